@@ -1,0 +1,26 @@
+#pragma once
+
+// The fixed user texts of the device work, exactly as the user sees them.
+namespace quenda::msg {
+
+inline constexpr const char* kNoPort = "Can't find right COM or the device is power off !";
+inline constexpr const char* kSyncError = "Synchronization error!";
+inline constexpr const char* kNoData = "no data!";
+inline constexpr const char* kConnectSucceedPrefix = "Connect succeed! Total";
+inline constexpr const char* kConnectSucceedSuffix = "Frames!";
+inline constexpr const char* kWriteFailed = "write com command failed!";
+inline constexpr const char* kNotConnected = "No Connected, please connect device!";
+inline constexpr const char* kReadTimeout = "Read data timeout,please retry";
+inline constexpr const char* kOverflow = "Data overflow!Some data discarded";
+inline constexpr const char* kReadFailed = "read com failed!";
+inline constexpr const char* kOutOfBuffer = "read data out of buffer!";
+inline constexpr const char* kNoMemory = "new memory err!";
+inline constexpr const char* kCreateEventFailed = "Create Event Failed";
+inline constexpr const char* kDeleted = "Device data cleared !";
+inline constexpr const char* kDeleteError = "Delete Data Error !";
+inline constexpr const char* kClockSet = "Set Date and Time Succeed !";
+inline constexpr const char* kClockError = "Set Date and Time Error !";
+inline constexpr const char* kDeleting = "Deleting Data ...";
+inline constexpr const char* kConnectSucceedBluetooth = "CONNECT SUCCEED";
+
+}  // namespace quenda::msg
