@@ -1,0 +1,130 @@
+#include "store/TextCodec.h"
+
+#include <array>
+#include <cstdint>
+
+namespace quenda {
+
+namespace {
+
+// Code points of bytes 0x80..0x9F; the rest of Windows-1252 equals Latin-1.
+constexpr std::array<char32_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80..87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88..8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90..97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98..9F
+};
+
+constexpr char kReplacement = '?';
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Byte for a code point, or the replacement when 1252 has none.
+char ToWindows1252(char32_t cp) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
+    for (std::size_t i = 0; i < kHighControls.size(); ++i) {
+        if (kHighControls[i] == cp) return static_cast<char>(0x80 + i);
+    }
+    return kReplacement;
+}
+
+constexpr char32_t kInvalid = 0xFFFFFFFF;
+
+// Decodes one code point at `pos` and advances past it. A malformed sequence
+// yields kInvalid and advances past its longest valid-looking start only, so the
+// byte that broke it is decoded afresh (one replacement per broken sequence).
+char32_t DecodeUtf8(std::string_view s, std::size_t& pos) {
+    const auto lead = static_cast<unsigned char>(s[pos++]);
+    if (lead < 0x80) return lead;
+    int extra = 0;
+    char32_t cp = 0;
+    unsigned char low = 0x80, high = 0xBF;  // allowed range of the first continuation byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2;
+        cp = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;   // no overlong forms
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3;
+        cp = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    } else {
+        return kInvalid;
+    }
+    for (int i = 0; i < extra; ++i) {
+        if (pos >= s.size()) return kInvalid;
+        const auto c = static_cast<unsigned char>(s[pos]);
+        if (c < low || c > high) return kInvalid;
+        low = 0x80;
+        high = 0xBF;
+        cp = (cp << 6) | (c & 0x3F);
+        ++pos;
+    }
+    return cp;
+}
+
+}  // namespace
+
+std::string Windows1252ToUtf8(std::string_view ansi) {
+    std::string out;
+    out.reserve(ansi.size());
+    for (char c : ansi) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80 && byte <= 0x9F) {
+            AppendUtf8(out, kHighControls[byte - 0x80]);
+        } else {
+            AppendUtf8(out, byte);
+        }
+    }
+    return out;
+}
+
+std::string Utf8ToWindows1252(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const char32_t cp = DecodeUtf8(utf8, pos);
+        out += cp == kInvalid ? kReplacement : ToWindows1252(cp);
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+    std::string out;
+    out.reserve(utf16.size());
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        const char16_t unit = utf16[i];
+        if (unit < 0xD800 || unit > 0xDFFF) {
+            AppendUtf8(out, unit);
+        } else if (unit <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(utf16[i + 1]) - 0xDC00));
+            ++i;
+        } else {
+            out += kReplacement;
+        }
+    }
+    return out;
+}
+
+}  // namespace quenda
