@@ -22,5 +22,9 @@ inline constexpr const char* kClockSet = "Set Date and Time Succeed !";
 inline constexpr const char* kClockError = "Set Date and Time Error !";
 inline constexpr const char* kDeleting = "Deleting Data ...";
 inline constexpr const char* kConnectSucceedBluetooth = "CONNECT SUCCEED";
+// Our own: a recorder that can only erase everything is never sent a request
+// meant for one ID.
+inline constexpr const char* kSingleIdDeleteRefused =
+    "This recorder can only erase all IDs at once; nothing was deleted.";
 
 }  // namespace quenda::msg

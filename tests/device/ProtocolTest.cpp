@@ -1,6 +1,7 @@
 #include "device/Messages.h"
 #include "device/Protocol.h"
 #include "support/FakeLink.h"
+#include "support/Replies.h"
 
 #include <gtest/gtest.h>
 
@@ -8,37 +9,15 @@ namespace quenda {
 namespace {
 
 using namespace std::chrono_literals;
-using Bytes = std::vector<std::uint8_t>;
+using test::Ack;
+using test::Bytes;
+using test::DeviceInfoReply;
+using test::TotalsReply;
 
 Bytes Cmd(std::initializer_list<int> b) {
     Bytes out;
     for (int v : b) out.push_back(static_cast<std::uint8_t>(v));
     return out;
-}
-
-Bytes DeviceInfoReply(std::uint16_t product, std::uint16_t format, std::uint32_t baud, std::uint8_t flags = 0) {
-    Bytes r(38, 0);
-    r[0] = 0x55; r[1] = 0xAA; r[2] = flags; r[3] = 0xFF; r[4] = 0xFF;
-    r[5] = product >> 8; r[6] = product & 0xFF;
-    r[7] = format >> 8; r[8] = format & 0xFF;
-    for (int i = 0; i < 4; ++i) r[9 + i] = static_cast<std::uint8_t>(baud >> (24 - 8 * i));
-    r[17] = 1; r[18] = 2; r[19] = 3; r[20] = 3; r[21] = 2; r[22] = 4;
-    return r;
-}
-
-Bytes TotalsReply(int frames, int second = 0, int third = 0) {
-    Bytes r(38, 0);
-    r[0] = 0x55; r[1] = 0xAA; r[3] = 0xFF; r[4] = 0xFE;
-    r[9] = static_cast<std::uint8_t>(frames >> 8); r[10] = static_cast<std::uint8_t>(frames);
-    r[13] = static_cast<std::uint8_t>(second >> 8); r[14] = static_cast<std::uint8_t>(second);
-    r[17] = static_cast<std::uint8_t>(third >> 8); r[18] = static_cast<std::uint8_t>(third);
-    return r;
-}
-
-Bytes Ack(std::uint8_t code) {
-    Bytes r(38, 0);
-    r[0] = 0x55; r[1] = 0xAA; r[2] = 0x03; r[3] = 0xFF; r[4] = code;  // byte 2 is not examined
-    return r;
 }
 
 struct ProtocolFixture : ::testing::Test {

@@ -1,0 +1,282 @@
+// quenda-cli: the recorder work of Quenda from a terminal, for scripting and
+// batch use. Same core as the desktop program: same port search, same
+// settings file (./Quenda.ini), same data files.
+#include "app/Settings.h"
+#include "device/CaptureEngine.h"
+#include "device/Commands.h"
+#include "device/MessageSink.h"
+#include "link/PortDiscovery.h"
+#include "link/SerialPort.h"
+#include "store/DataFile.h"
+#include "store/RecordingStore.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace quenda {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitEndedEarly = 3;
+constexpr int kExitInterrupted = 130;
+constexpr const char* kReportTitle = "Report Title";
+
+const char* const kUsage =
+    "usage: quenda-cli ports\n"
+    "       quenda-cli download [--port NAME] [--out DIR]\n"
+    "       quenda-cli set-clock [--port NAME] \"YYYY-MM-DD HH:MM:SS\"\n"
+    "       quenda-cli delete [--port NAME] [--id N] [--type 0|1]\n"
+    "\n"
+    "Port names: COMn is /dev/ttyS(n-1), an absolute path is used as given,\n"
+    "any other name is a node under /dev (ttyUSB0, pts/7). Without --port the\n"
+    "port the recorder last answered on (DefaultCOM in ./Quenda.ini) is tried\n"
+    "first, then every serial port present.\n";
+
+int Usage(const char* problem = nullptr) {
+    if (problem) std::fprintf(stderr, "quenda-cli: %s\n", problem);
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+}
+
+// The system's messages go to stderr, whichever thread says them.
+class StderrSink final : public MessageSink {
+public:
+    void ShowMessage(std::string_view text) override {
+        std::lock_guard lock(mutex_);
+        if (barShown_) std::fputc('\n', stderr);
+        barShown_ = false;
+        std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    }
+    void ShowDeleting(bool visible) override {
+        if (visible) ShowMessage("Deleting Data ...");
+    }
+    void Progress(std::uint32_t frames, int total) {
+        std::lock_guard lock(mutex_);
+        if (isatty(STDERR_FILENO)) {
+            constexpr int kWidth = 40;
+            const int filled = total > 0 ? static_cast<int>(std::min<std::uint64_t>(frames, total) * kWidth / total) : 0;
+            std::fprintf(stderr, "\r[%.*s%*s] %u/%d frames", filled, "########################################",
+                         kWidth - filled, "", frames, total);
+            barShown_ = true;
+        } else if (total > 0 && (frames % 100 == 0 || static_cast<int>(frames) >= total)) {
+            std::fprintf(stderr, "%u/%d frames\n", frames, total);
+        }
+        std::fflush(stderr);
+    }
+
+private:
+    std::mutex mutex_;
+    bool barShown_ = false;
+};
+
+std::atomic<bool> interrupted{false};
+std::mutex doneMutex;
+std::condition_variable doneCv;
+
+extern "C" void OnSignal(int) {
+    interrupted = true;
+    doneCv.notify_all();  // not strictly signal-safe; the waiter also polls
+}
+
+struct Options {
+    std::optional<std::string> port;
+    std::string out = ".";
+    std::optional<int> id;
+    int type = 0;
+    std::vector<std::string> positional;
+};
+
+std::optional<int> ParseInt(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || v < -1000000 || v > 1000000) return std::nullopt;
+    return static_cast<int>(v);
+}
+
+// Parses the options a command allows; returns a problem text or empty.
+std::string ParseOptions(int argc, char** argv, const std::vector<std::string>& allowed, Options& o) {
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= argc) return std::nullopt;
+            return std::string(argv[++i]);
+        };
+        if (arg.rfind("--", 0) == 0) {
+            if (std::find(allowed.begin(), allowed.end(), arg) == allowed.end()) return "unknown option " + arg;
+            const auto v = value();
+            if (!v) return arg + " needs a value";
+            if (arg == "--port") {
+                o.port = *v;
+            } else if (arg == "--out") {
+                o.out = *v;
+            } else if (arg == "--id") {
+                o.id = ParseInt(*v);
+                if (!o.id || *o.id < 0 || *o.id > 127) return "--id takes a number from 0 to 127";
+            } else if (arg == "--type") {
+                const auto t = ParseInt(*v);
+                if (!t || (*t != 0 && *t != 1)) return "--type takes 0 or 1";
+                o.type = *t;
+            }
+        } else {
+            o.positional.push_back(arg);
+        }
+    }
+    return {};
+}
+
+// Everything one command needs, wired the way the desktop program wires it.
+struct Session {
+    RecordingStore store;
+    Settings settings;
+    CCOM port;
+    SystemPortEnumerator enumerator;
+    StderrSink sink;
+    SystemClock clock;
+    CaptureEngine engine{store, settings, port, enumerator, sink, clock};
+
+    explicit Session(const Options& o) {
+        engine.Open();
+        if (o.port) engine.RestrictToPort(*o.port);
+    }
+};
+
+int Ports() {
+    Settings settings;
+    SystemPortEnumerator enumerator;
+    const auto lists = SortPorts(enumerator.FriendlyNames());
+    const auto remembered = settings.ReadString(settings_key::kDefaultCom, "", kDefaultComBuffer);
+    for (const auto& p : ListedPorts(remembered, lists)) {
+        std::printf("%s\t%s\t%s\n", p.name.c_str(), PortGroupName(p.group), p.friendlyName.c_str());
+    }
+    return kExitOk;
+}
+
+int Download(const Options& o) {
+    if (!o.positional.empty()) return Usage("download takes no arguments");
+    std::error_code ec;
+    if (!std::filesystem::is_directory(o.out, ec)) {
+        std::fprintf(stderr, "quenda-cli: %s is not a folder\n", o.out.c_str());
+        return kExitFailed;
+    }
+    Session s(o);
+    std::optional<ReceiveResult> result;
+    int total = 0;
+    s.engine.SetCallbacks({
+        [&](int maximum) { total = maximum; },
+        [&](std::uint32_t frames) { s.sink.Progress(frames, total); },
+        [&](ReceiveResult r) {
+            {
+                std::lock_guard lock(doneMutex);
+                result = r;
+            }
+            doneCv.notify_all();
+        },
+    });
+    if (s.engine.Start() != ConnectionState::Connected) {
+        if (!s.engine.LastOpenFailure().empty()) {
+            std::fprintf(stderr, "(last port error: %s)\n", s.engine.LastOpenFailure().c_str());
+        }
+        return kExitFailed;
+    }
+    {
+        std::unique_lock lock(doneMutex);
+        while (!result && !interrupted) doneCv.wait_for(lock, std::chrono::milliseconds(200));
+    }
+    if (!result) {
+        s.engine.Stop();
+        std::fprintf(stderr, "\nInterrupted; nothing was written.\n");
+        return kExitInterrupted;
+    }
+    s.engine.Stop();
+
+    int failures = 0;
+    for (int id = 1; id <= kIdSlots; ++id) {
+        const int count = s.store.IdCount(id);
+        if (count == 0) continue;
+        std::printf("%s\n", IdListLine(id, count).c_str());
+        s.store.SelectId(id);
+        const auto path = std::filesystem::path(o.out) / ("ID" + std::to_string(id) + ".dat");
+        if (const auto saved = SaveCurrentDataSet(path, s.store, kReportTitle); !saved) {
+            std::fprintf(stderr, "%s: %s %s\n", path.c_str(), saved.message.c_str(), saved.detail.c_str());
+            ++failures;
+        }
+    }
+    std::fflush(stdout);
+    if (failures > 0) return kExitFailed;
+    return *result == ReceiveResult::Complete ? kExitOk : kExitEndedEarly;
+}
+
+std::optional<std::uint32_t> ParseClock(const std::string& text) {
+    int y, mo, d, h, mi, se;
+    char tail;
+    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &se, &tail) != 6) return std::nullopt;
+    // The recorder counts years 2000..2063 in six bits.
+    if (y < 2000 || y > 2063 || mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 ||
+        se < 0 || se > 59) {
+        return std::nullopt;
+    }
+    return DeviceClockWord(y, mo, d, h, mi, se);
+}
+
+int SetClock(const Options& o) {
+    if (o.positional.size() != 1) return Usage("set-clock takes one date and time");
+    const auto word = ParseClock(o.positional[0]);
+    if (!word) return Usage("the date and time must be \"YYYY-MM-DD HH:MM:SS\", years 2000 to 2063");
+    Session s(o);
+    return s.engine.SetDeviceClock(*word) ? kExitOk : kExitFailed;
+}
+
+int Delete(const Options& o) {
+    if (!o.positional.empty()) return Usage("delete takes no arguments");
+    Session s(o);
+    const int id = o.id.value_or(0);
+    const int type = id != 0 ? o.type : 0;  // "All" IDs always erases every kind of data
+    return s.engine.DeleteDeviceData(id, type) ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+}  // namespace quenda
+
+int main(int argc, char** argv) {
+    using namespace quenda;
+    if (argc < 2) return Usage();
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Options o;
+    if (command == "ports") {
+        if (argc != 2) return Usage("ports takes no arguments");
+        return Ports();
+    }
+    std::vector<std::string> allowed;
+    if (command == "download") {
+        allowed = {"--port", "--out"};
+    } else if (command == "set-clock") {
+        allowed = {"--port"};
+    } else if (command == "delete") {
+        allowed = {"--port", "--id", "--type"};
+    } else {
+        return Usage(("unknown command " + command).c_str());
+    }
+    if (const auto problem = ParseOptions(argc, argv, allowed, o); !problem.empty()) return Usage(problem.c_str());
+    if (command == "download") return Download(o);
+    if (command == "set-clock") return SetClock(o);
+    return Delete(o);
+}

@@ -1,0 +1,159 @@
+#pragma once
+
+#include "device/AutoResetEvent.h"
+#include "device/FrameDecoder.h"
+#include "device/Protocol.h"
+#include "link/PortDiscovery.h"
+#include "link/SerialLink.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace quenda {
+
+class MessageSink;
+class Settings;
+
+// Outcome of the connect step.
+enum class ConnectionState : int {
+    SyncError = 0,  // identified, but the totals exchange failed
+    NoPort = 1,     // no port answered the identification
+    Connected = 2,  // download started
+    NoData = 3,     // the recorder holds nothing
+};
+
+// How the receive side ended by itself.
+enum class ReceiveResult : int {
+    Complete = 0,
+    NotConnected = 1,  // Bluetooth link lost
+    Timeout = 2,       // four repeat requests went unanswered
+    Overflow = 3,      // an ID was full and samples were dropped
+    ReadFailed = 4,    // the serial port failed (e.g. unplugged)
+    OutOfBuffer = 5,   // one poll brought more than a frame buffer
+};
+
+// The user message of a result; nullptr for Complete.
+const char* ReceiveResultMessage(ReceiveResult result);
+
+// "ID %3d     total %10d Groups", and the ID read back from such a line.
+std::string IdListLine(int id, int count);
+int IdFromListLine(const std::string& line);
+
+// The Bluetooth link, when the program has one: its byte stream and the
+// operation that (re)connects its socket before an exchange.
+struct BluetoothAccess {
+    ByteStream* stream = nullptr;
+    std::function<void()> connectSocket;
+};
+
+// Everything the capture dialog does with the recorder, without the dialog:
+// finding the port, the connect step, the download on two worker threads,
+// Stop and Cancel, and the clock and delete operations.
+//
+// Callbacks run on the worker threads. They must not call back into the
+// engine; a GUI turns them into queued signals, the CLI into a wake-up.
+class CaptureEngine {
+public:
+    struct Callbacks {
+        std::function<void(int maximum)> progressRange;    // after a good totals exchange
+        std::function<void(std::uint32_t frames)> progress;
+        std::function<void(ReceiveResult)> done;           // the receive side ended by itself
+    };
+    CaptureEngine(RecordingStore& store, Settings& settings, SerialLink& serial, PortEnumerator& ports,
+                  MessageSink& messages, Clock& clock, BluetoothAccess bluetooth = {});
+    ~CaptureEngine();
+    CaptureEngine(const CaptureEngine&) = delete;
+    CaptureEngine& operator=(const CaptureEngine&) = delete;
+
+    void SetCallbacks(Callbacks callbacks) { callbacks_ = std::move(callbacks); }
+
+    // What the dialog does when it opens: read the remembered port, list the
+    // ports present.
+    void Open();
+    // Try only this port (no list, no numbered pass).
+    void RestrictToPort(std::string name) { onlyPort_ = std::move(name); }
+    // Whether the dialog connects without waiting for a click.
+    bool StartsAtOnce() const;
+    const PortLists& Ports() const { return ports_; }
+    const std::string& RememberedPort() const { return rememberedPort_; }
+
+    // Start: empty the store, run the connect step, show its message, and on
+    // success start the download. Returns the connect step's outcome.
+    ConnectionState Start();
+
+    // Ends the workers (they stop at their next wait, nothing is killed), sends
+    // the stop command, closes the port. Decoded samples stay in the store.
+    void Stop();
+    // Stop when a download is under way, else just close the port; back to the
+    // serial link.
+    void Cancel();
+
+    bool DownloadActive() const { return downloadActive_; }
+    int FramesToDownload() const { return totals_.framesToDownload; }
+    int TotalFrames() const { return totals_.TotalFrames(); }
+    ConnectionState State() const { return state_; }
+    // The port the last connect step or operation found; empty when none.
+    const std::string& FoundPort() const { return foundPort_; }
+    // Why the last port that failed to open did so (e.g. permission denied).
+    const std::string& LastOpenFailure() const { return lastOpenFailure_; }
+
+    // Lines for every ID with samples, ascending.
+    std::vector<std::string> IdLines() const;
+
+    // Recorder maintenance. Each finds the recorder like the connect step,
+    // shows its outcome message and ends with Stop. True on success.
+    bool DeleteDeviceData(int id, int typeCode);
+    bool SetDeviceClock(std::uint32_t clockWord);
+
+    // Recorders with these format codes can erase one ID; others only all.
+    static bool CanDeleteSingleId(int dataFormatCode);
+
+private:
+    enum class Operation { Connect, Delete, Clock };
+
+    ByteStream& ActiveLink();
+    RecorderProtocol Protocol() { return RecorderProtocol(ActiveLink(), clock_, store_, messages_); }
+    // Port search + open at 4,800 + identify + reopen at the transfer baud +
+    // remember the port, then `next` on the open port. False when no port
+    // identified.
+    bool FindRecorder(Operation op, const std::function<void()>& next);
+    bool ReopenAtTransferBaud(const std::string& name);
+    ConnectionState ConnectSerial();
+    ConnectionState ConnectBluetooth();
+    ConnectionState QueryTotals();
+    void StartDownload();
+    void RequestLoop(std::stop_token stop);
+    void ReceiveLoop(std::stop_token stop);
+    void EndWorkers();
+    void ResetTransfer();
+
+    RecordingStore& store_;
+    Settings& settings_;
+    SerialLink& serial_;
+    PortEnumerator& enumerator_;
+    MessageSink& messages_;
+    Clock& clock_;
+    BluetoothAccess bluetooth_;
+    Callbacks callbacks_;
+
+    PortLists ports_;
+    std::string rememberedPort_;
+    std::string onlyPort_;
+    std::string foundPort_;
+    std::string lastOpenFailure_;
+
+    ConnectionState state_ = ConnectionState::SyncError;
+    Totals totals_;
+    bool downloadActive_ = false;
+    AutoResetEvent frameComplete_;
+    std::unique_ptr<FrameDecoder> decoder_;
+    std::atomic<std::uint32_t> currentRequest_{0};
+    std::jthread requestThread_;
+    std::jthread receiveThread_;
+};
+
+}  // namespace quenda
