@@ -134,7 +134,9 @@ TEST_F(DownloadFixture, DownloadsEveryIdInTimeOrderForBothByteOrders) {
 }
 
 TEST_F(DownloadFixture, StrayBytesADroppedFrameAndAnOversizeFrameAreRecovered) {
-    StartSim({"--ids", "3:1000", "--samples-per-frame", "100", "--no-pacing", "--fault", "garbage:2:3", "--fault",
+    // Paced, so the oversize frame arrives over several polls as it would
+    // from a UART; all at once it would be more than one poll may bring.
+    StartSim({"--ids", "3:1000", "--samples-per-frame", "100", "--baud", "921600", "--fault", "garbage:2:3", "--fault",
               "drop-frame:4", "--fault", "oversize:6", "--fault", "garbage:8:1"});
     ASSERT_EQ(engine->Start(), ConnectionState::Connected);
     ASSERT_EQ(WaitForDone(), ReceiveResult::Complete);
