@@ -5,6 +5,7 @@
 //   bench_download [HOURS]     default 2 hours of one ID, full 524-sample frames
 #include "app/Settings.h"
 #include "device/CaptureEngine.h"
+#include "device/MessageSink.h"
 #include "integration/SimProcess.h"
 #include "link/SerialPort.h"
 
