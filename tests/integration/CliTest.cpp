@@ -14,7 +14,7 @@
 namespace quenda {
 namespace {
 
-struct Run {
+struct CliRun {
     int exitCode = -1;
     std::string out;
     std::string err;
@@ -44,12 +44,12 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
-    Run Cli(const std::vector<std::string>& args) {
+    CliRun Cli(const std::vector<std::string>& args) {
         std::string command = "cd " + Quote(dir.string()) + " && " + Quote(QUENDA_CLI_PATH);
         for (const auto& a : args) command += " " + Quote(a);
         command += " >" + Quote((dir / "stdout").string()) + " 2>" + Quote((dir / "stderr").string()) + " </dev/null";
         const int status = std::system(command.c_str());
-        Run r;
+        CliRun r;
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         r.out = Slurp(dir / "stdout");
         r.err = Slurp(dir / "stderr");
@@ -63,7 +63,7 @@ TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
     const std::vector<std::string> args{"--ids", "1:600,12:900", "--samples-per-frame", "150", "--format-code", "3",
                                         "--no-pacing"};
     test::SimProcess sim(args);
-    const Run r = Cli({"download", "--port", sim.path(), "--out", "out"});
+    const CliRun r = Cli({"download", "--port", sim.path(), "--out", "out"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "ID   1     total        600 Groups\nID  12     total        900 Groups\n");
     EXPECT_NE(r.err.find("Connect succeed! Total 10 Frames!"), std::string::npos) << r.err;
@@ -80,7 +80,7 @@ TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
 
 TEST_F(CliFixture, DownloadEndedEarlyStillWritesWhatItGot) {
     test::SimProcess sim({"--ids", "4:1000", "--samples-per-frame", "100", "--no-pacing", "--fault", "silent-after:2"});
-    const Run r = Cli({"download", "--port", sim.path()});
+    const CliRun r = Cli({"download", "--port", sim.path()});
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_NE(r.err.find("Read data timeout,please retry"), std::string::npos);
     EXPECT_EQ(r.out, "ID   4     total        300 Groups\n");
@@ -88,7 +88,7 @@ TEST_F(CliFixture, DownloadEndedEarlyStillWritesWhatItGot) {
 }
 
 TEST_F(CliFixture, NothingToDownloadExitsOne) {
-    Run r = Cli({"download", "--port", (dir / "no-such-port").string()});
+    CliRun r = Cli({"download", "--port", (dir / "no-such-port").string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Can't find right COM or the device is power off !"), std::string::npos);
 
@@ -100,7 +100,7 @@ TEST_F(CliFixture, NothingToDownloadExitsOne) {
 
 TEST_F(CliFixture, SetClockReachesTheRecorder) {
     test::SimProcess sim;
-    const Run r = Cli({"set-clock", "--port", sim.path(), "2010-08-03 12:34:56"});
+    const CliRun r = Cli({"set-clock", "--port", sim.path(), "2010-08-03 12:34:56"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(sim.waitForLogLine("clock 2010-08-03 12:34:56"));
     EXPECT_NE(r.err.find("Set Date and Time Succeed !"), std::string::npos);
@@ -111,12 +111,12 @@ TEST_F(CliFixture, SetClockReachesTheRecorder) {
 TEST_F(CliFixture, DeleteOfOneIdIsRefusedForRecordersThatEraseEverything) {
     {
         test::SimProcess sim({"--format-code", "0", "--erase-delay-ms", "50"});
-        const Run r = Cli({"delete", "--port", sim.path(), "--id", "5", "--type", "1"});
+        const CliRun r = Cli({"delete", "--port", sim.path(), "--id", "5", "--type", "1"});
         EXPECT_EQ(r.exitCode, 1);
         for (const auto& line : sim.log()) EXPECT_EQ(line.rfind("delete", 0), std::string::npos) << line;
     }
     test::SimProcess sim({"--format-code", "14", "--ids", "5:100", "--erase-delay-ms", "50"});
-    const Run r = Cli({"delete", "--port", sim.path(), "--id", "5", "--type", "1"});
+    const CliRun r = Cli({"delete", "--port", sim.path(), "--id", "5", "--type", "1"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(sim.waitForLogLine("delete id=5 type=1"));
     EXPECT_NE(r.err.find("Device data cleared !"), std::string::npos);
@@ -129,7 +129,7 @@ TEST_F(CliFixture, UsageErrorsAndPorts) {
         EXPECT_EQ(Cli(args).exitCode, 2) << (args.empty() ? "" : args[0]);
     }
     std::ofstream(dir / "Quenda.ini") << "[setup]\nDefaultCOM=ttyUSB7\n";
-    const Run r = Cli({"ports"});
+    const CliRun r = Cli({"ports"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.rfind("ttyUSB7\tremembered\t\n", 0), 0u) << r.out;
 }
