@@ -2,6 +2,7 @@
 // batch use. Same core as the desktop program: same port search, same
 // settings file (./Quenda.ini), same data files.
 #include "app/Settings.h"
+#include "cli/Analyze.h"
 #include "device/CaptureEngine.h"
 #include "device/Commands.h"
 #include "device/MessageSink.h"
@@ -36,6 +37,7 @@ const char* const kUsage =
     "       quenda-cli download [--port NAME] [--out DIR]\n"
     "       quenda-cli set-clock [--port NAME] \"YYYY-MM-DD HH:MM:SS\"\n"
     "       quenda-cli delete [--port NAME] [--id N] [--type 0|1]\n"
+    "       quenda-cli analyze FILE.dat [--json]\n"
     "\n"
     "Port names: COMn is /dev/ttyS(n-1), an absolute path is used as given,\n"
     "any other name is a node under /dev (ttyUSB0, pts/7). Without --port the\n"
@@ -265,6 +267,7 @@ int main(int argc, char** argv) {
         if (argc != 2) return Usage("ports takes no arguments");
         return Ports();
     }
+    if (command == "analyze") return AnalyzeCommand(argc, argv);
     std::vector<std::string> allowed;
     if (command == "download") {
         allowed = {"--port", "--out"};

@@ -1,0 +1,235 @@
+#include "cli/Analyze.h"
+
+#include "analysis/Analysis.h"
+#include "app/Settings.h"
+#include "app/UiText.h"
+
+#include <charconv>
+#include <cstdarg>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+namespace quenda {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int Usage(const char* problem) {
+    std::fprintf(stderr, "quenda-cli: %s\nusage: quenda-cli analyze FILE.dat [--json]\n", problem);
+    return kExitUsage;
+}
+
+__attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::va_list copy;
+    va_copy(copy, args);
+    const int size = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    std::vsnprintf(out.data(), out.size() + 1, format, args);
+    va_end(args);
+    return out;
+}
+
+// The shortest text that reads back as the same float, so a consumer sees the
+// value the report rounds, not a widened double's tail of digits.
+std::string FloatJson(float value) {
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return error == std::errc{} ? std::string(buffer, end) : "0";
+}
+
+class JsonObject {
+public:
+    JsonObject& Add(std::string_view key, long long value) { return Raw(key, std::to_string(value)); }
+    JsonObject& Raw(std::string_view key, const std::string& json) {
+        text_ += text_.empty() ? "{" : ",";
+        text_ += '"';
+        text_ += key;
+        text_ += "\":";
+        text_ += json;
+        return *this;
+    }
+    std::string Close() const { return text_.empty() ? "{}" : text_ + "}"; }
+
+private:
+    std::string text_;
+};
+
+std::string ChannelLimitsJson(int maximum, int minimum, int average, int highCount, int lowCount, int highLimit,
+                              int lowLimit) {
+    return JsonObject()
+        .Add("max", maximum)
+        .Add("min", minimum)
+        .Add("avg", average)
+        .Add("high_count", highCount)
+        .Add("low_count", lowCount)
+        .Add("high_limit", highLimit)
+        .Add("low_limit", lowLimit)
+        .Close();
+}
+
+std::string EventsJson(const ChannelEvents& channel, int threshold) {
+    std::string list = "[";
+    for (const EventRecord& e : channel.events) {
+        if (list.size() > 1) list += ',';
+        list += JsonObject()
+                    .Add("start", e.start)
+                    .Add("length", e.length)
+                    .Add("max", e.maximum)
+                    .Add("min", e.minimum)
+                    .Add("onset_drop", e.onsetDrop)
+                    .Close();
+    }
+    list += ']';
+    const EventSummary& s = channel.summary;
+    return JsonObject()
+        .Add("threshold", threshold)
+        .Add("count", channel.eventCount)
+        .Raw("index_per_hour", FloatJson(channel.indexPerHour))
+        .Add("avg_duration", channel.averageDuration)
+        .Add("time_in_events", s.timeInEvents)
+        .Add("avg_event_max", s.averageEventMaximum)
+        .Add("avg_event_min", s.averageEventMinimum)
+        .Add("max_onset_drop", s.largestOnsetDrop)
+        .Add("longest_event", s.longestEvent)
+        .Raw("events", list)
+        .Close();
+}
+
+std::string TimeStamp(const SampleRecord& r) {
+    return Format("20%02d-%02d-%02d %02d:%02d:%02d", r.year, r.month, r.day, r.hour, r.minute, r.second);
+}
+
+std::string Row(const std::string& label, const std::string& spo2, const std::string& pulse) {
+    return Format("%-24s%10s%10s\n", label.c_str(), spo2.c_str(), pulse.c_str());
+}
+
+std::string Row(const std::string& label, int spo2, int pulse) {
+    return Row(label, std::to_string(spo2), std::to_string(pulse));
+}
+
+std::string EventList(const std::string& heading, const ChannelEvents& channel,
+                      const std::vector<SampleRecord>& records) {
+    std::string out = heading + "\n";
+    if (channel.events.empty()) return out + "  " + UiText("(none)") + "\n";
+    out += Format("  %-19s  %-19s  %8s  %4s  %4s  %10s\n", UiText("start").c_str(), UiText("end").c_str(),
+                  UiText("length").c_str(), UiText("max").c_str(), UiText("min").c_str(), UiText("onset drop").c_str());
+    for (const EventRecord& e : channel.events) {
+        const auto first = static_cast<std::size_t>(e.start);
+        const auto last = static_cast<std::size_t>(e.start + e.length - 1);
+        out += Format("  %-19s  %-19s  %8d  %4d  %4d  %10d\n", TimeStamp(records[first]).c_str(),
+                      TimeStamp(records[last]).c_str(), e.length, e.maximum, e.minimum, e.onsetDrop);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string AnalysisJson(const AnalysisResults& results, const Thresholds& thresholds, int sampleCount) {
+    const SummaryStatistics& s = results.statistics;
+    const AnalysisLimits& l = results.limits;
+    return JsonObject()
+        .Add("count", sampleCount)
+        .Raw("spo2", ChannelLimitsJson(s.spo2Maximum, s.spo2Minimum, s.spo2Average, s.spo2HighCount,
+                                       s.spo2LowCount, l.saturationsHigh, l.saturationsLow))
+        .Raw("pr", ChannelLimitsJson(s.prMaximum, s.prMinimum, s.prAverage, s.prHighCount, s.prLowCount, l.prHigh,
+                                     l.prLow))
+        .Raw("desaturation", EventsJson(results.desaturation, thresholds.desaturationsEvent))
+        .Raw("pulse", EventsJson(results.pulse, thresholds.pulseEvent))
+        .Close();
+}
+
+std::string AnalysisText(const DataFileContents& file, const AnalysisResults& results,
+                         const Thresholds& thresholds) {
+    const auto count = static_cast<int>(file.records.size());
+    std::string out = UiText("ID") + Format(" %d, %d ", file.id, count) + UiText("samples") +
+                      Format(" (%d:%02d:%02d)", count / 3600, count / 60 % 60, count % 60);
+    if (count > 0) out += ", " + TimeStamp(file.records.front()) + " " + UiText("to") + " " + TimeStamp(file.records.back());
+    out += "\n";
+    if (!file.title.empty()) out += file.title + "\n";
+    if (count == 0) return out + UiText("No samples to analyse.") + "\n";
+
+    const SummaryStatistics& s = results.statistics;
+    const ChannelEvents& d = results.desaturation;
+    const ChannelEvents& p = results.pulse;
+    out += "\n" + Row("", UiText("SpO2"), UiText("Pulse"));
+    out += Row(UiText("Total Events."), d.eventCount, p.eventCount);
+    out += Row(UiText("Time In Events.(Sec)"), d.summary.timeInEvents, p.summary.timeInEvents);
+    out += Row(UiText("Avg.Event Dur.(Sec)"), d.averageDuration, p.averageDuration);
+    out += Row(UiText("Index.(1/hr)"), Format("%0.1f", static_cast<double>(d.indexPerHour)),
+               Format("%0.1f", static_cast<double>(p.indexPerHour)));
+    out += Row(UiText("Avg.Event Max."), d.summary.averageEventMaximum, p.summary.averageEventMaximum);
+    out += Row(UiText("Avg.Event Min."), d.summary.averageEventMinimum, p.summary.averageEventMinimum);
+    out += Row(UiText("Max.Event offset."), d.summary.largestOnsetDrop, p.summary.largestOnsetDrop);
+    out += Row(UiText("Max Time.Event.(Sec)"), d.summary.longestEvent, p.summary.longestEvent);
+    out += Row(UiText("Max Dur."), s.spo2Maximum, s.prMaximum);
+    out += Row(UiText("Min Dur."), s.spo2Minimum, s.prMinimum);
+    out += Row(UiText("Avg Dur."), s.spo2Average, s.prAverage);
+
+    const AnalysisLimits& l = results.limits;
+    const std::string times = UiText("times");
+    out += "\n";
+    out += UiText("SpO2  >  ") + std::to_string(l.saturationsHigh) + Format("         %d", s.spo2HighCount) + " " +
+           times + "\n";
+    out += UiText("SpO2  <  ") + std::to_string(l.saturationsLow) + Format("         %d", s.spo2LowCount) + " " +
+           times + "\n";
+    out += UiText("Pulse  >  ") + std::to_string(l.prHigh) + Format("         %d", s.prHighCount) + " " + times +
+           "\n";
+    out += UiText("Pulse  <  ") + std::to_string(l.prLow) + Format("         %d", s.prLowCount) + " " + times +
+           "\n";
+
+    out += "\n" + UiText("Desaturation Event:drop in SpO2 by at least") + Format(" %d", thresholds.desaturationsEvent) +
+           UiText("% for a minimum duration of 10 seconds.") + "\n";
+    out += UiText("Pulse Event Change in rate by at least") + Format(" %d ", thresholds.pulseEvent) +
+           UiText("bpm for a minimum duration of 8 seconds.") + "\n";
+
+    out += "\n" + EventList(UiText("Desaturation events:"), d, file.records);
+    out += "\n" + EventList(UiText("Pulse events:"), p, file.records);
+    return out;
+}
+
+int AnalyzeCommand(int argc, char** argv) {
+    bool json = false;
+    std::vector<std::string> files;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--json") {
+            json = true;
+        } else if (arg.starts_with("-") && arg.size() > 1) {
+            return Usage(("unknown option " + std::string(arg)).c_str());
+        } else {
+            files.emplace_back(arg);
+        }
+    }
+    if (files.size() != 1) return Usage("analyze takes one data file");
+
+    DataFileContents contents;
+    if (const FileResult read = ReadDataFile(files[0], contents); !read) {
+        // Some of the data file's messages name the file themselves.
+        const bool named = read.message.find(files[0]) != std::string::npos;
+        std::fprintf(stderr, "quenda-cli: %s%s%s%s%s\n", named ? "" : files[0].c_str(), named ? "" : ": ",
+                     read.message.c_str(), read.detail.empty() ? "" : ": ", read.detail.c_str());
+        return kExitFailed;
+    }
+
+    const Settings settings;
+    const Thresholds thresholds = ReadThresholds(settings);
+    AnalysisResults results;
+    ComputeStatistics(contents.records, thresholds, results);
+
+    const std::string out = json ? AnalysisJson(results, thresholds, static_cast<int>(contents.records.size())) + "\n"
+                                 : AnalysisText(contents, results, thresholds);
+    if (std::fputs(out.c_str(), stdout) == EOF || std::fflush(stdout) != 0) {
+        std::perror("quenda-cli: writing the results");
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace quenda

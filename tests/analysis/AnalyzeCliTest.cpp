@@ -1,0 +1,240 @@
+// quenda-cli analyze on data files written here, with and without a settings
+// file in the working directory.
+#include "analysis/Analysis.h"
+#include "app/Settings.h"
+#include "store/DataFile.h"
+#include "SampleSeries.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace quenda {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Append;
+
+struct CliRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Half an hour: three desaturations (the middle one with a recovery inside it
+// that stays deep enough) and one pulse event; SpO2 high most of the time.
+std::vector<SampleRecord> HalfHour() {
+    std::vector<int> spo2;
+    std::vector<int> pulse;
+    Append(spo2, 97, 300);
+    Append(spo2, 91, 15);
+    Append(spo2, 97, 300);
+    Append(spo2, 90, 6);
+    Append(spo2, 92, 3);
+    Append(spo2, 89, 5);
+    Append(spo2, 96, 300);
+    Append(spo2, 92, 30);
+    Append(spo2, 97, 1800 - static_cast<int>(spo2.size()));
+    Append(pulse, 72, 1000);
+    Append(pulse, 63, 9);
+    Append(pulse, 72, 1796 - static_cast<int>(pulse.size()));
+    // High at the very end: any fall from there would be a pulse event.
+    Append(pulse, 155, 4);
+    return testing::FromChannels(spo2, pulse);
+}
+
+class AnalyzeCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "quenda-analyze-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path WriteData(const std::vector<SampleRecord>& samples, const char* name = "night.dat") {
+        const auto result = WriteDataFile(dir_ / name, 7, samples, "Report Title");
+        EXPECT_TRUE(result.ok) << result.message;
+        return dir_ / name;
+    }
+
+    // Runs in the test's folder, so ./Quenda.ini is the one the test wrote (or none).
+    CliRun Cli(const std::string& arguments) {
+        const std::string command = "cd '" + dir_.string() + "' && '" QUENDA_CLI_PATH "' analyze " + arguments +
+                                    " >stdout.txt 2>stderr.txt";
+        const int status = std::system(command.c_str());
+        CliRun run;
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = Slurp(dir_ / "stdout.txt");
+        run.err = Slurp(dir_ / "stderr.txt");
+        return run;
+    }
+
+    QJsonObject Json(const std::string& arguments) {
+        const CliRun run = Cli(arguments + " --json");
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        QJsonParseError error;
+        const auto doc = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out;
+        return doc.object();
+    }
+
+    fs::path dir_;
+};
+
+QStringList Keys(const QJsonObject& o) {
+    auto keys = o.keys();
+    keys.sort();
+    return keys;
+}
+
+void ExpectChannel(const QJsonObject& o, const ChannelEvents& c, int threshold) {
+    EXPECT_EQ(Keys(o), QStringList({"avg_duration", "avg_event_max", "avg_event_min", "count", "events",
+                                    "index_per_hour", "longest_event", "max_onset_drop", "threshold",
+                                    "time_in_events"}));
+    EXPECT_EQ(o["threshold"].toInt(), threshold);
+    EXPECT_EQ(o["count"].toInt(), c.eventCount);
+    EXPECT_FLOAT_EQ(static_cast<float>(o["index_per_hour"].toDouble()), c.indexPerHour);
+    EXPECT_EQ(o["avg_duration"].toInt(), c.averageDuration);
+    EXPECT_EQ(o["time_in_events"].toInt(), c.summary.timeInEvents);
+    EXPECT_EQ(o["avg_event_max"].toInt(), c.summary.averageEventMaximum);
+    EXPECT_EQ(o["avg_event_min"].toInt(), c.summary.averageEventMinimum);
+    EXPECT_EQ(o["max_onset_drop"].toInt(), c.summary.largestOnsetDrop);
+    EXPECT_EQ(o["longest_event"].toInt(), c.summary.longestEvent);
+    const QJsonArray events = o["events"].toArray();
+    ASSERT_EQ(events.size(), static_cast<qsizetype>(c.events.size()));
+    for (qsizetype i = 0; i < events.size(); ++i) {
+        const QJsonObject e = events[i].toObject();
+        const EventRecord& expected = c.events[static_cast<std::size_t>(i)];
+        EXPECT_EQ(Keys(e), QStringList({"length", "max", "min", "onset_drop", "start"}));
+        EXPECT_EQ((EventRecord{e["start"].toInt(), e["length"].toInt(), e["max"].toInt(), e["min"].toInt(),
+                               e["onset_drop"].toInt()}),
+                  expected);
+    }
+}
+
+TEST_F(AnalyzeCli, JsonCarriesEveryResultWithTheDefaultThresholds) {
+    const auto samples = HalfHour();
+    WriteData(samples);
+    const QJsonObject o = Json("night.dat");
+    EXPECT_EQ(Keys(o), QStringList({"count", "desaturation", "pr", "pulse", "spo2"}));
+    EXPECT_EQ(o["count"].toInt(), 1800);
+
+    // Figures worked out by hand.
+    const QJsonObject spo2 = o["spo2"].toObject();
+    EXPECT_EQ(Keys(spo2), QStringList({"avg", "high_count", "high_limit", "low_count", "low_limit", "max", "min"}));
+    EXPECT_EQ(spo2["max"].toInt(), 97);
+    EXPECT_EQ(spo2["min"].toInt(), 89);
+    EXPECT_EQ(spo2["high_limit"].toInt(), 94);
+    EXPECT_EQ(spo2["low_limit"].toInt(), 88);
+    EXPECT_EQ(spo2["low_count"].toInt(), 0);
+    EXPECT_EQ(spo2["high_count"].toInt(), 1800 - 15 - 14 - 30);
+    const QJsonObject pr = o["pr"].toObject();
+    EXPECT_EQ(pr["high_count"].toInt(), 4);
+    EXPECT_EQ(pr["high_limit"].toInt(), 150);
+    EXPECT_EQ(pr["low_limit"].toInt(), 60);
+    const QJsonObject desaturation = o["desaturation"].toObject();
+    EXPECT_EQ(desaturation["count"].toInt(), 3);
+    EXPECT_DOUBLE_EQ(desaturation["index_per_hour"].toDouble(), 6.0);
+    EXPECT_EQ(desaturation["events"].toArray()[1].toObject()["length"].toInt(), 14);
+    EXPECT_EQ(o["pulse"].toObject()["count"].toInt(), 1);
+
+    // Everything else exactly as the library computes it.
+    AnalysisResults r;
+    ComputeStatistics(samples, Thresholds{}, r);
+    EXPECT_EQ(spo2["avg"].toInt(), r.statistics.spo2Average);
+    EXPECT_EQ(pr["avg"].toInt(), r.statistics.prAverage);
+    EXPECT_EQ(pr["max"].toInt(), r.statistics.prMaximum);
+    EXPECT_EQ(pr["min"].toInt(), r.statistics.prMinimum);
+    EXPECT_EQ(pr["low_count"].toInt(), r.statistics.prLowCount);
+    ExpectChannel(desaturation, r.desaturation, 4);
+    ExpectChannel(o["pulse"].toObject(), r.pulse, 6);
+}
+
+TEST_F(AnalyzeCli, ThresholdsComeFromTheSettingsFileInTheWorkingDirectory) {
+    const auto samples = HalfHour();
+    WriteData(samples);
+    std::ofstream(dir_ / "Quenda.ini") << "[setup]\nSaturationsHigh=96\nSaturationsLow=91\nPrHigh=160\n"
+                                          "PrLow=70\nDesaturationsEvent=6\nPulseEvent=12\n";
+    const QJsonObject o = Json("night.dat");
+    EXPECT_EQ(o["spo2"].toObject()["high_limit"].toInt(), 96);
+    EXPECT_EQ(o["spo2"].toObject()["low_limit"].toInt(), 91);
+    EXPECT_EQ(o["spo2"].toObject()["low_count"].toInt(), 11);  // the 90s and 89s
+    EXPECT_EQ(o["pr"].toObject()["high_limit"].toInt(), 160);
+    EXPECT_EQ(o["pr"].toObject()["low_limit"].toInt(), 70);
+    EXPECT_EQ(o["pr"].toObject()["low_count"].toInt(), 9);
+    EXPECT_EQ(o["desaturation"].toObject()["threshold"].toInt(), 6);
+    EXPECT_EQ(o["pulse"].toObject()["threshold"].toInt(), 12);
+
+    AnalysisResults r;
+    ComputeStatistics(samples, ReadThresholds(Settings(dir_ / "Quenda.ini")), r);
+    ExpectChannel(o["desaturation"].toObject(), r.desaturation, 6);
+    ExpectChannel(o["pulse"].toObject(), r.pulse, 12);
+    EXPECT_EQ(r.pulse.eventCount, 0);  // a 9 bpm fall is below 12
+}
+
+TEST_F(AnalyzeCli, EmptyDataFileGivesZerosAndNoEvents) {
+    WriteData({});
+    const QJsonObject o = Json("night.dat");
+    EXPECT_EQ(o["count"].toInt(), 0);
+    EXPECT_EQ(o["spo2"].toObject()["max"].toInt(), 0);
+    EXPECT_EQ(o["desaturation"].toObject()["index_per_hour"].toDouble(), 0.0);
+    EXPECT_TRUE(o["pulse"].toObject()["events"].toArray().isEmpty());
+}
+
+TEST_F(AnalyzeCli, TextFormShowsTheReportTableAndTheEventTimes) {
+    WriteData(HalfHour());
+    const CliRun run = Cli("night.dat");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Total Events."), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Index.(1/hr)" + std::string(19, ' ') + "6.0       2.0"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("SpO2  >  94         1741 times"), std::string::npos) << run.out;
+    // The first desaturation, samples 300..314.
+    EXPECT_NE(run.out.find("2026-03-01 00:05:00  2026-03-01 00:05:14"), std::string::npos) << run.out;
+    EXPECT_TRUE(run.err.empty()) << run.err;
+}
+
+TEST_F(AnalyzeCli, UnreadableFilesFailWithTheirMessage) {
+    // Claims 3 records, holds 1.
+    const auto bytes = EncodeDataFile(7, testing::FromSpo2({97, 96, 95}), "");
+    std::ofstream(dir_ / "short.dat", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), kDataFileHeaderSize + kDataFileRecordSize);
+    CliRun run = Cli("short.dat --json");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_NE(run.err.find("past its end"), std::string::npos) << run.err;
+
+    run = Cli("missing.dat");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("can't open the file"), std::string::npos) << run.err;
+}
+
+TEST_F(AnalyzeCli, UsageErrorsExitWithTwo) {
+    WriteData(HalfHour());
+    for (const char* arguments : {"", "--json", "night.dat night.dat", "night.dat --csv"}) {
+        const CliRun run = Cli(arguments);
+        EXPECT_EQ(run.exitCode, 2) << arguments;
+        EXPECT_NE(run.err.find("usage:"), std::string::npos) << arguments;
+        EXPECT_TRUE(run.out.empty()) << arguments;
+    }
+}
+
+}  // namespace
+}  // namespace quenda
