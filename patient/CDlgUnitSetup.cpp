@@ -1,0 +1,37 @@
+#include "patient/CDlgUnitSetup.h"
+
+#include "app/Settings.h"
+#include "patient/Units.h"
+#include "ui_CDlgUnitSetup.h"
+
+namespace quenda {
+
+namespace {
+constexpr const char* kCantSaveUnit = "The unit setting could not be saved: %1";
+}
+
+CDlgUnitSetup::CDlgUnitSetup(Settings& settings, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::CDlgUnitSetup>()), settings_(settings) {
+    ui_->setupUi(this);
+    ApplyUiTexts(this);
+    prompts_ = WithMessageBoxes({}, this);
+    // A value other than 0 or 1 put into the file by hand is metric too.
+    const int unitSetup = settings_.ReadInt(settings_key::kUnitSetup, settings_default::kUnitSetup);
+    (IsMetric(unitSetup) ? ui_->metricRadio : ui_->britainRadio)->setChecked(true);
+}
+
+CDlgUnitSetup::~CDlgUnitSetup() = default;
+
+void CDlgUnitSetup::SetPrompts(DialogPrompts prompts) { prompts_ = WithMessageBoxes(std::move(prompts), this); }
+
+int CDlgUnitSetup::ChosenUnit() const { return ui_->metricRadio->isChecked() ? kUnitMetric : kUnitBritain; }
+
+void CDlgUnitSetup::accept() {
+    if (!settings_.WriteInt(settings_key::kUnitSetup, ChosenUnit())) {
+        prompts_.message(UiQString(kCantSaveUnit).arg(QString::fromStdString(settings_.LastError())));
+        return;
+    }
+    QDialog::accept();
+}
+
+}  // namespace quenda

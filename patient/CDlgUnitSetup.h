@@ -1,0 +1,40 @@
+#pragma once
+
+#include "patient/DialogPrompts.h"
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class CDlgUnitSetup;
+}
+
+namespace quenda {
+
+class Settings;
+
+// "Unit setup": chooses between "The Britain System" (UnitSetup 0) and "The
+// Metric System" (1). Opens on the value in the settings file; OK writes the
+// chosen index there. A write that fails is reported and the dialog stays
+// open, so the choice is not silently lost.
+class CDlgUnitSetup : public QDialog {
+    Q_OBJECT
+public:
+    explicit CDlgUnitSetup(Settings& settings, QWidget* parent = nullptr);
+    ~CDlgUnitSetup() override;
+
+    void SetPrompts(DialogPrompts prompts);
+    // The index of the chosen button: 0 Britain, 1 metric.
+    int ChosenUnit() const;
+
+public slots:
+    void accept() override;
+
+private:
+    std::unique_ptr<Ui::CDlgUnitSetup> ui_;
+    Settings& settings_;
+    DialogPrompts prompts_;
+};
+
+}  // namespace quenda

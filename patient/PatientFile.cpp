@@ -1,0 +1,150 @@
+#include "patient/PatientFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quenda {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr mode_t kFolderMode = 0700;
+constexpr mode_t kFileMode = 0600;
+
+std::string Fill(const char* pattern, const fs::path& file, int errorNumber) {
+    std::string text = pattern;
+    const auto replace = [&text](std::string_view marker, const std::string& value) {
+        if (const auto at = text.find(marker); at != std::string::npos) text.replace(at, marker.size(), value);
+    };
+    replace("%1", file.string());
+    replace("%2", std::strerror(errorNumber));
+    return text;
+}
+
+FileResult Failure(const char* pattern, const fs::path& file, int errorNumber) {
+    return FileResult{false, Fill(pattern, file, errorNumber), std::strerror(errorNumber)};
+}
+
+// Closes on every path out; the file is opened and closed within one call.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return fd_; }
+    // Closing can report a write error that the kernel held back.
+    int Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd);
+    }
+
+private:
+    int fd_;
+};
+
+// Makes each missing folder on the way to `folder`, private to the user.
+int MakeFolders(const fs::path& folder) {
+    if (folder.empty()) return 0;
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+    if (folder.has_parent_path() && folder.parent_path() != folder) {
+        if (const int error = MakeFolders(folder.parent_path()); error != 0) return error;
+    }
+    if (::mkdir(folder.c_str(), kFolderMode) != 0 && errno != EEXIST) return errno;
+    return 0;
+}
+
+int OpenForWriting(const fs::path& file, bool& created) {
+    created = false;
+    int fd = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0 || errno != ENOENT) return fd;
+    if (const int error = MakeFolders(file.parent_path()); error != 0) {
+        errno = error;
+        return -1;
+    }
+    fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode);
+    created = fd >= 0;
+    return fd;
+}
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size, off_t offset) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd, data, size, offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        offset += n;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CanReadPatientFile(const fs::path& file) {
+    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    return fd.Get() >= 0;
+}
+
+FileResult CreatePatientFile(const fs::path& file) {
+    if (const int error = MakeFolders(file.parent_path()); error != 0) {
+        return Failure(patient_file_message::kCantCreate, file, error);
+    }
+    Fd fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode));
+    if (fd.Get() < 0 || fd.Close() != 0) return Failure(patient_file_message::kCantCreate, file, errno);
+    return {};
+}
+
+FileResult ReadPatientSlot(const fs::path& file, int index, std::span<std::uint8_t, kPatientRecordSize> slot,
+                           std::size_t& bytesRead) {
+    bytesRead = 0;
+    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        if (errno == ENOENT) return {};
+        return Failure(patient_file_message::kCantRead, file, errno);
+    }
+    const off_t start = static_cast<off_t>(index) * static_cast<off_t>(kPatientRecordSize);
+    while (bytesRead < slot.size()) {
+        const ssize_t n = ::pread(fd.Get(), slot.data() + bytesRead, slot.size() - bytesRead,
+                                  start + static_cast<off_t>(bytesRead));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return Failure(patient_file_message::kCantRead, file, errno);
+        }
+        if (n == 0) break;  // end of file: the rest of the slot was never written
+        bytesRead += static_cast<std::size_t>(n);
+    }
+    return {};
+}
+
+FileResult WritePatientSlot(const fs::path& file, int id, std::span<const std::uint8_t, kPatientRecordSize> slot) {
+    if (id < 1 || id > kPatientSlots) return Failure(patient_file_message::kCantWrite, file, EINVAL);
+    bool created = false;
+    Fd fd(OpenForWriting(file, created));
+    if (fd.Get() < 0) return Failure(patient_file_message::kCantWrite, file, errno);
+    if (created && ::ftruncate(fd.Get(), static_cast<off_t>(kPatientFileSize)) != 0) {
+        return Failure(patient_file_message::kCantWrite, file, errno);
+    }
+    const off_t offset = static_cast<off_t>(id - 1) * static_cast<off_t>(kPatientRecordSize);
+    if (!WriteAll(fd.Get(), slot.data(), slot.size(), offset) || ::fsync(fd.Get()) != 0 || fd.Close() != 0) {
+        return Failure(patient_file_message::kCantWrite, file, errno);
+    }
+    return {};
+}
+
+}  // namespace quenda
