@@ -2,6 +2,7 @@
 // is under 50 ms for 518,400 records.
 #include "store/DataFile.h"
 #include "store/RecordingStore.h"
+#include "support/TempDir.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,19 +13,6 @@ namespace {
 
 using namespace quenda;
 namespace fs = std::filesystem;
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "quenda-bench-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    fs::path operator/(const char* name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
 
 void FillFullDataSet(RecordingStore& store) {
     auto records = store.CurrentDataSet();
@@ -40,7 +28,7 @@ void FillFullDataSet(RecordingStore& store) {
 }
 
 void BM_SaveFullDataSet(benchmark::State& state) {
-    TempDir dir;
+    test::TempDir dir;
     RecordingStore store;
     FillFullDataSet(store);
     for (auto _ : state) {
@@ -52,7 +40,7 @@ void BM_SaveFullDataSet(benchmark::State& state) {
 BENCHMARK(BM_SaveFullDataSet)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_LoadFullDataSet(benchmark::State& state) {
-    TempDir dir;
+    test::TempDir dir;
     {
         RecordingStore source;
         FillFullDataSet(source);

@@ -3,6 +3,8 @@
 #include "analysis/Analysis.h"
 #include "app/Settings.h"
 #include "store/DataFile.h"
+#include "support/RunCommand.h"
+#include "support/TempDir.h"
 #include "SampleSeries.h"
 
 #include <QJsonArray>
@@ -24,19 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Append;
-
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Half an hour: three desaturations (the middle one with a recovery inside it
 // that stays deep enough) and one pulse event; SpO2 high most of the time.
@@ -62,13 +51,6 @@ std::vector<SampleRecord> HalfHour() {
 
 class AnalyzeCli : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "quenda-analyze-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     fs::path WriteData(const std::vector<SampleRecord>& samples, const char* name = "night.dat") {
         const auto result = WriteDataFile(dir_ / name, 7, samples, "Report Title");
         EXPECT_TRUE(result.ok) << result.message;
@@ -76,19 +58,15 @@ protected:
     }
 
     // Runs in the test's folder, so ./Quenda.ini is the one the test wrote (or none).
-    CliRun Cli(const std::string& arguments) {
-        const std::string command = "cd '" + dir_.string() + "' && '" QUENDA_CLI_PATH "' analyze " + arguments +
-                                    " >stdout.txt 2>stderr.txt";
-        const int status = std::system(command.c_str());
-        CliRun run;
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = Slurp(dir_ / "stdout.txt");
-        run.err = Slurp(dir_ / "stderr.txt");
-        return run;
+    test::CommandRun Cli(const std::string& arguments) {
+        std::vector<std::string> args{"analyze"};
+        std::istringstream words(arguments);
+        for (std::string w; words >> w;) args.push_back(w);
+        return test::RunInDirectory(dir_.Path(), QUENDA_CLI_PATH, args);
     }
 
     QJsonObject Json(const std::string& arguments) {
-        const CliRun run = Cli(arguments + " --json");
+        const test::CommandRun run = Cli(arguments + " --json");
         EXPECT_EQ(run.exitCode, 0) << run.err;
         QJsonParseError error;
         const auto doc = QJsonDocument::fromJson(QByteArray::fromStdString(run.out), &error);
@@ -96,7 +74,7 @@ protected:
         return doc.object();
     }
 
-    fs::path dir_;
+    test::TempDir dir_{"quenda-analyze"};
 };
 
 QStringList Keys(const QJsonObject& o) {
@@ -201,7 +179,7 @@ TEST_F(AnalyzeCli, EmptyDataFileGivesZerosAndNoEvents) {
 
 TEST_F(AnalyzeCli, TextFormShowsTheReportTableAndTheEventTimes) {
     WriteData(HalfHour());
-    const CliRun run = Cli("night.dat");
+    const test::CommandRun run = Cli("night.dat");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("Total Events."), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Index.(1/hr)" + std::string(19, ' ') + "6.0       2.0"), std::string::npos) << run.out;
@@ -216,7 +194,7 @@ TEST_F(AnalyzeCli, UnreadableFilesFailWithTheirMessage) {
     const auto bytes = EncodeDataFile(7, testing::FromSpo2({97, 96, 95}), "");
     std::ofstream(dir_ / "short.dat", std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), kDataFileHeaderSize + kDataFileRecordSize);
-    CliRun run = Cli("short.dat --json");
+    test::CommandRun run = Cli("short.dat --json");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.out.empty());
     EXPECT_NE(run.err.find("past its end"), std::string::npos) << run.err;
@@ -229,7 +207,7 @@ TEST_F(AnalyzeCli, UnreadableFilesFailWithTheirMessage) {
 TEST_F(AnalyzeCli, UsageErrorsExitWithTwo) {
     WriteData(HalfHour());
     for (const char* arguments : {"", "--json", "night.dat night.dat", "night.dat --csv"}) {
-        const CliRun run = Cli(arguments);
+        const test::CommandRun run = Cli(arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments;
         EXPECT_NE(run.err.find("usage:"), std::string::npos) << arguments;
         EXPECT_TRUE(run.out.empty()) << arguments;

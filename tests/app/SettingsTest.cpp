@@ -1,4 +1,5 @@
 #include "app/Settings.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -11,20 +12,6 @@ namespace quenda {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "quenda-settings-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& Path() const { return path_; }
-    fs::path operator/(const char* name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
 
 // The program's default file name is relative; tests move into a directory of their own.
 class InDirectory {
@@ -46,7 +33,7 @@ std::string ReadText(const fs::path& path) {
 void WriteText(const fs::path& path, std::string_view text) { std::ofstream(path, std::ios::binary) << text; }
 
 TEST(Settings, WithoutAFileEveryKeyHasItsDefault) {
-    TempDir dir;
+    test::TempDir dir;
     InDirectory here(dir.Path());
     const Settings settings;
     EXPECT_EQ(settings.File(), fs::path(".//Quenda.ini"));
@@ -62,7 +49,7 @@ TEST(Settings, WithoutAFileEveryKeyHasItsDefault) {
 }
 
 TEST(Settings, HandEditedValuesAreReadLikeTheProfileFunctionsDid) {
-    TempDir dir;
+    test::TempDir dir;
     WriteText(dir / "q.ini",
               "; thresholds tuned by hand\r\n"
               "  [ SETUP ]  \r\n"
@@ -89,7 +76,7 @@ TEST(Settings, HandEditedValuesAreReadLikeTheProfileFunctionsDid) {
 }
 
 TEST(Settings, StringsAreCutToTheBuffer) {
-    TempDir dir;
+    test::TempDir dir;
     Settings settings(dir / "q.ini");
     ASSERT_TRUE(settings.WriteString(settings_key::kDefaultCom, "/dev/ttyUSB10"));
     EXPECT_EQ(settings.ReadString(settings_key::kDefaultCom, "", kDefaultComBuffer), "/dev/ttyU");
@@ -99,7 +86,7 @@ TEST(Settings, StringsAreCutToTheBuffer) {
 }
 
 TEST(Settings, WritesKeepEveryOtherLineAndTheKeysSpelling) {
-    TempDir dir;
+    test::TempDir dir;
     WriteText(dir / "q.ini",
               "; kept\n"
               "[other]\n"
@@ -135,7 +122,7 @@ TEST(Settings, WritesKeepEveryOtherLineAndTheKeysSpelling) {
 }
 
 TEST(Settings, AFileWithoutTheSectionGetsItAppended) {
-    TempDir dir;
+    test::TempDir dir;
     WriteText(dir / "q.ini", "[other]\r\na=1");
     Settings settings(dir / "q.ini");
     ASSERT_TRUE(settings.WriteInt(settings_key::kPulseEvent, -3));
@@ -144,7 +131,7 @@ TEST(Settings, AFileWithoutTheSectionGetsItAppended) {
 }
 
 TEST(Settings, EachWorkingDirectoryHasItsOwnFile) {
-    TempDir first, second;
+    test::TempDir first, second;
     Settings settings;  // one object, used from two directories
     {
         InDirectory here(first.Path());
@@ -160,7 +147,7 @@ TEST(Settings, EachWorkingDirectoryHasItsOwnFile) {
 }
 
 TEST(Settings, AFailedWriteIsReportedAndChangesNothing) {
-    TempDir dir;
+    test::TempDir dir;
     // The directory does not exist.
     Settings missing(dir / "gone" / "q.ini");
     EXPECT_FALSE(missing.WriteInt("UnitSetup", 1));

@@ -6,6 +6,7 @@
 #include "device/Messages.h"
 #include "support/FakeLink.h"
 #include "support/FakeSerialLink.h"
+#include "support/TempDir.h"
 #include "support/Replies.h"
 
 #include <gtest/gtest.h>
@@ -39,16 +40,11 @@ test::FakeSerialLink::Peer Recorder(int frames, int formatCode = 2, std::uint16_
 class EngineFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("quenda-engine-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
         settings = std::make_unique<Settings>(dir / "Quenda.ini");
         engine = std::make_unique<CaptureEngine>(store, *settings, serial, enumerator, log, clock);
     }
     void TearDown() override {
         engine.reset();
-        std::filesystem::remove_all(dir);
     }
     std::vector<std::string> OpenedNames() const {
         std::vector<std::string> names;
@@ -60,7 +56,7 @@ protected:
                serial.sent.end();
     }
 
-    std::filesystem::path dir;
+    test::TempDir dir{"quenda-engine"};
     RecordingStore store;
     std::unique_ptr<Settings> settings;
     test::FakeSerialLink serial;

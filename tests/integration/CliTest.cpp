@@ -2,68 +2,34 @@
 // in a scratch working directory so its ./Quenda.ini is the test's own.
 #include "integration/SimProcess.h"
 #include "store/DataFile.h"
+#include "support/RunCommand.h"
+#include "support/TempDir.h"
 #include "tools/sim/Options.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <sys/wait.h>
 
 namespace quenda {
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const std::filesystem::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 class CliFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("quenda-cli-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir / "out");
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    void SetUp() override { std::filesystem::create_directories(dir / "out"); }
 
-    CliRun Cli(const std::vector<std::string>& args) {
-        std::string command = "cd " + Quote(dir.string()) + " && " + Quote(QUENDA_CLI_PATH);
-        for (const auto& a : args) command += " " + Quote(a);
-        command += " >" + Quote((dir / "stdout").string()) + " 2>" + Quote((dir / "stderr").string()) + " </dev/null";
-        const int status = std::system(command.c_str());
-        CliRun r;
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = Slurp(dir / "stdout");
-        r.err = Slurp(dir / "stderr");
-        return r;
+    test::CommandRun Cli(const std::vector<std::string>& args) {
+        return test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
     }
 
-    std::filesystem::path dir;
+    test::TempDir dir{"quenda-cli"};
 };
 
 TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
     const std::vector<std::string> args{"--ids", "1:600,12:900", "--samples-per-frame", "150", "--format-code", "3",
                                         "--no-pacing"};
     test::SimProcess sim(args);
-    const CliRun r = Cli({"download", "--port", sim.path(), "--out", "out"});
+    const test::CommandRun r = Cli({"download", "--port", sim.path(), "--out", "out"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "ID   1     total        600 Groups\nID  12     total        900 Groups\n");
     EXPECT_NE(r.err.find("Connect succeed! Total 10 Frames!"), std::string::npos) << r.err;
@@ -80,7 +46,7 @@ TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
 
 TEST_F(CliFixture, DownloadEndedEarlyStillWritesWhatItGot) {
     test::SimProcess sim({"--ids", "4:1000", "--samples-per-frame", "100", "--no-pacing", "--fault", "silent-after:2"});
-    const CliRun r = Cli({"download", "--port", sim.path()});
+    const test::CommandRun r = Cli({"download", "--port", sim.path()});
     EXPECT_EQ(r.exitCode, 3);
     EXPECT_NE(r.err.find("Read data timeout,please retry"), std::string::npos);
     EXPECT_EQ(r.out, "ID   4     total        300 Groups\n");
@@ -88,7 +54,7 @@ TEST_F(CliFixture, DownloadEndedEarlyStillWritesWhatItGot) {
 }
 
 TEST_F(CliFixture, NothingToDownloadExitsOne) {
-    CliRun r = Cli({"download", "--port", (dir / "no-such-port").string()});
+    test::CommandRun r = Cli({"download", "--port", (dir / "no-such-port").string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Can't find right COM or the device is power off !"), std::string::npos);
 
@@ -100,23 +66,23 @@ TEST_F(CliFixture, NothingToDownloadExitsOne) {
 
 TEST_F(CliFixture, SetClockReachesTheRecorder) {
     test::SimProcess sim;
-    const CliRun r = Cli({"set-clock", "--port", sim.path(), "2010-08-03 12:34:56"});
+    const test::CommandRun r = Cli({"set-clock", "--port", sim.path(), "2010-08-03 12:34:56"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(sim.waitForLogLine("clock 2010-08-03 12:34:56"));
     EXPECT_NE(r.err.find("Set Date and Time Succeed !"), std::string::npos);
     // The port that answered is remembered, as the dialog's clock command does.
-    EXPECT_NE(Slurp(dir / "Quenda.ini").find("DefaultCOM="), std::string::npos);
+    EXPECT_NE(test::Slurp(dir / "Quenda.ini").find("DefaultCOM="), std::string::npos);
 }
 
 TEST_F(CliFixture, DeleteOfOneIdIsRefusedForRecordersThatEraseEverything) {
     {
         test::SimProcess sim({"--format-code", "0", "--erase-delay-ms", "50"});
-        const CliRun r = Cli({"delete", "--port", sim.path(), "--id", "5", "--type", "1"});
+        const test::CommandRun r = Cli({"delete", "--port", sim.path(), "--id", "5", "--type", "1"});
         EXPECT_EQ(r.exitCode, 1);
         for (const auto& line : sim.log()) EXPECT_EQ(line.rfind("delete", 0), std::string::npos) << line;
     }
     test::SimProcess sim({"--format-code", "14", "--ids", "5:100", "--erase-delay-ms", "50"});
-    const CliRun r = Cli({"delete", "--port", sim.path(), "--id", "5", "--type", "1"});
+    const test::CommandRun r = Cli({"delete", "--port", sim.path(), "--id", "5", "--type", "1"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(sim.waitForLogLine("delete id=5 type=1"));
     EXPECT_NE(r.err.find("Device data cleared !"), std::string::npos);
@@ -129,7 +95,7 @@ TEST_F(CliFixture, UsageErrorsAndPorts) {
         EXPECT_EQ(Cli(args).exitCode, 2) << (args.empty() ? "" : args[0]);
     }
     std::ofstream(dir / "Quenda.ini") << "[setup]\nDefaultCOM=ttyUSB7\n";
-    const CliRun r = Cli({"ports"});
+    const test::CommandRun r = Cli({"ports"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.rfind("ttyUSB7\tremembered\t\n", 0), 0u) << r.out;
 }

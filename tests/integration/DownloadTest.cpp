@@ -8,6 +8,7 @@
 #include "link/SerialPort.h"
 #include "support/FakeLink.h"
 #include "support/FakeSerialLink.h"
+#include "support/TempDir.h"
 #include "tools/sim/Options.h"
 
 #include <gtest/gtest.h>
@@ -49,15 +50,10 @@ std::map<int, std::vector<SampleRecord>> Expected(const std::vector<std::string>
 class DownloadFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("quenda-download-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir);
         settings = std::make_unique<Settings>(dir / "Quenda.ini");
     }
     void TearDown() override {
         engine.reset();
-        std::filesystem::remove_all(dir);
     }
 
     void StartSim(std::vector<std::string> args) {
@@ -97,7 +93,7 @@ protected:
         }
     }
 
-    std::filesystem::path dir;
+    test::TempDir dir{"quenda-download"};
     RecordingStore store;
     std::unique_ptr<Settings> settings;
     CCOM port;

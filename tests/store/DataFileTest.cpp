@@ -1,6 +1,7 @@
 #include "store/AtomicFile.h"
 #include "store/DataFile.h"
 #include "store/RecordingStore.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,20 +16,6 @@ namespace quenda {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "quenda-datafile-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    const fs::path& Path() const { return path_; }
-    fs::path operator/(const char* name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
 
 std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -60,7 +47,7 @@ std::vector<SampleRecord> Records(int count, std::uint8_t id = 9) {
 }
 
 TEST(DataFile, WritesTheDocumentedLayoutAndReadsItBack) {
-    TempDir dir;
+    test::TempDir dir;
     const auto records = Records(3);
     ASSERT_TRUE(WriteDataFile(dir / "a.dat", 9, records, "Report Title").ok);
 
@@ -83,7 +70,7 @@ TEST(DataFile, WritesTheDocumentedLayoutAndReadsItBack) {
 }
 
 TEST(DataFile, SavingTheCurrentDataSetTakesTheIdOfItsFirstRecord) {
-    TempDir dir;
+    test::TempDir dir;
     RecordingStore store;
     const auto records = Records(4, 42);
     std::copy(records.begin(), records.end(), store.CurrentDataSet().begin());
@@ -101,7 +88,7 @@ TEST(DataFile, SavingTheCurrentDataSetTakesTheIdOfItsFirstRecord) {
 }
 
 TEST(DataFile, LoadingReplacesCountIdAndLeadingRecordsOnly) {
-    TempDir dir;
+    test::TempDir dir;
     RecordingStore store;
     const auto old = Records(5, 3);
     std::copy(old.begin(), old.end(), store.CurrentDataSet().begin());
@@ -120,7 +107,7 @@ TEST(DataFile, LoadingReplacesCountIdAndLeadingRecordsOnly) {
 }
 
 TEST(DataFile, AFullDataSetRoundTrips) {
-    TempDir dir;
+    test::TempDir dir;
     const auto records = Records(kMaxSamples);
     ASSERT_TRUE(WriteDataFile(dir / "full.dat", 9, records, "x").ok);
     RecordingStore store;
@@ -171,7 +158,7 @@ std::vector<BadFile> BadFiles() {
 }
 
 TEST(DataFile, ABadFileIsReportedAndLeavesTheStoreAsItWas) {
-    TempDir dir;
+    test::TempDir dir;
     for (const auto& bad : BadFiles()) {
         SCOPED_TRACE(bad.name);
         const auto path = dir / "bad.dat";
@@ -198,13 +185,13 @@ TEST(DataFile, ABadFileIsReportedAndLeavesTheStoreAsItWas) {
 }
 
 TEST(DataFile, ADirectoryCannotBeOpened) {
-    TempDir dir;
+    test::TempDir dir;
     DataFileContents contents;
     EXPECT_EQ(ReadDataFile(dir.Path(), contents).message, "can't open the file");
 }
 
 TEST(SafeWrite, FailuresReportAndLeaveTheOldFileAndNoLeftovers) {
-    TempDir dir;
+    test::TempDir dir;
     const auto records = Records(2);
     // A directory that does not exist.
     auto result = WriteDataFile(dir / "missing/x.dat", 9, records, "");
@@ -236,7 +223,7 @@ TEST(SafeWrite, FailuresReportAndLeaveTheOldFileAndNoLeftovers) {
 }
 
 TEST(SafeWrite, ReplacingAFileKeepsItsPermissions) {
-    TempDir dir;
+    test::TempDir dir;
     const auto path = dir / "settings.ini";
     std::string error;
     ASSERT_TRUE(WriteFileAtomically(path, std::string_view("one"), error)) << error;
@@ -247,7 +234,7 @@ TEST(SafeWrite, ReplacingAFileKeepsItsPermissions) {
 }
 
 TEST(SafeWrite, SmallAndLargePiecesArriveInOrder) {
-    TempDir dir;
+    test::TempDir dir;
     std::string expected;
     AtomicFile file(dir / "pieces");
     ASSERT_TRUE(file.Open()) << file.Error();
@@ -269,7 +256,7 @@ TEST(SafeWrite, SmallAndLargePiecesArriveInOrder) {
 }
 
 TEST(SafeWrite, AnUncommittedFileLeavesNothingBehind) {
-    TempDir dir;
+    test::TempDir dir;
     WriteBytes(dir / "keep", {7});
     {
         AtomicFile file(dir / "keep");

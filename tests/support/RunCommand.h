@@ -1,0 +1,51 @@
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+
+namespace quenda::test {
+
+inline std::string Slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline std::string ShellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+struct CommandRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs `program args...` with `dir` as working directory (so a relative
+// ./Quenda.ini is the test's own), no standard input, and captures its output.
+inline CommandRun RunInDirectory(const std::filesystem::path& dir, const std::string& program,
+                                 const std::vector<std::string>& args) {
+    std::string command = "cd " + ShellQuote(dir.string()) + " && " + ShellQuote(program);
+    for (const auto& a : args) command += " " + ShellQuote(a);
+    const auto out = dir / ".stdout";
+    const auto err = dir / ".stderr";
+    command += " >" + ShellQuote(out.string()) + " 2>" + ShellQuote(err.string()) + " </dev/null";
+    const int status = std::system(command.c_str());
+    CommandRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = Slurp(out);
+    run.err = Slurp(err);
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return run;
+}
+
+}  // namespace quenda::test
