@@ -1,0 +1,317 @@
+#include "app/CMainFrame.h"
+
+#include "app/AppContext.h"
+#include "app/Bitmaps.h"
+#include "app/CAboutDlg.h"
+#include "app/CChildFrame.h"
+#include "app/CMdiClient.h"
+#include "app/CommandIds.h"
+#include "app/CommandTarget.h"
+#include "app/CSplashDlg.h"
+#include "app/DeviceArrivalMonitor.h"
+#include "app/LockKeys.h"
+#include "app/MessageBox.h"
+#include "app/PageUpdate.h"
+#include "app/Resources.h"
+#include "app/UiText.h"
+#include "link/PortDiscovery.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+namespace quenda {
+
+namespace {
+
+// Lock-key lights have no change notification; twice a second is enough for
+// a status pane.
+constexpr int kLockPollMilliseconds = 500;
+// A port is announced before its device node is ready for us (permissions are
+// set a moment later), and one plug-in can announce several ports.
+constexpr int kArrivalSettleMilliseconds = 1000;
+
+QString Text(int stringId) {
+    return QString::fromStdString(UiText(stringId, Resources::BuiltInString(stringId)));
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(AppContext& context, const Resources& resources, std::vector<CDocTemplate> templates,
+                       CommandHandlers handlers, QWidget* parent)
+    : QMainWindow(parent),
+      context_(context),
+      resources_(resources),
+      templates_(std::move(templates)),
+      router_(context.store, context.settings, context.views, *this) {
+    setWindowTitle(Text(str::kAppTitle));
+    setWindowIcon(QIcon(QPixmap::fromImage(LoadImage(resources_, QString("icon%1.png").arg(res::kMainFrame)))));
+    InstallHooks(handlers);
+    mdiClient_ = new CMdiClient(this);
+    setCentralWidget(mdiClient_);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::InstallHooks(const CommandHandlers& handlers) {
+    // Each hook the router gets calls the shell's hook with this window.
+    auto bind = [this](const std::function<void(CMainFrame&)>& hook) -> std::function<void()> {
+        if (!hook) return {};
+        return [this, hook] { hook(*this); };
+    };
+    RouterHooks& hooks = router_.Hooks();
+    hooks.runCaptureDialog = bind(handlers.runCaptureDialog);
+    hooks.findBluetoothRadio = bind(handlers.findBluetoothRadio);
+    hooks.openOtherIdData = bind(handlers.openOtherIdData);
+    hooks.saveData = bind(handlers.saveData);
+    hooks.openSavedData = bind(handlers.openSavedData);
+    hooks.listEvents = bind(handlers.listEvents);
+    hooks.userInfo = bind(handlers.userInfo);
+    hooks.reportTitle = bind(handlers.reportTitle);
+    hooks.computeStatistics = bind(handlers.computeStatistics);
+    if (handlers.unitSetupDialog) {
+        hooks.unitSetupDialog = [this, hook = handlers.unitSetupDialog] { return hook(*this); };
+    }
+    if (handlers.analysisSetup) {
+        hooks.analysisSetup = [this, hook = handlers.analysisSetup] { return hook(*this); };
+    }
+}
+
+bool CMainFrame::Create(int splashMilliseconds) {
+    if (splashMilliseconds > 0) {
+        CSplashDlg splash(LoadBitmap(resources_, res::kSplashBitmap));
+        splash.ShowFor(splashMilliseconds);
+    }
+    BuildMenu(resources_.Menu(res::kMainFrame));
+    if (!BuildToolbar(resources_.Toolbar(res::kMainFrame))) return false;
+    BuildAccelerators(resources_.Accelerators(res::kMainFrame));
+    BuildStatusBar();
+    setDockOptions(dockOptions() | QMainWindow::AllowNestedDocks);
+    mdiClient_->SetBackgroundBitmap(LoadBitmap(resources_, res::kBackgroundBitmap));
+    UpdateCommandStates();
+    return !popups_.empty();
+}
+
+QAction* CMainFrame::NewCommandAction(int commandId, const QString& text) {
+    auto* action = new QAction(text, this);
+    const std::string commandString = UiText(commandId, Resources::BuiltInString(commandId));
+    action->setStatusTip(QString::fromStdString(PromptOf(commandString)));
+    action->setData(commandId);
+    connect(action, &QAction::triggered, this, [this, commandId] { OnCommand(commandId); });
+    actions_.emplace(commandId, action);
+    return action;
+}
+
+void CMainFrame::BuildMenu(const MenuSpec& menu) {
+    for (const MenuPopupSpec& popupSpec : menu.popups) {
+        QMenu* popup = menuBar()->addMenu(popupSpec.text);
+        for (const MenuItemSpec& item : popupSpec.items) {
+            if (item.id == 0) {
+                popup->addSeparator();
+            } else {
+                // The text after a tab is shown right-aligned as the key.
+                popup->addAction(NewCommandAction(item.id, item.text));
+            }
+        }
+        // The greying is settled each time a menu drops down.
+        connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+        popups_.push_back(popup);
+    }
+}
+
+bool CMainFrame::BuildToolbar(const ToolbarSpec& spec) {
+    const QImage strip = LoadImage(resources_, spec.image);
+    if (strip.isNull() || spec.buttons.empty()) return false;
+    toolBar_ = new QToolBar(Text(str::kAppTitle), this);
+    toolBar_->setObjectName("toolbar128");
+    toolBar_->setIconSize(QSize(spec.buttonWidth, spec.buttonHeight));
+    toolBar_->setMovable(true);  // the gripper
+    toolBar_->setFloatable(true);
+    toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
+    int picture = 0;
+    for (const int id : spec.buttons) {
+        if (id == 0) {
+            toolBar_->addSeparator();
+            continue;
+        }
+        const QImage icon = strip.copy(picture++ * spec.buttonWidth, 0, spec.buttonWidth, spec.buttonHeight);
+        const std::string commandString = UiText(id, Resources::BuiltInString(id));
+        QAction* action = NewCommandAction(id, QString::fromStdString(ToolTipOf(commandString)));
+        action->setIcon(QIcon(QPixmap::fromImage(icon)));
+        action->setToolTip(QString::fromStdString(ToolTipOf(commandString)));
+        toolBar_->addAction(action);
+    }
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+    return true;
+}
+
+void CMainFrame::BuildAccelerators(const std::vector<AcceleratorSpec>& keys) {
+    for (const AcceleratorSpec& key : keys) {
+        QAction* action = NewCommandAction(key.command, QString());
+        action->setStatusTip(QString());
+        action->setShortcut(QKeySequence(key.key, QKeySequence::PortableText));
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);  // invisible; active while this window is
+    }
+}
+
+void CMainFrame::BuildStatusBar() {
+    QStatusBar* bar = statusBar();
+    // The message pane: prompts replace the idle text while a command is pointed at.
+    idlePane_ = new QLabel(Text(str::kIdleMessage), bar);
+    bar->addWidget(idlePane_, 1);
+    auto addPane = [&](const QString& sizingText) {
+        auto* pane = new QLabel(bar);
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(sizingText) + 2 * pane->frameWidth() + 6);
+        bar->addPermanentWidget(pane);
+        panes_.push_back(pane);
+        return pane;
+    };
+    pagePane_ = addPane(Text(str::kPagePane));
+    for (const int id : {str::kIndicatorCaps, str::kIndicatorNum, str::kIndicatorScroll}) addPane(Text(id));
+    lockTimer_ = new QTimer(this);
+    connect(lockTimer_, &QTimer::timeout, this, &CMainFrame::UpdateLockPanes);
+    lockTimer_->start(kLockPollMilliseconds);
+    UpdateLockPanes();
+}
+
+void CMainFrame::UpdateLockPanes() {
+    const LockKeys keys = ReadLockKeys();
+    // An indicator that is off shows nothing, as the key's light does.
+    panes_[1]->setText(keys.caps ? Text(str::kIndicatorCaps) : QString());
+    panes_[2]->setText(keys.num ? Text(str::kIndicatorNum) : QString());
+    panes_[3]->setText(keys.scroll ? Text(str::kIndicatorScroll) : QString());
+}
+
+void CMainFrame::StartDeviceWatch(std::unique_ptr<PortEnumerator> ports) {
+    if (!deviceWatch_) {
+        deviceWatch_ = new DeviceArrivalMonitor(this);
+        connect(deviceWatch_, &DeviceArrivalMonitor::deviceArrived, this, &CMainFrame::OnDeviceArrival);
+    }
+    deviceWatch_->Start(std::move(ports));
+}
+
+void CMainFrame::OnDeviceArrival() {
+    if (!arrivalDelay_) {
+        arrivalDelay_ = new QTimer(this);
+        arrivalDelay_->setSingleShot(true);
+        connect(arrivalDelay_, &QTimer::timeout, this, [this] {
+            router_.DeviceArrived();
+            UpdateCommandStates();
+        });
+    }
+    arrivalDelay_->start(kArrivalSettleMilliseconds);
+}
+
+bool CMainFrame::OnCommand(int commandId) {
+    const bool ran = router_.Run(commandId);
+    // Whatever the command changed (a dialog may have set the flags) shows on
+    // the toolbar at once.
+    UpdateCommandStates();
+    return ran;
+}
+
+void CMainFrame::UpdateCommandStates() {
+    for (const auto& [id, action] : actions_) action->setEnabled(router_.IsEnabled(id));
+}
+
+QWidget* CMainFrame::ActiveView() const {
+    for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
+        if (*it) return (*it)->widget();
+    }
+    return nullptr;
+}
+
+QString CMainFrame::PagePaneText() const { return pagePane_ ? pagePane_->text() : QString(); }
+
+QString CMainFrame::IdleText() const { return idlePane_ ? idlePane_->text() : QString(); }
+
+std::vector<QAction*> CMainFrame::ActionsFor(int commandId) const {
+    std::vector<QAction*> found;
+    const auto [first, last] = actions_.equal_range(commandId);
+    for (auto it = first; it != last; ++it) found.push_back(it->second);
+    return found;
+}
+
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() == PageUpdateEvent::kType) {
+        const auto* update = static_cast<PageUpdateEvent*>(event);
+        if (pagePane_) pagePane_->setText(QString::fromStdString(PageText(update->PageIndex(), update->PageCount())));
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!isMaximized()) showMaximized();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // Documents hold no data, so there is nothing to ask.
+    CloseAllDocuments();
+    event->accept();
+}
+
+void CMainFrame::CloseAllDocuments() {
+    for (const QPointer<CChildFrame>& child : children_) {
+        if (!child) continue;
+        mdiClient_->removeSubWindow(child);
+        child->hide();
+        // Later: a view may be the caller, several frames up the stack.
+        child->deleteLater();
+    }
+    children_.clear();
+    UpdateCommandStates();
+}
+
+void CMainFrame::OpenDocument(DocKind kind) {
+    for (const CDocTemplate& docTemplate : templates_) {
+        if (docTemplate.kind != kind || !docTemplate.createView) continue;
+        auto* document = new CTalloDoc;
+        QWidget* view = docTemplate.createView(*this);
+        auto* child = new CChildFrame(document, view);
+        mdiClient_->addSubWindow(child);
+        children_.emplace_back(child);
+        child->showMaximized();
+        mdiClient_->setActiveSubWindow(child);
+        view->setFocus();
+        break;
+    }
+    UpdateCommandStates();
+}
+
+void CMainFrame::ShowMaximized() { showMaximized(); }
+
+void CMainFrame::PostPageUpdate(int pageIndex, int pageCount) { quenda::PostPageUpdate(this, pageIndex, pageCount); }
+
+void CMainFrame::RepaintCurrentView() { context_.RepaintCurrentView(); }
+
+bool CMainFrame::ViewHandles(int commandId) const {
+    const auto* target = dynamic_cast<const CommandTarget*>(ActiveView());
+    return target && target->HandlesCommand(commandId);
+}
+
+void CMainFrame::RunViewCommand(int commandId) {
+    if (auto* target = dynamic_cast<CommandTarget*>(ActiveView())) target->RunCommand(commandId);
+}
+
+void CMainFrame::ShowAbout() {
+    CAboutDlg about(LoadBitmap(resources_, res::kAboutBitmap), this);
+    about.exec();
+}
+
+void CMainFrame::CloseMainWindow() { close(); }
+
+void CMainFrame::ReportNotAvailable(int commandId) {
+    const std::string name = ToolTipOf(UiText(commandId, Resources::BuiltInString(commandId)));
+    ShowMessageBox(this, QString::fromStdString(name + "\n\n" + UiText("This command is not available yet.")),
+                   QMessageBox::Information);
+}
+
+}  // namespace quenda

@@ -1,0 +1,67 @@
+#include "app/CMdiClient.h"
+
+#include "app/UiText.h"
+
+#include <QPainter>
+#include <QPaintEvent>
+
+namespace quenda {
+
+namespace {
+
+// The tile text: Arial, bold, at the cell height the old system font had.
+QFont TileFont() {
+    QFont font("Arial");
+    font.setBold(true);
+    font.setPixelSize(14);  // QFontMetrics::height() 16 with Liberation Sans
+    return font;
+}
+
+}  // namespace
+
+CMdiClient::CMdiClient(QWidget* parent) : QMdiArea(parent) {}
+
+void CMdiClient::SetBackgroundBitmap(const QImage& bitmap) {
+    viewport()->setUpdatesEnabled(false);
+    tile_ = bitmap.convertToFormat(QImage::Format_RGB32);
+    if (!tile_.isNull()) {
+        QPainter painter(&tile_);
+        painter.setFont(TileFont());
+        painter.setPen(QColor::fromRgb(kTextColour));
+        painter.drawText(tile_.rect(), Qt::AlignCenter | Qt::TextSingleLine,
+                         QString::fromStdString(UiText("Quenda")));
+    }
+    viewport()->setUpdatesEnabled(true);
+    viewport()->update();
+}
+
+void CMdiClient::SetBackgroundColour(std::int64_t colour) {
+    colour_ = colour;
+    viewport()->update();
+}
+
+void CMdiClient::paintEvent(QPaintEvent* event) {
+    if (colour_ == kNoColour && tile_.isNull()) {
+        QMdiArea::paintEvent(event);
+        return;
+    }
+    QPainter painter(viewport());
+    const QRect client = viewport()->rect();
+    if (colour_ != kNoColour) {
+        painter.fillRect(client, QColor(colour_ & 0xff, (colour_ >> 8) & 0xff, (colour_ >> 16) & 0xff));
+        return;
+    }
+    // Tiles start at the top-left corner, so resizing never shifts them.
+    for (int x = 0; x < client.width(); x += tile_.width()) {
+        for (int y = 0; y < client.height(); y += tile_.height()) {
+            if (event->rect().intersects(QRect(QPoint(x, y), tile_.size()))) painter.drawImage(x, y, tile_);
+        }
+    }
+}
+
+void CMdiClient::resizeEvent(QResizeEvent* event) {
+    QMdiArea::resizeEvent(event);
+    if (!tile_.isNull()) viewport()->update();
+}
+
+}  // namespace quenda

@@ -1,0 +1,140 @@
+#include "app/CTalloApp.h"
+
+#include "app/AppContext.h"
+#include "app/CMainFrame.h"
+#include "app/CommandIds.h"
+#include "app/CommandLine.h"
+#include "app/MessageBox.h"
+#include "app/PatientFolder.h"
+#include "app/ResourceTextSource.h"
+#include "app/UiText.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace quenda {
+
+CTalloApp::CTalloApp(AppContext& context, StartupOptions options, ViewFactories views, CommandHandlers handlers)
+    : context_(context),
+      options_(std::move(options)),
+      views_(std::move(views)),
+      handlers_(std::move(handlers)),
+      resources_(&library_) {
+    context_.store.ClearStore();
+}
+
+CTalloApp::~CTalloApp() { ExitInstance(); }
+
+void CTalloApp::ShowMessage(const std::string& text, QMessageBox::Icon icon) {
+    if (options_.showMessage) {
+        options_.showMessage(text, icon);
+    } else {
+        ShowMessageBox(nullptr, QString::fromStdString(text), icon);
+    }
+}
+
+bool CTalloApp::InitInstance(const std::vector<std::string>& args) {
+    // 1-2. One copy per user. A lock that cannot be had at all (no writable
+    // folder) leaves the program unguarded rather than unusable.
+    const auto lockFile = options_.lockFile.empty() ? InstanceLock::DefaultFile() : options_.lockFile;
+    switch (instanceLock_.Acquire(lockFile)) {
+        case InstanceLock::Result::Acquired: break;
+        case InstanceLock::Result::HeldElsewhere:
+            ShowMessage(UiText(str::kRunOne, "You have Run one"), QMessageBox::NoIcon);
+            return false;
+        case InstanceLock::Result::Unavailable:
+            std::fprintf(stderr, "quenda: no single-instance guard: %s\n", instanceLock_.Error().c_str());
+            break;
+    }
+    // 3-4. Component services and control hosting have no counterpart here.
+
+    // 5. The optional resource library.
+    LoadResourceLibrary();
+
+    // 6. The document templates, Trend first.
+    templates_ = {{DocKind::Trend, views_.trend}, {DocKind::Table, views_.table}};
+
+    // 7. The main window.
+    mainFrame_ = std::make_unique<CMainFrame>(context_, resources_, templates_, handlers_);
+    if (!mainFrame_->Create(options_.splashMilliseconds)) {
+        mainFrame_.reset();
+        return false;
+    }
+
+    // 8. The patient file.
+    CheckPatientFile();
+
+    // 9. The command line.
+    if (!ProcessCommandLine(args)) return false;
+
+    // 10. Maximised, painted at once.
+    mainFrame_->showMaximized();
+    mainFrame_->repaint();
+    if (options_.watchDevices) mainFrame_->StartDeviceWatch();
+    return true;
+}
+
+void CTalloApp::LoadResourceLibrary() {
+    if (options_.resourceLibrary.empty() || !library_.Load(options_.resourceLibrary)) return;
+    const QString stringsName = "strings.json";
+    if (!resources_.FromLibrary(stringsName)) return;
+    QString error;
+    if (auto table = ParseStrings(resources_.Data(stringsName), &error)) {
+        textSource_ = std::make_unique<ResourceTextSource>(std::move(*table));
+        SetTextSource(textSource_.get());
+    } else {
+        std::fprintf(stderr, "quenda: the resource library's strings are unusable (%s)\n", qPrintable(error));
+    }
+}
+
+void CTalloApp::CheckPatientFile() {
+    std::filesystem::path programDir = options_.programDir;
+    if (programDir.empty()) programDir = QCoreApplication::applicationDirPath().toStdString();
+    const auto dataHome = options_.userDataHome.empty() ? UserDataHome() : options_.userDataHome;
+    const auto file = PatientFolder(programDir, dataHome) / kPatientFileName;
+    context_.patientFile = file;
+    if (FileReadable(file)) return;
+    ShowMessage(UiText(str::kCantOpenPatientFile, "Can't open pationtrec.dat file"), QMessageBox::Information);
+    // Start-up goes on either way; the patient commands report their own
+    // failures later.
+    if (std::string error; !CreatePatientFile(file, error)) {
+        ShowMessage(UiText("The patient file could not be created:") + "\n" + error, QMessageBox::Warning);
+    }
+}
+
+bool CTalloApp::ProcessCommandLine(const std::vector<std::string>& args) {
+    using Command = CommandLineInfo::ShellCommand;
+    const CommandLineInfo info = ParseCommandLine(args);
+    switch (info.shellCommand) {
+        case Command::Nothing:
+        case Command::Dde:         // no shell messages to wait for here
+        case Command::Automation:  // no automation server here
+            return true;
+        case Command::Register:
+        case Command::Unregister:
+            // Nothing is registered with the system; the run ends as a
+            // registration run does.
+            return false;
+        case Command::FilePrint:
+        case Command::FilePrintTo:
+            // Print the file, then end.
+            if (handlers_.openSavedDataFile && handlers_.openSavedDataFile(*mainFrame_, info.fileName)) {
+                mainFrame_->OnCommand(cmd::kPrint);
+            } else {
+                std::fprintf(stderr, "quenda: %s was not printed\n", info.fileName.c_str());
+            }
+            return false;
+    }
+    return false;
+}
+
+void CTalloApp::ExitInstance() {
+    mainFrame_.reset();
+    context_.store.ClearStore();
+    SetTextSource(nullptr);
+    textSource_.reset();
+    library_.Release();
+}
+
+}  // namespace quenda

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "app/CommandHandlers.h"
+#include "app/CTalloDoc.h"
+#include "app/InstanceLock.h"
+#include "app/ResourceLibrary.h"
+#include "app/Resources.h"
+
+#include <QMessageBox>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quenda {
+
+struct AppContext;
+class CMainFrame;
+class ResourceTextSource;
+
+// Where start-up looks and how it talks; main() takes the defaults, tests
+// point everything at their own folders.
+struct StartupOptions {
+    std::filesystem::path programDir;    // the program's folder; empty: the running executable's
+    std::filesystem::path userDataHome;  // empty: UserDataHome()
+    std::filesystem::path lockFile;      // empty: InstanceLock::DefaultFile()
+    std::string resourceLibrary = ResourceLibrary::kDefaultName;  // empty: load none
+    int splashMilliseconds = 1000;
+    bool watchDevices = true;
+    // Start-up's message boxes; empty: a modal box with an OK button.
+    std::function<void(const std::string& text, QMessageBox::Icon icon)> showMessage;
+};
+
+// The views of the two document templates.
+struct ViewFactories {
+    ViewFactory trend;
+    ViewFactory table;
+};
+
+// The application: start-up in its fixed order, and the exit step. Made once
+// in main() after the QApplication; the QApplication runs the event loop.
+class CTalloApp {
+public:
+    // Empties the store, so a run starts from nothing.
+    CTalloApp(AppContext& context, StartupOptions options, ViewFactories views, CommandHandlers handlers);
+    ~CTalloApp();
+    CTalloApp(const CTalloApp&) = delete;
+    CTalloApp& operator=(const CTalloApp&) = delete;
+
+    // Single instance, resource library, templates, main window, patient file,
+    // command line, maximised window. False when the program must end now.
+    bool InitInstance(const std::vector<std::string>& args);
+    // Destroys the main window if it is still there, empties the store and
+    // releases the resource library.
+    void ExitInstance();
+
+    CMainFrame* MainFrame() const { return mainFrame_.get(); }
+    const ResourceLibrary& Library() const { return library_; }
+    const Resources& GetResources() const { return resources_; }
+    const std::vector<CDocTemplate>& Templates() const { return templates_; }
+
+private:
+    void ShowMessage(const std::string& text, QMessageBox::Icon icon);
+    void LoadResourceLibrary();
+    void CheckPatientFile();
+    bool ProcessCommandLine(const std::vector<std::string>& args);
+
+    AppContext& context_;
+    StartupOptions options_;
+    ViewFactories views_;
+    CommandHandlers handlers_;
+    InstanceLock instanceLock_;
+    ResourceLibrary library_;
+    Resources resources_;
+    std::unique_ptr<ResourceTextSource> textSource_;
+    std::vector<CDocTemplate> templates_;
+    std::unique_ptr<CMainFrame> mainFrame_;
+};
+
+}  // namespace quenda
