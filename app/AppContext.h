@@ -1,7 +1,10 @@
 #pragma once
 
+#include "analysis/AnalysisResults.h"
 #include "app/Settings.h"
 #include "app/ViewState.h"
+#include "patient/PatientContext.h"
+#include "patient/ReportTitle.h"
 #include "store/RecordingStore.h"
 
 #include <QPointer>
@@ -25,14 +28,12 @@ struct AppContext {
     // The view the report-title, unit and patient commands repaint; each view
     // puts itself here when it is first shown.
     QPointer<QWidget> currentViewWindow;
-    // Where the patient file is; start-up fills it in (PatientFolder.h).
-    std::filesystem::path patientFile;
-
-    // The owners of the current patient record and of the report title live
-    // here too, as members beside the store, each registering with
-    // store.AddClearListener what ClearStore must reset:
-    //     CurrentPatient patient;   (patient/)
-    //     ReportTitle reportTitle;  (patient/)
+    // The current patient; it clears itself with the store. Start-up sets
+    // where the patient file is (PatientFolder.h).
+    PatientContext patient{store, {}};
+    ReportTitle reportTitle;
+    // The last ComputeStatistics, for the analysis page and the event listing.
+    AnalysisResults analysis;
 
     // Invalidates and erases the current view window, if one is open.
     void RepaintCurrentView();

@@ -93,7 +93,7 @@ void CTalloApp::CheckPatientFile() {
     if (programDir.empty()) programDir = QCoreApplication::applicationDirPath().toStdString();
     const auto dataHome = options_.userDataHome.empty() ? UserDataHome() : options_.userDataHome;
     const auto file = PatientFolder(programDir, dataHome) / kPatientFileName;
-    context_.patientFile = file;
+    context_.patient.SetPatientFile(file);
     if (FileReadable(file)) return;
     ShowMessage(UiText(str::kCantOpenPatientFile, "Can't open pationtrec.dat file"), QMessageBox::Information);
     // Start-up goes on either way; the patient commands report their own

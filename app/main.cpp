@@ -3,6 +3,10 @@
 #include "app/AppContext.h"
 #include "app/CTalloApp.h"
 #include "app/CMainFrame.h"
+#include "analysis/Analysis.h"
+#include "analysis/CAnalysisSetup.h"
+#include "analysis/Thresholds.h"
+#include "patient/PatientCommands.h"
 #include "views/PlaceholderView.h"
 
 #include <QApplication>
@@ -18,8 +22,24 @@ int main(int argc, char** argv) {
     views.trend = [&context](quenda::CMainFrame&) { return new quenda::PlaceholderView(context); };
     views.table = views.trend;
 
-    // The dialogs of the other subsystems plug in here as they arrive.
+    // The dialogs of the other subsystems plug in here.
     quenda::CommandHandlers handlers;
+    handlers.userInfo = [&context](quenda::CMainFrame& frame) {
+        quenda::RunPatientInfo(&frame, context.patient, context.settings, [&context] { context.RepaintCurrentView(); });
+    };
+    handlers.reportTitle = [&context](quenda::CMainFrame& frame) {
+        quenda::RunModifyTitle(&frame, context.reportTitle);
+    };
+    handlers.unitSetupDialog = [&context](quenda::CMainFrame& frame) {
+        return quenda::RunUnitSetupDialog(&frame, context.settings);
+    };
+    handlers.analysisSetup = [&context](quenda::CMainFrame& frame) {
+        return quenda::RunAnalysisSetup(&frame, context.settings);
+    };
+    handlers.computeStatistics = [&context](quenda::CMainFrame&) {
+        quenda::ComputeStatistics(context.store.CurrentSamples(), quenda::ReadThresholds(context.settings),
+                                  context.analysis);
+    };
 
     quenda::CTalloApp app(context, quenda::StartupOptions{}, std::move(views), std::move(handlers));
     std::vector<std::string> args;

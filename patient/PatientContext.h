@@ -61,6 +61,8 @@ public:
 
     bool PatientSaved(int id) const;
     const std::filesystem::path& PatientFile() const { return patientFile_; }
+    // Start-up decides where the file lives after the context exists.
+    void SetPatientFile(std::filesystem::path file) { patientFile_ = std::move(file); }
 
 private:
     FileResult WriteSlot(int id, const PatientRecord& record);

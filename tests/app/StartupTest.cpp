@@ -97,7 +97,7 @@ private slots:
             QCOMPARE(fs::file_size(file), std::uintmax_t{0});
             QCOMPARE(Mode(file), 0600u);
             QCOMPARE(Mode(file.parent_path()), 0700u);
-            QCOMPARE(context.patientFile, file);
+            QCOMPARE(context.patient.PatientFile(), file);
             // Maximised, no document, the background showing.
             CMainFrame* frame = app.MainFrame();
             QVERIFY(frame->isVisible());
