@@ -8,6 +8,7 @@
 #include "app/PatientFolder.h"
 #include "app/ResourceTextSource.h"
 #include "app/UiText.h"
+#include "patient/PatientFile.h"
 
 #include <QCoreApplication>
 
@@ -94,12 +95,12 @@ void CTalloApp::CheckPatientFile() {
     const auto dataHome = options_.userDataHome.empty() ? UserDataHome() : options_.userDataHome;
     const auto file = PatientFolder(programDir, dataHome) / kPatientFileName;
     context_.patient.SetPatientFile(file);
-    if (FileReadable(file)) return;
+    if (CanReadPatientFile(file)) return;
     ShowMessage(UiText(str::kCantOpenPatientFile, "Can't open pationtrec.dat file"), QMessageBox::Information);
     // Start-up goes on either way; the patient commands report their own
     // failures later.
-    if (std::string error; !CreatePatientFile(file, error)) {
-        ShowMessage(UiText("The patient file could not be created:") + "\n" + error, QMessageBox::Warning);
+    if (const auto created = CreatePatientFile(file); !created) {
+        ShowMessage(created.message + "\n" + created.detail, QMessageBox::Warning);
     }
 }
 

@@ -24,12 +24,4 @@ bool DirectoryWritable(const std::filesystem::path& dir);
 // $XDG_DATA_HOME when it is an absolute path, else $HOME/.local/share.
 std::filesystem::path UserDataHome();
 
-// Whether the file can be opened for reading: the start-up check.
-bool FileReadable(const std::filesystem::path& file);
-
-// Creates the file empty, and its folder and any missing parents. The patient
-// file holds health data: folders are made 0700 and the file 0600. An existing
-// file is never truncated. False with `error` set when anything fails.
-bool CreatePatientFile(const std::filesystem::path& file, std::string& error);
-
 }  // namespace quenda

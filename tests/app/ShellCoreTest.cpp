@@ -14,6 +14,7 @@
 #include "app/Settings.h"
 #include "app/ViewState.h"
 #include "link/PortDiscovery.h"
+#include "patient/PatientFile.h"
 #include "store/RecordingStore.h"
 
 #include <gtest/gtest.h>
@@ -412,10 +413,10 @@ TEST(PatientFolderTest, BesideTheProgramWhileWritableElsePerUser) {
 TEST(PatientFolderTest, CreatesAPrivateEmptyFileAndNeverTruncates) {
     TempDir dir;
     const fs::path file = dir.Path() / "share" / "Quenda" / "bldb" / kPatientFileName;
-    EXPECT_FALSE(FileReadable(file));
-    std::string error;
-    ASSERT_TRUE(CreatePatientFile(file, error)) << error;
-    EXPECT_TRUE(FileReadable(file));
+    EXPECT_FALSE(CanReadPatientFile(file));
+    const auto created = CreatePatientFile(file);
+    ASSERT_TRUE(created) << created.message;
+    EXPECT_TRUE(CanReadPatientFile(file));
     EXPECT_EQ(fs::file_size(file), 0u);
     struct stat info {};
     for (const fs::path& folder : {dir.Path() / "share", dir.Path() / "share" / "Quenda", file.parent_path()}) {
@@ -426,13 +427,14 @@ TEST(PatientFolderTest, CreatesAPrivateEmptyFileAndNeverTruncates) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 
     std::ofstream(file) << "patient";
-    EXPECT_FALSE(CreatePatientFile(file, error));
+    CreatePatientFile(file);
     EXPECT_EQ(fs::file_size(file), 7u);
 
     // A file where the folder should be: a clear reason, nothing created.
     std::ofstream(dir.Path() / "blocked") << "x";
-    EXPECT_FALSE(CreatePatientFile(dir.Path() / "blocked" / "bldb" / kPatientFileName, error));
-    EXPECT_NE(error.find("blocked"), std::string::npos) << error;
+    const auto blocked = CreatePatientFile(dir.Path() / "blocked" / "bldb" / kPatientFileName);
+    EXPECT_FALSE(blocked);
+    EXPECT_NE((blocked.message + blocked.detail).find("blocked"), std::string::npos) << blocked.message;
 }
 
 class ListedPorts : public PortEnumerator {
