@@ -1,0 +1,172 @@
+#include "views/CTalloTrendView.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+namespace quenda {
+
+namespace {
+
+LayoutRect ToLayoutRect(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
+
+}  // namespace
+
+CTalloTrendView::CTalloTrendView(const TrendViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink,
+                                 QWidget* parent)
+    : QWidget(parent), source_(source), currentPageIndex_(currentPageIndex), pageSink_(std::move(pageSink)),
+      fonts_(MakeTrendFonts()) {
+    // The paint covers every pixel: no background erase, so nothing flashes
+    // between the erase and the copy of the finished page.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAutoFillBackground(false);
+    // The readout follows the pointer without a button held.
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+TrendPageLayout CTalloTrendView::LayoutFor(const QRect& drawing, const TrendHeader& header) const {
+    return LayoutTrendPage(ToLayoutRect(drawing), currentPageIndex_, source_.Samples(), header,
+                           ArialAverageCharWidth(fonts_.value.pixelSize()));
+}
+
+void CTalloTrendView::PaintPage(QPainter& painter, const QRect& drawing) const {
+    const TrendPageLayout layout = LayoutFor(drawing, source_.Header());
+    PaintTrendPage(painter, layout, source_.Samples(), readout_, fonts_);
+}
+
+void CTalloTrendView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shown_) return;
+    shown_ = true;
+    const PageGeometry geometry = ComputePageGeometry(width(), static_cast<int>(source_.Samples().size()));
+    samplesPerPage_ = geometry.samplesPerPage;
+    pageCount_ = geometry.pageCount;
+    emit FirstShown();
+    PostPageUpdate();
+}
+
+void CTalloTrendView::paintEvent(QPaintEvent*) {
+    const QRect drawing = rect();
+    layout_ = LayoutFor(drawing, source_.Header());
+    samplesPerPage_ = layout_.geometry.samplesPerPage;
+    pageCount_ = layout_.geometry.pageCount;
+
+    if (!drawing.isEmpty()) {
+        const qreal ratio = devicePixelRatioF();
+        const QSize pixels = drawing.size() * ratio;
+        if (offscreen_.size() != pixels) {
+            offscreen_ = QPixmap(pixels);
+            offscreen_.setDevicePixelRatio(ratio);
+        }
+        {
+            QPainter page(&offscreen_);
+            PaintTrendPage(page, layout_, source_.Samples(), readout_, fonts_);
+            PaintReadoutArrows(page, spo2Arrow_, pulseArrow_);
+        }
+        QPainter(this).drawPixmap(0, 0, offscreen_);
+    }
+    PostPageUpdate();
+}
+
+void CTalloTrendView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // The arrows' points belong to the old size; the readout texts stay.
+    ParkArrows();
+}
+
+ReadoutGraphs CTalloTrendView::Graphs() const {
+    return {layout_.spo2.graph, layout_.pulse.graph, FirstSampleOfPage(currentPageIndex_, samplesPerPage_)};
+}
+
+void CTalloTrendView::ApplyReadout(const ReadoutHit& hit) {
+    readout_ = hit.texts;
+    spo2Arrow_ = hit.spo2Arrow;
+    pulseArrow_ = hit.pulseArrow;
+    update();
+}
+
+void CTalloTrendView::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    // Anywhere but exactly on a curve point leaves the last readout as it is.
+    if (auto hit = HitReadout({at.x(), at.y()}, Graphs(), source_.Samples())) ApplyReadout(*hit);
+}
+
+void CTalloTrendView::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key != Qt::Key_PageUp && key != Qt::Key_PageDown && key != Qt::Key_Left && key != Qt::Key_Right) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    // The cursor starts from wherever the readout arrow was put last, by the
+    // pointer or by the previous key.
+    cursor_ = CursorAtArrow(spo2Arrow_, layout_.spo2.graph.left, FirstSampleOfPage(currentPageIndex_, samplesPerPage_));
+    if (key == Qt::Key_PageUp) {
+        PageUp();
+    } else if (key == Qt::Key_PageDown) {
+        PageDown();
+    } else {
+        StepCursor(key);
+    }
+    event->accept();
+}
+
+void CTalloTrendView::StepCursor(int key) {
+    const int left = layout_.spo2.graph.left;
+    const std::span<const SampleRecord> samples = source_.Samples();
+    const CursorStep step = key == Qt::Key_Left
+                                ? StepCursorLeft(cursor_, left, samplesPerPage_)
+                                : StepCursorRight(cursor_, left, samplesPerPage_, static_cast<int>(samples.size()));
+    if (step.paging == CursorPaging::PageUp) PageUp();
+    if (step.paging == CursorPaging::PageDown) PageDown();
+    cursor_.x = step.x;
+    cursor_.sample = FirstSampleOfPage(currentPageIndex_, samplesPerPage_) + (step.x - left);
+    if (auto hit = ReadoutAtColumn(step.x, Graphs(), samples)) ApplyReadout(*hit);
+}
+
+void CTalloTrendView::wheelEvent(QWheelEvent* event) {
+    const int delta = event->angleDelta().y();
+    // Touchpads send events with no vertical turn (scroll phases, sideways
+    // swipes); they page nowhere.
+    if (delta == 0) {
+        event->ignore();
+        return;
+    }
+    if (delta > 0) {
+        PageUp();
+    } else {
+        PageDown();
+    }
+    event->accept();
+}
+
+void CTalloTrendView::PageUp() {
+    currentPageIndex_ = PageIndexAfterPageUp(currentPageIndex_, rollStep_);
+    ParkArrows();
+    update();
+    PostPageUpdate();
+}
+
+void CTalloTrendView::PageDown() {
+    const PageDownResult next = PageIndexAfterPageDown(currentPageIndex_, rollStep_, pageCount_);
+    pageCount_ = next.pageCount;
+    currentPageIndex_ = next.pageIndex;
+    ParkArrows();
+    // Unlike page up, page down also clears the readout.
+    readout_ = {};
+    update();
+    PostPageUpdate();
+}
+
+void CTalloTrendView::ParkArrows() {
+    spo2Arrow_ = {};
+    pulseArrow_ = {};
+}
+
+void CTalloTrendView::PostPageUpdate() {
+    if (pageSink_) pageSink_(currentPageIndex_, pageCount_);
+}
+
+}  // namespace quenda

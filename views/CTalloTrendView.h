@@ -1,0 +1,102 @@
+#pragma once
+
+#include "views/TrendLayout.h"
+#include "views/TrendPainter.h"
+#include "views/TrendReadout.h"
+#include "views/TrendViewSource.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <cstdint>
+
+namespace quenda {
+
+// The trend view: the current data set as two time-aligned graphs, SpO2 above
+// and pulse rate below, one page of samples at a time, under a header box with
+// the report title, the patient and the start and end of the recording.
+//
+// It pages with PageUp()/PageDown() (the toolbar's commands), the Page Up and
+// Page Down keys and the wheel, by the roll step; it reads single samples
+// where the pointer stands exactly on a curve point, or where the Left and
+// Right keys move the cursor.
+//
+// Every paint lays out and draws the whole page into an off-screen pixmap and
+// copies it in one go, and the background is never erased, so paging and the
+// readout do not flicker.
+class CTalloTrendView : public QWidget {
+    Q_OBJECT
+public:
+    // `currentPageIndex` is the page index the views share; the shell owns it
+    // and resets it on mode switches and when the store is emptied.
+    CTalloTrendView(const TrendViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink,
+                    QWidget* parent = nullptr);
+
+    // Draws the page with the current page index into `drawing` (logical
+    // units): header box, both panels, curves and readout texts; no arrows,
+    // which belong to the screen. The screen and the printer both draw
+    // through here. Touches none of the view's members.
+    void PaintPage(QPainter& painter, const QRect& drawing) const;
+
+    // Pages moved by one paging action; set by the roll-step dialog.
+    int RollStep() const { return rollStep_; }
+    void SetRollStep(int pages) { rollStep_ = pages; }
+
+    // Both follow the window width and are recomputed at every paint.
+    int PageCount() const { return pageCount_; }
+    int SamplesPerPage() const { return samplesPerPage_; }
+
+    const ReadoutTexts& Readout() const { return readout_; }
+    const ReadoutArrow& Spo2Arrow() const { return spo2Arrow_; }
+    const ReadoutArrow& PulseArrow() const { return pulseArrow_; }
+    const KeyboardCursor& Cursor() const { return cursor_; }
+    // The page as the last screen paint laid it out.
+    const TrendPageLayout& ScreenLayout() const { return layout_; }
+    const TrendFonts& Fonts() const { return fonts_; }
+
+public slots:
+    void PageUp();
+    void PageDown();
+
+signals:
+    // The first time the view is shown: it then becomes the view that title,
+    // unit and patient changes repaint.
+    void FirstShown();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    TrendPageLayout LayoutFor(const QRect& drawing, const TrendHeader& header) const;
+    ReadoutGraphs Graphs() const;
+    void ApplyReadout(const ReadoutHit& hit);
+    void StepCursor(int key);
+    void ParkArrows();
+    void PostPageUpdate();
+
+    const TrendViewSource& source_;
+    std::int32_t& currentPageIndex_;
+    PageSink pageSink_;
+
+    // The view's own state.
+    int samplesPerPage_ = kInitialSamplesPerPage;
+    TrendFonts fonts_;
+    // Drawing rectangle, header box, panels, graphs and readout rectangles of
+    // the last screen paint; the pointer test uses its graphs.
+    TrendPageLayout layout_;
+    ReadoutTexts readout_;
+    ReadoutArrow spo2Arrow_;
+    ReadoutArrow pulseArrow_;
+    int pageCount_ = 0;
+    int rollStep_ = 1;
+    KeyboardCursor cursor_;
+    QPixmap offscreen_;
+    bool shown_ = false;
+};
+
+}  // namespace quenda
