@@ -8,6 +8,7 @@
 #include "analysis/Thresholds.h"
 #include "patient/PatientCommands.h"
 #include "views/PlaceholderView.h"
+#include "views/TrendViewWindow.h"
 
 #include <QApplication>
 
@@ -17,10 +18,10 @@ int main(int argc, char** argv) {
 
     quenda::AppContext context;
 
-    // Until the trend and table views exist, both templates open a placeholder.
     quenda::ViewFactories views;
-    views.trend = [&context](quenda::CMainFrame&) { return new quenda::PlaceholderView(context); };
-    views.table = views.trend;
+    views.trend = [&context](quenda::CMainFrame&) { return new quenda::TrendViewWindow(context); };
+    // Until the table view exists, the table template opens a placeholder.
+    views.table = [&context](quenda::CMainFrame&) { return new quenda::PlaceholderView(context); };
 
     // The dialogs of the other subsystems plug in here.
     quenda::CommandHandlers handlers;
