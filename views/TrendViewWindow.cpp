@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/CommandIds.h"
+#include "app/DisplayState.h"
 #include "app/MessageBox.h"
 #include "app/PageUpdate.h"
 #include "app/UiText.h"
@@ -31,7 +32,7 @@ TrendHeader AppTrendSource::Header() const {
 TrendViewWindow::TrendViewWindow(AppContext& context, QWidget* parent)
     : CTalloTrendView(
           source_, context.views.currentPageIndex,
-          [this](int index, int count) { PostPageUpdate(window(), index, count); }, parent),
+          [this](int index, int count) { quenda::PostPageUpdate(window(), index, count); }, parent),
       context_(context),
       source_(context) {
     connect(this, &CTalloTrendView::FirstShown, this, [this] { context_.currentViewWindow = this; });
