@@ -1,0 +1,58 @@
+// The trend view inside the main window: opened by the Trend template, fed
+// from the application context, reporting its pages to the status bar and
+// paging on the menu commands.
+#include "app/CommandIds.h"
+#include "patient/PatientRecord.h"
+#include "tools/sim/Recording.h"
+#include "views/TrendViewWindow.h"
+
+#include "app/ShellTestSupport.h"
+
+#include <QTest>
+
+namespace quenda {
+
+class TrendViewWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void opensOnTheCurrentDataSetAndPages() {
+        AppContext context;
+        Resources resources;
+        const ViewFactory trend = [&context](CMainFrame&) { return new TrendViewWindow(context); };
+        CMainFrame frame(context, resources, {{DocKind::Trend, trend}, {DocKind::Table, trend}}, {});
+        frame.Create(0);
+        frame.resize(1280, 800);
+        frame.show();
+
+        for (const auto& r : sim::GenerateRecording(3, 8 * 3600, sim::DateTime{2026, 12, 6, 22, 30, 0}, 7)) {
+            context.store.AppendSample(r);
+        }
+        context.store.SelectId(3);
+        PatientRecord patient = context.patient.Current();
+        SetFieldTextUtf8(patient.name, "Jane Doe");
+        patient.age = 52;
+        patient.height = 165;
+        patient.weight = 62;
+        patient.unitFlag = 1;
+        context.patient.SetCurrent(patient);
+
+        frame.Router().ShowCapturedData();
+        auto* view = qobject_cast<TrendViewWindow*>(frame.ActiveView());
+        QVERIFY(view);
+        QTRY_VERIFY(frame.PagePaneText().startsWith("Page:1/"));
+        const QString pages = frame.PagePaneText().mid(QString("Page:1/").size());
+        QVERIFY(pages.toInt() > 1);
+        QTRY_COMPARE(context.currentViewWindow.data(), static_cast<QWidget*>(view));
+
+        QVERIFY(frame.OnCommand(cmd::kPageDown));
+        QTRY_COMPARE(frame.PagePaneText(), "Page:2/" + pages);
+        QVERIFY(frame.OnCommand(cmd::kPageUp));
+        QTRY_COMPARE(frame.PagePaneText(), "Page:1/" + pages);
+        test::SaveScreenshot(&frame, "main_window_trend_view");
+    }
+};
+
+}  // namespace quenda
+
+QTEST_MAIN(quenda::TrendViewWindowTest)
+#include "TrendViewWindowTest.moc"
