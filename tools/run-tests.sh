@@ -25,7 +25,7 @@ build_and_test() {
 
 # The tests that run the download's worker threads.
 tsan() {
-    TARGETS="download_tests cli_tests device_tests" TSAN_OPTIONS=halt_on_error=1 \
+    TARGETS="download_tests cli_tests device_tests capture_dialog_tests" TSAN_OPTIONS=halt_on_error=1 \
       build_and_test build-tsan -DQUENDA_SANITIZE=thread -DQUENDA_BUILD_BENCH=OFF -- -L download
 }
 

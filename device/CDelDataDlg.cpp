@@ -1,0 +1,73 @@
+#include "device/CDelDataDlg.h"
+
+#include "device/CaptureEngine.h"
+#include "device/CDlgChooseType.h"
+#include "store/RecordingStore.h"
+#include "ui_CDelDataDlg.h"
+
+namespace quenda {
+
+namespace {
+constexpr const char* kAll = "All";
+constexpr const char* kSpo2AndPr = "SpO2&Pr";
+}  // namespace
+
+CDelDataDlg::CDelDataDlg(const std::vector<int>& ids, int dataFormatCode, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::CDelDataDlg>()) {
+    ui_->setupUi(this);
+    device_ui::ApplyUiTexts(this);
+
+    ui_->dataTypeBox->addItem(device_ui::Text(kAll));
+    ui_->dataTypeBox->addItem(device_ui::Text(kSpo2AndPr));
+    ui_->idBox->addItem(device_ui::Text(kAll));
+    for (int id : ids) ui_->idBox->addItem(QString::number(id));
+    ui_->idBox->setCurrentIndex(0);
+    ui_->dataTypeBox->setCurrentIndex(0);
+    idText_ = ui_->idBox->itemText(0);
+    dataTypeCode_ = 0;
+    // Such a recorder erases everything whatever ID it is sent.
+    ui_->idBox->setEnabled(CaptureEngine::CanDeleteSingleId(dataFormatCode));
+
+    connect(ui_->idBox, &QComboBox::activated, this, &CDelDataDlg::OnIdChosen);
+    connect(ui_->dataTypeBox, &QComboBox::activated, this, &CDelDataDlg::OnDataTypeChosen);
+}
+
+CDelDataDlg::~CDelDataDlg() = default;
+
+std::vector<int> CDelDataDlg::IdsWithGroups(const RecordingStore& store) {
+    std::vector<int> ids;
+    for (int id = 1; id <= kIdSlots; ++id) {
+        if (store.IdCount(id) > 0) ids.push_back(id);
+    }
+    return ids;
+}
+
+int CDelDataDlg::Id() const {
+    // "All" reads as 0, as any text without leading digits does.
+    int id = 0;
+    for (const QChar c : idText_.trimmed()) {
+        if (c < u'0' || c > u'9') break;
+        id = id * 10 + (c.unicode() - u'0');
+    }
+    return id;
+}
+
+void CDelDataDlg::OnIdChosen(int index) {
+    if (index == 0) {
+        idText_ = ui_->idBox->itemText(0);
+        ui_->dataTypeBox->setCurrentIndex(0);
+        dataTypeCode_ = 0;
+        return;
+    }
+    idText_ = ui_->idBox->itemText(index);
+}
+
+void CDelDataDlg::OnDataTypeChosen(int index) {
+    if (ui_->idBox->currentIndex() == 0) {
+        ui_->dataTypeBox->setCurrentIndex(0);
+        return;
+    }
+    dataTypeCode_ = index;
+}
+
+}  // namespace quenda

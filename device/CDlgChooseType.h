@@ -1,0 +1,196 @@
+#pragma once
+
+#include "device/CaptureEngine.h"
+#include "device/MessageSink.h"
+
+#include <QDialog>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+namespace Ui {
+class CDlgChooseType;
+}
+
+namespace quenda {
+
+class BluetoothLink;
+class CaptureHost;
+class CDeletingData;
+class RecordingStore;
+class Settings;
+
+namespace device_ui {
+// A user text from the string table, as a QString.
+QString Text(std::string_view builtIn);
+QString Text(int stringId, std::string_view builtIn);
+// Passes the window title and the texts of the labels, buttons and group
+// boxes a Designer form set through the string table.
+void ApplyUiTexts(QWidget* form);
+
+// Hands work from any thread to the thread this object lives on, in the order
+// it was posted. The work travels through a mutex-guarded queue instead of as
+// a queued functor, so ThreadSanitizer sees the hand-off (Qt's own locking is
+// invisible to it). Work still queued when the mailbox goes is dropped.
+class UiMailbox final : public QObject {
+    Q_OBJECT
+public:
+    explicit UiMailbox(QObject* parent = nullptr) : QObject(parent) {}
+    void Post(std::function<void()> work);
+
+private:
+    // Runs everything queued, oldest first. Work that runs a nested event
+    // loop (a message box) lets later work run inside it, still in order.
+    Q_INVOKABLE void Drain();
+
+    std::mutex mutex_;
+    std::deque<std::function<void()>> queue_;  // guarded by mutex_
+    bool drainPosted_ = false;                 // guarded by mutex_
+};
+}  // namespace device_ui
+
+// The capture dialog's messages as message boxes, and the "Deleting Data ..."
+// window. Callable from any thread: on the UI thread a box is modal and shows
+// at once (its event loop keeps delivering the download's progress); from a
+// worker thread the text is queued to the UI thread and the worker goes on, so
+// a worker never waits for a user who may be about to press Stop.
+class CaptureMessageSink final : public QObject, public MessageSink {
+    Q_OBJECT
+public:
+    // Create on the UI thread; `boxParent` is the parent of the boxes.
+    explicit CaptureMessageSink(QWidget* boxParent, QObject* parent = nullptr);
+    ~CaptureMessageSink() override;
+
+    void ShowMessage(std::string_view text) override;
+    void ShowDeleting(bool visible) override;
+
+    // The "Deleting Data ..." window while it is up.
+    QWidget* DeletingWindow() const;
+
+private:
+    void ShowBox(const QString& text);
+
+    QPointer<QWidget> boxParent_;
+    QPointer<QWidget> deleting_;
+    device_ui::UiMailbox mailbox_;
+};
+
+// The links the capture dialog reaches the recorder through.
+struct CaptureLinks {
+    SerialLink& serial;
+    PortEnumerator& ports;
+    Clock& clock;
+    BluetoothAccess bluetooth;  // empty without a Bluetooth link
+};
+
+// "New Data Capture" (dialog template 127): finds the recorder, downloads
+// everything it holds on the engine's worker threads while the progress bar
+// follows, lists the IDs found, and on Done makes the chosen ID current and
+// opens a Trend document. Also hosts the recorder's clock and delete commands.
+//
+// The engine's worker callbacks reach the dialog as queued calls; nothing
+// here is touched from a worker thread.
+class CDlgChooseType : public QDialog {
+    Q_OBJECT
+public:
+    // Control ids of the template, kept as the "controlId" property.
+    enum ControlId {
+        kIdList = 1003,
+        kProgress = 1004,
+        kStartButton = 1002,
+        kStopButton = 1005,
+        kDeleteDataButton = 32804,
+        kSetDateAndTimeButton = 1043,
+        kCancelButton = 2,
+        kExtendButton = 4,
+        kSeparator = 1035,
+        kPortBox = 1037,
+    };
+
+    // Messages go to `messages` when given (tests), else to message boxes.
+    // Reads "DefaultCOM" and lists the ports at once; the first showing starts
+    // the connect step by itself when the serial link is selected or a
+    // Bluetooth serial port is present.
+    CDlgChooseType(CaptureHost& host, RecordingStore& store, Settings& settings, CaptureLinks links,
+                   MessageSink* messages = nullptr, QWidget* parent = nullptr);
+    // Ends any worker still running and closes the port; sends nothing.
+    ~CDlgChooseType() override;
+
+    CaptureEngine& Engine() { return *engine_; }
+    // The template's height before the dialog was cut at the separator.
+    int FullHeight() const { return fullHeight_; }
+    // True once the IDs are listed: button 1002 then reads "Done".
+    bool Listed() const { return listed_; }
+
+public slots:
+    // Cancel: button 2, Escape and closing the window.
+    void reject() override;
+
+signals:
+    // The connect step ended with this outcome.
+    void connectStepFinished(quenda::ConnectionState state);
+    // The download ended by itself and the IDs are listed.
+    void idsListed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    enum class Phase { Idle, Connecting, Downloading, Listed };
+    class WatchedSerialLink;
+    class HintingSink;
+
+    void OnStartClicked();
+    void ConnectAndDownload();
+    void ConfirmId();
+    void OnStopClicked();
+    void OnDeleteDataClicked();
+    void OnSetDateAndTimeClicked();
+    // The button states and the progress bar after the engine's Stop.
+    void AfterStop();
+    void SetPhase(Phase phase);
+
+    void OnProgressRange(int generation, int maximum);
+    void OnProgress(int generation, std::uint32_t frames);
+    void OnDownloadDone(int generation, ReceiveResult result);
+    bool Current(int generation) const { return generation == generation_.load(); }
+
+    std::unique_ptr<Ui::CDlgChooseType> ui_;
+    device_ui::UiMailbox mailbox_;
+    CaptureHost& host_;
+    RecordingStore& store_;
+    std::unique_ptr<CaptureMessageSink> ownSink_;
+    MessageSink& messages_;
+    std::unique_ptr<WatchedSerialLink> serial_;
+    std::unique_ptr<HintingSink> hintingSink_;
+    std::unique_ptr<CaptureEngine> engine_;
+
+    // Bumped whenever the workers are ended, so calls they queued before
+    // that are dropped instead of moving a reset progress bar.
+    std::atomic<int> generation_{0};
+    Phase phase_ = Phase::Idle;
+    bool listed_ = false;
+    bool shownOnce_ = false;
+    int fullHeight_ = 0;
+};
+
+// New Data Capture and the device-arrival notification: selects the serial
+// link and runs the capture dialog modally over the system's serial ports.
+// `bluetooth` serves the dialog's clock and delete commands should the link be
+// switched. Returns the dialog's result (QDialog::Accepted after Done).
+int RunNewDataCapture(QWidget* parent, CaptureHost& host, RecordingStore& store, Settings& settings,
+                      BluetoothLink* bluetooth = nullptr);
+
+// Runs the capture dialog modally on whichever link `store.UseSerialLink`
+// selects.
+int RunCaptureDialog(QWidget* parent, CaptureHost& host, RecordingStore& store, Settings& settings,
+                     BluetoothLink* bluetooth);
+
+}  // namespace quenda
