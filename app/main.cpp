@@ -3,6 +3,10 @@
 #include "app/AppContext.h"
 #include "app/CTalloApp.h"
 #include "app/CMainFrame.h"
+#include "app/FrameCaptureHost.h"
+#include "device/BluetoothRadioDialog.h"
+#include "device/CDlgChooseType.h"
+#include "link/BluetoothLink.h"
 #include "analysis/Analysis.h"
 #include "analysis/CAnalysisSetup.h"
 #include "analysis/Thresholds.h"
@@ -17,6 +21,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Quenda");
 
     quenda::AppContext context;
+    // One Bluetooth link for the whole run: a radio found once stays connected
+    // across capture dialogs.
+    quenda::BluetoothLink bluetooth;
 
     quenda::ViewFactories views;
     views.trend = [&context](quenda::CMainFrame&) { return new quenda::TrendViewWindow(context); };
@@ -25,6 +32,14 @@ int main(int argc, char** argv) {
 
     // The dialogs of the other subsystems plug in here.
     quenda::CommandHandlers handlers;
+    handlers.runCaptureDialog = [&context, &bluetooth](quenda::CMainFrame& frame) {
+        quenda::FrameCaptureHost host(frame);
+        quenda::RunCaptureDialog(&frame, host, context.store, context.settings, &bluetooth);
+    };
+    handlers.findBluetoothRadio = [&context, &bluetooth](quenda::CMainFrame& frame) {
+        quenda::FrameCaptureHost host(frame);
+        quenda::RunFindBluetoothRadio(&frame, host, context.store, context.settings, bluetooth);
+    };
     handlers.userInfo = [&context](quenda::CMainFrame& frame) {
         quenda::RunPatientInfo(&frame, context.patient, context.settings, [&context] { context.RepaintCurrentView(); });
     };

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "app/CMainFrame.h"
+#include "app/CommandRouter.h"
+#include "device/CaptureHost.h"
+
+namespace quenda {
+
+// The main window as the capture dialog sees it: its documents, the greying
+// of the data commands and the display mode, all kept by the command router.
+class FrameCaptureHost final : public CaptureHost {
+public:
+    explicit FrameCaptureHost(CMainFrame& frame) : frame_(frame) {}
+
+    void CloseDocumentsAndResetMenus() override { frame_.Router().CloseDocuments(); }
+    void EnableDataCommands() override { frame_.Router().OnCaptureListedData(); }
+    void DisableDataCommands() override { frame_.Router().OnCaptureCancelled(); }
+    bool ViewShown() const override { return frame_.Router().State().mode != 0; }
+    void OpenTrendDocument() override { frame_.Router().ShowCapturedData(); }
+
+private:
+    CMainFrame& frame_;
+};
+
+}  // namespace quenda
