@@ -19,8 +19,9 @@ gui=$PWD/build/app/quenda
 sim=$PWD/build/tools/quenda-recorder-sim
 display=${DISPLAY:-}${WAYLAND_DISPLAY:-}
 
-# A recorder behind a USB bridge or a real serial port shows up in the list.
-if (cd "$run" && "$cli" ports) | cut -f2 | grep -qE '^(cp210|other)$'; then
+# The recorder comes with a CP210x USB bridge; an on-board serial port alone
+# (most PCs have one) says nothing about a recorder being there.
+if (cd "$run" && "$cli" ports) | cut -f2 | grep -qx cp210; then
   cd "$run"
   if [ -n "$display" ]; then exec "$gui"; fi
   echo "No display: downloading from the attached recorder in the terminal."
