@@ -20,7 +20,6 @@
 #include <QTest>
 #include <QToolBar>
 
-#include <thread>
 
 namespace quenda {
 
@@ -322,23 +321,6 @@ private slots:
         const auto source = monitor.Start();
         QVERIFY(source == DeviceArrivalMonitor::Source::KernelEvents ||
                 source == DeviceArrivalMonitor::Source::Polling);
-    }
-
-    void messagesFromAWorkerThreadShowOnTheUiThread() {
-        FrameFixture f;
-        MessageBoxSink sink(f.frame.get());
-        QString shown;
-        std::thread worker([&] { sink.ShowMessage("Read data timeout,please retry"); });
-        worker.join();
-        QCOMPARE(QApplication::activeModalWidget(), nullptr);  // queued, not shown yet
-        test::CloseNextModal([&](const QString& text) { shown = text; });
-        QTRY_COMPARE(shown, QString("Read data timeout,please retry"));
-
-        std::thread deleting([&] { sink.ShowDeleting(true); });
-        deleting.join();
-        QTRY_VERIFY(sink.DeletingWindow() && sink.DeletingWindow()->isVisible());
-        sink.ShowDeleting(false);
-        QVERIFY(!sink.DeletingWindow());
     }
 
     void notAvailableCommandsSaySo() {
