@@ -1,0 +1,19 @@
+#pragma once
+
+#include "app/CTalloApp.h"
+#include "app/CommandHandlers.h"
+
+namespace quenda {
+
+struct AppContext;
+class BluetoothLink;
+
+// The whole program's wiring: which view each document template opens, and
+// which dialog each command of the main window runs. main() and the
+// end-to-end tests use the same wiring.
+ViewFactories ProgramViews(AppContext& context);
+// `bluetooth` lives for the whole run: a radio found once stays connected
+// across capture dialogs.
+CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth);
+
+}  // namespace quenda

@@ -1,0 +1,83 @@
+// The program as wired in main(): New Data Capture against the simulator on a
+// pty, through the capture dialog, into the trend view; then Mode > Analysis
+// on what was downloaded.
+#include "app/AppContext.h"
+#include "app/CMainFrame.h"
+#include "app/CommandIds.h"
+#include "app/Program.h"
+#include "app/Resources.h"
+#include "device/CDlgChooseType.h"
+#include "integration/SimProcess.h"
+#include "link/BluetoothLink.h"
+#include "support/TempDir.h"
+#include "views/TrendViewWindow.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace quenda {
+
+class ProgramTest : public QObject {
+    Q_OBJECT
+private slots:
+    void captureDownloadsIntoTheTrendViewAndAnalysisFollows() {
+        test::SimProcess sim({"--ids", "4:600,9:300", "--samples-per-frame", "100", "--no-pacing"});
+        test::TempDir dir("quenda-program");
+        AppContext context;
+        context.settings = Settings(dir / "Quenda.ini");
+        // "pts/N": the remembered port holds nine characters at most.
+        QVERIFY(context.settings.WriteString("DefaultCOM", sim.path().substr(std::string("/dev/").size())));
+        BluetoothLink bluetooth;
+        Resources resources;
+        const auto views = ProgramViews(context);
+        CMainFrame frame(context, resources,
+                         std::vector<CDocTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
+                         ProgramHandlers(context, bluetooth));
+        frame.Create(0);
+        frame.resize(1280, 800);
+        frame.show();
+
+        // Plays the user while the dialog runs modally: OK on every message,
+        // then ID 9 and Done once the IDs are listed.
+        QStringList messages;
+        QTimer user;
+        connect(&user, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                messages << box->text();
+                box->button(QMessageBox::Ok)->click();
+            } else if (auto* capture = qobject_cast<CDlgChooseType*>(modal); capture && capture->Listed()) {
+                auto* list = capture->findChild<QListWidget*>("idList");
+                const auto found = list->findItems("ID   9", Qt::MatchStartsWith);
+                if (found.size() == 1) list->setCurrentItem(found.front());
+                capture->findChild<QPushButton*>("startButton")->click();
+            }
+        });
+        user.start(20);
+        QVERIFY(frame.OnCommand(cmd::kNewDataCapture));  // returns when the dialog has closed
+        user.stop();
+
+        QVERIFY2(messages.contains("Connect succeed! Total 9 Frames!"), qPrintable(messages.join(" | ")));
+        QCOMPARE(context.store.CurrentId, 9);
+        QCOMPARE(context.store.CurrentSampleCount, 300);
+        QCOMPARE(context.store.IdCount(4), 600);
+        QCOMPARE(frame.Router().State().mode, 1);
+        QVERIFY(qobject_cast<TrendViewWindow*>(frame.ActiveView()));
+        QTRY_COMPARE(frame.PagePaneText(), QString("Page:1/1"));
+        QCOMPARE(context.settings.ReadString("DefaultCOM", "", 10), sim.path().substr(5));
+
+        QVERIFY(frame.OnCommand(cmd::kModeAnalysis));
+        QCOMPARE(frame.Router().State().mode, 3);
+        QVERIFY(context.analysis.statistics.spo2Maximum > 0);
+        QVERIFY(context.analysis.statistics.prMaximum > 0);
+    }
+};
+
+}  // namespace quenda
+
+QTEST_MAIN(quenda::ProgramTest)
+#include "ProgramTest.moc"
