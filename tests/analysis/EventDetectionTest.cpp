@@ -6,16 +6,12 @@
 namespace quenda {
 namespace {
 
+using testing::Analyse;
 using testing::Append;
 using testing::FromChannels;
 using testing::FromPulse;
 using testing::FromSpo2;
 
-AnalysisResults Analyse(const std::vector<SampleRecord>& samples, Thresholds t = {}) {
-    AnalysisResults r;
-    ComputeStatistics(samples, t, r);
-    return r;
-}
 
 // 97, 98, 96, 95, 94, 94, then `lows` samples of 93, then `tail`.
 std::vector<int> DesaturationRun(int lows, std::vector<int> tail = {95, 97}) {

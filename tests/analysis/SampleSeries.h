@@ -2,6 +2,7 @@
 
 // Data sets for the analysis tests, built from the channel values alone.
 
+#include "analysis/Analysis.h"
 #include "store/SampleRecord.h"
 
 #include <cstddef>
@@ -48,5 +49,12 @@ inline std::vector<SampleRecord> FromChannels(const std::vector<int>& spo2, cons
 
 // `count` copies of `value` appended to `values`.
 inline void Append(std::vector<int>& values, int value, int count) { values.insert(values.end(), count, value); }
+
+// ComputeStatistics into a fresh result.
+inline AnalysisResults Analyse(const std::vector<SampleRecord>& samples, Thresholds t = {}) {
+    AnalysisResults r;
+    ComputeStatistics(samples, t, r);
+    return r;
+}
 
 }  // namespace quenda::testing

@@ -11,15 +11,11 @@
 namespace quenda {
 namespace {
 
+using testing::Analyse;
 using testing::Append;
 using testing::FromChannels;
 using testing::FromSpo2;
 
-AnalysisResults Analyse(const std::vector<SampleRecord>& samples, Thresholds t = {}) {
-    AnalysisResults r;
-    ComputeStatistics(samples, t, r);
-    return r;
-}
 
 TEST(SummaryStatistics, ExtremesAndTruncatedAverages) {
     // SpO2: nine 95 and one 94 average 94.9; pulse: 61, 62 average 61.5.
