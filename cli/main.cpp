@@ -6,6 +6,7 @@
 #include "device/CaptureEngine.h"
 #include "device/Commands.h"
 #include "device/MessageSink.h"
+#include "device/Messages.h"
 #include "link/PortDiscovery.h"
 #include "link/SerialPort.h"
 #include "store/DataFile.h"
@@ -151,6 +152,17 @@ struct Session {
         engine.Open();
         if (o.port) engine.RestrictToPort(*o.port);
     }
+
+    // After a search that found no recorder: a port the user may not open is
+    // the usual cause.
+    void HintIfRefused() {
+        if (!engine.FoundPort().empty()) return;
+        if (const auto& refused = engine.RefusedPort(); !refused.empty()) {
+            std::string hint = msg::kDialoutHint;
+            hint.replace(hint.find("%1"), 2, refused);
+            sink.ShowMessage(hint);
+        }
+    }
 };
 
 int Ports() {
@@ -186,9 +198,7 @@ int Download(const Options& o) {
         },
     });
     if (s.engine.Start() != ConnectionState::Connected) {
-        if (!s.engine.LastOpenFailure().empty()) {
-            std::fprintf(stderr, "(last port error: %s)\n", s.engine.LastOpenFailure().c_str());
-        }
+        s.HintIfRefused();
         return kExitFailed;
     }
     {
@@ -236,7 +246,9 @@ int SetClock(const Options& o) {
     const auto word = ParseClock(o.positional[0]);
     if (!word) return Usage("the date and time must be \"YYYY-MM-DD HH:MM:SS\", years 2000 to 2063");
     Session s(o);
-    return s.engine.SetDeviceClock(*word) ? kExitOk : kExitFailed;
+    if (s.engine.SetDeviceClock(*word)) return kExitOk;
+    s.HintIfRefused();
+    return kExitFailed;
 }
 
 int Delete(const Options& o) {
@@ -244,7 +256,9 @@ int Delete(const Options& o) {
     Session s(o);
     const int id = o.id.value_or(0);
     const int type = id != 0 ? o.type : 0;  // "All" IDs always erases every kind of data
-    return s.engine.DeleteDeviceData(id, type) ? kExitOk : kExitFailed;
+    if (s.engine.DeleteDeviceData(id, type)) return kExitOk;
+    s.HintIfRefused();
+    return kExitFailed;
 }
 
 }  // namespace

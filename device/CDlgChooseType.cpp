@@ -34,11 +34,6 @@ constexpr int kAppTitleString = 128;
 constexpr const char* kAppTitle = "Quenda";
 constexpr const char* kStartCaption = "Start";
 constexpr const char* kDoneCaption = "Done";
-// Our own: a port the search was refused for permission is usually a user
-// outside the group that owns the serial devices.
-constexpr const char* kDialoutHint =
-    "Access to %1 was refused. To use serial ports, add yourself to the dialout group "
-    "(sudo adduser $USER dialout), then log in again.";
 
 }  // namespace
 
@@ -125,57 +120,19 @@ void CaptureMessageSink::ShowDeleting(bool visible) {
 QWidget* CaptureMessageSink::DeletingWindow() const { return deleting_.data(); }
 
 // ---------------------------------------------------------------------------
-// The serial port as the engine sees it, watching every open for a refusal
-// for permission. The engine keeps only the last failure, and the numbered
-// pass that ends a failed search overwrites it with "no such file".
-
-class CDlgChooseType::WatchedSerialLink final : public SerialLink {
-public:
-    explicit WatchedSerialLink(SerialLink& port) : port_(port) {}
-
-    bool Open(const std::string& name, unsigned baud) override {
-        if (port_.Open(name, baud)) return true;
-        if (refusedPort_.empty() && port_.OpenFailureReason().find(PermissionDenied()) != std::string::npos) {
-            refusedPort_ = name;
-        }
-        return false;
-    }
-    bool Close() override { return port_.Close(); }
-    bool IsOpen() const override { return port_.IsOpen(); }
-    std::string OpenFailureReason() const override { return port_.OpenFailureReason(); }
-    bool Send(std::span<const std::uint8_t> bytes) override { return port_.Send(bytes); }
-    bool Receive(std::vector<std::uint8_t>& out, std::size_t maxBytes, std::chrono::milliseconds wait) override {
-        return port_.Receive(out, maxBytes, wait);
-    }
-    bool IsConnected() override { return port_.IsConnected(); }
-
-    // The first port refused for permission since the last Forget(); empty
-    // when none was.
-    const std::string& RefusedPort() const { return refusedPort_; }
-    void Forget() { refusedPort_.clear(); }
-
-private:
-    // In the words the port's own failure text uses (the same C library).
-    static const std::string& PermissionDenied() {
-        static const std::string text = std::generic_category().message(EACCES);
-        return text;
-    }
-
-    SerialLink& port_;
-    std::string refusedPort_;
-};
-
 // Adds how to get access to "no port answered" when a port was refused for
 // permission; passes everything else on unchanged.
 class CDlgChooseType::HintingSink final : public MessageSink {
 public:
-    HintingSink(MessageSink& target, const WatchedSerialLink& serial) : target_(target), serial_(serial) {}
+    HintingSink(MessageSink& target, const std::unique_ptr<CaptureEngine>& engine)
+        : target_(target), engine_(engine) {}
 
     void ShowMessage(std::string_view text) override {
         // Only the UI thread searches, so RefusedPort is read where it is written.
-        if (text == msg::kNoPort && !serial_.RefusedPort().empty()) {
+        if (text == msg::kNoPort && engine_ && !engine_->RefusedPort().empty()) {
+            const QString refused = QString::fromStdString(engine_->RefusedPort());
             const QString hinted = device_ui::Text(msg::kNoPort) + QLatin1Char('\n') +
-                                   device_ui::Text(kDialoutHint).arg(QString::fromStdString(serial_.RefusedPort()));
+                                   device_ui::Text(msg::kDialoutHint).arg(refused);
             target_.ShowMessage(hinted.toStdString());
             return;
         }
@@ -185,7 +142,7 @@ public:
 
 private:
     MessageSink& target_;
-    const WatchedSerialLink& serial_;
+    const std::unique_ptr<CaptureEngine>& engine_;
 };
 
 // ---------------------------------------------------------------------------
@@ -198,8 +155,7 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
       host_(host),
       store_(store),
       ownSink_(messages ? nullptr : std::make_unique<CaptureMessageSink>(this)),
-      messages_(messages ? *messages : *ownSink_),
-      serial_(std::make_unique<WatchedSerialLink>(links.serial)) {
+      messages_(messages ? *messages : *ownSink_) {
     ui_->setupUi(this);
     device_ui::ApplyUiTexts(this);
     ui_->extendButton->hide();
@@ -213,8 +169,8 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
     fullHeight_ = height();
     setFixedSize(width(), ui_->separator->geometry().bottom() + 1);
 
-    hintingSink_ = std::make_unique<HintingSink>(messages_, *serial_);
-    engine_ = std::make_unique<CaptureEngine>(store, settings, *serial_, links.ports, *hintingSink_, links.clock,
+    hintingSink_ = std::make_unique<HintingSink>(messages_, engine_);
+    engine_ = std::make_unique<CaptureEngine>(store, settings, links.serial, links.ports, *hintingSink_, links.clock,
                                               std::move(links.bluetooth));
     // Worker threads call these: each only queues a call to the UI thread,
     // stamped with the download it belongs to.
@@ -281,7 +237,6 @@ void CDlgChooseType::ConnectAndDownload() {
     SetPhase(Phase::Connecting);
     ui_->idList->clear();
     host_.CloseDocumentsAndResetMenus();
-    serial_->Forget();
     // The connect step holds the UI thread (about a second per port tried):
     // show the greyed buttons first.
     repaint();
@@ -362,7 +317,6 @@ void CDlgChooseType::reject() {
 void CDlgChooseType::OnDeleteDataClicked() {
     CDelDataDlg choose(CDelDataDlg::IdsWithGroups(store_), store_.DataFormatCode, this);
     if (choose.exec() != QDialog::Accepted) return;
-    serial_->Forget();
     engine_->DeleteDeviceData(choose.Id(), choose.DataTypeCode());
     AfterStop();
 }
@@ -370,8 +324,7 @@ void CDlgChooseType::OnDeleteDataClicked() {
 void CDlgChooseType::OnSetDateAndTimeClicked() {
     CDateAndTimeDlg choose(messages_, QDateTime::currentDateTime(), this);
     if (choose.exec() == QDialog::Accepted) {
-        serial_->Forget();
-        engine_->SetDeviceClock(choose.ClockWord());  // ends with Stop
+            engine_->SetDeviceClock(choose.ClockWord());  // ends with Stop
     } else {
         engine_->Stop();
     }

@@ -144,7 +144,6 @@ protected:
 
 private:
     enum class Phase { Idle, Connecting, Downloading, Listed };
-    class WatchedSerialLink;
     class HintingSink;
 
     void OnStartClicked();
@@ -168,7 +167,6 @@ private:
     RecordingStore& store_;
     std::unique_ptr<CaptureMessageSink> ownSink_;
     MessageSink& messages_;
-    std::unique_ptr<WatchedSerialLink> serial_;
     std::unique_ptr<HintingSink> hintingSink_;
     std::unique_ptr<CaptureEngine> engine_;
 

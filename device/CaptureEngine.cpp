@@ -5,6 +5,7 @@
 #include "device/Messages.h"
 #include "device/SampleCodec.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -109,17 +110,22 @@ std::vector<std::string> CaptureEngine::IdLines() const {
 bool CaptureEngine::ReopenAtTransferBaud(const std::string& name) {
     serial_.Close();
     if (serial_.Open(name, store_.TransferBaud)) return true;
-    lastOpenFailure_ = serial_.OpenFailureReason();
+    NoteOpenFailure(name);
     serial_.Close();
     return false;
 }
 
+void CaptureEngine::NoteOpenFailure(const std::string& name) {
+    if (refusedPort_.empty() && serial_.OpenFailureErrno() == EACCES) refusedPort_ = name;
+}
+
 bool CaptureEngine::FindRecorder(Operation op, const std::function<void()>& next) {
     foundPort_.clear();
+    refusedPort_.clear();
     auto attempt = [&](const PortCandidate& candidate) {
         serial_.Close();
         if (!serial_.Open(candidate.name, kSearchBaud)) {
-            lastOpenFailure_ = serial_.OpenFailureReason();
+            NoteOpenFailure(candidate.name);
             return false;
         }
         if (!Protocol().IdentifyDevice()) {
@@ -206,7 +212,6 @@ ConnectionState CaptureEngine::Start() {
 void CaptureEngine::StartDownload() {
     EndWorkers();
     store_.FramesReceived = 0;
-    currentRequest_ = 0;
     decoder_ = std::make_unique<FrameDecoder>(
         store_,
         [this](std::uint32_t frames) {
@@ -227,7 +232,6 @@ void CaptureEngine::RequestLoop(std::stop_token stop) {
     for (int frame = 0;; ++frame) {
         if (decoder_->Status() == kStatusRefused || frame >= totals_.framesToDownload) return;
         if (!frameComplete_.Wait(stop)) return;
-        currentRequest_ = static_cast<std::uint32_t>(frame);
         if (!store_.UseSerialLink && !link.IsConnected()) {
             messages_.ShowMessage(msg::kNotConnected);
             return;
@@ -318,7 +322,6 @@ void CaptureEngine::ResetTransfer() {
     totals_ = Totals{};
     decoder_.reset();
     frameComplete_.Reset();
-    currentRequest_ = 0;
     state_ = ConnectionState::SyncError;
     downloadActive_ = false;
 }

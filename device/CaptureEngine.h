@@ -6,7 +6,6 @@
 #include "link/PortDiscovery.h"
 #include "link/SerialLink.h"
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -98,8 +97,9 @@ public:
     ConnectionState State() const { return state_; }
     // The port the last connect step or operation found; empty when none.
     const std::string& FoundPort() const { return foundPort_; }
-    // Why the last port that failed to open did so (e.g. permission denied).
-    const std::string& LastOpenFailure() const { return lastOpenFailure_; }
+    // The first port the last search was refused access to (permission
+    // denied); empty when none was. A failed search is worth a hint then.
+    const std::string& RefusedPort() const { return refusedPort_; }
 
     // Lines for every ID with samples, ascending.
     std::vector<std::string> IdLines() const;
@@ -122,6 +122,7 @@ private:
     // identified.
     bool FindRecorder(Operation op, const std::function<void()>& next);
     bool ReopenAtTransferBaud(const std::string& name);
+    void NoteOpenFailure(const std::string& name);
     ConnectionState ConnectSerial();
     ConnectionState ConnectBluetooth();
     ConnectionState QueryTotals();
@@ -144,14 +145,13 @@ private:
     std::string rememberedPort_;
     std::string onlyPort_;
     std::string foundPort_;
-    std::string lastOpenFailure_;
+    std::string refusedPort_;
 
     ConnectionState state_ = ConnectionState::SyncError;
     Totals totals_;
     bool downloadActive_ = false;
     AutoResetEvent frameComplete_;
     std::unique_ptr<FrameDecoder> decoder_;
-    std::atomic<std::uint32_t> currentRequest_{0};
     std::jthread requestThread_;
     std::jthread receiveThread_;
 };

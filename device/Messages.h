@@ -24,6 +24,11 @@ inline constexpr const char* kDeleting = "Deleting Data ...";
 inline constexpr const char* kConnectSucceedBluetooth = "CONNECT SUCCEED";
 // Our own: a recorder that can only erase everything is never sent a request
 // meant for one ID.
+// Our own: a port refused for permission usually means a user outside the
+// group that owns the serial devices. %1 is the port.
+inline constexpr const char* kDialoutHint =
+    "Access to %1 was refused. To use serial ports, add yourself to the dialout group "
+    "(sudo adduser $USER dialout), then log in again.";
 inline constexpr const char* kSingleIdDeleteRefused =
     "This recorder can only erase all IDs at once; nothing was deleted.";
 

@@ -16,6 +16,9 @@ public:
     virtual bool IsOpen() const = 0;
     // Why the last Open failed; empty when it did not.
     virtual std::string OpenFailureReason() const { return {}; }
+    // The system error of the last failed Open (EACCES: the user may not use
+    // the port); 0 when it was not a system error.
+    virtual int OpenFailureErrno() const { return 0; }
 };
 
 }  // namespace quenda

@@ -66,6 +66,7 @@ public:
     const std::string& LastError() const { return lastError_; }
     int LastErrno() const { return lastErrno_; }
     std::string OpenFailureReason() const override { return lastError_; }
+    int OpenFailureErrno() const override { return lastErrno_; }
 
     // ByteStream
     bool Send(std::span<const std::uint8_t> bytes) override { return Write(bytes); }

@@ -114,6 +114,22 @@ TEST_F(EngineFixture, NoRecorderTriesEveryPortAndSkipsBluetoothOnlyWhenConnectin
     EXPECT_EQ(log.messages, std::vector<std::string>{msg::kNoPort});
 }
 
+TEST_F(EngineFixture, APortRefusedForPermissionIsKeptThroughTheRestOfTheSearch) {
+    // The numbered pass that ends a failed search must not hide the refusal.
+    enumerator.names = {"CP2102 (ttyUSB0)", "CP2102 (ttyUSB1)"};
+    serial.present = {"ttyUSB0", "ttyUSB1"};
+    serial.refused = {"ttyUSB1", "ttyUSB0"};
+    engine->Open();
+    EXPECT_EQ(engine->Start(), ConnectionState::NoPort);
+    EXPECT_EQ(engine->RefusedPort(), "ttyUSB0");
+
+    // A new search starts afresh.
+    serial.refused.clear();
+    serial.peers["ttyUSB1"] = Recorder(0);
+    engine->Start();
+    EXPECT_EQ(engine->RefusedPort(), "");
+}
+
 TEST_F(EngineFixture, ProductCodeMismatchMovesOnToTheNextPort) {
     enumerator.names = {"CP2104 (ttyUSB0)", "CP2104 (ttyUSB1)"};
     serial.present = {"ttyUSB0", "ttyUSB1"};

@@ -83,6 +83,7 @@ public:
     bool Close() override { return port_.Close(); }
     bool IsOpen() const override { return port_.IsOpen(); }
     std::string OpenFailureReason() const override { return port_.OpenFailureReason(); }
+    int OpenFailureErrno() const override { return port_.OpenFailureErrno(); }
     bool Send(std::span<const std::uint8_t> bytes) override {
         {
             std::lock_guard lock(mutex_);
@@ -110,13 +111,14 @@ class RefusingPorts final : public SerialLink {
 public:
     explicit RefusingPorts(std::string refused) : refused_(std::move(refused)) {}
     bool Open(const std::string& name, unsigned) override {
-        reason_ = "open /dev/" + name + ": " +
-                  std::generic_category().message(name == refused_ ? EACCES : ENOENT);
+        errno_ = name == refused_ ? EACCES : ENOENT;
+        reason_ = "open /dev/" + name + ": " + std::generic_category().message(errno_);
         return false;
     }
     bool Close() override { return true; }
     bool IsOpen() const override { return false; }
     std::string OpenFailureReason() const override { return reason_; }
+    int OpenFailureErrno() const override { return errno_; }
     bool Send(std::span<const std::uint8_t>) override { return false; }
     bool Receive(std::vector<std::uint8_t>&, std::size_t, std::chrono::milliseconds) override { return false; }
     bool IsConnected() override { return false; }
@@ -124,6 +126,7 @@ public:
 private:
     std::string refused_;
     std::string reason_;
+    int errno_ = 0;
 };
 
 // Everything one capture dialog needs, with the simulator as its recorder.

@@ -3,6 +3,7 @@
 #include "link/PortDiscovery.h"
 #include "link/SerialLink.h"
 
+#include <cerrno>
 #include <deque>
 #include <functional>
 #include <map>
@@ -21,7 +22,8 @@ public:
     bool Open(const std::string& name, unsigned baud) override {
         Close();
         opens.push_back(name + "@" + std::to_string(baud));
-        if (!present.count(name) || refuseBaud.count(baud)) return false;
+        failureErrno_ = !present.count(name) ? ENOENT : refused.count(name) ? EACCES : 0;
+        if (failureErrno_ != 0 || refuseBaud.count(baud)) return false;
         open_ = name;
         baud_ = baud;
         return true;
@@ -32,7 +34,8 @@ public:
         return true;
     }
     bool IsOpen() const override { return !open_.empty(); }
-    std::string OpenFailureReason() const override { return "no such port"; }
+    std::string OpenFailureReason() const override { return failureErrno_ == EACCES ? "refused" : "no such port"; }
+    int OpenFailureErrno() const override { return failureErrno_; }
 
     bool Send(std::span<const std::uint8_t> bytes) override {
         if (open_.empty()) return false;
@@ -55,6 +58,7 @@ public:
     bool IsConnected() override { return IsOpen(); }
 
     std::set<std::string> present;
+    std::set<std::string> refused;  // present, but the user may not open them
     std::set<unsigned> refuseBaud;
     std::map<std::string, Peer> peers;
     std::vector<std::string> opens;  // "NAME@BAUD" for every Open, in order
@@ -64,6 +68,7 @@ public:
 private:
     std::string open_;
     unsigned baud_ = 0;
+    int failureErrno_ = 0;
     std::deque<std::uint8_t> queued_;
 };
 
