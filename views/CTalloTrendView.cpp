@@ -1,17 +1,13 @@
 #include "views/CTalloTrendView.h"
 
+#include "views/PagePaint.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
 
 namespace quenda {
-
-namespace {
-
-LayoutRect ToLayoutRect(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
-
-}  // namespace
 
 CTalloTrendView::CTalloTrendView(const TrendViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink,
                                  QWidget* parent)
@@ -33,8 +29,8 @@ TrendPageLayout CTalloTrendView::LayoutFor(const QRect& drawing, const TrendHead
 }
 
 void CTalloTrendView::PaintPage(QPainter& painter, const QRect& drawing) const {
-    const TrendPageLayout layout = LayoutFor(drawing, source_.Header());
-    PaintTrendPage(painter, layout, source_.Samples(), readout_, fonts_);
+    DrawTrendPage(painter, ToLayoutRect(drawing), {source_.Samples(), source_.Header(), currentPageIndex_, readout_},
+                  fonts_);
 }
 
 void CTalloTrendView::showEvent(QShowEvent* event) {
@@ -50,6 +46,10 @@ void CTalloTrendView::showEvent(QShowEvent* event) {
 
 void CTalloTrendView::paintEvent(QPaintEvent*) {
     const QRect drawing = rect();
+    // A wider window has fewer pages: a page index beyond the new last page
+    // would show an empty graph, so the last page is shown instead.
+    const PageGeometry geometry = ComputePageGeometry(drawing.width(), static_cast<int>(source_.Samples().size()));
+    currentPageIndex_ = ClampPageIndex(currentPageIndex_, geometry.pageCount);
     layout_ = LayoutFor(drawing, source_.Header());
     samplesPerPage_ = layout_.geometry.samplesPerPage;
     pageCount_ = layout_.geometry.pageCount;

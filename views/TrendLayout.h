@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/SampleRecord.h"
+#include "views/PageLayout.h"
 #include "views/TrendPaging.h"
 #include "views/TrendViewSource.h"
 
@@ -16,36 +17,6 @@ namespace quenda {
 // a drawing rectangle in logical units (pixels on screen, 1/96 inch on paper).
 // No widgets here, so the screen, the printer and the tests share it.
 
-// A rectangle as the layout has always measured it: right and bottom are the
-// first units outside it.
-struct LayoutRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-    // Left and top edges inside, right and bottom edges outside.
-    bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
-    bool operator==(const LayoutRect&) const = default;
-};
-
-struct LayoutPoint {
-    int x = 0;
-    int y = 0;
-    bool operator==(const LayoutPoint&) const = default;
-};
-
-// A straight line drawn from `from` up to, but not including, `to`: the old
-// drawing calls stopped one unit short, which is what makes a 4-unit dash four
-// units long.
-struct LayoutLine {
-    LayoutPoint from;
-    LayoutPoint to;
-    bool operator==(const LayoutLine&) const = default;
-};
-
 enum class TrendFont { Title, Label, Value, Axis };
 
 // Font heights: the text cell height (ascent + descent), in logical units.
@@ -56,24 +27,7 @@ inline constexpr int kValue = 18;
 inline constexpr int kAxis = 13;
 }  // namespace trend_font_height
 
-enum class TextAlign {
-    LeftTop,     // left- and top-aligned
-    LeftMiddle,  // left-aligned, vertically centred
-    Center,      // centred both ways
-};
-
-struct TextBox {
-    LayoutRect rect;
-    TrendFont font = TrendFont::Label;
-    TextAlign align = TextAlign::LeftTop;
-    std::string text;
-};
-
-struct Rgb {
-    std::uint8_t r = 0;
-    std::uint8_t g = 0;
-    std::uint8_t b = 0;
-};
+using TextBox = PageText<TrendFont>;
 
 namespace trend_colour {
 inline constexpr Rgb kBackground{255, 182, 147};

@@ -23,6 +23,10 @@ std::int64_t FirstSampleOfPage(int pageIndex, int samplesPerPage) {
     return static_cast<std::int64_t>(pageIndex) * samplesPerPage;
 }
 
+int ClampPageIndex(int pageIndex, int pageCount) {
+    return pageCount > 0 && pageIndex >= pageCount ? pageCount - 1 : pageIndex;
+}
+
 int PageIndexAfterPageUp(int pageIndex, int rollStep) {
     return std::max(0, pageIndex - rollStep);
 }

@@ -26,6 +26,11 @@ PageGeometry ComputePageGeometry(int drawingWidth, int sampleCount);
 // narrower window may point far past the data.
 std::int64_t FirstSampleOfPage(int pageIndex, int samplesPerPage);
 
+// The page index to show when the page count has changed (the window was
+// resized): an index past the last page becomes the last page. A page count of
+// 0 (no data) leaves it alone.
+int ClampPageIndex(int pageIndex, int pageCount);
+
 // Page index after a page-up by `rollStep` pages: never below 0.
 int PageIndexAfterPageUp(int pageIndex, int rollStep);
 

@@ -1,33 +1,17 @@
 #include "views/TrendPainter.h"
 
-#include <QFontMetrics>
-#include <QPainter>
-#include <QPolygon>
-#include <QVarLengthArray>
+#include "views/PagePaint.h"
 
-#include <cmath>
+#include <QPainter>
 
 namespace quenda {
 
 namespace {
 
-QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
-
-QRect ToQRect(const LayoutRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
-
 // The raised outer edge of the header box and the panels: light on the top
 // and left, dark on the bottom and right, one unit wide inside the rectangle.
 constexpr Rgb kEdgeLight{227, 227, 227};
 constexpr Rgb kEdgeShadow{105, 105, 105};
-
-// Flat caps make a one-unit line stop short of its end point, which is how
-// every length of the layout is counted (a 4-unit dash covers 4 units).
-QPen LinePen(Rgb colour, int width = 1) {
-    QPen pen(ToQColor(colour));
-    pen.setWidth(width);
-    pen.setCapStyle(Qt::FlatCap);
-    return pen;
-}
 
 void FillRaised(QPainter& painter, const LayoutRect& r, Rgb fill) {
     const QRect q = ToQRect(r);
@@ -39,41 +23,21 @@ void FillRaised(QPainter& painter, const LayoutRect& r, Rgb fill) {
     painter.fillRect(QRect(q.right(), q.top(), 1, q.height()), ToQColor(kEdgeShadow));
 }
 
-void DrawLines(QPainter& painter, const std::vector<LayoutLine>& lines) {
-    QVarLengthArray<QLine, 256> q;
-    q.reserve(static_cast<qsizetype>(lines.size()));
-    for (const LayoutLine& l : lines) q.append(QLine(l.from.x, l.from.y, l.to.x, l.to.y));
-    painter.drawLines(q.constData(), static_cast<int>(q.size()));
-}
+void DrawLines(QPainter& painter, const std::vector<LayoutLine>& lines) { DrawLayoutLines(painter, lines); }
 
-int QtAlignment(TextAlign align) {
-    switch (align) {
-    case TextAlign::LeftTop: return Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
-    case TextAlign::LeftMiddle: return Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
-    case TextAlign::Center: return Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine;
-    }
-    return Qt::TextSingleLine;
-}
-
-void DrawText(QPainter& painter, const TrendFonts& fonts, const TextBox& box) {
-    if (box.text.empty()) return;
-    painter.setFont(fonts.Get(box.font));
-    painter.drawText(ToQRect(box.rect), QtAlignment(box.align), QString::fromStdString(box.text));
-}
+void DrawText(QPainter& painter, const TrendFonts& fonts, const TextBox& box) { DrawPageText(painter, fonts, box); }
 
 void DrawTexts(QPainter& painter, const TrendFonts& fonts, const std::vector<TextBox>& boxes) {
-    for (const TextBox& box : boxes) DrawText(painter, fonts, box);
+    DrawPageTexts(painter, fonts, boxes);
 }
 
 void DrawCurve(QPainter& painter, TrendChannel channel, const TrendPageLayout& layout, const PanelLayout& panel,
                std::span<const SampleRecord> samples, Rgb colour) {
     std::vector<LayoutPoint> points;
     CurvePoints(channel, samples, layout.firstSample, layout.geometry.samplesPerPage, panel.graph, points);
-    if (points.size() < 2) return;
-    QPolygon polygon(static_cast<qsizetype>(points.size()));
-    for (std::size_t i = 0; i < points.size(); ++i) polygon.setPoint(static_cast<int>(i), points[i].x, points[i].y);
-    painter.setPen(LinePen(colour));
-    painter.drawPolyline(polygon);
+    std::vector<ColumnSpan> spans;
+    CurveColumns(points, spans);
+    DrawColumnSpans(painter, spans, colour);
 }
 
 void DrawPanel(QPainter& painter, const TrendPageLayout& layout, const PanelLayout& panel, TrendChannel channel,
@@ -123,29 +87,12 @@ const QFont& TrendFonts::Get(TrendFont font) const {
     return value;
 }
 
-int PixelSizeForCellHeight(const QFont& font, int cellHeight) {
-    QFont f(font);
-    for (int px = 1; px <= cellHeight; ++px) {
-        f.setPixelSize(px);
-        if (QFontMetrics(f).height() == cellHeight) return px;
-    }
-    return std::max(1, static_cast<int>(std::lround(cellHeight * 2048.0 / 2288.0)));
-}
-
 TrendFonts MakeTrendFonts() {
-    auto make = [](int cellHeight, bool bold, bool italic) {
-        QFont f(QStringLiteral("Arial"));
-        f.setStyleHint(QFont::SansSerif);
-        f.setBold(bold);
-        f.setItalic(italic);
-        f.setPixelSize(PixelSizeForCellHeight(f, cellHeight));
-        return f;
-    };
     TrendFonts fonts;
-    fonts.title = make(trend_font_height::kTitle, true, true);
-    fonts.label = make(trend_font_height::kLabel, true, false);
-    fonts.value = make(trend_font_height::kValue, false, false);
-    fonts.axis = make(trend_font_height::kAxis, false, false);
+    fonts.title = MakeArialFont(trend_font_height::kTitle, true, true);
+    fonts.label = MakeArialFont(trend_font_height::kLabel, true, false);
+    fonts.value = MakeArialFont(trend_font_height::kValue, false, false);
+    fonts.axis = MakeArialFont(trend_font_height::kAxis, false, false);
     return fonts;
 }
 
@@ -159,6 +106,13 @@ void PaintTrendPage(QPainter& painter, const TrendPageLayout& layout, std::span<
     DrawPanel(painter, layout, layout.spo2, TrendChannel::Spo2, samples, readout, fonts);
     DrawPanel(painter, layout, layout.pulse, TrendChannel::PulseRate, samples, readout, fonts);
     painter.restore();
+}
+
+void DrawTrendPage(QPainter& painter, const LayoutRect& drawing, const TrendPageContent& content,
+                   const TrendFonts& fonts) {
+    const TrendPageLayout layout = LayoutTrendPage(drawing, content.pageIndex, content.samples, content.header,
+                                                   ArialAverageCharWidth(fonts.value.pixelSize()));
+    PaintTrendPage(painter, layout, content.samples, content.readout, fonts);
 }
 
 void PaintReadoutArrows(QPainter& painter, const ReadoutArrow& spo2Arrow, const ReadoutArrow& pulseArrow) {

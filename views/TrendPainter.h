@@ -25,10 +25,6 @@ struct TrendFonts {
 
 TrendFonts MakeTrendFonts();
 
-// The pixel size whose text cell (ascent + descent) is `cellHeight`, as the
-// heights have always been given. Where no size gives that height exactly,
-// the size Arial's own proportions give (cell = 2288/2048 em) is used.
-int PixelSizeForCellHeight(const QFont& font, int cellHeight);
 
 // Draws one trend page as laid out: background, header box, both panels with
 // their labels, readout texts, axes, grid, time axes and curves. Everything is
@@ -36,6 +32,20 @@ int PixelSizeForCellHeight(const QFont& font, int cellHeight);
 // the device (identity on screen, 1/96 inch on paper).
 void PaintTrendPage(QPainter& painter, const TrendPageLayout& layout, std::span<const SampleRecord> samples,
                     const ReadoutTexts& readout, const TrendFonts& fonts);
+
+// What one trend page shows besides its drawing rectangle.
+struct TrendPageContent {
+    std::span<const SampleRecord> samples;
+    TrendHeader header;
+    int pageIndex = 0;
+    ReadoutTexts readout;  // empty on paper
+};
+
+// Lays out and draws the trend page for `drawing`: the plain routine the view,
+// the printer and the command line share. No arrows, which belong to the
+// screen.
+void DrawTrendPage(QPainter& painter, const LayoutRect& drawing, const TrendPageContent& content,
+                   const TrendFonts& fonts);
 
 // The two readout arrows; parked arrows draw nothing.
 void PaintReadoutArrows(QPainter& painter, const ReadoutArrow& spo2Arrow, const ReadoutArrow& pulseArrow);

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -123,6 +124,9 @@ private slots:
     void pagingAndResizingParkTheArrows();
     void wheelPages();
     void paintCoversTheWholeViewAndPrintingTouchesNothing();
+    void everyReadoutPointIsACurvePixel_data();
+    void everyReadoutPointIsACurvePixel();
+    void shrinkingPageCountShowsTheLastPage();
     void screenshots_data();
     void screenshots();
 };
@@ -315,6 +319,54 @@ void TrendViewTest::paintCoversTheWholeViewAndPrintingTouchesNothing() {
     QVERIFY(!v.view->Spo2Arrow().IsParked());
     // No arrows on paper: their colour appears nowhere.
     QVERIFY(!AnyPixel(paper, {0, 0, paper.width(), paper.height()}, trend_colour::kReadoutArrow));
+}
+
+void TrendViewTest::everyReadoutPointIsACurvePixel_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("page");
+    QTest::newRow("1920x1080") << QSize(1920, 1080) << 8;
+    QTest::newRow("1280x800") << QSize(1280, 800) << 3;
+    QTest::newRow("1000x700 last page") << QSize(1000, 700) << 34;
+}
+
+// Where the pointer test reads a sample, the curve must have drawn a pixel:
+// otherwise pointing at the visible curve shows nothing.
+void TrendViewTest::everyReadoutPointIsACurvePixel() {
+    QFETCH(QSize, size);
+    QFETCH(int, page);
+    ShownView v(Overnight(), size, page);
+    const QImage image = v.Paint();
+    const TrendPageLayout& layout = v.Layout();
+    const std::int64_t first = layout.firstSample;
+    const auto last = std::min<std::int64_t>(first + layout.geometry.samplesPerPage, std::ssize(v.samples) - 1);
+    QVERIFY(last > first);
+    int misses = 0;
+    // Column x0 belongs to the axis; the curve starts at x0 + 1.
+    for (std::int64_t n = first + 1; n <= last; ++n) {
+        const auto& s = v.samples[static_cast<std::size_t>(n)];
+        for (const auto& [graph, channel, colour] :
+             {std::tuple{layout.spo2.graph, TrendChannel::Spo2, trend_colour::kSpo2Curve},
+              std::tuple{layout.pulse.graph, TrendChannel::PulseRate, trend_colour::kPulseCurve}}) {
+            const LayoutPoint at{graph.left + static_cast<int>(n - first), CurveY(channel, s, graph)};
+            const auto hit = HitReadout(at, {layout.spo2.graph, layout.pulse.graph, first}, v.samples);
+            QVERIFY(hit && hit->sample == n);
+            if (!IsColour(image.pixel(at.x, at.y), colour)) ++misses;
+        }
+    }
+    QCOMPARE(misses, 0);
+}
+
+void TrendViewTest::shrinkingPageCountShowsTheLastPage() {
+    ShownView v(test::SecondsFrom2200(10'000), {1000, 700}, 11);  // the last of 12 pages
+    v.view->resize(1920, 700);                                     // 6 pages now
+    const QImage image = v.Paint();
+    QCOMPARE(v.pageIndex, 5);
+    QCOMPARE(v.updates.back(), PageUpdate(5, 6));
+    QVERIFY(AnyPixel(image, v.Layout().spo2.graph, trend_colour::kSpo2Curve));
+    // Growing again keeps the page.
+    v.view->resize(1000, 700);
+    v.Paint();
+    QCOMPARE(v.pageIndex, 5);
 }
 
 void TrendViewTest::screenshots_data() {
