@@ -10,7 +10,7 @@
 #include "device/CDlgChooseType.h"
 #include "link/BluetoothLink.h"
 #include "patient/PatientCommands.h"
-#include "views/PlaceholderView.h"
+#include "views/TableViewWindow.h"
 #include "views/TrendViewWindow.h"
 
 namespace quenda {
@@ -18,8 +18,10 @@ namespace quenda {
 ViewFactories ProgramViews(AppContext& context) {
     ViewFactories views;
     views.trend = [&context](CMainFrame&) { return new TrendViewWindow(context); };
-    // Until the table view exists, the table template opens a placeholder.
-    views.table = [&context](CMainFrame&) { return new PlaceholderView(context); };
+    // The Table template serves both the Table and the Analysis mode.
+    views.table = [&context](CMainFrame& frame) {
+        return new TableViewWindow(context, [&frame] { return frame.Router().State().mode; });
+    };
     return views;
 }
 

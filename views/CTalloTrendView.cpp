@@ -33,6 +33,10 @@ void CTalloTrendView::PaintPage(QPainter& painter, const QRect& drawing) const {
                   fonts_);
 }
 
+void CTalloTrendView::PaintPrintPage(QPainter& painter, const LayoutRect& page) const {
+    PaintPage(painter, ToQRect(page));
+}
+
 void CTalloTrendView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (shown_) return;

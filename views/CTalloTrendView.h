@@ -1,5 +1,6 @@
 #pragma once
 
+#include "views/PagedView.h"
 #include "views/TrendLayout.h"
 #include "views/TrendPainter.h"
 #include "views/TrendReadout.h"
@@ -24,7 +25,7 @@ namespace quenda {
 // Every paint lays out and draws the whole page into an off-screen pixmap and
 // copies it in one go, and the background is never erased, so paging and the
 // readout do not flicker.
-class CTalloTrendView : public QWidget {
+class CTalloTrendView : public QWidget, public PagedView {
     Q_OBJECT
 public:
     // `currentPageIndex` is the page index the views share; the shell owns it
@@ -37,13 +38,14 @@ public:
     // which belong to the screen. The screen and the printer both draw
     // through here. Touches none of the view's members.
     void PaintPage(QPainter& painter, const QRect& drawing) const;
+    void PaintPrintPage(QPainter& painter, const LayoutRect& page) const override;
 
     // Pages moved by one paging action; set by the roll-step dialog.
-    int RollStep() const { return rollStep_; }
-    void SetRollStep(int pages) { rollStep_ = pages; }
+    int RollStep() const override { return rollStep_; }
+    void SetRollStep(int pages) override { rollStep_ = pages; }
 
     // Both follow the window width and are recomputed at every paint.
-    int PageCount() const { return pageCount_; }
+    int PageCount() const override { return pageCount_; }
     int SamplesPerPage() const { return samplesPerPage_; }
 
     const ReadoutTexts& Readout() const { return readout_; }
@@ -55,8 +57,8 @@ public:
     const TrendFonts& Fonts() const { return fonts_; }
 
 public slots:
-    void PageUp();
-    void PageDown();
+    void PageUp() override;
+    void PageDown() override;
 
 signals:
     // The first time the view is shown: it then becomes the view that title,

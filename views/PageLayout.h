@@ -48,7 +48,7 @@ enum class TextAlign {
 
 // One text of a page in one of the page's fonts (an enum of its own per page).
 template <typename Font>
-struct PageText {
+struct LaidOutText {
     LayoutRect rect;
     Font font{};
     TextAlign align = TextAlign::LeftTop;

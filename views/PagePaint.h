@@ -42,15 +42,15 @@ int PixelSizeForCellHeight(const QFont& font, int cellHeight);
 
 // Texts of a page; `fonts` maps the page's font enum to a QFont (Get(font)).
 template <typename Fonts, typename Font>
-void DrawPageText(QPainter& painter, const Fonts& fonts, const PageText<Font>& box) {
+void DrawPageText(QPainter& painter, const Fonts& fonts, const LaidOutText<Font>& box) {
     if (box.text.empty()) return;
     painter.setFont(fonts.Get(box.font));
     painter.drawText(ToQRect(box.rect), QtAlignment(box.align), QString::fromStdString(box.text));
 }
 
 template <typename Fonts, typename Font>
-void DrawPageTexts(QPainter& painter, const Fonts& fonts, const std::vector<PageText<Font>>& boxes) {
-    for (const PageText<Font>& box : boxes) DrawPageText(painter, fonts, box);
+void DrawPageTexts(QPainter& painter, const Fonts& fonts, const std::vector<LaidOutText<Font>>& boxes) {
+    for (const LaidOutText<Font>& box : boxes) DrawPageText(painter, fonts, box);
 }
 
 }  // namespace quenda

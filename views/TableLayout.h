@@ -28,7 +28,7 @@ inline constexpr int kReportLabel = 14;  // bold; the analysis report page
 inline constexpr int kReportValue = 13;  // the analysis report page
 }  // namespace table_font_height
 
-using TableText = PageText<TableFont>;
+using TableText = LaidOutText<TableFont>;
 
 namespace table_colour {
 inline constexpr Rgb kBackground{202, 200, 159};          // Table mode

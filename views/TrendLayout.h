@@ -27,7 +27,7 @@ inline constexpr int kValue = 18;
 inline constexpr int kAxis = 13;
 }  // namespace trend_font_height
 
-using TextBox = PageText<TrendFont>;
+using TextBox = LaidOutText<TrendFont>;
 
 namespace trend_colour {
 inline constexpr Rgb kBackground{255, 182, 147};

@@ -1,0 +1,53 @@
+#include "views/PrintViews.h"
+
+#include "views/TablePainter.h"
+#include "views/TrendPainter.h"
+#include "views/TrendPaging.h"
+
+#include <array>
+
+namespace quenda {
+
+namespace {
+
+int OnePage(const ReportContent&, const LayoutRect&) { return 1; }
+
+void PaintReport(QPainter& painter, const LayoutRect& page, const ReportContent& data, int) {
+    DrawReportPage(painter, page, data, MakeTableFonts());
+}
+
+int TrendPages(const ReportContent& data, const LayoutRect& page) {
+    return ComputePageGeometry(page.Width(), static_cast<int>(data.samples.size())).pageCount;
+}
+
+void PaintTrend(QPainter& painter, const LayoutRect& page, const ReportContent& data, int pageIndex) {
+    DrawTrendPage(painter, page, {data.samples, data.header, pageIndex, {}}, MakeTrendFonts());
+}
+
+int TablePages(const ReportContent& data, const LayoutRect& page) {
+    const TablePageLayout layout = LayoutTablePage(page, 0, {}, data.header, 0);
+    return TablePageCount(layout.rows, static_cast<int>(data.samples.size())).value_or(0);
+}
+
+void PaintTable(QPainter& painter, const LayoutRect& page, const ReportContent& data, int pageIndex) {
+    DrawTablePage(painter, page, {data.samples, data.header, pageIndex}, MakeTableFonts());
+}
+
+constexpr std::array<PrintViewKind, 3> kKinds{{
+    {"report", OnePage, PaintReport},
+    {"trend", TrendPages, PaintTrend},
+    {"table", TablePages, PaintTable},
+}};
+
+}  // namespace
+
+std::span<const PrintViewKind> PrintViewKinds() { return kKinds; }
+
+const PrintViewKind* FindPrintViewKind(std::string_view name) {
+    for (const PrintViewKind& kind : kKinds) {
+        if (name == kind.name) return &kind;
+    }
+    return nullptr;
+}
+
+}  // namespace quenda

@@ -1,0 +1,37 @@
+#include "views/TableViewWindow.h"
+
+#include "analysis/Thresholds.h"
+#include "app/AppContext.h"
+#include "app/DisplayState.h"
+#include "app/PageUpdate.h"
+#include "views/TrendViewWindow.h"
+#include "views/ViewCommands.h"
+
+namespace quenda {
+
+std::span<const SampleRecord> AppTableSource::Samples() const { return context_.store.CurrentSamples(); }
+
+TrendHeader AppTableSource::Header() const { return AppTrendSource(context_).Header(); }
+
+const AnalysisResults& AppTableSource::Analysis() const { return context_.analysis; }
+
+std::pair<int, int> AppTableSource::EventThresholds() const {
+    const Thresholds t = ReadThresholds(context_.settings);
+    return {t.desaturationsEvent, t.pulseEvent};
+}
+
+// The base keeps only a reference to source_, constructed right after it.
+TableViewWindow::TableViewWindow(AppContext& context, std::function<int()> mode, QWidget* parent)
+    : CTalloTableView(
+          source_, context.views.currentPageIndex,
+          [this](int index, int count) { quenda::PostPageUpdate(window(), index, count); }, parent),
+      context_(context),
+      source_(context, std::move(mode)) {
+    connect(this, &CTalloTableView::FirstShown, this, [this] { context_.currentViewWindow = this; });
+}
+
+bool TableViewWindow::HandlesCommand(int commandId) const { return IsViewCommand(commandId); }
+
+void TableViewWindow::RunCommand(int commandId) { RunPagedViewCommand(this, *this, commandId); }
+
+}  // namespace quenda
