@@ -10,6 +10,7 @@ packages=(
   libxlsxwriter-dev libudev-dev libbluetooth-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation socat
+  poppler-utils  # the print tests read their PDFs back with pdfinfo, pdftoppm, pdftotext
 )
 
 missing=()

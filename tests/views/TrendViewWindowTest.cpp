@@ -4,7 +4,9 @@
 #include "app/CommandIds.h"
 #include "patient/PatientRecord.h"
 #include "tools/sim/Recording.h"
+#include "views/TableViewWindow.h"
 #include "views/TrendViewWindow.h"
+#include "app/Program.h"
 
 #include "app/ShellTestSupport.h"
 
@@ -50,6 +52,37 @@ private slots:
         QVERIFY(frame.OnCommand(cmd::kPageUp));
         QTRY_COMPARE(frame.PagePaneText(), "Page:1/" + pages);
         test::SaveScreenshot(&frame, "main_window_trend_view");
+    }
+
+    // The program's own wiring: Table and Analysis open the table view, which
+    // reads the mode at every paint.
+    void tableAndAnalysisModesOpenTheTableView() {
+        AppContext context;
+        Resources resources;
+        const ViewFactories views = ProgramViews(context);
+        CMainFrame frame(context, resources, {{DocKind::Trend, views.trend}, {DocKind::Table, views.table}}, {});
+        frame.Create(0);
+        frame.resize(1280, 800);
+        frame.show();
+        for (const auto& r : sim::GenerateRecording(3, 3600, sim::DateTime{2026, 12, 6, 22, 30, 0}, 7)) {
+            context.store.AppendSample(r);
+        }
+        context.store.SelectId(3);
+        frame.Router().ShowCapturedData();
+
+        QVERIFY(frame.OnCommand(cmd::kModeTable));
+        QTRY_VERIFY(qobject_cast<TableViewWindow*>(frame.ActiveView()));
+        QTRY_VERIFY(frame.PagePaneText().startsWith("Page:1/"));
+        QVERIFY(frame.OnCommand(cmd::kPageDown));
+        QTRY_VERIFY(frame.PagePaneText().startsWith("Page:2/"));
+        QVERIFY(frame.OnCommand(cmd::kModeAnalysis));
+        QTRY_VERIFY(qobject_cast<TableViewWindow*>(frame.ActiveView()));
+        QTRY_COMPARE(frame.PagePaneText(), QString("Page:1/1"));
+        QVERIFY(frame.OnCommand(cmd::kPageDown));
+        QTest::qWait(50);
+        QCOMPARE(frame.PagePaneText(), QString("Page:1/1"));
+        QCOMPARE(context.views.currentPageIndex, 0);
+        test::SaveScreenshot(&frame, "main_window_analysis_view");
     }
 };
 
