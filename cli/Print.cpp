@@ -1,0 +1,151 @@
+#include "cli/Print.h"
+
+#include "analysis/Analysis.h"
+#include "app/PatientFolder.h"
+#include "app/Settings.h"
+#include "patient/PatientFile.h"
+#include "store/DataFile.h"
+#include "views/PageHeader.h"
+#include "views/PrintViews.h"
+#include "views/Printing.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quenda {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+std::string ViewNames() {
+    std::string names;
+    for (const PrintViewKind& kind : PrintViewKinds()) names += (names.empty() ? "" : "|") + std::string(kind.name);
+    return names;
+}
+
+int Usage(const std::string& problem) {
+    std::fprintf(stderr,
+                 "quenda-cli: %s\nusage: quenda-cli print FILE.dat OUT.pdf [--view %s] [--page N] [--patients DIR]\n",
+                 problem.c_str(), ViewNames().c_str());
+    return kExitUsage;
+}
+
+struct PrintOptions {
+    std::string dataFile;
+    std::string output;
+    const PrintViewKind* kind = nullptr;
+    std::optional<int> page;  // from 1
+    std::optional<std::string> patients;
+};
+
+// A problem text, or empty when the arguments are usable.
+std::string ParsePrintOptions(int argc, char** argv, PrintOptions& o) {
+    o.kind = &PrintViewKinds().front();
+    std::vector<std::string> files;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (!arg.starts_with("--")) {
+            files.emplace_back(arg);
+            continue;
+        }
+        if (arg != "--view" && arg != "--page" && arg != "--patients") return "unknown option " + std::string(arg);
+        if (i + 1 >= argc) return std::string(arg) + " needs a value";
+        const std::string value = argv[++i];
+        if (arg == "--view") {
+            o.kind = FindPrintViewKind(value);
+            if (!o.kind) return "--view takes " + ViewNames();
+        } else if (arg == "--page") {
+            char* end = nullptr;
+            const long page = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || page < 1 || page > 1'000'000) return "--page takes a number from 1";
+            o.page = static_cast<int>(page);
+        } else {
+            o.patients = value;
+        }
+    }
+    if (files.size() != 2) return "print takes a data file and a PDF file";
+    o.dataFile = files[0];
+    o.output = files[1];
+    return {};
+}
+
+// The patient record of `id` from the patient file; an empty record when the
+// file or the slot does not exist (the pages then show no patient details).
+PatientRecord ReadPatient(const std::filesystem::path& folder, int id) {
+    PatientRecord none{};
+    if (id < 1 || id > kIdSlots) return none;
+    PatientRecordBytes bytes{};
+    std::size_t read = 0;
+    const auto file = folder / kPatientFileName;
+    if (const FileResult r = ReadPatientSlot(file, id - 1, bytes, read); !r) {
+        std::fprintf(stderr, "quenda-cli: %s; printing without patient details\n", r.message.c_str());
+        return none;
+    }
+    return DecodePatientRecord(bytes);
+}
+
+}  // namespace
+
+int PrintCommand(int argc, char** argv) {
+    PrintOptions o;
+    if (const std::string problem = ParsePrintOptions(argc, argv, o); !problem.empty()) return Usage(problem);
+
+    DataFileContents contents;
+    if (const FileResult read = ReadDataFile(o.dataFile, contents); !read) {
+        const bool named = read.message.find(o.dataFile) != std::string::npos;
+        std::fprintf(stderr, "quenda-cli: %s%s%s%s%s\n", named ? "" : o.dataFile.c_str(), named ? "" : ": ",
+                     read.message.c_str(), read.detail.empty() ? "" : ": ", read.detail.c_str());
+        return kExitFailed;
+    }
+
+    // Fonts need a GUI application, and a GUI application needs a display
+    // unless it is told to draw offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+
+    const Settings settings;
+    const Thresholds thresholds = ReadThresholds(settings);
+    const int unit = settings.ReadInt(settings_key::kUnitSetup, settings_default::kUnitSetup);
+    const std::filesystem::path folder =
+        o.patients ? std::filesystem::path(*o.patients)
+                   : PatientFolder(QCoreApplication::applicationDirPath().toStdString(), UserDataHome());
+
+    ReportContent content;
+    content.samples = contents.records;
+    content.header = MakePageHeader(contents.title, ReadPatient(folder, contents.id), contents.id, unit);
+    ComputeStatistics(contents.records, thresholds, content.results);
+    content.desaturationsEvent = thresholds.desaturationsEvent;
+    content.pulseEvent = thresholds.pulseEvent;
+
+    const int pages = std::max(1, o.kind->pageCount(content, LandscapeA4Page()));
+    const int page = o.page.value_or(1);
+    if (page > pages) {
+        return Usage("--page " + std::to_string(page) + ": the " + o.kind->name + " of " + o.dataFile + " has " +
+                     std::to_string(pages) + (pages == 1 ? " page" : " pages"));
+    }
+    std::string error;
+    const PrintViewKind& kind = *o.kind;
+    const bool written = WritePagePdf(
+        o.output, [&](QPainter& painter, const LayoutRect& rect) { kind.paint(painter, rect, content, page - 1); },
+        error);
+    if (!written) {
+        std::fprintf(stderr, "quenda-cli: %s: %s\n", o.output.c_str(), error.c_str());
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace quenda
