@@ -109,6 +109,17 @@ private slots:
         }
     }
 
+    // A job that cannot start is reported, not taken for printed.
+    void jobThatCannotStartFails() {
+        QPrinter printer(QPrinter::HighResolution);
+        SetUpPrinter(printer);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(tmp_.path() + "/missing/folder/out.pdf");
+        bool painted = false;
+        QVERIFY(!PaintOnePage(printer, [&painted](QPainter&, const LayoutRect&) { painted = true; }));
+        QVERIFY(!painted);
+    }
+
     // The preview draws the same page, offscreen too.
     void previewPaintsThePage() {
         int painted = 0;
