@@ -111,19 +111,7 @@ void CTalloTableView::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-void CTalloTableView::wheelEvent(QWheelEvent* event) {
-    const int delta = event->angleDelta().y();
-    if (delta == 0) {
-        event->ignore();
-        return;
-    }
-    if (delta > 0) {
-        PageUp();
-    } else {
-        PageDown();
-    }
-    event->accept();
-}
+void CTalloTableView::wheelEvent(QWheelEvent* event) { PageByWheel(event, *this); }
 
 void CTalloTableView::PostPageUpdate(int pageIndex, int pageCount) {
     if (pageSink_) pageSink_(pageIndex, pageCount);

@@ -130,21 +130,7 @@ void CTalloTrendView::StepCursor(int key) {
     if (auto hit = ReadoutAtColumn(step.x, Graphs(), samples)) ApplyReadout(*hit);
 }
 
-void CTalloTrendView::wheelEvent(QWheelEvent* event) {
-    const int delta = event->angleDelta().y();
-    // Touchpads send events with no vertical turn (scroll phases, sideways
-    // swipes); they page nowhere.
-    if (delta == 0) {
-        event->ignore();
-        return;
-    }
-    if (delta > 0) {
-        PageUp();
-    } else {
-        PageDown();
-    }
-    event->accept();
-}
+void CTalloTrendView::wheelEvent(QWheelEvent* event) { PageByWheel(event, *this); }
 
 void CTalloTrendView::PageUp() {
     currentPageIndex_ = PageIndexAfterPageUp(currentPageIndex_, rollStep_);

@@ -3,6 +3,7 @@
 #include "views/PageLayout.h"
 
 class QPainter;
+class QWheelEvent;
 
 namespace quenda {
 
@@ -19,5 +20,10 @@ public:
     // What the view prints, on a page in 1/96-inch units.
     virtual void PaintPrintPage(QPainter& painter, const LayoutRect& page) const = 0;
 };
+
+// The wheel pages a view: turned away from the user one page action up,
+// towards the user one down. Events with no vertical turn (touchpad phases,
+// sideways swipes) page nowhere and are passed on.
+void PageByWheel(QWheelEvent* event, PagedView& view);
 
 }  // namespace quenda

@@ -1,6 +1,7 @@
 #include "views/ReportLayout.h"
 
 #include "app/UiText.h"
+#include "views/TrendLayout.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -28,12 +29,6 @@ __attribute__((format(printf, 1, 2))) std::string Printf(const char* format, ...
 std::string ShortDate(const SampleRecord& s) {
     char text[32];
     std::snprintf(text, sizeof text, "%02d/%02d/%02d", s.year, s.month, s.day);
-    return text;
-}
-
-std::string Time(const SampleRecord& s) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", s.hour, s.minute, s.second);
     return text;
 }
 
@@ -68,19 +63,7 @@ void LayoutPatientBlock(ReportPageLayout& page, Builder& b, const ReportContent&
     const LayoutRect U{P.left + 10, page.title.bottom + 1, P.right - 10, page.title.bottom + 5 * kReportLabel + 4};
     page.patientBlock = U;
     b.Rule(P.left + 10, U.bottom - 15, P.right - 10, U.bottom - 15);
-    auto label = [&](int x, int top, std::string_view text) {
-        b.Box({x, top, U.right, top + kReportLabel}, TableFont::ReportLabel, TextAlign::LeftTop, UiText(text));
-    };
-    const int row1 = U.top + 3;
-    const int row2 = row1 + kReportLabel + 2;
-    const int row3 = row2 + kReportLabel + 2;
-    label(U.left + 10, row1, "User Data");
-    label(U.left + 10, row2, "Name :");
-    label(U.left + c36, row2, "Gender : ");
-    label(U.left + c62, row2, "Age : ");
-    label(U.left + 10, row3, "ID : ");
-    label(U.left + c36, row3, "Height : ");
-    label(U.left + c62, row3, "Weight : ");
+    AddPatientLabels(page.texts, U, U.top + 3, kReportLabel, 2, c36, c62, TableFont::ReportLabel);
     auto value = [&](int left, int right, int top, std::string text) {
         b.Box({left, top, right, top + kReportValue}, TableFont::ReportValue, TextAlign::LeftMiddle, std::move(text));
     };
@@ -109,9 +92,9 @@ void LayoutPatientBlock(ReportPageLayout& page, Builder& b, const ReportContent&
     const int values1 = Q.top + 7;
     const int values2 = values1 + kReportValue + 1;
     value(Q.left + 15 * a + 10, Q.left + 32 * a + 10, values1, ShortDate(first));
-    value(Q.left + c48 + 16 * a, Q.left + c48 + 33 * a, values1, Time(first));
+    value(Q.left + c48 + 16 * a, Q.left + c48 + 33 * a, values1, SampleTimeText(first));
     value(Q.left + 14 * a + 10, Q.left + 31 * a + 10, values2, ShortDate(last));
-    value(Q.left + c48 + 15 * a, Q.left + c48 + 32 * a, values2, Time(last));
+    value(Q.left + c48 + 15 * a, Q.left + c48 + 32 * a, values2, SampleTimeText(last));
 }
 
 void LayoutEventTable(ReportPageLayout& page, Builder& b, const ReportContent& c) {
@@ -288,7 +271,7 @@ void LayoutGraphicSummary(ReportPageLayout& page, Builder& b, const ReportConten
         const std::int64_t n = static_cast<std::int64_t>(xo) * step;
         if (m % 2 == 0 || n >= N) continue;
         b.Box({s + xo - 5, ya + 1, s + xo + 45, bottom + 1}, TableFont::ReportValue, TextAlign::Center,
-              Time(c.samples[static_cast<std::size_t>(n)]));
+              SampleTimeText(c.samples[static_cast<std::size_t>(n)]));
     }
 }
 

@@ -34,6 +34,22 @@ LayoutRect AnalysisPaper(const LayoutRect& v) {
     return {left, v.top + 10, left + (v.Height() - 20) * 210 / 297, v.bottom - 10};
 }
 
+void AddPatientLabels(std::vector<TableText>& out, const LayoutRect& U, int firstTop, int rowHeight, int gap, int c36,
+                      int c62, TableFont font) {
+    auto label = [&](int x, int top, std::string_view s) {
+        out.push_back({{x, top, U.right, top + rowHeight}, font, TextAlign::LeftTop, UiText(s)});
+    };
+    const int row2 = firstTop + rowHeight + gap;
+    const int row3 = row2 + rowHeight + gap;
+    label(U.left + 10, firstTop, "User Data");
+    label(U.left + 10, row2, "Name :");
+    label(U.left + c36, row2, "Gender : ");
+    label(U.left + c62, row2, "Age : ");
+    label(U.left + 10, row3, "ID : ");
+    label(U.left + c36, row3, "Height : ");
+    label(U.left + c62, row3, "Weight : ");
+}
+
 TablePageLayout LayoutTablePage(const LayoutRect& d, int pageIndex, std::span<const SampleRecord> samples,
                                 const TrendHeader& header, int valueAverageCharWidth) {
     TablePageLayout p;
@@ -54,19 +70,7 @@ TablePageLayout LayoutTablePage(const LayoutRect& d, int pageIndex, std::span<co
     const LayoutRect U{d.left + 10, p.title.bottom + 1, d.right - 10, p.title.bottom + 5 * kLabel + 4};
     p.patientBlock = U;
     p.rules.push_back(Line(d.left + 10, U.bottom + 5, d.right - 10, U.bottom + 5));
-    auto label = [&](int x, int top, std::string_view s) {
-        text({x, top, U.right, top + kLabel}, TableFont::Label, TextAlign::LeftTop, UiText(s));
-    };
-    const int row1 = U.top + 11;
-    const int row2 = row1 + kLabel + 10;
-    const int row3 = row2 + kLabel + 10;
-    label(U.left + 10, row1, "User Data");
-    label(U.left + 10, row2, "Name :");
-    label(U.left + c36, row2, "Gender : ");
-    label(U.left + c62, row2, "Age : ");
-    label(U.left + 10, row3, "ID : ");
-    label(U.left + c36, row3, "Height : ");
-    label(U.left + c62, row3, "Weight : ");
+    AddPatientLabels(p.texts, U, U.top + 11, kLabel, 10, c36, c62, TableFont::Label);
     auto value = [&](int left, int right, int top, std::string s) {
         text({left, top, right, top + kValue}, TableFont::Value, TextAlign::LeftMiddle, std::move(s));
     };

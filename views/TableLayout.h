@@ -56,6 +56,14 @@ std::int64_t TableSampleNumber(int half, int row, int pageIndex, int rows);
 // (210 by 297), its left edge at 30 % of the view, 10 units from top and bottom.
 LayoutRect AnalysisPaper(const LayoutRect& view);
 
+// The patient block's labels, left- and top-aligned in `font`: "User Data"
+// at `firstTop`, then Name, Gender and Age, then ID, Height and Weight, each
+// row `rowHeight` high and `gap` below the one before, in the columns
+// U.left + 10, U.left + c36 and U.left + c62. The table and report pages
+// place them alike at their own sizes.
+void AddPatientLabels(std::vector<TableText>& out, const LayoutRect& U, int firstTop, int rowHeight, int gap, int c36,
+                      int c62, TableFont font);
+
 struct TablePageLayout {
     LayoutRect drawing;
     LayoutRect title;

@@ -17,15 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (const std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
 
 class PrintCli : public ::testing::Test {
 protected:
@@ -52,7 +43,7 @@ protected:
     }
 
     std::string Text(const std::string& pdf) {
-        return Output("pdftotext -layout " + test::ShellQuote((dir_ / pdf).string()) + " -");
+        return test::CommandOutput("pdftotext -layout " + test::ShellQuote((dir_ / pdf).string()) + " -");
     }
 
     test::TempDir dir_;
@@ -61,7 +52,7 @@ protected:
 TEST_F(PrintCli, ReportByDefaultWithPatientAndFigures) {
     const auto run = Print({"night.dat", "report.pdf", "--patients", (dir_ / "bldb").string()});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    const std::string info = Output("pdfinfo " + test::ShellQuote((dir_ / "report.pdf").string()));
+    const std::string info = test::CommandOutput("pdfinfo " + test::ShellQuote((dir_ / "report.pdf").string()));
     EXPECT_NE(info.find("(A4)"), std::string::npos) << info;
     EXPECT_NE(info.find("Pages:           1"), std::string::npos) << info;
     EXPECT_NE(info.find("842 x 595"), std::string::npos) << info;

@@ -7,6 +7,7 @@
 #include "views/PrintDialogs.h"
 
 #include "support/RunCommand.h"
+#include "views/TrendTestData.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,15 +29,6 @@ QString OutputDir(const QTemporaryDir& fallback) {
     return dir;
 }
 
-std::string Run(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (const std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
 
 // Prints `view`'s page into `name`.pdf as the Print command does after "Print
 // to File (PDF)", renders it to `name`.png, and returns pdfinfo's report.
@@ -50,8 +42,8 @@ std::string PrintToPdf(const PagedView& view, const QString& dir, const QString&
         return {};
     }
     const std::string quoted = test::ShellQuote(pdf.toStdString());
-    Run("pdftoppm -png -r 96 -singlefile " + quoted + " " + test::ShellQuote((dir + "/" + name).toStdString()));
-    return Run("pdfinfo " + quoted);
+    test::CommandOutput("pdftoppm -png -r 96 -singlefile " + quoted + " " + test::ShellQuote((dir + "/" + name).toStdString()));
+    return test::CommandOutput("pdfinfo " + quoted);
 }
 
 void CheckOneLandscapeA4Page(const std::string& info) {
@@ -67,13 +59,8 @@ class PrintTest : public QObject {
 private slots:
     void initTestCase() {
         samples_ = sim::GenerateRecording(1, 8 * 3600, sim::DateTime{2024, 3, 5, 22, 30, 0}, 20240305);
-        TrendHeader header;
+        TrendHeader header = test::TestHeader();
         header.title = "Overnight oximetry";
-        header.patientName = "Jane Doe";
-        header.age = 52;
-        header.id = 1;
-        header.height = "165 cm";
-        header.weight = "62 kg";
         table_.trend = FixedTrendSource(samples_, header);
         ComputeStatistics(samples_, Thresholds{}, table_.analysis);
     }
@@ -90,7 +77,7 @@ private slots:
         CTalloTableView view(table_, page, {});
         CheckOneLandscapeA4Page(PrintToPdf(view, OutputDir(tmp_), "print_table"));
         // As many rows as fit the paper: the page holds its own samples.
-        const std::string text = Run("pdftotext -layout " + test::ShellQuote((OutputDir(tmp_) + "/print_table.pdf").toStdString()) + " -");
+        const std::string text = test::CommandOutput("pdftotext -layout " + test::ShellQuote((OutputDir(tmp_) + "/print_table.pdf").toStdString()) + " -");
         QVERIFY2(text.find("Item") != std::string::npos, text.c_str());
     }
 
@@ -100,7 +87,7 @@ private slots:
         CTalloTableView view(table_, page, {});
         const QString dir = OutputDir(tmp_);
         CheckOneLandscapeA4Page(PrintToPdf(view, dir, "print_report"));
-        const std::string text = Run("pdftotext -layout " + test::ShellQuote((dir + "/print_report.pdf").toStdString()) + " -");
+        const std::string text = test::CommandOutput("pdftotext -layout " + test::ShellQuote((dir + "/print_report.pdf").toStdString()) + " -");
         const AnalysisResults& r = table_.analysis;
         for (const std::string& expected : std::vector<std::string>{
                  "Overnight oximetry", "Total Events.", "Graphic Summary", "Max Time.Event.(Sec)", "SpO2 > 94", std::to_string(r.statistics.spo2HighCount),

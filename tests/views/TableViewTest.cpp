@@ -34,14 +34,7 @@ struct ShownTable {
 
     ShownTable(std::vector<SampleRecord> data, QSize size, int mode, int page = 0)
         : samples(std::move(data)), pageIndex(page) {
-        TrendHeader header;
-        header.title = "Report Title";
-        header.patientName = "Jane Doe";
-        header.female = true;
-        header.age = 52;
-        header.id = 1;
-        header.height = "165 cm";
-        header.weight = "62 kg";
+        const TrendHeader header = test::TestHeader();
         source.trend = FixedTrendSource(samples, header);
         source.mode = mode;
         ComputeStatistics(samples, Thresholds{}, source.analysis);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/SampleRecord.h"
+#include "views/TrendViewSource.h"
 
 #include <vector>
 
@@ -26,6 +27,19 @@ inline std::vector<SampleRecord> SecondsFrom2200(int count) {
         s.pulseRate = static_cast<std::uint8_t>(50 + i % 80);
     }
     return samples;
+}
+
+// The header the view tests draw: a made-up patient in metric units.
+inline TrendHeader TestHeader() {
+    TrendHeader header;
+    header.title = "Report Title";
+    header.patientName = "Jane Doe";
+    header.female = true;
+    header.age = 52;
+    header.id = 1;
+    header.height = "165 cm";
+    header.weight = "62 kg";
+    return header;
 }
 
 }  // namespace quenda::test

@@ -35,14 +35,7 @@ struct ShownView {
     std::unique_ptr<CTalloTrendView> view;
 
     ShownView(std::vector<SampleRecord> data, QSize size, int page = 0) : samples(std::move(data)), pageIndex(page) {
-        TrendHeader header;
-        header.title = "Report Title";
-        header.patientName = "Jane Doe";
-        header.female = true;
-        header.age = 52;
-        header.id = 1;
-        header.height = "165 cm";
-        header.weight = "62 kg";
+        const TrendHeader header = test::TestHeader();
         source = FixedTrendSource(samples, header);
         view = std::make_unique<CTalloTrendView>(source, pageIndex,
                                                  [this](int index, int count) { updates.emplace_back(index, count); });
