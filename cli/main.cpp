@@ -3,6 +3,7 @@
 // settings file (./Quenda.ini), same data files.
 #include "app/Settings.h"
 #include "cli/Analyze.h"
+#include "cli/Export.h"
 #include "device/CaptureEngine.h"
 #include "device/Commands.h"
 #include "device/MessageSink.h"
@@ -39,6 +40,8 @@ const char* const kUsage =
     "       quenda-cli set-clock [--port NAME] \"YYYY-MM-DD HH:MM:SS\"\n"
     "       quenda-cli delete [--port NAME] [--id N] [--type 0|1]\n"
     "       quenda-cli analyze FILE.dat [--json]\n"
+    "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx [--patients DIR]\n"
+    "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n"
     "\n"
     "Port names: COMn is /dev/ttyS(n-1), an absolute path is used as given,\n"
     "any other name is a node under /dev (ttyUSB0, pts/7). Without --port the\n"
@@ -282,6 +285,7 @@ int main(int argc, char** argv) {
         return Ports();
     }
     if (command == "analyze") return AnalyzeCommand(argc, argv);
+    if (command == "export" || command == "events") return ExportCommand(argc, argv);
     std::vector<std::string> allowed;
     if (command == "download") {
         allowed = {"--port", "--out"};
