@@ -23,7 +23,7 @@ constexpr int kExitUsage = 2;
 int Usage(const std::string& problem) {
     std::fprintf(stderr,
                  "quenda-cli: %s\n"
-                 "usage: quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx [--patients DIR]\n"
+                 "usage: quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
                  "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n",
                  problem.c_str());
     return kExitUsage;
@@ -83,8 +83,9 @@ int ExportCommand(int argc, char** argv) {
     const std::string& output = files[1];
     const bool events = command == "events";
     const ExportKind kind = ExportKindOf(output);
-    if (events ? !HasExtension(output, "txt") : (kind != ExportKind::Text && kind != ExportKind::Workbook)) {
-        return Usage(events ? "the event listing is a .txt file" : "the output must end in .txt, .xls or .xlsx");
+    if (events ? !HasExtension(output, "txt") : (kind == ExportKind::DataFile || kind == ExportKind::Unknown)) {
+        return Usage(events ? "the event listing is a .txt file"
+                            : "the output must end in .txt, .xls, .xlsx, .edf or .csv");
     }
     if (patientFile.empty()) patientFile = DefaultPatientFile();
 
@@ -99,6 +100,7 @@ int ExportCommand(int argc, char** argv) {
     request.patient = ReadPatient(patientFile, contents.id);
     request.currentId = contents.id;
     request.unitSetup = settings.ReadInt(settings_key::kUnitSetup, settings_default::kUnitSetup);
+    request.thresholds = ReadThresholds(settings);
 
     FileResult written;
     if (events) {

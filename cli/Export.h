@@ -2,7 +2,7 @@
 
 namespace quenda {
 
-// quenda-cli export FILE.dat OUT.(txt|xls|xlsx) [--patients DIR]
+// quenda-cli export FILE.dat OUT.(txt|xls|xlsx|edf|csv) [--patients DIR]
 // quenda-cli events FILE.dat OUT.txt [--patients DIR]
 // The desktop program's exports of a data file, with the unit setting and the
 // thresholds of ./Quenda.ini and the details of the file's ID from the

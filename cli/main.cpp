@@ -40,7 +40,7 @@ const char* const kUsage =
     "       quenda-cli set-clock [--port NAME] \"YYYY-MM-DD HH:MM:SS\"\n"
     "       quenda-cli delete [--port NAME] [--id N] [--type 0|1]\n"
     "       quenda-cli analyze FILE.dat [--json]\n"
-    "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx [--patients DIR]\n"
+    "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
     "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n"
     "\n"
     "Port names: COMn is /dev/ttyS(n-1), an absolute path is used as given,\n"

@@ -19,6 +19,7 @@ struct ExportRequest {
     PatientRecord patient;                  // CurrentPatient
     int currentId = 0;                      // CurrentId
     int unitSetup = 0;                      // UnitSetup at the moment of writing
+    Thresholds thresholds;                  // the events EDF+ annotates
 };
 
 // Writes one of the exports (not the data file, which carries the report title

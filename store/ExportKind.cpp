@@ -17,6 +17,8 @@ ExportKind ExportKindOf(const std::filesystem::path& path) {
     if (HasExtension(path, "dat")) return ExportKind::DataFile;
     if (HasExtension(path, "txt")) return ExportKind::Text;
     if (HasExtension(path, "xls") || HasExtension(path, "xlsx")) return ExportKind::Workbook;
+    if (HasExtension(path, "edf")) return ExportKind::Edf;
+    if (HasExtension(path, "csv")) return ExportKind::Csv;
     return ExportKind::Unknown;
 }
 

@@ -9,8 +9,9 @@ namespace quenda {
 // What Save Data writes, chosen by the extension of the name the user gives.
 // Extensions compare without regard to case ("DAT" is a data file). "xls"
 // and "xlsx" both get the workbook: it is Office Open XML either way, and
-// spreadsheet programs open it under either name.
-enum class ExportKind { DataFile, Text, Workbook, Unknown };
+// spreadsheet programs open it under either name. EDF+ and CSV are for sleep
+// software and analysis toolboxes.
+enum class ExportKind { DataFile, Text, Workbook, Edf, Csv, Unknown };
 
 ExportKind ExportKindOf(const std::filesystem::path& path);
 
@@ -22,7 +23,7 @@ bool HasExtension(const std::filesystem::path& path, std::string_view extension)
 std::string WithDefaultExtension(const std::string& name, std::string_view extension);
 
 namespace export_message {
-inline constexpr const char* kUnknownType = "Unknown file type: use .dat, .txt or .xlsx";
+inline constexpr const char* kUnknownType = "Unknown file type: use .dat, .txt, .xlsx, .edf or .csv";
 inline constexpr const char* kUnknownEventType = "Unknown file type: use .txt";
 }  // namespace export_message
 

@@ -95,6 +95,7 @@ bool SaveExport(QWidget* parent, AppContext& context, ExportKind kind, const std
     request.patient = context.patient.Current();
     request.currentId = context.store.CurrentId;
     request.unitSetup = UnitSetup(context);
+    request.thresholds = ReadThresholds(context.settings);
     std::unique_ptr<CProgress> progress;
     std::function<void(int)> advance;
     if (kind == ExportKind::Workbook) {
@@ -131,7 +132,7 @@ QString DataFileMessage(const FileResult& result, const std::string& path) {
 void RunSaveData(QWidget* parent, AppContext& context) {
     const std::string defaultName = "ID " + std::to_string(context.store.CurrentId) + "  Name " + PatientName(context);
     const auto chosen = AskFileName(parent, "saveDataDialog", QFileDialog::AcceptSave, FileNameSafe(defaultName),
-                                    {"(*.dat)", "(*.txt)", "(*.xls)", "(*.xlsx)"}, "dat");
+                                    {"(*.dat)", "(*.txt)", "(*.xls)", "(*.xlsx)", "(*.edf)", "(*.csv)"}, "dat");
     if (chosen) {
         const ExportKind kind = ExportKindOf(*chosen);
         switch (kind) {
@@ -140,6 +141,8 @@ void RunSaveData(QWidget* parent, AppContext& context) {
                 break;
             case ExportKind::Text:
             case ExportKind::Workbook:
+            case ExportKind::Edf:
+            case ExportKind::Csv:
                 if (!SaveExport(parent, context, kind, *chosen)) return;
                 break;
             case ExportKind::Unknown:

@@ -41,6 +41,15 @@ TEST(ExportCli, WritesWithThePatientAndUnitsOfTheFilesId) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(test::Slurp(dir / "night.XLS").substr(0, 2), "PK");
 
+    run = Cli(dir, {"export", "night.dat", "night.edf", "--patients", "bldb"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string edf = test::Slurp(dir / "night.edf");
+    EXPECT_EQ(edf.substr(0, 8), "0       ");  // EDF version
+    EXPECT_EQ(edf.substr(8, 20), "9 M X Ann_Bo        ");
+    run = Cli(dir, {"export", "night.dat", "night.csv"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(test::Slurp(dir / "night.csv").substr(0, 42), "time,spo2,pulse\n2010-08-03T22:00:00,97,64\n");
+
     run = Cli(dir, {"events", "night.dat", "events.txt", "--patients", "bldb"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string listing = test::Slurp(dir / "events.txt");

@@ -174,7 +174,7 @@ TEST(ExportFiles, FailuresAreReportedAndLeaveTheOldFile) {
     const FileResult workbook = ExportDataSet(ExportKind::Workbook, dir / "no" / "out.xls", request);
     EXPECT_EQ(workbook.message, "Create Excel service failed !");
     EXPECT_EQ(ExportDataSet(ExportKind::Unknown, dir / "out.foo", request).message,
-              "Unknown file type: use .dat, .txt or .xlsx");
+              "Unknown file type: use .dat, .txt, .xlsx, .edf or .csv");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
 }
 
@@ -183,6 +183,7 @@ TEST(ExportKinds, ExtensionsIgnoreCaseAndTheDefaultIsAppended) {
         {"a.dat", ExportKind::DataFile}, {"A.DAT", ExportKind::DataFile},  {"b.Txt", ExportKind::Text},
         {"c.xls", ExportKind::Workbook}, {"d.XLSX", ExportKind::Workbook}, {"e.foo", ExportKind::Unknown},
         {"f", ExportKind::Unknown},      {"dir.dat/g", ExportKind::Unknown}, {"h.dat.txt", ExportKind::Text},
+        {"i.EDF", ExportKind::Edf},      {"j.Csv", ExportKind::Csv},
     };
     for (const auto& [name, kind] : cases) EXPECT_EQ(ExportKindOf(name), kind) << name;
     EXPECT_EQ(WithDefaultExtension("/x/ID 3  Name Bo", "dat"), "/x/ID 3  Name Bo.dat");

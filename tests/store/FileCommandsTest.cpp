@@ -236,11 +236,15 @@ private slots:
         QVERIFY(std::ranges::is_sorted(user.progress));
         QVERIFY(user.progress.back() > 0);
 
+        user.ChooseFile("saveDataDialog", *dir_ / "night.Edf");
+        QVERIFY(Run(user, cmd::kSaveData));
+        QCOMPARE(QByteArray::fromStdString(test::Slurp(*dir_ / "night.Edf").substr(0, 8)), QByteArray("0       "));
+
         // An unknown type is said; the patient is kept all the same, as after a cancel.
         fs::remove(context_->patient.PatientFile());
         user.ChooseFile("saveDataDialog", *dir_ / "night.foo");
         QVERIFY(Run(user, cmd::kSaveData));
-        QCOMPARE(user.messages, QStringList{"Unknown file type: use .dat, .txt or .xlsx"});
+        QCOMPARE(user.messages, QStringList{"Unknown file type: use .dat, .txt, .xlsx, .edf or .csv"});
         QVERIFY(!fs::exists(*dir_ / "night.foo"));
         QCOMPARE(fs::file_size(context_->patient.PatientFile()), 36864u);
         fs::remove(context_->patient.PatientFile());
