@@ -10,6 +10,7 @@
 #include "device/CDlgChooseType.h"
 #include "link/BluetoothLink.h"
 #include "patient/PatientCommands.h"
+#include "store/FileCommands.h"
 #include "views/TableViewWindow.h"
 #include "views/TrendViewWindow.h"
 
@@ -35,6 +36,19 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         FrameCaptureHost host(frame);
         RunFindBluetoothRadio(&frame, host, context.store, context.settings, bluetooth);
     };
+    handlers.saveData = [&context](CMainFrame& frame) { RunSaveData(&frame, context); };
+    handlers.openSavedData = [&context](CMainFrame& frame) {
+        if (RunOpenSavedData(&frame, context)) frame.Router().OnDataFileOpened();
+    };
+    handlers.openSavedDataFile = [&context](CMainFrame& frame, const std::string& path) {
+        if (!OpenSavedDataFile(&frame, context, path)) return false;
+        frame.Router().OnDataFileOpened();
+        return true;
+    };
+    handlers.openOtherIdData = [&context](CMainFrame& frame) {
+        if (RunOpenOtherIdData(&frame, context)) frame.Router().ShowNewData();
+    };
+    handlers.listEvents = [&context](CMainFrame& frame) { RunEventListing(&frame, context); };
     handlers.userInfo = [&context](CMainFrame& frame) {
         RunPatientInfo(&frame, context.patient, context.settings, [&context] { context.RepaintCurrentView(); });
     };

@@ -4,6 +4,7 @@
 #include "app/Settings.h"
 #include "cli/Analyze.h"
 #include "cli/Print.h"
+#include "cli/Export.h"
 #include "device/CaptureEngine.h"
 #include "device/Commands.h"
 #include "device/MessageSink.h"
@@ -41,6 +42,8 @@ const char* const kUsage =
     "       quenda-cli delete [--port NAME] [--id N] [--type 0|1]\n"
     "       quenda-cli analyze FILE.dat [--json]\n"
     "       quenda-cli print FILE.dat OUT.pdf [--view report|trend|table] [--page N] [--patients DIR]\n"
+    "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
+    "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n"
     "\n"
     "Port names: COMn is /dev/ttyS(n-1), an absolute path is used as given,\n"
     "any other name is a node under /dev (ttyUSB0, pts/7). Without --port the\n"
@@ -285,6 +288,7 @@ int main(int argc, char** argv) {
     }
     if (command == "analyze") return AnalyzeCommand(argc, argv);
     if (command == "print") return PrintCommand(argc, argv);
+    if (command == "export" || command == "events") return ExportCommand(argc, argv);
     std::vector<std::string> allowed;
     if (command == "download") {
         allowed = {"--port", "--out"};

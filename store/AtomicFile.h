@@ -49,6 +49,12 @@ public:
     const std::string& Error() const { return error_; }
     const std::filesystem::path& Target() const { return target_; }
 
+    // The temporary's name, for a library that writes files only by name
+    // (workbooks, EDF): between Open() and Commit() it may open, truncate and
+    // write this path instead of calling Write(). Commit() then syncs and
+    // renames what it wrote, as it would its own bytes.
+    const std::filesystem::path& TemporaryPath() const { return temporary_; }
+
 private:
     bool Fail(std::string what, int errorNumber);
     bool Flush();

@@ -1,0 +1,121 @@
+#include "cli/Export.h"
+
+#include "analysis/Analysis.h"
+#include "app/PatientFolder.h"
+#include "app/Settings.h"
+#include "patient/PatientFile.h"
+#include "store/Export.h"
+#include "store/ExportText.h"
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quenda {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+int Usage(const std::string& problem) {
+    std::fprintf(stderr,
+                 "quenda-cli: %s\n"
+                 "usage: quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
+                 "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n",
+                 problem.c_str());
+    return kExitUsage;
+}
+
+void PrintFailure(const std::string& path, const FileResult& result) {
+    // Some of the data file's messages name the file themselves.
+    const bool named = result.message.find(path) != std::string::npos;
+    std::fprintf(stderr, "quenda-cli: %s%s%s%s%s\n", named ? "" : path.c_str(), named ? "" : ": ",
+                 result.message.c_str(), result.detail.empty() ? "" : ": ", result.detail.c_str());
+}
+
+// The patient file the desktop program installed beside this one uses.
+std::filesystem::path DefaultPatientFile() {
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return PatientFolder(ec ? std::filesystem::current_path(ec) : self.parent_path(), UserDataHome()) /
+           kPatientFileName;
+}
+
+// The details of `id` from the patient file; an ID without a slot, or a slot
+// never written, gives a record holding only the ID.
+PatientRecord ReadPatient(const std::filesystem::path& file, int id) {
+    PatientRecord patient;
+    if (id >= 1 && id <= kPatientSlots) {
+        std::array<std::uint8_t, kPatientRecordSize> slot{};
+        std::size_t read = 0;
+        if (const FileResult result = ReadPatientSlot(file, id - 1, slot, read); result) {
+            patient = DecodePatientRecord(slot);
+        } else {
+            PrintFailure(file.string(), result);  // the export goes on without the details
+        }
+    }
+    patient.id = id;
+    return patient;
+}
+
+}  // namespace
+
+int ExportCommand(int argc, char** argv) {
+    const std::string command = argv[1];
+    std::vector<std::string> files;
+    std::filesystem::path patientFile;
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--patients") {
+            if (++i >= argc) return Usage("--patients needs a folder");
+            patientFile = std::filesystem::path(argv[i]) / kPatientFileName;
+        } else if (arg.starts_with("-") && arg.size() > 1) {
+            return Usage("unknown option " + std::string(arg));
+        } else {
+            files.emplace_back(arg);
+        }
+    }
+    if (files.size() != 2) return Usage(command + " takes a data file and an output file");
+    const std::string& input = files[0];
+    const std::string& output = files[1];
+    const bool events = command == "events";
+    const ExportKind kind = ExportKindOf(output);
+    if (events ? !HasExtension(output, "txt") : (kind == ExportKind::DataFile || kind == ExportKind::Unknown)) {
+        return Usage(events ? "the event listing is a .txt file"
+                            : "the output must end in .txt, .xls, .xlsx, .edf or .csv");
+    }
+    if (patientFile.empty()) patientFile = DefaultPatientFile();
+
+    DataFileContents contents;
+    if (const FileResult read = ReadDataFile(input, contents); !read) {
+        PrintFailure(input, read);
+        return kExitFailed;
+    }
+    const Settings settings;
+    ExportRequest request;
+    request.samples = contents.records;
+    request.patient = ReadPatient(patientFile, contents.id);
+    request.currentId = contents.id;
+    request.unitSetup = settings.ReadInt(settings_key::kUnitSetup, settings_default::kUnitSetup);
+    request.thresholds = ReadThresholds(settings);
+
+    FileResult written;
+    if (events) {
+        AnalysisResults results;
+        ComputeStatistics(contents.records, ReadThresholds(settings), results);
+        written = WriteEventListing(output, MakePatientBlock(request.patient, request.currentId, request.unitSetup),
+                                    contents.records, results);
+    } else {
+        written = ExportDataSet(kind, output, request);
+    }
+    if (!written) {
+        PrintFailure(output, written);
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace quenda

@@ -1,0 +1,58 @@
+#include "store/COtherIDSelect.h"
+
+#include "app/CommandIds.h"
+#include "app/MessageBox.h"
+#include "app/UiText.h"
+#include "device/CaptureEngine.h"  // IdListLine
+#include "store/RecordingStore.h"
+
+#include <QDialogButtonBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quenda {
+
+namespace {
+QString Text(std::string_view builtIn) { return QString::fromStdString(UiText(builtIn)); }
+}  // namespace
+
+COtherIDSelect::COtherIDSelect(const RecordingStore& store, QWidget* parent)
+    : QDialog(parent), list_(new QListWidget(this)) {
+    setObjectName("COtherIDSelect");
+    setWindowTitle(Text("Open other ID data"));
+    list_->setObjectName("idList");
+    // The fixed-width columns of the lines line up only in a fixed-pitch font.
+    QFont fixed("Monospace");
+    fixed.setStyleHint(QFont::TypeWriter);
+    list_->setFont(fixed);
+    for (int id = 1; id <= kIdSlots; ++id) {
+        if (const int count = store.IdCount(id); count > 0) {
+            auto* item = new QListWidgetItem(QString::fromStdString(IdListLine(id, count)), list_);
+            item->setData(Qt::UserRole, id);
+        }
+    }
+    auto* buttons = new QDialogButtonBox(this);
+    auto* done = buttons->addButton(Text("Done"), QDialogButtonBox::AcceptRole);
+    done->setObjectName("doneButton");
+    done->setDefault(true);
+    buttons->addButton(Text("Cancel"), QDialogButtonBox::RejectRole)->setObjectName("cancelButton");
+    connect(buttons, &QDialogButtonBox::accepted, this, &COtherIDSelect::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &COtherIDSelect::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list_);
+    layout->addWidget(buttons);
+    resize(420, 300);
+}
+
+void COtherIDSelect::accept() {
+    const QListWidgetItem* item = list_->currentItem();
+    if (item == nullptr || !item->isSelected()) {
+        ShowMessageBox(this, QString::fromStdString(UiText(str::kSelectPatientId, "Please select patient ID")));
+        return;
+    }
+    selectedId_ = item->data(Qt::UserRole).toInt();
+    QDialog::accept();
+}
+
+}  // namespace quenda

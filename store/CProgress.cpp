@@ -1,0 +1,28 @@
+#include "store/CProgress.h"
+
+#include "app/CommandIds.h"
+#include "app/UiText.h"
+
+#include <QCoreApplication>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+namespace quenda {
+
+CProgress::CProgress(int maximum, QWidget* parent) : QDialog(parent), bar_(new QProgressBar(this)) {
+    setObjectName("CProgress");
+    setWindowTitle(QString::fromStdString(UiText(str::kAppTitle, "Quenda")));
+    bar_->setObjectName("progressBar");
+    bar_->setRange(0, maximum);
+    bar_->setValue(0);
+    bar_->setMinimumWidth(320);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(bar_);
+}
+
+void CProgress::Advance(int position) {
+    bar_->setValue(position);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace quenda

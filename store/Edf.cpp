@@ -1,0 +1,153 @@
+#include "store/Edf.h"
+
+#include "app/UiText.h"
+#include "store/AtomicFile.h"
+#include "store/ExportText.h"
+
+#include <edflib.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace quenda {
+
+namespace {
+
+// EDFlib counts annotation times in units of 100 microseconds.
+constexpr long long kAnnotationUnitsPerSecond = 10'000;
+constexpr int kMaxAnnotationSignals = 64;
+constexpr int kEdfGenderMale = 1;
+constexpr int kEdfGenderFemale = 0;
+
+FileResult Failure(std::string_view message, std::string detail = {}) {
+    return FileResult{false, UiText(message), std::move(detail)};
+}
+
+// Closes the EDFlib handle on every road out.
+class EdfHandle {
+public:
+    explicit EdfHandle(int handle) : handle_(handle) {}
+    ~EdfHandle() { Close(); }
+    EdfHandle(const EdfHandle&) = delete;
+    EdfHandle& operator=(const EdfHandle&) = delete;
+    int Get() const { return handle_; }
+    bool Close() {
+        if (handle_ < 0) return true;
+        const int h = handle_;
+        handle_ = -1;
+        return edfclose_file(h) == 0;
+    }
+
+private:
+    int handle_;
+};
+
+bool SetSignal(int h, int signal, const char* label, const char* unit, int maximum) {
+    return edf_set_samplefrequency(h, signal, 1) == 0 && edf_set_label(h, signal, label) == 0 &&
+           edf_set_physical_dimension(h, signal, unit) == 0 && edf_set_transducer(h, signal, edf::kTransducer) == 0 &&
+           edf_set_physical_minimum(h, signal, 0) == 0 && edf_set_physical_maximum(h, signal, maximum) == 0 &&
+           edf_set_digital_minimum(h, signal, 0) == 0 && edf_set_digital_maximum(h, signal, maximum) == 0;
+}
+
+bool SetStart(int h, const SampleRecord& first) {
+    const int year = 2000 + first.year;
+    if (year > 2084 || first.month < 1 || first.month > 12 || first.day < 1 || first.day > 31 || first.hour > 23 ||
+        first.minute > 59 || first.second > 59) {
+        return false;
+    }
+    return edf_set_startdatetime(h, year, first.month, first.day, first.hour, first.minute, first.second) == 0;
+}
+
+bool SetPatient(int h, const PatientRecord& patient, int id) {
+    bool ok = edf_set_patientcode(h, std::to_string(id).c_str()) == 0 &&
+              edf_set_patientname(h, EdfPatientName(patient).c_str()) == 0 && edf_set_equipment(h, edf::kEquipment) == 0;
+    // A record without details says nothing about sex; EDFlib then writes X.
+    if (HoldsPatientInfo(patient)) {
+        ok = ok && edf_set_gender(h, patient.gender != 0 ? kEdfGenderFemale : kEdfGenderMale) == 0;
+    }
+    return ok;
+}
+
+std::vector<EdfAnnotation> Annotations(std::size_t count, const AnalysisResults& results,
+                                       std::span<const EdfAnnotation> extra) {
+    std::vector<EdfAnnotation> all;
+    const auto add = [&](const std::vector<EventRecord>& events, const char* text) {
+        for (const EventRecord& e : events) all.push_back({e.start, e.length, text});
+    };
+    add(results.desaturation.events, edf::kDesaturation);
+    add(results.pulse.events, edf::kPulseEvent);
+    all.insert(all.end(), extra.begin(), extra.end());
+    std::erase_if(all, [count](const EdfAnnotation& a) {
+        return a.onset < 0 || a.duration < 0 || static_cast<std::size_t>(a.onset) >= count;
+    });
+    return all;
+}
+
+}  // namespace
+
+std::string EdfPatientName(const PatientRecord& patient) {
+    std::string name = FieldBytes(patient.name);
+    for (char& c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == ' ') c = '_';
+        else if (byte < 0x20 || byte >= 0x7F) c = '?';
+    }
+    return name.empty() ? "X" : name;
+}
+
+FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRecord> samples,
+                    const PatientRecord& patient, int id, const AnalysisResults& results,
+                    std::span<const EdfAnnotation> extra) {
+    if (samples.empty()) return Failure(export_message::kEdfEmpty);
+    AtomicFile file(path);
+    if (!file.Open()) return Failure(export_message::kCantCreate, file.Error());
+    EdfHandle edf(edfopen_file_writeonly(file.TemporaryPath().c_str(), EDFLIB_FILETYPE_EDFPLUS, 2));
+    if (edf.Get() < 0) return Failure(export_message::kCantCreate, "EDFlib error " + std::to_string(edf.Get()));
+    const int h = edf.Get();
+    if (!SetStart(h, samples.front())) return Failure(export_message::kEdfStart);
+    const auto annotations = Annotations(samples.size(), results, extra);
+    // Each data record carries the annotations of one annotation signal; a
+    // short recording with many events needs more than one.
+    const auto perRecord = (annotations.size() + samples.size() - 1) / samples.size();
+    const int annotationSignals = std::clamp(static_cast<int>(perRecord) + 1, 1, kMaxAnnotationSignals);
+    if (!SetSignal(h, 0, edf::kSpO2Label, "%", edf::kSpO2Max) ||
+        !SetSignal(h, 1, edf::kPulseLabel, "bpm", edf::kPulseMax) || !SetPatient(h, patient, id) ||
+        edf_set_number_of_annotation_signals(h, annotationSignals) != 0) {
+        return Failure(export_message::kEdfFailed, "EDFlib refused the header");
+    }
+    for (const SampleRecord& r : samples) {
+        short record[2] = {r.spo2, r.pulseRate};
+        if (edf_blockwrite_digital_short_samples(h, record) != 0) {
+            return Failure(export_message::kEdfFailed, "can't write " + file.TemporaryPath().string());
+        }
+    }
+    for (const EdfAnnotation& a : annotations) {
+        if (edfwrite_annotation_utf8(h, a.onset * kAnnotationUnitsPerSecond, a.duration * kAnnotationUnitsPerSecond,
+                                     a.text.c_str()) != 0) {
+            return Failure(export_message::kEdfFailed, "EDFlib refused an annotation");
+        }
+    }
+    if (!edf.Close()) return Failure(export_message::kEdfFailed, "can't finish " + file.TemporaryPath().string());
+    if (!file.Commit()) return Failure(export_message::kCantCreate, file.Error());
+    return {};
+}
+
+std::string CsvBytes(std::span<const SampleRecord> samples) {
+    std::string out = "time,spo2,pulse\n";
+    out.reserve(out.size() + samples.size() * 28);
+    char line[64];
+    for (const SampleRecord& r : samples) {
+        const int n = std::snprintf(line, sizeof line, "%04d-%02d-%02dT%02d:%02d:%02d,%d,%d\n", 2000 + r.year,
+                                    r.month, r.day, r.hour, r.minute, r.second, r.spo2, r.pulseRate);
+        out.append(line, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+FileResult WriteCsv(const std::filesystem::path& path, std::span<const SampleRecord> samples) {
+    std::string error;
+    if (WriteFileAtomically(path, CsvBytes(samples), error)) return {};
+    return FileResult{false, UiText(export_message::kCantCreateId, export_message::kCantCreate), error};
+}
+
+}  // namespace quenda

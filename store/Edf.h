@@ -1,0 +1,61 @@
+#pragma once
+
+#include "analysis/AnalysisResults.h"
+#include "patient/PatientRecord.h"
+#include "store/DataFile.h"  // FileResult
+#include "store/SampleRecord.h"
+
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace quenda {
+
+// One EDF+ annotation: onset and duration in samples (seconds from sample 0).
+struct EdfAnnotation {
+    int onset = 0;
+    int duration = 0;
+    std::string text;  // UTF-8
+};
+
+// EDF+C, written through EDFlib: two signals at 1 Hz, "SpO2" in "%" and
+// "Pulse" in "bpm", whose digital and physical ranges are equal (0-127 and
+// 0-255: every value a sample can hold, exactly), one-second data records
+// starting at the time stamp of sample 0. Patient identification: the ID as
+// code, sex (X when no details are known), birthdate X (only the age is
+// kept), the name with spaces as underscores; the recording identification
+// names this program as equipment.
+namespace edf {
+inline constexpr const char* kSpO2Label = "SpO2";
+inline constexpr const char* kPulseLabel = "Pulse";
+inline constexpr const char* kTransducer = "pulse oximeter";
+inline constexpr const char* kEquipment = "Quenda";
+inline constexpr const char* kDesaturation = "Desaturation";
+inline constexpr const char* kPulseEvent = "Pulse event";
+inline constexpr int kSpO2Max = 127;
+inline constexpr int kPulseMax = 255;
+}  // namespace edf
+
+namespace export_message {
+inline constexpr const char* kEdfEmpty = "An EDF file needs at least one sample: the data set is empty.";
+inline constexpr const char* kEdfStart =
+    "The first sample's time stamp is no date and time EDF can hold (years 1985 to 2084).";
+inline constexpr const char* kEdfFailed = "The EDF file could not be written.";
+}  // namespace export_message
+
+// The EDF+ patient name: ASCII, spaces as underscores, "X" when empty.
+std::string EdfPatientName(const PatientRecord& patient);
+
+// Writes the data set with an annotation for every desaturation and pulse
+// event of `results`, then every one of `extra`. Written safely.
+FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRecord> samples,
+                    const PatientRecord& patient, int id, const AnalysisResults& results,
+                    std::span<const EdfAnnotation> extra);
+
+// The CSV export for analysis toolboxes: "time,spo2,pulse", then one line per
+// sample with an ISO 8601 local time stamp ("2026-12-06T22:30:00"); UTF-8,
+// LF line ends. Written safely.
+std::string CsvBytes(std::span<const SampleRecord> samples);
+FileResult WriteCsv(const std::filesystem::path& path, std::span<const SampleRecord> samples);
+
+}  // namespace quenda

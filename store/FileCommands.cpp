@@ -1,0 +1,216 @@
+#include "store/FileCommands.h"
+
+#include "analysis/Analysis.h"
+#include "app/AppContext.h"
+#include "app/CommandIds.h"
+#include "app/MessageBox.h"
+#include "app/UiText.h"
+#include "store/COtherIDSelect.h"
+#include "store/CProgress.h"
+#include "store/Export.h"
+#include "store/ExportText.h"
+#include "store/Workbook.h"
+
+#include <QFileDialog>
+
+#include <memory>
+#include <optional>
+
+namespace quenda {
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+void Report(QWidget* parent, const FileResult& result, QMessageBox::Icon icon = QMessageBox::NoIcon) {
+    QString text = Q(result.message);
+    if (!result.detail.empty()) text += "\n" + Q(result.detail);
+    ShowMessageBox(parent, text, icon);
+}
+
+// The chosen file name, or nothing when the dialog was cancelled. Saving asks
+// before it overwrites a file, and a name typed without an extension gets
+// `defaultSuffix`.
+std::optional<std::string> AskFileName(QWidget* parent, const char* objectName, QFileDialog::AcceptMode mode,
+                                       const std::string& defaultName, const QStringList& filters,
+                                       const QString& defaultSuffix) {
+    QFileDialog dialog(parent);
+    dialog.setObjectName(objectName);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setNameFilters(filters);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (!defaultName.empty()) dialog.selectFile(Q(defaultName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return WithDefaultExtension(dialog.selectedFiles().front().toStdString(), defaultSuffix.toStdString());
+}
+
+std::string PatientName(const AppContext& context) { return FieldTextUtf8(context.patient.Current().name); }
+
+int UnitSetup(const AppContext& context) {
+    return context.settings.ReadInt(settings_key::kUnitSetup, settings_default::kUnitSetup);
+}
+
+// A file name may not carry a path separator, whatever the patient is called.
+std::string FileNameSafe(std::string name) {
+    for (char& c : name) {
+        if (c == '/') c = '-';
+    }
+    return name;
+}
+
+// Save Data's last step. Writing a record with no details at all could only
+// erase what the slot holds (details saved in an earlier run, for instance,
+// after a download that knows only the ID), so such a record is not stored.
+void StorePatientRecord(QWidget* parent, AppContext& context) {
+    const auto samples = context.store.CurrentSamples();
+    if (samples.empty()) return;
+    const int id = samples.front().id;
+    if (id < 1 || id > kPatientSlots) return;
+    if (!HoldsPatientInfo(context.patient.Current())) return;
+    if (const FileResult saved = context.patient.SavePatient(id); !saved) Report(parent, saved, QMessageBox::Warning);
+}
+
+// The data file, and the ID check that follows it. False when the command ends.
+bool SaveDataFile(QWidget* parent, AppContext& context, const std::string& path) {
+    if (FileResult saved = SaveCurrentDataSet(path, context.store, context.reportTitle.Text()); !saved) {
+        saved.message = UiText(str::kCantCreateFile, saved.message);
+        Report(parent, saved);
+        return false;
+    }
+    const auto samples = context.store.CurrentSamples();
+    const int id = samples.empty() ? 0 : samples.front().id;
+    // 129 passes, as it always has; the slot step then skips it.
+    if (id < 1 || id > kPatientSlots + 1) {
+        ShowMessageBox(parent, Q(UiText(kPatientIdInvalidStringId, kPatientIdInvalid)));
+        return false;
+    }
+    return true;
+}
+
+bool SaveExport(QWidget* parent, AppContext& context, ExportKind kind, const std::string& path) {
+    ExportRequest request;
+    request.samples = context.store.CurrentSamples();
+    request.patient = context.patient.Current();
+    request.currentId = context.store.CurrentId;
+    request.unitSetup = UnitSetup(context);
+    request.thresholds = ReadThresholds(context.settings);
+    std::unique_ptr<CProgress> progress;
+    std::function<void(int)> advance;
+    if (kind == ExportKind::Workbook) {
+        progress = std::make_unique<CProgress>(static_cast<int>(request.samples.size()), parent);
+        progress->show();
+        advance = [&progress](int n) { progress->Advance(n); };
+        progress->Advance(0);
+    }
+    const FileResult written = ExportDataSet(kind, path, request, advance);
+    progress.reset();
+    if (!written) {
+        Report(parent, written);
+        return false;
+    }
+    return true;
+}
+
+QString DataFileMessage(const FileResult& result, const std::string& path) {
+    std::string pastEnd = data_file_message::kPastEnd;
+    pastEnd.replace(pastEnd.find("%1"), 2, path);
+    std::string text = result.message;
+    if (text == data_file_message::kCantOpen) {
+        text = UiText(str::kCantOpenFile, text);
+    } else if (text == pastEnd) {
+        text = UiText(str::kReadPastEnd, data_file_message::kPastEnd);
+        if (const auto at = text.find("%1"); at != std::string::npos) text.replace(at, 2, path);
+    }
+    if (!result.detail.empty()) text += "\n" + result.detail;
+    return Q(text);
+}
+
+}  // namespace
+
+void RunSaveData(QWidget* parent, AppContext& context) {
+    const std::string defaultName = "ID " + std::to_string(context.store.CurrentId) + "  Name " + PatientName(context);
+    const auto chosen = AskFileName(parent, "saveDataDialog", QFileDialog::AcceptSave, FileNameSafe(defaultName),
+                                    {"(*.dat)", "(*.txt)", "(*.xls)", "(*.xlsx)", "(*.edf)", "(*.csv)"}, "dat");
+    if (chosen) {
+        const ExportKind kind = ExportKindOf(*chosen);
+        switch (kind) {
+            case ExportKind::DataFile:
+                if (!SaveDataFile(parent, context, *chosen)) return;
+                break;
+            case ExportKind::Text:
+            case ExportKind::Workbook:
+            case ExportKind::Edf:
+            case ExportKind::Csv:
+                if (!SaveExport(parent, context, kind, *chosen)) return;
+                break;
+            case ExportKind::Unknown:
+                // Said rather than silently writing nothing; the details are still kept below.
+                ShowMessageBox(parent, Q(UiText(export_message::kUnknownType)));
+                break;
+        }
+    }
+    StorePatientRecord(parent, context);
+}
+
+bool RunOpenSavedData(QWidget* parent, AppContext& context) {
+    const auto chosen =
+        AskFileName(parent, "openDataDialog", QFileDialog::AcceptOpen, {}, {"Data file(*.dat)"}, "dat");
+    return chosen && OpenSavedDataFile(parent, context, *chosen);
+}
+
+bool OpenSavedDataFile(QWidget* parent, AppContext& context, const std::string& path) {
+    std::string title;
+    if (const FileResult read = LoadDataFileIntoStore(path, context.store, title); !read) {
+        const bool pastEnd = read.message.rfind("Attempted", 0) == 0;
+        ShowMessageBox(parent, DataFileMessage(read, path), pastEnd ? QMessageBox::Critical : QMessageBox::NoIcon);
+        return false;
+    }
+    context.reportTitle.Set(title);
+    // The details of the patient shown before must not pass to this file's ID
+    // when its slot is empty or missing (a later Save Data would store them there).
+    PatientRecord fresh;
+    fresh.id = context.store.CurrentId;
+    context.patient.SetCurrent(fresh);
+    if (const FileResult loaded = context.patient.LoadPatient(context.store.CurrentId - 1); !loaded) {
+        Report(parent, loaded, QMessageBox::Warning);
+    }
+    return true;
+}
+
+bool RunOpenOtherIdData(QWidget* parent, AppContext& context) {
+    COtherIDSelect dialog(context.store, parent);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    const int id = dialog.SelectedId();
+    // Cleared only once an ID is chosen: a Done without a selection followed
+    // by Cancel keeps the patient of the data still on screen.
+    context.patient.Clear();
+    context.store.SelectId(id);
+    if (context.patient.PatientSaved(id)) {
+        if (const FileResult loaded = context.patient.LoadPatient(id - 1); !loaded) {
+            Report(parent, loaded, QMessageBox::Warning);
+        }
+    }
+    return true;
+}
+
+void RunEventListing(QWidget* parent, AppContext& context) {
+    const auto samples = context.store.CurrentSamples();
+    ComputeStatistics(samples, ReadThresholds(context.settings), context.analysis);
+    const std::string defaultName =
+        "ID " + std::to_string(context.store.CurrentId) + "  Name Event " + PatientName(context);
+    const auto chosen = AskFileName(parent, "eventListingDialog", QFileDialog::AcceptSave, FileNameSafe(defaultName),
+                                    {"Data file(*.txt)"}, "txt");
+    if (!chosen) return;
+    if (!HasExtension(*chosen, "txt")) {
+        ShowMessageBox(parent, Q(UiText(export_message::kUnknownEventType)));
+        return;
+    }
+    const PatientBlock block = MakePatientBlock(context.patient.Current(), context.store.CurrentId, UnitSetup(context));
+    if (const FileResult written = WriteEventListing(*chosen, block, samples, context.analysis); !written) {
+        Report(parent, written);
+    }
+}
+
+}  // namespace quenda

@@ -1,0 +1,145 @@
+// EDF+ read back through EDFlib's own reader, and the CSV read back as a
+// toolbox would read it.
+#include "analysis/Analysis.h"
+#include "store/Edf.h"
+#include "store/Export.h"
+#include "support/RunCommand.h"
+#include "support/TempDir.h"
+
+#include <edflib.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+
+namespace quenda {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Half an hour from 2026-12-06 22:30:00 with one desaturation and one pulse
+// event, and the extremes of both channels.
+std::vector<SampleRecord> Night() {
+    std::vector<SampleRecord> samples(1800);
+    for (int i = 0; i < 1800; ++i) {
+        const int t = 22 * 3600 + 30 * 60 + i;
+        auto& r = samples[static_cast<std::size_t>(i)];
+        r = {7, 26, 12, 6, static_cast<std::uint8_t>(t / 3600), static_cast<std::uint8_t>(t / 60 % 60),
+             static_cast<std::uint8_t>(t % 60), 97, 70, static_cast<std::uint16_t>(i % 512)};
+        if (i >= 300 && i < 320) r.spo2 = 90;
+        if (i >= 1000 && i < 1012) r.pulseRate = 60;
+    }
+    samples[0].spo2 = 127;
+    samples[1].pulseRate = 255;
+    samples[2].spo2 = 0;
+    samples[2].pulseRate = 0;
+    return samples;
+}
+
+TEST(EdfExport, ReadsBackThroughEdflib) {
+    test::TempDir dir("quenda-edf");
+    const auto samples = Night();
+    PatientRecord patient;
+    SetFieldTextUtf8(patient.name, "Ann Marie Bo");
+    patient.gender = kGenderFemale;
+    AnalysisResults results;
+    ComputeStatistics(samples, Thresholds{}, results);
+    ASSERT_EQ(results.desaturation.events.size(), 1u);
+    ASSERT_EQ(results.pulse.events.size(), 1u);
+    const std::vector<EdfAnnotation> extra = {{1500, 30, "Desaturation 3%"}};
+    const fs::path file = dir / "night.edf";
+    ASSERT_TRUE(WriteEdf(file, samples, patient, 7, results, extra));
+
+    edf_hdr_struct hdr{};
+    ASSERT_EQ(edfopen_file_readonly(file.c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS), 0) << hdr.filetype;
+    EXPECT_EQ(hdr.filetype, EDFLIB_FILETYPE_EDFPLUS);
+    EXPECT_EQ(hdr.edfsignals, 2);
+    EXPECT_EQ(hdr.datarecords_in_file, 1800);
+    EXPECT_EQ(hdr.datarecord_duration, EDFLIB_TIME_DIMENSION);
+    EXPECT_EQ(std::tie(hdr.startdate_year, hdr.startdate_month, hdr.startdate_day), std::make_tuple(2026, 12, 6));
+    EXPECT_EQ(std::tie(hdr.starttime_hour, hdr.starttime_minute, hdr.starttime_second), std::make_tuple(22, 30, 0));
+    EXPECT_STREQ(hdr.patientcode, "7");
+    EXPECT_STREQ(hdr.gender, "Female");
+    EXPECT_STREQ(hdr.birthdate, "");  // "X" in the file
+    EXPECT_STREQ(hdr.patient_name, "Ann Marie Bo");  // underscores in the file, spaces to the reader
+    EXPECT_STREQ(hdr.equipment, "Quenda");
+    const struct {
+        const char* label;
+        const char* unit;
+        int maximum;
+    } signals[] = {{"SpO2", "%", 127}, {"Pulse", "bpm", 255}};
+    for (int s = 0; s < 2; ++s) {
+        const edf_param_struct& p = hdr.signalparam[s];
+        EXPECT_EQ(std::string(p.label).substr(0, std::strlen(signals[s].label)), signals[s].label);
+        EXPECT_EQ(std::string(p.physdimension).substr(0, std::strlen(signals[s].unit)), signals[s].unit);
+        EXPECT_EQ(std::string(p.transducer).substr(0, 14), "pulse oximeter");
+        EXPECT_EQ(p.smp_in_datarecord, 1);
+        EXPECT_EQ(p.smp_in_file, 1800);
+        EXPECT_EQ(std::tie(p.dig_min, p.dig_max), std::make_tuple(0, signals[s].maximum));
+        EXPECT_EQ(p.phys_min, 0);
+        EXPECT_EQ(p.phys_max, signals[s].maximum);
+        std::vector<double> values(1800);
+        ASSERT_EQ(edfread_physical_samples(hdr.handle, s, 1800, values.data()), 1800);
+        for (int i = 0; i < 1800; ++i) {
+            const auto& r = samples[static_cast<std::size_t>(i)];
+            ASSERT_EQ(values[static_cast<std::size_t>(i)], s == 0 ? r.spo2 : r.pulseRate) << s << " " << i;
+        }
+    }
+    std::vector<std::tuple<long long, long long, std::string>> annotations;
+    for (int n = 0; n < hdr.annotations_in_file; ++n) {
+        edf_annotation_struct a{};
+        ASSERT_EQ(edf_get_annotation(hdr.handle, n, &a), 0);
+        annotations.emplace_back(a.onset / EDFLIB_TIME_DIMENSION, a.duration_l / EDFLIB_TIME_DIMENSION, a.annotation);
+    }
+    edfclose_file(hdr.handle);
+    const auto& d = results.desaturation.events[0];
+    const auto& p = results.pulse.events[0];
+    EXPECT_EQ(annotations, (std::vector<std::tuple<long long, long long, std::string>>{
+                               {d.start, d.length, "Desaturation"},
+                               {p.start, p.length, "Pulse event"},
+                               {1500, 30, "Desaturation 3%"}}));
+}
+
+TEST(EdfExport, RefusesWhatEdfCannotHoldAndLeavesNothing) {
+    test::TempDir dir("quenda-edf");
+    ExportRequest request;
+    EXPECT_EQ(ExportDataSet(ExportKind::Edf, dir / "a.edf", request).message,
+              "An EDF file needs at least one sample: the data set is empty.");
+    std::vector<SampleRecord> bad(3);  // month 0
+    request.samples = bad;
+    EXPECT_EQ(ExportDataSet(ExportKind::Edf, dir / "a.edf", request).message,
+              "The first sample's time stamp is no date and time EDF can hold (years 1985 to 2084).");
+    EXPECT_EQ(ExportDataSet(ExportKind::Edf, dir / "no" / "a.edf", request).message, "Can't create the file");
+    EXPECT_TRUE(fs::is_empty(dir.Path()));
+    EXPECT_EQ(EdfPatientName({}), "X");
+}
+
+TEST(CsvExport, RoundTrip) {
+    test::TempDir dir("quenda-csv");
+    const auto samples = Night();
+    ExportRequest request;
+    request.samples = samples;
+    ASSERT_TRUE(ExportDataSet(ExportKind::Csv, dir / "night.CSV", request));
+    std::istringstream in(test::Slurp(dir / "night.CSV"));
+    std::string line;
+    ASSERT_TRUE(std::getline(in, line));
+    EXPECT_EQ(line, "time,spo2,pulse");
+    std::size_t n = 0;
+    while (std::getline(in, line)) {
+        ASSERT_LT(n, samples.size());
+        int y, mo, d, h, mi, s, spo2, pulse;
+        char tail = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d,%d,%d%c", &y, &mo, &d, &h, &mi, &s, &spo2, &pulse,
+                              &tail), 8)
+            << line;
+        const auto& r = samples[n++];
+        EXPECT_EQ(std::make_tuple(y, mo, d, h, mi, s, spo2, pulse),
+                  std::make_tuple(2000 + r.year, +r.month, +r.day, +r.hour, +r.minute, +r.second, +r.spo2,
+                                  +r.pulseRate));
+    }
+    EXPECT_EQ(n, samples.size());
+    EXPECT_EQ(CsvBytes(std::span(samples).first(1)), "time,spo2,pulse\n2026-12-06T22:30:00,127,70\n");
+}
+
+}  // namespace
+}  // namespace quenda
