@@ -44,8 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto file = Folder() / "pationtrec.dat";
     WriteFile(file, data + 1, size - 1);
 
-    RecordingStore store;
-    PatientContext patient(store, file);
+    // One store for the whole run: it holds a full data set's room.
+    static RecordingStore store;
+    static PatientContext patient(store, file);
+    patient.Clear();  // a short slot keeps what the current patient held
     if (!patient.LoadPatient(index)) std::abort();  // a readable file is never an error
     const PatientRecord loaded = patient.Current();
     if (loaded.id == 0) std::abort();  // an empty ID becomes the slot's

@@ -22,23 +22,20 @@ constexpr std::array kKeys{settings_key::kSaturationsHigh, settings_key::kSatura
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // The first byte picks the key to write, the rest is the file.
+    // The first byte picks the key to write and another to watch (each parse
+    // costs, so not every key is watched every time); the rest is the file.
     if (size == 0) return 0;
     const std::string_view written = kKeys[data[0] % kKeys.size()];
+    const std::string_view watched = kKeys[(data[0] / kKeys.size()) % kKeys.size()];
     const std::string_view content(reinterpret_cast<const char*>(data + 1), size - 1);
 
-    std::array<std::optional<std::string>, kKeys.size()> before;
-    for (std::size_t k = 0; k < kKeys.size(); ++k) {
-        before[k] = SettingsValue(content, kKeys[k]);
-        if (before[k]) (void)LeadingInt(*before[k]);
-    }
+    const std::optional<std::string> before = SettingsValue(content, watched);
+    if (before) (void)LeadingInt(*before);
 
     const std::string after = SettingsWithEntry(content, written, "4242");
     const auto value = SettingsValue(after, written);
     if (!value || LeadingInt(*value) != 4242) std::abort();
-    for (std::size_t k = 0; k < kKeys.size(); ++k) {
-        if (kKeys[k] != written && SettingsValue(after, kKeys[k]) != before[k]) std::abort();
-    }
+    if (watched != written && SettingsValue(after, watched) != before) std::abort();
     if (SettingsWithEntry(after, written, "4242") != after) std::abort();
     return 0;
 }
