@@ -10,6 +10,7 @@
 #include "device/CDlgChooseType.h"
 #include "link/BluetoothLink.h"
 #include "patient/PatientCommands.h"
+#include "views/ClinicalViewWindow.h"
 #include "views/PlaceholderView.h"
 #include "views/TrendViewWindow.h"
 
@@ -20,6 +21,7 @@ ViewFactories ProgramViews(AppContext& context) {
     views.trend = [&context](CMainFrame&) { return new TrendViewWindow(context); };
     // Until the table view exists, the table template opens a placeholder.
     views.table = [&context](CMainFrame&) { return new PlaceholderView(context); };
+    views.clinical = [&context](CMainFrame&) { return new ClinicalViewWindow(context); };
     return views;
 }
 

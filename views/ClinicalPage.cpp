@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
 namespace quenda {
 
@@ -128,42 +127,50 @@ void PaintGrid(QPainter& p, const QRect& plot, int axisLabelWidth, std::initiali
     p.drawRect(plot.adjusted(0, 0, -1, -1));
 }
 
-// One channel, compressed to the plot's width: each column is drawn as a
-// stroke from the lowest to the highest valid value that falls in it, joined
-// to the next; invalid samples leave gaps.
+// One channel, compressed to the plot's width: the samples of one column are
+// drawn as a stroke from their lowest to their highest value, joined to the
+// column before; an invalid sample leaves a gap. With fewer samples than
+// columns the samples are joined across the columns between them.
 void PaintCurve(QPainter& p, const QRect& plot, std::span<const SampleRecord> samples, bool spo2, int min, int max) {
-    const int width = plot.width();
     const auto n = static_cast<std::int64_t>(samples.size());
-    std::vector<int> low(static_cast<std::size_t>(width), -1);
-    std::vector<int> high(static_cast<std::size_t>(width), -1);
-    for (std::int64_t i = 0; i < n; ++i) {
-        const SampleRecord& r = samples[static_cast<std::size_t>(i)];
-        if (!IsValidSample(r)) continue;
-        const int v = spo2 ? r.spo2 : r.pulseRate;
-        const auto c = static_cast<std::size_t>(ColumnOfSample(i, n, width));
-        if (low[c] < 0 || v < low[c]) low[c] = v;
-        if (high[c] < 0 || v > high[c]) high[c] = v;
-    }
-    p.setPen(QPen(spo2 ? kSpo2Curve : kPulseCurve, 1));
     QPainterPath path;
     bool joined = false;
-    for (int c = 0; c < width; ++c) {
-        const auto i = static_cast<std::size_t>(c);
-        if (low[i] < 0) {
+    int column = -1;
+    int low = 0;
+    int high = 0;
+    const auto flush = [&] {
+        if (column < 0) return;
+        const double x = plot.left() + column + 0.5;
+        if (joined) {
+            path.lineTo(x, PlotY(plot, high, min, max));
+        } else {
+            path.moveTo(x, PlotY(plot, high, min, max));
+        }
+        path.lineTo(x, PlotY(plot, low, min, max));
+        joined = true;
+    };
+    for (std::int64_t i = 0; i < n; ++i) {
+        const SampleRecord& r = samples[static_cast<std::size_t>(i)];
+        if (!IsValidSample(r)) {
+            flush();
+            column = -1;
             joined = false;
             continue;
         }
-        const double x = plot.left() + c + 0.5;
-        const int yLow = PlotY(plot, low[i], min, max);
-        const int yHigh = PlotY(plot, high[i], min, max);
-        if (joined) {
-            path.lineTo(x, yHigh);
+        const int v = spo2 ? r.spo2 : r.pulseRate;
+        const int c = ColumnOfSample(i, n, plot.width());
+        if (c != column) {
+            flush();
+            column = c;
+            low = high = v;
         } else {
-            path.moveTo(x, yHigh);
+            low = std::min(low, v);
+            high = std::max(high, v);
         }
-        path.lineTo(x, yLow);
-        joined = true;
     }
+    flush();
+    p.setPen(QPen(spo2 ? kSpo2Curve : kPulseCurve, 1));
+    p.setBrush(Qt::NoBrush);
     p.drawPath(path);
 }
 
