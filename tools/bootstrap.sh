@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-connectivity-dev
   libxlsxwriter-dev libudev-dev libbluetooth-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-liberation socat
+  fonts-liberation socat poppler-utils
 )
 
 missing=()

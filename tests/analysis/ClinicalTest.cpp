@@ -86,7 +86,7 @@ TEST(Clinical, DesaturationsOfHandWorkedSeries) {
     }
 }
 
-TEST(Clinical, FiguresOfOneDipAndTheSpecifiedAnalysisBesideThem) {
+TEST(Clinical, FiguresOfOneDipAndTheReportAnalysisBesideThem) {
     const auto samples = FromSpo2(Series({{96, 120}, {91, 30}, {96, 150}}));
     const AnalysisResults before = testing::Analyse(samples);
     const ClinicalSummary s = ComputeClinicalSummary(samples);
@@ -163,7 +163,7 @@ TEST(Clinical, NoValidSamplesGiveZeroEverywhere) {
         EXPECT_TRUE(s.events4.empty());
         for (const Spo2Band& b : s.bands) EXPECT_EQ(b.percent, 0);
     }
-    // The specified analysis still counts every sample of such a night.
+    // The report page's analysis still counts every sample of such a night.
     const AnalysisResults r = testing::Analyse(FromSpo2({kNoSignal, kNoFinger, kNoSignal}));
     EXPECT_EQ(r.statistics.spo2Maximum, kNoFinger);
     EXPECT_EQ(r.statistics.spo2Minimum, kNoSignal);

@@ -25,13 +25,16 @@ for f in bin/quenda bin/quenda-cli bin/quenda-recorder-sim bin/quenda-desktop \
   [ -e "$prefix/$f" ] || fail "$f was not installed"
 done
 grep -qx "Exec=$prefix/bin/quenda-desktop" "$prefix/share/applications/quenda.desktop" || fail "desktop Exec line"
-! ldd "$prefix/bin/quenda" | grep -q "not found" || fail "unresolved libraries"
-man -l "$prefix/share/man/man1/quenda-cli.1" 2>/dev/null | grep -q "quenda-cli" || \
-  grep -q '^\.TH QUENDA-CLI 1' "$prefix/share/man/man1/quenda-cli.1" || fail "man page"
+# Captured first: with pipefail, grep -q closing a pipe early fails the producer.
+libraries=$(ldd "$prefix/bin/quenda")
+! grep -q "not found" <<<"$libraries" || fail "unresolved libraries: $libraries"
+grep -q '^\.TH QUENDA-CLI 1' "$prefix/share/man/man1/quenda-cli.1" || fail "man page"
 
 # The installed CLI: version, help, and a download from the installed simulator.
-"$prefix/bin/quenda-cli" --version | grep -qE '^quenda-cli [0-9]+\.[0-9]+\.[0-9]+$' || fail "--version"
-"$prefix/bin/quenda-cli" --help | grep -q "quenda-cli analyze" || fail "--help"
+version=$("$prefix/bin/quenda-cli" --version)
+grep -qE '^quenda-cli [0-9]+\.[0-9]+\.[0-9]+$' <<<"$version" || fail "--version: $version"
+help=$("$prefix/bin/quenda-cli" --help)
+grep -q "quenda-cli analyze" <<<"$help" || fail "--help"
 work=$root/work; mkdir -p "$work"; cd "$work"
 "$prefix/bin/quenda-recorder-sim" --ids "2:600" --no-pacing >sim.out 2>sim.err & sim_pid=$!
 for _ in $(seq 50); do [ -s sim.out ] && break; sleep 0.1; done
@@ -39,7 +42,8 @@ pty=$(head -n1 sim.out)
 [ -n "$pty" ] || fail "the simulator printed no pty"
 "$prefix/bin/quenda-cli" download --port "$pty" --out . >download.out 2>download.err || fail "download: $(cat download.err)"
 grep -q "ID   2" download.out || fail "download listed no ID 2"
-"$prefix/bin/quenda-cli" analyze ID2.dat --json | grep -q '"clinical":{"valid_samples":600' || fail "analyze"
+analysis=$("$prefix/bin/quenda-cli" analyze ID2.dat --json)
+grep -q '"clinical":{"valid_samples":600' <<<"$analysis" || fail "analyze: $analysis"
 
 # The installed program through its launcher: it runs in a new, private
 # per-user configuration folder and stays up until it is ended.
