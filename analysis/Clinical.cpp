@@ -187,7 +187,7 @@ ValueSpread Spread(const std::array<std::int64_t, 256>& histogram, std::int64_t 
 }
 
 Spo2Bands Bands(const std::array<std::int64_t, 256>& spo2, std::int64_t count) {
-    Spo2Bands bands{{{95, kValidSpo2Max}, {90, 94}, {85, 89}, {80, 84}, {kValidSpo2Min, 79}}};
+    Spo2Bands bands = kEmptySpo2Bands;
     for (Spo2Band& b : bands) {
         b.samples = static_cast<std::int32_t>(CountBetween(spo2, b.low, b.high));
         b.minutes = b.samples / kSamplesPerMinute;

@@ -162,6 +162,8 @@ TEST(Clinical, NoValidSamplesGiveZeroEverywhere) {
         EXPECT_TRUE(s.events3.empty());
         EXPECT_TRUE(s.events4.empty());
         for (const Spo2Band& b : s.bands) EXPECT_EQ(b.percent, 0);
+        EXPECT_EQ(s.bands[4].low, kValidSpo2Min);  // the ranges are there to be shown
+        EXPECT_EQ(s.bands[0].low, 95);
     }
     // The report page's analysis still counts every sample of such a night.
     const AnalysisResults r = testing::Analyse(FromSpo2({kNoSignal, kNoFinger, kNoSignal}));
