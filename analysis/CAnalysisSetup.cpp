@@ -175,6 +175,14 @@ void CAnalysisSetup::OnSpin(int index, int delta) {
 }
 
 void CAnalysisSetup::accept() {
+    // Enter confirms without leaving the box it was typed in, so that box has
+    // not had its range check yet: without this, 500 % or 0 bpm would reach the
+    // settings file and every later analysis. Every box that differs from the
+    // file gets the check of leaving it (message and restore alike); values put
+    // into the file by hand stay unchecked until they are touched.
+    for (int i = 0; i < kValueCount; ++i) {
+        if (Edit(i)->text() != QString::number(StoredValue(i))) OnLeaveBox(i);
+    }
     if (!TakeBoxes()) return;
     if (!HighAboveLow(values_[kSpo2High], values_[kSpo2Low])) {
         Message(Text(UiText("Error ! The SpO2 high value must large than low value !")));

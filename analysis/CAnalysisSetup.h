@@ -23,9 +23,10 @@ class Settings;
 //
 // Each box is checked as it is typed (an emptied box or a 0 gets the range
 // message and its stored value back) and when the focus moves on to another
-// control (a value outside the range likewise). "OK" checks that each high
-// limit lies above its low limit, puts a failing pair back to its stored
-// values, and writes all six; "Cancel" writes nothing.
+// control (a value outside the range likewise). "OK" (and Enter) first gives
+// every changed box the same range check, then checks that each high limit
+// lies above its low limit, puts a failing pair back to its stored values, and
+// writes all six; "Cancel" writes nothing.
 class CAnalysisSetup : public QDialog {
     Q_OBJECT
 public:

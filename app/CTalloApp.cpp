@@ -54,7 +54,7 @@ bool CTalloApp::InitInstance(const std::vector<std::string>& args) {
     LoadResourceLibrary();
 
     // 6. The document templates, Trend first.
-    templates_ = {{DocKind::Trend, views_.trend}, {DocKind::Table, views_.table}};
+    templates_ = {{DocKind::Trend, views_.trend}, {DocKind::Table, views_.table}, {DocKind::Clinical, views_.clinical}};
 
     // 7. The main window.
     mainFrame_ = std::make_unique<CMainFrame>(context_, resources_, templates_, handlers_);

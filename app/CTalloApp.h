@@ -37,6 +37,7 @@ struct StartupOptions {
 struct ViewFactories {
     ViewFactory trend;
     ViewFactory table;
+    ViewFactory clinical;
 };
 
 // The application: start-up in its fixed order, and the exit step. Made once

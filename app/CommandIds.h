@@ -38,6 +38,7 @@ inline constexpr int kAnalysisSetup = 32811;
 inline constexpr int kFindBluetoothRadio = 32813;
 inline constexpr int kUnitSetup = 32817;
 inline constexpr int kEventListing = 32818;
+inline constexpr int kModeClinical = 32819;  // the clinical summary, after Analysis
 }  // namespace cmd
 
 // String ids that are not command prompts.

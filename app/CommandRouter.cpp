@@ -47,6 +47,7 @@ bool CommandRouter::Run(int commandId) {
         case cmd::kModeTrend: SwitchMode(DocKind::Trend, kModeTrend); break;
         case cmd::kModeTable: SwitchMode(DocKind::Table, kModeTable); break;
         case cmd::kModeAnalysis: SwitchToAnalysis(); break;
+        case cmd::kModeClinical: SwitchMode(DocKind::Clinical, kModeClinical); break;
         case cmd::kAnalysisSetup: AnalysisSetup(); break;
         case cmd::kUnitSetup: UnitSetup(); break;
         case cmd::kAbout: frame_.ShowAbout(); break;

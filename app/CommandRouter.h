@@ -11,8 +11,8 @@ class RecordingStore;
 class Settings;
 struct ViewState;
 
-// The two document templates, in the order they are registered.
-enum class DocKind { Trend, Table };
+// The document templates, in the order they are registered.
+enum class DocKind { Trend, Table, Clinical };
 
 // What the commands ask of the main window. CMainFrame implements it; tests
 // record the calls.

@@ -57,6 +57,8 @@ bool CommandEnabled(const DisplayState& state, int commandId, bool viewHandles) 
             return state.mode != kModeNone && state.mode != kModeTable;
         case cmd::kModeAnalysis:
             return state.mode != kModeNone && state.mode != kModeAnalysis;
+        case cmd::kModeClinical:
+            return state.mode != kModeNone && state.mode != kModeClinical;
         default:
             return false;
     }

@@ -5,12 +5,14 @@
 namespace quenda {
 
 // What the main window shows. The values are the ones the other subsystems
-// compare against (the table view draws the analysis page in mode 3).
+// compare against (the table view draws the analysis page in mode 3); the
+// clinical summary page has a mode and a view of its own.
 enum DisplayMode : std::int32_t {
     kModeNone = 0,
     kModeTrend = 1,
     kModeTable = 2,
     kModeAnalysis = 3,
+    kModeClinical = 4,
 };
 
 // The main window's display state: two flags that grey the data commands and

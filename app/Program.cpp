@@ -11,6 +11,7 @@
 #include "link/BluetoothLink.h"
 #include "patient/PatientCommands.h"
 #include "store/FileCommands.h"
+#include "views/ClinicalViewWindow.h"
 #include "views/TableViewWindow.h"
 #include "views/TrendViewWindow.h"
 
@@ -23,6 +24,7 @@ ViewFactories ProgramViews(AppContext& context) {
     views.table = [&context](CMainFrame& frame) {
         return new TableViewWindow(context, [&frame] { return frame.Router().State().mode; });
     };
+    views.clinical = [&context](CMainFrame&) { return new ClinicalViewWindow(context); };
     return views;
 }
 

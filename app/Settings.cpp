@@ -142,13 +142,10 @@ std::optional<std::string> ReadValue(const std::filesystem::path& file, std::str
     std::string content;
     int error = 0;
     if (LoadText(file, content, error) != LoadResult::Loaded) return std::nullopt;
-    std::string_view body = content;
-    if (body.starts_with(kUtf8Bom)) body.remove_prefix(kUtf8Bom.size());
-    const auto lines = SplitLines(body);
-    const auto location = Locate(lines, Trim(key));
-    if (!location.keyLine) return std::nullopt;
-    return std::string(Unquote(location.entry.value));
+    return SettingsValue(content, key);
 }
+
+}  // namespace
 
 std::optional<int> LeadingInt(std::string_view text) {
     text = TrimStart(text);
@@ -164,6 +161,8 @@ std::optional<int> LeadingInt(std::string_view text) {
     const long long value = negative ? -magnitude : magnitude;
     return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
+
+namespace {
 
 // A line break would split the entry, '=' would move the split between key and
 // value, and a leading '[' or ';' would turn the line into a header or a comment.
@@ -187,6 +186,50 @@ std::size_t InsertionPoint(const std::vector<Line>& lines, const Location& locat
 }
 
 }  // namespace
+
+std::optional<std::string> SettingsValue(std::string_view content, std::string_view key) {
+    if (content.starts_with(kUtf8Bom)) content.remove_prefix(kUtf8Bom.size());
+    const auto lines = SplitLines(content);
+    const auto location = Locate(lines, Trim(key));
+    if (!location.keyLine) return std::nullopt;
+    return std::string(Unquote(location.entry.value));
+}
+
+std::string SettingsWithEntry(std::string_view content, std::string_view key, std::string_view value) {
+    std::string_view body = content;
+    const bool hasBom = body.starts_with(kUtf8Bom);
+    if (hasBom) body.remove_prefix(kUtf8Bom.size());
+    auto lines = SplitLines(body);
+    // New lines follow the file's own convention; a new file gets Unix line ends.
+    std::string newline = "\n";
+    for (const auto& line : lines) {
+        if (!line.ending.empty()) {
+            newline = line.ending;
+            break;
+        }
+    }
+
+    const auto location = Locate(lines, key);
+    if (location.keyLine) {
+        // The key keeps the spelling it has in the file.
+        lines[*location.keyLine].text = std::string(location.entry.key) + "=" + std::string(value);
+    } else if (location.header) {
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(InsertionPoint(lines, location)),
+                     Line{std::string(key) + "=" + std::string(value), newline});
+    } else {
+        if (!lines.empty() && !Trim(lines.back().text).empty()) lines.push_back({"", newline});
+        lines.push_back({"[" + std::string(Settings::kSection) + "]", newline});
+        lines.push_back({std::string(key) + "=" + std::string(value), newline});
+    }
+
+    std::string out = hasBom ? std::string(kUtf8Bom) : std::string();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        out += lines[i].text;
+        // A last line without a line end gets one once something follows it.
+        out += (lines[i].ending.empty() && i + 1 < lines.size()) ? newline : lines[i].ending;
+    }
+    return out;
+}
 
 Settings::Settings(std::filesystem::path file) : file_(std::move(file)) {}
 
@@ -218,38 +261,7 @@ bool Settings::WriteString(std::string_view key, std::string_view value) {
         lastError_ = "can't read " + file_.string() + ": " + std::strerror(error);
         return false;
     }
-    std::string_view body = content;
-    const bool hasBom = body.starts_with(kUtf8Bom);
-    if (hasBom) body.remove_prefix(kUtf8Bom.size());
-    auto lines = SplitLines(body);
-    // New lines follow the file's own convention; a new file gets Unix line ends.
-    std::string newline = "\n";
-    for (const auto& line : lines) {
-        if (!line.ending.empty()) {
-            newline = line.ending;
-            break;
-        }
-    }
-
-    const auto location = Locate(lines, key);
-    if (location.keyLine) {
-        // The key keeps the spelling it has in the file.
-        lines[*location.keyLine].text = std::string(location.entry.key) + "=" + std::string(value);
-    } else if (location.header) {
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(InsertionPoint(lines, location)),
-                     Line{std::string(key) + "=" + std::string(value), newline});
-    } else {
-        if (!lines.empty() && !Trim(lines.back().text).empty()) lines.push_back({"", newline});
-        lines.push_back({"[" + std::string(kSection) + "]", newline});
-        lines.push_back({std::string(key) + "=" + std::string(value), newline});
-    }
-
-    std::string out = hasBom ? std::string(kUtf8Bom) : std::string();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        out += lines[i].text;
-        // A last line without a line end gets one once something follows it.
-        out += (lines[i].ending.empty() && i + 1 < lines.size()) ? newline : lines[i].ending;
-    }
+    const std::string out = SettingsWithEntry(content, key, value);
     std::string writeError;
     if (!WriteFileAtomically(file_, out, writeError)) {
         lastError_ = std::move(writeError);

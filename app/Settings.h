@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -79,5 +80,15 @@ private:
     std::filesystem::path file_;
     std::string lastError_;
 };
+
+// The same reads and writes on the file's content, without the file: the
+// value as stored (quotes removed), nothing when the key is missing; and the
+// content with one entry set. The key must be trimmed and storable (see
+// WriteString).
+std::optional<std::string> SettingsValue(std::string_view content, std::string_view key);
+std::string SettingsWithEntry(std::string_view content, std::string_view key, std::string_view value);
+// How ReadInt reads a value: its leading number, saturating beyond int;
+// nothing when it does not start with one.
+std::optional<int> LeadingInt(std::string_view text);
 
 }  // namespace quenda

@@ -1,11 +1,13 @@
 #include "cli/Analyze.h"
 
 #include "analysis/Analysis.h"
+#include "analysis/ClinicalText.h"
 #include "app/Settings.h"
+#include "app/StringFormat.h"
 #include "app/UiText.h"
 
+#include <algorithm>
 #include <charconv>
-#include <cstdarg>
 #include <cstdio>
 #include <string_view>
 #include <vector>
@@ -23,19 +25,6 @@ int Usage(const char* problem) {
     return kExitUsage;
 }
 
-__attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    std::va_list copy;
-    va_copy(copy, args);
-    const int size = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    std::vsnprintf(out.data(), out.size() + 1, format, args);
-    va_end(args);
-    return out;
-}
-
 // The shortest text that reads back as the same float, so a consumer sees the
 // value the report rounds, not a widened double's tail of digits.
 std::string FloatJson(float value) {
@@ -44,9 +33,16 @@ std::string FloatJson(float value) {
     return error == std::errc{} ? std::string(buffer, end) : "0";
 }
 
+std::string Quoted(const std::string& text) { return '"' + text + '"'; }
+
+// Floats of the clinical summary: two decimals are more than any figure means.
+std::string Fixed2(double value) { return Format("%.2f", value); }
+
 class JsonObject {
 public:
     JsonObject& Add(std::string_view key, long long value) { return Raw(key, std::to_string(value)); }
+    JsonObject& Add(std::string_view key, int value) { return Add(key, static_cast<long long>(value)); }
+    JsonObject& Add(std::string_view key, double value) { return Raw(key, Fixed2(value)); }
     JsonObject& Raw(std::string_view key, const std::string& json) {
         text_ += text_.empty() ? "{" : ",";
         text_ += '"';
@@ -74,19 +70,26 @@ std::string ChannelLimitsJson(int maximum, int minimum, int average, int highCou
         .Close();
 }
 
-std::string EventsJson(const ChannelEvents& channel, int threshold) {
+std::string JsonArray(const std::vector<std::string>& items) {
     std::string list = "[";
-    for (const EventRecord& e : channel.events) {
+    for (const std::string& item : items) {
         if (list.size() > 1) list += ',';
-        list += JsonObject()
-                    .Add("start", e.start)
-                    .Add("length", e.length)
-                    .Add("max", e.maximum)
-                    .Add("min", e.minimum)
-                    .Add("onset_drop", e.onsetDrop)
-                    .Close();
+        list += item;
     }
-    list += ']';
+    return list + "]";
+}
+
+std::string EventsJson(const ChannelEvents& channel, int threshold) {
+    std::vector<std::string> list;
+    for (const EventRecord& e : channel.events) {
+        list.push_back(JsonObject()
+                           .Add("start", e.start)
+                           .Add("length", e.length)
+                           .Add("max", e.maximum)
+                           .Add("min", e.minimum)
+                           .Add("onset_drop", e.onsetDrop)
+                           .Close());
+    }
     const EventSummary& s = channel.summary;
     return JsonObject()
         .Add("threshold", threshold)
@@ -98,12 +101,8 @@ std::string EventsJson(const ChannelEvents& channel, int threshold) {
         .Add("avg_event_min", s.averageEventMinimum)
         .Add("max_onset_drop", s.largestOnsetDrop)
         .Add("longest_event", s.longestEvent)
-        .Raw("events", list)
+        .Raw("events", JsonArray(list))
         .Close();
-}
-
-std::string TimeStamp(const SampleRecord& r) {
-    return Format("20%02d-%02d-%02d %02d:%02d:%02d", r.year, r.month, r.day, r.hour, r.minute, r.second);
 }
 
 std::string Row(const std::string& label, const std::string& spo2, const std::string& pulse) {
@@ -123,15 +122,93 @@ std::string EventList(const std::string& heading, const ChannelEvents& channel,
     for (const EventRecord& e : channel.events) {
         const auto first = static_cast<std::size_t>(e.start);
         const auto last = static_cast<std::size_t>(e.start + e.length - 1);
-        out += Format("  %-19s  %-19s  %8d  %4d  %4d  %10d\n", TimeStamp(records[first]).c_str(),
-                      TimeStamp(records[last]).c_str(), e.length, e.maximum, e.minimum, e.onsetDrop);
+        out += Format("  %-19s  %-19s  %8d  %4d  %4d  %10d\n", FullTimeStamp(records[first]).c_str(),
+                      FullTimeStamp(records[last]).c_str(), e.length, e.maximum, e.minimum, e.onsetDrop);
+    }
+    return out;
+}
+
+// A sample's time stamp, or null when there is no such sample.
+std::string TimeJson(std::span<const SampleRecord> samples, std::int32_t index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= samples.size()) return "null";
+    return Quoted(FullTimeStamp(samples[static_cast<std::size_t>(index)]));
+}
+
+std::string ClinicalEventsJson(const std::vector<ClinicalEvent>& events, std::span<const SampleRecord> samples) {
+    std::vector<std::string> items;
+    items.reserve(events.size());
+    for (const ClinicalEvent& e : events) {
+        items.push_back(JsonObject()
+                            .Raw("start", TimeJson(samples, e.start))
+                            .Add("length", e.length)
+                            .Add("baseline", e.baseline)
+                            .Add("nadir", e.nadir)
+                            .Add("area", e.area)
+                            .Close());
+    }
+    return JsonArray(items);
+}
+
+// Pads to a width in characters: the clinical labels hold "≤", "≥" and "–",
+// which printf would count as three columns each.
+std::string PadRight(std::string text, std::size_t width) {
+    const auto characters = static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+    if (characters < width) text.append(width - characters, ' ');
+    return text;
+}
+
+std::string ClinicalTextLines(const ClinicalSummary& s, std::span<const SampleRecord> samples) {
+    std::string out = UiText("Clinical summary (valid samples only):") + "\n";
+    for (const ClinicalLine& line : ClinicalLines(s, samples)) {
+        out += "  " + PadRight(line.label, 24) + line.value + "\n";
+    }
+    out += "  " + UiText("Time in SpO2 bands:") + "\n";
+    for (const Spo2Band& b : s.bands) {
+        out += "    " + PadRight(BandLabel(b), 8) + Format("%8.1f min %6.1f %%\n", b.minutes, b.percent);
     }
     return out;
 }
 
 }  // namespace
 
-std::string AnalysisJson(const AnalysisResults& results, const Thresholds& thresholds, int sampleCount) {
+std::string ClinicalJson(const ClinicalSummary& s, std::span<const SampleRecord> samples) {
+    std::vector<std::string> bands;
+    for (const Spo2Band& b : s.bands) {
+        bands.push_back(
+            JsonObject().Raw("range", Quoted(BandLabel(b))).Add("minutes", b.minutes).Add("percent", b.percent).Close());
+    }
+    return JsonObject()
+        .Add("valid_samples", s.validSamples)
+        .Add("valid_hours", s.validHours)
+        .Add("odi3", s.odi3)
+        .Add("odi4", s.odi4)
+        .Add("desat_burden", s.desaturationBurden)
+        .Add("t90", s.t90)
+        .Add("t88_minutes", s.t88Minutes)
+        .Raw("longest_le88", JsonObject()
+                                 .Add("seconds", s.longestLe88Seconds)
+                                 .Raw("start", TimeJson(samples, s.longestLe88Start))
+                                 .Close())
+        .Raw("nadir", JsonObject()
+                          .Add("spo2", s.nadirSpo2)
+                          .Raw("time", TimeJson(samples, s.nadirIndex))
+                          .Close())
+        .Raw("spo2", JsonObject().Add("mean", s.spo2Mean).Add("median", s.spo2Median).Close())
+        .Raw("pulse", JsonObject()
+                          .Add("mean", s.pulseMean)
+                          .Add("median", s.pulseMedian)
+                          .Add("min", s.pulseMin)
+                          .Add("max", s.pulseMax)
+                          .Close())
+        .Raw("bands", JsonArray(bands))
+        .Raw("events3", ClinicalEventsJson(s.events3, samples))
+        .Raw("events4", ClinicalEventsJson(s.events4, samples))
+        .Close();
+}
+
+std::string AnalysisJson(const AnalysisResults& results, const Thresholds& thresholds, int sampleCount,
+                         const std::string& clinicalJson) {
     const SummaryStatistics& s = results.statistics;
     const AnalysisLimits& l = results.limits;
     return JsonObject()
@@ -142,15 +219,16 @@ std::string AnalysisJson(const AnalysisResults& results, const Thresholds& thres
                                      l.prLow))
         .Raw("desaturation", EventsJson(results.desaturation, thresholds.desaturationsEvent))
         .Raw("pulse", EventsJson(results.pulse, thresholds.pulseEvent))
+        .Raw("clinical", clinicalJson)
         .Close();
 }
 
 std::string AnalysisText(const DataFileContents& file, const AnalysisResults& results,
-                         const Thresholds& thresholds) {
+                         const Thresholds& thresholds, const ClinicalSummary& clinical) {
     const auto count = static_cast<int>(file.records.size());
     std::string out = UiText("ID") + Format(" %d, %d ", file.id, count) + UiText("samples") +
                       Format(" (%d:%02d:%02d)", count / 3600, count / 60 % 60, count % 60);
-    if (count > 0) out += ", " + TimeStamp(file.records.front()) + " " + UiText("to") + " " + TimeStamp(file.records.back());
+    if (count > 0) out += ", " + FullTimeStamp(file.records.front()) + " " + UiText("to") + " " + FullTimeStamp(file.records.back());
     out += "\n";
     if (!file.title.empty()) out += file.title + "\n";
     if (count == 0) return out + UiText("No samples to analyse.") + "\n";
@@ -191,6 +269,7 @@ std::string AnalysisText(const DataFileContents& file, const AnalysisResults& re
 
     out += "\n" + EventList(UiText("Desaturation events:"), d, file.records);
     out += "\n" + EventList(UiText("Pulse events:"), p, file.records);
+    out += "\n" + ClinicalTextLines(clinical, file.records);
     return out;
 }
 
@@ -222,9 +301,12 @@ int AnalyzeCommand(int argc, char** argv) {
     const Thresholds thresholds = ReadThresholds(settings);
     AnalysisResults results;
     ComputeStatistics(contents.records, thresholds, results);
+    const ClinicalSummary clinical = ComputeClinicalSummary(contents.records);
 
-    const std::string out = json ? AnalysisJson(results, thresholds, static_cast<int>(contents.records.size())) + "\n"
-                                 : AnalysisText(contents, results, thresholds);
+    const std::string out = json ? AnalysisJson(results, thresholds, static_cast<int>(contents.records.size()),
+                                                ClinicalJson(clinical, contents.records)) +
+                                       "\n"
+                                 : AnalysisText(contents, results, thresholds, clinical);
     if (std::fputs(out.c_str(), stdout) == EOF || std::fflush(stdout) != 0) {
         std::perror("quenda-cli: writing the results");
         return kExitFailed;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/AnalysisResults.h"
+#include "analysis/Clinical.h"
 #include "analysis/Thresholds.h"
 #include "store/DataFile.h"
 
@@ -14,11 +15,17 @@ namespace quenda {
 // a usage error.
 int AnalyzeCommand(int argc, char** argv);
 
-// The JSON object the command prints (no trailing newline).
-std::string AnalysisJson(const AnalysisResults& results, const Thresholds& thresholds, int sampleCount);
+// The JSON object the command prints (no trailing newline): the report's
+// figures, then the clinical summary as "clinical".
+std::string AnalysisJson(const AnalysisResults& results, const Thresholds& thresholds, int sampleCount,
+                         const std::string& clinicalJson);
+// The clinical summary as a JSON object; times as "YYYY-MM-DD HH:MM:SS" from
+// the samples, other floats rounded to 2 decimals.
+std::string ClinicalJson(const ClinicalSummary& summary, std::span<const SampleRecord> samples);
 
-// The readable form: the report's table and limit lines, then both event lists.
+// The readable form: the report's table and limit lines, both event lists,
+// then the clinical summary.
 std::string AnalysisText(const DataFileContents& file, const AnalysisResults& results,
-                         const Thresholds& thresholds);
+                         const Thresholds& thresholds, const ClinicalSummary& clinical);
 
 }  // namespace quenda

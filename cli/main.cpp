@@ -36,7 +36,8 @@ constexpr int kExitInterrupted = 130;
 constexpr const char* kReportTitle = "Report Title";
 
 const char* const kUsage =
-    "usage: quenda-cli ports\n"
+    "usage: quenda-cli --help | --version\n"
+    "       quenda-cli ports\n"
     "       quenda-cli download [--port NAME] [--out DIR]\n"
     "       quenda-cli set-clock [--port NAME] \"YYYY-MM-DD HH:MM:SS\"\n"
     "       quenda-cli delete [--port NAME] [--id N] [--type 0|1]\n"
@@ -130,7 +131,8 @@ std::string ParseOptions(int argc, char** argv, const std::vector<std::string>& 
                 o.out = *v;
             } else if (arg == "--id") {
                 o.id = ParseInt(*v);
-                if (!o.id || *o.id < 0 || *o.id > 127) return "--id takes a number from 0 to 127";
+                // The delete dialog offers slots 1..128; 0 is every ID.
+                if (!o.id || *o.id < 0 || *o.id > kIdSlots) return "--id takes a number from 1 to 128 (0: all IDs)";
             } else if (arg == "--type") {
                 const auto t = ParseInt(*v);
                 if (!t || (*t != 0 && *t != 1)) return "--type takes 0 or 1";
@@ -275,6 +277,10 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    if (command == "--version") {
+        std::printf("quenda-cli %s\n", QUENDA_VERSION);
         return kExitOk;
     }
     std::signal(SIGINT, OnSignal);

@@ -1,18 +1,27 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a while.
 #   tools/fuzz.sh [SECONDS] [TARGET...]     default: 60 seconds, every target
-# Corpora grow in build-fuzz/corpus/TARGET; crashes land in build-fuzz/.
+#   FUZZ_RUNS=N tools/fuzz.sh 0 [TARGET...] N executions instead of a time limit
+# Corpora grow in build-fuzz/corpus/TARGET, starting from the checked-in seeds
+# in tests/fuzz/corpus/TARGET (read, never written); crashes land in build-fuzz/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/bootstrap.sh
 seconds=${1:-60}; shift || true
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUENDA_FUZZ=ON -DQUENDA_BUILD_TESTS=OFF -DQUENDA_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j "$(nproc)"
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || mapfile -t targets < <(find build-fuzz/tests/fuzz -maxdepth 1 -type f -executable -name 'fuzz_*' -printf '%f\n' | sort)
+if [ ${#targets[@]} -gt 0 ]; then
+  cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]}"
+else
+  cmake --build build-fuzz -j "$(nproc)"
+  mapfile -t targets < <(find build-fuzz/tests/fuzz -maxdepth 1 -type f -executable -name 'fuzz_*' -printf '%f\n' | sort)
+fi
+if [ -n "${FUZZ_RUNS:-}" ]; then limit=(-runs="$FUZZ_RUNS"); else limit=(-max_total_time="$seconds"); fi
 for t in "${targets[@]}"; do
   mkdir -p "build-fuzz/corpus/$t"
-  echo "== $t for ${seconds}s"
-  (cd build-fuzz && "tests/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 "corpus/$t")
+  seeds=()
+  [ -d "tests/fuzz/corpus/$t" ] && seeds=("../tests/fuzz/corpus/$t")
+  echo "== $t (${limit[*]})"
+  (cd build-fuzz && "tests/fuzz/$t" "${limit[@]}" -print_final_stats=1 "corpus/$t" "${seeds[@]}")
 done

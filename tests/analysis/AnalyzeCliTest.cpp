@@ -112,7 +112,8 @@ TEST_F(AnalyzeCli, JsonCarriesEveryResultWithTheDefaultThresholds) {
     const auto samples = HalfHour();
     WriteData(samples);
     const QJsonObject o = Json("night.dat");
-    EXPECT_EQ(Keys(o), QStringList({"count", "desaturation", "pr", "pulse", "spo2"}));
+    // The report's keys exactly as they were, with the clinical summary beside them.
+    EXPECT_EQ(Keys(o), QStringList({"clinical", "count", "desaturation", "pr", "pulse", "spo2"}));
     EXPECT_EQ(o["count"].toInt(), 1800);
 
     // Figures worked out by hand.
@@ -175,6 +176,48 @@ TEST_F(AnalyzeCli, EmptyDataFileGivesZerosAndNoEvents) {
     EXPECT_EQ(o["spo2"].toObject()["max"].toInt(), 0);
     EXPECT_EQ(o["desaturation"].toObject()["index_per_hour"].toDouble(), 0.0);
     EXPECT_TRUE(o["pulse"].toObject()["events"].toArray().isEmpty());
+    const QJsonObject c = o["clinical"].toObject();
+    EXPECT_EQ(c["valid_samples"].toInt(), 0);
+    EXPECT_EQ(c["odi3"].toDouble(), 0.0);
+    EXPECT_TRUE(c["nadir"].toObject()["time"].isNull());
+    EXPECT_TRUE(c["events3"].toArray().isEmpty());
+}
+
+TEST_F(AnalyzeCli, ClinicalSummaryOfOneDip) {
+    // 120 s at 96 %, 30 s at 91 %, then a no-finger reading and 149 s at 96 %.
+    std::vector<int> spo2;
+    Append(spo2, 96, 120);
+    Append(spo2, 91, 30);
+    Append(spo2, 127, 1);
+    Append(spo2, 96, 149);
+    WriteData(testing::FromSpo2(spo2));
+    const QJsonObject c = Json("night.dat")["clinical"].toObject();
+    EXPECT_EQ(Keys(c), QStringList({"bands", "desat_burden", "events3", "events4", "longest_le88", "nadir", "odi3",
+                                    "odi4", "pulse", "spo2", "t88_minutes", "t90", "valid_hours", "valid_samples"}));
+    EXPECT_EQ(c["valid_samples"].toInt(), 299);
+    EXPECT_DOUBLE_EQ(c["valid_hours"].toDouble(), 0.08);     // 299 / 3600 rounded
+    EXPECT_DOUBLE_EQ(c["odi3"].toDouble(), 12.04);           // 3600 / 299
+    EXPECT_DOUBLE_EQ(c["desat_burden"].toDouble(), 30.10);   // 150 %·s / 60 / (299 / 3600)
+    EXPECT_EQ(c["nadir"].toObject(), (QJsonObject{{"spo2", 91}, {"time", "2026-03-01 00:02:00"}}));
+    EXPECT_EQ(c["longest_le88"].toObject(), (QJsonObject{{"seconds", 0}, {"start", QJsonValue()}}));
+    EXPECT_DOUBLE_EQ(c["spo2"].toObject()["median"].toDouble(), 96.0);
+    EXPECT_EQ(c["pulse"].toObject()["max"].toInt(), 70);
+    const QJsonArray bands = c["bands"].toArray();
+    ASSERT_EQ(bands.size(), 5);
+    EXPECT_EQ(bands[1].toObject(), (QJsonObject{{"range", "90\u201394"}, {"minutes", 0.5}, {"percent", 10.03}}));
+    for (const char* depth : {"events3", "events4"}) {
+        EXPECT_EQ(c[depth].toArray(), (QJsonArray{QJsonObject{{"start", "2026-03-01 00:02:00"},
+                                                              {"length", 30},
+                                                              {"baseline", 96},
+                                                              {"nadir", 91},
+                                                              {"area", 150}}}))
+            << depth;
+    }
+
+    const test::CommandRun run = Cli("night.dat");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("ODI 3 %                 12.0 /h (1 event)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Nadir                   91 %, 2026-03-01 00:02:00"), std::string::npos) << run.out;
 }
 
 TEST_F(AnalyzeCli, TextFormShowsTheReportTableAndTheEventTimes) {

@@ -257,16 +257,32 @@ private slots:
         QCOMPARE(dialog->Edit(kPrHigh)->text(), QString("123"));
     }
 
-    void enterWithoutLeavingSavesWithoutTheRangeCheck() {
+    void enterWithoutLeavingAppliesTheRangeCheckFirst_data() {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("desaturation 55") << int(kDesaturation) << "55" << "Please input a num between 1 and 20 !";
+        QTest::newRow("SpO2 high 500") << int(kSpo2High) << "500" << "Please input a num between 40 and 100 !";
+        QTest::newRow("pulse low 14") << int(kPrLow) << "14" << "Please input a num between 15 and 300 !";
+    }
+    void enterWithoutLeavingAppliesTheRangeCheckFirst() {
+        // The value typed and confirmed with Enter, never leaving its box, gets
+        // the message of leaving it and its stored value back; the other
+        // changes are saved and the dialog closes as after any OK.
+        QFETCH(int, box);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
         auto dialog = Open();
-        Type(*dialog, kDesaturation, "55");
-        QTest::keyClick(dialog->Edit(kDesaturation), Qt::Key_Return);
-        QVERIFY(messages_.isEmpty());
+        Type(*dialog, kPulseEvent, "8");
+        Leave(*dialog, kPulseEvent);
+        Type(*dialog, Box(box), typed);
+        QTest::keyClick(dialog->Edit(box), Qt::Key_Return);
+        QCOMPARE(messages_, QStringList({message}));
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(Stored(kDesaturation), 55);
-        QCOMPARE(Stored(kSpo2High), 94);
-        QCOMPARE(Stored(kPulseEvent), 6);
+        const std::array<int, 6> defaults = {94, 88, 150, 60, 4, 6};
+        QCOMPARE(Stored(Box(box)), defaults[static_cast<std::size_t>(box)]);
+        QCOMPARE(Stored(kPulseEvent), 8);
     }
 
     void cancelWritesNothing() {

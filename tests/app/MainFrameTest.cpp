@@ -51,11 +51,13 @@ bool ExpectedEnabled(int id, int otherIdUnavailable, int noData, int mode, bool 
         case cmd::kReportTitle:
             return noData == 0;
         case cmd::kModeTrend:
-            return mode == 2 || mode == 3;
+            return mode == 2 || mode == 3 || mode == 4;
         case cmd::kModeTable:
-            return mode == 1 || mode == 3;
+            return mode == 1 || mode == 3 || mode == 4;
         case cmd::kModeAnalysis:
-            return mode == 1 || mode == 2;
+            return mode == 1 || mode == 2 || mode == 4;
+        case cmd::kModeClinical:
+            return mode >= 1 && mode <= 3;
         case cmd::kPrint:
         case cmd::kPrintPreview:
         case cmd::kRollStep:
@@ -91,12 +93,13 @@ private slots:
                               "Check out the SpO2 event time...", "Close", "-", "PrintPreView", "Print", "-",
                               "Exit(&X)"}));
         QCOMPARE(Texts(popups[1]), QStringList({"User Info", "Report Title"}));
-        QCOMPARE(Texts(popups[2]), QStringList({"Trend", "Table", "Analysis"}));
+        QCOMPARE(Texts(popups[2]), QStringList({"Trend", "Table", "Analysis", "Clinical"}));
         QCOMPARE(Texts(popups[3]), QStringList({"Roll Step", "Analysis Setup", "Unit Setup"}));
         QCOMPARE(Texts(popups[4]), QStringList({"About \t(&A)..."}));
         // Each item carries its command id, and its prompt for the status bar.
         QCOMPARE(popups[0]->actions()[0]->data().toInt(), cmd::kNewDataCapture);
         QCOMPARE(popups[2]->actions()[2]->data().toInt(), cmd::kModeAnalysis);
+        QCOMPARE(popups[2]->actions()[3]->data().toInt(), cmd::kModeClinical);
         QCOMPARE(popups[0]->actions()[0]->statusTip(), QString("Capture new data from the recorder"));
         QCOMPARE(f.frame->windowTitle(), QString("Quenda"));
     }
@@ -146,7 +149,7 @@ private slots:
                 router.CloseDocuments();
             }
             QCOMPARE(f.frame->ActiveView() != nullptr, view);
-            for (int mode = 0; mode <= 3; ++mode) {
+            for (int mode = 0; mode <= 4; ++mode) {
                 for (int otherId = 0; otherId <= 1; ++otherId) {
                     for (int noData = 0; noData <= 1; ++noData) {
                         router.SetState({otherId, noData, mode});

@@ -10,9 +10,11 @@
 #include "integration/SimProcess.h"
 #include "link/BluetoothLink.h"
 #include "support/TempDir.h"
+#include "views/ClinicalViewWindow.h"
 #include "views/TrendViewWindow.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -35,7 +37,8 @@ private slots:
         Resources resources;
         const auto views = ProgramViews(context);
         CMainFrame frame(context, resources,
-                         std::vector<CDocTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
+                         std::vector<CDocTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table},
+                                                   {DocKind::Clinical, views.clinical}},
                          ProgramHandlers(context, bluetooth));
         frame.Create(0);
         frame.resize(1280, 800);
@@ -74,6 +77,19 @@ private slots:
         QCOMPARE(frame.Router().State().mode, 3);
         QVERIFY(context.analysis.statistics.spo2Maximum > 0);
         QVERIFY(context.analysis.statistics.prMaximum > 0);
+
+        QVERIFY(frame.OnCommand(cmd::kModeClinical));
+        QCOMPARE(frame.Router().State().mode, 4);
+        auto* clinical = qobject_cast<ClinicalViewWindow*>(frame.ActiveView());
+        QVERIFY(clinical);
+        QCOMPARE(clinical->Summary().validSamples, 300);
+        QTRY_COMPARE(frame.PagePaneText(), QString("Page:1/1"));
+        QVERIFY(!frame.Router().IsEnabled(cmd::kRollStep));  // one page, nothing to roll
+        QVERIFY(frame.Router().IsEnabled(cmd::kModeAnalysis));
+        if (const QString shots = qEnvironmentVariable("QUENDA_SCREENSHOT_DIR"); !shots.isEmpty()) {
+            QDir().mkpath(shots);
+            frame.grab().save(shots + "/clinical_mode.png");
+        }
     }
 };
 

@@ -58,7 +58,7 @@ public:
         viewOpen = false;
     }
     void OpenDocument(DocKind kind) override {
-        calls.push_back(kind == DocKind::Trend ? "open trend" : "open table");
+        calls.push_back(kind == DocKind::Trend ? "open trend" : kind == DocKind::Table ? "open table" : "open clinical");
         viewOpen = true;
     }
     void ShowMaximized() override { calls.push_back("maximise"); }
@@ -111,6 +111,12 @@ TEST_F(RouterTest, ModeSwitchesReopenTheDocumentFromPageZero) {
     EXPECT_EQ(router.State().mode, kModeAnalysis);
 
     frame.calls.clear();
+    EXPECT_TRUE(router.Run(cmd::kModeClinical));
+    EXPECT_EQ(frame.calls, (Calls{"close", "open clinical", "maximise", "page 0/0"}));
+    EXPECT_EQ(router.State().mode, kModeClinical);
+    EXPECT_FALSE(router.Run(cmd::kModeClinical));  // greyed while it shows
+
+    frame.calls.clear();
     EXPECT_TRUE(router.Run(cmd::kModeTrend));
     EXPECT_EQ(frame.calls, (Calls{"close", "open trend", "maximise", "page 0/0"}));
     EXPECT_EQ(statistics, 1);
@@ -118,7 +124,8 @@ TEST_F(RouterTest, ModeSwitchesReopenTheDocumentFromPageZero) {
 
 TEST_F(RouterTest, GreyedCommandsAreIgnoredFromEveryRoad) {
     // Start: no data, no view. None of these may run, whatever sends them.
-    for (const int id : {cmd::kModeTrend, cmd::kModeTable, cmd::kModeAnalysis, cmd::kClose, cmd::kSaveData,
+    for (const int id : {cmd::kModeTrend, cmd::kModeTable, cmd::kModeAnalysis, cmd::kModeClinical, cmd::kClose,
+                         cmd::kSaveData,
                          cmd::kEventListing, cmd::kUserInfo, cmd::kReportTitle, cmd::kOpenOtherIdData, cmd::kPrint,
                          cmd::kPageDown, cmd::kGenericSave, cmd::kPaste, cmd::kNextPane, 12345}) {
         EXPECT_FALSE(router.Run(id)) << id;

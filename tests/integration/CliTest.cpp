@@ -86,15 +86,22 @@ TEST_F(CliFixture, DeleteOfOneIdIsRefusedForRecordersThatEraseEverything) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(sim.waitForLogLine("delete id=5 type=1"));
     EXPECT_NE(r.err.find("Device data cleared !"), std::string::npos);
+    // The last slot the delete dialog offers reaches the recorder too.
+    test::SimProcess full({"--format-code", "14", "--ids", "7:100", "--erase-delay-ms", "50"});
+    EXPECT_EQ(Cli({"delete", "--port", full.path(), "--id", "128"}).exitCode, 0);
+    EXPECT_TRUE(full.waitForLogLine("delete id=128 type=0"));
 }
 
 TEST_F(CliFixture, UsageErrorsAndPorts) {
     for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"frobnicate"}, {"download", "--id", "3"}, {"delete", "--id", "200"}, {"delete", "--type", "2"},
+             {}, {"frobnicate"}, {"download", "--id", "3"}, {"delete", "--id", "129"}, {"delete", "--type", "2"},
              {"set-clock", "2010-13-01 00:00:00"}, {"set-clock"}, {"ports", "extra"}, {"download", "--port"}}) {
         EXPECT_EQ(Cli(args).exitCode, 2) << (args.empty() ? "" : args[0]);
     }
     std::ofstream(dir / "Quenda.ini") << "[setup]\nDefaultCOM=ttyUSB7\n";
+    const test::CommandRun version = Cli({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("quenda-cli ", 0), 0u) << version.out;
     const test::CommandRun r = Cli({"ports"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.rfind("ttyUSB7\tremembered\t\n", 0), 0u) << r.out;

@@ -1,0 +1,265 @@
+#include "analysis/Clinical.h"
+
+#include "analysis/Analysis.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace quenda {
+
+namespace {
+
+constexpr double kSamplesPerMinute = 60.0;
+
+// The desaturations of one depth, built sample by sample. The baseline window
+// is kept as an integer sum and count, so "SpO2 <= mean - depth" and the
+// closing test compare exact integers, not rounded means.
+class DesaturationScan {
+public:
+    DesaturationScan(std::span<const SampleRecord> samples, int depth) : samples_(samples), depth_(depth) {}
+
+    // Sample t, whose validity the caller worked out.
+    void Step(std::int64_t t, const SampleRecord& r, bool valid) {
+        if (open_) {
+            if (!valid || EndsEvent(r.spo2)) {
+                Close(t);
+            } else {
+                Extend(r.spo2);
+            }
+        }
+        // The sample that closes an event is outside it and may open the next.
+        if (!open_) {
+            if (valid && OpensEvent(r.spo2)) {
+                Open(t, r.spo2);
+            } else if (valid) {
+                Enter(t, r.spo2);
+            }
+        }
+        Slide(t);
+    }
+
+    // After the last sample: an event still open closes there.
+    std::vector<ClinicalEvent> Finish() {
+        if (open_) Close(static_cast<std::int64_t>(samples_.size()));
+        return std::move(events_);
+    }
+
+private:
+    std::int64_t Spo2At(std::int64_t i) const { return samples_[static_cast<std::size_t>(i)].spo2; }
+
+    bool OpensEvent(std::int64_t v) const {
+        return count_ >= kBaselineMinSamples && v * count_ <= sum_ - depth_ * count_;
+    }
+    bool EndsEvent(std::int64_t v) const { return v * frozenCount_ >= frozenSum_ - frozenCount_; }
+
+    void Open(std::int64_t t, int v) {
+        open_ = true;
+        frozenSum_ = sum_;
+        frozenCount_ = count_;
+        start_ = t;
+        nadir_ = v;
+        eventSum_ = v;
+    }
+
+    void Extend(int v) {
+        nadir_ = std::min(nadir_, v);
+        eventSum_ += v;
+    }
+
+    void Close(std::int64_t end) {
+        open_ = false;
+        const std::int64_t length = end - start_;
+        if (length >= kClinicalMinEventLength) {
+            ClinicalEvent e;
+            e.start = static_cast<std::int32_t>(start_);
+            e.length = static_cast<std::int32_t>(length);
+            e.baseline = static_cast<double>(frozenSum_) / static_cast<double>(frozenCount_);
+            e.nadir = nadir_;
+            e.area =
+                static_cast<double>(length * frozenSum_ - frozenCount_ * eventSum_) / static_cast<double>(frozenCount_);
+            events_.push_back(e);
+            return;
+        }
+        // Too short to count: its samples belong to the baseline after all.
+        // It is shorter than the window, so every one of them is inside it.
+        for (std::int64_t s = start_; s < end; ++s) Enter(s, Spo2At(s));
+    }
+
+    // Sample t takes part in the baselines from now on.
+    void Enter(std::int64_t t, std::int64_t spo2) {
+        ring_[static_cast<std::size_t>(t) & kRingMask] = static_cast<std::uint8_t>(spo2);
+        sum_ += spo2;
+        ++count_;
+    }
+
+    // Moves the window from [t - 120, t - 1] to [t - 119, t]: the sample 120
+    // back leaves it if it took part. Its ring entry is cleared for the sample
+    // that reuses the slot 8 samples on.
+    void Slide(std::int64_t t) {
+        const std::int64_t leaving = t - kBaselineWindow;
+        if (leaving < 0) return;
+        std::uint8_t& entry = ring_[static_cast<std::size_t>(leaving) & kRingMask];
+        if (entry != 0) {
+            sum_ -= entry;
+            --count_;
+            entry = 0;
+        }
+    }
+
+    std::span<const SampleRecord> samples_;
+    std::int64_t depth_;
+    // The SpO2 of the last samples that take part in the baselines (valid and
+    // not inside a counted or open event), 0 for the others: valid SpO2 is
+    // never 0. Indexed by sample index modulo a power of two above the window.
+    static constexpr std::size_t kRingMask = 127;
+    static_assert(kBaselineWindow <= static_cast<int>(kRingMask));
+    std::array<std::uint8_t, kRingMask + 1> ring_{};
+    std::int64_t sum_ = 0;
+    std::int64_t count_ = 0;
+
+    bool open_ = false;
+    std::int64_t frozenSum_ = 0;
+    std::int64_t frozenCount_ = 0;
+    std::int64_t start_ = 0;
+    int nadir_ = 0;
+    std::int64_t eventSum_ = 0;
+    std::vector<ClinicalEvent> events_;
+};
+
+// Every figure but the events comes from the histograms of the valid values
+// and the longest run at or below 88.
+struct ValidValues {
+    std::array<std::int64_t, 256> spo2{};
+    std::array<std::int64_t, 256> pulse{};
+    std::int64_t count = 0;
+    std::int64_t longestRun = 0;
+    std::int64_t longestStart = -1;
+    std::int64_t run = 0;
+
+    void Add(std::int64_t i, const SampleRecord& r, bool valid) {
+        if (!valid) {
+            run = 0;  // an invalid sample breaks the run
+            return;
+        }
+        ++count;
+        ++spo2[r.spo2];
+        ++pulse[r.pulseRate];
+        if (r.spo2 > kLowSpo2Level) {
+            run = 0;
+        } else if (++run > longestRun) {
+            longestRun = run;
+            longestStart = i - run + 1;
+        }
+    }
+};
+
+// Samples with a value from low to high inclusive.
+std::int64_t CountBetween(const std::array<std::int64_t, 256>& histogram, int low, int high) {
+    std::int64_t n = 0;
+    for (int value = low; value <= high; ++value) n += histogram[static_cast<std::size_t>(value)];
+    return n;
+}
+
+ValueSpread Spread(const std::array<std::int64_t, 256>& histogram, std::int64_t count) {
+    ValueSpread spread;
+    if (count == 0) return spread;
+    // The values at ranks (count - 1) / 2 and count / 2 (0-based): the same
+    // one for an odd count, the two middle ones for an even count.
+    const std::int64_t lowRank = (count - 1) / 2;
+    const std::int64_t highRank = count / 2;
+    int lowValue = -1;
+    int highValue = -1;
+    std::int64_t seen = 0;
+    std::int64_t sum = 0;
+    for (int value = 0; value < 256; ++value) {
+        const std::int64_t n = histogram[static_cast<std::size_t>(value)];
+        if (n == 0) continue;
+        if (seen == 0) spread.minimum = value;
+        spread.maximum = value;
+        seen += n;
+        sum += n * value;
+        if (lowValue < 0 && seen > lowRank) lowValue = value;
+        if (highValue < 0 && seen > highRank) highValue = value;
+    }
+    spread.mean = static_cast<double>(sum) / static_cast<double>(count);
+    spread.median = (lowValue + highValue) / 2.0;
+    return spread;
+}
+
+Spo2Bands Bands(const std::array<std::int64_t, 256>& spo2, std::int64_t count) {
+    Spo2Bands bands = kEmptySpo2Bands;
+    for (Spo2Band& b : bands) {
+        b.samples = static_cast<std::int32_t>(CountBetween(spo2, b.low, b.high));
+        b.minutes = b.samples / kSamplesPerMinute;
+        b.percent = count > 0 ? 100.0 * b.samples / static_cast<double>(count) : 0.0;
+    }
+    return bands;
+}
+
+// The first valid sample with this SpO2.
+std::int64_t FirstValidAt(std::span<const SampleRecord> samples, int spo2) {
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (samples[i].spo2 == spo2 && IsValidSample(samples[i])) return static_cast<std::int64_t>(i);
+    }
+    return -1;
+}
+
+double Area(const std::vector<ClinicalEvent>& events) {
+    double total = 0;
+    for (const ClinicalEvent& e : events) total += e.area;
+    return total;
+}
+
+}  // namespace
+
+std::vector<ClinicalEvent> DetectDesaturations(std::span<const SampleRecord> samples, int depth) {
+    DesaturationScan scan(samples, depth);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        scan.Step(static_cast<std::int64_t>(i), samples[i], IsValidSample(samples[i]));
+    return scan.Finish();
+}
+
+ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples) {
+    // One pass for the values and both depths: the samples are read once.
+    ValidValues valid;
+    DesaturationScan depth3(samples, 3);
+    DesaturationScan depth4(samples, 4);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const SampleRecord& r = samples[i];
+        const bool isValid = IsValidSample(r);
+        const auto t = static_cast<std::int64_t>(i);
+        valid.Add(t, r, isValid);
+        depth3.Step(t, r, isValid);
+        depth4.Step(t, r, isValid);
+    }
+    ClinicalSummary s;
+    if (valid.count == 0) return s;
+    const auto count = static_cast<double>(valid.count);
+
+    s.validSamples = static_cast<std::int32_t>(valid.count);
+    s.validHours = count / kSamplesPerHour;
+    s.events3 = depth3.Finish();
+    s.events4 = depth4.Finish();
+    s.odi3 = static_cast<double>(s.events3.size()) / s.validHours;
+    s.odi4 = static_cast<double>(s.events4.size()) / s.validHours;
+    s.desaturationBurden = Area(s.events3) / kSamplesPerMinute / s.validHours;
+    s.t90 = 100.0 * static_cast<double>(CountBetween(valid.spo2, 0, kT90Level - 1)) / count;
+    s.t88Minutes = static_cast<double>(CountBetween(valid.spo2, 0, kLowSpo2Level)) / kSamplesPerMinute;
+    s.longestLe88Seconds = static_cast<std::int32_t>(valid.longestRun);
+    s.longestLe88Start = static_cast<std::int32_t>(valid.longestStart);
+
+    const ValueSpread spo2 = Spread(valid.spo2, valid.count);
+    s.nadirSpo2 = spo2.minimum;
+    s.nadirIndex = static_cast<std::int32_t>(FirstValidAt(samples, spo2.minimum));
+    s.spo2Mean = spo2.mean;
+    s.spo2Median = spo2.median;
+    const ValueSpread pulse = Spread(valid.pulse, valid.count);
+    s.pulseMean = pulse.mean;
+    s.pulseMedian = pulse.median;
+    s.pulseMin = pulse.minimum;
+    s.pulseMax = pulse.maximum;
+    s.bands = Bands(valid.spo2, valid.count);
+    return s;
+}
+
+}  // namespace quenda

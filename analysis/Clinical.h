@@ -1,0 +1,118 @@
+#pragma once
+
+#include "store/SampleRecord.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace quenda {
+
+// The clinical summary of a night: the indices overnight oximetry is read by
+// today (ODI, T90, nadir, burden...). It sits beside the report page's own
+// figures and never changes them: those measure each fall from where it began,
+// with every sample taking part; these work against a running baseline and
+// leave out the samples the recorder took without a finger or a signal.
+//
+// Samples are one second apart; every time below is a count of samples.
+
+// The recorder's readings with no finger or no signal fall outside these.
+inline constexpr int kValidSpo2Min = 50;    // %
+inline constexpr int kValidSpo2Max = 100;   // %
+inline constexpr int kValidPulseMin = 20;   // bpm
+inline constexpr int kValidPulseMax = 250;  // bpm
+
+// Baseline: the mean of the valid SpO2 over the 120 samples before a sample,
+// leaving out the samples of the desaturations counted so far; defined only
+// when at least 60 samples are left.
+inline constexpr int kBaselineWindow = 120;
+inline constexpr int kBaselineMinSamples = 60;
+// A desaturation counts when it lasts at least this many samples.
+inline constexpr int kClinicalMinEventLength = 10;
+// SpO2 at or below this counts toward T88 and its longest run.
+inline constexpr int kLowSpo2Level = 88;
+// T90 counts SpO2 strictly below this.
+inline constexpr int kT90Level = 90;
+
+inline bool IsValidSample(const SampleRecord& r) {
+    return r.spo2 >= kValidSpo2Min && r.spo2 <= kValidSpo2Max && r.pulseRate >= kValidPulseMin &&
+           r.pulseRate <= kValidPulseMax;
+}
+
+// One counted desaturation.
+struct ClinicalEvent {
+    std::int32_t start = 0;   // index of its first sample
+    std::int32_t length = 0;  // samples, i.e. seconds
+    double baseline = 0;      // SpO2 %, frozen when the event opened
+    std::int32_t nadir = 0;   // lowest SpO2 in it, %
+    double area = 0;          // sum of (baseline - SpO2) over its samples, %·s
+
+    bool operator==(const ClinicalEvent&) const = default;
+};
+
+// Desaturations of `depth` percent (3 and 4 are the usual ones), each counted
+// independently of the other depths:
+// - an event opens at the first sample outside an event whose baseline is
+//   defined and whose SpO2 is at or below baseline - depth; the baseline is
+//   frozen there;
+// - it closes at the first later sample that is invalid or has SpO2 at or
+//   above the frozen baseline - 1 (that sample is not part of it); an event
+//   still open at the end closes there;
+// - it counts when it lasts at least kClinicalMinEventLength samples. A counted
+//   event's samples stay out of later baselines; an uncounted one's go back in.
+// Linear time: a running window sum, each sample added and removed once.
+std::vector<ClinicalEvent> DetectDesaturations(std::span<const SampleRecord> samples, int depth);
+
+// Time in one SpO2 band.
+struct Spo2Band {
+    int low = 0;   // % inclusive
+    int high = 0;  // % inclusive
+    std::int32_t samples = 0;
+    double minutes = 0;
+    double percent = 0;  // of the valid time
+};
+
+// ≥ 95, 90–94, 85–89, 80–84, < 80 (valid SpO2 starts at 50).
+inline constexpr int kSpo2BandCount = 5;
+using Spo2Bands = std::array<Spo2Band, kSpo2BandCount>;
+inline constexpr Spo2Bands kEmptySpo2Bands{
+    {{95, kValidSpo2Max}, {90, 94}, {85, 89}, {80, 84}, {kValidSpo2Min, 79}}};
+
+struct ClinicalSummary {
+    std::int32_t validSamples = 0;
+    double validHours = 0;
+    double odi3 = 0;                // counted depth-3 events per valid hour
+    double odi4 = 0;                // depth-4
+    double desaturationBurden = 0;  // area of the depth-3 events, %·min per valid hour
+    double t90 = 0;                 // % of valid samples with SpO2 < 90
+    double t88Minutes = 0;          // valid samples with SpO2 <= 88, in minutes
+    std::int32_t longestLe88Seconds = 0;
+    std::int32_t longestLe88Start = -1;  // sample index; -1 when there is no such run
+    std::int32_t nadirSpo2 = 0;
+    std::int32_t nadirIndex = -1;  // first sample at the nadir; -1 without valid samples
+    double spo2Mean = 0;
+    double spo2Median = 0;
+    double pulseMean = 0;
+    double pulseMedian = 0;
+    std::int32_t pulseMin = 0;
+    std::int32_t pulseMax = 0;
+    Spo2Bands bands = kEmptySpo2Bands;
+    std::vector<ClinicalEvent> events3;
+    std::vector<ClinicalEvent> events4;
+};
+
+// Every figure of the summary, in linear time: one pass gathers the valid
+// values, one finds the nadir's first sample, one per depth finds the events.
+// Without a valid sample every figure is 0 and both event lists are empty.
+ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples);
+
+// Mean, median and range of one channel's valid values.
+struct ValueSpread {
+    double mean = 0;
+    double median = 0;  // an even count takes the mean of the two middle values
+    int minimum = 0;
+    int maximum = 0;
+};
+
+}  // namespace quenda

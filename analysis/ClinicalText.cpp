@@ -1,0 +1,67 @@
+#include "analysis/ClinicalText.h"
+
+#include "app/StringFormat.h"
+#include "app/UiText.h"
+
+
+namespace quenda {
+
+namespace {
+
+std::string TimeOf(std::span<const SampleRecord> samples, std::int32_t index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= samples.size()) return "-";
+    return FullTimeStamp(samples[static_cast<std::size_t>(index)]);
+}
+
+std::string OdiValue(double odi, std::size_t events) {
+    return Format("%.1f /h", odi) + " (" + std::to_string(events) + " " + UiText(events == 1 ? "event" : "events") + ")";
+}
+
+}  // namespace
+
+std::string FullTimeStamp(const SampleRecord& r) {
+    return Format("20%02d-%02d-%02d %02d:%02d:%02d", r.year, r.month, r.day, r.hour, r.minute, r.second);
+}
+
+std::string Duration(long long seconds) {
+    return Format("%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+}
+
+std::string BandLabel(const Spo2Band& band) {
+    if (band.high >= kValidSpo2Max) return "\u2265 " + std::to_string(band.low);
+    if (band.low <= kValidSpo2Min) return "< " + std::to_string(band.high + 1);
+    return std::to_string(band.low) + "\u2013" + std::to_string(band.high);
+}
+
+std::vector<ClinicalLine> ClinicalLines(const ClinicalSummary& s, std::span<const SampleRecord> samples) {
+    const std::string longest =
+        s.longestLe88Seconds > 0
+            ? std::to_string(s.longestLe88Seconds) + " s, " + UiText("from") + " " + TimeOf(samples, s.longestLe88Start)
+            : "0 s";
+    const std::string nadir =
+        s.nadirIndex >= 0 ? std::to_string(s.nadirSpo2) + " %, " + TimeOf(samples, s.nadirIndex) : "-";
+    return {
+        {UiText("Valid time"), Duration(s.validSamples) + Format(" (%.2f h)", s.validHours),
+         UiText("Samples with SpO2 50\u2013100 % and pulse 20\u2013250 bpm; the others take part in nothing.")},
+        {UiText("ODI 3 %"), OdiValue(s.odi3, s.events3.size()),
+         UiText("Falls of 3 % or more below the baseline (mean SpO2 of the 2 minutes before) for 10 s or more, per "
+                "valid hour.")},
+        {UiText("ODI 4 %"), OdiValue(s.odi4, s.events4.size()),
+         UiText("The same for falls of 4 % or more.")},
+        {UiText("Desaturation burden"), Format("%.1f %%\u00b7min/h", s.desaturationBurden),
+         UiText("Area between baseline and SpO2 over the 3 % falls, per valid hour.")},
+        {UiText("T90"), Format("%.1f %%", s.t90), UiText("Share of valid time with SpO2 below 90 %.")},
+        {UiText("T88"), Format("%.1f min", s.t88Minutes), UiText("Valid time with SpO2 at or below 88 %.")},
+        {UiText("Longest run \u2264 88 %"), longest,
+         UiText("Longest unbroken run of valid samples at or below 88 %.")},
+        {UiText("Nadir"), nadir, UiText("Lowest valid SpO2 and when it was first reached.")},
+        {UiText("SpO2 mean / median"), Format("%.1f / %.1f %%", s.spo2Mean, s.spo2Median),
+         UiText("Over the valid samples.")},
+        {UiText("Pulse mean / median"), Format("%.1f / %.1f bpm", s.pulseMean, s.pulseMedian),
+         UiText("Over the valid samples.")},
+        {UiText("Pulse min / max"), std::to_string(s.pulseMin) + " / " + std::to_string(s.pulseMax) + " bpm",
+         UiText("Over the valid samples.")},
+    };
+}
+
+}  // namespace quenda

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the Debian package with CPack and checks its control data and files.
+#   deb_test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+out=$(mktemp -d /tmp/quenda-deb.XXXXXX)
+trap 'rm -rf "$out"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$out" >"$out/cpack.log" 2>&1) || { cat "$out/cpack.log" >&2; fail "cpack"; }
+deb=$(ls "$out"/*.deb)
+info=$(dpkg-deb --info "$deb")
+grep -q "Package: quenda" <<<"$info" || fail "package name"
+grep -q "Architecture: $(dpkg --print-architecture)" <<<"$info" || fail "architecture"
+depends=$(echo "$info" | sed -n 's/^ *Depends: //p')
+for d in libqt6widgets6 libqt6gui6 libudev1 qt6-qpa-plugins fonts-liberation; do
+  grep -q "$d" <<<"$depends" || fail "Depends lacks $d: $depends"
+done
+contents=$(dpkg-deb --contents "$deb")
+for f in ./usr/bin/quenda ./usr/bin/quenda-cli ./usr/bin/quenda-recorder-sim ./usr/bin/quenda-desktop \
+         ./usr/share/applications/quenda.desktop ./usr/share/icons/hicolor/48x48/apps/quenda.png \
+         ./usr/share/man/man1/quenda-cli.1 ./usr/share/doc/quenda/60-quenda-cp210x.rules; do
+  grep -q " $f\$" <<<"$contents" || fail "$f missing from the package"
+done
+# The library folder follows GNUInstallDirs (lib, or lib/<multiarch> under /usr).
+grep -qE " \./usr/lib(/[a-z0-9_]+-linux-gnu)?/quenda/libQuendaResource\.so\$" <<<"$contents" \
+  || fail "the resource library is missing from the package"
+desktop=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/applications/quenda.desktop)
+grep -qx "Exec=/usr/bin/quenda-desktop" <<<"$desktop" || fail "desktop Exec line in the package"
+echo "$deb: $(echo "$depends" | tr -d '\n')"

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QRect>
+
+#include <cstdint>
+
+namespace quenda {
+
+// The clinical page as numbers, in page units: one unit is 1/96 inch on a
+// landscape A4 sheet (1122 × 794). The page is laid out once at that size and
+// scaled into whatever rectangle it is drawn on, so the screen, the preview
+// and the printer show the same page.
+inline constexpr int kClinicalPageWidth = 1122;
+inline constexpr int kClinicalPageHeight = 794;
+
+// Font pixel sizes in page units.
+inline constexpr int kClinicalTitlePx = 24;
+inline constexpr int kClinicalHeadingPx = 15;
+inline constexpr int kClinicalLabelPx = 13;
+inline constexpr int kClinicalTextPx = 11;
+
+inline constexpr int kClinicalFigureRows = 11;
+inline constexpr int kClinicalBandRows = 5;
+
+struct ClinicalLayout {
+    QRect page;     // the whole sheet
+    QRect title;    // report title left, "Clinical Summary" right
+    int titleRule;  // y of the rule under the title
+    QRect info;     // ID and recording times
+    QRect figures;  // the figure rows: label, value, definition
+    int figureRowHeight;
+    int labelWidth;
+    int valueWidth;
+    QRect bands;          // the bar chart with its heading
+    int bandRowHeight;    // first bar row starts one row below bands.top()
+    int bandLabelWidth;   // "90–94" column
+    int bandBarWidth;     // a 100 % bar
+    QRect overviewTitle;  // "Whole night" and its legend
+    QRect spo2Plot;       // SpO2 50..100 %
+    QRect eventStrip;     // depth-3 events across their length
+    QRect pulsePlot;      // pulse 40..180 bpm
+    QRect timeAxis;       // ticks and times under the plots
+    int axisLabelWidth;   // labels left of the plots
+};
+
+ClinicalLayout MakeClinicalLayout();
+
+// The plots' value ranges; values outside are drawn on the nearest edge.
+inline constexpr int kOverviewSpo2Min = 50;
+inline constexpr int kOverviewSpo2Max = 100;
+inline constexpr int kOverviewPulseMin = 40;
+inline constexpr int kOverviewPulseMax = 180;
+
+// The column (0 .. width - 1) that sample i of n falls in when the whole
+// night is compressed to `width` columns: the samples are spread evenly, so
+// the last sample is in the last column however n and width relate.
+int ColumnOfSample(std::int64_t i, std::int64_t n, int width);
+
+// The y of a value in a plot: top edge for `max`, bottom edge for `min`,
+// clamped to the plot.
+int PlotY(const QRect& plot, int value, int min, int max);
+
+// The transform's scale and offset that fit the page into a target rectangle,
+// keeping its proportions and centring it.
+struct PageFit {
+    double scale = 1;
+    double dx = 0;
+    double dy = 0;
+};
+PageFit FitPage(const QRect& target);
+
+}  // namespace quenda

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "analysis/Clinical.h"
+
+#include <span>
+#include <string>
+
+class QPainter;
+class QRect;
+
+namespace quenda {
+
+// What the clinical page shows besides the figures.
+struct ClinicalPageHeader {
+    std::string title;  // the report title
+    int id = 0;         // the recorder user ID of the data set
+};
+
+// Draws the clinical summary page: a white sheet with the title, every figure
+// with its one-line definition, a bar chart of the time in SpO2 bands and the
+// whole night's SpO2 and pulse with the 3 % desaturations marked across their
+// length. The page keeps its landscape A4 proportions and is scaled and
+// centred into `target`, in the painter's own units, so one routine serves
+// the screen, the print preview and the printer (at 1/96 inch per unit, a
+// full-page target is the sheet itself). The painter's state is restored.
+void PaintClinicalPage(QPainter& painter, const QRect& target, const ClinicalSummary& summary,
+                       std::span<const SampleRecord> samples, const ClinicalPageHeader& header);
+
+}  // namespace quenda
