@@ -32,6 +32,7 @@ inline constexpr const char* kTransducer = "pulse oximeter";
 inline constexpr const char* kEquipment = "Quenda";
 inline constexpr const char* kDesaturation = "Desaturation";
 inline constexpr const char* kPulseEvent = "Pulse event";
+inline constexpr const char* kClinicalDesaturation = "Desaturation 3%";
 inline constexpr int kSpO2Max = 127;
 inline constexpr int kPulseMax = 255;
 }  // namespace edf

@@ -2,6 +2,7 @@
 
 #include "app/UiText.h"
 #include "analysis/Analysis.h"
+#include "analysis/Clinical.h"
 #include "store/Edf.h"
 #include "store/ExportText.h"
 #include "store/Workbook.h"
@@ -10,10 +11,15 @@ namespace quenda {
 
 namespace {
 
-// Annotations beyond the specified events. MERGE POINT: the depth-3 clinical
-// desaturations ("Desaturation 3%", onset and length of each counted event)
-// are added here once the clinical summary is part of analysis/.
-std::vector<EdfAnnotation> ExtraEdfAnnotations(std::span<const SampleRecord> /*samples*/) { return {}; }
+// Annotations beyond the report page's own events: the clinical summary's
+// counted 3 % desaturations, which sleep software scores by.
+std::vector<EdfAnnotation> ExtraEdfAnnotations(std::span<const SampleRecord> samples) {
+    std::vector<EdfAnnotation> annotations;
+    for (const ClinicalEvent& e : DetectDesaturations(samples, 3)) {
+        annotations.push_back({e.start, e.length, edf::kClinicalDesaturation});
+    }
+    return annotations;
+}
 
 FileResult ExportEdf(const std::filesystem::path& path, const ExportRequest& request) {
     AnalysisResults results;

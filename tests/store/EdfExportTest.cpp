@@ -39,16 +39,17 @@ std::vector<SampleRecord> Night() {
 TEST(EdfExport, ReadsBackThroughEdflib) {
     test::TempDir dir("quenda-edf");
     const auto samples = Night();
-    PatientRecord patient;
-    SetFieldTextUtf8(patient.name, "Ann Marie Bo");
-    patient.gender = kGenderFemale;
+    ExportRequest request;
+    request.samples = samples;
+    SetFieldTextUtf8(request.patient.name, "Ann Marie Bo");
+    request.patient.gender = kGenderFemale;
+    request.currentId = 7;
     AnalysisResults results;
     ComputeStatistics(samples, Thresholds{}, results);
     ASSERT_EQ(results.desaturation.events.size(), 1u);
     ASSERT_EQ(results.pulse.events.size(), 1u);
-    const std::vector<EdfAnnotation> extra = {{1500, 30, "Desaturation 3%"}};
     const fs::path file = dir / "night.edf";
-    ASSERT_TRUE(WriteEdf(file, samples, patient, 7, results, extra));
+    ASSERT_TRUE(ExportDataSet(ExportKind::Edf, file, request));
 
     edf_hdr_struct hdr{};
     ASSERT_EQ(edfopen_file_readonly(file.c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS), 0) << hdr.filetype;
@@ -97,7 +98,8 @@ TEST(EdfExport, ReadsBackThroughEdflib) {
     EXPECT_EQ(annotations, (std::vector<std::tuple<long long, long long, std::string>>{
                                {d.start, d.length, "Desaturation"},
                                {p.start, p.length, "Pulse event"},
-                               {1500, 30, "Desaturation 3%"}}));
+                               // the clinical 3 % dip: 97 falls to 90 for 20 s
+                               {300, 20, "Desaturation 3%"}}));
 }
 
 TEST(EdfExport, RefusesWhatEdfCannotHoldAndLeavesNothing) {
