@@ -2,10 +2,10 @@
 
 #include "app/AppContext.h"
 #include "app/CommandIds.h"
-#include "app/MessageBox.h"
 #include "app/PageUpdate.h"
-#include "app/UiText.h"
 #include "views/ClinicalPage.h"
+#include "views/PagePaint.h"
+#include "views/PrintDialogs.h"
 
 #include <QPainter>
 
@@ -42,8 +42,17 @@ void ClinicalViewWindow::RunCommand(int commandId) {
         PostPage();
         return;
     }
-    ShowMessageBox(this, QString::fromStdString(UiText("This command is not available yet.")),
-                   QMessageBox::Information);
+    const PagePainter page = [this](QPainter& painter, const LayoutRect& rect) { PaintPrintPage(painter, rect); };
+    if (commandId == cmd::kPrint) PrintWithDialog(this, page);
+    else if (commandId == cmd::kPrintPreview) PrintPreview(this, page);
+}
+
+void ClinicalViewWindow::PaintPrintPage(QPainter& painter, const LayoutRect& page) const {
+    PaintClinicalPage(painter, ToQRect(page), summary_, context_.store.CurrentSamples(), Header());
+}
+
+ClinicalPageHeader ClinicalViewWindow::Header() const {
+    return {context_.reportTitle.Text(), context_.store.CurrentId};
 }
 
 QRect ClinicalViewWindow::SheetArea(const QRect& window) {
@@ -54,8 +63,7 @@ void ClinicalViewWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    PaintClinicalPage(painter, SheetArea(rect()), summary_, context_.store.CurrentSamples(),
-                      {context_.reportTitle.Text(), context_.store.CurrentId});
+    PaintClinicalPage(painter, SheetArea(rect()), summary_, context_.store.CurrentSamples(), Header());
 }
 
 void ClinicalViewWindow::showEvent(QShowEvent* event) {

@@ -2,6 +2,8 @@
 
 #include "analysis/Clinical.h"
 #include "app/CommandTarget.h"
+#include "views/ClinicalPage.h"
+#include "views/PageLayout.h"
 
 #include <QWidget>
 
@@ -13,7 +15,8 @@ struct AppContext;
 // on a white sheet over grey, scaled to the window. The summary is computed
 // when the view opens (new data always opens a new view); the report title is
 // read at every paint, so Report Title shows at once. One page: paging stays
-// on it, and the page pane reads "Page:1/1".
+// on it, and the page pane reads "Page:1/1". Print and Print Preview put the
+// same page on one landscape A4 sheet through the other views' print path.
 class ClinicalViewWindow final : public QWidget, public CommandTarget {
     Q_OBJECT
 public:
@@ -23,6 +26,8 @@ public:
     void RunCommand(int commandId) override;
 
     const ClinicalSummary& Summary() const { return summary_; }
+    // The page as printed: the whole sheet, `page` in 1/96-inch units.
+    void PaintPrintPage(QPainter& painter, const LayoutRect& page) const;
     // Where the sheet goes in a window of this size.
     static QRect SheetArea(const QRect& window);
 
@@ -32,6 +37,7 @@ protected:
 
 private:
     void PostPage();
+    ClinicalPageHeader Header() const;
 
     AppContext& context_;
     ClinicalSummary summary_;

@@ -1,5 +1,7 @@
 #include "views/PrintViews.h"
 
+#include "views/ClinicalPage.h"
+#include "views/PagePaint.h"
 #include "views/TablePainter.h"
 #include "views/TrendPainter.h"
 #include "views/TrendPaging.h"
@@ -33,10 +35,16 @@ void PaintTable(QPainter& painter, const LayoutRect& page, const ReportContent& 
     DrawTablePage(painter, page, {data.samples, data.header, pageIndex}, MakeTableFonts());
 }
 
-constexpr std::array<PrintViewKind, 3> kKinds{{
+void PaintClinical(QPainter& painter, const LayoutRect& page, const ReportContent& data, int) {
+    PaintClinicalPage(painter, ToQRect(page), ComputeClinicalSummary(data.samples), data.samples,
+                      {data.header.title, data.header.id});
+}
+
+constexpr std::array<PrintViewKind, 4> kKinds{{
     {"report", OnePage, PaintReport},
     {"trend", TrendPages, PaintTrend},
     {"table", TablePages, PaintTable},
+    {"clinical", OnePage, PaintClinical},
 }};
 
 }  // namespace

@@ -86,10 +86,23 @@ private slots:
         QTRY_COMPARE(frame.PagePaneText(), QString("Page:1/1"));
         QVERIFY(!frame.Router().IsEnabled(cmd::kRollStep));  // one page, nothing to roll
         QVERIFY(frame.Router().IsEnabled(cmd::kModeAnalysis));
-        if (const QString shots = qEnvironmentVariable("QUENDA_SCREENSHOT_DIR"); !shots.isEmpty()) {
+        const QString shots = qEnvironmentVariable("QUENDA_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) {
             QDir().mkpath(shots);
             frame.grab().save(shots + "/clinical_mode.png");
         }
+
+        // Print Preview shows the clinical page, as the other views show theirs.
+        QString shown;
+        QTimer::singleShot(500, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) return;
+            shown = modal->metaObject()->className();
+            if (!shots.isEmpty()) modal->grab().save(shots + "/clinical_print_preview.png");
+            modal->close();
+        });
+        QVERIFY(frame.OnCommand(cmd::kPrintPreview));
+        QCOMPARE(shown, QString("QPrintPreviewDialog"));
     }
 };
 

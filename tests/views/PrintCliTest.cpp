@@ -49,23 +49,45 @@ protected:
     test::TempDir dir_;
 };
 
-TEST_F(PrintCli, ReportByDefaultWithPatientAndFigures) {
-    const auto run = Print({"night.dat", "report.pdf", "--patients", (dir_ / "bldb").string()});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    const std::string info = test::CommandOutput("pdfinfo " + test::ShellQuote((dir_ / "report.pdf").string()));
-    EXPECT_NE(info.find("(A4)"), std::string::npos) << info;
-    EXPECT_NE(info.find("Pages:           1"), std::string::npos) << info;
-    EXPECT_NE(info.find("842 x 595"), std::string::npos) << info;
-    const std::string text = Text("report.pdf");
-    for (const char* expected : {"Sleep clinic", "Ada Lovelace", "170 cm", "Total Events.", "25/01/09", "23:00:00"}) {
-        EXPECT_NE(text.find(expected), std::string::npos) << expected << " missing in\n" << text;
-    }
-    // The figures are the analysis's own.
+// What `analyze` prints after `label` on its line: the figures the pages
+// must show.
+std::string AnalyzedFigure(const std::string& out, const std::string& label) {
+    const auto at = out.find(label);
+    if (at == std::string::npos) return "missing " + label;
+    const auto line = out.substr(at + label.size(), out.find('\n', at) - at - label.size());
+    return line.substr(line.find_first_not_of(' '));
+}
+
+TEST_F(PrintCli, OnePageViewsWithPatientAndFigures) {
     const auto analyze = test::RunInDirectory(dir_.Path(), QUENDA_CLI_PATH, {"analyze", "night.dat"});
-    const auto line = analyze.out.substr(analyze.out.find("Total Events."));
-    int spo2 = -1, pulse = -1;
-    ASSERT_EQ(std::sscanf(line.c_str(), "Total Events. %d %d", &spo2, &pulse), 2);
-    EXPECT_NE(text.find(std::to_string(spo2)), std::string::npos);
+    ASSERT_EQ(analyze.exitCode, 0) << analyze.err;
+    int spo2Events = -1;
+    ASSERT_EQ(std::sscanf(AnalyzedFigure(analyze.out, "Total Events.").c_str(), "%d", &spo2Events), 1);
+    const std::string odi3 = AnalyzedFigure(analyze.out, "ODI 3 %");  // e.g. "4.2 /h (17 events)"
+    ASSERT_NE(odi3.find("/h"), std::string::npos) << analyze.out;
+
+    const struct {
+        std::vector<std::string> view;  // none: the report by default
+        std::vector<std::string> expected;
+    } cases[] = {
+        {{}, {"Sleep clinic", "Ada Lovelace", "170 cm", "Total Events.", "25/01/09", "23:00:00",
+              std::to_string(spo2Events)}},
+        {{"--view", "clinical"}, {"Sleep clinic", "Clinical Summary", "ID 5", "2025-01-09 23:00:00", "T90", odi3}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"night.dat", "page.pdf", "--patients", (dir_ / "bldb").string()};
+        args.insert(args.end(), c.view.begin(), c.view.end());
+        const auto run = Print(args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::string info = test::CommandOutput("pdfinfo " + test::ShellQuote((dir_ / "page.pdf").string()));
+        EXPECT_NE(info.find("(A4)"), std::string::npos) << info;
+        EXPECT_NE(info.find("Pages:           1"), std::string::npos) << info;
+        EXPECT_NE(info.find("842 x 595"), std::string::npos) << info;
+        const std::string text = Text("page.pdf");
+        for (const std::string& expected : c.expected) {
+            EXPECT_NE(text.find(expected), std::string::npos) << expected << " missing in\n" << text;
+        }
+    }
 }
 
 TEST_F(PrintCli, TrendAndTablePagesCountFromOne) {
