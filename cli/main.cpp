@@ -42,7 +42,7 @@ const char* const kUsage =
     "       quenda-cli set-clock [--port NAME] \"YYYY-MM-DD HH:MM:SS\"\n"
     "       quenda-cli delete [--port NAME] [--id N] [--type 0|1]\n"
     "       quenda-cli analyze FILE.dat [--json]\n"
-    "       quenda-cli print FILE.dat OUT.pdf [--view report|trend|table] [--page N] [--patients DIR]\n"
+    "       quenda-cli print FILE.dat OUT.pdf [--view report|trend|table|clinical] [--page N] [--patients DIR]\n"
     "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
     "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n"
     "\n"

@@ -34,7 +34,12 @@ grep -q '^\.TH QUENDA-CLI 1' "$prefix/share/man/man1/quenda-cli.1" || fail "man 
 version=$("$prefix/bin/quenda-cli" --version)
 grep -qE '^quenda-cli [0-9]+\.[0-9]+\.[0-9]+$' <<<"$version" || fail "--version: $version"
 help=$("$prefix/bin/quenda-cli" --help)
-grep -q "quenda-cli analyze" <<<"$help" || fail "--help"
+# Every command in --help and in the man page's synopsis (read with \- as -).
+man=$(sed 's/\\-/-/g' "$prefix/share/man/man1/quenda-cli.1")
+for c in ports download set-clock delete analyze print export events --help --version; do
+  grep -qE -- "quenda-cli .*$c( |$)" <<<"$help" || fail "--help lacks $c"
+  grep -qE -- "^\.B (quenda-cli )?$c( |$)" <<<"$man" || fail "the man page lacks $c"
+done
 work=$root/work; mkdir -p "$work"; cd "$work"
 "$prefix/bin/quenda-recorder-sim" --ids "2:600" --no-pacing >sim.out 2>sim.err & sim_pid=$!
 for _ in $(seq 50); do [ -s sim.out ] && break; sleep 0.1; done

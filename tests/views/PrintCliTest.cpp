@@ -129,6 +129,13 @@ TEST_F(PrintCli, UsageErrors) {
         EXPECT_NE(run.err.find("usage:"), std::string::npos);
     }
     EXPECT_FALSE(fs::exists(dir_ / "o.pdf"));
+
+    // --help shows print's own usage line, which names every page kind.
+    const std::string usage = Print({}).err;
+    const auto from = usage.find("quenda-cli print");
+    const std::string line = usage.substr(from, usage.find('\n', from) - from);
+    EXPECT_NE(line.find("report|trend|table|clinical"), std::string::npos) << line;
+    EXPECT_NE(test::RunInDirectory(dir_.Path(), QUENDA_CLI_PATH, {"--help"}).out.find(line), std::string::npos) << line;
 }
 
 }  // namespace
