@@ -13,7 +13,7 @@ info=$(dpkg-deb --info "$deb")
 grep -q "Package: quenda" <<<"$info" || fail "package name"
 grep -q "Architecture: $(dpkg --print-architecture)" <<<"$info" || fail "architecture"
 depends=$(echo "$info" | sed -n 's/^ *Depends: //p')
-for d in libqt6widgets6 libqt6gui6 libudev1 qt6-qpa-plugins fonts-liberation; do
+for d in libqt6widgets6 libqt6gui6 libqt6printsupport6 libudev1 qt6-qpa-plugins fonts-liberation; do
   grep -q "$d" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
 contents=$(dpkg-deb --contents "$deb")
