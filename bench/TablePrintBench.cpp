@@ -78,8 +78,8 @@ void BM_ReportPdf(benchmark::State& state) {
 BENCHMARK(BM_ReportPdf)->Unit(benchmark::kMillisecond);
 
 // The whole command as a user runs it: read the data file, analyse, draw,
-// write the PDF.
-void BM_CliPrint(benchmark::State& state) {
+// write the PDF; `view` is --view's value.
+void BM_CliPrint(benchmark::State& state, const char* view) {
     const auto dir = std::filesystem::temp_directory_path();
     const auto data = dir / "quenda-bench-full.dat";
     const auto pdf = dir / "quenda-bench-cli.pdf";
@@ -87,7 +87,8 @@ void BM_CliPrint(benchmark::State& state) {
         state.SkipWithError("cannot write the data file");
         return;
     }
-    const std::string command = std::string(QUENDA_CLI_PATH) + " print " + data.string() + " " + pdf.string();
+    const std::string command =
+        std::string(QUENDA_CLI_PATH) + " print " + data.string() + " " + pdf.string() + " --view " + view;
     for (auto _ : state) {
         if (std::system(command.c_str()) != 0) {
             state.SkipWithError("quenda-cli print failed");
@@ -98,7 +99,8 @@ void BM_CliPrint(benchmark::State& state) {
     std::filesystem::remove(data);
     std::filesystem::remove(pdf);
 }
-BENCHMARK(BM_CliPrint)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_CliPrint, Report, "report")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_CliPrint, Clinical, "clinical")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
