@@ -10,7 +10,7 @@
 #include "app/CSplashDlg.h"
 #include "app/DeviceArrivalMonitor.h"
 #include "app/LockKeys.h"
-#include "app/MessageBox.h"
+#include "widgets/MessageBox.h"
 #include "app/PageUpdate.h"
 #include "app/Resources.h"
 #include "app/UiText.h"

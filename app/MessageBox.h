@@ -1,11 +1,5 @@
 #pragma once
 
-#include <QMessageBox>
-
-namespace quenda {
-
-// A modal message box with an OK button under the program's title. Call on
-// the UI thread.
-void ShowMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon = QMessageBox::NoIcon);
-
-}  // namespace quenda
+// Moved to the widget-support library; this header stays until every includer
+// has switched to "widgets/MessageBox.h".
+#include "widgets/MessageBox.h"

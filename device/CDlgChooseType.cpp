@@ -11,12 +11,10 @@
 #include "link/SerialPort.h"
 #include "store/RecordingStore.h"
 #include "ui_CDlgChooseType.h"
+#include "widgets/MessageBox.h"
+#include "widgets/UiTexts.h"
 
-#include <QAbstractButton>
 #include <QFontDatabase>
-#include <QGroupBox>
-#include <QLabel>
-#include <QMessageBox>
 #include <QMetaObject>
 #include <QThread>
 
@@ -30,56 +28,10 @@ namespace {
 
 constexpr int kSelectPatientIdString = 164;
 constexpr const char* kSelectPatientId = "Please select patient ID";
-constexpr int kAppTitleString = 128;
-constexpr const char* kAppTitle = "Quenda";
 constexpr const char* kStartCaption = "Start";
 constexpr const char* kDoneCaption = "Done";
 
 }  // namespace
-
-namespace device_ui {
-
-QString Text(std::string_view builtIn) { return QString::fromStdString(UiText(builtIn)); }
-QString Text(int stringId, std::string_view builtIn) { return QString::fromStdString(UiText(stringId, builtIn)); }
-
-void ApplyUiTexts(QWidget* form) {
-    auto translate = [](const QString& text) { return text.isEmpty() ? text : Text(text.toStdString()); };
-    form->setWindowTitle(translate(form->windowTitle()));
-    for (QLabel* label : form->findChildren<QLabel*>()) label->setText(translate(label->text()));
-    for (QAbstractButton* button : form->findChildren<QAbstractButton*>()) button->setText(translate(button->text()));
-    for (QGroupBox* group : form->findChildren<QGroupBox*>()) group->setTitle(translate(group->title()));
-}
-
-void UiMailbox::Post(std::function<void()> work) {
-    bool post = false;
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(work));
-        post = !std::exchange(drainPosted_, true);
-    }
-    if (post) QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
-}
-
-void UiMailbox::Drain() {
-    {
-        std::lock_guard lock(mutex_);
-        // From here on a Post asks for another Drain: should the work below
-        // run a nested event loop, that Drain carries on inside it.
-        drainPosted_ = false;
-    }
-    for (;;) {
-        std::function<void()> work;
-        {
-            std::lock_guard lock(mutex_);
-            if (queue_.empty()) return;
-            work = std::move(queue_.front());
-            queue_.pop_front();
-        }
-        work();
-    }
-}
-
-}  // namespace device_ui
 
 // ---------------------------------------------------------------------------
 // CaptureMessageSink
@@ -90,7 +42,7 @@ CaptureMessageSink::CaptureMessageSink(QWidget* boxParent, QObject* parent)
 CaptureMessageSink::~CaptureMessageSink() { delete deleting_.data(); }
 
 void CaptureMessageSink::ShowMessage(std::string_view text) {
-    const QString shown = device_ui::Text(text);
+    const QString shown = UiQString(text);
     if (QThread::currentThread() == thread()) {
         ShowBox(shown);
         return;
@@ -99,9 +51,7 @@ void CaptureMessageSink::ShowMessage(std::string_view text) {
 }
 
 void CaptureMessageSink::ShowBox(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, device_ui::Text(kAppTitleString, kAppTitle), text, QMessageBox::Ok,
-                    boxParent_.data());
-    box.exec();
+    ShowMessageBox(boxParent_.data(), text);
 }
 
 void CaptureMessageSink::ShowDeleting(bool visible) {
@@ -131,8 +81,8 @@ public:
         // Only the UI thread searches, so RefusedPort is read where it is written.
         if (text == msg::kNoPort && engine_ && !engine_->RefusedPort().empty()) {
             const QString refused = QString::fromStdString(engine_->RefusedPort());
-            const QString hinted = device_ui::Text(msg::kNoPort) + QLatin1Char('\n') +
-                                   device_ui::Text(msg::kDialoutHint).arg(refused);
+            const QString hinted = UiQString(msg::kNoPort) + QLatin1Char('\n') +
+                                   UiQString(msg::kDialoutHint).arg(refused);
             target_.ShowMessage(hinted.toStdString());
             return;
         }
@@ -157,7 +107,7 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
       ownSink_(messages ? nullptr : std::make_unique<CaptureMessageSink>(this)),
       messages_(messages ? *messages : *ownSink_) {
     ui_->setupUi(this);
-    device_ui::ApplyUiTexts(this);
+    ApplyUiText(this);
     ui_->extendButton->hide();
     ui_->extendButton->setEnabled(false);
     ui_->stopButton->setEnabled(false);
@@ -275,7 +225,7 @@ void CDlgChooseType::OnDownloadDone(int generation, ReceiveResult) {
         any = true;
     }
     if (any) ui_->deleteDataButton->setEnabled(true);
-    ui_->startButton->setText(device_ui::Text(kDoneCaption));
+    ui_->startButton->setText(UiQString(kDoneCaption));
     listed_ = true;
     engine_->Stop();
     AfterStop();

@@ -2,6 +2,7 @@
 
 #include "device/CaptureEngine.h"
 #include "device/MessageSink.h"
+#include "widgets/UiMailbox.h"
 
 #include <QDialog>
 #include <QObject>
@@ -9,10 +10,8 @@
 #include <QString>
 
 #include <atomic>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string_view>
 
 namespace Ui {
@@ -26,35 +25,6 @@ class CaptureHost;
 class CDeletingData;
 class RecordingStore;
 class Settings;
-
-namespace device_ui {
-// A user text from the string table, as a QString.
-QString Text(std::string_view builtIn);
-QString Text(int stringId, std::string_view builtIn);
-// Passes the window title and the texts of the labels, buttons and group
-// boxes a Designer form set through the string table.
-void ApplyUiTexts(QWidget* form);
-
-// Hands work from any thread to the thread this object lives on, in the order
-// it was posted. The work travels through a mutex-guarded queue instead of as
-// a queued functor, so ThreadSanitizer sees the hand-off (Qt's own locking is
-// invisible to it). Work still queued when the mailbox goes is dropped.
-class UiMailbox final : public QObject {
-    Q_OBJECT
-public:
-    explicit UiMailbox(QObject* parent = nullptr) : QObject(parent) {}
-    void Post(std::function<void()> work);
-
-private:
-    // Runs everything queued, oldest first. Work that runs a nested event
-    // loop (a message box) lets later work run inside it, still in order.
-    Q_INVOKABLE void Drain();
-
-    std::mutex mutex_;
-    std::deque<std::function<void()>> queue_;  // guarded by mutex_
-    bool drainPosted_ = false;                 // guarded by mutex_
-};
-}  // namespace device_ui
 
 // The capture dialog's messages as message boxes, and the "Deleting Data ..."
 // window. Callable from any thread: on the UI thread a box is modal and shows
@@ -79,7 +49,7 @@ private:
 
     QPointer<QWidget> boxParent_;
     QPointer<QWidget> deleting_;
-    device_ui::UiMailbox mailbox_;
+    UiMailbox mailbox_;
 };
 
 // The links the capture dialog reaches the recorder through.
@@ -162,7 +132,7 @@ private:
     bool Current(int generation) const { return generation == generation_.load(); }
 
     std::unique_ptr<Ui::CDlgChooseType> ui_;
-    device_ui::UiMailbox mailbox_;
+    UiMailbox mailbox_;
     CaptureHost& host_;
     RecordingStore& store_;
     std::unique_ptr<CaptureMessageSink> ownSink_;

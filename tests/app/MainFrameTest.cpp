@@ -10,7 +10,7 @@
 #include "app/CSplashDlg.h"
 #include "app/CommandIds.h"
 #include "app/DeviceArrivalMonitor.h"
-#include "app/MessageBox.h"
+#include "widgets/MessageBox.h"
 #include "app/PageUpdate.h"
 
 #include <QAction>
