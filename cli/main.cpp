@@ -217,7 +217,7 @@ int Download(const Options& o) {
         const int count = s.store.IdCount(id);
         if (count == 0) continue;
         std::printf("%s\n", IdListLine(id, count).c_str());
-        s.store.SelectId(id);
+        s.store.SelectId(id, s.engine.Traits().recordOrder);
         const auto path = std::filesystem::path(o.out) / ("ID" + std::to_string(id) + ".dat");
         if (const auto saved = SaveCurrentDataSet(path, s.store, kReportTitle); !saved) {
             std::fprintf(stderr, "%s: %s %s\n", path.c_str(), saved.message.c_str(), saved.detail.c_str());

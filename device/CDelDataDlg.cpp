@@ -1,6 +1,6 @@
 #include "device/CDelDataDlg.h"
 
-#include "device/CaptureEngine.h"
+#include "device/RecorderTraits.h"
 #include "widgets/UiTexts.h"
 #include "store/RecordingStore.h"
 #include "ui_CDelDataDlg.h"
@@ -26,7 +26,7 @@ CDelDataDlg::CDelDataDlg(const std::vector<int>& ids, int dataFormatCode, QWidge
     idText_ = ui_->idBox->itemText(0);
     dataTypeCode_ = 0;
     // Such a recorder erases everything whatever ID it is sent.
-    ui_->idBox->setEnabled(CaptureEngine::CanDeleteSingleId(dataFormatCode));
+    ui_->idBox->setEnabled(TraitsFor(dataFormatCode).canDeleteSingleId);
 
     connect(ui_->idBox, &QComboBox::activated, this, &CDelDataDlg::OnIdChosen);
     connect(ui_->dataTypeBox, &QComboBox::activated, this, &CDelDataDlg::OnDataTypeChosen);

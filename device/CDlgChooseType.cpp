@@ -239,7 +239,7 @@ void CDlgChooseType::ConfirmId() {
         return;
     }
     const int id = IdFromListLine(selected.front()->text().toStdString());
-    store_.SelectId(id);
+    store_.SelectId(id, engine_->Traits().recordOrder);
     host_.OpenTrendDocument();
     QDialog::accept();
 }

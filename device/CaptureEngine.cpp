@@ -3,7 +3,6 @@
 #include "app/Settings.h"
 #include "device/MessageSink.h"
 #include "device/Messages.h"
-#include "device/SampleCodec.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,10 +15,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr unsigned kSearchBaud = 4800;
-// The receive side polls no faster than this; recorders that send big-endian
-// samples are the faster ones.
-constexpr std::chrono::milliseconds kFastPollGap{6};
-constexpr std::chrono::milliseconds kPollGap{9};
 constexpr int kIdlePollsBeforeRepeat = 50;
 constexpr int kRepeatLimit = 3;
 constexpr std::chrono::milliseconds kBluetoothPollWait{50};
@@ -76,7 +71,8 @@ CaptureEngine::CaptureEngine(RecordingStore& store, Settings& settings, SerialLi
       enumerator_(ports),
       messages_(messages),
       clock_(clock),
-      bluetooth_(std::move(bluetooth)) {}
+      bluetooth_(std::move(bluetooth)),
+      traits_(TraitsFor(store.DataFormatCode)) {}
 
 CaptureEngine::~CaptureEngine() {
     EndWorkers();
@@ -90,8 +86,11 @@ void CaptureEngine::Open() {
 
 bool CaptureEngine::StartsAtOnce() const { return store_.UseSerialLink || !ports_.bluetooth.empty(); }
 
-bool CaptureEngine::CanDeleteSingleId(int dataFormatCode) {
-    return dataFormatCode == 1 || dataFormatCode == 2 || dataFormatCode == 14;
+bool CaptureEngine::Identify() {
+    RecorderProtocol protocol = Protocol();
+    const bool ours = protocol.IdentifyDevice();
+    traits_ = protocol.Traits();
+    return ours;
 }
 
 ByteStream& CaptureEngine::ActiveLink() {
@@ -128,7 +127,7 @@ bool CaptureEngine::FindRecorder(Operation op, const std::function<void()>& next
             NoteOpenFailure(candidate.name);
             return false;
         }
-        if (!Protocol().IdentifyDevice()) {
+        if (!Identify()) {
             serial_.Close();
             return false;
         }
@@ -176,7 +175,7 @@ ConnectionState CaptureEngine::ConnectBluetooth() {
     if (!bluetooth_.stream || !bluetooth_.stream->IsConnected()) return ConnectionState::NoPort;
     if (bluetooth_.connectSocket) bluetooth_.connectSocket();
     clock_.Sleep(100ms);
-    if (!Protocol().IdentifyDevice()) return ConnectionState::NoPort;
+    if (!Identify()) return ConnectionState::NoPort;
     return QueryTotals();
 }
 
@@ -213,7 +212,7 @@ void CaptureEngine::StartDownload() {
     EndWorkers();
     store_.FramesReceived = 0;
     decoder_ = std::make_unique<FrameDecoder>(
-        store_,
+        store_, traits_.sampleOrder,
         [this](std::uint32_t frames) {
             frameComplete_.Set();
             if (callbacks_.progress) callbacks_.progress(frames);
@@ -245,7 +244,7 @@ void CaptureEngine::ReceiveLoop(std::stop_token stop) {
     RecorderProtocol protocol = Protocol();
     ByteStream& link = ActiveLink();
     const bool serial = store_.UseSerialLink;
-    const auto gap = SampleIsBigEndian(store_.DataFormatCode) ? kFastPollGap : kPollGap;
+    const auto gap = traits_.pollGap;
     const auto framesWanted = static_cast<std::uint32_t>(totals_.framesToDownload);
     int idlePolls = 0;
     int repeats = 0;
@@ -352,7 +351,7 @@ bool CaptureEngine::DeleteDeviceData(int id, int typeCode) {
         totals_ = totals.value_or(Totals{});
         if (totals_.TotalFrames() == 0) {
             messages_.ShowMessage(msg::kNoData);
-        } else if (id != 0 && !CanDeleteSingleId(store_.DataFormatCode)) {
+        } else if (id != 0 && !traits_.canDeleteSingleId) {
             // Such a recorder would erase everything whatever ID it is sent.
             messages_.ShowMessage(msg::kSingleIdDeleteRefused);
         } else {
@@ -364,7 +363,7 @@ bool CaptureEngine::DeleteDeviceData(int id, int typeCode) {
         if (!FindRecorder(Operation::Delete, erase)) messages_.ShowMessage(msg::kNoPort);
     } else if (bluetooth_.stream && bluetooth_.stream->IsConnected()) {
         if (bluetooth_.connectSocket) bluetooth_.connectSocket();
-        if (Protocol().IdentifyDevice()) erase();
+        if (Identify()) erase();
     }
     return deleted;
 }
@@ -379,7 +378,7 @@ bool CaptureEngine::SetDeviceClock(std::uint32_t clockWord) {
         if (!FindRecorder(Operation::Clock, setClock)) messages_.ShowMessage(msg::kNoPort);
     } else if (bluetooth_.stream && bluetooth_.stream->IsConnected()) {
         if (bluetooth_.connectSocket) bluetooth_.connectSocket();
-        if (Protocol().IdentifyDevice()) setClock();
+        if (Identify()) setClock();
     }
     Stop();
     return set;

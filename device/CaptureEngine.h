@@ -109,14 +109,17 @@ public:
     bool DeleteDeviceData(int id, int typeCode);
     bool SetDeviceClock(std::uint32_t clockWord);
 
-    // Recorders with these format codes can erase one ID; others only all.
-    static bool CanDeleteSingleId(int dataFormatCode);
+    // What the last identified recorder's format code decides (before any
+    // identification: the format code the store kept).
+    const RecorderTraits& Traits() const { return traits_; }
 
 private:
     enum class Operation { Connect, Delete, Clock };
 
     ByteStream& ActiveLink();
-    RecorderProtocol Protocol() { return RecorderProtocol(ActiveLink(), clock_, store_, messages_); }
+    RecorderProtocol Protocol() { return RecorderProtocol(ActiveLink(), clock_, store_, messages_, traits_); }
+    // IdentifyDevice, keeping the traits it worked out.
+    bool Identify();
     // Port search + open at 4,800 + identify + reopen at the transfer baud +
     // remember the port, then `next` on the open port. False when no port
     // identified.
@@ -149,6 +152,7 @@ private:
 
     ConnectionState state_ = ConnectionState::SyncError;
     Totals totals_;
+    RecorderTraits traits_;
     bool downloadActive_ = false;
     AutoResetEvent frameComplete_;
     std::unique_ptr<FrameDecoder> decoder_;

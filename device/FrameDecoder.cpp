@@ -6,8 +6,9 @@
 
 namespace quenda {
 
-FrameDecoder::FrameDecoder(RecordingStore& store, FrameCompleteFn onFrameComplete, MessageSink* messages)
-    : store_(store), onFrameComplete_(std::move(onFrameComplete)), messages_(messages) {}
+FrameDecoder::FrameDecoder(RecordingStore& store, SampleByteOrder sampleOrder, FrameCompleteFn onFrameComplete,
+                           MessageSink* messages)
+    : store_(store), sampleOrder_(sampleOrder), onFrameComplete_(std::move(onFrameComplete)), messages_(messages) {}
 
 void FrameDecoder::Reset() {
     buffer_.fill(0);
@@ -56,11 +57,10 @@ void FrameDecoder::Feed(std::uint8_t byte) {
 }
 
 void FrameDecoder::StoreSamples() {
-    const int code = store_.DataFormatCode;
     for (std::size_t k = kFrameHeaderBytes; k + kWireSampleBytes <= kFrameHeaderBytes + length_;
          k += kWireSampleBytes) {
         const SampleRecord record =
-            DecodeSample(std::span<const std::uint8_t, kWireSampleBytes>(&buffer_[k], kWireSampleBytes), code);
+            DecodeSample(std::span<const std::uint8_t, kWireSampleBytes>(&buffer_[k], kWireSampleBytes), sampleOrder_);
         if (record.id == 0) continue;
         const auto result = store_.AppendSample(record);
         if (result == RecordingStore::AppendResult::Discarded) {

@@ -38,8 +38,9 @@ bool Acknowledged(const RecorderProtocol::ReplyWindow& w, std::uint8_t replyCode
 
 }  // namespace
 
-RecorderProtocol::RecorderProtocol(ByteStream& link, Clock& clock, RecordingStore& store, MessageSink& messages)
-    : link_(link), clock_(clock), store_(store), messages_(messages) {}
+RecorderProtocol::RecorderProtocol(ByteStream& link, Clock& clock, RecordingStore& store, MessageSink& messages,
+                                   RecorderTraits traits)
+    : link_(link), clock_(clock), store_(store), messages_(messages), traits_(traits) {}
 
 bool RecorderProtocol::Send(const CommandFrame& frame) {
     if (!SerialLink() && !link_.IsConnected()) return false;
@@ -85,6 +86,7 @@ bool RecorderProtocol::IdentifyDevice() {
     deviceInfo_.version2 = VersionText(&b[20]);
     store_.DataFormatCode = deviceInfo_.dataFormatCode;
     store_.TransferBaud = deviceInfo_.transferBaud;
+    traits_ = TraitsFor(deviceInfo_.dataFormatCode);
     return deviceInfo_.productCode == kProductCode;
 }
 
@@ -113,7 +115,7 @@ std::optional<Totals> RecorderProtocol::QueryTotals() {
 }
 
 bool RecorderProtocol::RequestFrame(std::uint16_t frame) {
-    const bool lowByteFirst = SerialLink() && store_.DataFormatCode == 3;
+    const bool lowByteFirst = SerialLink() && traits_.frameNumberLowByteFirst;
     return Send(MakeFrameRequest(frame, lowByteFirst));
 }
 

@@ -34,19 +34,18 @@ TEST(RecordingStore, SortsSamplesByIdAndListsOnlyIdsThatReceivedSome) {
     EXPECT_EQ(store.AppendSample(Sample(128, 0)), RecordingStore::AppendResult::Discarded);
 }
 
-TEST(RecordingStore, SelectIdOrderDependsOnFormatCode) {
-    for (int code : {0, 1, 2, 3, 4, 11, 14}) {
+TEST(RecordingStore, SelectIdTurnsANewestFirstRecordingAround) {
+    for (const auto order : {RecordOrder::OldestFirst, RecordOrder::NewestFirst}) {
         RecordingStore store;
-        store.DataFormatCode = code;
         store.AppendSample(Sample(7, 1));  // A
         store.AppendSample(Sample(7, 2));  // B
         store.AppendSample(Sample(7, 3));  // C
-        store.SelectId(7);
+        store.SelectId(7, order);
         ASSERT_EQ(store.CurrentSampleCount, 3);
         EXPECT_EQ(store.CurrentId, 7);
-        const bool reversed = code == 1 || code == 3 || code == 4 || code == 11;
-        EXPECT_EQ(store.CurrentDataSet()[0].second, reversed ? 3 : 1) << "code " << code;
-        EXPECT_EQ(store.CurrentDataSet()[2].second, reversed ? 1 : 3) << "code " << code;
+        const bool reversed = order == RecordOrder::NewestFirst;
+        EXPECT_EQ(store.CurrentDataSet()[0].second, reversed ? 3 : 1);
+        EXPECT_EQ(store.CurrentDataSet()[2].second, reversed ? 1 : 3);
         EXPECT_EQ(store.CurrentDataSet()[0].auxValue, 300);
     }
 }
