@@ -58,9 +58,9 @@ int RunFindBluetoothRadio(RecordingStore& store, BluetoothLink& link, MessageSin
                           const std::function<int()>& openCapture) {
     store.UseSerialLink = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int connected = link.mydlldlg();
+    const bool connected = link.mydlldlg();
     QApplication::restoreOverrideCursor();
-    if (connected != 1) {
+    if (!connected) {
         const std::string why = link.LastError();
         messages.ShowMessage(why.empty() ? kNoRadioConnected : why);
         return QDialog::Rejected;

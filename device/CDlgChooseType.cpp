@@ -7,7 +7,6 @@
 #include "device/CaptureHost.h"
 #include "device/Messages.h"
 #include "link/BluetoothLink.h"
-#include "link/BluetoothStream.h"
 #include "link/SerialPort.h"
 #include "store/RecordingStore.h"
 #include "ui_CDlgChooseType.h"
@@ -288,12 +287,8 @@ int RunCaptureDialog(QWidget* parent, CaptureHost& host, RecordingStore& store, 
     CCOM port;
     SystemPortEnumerator ports;
     SystemClock clock;
-    std::unique_ptr<BluetoothStream> stream;
     BluetoothAccess access;
-    if (bluetooth) {
-        stream = std::make_unique<BluetoothStream>(*bluetooth);
-        access = {stream.get(), [bluetooth] { bluetooth->ConnectSocket(); }};
-    }
+    if (bluetooth) access = {bluetooth, [bluetooth] { bluetooth->ConnectSocket(); }};
     CDlgChooseType dialog(host, store, settings, CaptureLinks{port, ports, clock, std::move(access)}, nullptr, parent);
     return dialog.exec();
 }
