@@ -6,9 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/bootstrap.sh
 seconds=${1:-60}; shift || true
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUENDA_FUZZ=ON -DQUENDA_BUILD_TESTS=OFF -DQUENDA_BUILD_BENCH=OFF >/dev/null
-cmake --build build-fuzz -j "$(nproc)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$(nproc)"
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || mapfile -t targets < <(find build-fuzz/tests/fuzz -maxdepth 1 -type f -executable -name 'fuzz_*' -printf '%f\n' | sort)
 for t in "${targets[@]}"; do
