@@ -31,9 +31,6 @@ namespace {
 // Lock-key lights have no change notification; twice a second is enough for
 // a status pane.
 constexpr int kLockPollMilliseconds = 500;
-// A port is announced before its device node is ready for us (permissions are
-// set a moment later), and one plug-in can announce several ports.
-constexpr int kArrivalSettleMilliseconds = 1000;
 
 QString Text(int stringId) {
     return QString::fromStdString(UiText(stringId, Resources::BuiltInString(stringId)));
@@ -197,15 +194,8 @@ void CMainFrame::StartDeviceWatch(std::unique_ptr<PortEnumerator> ports) {
 }
 
 void CMainFrame::OnDeviceArrival() {
-    if (!arrivalDelay_) {
-        arrivalDelay_ = new QTimer(this);
-        arrivalDelay_->setSingleShot(true);
-        connect(arrivalDelay_, &QTimer::timeout, this, [this] {
-            router_.DeviceArrived();
-            UpdateCommandStates();
-        });
-    }
-    arrivalDelay_->start(kArrivalSettleMilliseconds);
+    router_.DeviceArrived();
+    UpdateCommandStates();
 }
 
 bool CMainFrame::OnCommand(int commandId) {
