@@ -14,8 +14,13 @@
 #include "widgets/UiTexts.h"
 
 #include <QFontDatabase>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QThread>
+#include <QWindow>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <system_error>
@@ -69,6 +74,26 @@ void CaptureMessageSink::ShowDeleting(bool visible) {
 QWidget* CaptureMessageSink::DeletingWindow() const { return deleting_.data(); }
 
 // ---------------------------------------------------------------------------
+// The engine's clock as the dialog hands it on. The connect step and Stop run
+// on the UI thread for a second or two; after each of their sleeps the windows
+// paint what is pending, so the dialog never shows the desktop through its
+// frame. User input waits until the engine call has returned. Worker threads
+// sleep as usual.
+class CDlgChooseType::PaintingClock final : public Clock {
+public:
+    explicit PaintingClock(Clock& inner) : inner_(inner) {}
+    TimePoint Now() override { return inner_.Now(); }
+    bool Sleep(std::chrono::milliseconds d, std::stop_token stop = {}) override {
+        const bool slept = inner_.Sleep(d, stop);
+        if (QThread::currentThread() == qApp->thread()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return slept;
+    }
+
+private:
+    Clock& inner_;
+};
+
+// ---------------------------------------------------------------------------
 // Adds how to get access to "no port answered" when a port was refused for
 // permission; passes everything else on unchanged.
 class CDlgChooseType::HintingSink final : public MessageSink {
@@ -119,7 +144,8 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
     setFixedSize(width(), ui_->separator->geometry().bottom() + 1);
 
     hintingSink_ = std::make_unique<HintingSink>(messages_, engine_);
-    engine_ = std::make_unique<CaptureEngine>(store, settings, links.serial, links.ports, *hintingSink_, links.clock,
+    clock_ = std::make_unique<PaintingClock>(links.clock);
+    engine_ = std::make_unique<CaptureEngine>(store, settings, links.serial, links.ports, *hintingSink_, *clock_,
                                               std::move(links.bluetooth));
     // Worker threads call these: each only queues a call to the UI thread,
     // stamped with the download it belongs to.
@@ -185,12 +211,13 @@ void CDlgChooseType::OnStartClicked() {
 void CDlgChooseType::ConnectAndDownload() {
     SetPhase(Phase::Connecting);
     ui_->idList->clear();
+    ui_->progressBar->setValue(0);
     host_.CloseDocumentsAndResetMenus();
     // The connect step holds the UI thread (about a second per port tried):
-    // show the greyed buttons first.
-    repaint();
+    // the dialog is on the screen and painted, greyed buttons and all, first.
+    PaintNow();
 
-    const ConnectionState state = engine_->Start();
+    const ConnectionState state = EngineCall([&] { return engine_->Start(); });
     // The engine's connect message may have run an event loop in which the
     // whole download ended and was listed.
     if (phase_ == Phase::Connecting) {
@@ -203,9 +230,21 @@ void CDlgChooseType::ConnectAndDownload() {
     emit connectStepFinished(state);
 }
 
+void CDlgChooseType::PaintNow() {
+    // A dialog just shown may not be mapped yet; painting it then is lost.
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < kExposeWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    }
+    repaint();
+}
+
 void CDlgChooseType::OnProgressRange(int generation, int maximum) {
     if (!Current(generation)) return;
-    ui_->progressBar->setRange(0, maximum);
+    // A range of 0 ... 0 turns the bar into a busy indicator; a recorder with
+    // nothing to download gets an empty bar instead.
+    ui_->progressBar->setRange(0, std::max(maximum, 1));
 }
 
 void CDlgChooseType::OnProgress(int generation, std::uint32_t frames) {
@@ -226,7 +265,8 @@ void CDlgChooseType::OnDownloadDone(int generation, ReceiveResult) {
     if (any) ui_->deleteDataButton->setEnabled(true);
     ui_->startButton->setText(UiQString(kDoneCaption));
     listed_ = true;
-    engine_->Stop();
+    ++generation_;
+    EngineCall([&] { engine_->Stop(); });
     AfterStop();
     emit idsListed();
 }
@@ -244,7 +284,10 @@ void CDlgChooseType::ConfirmId() {
 }
 
 void CDlgChooseType::OnStopClicked() {
-    engine_->Stop();
+    // What the workers queued before they end is dropped, also while Stop
+    // lets the dialog paint.
+    ++generation_;
+    EngineCall([&] { engine_->Stop(); });
     AfterStop();
 }
 
@@ -255,6 +298,12 @@ void CDlgChooseType::AfterStop() {
 }
 
 void CDlgChooseType::reject() {
+    if (inEngineCall_) {
+        // A close from the window system while the engine lets the dialog
+        // paint: cancel once the engine call is over.
+        rejectPending_ = true;
+        return;
+    }
     ++generation_;
     engine_->Cancel();
     // The current data set is left alone, unlike the recorder's own program:
@@ -266,17 +315,20 @@ void CDlgChooseType::reject() {
 void CDlgChooseType::OnDeleteDataClicked() {
     CDelDataDlg choose(CDelDataDlg::IdsWithGroups(store_), store_.DataFormatCode, this);
     if (choose.exec() != QDialog::Accepted) return;
-    engine_->DeleteDeviceData(choose.Id(), choose.DataTypeCode());
+    EngineCall([&] { engine_->DeleteDeviceData(choose.Id(), choose.DataTypeCode()); });
     AfterStop();
 }
 
 void CDlgChooseType::OnSetDateAndTimeClicked() {
     CDateAndTimeDlg choose(messages_, QDateTime::currentDateTime(), this);
-    if (choose.exec() == QDialog::Accepted) {
+    const bool accepted = choose.exec() == QDialog::Accepted;
+    EngineCall([&] {
+        if (accepted) {
             engine_->SetDeviceClock(choose.ClockWord());  // ends with Stop
-    } else {
-        engine_->Stop();
-    }
+        } else {
+            engine_->Stop();
+        }
+    });
     AfterStop();
 }
 

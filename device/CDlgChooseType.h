@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 namespace Ui {
 class CDlgChooseType;
@@ -115,6 +116,8 @@ protected:
 private:
     enum class Phase { Idle, Connecting, Downloading, Listed };
     class HintingSink;
+    class PaintingClock;
+    static constexpr int kExposeWaitMs = 500;
 
     void OnStartClicked();
     void ConnectAndDownload();
@@ -125,6 +128,23 @@ private:
     // The button states and the progress bar after the engine's Stop.
     void AfterStop();
     void SetPhase(Phase phase);
+    void PaintNow();
+    // Runs an engine operation that holds the UI thread; a Cancel that came
+    // meanwhile runs after it.
+    template <typename F>
+    auto EngineCall(F&& call) {
+        struct Guard {
+            CDlgChooseType& dialog;
+            explicit Guard(CDlgChooseType& d) : dialog(d) { dialog.inEngineCall_ = true; }
+            ~Guard() {
+                dialog.inEngineCall_ = false;
+                if (std::exchange(dialog.rejectPending_, false)) {
+                    QMetaObject::invokeMethod(&dialog, &CDlgChooseType::reject, Qt::QueuedConnection);
+                }
+            }
+        } guard(*this);
+        return call();
+    }
 
     void OnProgressRange(int generation, int maximum);
     void OnProgress(int generation, std::uint32_t frames);
@@ -138,6 +158,7 @@ private:
     std::unique_ptr<CaptureMessageSink> ownSink_;
     MessageSink& messages_;
     std::unique_ptr<HintingSink> hintingSink_;
+    std::unique_ptr<PaintingClock> clock_;
     std::unique_ptr<CaptureEngine> engine_;
 
     // Bumped whenever the workers are ended, so calls they queued before
@@ -146,6 +167,8 @@ private:
     Phase phase_ = Phase::Idle;
     bool listed_ = false;
     bool shownOnce_ = false;
+    bool inEngineCall_ = false;
+    bool rejectPending_ = false;
     int fullHeight_ = 0;
 };
 

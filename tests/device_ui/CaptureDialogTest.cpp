@@ -405,6 +405,57 @@ private slots:
         QVERIFY(rig.model->LogCount("stop") > 0);
     }
 
+    void noDataLeavesTheBarEmptyNotBusy() {
+        // The real box: its event loop delivers the totals' progress range (0).
+        Rig rig;
+        rig.BuildOnModel({"--ids", ""}, true);
+        QStringList shown;
+        QTimer closer;
+        closer.setInterval(10);
+        connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown << box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        closer.start();
+        rig.dialog->show();
+        QCOMPARE(rig.WaitForConnectStep(), ConnectionState::NoData);
+        // A range of 0 ... 0 would be a busy bar, animating while nothing runs.
+        auto empty = [&] { return rig.Progress()->maximum() > rig.Progress()->minimum() && rig.Progress()->value() == 0; };
+        QVERIFY(empty());
+        QTest::qWait(50);
+        test::SaveScreenshot(*rig.dialog, "capture-dialog-no-data.png");
+        QTest::mouseClick(rig.Button("startButton"), Qt::LeftButton);  // and again
+        QCOMPARE(shown, QStringList({"no data!", "no data!"}));
+        QVERIFY(empty());
+    }
+
+    void dialogIsPaintedBeforeAndDuringTheConnectStep() {
+        Rig rig;
+        rig.BuildOnModel({"--ids", ""});
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::Paint) ++paints;
+                return false;
+            }
+        } counter;
+        rig.dialog->installEventFilter(&counter);
+        int paintsAtFirstOpen = -1;
+        rig.model->onOpen = [&] {
+            if (paintsAtFirstOpen >= 0) return;
+            paintsAtFirstOpen = counter.paints;
+            rig.dialog->update();  // as an uncovered window would need
+        };
+        int paintsAtTheEnd = -1;
+        connect(rig.dialog.get(), &CDlgChooseType::connectStepFinished, [&] { paintsAtTheEnd = counter.paints; });
+        rig.dialog->show();
+        QCOMPARE(rig.WaitForConnectStep(), ConnectionState::NoData);
+        QVERIFY(paintsAtFirstOpen > 0);
+        QVERIFY(paintsAtTheEnd > paintsAtFirstOpen);
+    }
+
     void cancelAfterTheListGreysTheDataCommandsAgain() {
         Rig rig;
         rig.BuildOnModel({"--ids", "2:300"});

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -28,6 +29,7 @@ public:
         : port_(std::move(port)), model_(Config(args), [this](std::string_view line) { log_.emplace_back(line); }) {}
 
     bool Open(const std::string& name, unsigned) override {
+        if (onOpen) onOpen();
         std::lock_guard lock(mutex_);
         errno_ = name == port_ ? 0 : ENOENT;
         open_ = errno_ == 0;
@@ -105,6 +107,9 @@ public:
         return std::find(sent_.begin(), sent_.end(), command) != sent_.end();
     }
     const sim::RecorderModel& Model() const { return model_; }
+
+    // Called at the start of every Open (set it before the link is used).
+    std::function<void()> onOpen;
 
 private:
     // A data frame's status word is its frame number (or an end marker).
