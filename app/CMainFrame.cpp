@@ -9,6 +9,7 @@
 #include "app/CommandTarget.h"
 #include "app/CSplashDlg.h"
 #include "app/DeviceArrivalMonitor.h"
+#include "app/XkbLockKeys.h"
 #include "app/LockKeys.h"
 #include "widgets/MessageBox.h"
 #include "app/PageUpdate.h"
@@ -178,7 +179,7 @@ void CMainFrame::BuildStatusBar() {
 }
 
 void CMainFrame::UpdateLockPanes() {
-    const LockKeys keys = ReadLockKeys();
+    const LockKeys keys = ChooseLockKeys(ReadLockKeyLights(), ReadXkbLockKeys);
     // An indicator that is off shows nothing, as the key's light does.
     panes_[1]->setText(keys.caps ? Text(str::kIndicatorCaps) : QString());
     panes_[2]->setText(keys.num ? Text(str::kIndicatorNum) : QString());

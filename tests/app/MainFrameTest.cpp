@@ -10,6 +10,7 @@
 #include "app/CSplashDlg.h"
 #include "app/CommandIds.h"
 #include "app/DeviceArrivalMonitor.h"
+#include "app/XkbLockKeys.h"
 #include "widgets/MessageBox.h"
 #include "app/PageUpdate.h"
 
@@ -344,6 +345,12 @@ private slots:
         QCOMPARE(arrivals.count(), 0);
         list->names.push_back("CP2102 USB to UART Bridge Controller (ttyUSB0)");
         QVERIFY(arrivals.wait());
+    }
+
+    void keyboardIndicatorsAreUnknownWithoutAnXServer() {
+        // Offscreen there is no display to ask; the status bar then goes by
+        // the keyboard lights alone.
+        QVERIFY(!ReadXkbLockKeys());
     }
 
     void kernelMonitorStartsOrFallsBackToPolling() {

@@ -481,16 +481,28 @@ TEST(LockKeysTest, AnyKeyboardsLightCounts) {
         fs::create_directories(path);
         std::ofstream(path / "brightness") << brightness << "\n";
     };
-    EXPECT_FALSE(ReadLockKeys(dir.Path()).caps);  // no leds folder at all
+    EXPECT_FALSE(ReadLockKeyLights(dir.Path()));  // no leds folder at all
+    led("phy0-led", 1);
+    EXPECT_FALSE(ReadLockKeyLights(dir.Path()));  // lights, but none of a keyboard
     led("input3::capslock", 0);
     led("input7::capslock", 1);
     led("input3::numlock", 1);
     led("input3::scrolllock", 0);
-    led("phy0-led", 1);
-    const LockKeys keys = ReadLockKeys(dir.Path());
-    EXPECT_TRUE(keys.caps);
-    EXPECT_TRUE(keys.num);
-    EXPECT_FALSE(keys.scroll);
+    EXPECT_EQ(ReadLockKeyLights(dir.Path()), (LockKeys{true, true, false}));
+}
+
+TEST(LockKeysTest, KeyboardLightsFirstThenTheFallbackThenAllOff) {
+    const LockKeys lit{true, false, true};
+    const LockKeys indicated{false, true, false};
+    int asked = 0;
+    auto xkb = [&](std::optional<LockKeys> answer) {
+        return [&asked, answer] { return ++asked, answer; };
+    };
+    EXPECT_EQ(ChooseLockKeys(lit, xkb(indicated)), lit);
+    EXPECT_EQ(asked, 0);  // the X server is not asked when the lights answer
+    EXPECT_EQ(ChooseLockKeys(std::nullopt, xkb(indicated)), indicated);
+    EXPECT_EQ(ChooseLockKeys(std::nullopt, xkb(std::nullopt)), LockKeys{});
+    EXPECT_EQ(ChooseLockKeys(std::nullopt, nullptr), LockKeys{});
 }
 
 TEST(ResourceTextSourceTest, NumberedAndPlainTextsWithBuiltInFallback) {
