@@ -74,6 +74,12 @@ QStringList Texts(const QMenu* menu) {
     return texts;
 }
 
+// A machine's port list that a test changes, with an on-board port to begin.
+struct PortList : PortEnumerator {
+    std::vector<std::string> names{"Communications Port (COM1)"};
+    std::vector<std::string> FriendlyNames() override { return names; }
+};
+
 }  // namespace
 
 class MainFrameTest : public QObject {
@@ -297,12 +303,8 @@ private slots:
     }
 
     void arrivalIsANewRecorderPortAfterTheSettlingDelay() {
-        struct Ports : PortEnumerator {
-            std::vector<std::string> names{"Communications Port (COM1)"};
-            std::vector<std::string> FriendlyNames() override { return names; }
-        };
-        auto ports = std::make_unique<Ports>();
-        Ports* list = ports.get();
+        auto ports = std::make_unique<PortList>();
+        PortList* list = ports.get();
         DeviceArrivalMonitor monitor;
         QSignalSpy arrivals(&monitor, &DeviceArrivalMonitor::deviceArrived);
         monitor.StartInjected(std::move(ports), 20);
@@ -331,12 +333,8 @@ private slots:
     }
 
     void pollingSeesANewPort() {
-        struct Ports : PortEnumerator {
-            std::vector<std::string> names{"Communications Port (COM1)"};
-            std::vector<std::string> FriendlyNames() override { return names; }
-        };
-        auto ports = std::make_unique<Ports>();
-        Ports* list = ports.get();
+        auto ports = std::make_unique<PortList>();
+        PortList* list = ports.get();
         DeviceArrivalMonitor monitor;
         QSignalSpy arrivals(&monitor, &DeviceArrivalMonitor::deviceArrived);
         monitor.StartPolling(std::move(ports), 10, 10);
