@@ -153,16 +153,6 @@ struct Session {
         if (o.port) engine.RestrictToPort(*o.port);
     }
 
-    // After a search that found no recorder: a port the user may not open is
-    // the usual cause.
-    void HintIfRefused() {
-        if (!engine.FoundPort().empty()) return;
-        if (const auto& refused = engine.RefusedPort(); !refused.empty()) {
-            std::string hint = msg::kDialoutHint;
-            hint.replace(hint.find("%1"), 2, refused);
-            sink.ShowMessage(hint);
-        }
-    }
 };
 
 int Ports() {
@@ -197,10 +187,7 @@ int Download(const Options& o) {
             doneCv.notify_all();
         },
     });
-    if (s.engine.Start() != ConnectionState::Connected) {
-        s.HintIfRefused();
-        return kExitFailed;
-    }
+    if (s.engine.Start() != ConnectionState::Connected) return kExitFailed;
     {
         std::unique_lock lock(doneMutex);
         while (!result && !interrupted) doneCv.wait_for(lock, std::chrono::milliseconds(200));
@@ -247,7 +234,6 @@ int SetClock(const Options& o) {
     if (!word) return Usage("the date and time must be \"YYYY-MM-DD HH:MM:SS\", years 2000 to 2063");
     Session s(o);
     if (s.engine.SetDeviceClock(*word)) return kExitOk;
-    s.HintIfRefused();
     return kExitFailed;
 }
 
@@ -257,7 +243,6 @@ int Delete(const Options& o) {
     const int id = o.id.value_or(0);
     const int type = id != 0 ? o.type : 0;  // "All" IDs always erases every kind of data
     if (s.engine.DeleteDeviceData(id, type)) return kExitOk;
-    s.HintIfRefused();
     return kExitFailed;
 }
 

@@ -45,8 +45,13 @@ CaptureMessageSink::CaptureMessageSink(QWidget* boxParent, QObject* parent)
 
 CaptureMessageSink::~CaptureMessageSink() { delete deleting_.data(); }
 
-void CaptureMessageSink::ShowMessage(std::string_view text) {
-    const QString shown = UiQString(text);
+void CaptureMessageSink::ShowMessage(std::string_view text) { Show(UiQString(text)); }
+
+void CaptureMessageSink::Notify(const Notice& notice) {
+    Show(QString::fromStdString(NoticeText(notice, [](std::string_view builtIn) { return UiText(builtIn); })));
+}
+
+void CaptureMessageSink::Show(const QString& shown) {
     if (QThread::currentThread() == thread()) {
         ShowBox(shown);
         return;
@@ -94,32 +99,6 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// Adds how to get access to "no port answered" when a port was refused for
-// permission; passes everything else on unchanged.
-class CDlgChooseType::HintingSink final : public MessageSink {
-public:
-    HintingSink(MessageSink& target, const std::unique_ptr<CaptureEngine>& engine)
-        : target_(target), engine_(engine) {}
-
-    void ShowMessage(std::string_view text) override {
-        // Only the UI thread searches, so RefusedPort is read where it is written.
-        if (text == msg::kNoPort && engine_ && !engine_->RefusedPort().empty()) {
-            const QString refused = QString::fromStdString(engine_->RefusedPort());
-            const QString hinted = UiQString(msg::kNoPort) + QLatin1Char('\n') +
-                                   UiQString(msg::kDialoutHint).arg(refused);
-            target_.ShowMessage(hinted.toStdString());
-            return;
-        }
-        target_.ShowMessage(text);
-    }
-    void ShowDeleting(bool visible) override { target_.ShowDeleting(visible); }
-
-private:
-    MessageSink& target_;
-    const std::unique_ptr<CaptureEngine>& engine_;
-};
-
-// ---------------------------------------------------------------------------
 // CDlgChooseType
 
 CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Settings& settings, CaptureLinks links,
@@ -143,9 +122,8 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
     fullHeight_ = height();
     setFixedSize(width(), ui_->separator->geometry().bottom() + 1);
 
-    hintingSink_ = std::make_unique<HintingSink>(messages_, engine_);
     clock_ = std::make_unique<PaintingClock>(links.clock);
-    engine_ = std::make_unique<CaptureEngine>(store, settings, links.serial, links.ports, *hintingSink_, *clock_,
+    engine_ = std::make_unique<CaptureEngine>(store, settings, links.serial, links.ports, messages_, *clock_,
                                               std::move(links.bluetooth));
     // Worker threads call these: each only queues a call to the UI thread,
     // stamped with the download it belongs to.

@@ -40,12 +40,15 @@ public:
     ~CaptureMessageSink() override;
 
     void ShowMessage(std::string_view text) override;
+    void Notify(const Notice& notice) override;
     void ShowDeleting(bool visible) override;
 
     // The "Deleting Data ..." window while it is up.
     QWidget* DeletingWindow() const;
 
 private:
+    // On the UI thread a box at once, from elsewhere a box queued to it.
+    void Show(const QString& text);
     void ShowBox(const QString& text);
 
     QPointer<QWidget> boxParent_;
@@ -115,7 +118,6 @@ protected:
 
 private:
     enum class Phase { Idle, Connecting, Downloading, Listed };
-    class HintingSink;
     class PaintingClock;
     static constexpr int kExposeWaitMs = 500;
 
@@ -157,7 +159,6 @@ private:
     RecordingStore& store_;
     std::unique_ptr<CaptureMessageSink> ownSink_;
     MessageSink& messages_;
-    std::unique_ptr<HintingSink> hintingSink_;
     std::unique_ptr<PaintingClock> clock_;
     std::unique_ptr<CaptureEngine> engine_;
 

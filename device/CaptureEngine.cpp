@@ -2,7 +2,6 @@
 
 #include "app/Settings.h"
 #include "device/MessageSink.h"
-#include "device/Messages.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -30,16 +29,16 @@ NoLink noLink;
 
 }  // namespace
 
-const char* ReceiveResultMessage(ReceiveResult result) {
+std::optional<NoticeKind> ReceiveResultNotice(ReceiveResult result) {
     switch (result) {
-        case ReceiveResult::Complete: return nullptr;
-        case ReceiveResult::NotConnected: return msg::kNotConnected;
-        case ReceiveResult::Timeout: return msg::kReadTimeout;
-        case ReceiveResult::Overflow: return msg::kOverflow;
-        case ReceiveResult::ReadFailed: return msg::kReadFailed;
-        case ReceiveResult::OutOfBuffer: return msg::kOutOfBuffer;
+        case ReceiveResult::Complete: return std::nullopt;
+        case ReceiveResult::NotConnected: return NoticeKind::NotConnected;
+        case ReceiveResult::Timeout: return NoticeKind::ReadTimeout;
+        case ReceiveResult::Overflow: return NoticeKind::Overflow;
+        case ReceiveResult::ReadFailed: return NoticeKind::ReadFailed;
+        case ReceiveResult::OutOfBuffer: return NoticeKind::OutOfBuffer;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 std::string IdListLine(int id, int count) {
@@ -135,7 +134,7 @@ bool CaptureEngine::FindRecorder(Operation op, const std::function<void()>& next
         if (!ReopenAtTransferBaud(candidate.name)) {
             if (op != Operation::Clock) return false;
             // A recorder that identified is never abandoned for another port.
-            messages_.ShowMessage(msg::kClockError);
+            messages_.Notify({NoticeKind::ClockError});
             return true;
         }
         // The connect step already knows the remembered port; the maintenance
@@ -186,22 +185,19 @@ ConnectionState CaptureEngine::Start() {
     state_ = state;
     switch (state) {
         case ConnectionState::SyncError:
-            messages_.ShowMessage(msg::kSyncError);
+            messages_.Notify({NoticeKind::SyncError});
             break;
         case ConnectionState::NoPort:
-            messages_.ShowMessage(msg::kNoPort);
+            messages_.Notify({NoticeKind::NoPort, 0, refusedPort_});
             break;
         case ConnectionState::NoData:
-            messages_.ShowMessage(msg::kNoData);
+            messages_.Notify({NoticeKind::NoData});
             Stop();
             break;
         case ConnectionState::Connected: {
             clock_.Sleep(500ms);
             StartDownload();
-            char text[96];
-            std::snprintf(text, sizeof text, "%s %d %s", msg::kConnectSucceedPrefix, totals_.TotalFrames(),
-                          msg::kConnectSucceedSuffix);
-            messages_.ShowMessage(text);
+            messages_.Notify({NoticeKind::Connected, totals_.TotalFrames()});
             break;
         }
     }
@@ -232,7 +228,7 @@ void CaptureEngine::RequestLoop(std::stop_token stop) {
         if (decoder_->Status() == kStatusRefused || frame >= totals_.framesToDownload) return;
         if (!frameComplete_.Wait(stop)) return;
         if (!store_.UseSerialLink && !link.IsConnected()) {
-            messages_.ShowMessage(msg::kNotConnected);
+            messages_.Notify({NoticeKind::NotConnected});
             return;
         }
         if (!protocol.RequestFrame(static_cast<std::uint16_t>(frame))) return;
@@ -299,7 +295,7 @@ void CaptureEngine::ReceiveLoop(std::stop_token stop) {
         }
     }
     if (result == ReceiveResult::Complete && decoder_->SamplesDiscarded()) result = ReceiveResult::Overflow;
-    if (const char* text = ReceiveResultMessage(result)) messages_.ShowMessage(text);
+    if (const auto notice = ReceiveResultNotice(result)) messages_.Notify({*notice});
     if (callbacks_.progress) callbacks_.progress(framesWanted);
     if (callbacks_.done) callbacks_.done(result);
 }
@@ -350,17 +346,17 @@ bool CaptureEngine::DeleteDeviceData(int id, int typeCode) {
         const auto totals = Protocol().QueryTotals();
         totals_ = totals.value_or(Totals{});
         if (totals_.TotalFrames() == 0) {
-            messages_.ShowMessage(msg::kNoData);
+            messages_.Notify({NoticeKind::NoData});
         } else if (id != 0 && !traits_.canDeleteSingleId) {
             // Such a recorder would erase everything whatever ID it is sent.
-            messages_.ShowMessage(msg::kSingleIdDeleteRefused);
+            messages_.Notify({NoticeKind::SingleIdDeleteRefused});
         } else {
             deleted = Protocol().DeleteDeviceData(id, typeCode);
         }
         Stop();
     };
     if (store_.UseSerialLink) {
-        if (!FindRecorder(Operation::Delete, erase)) messages_.ShowMessage(msg::kNoPort);
+        if (!FindRecorder(Operation::Delete, erase)) messages_.Notify({NoticeKind::NoPort, 0, refusedPort_});
     } else if (bluetooth_.stream && bluetooth_.stream->IsConnected()) {
         if (bluetooth_.connectSocket) bluetooth_.connectSocket();
         if (Identify()) erase();
@@ -372,10 +368,10 @@ bool CaptureEngine::SetDeviceClock(std::uint32_t clockWord) {
     bool set = false;
     auto setClock = [&] {
         set = Protocol().SetDeviceClock(clockWord);
-        if (!set) messages_.ShowMessage(msg::kClockError);
+        if (!set) messages_.Notify({NoticeKind::ClockError});
     };
     if (store_.UseSerialLink) {
-        if (!FindRecorder(Operation::Clock, setClock)) messages_.ShowMessage(msg::kNoPort);
+        if (!FindRecorder(Operation::Clock, setClock)) messages_.Notify({NoticeKind::NoPort, 0, refusedPort_});
     } else if (bluetooth_.stream && bluetooth_.stream->IsConnected()) {
         if (bluetooth_.connectSocket) bluetooth_.connectSocket();
         if (Identify()) setClock();

@@ -2,6 +2,7 @@
 
 #include "device/AutoResetEvent.h"
 #include "device/FrameDecoder.h"
+#include "device/Notice.h"
 #include "device/Protocol.h"
 #include "link/PortDiscovery.h"
 #include "link/SerialLink.h"
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -35,8 +37,8 @@ enum class ReceiveResult : int {
     OutOfBuffer = 5,   // one poll brought more than a frame buffer
 };
 
-// The user message of a result; nullptr for Complete.
-const char* ReceiveResultMessage(ReceiveResult result);
+// What the user is told of a result; nothing for Complete.
+std::optional<NoticeKind> ReceiveResultNotice(ReceiveResult result);
 
 // "ID %3d     total %10d Groups", and the ID read back from such a line.
 std::string IdListLine(int id, int count);

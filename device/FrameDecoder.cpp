@@ -1,7 +1,6 @@
 #include "device/FrameDecoder.h"
 
 #include "device/MessageSink.h"
-#include "device/Messages.h"
 #include "device/SampleCodec.h"
 
 namespace quenda {
@@ -66,7 +65,7 @@ void FrameDecoder::StoreSamples() {
         if (result == RecordingStore::AppendResult::Discarded) {
             samplesDiscarded_ = true;
         } else if (result == RecordingStore::AppendResult::NoMemory) {
-            if (messages_) messages_->ShowMessage(msg::kNoMemory);
+            if (messages_) messages_->Notify({NoticeKind::NoMemory});
             return;  // the rest of this frame is lost; the next frame tries again
         }
     }

@@ -1,7 +1,6 @@
 #include "device/Protocol.h"
 
 #include "device/MessageSink.h"
-#include "device/Messages.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -98,7 +97,7 @@ std::optional<Totals> RecorderProtocol::QueryTotals() {
     ReplyWindow w = CollectReply();
     if (w.received == 0) {
         if (!Send(command)) {
-            messages_.ShowMessage(msg::kWriteFailed);
+            messages_.Notify({NoticeKind::WriteFailed});
             // The serial link still looks at whatever arrives; Bluetooth gives up.
             if (!SerialLink()) return std::nullopt;
         }
@@ -153,7 +152,7 @@ bool RecorderProtocol::DeleteDeviceData(int id, int typeCode) {
     Collect(w, 11, 1000ms);
     messages_.ShowDeleting(false);
     const bool ok = Acknowledged(w, kReplyDeleteAck);
-    messages_.ShowMessage(ok ? msg::kDeleted : msg::kDeleteError);
+    messages_.Notify({ok ? NoticeKind::Deleted : NoticeKind::DeleteError});
     return ok;
 }
 
@@ -165,7 +164,7 @@ bool RecorderProtocol::SetDeviceClock(std::uint32_t word) {
     if (!Acknowledged(w, kReplyClockAck)) return false;
 
     if (!Send(MakeCommand(kSetClockHigh, byte(2), byte(3)))) {
-        if (SerialLink()) messages_.ShowMessage(msg::kWriteFailed);
+        if (SerialLink()) messages_.Notify({NoticeKind::WriteFailed});
         return false;
     }
     clock_.Sleep(100ms);
@@ -174,7 +173,7 @@ bool RecorderProtocol::SetDeviceClock(std::uint32_t word) {
     if (w.received < kReplyWindowBytes) {
         Collect(w, SerialLink() ? 1 : kReplyReads, kReplyPause);
     }
-    messages_.ShowMessage(msg::kClockSet);
+    messages_.Notify({NoticeKind::ClockSet});
     return true;
 }
 

@@ -61,7 +61,9 @@ public:
                 queued_.clear();
             } else if (!(reply.abandonOnStop && FrameNumber(reply.bytes) >= holdFrom_)) {
                 queued_.insert(queued_.end(), reply.bytes.begin(), reply.bytes.end());
-                lastWasFrame_ = reply.abandonOnStop;
+                // After a data frame, and after the totals that begin a
+                // download, the host's next word is a frame request.
+                requestFollows_ = reply.abandonOnStop || IsTotalsReply(reply.bytes);
             }
         }
         changed_.notify_all();
@@ -70,9 +72,10 @@ public:
 
     bool Receive(std::vector<std::uint8_t>& out, std::size_t maxBytes, std::chrono::milliseconds) override {
         std::unique_lock lock(mutex_);
-        // Between a frame and the request for the next one the receive side
-        // would count idle polls on virtual time and ask again; a real port
-        // would be mid-byte then. Wait (in real time) for that request. While
+        // Between a frame and the request for the next one (or the totals and
+        // the first request) the receive side would count idle polls on
+        // virtual time and ask again; a real port would be mid-byte then.
+        // Wait (in real time) for that request. While
         // frames are held back, polls come slowly, so the download stays
         // under way until the test acts.
         const bool holding = holdFrom_ != kNoHold;
@@ -84,7 +87,7 @@ public:
         const std::size_t n = maxBytes == 0 ? queued_.size() : std::min(maxBytes, queued_.size());
         out.insert(out.end(), queued_.begin(), queued_.begin() + static_cast<std::ptrdiff_t>(n));
         queued_.erase(queued_.begin(), queued_.begin() + static_cast<std::ptrdiff_t>(n));
-        if (n > 0 && queued_.empty() && lastWasFrame_) awaitingRequest_ = true;
+        if (n > 0 && queued_.empty() && requestFollows_) awaitingRequest_ = true;
         return true;
     }
 
@@ -115,6 +118,8 @@ private:
     // A data frame's status word is its frame number (or an end marker).
     static int FrameNumber(const sim::Bytes& frame) { return frame.size() > 4 ? frame[3] << 8 | frame[4] : 0; }
 
+    static bool IsTotalsReply(const sim::Bytes& reply) { return reply.size() > 4 && reply[4] == kReplyTotals; }
+
     static sim::RecorderConfig Config(const std::vector<std::string>& args) {
         const auto parsed = sim::ParseOptions(args);
         if (!parsed.error.empty()) throw std::invalid_argument(parsed.error);
@@ -130,7 +135,7 @@ private:
     std::deque<std::uint8_t> queued_;
     bool open_ = false;
     int holdFrom_ = kNoHold;
-    bool lastWasFrame_ = false;
+    bool requestFollows_ = false;
     bool awaitingRequest_ = false;
     int errno_ = 0;
 };
