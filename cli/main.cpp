@@ -35,15 +35,17 @@ constexpr const char* kReportTitle = "Report Title";
 
 const char* const kUsage =
     "usage: quenda-cli ports\n"
-    "       quenda-cli download [--port NAME] [--out DIR]\n"
-    "       quenda-cli set-clock [--port NAME] \"YYYY-MM-DD HH:MM:SS\"\n"
-    "       quenda-cli delete [--port NAME] [--id N] [--type 0|1]\n"
+    "       quenda-cli download [--port NAME] [--out DIR] [--log FILE] [--dump FILE]\n"
+    "       quenda-cli set-clock [--port NAME] [--log FILE] [--dump FILE] \"YYYY-MM-DD HH:MM:SS\"\n"
+    "       quenda-cli delete [--port NAME] [--id N] [--type 0|1] [--log FILE] [--dump FILE]\n"
     "       quenda-cli analyze FILE.dat [--json]\n"
     "\n"
     "Port names: COMn is /dev/ttyS(n-1), an absolute path is used as given,\n"
     "any other name is a node under /dev (ttyUSB0, pts/7). Without --port the\n"
     "port the recorder last answered on (DefaultCOM in ./Quenda.ini) is tried\n"
-    "first, then every serial port present.\n";
+    "first, then every serial port present.\n"
+    "--log writes every byte exchanged with the recorder as text (time,\n"
+    "> sent or < received, hex), --dump the bytes received as they came.\n";
 
 int Usage(const char* problem = nullptr) {
     if (problem) std::fprintf(stderr, "quenda-cli: %s\n", problem);
@@ -97,6 +99,9 @@ struct Options {
     std::optional<int> id;
     int type = 0;
     std::vector<std::string> positional;
+    std::optional<std::string> log;
+    std::optional<std::string> dump;
+    ExchangeLog* exchanges = nullptr;  // records the operation when --log or --dump is given
 };
 
 std::optional<int> ParseInt(const std::string& text) {
@@ -126,6 +131,10 @@ std::string ParseOptions(int argc, char** argv, const std::vector<std::string>& 
             } else if (arg == "--id") {
                 o.id = ParseInt(*v);
                 if (!o.id || *o.id < 0 || *o.id > 127) return "--id takes a number from 0 to 127";
+            } else if (arg == "--log") {
+                o.log = *v;
+            } else if (arg == "--dump") {
+                o.dump = *v;
             } else if (arg == "--type") {
                 const auto t = ParseInt(*v);
                 if (!t || (*t != 0 && *t != 1)) return "--type takes 0 or 1";
@@ -151,9 +160,25 @@ struct Session {
     explicit Session(const Options& o) {
         engine.Open();
         if (o.port) engine.RestrictToPort(*o.port);
+        engine.SetExchangeLog(o.exchanges);
     }
 
 };
+
+// Writes the --log and --dump files of a recorder command that ended with
+// `code`; a file that cannot be written fails a command that went well.
+int SaveExchanges(const Options& o, int code) {
+    std::string error;
+    if (o.log && !o.exchanges->SaveText(*o.log, error)) {
+        std::fprintf(stderr, "%s: %s\n", o.log->c_str(), error.c_str());
+        if (code == kExitOk) code = kExitFailed;
+    }
+    if (o.dump && !o.exchanges->SaveDump(*o.dump, error)) {
+        std::fprintf(stderr, "%s: %s\n", o.dump->c_str(), error.c_str());
+        if (code == kExitOk) code = kExitFailed;
+    }
+    return code;
+}
 
 int Ports() {
     Settings settings;
@@ -269,16 +294,17 @@ int main(int argc, char** argv) {
     if (command == "analyze") return AnalyzeCommand(argc, argv);
     std::vector<std::string> allowed;
     if (command == "download") {
-        allowed = {"--port", "--out"};
+        allowed = {"--port", "--out", "--log", "--dump"};
     } else if (command == "set-clock") {
-        allowed = {"--port"};
+        allowed = {"--port", "--log", "--dump"};
     } else if (command == "delete") {
-        allowed = {"--port", "--id", "--type"};
+        allowed = {"--port", "--id", "--type", "--log", "--dump"};
     } else {
         return Usage(("unknown command " + command).c_str());
     }
     if (const auto problem = ParseOptions(argc, argv, allowed, o); !problem.empty()) return Usage(problem.c_str());
-    if (command == "download") return Download(o);
-    if (command == "set-clock") return SetClock(o);
-    return Delete(o);
+    ExchangeLog exchanges;
+    if (o.log || o.dump) o.exchanges = &exchanges;
+    const int code = command == "download" ? Download(o) : command == "set-clock" ? SetClock(o) : Delete(o);
+    return SaveExchanges(o, code);
 }

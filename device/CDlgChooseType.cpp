@@ -16,6 +16,8 @@
 #include <QFontDatabase>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QThread>
 #include <QWindow>
@@ -141,6 +143,7 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
             mailbox_.Post([this, generation, result] { OnDownloadDone(generation, result); });
         },
     });
+    engine_->SetExchangeLog(&exchanges_);
     engine_->Open();
 
     connect(ui_->startButton, &QPushButton::clicked, this, &CDlgChooseType::OnStartClicked);
@@ -148,6 +151,7 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
     connect(ui_->deleteDataButton, &QPushButton::clicked, this, &CDlgChooseType::OnDeleteDataClicked);
     connect(ui_->setDateAndTimeButton, &QPushButton::clicked, this, &CDlgChooseType::OnSetDateAndTimeClicked);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &CDlgChooseType::reject);
+    connect(ui_->saveLogButton, &QPushButton::clicked, this, &CDlgChooseType::OnSaveLogClicked);
 }
 
 CDlgChooseType::~CDlgChooseType() {
@@ -174,6 +178,8 @@ void CDlgChooseType::SetPhase(Phase phase) {
     ui_->setDateAndTimeButton->setEnabled(idleOrListed);
     ui_->stopButton->setEnabled(phase == Phase::Downloading);
     ui_->cancelButton->setEnabled(true);
+    // The log is whole only once the operation is over.
+    ui_->saveLogButton->setEnabled(idleOrListed && !exchanges_.Empty());
 }
 
 void CDlgChooseType::OnStartClicked() {
@@ -308,6 +314,23 @@ void CDlgChooseType::OnSetDateAndTimeClicked() {
         }
     });
     AfterStop();
+}
+
+void CDlgChooseType::OnSaveLogClicked() {
+    const QString logPath = QFileDialog::getSaveFileName(this, ui_->saveLogButton->text(), "quenda-log.txt",
+                                                         "Text (*.txt);;All files (*)");
+    if (logPath.isEmpty()) return;
+    // The raw bytes go beside the log: quenda-log.txt -> quenda-log.bin.
+    const QFileInfo info(logPath);
+    SaveLog(logPath, info.dir().filePath(info.completeBaseName() + ".bin"));
+}
+
+bool CDlgChooseType::SaveLog(const QString& logPath, const QString& dumpPath) {
+    std::string error;
+    const bool saved = exchanges_.SaveText(logPath.toStdString(), error) &&
+                       exchanges_.SaveDump(dumpPath.toStdString(), error);
+    if (!saved) messages_.ShowMessage(error);
+    return saved;
 }
 
 // ---------------------------------------------------------------------------

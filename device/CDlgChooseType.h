@@ -102,6 +102,11 @@ public:
     int FullHeight() const { return fullHeight_; }
     // True once the IDs are listed: button 1002 then reads "Done".
     bool Listed() const { return listed_; }
+    // The bytes of the last operation with the recorder, for "Save log…".
+    const ExchangeLog& Exchanges() const { return exchanges_; }
+    // Writes the log as text to `logPath` and the bytes received to `dumpPath`;
+    // says what failed in a message.
+    bool SaveLog(const QString& logPath, const QString& dumpPath);
 
 public slots:
     // Cancel: button 2, Escape and closing the window.
@@ -127,6 +132,7 @@ private:
     void OnStopClicked();
     void OnDeleteDataClicked();
     void OnSetDateAndTimeClicked();
+    void OnSaveLogClicked();
     // The button states and the progress bar after the engine's Stop.
     void AfterStop();
     void SetPhase(Phase phase);
@@ -160,6 +166,7 @@ private:
     std::unique_ptr<CaptureMessageSink> ownSink_;
     MessageSink& messages_;
     std::unique_ptr<PaintingClock> clock_;
+    ExchangeLog exchanges_;
     std::unique_ptr<CaptureEngine> engine_;
 
     // Bumped whenever the workers are ended, so calls they queued before

@@ -93,8 +93,19 @@ bool CaptureEngine::Identify() {
 }
 
 ByteStream& CaptureEngine::ActiveLink() {
-    if (store_.UseSerialLink) return serial_;
-    return bluetooth_.stream ? *bluetooth_.stream : noLink;
+    ByteStream& link = store_.UseSerialLink ? serial_ : bluetooth_.stream ? *bluetooth_.stream : noLink;
+    if (!logging_) return link;
+    logging_->Attach(link);
+    return *logging_;
+}
+
+void CaptureEngine::SetExchangeLog(ExchangeLog* log) {
+    log_ = log;
+    logging_ = log ? std::make_unique<LoggingStream>(*log) : nullptr;
+}
+
+void CaptureEngine::BeginOperation() {
+    if (log_) log_->Clear();
 }
 
 std::vector<std::string> CaptureEngine::IdLines() const {
@@ -179,6 +190,7 @@ ConnectionState CaptureEngine::ConnectBluetooth() {
 }
 
 ConnectionState CaptureEngine::Start() {
+    BeginOperation();
     store_.ClearStore();
     // Stop, run on failures below, resets state_; the caller gets the outcome.
     const ConnectionState state = store_.UseSerialLink ? ConnectSerial() : ConnectBluetooth();
@@ -341,6 +353,7 @@ void CaptureEngine::Cancel() {
 }
 
 bool CaptureEngine::DeleteDeviceData(int id, int typeCode) {
+    BeginOperation();
     bool deleted = false;
     auto erase = [&] {
         const auto totals = Protocol().QueryTotals();
@@ -365,6 +378,7 @@ bool CaptureEngine::DeleteDeviceData(int id, int typeCode) {
 }
 
 bool CaptureEngine::SetDeviceClock(std::uint32_t clockWord) {
+    BeginOperation();
     bool set = false;
     auto setClock = [&] {
         set = Protocol().SetDeviceClock(clockWord);

@@ -4,6 +4,7 @@
 #include "device/FrameDecoder.h"
 #include "device/Notice.h"
 #include "device/Protocol.h"
+#include "link/ExchangeLog.h"
 #include "link/PortDiscovery.h"
 #include "link/SerialLink.h"
 
@@ -71,6 +72,9 @@ public:
     CaptureEngine& operator=(const CaptureEngine&) = delete;
 
     void SetCallbacks(Callbacks callbacks) { callbacks_ = std::move(callbacks); }
+    // Records every byte of each operation (Start, DeleteDeviceData,
+    // SetDeviceClock) in `log`, which forgets the previous operation's.
+    void SetExchangeLog(ExchangeLog* log);
 
     // What the dialog does when it opens: read the remembered port, list the
     // ports present.
@@ -136,6 +140,7 @@ private:
     void ReceiveLoop(std::stop_token stop);
     void EndWorkers();
     void ResetTransfer();
+    void BeginOperation();
 
     RecordingStore& store_;
     Settings& settings_;
@@ -145,6 +150,8 @@ private:
     Clock& clock_;
     BluetoothAccess bluetooth_;
     Callbacks callbacks_;
+    ExchangeLog* log_ = nullptr;
+    std::unique_ptr<LoggingStream> logging_;
 
     PortLists ports_;
     std::string rememberedPort_;

@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QListWidget>
@@ -287,6 +288,20 @@ private slots:
         QCOMPARE(rig.host.otherIdUnavailable, 0);
         QTRY_VERIFY(rig.sim->waitForLogLine("stop", std::chrono::milliseconds(0)));
 
+        // The download's bytes can be saved for a look at the recorder.
+        QVERIFY(rig.Button("saveLogButton")->isEnabled());
+        QVERIFY(rig.dialog->SaveLog(rig.temp.dir.filePath("log.txt"), rig.temp.dir.filePath("log.bin")));
+        QFile dump(rig.temp.dir.filePath("log.bin"));
+        QVERIFY(dump.open(QIODevice::ReadOnly));
+        const auto received = rig.dialog->Exchanges().ReceivedBytes();
+        QCOMPARE(dump.readAll(),
+                 QByteArray(reinterpret_cast<const char*>(received.data()), static_cast<qsizetype>(received.size())));
+        const std::string text = rig.dialog->Exchanges().Text();
+        QVERIFY(text.starts_with("+0.0") && text.substr(0, text.find('\n')).ends_with(" s  > 55 AA FD 00 00 FD"));
+        // An unwritable place is said, not swallowed.
+        QVERIFY(!rig.dialog->SaveLog(rig.temp.dir.filePath("no/such/dir/log.txt"), rig.temp.dir.filePath("x.bin")));
+        QCOMPARE(rig.sink.Messages().size(), std::size_t(2));
+
         // Done needs a chosen line.
         rig.sink.Clear();
         QTest::mouseClick(rig.Button("startButton"), Qt::LeftButton);
@@ -468,6 +483,14 @@ private slots:
         QCOMPARE(rig.host.otherIdUnavailable, 1);
         QCOMPARE(rig.store.IdCount(2), 300);  // reachable again only by a new download
         QVERIFY(rig.store.UseSerialLink);
+    }
+
+    void saveLogWaitsForAnExchange() {
+        Rig rig;
+        rig.store.UseSerialLink = false;  // the dialog waits for a click
+        rig.BuildDialog(rig.link, rig.virtualClock);
+        rig.dialog->show();
+        QVERIFY(!rig.Button("saveLogButton")->isEnabled());
     }
 
     void cancelWithAViewShownLeavesTheMenusAlone() {

@@ -29,7 +29,8 @@ TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
     const std::vector<std::string> args{"--ids", "1:600,12:900", "--samples-per-frame", "150", "--format-code", "3",
                                         "--no-pacing"};
     test::SimProcess sim(args);
-    const test::CommandRun r = Cli({"download", "--port", sim.path(), "--out", "out"});
+    const test::CommandRun r =
+        Cli({"download", "--port", sim.path(), "--out", "out", "--log", "log.txt", "--dump", "dump.bin"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "ID   1     total        600 Groups\nID  12     total        900 Groups\n");
     EXPECT_NE(r.err.find("Connect succeed! Total 10 Frames!"), std::string::npos) << r.err;
@@ -42,6 +43,15 @@ TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
         EXPECT_EQ(file.title, "Report Title");
         EXPECT_EQ(file.records, samples) << id;
     }
+    // The exchange as text, and every byte received, the identification reply first.
+    std::ifstream log(dir / "log.txt");
+    std::string first;
+    std::getline(log, first);
+    EXPECT_TRUE(first.ends_with("> 55 AA FD 00 00 FD")) << first;
+    std::ifstream dump(dir / "dump.bin", std::ios::binary);
+    const std::string raw((std::istreambuf_iterator<char>(dump)), std::istreambuf_iterator<char>());
+    EXPECT_GT(raw.size(), 2u * 38u + 1500u * 8u);
+    EXPECT_EQ(raw.substr(0, 2), "\x55\xAA");
 }
 
 TEST_F(CliFixture, DownloadEndedEarlyStillWritesWhatItGot) {
