@@ -84,14 +84,15 @@ private:
     bool barShown_ = false;
 };
 
+// Set by Ctrl+C (or SIGTERM). A signal handler may only touch a lock-free
+// atomic; the download's waiter polls it.
 std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 std::mutex doneMutex;
 std::condition_variable doneCv;
+constexpr auto kInterruptPoll = std::chrono::milliseconds(100);
 
-extern "C" void OnSignal(int) {
-    interrupted = true;
-    doneCv.notify_all();  // not strictly signal-safe; the waiter also polls
-}
+extern "C" void OnSignal(int) { interrupted = true; }
 
 struct Options {
     std::optional<std::string> port;
@@ -213,16 +214,16 @@ int Download(const Options& o) {
         },
     });
     if (s.engine.Start() != ConnectionState::Connected) return kExitFailed;
+    bool stopped = false;
     {
         std::unique_lock lock(doneMutex);
-        while (!result && !interrupted) doneCv.wait_for(lock, std::chrono::milliseconds(200));
+        while (!result && !interrupted) doneCv.wait_for(lock, kInterruptPoll);
+        stopped = !result;
     }
-    if (!result) {
-        s.engine.Stop();
-        std::fprintf(stderr, "\nInterrupted; nothing was written.\n");
-        return kExitInterrupted;
-    }
+    // Interrupted: the recorder is told to stop like on Stop, and what was
+    // decoded so far is written all the same.
     s.engine.Stop();
+    if (stopped) std::fprintf(stderr, "\nInterrupted; writing what was downloaded.\n");
 
     int failures = 0;
     for (int id = 1; id <= kIdSlots; ++id) {
@@ -238,6 +239,7 @@ int Download(const Options& o) {
     }
     std::fflush(stdout);
     if (failures > 0) return kExitFailed;
+    if (stopped) return kExitInterrupted;
     return *result == ReceiveResult::Complete ? kExitOk : kExitEndedEarly;
 }
 

@@ -10,6 +10,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
+
+#include <signal.h>
 
 namespace quenda {
 namespace {
@@ -61,6 +64,25 @@ TEST_F(CliFixture, DownloadEndedEarlyStillWritesWhatItGot) {
     EXPECT_NE(r.err.find("Read data timeout,please retry"), std::string::npos);
     EXPECT_EQ(r.out, "ID   4     total        300 Groups\n");
     EXPECT_TRUE(std::filesystem::exists(dir / "ID4.dat"));
+}
+
+TEST_F(CliFixture, CtrlCStopsTheRecorderAndStillWritesWhatCame) {
+    test::SimProcess sim({"--ids", "6:8h", "--samples-per-frame", "512"});  // some 20 s at 115,200 baud
+    const auto pidFile = dir / "cli.pid";
+    test::CommandRun r;
+    std::thread cli([&] { r = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"download", "--port", sim.path()}, pidFile); });
+    const bool framesFlowing = sim.waitForLogLine("frame 2");
+    pid_t pid = 0;
+    std::ifstream(pidFile) >> pid;
+    if (pid > 0) ::kill(pid, SIGINT);
+    cli.join();
+    ASSERT_TRUE(framesFlowing);
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    EXPECT_TRUE(sim.waitForLogLine("stop"));
+    DataFileContents file;
+    ASSERT_TRUE(ReadDataFile(dir / "ID6.dat", file)) << r.err;
+    EXPECT_GE(file.records.size(), 2u * 512u);  // frames 0 and 1 were in before frame 2 was asked for
+    EXPECT_LT(file.records.size(), 8u * 3600u);
 }
 
 TEST_F(CliFixture, NothingToDownloadExitsOne) {
