@@ -10,6 +10,7 @@
 #include "link/PortDiscovery.h"
 #include "link/SerialPort.h"
 #include "store/DataFile.h"
+#include "store/KeptDownload.h"
 #include "store/RecordingStore.h"
 
 #include <atomic>
@@ -35,7 +36,7 @@ constexpr const char* kReportTitle = "Report Title";
 
 const char* const kUsage =
     "usage: quenda-cli ports\n"
-    "       quenda-cli download [--port NAME] [--out DIR] [--log FILE] [--dump FILE]\n"
+    "       quenda-cli download [--port NAME] [--out DIR] [--no-keep] [--log FILE] [--dump FILE]\n"
     "       quenda-cli set-clock [--port NAME] [--log FILE] [--dump FILE] \"YYYY-MM-DD HH:MM:SS\"\n"
     "       quenda-cli delete [--port NAME] [--id N] [--type 0|1] [--log FILE] [--dump FILE]\n"
     "       quenda-cli analyze FILE.dat [--json]\n"
@@ -44,6 +45,8 @@ const char* const kUsage =
     "any other name is a node under /dev (ttyUSB0, pts/7). Without --port the\n"
     "port the recorder last answered on (DefaultCOM in ./Quenda.ini) is tried\n"
     "first, then every serial port present.\n"
+    "download also keeps a copy of each download in its own folder under\n"
+    "$XDG_DATA_HOME/Quenda/downloads (~/.local/share/...) unless --no-keep.\n"
     "--log writes every byte exchanged with the recorder as text (time,\n"
     "> sent or < received, hex), --dump the bytes received as they came.\n";
 
@@ -100,6 +103,7 @@ struct Options {
     std::optional<int> id;
     int type = 0;
     std::vector<std::string> positional;
+    bool keep = true;
     std::optional<std::string> log;
     std::optional<std::string> dump;
     ExchangeLog* exchanges = nullptr;  // records the operation when --log or --dump is given
@@ -123,6 +127,10 @@ std::string ParseOptions(int argc, char** argv, const std::vector<std::string>& 
         };
         if (arg.rfind("--", 0) == 0) {
             if (std::find(allowed.begin(), allowed.end(), arg) == allowed.end()) return "unknown option " + arg;
+            if (arg == "--no-keep") {
+                o.keep = false;
+                continue;
+            }
             const auto v = value();
             if (!v) return arg + " needs a value";
             if (arg == "--port") {
@@ -226,6 +234,16 @@ int Download(const Options& o) {
     if (stopped) std::fprintf(stderr, "\nInterrupted; writing what was downloaded.\n");
 
     int failures = 0;
+    if (o.keep) {
+        const KeptDownload kept = KeepDownload(s.store, s.engine.Traits().recordOrder, kReportTitle, DefaultDownloadsRoot());
+        if (!kept.result) {
+            std::fprintf(stderr, "%s: %s\n", kept.result.message.c_str(), kept.result.detail.c_str());
+            ++failures;
+        } else if (kept.files > 0) {
+            std::fprintf(stderr, "Kept a copy in %s\n", kept.folder.c_str());
+        }
+    }
+
     for (int id = 1; id <= kIdSlots; ++id) {
         const int count = s.store.IdCount(id);
         if (count == 0) continue;
@@ -296,7 +314,7 @@ int main(int argc, char** argv) {
     if (command == "analyze") return AnalyzeCommand(argc, argv);
     std::vector<std::string> allowed;
     if (command == "download") {
-        allowed = {"--port", "--out", "--log", "--dump"};
+        allowed = {"--port", "--out", "--no-keep", "--log", "--dump"};
     } else if (command == "set-clock") {
         allowed = {"--port", "--log", "--dump"};
     } else if (command == "delete") {

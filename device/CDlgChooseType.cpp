@@ -8,6 +8,7 @@
 #include "device/Messages.h"
 #include "link/BluetoothLink.h"
 #include "link/SerialPort.h"
+#include "store/KeptDownload.h"
 #include "store/RecordingStore.h"
 #include "ui_CDlgChooseType.h"
 #include "widgets/MessageBox.h"
@@ -144,6 +145,7 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
         },
     });
     engine_->SetExchangeLog(&exchanges_);
+    downloadsRoot_ = DefaultDownloadsRoot();
     engine_->Open();
 
     connect(ui_->startButton, &QPushButton::clicked, this, &CDlgChooseType::OnStartClicked);
@@ -238,6 +240,11 @@ void CDlgChooseType::OnProgress(int generation, std::uint32_t frames) {
 
 void CDlgChooseType::OnDownloadDone(int generation, ReceiveResult) {
     if (!Current(generation)) return;
+    // A copy on disk before anything can clear the store; failing to make
+    // it is said and stops nothing.
+    const KeptDownload kept =
+        KeepDownload(store_, engine_->Traits().recordOrder, host_.ReportTitleText(), downloadsRoot_);
+    if (!kept.result) messages_.ShowMessage(kept.result.message + "\n" + kept.result.detail);
     // The receive side's own message (if any) was shown already; whatever
     // was decoded up to here is listed.
     bool any = false;

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -107,6 +108,9 @@ public:
     // Writes the log as text to `logPath` and the bytes received to `dumpPath`;
     // says what failed in a message.
     bool SaveLog(const QString& logPath, const QString& dumpPath);
+    // Where every download is kept, one folder each (DefaultDownloadsRoot()
+    // unless set).
+    void KeepDownloadsIn(std::filesystem::path root) { downloadsRoot_ = std::move(root); }
 
 public slots:
     // Cancel: button 2, Escape and closing the window.
@@ -167,6 +171,7 @@ private:
     MessageSink& messages_;
     std::unique_ptr<PaintingClock> clock_;
     ExchangeLog exchanges_;
+    std::filesystem::path downloadsRoot_;
     std::unique_ptr<CaptureEngine> engine_;
 
     // Bumped whenever the workers are ended, so calls they queued before

@@ -13,6 +13,7 @@
 #include "integration/SimProcess.h"
 #include "link/BluetoothLink.h"
 #include "link/SerialPort.h"
+#include "store/DataFile.h"
 #include "store/RecordingStore.h"
 #include "support/FakeLink.h"
 #include "support/FakeSerialLink.h"
@@ -21,6 +22,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QDateEdit>
 #include <QLineEdit>
@@ -165,6 +167,7 @@ struct Rig {
         dialog = std::make_unique<CDlgChooseType>(host, store, *temp.settings,
                                                   CaptureLinks{serial, ports, time, std::move(bluetooth)},
                                                   ownBoxes ? nullptr : &sink);
+        dialog->KeepDownloadsIn(temp.dir.filePath("kept").toStdString());
     }
 
     template <typename T>
@@ -288,6 +291,12 @@ private slots:
         QCOMPARE(rig.host.otherIdUnavailable, 0);
         QTRY_VERIFY(rig.sim->waitForLogLine("stop", std::chrono::milliseconds(0)));
 
+        // A copy was kept before the list was shown.
+        const auto keptFolders = QDir(rig.temp.dir.filePath("kept")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(keptFolders.size(), 1);
+        QCOMPARE(QDir(rig.temp.dir.filePath("kept/" + keptFolders[0])).entryList(QDir::Files),
+                 QStringList({"ID1.dat", "ID12.dat"}));
+
         // The download's bytes can be saved for a look at the recorder.
         QVERIFY(rig.Button("saveLogButton")->isEnabled());
         QVERIFY(rig.dialog->SaveLog(rig.temp.dir.filePath("log.txt"), rig.temp.dir.filePath("log.bin")));
@@ -297,7 +306,7 @@ private slots:
         QCOMPARE(dump.readAll(),
                  QByteArray(reinterpret_cast<const char*>(received.data()), static_cast<qsizetype>(received.size())));
         const std::string text = rig.dialog->Exchanges().Text();
-        QVERIFY(text.starts_with("+0.0") && text.substr(0, text.find('\n')).ends_with(" s  > 55 AA FD 00 00 FD"));
+        QVERIFY(text.starts_with("+") && text.substr(0, text.find('\n')).ends_with(" s  > 55 AA FD 00 00 FD"));
         // An unwritable place is said, not swallowed.
         QVERIFY(!rig.dialog->SaveLog(rig.temp.dir.filePath("no/such/dir/log.txt"), rig.temp.dir.filePath("x.bin")));
         QCOMPARE(rig.sink.Messages().size(), std::size_t(2));
@@ -393,6 +402,25 @@ private slots:
         QCOMPARE(values.front().front().toInt(), 1);
         QCOMPARE(rig.host.calls, (std::vector<std::string>{"close-reset", "close-reset"}));
         rig.dialog->reject();
+    }
+
+    void unpluggedRecorderListsAndKeepsWhatWasDecoded() {
+        Rig rig;
+        rig.BuildOnModel({"--ids", "5:1000", "--samples-per-frame", "100"});
+        rig.model->HoldFramesFrom(3);
+        rig.dialog->show();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Progress()->value(), 3, kLongWait);
+        rig.model->Unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.dialog->Listed(), kLongWait);
+        QVERIFY(rig.sink.Saw(msg::kReadFailed));
+        QCOMPARE(rig.Lines(), QStringList({"ID   5     total        300 Groups"}));
+        QDir kept(rig.temp.dir.filePath("kept"));
+        const auto folders = kept.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(folders.size(), 1);
+        DataFileContents file;
+        QVERIFY(ReadDataFile(kept.filePath(folders[0] + "/ID5.dat").toStdString(), file));
+        QCOMPARE(file.records.size(), std::size_t(300));
+        QCOMPARE(rig.Buttons(), QString("1011"));
     }
 
     void silentRecorderStillListsWhatWasDecoded() {

@@ -19,7 +19,11 @@ namespace {
 
 class CliFixture : public ::testing::Test {
 protected:
-    void SetUp() override { std::filesystem::create_directories(dir / "out"); }
+    void SetUp() override {
+        std::filesystem::create_directories(dir / "out");
+        // Kept downloads land in the test's folder, not the user's.
+        ::setenv("XDG_DATA_HOME", (dir / "data-home").c_str(), 1);
+    }
 
     test::CommandRun Cli(const std::vector<std::string>& args) {
         return test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
@@ -37,6 +41,9 @@ TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "ID   1     total        600 Groups\nID  12     total        900 Groups\n");
     EXPECT_NE(r.err.find("Connect succeed! Total 10 Frames!"), std::string::npos) << r.err;
+    // A copy is kept where the user's data lives, and the user is told where.
+    const auto keptAt = r.err.find("Kept a copy in " + (dir / "data-home" / "Quenda" / "downloads").string() + "/");
+    EXPECT_NE(keptAt, std::string::npos) << r.err;
 
     const auto expected = sim::RecorderModel(sim::ParseOptions(args).options.recorder).Recordings();
     for (const auto& [id, samples] : expected) {
@@ -59,8 +66,9 @@ TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
 
 TEST_F(CliFixture, DownloadEndedEarlyStillWritesWhatItGot) {
     test::SimProcess sim({"--ids", "4:1000", "--samples-per-frame", "100", "--no-pacing", "--fault", "silent-after:2"});
-    const test::CommandRun r = Cli({"download", "--port", sim.path()});
+    const test::CommandRun r = Cli({"download", "--port", sim.path(), "--no-keep"});
     EXPECT_EQ(r.exitCode, 3);
+    EXPECT_FALSE(std::filesystem::exists(dir / "data-home"));
     EXPECT_NE(r.err.find("Read data timeout,please retry"), std::string::npos);
     EXPECT_EQ(r.out, "ID   4     total        300 Groups\n");
     EXPECT_TRUE(std::filesystem::exists(dir / "ID4.dat"));

@@ -31,7 +31,7 @@ public:
     bool Open(const std::string& name, unsigned) override {
         if (onOpen) onOpen();
         std::lock_guard lock(mutex_);
-        errno_ = name == port_ ? 0 : ENOENT;
+        errno_ = name == port_ && !unplugged_ ? 0 : ENOENT;
         open_ = errno_ == 0;
         queued_.clear();
         return open_;
@@ -53,7 +53,7 @@ public:
 
     bool Send(std::span<const std::uint8_t> bytes) override {
         std::lock_guard lock(mutex_);
-        if (!open_) return false;
+        if (!open_ || unplugged_) return false;
         sent_.emplace_back(bytes.begin(), bytes.end());
         awaitingRequest_ = false;
         for (sim::Reply& reply : model_.Feed(bytes)) {
@@ -81,9 +81,9 @@ public:
         const bool holding = holdFrom_ != kNoHold;
         if (holding || awaitingRequest_) {
             changed_.wait_for(lock, holding ? std::chrono::milliseconds(20) : std::chrono::milliseconds(200),
-                              [&] { return !queued_.empty() || !open_ || (!holding && !awaitingRequest_); });
+                              [&] { return !queued_.empty() || !open_ || unplugged_ || (!holding && !awaitingRequest_); });
         }
-        if (!open_) return false;
+        if (!open_ || unplugged_) return false;
         const std::size_t n = maxBytes == 0 ? queued_.size() : std::min(maxBytes, queued_.size());
         out.insert(out.end(), queued_.begin(), queued_.begin() + static_cast<std::ptrdiff_t>(n));
         queued_.erase(queued_.begin(), queued_.begin() + static_cast<std::ptrdiff_t>(n));
@@ -97,6 +97,14 @@ public:
     void HoldFramesFrom(int first) {
         std::lock_guard lock(mutex_);
         holdFrom_ = first;
+        changed_.notify_all();
+    }
+
+    // The recorder's cable is pulled: the port fails every read and write, as
+    // a vanished USB bridge does, and does not open again.
+    void Unplug() {
+        std::lock_guard lock(mutex_);
+        unplugged_ = true;
         changed_.notify_all();
     }
 
@@ -135,6 +143,7 @@ private:
     std::deque<std::uint8_t> queued_;
     bool open_ = false;
     int holdFrom_ = kNoHold;
+    bool unplugged_ = false;
     bool requestFollows_ = false;
     bool awaitingRequest_ = false;
     int errno_ = 0;
