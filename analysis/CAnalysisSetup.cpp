@@ -3,7 +3,8 @@
 #include "analysis/CSpinButton.h"
 #include "app/Settings.h"
 #include "app/UiText.h"
-#include "patient/CEditEx.h"
+#include "widgets/CEditEx.h"
+#include "widgets/MessageBox.h"
 #include "ui_CAnalysisSetup.h"
 
 #include <QFocusEvent>
@@ -117,7 +118,7 @@ void CAnalysisSetup::Message(const QString& text) {
     if (showMessage_) {
         showMessage_(text);
     } else {
-        QMessageBox::warning(this, QGuiApplication::applicationDisplayName(), text);
+        ShowMessageBox(this, text, QMessageBox::Warning);
     }
 }
 

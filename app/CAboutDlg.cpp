@@ -1,6 +1,6 @@
 #include "app/CAboutDlg.h"
 
-#include "app/ApplyUiText.h"
+#include "widgets/UiTexts.h"
 
 #include "ui_CAboutDlg.h"
 

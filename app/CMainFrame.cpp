@@ -9,8 +9,9 @@
 #include "app/CommandTarget.h"
 #include "app/CSplashDlg.h"
 #include "app/DeviceArrivalMonitor.h"
+#include "app/XkbLockKeys.h"
 #include "app/LockKeys.h"
-#include "app/MessageBox.h"
+#include "widgets/MessageBox.h"
 #include "app/PageUpdate.h"
 #include "app/Resources.h"
 #include "app/UiText.h"
@@ -31,9 +32,6 @@ namespace {
 // Lock-key lights have no change notification; twice a second is enough for
 // a status pane.
 constexpr int kLockPollMilliseconds = 500;
-// A port is announced before its device node is ready for us (permissions are
-// set a moment later), and one plug-in can announce several ports.
-constexpr int kArrivalSettleMilliseconds = 1000;
 
 QString Text(int stringId) {
     return QString::fromStdString(UiText(stringId, Resources::BuiltInString(stringId)));
@@ -181,7 +179,7 @@ void CMainFrame::BuildStatusBar() {
 }
 
 void CMainFrame::UpdateLockPanes() {
-    const LockKeys keys = ReadLockKeys();
+    const LockKeys keys = ChooseLockKeys(ReadLockKeyLights(), ReadXkbLockKeys);
     // An indicator that is off shows nothing, as the key's light does.
     panes_[1]->setText(keys.caps ? Text(str::kIndicatorCaps) : QString());
     panes_[2]->setText(keys.num ? Text(str::kIndicatorNum) : QString());
@@ -197,15 +195,8 @@ void CMainFrame::StartDeviceWatch(std::unique_ptr<PortEnumerator> ports) {
 }
 
 void CMainFrame::OnDeviceArrival() {
-    if (!arrivalDelay_) {
-        arrivalDelay_ = new QTimer(this);
-        arrivalDelay_->setSingleShot(true);
-        connect(arrivalDelay_, &QTimer::timeout, this, [this] {
-            router_.DeviceArrived();
-            UpdateCommandStates();
-        });
-    }
-    arrivalDelay_->start(kArrivalSettleMilliseconds);
+    router_.DeviceArrived();
+    UpdateCommandStates();
 }
 
 bool CMainFrame::OnCommand(int commandId) {

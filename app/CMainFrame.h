@@ -43,8 +43,7 @@ public:
     bool Create(int splashMilliseconds);
 
     // Listens for new serial ports; an arrival runs New Data Capture while the
-    // serial link is selected. `ports` replaces the system's port list for
-    // the polling fallback.
+    // serial link is selected. `ports` replaces the system's port list.
     void StartDeviceWatch(std::unique_ptr<PortEnumerator> ports = nullptr);
     DeviceArrivalMonitor* DeviceWatch() const { return deviceWatch_; }
 
@@ -70,8 +69,8 @@ public:
     const std::vector<QLabel*>& StatusPanes() const { return panes_; }
 
 public slots:
-    // The system reported a new device; runs New Data Capture after a short
-    // settling time, once for a burst of arrivals.
+    // A recorder's port arrived (the monitor has let it settle): runs New
+    // Data Capture while the serial link is selected.
     void OnDeviceArrival();
 
 protected:
@@ -113,7 +112,6 @@ private:
     QLabel* pagePane_ = nullptr;
     std::vector<QLabel*> panes_;  // page, CAPS, NUM, SCROLL
     QTimer* lockTimer_ = nullptr;
-    QTimer* arrivalDelay_ = nullptr;
     DeviceArrivalMonitor* deviceWatch_ = nullptr;
     std::vector<QPointer<CChildFrame>> children_;
 };

@@ -4,7 +4,7 @@
 #include "app/CMainFrame.h"
 #include "app/CommandIds.h"
 #include "app/CommandLine.h"
-#include "app/MessageBox.h"
+#include "widgets/MessageBox.h"
 #include "app/PatientFolder.h"
 #include "app/ResourceTextSource.h"
 #include "app/UiText.h"

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <cstring>
+#include <utility>
 
 #include <libudev.h>
 
@@ -18,12 +19,37 @@ DeviceArrivalMonitor::~DeviceArrivalMonitor() { Stop(); }
 
 DeviceArrivalMonitor::Source DeviceArrivalMonitor::Start(std::unique_ptr<PortEnumerator> ports) {
     Stop();
+    if (!ports) ports = std::make_unique<SystemPortEnumerator>();
     if (StartKernelMonitor()) {
+        Watch(std::move(ports), kSettleMilliseconds);
         source_ = Source::KernelEvents;
         return source_;
     }
-    StartPolling(ports ? std::move(ports) : std::make_unique<SystemPortEnumerator>());
+    StartPolling(std::move(ports));
     return source_;
+}
+
+void DeviceArrivalMonitor::StartInjected(std::unique_ptr<PortEnumerator> ports, int settleMilliseconds) {
+    Stop();
+    Watch(std::move(ports), settleMilliseconds);
+    source_ = Source::Injected;
+}
+
+void DeviceArrivalMonitor::Watch(std::unique_ptr<PortEnumerator> ports, int settleMilliseconds) {
+    ports_ = std::move(ports);
+    filter_ = std::make_unique<PortArrivalFilter>(*ports_);  // learns what is already there
+    settle_ = new QTimer(this);
+    settle_->setSingleShot(true);
+    settle_->setInterval(settleMilliseconds);
+    connect(settle_, &QTimer::timeout, this, [this] {
+        // Both run: the look also learns which ports went away.
+        const bool arrived = filter_->Look() | std::exchange(seenByPoll_, false);
+        if (arrived) emit deviceArrived();
+    });
+}
+
+void DeviceArrivalMonitor::DeviceEvent(const char* action, const char* deviceName) {
+    if (settle_ && action && deviceName && PortArrivalFilter::WorthALook(action, deviceName)) settle_->start();
 }
 
 bool DeviceArrivalMonitor::StartKernelMonitor() {
@@ -45,21 +71,25 @@ bool DeviceArrivalMonitor::StartKernelMonitor() {
 void DeviceArrivalMonitor::ReadKernelEvent() {
     udev_device* device = udev_monitor_receive_device(monitor_);
     if (!device) return;
-    const char* action = udev_device_get_action(device);
     const char* subsystem = udev_device_get_subsystem(device);
-    const bool arrived = action && subsystem && std::strcmp(action, "add") == 0 && std::strcmp(subsystem, "tty") == 0;
+    if (subsystem && std::strcmp(subsystem, "tty") == 0) {
+        DeviceEvent(udev_device_get_action(device), udev_device_get_sysname(device));
+    }
     udev_device_unref(device);
-    if (arrived) emit deviceArrived();
 }
 
-void DeviceArrivalMonitor::StartPolling(std::unique_ptr<PortEnumerator> ports, int milliseconds) {
+void DeviceArrivalMonitor::StartPolling(std::unique_ptr<PortEnumerator> ports, int milliseconds,
+                                        int settleMilliseconds) {
     Stop();
-    ports_ = std::move(ports);
-    poller_ = std::make_unique<PortArrivalPoller>(*ports_);
-    poller_->Poll();  // learn what is already there
+    Watch(std::move(ports), settleMilliseconds);
     pollTimer_ = new QTimer(this);
+    // A poll that sees a new port starts the settling delay; the arrival is
+    // reported after it.
     connect(pollTimer_, &QTimer::timeout, this, [this] {
-        if (poller_->Poll()) emit deviceArrived();
+        if (filter_->Look()) {
+            seenByPoll_ = true;
+            settle_->start();
+        }
     });
     pollTimer_->start(milliseconds);
     source_ = Source::Polling;
@@ -70,11 +100,14 @@ void DeviceArrivalMonitor::Stop() {
     notifier_ = nullptr;
     delete pollTimer_;
     pollTimer_ = nullptr;
+    delete settle_;
+    settle_ = nullptr;
     if (monitor_) udev_monitor_unref(monitor_);
     monitor_ = nullptr;
     if (udev_) udev_unref(udev_);
     udev_ = nullptr;
-    poller_.reset();
+    filter_.reset();
+    seenByPoll_ = false;
     ports_.reset();
     source_ = Source::None;
 }

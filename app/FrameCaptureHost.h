@@ -3,6 +3,7 @@
 #include "app/CMainFrame.h"
 #include "app/CommandRouter.h"
 #include "device/CaptureHost.h"
+#include "patient/ReportTitle.h"
 
 namespace quenda {
 
@@ -10,16 +11,18 @@ namespace quenda {
 // of the data commands and the display mode, all kept by the command router.
 class FrameCaptureHost final : public CaptureHost {
 public:
-    explicit FrameCaptureHost(CMainFrame& frame) : frame_(frame) {}
+    FrameCaptureHost(CMainFrame& frame, const ReportTitle& title) : frame_(frame), title_(title) {}
 
     void CloseDocumentsAndResetMenus() override { frame_.Router().CloseDocuments(); }
     void EnableDataCommands() override { frame_.Router().OnCaptureListedData(); }
     void DisableDataCommands() override { frame_.Router().OnCaptureCancelled(); }
     bool ViewShown() const override { return frame_.Router().State().mode != 0; }
     void OpenTrendDocument() override { frame_.Router().ShowCapturedData(); }
+    std::string ReportTitleText() const override { return title_.Text(); }
 
 private:
     CMainFrame& frame_;
+    const ReportTitle& title_;
 };
 
 }  // namespace quenda

@@ -15,23 +15,34 @@ bool LightOn(const std::filesystem::path& led) {
 
 }  // namespace
 
-LockKeys ReadLockKeys(const std::filesystem::path& sysRoot) {
+std::optional<LockKeys> ReadLockKeyLights(const std::filesystem::path& sysRoot) {
     LockKeys keys;
+    bool anyLight = false;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(sysRoot / "class" / "leds", ec)) {
         const std::string name = entry.path().filename().string();
         const auto at = name.rfind("::");
         if (at == std::string::npos) continue;
         const std::string function = name.substr(at + 2);
-        if (function == "capslock") {
-            keys.caps = keys.caps || LightOn(entry.path());
-        } else if (function == "numlock") {
-            keys.num = keys.num || LightOn(entry.path());
-        } else if (function == "scrolllock") {
-            keys.scroll = keys.scroll || LightOn(entry.path());
-        }
+        bool* key = function == "capslock"     ? &keys.caps
+                    : function == "numlock"    ? &keys.num
+                    : function == "scrolllock" ? &keys.scroll
+                                               : nullptr;
+        if (!key) continue;
+        anyLight = true;
+        *key = *key || LightOn(entry.path());
     }
+    if (!anyLight) return std::nullopt;
     return keys;
+}
+
+LockKeys ChooseLockKeys(const std::optional<LockKeys>& lights,
+                        const std::function<std::optional<LockKeys>()>& fallback) {
+    if (lights) return *lights;
+    if (fallback) {
+        if (const auto indicated = fallback()) return *indicated;
+    }
+    return {};
 }
 
 }  // namespace quenda

@@ -4,18 +4,28 @@
 
 namespace quenda {
 
-bool PortArrivalPoller::Poll() {
-    std::set<std::string> present;
-    for (const std::string& name : ports_.FriendlyNames()) present.insert(name);
-    bool arrived = false;
-    if (primed_) {
-        for (const std::string& name : present) {
-            if (!known_.contains(name)) arrived = true;
-        }
+bool IsPluggableSerialPort(std::string_view portName) {
+    for (std::string_view prefix : {"ttyUSB", "ttyACM", "rfcomm"}) {
+        if (portName.starts_with(prefix) && portName.size() > prefix.size()) return true;
     }
-    // A port that went away and comes back is an arrival again.
+    return false;
+}
+
+PortArrivalFilter::PortArrivalFilter(PortEnumerator& ports) : ports_(ports) { Look(); }
+
+bool PortArrivalFilter::WorthALook(std::string_view action, std::string_view deviceName) {
+    return (action == "add" || action == "remove") && IsPluggableSerialPort(deviceName);
+}
+
+bool PortArrivalFilter::Look() {
+    std::set<std::string> present;
+    for (const std::string& friendly : ports_.FriendlyNames()) {
+        std::string name = PortNameFromFriendlyName(friendly);
+        if (IsPluggableSerialPort(name)) present.insert(std::move(name));
+    }
+    bool arrived = false;
+    for (const std::string& name : present) arrived = arrived || !known_.contains(name);
     known_ = std::move(present);
-    primed_ = true;
     return arrived;
 }
 

@@ -31,11 +31,11 @@ ViewFactories ProgramViews(AppContext& context) {
 CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
     CommandHandlers handlers;
     handlers.runCaptureDialog = [&context, &bluetooth](CMainFrame& frame) {
-        FrameCaptureHost host(frame);
+        FrameCaptureHost host(frame, context.reportTitle);
         RunCaptureDialog(&frame, host, context.store, context.settings, &bluetooth);
     };
     handlers.findBluetoothRadio = [&context, &bluetooth](CMainFrame& frame) {
-        FrameCaptureHost host(frame);
+        FrameCaptureHost host(frame, context.reportTitle);
         RunFindBluetoothRadio(&frame, host, context.store, context.settings, bluetooth);
     };
     handlers.saveData = [&context](CMainFrame& frame) { RunSaveData(&frame, context); };

@@ -23,7 +23,7 @@ std::vector<std::uint8_t> FullDownloadStream(int code) {
                                      static_cast<std::uint8_t>(length)});
         for (int i = 0; i < n; ++i, ++sent) {
             r.second = static_cast<std::uint8_t>(sent % 60);
-            const auto wire = quenda::EncodeSample(r, code);
+            const auto wire = quenda::EncodeSample(r, quenda::TraitsFor(code).sampleOrder);
             stream.insert(stream.end(), wire.begin(), wire.end());
         }
         stream.push_back(0);
@@ -38,9 +38,8 @@ void BM_DecodeFullDownload(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         store.ClearStore();
-        store.DataFormatCode = code;
         state.ResumeTiming();
-        quenda::FrameDecoder decoder(store, {});
+        quenda::FrameDecoder decoder(store, quenda::TraitsFor(code).sampleOrder, {});
         constexpr std::size_t kPoll = 4200;
         for (std::size_t i = 0; i < stream.size(); i += kPoll) {
             decoder.Feed(std::span(stream).subspan(i, std::min(kPoll, stream.size() - i)));

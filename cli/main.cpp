@@ -12,6 +12,7 @@
 #include "link/PortDiscovery.h"
 #include "link/SerialPort.h"
 #include "store/DataFile.h"
+#include "store/KeptDownload.h"
 #include "store/RecordingStore.h"
 
 #include <atomic>
@@ -38,9 +39,9 @@ constexpr const char* kReportTitle = "Report Title";
 const char* const kUsage =
     "usage: quenda-cli --help | --version\n"
     "       quenda-cli ports\n"
-    "       quenda-cli download [--port NAME] [--out DIR]\n"
-    "       quenda-cli set-clock [--port NAME] \"YYYY-MM-DD HH:MM:SS\"\n"
-    "       quenda-cli delete [--port NAME] [--id N] [--type 0|1]\n"
+    "       quenda-cli download [--port NAME] [--out DIR] [--no-keep] [--log FILE] [--dump FILE]\n"
+    "       quenda-cli set-clock [--port NAME] [--log FILE] [--dump FILE] \"YYYY-MM-DD HH:MM:SS\"\n"
+    "       quenda-cli delete [--port NAME] [--id N] [--type 0|1] [--log FILE] [--dump FILE]\n"
     "       quenda-cli analyze FILE.dat [--json]\n"
     "       quenda-cli print FILE.dat OUT.pdf [--view report|trend|table|clinical] [--page N] [--patients DIR]\n"
     "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
@@ -49,7 +50,11 @@ const char* const kUsage =
     "Port names: COMn is /dev/ttyS(n-1), an absolute path is used as given,\n"
     "any other name is a node under /dev (ttyUSB0, pts/7). Without --port the\n"
     "port the recorder last answered on (DefaultCOM in ./Quenda.ini) is tried\n"
-    "first, then every serial port present.\n";
+    "first, then every serial port present.\n"
+    "download also keeps a copy of each download in its own folder under\n"
+    "$XDG_DATA_HOME/Quenda/downloads (~/.local/share/...) unless --no-keep.\n"
+    "--log writes every byte exchanged with the recorder as text (time,\n"
+    "> sent or < received, hex), --dump the bytes received as they came.\n";
 
 int Usage(const char* problem = nullptr) {
     if (problem) std::fprintf(stderr, "quenda-cli: %s\n", problem);
@@ -88,14 +93,15 @@ private:
     bool barShown_ = false;
 };
 
+// Set by Ctrl+C (or SIGTERM). A signal handler may only touch a lock-free
+// atomic; the download's waiter polls it.
 std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 std::mutex doneMutex;
 std::condition_variable doneCv;
+constexpr auto kInterruptPoll = std::chrono::milliseconds(100);
 
-extern "C" void OnSignal(int) {
-    interrupted = true;
-    doneCv.notify_all();  // not strictly signal-safe; the waiter also polls
-}
+extern "C" void OnSignal(int) { interrupted = true; }
 
 struct Options {
     std::optional<std::string> port;
@@ -103,6 +109,10 @@ struct Options {
     std::optional<int> id;
     int type = 0;
     std::vector<std::string> positional;
+    bool keep = true;
+    std::optional<std::string> log;
+    std::optional<std::string> dump;
+    ExchangeLog* exchanges = nullptr;  // records the operation when --log or --dump is given
 };
 
 std::optional<int> ParseInt(const std::string& text) {
@@ -123,6 +133,10 @@ std::string ParseOptions(int argc, char** argv, const std::vector<std::string>& 
         };
         if (arg.rfind("--", 0) == 0) {
             if (std::find(allowed.begin(), allowed.end(), arg) == allowed.end()) return "unknown option " + arg;
+            if (arg == "--no-keep") {
+                o.keep = false;
+                continue;
+            }
             const auto v = value();
             if (!v) return arg + " needs a value";
             if (arg == "--port") {
@@ -133,6 +147,10 @@ std::string ParseOptions(int argc, char** argv, const std::vector<std::string>& 
                 o.id = ParseInt(*v);
                 // The delete dialog offers slots 1..128; 0 is every ID.
                 if (!o.id || *o.id < 0 || *o.id > kIdSlots) return "--id takes a number from 1 to 128 (0: all IDs)";
+            } else if (arg == "--log") {
+                o.log = *v;
+            } else if (arg == "--dump") {
+                o.dump = *v;
             } else if (arg == "--type") {
                 const auto t = ParseInt(*v);
                 if (!t || (*t != 0 && *t != 1)) return "--type takes 0 or 1";
@@ -158,19 +176,25 @@ struct Session {
     explicit Session(const Options& o) {
         engine.Open();
         if (o.port) engine.RestrictToPort(*o.port);
+        engine.SetExchangeLog(o.exchanges);
     }
 
-    // After a search that found no recorder: a port the user may not open is
-    // the usual cause.
-    void HintIfRefused() {
-        if (!engine.FoundPort().empty()) return;
-        if (const auto& refused = engine.RefusedPort(); !refused.empty()) {
-            std::string hint = msg::kDialoutHint;
-            hint.replace(hint.find("%1"), 2, refused);
-            sink.ShowMessage(hint);
-        }
-    }
 };
+
+// Writes the --log and --dump files of a recorder command that ended with
+// `code`; a file that cannot be written fails a command that went well.
+int SaveExchanges(const Options& o, int code) {
+    std::string error;
+    if (o.log && !o.exchanges->SaveText(*o.log, error)) {
+        std::fprintf(stderr, "%s: %s\n", o.log->c_str(), error.c_str());
+        if (code == kExitOk) code = kExitFailed;
+    }
+    if (o.dump && !o.exchanges->SaveDump(*o.dump, error)) {
+        std::fprintf(stderr, "%s: %s\n", o.dump->c_str(), error.c_str());
+        if (code == kExitOk) code = kExitFailed;
+    }
+    return code;
+}
 
 int Ports() {
     Settings settings;
@@ -204,27 +228,34 @@ int Download(const Options& o) {
             doneCv.notify_all();
         },
     });
-    if (s.engine.Start() != ConnectionState::Connected) {
-        s.HintIfRefused();
-        return kExitFailed;
-    }
+    if (s.engine.Start() != ConnectionState::Connected) return kExitFailed;
+    bool stopped = false;
     {
         std::unique_lock lock(doneMutex);
-        while (!result && !interrupted) doneCv.wait_for(lock, std::chrono::milliseconds(200));
+        while (!result && !interrupted) doneCv.wait_for(lock, kInterruptPoll);
+        stopped = !result;
     }
-    if (!result) {
-        s.engine.Stop();
-        std::fprintf(stderr, "\nInterrupted; nothing was written.\n");
-        return kExitInterrupted;
-    }
+    // Interrupted: the recorder is told to stop like on Stop, and what was
+    // decoded so far is written all the same.
     s.engine.Stop();
+    if (stopped) std::fprintf(stderr, "\nInterrupted; writing what was downloaded.\n");
 
     int failures = 0;
+    if (o.keep) {
+        const KeptDownload kept = KeepDownload(s.store, s.engine.Traits().recordOrder, kReportTitle, DefaultDownloadsRoot());
+        if (!kept.result) {
+            std::fprintf(stderr, "%s: %s\n", kept.result.message.c_str(), kept.result.detail.c_str());
+            ++failures;
+        } else if (kept.files > 0) {
+            std::fprintf(stderr, "Kept a copy in %s\n", kept.folder.c_str());
+        }
+    }
+
     for (int id = 1; id <= kIdSlots; ++id) {
         const int count = s.store.IdCount(id);
         if (count == 0) continue;
         std::printf("%s\n", IdListLine(id, count).c_str());
-        s.store.SelectId(id);
+        s.store.SelectId(id, s.engine.Traits().recordOrder);
         const auto path = std::filesystem::path(o.out) / ("ID" + std::to_string(id) + ".dat");
         if (const auto saved = SaveCurrentDataSet(path, s.store, kReportTitle); !saved) {
             std::fprintf(stderr, "%s: %s %s\n", path.c_str(), saved.message.c_str(), saved.detail.c_str());
@@ -233,6 +264,7 @@ int Download(const Options& o) {
     }
     std::fflush(stdout);
     if (failures > 0) return kExitFailed;
+    if (stopped) return kExitInterrupted;
     return *result == ReceiveResult::Complete ? kExitOk : kExitEndedEarly;
 }
 
@@ -254,7 +286,6 @@ int SetClock(const Options& o) {
     if (!word) return Usage("the date and time must be \"YYYY-MM-DD HH:MM:SS\", years 2000 to 2063");
     Session s(o);
     if (s.engine.SetDeviceClock(*word)) return kExitOk;
-    s.HintIfRefused();
     return kExitFailed;
 }
 
@@ -264,7 +295,6 @@ int Delete(const Options& o) {
     const int id = o.id.value_or(0);
     const int type = id != 0 ? o.type : 0;  // "All" IDs always erases every kind of data
     if (s.engine.DeleteDeviceData(id, type)) return kExitOk;
-    s.HintIfRefused();
     return kExitFailed;
 }
 
@@ -297,16 +327,17 @@ int main(int argc, char** argv) {
     if (command == "export" || command == "events") return ExportCommand(argc, argv);
     std::vector<std::string> allowed;
     if (command == "download") {
-        allowed = {"--port", "--out"};
+        allowed = {"--port", "--out", "--no-keep", "--log", "--dump"};
     } else if (command == "set-clock") {
-        allowed = {"--port"};
+        allowed = {"--port", "--log", "--dump"};
     } else if (command == "delete") {
-        allowed = {"--port", "--id", "--type"};
+        allowed = {"--port", "--id", "--type", "--log", "--dump"};
     } else {
         return Usage(("unknown command " + command).c_str());
     }
     if (const auto problem = ParseOptions(argc, argv, allowed, o); !problem.empty()) return Usage(problem.c_str());
-    if (command == "download") return Download(o);
-    if (command == "set-clock") return SetClock(o);
-    return Delete(o);
+    ExchangeLog exchanges;
+    if (o.log || o.dump) o.exchanges = &exchanges;
+    const int code = command == "download" ? Download(o) : command == "set-clock" ? SetClock(o) : Delete(o);
+    return SaveExchanges(o, code);
 }

@@ -2,6 +2,7 @@
 
 #include "device/CDlgChooseType.h"
 #include "device/Messages.h"
+#include "widgets/UiTexts.h"
 #include "store/RecordingStore.h"
 #include "ui_BluetoothRadioDialog.h"
 
@@ -18,7 +19,7 @@ constexpr const char* kNoRadioConnected = "No Bluetooth radio connected";
 BluetoothRadioDialog::BluetoothRadioDialog(const std::vector<RadioInfo>& radios, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::BluetoothRadioDialog>()) {
     ui_->setupUi(this);
-    device_ui::ApplyUiTexts(this);
+    ApplyUiText(this);
     for (const RadioInfo& radio : radios) ui_->radioList->addItem(RadioLine(radio));
     if (!radios.empty()) ui_->radioList->setCurrentRow(0);
     auto updateConnect = [this] { ui_->connectButton->setEnabled(!ui_->radioList->selectedItems().isEmpty()); };
@@ -57,9 +58,9 @@ int RunFindBluetoothRadio(RecordingStore& store, BluetoothLink& link, MessageSin
                           const std::function<int()>& openCapture) {
     store.UseSerialLink = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int connected = link.mydlldlg();
+    const bool connected = link.mydlldlg();
     QApplication::restoreOverrideCursor();
-    if (connected != 1) {
+    if (!connected) {
         const std::string why = link.LastError();
         messages.ShowMessage(why.empty() ? kNoRadioConnected : why);
         return QDialog::Rejected;

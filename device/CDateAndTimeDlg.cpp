@@ -1,6 +1,6 @@
 #include "device/CDateAndTimeDlg.h"
 
-#include "device/CDlgChooseType.h"
+#include "widgets/UiTexts.h"
 #include "device/Commands.h"
 #include "device/MessageSink.h"
 #include "ui_CDateAndTimeDlg.h"
@@ -43,7 +43,7 @@ int FieldValue(const QString& text) { return text.toInt(); }
 CDateAndTimeDlg::CDateAndTimeDlg(MessageSink& messages, const QDateTime& now, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CDateAndTimeDlg>()), messages_(messages) {
     ui_->setupUi(this);
-    device_ui::ApplyUiTexts(this);
+    ApplyUiText(this);
     ui_->datePicker->setDisplayFormat(ShortDateFormat());
     ui_->datePicker->setDateRange(kFirstRecorderDate, kLastRecorderDate);
     ui_->datePicker->setDate(now.date());

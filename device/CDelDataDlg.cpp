@@ -1,7 +1,7 @@
 #include "device/CDelDataDlg.h"
 
-#include "device/CaptureEngine.h"
-#include "device/CDlgChooseType.h"
+#include "device/RecorderTraits.h"
+#include "widgets/UiTexts.h"
 #include "store/RecordingStore.h"
 #include "ui_CDelDataDlg.h"
 
@@ -15,18 +15,18 @@ constexpr const char* kSpo2AndPr = "SpO2&Pr";
 CDelDataDlg::CDelDataDlg(const std::vector<int>& ids, int dataFormatCode, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CDelDataDlg>()) {
     ui_->setupUi(this);
-    device_ui::ApplyUiTexts(this);
+    ApplyUiText(this);
 
-    ui_->dataTypeBox->addItem(device_ui::Text(kAll));
-    ui_->dataTypeBox->addItem(device_ui::Text(kSpo2AndPr));
-    ui_->idBox->addItem(device_ui::Text(kAll));
+    ui_->dataTypeBox->addItem(UiQString(kAll));
+    ui_->dataTypeBox->addItem(UiQString(kSpo2AndPr));
+    ui_->idBox->addItem(UiQString(kAll));
     for (int id : ids) ui_->idBox->addItem(QString::number(id));
     ui_->idBox->setCurrentIndex(0);
     ui_->dataTypeBox->setCurrentIndex(0);
     idText_ = ui_->idBox->itemText(0);
     dataTypeCode_ = 0;
     // Such a recorder erases everything whatever ID it is sent.
-    ui_->idBox->setEnabled(CaptureEngine::CanDeleteSingleId(dataFormatCode));
+    ui_->idBox->setEnabled(TraitsFor(dataFormatCode).canDeleteSingleId);
 
     connect(ui_->idBox, &QComboBox::activated, this, &CDelDataDlg::OnIdChosen);
     connect(ui_->dataTypeBox, &QComboBox::activated, this, &CDelDataDlg::OnDataTypeChosen);

@@ -1,6 +1,6 @@
 #include "device/CDeletingData.h"
 
-#include "device/CDlgChooseType.h"
+#include "widgets/UiTexts.h"
 #include "ui_CDeletingData.h"
 
 #include <QCoreApplication>
@@ -18,7 +18,7 @@ constexpr int kMapWait = 300;  // ms
 CDeletingData::CDeletingData(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), ui_(std::make_unique<Ui::CDeletingData>()) {
     ui_->setupUi(this);
-    device_ui::ApplyUiTexts(this);
+    ApplyUiText(this);
     ui_->okButton->hide();
     ui_->cancelButton->hide();
     setModal(false);

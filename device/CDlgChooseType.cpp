@@ -7,18 +7,23 @@
 #include "device/CaptureHost.h"
 #include "device/Messages.h"
 #include "link/BluetoothLink.h"
-#include "link/BluetoothStream.h"
 #include "link/SerialPort.h"
+#include "store/KeptDownload.h"
 #include "store/RecordingStore.h"
 #include "ui_CDlgChooseType.h"
+#include "widgets/MessageBox.h"
+#include "widgets/UiTexts.h"
 
-#include <QAbstractButton>
 #include <QFontDatabase>
-#include <QGroupBox>
-#include <QLabel>
-#include <QMessageBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QThread>
+#include <QWindow>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <system_error>
@@ -30,56 +35,10 @@ namespace {
 
 constexpr int kSelectPatientIdString = 164;
 constexpr const char* kSelectPatientId = "Please select patient ID";
-constexpr int kAppTitleString = 128;
-constexpr const char* kAppTitle = "Quenda";
 constexpr const char* kStartCaption = "Start";
 constexpr const char* kDoneCaption = "Done";
 
 }  // namespace
-
-namespace device_ui {
-
-QString Text(std::string_view builtIn) { return QString::fromStdString(UiText(builtIn)); }
-QString Text(int stringId, std::string_view builtIn) { return QString::fromStdString(UiText(stringId, builtIn)); }
-
-void ApplyUiTexts(QWidget* form) {
-    auto translate = [](const QString& text) { return text.isEmpty() ? text : Text(text.toStdString()); };
-    form->setWindowTitle(translate(form->windowTitle()));
-    for (QLabel* label : form->findChildren<QLabel*>()) label->setText(translate(label->text()));
-    for (QAbstractButton* button : form->findChildren<QAbstractButton*>()) button->setText(translate(button->text()));
-    for (QGroupBox* group : form->findChildren<QGroupBox*>()) group->setTitle(translate(group->title()));
-}
-
-void UiMailbox::Post(std::function<void()> work) {
-    bool post = false;
-    {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(work));
-        post = !std::exchange(drainPosted_, true);
-    }
-    if (post) QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
-}
-
-void UiMailbox::Drain() {
-    {
-        std::lock_guard lock(mutex_);
-        // From here on a Post asks for another Drain: should the work below
-        // run a nested event loop, that Drain carries on inside it.
-        drainPosted_ = false;
-    }
-    for (;;) {
-        std::function<void()> work;
-        {
-            std::lock_guard lock(mutex_);
-            if (queue_.empty()) return;
-            work = std::move(queue_.front());
-            queue_.pop_front();
-        }
-        work();
-    }
-}
-
-}  // namespace device_ui
 
 // ---------------------------------------------------------------------------
 // CaptureMessageSink
@@ -89,8 +48,13 @@ CaptureMessageSink::CaptureMessageSink(QWidget* boxParent, QObject* parent)
 
 CaptureMessageSink::~CaptureMessageSink() { delete deleting_.data(); }
 
-void CaptureMessageSink::ShowMessage(std::string_view text) {
-    const QString shown = device_ui::Text(text);
+void CaptureMessageSink::ShowMessage(std::string_view text) { Show(UiQString(text)); }
+
+void CaptureMessageSink::Notify(const Notice& notice) {
+    Show(QString::fromStdString(NoticeText(notice, [](std::string_view builtIn) { return UiText(builtIn); })));
+}
+
+void CaptureMessageSink::Show(const QString& shown) {
     if (QThread::currentThread() == thread()) {
         ShowBox(shown);
         return;
@@ -99,9 +63,7 @@ void CaptureMessageSink::ShowMessage(std::string_view text) {
 }
 
 void CaptureMessageSink::ShowBox(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, device_ui::Text(kAppTitleString, kAppTitle), text, QMessageBox::Ok,
-                    boxParent_.data());
-    box.exec();
+    ShowMessageBox(boxParent_.data(), text);
 }
 
 void CaptureMessageSink::ShowDeleting(bool visible) {
@@ -120,29 +82,23 @@ void CaptureMessageSink::ShowDeleting(bool visible) {
 QWidget* CaptureMessageSink::DeletingWindow() const { return deleting_.data(); }
 
 // ---------------------------------------------------------------------------
-// Adds how to get access to "no port answered" when a port was refused for
-// permission; passes everything else on unchanged.
-class CDlgChooseType::HintingSink final : public MessageSink {
+// The engine's clock as the dialog hands it on. The connect step and Stop run
+// on the UI thread for a second or two; after each of their sleeps the windows
+// paint what is pending, so the dialog never shows the desktop through its
+// frame. User input waits until the engine call has returned. Worker threads
+// sleep as usual.
+class CDlgChooseType::PaintingClock final : public Clock {
 public:
-    HintingSink(MessageSink& target, const std::unique_ptr<CaptureEngine>& engine)
-        : target_(target), engine_(engine) {}
-
-    void ShowMessage(std::string_view text) override {
-        // Only the UI thread searches, so RefusedPort is read where it is written.
-        if (text == msg::kNoPort && engine_ && !engine_->RefusedPort().empty()) {
-            const QString refused = QString::fromStdString(engine_->RefusedPort());
-            const QString hinted = device_ui::Text(msg::kNoPort) + QLatin1Char('\n') +
-                                   device_ui::Text(msg::kDialoutHint).arg(refused);
-            target_.ShowMessage(hinted.toStdString());
-            return;
-        }
-        target_.ShowMessage(text);
+    explicit PaintingClock(Clock& inner) : inner_(inner) {}
+    TimePoint Now() override { return inner_.Now(); }
+    bool Sleep(std::chrono::milliseconds d, std::stop_token stop = {}) override {
+        const bool slept = inner_.Sleep(d, stop);
+        if (QThread::currentThread() == qApp->thread()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return slept;
     }
-    void ShowDeleting(bool visible) override { target_.ShowDeleting(visible); }
 
 private:
-    MessageSink& target_;
-    const std::unique_ptr<CaptureEngine>& engine_;
+    Clock& inner_;
 };
 
 // ---------------------------------------------------------------------------
@@ -157,7 +113,7 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
       ownSink_(messages ? nullptr : std::make_unique<CaptureMessageSink>(this)),
       messages_(messages ? *messages : *ownSink_) {
     ui_->setupUi(this);
-    device_ui::ApplyUiTexts(this);
+    ApplyUiText(this);
     ui_->extendButton->hide();
     ui_->extendButton->setEnabled(false);
     ui_->stopButton->setEnabled(false);
@@ -169,8 +125,8 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
     fullHeight_ = height();
     setFixedSize(width(), ui_->separator->geometry().bottom() + 1);
 
-    hintingSink_ = std::make_unique<HintingSink>(messages_, engine_);
-    engine_ = std::make_unique<CaptureEngine>(store, settings, links.serial, links.ports, *hintingSink_, links.clock,
+    clock_ = std::make_unique<PaintingClock>(links.clock);
+    engine_ = std::make_unique<CaptureEngine>(store, settings, links.serial, links.ports, messages_, *clock_,
                                               std::move(links.bluetooth));
     // Worker threads call these: each only queues a call to the UI thread,
     // stamped with the download it belongs to.
@@ -188,6 +144,8 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
             mailbox_.Post([this, generation, result] { OnDownloadDone(generation, result); });
         },
     });
+    engine_->SetExchangeLog(&exchanges_);
+    downloadsRoot_ = DefaultDownloadsRoot();
     engine_->Open();
 
     connect(ui_->startButton, &QPushButton::clicked, this, &CDlgChooseType::OnStartClicked);
@@ -195,6 +153,7 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
     connect(ui_->deleteDataButton, &QPushButton::clicked, this, &CDlgChooseType::OnDeleteDataClicked);
     connect(ui_->setDateAndTimeButton, &QPushButton::clicked, this, &CDlgChooseType::OnSetDateAndTimeClicked);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &CDlgChooseType::reject);
+    connect(ui_->saveLogButton, &QPushButton::clicked, this, &CDlgChooseType::OnSaveLogClicked);
 }
 
 CDlgChooseType::~CDlgChooseType() {
@@ -221,6 +180,8 @@ void CDlgChooseType::SetPhase(Phase phase) {
     ui_->setDateAndTimeButton->setEnabled(idleOrListed);
     ui_->stopButton->setEnabled(phase == Phase::Downloading);
     ui_->cancelButton->setEnabled(true);
+    // The log is whole only once the operation is over.
+    ui_->saveLogButton->setEnabled(idleOrListed && !exchanges_.Empty());
 }
 
 void CDlgChooseType::OnStartClicked() {
@@ -236,12 +197,13 @@ void CDlgChooseType::OnStartClicked() {
 void CDlgChooseType::ConnectAndDownload() {
     SetPhase(Phase::Connecting);
     ui_->idList->clear();
+    ui_->progressBar->setValue(0);
     host_.CloseDocumentsAndResetMenus();
     // The connect step holds the UI thread (about a second per port tried):
-    // show the greyed buttons first.
-    repaint();
+    // the dialog is on the screen and painted, greyed buttons and all, first.
+    PaintNow();
 
-    const ConnectionState state = engine_->Start();
+    const ConnectionState state = EngineCall([&] { return engine_->Start(); });
     // The engine's connect message may have run an event loop in which the
     // whole download ended and was listed.
     if (phase_ == Phase::Connecting) {
@@ -254,9 +216,21 @@ void CDlgChooseType::ConnectAndDownload() {
     emit connectStepFinished(state);
 }
 
+void CDlgChooseType::PaintNow() {
+    // A dialog just shown may not be mapped yet; painting it then is lost.
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < kExposeWaitMs) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    }
+    repaint();
+}
+
 void CDlgChooseType::OnProgressRange(int generation, int maximum) {
     if (!Current(generation)) return;
-    ui_->progressBar->setRange(0, maximum);
+    // A range of 0 ... 0 turns the bar into a busy indicator; a recorder with
+    // nothing to download gets an empty bar instead.
+    ui_->progressBar->setRange(0, std::max(maximum, 1));
 }
 
 void CDlgChooseType::OnProgress(int generation, std::uint32_t frames) {
@@ -266,6 +240,11 @@ void CDlgChooseType::OnProgress(int generation, std::uint32_t frames) {
 
 void CDlgChooseType::OnDownloadDone(int generation, ReceiveResult) {
     if (!Current(generation)) return;
+    // A copy on disk before anything can clear the store; failing to make
+    // it is said and stops nothing.
+    const KeptDownload kept =
+        KeepDownload(store_, engine_->Traits().recordOrder, host_.ReportTitleText(), downloadsRoot_);
+    if (!kept.result) messages_.ShowMessage(kept.result.message + "\n" + kept.result.detail);
     // The receive side's own message (if any) was shown already; whatever
     // was decoded up to here is listed.
     bool any = false;
@@ -275,9 +254,10 @@ void CDlgChooseType::OnDownloadDone(int generation, ReceiveResult) {
         any = true;
     }
     if (any) ui_->deleteDataButton->setEnabled(true);
-    ui_->startButton->setText(device_ui::Text(kDoneCaption));
+    ui_->startButton->setText(UiQString(kDoneCaption));
     listed_ = true;
-    engine_->Stop();
+    ++generation_;
+    EngineCall([&] { engine_->Stop(); });
     AfterStop();
     emit idsListed();
 }
@@ -289,13 +269,16 @@ void CDlgChooseType::ConfirmId() {
         return;
     }
     const int id = IdFromListLine(selected.front()->text().toStdString());
-    store_.SelectId(id);
+    store_.SelectId(id, engine_->Traits().recordOrder);
     host_.OpenTrendDocument();
     QDialog::accept();
 }
 
 void CDlgChooseType::OnStopClicked() {
-    engine_->Stop();
+    // What the workers queued before they end is dropped, also while Stop
+    // lets the dialog paint.
+    ++generation_;
+    EngineCall([&] { engine_->Stop(); });
     AfterStop();
 }
 
@@ -306,6 +289,12 @@ void CDlgChooseType::AfterStop() {
 }
 
 void CDlgChooseType::reject() {
+    if (inEngineCall_) {
+        // A close from the window system while the engine lets the dialog
+        // paint: cancel once the engine call is over.
+        rejectPending_ = true;
+        return;
+    }
     ++generation_;
     engine_->Cancel();
     // The current data set is left alone, unlike the recorder's own program:
@@ -317,18 +306,38 @@ void CDlgChooseType::reject() {
 void CDlgChooseType::OnDeleteDataClicked() {
     CDelDataDlg choose(CDelDataDlg::IdsWithGroups(store_), store_.DataFormatCode, this);
     if (choose.exec() != QDialog::Accepted) return;
-    engine_->DeleteDeviceData(choose.Id(), choose.DataTypeCode());
+    EngineCall([&] { engine_->DeleteDeviceData(choose.Id(), choose.DataTypeCode()); });
     AfterStop();
 }
 
 void CDlgChooseType::OnSetDateAndTimeClicked() {
     CDateAndTimeDlg choose(messages_, QDateTime::currentDateTime(), this);
-    if (choose.exec() == QDialog::Accepted) {
+    const bool accepted = choose.exec() == QDialog::Accepted;
+    EngineCall([&] {
+        if (accepted) {
             engine_->SetDeviceClock(choose.ClockWord());  // ends with Stop
-    } else {
-        engine_->Stop();
-    }
+        } else {
+            engine_->Stop();
+        }
+    });
     AfterStop();
+}
+
+void CDlgChooseType::OnSaveLogClicked() {
+    const QString logPath = QFileDialog::getSaveFileName(this, ui_->saveLogButton->text(), "quenda-log.txt",
+                                                         "Text (*.txt);;All files (*)");
+    if (logPath.isEmpty()) return;
+    // The raw bytes go beside the log: quenda-log.txt -> quenda-log.bin.
+    const QFileInfo info(logPath);
+    SaveLog(logPath, info.dir().filePath(info.completeBaseName() + ".bin"));
+}
+
+bool CDlgChooseType::SaveLog(const QString& logPath, const QString& dumpPath) {
+    std::string error;
+    const bool saved = exchanges_.SaveText(logPath.toStdString(), error) &&
+                       exchanges_.SaveDump(dumpPath.toStdString(), error);
+    if (!saved) messages_.ShowMessage(error);
+    return saved;
 }
 
 // ---------------------------------------------------------------------------
@@ -338,12 +347,8 @@ int RunCaptureDialog(QWidget* parent, CaptureHost& host, RecordingStore& store, 
     CCOM port;
     SystemPortEnumerator ports;
     SystemClock clock;
-    std::unique_ptr<BluetoothStream> stream;
     BluetoothAccess access;
-    if (bluetooth) {
-        stream = std::make_unique<BluetoothStream>(*bluetooth);
-        access = {stream.get(), [bluetooth] { bluetooth->ConnectSocket(); }};
-    }
+    if (bluetooth) access = {bluetooth, [bluetooth] { bluetooth->ConnectSocket(); }};
     CDlgChooseType dialog(host, store, settings, CaptureLinks{port, ports, clock, std::move(access)}, nullptr, parent);
     return dialog.exec();
 }

@@ -2,6 +2,7 @@
 
 #include "device/CaptureEngine.h"
 #include "device/MessageSink.h"
+#include "widgets/UiMailbox.h"
 
 #include <QDialog>
 #include <QObject>
@@ -9,11 +10,11 @@
 #include <QString>
 
 #include <atomic>
-#include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string_view>
+#include <utility>
 
 namespace Ui {
 class CDlgChooseType;
@@ -26,35 +27,6 @@ class CaptureHost;
 class CDeletingData;
 class RecordingStore;
 class Settings;
-
-namespace device_ui {
-// A user text from the string table, as a QString.
-QString Text(std::string_view builtIn);
-QString Text(int stringId, std::string_view builtIn);
-// Passes the window title and the texts of the labels, buttons and group
-// boxes a Designer form set through the string table.
-void ApplyUiTexts(QWidget* form);
-
-// Hands work from any thread to the thread this object lives on, in the order
-// it was posted. The work travels through a mutex-guarded queue instead of as
-// a queued functor, so ThreadSanitizer sees the hand-off (Qt's own locking is
-// invisible to it). Work still queued when the mailbox goes is dropped.
-class UiMailbox final : public QObject {
-    Q_OBJECT
-public:
-    explicit UiMailbox(QObject* parent = nullptr) : QObject(parent) {}
-    void Post(std::function<void()> work);
-
-private:
-    // Runs everything queued, oldest first. Work that runs a nested event
-    // loop (a message box) lets later work run inside it, still in order.
-    Q_INVOKABLE void Drain();
-
-    std::mutex mutex_;
-    std::deque<std::function<void()>> queue_;  // guarded by mutex_
-    bool drainPosted_ = false;                 // guarded by mutex_
-};
-}  // namespace device_ui
 
 // The capture dialog's messages as message boxes, and the "Deleting Data ..."
 // window. Callable from any thread: on the UI thread a box is modal and shows
@@ -69,17 +41,20 @@ public:
     ~CaptureMessageSink() override;
 
     void ShowMessage(std::string_view text) override;
+    void Notify(const Notice& notice) override;
     void ShowDeleting(bool visible) override;
 
     // The "Deleting Data ..." window while it is up.
     QWidget* DeletingWindow() const;
 
 private:
+    // On the UI thread a box at once, from elsewhere a box queued to it.
+    void Show(const QString& text);
     void ShowBox(const QString& text);
 
     QPointer<QWidget> boxParent_;
     QPointer<QWidget> deleting_;
-    device_ui::UiMailbox mailbox_;
+    UiMailbox mailbox_;
 };
 
 // The links the capture dialog reaches the recorder through.
@@ -128,6 +103,14 @@ public:
     int FullHeight() const { return fullHeight_; }
     // True once the IDs are listed: button 1002 then reads "Done".
     bool Listed() const { return listed_; }
+    // The bytes of the last operation with the recorder, for "Save log…".
+    const ExchangeLog& Exchanges() const { return exchanges_; }
+    // Writes the log as text to `logPath` and the bytes received to `dumpPath`;
+    // says what failed in a message.
+    bool SaveLog(const QString& logPath, const QString& dumpPath);
+    // Where every download is kept, one folder each (DefaultDownloadsRoot()
+    // unless set).
+    void KeepDownloadsIn(std::filesystem::path root) { downloadsRoot_ = std::move(root); }
 
 public slots:
     // Cancel: button 2, Escape and closing the window.
@@ -144,7 +127,8 @@ protected:
 
 private:
     enum class Phase { Idle, Connecting, Downloading, Listed };
-    class HintingSink;
+    class PaintingClock;
+    static constexpr int kExposeWaitMs = 500;
 
     void OnStartClicked();
     void ConnectAndDownload();
@@ -152,9 +136,27 @@ private:
     void OnStopClicked();
     void OnDeleteDataClicked();
     void OnSetDateAndTimeClicked();
+    void OnSaveLogClicked();
     // The button states and the progress bar after the engine's Stop.
     void AfterStop();
     void SetPhase(Phase phase);
+    void PaintNow();
+    // Runs an engine operation that holds the UI thread; a Cancel that came
+    // meanwhile runs after it.
+    template <typename F>
+    auto EngineCall(F&& call) {
+        struct Guard {
+            CDlgChooseType& dialog;
+            explicit Guard(CDlgChooseType& d) : dialog(d) { dialog.inEngineCall_ = true; }
+            ~Guard() {
+                dialog.inEngineCall_ = false;
+                if (std::exchange(dialog.rejectPending_, false)) {
+                    QMetaObject::invokeMethod(&dialog, &CDlgChooseType::reject, Qt::QueuedConnection);
+                }
+            }
+        } guard(*this);
+        return call();
+    }
 
     void OnProgressRange(int generation, int maximum);
     void OnProgress(int generation, std::uint32_t frames);
@@ -162,12 +164,14 @@ private:
     bool Current(int generation) const { return generation == generation_.load(); }
 
     std::unique_ptr<Ui::CDlgChooseType> ui_;
-    device_ui::UiMailbox mailbox_;
+    UiMailbox mailbox_;
     CaptureHost& host_;
     RecordingStore& store_;
     std::unique_ptr<CaptureMessageSink> ownSink_;
     MessageSink& messages_;
-    std::unique_ptr<HintingSink> hintingSink_;
+    std::unique_ptr<PaintingClock> clock_;
+    ExchangeLog exchanges_;
+    std::filesystem::path downloadsRoot_;
     std::unique_ptr<CaptureEngine> engine_;
 
     // Bumped whenever the workers are ended, so calls they queued before
@@ -176,6 +180,8 @@ private:
     Phase phase_ = Phase::Idle;
     bool listed_ = false;
     bool shownOnce_ = false;
+    bool inEngineCall_ = false;
+    bool rejectPending_ = false;
     int fullHeight_ = 0;
 };
 

@@ -2,8 +2,6 @@
 
 #include "app/Settings.h"
 #include "device/MessageSink.h"
-#include "device/Messages.h"
-#include "device/SampleCodec.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,10 +14,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr unsigned kSearchBaud = 4800;
-// The receive side polls no faster than this; recorders that send big-endian
-// samples are the faster ones.
-constexpr std::chrono::milliseconds kFastPollGap{6};
-constexpr std::chrono::milliseconds kPollGap{9};
 constexpr int kIdlePollsBeforeRepeat = 50;
 constexpr int kRepeatLimit = 3;
 constexpr std::chrono::milliseconds kBluetoothPollWait{50};
@@ -35,16 +29,16 @@ NoLink noLink;
 
 }  // namespace
 
-const char* ReceiveResultMessage(ReceiveResult result) {
+std::optional<NoticeKind> ReceiveResultNotice(ReceiveResult result) {
     switch (result) {
-        case ReceiveResult::Complete: return nullptr;
-        case ReceiveResult::NotConnected: return msg::kNotConnected;
-        case ReceiveResult::Timeout: return msg::kReadTimeout;
-        case ReceiveResult::Overflow: return msg::kOverflow;
-        case ReceiveResult::ReadFailed: return msg::kReadFailed;
-        case ReceiveResult::OutOfBuffer: return msg::kOutOfBuffer;
+        case ReceiveResult::Complete: return std::nullopt;
+        case ReceiveResult::NotConnected: return NoticeKind::NotConnected;
+        case ReceiveResult::Timeout: return NoticeKind::ReadTimeout;
+        case ReceiveResult::Overflow: return NoticeKind::Overflow;
+        case ReceiveResult::ReadFailed: return NoticeKind::ReadFailed;
+        case ReceiveResult::OutOfBuffer: return NoticeKind::OutOfBuffer;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 std::string IdListLine(int id, int count) {
@@ -76,7 +70,8 @@ CaptureEngine::CaptureEngine(RecordingStore& store, Settings& settings, SerialLi
       enumerator_(ports),
       messages_(messages),
       clock_(clock),
-      bluetooth_(std::move(bluetooth)) {}
+      bluetooth_(std::move(bluetooth)),
+      traits_(TraitsFor(store.DataFormatCode)) {}
 
 CaptureEngine::~CaptureEngine() {
     EndWorkers();
@@ -90,13 +85,27 @@ void CaptureEngine::Open() {
 
 bool CaptureEngine::StartsAtOnce() const { return store_.UseSerialLink || !ports_.bluetooth.empty(); }
 
-bool CaptureEngine::CanDeleteSingleId(int dataFormatCode) {
-    return dataFormatCode == 1 || dataFormatCode == 2 || dataFormatCode == 14;
+bool CaptureEngine::Identify() {
+    RecorderProtocol protocol = Protocol();
+    const bool ours = protocol.IdentifyDevice();
+    traits_ = protocol.Traits();
+    return ours;
 }
 
 ByteStream& CaptureEngine::ActiveLink() {
-    if (store_.UseSerialLink) return serial_;
-    return bluetooth_.stream ? *bluetooth_.stream : noLink;
+    ByteStream& link = store_.UseSerialLink ? serial_ : bluetooth_.stream ? *bluetooth_.stream : noLink;
+    if (!logging_) return link;
+    logging_->Attach(link);
+    return *logging_;
+}
+
+void CaptureEngine::SetExchangeLog(ExchangeLog* log) {
+    log_ = log;
+    logging_ = log ? std::make_unique<LoggingStream>(*log) : nullptr;
+}
+
+void CaptureEngine::BeginOperation() {
+    if (log_) log_->Clear();
 }
 
 std::vector<std::string> CaptureEngine::IdLines() const {
@@ -128,7 +137,7 @@ bool CaptureEngine::FindRecorder(Operation op, const std::function<void()>& next
             NoteOpenFailure(candidate.name);
             return false;
         }
-        if (!Protocol().IdentifyDevice()) {
+        if (!Identify()) {
             serial_.Close();
             return false;
         }
@@ -136,7 +145,7 @@ bool CaptureEngine::FindRecorder(Operation op, const std::function<void()>& next
         if (!ReopenAtTransferBaud(candidate.name)) {
             if (op != Operation::Clock) return false;
             // A recorder that identified is never abandoned for another port.
-            messages_.ShowMessage(msg::kClockError);
+            messages_.Notify({NoticeKind::ClockError});
             return true;
         }
         // The connect step already knows the remembered port; the maintenance
@@ -176,33 +185,31 @@ ConnectionState CaptureEngine::ConnectBluetooth() {
     if (!bluetooth_.stream || !bluetooth_.stream->IsConnected()) return ConnectionState::NoPort;
     if (bluetooth_.connectSocket) bluetooth_.connectSocket();
     clock_.Sleep(100ms);
-    if (!Protocol().IdentifyDevice()) return ConnectionState::NoPort;
+    if (!Identify()) return ConnectionState::NoPort;
     return QueryTotals();
 }
 
 ConnectionState CaptureEngine::Start() {
+    BeginOperation();
     store_.ClearStore();
     // Stop, run on failures below, resets state_; the caller gets the outcome.
     const ConnectionState state = store_.UseSerialLink ? ConnectSerial() : ConnectBluetooth();
     state_ = state;
     switch (state) {
         case ConnectionState::SyncError:
-            messages_.ShowMessage(msg::kSyncError);
+            messages_.Notify({NoticeKind::SyncError});
             break;
         case ConnectionState::NoPort:
-            messages_.ShowMessage(msg::kNoPort);
+            messages_.Notify({NoticeKind::NoPort, 0, refusedPort_});
             break;
         case ConnectionState::NoData:
-            messages_.ShowMessage(msg::kNoData);
+            messages_.Notify({NoticeKind::NoData});
             Stop();
             break;
         case ConnectionState::Connected: {
             clock_.Sleep(500ms);
             StartDownload();
-            char text[96];
-            std::snprintf(text, sizeof text, "%s %d %s", msg::kConnectSucceedPrefix, totals_.TotalFrames(),
-                          msg::kConnectSucceedSuffix);
-            messages_.ShowMessage(text);
+            messages_.Notify({NoticeKind::Connected, totals_.TotalFrames()});
             break;
         }
     }
@@ -213,7 +220,7 @@ void CaptureEngine::StartDownload() {
     EndWorkers();
     store_.FramesReceived = 0;
     decoder_ = std::make_unique<FrameDecoder>(
-        store_,
+        store_, traits_.sampleOrder,
         [this](std::uint32_t frames) {
             frameComplete_.Set();
             if (callbacks_.progress) callbacks_.progress(frames);
@@ -233,7 +240,7 @@ void CaptureEngine::RequestLoop(std::stop_token stop) {
         if (decoder_->Status() == kStatusRefused || frame >= totals_.framesToDownload) return;
         if (!frameComplete_.Wait(stop)) return;
         if (!store_.UseSerialLink && !link.IsConnected()) {
-            messages_.ShowMessage(msg::kNotConnected);
+            messages_.Notify({NoticeKind::NotConnected});
             return;
         }
         if (!protocol.RequestFrame(static_cast<std::uint16_t>(frame))) return;
@@ -245,7 +252,7 @@ void CaptureEngine::ReceiveLoop(std::stop_token stop) {
     RecorderProtocol protocol = Protocol();
     ByteStream& link = ActiveLink();
     const bool serial = store_.UseSerialLink;
-    const auto gap = SampleIsBigEndian(store_.DataFormatCode) ? kFastPollGap : kPollGap;
+    const auto gap = traits_.pollGap;
     const auto framesWanted = static_cast<std::uint32_t>(totals_.framesToDownload);
     int idlePolls = 0;
     int repeats = 0;
@@ -300,7 +307,7 @@ void CaptureEngine::ReceiveLoop(std::stop_token stop) {
         }
     }
     if (result == ReceiveResult::Complete && decoder_->SamplesDiscarded()) result = ReceiveResult::Overflow;
-    if (const char* text = ReceiveResultMessage(result)) messages_.ShowMessage(text);
+    if (const auto notice = ReceiveResultNotice(result)) messages_.Notify({*notice});
     if (callbacks_.progress) callbacks_.progress(framesWanted);
     if (callbacks_.done) callbacks_.done(result);
 }
@@ -346,40 +353,42 @@ void CaptureEngine::Cancel() {
 }
 
 bool CaptureEngine::DeleteDeviceData(int id, int typeCode) {
+    BeginOperation();
     bool deleted = false;
     auto erase = [&] {
         const auto totals = Protocol().QueryTotals();
         totals_ = totals.value_or(Totals{});
         if (totals_.TotalFrames() == 0) {
-            messages_.ShowMessage(msg::kNoData);
-        } else if (id != 0 && !CanDeleteSingleId(store_.DataFormatCode)) {
+            messages_.Notify({NoticeKind::NoData});
+        } else if (id != 0 && !traits_.canDeleteSingleId) {
             // Such a recorder would erase everything whatever ID it is sent.
-            messages_.ShowMessage(msg::kSingleIdDeleteRefused);
+            messages_.Notify({NoticeKind::SingleIdDeleteRefused});
         } else {
             deleted = Protocol().DeleteDeviceData(id, typeCode);
         }
         Stop();
     };
     if (store_.UseSerialLink) {
-        if (!FindRecorder(Operation::Delete, erase)) messages_.ShowMessage(msg::kNoPort);
+        if (!FindRecorder(Operation::Delete, erase)) messages_.Notify({NoticeKind::NoPort, 0, refusedPort_});
     } else if (bluetooth_.stream && bluetooth_.stream->IsConnected()) {
         if (bluetooth_.connectSocket) bluetooth_.connectSocket();
-        if (Protocol().IdentifyDevice()) erase();
+        if (Identify()) erase();
     }
     return deleted;
 }
 
 bool CaptureEngine::SetDeviceClock(std::uint32_t clockWord) {
+    BeginOperation();
     bool set = false;
     auto setClock = [&] {
         set = Protocol().SetDeviceClock(clockWord);
-        if (!set) messages_.ShowMessage(msg::kClockError);
+        if (!set) messages_.Notify({NoticeKind::ClockError});
     };
     if (store_.UseSerialLink) {
-        if (!FindRecorder(Operation::Clock, setClock)) messages_.ShowMessage(msg::kNoPort);
+        if (!FindRecorder(Operation::Clock, setClock)) messages_.Notify({NoticeKind::NoPort, 0, refusedPort_});
     } else if (bluetooth_.stream && bluetooth_.stream->IsConnected()) {
         if (bluetooth_.connectSocket) bluetooth_.connectSocket();
-        if (Protocol().IdentifyDevice()) setClock();
+        if (Identify()) setClock();
     }
     Stop();
     return set;

@@ -2,13 +2,16 @@
 
 #include "device/AutoResetEvent.h"
 #include "device/FrameDecoder.h"
+#include "device/Notice.h"
 #include "device/Protocol.h"
+#include "link/ExchangeLog.h"
 #include "link/PortDiscovery.h"
 #include "link/SerialLink.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -35,8 +38,8 @@ enum class ReceiveResult : int {
     OutOfBuffer = 5,   // one poll brought more than a frame buffer
 };
 
-// The user message of a result; nullptr for Complete.
-const char* ReceiveResultMessage(ReceiveResult result);
+// What the user is told of a result; nothing for Complete.
+std::optional<NoticeKind> ReceiveResultNotice(ReceiveResult result);
 
 // "ID %3d     total %10d Groups", and the ID read back from such a line.
 std::string IdListLine(int id, int count);
@@ -69,6 +72,9 @@ public:
     CaptureEngine& operator=(const CaptureEngine&) = delete;
 
     void SetCallbacks(Callbacks callbacks) { callbacks_ = std::move(callbacks); }
+    // Records every byte of each operation (Start, DeleteDeviceData,
+    // SetDeviceClock) in `log`, which forgets the previous operation's.
+    void SetExchangeLog(ExchangeLog* log);
 
     // What the dialog does when it opens: read the remembered port, list the
     // ports present.
@@ -109,14 +115,17 @@ public:
     bool DeleteDeviceData(int id, int typeCode);
     bool SetDeviceClock(std::uint32_t clockWord);
 
-    // Recorders with these format codes can erase one ID; others only all.
-    static bool CanDeleteSingleId(int dataFormatCode);
+    // What the last identified recorder's format code decides (before any
+    // identification: the format code the store kept).
+    const RecorderTraits& Traits() const { return traits_; }
 
 private:
     enum class Operation { Connect, Delete, Clock };
 
     ByteStream& ActiveLink();
-    RecorderProtocol Protocol() { return RecorderProtocol(ActiveLink(), clock_, store_, messages_); }
+    RecorderProtocol Protocol() { return RecorderProtocol(ActiveLink(), clock_, store_, messages_, traits_); }
+    // IdentifyDevice, keeping the traits it worked out.
+    bool Identify();
     // Port search + open at 4,800 + identify + reopen at the transfer baud +
     // remember the port, then `next` on the open port. False when no port
     // identified.
@@ -131,6 +140,7 @@ private:
     void ReceiveLoop(std::stop_token stop);
     void EndWorkers();
     void ResetTransfer();
+    void BeginOperation();
 
     RecordingStore& store_;
     Settings& settings_;
@@ -140,6 +150,8 @@ private:
     Clock& clock_;
     BluetoothAccess bluetooth_;
     Callbacks callbacks_;
+    ExchangeLog* log_ = nullptr;
+    std::unique_ptr<LoggingStream> logging_;
 
     PortLists ports_;
     std::string rememberedPort_;
@@ -149,6 +161,7 @@ private:
 
     ConnectionState state_ = ConnectionState::SyncError;
     Totals totals_;
+    RecorderTraits traits_;
     bool downloadActive_ = false;
     AutoResetEvent frameComplete_;
     std::unique_ptr<FrameDecoder> decoder_;

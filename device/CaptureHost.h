@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace quenda {
 
 // What the capture dialog asks of the main window: its documents, the greying
@@ -27,6 +29,10 @@ public:
     // The chosen ID is current: closes every document, opens a new one from
     // the Trend template and sets the display mode to Trend (1).
     virtual void OpenTrendDocument() = 0;
+
+    // The report title of the moment (UTF-8), for the copies of a download
+    // kept on disk.
+    virtual std::string ReportTitleText() const = 0;
 };
 
 }  // namespace quenda

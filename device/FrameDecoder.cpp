@@ -1,13 +1,13 @@
 #include "device/FrameDecoder.h"
 
 #include "device/MessageSink.h"
-#include "device/Messages.h"
 #include "device/SampleCodec.h"
 
 namespace quenda {
 
-FrameDecoder::FrameDecoder(RecordingStore& store, FrameCompleteFn onFrameComplete, MessageSink* messages)
-    : store_(store), onFrameComplete_(std::move(onFrameComplete)), messages_(messages) {}
+FrameDecoder::FrameDecoder(RecordingStore& store, SampleByteOrder sampleOrder, FrameCompleteFn onFrameComplete,
+                           MessageSink* messages)
+    : store_(store), sampleOrder_(sampleOrder), onFrameComplete_(std::move(onFrameComplete)), messages_(messages) {}
 
 void FrameDecoder::Reset() {
     buffer_.fill(0);
@@ -56,17 +56,16 @@ void FrameDecoder::Feed(std::uint8_t byte) {
 }
 
 void FrameDecoder::StoreSamples() {
-    const int code = store_.DataFormatCode;
     for (std::size_t k = kFrameHeaderBytes; k + kWireSampleBytes <= kFrameHeaderBytes + length_;
          k += kWireSampleBytes) {
         const SampleRecord record =
-            DecodeSample(std::span<const std::uint8_t, kWireSampleBytes>(&buffer_[k], kWireSampleBytes), code);
+            DecodeSample(std::span<const std::uint8_t, kWireSampleBytes>(&buffer_[k], kWireSampleBytes), sampleOrder_);
         if (record.id == 0) continue;
         const auto result = store_.AppendSample(record);
         if (result == RecordingStore::AppendResult::Discarded) {
             samplesDiscarded_ = true;
         } else if (result == RecordingStore::AppendResult::NoMemory) {
-            if (messages_) messages_->ShowMessage(msg::kNoMemory);
+            if (messages_) messages_->Notify({NoticeKind::NoMemory});
             return;  // the rest of this frame is lost; the next frame tries again
         }
     }

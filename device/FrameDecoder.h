@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/Commands.h"
+#include "device/RecorderTraits.h"
 #include "store/RecordingStore.h"
 
 #include <array>
@@ -26,7 +27,8 @@ class FrameDecoder {
 public:
     using FrameCompleteFn = std::function<void(std::uint32_t framesReceived)>;
 
-    FrameDecoder(RecordingStore& store, FrameCompleteFn onFrameComplete, MessageSink* messages = nullptr);
+    FrameDecoder(RecordingStore& store, SampleByteOrder sampleOrder, FrameCompleteFn onFrameComplete,
+                 MessageSink* messages = nullptr);
 
     // Back to "searching for 55 AA", status word 0, flags cleared.
     void Reset();
@@ -48,6 +50,7 @@ private:
     void CompleteFrame();
 
     RecordingStore& store_;
+    SampleByteOrder sampleOrder_;
     FrameCompleteFn onFrameComplete_;
     MessageSink* messages_;
 

@@ -1,7 +1,6 @@
 #include "device/Protocol.h"
 
 #include "device/MessageSink.h"
-#include "device/Messages.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -38,8 +37,9 @@ bool Acknowledged(const RecorderProtocol::ReplyWindow& w, std::uint8_t replyCode
 
 }  // namespace
 
-RecorderProtocol::RecorderProtocol(ByteStream& link, Clock& clock, RecordingStore& store, MessageSink& messages)
-    : link_(link), clock_(clock), store_(store), messages_(messages) {}
+RecorderProtocol::RecorderProtocol(ByteStream& link, Clock& clock, RecordingStore& store, MessageSink& messages,
+                                   RecorderTraits traits)
+    : link_(link), clock_(clock), store_(store), messages_(messages), traits_(traits) {}
 
 bool RecorderProtocol::Send(const CommandFrame& frame) {
     if (!SerialLink() && !link_.IsConnected()) return false;
@@ -85,6 +85,7 @@ bool RecorderProtocol::IdentifyDevice() {
     deviceInfo_.version2 = VersionText(&b[20]);
     store_.DataFormatCode = deviceInfo_.dataFormatCode;
     store_.TransferBaud = deviceInfo_.transferBaud;
+    traits_ = TraitsFor(deviceInfo_.dataFormatCode);
     return deviceInfo_.productCode == kProductCode;
 }
 
@@ -96,7 +97,7 @@ std::optional<Totals> RecorderProtocol::QueryTotals() {
     ReplyWindow w = CollectReply();
     if (w.received == 0) {
         if (!Send(command)) {
-            messages_.ShowMessage(msg::kWriteFailed);
+            messages_.Notify({NoticeKind::WriteFailed});
             // The serial link still looks at whatever arrives; Bluetooth gives up.
             if (!SerialLink()) return std::nullopt;
         }
@@ -113,7 +114,7 @@ std::optional<Totals> RecorderProtocol::QueryTotals() {
 }
 
 bool RecorderProtocol::RequestFrame(std::uint16_t frame) {
-    const bool lowByteFirst = SerialLink() && store_.DataFormatCode == 3;
+    const bool lowByteFirst = SerialLink() && traits_.frameNumberLowByteFirst;
     return Send(MakeFrameRequest(frame, lowByteFirst));
 }
 
@@ -151,7 +152,7 @@ bool RecorderProtocol::DeleteDeviceData(int id, int typeCode) {
     Collect(w, 11, 1000ms);
     messages_.ShowDeleting(false);
     const bool ok = Acknowledged(w, kReplyDeleteAck);
-    messages_.ShowMessage(ok ? msg::kDeleted : msg::kDeleteError);
+    messages_.Notify({ok ? NoticeKind::Deleted : NoticeKind::DeleteError});
     return ok;
 }
 
@@ -163,7 +164,7 @@ bool RecorderProtocol::SetDeviceClock(std::uint32_t word) {
     if (!Acknowledged(w, kReplyClockAck)) return false;
 
     if (!Send(MakeCommand(kSetClockHigh, byte(2), byte(3)))) {
-        if (SerialLink()) messages_.ShowMessage(msg::kWriteFailed);
+        if (SerialLink()) messages_.Notify({NoticeKind::WriteFailed});
         return false;
     }
     clock_.Sleep(100ms);
@@ -172,7 +173,7 @@ bool RecorderProtocol::SetDeviceClock(std::uint32_t word) {
     if (w.received < kReplyWindowBytes) {
         Collect(w, SerialLink() ? 1 : kReplyReads, kReplyPause);
     }
-    messages_.ShowMessage(msg::kClockSet);
+    messages_.Notify({NoticeKind::ClockSet});
     return true;
 }
 

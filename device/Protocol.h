@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/Commands.h"
+#include "device/RecorderTraits.h"
 #include "link/ByteStream.h"
 #include "link/Clock.h"
 #include "store/RecordingStore.h"
@@ -38,12 +39,17 @@ struct Totals {
 // serial and the Bluetooth link behave differently.
 class RecorderProtocol {
 public:
-    RecorderProtocol(ByteStream& link, Clock& clock, RecordingStore& store, MessageSink& messages);
+    // `traits` are those of the recorder identified before; IdentifyDevice
+    // replaces them.
+    RecorderProtocol(ByteStream& link, Clock& clock, RecordingStore& store, MessageSink& messages,
+                     RecorderTraits traits = {});
 
     // Identification at the current baud. Any well-formed reply updates the
-    // store's DataFormatCode and TransferBaud; true only for our product code.
+    // store's DataFormatCode and TransferBaud and the traits; true only for
+    // our product code.
     bool IdentifyDevice();
     const DeviceInfo& LastDeviceInfo() const { return deviceInfo_; }
+    const RecorderTraits& Traits() const { return traits_; }
 
     // The totals exchange; nullopt when the reply was missing or malformed.
     std::optional<Totals> QueryTotals();
@@ -89,6 +95,7 @@ private:
     RecordingStore& store_;
     MessageSink& messages_;
     DeviceInfo deviceInfo_;
+    RecorderTraits traits_;
 };
 
 }  // namespace quenda

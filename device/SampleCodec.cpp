@@ -15,10 +15,6 @@ constexpr unsigned Get(std::uint64_t v, Field f) { return static_cast<unsigned>(
 constexpr std::uint64_t Put(unsigned value, Field f) { return (std::uint64_t{value} & Mask(f)) << f.shift; }
 }  // namespace
 
-bool SampleIsBigEndian(int dataFormatCode) {
-    return dataFormatCode == 1 || dataFormatCode == 3 || dataFormatCode == 4;
-}
-
 std::uint64_t PackSampleWord(const SampleRecord& r) {
     return Put(r.id, kId) | Put(r.year, kYear) | Put(r.month, kMonth) | Put(r.day, kDay) | Put(r.hour, kHour) |
            Put(r.minute, kMinute) | Put(r.second, kSecond) | Put(r.spo2, kSpo2) | Put(r.pulseRate, kPulse) |
@@ -40,9 +36,9 @@ SampleRecord UnpackSampleWord(std::uint64_t v) {
     return r;
 }
 
-SampleRecord DecodeSample(std::span<const std::uint8_t, kWireSampleBytes> bytes, int dataFormatCode) {
+SampleRecord DecodeSample(std::span<const std::uint8_t, kWireSampleBytes> bytes, SampleByteOrder order) {
     std::uint64_t v = 0;
-    if (SampleIsBigEndian(dataFormatCode)) {
+    if (order == SampleByteOrder::BigEndian) {
         for (std::size_t i = 0; i < kWireSampleBytes; ++i) v = (v << 8) | bytes[i];
     } else {
         for (std::size_t i = kWireSampleBytes; i-- > 0;) v = (v << 8) | bytes[i];
@@ -50,12 +46,12 @@ SampleRecord DecodeSample(std::span<const std::uint8_t, kWireSampleBytes> bytes,
     return UnpackSampleWord(v);
 }
 
-std::array<std::uint8_t, kWireSampleBytes> EncodeSample(const SampleRecord& r, int dataFormatCode) {
+std::array<std::uint8_t, kWireSampleBytes> EncodeSample(const SampleRecord& r, SampleByteOrder order) {
     const std::uint64_t v = PackSampleWord(r);
     std::array<std::uint8_t, kWireSampleBytes> out{};
     for (std::size_t i = 0; i < kWireSampleBytes; ++i) {
         const auto byte = static_cast<std::uint8_t>(v >> (8 * i));
-        out[SampleIsBigEndian(dataFormatCode) ? kWireSampleBytes - 1 - i : i] = byte;
+        out[order == SampleByteOrder::BigEndian ? kWireSampleBytes - 1 - i : i] = byte;
     }
     return out;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/RecorderTraits.h"
 #include "store/SampleRecord.h"
 
 #include <array>
@@ -13,15 +14,11 @@ namespace quenda {
 // pulseRate 8, auxValue 9.
 inline constexpr std::size_t kWireSampleBytes = 8;
 
-// Format codes 1, 3 and 4 send V most significant byte first; every other code
-// least significant byte first.
-bool SampleIsBigEndian(int dataFormatCode);
-
 std::uint64_t PackSampleWord(const SampleRecord& r);
 SampleRecord UnpackSampleWord(std::uint64_t v);
 
-// Eight wire bytes <-> record, in the byte order the format code selects.
-SampleRecord DecodeSample(std::span<const std::uint8_t, kWireSampleBytes> bytes, int dataFormatCode);
-std::array<std::uint8_t, kWireSampleBytes> EncodeSample(const SampleRecord& r, int dataFormatCode);
+// Eight wire bytes <-> record, in the recorder's byte order.
+SampleRecord DecodeSample(std::span<const std::uint8_t, kWireSampleBytes> bytes, SampleByteOrder order);
+std::array<std::uint8_t, kWireSampleBytes> EncodeSample(const SampleRecord& r, SampleByteOrder order);
 
 }  // namespace quenda

@@ -39,7 +39,7 @@ void BluetoothLink::SetRadioChooser(RadioChooser chooser) {
     chooser_ = std::move(chooser);
 }
 
-int BluetoothLink::mydlldlg() {
+bool BluetoothLink::mydlldlg() {
     RadioChooser chooser;
     {
         std::lock_guard lock(lifecycleMutex_);
@@ -53,24 +53,24 @@ int BluetoothLink::mydlldlg() {
     std::string error;
     if (!radios_->Scan(found, error)) {
         SetError(error);
-        return 0;
+        return false;
     }
     if (found.empty()) {
         SetError("No Bluetooth radio found");
-        return 0;
+        return false;
     }
     if (!chooser) {
         SetError("No way to choose a Bluetooth radio");
-        return 0;
+        return false;
     }
     const std::optional<std::size_t> pick = chooser(found);
     if (!pick) {
         SetError("No Bluetooth radio chosen");
-        return 0;
+        return false;
     }
     if (*pick >= found.size()) {
         SetError("The chosen Bluetooth radio is not in the list");
-        return 0;
+        return false;
     }
 
     std::lock_guard lock(lifecycleMutex_);
@@ -78,47 +78,46 @@ int BluetoothLink::mydlldlg() {
     return ConnectToLocked(chosenAddress_);
 }
 
-int BluetoothLink::WSABT_IsConnected() {
-    if (!connected_) return 0;
+bool BluetoothLink::IsConnected() {
+    if (!connected_) return false;
     std::shared_lock lock(socketMutex_);
     const int fd = fd_;
-    if (fd < 0 || !connected_) return 0;
+    if (fd < 0 || !connected_) return false;
 
     // No event asked for: poll reports only hang-up and error conditions.
     pollfd p{fd, 0, 0};
-    if (::poll(&p, 1, 0) <= 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return 1;
+    if (::poll(&p, 1, 0) <= 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0) return true;
     // The last bytes a closing peer sent are still the caller's to read.
     int queued = 0;
     if ((p.revents & POLLNVAL) == 0 && ::ioctl(fd, FIONREAD, &queued) == 0 && queued > 0) {
-        return 1;
+        return true;
     }
     MarkLost("The Bluetooth connection was closed");
-    return 0;
+    return false;
 }
 
-int BluetoothLink::ConnectSocket() {
-    if (WSABT_IsConnected() != 0) return 1;
+bool BluetoothLink::ConnectSocket() {
+    if (IsConnected()) return true;
     std::lock_guard lock(lifecycleMutex_);
-    if (connected_) return 1;  // another thread connected meanwhile
+    if (connected_) return true;  // another thread connected meanwhile
     if (chosenAddress_.empty()) {
         SetError("No Bluetooth radio has been chosen");
-        return 0;
+        return false;
     }
     return ConnectToLocked(chosenAddress_);
 }
 
-int BluetoothLink::WSABT_SendData(const std::uint8_t* bytes, int length) {
-    if (length < 0 || (bytes == nullptr && length > 0)) return 0;
-    if (!connected_) return 0;
+bool BluetoothLink::Send(std::span<const std::uint8_t> bytes) {
+    if (!connected_) return false;
     std::shared_lock lock(socketMutex_);
     const int fd = fd_;
-    if (fd < 0 || !connected_) return 0;
+    if (fd < 0 || !connected_) return false;
 
     std::size_t sent = 0;
-    const auto total = static_cast<std::size_t>(length);
+    const std::size_t total = bytes.size();
     while (sent < total) {
         // MSG_NOSIGNAL: a vanished peer must fail the send, not kill the program.
-        const ssize_t n = ::send(fd, bytes + sent, total - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n = ::send(fd, bytes.data() + sent, total - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
             continue;
@@ -133,24 +132,31 @@ int BluetoothLink::WSABT_SendData(const std::uint8_t* bytes, int length) {
             } while (ready < 0 && errno == EINTR);
             if (ready == 0) {
                 SetError("The Bluetooth radio stopped accepting data");
-                return 0;
+                return false;
             }
             continue;  // writable, or an error the next send will report
         }
         MarkLost("Bluetooth send failed: " + ErrnoText(n < 0 ? errno : EIO));
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }
 
-int BluetoothLink::WSABT_RecvData(std::uint8_t* buffer, int capacity, int waitMs) {
-    if (buffer == nullptr || capacity <= 0) return 0;
-    if (!connected_) return 0;
+bool BluetoothLink::Receive(std::vector<std::uint8_t>& out, std::size_t maxBytes, std::chrono::milliseconds wait) {
+    const std::size_t before = out.size();
+    out.resize(before + (maxBytes == 0 ? kDefaultReceiveCapacity : maxBytes));
+    const std::size_t got = ReceiveInto(std::span(out).subspan(before), wait);
+    out.resize(before + got);
+    return got > 0 || IsConnected();
+}
+
+std::size_t BluetoothLink::ReceiveInto(std::span<std::uint8_t> buffer, std::chrono::milliseconds wait) {
+    if (buffer.empty() || !connected_) return 0;
     std::shared_lock lock(socketMutex_);
     const int fd = fd_;
     if (fd < 0 || !connected_) return 0;
 
-    const auto deadline = SteadyClock::now() + Ms(std::max(waitMs, 0));
+    const auto deadline = SteadyClock::now() + std::max(wait, Ms::zero());
     for (;;) {
         pollfd p{fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, MsLeft(deadline));
@@ -161,8 +167,8 @@ int BluetoothLink::WSABT_RecvData(std::uint8_t* buffer, int capacity, int waitMs
         }
         if (ready == 0) return 0;
 
-        const ssize_t n = ::recv(fd, buffer, static_cast<std::size_t>(capacity), MSG_DONTWAIT);
-        if (n > 0) return static_cast<int>(n);
+        const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+        if (n > 0) return static_cast<std::size_t>(n);
         if (n == 0) {
             MarkLost("The Bluetooth connection was closed");
             return 0;
@@ -215,17 +221,17 @@ void BluetoothLink::CloseSocketLocked() {
     fd_ = -1;
 }
 
-int BluetoothLink::ConnectToLocked(const std::string& address) {
+bool BluetoothLink::ConnectToLocked(const std::string& address) {
     CloseSocketLocked();
     std::string error;
     const int fd = radios_->Connect(address, error);
     if (fd < 0) {
         SetError(error.empty() ? "Could not connect to " + address : error);
-        return 0;
+        return false;
     }
     InstallLocked(fd);
     SetError({});
-    return 1;
+    return true;
 }
 
 void BluetoothLink::InstallLocked(int fd) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "link/BluetoothRadio.h"
+#include "link/ByteStream.h"
 
 namespace quenda {
 
@@ -21,17 +22,20 @@ namespace quenda {
 using RadioChooser = std::function<std::optional<std::size_t>(const std::vector<RadioInfo>&)>;
 
 // The Bluetooth link to the recorder: a connected stream socket (RFCOMM in
-// the field) behind the five calls the protocol layer makes. The calls keep
-// their historical names and int results so the protocol code reads the same
-// for both links.
+// the field) seen by the protocol as a ByteStream, plus the radio search
+// (mydlldlg) and the reconnect before each operation (ConnectSocket).
 //
-// Threads: WSABT_SendData, WSABT_RecvData and WSABT_IsConnected may run at the
-// same time from different threads (the download sends on one and receives on
-// another). mydlldlg, ConnectSocket, AdoptConnectedSocket and Disconnect replace
-// or close the socket; Disconnect wakes a thread blocked in a send or receive,
-// but callers join their worker threads before destroying the link.
-class BluetoothLink {
+// Threads: Send, Receive and IsConnected may run at the same time from
+// different threads (the download sends on one and receives on another).
+// mydlldlg, ConnectSocket, AdoptConnectedSocket and Disconnect replace or close
+// the socket; Disconnect wakes a thread blocked in a send or receive, but
+// callers join their worker threads before destroying the link.
+class BluetoothLink final : public ByteStream {
 public:
+    // The most one receive asks for when the caller sets no limit: one
+    // download poll's worth.
+    static constexpr std::size_t kDefaultReceiveCapacity = 4200;
+
     // A send that makes no progress for this long fails: the radio stopped
     // taking bytes (out of range, powered off) without closing the link.
     static constexpr std::chrono::milliseconds kSendStallTimeout{3000};
@@ -40,7 +44,7 @@ public:
     explicit BluetoothLink(RadioChooser chooser = {});
     // Finds and connects radios through `radios` (tests, other stacks).
     BluetoothLink(RadioChooser chooser, std::unique_ptr<RadioAccess> radios);
-    ~BluetoothLink();
+    ~BluetoothLink() override;
 
     BluetoothLink(const BluetoothLink&) = delete;
     BluetoothLink& operator=(const BluetoothLink&) = delete;
@@ -48,27 +52,28 @@ public:
     void SetRadioChooser(RadioChooser chooser);
 
     // Searches for radios, lets the chooser pick one and connects to it.
-    // 1 when connected; 0 otherwise, with LastError() saying why. Any earlier
+    // True when connected; otherwise LastError() says why. Any earlier
     // connection is closed first. Blocks for the search (about ten seconds
     // with an adapter; at once without one).
-    int mydlldlg();
+    bool mydlldlg();
 
-    // Non-zero while the connection exists. A peer that closed counts as
+    // True while the connection exists. A peer that closed counts as
     // connected until the bytes it sent before closing have been received.
-    int WSABT_IsConnected();
+    bool IsConnected() override;
 
     // Makes sure sends and receives reach the radio: keeps an open socket,
-    // otherwise reconnects to the radio last chosen. 1 when connected.
-    int ConnectSocket();
+    // otherwise reconnects to the radio last chosen. True when connected.
+    bool ConnectSocket();
 
-    // Non-zero when every one of the `length` bytes was sent, 0 on failure.
-    int WSABT_SendData(const std::uint8_t* bytes, int length);
+    // True when every byte was sent. A send that makes no progress for
+    // kSendStallTimeout fails.
+    bool Send(std::span<const std::uint8_t> bytes) override;
 
-    // Places the bytes that have arrived, at most `capacity`, in `buffer`,
-    // waiting up to `waitMs` milliseconds for the first one. Returns their
-    // number, 0 when none came in time. A closed or failed connection also
-    // returns 0 and marks the link disconnected.
-    int WSABT_RecvData(std::uint8_t* buffer, int capacity, int waitMs);
+    // Appends the bytes that have arrived, at most maxBytes (0: at most
+    // kDefaultReceiveCapacity), waiting up to `wait` for the first one.
+    // Nothing arriving is an idle poll on a live link (true) and an error on
+    // a closed or failed one (false), which also marks the link disconnected.
+    bool Receive(std::vector<std::uint8_t>& out, std::size_t maxBytes, std::chrono::milliseconds wait) override;
 
     // Takes ownership of an already connected stream socket and uses it as
     // the link, closing any previous one. Transports opened elsewhere (and
@@ -82,10 +87,12 @@ public:
     std::string LastError() const;
 
 private:
+    // One receive into `buffer`; the number of bytes placed there.
+    std::size_t ReceiveInto(std::span<std::uint8_t> buffer, std::chrono::milliseconds wait);
     void SetError(std::string text);
     void MarkLost(const std::string& why);
     void CloseSocketLocked();                         // needs lifecycleMutex_
-    int ConnectToLocked(const std::string& address);  // needs lifecycleMutex_
+    bool ConnectToLocked(const std::string& address);  // needs lifecycleMutex_
     void InstallLocked(int fd);                       // needs lifecycleMutex_
 
     RadioChooser chooser_;

@@ -13,7 +13,7 @@ constexpr const char* kCantSaveUnit = "The unit setting could not be saved: %1";
 CDlgUnitSetup::CDlgUnitSetup(Settings& settings, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CDlgUnitSetup>()), settings_(settings) {
     ui_->setupUi(this);
-    ApplyUiTexts(this);
+    ApplyUiText(this);
     prompts_ = WithMessageBoxes({}, this);
     // A value other than 0 or 1 put into the file by hand is metric too.
     const int unitSetup = settings_.ReadInt(settings_key::kUnitSetup, settings_default::kUnitSetup);

@@ -11,7 +11,7 @@ namespace quenda {
 CModifyTitle::CModifyTitle(const QString& title, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CModifyTitle>()) {
     ui_->setupUi(this);
-    ApplyUiTexts(this);
+    ApplyUiText(this);
     prompts_ = WithMessageBoxes({}, this);
     ui_->titleEdit->setText(title);
     ui_->titleEdit->installEventFilter(this);

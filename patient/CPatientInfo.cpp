@@ -29,7 +29,7 @@ int BoxInteger(const QLineEdit* box) {
 CPatientInfo::CPatientInfo(PatientContext& patient, const Settings& settings, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CPatientInfo>()), patient_(patient), settings_(settings) {
     ui_->setupUi(this);
-    ApplyUiTexts(this);
+    ApplyUiText(this);
     prompts_ = WithMessageBoxes({}, this);
 
     ui_->genderCombo->addItem(UiQString(kMaleStringId, "male"));

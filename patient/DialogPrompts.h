@@ -1,9 +1,10 @@
 #pragma once
 
+#include "widgets/UiTexts.h"
+
 #include <QString>
 
 #include <functional>
-#include <string_view>
 
 class QWidget;
 
@@ -19,13 +20,5 @@ struct DialogPrompts {
 
 // Fills whatever `prompts` leaves empty with message boxes over `parent`.
 DialogPrompts WithMessageBoxes(DialogPrompts prompts, QWidget* parent);
-
-// A user text from the string table, as a QString.
-QString UiQString(std::string_view builtIn);
-QString UiQString(int stringId, std::string_view builtIn);
-
-// Passes the texts a Designer form put on its window, labels, buttons and
-// group boxes through the string table.
-void ApplyUiTexts(QWidget* root);
 
 }  // namespace quenda

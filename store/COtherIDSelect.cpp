@@ -1,7 +1,7 @@
 #include "store/COtherIDSelect.h"
 
 #include "app/CommandIds.h"
-#include "app/MessageBox.h"
+#include "widgets/MessageBox.h"
 #include "app/UiText.h"
 #include "device/CaptureEngine.h"  // IdListLine
 #include "store/RecordingStore.h"

@@ -3,7 +3,7 @@
 #include "analysis/Analysis.h"
 #include "app/AppContext.h"
 #include "app/CommandIds.h"
-#include "app/MessageBox.h"
+#include "widgets/MessageBox.h"
 #include "app/UiText.h"
 #include "store/COtherIDSelect.h"
 #include "store/CProgress.h"

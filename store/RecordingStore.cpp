@@ -42,11 +42,11 @@ RecordingStore::AppendResult RecordingStore::AppendSample(const SampleRecord& re
     return AppendResult::Stored;
 }
 
-void RecordingStore::SelectId(int id) {
+void RecordingStore::SelectId(int id, RecordOrder order) {
     const auto records = IdRecords(id);
     CurrentSampleCount = static_cast<std::int32_t>(records.size());
     CurrentId = id;
-    if (ReversesOrder(DataFormatCode)) {
+    if (order == RecordOrder::NewestFirst) {
         std::reverse_copy(records.begin(), records.end(), currentDataSet_.begin());
     } else {
         std::copy(records.begin(), records.end(), currentDataSet_.begin());
@@ -60,10 +60,6 @@ int RecordingStore::IdCount(int id) const {
 std::span<const SampleRecord> RecordingStore::IdRecords(int id) const {
     if (id < 1 || id > kIdSlots) return {};
     return idTables_[id - 1];
-}
-
-bool RecordingStore::ReversesOrder(int dataFormatCode) {
-    return dataFormatCode == 1 || dataFormatCode == 3 || dataFormatCode == 4 || dataFormatCode == 11;
 }
 
 void RecordingStore::AddClearListener(std::function<void()> listener) {

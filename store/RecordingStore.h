@@ -11,6 +11,9 @@
 
 namespace quenda {
 
+// Order of a recording's samples as the recorder hands them over.
+enum class RecordOrder { OldestFirst, NewestFirst };
+
 // The program's single in-memory data set: the per-ID sample tables of the last
 // download and the current data set every view, analysis and file reads.
 // One instance lives in the program; tests make their own.
@@ -40,17 +43,14 @@ public:
     // so an ID that records for an hour does not cost the full 6 MB.
     AppendResult AppendSample(const SampleRecord& record);
 
-    // Copies one ID's records into the current data set, reversed for the
-    // recorders that send newest first. Records past the new count are left as
+    // Copies one ID's records into the current data set, oldest first whatever
+    // order the recorder sent them in. Records past the new count are left as
     // they were; readers stop at CurrentSampleCount.
-    void SelectId(int id);
+    void SelectId(int id, RecordOrder order = RecordOrder::OldestFirst);
 
     // Number of records the last download stored for id (0 outside 1..128).
     int IdCount(int id) const;
     std::span<const SampleRecord> IdRecords(int id) const;
-
-    // Whether SelectId copies records newest-first for this format code.
-    static bool ReversesOrder(int dataFormatCode);
 
     // Current data set: kMaxSamples records, always allocated.
     std::span<SampleRecord> CurrentDataSet() { return currentDataSet_; }

@@ -8,8 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/bootstrap.sh
 seconds=${1:-60}; shift || true
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUENDA_FUZZ=ON -DQUENDA_BUILD_TESTS=OFF -DQUENDA_BUILD_BENCH=OFF >/dev/null
+cmake --preset fuzz >/dev/null
 targets=("$@")
 if [ ${#targets[@]} -gt 0 ]; then
   cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]}"

@@ -2,9 +2,9 @@
 
 #include "analysis/CSpinButton.h"
 #include "app/CommandIds.h"
-#include "app/MessageBox.h"
+#include "widgets/MessageBox.h"
 #include "app/UiText.h"
-#include "patient/CEditEx.h"
+#include "widgets/CEditEx.h"
 
 #include <QDialogButtonBox>
 #include <QEvent>

@@ -3,7 +3,7 @@
 #include "app/AppContext.h"
 #include "app/CommandIds.h"
 #include "app/DisplayState.h"
-#include "app/MessageBox.h"
+#include "widgets/MessageBox.h"
 #include "app/PageUpdate.h"
 #include "app/UiText.h"
 

@@ -1,6 +1,6 @@
 #include "views/PrintDialogs.h"
 
-#include "app/MessageBox.h"
+#include "widgets/MessageBox.h"
 #include "app/UiText.h"
 
 #include <QPrintDialog>

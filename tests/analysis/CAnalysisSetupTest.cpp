@@ -1,7 +1,7 @@
 #include "analysis/CAnalysisSetup.h"
 #include "analysis/CSpinButton.h"
 #include "app/Settings.h"
-#include "patient/CEditEx.h"
+#include "widgets/CEditEx.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

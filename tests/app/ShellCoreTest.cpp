@@ -450,19 +450,35 @@ public:
     std::vector<std::string> FriendlyNames() override { return names; }
 };
 
-TEST(PortArrivalTest, NewNamesAreArrivalsAfterTheFirstLook) {
+TEST(PortArrivalTest, NewPluggablePortsAreArrivalsAfterTheFirstLook) {
+    const std::string bridge = "Silicon Labs CP2102 USB to UART Bridge Controller (ttyUSB0)";
     ListedPorts ports;
-    ports.names = {"Communications Port (COM1)"};
-    PortArrivalPoller poller(ports);
-    EXPECT_FALSE(poller.Poll());  // learns what is there
-    EXPECT_FALSE(poller.Poll());
-    ports.names.push_back("Silicon Labs CP2102 USB to UART Bridge Controller (ttyUSB0)");
-    EXPECT_TRUE(poller.Poll());
-    EXPECT_FALSE(poller.Poll());
-    ports.names.pop_back();  // unplugged: not an arrival
-    EXPECT_FALSE(poller.Poll());
-    ports.names.push_back("Silicon Labs CP2102 USB to UART Bridge Controller (ttyUSB0)");
-    EXPECT_TRUE(poller.Poll());  // plugged in again
+    ports.names = {bridge};
+    PortArrivalFilter filter(ports);  // learns what is there
+    EXPECT_FALSE(filter.Look());
+    ports.names.push_back("Communications Port (COM2)");  // an on-board port is no recorder
+    EXPECT_FALSE(filter.Look());
+    ports.names.push_back("Standard Serial over Bluetooth link (rfcomm0)");
+    EXPECT_TRUE(filter.Look());
+    EXPECT_FALSE(filter.Look());
+    ports.names.erase(ports.names.begin());  // unplugged: not an arrival
+    EXPECT_FALSE(filter.Look());
+    ports.names.push_back(bridge);
+    EXPECT_TRUE(filter.Look());  // plugged in again
+}
+
+TEST(PortArrivalTest, OnlyEventsOfPluggableSerialPortsAreWorthALook) {
+    struct Case {
+        const char* action;
+        const char* device;
+        bool worth;
+    };
+    for (const Case& c : {Case{"add", "ttyUSB0", true}, Case{"add", "ttyACM3", true}, Case{"add", "rfcomm0", true},
+                          Case{"remove", "ttyUSB0", true}, Case{"change", "ttyUSB0", false},
+                          Case{"add", "tty5", false}, Case{"add", "ttyS4", false}, Case{"add", "ptmx", false},
+                          Case{"add", "ttyUSB", false}, Case{"add", "console", false}}) {
+        EXPECT_EQ(PortArrivalFilter::WorthALook(c.action, c.device), c.worth) << c.action << " " << c.device;
+    }
 }
 
 TEST(LockKeysTest, AnyKeyboardsLightCounts) {
@@ -472,16 +488,28 @@ TEST(LockKeysTest, AnyKeyboardsLightCounts) {
         fs::create_directories(path);
         std::ofstream(path / "brightness") << brightness << "\n";
     };
-    EXPECT_FALSE(ReadLockKeys(dir.Path()).caps);  // no leds folder at all
+    EXPECT_FALSE(ReadLockKeyLights(dir.Path()));  // no leds folder at all
+    led("phy0-led", 1);
+    EXPECT_FALSE(ReadLockKeyLights(dir.Path()));  // lights, but none of a keyboard
     led("input3::capslock", 0);
     led("input7::capslock", 1);
     led("input3::numlock", 1);
     led("input3::scrolllock", 0);
-    led("phy0-led", 1);
-    const LockKeys keys = ReadLockKeys(dir.Path());
-    EXPECT_TRUE(keys.caps);
-    EXPECT_TRUE(keys.num);
-    EXPECT_FALSE(keys.scroll);
+    EXPECT_EQ(ReadLockKeyLights(dir.Path()), (LockKeys{true, true, false}));
+}
+
+TEST(LockKeysTest, KeyboardLightsFirstThenTheFallbackThenAllOff) {
+    const LockKeys lit{true, false, true};
+    const LockKeys indicated{false, true, false};
+    int asked = 0;
+    auto xkb = [&](std::optional<LockKeys> answer) {
+        return [&asked, answer] { return ++asked, answer; };
+    };
+    EXPECT_EQ(ChooseLockKeys(lit, xkb(indicated)), lit);
+    EXPECT_EQ(asked, 0);  // the X server is not asked when the lights answer
+    EXPECT_EQ(ChooseLockKeys(std::nullopt, xkb(indicated)), indicated);
+    EXPECT_EQ(ChooseLockKeys(std::nullopt, xkb(std::nullopt)), LockKeys{});
+    EXPECT_EQ(ChooseLockKeys(std::nullopt, nullptr), LockKeys{});
 }
 
 TEST(ResourceTextSourceTest, NumberedAndPlainTextsWithBuiltInFallback) {

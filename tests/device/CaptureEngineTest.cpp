@@ -94,6 +94,45 @@ TEST_F(EngineFixture, ConnectDoesNotRewriteTheRememberedPortButMaintenanceDoes) 
     EXPECT_EQ(settings->ReadString("DefaultCOM", "", 10), "ttyUSB0");
 }
 
+TEST_F(EngineFixture, EachOperationIsLoggedByteForByte) {
+    serial.present = {"ttyUSB0"};
+    serial.peers["ttyUSB0"] = Recorder(0);
+    ExchangeLog exchanges;
+    engine->SetExchangeLog(&exchanges);
+    engine->RestrictToPort("ttyUSB0");
+    EXPECT_EQ(engine->Start(), ConnectionState::NoData);
+
+    Bytes received = test::DeviceInfoReply(0x1E, 2, 115200);
+    const Bytes totals = test::TotalsReply(0);
+    received.insert(received.end(), totals.begin(), totals.end());
+    EXPECT_EQ(exchanges.ReceivedBytes(), received);
+    const std::string text = exchanges.Text();
+    EXPECT_TRUE(text.starts_with("+")) << text;  // seconds since the operation began
+    EXPECT_TRUE(text.substr(0, text.find('\n')).ends_with(" s  > 55 AA FD 00 00 FD")) << text;
+    EXPECT_NE(text.find("< 55 AA 00 FF FF 00 1E 00 02 00 01 C2 00"), std::string::npos) << text;
+    EXPECT_NE(text.find("> 55 AA F3 00 00 F3"), std::string::npos);
+
+    // The next operation starts a new log.
+    engine->SetDeviceClock(DeviceClockWord(2026, 12, 7, 8, 0, 0));
+    EXPECT_EQ(exchanges.ReceivedBytes().front(), 0x55);
+    const std::string again = exchanges.Text();
+    EXPECT_TRUE(again.substr(0, again.find('\n')).ends_with(" s  > 55 AA FD 00 00 FD")) << again;
+    EXPECT_EQ(exchanges.Text().find("55 AA FE"), std::string::npos);  // no totals asked this time
+}
+
+TEST(ExchangeLog, KeepsAtMostItsBoundAndSaysHowMuchMore) {
+    ExchangeLog exchanges;
+    const Bytes chunk(ExchangeLog::kMaxBytes / 2 + 1, 0xAB);
+    exchanges.Record(ExchangeLog::Direction::Received, chunk);
+    exchanges.Record(ExchangeLog::Direction::Received, chunk);
+    exchanges.Record(ExchangeLog::Direction::Sent, Bytes{1, 2});
+    EXPECT_EQ(exchanges.ReceivedBytes().size(), ExchangeLog::kMaxBytes);
+    EXPECT_NE(exchanges.Text().find("(2 more bytes received not kept)"), std::string::npos);
+    exchanges.Clear();
+    EXPECT_TRUE(exchanges.Empty());
+    EXPECT_TRUE(exchanges.ReceivedBytes().empty());
+}
+
 TEST_F(EngineFixture, NoRecorderTriesEveryPortAndSkipsBluetoothOnlyWhenConnecting) {
     enumerator.names = {"Standard Serial over Bluetooth link (COM7)", "Communications Port (COM1)"};
     serial.present = {"COM1", "COM7"};

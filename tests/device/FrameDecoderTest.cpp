@@ -26,7 +26,7 @@ Bytes Frame(std::uint16_t status, const std::vector<SampleRecord>& samples, int 
     Bytes f{0x55, 0xAA, 0x00, static_cast<std::uint8_t>(status >> 8), static_cast<std::uint8_t>(status),
             static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
     for (const auto& s : samples) {
-        const auto wire = EncodeSample(s, code);
+        const auto wire = EncodeSample(s, TraitsFor(code).sampleOrder);
         f.insert(f.end(), wire.begin(), wire.end());
     }
     f.insert(f.end(), extraBytes, 0x77);
@@ -37,22 +37,22 @@ Bytes Frame(std::uint16_t status, const std::vector<SampleRecord>& samples, int 
 struct DecoderFixture : ::testing::Test {
     RecordingStore store;
     std::vector<std::uint32_t> completions;
-    FrameDecoder decoder{store, [this](std::uint32_t n) { completions.push_back(n); }};
+    FrameDecoder decoder{store, SampleByteOrder::LittleEndian, [this](std::uint32_t n) { completions.push_back(n); }};
 };
 
-TEST(SampleCodec, ByteOrderFollowsTheFormatCode) {
+TEST(SampleCodec, ByteOrderIsTheRecordersOwn) {
     const Bytes wire{0x80, 0, 0, 0, 0, 0, 0, 0x01};
-    const auto big = DecodeSample(std::span<const std::uint8_t, 8>(wire.data(), 8), 4);
+    const auto big = DecodeSample(std::span<const std::uint8_t, 8>(wire.data(), 8), SampleByteOrder::BigEndian);
     EXPECT_EQ(big.id, 1);
     EXPECT_EQ(big.auxValue, 256);
     EXPECT_EQ(big.year + big.month + big.day + big.spo2 + big.pulseRate, 0);
-    const auto little = DecodeSample(std::span<const std::uint8_t, 8>(wire.data(), 8), 0);
+    const auto little = DecodeSample(std::span<const std::uint8_t, 8>(wire.data(), 8), SampleByteOrder::LittleEndian);
     EXPECT_EQ(little.id, 0);
 
-    for (int code : {0, 1, 2, 3, 4, 11, 14}) {
+    for (const auto order : {SampleByteOrder::LittleEndian, SampleByteOrder::BigEndian}) {
         const auto r = Sample(127, 59, 127, 255);
-        const auto bytes = EncodeSample(r, code);
-        EXPECT_EQ(DecodeSample(std::span<const std::uint8_t, 8>(bytes), code), r) << code;
+        const auto bytes = EncodeSample(r, order);
+        EXPECT_EQ(DecodeSample(std::span<const std::uint8_t, 8>(bytes), order), r);
     }
 }
 
@@ -63,12 +63,11 @@ TEST_F(DecoderFixture, DecodesFramesHoweverTheBytesAreSplit) {
         stream.insert(stream.end(), second.begin(), second.end());
         for (std::size_t split = 1; split < stream.size(); split += 3) {
             store.ClearStore();
-            store.DataFormatCode = code;
             store.FramesReceived = 0;
             completions.clear();
-            decoder.Reset();
-            decoder.Feed(std::span(stream).first(split));
-            decoder.Feed(std::span(stream).subspan(split));
+            FrameDecoder coded{store, TraitsFor(code).sampleOrder, [this](std::uint32_t n) { completions.push_back(n); }};
+            coded.Feed(std::span(stream).first(split));
+            coded.Feed(std::span(stream).subspan(split));
             ASSERT_EQ(completions, (std::vector<std::uint32_t>{1, 2})) << "split " << split;
             ASSERT_EQ(store.IdCount(1), 4);
             ASSERT_EQ(store.IdCount(2), 1);

@@ -137,13 +137,15 @@ TEST_F(ProtocolFixture, FailedTotalsRepeatIsReportedAndSerialStillLooks) {
 }
 
 TEST_F(ProtocolFixture, FrameRequestByteOrderFollowsLinkAndFormat) {
-    store.DataFormatCode = 3;
+    link.Arrive(DeviceInfoReply(0x1E, 3, 115200));
+    ASSERT_TRUE(protocol.IdentifyDevice());
     protocol.RequestFrame(0x0102);
     store.UseSerialLink = false;
     protocol.RequestFrame(0x0102);
     store.UseSerialLink = true;
-    store.DataFormatCode = 2;
-    protocol.RequestFrame(0x0102);
+    RecorderProtocol other{link, clock, store, log, TraitsFor(2)};
+    other.RequestFrame(0x0102);
+    link.sent.erase(link.sent.begin());  // the identification
     EXPECT_EQ(link.sent[0], Cmd({0x55, 0xAA, 0xFA, 0x02, 0x01, 0xFD}));
     EXPECT_EQ(link.sent[1], Cmd({0x55, 0xAA, 0xFA, 0x01, 0x02, 0xFD}));
     EXPECT_EQ(link.sent[2], Cmd({0x55, 0xAA, 0xFA, 0x01, 0x02, 0xFD}));

@@ -1,6 +1,8 @@
-// The capture dialog over a real serial port (a pseudo-terminal) against the
-// recorder simulator: opening downloads by itself, the list, Done, Stop,
+// The capture dialog: opening downloads by itself, the list, Done, Stop,
 // Cancel, the ways a download ends, and the recorder maintenance buttons.
+// The dialog's logic runs against the recorder simulator's model in process on
+// virtual time; one download over a real serial port (a pseudo-terminal) and
+// one over the Bluetooth link run against the simulator itself.
 // Messages are recorded through the dialog's message sink, not clicked away,
 // except where the test is about the message box itself.
 #include "device/CDateAndTimeDlg.h"
@@ -10,14 +12,18 @@
 #include "device_ui/CaptureTestSupport.h"
 #include "integration/SimProcess.h"
 #include "link/BluetoothLink.h"
-#include "link/BluetoothStream.h"
 #include "link/SerialPort.h"
+#include "store/DataFile.h"
 #include "store/RecordingStore.h"
+#include "support/FakeLink.h"
 #include "support/FakeSerialLink.h"
+#include "support/ModelLink.h"
 #include "tools/sim/Options.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QListWidget>
@@ -46,16 +52,14 @@ using test::RecordingSink;
 namespace {
 
 constexpr int kLongWait = 60000;
+// The port the in-process recorder answers on; it fits the nine characters a
+// remembered port may have.
+constexpr const char* kModelPort = "ttyUSB7";
 
 // What the simulator started with these arguments holds, oldest first.
 std::map<int, std::vector<SampleRecord>> Expected(const std::vector<std::string>& args) {
     const auto parsed = sim::ParseOptions(args);
     return sim::RecorderModel(parsed.options.recorder).Recordings();
-}
-
-long LogCount(const test::SimProcess& sim, const std::string& line) {
-    const auto lines = sim.log();
-    return std::count(lines.begin(), lines.end(), line);
 }
 
 // Runs `action` on the next modal dialog of type T once it is up (the code
@@ -129,7 +133,7 @@ private:
     int errno_ = 0;
 };
 
-// Everything one capture dialog needs, with the simulator as its recorder.
+// Everything one capture dialog needs.
 struct Rig {
     test::TempSettings temp;
     RecordingStore store;
@@ -137,23 +141,33 @@ struct Rig {
     RecordingLink link{port};
     test::FakeEnumerator ports;  // a machine without listed ports
     SystemClock clock;
+    test::FakeClock virtualClock;
     RecordingSink sink;
     FakeHost host;
     std::unique_ptr<test::SimProcess> sim;
+    std::unique_ptr<test::ModelLink> model;
     std::unique_ptr<CDlgChooseType> dialog;
 
-    // Starts the simulator and builds the dialog on it; the dialog tries
-    // the simulator's port only. `ownBoxes` leaves the messages to the
-    // dialog's own message boxes.
+    // Starts the simulator with `args` and builds the dialog on it, on real
+    // time; the dialog tries the simulator's port only. `ownBoxes` leaves the
+    // messages to the dialog's own message boxes.
     void Build(std::vector<std::string> args, bool ownBoxes = false) {
         sim = std::make_unique<test::SimProcess>(std::move(args));
-        BuildDialog(link, ownBoxes);
+        BuildDialog(link, clock, ownBoxes);
         dialog->Engine().RestrictToPort(sim->path());
     }
-    void BuildDialog(SerialLink& serial, bool ownBoxes = false, BluetoothAccess bluetooth = {}) {
+    // The same with the simulator's recorder model in process, on virtual
+    // time; `restrict` false leaves the port search to the dialog.
+    void BuildOnModel(const std::vector<std::string>& args, bool ownBoxes = false, bool restrict = true) {
+        model = std::make_unique<test::ModelLink>(kModelPort, args);
+        BuildDialog(*model, virtualClock, ownBoxes);
+        if (restrict) dialog->Engine().RestrictToPort(kModelPort);
+    }
+    void BuildDialog(SerialLink& serial, Clock& time, bool ownBoxes = false, BluetoothAccess bluetooth = {}) {
         dialog = std::make_unique<CDlgChooseType>(host, store, *temp.settings,
-                                                  CaptureLinks{serial, ports, clock, std::move(bluetooth)},
+                                                  CaptureLinks{serial, ports, time, std::move(bluetooth)},
                                                   ownBoxes ? nullptr : &sink);
+        dialog->KeepDownloadsIn(temp.dir.filePath("kept").toStdString());
     }
 
     template <typename T>
@@ -277,6 +291,26 @@ private slots:
         QCOMPARE(rig.host.otherIdUnavailable, 0);
         QTRY_VERIFY(rig.sim->waitForLogLine("stop", std::chrono::milliseconds(0)));
 
+        // A copy was kept before the list was shown.
+        const auto keptFolders = QDir(rig.temp.dir.filePath("kept")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(keptFolders.size(), 1);
+        QCOMPARE(QDir(rig.temp.dir.filePath("kept/" + keptFolders[0])).entryList(QDir::Files),
+                 QStringList({"ID1.dat", "ID12.dat"}));
+
+        // The download's bytes can be saved for a look at the recorder.
+        QVERIFY(rig.Button("saveLogButton")->isEnabled());
+        QVERIFY(rig.dialog->SaveLog(rig.temp.dir.filePath("log.txt"), rig.temp.dir.filePath("log.bin")));
+        QFile dump(rig.temp.dir.filePath("log.bin"));
+        QVERIFY(dump.open(QIODevice::ReadOnly));
+        const auto received = rig.dialog->Exchanges().ReceivedBytes();
+        QCOMPARE(dump.readAll(),
+                 QByteArray(reinterpret_cast<const char*>(received.data()), static_cast<qsizetype>(received.size())));
+        const std::string text = rig.dialog->Exchanges().Text();
+        QVERIFY(text.starts_with("+") && text.substr(0, text.find('\n')).ends_with(" s  > 55 AA FD 00 00 FD"));
+        // An unwritable place is said, not swallowed.
+        QVERIFY(!rig.dialog->SaveLog(rig.temp.dir.filePath("no/such/dir/log.txt"), rig.temp.dir.filePath("x.bin")));
+        QCOMPARE(rig.sink.Messages().size(), std::size_t(2));
+
         // Done needs a chosen line.
         rig.sink.Clear();
         QTest::mouseClick(rig.Button("startButton"), Qt::LeftButton);
@@ -303,7 +337,7 @@ private slots:
         // The real message boxes: the connect message is modal, and its event
         // loop must keep delivering the download's progress and its end.
         Rig rig;
-        rig.Build({"--ids", "1:700,12:1500", "--samples-per-frame", "100", "--baud", "460800"}, true);
+        rig.BuildOnModel({"--ids", "1:700,12:1500", "--samples-per-frame", "100"}, true);
         QString connectText;
         bool listedBehindTheBox = false;
         QTimer closer;
@@ -329,18 +363,24 @@ private slots:
 
     void stopInMidDownloadThenStartBeginsAgainAtFrameZero() {
         Rig rig;
-        rig.Build({"--ids", "1:8h", "--samples-per-frame", "512"});  // some 20 s at 115,200 baud
+        rig.BuildOnModel({"--ids", "1:8h", "--samples-per-frame", "512"});
+        rig.model->HoldFramesFrom(3);
         rig.dialog->show();
         QCOMPARE(rig.WaitForConnectStep(), ConnectionState::Connected);
         QCOMPARE(rig.Buttons(), QString("0100"));
         QTRY_COMPARE(rig.Progress()->maximum(), rig.dialog->Engine().FramesToDownload());
         // The bar moves while frames arrive: the window is not frozen.
-        QTRY_VERIFY_WITH_TIMEOUT(rig.Progress()->value() >= 2, kLongWait);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Progress()->value(), 3, kLongWait);
         test::SaveScreenshot(*rig.dialog, "capture-dialog-downloading.png");
 
         // Frames keep arriving while the UI thread is busy; their progress
         // waits in the queue when Stop is clicked.
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+        rig.model->HoldFramesFrom(6);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLongWait);
+        while (rig.model->LogCount("frame 6") == 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        QCOMPARE(rig.Progress()->value(), 3);
         QTest::mouseClick(rig.Button("stopButton"), Qt::LeftButton);
         QCOMPARE(rig.Button("startButton")->text(), QString("Start"));
         QCOMPARE(rig.Buttons(), QString("1011"));
@@ -351,21 +391,41 @@ private slots:
         // The progress queued before the workers ended is dropped.
         QTest::qWait(200);
         QCOMPARE(rig.Progress()->value(), 0);
-        QCOMPARE(LogCount(*rig.sim, "frame 0"), 1L);
+        QCOMPARE(rig.model->LogCount("frame 0"), 1L);
 
+        rig.model->HoldFramesFrom(test::ModelLink::kNoHold);
         QSignalSpy values(rig.Progress(), &QProgressBar::valueChanged);
         QTest::mouseClick(rig.Button("startButton"), Qt::LeftButton);
         QCOMPARE(rig.dialog->Engine().State(), ConnectionState::Connected);
-        QTRY_COMPARE_WITH_TIMEOUT(LogCount(*rig.sim, "frame 0"), 2L, kLongWait);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.model->LogCount("frame 0"), 2L, kLongWait);
         QTRY_VERIFY_WITH_TIMEOUT(!values.isEmpty(), kLongWait);
         QCOMPARE(values.front().front().toInt(), 1);
         QCOMPARE(rig.host.calls, (std::vector<std::string>{"close-reset", "close-reset"}));
         rig.dialog->reject();
     }
 
+    void unpluggedRecorderListsAndKeepsWhatWasDecoded() {
+        Rig rig;
+        rig.BuildOnModel({"--ids", "5:1000", "--samples-per-frame", "100"});
+        rig.model->HoldFramesFrom(3);
+        rig.dialog->show();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.Progress()->value(), 3, kLongWait);
+        rig.model->Unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.dialog->Listed(), kLongWait);
+        QVERIFY(rig.sink.Saw(msg::kReadFailed));
+        QCOMPARE(rig.Lines(), QStringList({"ID   5     total        300 Groups"}));
+        QDir kept(rig.temp.dir.filePath("kept"));
+        const auto folders = kept.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(folders.size(), 1);
+        DataFileContents file;
+        QVERIFY(ReadDataFile(kept.filePath(folders[0] + "/ID5.dat").toStdString(), file));
+        QCOMPARE(file.records.size(), std::size_t(300));
+        QCOMPARE(rig.Buttons(), QString("1011"));
+    }
+
     void silentRecorderStillListsWhatWasDecoded() {
         Rig rig;
-        rig.Build({"--ids", "5:1000", "--samples-per-frame", "100", "--no-pacing", "--fault", "silent-after:3"});
+        rig.BuildOnModel({"--ids", "5:1000", "--samples-per-frame", "100", "--fault", "silent-after:3"});
         rig.dialog->show();
         QTRY_VERIFY_WITH_TIMEOUT(rig.dialog->Listed(), kLongWait);
         QVERIFY(rig.sink.Saw(msg::kReadTimeout));
@@ -376,24 +436,72 @@ private slots:
 
     void emptyRecorderOnTheRememberedPortSaysNoData() {
         Rig rig;
-        rig.sim = std::make_unique<test::SimProcess>(std::vector<std::string>{"--fault", "zero-totals"});
-        // "pts/N" fits the nine characters a remembered port may have.
-        const std::string name = rig.sim->path().substr(std::string("/dev/").size());
-        QVERIFY(rig.temp.settings->WriteString("DefaultCOM", name));
-        rig.BuildDialog(rig.link);
-        QCOMPARE(rig.dialog->Engine().RememberedPort(), name);
+        QVERIFY(rig.temp.settings->WriteString("DefaultCOM", kModelPort));
+        rig.BuildOnModel({"--fault", "zero-totals"}, false, false);
+        QCOMPARE(rig.dialog->Engine().RememberedPort(), std::string(kModelPort));
         rig.dialog->show();
         QCOMPARE(rig.WaitForConnectStep(), ConnectionState::NoData);
         QCOMPARE(rig.sink.Messages(), std::vector<std::string>{"no data!"});
         QCOMPARE(rig.Button("startButton")->text(), QString("Start"));
         QCOMPARE(rig.Buttons(), QString("1011"));
         QVERIFY(!rig.dialog->Listed());
-        QVERIFY(rig.sim->waitForLogLine("stop"));
+        QVERIFY(rig.model->LogCount("stop") > 0);
+    }
+
+    void noDataLeavesTheBarEmptyNotBusy() {
+        // The real box: its event loop delivers the totals' progress range (0).
+        Rig rig;
+        rig.BuildOnModel({"--ids", ""}, true);
+        QStringList shown;
+        QTimer closer;
+        closer.setInterval(10);
+        connect(&closer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown << box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        closer.start();
+        rig.dialog->show();
+        QCOMPARE(rig.WaitForConnectStep(), ConnectionState::NoData);
+        // A range of 0 ... 0 would be a busy bar, animating while nothing runs.
+        auto empty = [&] { return rig.Progress()->maximum() > rig.Progress()->minimum() && rig.Progress()->value() == 0; };
+        QVERIFY(empty());
+        QTest::qWait(50);
+        test::SaveScreenshot(*rig.dialog, "capture-dialog-no-data.png");
+        QTest::mouseClick(rig.Button("startButton"), Qt::LeftButton);  // and again
+        QCOMPARE(shown, QStringList({"no data!", "no data!"}));
+        QVERIFY(empty());
+    }
+
+    void dialogIsPaintedBeforeAndDuringTheConnectStep() {
+        Rig rig;
+        rig.BuildOnModel({"--ids", ""});
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* event) override {
+                if (event->type() == QEvent::Paint) ++paints;
+                return false;
+            }
+        } counter;
+        rig.dialog->installEventFilter(&counter);
+        int paintsAtFirstOpen = -1;
+        rig.model->onOpen = [&] {
+            if (paintsAtFirstOpen >= 0) return;
+            paintsAtFirstOpen = counter.paints;
+            rig.dialog->update();  // as an uncovered window would need
+        };
+        int paintsAtTheEnd = -1;
+        connect(rig.dialog.get(), &CDlgChooseType::connectStepFinished, [&] { paintsAtTheEnd = counter.paints; });
+        rig.dialog->show();
+        QCOMPARE(rig.WaitForConnectStep(), ConnectionState::NoData);
+        QVERIFY(paintsAtFirstOpen > 0);
+        QVERIFY(paintsAtTheEnd > paintsAtFirstOpen);
     }
 
     void cancelAfterTheListGreysTheDataCommandsAgain() {
         Rig rig;
-        rig.Build({"--ids", "2:300", "--no-pacing"});
+        rig.BuildOnModel({"--ids", "2:300"});
         rig.dialog->show();
         QTRY_VERIFY_WITH_TIMEOUT(rig.dialog->Listed(), kLongWait);
         QCOMPARE(rig.host.noData, 0);
@@ -405,13 +513,21 @@ private slots:
         QVERIFY(rig.store.UseSerialLink);
     }
 
+    void saveLogWaitsForAnExchange() {
+        Rig rig;
+        rig.store.UseSerialLink = false;  // the dialog waits for a click
+        rig.BuildDialog(rig.link, rig.virtualClock);
+        rig.dialog->show();
+        QVERIFY(!rig.Button("saveLogButton")->isEnabled());
+    }
+
     void cancelWithAViewShownLeavesTheMenusAlone() {
         // Bluetooth selected and no Bluetooth port: the dialog waits for a click.
         Rig rig;
         rig.store.UseSerialLink = false;
         rig.host.mode = 2;
         rig.host.noData = rig.host.otherIdUnavailable = 0;
-        rig.BuildDialog(rig.link);
+        rig.BuildDialog(rig.link, rig.virtualClock);
         rig.dialog->show();
         QTest::qWait(50);
         QVERIFY(rig.host.calls.empty());
@@ -424,27 +540,29 @@ private slots:
 
     void cancelDuringTheDownloadStopsTheRecorder() {
         Rig rig;
-        rig.Build({"--ids", "1:8h", "--samples-per-frame", "512"});
+        rig.BuildOnModel({"--ids", "1:8h", "--samples-per-frame", "512"});
+        rig.model->HoldFramesFrom(3);
         rig.dialog->show();
         QCOMPARE(rig.WaitForConnectStep(), ConnectionState::Connected);
-        QTRY_VERIFY_WITH_TIMEOUT(LogCount(*rig.sim, "frame 2") > 0, kLongWait);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.model->LogCount("frame 3") > 0, kLongWait);
         QTest::keyClick(rig.dialog.get(), Qt::Key_Escape);
         QVERIFY(!rig.dialog->isVisible());
-        QVERIFY(rig.sim->waitForLogLine("stop"));
+        QVERIFY(rig.model->LogCount("stop") > 0);
         QCOMPARE(rig.host.noData, 1);
         QVERIFY(!rig.dialog->Engine().DownloadActive());
     }
 
     void closingTheDialogMidDownloadEndsTheWorkersAndSendsNothing() {
         Rig rig;
-        rig.Build({"--ids", "1:8h", "--samples-per-frame", "512"});
+        rig.BuildOnModel({"--ids", "1:8h", "--samples-per-frame", "512"});
+        rig.model->HoldFramesFrom(3);
         rig.dialog->show();
         QCOMPARE(rig.WaitForConnectStep(), ConnectionState::Connected);
-        QTRY_VERIFY_WITH_TIMEOUT(LogCount(*rig.sim, "frame 2") > 0, kLongWait);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.model->LogCount("frame 3") > 0, kLongWait);
         rig.dialog.reset();
         QTest::qWait(100);  // anything the workers queued meets a dialog that is gone
-        QCOMPARE(LogCount(*rig.sim, "stop"), 0L);
-        QVERIFY(!rig.port.IsOpen());
+        QCOMPARE(rig.model->LogCount("stop"), 0L);
+        QVERIFY(!rig.model->IsOpen());
     }
 
     void refusedPortAddsHowToGetAccess() {
@@ -452,7 +570,7 @@ private slots:
             RefusingPorts ports(refused ? "ttyUSB0" : "none");  // outlives the dialog
             Rig rig;
             rig.ports.names = {"Silicon Labs CP2102 USB to UART Bridge Controller (ttyUSB0)"};
-            rig.BuildDialog(ports);
+            rig.BuildDialog(ports, rig.virtualClock);
             rig.dialog->show();
             QCOMPARE(rig.WaitForConnectStep(), ConnectionState::NoPort);
             const auto messages = rig.sink.Messages();
@@ -470,7 +588,7 @@ private slots:
 
     void clockReachesTheRecorder() {
         Rig rig;
-        rig.Build({"--ids", ""});  // nothing to download: the dialog ends idle
+        rig.BuildOnModel({"--ids", ""});  // nothing to download: the dialog ends idle
         rig.dialog->show();
         QCOMPARE(rig.WaitForConnectStep(), ConnectionState::NoData);
         rig.sink.Clear();
@@ -483,18 +601,18 @@ private slots:
             clock->accept();
         });
         QTest::mouseClick(rig.Button("setDateAndTimeButton"), Qt::LeftButton);
-        QVERIFY(rig.sim->waitForLogLine("clock 2010-08-03 12:34:56"));
-        QVERIFY(rig.link.Sent({0x55, 0xAA, 0xF7, 0x0A, 0x0E, 0x0F}));
-        QVERIFY(rig.link.Sent({0x55, 0xAA, 0xF8, 0x26, 0xE2, 0x00}));
+        QCOMPARE(rig.model->LogCount("clock 2010-08-03 12:34:56"), 1L);
+        QVERIFY(rig.model->Sent({0x55, 0xAA, 0xF7, 0x0A, 0x0E, 0x0F}));
+        QVERIFY(rig.model->Sent({0x55, 0xAA, 0xF8, 0x26, 0xE2, 0x00}));
         QCOMPARE(rig.sink.Messages(), std::vector<std::string>{msg::kClockSet});
         // Stop, two stop commands each, after "no data!" and after the clock.
-        QTRY_COMPARE(LogCount(*rig.sim, "stop"), 4L);
+        QCOMPARE(rig.model->LogCount("stop"), 4L);
         QCOMPARE(rig.Buttons(), QString("1011"));
     }
 
     void deletionOfOneIdReachesTheRecorder() {
         Rig rig;
-        rig.Build({"--ids", "3:200,5:300", "--format-code", "14", "--no-pacing", "--erase-delay-ms", "300"});
+        rig.BuildOnModel({"--ids", "3:200,5:300", "--format-code", "14"});
         rig.dialog->show();
         QTRY_VERIFY_WITH_TIMEOUT(rig.dialog->Listed(), kLongWait);
         rig.sink.Clear();
@@ -514,7 +632,7 @@ private slots:
             erase->accept();
         });
         QTest::mouseClick(rig.Button("deleteDataButton"), Qt::LeftButton);
-        QVERIFY(rig.sim->waitForLogLine("delete id=5 type=1"));
+        QCOMPARE(rig.model->LogCount("delete id=5 type=1"), 1L);
         QCOMPARE(rig.sink.Messages(), std::vector<std::string>{msg::kDeleted});
         QCOMPARE(rig.sink.Deleting(), (std::vector<bool>{true, false}));
         QCOMPARE(rig.Buttons(), QString("1011"));
@@ -525,11 +643,10 @@ private slots:
         test::SimProcess sim({"--ids", "7:900", "--samples-per-frame", "100", "--no-pacing"});
         BluetoothLink link([](const std::vector<RadioInfo>&) { return std::optional<std::size_t>(0); },
                            std::make_unique<BridgedRadio>(sim.path()));
-        QCOMPARE(link.mydlldlg(), 1);
-        BluetoothStream stream(link);
+        QVERIFY(link.mydlldlg());
         Rig rig;
         rig.store.UseSerialLink = false;
-        rig.BuildDialog(rig.link, false, BluetoothAccess{&stream, [&link] { link.ConnectSocket(); }});
+        rig.BuildDialog(rig.link, rig.clock, false, BluetoothAccess{&link, [&link] { link.ConnectSocket(); }});
         rig.dialog->show();
         // Bluetooth without Bluetooth serial ports: the dialog waits for Start.
         QTest::qWait(50);

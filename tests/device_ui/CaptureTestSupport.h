@@ -75,6 +75,7 @@ public:
         calls.push_back("trend");
         mode = 1;
     }
+    std::string ReportTitleText() const override { return "Report Title"; }
 
     std::vector<std::string> calls;
     int otherIdUnavailable = 1;

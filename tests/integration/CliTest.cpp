@@ -10,13 +10,20 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
+
+#include <signal.h>
 
 namespace quenda {
 namespace {
 
 class CliFixture : public ::testing::Test {
 protected:
-    void SetUp() override { std::filesystem::create_directories(dir / "out"); }
+    void SetUp() override {
+        std::filesystem::create_directories(dir / "out");
+        // Kept downloads land in the test's folder, not the user's.
+        ::setenv("XDG_DATA_HOME", (dir / "data-home").c_str(), 1);
+    }
 
     test::CommandRun Cli(const std::vector<std::string>& args) {
         return test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
@@ -29,10 +36,14 @@ TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
     const std::vector<std::string> args{"--ids", "1:600,12:900", "--samples-per-frame", "150", "--format-code", "3",
                                         "--no-pacing"};
     test::SimProcess sim(args);
-    const test::CommandRun r = Cli({"download", "--port", sim.path(), "--out", "out"});
+    const test::CommandRun r =
+        Cli({"download", "--port", sim.path(), "--out", "out", "--log", "log.txt", "--dump", "dump.bin"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "ID   1     total        600 Groups\nID  12     total        900 Groups\n");
     EXPECT_NE(r.err.find("Connect succeed! Total 10 Frames!"), std::string::npos) << r.err;
+    // A copy is kept where the user's data lives, and the user is told where.
+    const auto keptAt = r.err.find("Kept a copy in " + (dir / "data-home" / "Quenda" / "downloads").string() + "/");
+    EXPECT_NE(keptAt, std::string::npos) << r.err;
 
     const auto expected = sim::RecorderModel(sim::ParseOptions(args).options.recorder).Recordings();
     for (const auto& [id, samples] : expected) {
@@ -42,15 +53,44 @@ TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
         EXPECT_EQ(file.title, "Report Title");
         EXPECT_EQ(file.records, samples) << id;
     }
+    // The exchange as text, and every byte received, the identification reply first.
+    std::ifstream log(dir / "log.txt");
+    std::string first;
+    std::getline(log, first);
+    EXPECT_TRUE(first.ends_with("> 55 AA FD 00 00 FD")) << first;
+    std::ifstream dump(dir / "dump.bin", std::ios::binary);
+    const std::string raw((std::istreambuf_iterator<char>(dump)), std::istreambuf_iterator<char>());
+    EXPECT_GT(raw.size(), 2u * 38u + 1500u * 8u);
+    EXPECT_EQ(raw.substr(0, 2), "\x55\xAA");
 }
 
 TEST_F(CliFixture, DownloadEndedEarlyStillWritesWhatItGot) {
     test::SimProcess sim({"--ids", "4:1000", "--samples-per-frame", "100", "--no-pacing", "--fault", "silent-after:2"});
-    const test::CommandRun r = Cli({"download", "--port", sim.path()});
+    const test::CommandRun r = Cli({"download", "--port", sim.path(), "--no-keep"});
     EXPECT_EQ(r.exitCode, 3);
+    EXPECT_FALSE(std::filesystem::exists(dir / "data-home"));
     EXPECT_NE(r.err.find("Read data timeout,please retry"), std::string::npos);
     EXPECT_EQ(r.out, "ID   4     total        300 Groups\n");
     EXPECT_TRUE(std::filesystem::exists(dir / "ID4.dat"));
+}
+
+TEST_F(CliFixture, CtrlCStopsTheRecorderAndStillWritesWhatCame) {
+    test::SimProcess sim({"--ids", "6:8h", "--samples-per-frame", "512"});  // some 20 s at 115,200 baud
+    const auto pidFile = dir / "cli.pid";
+    test::CommandRun r;
+    std::thread cli([&] { r = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"download", "--port", sim.path()}, pidFile); });
+    const bool framesFlowing = sim.waitForLogLine("frame 2");
+    pid_t pid = 0;
+    std::ifstream(pidFile) >> pid;
+    if (pid > 0) ::kill(pid, SIGINT);
+    cli.join();
+    ASSERT_TRUE(framesFlowing);
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    EXPECT_TRUE(sim.waitForLogLine("stop"));
+    DataFileContents file;
+    ASSERT_TRUE(ReadDataFile(dir / "ID6.dat", file)) << r.err;
+    EXPECT_GE(file.records.size(), 2u * 512u);  // frames 0 and 1 were in before frame 2 was asked for
+    EXPECT_LT(file.records.size(), 8u * 3600u);
 }
 
 TEST_F(CliFixture, NothingToDownloadExitsOne) {

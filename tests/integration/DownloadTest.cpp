@@ -87,7 +87,7 @@ protected:
     void ExpectEverySample() {
         for (const auto& [id, samples] : Expected(simArgs)) {
             ASSERT_EQ(store.IdCount(id), static_cast<int>(samples.size())) << "ID " << id;
-            store.SelectId(id);
+            store.SelectId(id, TraitsFor(store.DataFormatCode).recordOrder);
             const auto current = store.CurrentSamples();
             EXPECT_TRUE(std::equal(current.begin(), current.end(), samples.begin())) << "ID " << id;
         }

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "link/BluetoothLink.h"
-#include "link/BluetoothStream.h"
 
 namespace quenda {
 namespace {
@@ -47,13 +46,17 @@ Bytes ReadN(int fd, std::size_t n) {
 }
 
 // n bytes through the link in receives of `capacity`, as a poll loop would.
-Bytes RecvN(BluetoothLink& link, std::size_t n, int capacity) {
-    Bytes got, buf(static_cast<std::size_t>(capacity));
+Bytes RecvN(BluetoothLink& link, std::size_t n, std::size_t capacity) {
+    Bytes got;
     const auto deadline = std::chrono::steady_clock::now() + kNoHang;
-    while (got.size() < n && std::chrono::steady_clock::now() < deadline) {
-        const int r = link.WSABT_RecvData(buf.data(), capacity, 50);
-        got.insert(got.end(), buf.begin(), buf.begin() + r);
-    }
+    while (got.size() < n && std::chrono::steady_clock::now() < deadline) link.Receive(got, capacity, 50ms);
+    return got;
+}
+
+// The bytes one receive brings.
+Bytes Recv(BluetoothLink& link, std::size_t capacity, std::chrono::milliseconds wait) {
+    Bytes got;
+    link.Receive(got, capacity, wait);
     return got;
 }
 
@@ -101,16 +104,17 @@ TEST(BluetoothWithoutRadio, EveryCallFailsCleanlyAndAtOnce) {
     int chooserCalls = 0;
     BluetoothLink link([&](const auto&) { return ++chooserCalls, std::optional<std::size_t>(0); });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_NE(link.mydlldlg(), 1);
+    EXPECT_FALSE(link.mydlldlg());
     EXPECT_LT(std::chrono::steady_clock::now() - start, kNoHang);
     EXPECT_EQ(chooserCalls, 0);
     EXPECT_NE(link.LastError().find("No Bluetooth adapter found"), std::string::npos);
 
-    std::array<std::uint8_t, 38> buf{};
-    EXPECT_EQ(link.ConnectSocket(), 0);
-    EXPECT_EQ(link.WSABT_SendData(kIdentify.data(), 6), 0);
-    EXPECT_EQ(link.WSABT_RecvData(buf.data(), 38, 3), 0);
-    EXPECT_EQ(link.WSABT_IsConnected(), 0);
+    Bytes out;
+    EXPECT_FALSE(link.ConnectSocket());
+    EXPECT_FALSE(link.Send(kIdentify));
+    EXPECT_FALSE(link.Receive(out, 38, 3ms));
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(link.IsConnected());
 
     BlueZRadioAccess bluez;
     std::string error;
@@ -125,43 +129,55 @@ protected:
     void SetUp() override { link.AdoptConnectedSocket(pair.Release()); }
     SocketPair pair;
     BluetoothLink link;
-    std::array<std::uint8_t, 100> buf{};
 };
 
 TEST_F(BluetoothLinkOverSocket, CommandsGoOutAndRepliesComeBackWithinCapacity) {
-    ASSERT_EQ(link.WSABT_IsConnected(), 1);
-    EXPECT_EQ(link.ConnectSocket(), 1);  // an open socket is kept as it is
-    EXPECT_EQ(link.WSABT_SendData(kIdentify.data(), 6), 1);
+    ASSERT_TRUE(link.IsConnected());
+    EXPECT_TRUE(link.ConnectSocket());  // an open socket is kept as it is
+    EXPECT_TRUE(link.Send(kIdentify));
     EXPECT_EQ(ReadN(pair.peer, 6), kIdentify);
 
-    EXPECT_EQ(link.WSABT_RecvData(buf.data(), 38, 3), 0);  // idle, and still up
-    EXPECT_EQ(link.WSABT_IsConnected(), 1);
+    Bytes out = {0xAB};
+    EXPECT_TRUE(link.Receive(out, 38, 3ms));  // idle, and still up: nothing appended
+    EXPECT_EQ(out, Bytes{0xAB});
+    EXPECT_TRUE(link.IsConnected());
 
     std::thread late([&] {
         std::this_thread::sleep_for(30ms);
         EXPECT_EQ(::write(pair.peer, kIdentify.data(), 6), 6);
     });
-    EXPECT_EQ(link.WSABT_RecvData(buf.data(), 38, 5000), 6);  // arrives during the wait
+    EXPECT_EQ(Recv(link, 38, 5000ms), kIdentify);  // arrives during the wait
     late.join();
 
     const Bytes queued = Pattern(100);
     ASSERT_EQ(::write(pair.peer, queued.data(), 100), 100);
-    buf.fill(0xEE);
-    ASSERT_EQ(link.WSABT_RecvData(buf.data(), 38, 3), 38);
-    EXPECT_TRUE(std::all_of(buf.begin() + 38, buf.end(), [](auto b) { return b == 0xEE; }));
-    Bytes all(buf.begin(), buf.begin() + 38);
+    Bytes all = Recv(link, 38, 3ms);
+    ASSERT_EQ(all.size(), 38u);
     const Bytes rest = RecvN(link, 62, 38);
     all.insert(all.end(), rest.begin(), rest.end());
     EXPECT_EQ(all, queued);
+
+    // No limit given: at most one download poll's worth at a time.
+    const Bytes big = Pattern(5000);
+    ASSERT_EQ(::write(pair.peer, big.data(), big.size()), 5000);
+    const Bytes first = Recv(link, 0, 50ms);
+    EXPECT_GT(first.size(), 0u);
+    EXPECT_LE(first.size(), BluetoothLink::kDefaultReceiveCapacity);
+    Bytes whole = first;
+    const Bytes remainder = RecvN(link, 5000 - first.size(), 0);
+    whole.insert(whole.end(), remainder.begin(), remainder.end());
+    EXPECT_TRUE(whole == big);
 }
 
 TEST_F(BluetoothLinkOverSocket, BytesSentBeforeThePeerClosedAreStillDelivered) {
     ASSERT_EQ(::write(pair.peer, kIdentify.data(), 6), 6);
     pair.ClosePeer();
-    EXPECT_EQ(link.WSABT_IsConnected(), 1);
-    EXPECT_EQ(link.WSABT_RecvData(buf.data(), 38, 3), 6);
-    EXPECT_EQ(link.WSABT_RecvData(buf.data(), 38, 3), 0);
-    EXPECT_EQ(link.WSABT_IsConnected(), 0);
+    EXPECT_TRUE(link.IsConnected());
+    EXPECT_EQ(Recv(link, 38, 3ms), kIdentify);
+    Bytes out;
+    EXPECT_FALSE(link.Receive(out, 38, 3ms));  // nothing more, and the link is gone
+    EXPECT_FALSE(link.IsConnected());
+    EXPECT_FALSE(link.Send(kIdentify));
 }
 
 TEST(BluetoothLinkLoss, EachCallNoticesAClosedPeer) {
@@ -171,13 +187,13 @@ TEST(BluetoothLinkLoss, EachCallNoticesAClosedPeer) {
         BluetoothLink link;
         link.AdoptConnectedSocket(pair.Release());
         pair.ClosePeer();
-        std::array<std::uint8_t, 38> buf{};
+        Bytes out;
         if (noticedBy == 1) {
-            EXPECT_EQ(link.WSABT_SendData(kIdentify.data(), 6), 0);  // and no SIGPIPE
+            EXPECT_FALSE(link.Send(kIdentify));  // and no SIGPIPE
         } else if (noticedBy == 2) {
-            EXPECT_EQ(link.WSABT_RecvData(buf.data(), 38, 3000), 0);
+            EXPECT_FALSE(link.Receive(out, 38, 3000ms));
         }
-        EXPECT_EQ(link.WSABT_IsConnected(), 0);
+        EXPECT_FALSE(link.IsConnected());
         EXPECT_FALSE(link.LastError().empty());
     }
 }
@@ -199,7 +215,7 @@ TEST_F(BluetoothLinkOverSocket, SendAndReceiveRunConcurrently) {
         for (std::size_t at = 0; at < kSize;) {
             // Command-sized writes first, as the download sends, then bulk.
             const std::size_t n = std::min<std::size_t>(at < 12'000 ? 6 : 4096, kSize - at);
-            sentAll = link.WSABT_SendData(&out[at], static_cast<int>(n)) == 1 && sentAll;
+            sentAll = link.Send(std::span(out).subspan(at, n)) && sentAll;
             at += n;
         }
     });
@@ -211,15 +227,17 @@ TEST_F(BluetoothLinkOverSocket, SendAndReceiveRunConcurrently) {
 }
 
 TEST_F(BluetoothLinkOverSocket, DisconnectWakesABlockedReceiveAndClosesThePeer) {
-    int got = -1;
-    std::thread receiver([&] { got = link.WSABT_RecvData(buf.data(), 38, 60'000); });
+    bool received = true;
+    Bytes got;
+    std::thread receiver([&] { received = link.Receive(got, 38, 60'000ms); });
     std::this_thread::sleep_for(50ms);
     const auto start = std::chrono::steady_clock::now();
     link.Disconnect();
     receiver.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, kNoHang);
-    EXPECT_EQ(got, 0);
-    EXPECT_EQ(link.WSABT_IsConnected(), 0);
+    EXPECT_FALSE(received);
+    EXPECT_TRUE(got.empty());
+    EXPECT_FALSE(link.IsConnected());
     EXPECT_TRUE(ReadN(pair.peer, 1).empty());
 }
 
@@ -232,22 +250,22 @@ TEST(BluetoothRadioChoice, ChosenRadioIsConnectedAndReconnected) {
         [&](const auto& list) { return offered = list, std::optional<std::size_t>(1); },
         std::move(owned));
 
-    ASSERT_EQ(link.mydlldlg(), 1);
+    ASSERT_TRUE(link.mydlldlg());
     ASSERT_EQ(offered.size(), 2u);
     EXPECT_EQ(offered[1].name, "Oximeter");
     EXPECT_EQ(fake.connectedTo, std::vector<std::string>{"66:77:88:99:AA:BB"});
-    EXPECT_EQ(link.WSABT_SendData(kIdentify.data(), 6), 1);
+    EXPECT_TRUE(link.Send(kIdentify));
     EXPECT_EQ(ReadN(fake.Peer(), 6), kIdentify);
 
     ::shutdown(fake.Peer(), SHUT_RDWR);  // link lost; ConnectSocket dials the same radio
-    EXPECT_EQ(link.WSABT_IsConnected(), 0);
-    EXPECT_EQ(link.ConnectSocket(), 1);
+    EXPECT_FALSE(link.IsConnected());
+    EXPECT_TRUE(link.ConnectSocket());
     EXPECT_EQ(fake.connectedTo.back(), "66:77:88:99:AA:BB");
-    EXPECT_EQ(link.WSABT_SendData(kIdentify.data(), 6), 1);
+    EXPECT_TRUE(link.Send(kIdentify));
     EXPECT_EQ(ReadN(fake.Peer(), 6), kIdentify);
 
     fake.radios.clear();  // a new search drops the old connection, even when it finds nobody
-    EXPECT_EQ(link.mydlldlg(), 0);
+    EXPECT_FALSE(link.mydlldlg());
     EXPECT_TRUE(ReadN(fake.Peer(), 1).empty());
 }
 
@@ -267,39 +285,11 @@ TEST(BluetoothRadioChoice, NoConnectionWithoutAValidChoice) {
         fake.refuse = c.refuse;
         fake.radios = c.radios;
         BluetoothLink link([&](const auto&) { return c.pick; }, std::move(owned));
-        EXPECT_EQ(link.mydlldlg(), 0);
+        EXPECT_FALSE(link.mydlldlg());
         EXPECT_EQ(fake.connectedTo.size(), c.refuse ? 1u : 0u);
-        EXPECT_EQ(link.WSABT_IsConnected(), 0);
+        EXPECT_FALSE(link.IsConnected());
         EXPECT_FALSE(link.LastError().empty());
     }
-}
-
-TEST_F(BluetoothLinkOverSocket, StreamAdapterMapsOntoTheLink) {
-    BluetoothStream stream(link);
-    EXPECT_TRUE(stream.IsConnected());
-    EXPECT_TRUE(stream.Send(kIdentify));
-    EXPECT_EQ(ReadN(pair.peer, 6), kIdentify);
-
-    Bytes out = {0xAB};
-    EXPECT_TRUE(stream.Receive(out, 38, 3ms));  // idle: fine, nothing appended
-    EXPECT_EQ(out, Bytes{0xAB});
-
-    const Bytes queued = Pattern(5000);
-    ASSERT_EQ(::write(pair.peer, queued.data(), queued.size()), 5000);
-    ASSERT_TRUE(stream.Receive(out, 0, 50ms));  // 0: one download poll's worth
-    EXPECT_GT(out.size(), 1u);
-    EXPECT_LE(out.size(), 1 + BluetoothStream::kDefaultReceiveCapacity);
-    const std::size_t before = out.size();
-    ASSERT_TRUE(stream.Receive(out, 10, 50ms));
-    EXPECT_LE(out.size(), before + 10);
-    for (int polls = 0; polls < 100 && out.size() < 5001; ++polls) stream.Receive(out, 0, 50ms);
-    EXPECT_EQ(out[0], 0xAB);
-    EXPECT_TRUE(Bytes(out.begin() + 1, out.end()) == queued);
-
-    pair.ClosePeer();
-    EXPECT_FALSE(stream.Receive(out, 0, 50ms));
-    EXPECT_FALSE(stream.IsConnected());
-    EXPECT_FALSE(stream.Send(kIdentify));
 }
 
 }  // namespace

@@ -1,4 +1,10 @@
+#include "store/KeptDownload.h"
 #include "store/RecordingStore.h"
+#include "support/TempDir.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -34,19 +40,18 @@ TEST(RecordingStore, SortsSamplesByIdAndListsOnlyIdsThatReceivedSome) {
     EXPECT_EQ(store.AppendSample(Sample(128, 0)), RecordingStore::AppendResult::Discarded);
 }
 
-TEST(RecordingStore, SelectIdOrderDependsOnFormatCode) {
-    for (int code : {0, 1, 2, 3, 4, 11, 14}) {
+TEST(RecordingStore, SelectIdTurnsANewestFirstRecordingAround) {
+    for (const auto order : {RecordOrder::OldestFirst, RecordOrder::NewestFirst}) {
         RecordingStore store;
-        store.DataFormatCode = code;
         store.AppendSample(Sample(7, 1));  // A
         store.AppendSample(Sample(7, 2));  // B
         store.AppendSample(Sample(7, 3));  // C
-        store.SelectId(7);
+        store.SelectId(7, order);
         ASSERT_EQ(store.CurrentSampleCount, 3);
         EXPECT_EQ(store.CurrentId, 7);
-        const bool reversed = code == 1 || code == 3 || code == 4 || code == 11;
-        EXPECT_EQ(store.CurrentDataSet()[0].second, reversed ? 3 : 1) << "code " << code;
-        EXPECT_EQ(store.CurrentDataSet()[2].second, reversed ? 1 : 3) << "code " << code;
+        const bool reversed = order == RecordOrder::NewestFirst;
+        EXPECT_EQ(store.CurrentDataSet()[0].second, reversed ? 3 : 1);
+        EXPECT_EQ(store.CurrentDataSet()[2].second, reversed ? 1 : 3);
         EXPECT_EQ(store.CurrentDataSet()[0].auxValue, 300);
     }
 }
@@ -97,6 +102,58 @@ TEST(RecordingStore, ClearEmptiesEverythingButKeepsDeviceParameters) {
     EXPECT_EQ(store.DataFormatCode, 3);
     EXPECT_EQ(store.TransferBaud, 115200u);
     EXPECT_FALSE(store.UseSerialLink);
+}
+
+}  // namespace
+}  // namespace quenda
+
+namespace quenda {
+namespace {
+
+TEST(KeptDownload, EveryIdOldestFirstInAPrivateFolderOfItsOwn) {
+    test::TempDir dir;
+    const auto root = dir / "data" / "downloads";
+    RecordingStore store;
+    for (int s : {3, 2, 1}) store.AppendSample(Sample(3, s));  // a recorder that sends newest first
+    store.AppendSample(Sample(9, 7));
+    store.AppendSample(Sample(2, 0, 80));
+    store.SelectId(2);
+    const auto when = std::chrono::system_clock::now();
+
+    const KeptDownload kept = KeepDownload(store, RecordOrder::NewestFirst, "Night 1", root, when);
+    ASSERT_TRUE(kept.result) << kept.result.detail;
+    EXPECT_EQ(kept.files, 3);
+    EXPECT_EQ(kept.folder.parent_path(), root);
+    auto mode = [](const std::filesystem::path& p) {
+        struct stat st {};
+        ::stat(p.c_str(), &st);
+        return st.st_mode & 0777;
+    };
+    EXPECT_EQ(mode(root), 0700u);
+    EXPECT_EQ(mode(kept.folder), 0700u);
+    DataFileContents file;
+    ASSERT_TRUE(ReadDataFile(kept.folder / "ID3.dat", file));
+    EXPECT_EQ(mode(kept.folder / "ID3.dat"), 0600u);
+    EXPECT_EQ(file.title, "Night 1");
+    ASSERT_EQ(file.records.size(), 3u);
+    EXPECT_EQ(file.records.front().second, 1);
+    EXPECT_TRUE(std::filesystem::exists(kept.folder / "ID9.dat"));
+    EXPECT_EQ(store.CurrentId, 2);  // the current data set is left alone
+    EXPECT_EQ(store.CurrentDataSet()[0].spo2, 80);
+
+    // A second download within the same second gets a folder of its own.
+    const KeptDownload again = KeepDownload(store, RecordOrder::NewestFirst, "Night 1", root, when);
+    ASSERT_TRUE(again.result);
+    EXPECT_EQ(again.folder.string(), kept.folder.string() + "-2");
+
+    // Nothing downloaded: nothing kept. A place that cannot hold folders: said.
+    RecordingStore empty;
+    EXPECT_TRUE(KeepDownload(empty, RecordOrder::OldestFirst, "", root).folder.empty());
+    std::ofstream(dir / "a-file") << "x";
+    const KeptDownload failed = KeepDownload(store, RecordOrder::OldestFirst, "", dir / "a-file" / "downloads");
+    EXPECT_FALSE(failed.result);
+    EXPECT_EQ(failed.result.message, "The download could not be kept");
+    EXPECT_NE(failed.result.detail.find("a-file"), std::string::npos);
 }
 
 }  // namespace

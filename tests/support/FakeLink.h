@@ -6,24 +6,31 @@
 
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
 namespace quenda::test {
 
-// Virtual time: Sleep only moves the clock forward.
+// Virtual time: Sleep only moves the clock forward. The download's threads
+// may share it.
 class FakeClock final : public Clock {
 public:
-    TimePoint Now() override { return now_; }
+    TimePoint Now() override {
+        std::lock_guard lock(mutex_);
+        return now_;
+    }
     bool Sleep(std::chrono::milliseconds d, std::stop_token stop = {}) override {
         if (stop.stop_requested()) return false;
+        std::lock_guard lock(mutex_);
         now_ += d;
         slept += d;
         return true;
     }
-    std::chrono::milliseconds slept{0};
+    std::chrono::milliseconds slept{0};  // read it when no other thread sleeps
 
 private:
+    std::mutex mutex_;
     TimePoint now_{};
 };
 

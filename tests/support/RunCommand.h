@@ -43,9 +43,12 @@ struct CommandRun {
 
 // Runs `program args...` with `dir` as working directory (so a relative
 // ./Quenda.ini is the test's own), no standard input, and captures its output.
+// With `pidFile` the program's process id is written there first.
 inline CommandRun RunInDirectory(const std::filesystem::path& dir, const std::string& program,
-                                 const std::vector<std::string>& args) {
-    std::string command = "cd " + ShellQuote(dir.string()) + " && " + ShellQuote(program);
+                                 const std::vector<std::string>& args, const std::string& pidFile = {}) {
+    std::string command = "cd " + ShellQuote(dir.string()) + " && ";
+    if (!pidFile.empty()) command += "echo $$ >" + ShellQuote(pidFile) + " && exec ";
+    command += ShellQuote(program);
     for (const auto& a : args) command += " " + ShellQuote(a);
     const auto out = dir / ".stdout";
     const auto err = dir / ".stderr";

@@ -72,7 +72,7 @@ inline ParsedFrame ParseFrame(const Bytes& f, int formatCode) {
     for (std::size_t k = kFrameHeaderBytes; k + kWireSampleBytes <= kFrameHeaderBytes + p.length && k + kWireSampleBytes <= f.size();
          k += kWireSampleBytes) {
         p.samples.push_back(DecodeSample(std::span<const std::uint8_t, kWireSampleBytes>(&f[k], kWireSampleBytes),
-                                         formatCode));
+                                         TraitsFor(formatCode).sampleOrder));
     }
     return p;
 }

@@ -2,7 +2,7 @@
 // after a resize, the roll-step dialog, and renders for a person to look at.
 #include "analysis/Analysis.h"
 #include "analysis/CSpinButton.h"
-#include "patient/CEditEx.h"
+#include "widgets/CEditEx.h"
 #include "tools/sim/Recording.h"
 #include "views/CSetRollStep.h"
 #include "views/CTalloTableView.h"

@@ -64,7 +64,7 @@ Bytes DataFrame(std::uint16_t status, std::span<const SampleRecord> samples, int
     PutBigEndian(out, 5, static_cast<std::uint32_t>(payload), 2);
     auto at = out.begin() + kFrameHeaderBytes;
     for (const SampleRecord& r : samples) {
-        const auto wire = EncodeSample(r, dataFormatCode);
+        const auto wire = EncodeSample(r, TraitsFor(dataFormatCode).sampleOrder);
         at = std::copy(wire.begin(), wire.end(), at);
     }
     out.back() = static_cast<std::uint8_t>(std::accumulate(out.begin() + 2, out.end() - 1, 0u));

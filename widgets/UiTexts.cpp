@@ -1,4 +1,4 @@
-#include "app/ApplyUiText.h"
+#include "widgets/UiTexts.h"
 
 #include "app/UiText.h"
 
@@ -10,17 +10,19 @@ namespace quenda {
 
 namespace {
 
-QString Replaced(const QString& text) {
-    return text.isEmpty() ? text : QString::fromStdString(UiText(text.toStdString()));
-}
+QString Replaced(const QString& text) { return text.isEmpty() ? text : UiQString(text.toStdString()); }
 
 }  // namespace
 
+QString UiQString(std::string_view builtIn) { return QString::fromStdString(UiText(builtIn)); }
+
+QString UiQString(int stringId, std::string_view builtIn) {
+    return QString::fromStdString(UiText(stringId, builtIn));
+}
+
 void ApplyUiText(QWidget* dialog) {
     dialog->setWindowTitle(Replaced(dialog->windowTitle()));
-    for (QLabel* label : dialog->findChildren<QLabel*>()) {
-        if (!label->text().isEmpty()) label->setText(Replaced(label->text()));
-    }
+    for (QLabel* label : dialog->findChildren<QLabel*>()) label->setText(Replaced(label->text()));
     for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) button->setText(Replaced(button->text()));
     for (QGroupBox* group : dialog->findChildren<QGroupBox*>()) group->setTitle(Replaced(group->title()));
 }

@@ -1,4 +1,4 @@
-#include "patient/CEditEx.h"
+#include "widgets/CEditEx.h"
 
 #include <QApplication>
 #include <QClipboard>
