@@ -7,8 +7,10 @@
 # With BUILD_DIR set, the programs already built there are used as they are
 # (the test does this); otherwise they are built in build/ first.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-out=$(realpath -m "${1:-docs/images}")
+root=$(realpath "$(dirname "$0")/..")
+out=$(realpath -m "${1:-$root/docs/images}")
+[ -z "${BUILD_DIR:-}" ] || BUILD_DIR=$(realpath "$BUILD_DIR")
+cd "$root"
 
 if [ -z "${BUILD_DIR:-}" ]; then
   tools/bootstrap.sh
@@ -21,21 +23,9 @@ shots=$build/tools/quenda-screenshots
 cli=$build/cli/quenda-cli
 sim=$build/tools/quenda-recorder-sim
 
-work=$(mktemp -d /tmp/quenda-screenshots.XXXXXX)
-sim_pid=
-cleanup() {
-  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cd "$work"
-
 # Two nights, as a recorder lent out twice would hold them; ID 1 is pictured.
-"$sim" --ids "1:8h,2:390m" --no-pacing >sim.out 2>sim.err &
-sim_pid=$!
-for _ in $(seq 100); do [ -s sim.out ] && break; sleep 0.1; done
-port=$(head -n 1 sim.out)
-[ -n "$port" ] || { echo "the simulator did not start:" >&2; cat sim.err >&2; exit 1; }
+. tools/sim-session.sh
+sim_session "$sim" quenda-screenshots --ids "1:8h,2:390m" --no-pacing
 
 mkdir -p "$out"
 # The window pictures; this also leaves DefaultCOM and the patient file behind,

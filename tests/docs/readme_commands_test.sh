@@ -35,23 +35,11 @@ code_lines() {
   ' "$1"
 }
 
-work=$(mktemp -d /tmp/quenda-readme.XXXXXX)
-sim_pid=
-cleanup() {
-  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cd "$work"
-export PATH="$build/cli:$build/tools:$PATH"
-
 # A recorder with two nights, remembered in Quenda.ini as after an earlier
 # download, so the README's lines without --port find it.
-quenda-recorder-sim --ids "1:8h,2:390m" --no-pacing --erase-delay-ms 100 >sim.out 2>sim.err &
-sim_pid=$!
-for _ in $(seq 100); do [ -s sim.out ] && break; sleep 0.1; done
-port=$(head -n 1 sim.out)
-[ -n "$port" ] || { cat sim.err >&2; fail "the simulator did not start"; }
+. "$src/tools/sim-session.sh"
+sim_session "$build/tools/quenda-recorder-sim" quenda-readme --ids "1:8h,2:390m" --no-pacing --erase-delay-ms 100
+export PATH="$build/cli:$build/tools:$PATH"
 mkdir session
 printf '[setup]\nDefaultCOM=%s\n' "${port#/dev/}" >session/Quenda.ini
 help=$(quenda-cli --help 2>&1)
