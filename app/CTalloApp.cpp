@@ -16,6 +16,10 @@
 
 namespace quenda {
 
+std::vector<CDocTemplate> DocTemplates(const ViewFactories& views) {
+    return {{DocKind::Trend, views.trend}, {DocKind::Table, views.table}, {DocKind::Clinical, views.clinical}};
+}
+
 CTalloApp::CTalloApp(AppContext& context, StartupOptions options, ViewFactories views, CommandHandlers handlers)
     : context_(context),
       options_(std::move(options)),
@@ -54,7 +58,7 @@ bool CTalloApp::InitInstance(const std::vector<std::string>& args) {
     LoadResourceLibrary();
 
     // 6. The document templates, Trend first.
-    templates_ = {{DocKind::Trend, views_.trend}, {DocKind::Table, views_.table}, {DocKind::Clinical, views_.clinical}};
+    templates_ = DocTemplates(views_);
 
     // 7. The main window.
     mainFrame_ = std::make_unique<CMainFrame>(context_, resources_, templates_, handlers_);

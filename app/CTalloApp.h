@@ -40,6 +40,9 @@ struct ViewFactories {
     ViewFactory clinical;
 };
 
+// The document templates of these views, Trend first, as start-up registers them.
+std::vector<CDocTemplate> DocTemplates(const ViewFactories& views);
+
 // The application: start-up in its fixed order, and the exit step. Made once
 // in main() after the QApplication; the QApplication runs the event loop.
 class CTalloApp {

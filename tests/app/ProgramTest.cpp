@@ -36,10 +36,7 @@ private slots:
         BluetoothLink bluetooth;
         Resources resources;
         const auto views = ProgramViews(context);
-        CMainFrame frame(context, resources,
-                         std::vector<CDocTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table},
-                                                   {DocKind::Clinical, views.clinical}},
-                         ProgramHandlers(context, bluetooth));
+        CMainFrame frame(context, resources, DocTemplates(views), ProgramHandlers(context, bluetooth));
         frame.Create(0);
         frame.resize(1280, 800);
         frame.show();

@@ -29,6 +29,9 @@ grep -qx "Exec=$prefix/bin/quenda-desktop" "$prefix/share/applications/quenda.de
 libraries=$(ldd "$prefix/bin/quenda")
 ! grep -q "not found" <<<"$libraries" || fail "unresolved libraries: $libraries"
 grep -q '^\.TH QUENDA-CLI 1' "$prefix/share/man/man1/quenda-cli.1" || fail "man page"
+for picture in $(grep -o 'docs/images/[a-z]*\.png' "$prefix/share/doc/quenda/README.md"); do
+  [ -s "$prefix/share/doc/quenda/$picture" ] || fail "the installed README's $picture"
+done
 
 # The installed CLI: version, help, and a download from the installed simulator.
 version=$("$prefix/bin/quenda-cli" --version)
