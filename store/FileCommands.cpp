@@ -3,16 +3,18 @@
 #include "analysis/Analysis.h"
 #include "app/AppContext.h"
 #include "app/CommandIds.h"
-#include "widgets/MessageBox.h"
 #include "app/UiText.h"
 #include "store/COtherIDSelect.h"
 #include "store/CProgress.h"
 #include "store/Export.h"
 #include "store/ExportText.h"
+#include "store/KeptDownload.h"
 #include "store/Workbook.h"
+#include "widgets/MessageBox.h"
 
 #include <QFileDialog>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -33,8 +35,9 @@ void Report(QWidget* parent, const FileResult& result, QMessageBox::Icon icon = 
 // `defaultSuffix`.
 std::optional<std::string> AskFileName(QWidget* parent, const char* objectName, QFileDialog::AcceptMode mode,
                                        const std::string& defaultName, const QStringList& filters,
-                                       const QString& defaultSuffix) {
+                                       const QString& defaultSuffix, const std::filesystem::path& startIn = {}) {
     QFileDialog dialog(parent);
+    if (!startIn.empty()) dialog.setDirectory(QString::fromStdString(startIn.string()));
     dialog.setObjectName(objectName);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -156,7 +159,8 @@ void RunSaveData(QWidget* parent, AppContext& context) {
 
 bool RunOpenSavedData(QWidget* parent, AppContext& context) {
     const auto chosen =
-        AskFileName(parent, "openDataDialog", QFileDialog::AcceptOpen, {}, {"Data file(*.dat)"}, "dat");
+        AskFileName(parent, "openDataDialog", QFileDialog::AcceptOpen, {}, {"Data file(*.dat)"}, "dat",
+                    NewestKeptDownload(DefaultDownloadsRoot()));
     return chosen && OpenSavedDataFile(parent, context, *chosen);
 }
 

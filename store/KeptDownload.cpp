@@ -58,6 +58,23 @@ fs::path DefaultDownloadsRoot() {
     return base / "Quenda" / "downloads";
 }
 
+fs::path NewestKeptDownload(const fs::path& root) {
+    // "YYYY-MM-DD_HHMMSS", then "-N" for a second download within that second.
+    constexpr std::size_t kStamp = 17;
+    auto order = [](const std::string& name) {
+        const int n = name.size() > kStamp + 1 ? std::atoi(name.c_str() + kStamp + 1) : 1;
+        return std::pair(name.substr(0, kStamp), n);
+    };
+    fs::path newest;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator(root, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() < kStamp || name[10] != '_' || !entry.is_directory(ec)) continue;
+        if (newest.empty() || order(name) > order(newest.filename().string())) newest = entry.path();
+    }
+    return newest;
+}
+
 KeptDownload KeepDownload(const RecordingStore& store, RecordOrder order, std::string_view titleUtf8,
                           const fs::path& root, std::chrono::system_clock::time_point when) {
     KeptDownload kept;

@@ -13,6 +13,10 @@ namespace quenda {
 // ~/.local/share/Quenda/downloads.
 std::filesystem::path DefaultDownloadsRoot();
 
+// The newest folder KeepDownload made under `root` (by the time in its name),
+// or an empty path when there is none; Open Saved Data starts there.
+std::filesystem::path NewestKeptDownload(const std::filesystem::path& root);
+
 struct KeptDownload {
     std::filesystem::path folder;  // empty when there was nothing to keep
     int files = 0;

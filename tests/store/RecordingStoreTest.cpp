@@ -145,6 +145,12 @@ TEST(KeptDownload, EveryIdOldestFirstInAPrivateFolderOfItsOwn) {
     const KeptDownload again = KeepDownload(store, RecordOrder::NewestFirst, "Night 1", root, when);
     ASSERT_TRUE(again.result);
     EXPECT_EQ(again.folder.string(), kept.folder.string() + "-2");
+    // Open Saved Data starts in the newest: "-10" is newer than "-9", and an
+    // earlier second is older than both.
+    std::filesystem::create_directory(kept.folder.string() + "-10");
+    std::filesystem::create_directory(root / "2000-01-01_000000");
+    EXPECT_EQ(NewestKeptDownload(root).string(), kept.folder.string() + "-10");
+    EXPECT_TRUE(NewestKeptDownload(dir / "none").empty());
 
     // Nothing downloaded: nothing kept. A place that cannot hold folders: said.
     RecordingStore empty;
