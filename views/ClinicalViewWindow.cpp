@@ -64,6 +64,9 @@ void ClinicalViewWindow::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), kBackground);
     painter.setRenderHint(QPainter::Antialiasing, false);
     PaintClinicalPage(painter, SheetArea(rect()), summary_, context_.store.CurrentSamples(), Header());
+    // As the analysis page does: every paint says "1 of 1", so the "no page"
+    // a mode switch posts after the first one does not stay in the status bar.
+    PostPage();
 }
 
 void ClinicalViewWindow::showEvent(QShowEvent* event) {

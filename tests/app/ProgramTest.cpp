@@ -81,6 +81,9 @@ private slots:
         QVERIFY(clinical);
         QCOMPARE(clinical->Summary().validSamples, 300);
         QTRY_COMPARE(frame.PagePaneText(), QString("Page:1/1"));
+        // ...and stays so once the mode switch's own "no page" has gone by.
+        QTest::qWait(100);
+        QCOMPARE(frame.PagePaneText(), QString("Page:1/1"));
         QVERIFY(!frame.Router().IsEnabled(cmd::kRollStep));  // one page, nothing to roll
         QVERIFY(frame.Router().IsEnabled(cmd::kModeAnalysis));
         const QString shots = qEnvironmentVariable("QUENDA_SCREENSHOT_DIR");
