@@ -209,7 +209,9 @@ int Ports() {
 
 int Download(const Options& o) {
     if (!o.positional.empty()) return Usage("download takes no arguments");
+    // A folder named for tonight's download is made, as `mkdir -p` would.
     std::error_code ec;
+    std::filesystem::create_directories(o.out, ec);
     if (!std::filesystem::is_directory(o.out, ec)) {
         std::fprintf(stderr, "quenda-cli: %s is not a folder\n", o.out.c_str());
         return kExitFailed;

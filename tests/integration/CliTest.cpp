@@ -37,7 +37,7 @@ TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
                                         "--no-pacing"};
     test::SimProcess sim(args);
     const test::CommandRun r =
-        Cli({"download", "--port", sim.path(), "--out", "out", "--log", "log.txt", "--dump", "dump.bin"});
+        Cli({"download", "--port", sim.path(), "--out", "out/night", "--log", "log.txt", "--dump", "dump.bin"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, "ID   1     total        600 Groups\nID  12     total        900 Groups\n");
     EXPECT_NE(r.err.find("Connect succeed! Total 10 Frames!"), std::string::npos) << r.err;
@@ -48,7 +48,8 @@ TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
     const auto expected = sim::RecorderModel(sim::ParseOptions(args).options.recorder).Recordings();
     for (const auto& [id, samples] : expected) {
         DataFileContents file;
-        ASSERT_TRUE(ReadDataFile(dir / "out" / ("ID" + std::to_string(id) + ".dat"), file)) << id;
+        // The folder it was told to write into did not exist yet.
+        ASSERT_TRUE(ReadDataFile(dir / "out" / "night" / ("ID" + std::to_string(id) + ".dat"), file)) << id;
         EXPECT_EQ(file.id, id);
         EXPECT_EQ(file.title, "Report Title");
         EXPECT_EQ(file.records, samples) << id;
