@@ -57,8 +57,14 @@ grep -q '"clinical":{"valid_samples":600' <<<"$analysis" || fail "analyze: $anal
 # per-user configuration folder and stays up until it is ended.
 export XDG_CONFIG_HOME=$root/config XDG_DATA_HOME=$root/data QT_QPA_PLATFORM=offscreen
 "$prefix/bin/quenda-desktop" >app.out 2>app.err & app_pid=$!
-for _ in $(seq 50); do [ -d "$XDG_CONFIG_HOME/Quenda" ] && break; sleep 0.1; done
-sleep 2
+# Start-up is slow under the sanitizers on a busy machine: wait for the
+# resource library to be mapped (its loading comes late in start-up), or for
+# the program to end.
+for _ in $(seq 300); do
+  kill -0 "$app_pid" 2>/dev/null || break
+  grep -q "libQuendaResource.so" "/proc/$app_pid/maps" 2>/dev/null && break
+  sleep 0.1
+done
 kill -0 "$app_pid" 2>/dev/null || fail "the program ended at once: $(cat app.err)"
 [ "$(stat -c %a "$XDG_CONFIG_HOME/Quenda")" = 700 ] || fail "config folder mode"
 [ "$(readlink -f /proc/$app_pid/cwd)" = "$(readlink -f "$XDG_CONFIG_HOME/Quenda")" ] || fail "working folder"
