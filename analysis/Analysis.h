@@ -21,8 +21,7 @@ inline constexpr double kSamplesPerHour = 3600.0;
 //
 // An empty data set leaves every result zero (the report page is not drawn
 // then), rather than reading a sample that is not there.
-void ComputeStatistics(std::span<const SampleRecord> samples, const Thresholds& thresholds,
-                       AnalysisResults& results);
+void ComputeStatistics(std::span<const SampleRecord> samples, const Thresholds& thresholds, AnalysisResults& results);
 
 // Replaces both event lists, counts, indexes, average durations and event
 // summaries of `results`; the summary statistics and limits are left alone.

@@ -39,7 +39,7 @@ struct EventSummary {
     std::int32_t averageEventMaximum = 0;  // truncated toward zero
     std::int32_t averageEventMinimum = 0;  // truncated toward zero
     std::int32_t largestOnsetDrop = 0;
-    std::int32_t longestEvent = 0;         // largest length, seconds
+    std::int32_t longestEvent = 0;  // largest length, seconds
 
     bool operator==(const EventSummary&) const = default;
 };

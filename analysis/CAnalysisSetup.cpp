@@ -3,9 +3,9 @@
 #include "analysis/CSpinButton.h"
 #include "app/Settings.h"
 #include "app/UiText.h"
+#include "ui_CAnalysisSetup.h"
 #include "widgets/CEditEx.h"
 #include "widgets/MessageBox.h"
-#include "ui_CAnalysisSetup.h"
 
 #include <QFocusEvent>
 #include <QGuiApplication>
@@ -72,7 +72,9 @@ bool HighAboveLow(int high, int low) { return static_cast<unsigned>(high) > stat
 }  // namespace
 
 CAnalysisSetup::CAnalysisSetup(Settings& settings, MessageFunction showMessage, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CAnalysisSetup>()), settings_(settings),
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::CAnalysisSetup>()),
+      settings_(settings),
       showMessage_(std::move(showMessage)) {
     ui_->setupUi(this);
     setWindowTitle(Text(UiText("Analysis setup")));
@@ -83,12 +85,12 @@ CAnalysisSetup::CAnalysisSetup(Settings& settings, MessageFunction showMessage, 
     connect(ui_->buttonBox, &QDialogButtonBox::accepted, this, &CAnalysisSetup::accept);
     connect(ui_->buttonBox, &QDialogButtonBox::rejected, this, &CAnalysisSetup::reject);
 
-    edits_ = {ui_->saturationsHighEdit, ui_->saturationsLowEdit, ui_->prHighEdit,
+    edits_ = {ui_->saturationsHighEdit, ui_->saturationsLowEdit,     ui_->prHighEdit,
               ui_->prLowEdit,           ui_->desaturationsEventEdit, ui_->pulseEventEdit};
-    spins_ = {ui_->saturationsHighSpin, ui_->saturationsLowSpin, ui_->prHighSpin,
+    spins_ = {ui_->saturationsHighSpin, ui_->saturationsLowSpin,     ui_->prHighSpin,
               ui_->prLowSpin,           ui_->desaturationsEventSpin, ui_->pulseEventSpin};
     const std::array<QLabel*, kValueCount> labels = {
-        ui_->saturationsHighLabel, ui_->saturationsLowLabel, ui_->prHighLabel,
+        ui_->saturationsHighLabel, ui_->saturationsLowLabel,     ui_->prHighLabel,
         ui_->prLowLabel,           ui_->desaturationsEventLabel, ui_->pulseEventLabel};
 
     const auto* digitsOnly = new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this);
@@ -112,7 +114,9 @@ int CAnalysisSetup::StoredValue(int index) const {
     return settings_.ReadInt(FieldAt(index).key, FieldAt(index).defaultValue);
 }
 
-void CAnalysisSetup::RestoreFromSettings(int index) { values_.at(static_cast<std::size_t>(index)) = StoredValue(index); }
+void CAnalysisSetup::RestoreFromSettings(int index) {
+    values_.at(static_cast<std::size_t>(index)) = StoredValue(index);
+}
 
 void CAnalysisSetup::Message(const QString& text) {
     if (showMessage_) {

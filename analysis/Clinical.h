@@ -76,8 +76,7 @@ struct Spo2Band {
 // ≥ 95, 90–94, 85–89, 80–84, < 80 (valid SpO2 starts at 50).
 inline constexpr int kSpo2BandCount = 5;
 using Spo2Bands = std::array<Spo2Band, kSpo2BandCount>;
-inline constexpr Spo2Bands kEmptySpo2Bands{
-    {{95, kValidSpo2Max}, {90, 94}, {85, 89}, {80, 84}, {kValidSpo2Min, 79}}};
+inline constexpr Spo2Bands kEmptySpo2Bands{{{95, kValidSpo2Max}, {90, 94}, {85, 89}, {80, 84}, {kValidSpo2Min, 79}}};
 
 struct ClinicalSummary {
     std::int32_t validSamples = 0;

@@ -3,7 +3,6 @@
 #include "app/StringFormat.h"
 #include "app/UiText.h"
 
-
 namespace quenda {
 
 namespace {
@@ -14,7 +13,8 @@ std::string TimeOf(std::span<const SampleRecord> samples, std::int32_t index) {
 }
 
 std::string OdiValue(double odi, std::size_t events) {
-    return Format("%.1f /h", odi) + " (" + std::to_string(events) + " " + UiText(events == 1 ? "event" : "events") + ")";
+    return Format("%.1f /h", odi) + " (" + std::to_string(events) + " " + UiText(events == 1 ? "event" : "events") +
+           ")";
 }
 
 }  // namespace
@@ -46,14 +46,12 @@ std::vector<ClinicalLine> ClinicalLines(const ClinicalSummary& s, std::span<cons
         {UiText("ODI 3 %"), OdiValue(s.odi3, s.events3.size()),
          UiText("Falls of 3 % or more below the baseline (mean SpO2 of the 2 minutes before) for 10 s or more, per "
                 "valid hour.")},
-        {UiText("ODI 4 %"), OdiValue(s.odi4, s.events4.size()),
-         UiText("The same for falls of 4 % or more.")},
+        {UiText("ODI 4 %"), OdiValue(s.odi4, s.events4.size()), UiText("The same for falls of 4 % or more.")},
         {UiText("Desaturation burden"), Format("%.1f %%\u00b7min/h", s.desaturationBurden),
          UiText("Area between baseline and SpO2 over the 3 % falls, per valid hour.")},
         {UiText("T90"), Format("%.1f %%", s.t90), UiText("Share of valid time with SpO2 below 90 %.")},
         {UiText("T88"), Format("%.1f min", s.t88Minutes), UiText("Valid time with SpO2 at or below 88 %.")},
-        {UiText("Longest run \u2264 88 %"), longest,
-         UiText("Longest unbroken run of valid samples at or below 88 %.")},
+        {UiText("Longest run \u2264 88 %"), longest, UiText("Longest unbroken run of valid samples at or below 88 %.")},
         {UiText("Nadir"), nadir, UiText("Lowest valid SpO2 and when it was first reached.")},
         {UiText("SpO2 mean / median"), Format("%.1f / %.1f %%", s.spo2Mean, s.spo2Median),
          UiText("Over the valid samples.")},

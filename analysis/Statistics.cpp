@@ -37,8 +37,7 @@ SummaryStatistics Summarise(std::span<const SampleRecord> samples, const Thresho
 
 }  // namespace
 
-void ComputeStatistics(std::span<const SampleRecord> samples, const Thresholds& thresholds,
-                       AnalysisResults& results) {
+void ComputeStatistics(std::span<const SampleRecord> samples, const Thresholds& thresholds, AnalysisResults& results) {
     results = AnalysisResults{};
     results.limits = {thresholds.saturationsHigh, thresholds.saturationsLow, thresholds.prHigh, thresholds.prLow};
     if (!samples.empty()) results.statistics = Summarise(samples, thresholds);

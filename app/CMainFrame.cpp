@@ -5,17 +5,17 @@
 #include "app/CAboutDlg.h"
 #include "app/CChildFrame.h"
 #include "app/CMdiClient.h"
+#include "app/CSplashDlg.h"
 #include "app/CommandIds.h"
 #include "app/CommandTarget.h"
-#include "app/CSplashDlg.h"
 #include "app/DeviceArrivalMonitor.h"
-#include "app/XkbLockKeys.h"
 #include "app/LockKeys.h"
-#include "widgets/MessageBox.h"
 #include "app/PageUpdate.h"
 #include "app/Resources.h"
 #include "app/UiText.h"
+#include "app/XkbLockKeys.h"
 #include "link/PortDiscovery.h"
+#include "widgets/MessageBox.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -33,9 +33,7 @@ namespace {
 // a status pane.
 constexpr int kLockPollMilliseconds = 500;
 
-QString Text(int stringId) {
-    return QString::fromStdString(UiText(stringId, Resources::BuiltInString(stringId)));
-}
+QString Text(int stringId) { return QString::fromStdString(UiText(stringId, Resources::BuiltInString(stringId))); }
 
 }  // namespace
 

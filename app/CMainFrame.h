@@ -1,8 +1,8 @@
 #pragma once
 
+#include "app/CTalloDoc.h"
 #include "app/CommandHandlers.h"
 #include "app/CommandRouter.h"
-#include "app/CTalloDoc.h"
 #include "link/PortDiscovery.h"
 
 #include <QMainWindow>

@@ -2,8 +2,8 @@
 
 #include "app/UiText.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 
 namespace quenda {
 
@@ -28,8 +28,7 @@ void CMdiClient::SetBackgroundBitmap(const QImage& bitmap) {
         QPainter painter(&tile_);
         painter.setFont(TileFont());
         painter.setPen(QColor::fromRgb(kTextColour));
-        painter.drawText(tile_.rect(), Qt::AlignCenter | Qt::TextSingleLine,
-                         QString::fromStdString(UiText("Quenda")));
+        painter.drawText(tile_.rect(), Qt::AlignCenter | Qt::TextSingleLine, QString::fromStdString(UiText("Quenda")));
     }
     viewport()->setUpdatesEnabled(true);
     viewport()->update();

@@ -4,11 +4,11 @@
 #include "app/CMainFrame.h"
 #include "app/CommandIds.h"
 #include "app/CommandLine.h"
-#include "widgets/MessageBox.h"
 #include "app/PatientFolder.h"
 #include "app/ResourceTextSource.h"
 #include "app/UiText.h"
 #include "patient/PatientFile.h"
+#include "widgets/MessageBox.h"
 
 #include <QCoreApplication>
 

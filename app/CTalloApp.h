@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/CommandHandlers.h"
 #include "app/CTalloDoc.h"
+#include "app/CommandHandlers.h"
 #include "app/InstanceLock.h"
 #include "app/ResourceLibrary.h"
 #include "app/Resources.h"

@@ -27,8 +27,8 @@ struct CommandHandlers {
     // Reads the named data file as Open Saved Data does; true when it did.
     // Used for a file printed from the command line.
     std::function<bool(CMainFrame&, const std::string& path)> openSavedDataFile;
-    std::function<void(CMainFrame&)> listEvents;       // "Check out the SpO2 event time..."
-    std::function<void(CMainFrame&)> userInfo;         // CPatientInfo
+    std::function<void(CMainFrame&)> listEvents;  // "Check out the SpO2 event time..."
+    std::function<void(CMainFrame&)> userInfo;    // CPatientInfo
     // CModifyTitle: copy the title in, run it, copy it back on OK.
     std::function<void(CMainFrame&)> reportTitle;
     // CDlgUnitSetup; returns the dialog's result (0 only when it failed to run).

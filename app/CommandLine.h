@@ -10,13 +10,13 @@ namespace quenda {
 // change what start-up does.
 struct CommandLineInfo {
     enum class ShellCommand {
-        Nothing,     // no arguments, or only file names
-        FilePrint,   // -p FILE: print FILE, then end
-        FilePrintTo, // -pt FILE PRINTER [DRIVER [PORT]]: the same on PRINTER
-        Dde,         // -dde: started by the shell to open a file by message
-        Automation,  // -Automation, -Embedding: started as a server
-        Register,    // -Register, -Regserver
-        Unregister,  // -Unregister, -Unregserver
+        Nothing,      // no arguments, or only file names
+        FilePrint,    // -p FILE: print FILE, then end
+        FilePrintTo,  // -pt FILE PRINTER [DRIVER [PORT]]: the same on PRINTER
+        Dde,          // -dde: started by the shell to open a file by message
+        Automation,   // -Automation, -Embedding: started as a server
+        Register,     // -Register, -Regserver
+        Unregister,   // -Unregister, -Unregserver
     };
     ShellCommand shellCommand = ShellCommand::Nothing;
     std::string fileName;

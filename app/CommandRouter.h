@@ -45,12 +45,12 @@ struct RouterHooks {
     std::function<void()> openOtherIdData;     // COtherIDSelect
     std::function<void()> saveData;
     std::function<void()> openSavedData;
-    std::function<void()> listEvents;          // event listing to a text file
-    std::function<void()> userInfo;            // CPatientInfo
-    std::function<void()> reportTitle;         // CModifyTitle: copies the title in, and back on OK
-    std::function<int()> unitSetupDialog;      // CDlgUnitSetup; its dialog result
-    std::function<bool()> analysisSetup;       // CAnalysisSetup; true when it ended with OK
-    std::function<void()> computeStatistics;   // before the analysis page opens
+    std::function<void()> listEvents;         // event listing to a text file
+    std::function<void()> userInfo;           // CPatientInfo
+    std::function<void()> reportTitle;        // CModifyTitle: copies the title in, and back on OK
+    std::function<int()> unitSetupDialog;     // CDlgUnitSetup; its dialog result
+    std::function<bool()> analysisSetup;      // CAnalysisSetup; true when it ended with OK
+    std::function<void()> computeStatistics;  // before the analysis page opens
 };
 
 // The main window's command table and display state, without widgets.

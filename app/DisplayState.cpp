@@ -10,10 +10,8 @@ bool IsViewCommand(int commandId) {
         case cmd::kPrintPreview:
         case cmd::kRollStep:
         case cmd::kPageUp:
-        case cmd::kPageDown:
-            return true;
-        default:
-            return false;
+        case cmd::kPageDown: return true;
+        default: return false;
     }
 }
 
@@ -22,12 +20,9 @@ int CommandAlias(int commandId) {
     // open would make holds nothing, and the generic save would write an empty
     // file over the chosen one. Both keys therefore do what the menu says.
     switch (commandId) {
-        case cmd::kGenericOpen:
-            return cmd::kOpenSavedData;
-        case cmd::kGenericSave:
-            return cmd::kSaveData;
-        default:
-            return 0;
+        case cmd::kGenericOpen: return cmd::kOpenSavedData;
+        case cmd::kGenericSave: return cmd::kSaveData;
+        default: return 0;
     }
 }
 
@@ -41,26 +36,18 @@ bool CommandEnabled(const DisplayState& state, int commandId, bool viewHandles) 
         case cmd::kExit:
         case cmd::kAnalysisSetup:
         case cmd::kUnitSetup:
-        case cmd::kAbout:
-            return true;
-        case cmd::kOpenOtherIdData:
-            return state.otherIdUnavailable != 1;
+        case cmd::kAbout: return true;
+        case cmd::kOpenOtherIdData: return state.otherIdUnavailable != 1;
         case cmd::kSaveData:
         case cmd::kEventListing:
         case cmd::kClose:
         case cmd::kUserInfo:
-        case cmd::kReportTitle:
-            return state.noData != 1;
-        case cmd::kModeTrend:
-            return state.mode != kModeNone && state.mode != kModeTrend;
-        case cmd::kModeTable:
-            return state.mode != kModeNone && state.mode != kModeTable;
-        case cmd::kModeAnalysis:
-            return state.mode != kModeNone && state.mode != kModeAnalysis;
-        case cmd::kModeClinical:
-            return state.mode != kModeNone && state.mode != kModeClinical;
-        default:
-            return false;
+        case cmd::kReportTitle: return state.noData != 1;
+        case cmd::kModeTrend: return state.mode != kModeNone && state.mode != kModeTrend;
+        case cmd::kModeTable: return state.mode != kModeNone && state.mode != kModeTable;
+        case cmd::kModeAnalysis: return state.mode != kModeNone && state.mode != kModeAnalysis;
+        case cmd::kModeClinical: return state.mode != kModeNone && state.mode != kModeClinical;
+        default: return false;
     }
 }
 

@@ -10,11 +10,9 @@ namespace quenda {
 // program's folder) as long as the program may write there. Installed
 // system-wide the program's folder is read-only, and the folder moves to the
 // user's data home: $XDG_DATA_HOME/Quenda/bldb.
-std::filesystem::path PatientFolder(const std::filesystem::path& programDir,
-                                    const std::filesystem::path& userDataHome,
+std::filesystem::path PatientFolder(const std::filesystem::path& programDir, const std::filesystem::path& userDataHome,
                                     const std::function<bool(const std::filesystem::path&)>& writable);
-std::filesystem::path PatientFolder(const std::filesystem::path& programDir,
-                                    const std::filesystem::path& userDataHome);
+std::filesystem::path PatientFolder(const std::filesystem::path& programDir, const std::filesystem::path& userDataHome);
 
 inline constexpr const char* kPatientFileName = "pationtrec.dat";
 

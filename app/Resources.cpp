@@ -78,7 +78,8 @@ std::optional<std::vector<AcceleratorSpec>> ParseAccelerators(const QByteArray& 
     for (const QJsonValue& value : root->value("keys").toArray()) {
         const QJsonObject key = value.toObject();
         AcceleratorSpec spec{key.value("key").toString(), key.value("command").toInt()};
-        if (spec.key.isEmpty() || spec.command <= 0) return Fail<std::vector<AcceleratorSpec>>(error, "a key without command");
+        if (spec.key.isEmpty() || spec.command <= 0)
+            return Fail<std::vector<AcceleratorSpec>>(error, "a key without command");
         keys.push_back(spec);
     }
     return keys;

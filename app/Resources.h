@@ -30,9 +30,9 @@ struct MenuSpec {
 };
 
 struct ToolbarSpec {
-    int buttonWidth = 0;   // pixels
+    int buttonWidth = 0;  // pixels
     int buttonHeight = 0;
-    QString image;         // one strip of button pictures, left to right
+    QString image;             // one strip of button pictures, left to right
     std::vector<int> buttons;  // command ids; 0 is a gap and takes no picture
 };
 

@@ -14,13 +14,18 @@ std::vector<std::uint8_t> FullDownloadStream(int code) {
     std::vector<std::uint8_t> stream;
     stream.reserve(quenda::kMaxSamples / kPerFrame * (kPerFrame * 8 + 8) + 4096);
     quenda::SampleRecord r;
-    r.id = 1; r.year = 26; r.month = 12; r.day = 6; r.spo2 = 96; r.pulseRate = 64;
+    r.id = 1;
+    r.year = 26;
+    r.month = 12;
+    r.day = 6;
+    r.spo2 = 96;
+    r.pulseRate = 64;
     for (int sent = 0, frame = 0; sent < quenda::kMaxSamples; ++frame) {
         const int n = std::min(kPerFrame, quenda::kMaxSamples - sent);
         const int length = n * 8;
-        stream.insert(stream.end(), {0x55, 0xAA, 0, static_cast<std::uint8_t>(frame >> 8),
-                                     static_cast<std::uint8_t>(frame), static_cast<std::uint8_t>(length >> 8),
-                                     static_cast<std::uint8_t>(length)});
+        stream.insert(stream.end(),
+                      {0x55, 0xAA, 0, static_cast<std::uint8_t>(frame >> 8), static_cast<std::uint8_t>(frame),
+                       static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)});
         for (int i = 0; i < n; ++i, ++sent) {
             r.second = static_cast<std::uint8_t>(sent % 60);
             const auto wire = quenda::EncodeSample(r, quenda::TraitsFor(code).sampleOrder);

@@ -14,10 +14,16 @@ using namespace quenda;
 std::vector<SampleRecord> FullNight() {
     std::vector<SampleRecord> samples(kMaxSamples);
     for (int i = 0; i < kMaxSamples; ++i) {
-        samples[static_cast<std::size_t>(i)] = {
-            5, 26, 3, static_cast<std::uint8_t>(1 + i / 86400), static_cast<std::uint8_t>(i / 3600 % 24),
-            static_cast<std::uint8_t>(i / 60 % 60), static_cast<std::uint8_t>(i % 60),
-            static_cast<std::uint8_t>(90 + i % 8), static_cast<std::uint8_t>(60 + i % 40), 0};
+        samples[static_cast<std::size_t>(i)] = {5,
+                                                26,
+                                                3,
+                                                static_cast<std::uint8_t>(1 + i / 86400),
+                                                static_cast<std::uint8_t>(i / 3600 % 24),
+                                                static_cast<std::uint8_t>(i / 60 % 60),
+                                                static_cast<std::uint8_t>(i % 60),
+                                                static_cast<std::uint8_t>(90 + i % 8),
+                                                static_cast<std::uint8_t>(60 + i % 40),
+                                                0};
     }
     return samples;
 }

@@ -67,7 +67,8 @@ void BM_ReportPdf(benchmark::State& state) {
     const auto path = std::filesystem::temp_directory_path() / "quenda-bench-report.pdf";
     for (auto _ : state) {
         std::string error;
-        if (!WritePagePdf(path, [&](QPainter& p, const LayoutRect& r) { DrawReportPage(p, r, content, fonts); }, error)) {
+        if (!WritePagePdf(
+                path, [&](QPainter& p, const LayoutRect& r) { DrawReportPage(p, r, content, fonts); }, error)) {
             state.SkipWithError(error.c_str());
             break;
         }

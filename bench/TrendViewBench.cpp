@@ -52,7 +52,8 @@ void BM_TrendViewRepaint(benchmark::State& state) {
     b.view->repaint();
     const int before = b.pageUpdates;
     for (auto _ : state) b.view->repaint();
-    state.counters["paintsPerRepaint"] = static_cast<double>(b.pageUpdates - before) / static_cast<double>(state.iterations());
+    state.counters["paintsPerRepaint"] =
+        static_cast<double>(b.pageUpdates - before) / static_cast<double>(state.iterations());
     state.counters["samplesPerPage"] = b.view->SamplesPerPage();
     state.counters["pageCount"] = b.view->PageCount();
 }

@@ -175,8 +175,11 @@ std::string ClinicalTextLines(const ClinicalSummary& s, std::span<const SampleRe
 std::string ClinicalJson(const ClinicalSummary& s, std::span<const SampleRecord> samples) {
     std::vector<std::string> bands;
     for (const Spo2Band& b : s.bands) {
-        bands.push_back(
-            JsonObject().Raw("range", Quoted(BandLabel(b))).Add("minutes", b.minutes).Add("percent", b.percent).Close());
+        bands.push_back(JsonObject()
+                            .Raw("range", Quoted(BandLabel(b)))
+                            .Add("minutes", b.minutes)
+                            .Add("percent", b.percent)
+                            .Close());
     }
     return JsonObject()
         .Add("valid_samples", s.validSamples)
@@ -190,10 +193,7 @@ std::string ClinicalJson(const ClinicalSummary& s, std::span<const SampleRecord>
                                  .Add("seconds", s.longestLe88Seconds)
                                  .Raw("start", TimeJson(samples, s.longestLe88Start))
                                  .Close())
-        .Raw("nadir", JsonObject()
-                          .Add("spo2", s.nadirSpo2)
-                          .Raw("time", TimeJson(samples, s.nadirIndex))
-                          .Close())
+        .Raw("nadir", JsonObject().Add("spo2", s.nadirSpo2).Raw("time", TimeJson(samples, s.nadirIndex)).Close())
         .Raw("spo2", JsonObject().Add("mean", s.spo2Mean).Add("median", s.spo2Median).Close())
         .Raw("pulse", JsonObject()
                           .Add("mean", s.pulseMean)
@@ -213,22 +213,24 @@ std::string AnalysisJson(const AnalysisResults& results, const Thresholds& thres
     const AnalysisLimits& l = results.limits;
     return JsonObject()
         .Add("count", sampleCount)
-        .Raw("spo2", ChannelLimitsJson(s.spo2Maximum, s.spo2Minimum, s.spo2Average, s.spo2HighCount,
-                                       s.spo2LowCount, l.saturationsHigh, l.saturationsLow))
-        .Raw("pr", ChannelLimitsJson(s.prMaximum, s.prMinimum, s.prAverage, s.prHighCount, s.prLowCount, l.prHigh,
-                                     l.prLow))
+        .Raw("spo2", ChannelLimitsJson(s.spo2Maximum, s.spo2Minimum, s.spo2Average, s.spo2HighCount, s.spo2LowCount,
+                                       l.saturationsHigh, l.saturationsLow))
+        .Raw("pr",
+             ChannelLimitsJson(s.prMaximum, s.prMinimum, s.prAverage, s.prHighCount, s.prLowCount, l.prHigh, l.prLow))
         .Raw("desaturation", EventsJson(results.desaturation, thresholds.desaturationsEvent))
         .Raw("pulse", EventsJson(results.pulse, thresholds.pulseEvent))
         .Raw("clinical", clinicalJson)
         .Close();
 }
 
-std::string AnalysisText(const DataFileContents& file, const AnalysisResults& results,
-                         const Thresholds& thresholds, const ClinicalSummary& clinical) {
+std::string AnalysisText(const DataFileContents& file, const AnalysisResults& results, const Thresholds& thresholds,
+                         const ClinicalSummary& clinical) {
     const auto count = static_cast<int>(file.records.size());
     std::string out = UiText("ID") + Format(" %d, %d ", file.id, count) + UiText("samples") +
                       Format(" (%d:%02d:%02d)", count / 3600, count / 60 % 60, count % 60);
-    if (count > 0) out += ", " + FullTimeStamp(file.records.front()) + " " + UiText("to") + " " + FullTimeStamp(file.records.back());
+    if (count > 0)
+        out +=
+            ", " + FullTimeStamp(file.records.front()) + " " + UiText("to") + " " + FullTimeStamp(file.records.back());
     out += "\n";
     if (!file.title.empty()) out += file.title + "\n";
     if (count == 0) return out + UiText("No samples to analyse.") + "\n";
@@ -257,10 +259,8 @@ std::string AnalysisText(const DataFileContents& file, const AnalysisResults& re
            times + "\n";
     out += UiText("SpO2  <  ") + std::to_string(l.saturationsLow) + Format("         %d", s.spo2LowCount) + " " +
            times + "\n";
-    out += UiText("Pulse  >  ") + std::to_string(l.prHigh) + Format("         %d", s.prHighCount) + " " + times +
-           "\n";
-    out += UiText("Pulse  <  ") + std::to_string(l.prLow) + Format("         %d", s.prLowCount) + " " + times +
-           "\n";
+    out += UiText("Pulse  >  ") + std::to_string(l.prHigh) + Format("         %d", s.prHighCount) + " " + times + "\n";
+    out += UiText("Pulse  <  ") + std::to_string(l.prLow) + Format("         %d", s.prLowCount) + " " + times + "\n";
 
     out += "\n" + UiText("Desaturation Event:drop in SpO2 by at least") + Format(" %d", thresholds.desaturationsEvent) +
            UiText("% for a minimum duration of 10 seconds.") + "\n";

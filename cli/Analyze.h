@@ -25,7 +25,7 @@ std::string ClinicalJson(const ClinicalSummary& summary, std::span<const SampleR
 
 // The readable form: the report's table and limit lines, both event lists,
 // then the clinical summary.
-std::string AnalysisText(const DataFileContents& file, const AnalysisResults& results,
-                         const Thresholds& thresholds, const ClinicalSummary& clinical);
+std::string AnalysisText(const DataFileContents& file, const AnalysisResults& results, const Thresholds& thresholds,
+                         const ClinicalSummary& clinical);
 
 }  // namespace quenda

@@ -3,8 +3,8 @@
 // settings file (./Quenda.ini), same data files.
 #include "app/Settings.h"
 #include "cli/Analyze.h"
-#include "cli/Print.h"
 #include "cli/Export.h"
+#include "cli/Print.h"
 #include "device/CaptureEngine.h"
 #include "device/Commands.h"
 #include "device/MessageSink.h"
@@ -15,6 +15,7 @@
 #include "store/KeptDownload.h"
 #include "store/RecordingStore.h"
 
+#include <unistd.h>
 #include <atomic>
 #include <condition_variable>
 #include <csignal>
@@ -23,7 +24,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace quenda {
@@ -78,7 +78,8 @@ public:
         std::lock_guard lock(mutex_);
         if (isatty(STDERR_FILENO)) {
             constexpr int kWidth = 40;
-            const int filled = total > 0 ? static_cast<int>(std::min<std::uint64_t>(frames, total) * kWidth / total) : 0;
+            const int filled =
+                total > 0 ? static_cast<int>(std::min<std::uint64_t>(frames, total) * kWidth / total) : 0;
             std::fprintf(stderr, "\r[%.*s%*s] %u/%d frames", filled, "########################################",
                          kWidth - filled, "", frames, total);
             barShown_ = true;
@@ -178,7 +179,6 @@ struct Session {
         if (o.port) engine.RestrictToPort(*o.port);
         engine.SetExchangeLog(o.exchanges);
     }
-
 };
 
 // Writes the --log and --dump files of a recorder command that ended with
@@ -244,7 +244,8 @@ int Download(const Options& o) {
 
     int failures = 0;
     if (o.keep) {
-        const KeptDownload kept = KeepDownload(s.store, s.engine.Traits().recordOrder, kReportTitle, DefaultDownloadsRoot());
+        const KeptDownload kept =
+            KeepDownload(s.store, s.engine.Traits().recordOrder, kReportTitle, DefaultDownloadsRoot());
         if (!kept.result) {
             std::fprintf(stderr, "%s: %s\n", kept.result.message.c_str(), kept.result.detail.c_str());
             ++failures;

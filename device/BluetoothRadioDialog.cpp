@@ -2,9 +2,9 @@
 
 #include "device/CDlgChooseType.h"
 #include "device/Messages.h"
-#include "widgets/UiTexts.h"
 #include "store/RecordingStore.h"
 #include "ui_BluetoothRadioDialog.h"
+#include "widgets/UiTexts.h"
 
 #include <QApplication>
 #include <QPushButton>

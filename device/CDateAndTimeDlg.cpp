@@ -1,9 +1,9 @@
 #include "device/CDateAndTimeDlg.h"
 
-#include "widgets/UiTexts.h"
 #include "device/Commands.h"
 #include "device/MessageSink.h"
 #include "ui_CDateAndTimeDlg.h"
+#include "widgets/UiTexts.h"
 
 #include <QEvent>
 #include <QLocale>

@@ -1,9 +1,9 @@
 #include "device/CDelDataDlg.h"
 
 #include "device/RecorderTraits.h"
-#include "widgets/UiTexts.h"
 #include "store/RecordingStore.h"
 #include "ui_CDelDataDlg.h"
+#include "widgets/UiTexts.h"
 
 namespace quenda {
 

@@ -1,7 +1,7 @@
 #include "device/CDeletingData.h"
 
-#include "widgets/UiTexts.h"
 #include "ui_CDeletingData.h"
+#include "widgets/UiTexts.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

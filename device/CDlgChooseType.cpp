@@ -14,11 +14,11 @@
 #include "widgets/MessageBox.h"
 #include "widgets/UiTexts.h"
 
-#include <QFontDatabase>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QMetaObject>
 #include <QThread>
 #include <QWindow>
@@ -43,8 +43,7 @@ constexpr const char* kDoneCaption = "Done";
 // ---------------------------------------------------------------------------
 // CaptureMessageSink
 
-CaptureMessageSink::CaptureMessageSink(QWidget* boxParent, QObject* parent)
-    : QObject(parent), boxParent_(boxParent) {}
+CaptureMessageSink::CaptureMessageSink(QWidget* boxParent, QObject* parent) : QObject(parent), boxParent_(boxParent) {}
 
 CaptureMessageSink::~CaptureMessageSink() { delete deleting_.data(); }
 
@@ -62,9 +61,7 @@ void CaptureMessageSink::Show(const QString& shown) {
     mailbox_.Post([this, shown] { ShowBox(shown); });
 }
 
-void CaptureMessageSink::ShowBox(const QString& text) {
-    ShowMessageBox(boxParent_.data(), text);
-}
+void CaptureMessageSink::ShowBox(const QString& text) { ShowMessageBox(boxParent_.data(), text); }
 
 void CaptureMessageSink::ShowDeleting(bool visible) {
     if (QThread::currentThread() != thread()) {
@@ -93,7 +90,8 @@ public:
     TimePoint Now() override { return inner_.Now(); }
     bool Sleep(std::chrono::milliseconds d, std::stop_token stop = {}) override {
         const bool slept = inner_.Sleep(d, stop);
-        if (QThread::currentThread() == qApp->thread()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (QThread::currentThread() == qApp->thread())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         return slept;
     }
 
@@ -324,8 +322,8 @@ void CDlgChooseType::OnSetDateAndTimeClicked() {
 }
 
 void CDlgChooseType::OnSaveLogClicked() {
-    const QString logPath = QFileDialog::getSaveFileName(this, ui_->saveLogButton->text(), "quenda-log.txt",
-                                                         "Text (*.txt);;All files (*)");
+    const QString logPath =
+        QFileDialog::getSaveFileName(this, ui_->saveLogButton->text(), "quenda-log.txt", "Text (*.txt);;All files (*)");
     if (logPath.isEmpty()) return;
     // The raw bytes go beside the log: quenda-log.txt -> quenda-log.bin.
     const QFileInfo info(logPath);
@@ -334,8 +332,8 @@ void CDlgChooseType::OnSaveLogClicked() {
 
 bool CDlgChooseType::SaveLog(const QString& logPath, const QString& dumpPath) {
     std::string error;
-    const bool saved = exchanges_.SaveText(logPath.toStdString(), error) &&
-                       exchanges_.SaveDump(dumpPath.toStdString(), error);
+    const bool saved =
+        exchanges_.SaveText(logPath.toStdString(), error) && exchanges_.SaveDump(dumpPath.toStdString(), error);
     if (!saved) messages_.ShowMessage(error);
     return saved;
 }

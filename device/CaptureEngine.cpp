@@ -196,12 +196,8 @@ ConnectionState CaptureEngine::Start() {
     const ConnectionState state = store_.UseSerialLink ? ConnectSerial() : ConnectBluetooth();
     state_ = state;
     switch (state) {
-        case ConnectionState::SyncError:
-            messages_.Notify({NoticeKind::SyncError});
-            break;
-        case ConnectionState::NoPort:
-            messages_.Notify({NoticeKind::NoPort, 0, refusedPort_});
-            break;
+        case ConnectionState::SyncError: messages_.Notify({NoticeKind::SyncError}); break;
+        case ConnectionState::NoPort: messages_.Notify({NoticeKind::NoPort, 0, refusedPort_}); break;
         case ConnectionState::NoData:
             messages_.Notify({NoticeKind::NoData});
             Stop();

@@ -61,9 +61,9 @@ struct BluetoothAccess {
 class CaptureEngine {
 public:
     struct Callbacks {
-        std::function<void(int maximum)> progressRange;    // after a good totals exchange
+        std::function<void(int maximum)> progressRange;  // after a good totals exchange
         std::function<void(std::uint32_t frames)> progress;
-        std::function<void(ReceiveResult)> done;           // the receive side ended by itself
+        std::function<void(ReceiveResult)> done;  // the receive side ended by itself
     };
     CaptureEngine(RecordingStore& store, Settings& settings, SerialLink& serial, PortEnumerator& ports,
                   MessageSink& messages, Clock& clock, BluetoothAccess bluetooth = {});

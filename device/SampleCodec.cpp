@@ -7,8 +7,8 @@ struct Field {
     unsigned shift;
     unsigned width;
 };
-constexpr Field kId{0, 7}, kYear{7, 7}, kMonth{14, 4}, kDay{18, 5}, kHour{23, 5}, kMinute{28, 6},
-    kSecond{34, 6}, kSpo2{40, 7}, kPulse{47, 8}, kAux{55, 9};
+constexpr Field kId{0, 7}, kYear{7, 7}, kMonth{14, 4}, kDay{18, 5}, kHour{23, 5}, kMinute{28, 6}, kSecond{34, 6},
+    kSpo2{40, 7}, kPulse{47, 8}, kAux{55, 9};
 
 constexpr std::uint64_t Mask(Field f) { return (std::uint64_t{1} << f.width) - 1; }
 constexpr unsigned Get(std::uint64_t v, Field f) { return static_cast<unsigned>((v >> f.shift) & Mask(f)); }

@@ -91,9 +91,9 @@ private:
     std::size_t ReceiveInto(std::span<std::uint8_t> buffer, std::chrono::milliseconds wait);
     void SetError(std::string text);
     void MarkLost(const std::string& why);
-    void CloseSocketLocked();                         // needs lifecycleMutex_
+    void CloseSocketLocked();                          // needs lifecycleMutex_
     bool ConnectToLocked(const std::string& address);  // needs lifecycleMutex_
-    void InstallLocked(int fd);                       // needs lifecycleMutex_
+    void InstallLocked(int fd);                        // needs lifecycleMutex_
 
     RadioChooser chooser_;
     std::unique_ptr<RadioAccess> radios_;

@@ -30,8 +30,8 @@ std::string ErrnoText(int err) { return std::generic_category().message(err); }
 int FinishConnect(int fd, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return ETIMEDOUT;
         pollfd p{fd, POLLOUT, 0};
         const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
@@ -59,8 +59,7 @@ bool BlueZRadioAccess::Scan(std::vector<RadioInfo>& found, std::string& error) {
     }
 
     inquiry_info* info = nullptr;
-    const int count =
-        hci_inquiry(devId, kInquiryUnits, kMaxResponses, nullptr, &info, IREQ_CACHE_FLUSH);
+    const int count = hci_inquiry(devId, kInquiryUnits, kMaxResponses, nullptr, &info, IREQ_CACHE_FLUSH);
     if (count < 0) {
         error = "Bluetooth search failed: " + ErrnoText(errno);
         bt_free(info);
@@ -72,10 +71,10 @@ bool BlueZRadioAccess::Scan(std::vector<RadioInfo>& found, std::string& error) {
         char address[18] = {};
         ba2str(&info[i].bdaddr, address);
         char name[kNameLength] = {};
-        if (dd < 0 || hci_read_remote_name_with_clock_offset(
-                          dd, &info[i].bdaddr, info[i].pscan_rep_mode,
-                          static_cast<std::uint16_t>(info[i].clock_offset | kClockOffsetValid),
-                          sizeof name, name, static_cast<int>(kNameTimeout.count())) < 0) {
+        if (dd < 0 ||
+            hci_read_remote_name_with_clock_offset(dd, &info[i].bdaddr, info[i].pscan_rep_mode,
+                                                   static_cast<std::uint16_t>(info[i].clock_offset | kClockOffsetValid),
+                                                   sizeof name, name, static_cast<int>(kNameTimeout.count())) < 0) {
             name[0] = '\0';  // radio did not answer in time; the chooser shows its address
         }
         name[kNameLength - 1] = '\0';
@@ -103,8 +102,7 @@ int BlueZRadioAccess::SerialPortChannel(const std::string& address) {
 
     int channel = 0;
     if (search != nullptr && attributes != nullptr &&
-        sdp_service_search_attr_req(session, search, SDP_ATTR_REQ_RANGE, attributes, &records) ==
-            0) {
+        sdp_service_search_attr_req(session, search, SDP_ATTR_REQ_RANGE, attributes, &records) == 0) {
         for (sdp_list_t* r = records; r != nullptr; r = r->next) {
             auto* record = static_cast<sdp_record_t*>(r->data);
             sdp_list_t* protocols = nullptr;
@@ -131,8 +129,7 @@ int BlueZRadioAccess::Connect(const std::string& address, std::string& error) {
         error = "Invalid Bluetooth address \"" + address + "\"";
         return -1;
     }
-    const int fd =
-        ::socket(AF_BLUETOOTH, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, BTPROTO_RFCOMM);
+    const int fd = ::socket(AF_BLUETOOTH, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, BTPROTO_RFCOMM);
     if (fd < 0) {
         const int err = errno;
         error = err == EAFNOSUPPORT ? "No Bluetooth support on this system"
@@ -155,8 +152,7 @@ int BlueZRadioAccess::Connect(const std::string& address, std::string& error) {
     }
     if (err != 0) {
         ::close(fd);
-        error = "Could not connect to " + address + " on channel " + std::to_string(channel) +
-                ": " + ErrnoText(err);
+        error = "Could not connect to " + address + " on channel " + std::to_string(channel) + ": " + ErrnoText(err);
         return -1;
     }
     return fd;

@@ -21,8 +21,7 @@ public:
     // (0 means everything queued), waiting up to `wait` for the first one
     // (0 means never wait). Returns false on a link error; bytes appended before
     // the error stay appended.
-    virtual bool Receive(std::vector<std::uint8_t>& out, std::size_t maxBytes,
-                         std::chrono::milliseconds wait) = 0;
+    virtual bool Receive(std::vector<std::uint8_t>& out, std::size_t maxBytes, std::chrono::milliseconds wait) = 0;
 
     // Whether the link can carry bytes now (an open port, a live connection).
     virtual bool IsConnected() = 0;

@@ -70,8 +70,7 @@ std::optional<std::string> UsbDescription(const fs::path& device, const fs::path
 
 // The friendly name of one entry of class/tty, or nothing when it is not a
 // serial port worth offering.
-std::optional<std::string> FriendlyName(const fs::path& entry, const std::string& name,
-                                        const fs::path& sysRoot) {
+std::optional<std::string> FriendlyName(const fs::path& entry, const std::string& name, const fs::path& sysRoot) {
     // Bluetooth serial links are virtual ttys without a device link.
     if (StartsWith(name, "rfcomm")) return "Standard Serial over Bluetooth link (" + name + ")";
 
@@ -93,16 +92,14 @@ std::optional<std::string> FriendlyName(const fs::path& entry, const std::string
     return "Serial Port (" + name + ")";
 }
 
-void AddListed(std::vector<PortCandidate>& out, const std::vector<std::string>& entries,
-               PortGroup group) {
+void AddListed(std::vector<PortCandidate>& out, const std::vector<std::string>& entries, PortGroup group) {
     for (const auto& friendly : entries) {
         std::string name = PortNameFromFriendlyName(friendly);
         if (!name.empty()) out.push_back({std::move(name), group, friendly});
     }
 }
 
-void AddRemembered(std::vector<PortCandidate>& out, const std::string& remembered,
-                   const PortLists& lists) {
+void AddRemembered(std::vector<PortCandidate>& out, const std::string& remembered, const PortLists& lists) {
     if (remembered.empty()) return;
     std::string friendly;
     for (const auto* list : {&lists.cp210, &lists.other, &lists.bluetooth}) {

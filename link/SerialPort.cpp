@@ -29,14 +29,12 @@ struct StandardRate {
 };
 
 constexpr StandardRate kStandardRates[] = {
-    {50, B50},           {75, B75},           {110, B110},         {134, B134},
-    {150, B150},         {200, B200},         {300, B300},         {600, B600},
-    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
-    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
-    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
-    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
-    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
-    {3500000, B3500000}, {4000000, B4000000},
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
+    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
 };
 
 const StandardRate* FindStandardRate(unsigned baud) {
@@ -49,8 +47,8 @@ const StandardRate* FindStandardRate(unsigned baud) {
 // Raw 8N1 without flow control; reads return at once with what is queued.
 // Settings outside these (HUPCL, IGNPAR, ...) stay as the driver had them.
 void MakeRaw(termios& tio) {
-    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
-                                          ICRNL | IXON | IXOFF | IXANY | INPCK);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF |
+                                          IXANY | INPCK);
     tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
@@ -75,8 +73,7 @@ int ComNumber(const std::string& name) {
 // time-out, -1 on a poll error.
 int PollUntil(int fd, short events, std::chrono::steady_clock::time_point deadline) {
     for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd p{fd, events, 0};
         const int r = poll(&p, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
         if (r > 0) return p.revents;
@@ -102,8 +99,7 @@ std::string CCOM::DevicePathForPort(const std::string& name) {
 
 bool CCOM::Fail(const std::string& step, int err) {
     lastErrno_ = err;
-    lastError_ = err != 0 ? step + ": " + std::error_code(err, std::generic_category()).message()
-                          : step;
+    lastError_ = err != 0 ? step + ": " + std::error_code(err, std::generic_category()).message() : step;
     return false;
 }
 
@@ -163,8 +159,8 @@ bool CCOM::Close() {
 
 bool CCOM::Write(std::span<const std::uint8_t> bytes) {
     if (fd_ < 0) return false;
-    const auto deadline = std::chrono::steady_clock::now() +
-                          kWritePerByte * static_cast<long long>(bytes.size()) + kWriteConstant;
+    const auto deadline =
+        std::chrono::steady_clock::now() + kWritePerByte * static_cast<long long>(bytes.size()) + kWriteConstant;
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
@@ -210,8 +206,7 @@ bool CCOM::ReadQueued(std::vector<std::uint8_t>& out, std::size_t limit) {
 
 bool CCOM::ReadAvailable(std::vector<std::uint8_t>& out) { return ReadQueued(out, 0); }
 
-bool CCOM::Receive(std::vector<std::uint8_t>& out, std::size_t maxBytes,
-                   std::chrono::milliseconds wait) {
+bool CCOM::Receive(std::vector<std::uint8_t>& out, std::size_t maxBytes, std::chrono::milliseconds wait) {
     if (fd_ < 0) return false;
     if (wait.count() > 0) {
         const int revents = PollUntil(fd_, POLLIN, std::chrono::steady_clock::now() + wait);

@@ -70,8 +70,7 @@ public:
 
     // ByteStream
     bool Send(std::span<const std::uint8_t> bytes) override { return Write(bytes); }
-    bool Receive(std::vector<std::uint8_t>& out, std::size_t maxBytes,
-                 std::chrono::milliseconds wait) override;
+    bool Receive(std::vector<std::uint8_t>& out, std::size_t maxBytes, std::chrono::milliseconds wait) override;
     bool IsConnected() override { return IsOpen(); }
 
 private:

@@ -3,7 +3,6 @@
 #include "app/UiText.h"
 #include "store/RecordingStore.h"
 
-
 namespace quenda {
 
 namespace {

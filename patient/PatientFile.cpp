@@ -1,11 +1,11 @@
 #include "patient/PatientFile.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <string>
 
 namespace quenda {
 
@@ -120,8 +120,8 @@ FileResult ReadPatientSlot(const fs::path& file, int index, std::span<std::uint8
     }
     const off_t start = static_cast<off_t>(index) * static_cast<off_t>(kPatientRecordSize);
     while (bytesRead < slot.size()) {
-        const ssize_t n = ::pread(fd.Get(), slot.data() + bytesRead, slot.size() - bytesRead,
-                                  start + static_cast<off_t>(bytesRead));
+        const ssize_t n =
+            ::pread(fd.Get(), slot.data() + bytesRead, slot.size() - bytesRead, start + static_cast<off_t>(bytesRead));
         if (n < 0) {
             if (errno == EINTR) continue;
             return Failure(patient_file_message::kCantRead, file, errno);

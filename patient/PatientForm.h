@@ -14,8 +14,8 @@ struct PatientForm {
     std::string idText;  // decimal ID when 1..127, else empty (read-only box)
     int gender = 0;      // list index: 0 "male", 1 "female"
     int age = 0;
-    std::string name;    // UTF-8
-    int height = 0;      // whole number in the shown unit system
+    std::string name;  // UTF-8
+    int height = 0;    // whole number in the shown unit system
     int weight = 0;
     // Carried unchanged: the raw Windows-1252 bytes of text fields 1-4.
     std::string text1;
@@ -41,9 +41,9 @@ int IdFromText(std::string_view idText);
 enum class PatientField { Age, Height, Weight, Name };
 
 struct FieldCheck {
-    bool changed = false;   // the box must be set to `text`
-    std::string text;       // the box's new text when changed
-    std::string message;    // shown when not empty; then the box is selected and refocused
+    bool changed = false;  // the box must be set to `text`
+    std::string text;      // the box's new text when changed
+    std::string message;   // shown when not empty; then the box is selected and refocused
 };
 
 // Age, height and weight: too long or out of range gives its "scope" message

@@ -54,7 +54,7 @@ struct PatientRecord {
     std::array<char, kPatientText2Size> text2{};
     std::array<char, kPatientText3Size> text3{};
     std::array<char, kPatientText4Size> text4{};
-    std::int32_t unitFlag = 0;                    // UnitSetup when saved: 0 in/lb, 1 cm/kg
+    std::int32_t unitFlag = 0;  // UnitSetup when saved: 0 in/lb, 1 cm/kg
 
     bool operator==(const PatientRecord&) const = default;
 };

@@ -1,11 +1,11 @@
 #include "store/AtomicFile.h"
 
-#include <atomic>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
 
 namespace quenda {
 
@@ -20,8 +20,8 @@ std::atomic<unsigned> temporaryCounter{0};
 // recognise beside the file it belonged to.
 std::filesystem::path TemporaryName(const std::filesystem::path& target) {
     const unsigned n = temporaryCounter.fetch_add(1, std::memory_order_relaxed);
-    std::string name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                       std::to_string(n);
+    std::string name =
+        "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(n);
     return target.parent_path() / name;
 }
 
@@ -151,8 +151,7 @@ bool WriteFileAtomically(const std::filesystem::path& target, std::string_view b
     return false;
 }
 
-bool WriteFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes,
-                         std::string& error) {
+bool WriteFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes, std::string& error) {
     AtomicFile file(target);
     if (file.Open() && file.Write(bytes) && file.Commit()) return true;
     error = file.Error();

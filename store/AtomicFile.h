@@ -71,7 +71,6 @@ private:
 // One-call forms for content already in memory. On failure `error` says why and
 // the target is untouched.
 bool WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, std::string& error);
-bool WriteFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes,
-                         std::string& error);
+bool WriteFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes, std::string& error);
 
 }  // namespace quenda

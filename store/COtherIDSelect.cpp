@@ -1,10 +1,10 @@
 #include "store/COtherIDSelect.h"
 
 #include "app/CommandIds.h"
-#include "widgets/MessageBox.h"
 #include "app/UiText.h"
 #include "device/CaptureEngine.h"  // IdListLine
 #include "store/RecordingStore.h"
+#include "widgets/MessageBox.h"
 
 #include <QDialogButtonBox>
 #include <QListWidget>

@@ -4,12 +4,12 @@
 #include "store/RecordingStore.h"
 #include "store/TextCodec.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace quenda {
 
@@ -29,9 +29,7 @@ FileResult Failure(std::string message, std::string detail = {}) {
     return FileResult{false, std::move(message), std::move(detail)};
 }
 
-FileResult PastEnd(std::string_view path) {
-    return Failure(Substitute(data_file_message::kPastEnd, "%1", path));
-}
+FileResult PastEnd(std::string_view path) { return Failure(Substitute(data_file_message::kPastEnd, "%1", path)); }
 
 // Bounds-checked little-endian reads over the file's bytes.
 class ByteReader {
@@ -213,8 +211,7 @@ std::vector<std::uint8_t> EncodeDataFile(std::uint8_t id, std::span<const Sample
     return bytes;
 }
 
-FileResult ParseDataFile(std::span<const std::uint8_t> bytes, DataFileContents& out,
-                         std::string_view pathForMessages) {
+FileResult ParseDataFile(std::span<const std::uint8_t> bytes, DataFileContents& out, std::string_view pathForMessages) {
     ByteReader in(bytes);
     std::uint8_t id = 0;
     std::uint32_t rawCount = 0;
@@ -249,8 +246,8 @@ FileResult ParseDataFile(std::span<const std::uint8_t> bytes, DataFileContents& 
     return {};
 }
 
-FileResult WriteDataFile(const std::filesystem::path& path, std::uint8_t id,
-                         std::span<const SampleRecord> records, std::string_view titleUtf8) {
+FileResult WriteDataFile(const std::filesystem::path& path, std::uint8_t id, std::span<const SampleRecord> records,
+                         std::string_view titleUtf8) {
     const auto bytes = EncodeDataFile(id, records, titleUtf8);
     std::string error;
     if (!WriteFileAtomically(path, std::span<const std::uint8_t>(bytes), error)) {
@@ -276,8 +273,7 @@ FileResult SaveCurrentDataSet(const std::filesystem::path& path, const Recording
     return WriteDataFile(path, id, records, titleUtf8);
 }
 
-FileResult LoadDataFileIntoStore(const std::filesystem::path& path, RecordingStore& store,
-                                 std::string& titleOut) {
+FileResult LoadDataFileIntoStore(const std::filesystem::path& path, RecordingStore& store, std::string& titleOut) {
     DataFileContents contents;
     if (auto result = ReadDataFile(path, contents); !result) return result;
     store.CurrentId = contents.id;

@@ -65,12 +65,11 @@ std::vector<std::uint8_t> EncodeDataFile(std::uint8_t id, std::span<const Sample
 
 // Decodes a whole data file held in memory. On failure `out` is left as it was;
 // `pathForMessages` fills the "%1" of the messages.
-FileResult ParseDataFile(std::span<const std::uint8_t> bytes, DataFileContents& out,
-                         std::string_view pathForMessages);
+FileResult ParseDataFile(std::span<const std::uint8_t> bytes, DataFileContents& out, std::string_view pathForMessages);
 
 // Replaces `path` safely: an existing file survives any failure untouched.
-FileResult WriteDataFile(const std::filesystem::path& path, std::uint8_t id,
-                         std::span<const SampleRecord> records, std::string_view titleUtf8);
+FileResult WriteDataFile(const std::filesystem::path& path, std::uint8_t id, std::span<const SampleRecord> records,
+                         std::string_view titleUtf8);
 
 // On failure `out` is left as it was.
 FileResult ReadDataFile(const std::filesystem::path& path, DataFileContents& out);
@@ -84,7 +83,6 @@ FileResult SaveCurrentDataSet(const std::filesystem::path& path, const Recording
 // records from index 0; records past the new count are left as they were. The
 // file is read completely first, so on any failure the store and `titleOut`
 // are exactly as they were.
-FileResult LoadDataFileIntoStore(const std::filesystem::path& path, RecordingStore& store,
-                                 std::string& titleOut);
+FileResult LoadDataFileIntoStore(const std::filesystem::path& path, RecordingStore& store, std::string& titleOut);
 
 }  // namespace quenda

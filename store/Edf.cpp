@@ -60,7 +60,8 @@ bool SetStart(int h, const SampleRecord& first) {
 
 bool SetPatient(int h, const PatientRecord& patient, int id) {
     bool ok = edf_set_patientcode(h, std::to_string(id).c_str()) == 0 &&
-              edf_set_patientname(h, EdfPatientName(patient).c_str()) == 0 && edf_set_equipment(h, edf::kEquipment) == 0;
+              edf_set_patientname(h, EdfPatientName(patient).c_str()) == 0 &&
+              edf_set_equipment(h, edf::kEquipment) == 0;
     // A record without details says nothing about sex; EDFlib then writes X.
     if (HoldsPatientInfo(patient)) {
         ok = ok && edf_set_gender(h, patient.gender != 0 ? kEdfGenderFemale : kEdfGenderMale) == 0;
@@ -89,8 +90,10 @@ std::string EdfPatientName(const PatientRecord& patient) {
     std::string name = FieldBytes(patient.name);
     for (char& c : name) {
         const auto byte = static_cast<unsigned char>(c);
-        if (c == ' ') c = '_';
-        else if (byte < 0x20 || byte >= 0x7F) c = '?';
+        if (c == ' ')
+            c = '_';
+        else if (byte < 0x20 || byte >= 0x7F)
+            c = '?';
     }
     return name.empty() ? "X" : name;
 }
@@ -137,8 +140,8 @@ std::string CsvBytes(std::span<const SampleRecord> samples) {
     out.reserve(out.size() + samples.size() * 28);
     char line[64];
     for (const SampleRecord& r : samples) {
-        const int n = std::snprintf(line, sizeof line, "%04d-%02d-%02dT%02d:%02d:%02d,%d,%d\n", 2000 + r.year,
-                                    r.month, r.day, r.hour, r.minute, r.second, r.spo2, r.pulseRate);
+        const int n = std::snprintf(line, sizeof line, "%04d-%02d-%02dT%02d:%02d:%02d,%d,%d\n", 2000 + r.year, r.month,
+                                    r.day, r.hour, r.minute, r.second, r.spo2, r.pulseRate);
         out.append(line, static_cast<std::size_t>(n));
     }
     return out;

@@ -1,8 +1,8 @@
 #include "store/Export.h"
 
-#include "app/UiText.h"
 #include "analysis/Analysis.h"
 #include "analysis/Clinical.h"
+#include "app/UiText.h"
 #include "store/Edf.h"
 #include "store/ExportText.h"
 #include "store/Workbook.h"

@@ -37,7 +37,8 @@ void AppendPatientBlock(std::string& out, const PatientBlock& p) {
 }
 
 bool EventInside(const EventRecord& e, std::size_t count) {
-    return e.start >= 0 && e.length >= 1 && static_cast<std::size_t>(e.start) + static_cast<std::size_t>(e.length) <= count;
+    return e.start >= 0 && e.length >= 1 &&
+           static_cast<std::size_t>(e.start) + static_cast<std::size_t>(e.length) <= count;
 }
 
 void AppendEventSection(std::string& out, const char* title, std::span<const SampleRecord> samples,
@@ -69,10 +70,10 @@ PatientBlock MakePatientBlock(const PatientRecord& patient, int currentId, int u
     block.name = FieldTextUtf8(patient.name);
     block.gender = patient.gender != 0 ? UiText(str::kFemale, "female") : UiText(str::kMale, "male");
     block.age = std::to_string(patient.age);
-    block.height = FormatWhole(DisplayHeight(patient.height, patient.unitFlag, unitSetup)) + " " +
-                   HeightUnitLabel(unitSetup);
-    block.weight = FormatWhole(DisplayWeight(patient.weight, patient.unitFlag, unitSetup)) + " " +
-                   WeightUnitLabel(unitSetup);
+    block.height =
+        FormatWhole(DisplayHeight(patient.height, patient.unitFlag, unitSetup)) + " " + HeightUnitLabel(unitSetup);
+    block.weight =
+        FormatWhole(DisplayWeight(patient.weight, patient.unitFlag, unitSetup)) + " " + WeightUnitLabel(unitSetup);
     return block;
 }
 

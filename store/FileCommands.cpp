@@ -158,9 +158,8 @@ void RunSaveData(QWidget* parent, AppContext& context) {
 }
 
 bool RunOpenSavedData(QWidget* parent, AppContext& context) {
-    const auto chosen =
-        AskFileName(parent, "openDataDialog", QFileDialog::AcceptOpen, {}, {"Data file(*.dat)"}, "dat",
-                    NewestKeptDownload(DefaultDownloadsRoot()));
+    const auto chosen = AskFileName(parent, "openDataDialog", QFileDialog::AcceptOpen, {}, {"Data file(*.dat)"}, "dat",
+                                    NewestKeptDownload(DefaultDownloadsRoot()));
     return chosen && OpenSavedDataFile(parent, context, *chosen);
 }
 

@@ -20,7 +20,7 @@ std::filesystem::path NewestKeptDownload(const std::filesystem::path& root);
 struct KeptDownload {
     std::filesystem::path folder;  // empty when there was nothing to keep
     int files = 0;
-    FileResult result;             // what failed, if anything
+    FileResult result;  // what failed, if anything
 };
 
 // Keeps a copy of every ID the last download stored, so a later capture that

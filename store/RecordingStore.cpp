@@ -53,9 +53,7 @@ void RecordingStore::SelectId(int id, RecordOrder order) {
     }
 }
 
-int RecordingStore::IdCount(int id) const {
-    return static_cast<int>(IdRecords(id).size());
-}
+int RecordingStore::IdCount(int id) const { return static_cast<int>(IdRecords(id).size()); }
 
 std::span<const SampleRecord> RecordingStore::IdRecords(int id) const {
     if (id < 1 || id > kIdSlots) return {};

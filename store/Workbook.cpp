@@ -44,14 +44,14 @@ public:
     explicit Sheet(lxw_worksheet* sheet) : sheet_(sheet) {}
 
     void Number(int row, int column, double value, lxw_format* format = nullptr) {
-        Check(worksheet_write_number(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column), value,
-                                     format));
+        Check(
+            worksheet_write_number(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column), value, format));
     }
     void Text(int row, int column, const std::string& text) {
         // Constant-memory mode drops empty strings anyway; an empty cell is what Excel had.
         if (text.empty()) return;
-        Check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column),
-                                     text.c_str(), nullptr));
+        Check(worksheet_write_string(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column), text.c_str(),
+                                     nullptr));
     }
     void Check(lxw_error error) {
         if (error != LXW_NO_ERROR && error_ == LXW_NO_ERROR) error_ = error;

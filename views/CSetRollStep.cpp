@@ -2,9 +2,9 @@
 
 #include "analysis/CSpinButton.h"
 #include "app/CommandIds.h"
-#include "widgets/MessageBox.h"
 #include "app/UiText.h"
 #include "widgets/CEditEx.h"
+#include "widgets/MessageBox.h"
 
 #include <QDialogButtonBox>
 #include <QEvent>
@@ -36,8 +36,12 @@ QString RollStepRangeMessage(int pageCount) {
 }
 
 CSetRollStep::CSetRollStep(int maximum, int step, MessageFunction showMessage, QWidget* parent)
-    : QDialog(parent), maximum_(maximum), step_(step), showMessage_(std::move(showMessage)),
-      field_(new CEditEx(this)), spin_(new CSpinButton(this)) {
+    : QDialog(parent),
+      maximum_(maximum),
+      step_(step),
+      showMessage_(std::move(showMessage)),
+      field_(new CEditEx(this)),
+      spin_(new CSpinButton(this)) {
     setWindowTitle(Text(UiText("Set Step")));
     field_->setObjectName("stepField");
     field_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this));

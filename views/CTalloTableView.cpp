@@ -15,7 +15,10 @@ namespace quenda {
 
 CTalloTableView::CTalloTableView(const TableViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink,
                                  QWidget* parent)
-    : QWidget(parent), source_(source), currentPageIndex_(currentPageIndex), pageSink_(std::move(pageSink)),
+    : QWidget(parent),
+      source_(source),
+      currentPageIndex_(currentPageIndex),
+      pageSink_(std::move(pageSink)),
       fonts_(MakeTableFonts()) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);

@@ -2,8 +2,8 @@
 
 #include "views/PageLayout.h"
 #include "views/PagedView.h"
-#include "views/TableViewSource.h"
 #include "views/TablePainter.h"
+#include "views/TableViewSource.h"
 
 #include <QPixmap>
 #include <QWidget>

@@ -11,7 +11,10 @@ namespace quenda {
 
 CTalloTrendView::CTalloTrendView(const TrendViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink,
                                  QWidget* parent)
-    : QWidget(parent), source_(source), currentPageIndex_(currentPageIndex), pageSink_(std::move(pageSink)),
+    : QWidget(parent),
+      source_(source),
+      currentPageIndex_(currentPageIndex),
+      pageSink_(std::move(pageSink)),
       fonts_(MakeTrendFonts()) {
     // The paint covers every pixel: no background erase, so nothing flashes
     // between the erase and the copy of the finished page.

@@ -38,8 +38,8 @@ QFont PageFont(int pixelSize, bool bold = false, bool italic = false) {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-void PaintHeader(QPainter& p, const ClinicalLayout& l, std::span<const SampleRecord> samples,
-                 const ClinicalSummary& s, const ClinicalPageHeader& header) {
+void PaintHeader(QPainter& p, const ClinicalLayout& l, std::span<const SampleRecord> samples, const ClinicalSummary& s,
+                 const ClinicalPageHeader& header) {
     p.setPen(kText);
     p.setFont(PageFont(kClinicalTitlePx, true, true));
     p.drawText(l.title, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Q(header.title));
@@ -74,8 +74,8 @@ void PaintFigures(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& s
                    Q(line.value));
         p.setPen(kMutedText);
         p.setFont(definition);
-        p.drawText(QRect(x + 10, y + lineHeight, l.figures.width() - 10, lineHeight),
-                   Qt::AlignLeft | Qt::AlignVCenter, Q(line.definition));
+        p.drawText(QRect(x + 10, y + lineHeight, l.figures.width() - 10, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                   Q(line.definition));
         y += l.figureRowHeight;
     }
 }
@@ -101,7 +101,8 @@ void PaintBands(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& s) 
         p.setBrush(Qt::NoBrush);
         p.drawRect(QRect(barLeft, barTop, l.bandBarWidth, barHeight));
         const int length = static_cast<int>(band.percent * l.bandBarWidth / 100.0 + 0.5);
-        if (length > 0) p.fillRect(QRect(barLeft, barTop, length, barHeight), kBandColours[static_cast<std::size_t>(i)]);
+        if (length > 0)
+            p.fillRect(QRect(barLeft, barTop, length, barHeight), kBandColours[static_cast<std::size_t>(i)]);
         p.setPen(kText);
         p.setFont(PageFont(kClinicalTextPx));
         const QString text = QString::asprintf("%.1f min  %.1f %%", band.minutes, band.percent);

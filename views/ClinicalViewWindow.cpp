@@ -30,8 +30,7 @@ bool ClinicalViewWindow::HandlesCommand(int commandId) const {
         case cmd::kPrint:
         case cmd::kPrintPreview:
         case cmd::kPageUp:
-        case cmd::kPageDown:
-            return true;
+        case cmd::kPageDown: return true;
         default:  // the roll step belongs to the paged views
             return false;
     }
@@ -43,8 +42,10 @@ void ClinicalViewWindow::RunCommand(int commandId) {
         return;
     }
     const PagePainter page = [this](QPainter& painter, const LayoutRect& rect) { PaintPrintPage(painter, rect); };
-    if (commandId == cmd::kPrint) PrintWithDialog(this, page);
-    else if (commandId == cmd::kPrintPreview) PrintPreview(this, page);
+    if (commandId == cmd::kPrint)
+        PrintWithDialog(this, page);
+    else if (commandId == cmd::kPrintPreview)
+        PrintPreview(this, page);
 }
 
 void ClinicalViewWindow::PaintPrintPage(QPainter& painter, const LayoutRect& page) const {

@@ -11,10 +11,10 @@ TrendHeader MakePageHeader(const std::string& title, const PatientRecord& patien
     header.female = patient.gender != 0;
     header.age = patient.age;
     header.id = id;
-    header.height = FormatWhole(DisplayHeight(patient.height, patient.unitFlag, unitSetup)) + " " +
-                    HeightUnitLabel(unitSetup);
-    header.weight = FormatWhole(DisplayWeight(patient.weight, patient.unitFlag, unitSetup)) + " " +
-                    WeightUnitLabel(unitSetup);
+    header.height =
+        FormatWhole(DisplayHeight(patient.height, patient.unitFlag, unitSetup)) + " " + HeightUnitLabel(unitSetup);
+    header.weight =
+        FormatWhole(DisplayWeight(patient.weight, patient.unitFlag, unitSetup)) + " " + WeightUnitLabel(unitSetup);
     return header;
 }
 

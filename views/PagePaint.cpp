@@ -40,9 +40,9 @@ void DrawColumnSpans(QPainter& painter, const std::vector<ColumnSpan>& spans, Rg
 
 int QtAlignment(TextAlign align) {
     switch (align) {
-    case TextAlign::LeftTop: return Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
-    case TextAlign::LeftMiddle: return Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
-    case TextAlign::Center: return Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine;
+        case TextAlign::LeftTop: return Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine;
+        case TextAlign::LeftMiddle: return Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine;
+        case TextAlign::Center: return Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextSingleLine;
     }
     return Qt::TextSingleLine;
 }

@@ -3,9 +3,9 @@
 #include "app/AppContext.h"
 #include "app/CommandIds.h"
 #include "app/DisplayState.h"
-#include "widgets/MessageBox.h"
 #include "app/PageUpdate.h"
 #include "app/UiText.h"
+#include "widgets/MessageBox.h"
 
 namespace quenda {
 

@@ -1,7 +1,7 @@
 #include "views/PrintDialogs.h"
 
-#include "widgets/MessageBox.h"
 #include "app/UiText.h"
+#include "widgets/MessageBox.h"
 
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>

@@ -3,8 +3,8 @@
 #include "views/ClinicalPage.h"
 #include "views/PagePaint.h"
 #include "views/TablePainter.h"
-#include "views/TrendPainter.h"
 #include "views/TrendPaging.h"
+#include "views/TrendPainter.h"
 
 #include <array>
 

@@ -33,7 +33,8 @@ void SetUpPrinter(QPrinter& printer) {
 
 LayoutRect LandscapeA4Page() {
     const QSizeF points = QPageSize(QPageSize::A4).size(QPageSize::Point).transposed();
-    return {0, 0, static_cast<int>(points.width() * kLogicalDpi / 72), static_cast<int>(points.height() * kLogicalDpi / 72)};
+    return {0, 0, static_cast<int>(points.width() * kLogicalDpi / 72),
+            static_cast<int>(points.height() * kLogicalDpi / 72)};
 }
 
 LayoutRect UseLogicalUnits(QPainter& painter, const QPagedPaintDevice& device) {

@@ -130,8 +130,10 @@ void LayoutEventTable(ReportPageLayout& page, Builder& b, const ReportContent& c
         {"Time In Events.(Sec)", std::to_string(d.summary.timeInEvents), std::to_string(p.summary.timeInEvents)},
         {"Avg.Event Dur.(Sec)", std::to_string(d.averageDuration), std::to_string(p.averageDuration)},
         {"Index.(1/hr)", index[0], index[1]},
-        {"Avg.Event Max.", std::to_string(d.summary.averageEventMaximum), std::to_string(p.summary.averageEventMaximum)},
-        {"Avg.Event Min.", std::to_string(d.summary.averageEventMinimum), std::to_string(p.summary.averageEventMinimum)},
+        {"Avg.Event Max.", std::to_string(d.summary.averageEventMaximum),
+         std::to_string(p.summary.averageEventMaximum)},
+        {"Avg.Event Min.", std::to_string(d.summary.averageEventMinimum),
+         std::to_string(p.summary.averageEventMinimum)},
         {"Max.Event offset.", std::to_string(d.summary.largestOnsetDrop), std::to_string(p.summary.largestOnsetDrop)},
         {"Max Time.Event.(Sec)", std::to_string(d.summary.longestEvent), std::to_string(p.summary.longestEvent)},
         {"Max Dur.", std::to_string(s.spo2Maximum), std::to_string(s.prMaximum)},
@@ -154,7 +156,8 @@ void LayoutEventTable(ReportPageLayout& page, Builder& b, const ReportContent& c
     }};
     row = 2;
     for (const auto& [label, limit, count] : limits) {
-        cell(col4, col5, row, TableFont::ReportValue, UiText(label) + std::to_string(limit) + Printf("         %d", count));
+        cell(col4, col5, row, TableFont::ReportValue,
+             UiText(label) + std::to_string(limit) + Printf("         %d", count));
         cell(col5, R, row, TableFont::ReportValue, UiText("times"));
         ++row;
     }
@@ -239,8 +242,8 @@ void LayoutGraphicSummary(ReportPageLayout& page, Builder& b, const ReportConten
         b.At(s, yi - 7, TableFont::ReportValue, std::to_string(100 - 10 * i));
     }
     b.At(s, r + G - 7, TableFont::ReportValue, "70");
-    LayoutSummaryCurve(c.samples, x0, e, step, [&](const SampleRecord& v) { return SummarySpo2Y(v.spo2, r, G); },
-                       page.spo2Curve);
+    LayoutSummaryCurve(
+        c.samples, x0, e, step, [&](const SampleRecord& v) { return SummarySpo2Y(v.spo2, r, G); }, page.spo2Curve);
     page.desaturationStrip = LayoutStrip(x0, e, r + G + g3, g2, c.results.desaturation.events, step);
     b.At(s - 12, r + G + g2, TableFont::ReportValue, UiText("Event"));
 
@@ -256,8 +259,9 @@ void LayoutGraphicSummary(ReportPageLayout& page, Builder& b, const ReportConten
         if (i == 0 || i == 1 || i == 3 || i == 5) b.At(s, yi - 5, TableFont::ReportValue, std::to_string(180 - 20 * i));
     }
     b.At(s, top + G - 5, TableFont::ReportValue, "40");
-    LayoutSummaryCurve(c.samples, x0, e, step,
-                       [&](const SampleRecord& v) { return SummaryPulseY(v.pulseRate, top, G); }, page.pulseCurve);
+    LayoutSummaryCurve(
+        c.samples, x0, e, step, [&](const SampleRecord& v) { return SummaryPulseY(v.pulseRate, top, G); },
+        page.pulseCurve);
     page.pulseStrip = LayoutStrip(x0, e, top + G + g3, g2, c.results.pulse.events, step);
     b.At(s - 12, top + G + g2 + 1, TableFont::ReportValue, UiText("Event"));
 

@@ -19,7 +19,7 @@ namespace quenda {
 // the Analysis mode on screen, a printer's page, a PDF page.
 
 namespace report_colour {
-inline constexpr Rgb kText{0, 0, 0};  // also rules, axes, grid and strip frames
+inline constexpr Rgb kText{0, 0, 0};     // also rules, axes, grid and strip frames
 inline constexpr Rgb kSpo2{0, 255, 0};   // SpO2 curve and desaturation marks
 inline constexpr Rgb kPulse{0, 0, 250};  // pulse curve and pulse marks
 }  // namespace report_colour

@@ -71,10 +71,10 @@ struct TablePageLayout {
     LayoutRect recordingBlock;
     LayoutRect table;
     int rows = 0;
-    std::optional<int> pageCount;     // none when fewer than three rows fit
-    std::vector<LayoutLine> rules;    // black
-    std::vector<LayoutLine> grid;     // grid colour
-    std::vector<TableText> texts;     // header, headings, then the sample rows
+    std::optional<int> pageCount;   // none when fewer than three rows fit
+    std::vector<LayoutLine> rules;  // black
+    std::vector<LayoutLine> grid;   // grid colour
+    std::vector<TableText> texts;   // header, headings, then the sample rows
 };
 
 // The whole Table-mode page for `drawing`, showing page `pageIndex`.

@@ -9,12 +9,12 @@ namespace quenda {
 
 const QFont& TableFonts::Get(TableFont font) const {
     switch (font) {
-    case TableFont::Title: return title;
-    case TableFont::Label: return label;
-    case TableFont::Value: return value;
-    case TableFont::Cell: return cell;
-    case TableFont::ReportLabel: return reportLabel;
-    case TableFont::ReportValue: return reportValue;
+        case TableFont::Title: return title;
+        case TableFont::Label: return label;
+        case TableFont::Value: return value;
+        case TableFont::Cell: return cell;
+        case TableFont::ReportLabel: return reportLabel;
+        case TableFont::ReportValue: return reportValue;
     }
     return value;
 }

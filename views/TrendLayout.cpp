@@ -42,8 +42,8 @@ struct TimeAxisStyle {
     int labelBottom;  // below the baseline
 };
 
-void LayoutTimeAxis(PanelLayout& p, const TimeAxisStyle& style, const PageGeometry& geometry,
-                    std::int64_t firstSample, std::span<const SampleRecord> samples) {
+void LayoutTimeAxis(PanelLayout& p, const TimeAxisStyle& style, const PageGeometry& geometry, std::int64_t firstSample,
+                    std::span<const SampleRecord> samples) {
     const int x0 = p.graph.left;
     const int y0 = p.graph.bottom;
     const int ticks = 2 * geometry.minutesPerPage;
@@ -96,8 +96,10 @@ HeaderLayout LayoutHeader(const LayoutRect& d, std::span<const SampleRecord> sam
     const LayoutRect R = Box(d.left + 10, d.top + 5, d.right - 10, d.top + B);
     h.box = R;
     const int T = R.top + 5 + B * 16 / 100;
-    h.texts.push_back(Text(Box(R.left + 10, d.top + 10, R.right, T), TrendFont::Title, TextAlign::LeftTop, header.title));
-    h.rules = {Line(R.left, T + 10, R.right, T + 10), Line(R.left, T + B * 54 / 100 + 11, R.right, T + B * 54 / 100 + 11)};
+    h.texts.push_back(
+        Text(Box(R.left + 10, d.top + 10, R.right, T), TrendFont::Title, TextAlign::LeftTop, header.title));
+    h.rules = {Line(R.left, T + 10, R.right, T + 10),
+               Line(R.left, T + B * 54 / 100 + 11, R.right, T + B * 54 / 100 + 11)};
 
     // Label rows, each B × 11 % high, 10 units apart.
     const int rowHeight = B * 11 / 100;
@@ -105,7 +107,8 @@ HeaderLayout LayoutHeader(const LayoutRect& d, std::span<const SampleRecord> sam
     const int row2 = row1 + rowHeight + 10;
     const int row3 = row2 + rowHeight + 10;
     auto label = [&](int x, int top, std::string_view text) {
-        h.texts.push_back(Text(Box(x, top, R.right, top + rowHeight), TrendFont::Label, TextAlign::LeftTop, UiText(text)));
+        h.texts.push_back(
+            Text(Box(x, top, R.right, top + rowHeight), TrendFont::Label, TextAlign::LeftTop, UiText(text)));
     };
     label(R.left + 10, row1, "User Data");
     label(R.left + 10, row2, "Name :");
@@ -119,7 +122,8 @@ HeaderLayout LayoutHeader(const LayoutRect& d, std::span<const SampleRecord> sam
     const int value2 = R.top + B * 16 / 100 + B * 11 / 100 + 30;
     const int value3 = value2 + rowHeight + 10;
     auto value = [&](int left, int right, int top, std::string text) {
-        h.texts.push_back(Text(Box(left, top, right, top + rowHeight), TrendFont::Value, TextAlign::LeftMiddle, std::move(text)));
+        h.texts.push_back(
+            Text(Box(left, top, right, top + rowHeight), TrendFont::Value, TextAlign::LeftMiddle, std::move(text)));
     };
     value(R.left + 70, R.right, value2, header.patientName);
     value(R.left + c36 + 85, R.left + c36 + 85 + 8 * a, value2, UiText(header.female ? "female" : "male"));
@@ -134,7 +138,8 @@ HeaderLayout LayoutHeader(const LayoutRect& d, std::span<const SampleRecord> sam
     const int labelBottom = recordTop + B * 10 / 100;
     const int valueBottom = d.top + B * 85 / 100 + 15;
     auto recordLabel = [&](int x, std::string_view text) {
-        h.texts.push_back(Text(Box(x, recordTop, R.right, labelBottom), TrendFont::Label, TextAlign::LeftMiddle, UiText(text)));
+        h.texts.push_back(
+            Text(Box(x, recordTop, R.right, labelBottom), TrendFont::Label, TextAlign::LeftMiddle, UiText(text)));
     };
     recordLabel(R.left + 10, "Start Date:");
     recordLabel(R.left + 10 + c24, "Start Time : ");
@@ -148,7 +153,8 @@ HeaderLayout LayoutHeader(const LayoutRect& d, std::span<const SampleRecord> sam
         endTime = SampleTimeText(samples.back());
     }
     auto recordValue = [&](int x, std::string text) {
-        h.texts.push_back(Text(Box(x, recordTop, R.right, valueBottom), TrendFont::Value, TextAlign::LeftMiddle, std::move(text)));
+        h.texts.push_back(
+            Text(Box(x, recordTop, R.right, valueBottom), TrendFont::Value, TextAlign::LeftMiddle, std::move(text)));
     };
     recordValue(R.left + 100, std::move(startDate));
     recordValue(R.left + c24 + 100, std::move(startTime));
@@ -173,7 +179,8 @@ PanelLayout LayoutSpo2Panel(const LayoutRect& d, const PageGeometry& geometry, s
 
     const int y1 = P1.top + h1 * 9 / 100;
     auto caption = [&](int x, std::string_view text) {
-        p.labels.push_back(Text(Box(x, y1, P1.right, y1 + h1 * 8 / 100), TrendFont::Label, TextAlign::LeftTop, UiText(text)));
+        p.labels.push_back(
+            Text(Box(x, y1, P1.right, y1 + h1 * 8 / 100), TrendFont::Label, TextAlign::LeftTop, UiText(text)));
     };
     caption(P1.left + 10, "SpO2       (20% per division)");
     caption(P1.left + 10 + c29, "RecordDate : ");

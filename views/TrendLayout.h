@@ -36,7 +36,7 @@ inline constexpr Rgb kSpo2Panel{250, 245, 171};
 inline constexpr Rgb kPulsePanel{193, 250, 253};
 inline constexpr Rgb kHeaderRule{0, 0, 255};
 inline constexpr Rgb kAxis{79, 79, 79};  // drawn 2 units wide
-inline constexpr Rgb kText{0, 0, 0};      // also ticks and grid dashes
+inline constexpr Rgb kText{0, 0, 0};     // also ticks and grid dashes
 inline constexpr Rgb kSpo2Curve{255, 0, 0};
 inline constexpr Rgb kPulseCurve{0, 0, 0};
 inline constexpr Rgb kReadoutArrow{128, 128, 255};

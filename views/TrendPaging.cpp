@@ -27,9 +27,7 @@ int ClampPageIndex(int pageIndex, int pageCount) {
     return pageCount > 0 && pageIndex >= pageCount ? pageCount - 1 : pageIndex;
 }
 
-int PageIndexAfterPageUp(int pageIndex, int rollStep) {
-    return std::max(0, pageIndex - rollStep);
-}
+int PageIndexAfterPageUp(int pageIndex, int rollStep) { return std::max(0, pageIndex - rollStep); }
 
 PageDownResult PageIndexAfterPageDown(int pageIndex, int rollStep, int pageCount) {
     PageDownResult r;

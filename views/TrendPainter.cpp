@@ -49,7 +49,8 @@ void DrawPanel(QPainter& painter, const TrendPageLayout& layout, const PanelLayo
     DrawTexts(painter, fonts, panel.labels);
     const std::string* values[3] = {&readout.date, &readout.time, spo2 ? &readout.spo2 : &readout.pulseRate};
     for (int i = 0; i < 3; ++i) {
-        DrawText(painter, fonts, {panel.readout[static_cast<std::size_t>(i)], TrendFont::Value, TextAlign::LeftTop, *values[i]});
+        DrawText(painter, fonts,
+                 {panel.readout[static_cast<std::size_t>(i)], TrendFont::Value, TextAlign::LeftTop, *values[i]});
     }
     DrawTexts(painter, fonts, panel.timeLabels);
 
@@ -79,10 +80,10 @@ void DrawHeader(QPainter& painter, const HeaderLayout& header, const TrendFonts&
 
 const QFont& TrendFonts::Get(TrendFont font) const {
     switch (font) {
-    case TrendFont::Title: return title;
-    case TrendFont::Label: return label;
-    case TrendFont::Value: return value;
-    case TrendFont::Axis: return axis;
+        case TrendFont::Title: return title;
+        case TrendFont::Label: return label;
+        case TrendFont::Value: return value;
+        case TrendFont::Axis: return axis;
     }
     return value;
 }

@@ -25,7 +25,6 @@ struct TrendFonts {
 
 TrendFonts MakeTrendFonts();
 
-
 // Draws one trend page as laid out: background, header box, both panels with
 // their labels, readout texts, axes, grid, time axes and curves. Everything is
 // drawn in the layout's logical units; the painter's transform maps them to

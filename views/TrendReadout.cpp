@@ -49,7 +49,8 @@ ReadoutTexts ReadoutTextsOf(const SampleRecord& s) {
     return {SampleDateText(s), SampleTimeText(s), std::to_string(s.spo2), std::to_string(s.pulseRate)};
 }
 
-std::optional<ReadoutHit> HitReadout(LayoutPoint at, const ReadoutGraphs& graphs, std::span<const SampleRecord> samples) {
+std::optional<ReadoutHit> HitReadout(LayoutPoint at, const ReadoutGraphs& graphs,
+                                     std::span<const SampleRecord> samples) {
     // Both graphs start at the same x, so the SpO2 graph's left edge serves both.
     const std::int64_t n = graphs.firstSample + (at.x - graphs.spo2.left);
     const SampleRecord* s = SampleAt(n, samples);

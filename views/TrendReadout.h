@@ -66,7 +66,8 @@ struct ReadoutHit {
 // the pulse curve inside the pulse graph. Both arrows go to column `at.x`.
 // A point on a baseline (value 0) lies on the graph's excluded bottom edge and
 // is never hit.
-std::optional<ReadoutHit> HitReadout(LayoutPoint at, const ReadoutGraphs& graphs, std::span<const SampleRecord> samples);
+std::optional<ReadoutHit> HitReadout(LayoutPoint at, const ReadoutGraphs& graphs,
+                                     std::span<const SampleRecord> samples);
 
 // The Left and Right keys walk a cursor along the SpO2 curve, one sample per
 // step, turning the page at either end.

@@ -16,7 +16,7 @@ struct TrendHeader {
     std::string patientName;  // the current patient's name
     bool female = false;      // the record's gender field is non-zero
     int age = 0;
-    int id = 0;               // the current data set's ID
+    int id = 0;  // the current data set's ID
     // Height and weight as the unit rule shows them under the UnitSetup in
     // force at this paint, unit included ("178 cm", "71 in", "68 kg", "150 lb").
     std::string height;

@@ -16,9 +16,7 @@ QString Replaced(const QString& text) { return text.isEmpty() ? text : UiQString
 
 QString UiQString(std::string_view builtIn) { return QString::fromStdString(UiText(builtIn)); }
 
-QString UiQString(int stringId, std::string_view builtIn) {
-    return QString::fromStdString(UiText(stringId, builtIn));
-}
+QString UiQString(int stringId, std::string_view builtIn) { return QString::fromStdString(UiText(stringId, builtIn)); }
 
 void ApplyUiText(QWidget* dialog) {
     dialog->setWindowTitle(Replaced(dialog->windowTitle()));

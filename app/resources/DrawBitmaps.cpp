@@ -42,7 +42,8 @@ QPainterPath PulseTrace(QRectF area, int beats) {
         path.lineTo(x + beat * 0.25, base);
         path.cubicTo(x + beat * 0.32, base, x + beat * 0.34, base - h, x + beat * 0.40, base - h);
         path.cubicTo(x + beat * 0.46, base - h, x + beat * 0.50, base - h * 0.45, x + beat * 0.55, base - h * 0.5);
-        path.cubicTo(x + beat * 0.60, base - h * 0.55, x + beat * 0.66, base - h * 0.4, x + beat * 0.75, base - h * 0.1);
+        path.cubicTo(x + beat * 0.60, base - h * 0.55, x + beat * 0.66, base - h * 0.4, x + beat * 0.75,
+                     base - h * 0.1);
         path.lineTo(x + beat, base);
     }
     return path;
@@ -149,8 +150,8 @@ void Capture(QPainter& p) {  // the recorder with an arrow down into the compute
 void Open(QPainter& p) {  // a folder
     p.setPen(QColor(120, 90, 20));
     p.setBrush(QColor(230, 190, 80));
-    p.drawPolygon(QPolygonF({QPointF(1.5, 4.5), QPointF(6.5, 4.5), QPointF(8, 6), QPointF(14.5, 6),
-                             QPointF(14.5, 14.5), QPointF(1.5, 14.5)}));
+    p.drawPolygon(QPolygonF({QPointF(1.5, 4.5), QPointF(6.5, 4.5), QPointF(8, 6), QPointF(14.5, 6), QPointF(14.5, 14.5),
+                             QPointF(1.5, 14.5)}));
     p.setBrush(QColor(250, 215, 110));
     p.drawPolygon(QPolygonF({QPointF(1.5, 14.5), QPointF(4, 8.5), QPointF(16.5, 8.5), QPointF(14.5, 14.5)}));
 }
@@ -161,8 +162,8 @@ void Bluetooth(QPainter& p) {  // the rune on a blue oval
     p.drawRoundedRect(QRectF(3, 0.5, 11, 16), 5, 5);
     p.setPen(QPen(Qt::white, 1.3));
     p.setBrush(Qt::NoBrush);
-    p.drawPolyline(QPolygonF({QPointF(5.5, 5), QPointF(11, 10.5), QPointF(8.5, 13.5), QPointF(8.5, 3),
-                              QPointF(11, 6), QPointF(5.5, 11.5)}));
+    p.drawPolyline(QPolygonF(
+        {QPointF(5.5, 5), QPointF(11, 10.5), QPointF(8.5, 13.5), QPointF(8.5, 3), QPointF(11, 6), QPointF(5.5, 11.5)}));
 }
 
 void Print(QPainter& p) {  // a printer with a sheet

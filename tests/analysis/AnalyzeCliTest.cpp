@@ -1,11 +1,11 @@
 // quenda-cli analyze on data files written here, with and without a settings
 // file in the working directory.
+#include "SampleSeries.h"
 #include "analysis/Analysis.h"
 #include "app/Settings.h"
 #include "store/DataFile.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
-#include "SampleSeries.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -84,9 +84,9 @@ QStringList Keys(const QJsonObject& o) {
 }
 
 void ExpectChannel(const QJsonObject& o, const ChannelEvents& c, int threshold) {
-    EXPECT_EQ(Keys(o), QStringList({"avg_duration", "avg_event_max", "avg_event_min", "count", "events",
-                                    "index_per_hour", "longest_event", "max_onset_drop", "threshold",
-                                    "time_in_events"}));
+    EXPECT_EQ(Keys(o),
+              QStringList({"avg_duration", "avg_event_max", "avg_event_min", "count", "events", "index_per_hour",
+                           "longest_event", "max_onset_drop", "threshold", "time_in_events"}));
     EXPECT_EQ(o["threshold"].toInt(), threshold);
     EXPECT_EQ(o["count"].toInt(), c.eventCount);
     EXPECT_FLOAT_EQ(static_cast<float>(o["index_per_hour"].toDouble()), c.indexPerHour);
@@ -195,9 +195,9 @@ TEST_F(AnalyzeCli, ClinicalSummaryOfOneDip) {
     EXPECT_EQ(Keys(c), QStringList({"bands", "desat_burden", "events3", "events4", "longest_le88", "nadir", "odi3",
                                     "odi4", "pulse", "spo2", "t88_minutes", "t90", "valid_hours", "valid_samples"}));
     EXPECT_EQ(c["valid_samples"].toInt(), 299);
-    EXPECT_DOUBLE_EQ(c["valid_hours"].toDouble(), 0.08);     // 299 / 3600 rounded
-    EXPECT_DOUBLE_EQ(c["odi3"].toDouble(), 12.04);           // 3600 / 299
-    EXPECT_DOUBLE_EQ(c["desat_burden"].toDouble(), 30.10);   // 150 %·s / 60 / (299 / 3600)
+    EXPECT_DOUBLE_EQ(c["valid_hours"].toDouble(), 0.08);    // 299 / 3600 rounded
+    EXPECT_DOUBLE_EQ(c["odi3"].toDouble(), 12.04);          // 3600 / 299
+    EXPECT_DOUBLE_EQ(c["desat_burden"].toDouble(), 30.10);  // 150 %·s / 60 / (299 / 3600)
     EXPECT_EQ(c["nadir"].toObject(), (QJsonObject{{"spo2", 91}, {"time", "2026-03-01 00:02:00"}}));
     EXPECT_EQ(c["longest_le88"].toObject(), (QJsonObject{{"seconds", 0}, {"start", QJsonValue()}}));
     EXPECT_DOUBLE_EQ(c["spo2"].toObject()["median"].toDouble(), 96.0);
@@ -206,11 +206,10 @@ TEST_F(AnalyzeCli, ClinicalSummaryOfOneDip) {
     ASSERT_EQ(bands.size(), 5);
     EXPECT_EQ(bands[1].toObject(), (QJsonObject{{"range", "90\u201394"}, {"minutes", 0.5}, {"percent", 10.03}}));
     for (const char* depth : {"events3", "events4"}) {
-        EXPECT_EQ(c[depth].toArray(), (QJsonArray{QJsonObject{{"start", "2026-03-01 00:02:00"},
-                                                              {"length", 30},
-                                                              {"baseline", 96},
-                                                              {"nadir", 91},
-                                                              {"area", 150}}}))
+        EXPECT_EQ(
+            c[depth].toArray(),
+            (QJsonArray{QJsonObject{
+                {"start", "2026-03-01 00:02:00"}, {"length", 30}, {"baseline", 96}, {"nadir", 91}, {"area", 150}}}))
             << depth;
     }
 

@@ -20,9 +20,9 @@ namespace {
 
 enum Box { kSpo2High, kSpo2Low, kPrHigh, kPrLow, kDesaturation, kPulseEvent };
 
-const char* const kKeys[] = {settings_key::kSaturationsHigh, settings_key::kSaturationsLow,
-                             settings_key::kPrHigh,          settings_key::kPrLow,
-                             settings_key::kDesaturationsEvent, settings_key::kPulseEvent};
+const char* const kKeys[] = {
+    settings_key::kSaturationsHigh, settings_key::kSaturationsLow,     settings_key::kPrHigh,
+    settings_key::kPrLow,           settings_key::kDesaturationsEvent, settings_key::kPulseEvent};
 
 QStringList Texts(const CAnalysisSetup& dialog) {
     QStringList texts;
@@ -189,11 +189,16 @@ private slots:
         QTest::addColumn<int>("box");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
-        QTest::newRow("pulse high 301") << int(kPrHigh) << "301" << "Please input a num between 15 and 300 !";
-        QTest::newRow("pulse low 14") << int(kPrLow) << "14" << "Please input a num between 15 and 300 !";
-        QTest::newRow("SpO2 high 101") << int(kSpo2High) << "101" << "Please input a num between 40 and 100 !";
-        QTest::newRow("SpO2 low 39") << int(kSpo2Low) << "39" << "Please input a num between 40 and 100 !";
-        QTest::newRow("desaturation 21") << int(kDesaturation) << "21" << "Please input a num between 1 and 20 !";
+        QTest::newRow("pulse high 301") << int(kPrHigh) << "301"
+                                        << "Please input a num between 15 and 300 !";
+        QTest::newRow("pulse low 14") << int(kPrLow) << "14"
+                                      << "Please input a num between 15 and 300 !";
+        QTest::newRow("SpO2 high 101") << int(kSpo2High) << "101"
+                                       << "Please input a num between 40 and 100 !";
+        QTest::newRow("SpO2 low 39") << int(kSpo2Low) << "39"
+                                     << "Please input a num between 40 and 100 !";
+        QTest::newRow("desaturation 21") << int(kDesaturation) << "21"
+                                         << "Please input a num between 1 and 20 !";
         QTest::newRow("too long for an int") << int(kPulseEvent) << "99999999999"
                                              << "Please input a num between 1 and 20 !";
     }
@@ -261,9 +266,12 @@ private slots:
         QTest::addColumn<int>("box");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
-        QTest::newRow("desaturation 55") << int(kDesaturation) << "55" << "Please input a num between 1 and 20 !";
-        QTest::newRow("SpO2 high 500") << int(kSpo2High) << "500" << "Please input a num between 40 and 100 !";
-        QTest::newRow("pulse low 14") << int(kPrLow) << "14" << "Please input a num between 15 and 300 !";
+        QTest::newRow("desaturation 55") << int(kDesaturation) << "55"
+                                         << "Please input a num between 1 and 20 !";
+        QTest::newRow("SpO2 high 500") << int(kSpo2High) << "500"
+                                       << "Please input a num between 40 and 100 !";
+        QTest::newRow("pulse low 14") << int(kPrLow) << "14"
+                                      << "Please input a num between 15 and 300 !";
     }
     void enterWithoutLeavingAppliesTheRangeCheckFirst() {
         // The value typed and confirmed with Enter, never leaving its box, gets

@@ -1,6 +1,6 @@
 // The clinical summary against series worked out by hand.
-#include "analysis/Clinical.h"
 #include "SampleSeries.h"
+#include "analysis/Clinical.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "analysis/Analysis.h"
 #include "SampleSeries.h"
+#include "analysis/Analysis.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,6 @@ using testing::Append;
 using testing::FromChannels;
 using testing::FromPulse;
 using testing::FromSpo2;
-
 
 // 97, 98, 96, 95, 94, 94, then `lows` samples of 93, then `tail`.
 std::vector<int> DesaturationRun(int lows, std::vector<int> tail = {95, 97}) {
@@ -163,7 +162,7 @@ TEST(EventSummaries, AveragesAreTruncatedAndLargestValuesTakenOverAllEvents) {
     const ChannelEvents& d = r.desaturation;
     ASSERT_EQ(d.eventCount, 3);
     EXPECT_EQ(d.summary.timeInEvents, 34);
-    EXPECT_EQ(d.averageDuration, 11);  // 34 / 3 = 11.33
+    EXPECT_EQ(d.averageDuration, 11);              // 34 / 3 = 11.33
     EXPECT_EQ(d.summary.averageEventMaximum, 91);  // 275 / 3 = 91.67
     EXPECT_EQ(d.summary.averageEventMinimum, 91);
     EXPECT_EQ(d.summary.largestOnsetDrop, 6);

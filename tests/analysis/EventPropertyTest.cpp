@@ -1,7 +1,7 @@
 // The detector against a second, independently written reading of what an
 // event is, on seeded random series full of plateaus, slopes and dips.
-#include "analysis/Analysis.h"
 #include "SampleSeries.h"
+#include "analysis/Analysis.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
+#include "SampleSeries.h"
 #include "analysis/Analysis.h"
 #include "app/Settings.h"
-#include "SampleSeries.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,6 @@ using testing::Analyse;
 using testing::Append;
 using testing::FromChannels;
 using testing::FromSpo2;
-
 
 TEST(SummaryStatistics, ExtremesAndTruncatedAverages) {
     // SpO2: nine 95 and one 94 average 94.9; pulse: 61, 62 average 61.5.

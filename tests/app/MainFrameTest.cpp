@@ -4,15 +4,15 @@
 
 #include "ShellTestSupport.h"
 
-#include "app/CAboutDlg.h"
 #include "app/Bitmaps.h"
+#include "app/CAboutDlg.h"
 #include "app/CMdiClient.h"
 #include "app/CSplashDlg.h"
 #include "app/CommandIds.h"
 #include "app/DeviceArrivalMonitor.h"
+#include "app/PageUpdate.h"
 #include "app/XkbLockKeys.h"
 #include "widgets/MessageBox.h"
-#include "app/PageUpdate.h"
 
 #include <QAction>
 #include <QLabel>
@@ -20,7 +20,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
-
 
 namespace quenda {
 
@@ -40,31 +39,23 @@ bool ExpectedEnabled(int id, int otherIdUnavailable, int noData, int mode, bool 
         case cmd::kExit:
         case cmd::kAnalysisSetup:
         case cmd::kUnitSetup:
-        case cmd::kAbout:
-            return true;
-        case cmd::kOpenOtherIdData:
-            return otherIdUnavailable == 0;
+        case cmd::kAbout: return true;
+        case cmd::kOpenOtherIdData: return otherIdUnavailable == 0;
         case cmd::kSaveData:
         case cmd::kGenericSave:
         case cmd::kEventListing:
         case cmd::kClose:
         case cmd::kUserInfo:
-        case cmd::kReportTitle:
-            return noData == 0;
-        case cmd::kModeTrend:
-            return mode == 2 || mode == 3 || mode == 4;
-        case cmd::kModeTable:
-            return mode == 1 || mode == 3 || mode == 4;
-        case cmd::kModeAnalysis:
-            return mode == 1 || mode == 2 || mode == 4;
-        case cmd::kModeClinical:
-            return mode >= 1 && mode <= 3;
+        case cmd::kReportTitle: return noData == 0;
+        case cmd::kModeTrend: return mode == 2 || mode == 3 || mode == 4;
+        case cmd::kModeTable: return mode == 1 || mode == 3 || mode == 4;
+        case cmd::kModeAnalysis: return mode == 1 || mode == 2 || mode == 4;
+        case cmd::kModeClinical: return mode >= 1 && mode <= 3;
         case cmd::kPrint:
         case cmd::kPrintPreview:
         case cmd::kRollStep:
         case cmd::kPageUp:
-        case cmd::kPageDown:
-            return view;
+        case cmd::kPageDown: return view;
         default:  // undo, cut, copy, paste, next and previous pane
             return false;
     }
@@ -96,9 +87,8 @@ private slots:
         QCOMPARE(titles, QStringList({"File(&F)", "Edit", "Mode", "Options", "About(&A)"}));
         QCOMPARE(Texts(popups[0]),
                  QStringList({"NewDataCapture (&N)\tCtrl+N", "Find bluetooth radio", "Open Other ID Data", "-",
-                              "Save Data(&S)...", "Open Saved Data(&O)...\tCtrl+O",
-                              "Check out the SpO2 event time...", "Close", "-", "PrintPreView", "Print", "-",
-                              "Exit(&X)"}));
+                              "Save Data(&S)...", "Open Saved Data(&O)...\tCtrl+O", "Check out the SpO2 event time...",
+                              "Close", "-", "PrintPreView", "Print", "-", "Exit(&X)"}));
         QCOMPARE(Texts(popups[1]), QStringList({"User Info", "Report Title"}));
         QCOMPARE(Texts(popups[2]), QStringList({"Trend", "Table", "Analysis", "Clinical"}));
         QCOMPARE(Texts(popups[3]), QStringList({"Roll Step", "Analysis Setup", "Unit Setup"}));
@@ -130,11 +120,11 @@ private slots:
 
     void keyboardTableMapsEveryKey() {
         FrameFixture f;
-        const std::pair<int, const char*> keys[] = {
-            {57600, "Ctrl+N"}, {57607, "Ctrl+P"}, {57601, "Ctrl+O"}, {57603, "Ctrl+S"},
-            {57643, "Ctrl+Z"}, {57635, "Ctrl+X"}, {57634, "Ctrl+C"}, {57637, "Ctrl+V"},
-            {57643, "Alt+Backspace"}, {57635, "Shift+Del"}, {57634, "Ctrl+Ins"}, {57637, "Shift+Ins"},
-            {57680, "F6"}, {57681, "Shift+F6"}};
+        const std::pair<int, const char*> keys[] = {{57600, "Ctrl+N"},    {57607, "Ctrl+P"},   {57601, "Ctrl+O"},
+                                                    {57603, "Ctrl+S"},    {57643, "Ctrl+Z"},   {57635, "Ctrl+X"},
+                                                    {57634, "Ctrl+C"},    {57637, "Ctrl+V"},   {57643, "Alt+Backspace"},
+                                                    {57635, "Shift+Del"}, {57634, "Ctrl+Ins"}, {57637, "Shift+Ins"},
+                                                    {57680, "F6"},        {57681, "Shift+F6"}};
         for (const auto& [id, key] : keys) {
             bool found = false;
             for (const QAction* action : f.frame->ActionsFor(id)) {
@@ -167,7 +157,11 @@ private slots:
                             const int id = action->data().toInt();
                             QVERIFY2(action->isEnabled() == ExpectedEnabled(id, otherId, noData, mode, view),
                                      qPrintable(QString("id %1 state %2/%3/%4 view %5")
-                                                    .arg(id).arg(otherId).arg(noData).arg(mode).arg(view)));
+                                                    .arg(id)
+                                                    .arg(otherId)
+                                                    .arg(noData)
+                                                    .arg(mode)
+                                                    .arg(view)));
                         }
                     }
                 }
@@ -259,7 +253,8 @@ private slots:
         QVERIFY(!builtIn.isNull());
         bool hasText = false;
         for (int y = 0; y < builtIn.height() && !hasText; ++y) {
-            for (int x = 0; x < builtIn.width() && !hasText; ++x) hasText = builtIn.pixel(x, y) == CMdiClient::kTextColour;
+            for (int x = 0; x < builtIn.width() && !hasText; ++x)
+                hasText = builtIn.pixel(x, y) == CMdiClient::kTextColour;
         }
         QVERIFY(hasText);
 

@@ -58,7 +58,9 @@ public:
         viewOpen = false;
     }
     void OpenDocument(DocKind kind) override {
-        calls.push_back(kind == DocKind::Trend ? "open trend" : kind == DocKind::Table ? "open table" : "open clinical");
+        calls.push_back(kind == DocKind::Trend   ? "open trend"
+                        : kind == DocKind::Table ? "open table"
+                                                 : "open clinical");
         viewOpen = true;
     }
     void ShowMaximized() override { calls.push_back("maximise"); }
@@ -125,9 +127,8 @@ TEST_F(RouterTest, ModeSwitchesReopenTheDocumentFromPageZero) {
 TEST_F(RouterTest, GreyedCommandsAreIgnoredFromEveryRoad) {
     // Start: no data, no view. None of these may run, whatever sends them.
     for (const int id : {cmd::kModeTrend, cmd::kModeTable, cmd::kModeAnalysis, cmd::kModeClinical, cmd::kClose,
-                         cmd::kSaveData,
-                         cmd::kEventListing, cmd::kUserInfo, cmd::kReportTitle, cmd::kOpenOtherIdData, cmd::kPrint,
-                         cmd::kPageDown, cmd::kGenericSave, cmd::kPaste, cmd::kNextPane, 12345}) {
+                         cmd::kSaveData, cmd::kEventListing, cmd::kUserInfo, cmd::kReportTitle, cmd::kOpenOtherIdData,
+                         cmd::kPrint, cmd::kPageDown, cmd::kGenericSave, cmd::kPaste, cmd::kNextPane, 12345}) {
         EXPECT_FALSE(router.Run(id)) << id;
     }
     EXPECT_TRUE(frame.calls.empty());
@@ -287,8 +288,7 @@ TEST_F(RouterTest, CaptureGuardIsReleasedWhenTheDialogThrows) {
 TEST_F(RouterTest, MissingDialogsSayNotAvailableAndTheBluetoothFlagStillChanges) {
     ShowData(kModeTrend);
     for (const int id : {cmd::kNewDataCapture, cmd::kOpenOtherIdData, cmd::kSaveData, cmd::kOpenSavedData,
-                         cmd::kEventListing, cmd::kUserInfo, cmd::kReportTitle, cmd::kAnalysisSetup,
-                         cmd::kUnitSetup}) {
+                         cmd::kEventListing, cmd::kUserInfo, cmd::kReportTitle, cmd::kAnalysisSetup, cmd::kUnitSetup}) {
         frame.calls.clear();
         EXPECT_TRUE(router.Run(id)) << id;
         EXPECT_EQ(frame.calls, (Calls{"not available " + std::to_string(id)}));
@@ -474,9 +474,9 @@ TEST(PortArrivalTest, OnlyEventsOfPluggableSerialPortsAreWorthALook) {
         bool worth;
     };
     for (const Case& c : {Case{"add", "ttyUSB0", true}, Case{"add", "ttyACM3", true}, Case{"add", "rfcomm0", true},
-                          Case{"remove", "ttyUSB0", true}, Case{"change", "ttyUSB0", false},
-                          Case{"add", "tty5", false}, Case{"add", "ttyS4", false}, Case{"add", "ptmx", false},
-                          Case{"add", "ttyUSB", false}, Case{"add", "console", false}}) {
+                          Case{"remove", "ttyUSB0", true}, Case{"change", "ttyUSB0", false}, Case{"add", "tty5", false},
+                          Case{"add", "ttyS4", false}, Case{"add", "ptmx", false}, Case{"add", "ttyUSB", false},
+                          Case{"add", "console", false}}) {
         EXPECT_EQ(PortArrivalFilter::WorthALook(c.action, c.device), c.worth) << c.action << " " << c.device;
     }
 }
@@ -502,9 +502,7 @@ TEST(LockKeysTest, KeyboardLightsFirstThenTheFallbackThenAllOff) {
     const LockKeys lit{true, false, true};
     const LockKeys indicated{false, true, false};
     int asked = 0;
-    auto xkb = [&](std::optional<LockKeys> answer) {
-        return [&asked, answer] { return ++asked, answer; };
-    };
+    auto xkb = [&](std::optional<LockKeys> answer) { return [&asked, answer] { return ++asked, answer; }; };
     EXPECT_EQ(ChooseLockKeys(lit, xkb(indicated)), lit);
     EXPECT_EQ(asked, 0);  // the X server is not asked when the lights answer
     EXPECT_EQ(ChooseLockKeys(std::nullopt, xkb(indicated)), indicated);

@@ -42,8 +42,7 @@ struct FrameFixture {
     explicit FrameFixture(CommandHandlers handlers = {}) {
         auto views = PlaceholderViews(context);
         frame = std::make_unique<CMainFrame>(
-            context, resources,
-            std::vector<CDocTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
+            context, resources, std::vector<CDocTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
             std::move(handlers));
         frame->Create(0);
     }

@@ -6,8 +6,8 @@
 #include "device/Messages.h"
 #include "support/FakeLink.h"
 #include "support/FakeSerialLink.h"
-#include "support/TempDir.h"
 #include "support/Replies.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -43,9 +43,7 @@ protected:
         settings = std::make_unique<Settings>(dir / "Quenda.ini");
         engine = std::make_unique<CaptureEngine>(store, *settings, serial, enumerator, log, clock);
     }
-    void TearDown() override {
-        engine.reset();
-    }
+    void TearDown() override { engine.reset(); }
     std::vector<std::string> OpenedNames() const {
         std::vector<std::string> names;
         for (const auto& o : serial.opens) names.push_back(o.substr(0, o.find('@')));

@@ -13,7 +13,11 @@ using Bytes = std::vector<std::uint8_t>;
 SampleRecord Sample(int id, int second, int spo2 = 96, int pulse = 62) {
     SampleRecord r;
     r.id = static_cast<std::uint8_t>(id);
-    r.year = 26; r.month = 12; r.day = 6; r.hour = 23; r.minute = 59;
+    r.year = 26;
+    r.month = 12;
+    r.day = 6;
+    r.hour = 23;
+    r.minute = 59;
     r.second = static_cast<std::uint8_t>(second);
     r.spo2 = static_cast<std::uint8_t>(spo2);
     r.pulseRate = static_cast<std::uint8_t>(pulse);
@@ -23,8 +27,13 @@ SampleRecord Sample(int id, int second, int spo2 = 96, int pulse = 62) {
 
 Bytes Frame(std::uint16_t status, const std::vector<SampleRecord>& samples, int code, std::size_t extraBytes = 0) {
     const std::size_t length = samples.size() * 8 + extraBytes;
-    Bytes f{0x55, 0xAA, 0x00, static_cast<std::uint8_t>(status >> 8), static_cast<std::uint8_t>(status),
-            static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
+    Bytes f{0x55,
+            0xAA,
+            0x00,
+            static_cast<std::uint8_t>(status >> 8),
+            static_cast<std::uint8_t>(status),
+            static_cast<std::uint8_t>(length >> 8),
+            static_cast<std::uint8_t>(length)};
     for (const auto& s : samples) {
         const auto wire = EncodeSample(s, TraitsFor(code).sampleOrder);
         f.insert(f.end(), wire.begin(), wire.end());
@@ -65,7 +74,8 @@ TEST_F(DecoderFixture, DecodesFramesHoweverTheBytesAreSplit) {
             store.ClearStore();
             store.FramesReceived = 0;
             completions.clear();
-            FrameDecoder coded{store, TraitsFor(code).sampleOrder, [this](std::uint32_t n) { completions.push_back(n); }};
+            FrameDecoder coded{store, TraitsFor(code).sampleOrder,
+                               [this](std::uint32_t n) { completions.push_back(n); }};
             coded.Feed(std::span(stream).first(split));
             coded.Feed(std::span(stream).subspan(split));
             ASSERT_EQ(completions, (std::vector<std::uint32_t>{1, 2})) << "split " << split;
@@ -84,8 +94,8 @@ TEST_F(DecoderFixture, IgnoresBytesBeyondTheLastWholeSampleAndIdZero) {
 }
 
 TEST_F(DecoderFixture, ShortFramesCountWithoutSamples) {
-    decoder.Feed(Frame(0xFFFE, {}, 0));      // L = 0
-    decoder.Feed(Frame(0, {}, 0, 3));        // L = 3
+    decoder.Feed(Frame(0xFFFE, {}, 0));  // L = 0
+    decoder.Feed(Frame(0, {}, 0, 3));    // L = 3
     EXPECT_EQ(completions, (std::vector<std::uint32_t>{1, 2}));
     for (int id = 1; id <= kIdSlots; ++id) EXPECT_EQ(store.IdCount(id), 0);
 }

@@ -36,7 +36,8 @@ TEST(Notice, EveryKindInTheRecorderProgramsWords) {
 TEST(Notice, EachFixedTextGoesThroughTheFrontEndsTable) {
     const TextLookup shout = [](std::string_view text) { return "<" + std::string(text) + ">"; };
     EXPECT_EQ(NoticeText({NoticeKind::Connected, 5}, shout), "<Connect succeed! Total> 5 <Frames!>");
-    EXPECT_EQ(NoticeText({NoticeKind::NoPort, 0, "ttyS1"}, shout).find("<" + std::string(msg::kNoPort) + ">\n<Access to ttyS1"),
+    EXPECT_EQ(NoticeText({NoticeKind::NoPort, 0, "ttyS1"}, shout)
+                  .find("<" + std::string(msg::kNoPort) + ">\n<Access to ttyS1"),
               0u);
 }
 

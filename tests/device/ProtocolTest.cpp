@@ -201,7 +201,10 @@ TEST_F(ProtocolFixture, ClockFailsWithoutAcknowledgement) {
     EXPECT_EQ(link.sent.size(), 1u);
     EXPECT_TRUE(log.messages.empty());
 
-    link.onSend = [&](const Bytes&) { link.Arrive(Ack(0xF9)); link.sendOk = false; };
+    link.onSend = [&](const Bytes&) {
+        link.Arrive(Ack(0xF9));
+        link.sendOk = false;
+    };
     EXPECT_FALSE(protocol.SetDeviceClock(1));
     EXPECT_EQ(log.messages, std::vector<std::string>{msg::kWriteFailed});
 }

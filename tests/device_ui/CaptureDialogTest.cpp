@@ -22,9 +22,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDir>
 #include <QFile>
-#include <QDateEdit>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -267,8 +267,8 @@ class CaptureDialogTest : public QObject {
     Q_OBJECT
 private slots:
     void opensDownloadsListsAndConfirmsAnId() {
-        const std::vector<std::string> args = {"--ids",   "1:700,12:1500", "--samples-per-frame", "100",
-                                               "--format-code", "3", "--baud", "460800"};
+        const std::vector<std::string> args = {
+            "--ids", "1:700,12:1500", "--samples-per-frame", "100", "--format-code", "3", "--baud", "460800"};
         Rig rig;
         rig.Build(args);
         QSignalSpy values(rig.Progress(), &QProgressBar::valueChanged);
@@ -276,7 +276,8 @@ private slots:
         rig.dialog->show();  // no click: the dialog starts by itself
         QTRY_VERIFY_WITH_TIMEOUT(rig.dialog->Listed(), kLongWait);
 
-        QCOMPARE(rig.Lines(), QStringList({"ID   1     total        700 Groups", "ID  12     total       1500 Groups"}));
+        QCOMPARE(rig.Lines(),
+                 QStringList({"ID   1     total        700 Groups", "ID  12     total       1500 Groups"}));
         QVERIFY(rig.sink.Saw("Connect succeed! Total 22 Frames!"));
         // One step per frame, then back to 0 when the transfer is stopped.
         QList<int> seen;
@@ -465,7 +466,9 @@ private slots:
         rig.dialog->show();
         QCOMPARE(rig.WaitForConnectStep(), ConnectionState::NoData);
         // A range of 0 ... 0 would be a busy bar, animating while nothing runs.
-        auto empty = [&] { return rig.Progress()->maximum() > rig.Progress()->minimum() && rig.Progress()->value() == 0; };
+        auto empty = [&] {
+            return rig.Progress()->maximum() > rig.Progress()->minimum() && rig.Progress()->value() == 0;
+        };
         QVERIFY(empty());
         QTest::qWait(50);
         test::SaveScreenshot(*rig.dialog, "capture-dialog-no-data.png");

@@ -16,11 +16,11 @@
 #include <QDateEdit>
 #include <QFrame>
 #include <QGroupBox>
-#include <QProgressBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -160,15 +160,39 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("left");
         QTest::addColumn<QString>("message");
-        QTest::newRow("letter in the hour") << "hourEdit" << "7a" << "0" << "Please input a Num !";
-        QTest::newRow("hour 24") << "hourEdit" << "24" << "0" << "Please input a legal value !";
-        QTest::newRow("hour 23") << "hourEdit" << "23" << "23" << "";
-        QTest::newRow("minute 60") << "minuteEdit" << "60" << "0" << "Please input a legal value !";
-        QTest::newRow("minute 59") << "minuteEdit" << "59" << "59" << "";
-        QTest::newRow("sign after the second") << "secondEdit" << "1-" << "0" << "Please input a Num !";
+        QTest::newRow("letter in the hour") << "hourEdit"
+                                            << "7a"
+                                            << "0"
+                                            << "Please input a Num !";
+        QTest::newRow("hour 24") << "hourEdit"
+                                 << "24"
+                                 << "0"
+                                 << "Please input a legal value !";
+        QTest::newRow("hour 23") << "hourEdit"
+                                 << "23"
+                                 << "23"
+                                 << "";
+        QTest::newRow("minute 60") << "minuteEdit"
+                                   << "60"
+                                   << "0"
+                                   << "Please input a legal value !";
+        QTest::newRow("minute 59") << "minuteEdit"
+                                   << "59"
+                                   << "59"
+                                   << "";
+        QTest::newRow("sign after the second") << "secondEdit"
+                                               << "1-"
+                                               << "0"
+                                               << "Please input a Num !";
         // Typing goes on in the reset box.
-        QTest::newRow("sign before the second") << "secondEdit" << "-1" << "01" << "Please input a Num !";
-        QTest::newRow("leading zero") << "secondEdit" << "07" << "07" << "";
+        QTest::newRow("sign before the second") << "secondEdit"
+                                                << "-1"
+                                                << "01"
+                                                << "Please input a Num !";
+        QTest::newRow("leading zero") << "secondEdit"
+                                      << "07"
+                                      << "07"
+                                      << "";
     }
     void clockBoxesRefuseWhatIsNotATime() {
         QFETCH(QString, box);
@@ -181,8 +205,8 @@ private slots:
         edit->clear();  // an empty box is fine while typing
         QTest::keyClicks(edit, typed);
         QCOMPARE(edit->text(), left);
-        const auto expected = message.isEmpty() ? std::vector<std::string>{}
-                                                : std::vector<std::string>{message.toStdString()};
+        const auto expected =
+            message.isEmpty() ? std::vector<std::string>{} : std::vector<std::string>{message.toStdString()};
         QCOMPARE(sink.Messages(), expected);
     }
 
@@ -211,10 +235,18 @@ private slots:
         QTest::addColumn<QString>("second");
         QTest::addColumn<uint>("word");
         // Bytes 0A 0E go out with the low command, 26 E2 with the high one.
-        QTest::newRow("2010-08-03 12:34:56") << QDate(2010, 8, 3) << "12" << "34" << "56" << 0xE2260E0Au;
-        QTest::newRow("last the recorder can hold") << QDate(2063, 12, 31) << "23" << "59" << "59" << 0xEFBBFF3Fu;
-        QTest::newRow("first day of 2000") << QDate(2000, 1, 1) << "0" << "0" << "0" << 0x440u;
-        QTest::newRow("empty hour counts as 0") << QDate(2010, 8, 3) << "" << "34" << "56" << 0xE2200E0Au;
+        QTest::newRow("2010-08-03 12:34:56") << QDate(2010, 8, 3) << "12"
+                                             << "34"
+                                             << "56" << 0xE2260E0Au;
+        QTest::newRow("last the recorder can hold") << QDate(2063, 12, 31) << "23"
+                                                    << "59"
+                                                    << "59" << 0xEFBBFF3Fu;
+        QTest::newRow("first day of 2000") << QDate(2000, 1, 1) << "0"
+                                           << "0"
+                                           << "0" << 0x440u;
+        QTest::newRow("empty hour counts as 0") << QDate(2010, 8, 3) << ""
+                                                << "34"
+                                                << "56" << 0xE2200E0Au;
     }
     void clockWordOfTheChosenDateAndTime() {
         QFETCH(QDate, date);
@@ -416,7 +448,11 @@ private slots:
         const std::vector<Case> cases = {
             {"connected", {{"00:11:22:33:44:55", "Recorder"}}, "", {"CONNECT SUCCEED"}, 1},
             {"nobody answered", {}, "", {"No Bluetooth radio found"}, 0},
-            {"adapter down", {}, "Bluetooth search failed: Network is down", {"Bluetooth search failed: Network is down"}, 0},
+            {"adapter down",
+             {},
+             "Bluetooth search failed: Network is down",
+             {"Bluetooth search failed: Network is down"},
+             0},
         };
         for (const Case& c : cases) {
             RecordingStore store;

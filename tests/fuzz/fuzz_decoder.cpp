@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     store.FramesReceived = 0;
     std::uint32_t completions = 0;
-    quenda::FrameDecoder decoder(store, quenda::TraitsFor(data[0] % 16).sampleOrder, [&](std::uint32_t n) { completions = n; });
+    quenda::FrameDecoder decoder(store, quenda::TraitsFor(data[0] % 16).sampleOrder,
+                                 [&](std::uint32_t n) { completions = n; });
     const std::size_t chunk = 1 + data[1] % 64;
     for (std::size_t i = 2; i < size; i += chunk) {
         decoder.Feed(std::span<const std::uint8_t>(data + i, std::min(chunk, size - i)));

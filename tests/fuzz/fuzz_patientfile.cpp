@@ -7,11 +7,11 @@
 #include "patient/Units.h"
 #include "store/RecordingStore.h"
 
+#include <unistd.h>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 using namespace quenda;
 
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // One store for the whole run: it holds a full data set's room.
     static RecordingStore store;
     static PatientContext patient(store, file);
-    patient.Clear();  // a short slot keeps what the current patient held
+    patient.Clear();                                // a short slot keeps what the current patient held
     if (!patient.LoadPatient(index)) std::abort();  // a readable file is never an error
     const PatientRecord loaded = patient.Current();
     if (loaded.id == 0) std::abort();  // an empty ID becomes the slot's

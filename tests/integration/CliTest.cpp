@@ -33,8 +33,8 @@ protected:
 };
 
 TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
-    const std::vector<std::string> args{"--ids", "1:600,12:900", "--samples-per-frame", "150", "--format-code", "3",
-                                        "--no-pacing"};
+    const std::vector<std::string> args{"--ids", "1:600,12:900", "--samples-per-frame", "150", "--format-code",
+                                        "3",     "--no-pacing"};
     test::SimProcess sim(args);
     const test::CommandRun r =
         Cli({"download", "--port", sim.path(), "--out", "out/night", "--log", "log.txt", "--dump", "dump.bin"});
@@ -79,7 +79,9 @@ TEST_F(CliFixture, CtrlCStopsTheRecorderAndStillWritesWhatCame) {
     test::SimProcess sim({"--ids", "6:8h", "--samples-per-frame", "512"});  // some 20 s at 115,200 baud
     const auto pidFile = dir / "cli.pid";
     test::CommandRun r;
-    std::thread cli([&] { r = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"download", "--port", sim.path()}, pidFile); });
+    std::thread cli([&] {
+        r = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"download", "--port", sim.path()}, pidFile);
+    });
     const bool framesFlowing = sim.waitForLogLine("frame 2");
     pid_t pid = 0;
     std::ifstream(pidFile) >> pid;
@@ -134,9 +136,15 @@ TEST_F(CliFixture, DeleteOfOneIdIsRefusedForRecordersThatEraseEverything) {
 }
 
 TEST_F(CliFixture, UsageErrorsAndPorts) {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"frobnicate"}, {"download", "--id", "3"}, {"delete", "--id", "129"}, {"delete", "--type", "2"},
-             {"set-clock", "2010-13-01 00:00:00"}, {"set-clock"}, {"ports", "extra"}, {"download", "--port"}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{},
+                                                                  {"frobnicate"},
+                                                                  {"download", "--id", "3"},
+                                                                  {"delete", "--id", "129"},
+                                                                  {"delete", "--type", "2"},
+                                                                  {"set-clock", "2010-13-01 00:00:00"},
+                                                                  {"set-clock"},
+                                                                  {"ports", "extra"},
+                                                                  {"download", "--port"}}) {
         EXPECT_EQ(Cli(args).exitCode, 2) << (args.empty() ? "" : args[0]);
     }
     std::ofstream(dir / "Quenda.ini") << "[setup]\nDefaultCOM=ttyUSB7\n";

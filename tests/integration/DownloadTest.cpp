@@ -49,12 +49,8 @@ std::map<int, std::vector<SampleRecord>> Expected(const std::vector<std::string>
 
 class DownloadFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        settings = std::make_unique<Settings>(dir / "Quenda.ini");
-    }
-    void TearDown() override {
-        engine.reset();
-    }
+    void SetUp() override { settings = std::make_unique<Settings>(dir / "Quenda.ini"); }
+    void TearDown() override { engine.reset(); }
 
     void StartSim(std::vector<std::string> args) {
         simArgs = args;

@@ -12,21 +12,21 @@
 //   target_compile_definitions(T PRIVATE QUENDA_SIM_PATH="$<TARGET_FILE:quenda-recorder-sim>")
 //   add_dependencies(T quenda-recorder-sim)
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
-#include <poll.h>
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace quenda::test {
@@ -139,8 +139,8 @@ private:
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         std::string line;
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) return false;
             pollfd pfd{stdout_, POLLIN, 0};
             const int ready = poll(&pfd, 1, static_cast<int>(left.count()));

@@ -205,8 +205,7 @@ TEST_F(BluetoothLinkOverSocket, SendAndReceiveRunConcurrently) {
         std::array<std::uint8_t, 8192> chunk;
         for (std::size_t done = 0; done < kSize;) {
             const ssize_t r = ::read(pair.peer, chunk.data(), chunk.size());
-            if (r <= 0 || ::write(pair.peer, chunk.data(), static_cast<std::size_t>(r)) != r)
-                return;
+            if (r <= 0 || ::write(pair.peer, chunk.data(), static_cast<std::size_t>(r)) != r) return;
             done += static_cast<std::size_t>(r);
         }
     });
@@ -246,9 +245,8 @@ TEST(BluetoothRadioChoice, ChosenRadioIsConnectedAndReconnected) {
     FakeRadios& fake = *owned;
     fake.radios = {{"00:11:22:33:44:55", "Headset"}, {"66:77:88:99:AA:BB", "Oximeter"}};
     std::vector<RadioInfo> offered;
-    BluetoothLink link(
-        [&](const auto& list) { return offered = list, std::optional<std::size_t>(1); },
-        std::move(owned));
+    BluetoothLink link([&](const auto& list) { return offered = list, std::optional<std::size_t>(1); },
+                       std::move(owned));
 
     ASSERT_TRUE(link.mydlldlg());
     ASSERT_EQ(offered.size(), 2u);
@@ -276,9 +274,8 @@ TEST(BluetoothRadioChoice, NoConnectionWithoutAValidChoice) {
         std::vector<RadioInfo> radios;
         std::optional<std::size_t> pick;
     };
-    for (const Case& c :
-         {Case{false, false, {}, 0}, Case{true, false, {}, 0}, Case{true, false, one, std::nullopt},
-          Case{true, false, one, 1}, Case{true, true, one, 0}}) {
+    for (const Case& c : {Case{false, false, {}, 0}, Case{true, false, {}, 0}, Case{true, false, one, std::nullopt},
+                          Case{true, false, one, 1}, Case{true, true, one, 0}}) {
         auto owned = std::make_unique<FakeRadios>();
         FakeRadios& fake = *owned;
         fake.adapter = c.adapter;

@@ -24,14 +24,14 @@ std::vector<std::string> Names(const std::vector<PortCandidate>& candidates, std
 TEST(PortDiscovery, SortsByCaseSensitiveSubstringAndReadsPortNames) {
     const PortLists lists = SortPorts({
         "Silicon Labs CP210x USB to UART Bridge (COM5)", "Communications Port (COM1)",
-        "Standard Serial over Bluetooth link (COM7)", "Bluetooth CP2102 combo (COM8)",
-        "cp2102 lower case (COM9)", "ECP Printer Port (LPT1)",  // kept: no COM filter
+        "Standard Serial over Bluetooth link (COM7)", "Bluetooth CP2102 combo (COM8)", "cp2102 lower case (COM9)",
+        "ECP Printer Port (LPT1)",  // kept: no COM filter
     });
-    EXPECT_THAT(lists.cp210, ElementsAre("Silicon Labs CP210x USB to UART Bridge (COM5)",
-                                         "Bluetooth CP2102 combo (COM8)"));
+    EXPECT_THAT(lists.cp210,
+                ElementsAre("Silicon Labs CP210x USB to UART Bridge (COM5)", "Bluetooth CP2102 combo (COM8)"));
     EXPECT_THAT(lists.bluetooth, ElementsAre("Standard Serial over Bluetooth link (COM7)"));
-    EXPECT_THAT(lists.other, ElementsAre("Communications Port (COM1)", "cp2102 lower case (COM9)",
-                                         "ECP Printer Port (LPT1)"));
+    EXPECT_THAT(lists.other,
+                ElementsAre("Communications Port (COM1)", "cp2102 lower case (COM9)", "ECP Printer Port (LPT1)"));
 
     EXPECT_EQ(PortNameFromFriendlyName("Port (COM3) (COM4)"), "COM3");
     EXPECT_EQ(PortNameFromFriendlyName("odd ) name (ttyUSB0)"), "ttyUSB0");
@@ -44,9 +44,8 @@ TEST(PortDiscovery, BluetoothOnlyMachineSkipsItsNumberOnlyWhenAsked) {
     const PortLists lists = SortPorts({"Standard Serial over Bluetooth link (COM7)"});
     const auto connect = SearchCandidates("", lists, true);
     ASSERT_EQ(connect.size(), 254u);
-    EXPECT_THAT(Names(connect, 8), ElementsAre("numbered:COM1", "numbered:COM2", "numbered:COM3",
-                                               "numbered:COM4", "numbered:COM5", "numbered:COM6",
-                                               "numbered:COM8", "numbered:COM9"));
+    EXPECT_THAT(Names(connect, 8), ElementsAre("numbered:COM1", "numbered:COM2", "numbered:COM3", "numbered:COM4",
+                                               "numbered:COM5", "numbered:COM6", "numbered:COM8", "numbered:COM9"));
     EXPECT_EQ(connect.back().name, "COM255");
 
     const auto all = SearchCandidates("", lists, false);  // deletion, clock command
@@ -55,8 +54,8 @@ TEST(PortDiscovery, BluetoothOnlyMachineSkipsItsNumberOnlyWhenAsked) {
 }
 
 TEST(PortDiscovery, RememberedThenCp210ThenOtherThenNumbers) {
-    const PortLists lists = SortPorts({"Communications Port (COM1)", "Silicon Labs CP210x (COM4)",
-                                       "No name at all", "Modem ()"});
+    const PortLists lists =
+        SortPorts({"Communications Port (COM1)", "Silicon Labs CP210x (COM4)", "No name at all", "Modem ()"});
     auto c = SearchCandidates("COM3", lists, true);
     EXPECT_EQ(c.size(), 3u + 255u);  // unnamed entries are skipped
     EXPECT_THAT(Names(c, 4), ElementsAre("remembered:COM3", "cp210:COM4", "other:COM1", "numbered:COM1"));
@@ -67,8 +66,8 @@ TEST(PortDiscovery, RememberedThenCp210ThenOtherThenNumbers) {
     EXPECT_THAT(Names(c, 3), ElementsAre("remembered:COM4", "cp210:COM4", "other:COM1"));
     EXPECT_EQ(c[0].friendlyName, "Silicon Labs CP210x (COM4)");
 
-    const PortLists withBluetooth = SortPorts({"Standard Serial over Bluetooth link (rfcomm0)",
-                                               "Communications Port (COM1)", "CP2102 (ttyUSB0)"});
+    const PortLists withBluetooth =
+        SortPorts({"Standard Serial over Bluetooth link (rfcomm0)", "Communications Port (COM1)", "CP2102 (ttyUSB0)"});
     EXPECT_THAT(Names(ListedPorts("COM9", withBluetooth)),
                 ElementsAre("remembered:COM9", "cp210:ttyUSB0", "other:COM1", "bluetooth:rfcomm0"));
 }
@@ -139,15 +138,15 @@ TEST_F(FakeSysfs, ListsRealSerialPortsByNamesThatOpenThemAgain) {
     for (const char* virtualTty : {"rfcomm0", "tty0", "console", "ptmx"}) AddTty(virtualTty);
 
     const auto names = SystemPortEnumerator(root_).FriendlyNames();
-    EXPECT_THAT(names, ElementsAre("Standard Serial over Bluetooth link (rfcomm0)",
-                                   "CDC Abstract Control Model [ACM] (ttyACM0)",
-                                   "Communications Port (COM1)", "Communications Port (COM11)",
-                                   "Silicon Labs CP2102 USB to UART Bridge Controller (ttyUSB0)",
-                                   "FTDI FT230X Basic UART (ttyUSB12)"));
+    EXPECT_THAT(
+        names, ElementsAre("Standard Serial over Bluetooth link (rfcomm0)",
+                           "CDC Abstract Control Model [ACM] (ttyACM0)", "Communications Port (COM1)",
+                           "Communications Port (COM11)", "Silicon Labs CP2102 USB to UART Bridge Controller (ttyUSB0)",
+                           "FTDI FT230X Basic UART (ttyUSB12)"));
     std::vector<std::string> paths;
     for (const auto& c : ListedPorts("", SortPorts(names))) paths.push_back(CCOM::DevicePathForPort(c.name));
-    EXPECT_THAT(paths, ElementsAre("/dev/ttyUSB0", "/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyS10",
-                                   "/dev/ttyUSB12", "/dev/rfcomm0"));
+    EXPECT_THAT(paths, ElementsAre("/dev/ttyUSB0", "/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyS10", "/dev/ttyUSB12",
+                                   "/dev/rfcomm0"));
 
     EXPECT_TRUE(SystemPortEnumerator(root_ / "nowhere").FriendlyNames().empty());
 }

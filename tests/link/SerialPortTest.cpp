@@ -79,10 +79,16 @@ int ExclusiveFlag(const std::string& path) {
 
 TEST(SerialPort, PortNamesMapToDeviceNodes) {
     const std::pair<const char*, const char*> cases[] = {
-        {"COM1", "/dev/ttyS0"}, {"COM12", "/dev/ttyS11"}, {"COM255", "/dev/ttyS254"},
+        {"COM1", "/dev/ttyS0"},
+        {"COM12", "/dev/ttyS11"},
+        {"COM255", "/dev/ttyS254"},
         // Not a name the numbered search produces: taken as a node name.
-        {"COM256", "/dev/COM256"}, {"COM01", "/dev/COM01"}, {"COMX", "/dev/COMX"},
-        {"ttyUSB0", "/dev/ttyUSB0"}, {"pts/7", "/dev/pts/7"}, {"/tmp/x", "/tmp/x"},
+        {"COM256", "/dev/COM256"},
+        {"COM01", "/dev/COM01"},
+        {"COMX", "/dev/COMX"},
+        {"ttyUSB0", "/dev/ttyUSB0"},
+        {"pts/7", "/dev/pts/7"},
+        {"/tmp/x", "/tmp/x"},
     };
     for (const auto& [name, path] : cases) EXPECT_EQ(CCOM::DevicePathForPort(name), path) << name;
 }
@@ -119,8 +125,7 @@ TEST(SerialPort, EveryOpenAppliesRaw8N1AtItsRate) {
     ASSERT_TRUE(port.Open(pty.Name(), 4800));
     termios t = pty.Settings();
     EXPECT_EQ(cfgetospeed(&t), speed_t(B4800));
-    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD),
-              tcflag_t(CS8 | CLOCAL | CREAD));
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD), tcflag_t(CS8 | CLOCAL | CREAD));
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), 0u);
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(t.c_cc[VMIN] + t.c_cc[VTIME], 0);

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <csignal>
+#include <cstring>
 
 namespace quenda {
 namespace {
@@ -236,8 +236,8 @@ TEST_F(PatientContextTest, SavingAfterConversionStoresTheShownWholeNumbersInMetr
     patient.SetCurrent(RecordFromForm(form, 1));
     ASSERT_TRUE(patient.SavePatient(8));
 
-    const PatientRecord saved = DecodePatientRecord(std::span<const std::uint8_t, 288>(
-        ReadBytes(file).data() + 7 * 288, 288));
+    const PatientRecord saved =
+        DecodePatientRecord(std::span<const std::uint8_t, 288>(ReadBytes(file).data() + 7 * 288, 288));
     EXPECT_EQ(saved.height, 178.0f);
     EXPECT_EQ(saved.weight, 68.0f);
     EXPECT_EQ(saved.unitFlag, 1);

@@ -163,21 +163,56 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("result");
         QTest::addColumn<QString>("message");
-        QTest::newRow("age over 200") << 0 << "ageEdit" << "201" << "0" << "scope : 0 - 200,Please ReInput";
-        QTest::newRow("age of four digits") << 0 << "ageEdit" << "0012" << "0" << "scope : 0 - 200,Please ReInput";
-        QTest::newRow("age within") << 0 << "ageEdit" << "200" << "200" << "";
-        QTest::newRow("age emptied") << 0 << "ageEdit" << "" << "0" << "";
-        QTest::newRow("letters are not taken") << 0 << "ageEdit" << "4x2" << "42" << "";
-        QTest::newRow("height in inches") << 0 << "heightEdit" << "158" << "0" << "scope : 0 - 157,Please ReInput";
-        QTest::newRow("height in cm") << 1 << "heightEdit" << "158" << "158" << "";
-        QTest::newRow("height over 400 cm") << 1 << "heightEdit" << "401" << "0" << "scope : 0 - 400,Please ReInput";
-        QTest::newRow("weight in pounds") << 0 << "weightEdit" << "2204" << "0" << "scope : 0 - 2203,Please ReInput";
-        QTest::newRow("weight in kg") << 1 << "weightEdit" << "1001" << "0" << "scope : 0 - 1000,Please ReInput";
-        QTest::newRow("weight of six digits") << 1 << "weightEdit" << "000070" << "0"
+        QTest::newRow("age over 200") << 0 << "ageEdit"
+                                      << "201"
+                                      << "0"
+                                      << "scope : 0 - 200,Please ReInput";
+        QTest::newRow("age of four digits") << 0 << "ageEdit"
+                                            << "0012"
+                                            << "0"
+                                            << "scope : 0 - 200,Please ReInput";
+        QTest::newRow("age within") << 0 << "ageEdit"
+                                    << "200"
+                                    << "200"
+                                    << "";
+        QTest::newRow("age emptied") << 0 << "ageEdit"
+                                     << ""
+                                     << "0"
+                                     << "";
+        QTest::newRow("letters are not taken") << 0 << "ageEdit"
+                                               << "4x2"
+                                               << "42"
+                                               << "";
+        QTest::newRow("height in inches") << 0 << "heightEdit"
+                                          << "158"
+                                          << "0"
+                                          << "scope : 0 - 157,Please ReInput";
+        QTest::newRow("height in cm") << 1 << "heightEdit"
+                                      << "158"
+                                      << "158"
+                                      << "";
+        QTest::newRow("height over 400 cm") << 1 << "heightEdit"
+                                            << "401"
+                                            << "0"
+                                            << "scope : 0 - 400,Please ReInput";
+        QTest::newRow("weight in pounds") << 0 << "weightEdit"
+                                          << "2204"
+                                          << "0"
+                                          << "scope : 0 - 2203,Please ReInput";
+        QTest::newRow("weight in kg") << 1 << "weightEdit"
+                                      << "1001"
+                                      << "0"
+                                      << "scope : 0 - 1000,Please ReInput";
+        QTest::newRow("weight of six digits") << 1 << "weightEdit"
+                                              << "000070"
+                                              << "0"
                                               << "scope : 0 - 1000,Please ReInput";
-        QTest::newRow("30-character name") << 0 << "nameEdit" << "abcdefghijklmnopqrstuvwxyz1234"
-                                           << "abcdefghijklmnopqrstuvwxyz1234" << "";
-        QTest::newRow("31-character name") << 0 << "nameEdit" << "abcdefghijklmnopqrstuvwxyz12345"
+        QTest::newRow("30-character name") << 0 << "nameEdit"
+                                           << "abcdefghijklmnopqrstuvwxyz1234"
+                                           << "abcdefghijklmnopqrstuvwxyz1234"
+                                           << "";
+        QTest::newRow("31-character name") << 0 << "nameEdit"
+                                           << "abcdefghijklmnopqrstuvwxyz12345"
                                            << "abcdefghijklmnopqrstuvwxyz1234"
                                            << "Field must be 30 or less characters in length!";
     }
@@ -320,7 +355,8 @@ private slots:
         patient_->SetCurrent(Record(6, "Ian", 0, 0, 0));
         int redraws = 0;
         WhenModal([](QWidget* dialog) { Child<QPushButton>(dialog, "cancelButton")->click(); });
-        QVERIFY(!RunPatientInfo(nullptr, *patient_, *settings_, [&redraws] { ++redraws; }, prompts_.Make()));
+        QVERIFY(!RunPatientInfo(
+            nullptr, *patient_, *settings_, [&redraws] { ++redraws; }, prompts_.Make()));
         QCOMPARE(redraws, 1);
         QVERIFY(!std::filesystem::exists(PatientFile()));
     }

@@ -106,9 +106,9 @@ TEST(PatientRecordInfo, IdAloneIsNoPatientInformation) {
 
 TEST(FieldLength, CountsCharactersNotBytes) {
     EXPECT_EQ(CharacterCount(""), 0u);
-    EXPECT_EQ(CharacterCount("\xC3\xA9t\xC3\xA9"), 3u);            // "été"
-    EXPECT_EQ(CharacterCount("\xF0\x9F\x98\x80"), 1u);              // one emoji
-    EXPECT_EQ(CharacterCount("\xC3"), 1u);                          // cut sequence
+    EXPECT_EQ(CharacterCount("\xC3\xA9t\xC3\xA9"), 3u);  // "été"
+    EXPECT_EQ(CharacterCount("\xF0\x9F\x98\x80"), 1u);   // one emoji
+    EXPECT_EQ(CharacterCount("\xC3"), 1u);               // cut sequence
     EXPECT_EQ(FirstCharacters("\xC3\xA9t\xC3\xA9", 2), "\xC3\xA9t");
     EXPECT_EQ(FirstCharacters("ab", 5), "ab");
 }

@@ -15,8 +15,8 @@ TEST(UnitDisplayRule, BritishRecordShownMetric) {
 }
 
 TEST(UnitDisplayRule, MetricRecordShownBritish) {
-    EXPECT_EQ(FormatWhole(DisplayHeight(180, 1, 0)), "71");   // 70.87
-    EXPECT_EQ(FormatWhole(DisplayWeight(80, 1, 0)), "176");   // 176.2
+    EXPECT_EQ(FormatWhole(DisplayHeight(180, 1, 0)), "71");  // 70.87
+    EXPECT_EQ(FormatWhole(DisplayWeight(80, 1, 0)), "176");  // 176.2
 }
 
 TEST(UnitDisplayRule, ValuesInTheShownSystemAreShownAsStored) {
@@ -44,8 +44,7 @@ TEST(UnitDisplayRule, TheConvertedHeightPassesThroughAFloat) {
 
 TEST(WholeNumbers, TheEditedIntegerIsTheNumberShown) {
     for (float value = -3.0f; value <= 400.0f; value += 0.25f) {
-        EXPECT_EQ(std::to_string(WholeNumber(value)), FormatWhole(value) == "-0" ? "0" : FormatWhole(value))
-            << value;
+        EXPECT_EQ(std::to_string(WholeNumber(value)), FormatWhole(value) == "-0" ? "0" : FormatWhole(value)) << value;
     }
     EXPECT_EQ(WholeNumber(std::numeric_limits<float>::quiet_NaN()), 0);
     EXPECT_EQ(WholeNumber(std::numeric_limits<float>::infinity()), std::numeric_limits<int>::max());
@@ -135,27 +134,25 @@ constexpr const char* kWeightLb = "scope : 0 - 2203,Please ReInput";
 
 INSTANTIATE_TEST_SUITE_P(
     Limits, FieldCheckTest,
-    ::testing::Values(
-        CheckCase{PatientField::Age, "200", 0, nullptr, ""},
-        CheckCase{PatientField::Age, "201", 0, "0", kAge},
-        CheckCase{PatientField::Age, "0050", 0, "0", kAge},  // four characters
-        CheckCase{PatientField::Age, "", 0, "0", ""},
-        CheckCase{PatientField::Age, "-1", 0, "0", kAge},
-        CheckCase{PatientField::Height, "400", 1, nullptr, ""},
-        CheckCase{PatientField::Height, "401", 1, "0", kHeightCm},
-        CheckCase{PatientField::Height, "157", 0, nullptr, ""},
-        CheckCase{PatientField::Height, "158", 0, "0", kHeightIn},
-        CheckCase{PatientField::Height, "00100", 1, "0", kHeightCm},
-        CheckCase{PatientField::Height, "", 1, "0", ""},
-        CheckCase{PatientField::Weight, "1000", 1, nullptr, ""},
-        CheckCase{PatientField::Weight, "1001", 2, "0", kWeightKg},
-        CheckCase{PatientField::Weight, "2203", 0, nullptr, ""},
-        CheckCase{PatientField::Weight, "2204", 0, "0", kWeightLb},
-        CheckCase{PatientField::Weight, "000010", 0, "0", kWeightLb},
-        CheckCase{PatientField::Name, "123456789012345678901234567890", 0, nullptr, ""},
-        CheckCase{PatientField::Name, "1234567890123456789012345678901", 0, "123456789012345678901234567890",
-                  "Field must be 30 or less characters in length!"},
-        CheckCase{PatientField::Name, "", 0, nullptr, ""}));
+    ::testing::Values(CheckCase{PatientField::Age, "200", 0, nullptr, ""},
+                      CheckCase{PatientField::Age, "201", 0, "0", kAge},
+                      CheckCase{PatientField::Age, "0050", 0, "0", kAge},  // four characters
+                      CheckCase{PatientField::Age, "", 0, "0", ""}, CheckCase{PatientField::Age, "-1", 0, "0", kAge},
+                      CheckCase{PatientField::Height, "400", 1, nullptr, ""},
+                      CheckCase{PatientField::Height, "401", 1, "0", kHeightCm},
+                      CheckCase{PatientField::Height, "157", 0, nullptr, ""},
+                      CheckCase{PatientField::Height, "158", 0, "0", kHeightIn},
+                      CheckCase{PatientField::Height, "00100", 1, "0", kHeightCm},
+                      CheckCase{PatientField::Height, "", 1, "0", ""},
+                      CheckCase{PatientField::Weight, "1000", 1, nullptr, ""},
+                      CheckCase{PatientField::Weight, "1001", 2, "0", kWeightKg},
+                      CheckCase{PatientField::Weight, "2203", 0, nullptr, ""},
+                      CheckCase{PatientField::Weight, "2204", 0, "0", kWeightLb},
+                      CheckCase{PatientField::Weight, "000010", 0, "0", kWeightLb},
+                      CheckCase{PatientField::Name, "123456789012345678901234567890", 0, nullptr, ""},
+                      CheckCase{PatientField::Name, "1234567890123456789012345678901", 0,
+                                "123456789012345678901234567890", "Field must be 30 or less characters in length!"},
+                      CheckCase{PatientField::Name, "", 0, nullptr, ""}));
 
 TEST(FieldCheckName, CountsCharactersOfNonAsciiNames) {
     std::string thirty;

@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstring>
-#include <filesystem>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
 
 namespace quenda {
 namespace {
@@ -22,8 +22,16 @@ namespace fs = std::filesystem;
 std::vector<SampleRecord> FullDataSet(std::uint8_t id) {
     std::vector<SampleRecord> records(kMaxSamples);
     for (std::size_t i = 0; i < records.size(); ++i) {
-        records[i] = {id, 26, 3, 1, static_cast<std::uint8_t>(i / 3600 % 24), static_cast<std::uint8_t>(i / 60 % 60),
-                      static_cast<std::uint8_t>(i % 60), static_cast<std::uint8_t>(90 + id), 70, 0};
+        records[i] = {id,
+                      26,
+                      3,
+                      1,
+                      static_cast<std::uint8_t>(i / 3600 % 24),
+                      static_cast<std::uint8_t>(i / 60 % 60),
+                      static_cast<std::uint8_t>(i % 60),
+                      static_cast<std::uint8_t>(90 + id),
+                      70,
+                      0};
     }
     return records;
 }
@@ -91,8 +99,9 @@ private:
 TEST(DataFileFaults, AFullDiskIsReportedAndLeavesTheOldFileAndNoPartialOne) {
     const test::TempDir dir("quenda-full");
     const TinyDisk disk(dir.Path(), "1m");
-    if (!disk.Mounted()) GTEST_SKIP() << "a full disk needs a 1 MB tmpfs, which could not be mounted (" << disk.Why()
-                                      << "); run as root to include this test";
+    if (!disk.Mounted())
+        GTEST_SKIP() << "a full disk needs a 1 MB tmpfs, which could not be mounted (" << disk.Why()
+                     << "); run as root to include this test";
 
     const fs::path file = dir.Path() / "night.dat";
     auto small = FullDataSet(1);

@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <sys/resource.h>
-#include <sys/stat.h>
 
 namespace quenda {
 namespace {
@@ -23,8 +23,8 @@ std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
 }
 
 void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<std::string> DirectoryEntries(const fs::path& dir) {
@@ -39,8 +39,15 @@ std::vector<SampleRecord> Records(int count, std::uint8_t id = 9) {
     std::vector<SampleRecord> records(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         auto& r = records[static_cast<std::size_t>(i)];
-        r = {id, 26, 11, 30, 23, static_cast<std::uint8_t>(i % 60), static_cast<std::uint8_t>((i + 7) % 60),
-             static_cast<std::uint8_t>(80 + i % 20), static_cast<std::uint8_t>(200 + i % 50),
+        r = {id,
+             26,
+             11,
+             30,
+             23,
+             static_cast<std::uint8_t>(i % 60),
+             static_cast<std::uint8_t>((i + 7) % 60),
+             static_cast<std::uint8_t>(80 + i % 20),
+             static_cast<std::uint8_t>(200 + i % 50),
              static_cast<std::uint16_t>(0x1FF - i % 512)};
     }
     return records;

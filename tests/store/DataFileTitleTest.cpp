@@ -50,8 +50,7 @@ TEST(DataFileTitle, LengthPrefixGrowsWithTheTitle) {
 
 TEST(DataFileTitle, WideTitlesFromOtherWritersAreRead) {
     // "Größe" in UTF-16LE behind the wide marker, then a one-byte length of 5 units.
-    EXPECT_EQ(ParsedTitle(EmptyDataSetWithTitle(
-                  {0xFF, 0xFE, 0xFF, 5, 'G', 0, 'r', 0, 0xF6, 0, 0xDF, 0, 'e', 0})),
+    EXPECT_EQ(ParsedTitle(EmptyDataSetWithTitle({0xFF, 0xFE, 0xFF, 5, 'G', 0, 'r', 0, 0xF6, 0, 0xDF, 0, 'e', 0})),
               "Größe");
     // Wide with a 16-bit length (and 0xFFFE is no marker there), and with a 32-bit one.
     std::vector<std::uint8_t> longWide{0xFF, 0xFE, 0xFF, 0xFF, 0x2C, 0x01};
@@ -59,9 +58,9 @@ TEST(DataFileTitle, WideTitlesFromOtherWritersAreRead) {
     std::string euros;
     for (int i = 0; i < 300; ++i) euros += "€";
     EXPECT_EQ(ParsedTitle(EmptyDataSetWithTitle(longWide)), euros);
-    EXPECT_EQ(ParsedTitle(EmptyDataSetWithTitle(
-                  {0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0, 0x3D, 0xD8, 0x00, 0xDE})),
-              "\U0001F600");
+    EXPECT_EQ(
+        ParsedTitle(EmptyDataSetWithTitle({0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0, 0x3D, 0xD8, 0x00, 0xDE})),
+        "\U0001F600");
     // A narrow title in the 32-bit form, even though a shorter form would do.
     EXPECT_EQ(ParsedTitle(EmptyDataSetWithTitle({0xFF, 0xFF, 0xFF, 3, 0, 0, 0, 'a', 'b', 'c'})), "abc");
 }
@@ -85,13 +84,19 @@ TEST(TextCodec, EveryWindows1252ByteSurvivesARoundTrip) {
 }
 
 TEST(TextCodec, MalformedInputBecomesOneReplacementPerSequence) {
-    EXPECT_EQ(Utf8ToWindows1252("a\xC3"), "a?");            // cut short at the end
-    EXPECT_EQ(Utf8ToWindows1252("\xE2\x82" "A"), "?A");     // cut short before a letter
-    EXPECT_EQ(Utf8ToWindows1252("\xC0\xAF"), "??");         // overlong '/'
-    EXPECT_EQ(Utf8ToWindows1252("\xED\xA0\x80"), "???");    // an encoded surrogate
+    EXPECT_EQ(Utf8ToWindows1252("a\xC3"), "a?");  // cut short at the end
+    EXPECT_EQ(Utf8ToWindows1252("\xE2\x82"
+                                "A"),
+              "?A");                                           // cut short before a letter
+    EXPECT_EQ(Utf8ToWindows1252("\xC0\xAF"), "??");            // overlong '/'
+    EXPECT_EQ(Utf8ToWindows1252("\xED\xA0\x80"), "???");       // an encoded surrogate
     EXPECT_EQ(Utf8ToWindows1252("\xF4\x90\x80\x80"), "????");  // above U+10FFFF
-    EXPECT_EQ(Utf8ToWindows1252("\xFF" "b"), "?b");
-    EXPECT_EQ(Utf16ToUtf8(u"a\xD800" "b"), "a?b");  // unpaired high surrogate
+    EXPECT_EQ(Utf8ToWindows1252("\xFF"
+                                "b"),
+              "?b");
+    EXPECT_EQ(Utf16ToUtf8(u"a\xD800"
+                          "b"),
+              "a?b");  // unpaired high surrogate
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, u'\xDC00')), "?");
 }
 

@@ -24,8 +24,16 @@ std::vector<SampleRecord> Night() {
     for (int i = 0; i < 1800; ++i) {
         const int t = 22 * 3600 + 30 * 60 + i;
         auto& r = samples[static_cast<std::size_t>(i)];
-        r = {7, 26, 12, 6, static_cast<std::uint8_t>(t / 3600), static_cast<std::uint8_t>(t / 60 % 60),
-             static_cast<std::uint8_t>(t % 60), 97, 70, static_cast<std::uint16_t>(i % 512)};
+        r = {7,
+             26,
+             12,
+             6,
+             static_cast<std::uint8_t>(t / 3600),
+             static_cast<std::uint8_t>(t / 60 % 60),
+             static_cast<std::uint8_t>(t % 60),
+             97,
+             70,
+             static_cast<std::uint16_t>(i % 512)};
         if (i >= 300 && i < 320) r.spo2 = 90;
         if (i >= 1000 && i < 1012) r.pulseRate = 60;
     }
@@ -61,7 +69,7 @@ TEST(EdfExport, ReadsBackThroughEdflib) {
     EXPECT_EQ(std::tie(hdr.starttime_hour, hdr.starttime_minute, hdr.starttime_second), std::make_tuple(22, 30, 0));
     EXPECT_STREQ(hdr.patientcode, "7");
     EXPECT_STREQ(hdr.gender, "Female");
-    EXPECT_STREQ(hdr.birthdate, "");  // "X" in the file
+    EXPECT_STREQ(hdr.birthdate, "");                 // "X" in the file
     EXPECT_STREQ(hdr.patient_name, "Ann Marie Bo");  // underscores in the file, spaces to the reader
     EXPECT_STREQ(hdr.equipment, "Quenda");
     const struct {
@@ -132,12 +140,13 @@ TEST(CsvExport, RoundTrip) {
         int y, mo, d, h, mi, s, spo2, pulse;
         char tail = 0;
         ASSERT_EQ(std::sscanf(line.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d,%d,%d%c", &y, &mo, &d, &h, &mi, &s, &spo2, &pulse,
-                              &tail), 8)
+                              &tail),
+                  8)
             << line;
         const auto& r = samples[n++];
-        EXPECT_EQ(std::make_tuple(y, mo, d, h, mi, s, spo2, pulse),
-                  std::make_tuple(2000 + r.year, +r.month, +r.day, +r.hour, +r.minute, +r.second, +r.spo2,
-                                  +r.pulseRate));
+        EXPECT_EQ(
+            std::make_tuple(y, mo, d, h, mi, s, spo2, pulse),
+            std::make_tuple(2000 + r.year, +r.month, +r.day, +r.hour, +r.minute, +r.second, +r.spo2, +r.pulseRate));
     }
     EXPECT_EQ(n, samples.size());
     EXPECT_EQ(CsvBytes(std::span(samples).first(1)), "time,spo2,pulse\n2026-12-06T22:30:00,127,70\n");

@@ -21,7 +21,9 @@ test::CommandRun Cli(const test::TempDir& dir, const std::vector<std::string>& a
 TEST(ExportCli, WritesWithThePatientAndUnitsOfTheFilesId) {
     test::TempDir dir("quenda-export-cli");
     std::vector<SampleRecord> samples(90);
-    for (int i = 0; i < 90; ++i) samples[static_cast<std::size_t>(i)] = {9, 10, 8, 3, 22, static_cast<std::uint8_t>(i / 60), static_cast<std::uint8_t>(i % 60), 97, 64, 0};
+    for (int i = 0; i < 90; ++i)
+        samples[static_cast<std::size_t>(i)] = {
+            9, 10, 8, 3, 22, static_cast<std::uint8_t>(i / 60), static_cast<std::uint8_t>(i % 60), 97, 64, 0};
     for (int i = 20; i < 35; ++i) samples[static_cast<std::size_t>(i)].spo2 = 90;  // one desaturation
     ASSERT_TRUE(WriteDataFile(dir / "night.dat", 9, samples, "Report Title"));
     PatientRecord patient;

@@ -24,7 +24,8 @@ SampleRecord Sample(int year, int month, int day, int hour, int minute, int seco
 std::vector<SampleRecord> Series(int count) {
     std::vector<SampleRecord> samples(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
-        samples[static_cast<std::size_t>(i)] = Sample(10, 8, 3, i / 3600 % 24, i / 60 % 60, i % 60, 90 + i % 10, 60 + i % 50);
+        samples[static_cast<std::size_t>(i)] =
+            Sample(10, 8, 3, i / 3600 % 24, i / 60 % 60, i % 60, 90 + i % 10, 60 + i % 50);
     }
     return samples;
 }
@@ -89,8 +90,8 @@ Cell Num(const std::string& v, const std::string& format = "") { return {"n", v,
 Cell Str(const std::string& v) { return {"s", v, ""}; }
 
 TEST(TextExport, ThreeSamplesGiveElevenLinesByteForByte) {
-    const std::vector<SampleRecord> samples = {Sample(9, 3, 4, 5, 6, 7, 97, 64), Sample(10, 12, 31, 23, 59, 59, 100, 255),
-                                               Sample(127, 1, 1, 0, 0, 0, 0, 0)};
+    const std::vector<SampleRecord> samples = {
+        Sample(9, 3, 4, 5, 6, 7, 97, 64), Sample(10, 12, 31, 23, 59, 59, 100, 255), Sample(127, 1, 1, 0, 0, 0, 0, 0)};
     // The name is UTF-8 in memory and Windows-1252 in the file ("ë" is 0xEB).
     EXPECT_EQ(TextExportBytes(kPatient, samples),
               "PatId\tName\r\n"
@@ -168,8 +169,8 @@ TEST(ExportFiles, FailuresAreReportedAndLeaveNothingBehind) {
 
 TEST(ExportKinds, ExtensionsIgnoreCaseAndTheDefaultIsAppended) {
     const std::pair<const char*, ExportKind> cases[] = {
-        {"a.dat", ExportKind::DataFile}, {"A.DAT", ExportKind::DataFile},  {"b.Txt", ExportKind::Text},
-        {"c.xls", ExportKind::Workbook}, {"d.XLSX", ExportKind::Workbook}, {"e.foo", ExportKind::Unknown},
+        {"a.dat", ExportKind::DataFile}, {"A.DAT", ExportKind::DataFile},    {"b.Txt", ExportKind::Text},
+        {"c.xls", ExportKind::Workbook}, {"d.XLSX", ExportKind::Workbook},   {"e.foo", ExportKind::Unknown},
         {"f", ExportKind::Unknown},      {"dir.dat/g", ExportKind::Unknown}, {"h.dat.txt", ExportKind::Text},
         {"i.EDF", ExportKind::Edf},      {"j.Csv", ExportKind::Csv},
     };
@@ -188,17 +189,36 @@ TEST(Workbook, CellsAndTypesReadBack) {
     EXPECT_EQ(seen.back(), 3);
     const WorkbookXml book(dir / "w.xls");
     const std::map<std::string, Cell> expected = {
-        {"A1", Str("PatId")},  {"B1", Str("Name")},   {"C1", Str("Gender")},  {"D1", Str("Age")},
-        {"E1", Str("Height")}, {"F1", Str("Weight")}, {"A2", Num("9")},       {"B2", Str("Zoë Ann")},
-        {"C2", Str("female")}, {"D2", Num("45")},     {"E2", Str("178 cm")},  {"F2", Str("68 kg")},
-        {"A4", Str("Num")},    {"B4", Str("Date")},   {"C4", Str("Time")},    {"D4", Str("SpO2")},
-        {"E4", Str("PR")},     {"G4", {}},
+        {"A1", Str("PatId")},
+        {"B1", Str("Name")},
+        {"C1", Str("Gender")},
+        {"D1", Str("Age")},
+        {"E1", Str("Height")},
+        {"F1", Str("Weight")},
+        {"A2", Num("9")},
+        {"B2", Str("Zoë Ann")},
+        {"C2", Str("female")},
+        {"D2", Num("45")},
+        {"E2", Str("178 cm")},
+        {"F2", Str("68 kg")},
+        {"A4", Str("Num")},
+        {"B4", Str("Date")},
+        {"C4", Str("Time")},
+        {"D4", Str("SpO2")},
+        {"E4", Str("PR")},
+        {"G4", {}},
         // 2009-03-04 is day 39876; 05:06:07 is 18367 s of 86400.
-        {"A5", Num("1")},      {"B5", Num("39876", "mm/dd/yy")},  {"C5", Num("0.2125810185185185", "h:mm:ss")},
-        {"D5", Num("97")},     {"E5", Num("64")},
+        {"A5", Num("1")},
+        {"B5", Num("39876", "mm/dd/yy")},
+        {"C5", Num("0.2125810185185185", "h:mm:ss")},
+        {"D5", Num("97")},
+        {"E5", Num("64")},
         // 2010 has no 29 February and no day has hour 24: kept as the text Excel was given.
-        {"B6", Str("02/29/10")}, {"C6", Str("24:0:0")},
-        {"B7", Num("40968", "mm/dd/yy")}, {"C7", Num("0.999988425925926", "h:mm:ss")}, {"E7", Num("255")},
+        {"B6", Str("02/29/10")},
+        {"C6", Str("24:0:0")},
+        {"B7", Num("40968", "mm/dd/yy")},
+        {"C7", Num("0.999988425925926", "h:mm:ss")},
+        {"E7", Num("255")},
         {"A8", {}},
     };
     for (const auto& [ref, cell] : expected) EXPECT_EQ(book.At(ref), cell) << ref;

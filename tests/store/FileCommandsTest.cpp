@@ -101,8 +101,9 @@ private:
 // Every field distinct per record, auxValue included.
 SampleRecord Record(int id, int i) {
     auto u8 = [](int v) { return static_cast<std::uint8_t>(v); };
-    return {u8(id), u8(10 + i % 3), u8(1 + i % 12), u8(1 + i % 28), u8(i / 3600 % 24), u8(i / 60 % 60), u8(i % 60),
-            u8(80 + i % 20), u8(50 + i % 90), static_cast<std::uint16_t>((i * 7) % 512)};
+    return {
+        u8(id),          u8(10 + i % 3), u8(1 + i % 12),  u8(1 + i % 28),  u8(i / 3600 % 24),
+        u8(i / 60 % 60), u8(i % 60),     u8(80 + i % 20), u8(50 + i % 90), static_cast<std::uint16_t>((i * 7) % 512)};
 }
 
 PatientRecord Patient(const char* name, int age) {
@@ -138,7 +139,8 @@ private:
         resources_ = std::make_unique<Resources>();
         const auto views = ProgramViews(*context_);
         frame_ = std::make_unique<CMainFrame>(
-            *context_, *resources_, std::vector<CDocTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
+            *context_, *resources_,
+            std::vector<CDocTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
             ProgramHandlers(*context_, *bluetooth_));
         frame_->Create(0);
         frame_->resize(1024, 700);
@@ -205,7 +207,8 @@ private slots:
         User user;
         user.ChooseFile("openDataDialog", *dir_ / "short.dat");
         QVERIFY(Run(user, cmd::kOpenSavedData));
-        QCOMPARE(user.messages, QStringList{QString("Attempted to access %1 past its end.").arg((*dir_ / "short.dat").c_str())});
+        QCOMPARE(user.messages,
+                 QStringList{QString("Attempted to access %1 past its end.").arg((*dir_ / "short.dat").c_str())});
         QVERIFY(std::ranges::equal(context_->store.CurrentSamples(), before));
         QCOMPARE(context_->patient.Current().age, 45);
         QCOMPARE(frame_->Router().State().mode, 1);
@@ -227,7 +230,8 @@ private slots:
         User user;
         user.ChooseFile("saveDataDialog", *dir_ / "OUT.TXT");
         QVERIFY(Run(user, cmd::kGenericSave));  // Ctrl+S
-        QCOMPARE(QByteArray::fromStdString(test::Slurp(*dir_ / "OUT.TXT").substr(0, 22)), QByteArray("PatId\tName\r\n9\tAnn Bo\r\n"));
+        QCOMPARE(QByteArray::fromStdString(test::Slurp(*dir_ / "OUT.TXT").substr(0, 22)),
+                 QByteArray("PatId\tName\r\n9\tAnn Bo\r\n"));
 
         user.ChooseFile("saveDataDialog", *dir_ / "night.XLSX");
         QVERIFY(Run(user, cmd::kSaveData));

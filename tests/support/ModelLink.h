@@ -80,8 +80,9 @@ public:
         // under way until the test acts.
         const bool holding = holdFrom_ != kNoHold;
         if (holding || awaitingRequest_) {
-            changed_.wait_for(lock, holding ? std::chrono::milliseconds(20) : std::chrono::milliseconds(200),
-                              [&] { return !queued_.empty() || !open_ || unplugged_ || (!holding && !awaitingRequest_); });
+            changed_.wait_for(lock, holding ? std::chrono::milliseconds(20) : std::chrono::milliseconds(200), [&] {
+                return !queued_.empty() || !open_ || unplugged_ || (!holding && !awaitingRequest_);
+            });
         }
         if (!open_ || unplugged_) return false;
         const std::size_t n = maxBytes == 0 ? queued_.size() : std::min(maxBytes, queued_.size());

@@ -28,9 +28,9 @@ TEST(SimOptions, IdListUnitsAndLimits) {
 TEST(SimOptions, FaultsCombine) {
     Faults f;
     std::string error;
-    for (const char* fault : {"no-reply", "product-code:0x21", "drop-frame:3", "drop-frame:7", "garbage:0", "garbage:4:8",
-                             "end-early:9", "refuse:4", "silent-after:5", "oversize:2", "zero-totals",
-                             "delete-fails", "clock-fails"}) {
+    for (const char* fault :
+         {"no-reply", "product-code:0x21", "drop-frame:3", "drop-frame:7", "garbage:0", "garbage:4:8", "end-early:9",
+          "refuse:4", "silent-after:5", "oversize:2", "zero-totals", "delete-fails", "clock-fails"}) {
         ASSERT_TRUE(ParseFault(fault, f, error)) << fault << ": " << error;
     }
     EXPECT_TRUE(f.noReply && f.zeroTotals && f.deleteFails && f.clockFails);

@@ -23,7 +23,7 @@ TEST(RecorderStatusReplies, IdentifyAndTotalsByteForByte) {
 
     EXPECT_EQ(r.Answer(MakeCommand(kIdentifyDevice)),
               Padded({0x55, 0xAA, 0x00, 0xFF, 0xFF, 0x00, 0x1E, 0x00, 0x03, 0x00, 0x00, 0xE1, 0x00,  //
-                      0x00, 0x07, 0xE9, 0x00, 1, 2, 3, 3, 2, 4}));
+                      0x00, 0x07, 0xE9, 0x00, 1,    2,    3,    3,    2,    4}));
     // 17 samples at 4 per frame: 5 frames.
     EXPECT_EQ(r.Answer(MakeCommand(kQueryTotals)),
               Padded({0x55, 0xAA, 0x00, 0xFF, 0xFE, 0, 0, 0, 0, 0x00, 0x05, 0, 0, 0x01, 0x02, 0, 0, 0x03, 0x04}));
@@ -63,7 +63,8 @@ TEST(RecorderStatusReplies, DeleteErasesOneIdOrAllAndTotalsFollow) {
     EXPECT_EQ(r.model.Recordings().count(5), 0u);
     EXPECT_EQ(r.model.Recordings().count(1), 1u);
     // ID 1's 10 samples remain: 3 frames, the other totals untouched.
-    EXPECT_EQ(r.Answer(MakeCommand(kQueryTotals)), Padded({0x55, 0xAA, 0x00, 0xFF, 0xFE, 0, 0, 0, 0, 0, 3, 0, 0, 0, 7}));
+    EXPECT_EQ(r.Answer(MakeCommand(kQueryTotals)),
+              Padded({0x55, 0xAA, 0x00, 0xFF, 0xFE, 0, 0, 0, 0, 0, 3, 0, 0, 0, 7}));
 
     // ID 0 is every ID; an empty recorder reports no data at all.
     r.Send(MakeDeleteCommand(0, 2));

@@ -45,8 +45,7 @@ struct Recorder {
         return replies[0].bytes;
     }
     Bytes Frame(int n) {
-        return Answer(MakeFrameRequest(static_cast<std::uint16_t>(n),
-                                       model.Config().device.dataFormatCode == 3));
+        return Answer(MakeFrameRequest(static_cast<std::uint16_t>(n), model.Config().device.dataFormatCode == 3));
     }
 
     std::vector<std::string> log;
@@ -69,7 +68,8 @@ inline ParsedFrame ParseFrame(const Bytes& f, int formatCode) {
     p.status = static_cast<std::uint16_t>(f[3] << 8 | f[4]);
     p.length = static_cast<std::size_t>(f[5] << 8 | f[6]);
     EXPECT_EQ(f.size(), kFrameHeaderBytes + p.length + 1) << "a frame is 8 + L bytes";
-    for (std::size_t k = kFrameHeaderBytes; k + kWireSampleBytes <= kFrameHeaderBytes + p.length && k + kWireSampleBytes <= f.size();
+    for (std::size_t k = kFrameHeaderBytes;
+         k + kWireSampleBytes <= kFrameHeaderBytes + p.length && k + kWireSampleBytes <= f.size();
          k += kWireSampleBytes) {
         p.samples.push_back(DecodeSample(std::span<const std::uint8_t, kWireSampleBytes>(&f[k], kWireSampleBytes),
                                          TraitsFor(formatCode).sampleOrder));

@@ -54,8 +54,8 @@ private slots:
 
 void ClinicalPageTest::layoutStaysOnThePageWithoutOverlaps() {
     const ClinicalLayout l = MakeClinicalLayout();
-    const std::vector<QRect> blocks{l.title, l.info, l.figures, l.overviewTitle, l.spo2Plot,
-                                    l.eventStrip, l.pulsePlot, l.timeAxis};
+    const std::vector<QRect> blocks{l.title,    l.info,       l.figures,   l.overviewTitle,
+                                    l.spo2Plot, l.eventStrip, l.pulsePlot, l.timeAxis};
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         QVERIFY2(l.page.contains(blocks[i]), qPrintable(QString("block %1").arg(i)));
         if (i > 0) QVERIFY2(blocks[i].top() > blocks[i - 1].bottom(), qPrintable(QString("block %1").arg(i)));
@@ -102,8 +102,8 @@ void ClinicalPageTest::rendersAtAnySizeWithEventsMarked() {
     // The first event is marked in the strip across its length.
     const ClinicalLayout l = MakeClinicalLayout();
     const ClinicalEvent& e = summary.events3.front();
-    const int x = l.eventStrip.left() + ColumnOfSample(e.start, static_cast<std::int64_t>(samples.size()),
-                                                       l.eventStrip.width());
+    const int x =
+        l.eventStrip.left() + ColumnOfSample(e.start, static_cast<std::int64_t>(samples.size()), l.eventStrip.width());
     QCOMPARE(page.pixelColor(x, l.eventStrip.center().y()), QColor(200, 0, 0));
     // The ≥ 95 bar is drawn, and the sheet is white to its corners.
     QCOMPARE(page.pixelColor(l.bands.left() + l.bandLabelWidth + 2, l.bands.top() + l.bandRowHeight * 3 / 2),
@@ -153,8 +153,9 @@ void ClinicalPageTest::printsOneLandscapeA4Page() {
     const QString shots = qEnvironmentVariable("QUENDA_SCREENSHOT_DIR");
     if (!shots.isEmpty()) {
         QDir().mkpath(shots);
-        test::RunInDirectory(dir.Path(), "pdftoppm",
-                             {"-png", "-r", "96", "-singlefile", "clinical.pdf", (shots + "/clinical_pdf").toStdString()});
+        test::RunInDirectory(
+            dir.Path(), "pdftoppm",
+            {"-png", "-r", "96", "-singlefile", "clinical.pdf", (shots + "/clinical_pdf").toStdString()});
     }
 }
 

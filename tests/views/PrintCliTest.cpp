@@ -17,7 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
 class PrintCli : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -36,8 +35,8 @@ protected:
 
     // Without any display: the program must choose offscreen drawing itself.
     test::CommandRun Print(std::vector<std::string> args) {
-        std::vector<std::string> all{"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", QUENDA_CLI_PATH,
-                                     "print"};
+        std::vector<std::string> all{
+            "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", QUENDA_CLI_PATH, "print"};
         all.insert(all.end(), args.begin(), args.end());
         return test::RunInDirectory(dir_.Path(), "env", all);
     }
@@ -70,8 +69,9 @@ TEST_F(PrintCli, OnePageViewsWithPatientAndFigures) {
         std::vector<std::string> view;  // none: the report by default
         std::vector<std::string> expected;
     } cases[] = {
-        {{}, {"Sleep clinic", "Ada Lovelace", "170 cm", "Total Events.", "25/01/09", "23:00:00",
-              std::to_string(spo2Events)}},
+        {{},
+         {"Sleep clinic", "Ada Lovelace", "170 cm", "Total Events.", "25/01/09", "23:00:00",
+          std::to_string(spo2Events)}},
         {{"--view", "clinical"}, {"Sleep clinic", "Clinical Summary", "ID 5", "2025-01-09 23:00:00", "T90", odi3}},
     };
     for (const auto& c : cases) {
@@ -120,10 +120,13 @@ TEST_F(PrintCli, BadInputAndUnwritableOutputFailCleanly) {
 }
 
 TEST_F(PrintCli, UsageErrors) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"night.dat"}, {"night.dat", "o.pdf", "--view", "chart"},
-          {"night.dat", "o.pdf", "--page", "0"}, {"night.dat", "o.pdf", "--page", "2"},
-          {"night.dat", "o.pdf", "--view", "trend", "--page", "99"}, {"night.dat", "o.pdf", "--colour"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {"night.dat"},
+                                                 {"night.dat", "o.pdf", "--view", "chart"},
+                                                 {"night.dat", "o.pdf", "--page", "0"},
+                                                 {"night.dat", "o.pdf", "--page", "2"},
+                                                 {"night.dat", "o.pdf", "--view", "trend", "--page", "99"},
+                                                 {"night.dat", "o.pdf", "--colour"}}) {
         const auto run = Print(args);
         EXPECT_EQ(run.exitCode, 2) << run.err;
         EXPECT_NE(run.err.find("usage:"), std::string::npos);

@@ -29,7 +29,6 @@ QString OutputDir(const QTemporaryDir& fallback) {
     return dir;
 }
 
-
 // Prints `view`'s page into `name`.pdf as the Print command does after "Print
 // to File (PDF)", renders it to `name`.png, and returns pdfinfo's report.
 std::string PrintToPdf(const PagedView& view, const QString& dir, const QString& name) {
@@ -42,14 +41,16 @@ std::string PrintToPdf(const PagedView& view, const QString& dir, const QString&
         return {};
     }
     const std::string quoted = test::ShellQuote(pdf.toStdString());
-    test::CommandOutput("pdftoppm -png -r 96 -singlefile " + quoted + " " + test::ShellQuote((dir + "/" + name).toStdString()));
+    test::CommandOutput("pdftoppm -png -r 96 -singlefile " + quoted + " " +
+                        test::ShellQuote((dir + "/" + name).toStdString()));
     return test::CommandOutput("pdfinfo " + quoted);
 }
 
 void CheckOneLandscapeA4Page(const std::string& info) {
     QVERIFY2(std::regex_search(info, std::regex("Pages:\\s+1\n")), info.c_str());
     // A4 with the width first: landscape.
-    QVERIFY2(std::regex_search(info, std::regex("Page size:\\s+84[12](\\.\\d+)? x 595(\\.\\d+)? pts \\(A4\\)")), info.c_str());
+    QVERIFY2(std::regex_search(info, std::regex("Page size:\\s+84[12](\\.\\d+)? x 595(\\.\\d+)? pts \\(A4\\)")),
+             info.c_str());
 }
 
 }  // namespace
@@ -77,7 +78,8 @@ private slots:
         CTalloTableView view(table_, page, {});
         CheckOneLandscapeA4Page(PrintToPdf(view, OutputDir(tmp_), "print_table"));
         // As many rows as fit the paper: the page holds its own samples.
-        const std::string text = test::CommandOutput("pdftotext -layout " + test::ShellQuote((OutputDir(tmp_) + "/print_table.pdf").toStdString()) + " -");
+        const std::string text = test::CommandOutput(
+            "pdftotext -layout " + test::ShellQuote((OutputDir(tmp_) + "/print_table.pdf").toStdString()) + " -");
         QVERIFY2(text.find("Item") != std::string::npos, text.c_str());
     }
 
@@ -87,11 +89,13 @@ private slots:
         CTalloTableView view(table_, page, {});
         const QString dir = OutputDir(tmp_);
         CheckOneLandscapeA4Page(PrintToPdf(view, dir, "print_report"));
-        const std::string text = test::CommandOutput("pdftotext -layout " + test::ShellQuote((dir + "/print_report.pdf").toStdString()) + " -");
+        const std::string text = test::CommandOutput(
+            "pdftotext -layout " + test::ShellQuote((dir + "/print_report.pdf").toStdString()) + " -");
         const AnalysisResults& r = table_.analysis;
         for (const std::string& expected : std::vector<std::string>{
-                 "Overnight oximetry", "Total Events.", "Graphic Summary", "Max Time.Event.(Sec)", "SpO2 > 94", std::to_string(r.statistics.spo2HighCount),
-              std::to_string(r.desaturation.summary.timeInEvents), std::to_string(r.pulse.summary.longestEvent)}) {
+                 "Overnight oximetry", "Total Events.", "Graphic Summary", "Max Time.Event.(Sec)", "SpO2 > 94",
+                 std::to_string(r.statistics.spo2HighCount), std::to_string(r.desaturation.summary.timeInEvents),
+                 std::to_string(r.pulse.summary.longestEvent)}) {
             QVERIFY2(text.find(expected) != std::string::npos, (expected + " missing in:\n" + text).c_str());
         }
     }

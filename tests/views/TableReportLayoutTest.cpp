@@ -22,7 +22,8 @@ std::vector<int> ItemNumbers(const TablePageLayout& page, int half) {
     const int left = page.table.left + half * (page.table.Width() / 2);
     std::vector<int> items;
     for (const TableText& t : page.texts) {
-        if (t.font == TableFont::Cell && t.rect.left == left && t.rect.right == left + column) items.push_back(std::stoi(t.text));
+        if (t.font == TableFont::Cell && t.rect.left == left && t.rect.right == left + column)
+            items.push_back(std::stoi(t.text));
     }
     return items;
 }
@@ -47,8 +48,8 @@ TEST(TableLayout, RowsPagesAndSampleNumbers) {
     const TablePageLayout page2 = LayoutTablePage(kTableDrawing, 2, samples, {}, 8);
     EXPECT_EQ(ItemNumbers(page2, 0), Range(77, 95));
     EXPECT_EQ(ItemNumbers(page2, 1), Range(96, 100));
-    const auto sample57 = std::find_if(page1.texts.begin(), page1.texts.end(),
-                                       [](const TableText& t) { return t.text == "57"; });
+    const auto sample57 =
+        std::find_if(page1.texts.begin(), page1.texts.end(), [](const TableText& t) { return t.text == "57"; });
     ASSERT_NE(sample57, page1.texts.end());
     EXPECT_EQ(std::next(sample57, 2)->text, "22:00:56");  // sample 57 is the 57th second
 

@@ -2,11 +2,11 @@
 // after a resize, the roll-step dialog, and renders for a person to look at.
 #include "analysis/Analysis.h"
 #include "analysis/CSpinButton.h"
-#include "widgets/CEditEx.h"
 #include "tools/sim/Recording.h"
 #include "views/CSetRollStep.h"
 #include "views/CTalloTableView.h"
 #include "views/TrendTestData.h"
+#include "widgets/CEditEx.h"
 
 #include <QApplication>
 #include <QDir>
@@ -194,8 +194,10 @@ void TableViewTest::screenshots_data() {
     QTest::addColumn<int>("mode");
     for (const QSize size : {QSize(1280, 800), QSize(1920, 1080)}) {
         for (const int mode : {2, 3}) {
-            const QString name = QString("%1_%2x%3").arg(mode == 2 ? "table_view" : "analysis_view")
-                                     .arg(size.width()).arg(size.height());
+            const QString name = QString("%1_%2x%3")
+                                     .arg(mode == 2 ? "table_view" : "analysis_view")
+                                     .arg(size.width())
+                                     .arg(size.height());
             QTest::newRow(qPrintable(name)) << size << mode;
         }
     }

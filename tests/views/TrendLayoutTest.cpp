@@ -201,8 +201,8 @@ TEST(TrendPanels, Spo2PanelLevelsGridAndReadout) {
     ASSERT_EQ(p.gridDashes.size(), 5u * 42u);
     EXPECT_EQ(p.gridDashes.front(), (LayoutLine{{90, 275}, {94, 275}}));
     EXPECT_EQ(p.gridDashes[41], (LayoutLine{{910, 275}, {914, 275}}));
-    EXPECT_TRUE(std::none_of(p.gridDashes.begin(), p.gridDashes.end(),
-                             [](const LayoutLine& l) { return l.from.y == 415; }));
+    EXPECT_TRUE(
+        std::none_of(p.gridDashes.begin(), p.gridDashes.end(), [](const LayoutLine& l) { return l.from.y == 415; }));
 
     EXPECT_EQ(p.readout[0], (LayoutRect{410, 231, 510, 253}));
     EXPECT_EQ(p.readout[1], (LayoutRect{655, 231, 720, 253}));
@@ -302,7 +302,9 @@ TEST(TrendPanels, NarrowAndFlatAreasStayFinite) {
 
     // Under 5 units high the graphs have no height and the pulse dashes no
     // spacing; laying out must still end (run it where a hang would show).
-    auto flat = std::async(std::launch::async, [&] { return LayoutTrendPage({0, 0, 1000, 4}, 0, samples, {}, kAvgChar); });
+    auto flat = std::async(std::launch::async, [&] {
+        return LayoutTrendPage({0, 0, 1000, 4}, 0, samples, {}, kAvgChar);
+    });
     ASSERT_EQ(flat.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     const TrendPageLayout f = flat.get();
     EXPECT_EQ(f.pulse.graph.Height(), 0);

@@ -79,7 +79,9 @@ int CountPixels(const QImage& image, const LayoutRect& r, Rgb c) {
     return n;
 }
 
-bool AllPixels(const QImage& image, const LayoutRect& r, Rgb c) { return CountPixels(image, r, c) == r.Width() * r.Height(); }
+bool AllPixels(const QImage& image, const LayoutRect& r, Rgb c) {
+    return CountPixels(image, r, c) == r.Width() * r.Height();
+}
 bool AnyPixel(const QImage& image, const LayoutRect& r, Rgb c) { return CountPixels(image, r, c) > 0; }
 
 int DarkPixels(const QImage& image, const LayoutRect& r) {
@@ -351,7 +353,7 @@ void TrendViewTest::everyReadoutPointIsACurvePixel() {
 
 void TrendViewTest::shrinkingPageCountShowsTheLastPage() {
     ShownView v(test::SecondsFrom2200(10'000), {1000, 700}, 11);  // the last of 12 pages
-    v.view->resize(1920, 700);                                     // 6 pages now
+    v.view->resize(1920, 700);                                    // 6 pages now
     const QImage image = v.Paint();
     QCOMPARE(v.pageIndex, 5);
     QCOMPARE(v.updates.back(), PageUpdate(5, 6));
@@ -378,8 +380,8 @@ void TrendViewTest::screenshots() {
 
     // The readout at the deepest dip of the page.
     const std::int64_t first = FirstSampleOfPage(8, v.view->SamplesPerPage());
-    const auto page = std::span<const SampleRecord>(v.samples).subspan(static_cast<std::size_t>(first),
-                                                                        static_cast<std::size_t>(v.view->SamplesPerPage()));
+    const auto page = std::span<const SampleRecord>(v.samples).subspan(
+        static_cast<std::size_t>(first), static_cast<std::size_t>(v.view->SamplesPerPage()));
     const auto lowest = std::min_element(page.begin(), page.end(),
                                          [](const SampleRecord& a, const SampleRecord& b) { return a.spo2 < b.spo2; });
     const std::int64_t n = first + (lowest - page.begin());

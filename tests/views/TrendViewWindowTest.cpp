@@ -2,11 +2,11 @@
 // from the application context, reporting its pages to the status bar and
 // paging on the menu commands.
 #include "app/CommandIds.h"
+#include "app/Program.h"
 #include "patient/PatientRecord.h"
 #include "tools/sim/Recording.h"
 #include "views/TableViewWindow.h"
 #include "views/TrendViewWindow.h"
-#include "app/Program.h"
 
 #include "app/ShellTestSupport.h"
 

@@ -197,8 +197,7 @@ int main(int argc, char** argv) {
     // the offscreen platform gives windows a 2-pixel frame on every side, so
     // a 1284x804 screen makes 1280x800 pictures whatever the machine has.
     QTemporaryFile screen;
-    if (!screen.open() ||
-        screen.write(R"({"screens": [{"name": "shots", "x": 0, "y": 0, "width": 1284, "height": 804,
+    if (!screen.open() || screen.write(R"({"screens": [{"name": "shots", "x": 0, "y": 0, "width": 1284, "height": 804,
                           "dpi": 96, "dpr": 1}]})") < 0 ||
         !screen.flush()) {
         std::fputs("quenda-screenshots: cannot write the screen description\n", stderr);

@@ -18,9 +18,12 @@ DateTime FromSysSeconds(sys_seconds s) {
     const sys_days d = floor<days>(s);
     const year_month_day ymd{d};
     const hh_mm_ss hms{s - d};
-    return {static_cast<int>(ymd.year()),          static_cast<int>(static_cast<unsigned>(ymd.month())),
-            static_cast<int>(static_cast<unsigned>(ymd.day())), static_cast<int>(hms.hours().count()),
-            static_cast<int>(hms.minutes().count()), static_cast<int>(hms.seconds().count())};
+    return {static_cast<int>(ymd.year()),
+            static_cast<int>(static_cast<unsigned>(ymd.month())),
+            static_cast<int>(static_cast<unsigned>(ymd.day())),
+            static_cast<int>(hms.hours().count()),
+            static_cast<int>(hms.minutes().count()),
+            static_cast<int>(hms.seconds().count())};
 }
 
 // Reads exactly `width` digits at `pos`.
@@ -35,8 +38,7 @@ bool ReadField(std::string_view text, std::size_t pos, std::size_t width, int& o
 bool IsValid(const DateTime& t) {
     if (t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31) return false;
     const year_month_day ymd{year{t.year}, month{static_cast<unsigned>(t.month)}, day{static_cast<unsigned>(t.day)}};
-    return ymd.ok() && t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 &&
-           t.second < 60;
+    return ymd.ok() && t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 && t.second < 60;
 }
 
 std::optional<DateTime> ParseDateTime(std::string_view text) {
@@ -57,8 +59,7 @@ std::optional<DateTime> ParseDateTime(std::string_view text) {
 
 std::string FormatDateTime(const DateTime& t) {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
     return buf;
 }
 
@@ -75,8 +76,6 @@ DateTime DecodeClockWord(std::uint32_t word) {
     return {2000 + field(0, 6), field(6, 4), field(10, 5), field(15, 5), field(20, 6), field(26, 6)};
 }
 
-DateTime TimeOf(const SampleRecord& r) {
-    return {2000 + r.year, r.month, r.day, r.hour, r.minute, r.second};
-}
+DateTime TimeOf(const SampleRecord& r) { return {2000 + r.year, r.month, r.day, r.hour, r.minute, r.second}; }
 
 }  // namespace quenda::sim

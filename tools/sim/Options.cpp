@@ -111,8 +111,10 @@ bool ParseFault(std::string_view text, Faults& faults, std::string& error) {
     }
 
     const std::pair<std::string_view, std::set<int>*> perFrame[] = {
-        {"drop-frame", &faults.dropFrame}, {"end-early", &faults.endEarly},
-        {"refuse", &faults.refuse},        {"oversize", &faults.oversize},
+        {"drop-frame", &faults.dropFrame},
+        {"end-early", &faults.endEarly},
+        {"refuse", &faults.refuse},
+        {"oversize", &faults.oversize},
     };
     int frame = 0;
     const bool frameOk = ParseNumberAs(arg, frame, kMaxFrames - 1);
@@ -201,8 +203,10 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
         {"--start",
          [&](std::string_view v) {
              const auto t = ParseDateTime(v);
-             if (t) rc.start = *t;
-             else error = "bad --start \"" + std::string(v) + "\" (expected \"YYYY-MM-DD HH:MM:SS\")";
+             if (t)
+                 rc.start = *t;
+             else
+                 error = "bad --start \"" + std::string(v) + "\" (expected \"YYYY-MM-DD HH:MM:SS\")";
              return t.has_value();
          }},
     };

@@ -1,8 +1,5 @@
 #include "tools/sim/PtyServer.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -10,6 +7,9 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace quenda::sim {
 
@@ -150,8 +150,7 @@ void PtyServer::Queue(std::vector<Reply> replies) {
     }
 }
 
-void PtyServer::SendDue(SteadyClock::time_point now, bool& wantWrite,
-                        std::optional<SteadyClock::time_point>& wakeAt) {
+void PtyServer::SendDue(SteadyClock::time_point now, bool& wantWrite, std::optional<SteadyClock::time_point>& wakeAt) {
     const bool paced = byteTime_.count() > 0;
     while (!queue_.empty()) {
         Outgoing& o = queue_.front();

@@ -18,8 +18,8 @@ namespace quenda::sim {
 class PtyServer {
 public:
     struct Settings {
-        std::uint32_t baud = 115'200;  // 0: no pacing, replies go out at once
-        std::string linkPath;          // a symlink to the slave side, or empty
+        std::uint32_t baud = 115'200;                // 0: no pacing, replies go out at once
+        std::string linkPath;                        // a symlink to the slave side, or empty
         std::function<void(std::string_view)> note;  // link events for --verbose
     };
 

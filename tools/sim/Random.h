@@ -22,9 +22,7 @@ public:
     double Unit() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
     double Real(double lo, double hi) { return lo + (hi - lo) * Unit(); }
     // Uniform in [lo, hi], both included; the tiny modulo bias does not matter here.
-    int Between(int lo, int hi) {
-        return lo + static_cast<int>(Next() % static_cast<std::uint64_t>(hi - lo + 1));
-    }
+    int Between(int lo, int hi) { return lo + static_cast<int>(Next() % static_cast<std::uint64_t>(hi - lo + 1)); }
     bool Chance(double p) { return Unit() < p; }
 
 private:

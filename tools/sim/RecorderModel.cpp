@@ -103,7 +103,8 @@ std::vector<Reply> RecorderModel::Feed(std::span<const std::uint8_t> bytes) {
             // Drop the rejected command, unless a sync pair starts inside it:
             // that may be a good command behind a truncated one.
             std::size_t next = 2;
-            while (next < kCommandBytes && !(c[next] == kSync0 && (next + 1 == kCommandBytes || c[next + 1] == kSync1))) {
+            while (next < kCommandBytes &&
+                   !(c[next] == kSync0 && (next + 1 == kCommandBytes || c[next + 1] == kSync1))) {
                 ++next;
             }
             pos += next;
@@ -126,31 +127,19 @@ void RecorderModel::FlushSkipped() {
 void RecorderModel::HandleCommand(const CommandFrame& c, std::vector<Reply>& out) {
     const std::uint8_t p1 = c[3], p2 = c[4];
     switch (c[2]) {
-    case kIdentifyDevice:
-        Identify(out);
-        break;
-    case kQueryTotals:
-        Totals(out);
-        break;
-    case kRequestFrame:
-        Frame(FrameNumberLowByteFirst(config_.device.dataFormatCode) ? p1 | p2 << 8 : p1 << 8 | p2, out);
-        break;
-    case kStopTransfer:
-        Log("stop");
-        if (!Muted()) out.push_back({Reply::Kind::AbandonOutput, {}, {}, false});
-        break;
-    case kDeleteDeviceData:
-        Delete((p1 & 0x0F) * 256 + p2, p1 >> 4, out);
-        break;
-    case kSetClockLow:
-        ClockLow(static_cast<std::uint16_t>(p1 | p2 << 8), out);
-        break;
-    case kSetClockHigh:
-        ClockHigh(static_cast<std::uint16_t>(p1 | p2 << 8), out);
-        break;
-    default:
-        Log("unknown " + Hex(c));
-        break;
+        case kIdentifyDevice: Identify(out); break;
+        case kQueryTotals: Totals(out); break;
+        case kRequestFrame:
+            Frame(FrameNumberLowByteFirst(config_.device.dataFormatCode) ? p1 | p2 << 8 : p1 << 8 | p2, out);
+            break;
+        case kStopTransfer:
+            Log("stop");
+            if (!Muted()) out.push_back({Reply::Kind::AbandonOutput, {}, {}, false});
+            break;
+        case kDeleteDeviceData: Delete((p1 & 0x0F) * 256 + p2, p1 >> 4, out); break;
+        case kSetClockLow: ClockLow(static_cast<std::uint16_t>(p1 | p2 << 8), out); break;
+        case kSetClockHigh: ClockHigh(static_cast<std::uint16_t>(p1 | p2 << 8), out); break;
+        default: Log("unknown " + Hex(c)); break;
     }
 }
 
@@ -171,7 +160,9 @@ void RecorderModel::Totals(std::vector<Reply>& out) {
         return;
     }
     out.push_back({Reply::Kind::Send,
-                   TotalsReply(static_cast<std::uint16_t>(FramesToDownload()), secondTotal_, thirdTotal_), {}, false});
+                   TotalsReply(static_cast<std::uint16_t>(FramesToDownload()), secondTotal_, thirdTotal_),
+                   {},
+                   false});
 }
 
 void RecorderModel::Frame(int n, std::vector<Reply>& out) {
@@ -203,8 +194,13 @@ void RecorderModel::Frame(int n, std::vector<Reply>& out) {
         frame = DataFrame(kStatusRefused, {}, format);
     } else if (firesOnce(f.oversize, oversized_)) {
         Log(Line("fault oversize:%d", n));
-        frame = {kSync0, kSync1, 0x00, static_cast<std::uint8_t>(status >> 8), static_cast<std::uint8_t>(status),
-                 kOversizeLength >> 8, kOversizeLength & 0xFF};
+        frame = {kSync0,
+                 kSync1,
+                 0x00,
+                 static_cast<std::uint8_t>(status >> 8),
+                 static_cast<std::uint8_t>(status),
+                 kOversizeLength >> 8,
+                 kOversizeLength & 0xFF};
         const Bytes junk = StrayBytes(kOversizeLength + 1, ~n);
         frame.insert(frame.end(), junk.begin(), junk.end());
     } else if (n >= FramesToDownload()) {

@@ -54,8 +54,8 @@ std::string CheckConfig(const RecorderConfig& config);
 // One thing the link should do, in order.
 struct Reply {
     enum class Kind {
-        Send,            // send `bytes` after `delay`
-        AbandonOutput,   // a stop arrived: drop every queued or half-sent reply marked abandonOnStop
+        Send,           // send `bytes` after `delay`
+        AbandonOutput,  // a stop arrived: drop every queued or half-sent reply marked abandonOnStop
     };
     Kind kind = Kind::Send;
     Bytes bytes;

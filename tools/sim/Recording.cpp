@@ -117,8 +117,8 @@ std::vector<SampleRecord> GenerateRecording(int id, int count, const DateTime& s
     return out;
 }
 
-std::map<int, std::vector<SampleRecord>> GenerateRecordings(const std::vector<IdPlan>& plans,
-                                                            const DateTime& start, std::uint64_t seed) {
+std::map<int, std::vector<SampleRecord>> GenerateRecordings(const std::vector<IdPlan>& plans, const DateTime& start,
+                                                            std::uint64_t seed) {
     std::vector<IdPlan> sorted = plans;
     std::sort(sorted.begin(), sorted.end(), [](const IdPlan& a, const IdPlan& b) { return a.id < b.id; });
 

@@ -27,7 +27,7 @@ std::vector<SampleRecord> GenerateRecording(int id, int count, const DateTime& s
 // ID. The recorder records one person at a time, so IDs in ascending order
 // record on consecutive nights: each starts at the time of day of `start`, on
 // the first such day after the previous ID's recording has ended.
-std::map<int, std::vector<SampleRecord>> GenerateRecordings(const std::vector<IdPlan>& plans,
-                                                            const DateTime& start, std::uint64_t seed);
+std::map<int, std::vector<SampleRecord>> GenerateRecordings(const std::vector<IdPlan>& plans, const DateTime& start,
+                                                            std::uint64_t seed);
 
 }  // namespace quenda::sim

@@ -70,8 +70,7 @@ int main(int argc, char** argv) {
     int status = 0;
     try {
         RecorderModel model(options.recorder, logLine);
-        PtyServer server(model, {options.pacing ? options.recorder.device.transferBaud : 0, options.linkPath,
-                                 verbose});
+        PtyServer server(model, {options.pacing ? options.recorder.device.transferBaud : 0, options.linkPath, verbose});
         std::string error;
         if (!server.Open(error)) {
             std::fprintf(stderr, "quenda-recorder-sim: %s\n", error.c_str());
