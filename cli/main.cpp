@@ -56,6 +56,15 @@ const char* const kUsage =
     "--log writes every byte exchanged with the recorder as text (time,\n"
     "> sent or < received, hex), --dump the bytes received as they came.\n";
 
+// The terminal's word for how a download ended: its exit status.
+int DownloadExitCode(ReceiveResult ended) {
+    switch (ended) {
+        case ReceiveResult::Complete: return kExitOk;
+        case ReceiveResult::Cancelled: return kExitInterrupted;
+        default: return kExitEndedEarly;
+    }
+}
+
 int Usage(const char* problem = nullptr) {
     if (problem) std::fprintf(stderr, "quenda-cli: %s\n", problem);
     std::fputs(kUsage, stderr);
@@ -231,16 +240,16 @@ int Download(const Options& o) {
         },
     });
     if (s.engine.Start() != ConnectionState::Connected) return kExitFailed;
-    bool stopped = false;
+    ReceiveResult ended;
     {
         std::unique_lock lock(doneMutex);
         while (!result && !interrupted) doneCv.wait_for(lock, kInterruptPoll);
-        stopped = !result;
+        ended = result.value_or(ReceiveResult::Cancelled);
     }
     // Interrupted: the recorder is told to stop like on Stop, and what was
     // decoded so far is written all the same.
     s.engine.Stop();
-    if (stopped) std::fprintf(stderr, "\nInterrupted; writing what was downloaded.\n");
+    if (ended == ReceiveResult::Cancelled) std::fprintf(stderr, "\nInterrupted; writing what was downloaded.\n");
 
     int failures = 0;
     if (o.keep) {
@@ -267,8 +276,7 @@ int Download(const Options& o) {
     }
     std::fflush(stdout);
     if (failures > 0) return kExitFailed;
-    if (stopped) return kExitInterrupted;
-    return *result == ReceiveResult::Complete ? kExitOk : kExitEndedEarly;
+    return DownloadExitCode(ended);
 }
 
 std::optional<std::uint32_t> ParseClock(const std::string& text) {

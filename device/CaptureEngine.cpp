@@ -31,7 +31,8 @@ NoLink noLink;
 
 std::optional<NoticeKind> ReceiveResultNotice(ReceiveResult result) {
     switch (result) {
-        case ReceiveResult::Complete: return std::nullopt;
+        case ReceiveResult::Complete:
+        case ReceiveResult::Cancelled: return std::nullopt;
         case ReceiveResult::NotConnected: return NoticeKind::NotConnected;
         case ReceiveResult::Timeout: return NoticeKind::ReadTimeout;
         case ReceiveResult::Overflow: return NoticeKind::Overflow;

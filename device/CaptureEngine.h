@@ -28,7 +28,7 @@ enum class ConnectionState : int {
     NoData = 3,     // the recorder holds nothing
 };
 
-// How the receive side ended by itself.
+// How a download ended: by itself, or stopped by the user.
 enum class ReceiveResult : int {
     Complete = 0,
     NotConnected = 1,  // Bluetooth link lost
@@ -36,9 +36,11 @@ enum class ReceiveResult : int {
     Overflow = 3,      // an ID was full and samples were dropped
     ReadFailed = 4,    // the serial port failed (e.g. unplugged)
     OutOfBuffer = 5,   // one poll brought more than a frame buffer
+    Cancelled = 6,     // Stop, Cancel or Ctrl+C; the engine's done callback never carries it
 };
 
-// What the user is told of a result; nothing for Complete.
+// What the user is told of a result; nothing for Complete or Cancelled (the
+// user asked for it).
 std::optional<NoticeKind> ReceiveResultNotice(ReceiveResult result);
 
 // "ID %3d     total %10d Groups", and the ID read back from such a line.

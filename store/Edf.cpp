@@ -5,9 +5,14 @@
 #include "store/ExportText.h"
 
 #include <edflib.h>
+#include <sys/statvfs.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 
 namespace quenda {
 
@@ -21,6 +26,55 @@ constexpr int kEdfGenderFemale = 0;
 
 FileResult Failure(std::string_view message, std::string detail = {}) {
     return FileResult{false, UiText(message), std::move(detail)};
+}
+
+// An ASCII number field of an EDF header, space-padded; -1 when it is none.
+long long HeaderNumber(std::string_view field) {
+    while (!field.empty() && field.back() == ' ') field.remove_suffix(1);
+    long long value = -1;
+    const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+    return error == std::errc() && end == field.data() + field.size() ? value : -1;
+}
+
+// EDFlib writes through stdio and misses failed writes (a full disk among
+// them), so its file could be short yet reported as written. The file must be
+// as long as its own header says: header + records x samples x 2 bytes.
+// Returns why it is not, or empty.
+std::string EdfShortfall(const std::filesystem::path& file) {
+    constexpr std::size_t kFixedHeader = 256;
+    constexpr std::size_t kSignalHeader = 256;    // per signal, in all
+    constexpr std::size_t kSamplesFieldAt = 216;  // per signal, before "samples per record"
+    std::ifstream in(file, std::ios::binary);
+    std::string header(kFixedHeader, '\0');
+    if (!in.read(header.data(), static_cast<std::streamsize>(header.size()))) return "its header is missing";
+    const long long headerBytes = HeaderNumber(std::string_view(header).substr(184, 8));
+    const long long records = HeaderNumber(std::string_view(header).substr(236, 8));
+    const long long signals = HeaderNumber(std::string_view(header).substr(252, 4));
+    if (signals < 1 || records < 0 || headerBytes != static_cast<long long>(kSignalHeader) * (signals + 1))
+        return "its header is incomplete";
+    std::string counts(static_cast<std::size_t>(8 * signals), '\0');
+    in.seekg(static_cast<std::streamoff>(kFixedHeader + kSamplesFieldAt * static_cast<std::size_t>(signals)));
+    if (!in.read(counts.data(), static_cast<std::streamsize>(counts.size()))) return "its header is incomplete";
+    long long perRecord = 0;
+    for (long long i = 0; i < signals; ++i) {
+        const long long n = HeaderNumber(std::string_view(counts).substr(static_cast<std::size_t>(8 * i), 8));
+        if (n < 0) return "its header is incomplete";
+        perRecord += n;
+    }
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(file, ec);
+    if (ec) return ec.message();
+    const long long expected = headerBytes + records * perRecord * 2;
+    if (static_cast<long long>(size) == expected) return {};
+    std::string why = "only " + std::to_string(size) + " of " + std::to_string(expected) + " bytes were written";
+    // Say so when the disk has no room for the rest, the usual cause.
+    struct statvfs disk {};
+    if (static_cast<long long>(size) < expected && ::statvfs(file.parent_path().c_str(), &disk) == 0 &&
+        static_cast<long long>(disk.f_bavail) * static_cast<long long>(disk.f_frsize) <
+            expected - static_cast<long long>(size)) {
+        why += std::string(": ") + std::strerror(ENOSPC);
+    }
+    return why;
 }
 
 // Closes the EDFlib handle on every road out.
@@ -131,6 +185,8 @@ FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRec
         }
     }
     if (!edf.Close()) return Failure(export_message::kEdfFailed, "can't finish " + file.TemporaryPath().string());
+    if (const std::string shortfall = EdfShortfall(file.TemporaryPath()); !shortfall.empty())
+        return Failure(export_message::kEdfFailed, "can't write " + path.string() + ": " + shortfall);
     if (!file.Commit()) return Failure(export_message::kCantCreate, file.Error());
     return {};
 }

@@ -6,7 +6,9 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace quenda {
 
@@ -164,9 +166,18 @@ FileResult WriteWorkbook(const std::filesystem::path& path, const PatientBlock& 
             if (++written % kProgressStep == 0 && progress) progress(written);
         }
     }
+    errno = 0;
     const lxw_error closed = workbook_close(workbook);
+    const int closeErrno = errno;
     if (sheet.Error() != LXW_NO_ERROR) return Failure(lxw_strerror(sheet.Error()));
-    if (closed != LXW_NO_ERROR) return Failure(lxw_strerror(closed));
+    if (closed != LXW_NO_ERROR) {
+        // The library's text names only its zip step; the system's reason
+        // (a full disk, say) is what the user can act on.
+        std::string detail = lxw_strerror(closed);
+        if ((closed == LXW_ERROR_ZIP_FILE_OPERATION || closed == LXW_ERROR_CREATING_XLSX_FILE) && closeErrno != 0)
+            detail += std::string(" ") + std::strerror(closeErrno);
+        return Failure(std::move(detail));
+    }
     if (!file.Commit()) return Failure(file.Error());
     if (progress) progress(count);
     return {};

@@ -1,6 +1,8 @@
 // Saving a data file under the worst a machine does: the saving process
-// killed outright at any moment, and a disk that fills up halfway.
+// killed outright at any moment, and a disk that fills up halfway (the
+// exports too).
 #include "store/DataFile.h"
+#include "store/Export.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +13,9 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 
 namespace quenda {
 namespace {
@@ -96,6 +101,13 @@ private:
     std::string why_;
 };
 
+std::string Bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Every writer of the program, each saving a short version first and then a
+// full data set that cannot fit: the data file and the four exports.
 TEST(DataFileFaults, AFullDiskIsReportedAndLeavesTheOldFileAndNoPartialOne) {
     const test::TempDir dir("quenda-full");
     const TinyDisk disk(dir.Path(), "1m");
@@ -103,25 +115,49 @@ TEST(DataFileFaults, AFullDiskIsReportedAndLeavesTheOldFileAndNoPartialOne) {
         GTEST_SKIP() << "a full disk needs a 1 MB tmpfs, which could not be mounted (" << disk.Why()
                      << "); run as root to include this test";
 
-    const fs::path file = dir.Path() / "night.dat";
     auto small = FullDataSet(1);
     small.resize(3600);
-    ASSERT_TRUE(WriteDataFile(file, 1, small, "first").ok);
-    const auto before = fs::file_size(file);
+    const auto full = FullDataSet(2);
+    auto exportOf = [](ExportKind kind) {
+        return [kind](const fs::path& file, std::span<const SampleRecord> samples) {
+            ExportRequest request;
+            request.samples = samples;
+            request.currentId = samples.front().id;
+            return ExportDataSet(kind, file, request);
+        };
+    };
+    const struct {
+        const char* name;
+        std::function<FileResult(const fs::path&, std::span<const SampleRecord>)> write;
+    } rows[] = {
+        {"night.dat",
+         [](const fs::path& file, std::span<const SampleRecord> samples) {
+             return WriteDataFile(file, samples.front().id, samples, "title");
+         }},
+        {"night.txt", exportOf(ExportKind::Text)},
+        {"night.xlsx", exportOf(ExportKind::Workbook)},
+        {"night.edf", exportOf(ExportKind::Edf)},
+        {"night.csv", exportOf(ExportKind::Csv)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const fs::path file = dir.Path() / row.name;
+        const FileResult first = row.write(file, small);
+        ASSERT_TRUE(first.ok) << first.message << " " << first.detail;
+        const std::string before = Bytes(file);
 
-    const FileResult full = WriteDataFile(file, 2, FullDataSet(2), "second");
-    EXPECT_FALSE(full.ok);
-    EXPECT_FALSE(full.message.empty());
-    EXPECT_NE(full.detail.find(std::strerror(ENOSPC)), std::string::npos) << full.detail;
+        const FileResult failed = row.write(file, full);
+        EXPECT_FALSE(failed.ok);
+        EXPECT_FALSE(failed.message.empty());
+        EXPECT_NE(failed.detail.find(std::strerror(ENOSPC)), std::string::npos) << failed.detail;
 
-    // The old file as it was, and nothing else left on the disk.
-    EXPECT_EQ(fs::file_size(file), before);
-    DataFileContents read;
-    ASSERT_TRUE(ReadDataFile(file, read).ok);
-    EXPECT_EQ(read.records, small);
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.Path())) names.push_back(entry.path().filename().string());
-    EXPECT_EQ(names, std::vector<std::string>{"night.dat"});
+        // The old file as it was, and nothing else left on the disk.
+        EXPECT_TRUE(Bytes(file) == before) << "the old file changed";
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.Path())) names.push_back(entry.path().filename().string());
+        EXPECT_EQ(names, std::vector<std::string>{row.name});
+        fs::remove(file);
+    }
 }
 
 }  // namespace
