@@ -238,11 +238,7 @@ void CDlgChooseType::OnProgress(int generation, std::uint32_t frames) {
 
 void CDlgChooseType::OnDownloadDone(int generation, ReceiveResult) {
     if (!Current(generation)) return;
-    // A copy on disk before anything can clear the store; failing to make
-    // it is said and stops nothing.
-    const KeptDownload kept =
-        KeepDownload(store_, engine_->Traits().recordOrder, host_.ReportTitleText(), downloadsRoot_);
-    if (!kept.result) messages_.ShowMessage(kept.result.message + "\n" + kept.result.detail);
+    KeepWhatCame();
     // The receive side's own message (if any) was shown already; whatever
     // was decoded up to here is listed.
     bool any = false;
@@ -273,11 +269,22 @@ void CDlgChooseType::ConfirmId() {
 }
 
 void CDlgChooseType::OnStopClicked() {
+    const bool downloading = phase_ == Phase::Downloading;
     // What the workers queued before they end is dropped, also while Stop
     // lets the dialog paint.
     ++generation_;
     EngineCall([&] { engine_->Stop(); });
+    // The next Start empties the store: what came before Stop goes to disk now.
+    if (downloading) KeepWhatCame();
     AfterStop();
+}
+
+void CDlgChooseType::KeepWhatCame() {
+    // A copy on disk before anything can clear the store; failing to make
+    // it is said and stops nothing.
+    const KeptDownload kept =
+        KeepDownload(store_, engine_->Traits().recordOrder, host_.ReportTitleText(), downloadsRoot_);
+    if (!kept.result) messages_.ShowMessage(kept.result.message + "\n" + kept.result.detail);
 }
 
 void CDlgChooseType::AfterStop() {
@@ -293,8 +300,10 @@ void CDlgChooseType::reject() {
         rejectPending_ = true;
         return;
     }
+    const bool downloading = phase_ == Phase::Downloading;
     ++generation_;
     engine_->Cancel();
+    if (downloading) KeepWhatCame();
     // The current data set is left alone, unlike the recorder's own program:
     // it may be a recording still open in a view.
     if (!host_.ViewShown()) host_.DisableDataCommands();

@@ -140,6 +140,8 @@ private:
     // The button states and the progress bar after the engine's Stop.
     void AfterStop();
     void SetPhase(Phase phase);
+    // Keeps a copy of every ID in the store on disk (see KeepDownload).
+    void KeepWhatCame();
     void PaintNow();
     // Runs an engine operation that holds the UI thread; a Cancel that came
     // meanwhile runs after it.

@@ -389,6 +389,9 @@ private slots:
         QVERIFY(rig.Lines().isEmpty());
         QVERIFY(!rig.dialog->Listed());
         QVERIFY(rig.store.IdCount(1) > 0);  // kept until the next Start
+        // ...and on disk, since the next Start empties the store.
+        const QDir keptRoot(rig.temp.dir.filePath("kept"));
+        QCOMPARE(keptRoot.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
         // The progress queued before the workers ended is dropped.
         QTest::qWait(200);
         QCOMPARE(rig.Progress()->value(), 0);
