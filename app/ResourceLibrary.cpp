@@ -4,14 +4,36 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
+#include <system_error>
+
 namespace quenda {
 
 ResourceLibrary::~ResourceLibrary() { Release(); }
 
+namespace {
+
+// A plain name is looked for beside the program first, then where the
+// installed program keeps its libraries, as its run path says. dlopen alone
+// would use the run path of whoever calls it, and under AddressSanitizer that
+// is the sanitizer's own library, so the program's folders were never tried.
+std::string Locate(const std::string& name) {
+    if (name.find('/') != std::string::npos) return name;
+    std::error_code ec;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return name;
+    for (const std::filesystem::path& dir : {program.parent_path(), program.parent_path() / QUENDA_BIN_TO_RESOURCES}) {
+        if (std::filesystem::exists(dir / name, ec)) return (dir / name).string();
+    }
+    return name;
+}
+
+}  // namespace
+
 bool ResourceLibrary::Load(const std::string& name) {
     Release();
     error_.clear();
-    void* handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = ::dlopen(Locate(name).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* why = ::dlerror();
         error_ = why ? why : "can't load " + name;
