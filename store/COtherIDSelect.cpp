@@ -1,10 +1,10 @@
 #include "store/COtherIDSelect.h"
 
 #include "app/CommandIds.h"
-#include "app/UiText.h"
 #include "device/CaptureEngine.h"  // IdListLine
 #include "store/RecordingStore.h"
 #include "widgets/MessageBox.h"
+#include "widgets/UiTexts.h"
 
 #include <QDialogButtonBox>
 #include <QListWidget>
@@ -13,14 +13,10 @@
 
 namespace quenda {
 
-namespace {
-QString Text(std::string_view builtIn) { return QString::fromStdString(UiText(builtIn)); }
-}  // namespace
-
 COtherIDSelect::COtherIDSelect(const RecordingStore& store, QWidget* parent)
     : QDialog(parent), list_(new QListWidget(this)) {
     setObjectName("COtherIDSelect");
-    setWindowTitle(Text("Open other ID data"));
+    setWindowTitle(UiQString("Open other ID data"));
     list_->setObjectName("idList");
     // The fixed-width columns of the lines line up only in a fixed-pitch font.
     QFont fixed("Monospace");
@@ -33,10 +29,10 @@ COtherIDSelect::COtherIDSelect(const RecordingStore& store, QWidget* parent)
         }
     }
     auto* buttons = new QDialogButtonBox(this);
-    auto* done = buttons->addButton(Text("Done"), QDialogButtonBox::AcceptRole);
+    auto* done = buttons->addButton(UiQString("Done"), QDialogButtonBox::AcceptRole);
     done->setObjectName("doneButton");
     done->setDefault(true);
-    buttons->addButton(Text("Cancel"), QDialogButtonBox::RejectRole)->setObjectName("cancelButton");
+    buttons->addButton(UiQString("Cancel"), QDialogButtonBox::RejectRole)->setObjectName("cancelButton");
     connect(buttons, &QDialogButtonBox::accepted, this, &COtherIDSelect::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &COtherIDSelect::reject);
     auto* layout = new QVBoxLayout(this);
@@ -48,7 +44,7 @@ COtherIDSelect::COtherIDSelect(const RecordingStore& store, QWidget* parent)
 void COtherIDSelect::accept() {
     const QListWidgetItem* item = list_->currentItem();
     if (item == nullptr || !item->isSelected()) {
-        ShowMessageBox(this, QString::fromStdString(UiText(str::kSelectPatientId, "Please select patient ID")));
+        ShowMessageBox(this, UiQString(str::kSelectPatientId, "Please select patient ID"));
         return;
     }
     selectedId_ = item->data(Qt::UserRole).toInt();

@@ -1,7 +1,7 @@
 #include "store/CProgress.h"
 
 #include "app/CommandIds.h"
-#include "app/UiText.h"
+#include "widgets/UiTexts.h"
 
 #include <QCoreApplication>
 #include <QProgressBar>
@@ -11,7 +11,7 @@ namespace quenda {
 
 CProgress::CProgress(int maximum, QWidget* parent) : QDialog(parent), bar_(new QProgressBar(this)) {
     setObjectName("CProgress");
-    setWindowTitle(QString::fromStdString(UiText(str::kAppTitle, "Quenda")));
+    setWindowTitle(UiQString(str::kAppTitle, "Quenda"));
     bar_->setObjectName("progressBar");
     bar_->setRange(0, maximum);
     bar_->setValue(0);

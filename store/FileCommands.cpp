@@ -11,6 +11,7 @@
 #include "store/KeptDownload.h"
 #include "store/Workbook.h"
 #include "widgets/MessageBox.h"
+#include "widgets/UiTexts.h"
 
 #include <QFileDialog>
 
@@ -86,7 +87,7 @@ bool SaveDataFile(QWidget* parent, AppContext& context, const std::string& path)
     const int id = samples.empty() ? 0 : samples.front().id;
     // 129 passes, as it always has; the slot step then skips it.
     if (id < 1 || id > kPatientSlots + 1) {
-        ShowMessageBox(parent, Q(UiText(kPatientIdInvalidStringId, kPatientIdInvalid)));
+        ShowMessageBox(parent, UiQString(kPatientIdInvalidStringId, kPatientIdInvalid));
         return false;
     }
     return true;
@@ -150,7 +151,7 @@ void RunSaveData(QWidget* parent, AppContext& context) {
                 break;
             case ExportKind::Unknown:
                 // Said rather than silently writing nothing; the details are still kept below.
-                ShowMessageBox(parent, Q(UiText(export_message::kUnknownType)));
+                ShowMessageBox(parent, UiQString(export_message::kUnknownType));
                 break;
         }
     }
@@ -207,7 +208,7 @@ void RunEventListing(QWidget* parent, AppContext& context) {
                                     {"Data file(*.txt)"}, "txt");
     if (!chosen) return;
     if (!HasExtension(*chosen, "txt")) {
-        ShowMessageBox(parent, Q(UiText(export_message::kUnknownEventType)));
+        ShowMessageBox(parent, UiQString(export_message::kUnknownEventType));
         return;
     }
     const PatientBlock block = MakePatientBlock(context.patient.Current(), context.store.CurrentId, UnitSetup(context));

@@ -4,8 +4,8 @@
 #include "app/CommandIds.h"
 #include "app/DisplayState.h"
 #include "app/PageUpdate.h"
-#include "app/UiText.h"
 #include "widgets/MessageBox.h"
+#include "widgets/UiTexts.h"
 
 namespace quenda {
 
@@ -22,8 +22,7 @@ void PlaceholderView::RunCommand(int commandId) {
         PostPage();
         return;
     }
-    ShowMessageBox(this, QString::fromStdString(UiText("This command is not available yet.")),
-                   QMessageBox::Information);
+    ShowMessageBox(this, UiQString("This command is not available yet."), QMessageBox::Information);
 }
 
 void PlaceholderView::showEvent(QShowEvent* event) {

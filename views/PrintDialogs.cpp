@@ -1,7 +1,7 @@
 #include "views/PrintDialogs.h"
 
-#include "app/UiText.h"
 #include "widgets/MessageBox.h"
+#include "widgets/UiTexts.h"
 
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -16,7 +16,7 @@ void PrintWithDialog(QWidget* parent, const PagePainter& paint) {
     dialog.setMinMax(1, 1);
     if (dialog.exec() != QDialog::Accepted) return;
     if (!PaintOnePage(printer, paint)) {
-        ShowMessageBox(parent, QString::fromStdString(UiText("Could not start print job.")), QMessageBox::Warning);
+        ShowMessageBox(parent, UiQString("Could not start print job."), QMessageBox::Warning);
     }
 }
 
