@@ -1,8 +1,8 @@
 #include "analysis/CAnalysisSetup.h"
 
 #include "analysis/CSpinButton.h"
-#include "app/Settings.h"
-#include "app/UiText.h"
+#include "base/Settings.h"
+#include "base/UiText.h"
 #include "ui_CAnalysisSetup.h"
 #include "widgets/CEditEx.h"
 #include "widgets/MessageBox.h"

@@ -1,7 +1,7 @@
 #include "analysis/ClinicalText.h"
 
-#include "app/StringFormat.h"
-#include "app/UiText.h"
+#include "base/StringFormat.h"
+#include "base/UiText.h"
 
 namespace quenda {
 

@@ -1,6 +1,6 @@
 #include "analysis/Thresholds.h"
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 namespace quenda {
 

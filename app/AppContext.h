@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/AnalysisResults.h"
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "app/ViewState.h"
 #include "patient/PatientContext.h"
 #include "patient/ReportTitle.h"

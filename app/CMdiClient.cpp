@@ -1,6 +1,6 @@
 #include "app/CMdiClient.h"
 
-#include "app/UiText.h"
+#include "base/UiText.h"
 
 #include <QPaintEvent>
 #include <QPainter>

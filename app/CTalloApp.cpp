@@ -2,11 +2,11 @@
 
 #include "app/AppContext.h"
 #include "app/CMainFrame.h"
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/CommandLine.h"
 #include "app/PatientFolder.h"
 #include "app/ResourceTextSource.h"
-#include "app/UiText.h"
+#include "base/UiText.h"
 #include "patient/PatientFile.h"
 #include "widgets/MessageBox.h"
 

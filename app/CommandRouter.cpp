@@ -1,7 +1,7 @@
 #include "app/CommandRouter.h"
 
-#include "app/CommandIds.h"
-#include "app/Settings.h"
+#include "base/CommandIds.h"
+#include "base/Settings.h"
 #include "app/ViewState.h"
 #include "store/RecordingStore.h"
 

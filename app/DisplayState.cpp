@@ -1,6 +1,6 @@
 #include "app/DisplayState.h"
 
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 
 namespace quenda {
 

@@ -1,6 +1,6 @@
 #include "app/PageUpdate.h"
 
-#include "app/UiText.h"
+#include "base/UiText.h"
 
 namespace quenda {
 

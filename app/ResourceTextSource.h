@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Resources.h"
-#include "app/UiText.h"
+#include "base/UiText.h"
 
 namespace quenda {
 

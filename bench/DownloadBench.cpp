@@ -3,7 +3,7 @@
 // download. The protocol waits for each frame before asking for the next, so
 // only the polling gap and the request's own trip may be lost.
 //   bench_download [HOURS]     default 2 hours of one ID, full 524-sample frames
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "device/CaptureEngine.h"
 #include "device/MessageSink.h"
 #include "integration/SimProcess.h"

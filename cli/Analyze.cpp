@@ -2,9 +2,9 @@
 
 #include "analysis/Analysis.h"
 #include "analysis/ClinicalText.h"
-#include "app/Settings.h"
-#include "app/StringFormat.h"
-#include "app/UiText.h"
+#include "base/Settings.h"
+#include "base/StringFormat.h"
+#include "base/UiText.h"
 
 #include <algorithm>
 #include <charconv>

@@ -2,7 +2,7 @@
 
 #include "analysis/Analysis.h"
 #include "app/PatientFolder.h"
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "patient/PatientFile.h"
 #include "store/Export.h"
 #include "store/ExportText.h"

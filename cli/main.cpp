@@ -1,7 +1,7 @@
 // quenda-cli: the recorder work of Quenda from a terminal, for scripting and
 // batch use. Same core as the desktop program: same port search, same
 // settings file (./Quenda.ini), same data files.
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "cli/Analyze.h"
 #include "cli/Export.h"
 #include "cli/Print.h"

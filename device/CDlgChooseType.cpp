@@ -1,6 +1,6 @@
 #include "device/CDlgChooseType.h"
 
-#include "app/UiText.h"
+#include "base/UiText.h"
 #include "device/CDateAndTimeDlg.h"
 #include "device/CDelDataDlg.h"
 #include "device/CDeletingData.h"

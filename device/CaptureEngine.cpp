@@ -1,6 +1,6 @@
 #include "device/CaptureEngine.h"
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "device/MessageSink.h"
 
 #include <cerrno>

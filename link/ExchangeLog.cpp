@@ -1,6 +1,6 @@
 #include "link/ExchangeLog.h"
 
-#include "store/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include "patient/CDlgUnitSetup.h"
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "patient/Units.h"
 #include "ui_CDlgUnitSetup.h"
 

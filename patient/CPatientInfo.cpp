@@ -1,6 +1,6 @@
 #include "patient/CPatientInfo.h"
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "patient/PatientContext.h"
 #include "patient/Units.h"
 #include "ui_CPatientInfo.h"

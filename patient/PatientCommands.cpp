@@ -1,6 +1,6 @@
 #include "patient/PatientCommands.h"
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "patient/CDlgUnitSetup.h"
 #include "patient/CModifyTitle.h"
 #include "patient/CPatientInfo.h"

@@ -1,6 +1,6 @@
 #include "patient/PatientContext.h"
 
-#include "app/UiText.h"
+#include "base/UiText.h"
 #include "store/RecordingStore.h"
 
 namespace quenda {

@@ -1,6 +1,6 @@
 #include "patient/PatientForm.h"
 
-#include "app/UiText.h"
+#include "base/UiText.h"
 #include "patient/FieldText.h"
 #include "patient/Units.h"
 

@@ -1,6 +1,6 @@
 #include "patient/PatientRecord.h"
 
-#include "store/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <algorithm>
 #include <bit>

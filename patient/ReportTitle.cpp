@@ -1,6 +1,6 @@
 #include "patient/ReportTitle.h"
 
-#include "app/UiText.h"
+#include "base/UiText.h"
 #include "patient/FieldText.h"
 
 namespace quenda {

@@ -1,6 +1,6 @@
 #include "store/COtherIDSelect.h"
 
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "device/CaptureEngine.h"  // IdListLine
 #include "store/RecordingStore.h"
 #include "widgets/MessageBox.h"

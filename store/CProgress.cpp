@@ -1,6 +1,6 @@
 #include "store/CProgress.h"
 
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "widgets/UiTexts.h"
 
 #include <QCoreApplication>

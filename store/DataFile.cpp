@@ -1,8 +1,8 @@
 #include "store/DataFile.h"
 
-#include "store/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "store/RecordingStore.h"
-#include "store/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

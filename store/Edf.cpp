@@ -1,7 +1,7 @@
 #include "store/Edf.h"
 
-#include "app/UiText.h"
-#include "store/AtomicFile.h"
+#include "base/UiText.h"
+#include "base/AtomicFile.h"
 #include "store/ExportText.h"
 
 #include <edflib.h>

@@ -2,7 +2,7 @@
 
 #include "analysis/Analysis.h"
 #include "analysis/Clinical.h"
-#include "app/UiText.h"
+#include "base/UiText.h"
 #include "store/Edf.h"
 #include "store/ExportText.h"
 #include "store/Workbook.h"

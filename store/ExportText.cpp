@@ -1,10 +1,10 @@
 #include "store/ExportText.h"
 
-#include "app/CommandIds.h"
-#include "app/UiText.h"
+#include "base/CommandIds.h"
+#include "base/UiText.h"
 #include "patient/Units.h"
-#include "store/AtomicFile.h"
-#include "store/TextCodec.h"
+#include "base/AtomicFile.h"
+#include "base/TextCodec.h"
 
 namespace quenda {
 

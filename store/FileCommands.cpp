@@ -2,8 +2,8 @@
 
 #include "analysis/Analysis.h"
 #include "app/AppContext.h"
-#include "app/CommandIds.h"
-#include "app/UiText.h"
+#include "base/CommandIds.h"
+#include "base/UiText.h"
 #include "store/COtherIDSelect.h"
 #include "store/CProgress.h"
 #include "store/Export.h"

@@ -1,7 +1,7 @@
 #include "store/Workbook.h"
 
-#include "app/UiText.h"
-#include "store/AtomicFile.h"
+#include "base/UiText.h"
+#include "base/AtomicFile.h"
 
 #include <xlsxwriter.h>
 

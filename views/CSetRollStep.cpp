@@ -1,8 +1,8 @@
 #include "views/CSetRollStep.h"
 
 #include "analysis/CSpinButton.h"
-#include "app/CommandIds.h"
-#include "app/UiText.h"
+#include "base/CommandIds.h"
+#include "base/UiText.h"
 #include "widgets/CEditEx.h"
 #include "widgets/MessageBox.h"
 

@@ -1,7 +1,7 @@
 #include "views/ClinicalPage.h"
 
 #include "analysis/ClinicalText.h"
-#include "app/UiText.h"
+#include "base/UiText.h"
 #include "views/ClinicalLayout.h"
 
 #include <QFont>

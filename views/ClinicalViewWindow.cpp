@@ -1,7 +1,7 @@
 #include "views/ClinicalViewWindow.h"
 
 #include "app/AppContext.h"
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/PageUpdate.h"
 #include "views/ClinicalPage.h"
 #include "views/PagePaint.h"

@@ -1,6 +1,6 @@
 #include "views/Printing.h"
 
-#include "store/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 #include <QBuffer>
 #include <QPageLayout>

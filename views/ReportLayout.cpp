@@ -1,6 +1,6 @@
 #include "views/ReportLayout.h"
 
-#include "app/UiText.h"
+#include "base/UiText.h"
 #include "views/TrendLayout.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "views/TrendLayout.h"
 
-#include "app/UiText.h"
+#include "base/UiText.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "views/TrendViewWindow.h"
 
 #include "app/AppContext.h"
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/DisplayState.h"
 #include "app/PageUpdate.h"
 #include "views/PageHeader.h"

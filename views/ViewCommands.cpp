@@ -1,6 +1,6 @@
 #include "views/ViewCommands.h"
 
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "views/CSetRollStep.h"
 #include "views/PagedView.h"
 #include "views/PrintDialogs.h"

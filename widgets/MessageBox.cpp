@@ -1,7 +1,7 @@
 #include "widgets/MessageBox.h"
 
-#include "app/CommandIds.h"
-#include "app/UiText.h"
+#include "base/CommandIds.h"
+#include "base/UiText.h"
 
 namespace quenda {
 

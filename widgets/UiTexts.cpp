@@ -1,6 +1,6 @@
 #include "widgets/UiTexts.h"
 
-#include "app/UiText.h"
+#include "base/UiText.h"
 
 #include <QAbstractButton>
 #include <QGroupBox>

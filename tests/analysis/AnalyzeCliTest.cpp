@@ -2,7 +2,7 @@
 // file in the working directory.
 #include "SampleSeries.h"
 #include "analysis/Analysis.h"
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "store/DataFile.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"

@@ -1,6 +1,6 @@
 #include "analysis/CAnalysisSetup.h"
 #include "analysis/CSpinButton.h"
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "widgets/CEditEx.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "SampleSeries.h"
 #include "analysis/Analysis.h"
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "app/CAboutDlg.h"
 #include "app/CMdiClient.h"
 #include "app/CSplashDlg.h"
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/DeviceArrivalMonitor.h"
 #include "app/PageUpdate.h"
 #include "app/XkbLockKeys.h"

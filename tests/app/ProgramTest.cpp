@@ -3,7 +3,7 @@
 // on what was downloaded.
 #include "app/AppContext.h"
 #include "app/CMainFrame.h"
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/Program.h"
 #include "app/Resources.h"
 #include "device/CDlgChooseType.h"

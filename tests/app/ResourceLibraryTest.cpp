@@ -6,10 +6,10 @@
 #include "ShellTestSupport.h"
 
 #include "app/CMdiClient.h"
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/PageUpdate.h"
 #include "app/ResourceLibrary.h"
-#include "app/UiText.h"
+#include "base/UiText.h"
 
 #include <QFile>
 #include <QMenu>

@@ -2,7 +2,7 @@
 // transitions, the command line, the single-instance lock, the patient folder,
 // port arrival and the lock keys.
 
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/CommandLine.h"
 #include "app/CommandRouter.h"
 #include "app/InstanceLock.h"
@@ -11,7 +11,7 @@
 #include "app/PatientFolder.h"
 #include "app/PortArrival.h"
 #include "app/ResourceTextSource.h"
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "app/ViewState.h"
 #include "link/PortDiscovery.h"
 #include "patient/PatientFile.h"

@@ -5,7 +5,7 @@
 #include "ShellTestSupport.h"
 
 #include "app/CTalloApp.h"
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // The connect step and the maintenance commands: which ports are tried in
 // which order, what is remembered, what the user is told. Single-threaded on
 // virtual time; the download itself is tested against the simulator.
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "device/CaptureEngine.h"
 #include "device/Messages.h"
 #include "support/FakeLink.h"

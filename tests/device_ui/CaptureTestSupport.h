@@ -4,7 +4,7 @@
 // showing boxes, a main window stand-in, a settings file of the test's own,
 // and screenshots.
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "device/CaptureHost.h"
 #include "device/MessageSink.h"
 

@@ -2,7 +2,7 @@
 // either rejected with a message or decoded into something that saves and
 // reads back the same way.
 #include "store/DataFile.h"
-#include "store/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <cstdlib>
 

@@ -3,7 +3,7 @@
 // was written must read back, and writing it again must change nothing.
 // Works on the content the file reader and writer use, so it runs at memory
 // speed; the file round trip itself is covered by the settings tests.
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 #include <array>
 #include <cstdlib>

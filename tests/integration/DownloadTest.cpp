@@ -1,7 +1,7 @@
 // The download engine over a real serial port (a pseudo-terminal) against the
 // recorder simulator: the whole road from identification to decoded samples,
 // and the ways a download can end early.
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "device/CaptureEngine.h"
 #include "device/Messages.h"
 #include "integration/SimProcess.h"

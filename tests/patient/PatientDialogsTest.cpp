@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "patient/CDlgUnitSetup.h"
 #include "patient/CModifyTitle.h"
 #include "patient/CPatientInfo.h"

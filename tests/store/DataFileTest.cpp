@@ -1,4 +1,4 @@
-#include "store/AtomicFile.h"
+#include "base/AtomicFile.h"
 #include "store/DataFile.h"
 #include "store/RecordingStore.h"
 #include "support/TempDir.h"

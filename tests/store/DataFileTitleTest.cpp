@@ -1,5 +1,5 @@
 #include "store/DataFile.h"
-#include "store/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // COtherIDSelect and the progress window, played by a timer.
 #include "app/AppContext.h"
 #include "app/CMainFrame.h"
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/Program.h"
 #include "app/Resources.h"
 #include "app/ShellTestSupport.h"

@@ -1,7 +1,7 @@
 // The trend view inside the main window: opened by the Trend template, fed
 // from the application context, reporting its pages to the status bar and
 // paging on the menu commands.
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/Program.h"
 #include "patient/PatientRecord.h"
 #include "tools/sim/Recording.h"

@@ -9,7 +9,7 @@
 // always offscreen: no display is needed.
 #include "app/AppContext.h"
 #include "app/CMainFrame.h"
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/PatientFolder.h"
 #include "app/Program.h"
 #include "app/Resources.h"

@@ -1,6 +1,6 @@
-#include "app/Settings.h"
+#include "base/Settings.h"
 
-#include "store/AtomicFile.h"
+#include "base/AtomicFile.h"
 
 #include <algorithm>
 #include <cerrno>

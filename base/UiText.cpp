@@ -1,4 +1,4 @@
-#include "app/UiText.h"
+#include "base/UiText.h"
 
 namespace quenda {
 

@@ -1,4 +1,4 @@
-#include "app/StringFormat.h"
+#include "base/StringFormat.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "store/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <array>
 #include <cstdint>
