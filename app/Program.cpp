@@ -10,7 +10,7 @@
 #include "device/CDlgChooseType.h"
 #include "link/BluetoothLink.h"
 #include "patient/PatientCommands.h"
-#include "store/FileCommands.h"
+#include "formats/FileCommands.h"
 #include "views/ClinicalViewWindow.h"
 #include "views/TableViewWindow.h"
 #include "views/TrendViewWindow.h"

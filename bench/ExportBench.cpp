@@ -1,7 +1,7 @@
 // The exports of a full 144-hour data set (518,400 samples). Goals: the text,
 // EDF+ and CSV exports under 0.5 s each, the workbook under 3 s.
 #include "bench/FullNight.h"
-#include "store/Export.h"
+#include "formats/Export.h"
 #include "support/TempDir.h"
 
 #include <benchmark/benchmark.h>

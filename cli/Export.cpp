@@ -4,8 +4,8 @@
 #include "app/PatientFolder.h"
 #include "base/Settings.h"
 #include "patient/PatientFile.h"
-#include "store/Export.h"
-#include "store/ExportText.h"
+#include "formats/Export.h"
+#include "formats/ExportText.h"
 
 #include <cstdio>
 #include <string>

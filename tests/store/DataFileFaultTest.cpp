@@ -2,7 +2,7 @@
 // killed outright at any moment, and a disk that fills up halfway (the
 // exports too).
 #include "store/DataFile.h"
-#include "store/Export.h"
+#include "formats/Export.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // EDF+ read back through EDFlib's own reader, and the CSV read back as a
 // toolbox would read it.
 #include "analysis/Analysis.h"
-#include "store/Edf.h"
-#include "store/Export.h"
+#include "formats/Edf.h"
+#include "formats/Export.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "store/ExportText.h"
+#include "formats/ExportText.h"
 
 #include "base/CommandIds.h"
 #include "base/UiText.h"

@@ -1,11 +1,11 @@
-#include "store/Export.h"
+#include "formats/Export.h"
 
 #include "analysis/Analysis.h"
 #include "analysis/Clinical.h"
 #include "base/UiText.h"
-#include "store/Edf.h"
-#include "store/ExportText.h"
-#include "store/Workbook.h"
+#include "formats/Edf.h"
+#include "formats/ExportText.h"
+#include "formats/Workbook.h"
 
 namespace quenda {
 

@@ -1,8 +1,8 @@
 // The text export, the event listing and the workbook, read back byte for
 // byte (text) and cell for cell through the workbook's own XML (unzip).
-#include "store/Export.h"
-#include "store/ExportText.h"
-#include "store/Workbook.h"
+#include "formats/Export.h"
+#include "formats/ExportText.h"
+#include "formats/Workbook.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 

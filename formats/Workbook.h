@@ -1,7 +1,7 @@
 #pragma once
 
 #include "store/DataFile.h"  // FileResult
-#include "store/ExportText.h"
+#include "formats/ExportText.h"
 #include "store/SampleRecord.h"
 
 #include <filesystem>

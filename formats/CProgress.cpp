@@ -1,4 +1,4 @@
-#include "store/CProgress.h"
+#include "formats/CProgress.h"
 
 #include "base/CommandIds.h"
 #include "widgets/UiTexts.h"

@@ -1,8 +1,8 @@
-#include "store/Edf.h"
+#include "formats/Edf.h"
 
 #include "base/UiText.h"
 #include "base/AtomicFile.h"
-#include "store/ExportText.h"
+#include "formats/ExportText.h"
 
 #include <edflib.h>
 #include <sys/statvfs.h>

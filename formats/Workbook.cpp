@@ -1,4 +1,4 @@
-#include "store/Workbook.h"
+#include "formats/Workbook.h"
 
 #include "base/UiText.h"
 #include "base/AtomicFile.h"

@@ -3,7 +3,7 @@
 #include "analysis/Thresholds.h"
 #include "patient/PatientRecord.h"
 #include "store/DataFile.h"  // FileResult
-#include "store/ExportKind.h"
+#include "formats/ExportKind.h"
 #include "store/SampleRecord.h"
 
 #include <filesystem>

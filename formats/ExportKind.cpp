@@ -1,4 +1,4 @@
-#include "store/ExportKind.h"
+#include "formats/ExportKind.h"
 
 #include <algorithm>
 #include <cctype>

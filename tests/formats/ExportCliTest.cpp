@@ -1,7 +1,7 @@
 // quenda-cli export and events, run as a user would run them.
 #include "patient/PatientFile.h"
 #include "store/DataFile.h"
-#include "store/ExportText.h"
+#include "formats/ExportText.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 

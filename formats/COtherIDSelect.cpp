@@ -1,4 +1,4 @@
-#include "store/COtherIDSelect.h"
+#include "formats/COtherIDSelect.h"
 
 #include "base/CommandIds.h"
 #include "device/CaptureEngine.h"  // IdListLine
