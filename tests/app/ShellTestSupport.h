@@ -6,7 +6,7 @@
 #include "app/CMainFrame.h"
 #include "app/CTalloApp.h"
 #include "app/Resources.h"
-#include "views/PlaceholderView.h"
+#include "app/TestView.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,9 +28,9 @@ inline void SaveScreenshot(QWidget* widget, const QString& name) {
 
 inline ViewFactories PlaceholderViews(AppContext& context) {
     ViewFactories views;
-    views.trend = [&context](CMainFrame&) { return new PlaceholderView(context); };
+    views.trend = [&context](CMainFrame&) { return new TestView(context); };
     views.table = [&context](CMainFrame&) {
-        auto* view = new PlaceholderView(context);
+        auto* view = new TestView(context);
         view->setObjectName("table");
         return view;
     };
