@@ -46,7 +46,7 @@ private slots:
         options.splashMilliseconds = 0;
         options.watchDevices = false;
         options.showMessage = [](const std::string&, QMessageBox::Icon) {};
-        CTalloApp app(context, options, test::PlaceholderViews(context), {});
+        CTalloApp app(context, options, test::TestViews(context), {});
         QVERIFY(app.InitInstance({}));
         QVERIFY(app.Library().Loaded());
 

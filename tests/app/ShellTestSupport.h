@@ -26,7 +26,7 @@ inline void SaveScreenshot(QWidget* widget, const QString& name) {
     widget->grab().save(dir + "/" + name + ".png");
 }
 
-inline ViewFactories PlaceholderViews(AppContext& context) {
+inline ViewFactories TestViews(AppContext& context) {
     ViewFactories views;
     views.trend = [&context](CMainFrame&) { return new TestView(context); };
     views.table = [&context](CMainFrame&) {
@@ -37,10 +37,10 @@ inline ViewFactories PlaceholderViews(AppContext& context) {
     return views;
 }
 
-// A main window over built-in resources with placeholder views.
+// A main window over built-in resources with test views.
 struct FrameFixture {
     explicit FrameFixture(CommandHandlers handlers = {}) {
-        auto views = PlaceholderViews(context);
+        auto views = TestViews(context);
         frame = std::make_unique<CMainFrame>(
             context, resources, std::vector<CDocTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
             std::move(handlers));

@@ -57,7 +57,7 @@ int RunChild(const char* dir) {
         std::printf("message: %s\n", text.c_str());
         std::fflush(stdout);
     };
-    CTalloApp app(context, options, test::PlaceholderViews(context), {});
+    CTalloApp app(context, options, test::TestViews(context), {});
     if (!app.InitInstance({})) {
         std::printf("refused\n");
         return 1;
@@ -87,7 +87,7 @@ private slots:
         std::vector<Message> messages;
         {
             AppContext context;
-            CTalloApp app(context, OptionsIn(dir, &messages), test::PlaceholderViews(context), {});
+            CTalloApp app(context, OptionsIn(dir, &messages), test::TestViews(context), {});
             QVERIFY(app.InitInstance({}));
             const fs::path file = dir / "bin" / "bldb" / "pationtrec.dat";
             QCOMPARE(messages.size(), std::size_t{1});
@@ -110,7 +110,7 @@ private slots:
         }
         messages.clear();
         AppContext context;
-        CTalloApp again(context, OptionsIn(dir, &messages), test::PlaceholderViews(context), {});
+        CTalloApp again(context, OptionsIn(dir, &messages), test::TestViews(context), {});
         QVERIFY(again.InitInstance({}));
         QVERIFY(messages.empty());
     }
@@ -123,7 +123,7 @@ private slots:
         StartupOptions options = OptionsIn(dir, &messages);
         // A plain file where the folder belongs.
         std::fclose(std::fopen((options.programDir / "bldb").c_str(), "w"));
-        CTalloApp app(context, options, test::PlaceholderViews(context), {});
+        CTalloApp app(context, options, test::TestViews(context), {});
         QVERIFY(app.InitInstance({}));
         QCOMPARE(messages.size(), std::size_t{2});
         QCOMPARE(messages[0].text, std::string("Can't open pationtrec.dat file"));
@@ -137,7 +137,7 @@ private slots:
         context.store.AppendSample(SampleRecord{.id = 9, .spo2 = 95});
         context.store.SelectId(9);
         context.views.currentPageIndex = 3;
-        CTalloApp app(context, OptionsIn(tmp.path().toStdString(), nullptr), test::PlaceholderViews(context), {});
+        CTalloApp app(context, OptionsIn(tmp.path().toStdString(), nullptr), test::TestViews(context), {});
         QCOMPARE(context.store.IdCount(9), 0);
         QCOMPARE(context.store.CurrentSampleCount, 0);
         QCOMPARE(context.views.currentPageIndex, 0);
@@ -152,7 +152,7 @@ private slots:
         const fs::path dir = tmp.path().toStdString();
         {
             AppContext context;
-            CTalloApp app(context, OptionsIn(dir, nullptr), test::PlaceholderViews(context), {});
+            CTalloApp app(context, OptionsIn(dir, nullptr), test::TestViews(context), {});
             QVERIFY(!app.InitInstance({"-Register"}));
         }
         std::string opened;
@@ -163,14 +163,14 @@ private slots:
         };
         {
             AppContext context;
-            CTalloApp app(context, OptionsIn(dir, nullptr), test::PlaceholderViews(context), handlers);
+            CTalloApp app(context, OptionsIn(dir, nullptr), test::TestViews(context), handlers);
             QVERIFY(!app.InitInstance({"-p", "night.dat"}));
             QCOMPARE(opened, std::string("night.dat"));
         }
         // A bare file name opens nothing and the program runs.
         opened.clear();
         AppContext context;
-        CTalloApp plain(context, OptionsIn(dir, nullptr), test::PlaceholderViews(context), handlers);
+        CTalloApp plain(context, OptionsIn(dir, nullptr), test::TestViews(context), handlers);
         QVERIFY(plain.InitInstance({"night.dat"}));
         QVERIFY(opened.empty());
         QCOMPARE(plain.MainFrame()->DocumentCount(), 0);
