@@ -72,6 +72,8 @@ private slots:
 
         QVERIFY(frame.OnCommand(cmd::kModeAnalysis));
         QCOMPARE(frame.Router().State().mode, 3);
+        QVERIFY(!frame.Router().IsEnabled(cmd::kRollStep));  // the report is one page
+        QVERIFY(frame.Router().IsEnabled(cmd::kPrintPreview));
         QVERIFY(context.analysis.statistics.spo2Maximum > 0);
         QVERIFY(context.analysis.statistics.prMaximum > 0);
 

@@ -248,7 +248,7 @@ private slots:
         fs::remove(context_->patient.PatientFile());
         user.ChooseFile("saveDataDialog", *dir_ / "night.foo");
         QVERIFY(Run(user, cmd::kSaveData));
-        QCOMPARE(user.messages, QStringList{"Unknown file type: use .dat, .txt, .xlsx, .edf or .csv"});
+        QCOMPARE(user.messages, QStringList{"Unknown file type: use .dat, .txt, .xls, .xlsx, .edf or .csv"});
         QVERIFY(!fs::exists(*dir_ / "night.foo"));
         QCOMPARE(fs::file_size(context_->patient.PatientFile()), 36864u);
         fs::remove(context_->patient.PatientFile());
