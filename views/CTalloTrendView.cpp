@@ -32,7 +32,13 @@ TrendPageLayout CTalloTrendView::LayoutFor(const QRect& drawing, const TrendHead
 }
 
 void CTalloTrendView::PaintPage(QPainter& painter, const QRect& drawing) const {
-    DrawTrendPage(painter, ToLayoutRect(drawing), {source_.Samples(), source_.Header(), currentPageIndex_, readout_},
+    // Page N of another width (the paper's) holds other samples than the
+    // screen's page N: the readout goes along only when its sample is there.
+    const std::span<const SampleRecord> samples = source_.Samples();
+    const PageGeometry geometry = ComputePageGeometry(drawing.width(), static_cast<int>(samples.size()));
+    DrawTrendPage(painter, ToLayoutRect(drawing),
+                  {samples, source_.Header(), currentPageIndex_,
+                   ReadoutOnPage(readout_, readoutSample_, currentPageIndex_, geometry.samplesPerPage)},
                   fonts_);
 }
 
@@ -90,6 +96,7 @@ ReadoutGraphs CTalloTrendView::Graphs() const {
 
 void CTalloTrendView::ApplyReadout(const ReadoutHit& hit) {
     readout_ = hit.texts;
+    readoutSample_ = hit.sample;
     spo2Arrow_ = hit.spo2Arrow;
     pulseArrow_ = hit.pulseArrow;
     update();
@@ -149,6 +156,7 @@ void CTalloTrendView::PageDown() {
     ParkArrows();
     // Unlike page up, page down also clears the readout.
     readout_ = {};
+    readoutSample_ = -1;
     update();
     PostPageUpdate();
 }

@@ -92,6 +92,7 @@ private:
     // the last screen paint; the pointer test uses its graphs.
     TrendPageLayout layout_;
     ReadoutTexts readout_;
+    std::int64_t readoutSample_ = -1;  // the sample readout_ reads; -1 with none
     ReadoutArrow spo2Arrow_;
     ReadoutArrow pulseArrow_;
     int pageCount_ = 0;
