@@ -21,6 +21,10 @@ struct ClinicalLine {
 // samples give the time stamps of the nadir and of the longest low run.
 std::vector<ClinicalLine> ClinicalLines(const ClinicalSummary& summary, std::span<const SampleRecord> samples);
 
+// Why the ODI counts differ from the analysis report's desaturation count:
+// the line under the ODI rows.
+std::string ClinicalOdiNote();
+
 // "≥ 95", "90–94", ..., "< 80".
 std::string BandLabel(const Spo2Band& band);
 

@@ -36,8 +36,7 @@ void PaintTable(QPainter& painter, const LayoutRect& page, const ReportContent& 
 }
 
 void PaintClinical(QPainter& painter, const LayoutRect& page, const ReportContent& data, int) {
-    PaintClinicalPage(painter, ToQRect(page), ComputeClinicalSummary(data.samples), data.samples,
-                      {data.header.title, data.header.id});
+    PaintClinicalPage(painter, ToQRect(page), ComputeClinicalSummary(data.samples), data.samples, data.header);
 }
 
 constexpr std::array<PrintViewKind, 4> kKinds{{
