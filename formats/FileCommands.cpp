@@ -45,11 +45,12 @@ void Report(QWidget* parent, const FileResult& result, QMessageBox::Icon icon = 
 void SizeForDetails(QFileDialog& dialog) {
     dialog.setViewMode(QFileDialog::Detail);
     const QFontMetrics fm(dialog.font());
-    const int columns = fm.horizontalAdvance(QString(36, u'n')) + fm.horizontalAdvance(QStringLiteral("  1023.9 KiB  ")) +
-                        fm.horizontalAdvance(QStringLiteral("  xlsx File  ")) +
-                        fm.horizontalAdvance(QStringLiteral("  12/31/2026 23:59  "));
+    // Room for a name of some 48 characters and the widest size, type and date.
+    const int columns = fm.horizontalAdvance(QString(48, u'n')) + fm.horizontalAdvance(QStringLiteral("  1023.99 KiB  ")) +
+                        fm.horizontalAdvance(QStringLiteral("  plain text document  ")) +
+                        fm.horizontalAdvance(QStringLiteral("  31 Dec 2026 23:59:59  "));
     const int sidebar = fm.horizontalAdvance(QString(16, u'n'));
-    dialog.resize(std::max(dialog.width(), columns + sidebar + 60), std::max(dialog.height(), fm.height() * 26));
+    dialog.resize(std::max(dialog.width(), columns + sidebar + 60), std::max(dialog.height(), fm.height() * 28));
     if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
         QHeaderView* header = view->header();
         header->setStretchLastSection(false);

@@ -184,13 +184,17 @@ private slots:
         context_->reportTitle.Set("other");
         context_->patient.SetCurrent(Patient("Someone Else", 80));
         // The dialog shows the details, no column cut: each is as wide as what it shows.
+        std::ofstream(*dir_ / "a night kept from the loaned recorder.dat") << std::string(316'928, 'x');
         QString columnsCut = "not looked at";
         int ticksShown = 0;
-        user.Then([&columnsCut, &ticksShown](QWidget* modal) {
+        user.Then([&columnsCut, &ticksShown, this](QWidget* modal) {
+            // Where a 309.5 KiB file with a long name lies.
+            if (ticksShown == 0) qobject_cast<QFileDialog*>(modal)->setDirectory(QString::fromStdString(dir_->Path().string()));
             auto* view = modal->findChild<QTreeView*>("treeView");
-            if (!view || !view->isVisible() || view->model()->rowCount(view->rootIndex()) == 0) return false;
+            ++ticksShown;
+            if (!view || !view->isVisible() || view->model()->rowCount(view->rootIndex()) < 2) return false;
             // The header sizes its sections a moment after the rows come.
-            if (++ticksShown < 10) return false;
+            if (ticksShown < 10) return false;
             columnsCut.clear();
             const QAbstractItemModel& model = *view->model();
             for (int row = 0; row < model.rowCount(view->rootIndex()); ++row) {
