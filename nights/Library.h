@@ -163,7 +163,10 @@ struct RebuildResult {
 // library, when it can be read, and those the journal names), keeping night
 // numbers, notes, exclusions and removals. A damaged library is first moved
 // aside as "<file>.broken-YYYYMMDD-HHMMSS"; a healthy one is rebuilt into a
-// new file that replaces it at the end.
-RebuildResult RebuildLibrary(const std::filesystem::path& file, const AddOptions& options);
+// new file that replaces it at the end. Nights of a healthy library whose
+// file is gone stay listed. `alsoLookIn`: folders of kept downloads (each
+// subfolder's ID<n>.dat) to index as well, e.g. DefaultDownloadsRoot().
+RebuildResult RebuildLibrary(const std::filesystem::path& file, const AddOptions& options,
+                             std::span<const std::filesystem::path> alsoLookIn = {});
 
 }  // namespace quenda
