@@ -33,7 +33,6 @@ std::string FloatJson(float value) {
     return error == std::errc{} ? std::string(buffer, end) : "0";
 }
 
-std::string Quoted(const std::string& text) { return '"' + text + '"'; }
 
 // Floats of the clinical summary: two decimals are more than any figure means.
 std::string Fixed2(double value) { return Format("%.2f", value); }
