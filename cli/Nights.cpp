@@ -138,6 +138,9 @@ std::string AddSummary(const AddResult& r) {
     std::string text = Format("%d %s added, %d %s, %d %s.", r.added, UiText(r.added == 1 ? "night" : "nights").c_str(),
                               r.already, UiText("already in the library").c_str(), r.replaced,
                               UiText("extended").c_str());
+    if (r.removed > 0) {
+        text += " " + Format("%d %s", r.removed, UiText("removed from the library before, left out.").c_str());
+    }
     if (r.leftOut > 0) {
         text += " " + Format("%d %s", r.leftOut,
                              UiText("samples with an impossible date or time were left out (they belong to no night).")

@@ -326,6 +326,7 @@ void AddResult::Merge(const AddResult& other) {
     added += other.added;
     already += other.already;
     replaced += other.replaced;
+    removed += other.removed;
     leftOut += other.leftOut;
     files += other.files;
     nights.insert(nights.end(), other.nights.begin(), other.nights.end());
@@ -447,7 +448,7 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
     const std::string name = options.nameOf ? options.nameOf(id) : std::string();
     const std::string sourceText = fs::absolute(source).lexically_normal().string();
     const auto fail = [&](FileResult why) {
-        out.added = out.replaced = out.already = 0;
+        out.added = out.replaced = out.already = out.removed = 0;
         out.nights.clear();
         out.failures.push_back(source.string() + ": " + why.message + (why.detail.empty() ? "" : ": ") + why.detail);
         out.result = std::move(why);
@@ -475,10 +476,17 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
     Statement update(lib.db_, updateSql.c_str());
     if (!same.Ok() || !insert.Ok() || !update.Ok()) return fail(DbFailure(lib, library_message::kCantWrite));
 
+    Statement wasRemoved(lib.db_, "SELECT 1 FROM removed WHERE id=? AND start=?");
     std::vector<JournalEntry> journal;
     const std::int64_t now = NowSeconds();
     for (const FoundNight& night : found) {
         const NightSpan& span = night.span;
+        wasRemoved.Reset();
+        wasRemoved.Bind(1, static_cast<std::int64_t>(id)).Bind(2, span.start);
+        if (wasRemoved.Step() == SQLITE_ROW) {
+            ++out.removed;
+            continue;
+        }
         same.Reset();
         same.Bind(1, static_cast<std::int64_t>(id)).Bind(2, span.start);
         enum class Outcome { New, Already, Extends } outcome = Outcome::New;
@@ -686,6 +694,9 @@ FileResult NightLibrary::Remove(NightNumber night) {
     Statement s(db_, "DELETE FROM nights WHERE night=?");
     s.Bind(1, night);
     if (s.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    Statement keepOut(db_, "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
+    keepOut.Bind(1, static_cast<std::int64_t>(id)).Bind(2, start);
+    if (keepOut.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
     if (FileResult j = LibraryAccess::Journal(*this, {{NowSeconds(), JournalKind::Remove, night, id, start, {}}}); !j)
         return j;
     if (!transaction.Commit()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
@@ -916,6 +927,11 @@ RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, st
             out.result = opened;
             return out;
         }
+        for (const auto& key : removed) {
+            Statement s(lib->Handle(), "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
+            s.Bind(1, static_cast<std::int64_t>(key.first)).Bind(2, key.second);
+            s.Step();
+        }
         std::set<std::string> seen;
         for (const std::string& source : sources) {
             if (!seen.insert(source).second) continue;
@@ -942,17 +958,13 @@ RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, st
                      "(SELECT path FROM main.sources) AND NOT EXISTS (SELECT 1 FROM main.nights m "
                      "WHERE m.id=o.id AND m.start=o.start)");
                 Exec(lib->Handle(), "INSERT OR IGNORE INTO main.sources SELECT * FROM old.sources");
+                Exec(lib->Handle(), "INSERT OR IGNORE INTO main.removed SELECT * FROM old.removed");
                 Exec(lib->Handle(), "DETACH old");
             }
         }
         // The user's changes are replayed into the database only: the
         // journal holds them already.
         Exec(lib->Handle(), "BEGIN IMMEDIATE");
-        for (const auto& key : removed) {
-            Statement s(lib->Handle(), "DELETE FROM nights WHERE id=? AND start=?");
-            s.Bind(1, static_cast<std::int64_t>(key.first)).Bind(2, key.second);
-            s.Step();
-        }
         for (const auto& [key, note] : known.notes) {
             Statement s(lib->Handle(), "UPDATE nights SET note=? WHERE id=? AND start=?");
             s.Bind(1, note).Bind(2, static_cast<std::int64_t>(key.first)).Bind(3, key.second);
