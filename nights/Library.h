@@ -110,6 +110,10 @@ public:
 
     // Oldest night first (by start, then number).
     FileResult List(const NightFilter& filter, std::vector<NightRow>& rows);
+    // The same nights one at a time, in the same order, without holding them
+    // all: a listing of thousands of nights streams. The row passed is
+    // reused for the next night.
+    FileResult ForEach(const NightFilter& filter, const std::function<void(const NightRow&)>& visit);
     // One night; kNoNight when there is none. `missing` is always looked at.
     FileResult Show(NightNumber night, NightRow& row);
     // The night of that ID starting at that second, if listed.
