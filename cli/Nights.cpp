@@ -45,7 +45,9 @@ int Fail(const FileResult& result) {
     return kExitFailed;
 }
 
-bool Print(const std::string& text) { return std::fputs(text.c_str(), stdout) != EOF && std::fflush(stdout) == 0; }
+bool Print(const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
 
 struct NightsOptions {
     std::optional<std::string> library;
@@ -138,6 +140,9 @@ std::string AddSummary(const AddResult& r) {
     std::string text = Format("%d %s added, %d %s, %d %s.", r.added, UiText(r.added == 1 ? "night" : "nights").c_str(),
                               r.already, UiText("already in the library").c_str(), r.replaced,
                               UiText("extended").c_str());
+    if (r.removed > 0) {
+        text += " " + Format("%d %s", r.removed, UiText("removed from the library before, left out.").c_str());
+    }
     if (r.leftOut > 0) {
         text += " " + Format("%d %s", r.leftOut,
                              UiText("samples with an impossible date or time were left out (they belong to no night).")
@@ -148,23 +153,52 @@ std::string AddSummary(const AddResult& r) {
 
 // ---- JSON and CSV of a night
 
-std::string NightJson(const NightRow& r, const std::vector<SampleSpan>* exclusions = nullptr) {
-    std::string j = "{\"night\":" + std::to_string(r.night) + ",\"id\":" + std::to_string(r.id) +
-                    ",\"name\":" + JsonString(r.name) + ",\"date\":" + JsonString(r.date) +
-                    ",\"start\":" + JsonString(r.StartText()) + ",\"end\":" + JsonString(r.EndText()) +
-                    ",\"samples\":" + std::to_string(r.samples) + ",\"gap_seconds\":" + std::to_string(r.gapSeconds) +
-                    ",\"source\":" + JsonString(r.source.string()) + ",\"first\":" + std::to_string(r.first) +
-                    ",\"last\":" + std::to_string(r.last) + ",\"clinical\":" + r.clinicalJson +
-                    ",\"note\":" + JsonString(r.note) + ",\"missing\":" + (r.missing ? "true" : "false");
+// Appends the night's JSON object to `out`: the listing of a large library
+// is megabytes of text, built once without temporaries.
+void AppendNightJson(std::string& out, const NightRow& r, const std::vector<SampleSpan>* exclusions = nullptr) {
+    const auto key = [&](const char* name) {
+        out += name;
+    };
+    key("{\"night\":");
+    out += std::to_string(r.night);
+    key(",\"id\":");
+    out += std::to_string(r.id);
+    key(",\"name\":");
+    out += JsonString(r.name);
+    key(",\"date\":\"");
+    out += r.date;
+    key("\",\"start\":\"");
+    out += r.StartText();
+    key("\",\"end\":\"");
+    out += r.EndText();
+    key("\",\"samples\":");
+    out += std::to_string(r.samples);
+    key(",\"gap_seconds\":");
+    out += std::to_string(r.gapSeconds);
+    key(",\"source\":");
+    out += JsonString(r.source.string());
+    key(",\"first\":");
+    out += std::to_string(r.first);
+    key(",\"last\":");
+    out += std::to_string(r.last);
+    key(",\"clinical\":");
+    out += r.clinicalJson;
+    key(",\"note\":");
+    out += JsonString(r.note);
+    key(",\"missing\":");
+    out += r.missing ? "true" : "false";
     if (exclusions) {
-        j += ",\"exclusions\":[";
+        key(",\"exclusions\":[");
         for (std::size_t i = 0; i < exclusions->size(); ++i) {
-            j += (i ? ",{\"first\":" : "{\"first\":") + std::to_string((*exclusions)[i].first) +
-                 ",\"last\":" + std::to_string((*exclusions)[i].last) + "}";
+            out += i ? ",{\"first\":" : "{\"first\":";
+            out += std::to_string((*exclusions)[i].first);
+            out += ",\"last\":";
+            out += std::to_string((*exclusions)[i].last);
+            out += '}';
         }
-        j += "]";
+        out += ']';
     }
-    return j + "}";
+    out += '}';
 }
 
 // The scalars of a JSON object of our own making, nested keys joined by "_"
@@ -354,17 +388,28 @@ int List(const NightsOptions& o) {
     filter.id = o.id;
     filter.from = o.from;
     filter.to = o.to;
-    std::vector<NightRow> rows;
-    if (const FileResult listed = library->List(filter, rows); !listed) return Fail(listed);
     std::string out;
     if (o.json) {
-        out = "[";
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            if (i) out += ",\n";
-            out += NightJson(rows[i]);
+        // Streamed night by night: a large library lists in constant memory.
+        bool first = true;
+        bool written = std::fputc('[', stdout) != EOF;
+        const FileResult listed = library->ForEach(filter, [&](const NightRow& row) {
+            out.clear();
+            if (!first) out += ",\n";
+            first = false;
+            AppendNightJson(out, row);
+            written = written && std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+        });
+        if (!listed) return Fail(listed);
+        if (!written || !Print("]\n")) {
+            std::perror("quenda-cli: writing the list");
+            return kExitFailed;
         }
-        out += "]\n";
-    } else if (o.csv) {
+        return kExitOk;
+    }
+    std::vector<NightRow> rows;
+    if (const FileResult listed = library->List(filter, rows); !listed) return Fail(listed);
+    if (o.csv) {
         out = NightsCsv(rows);
     } else {
         out = NightsText(rows);
@@ -387,7 +432,14 @@ int Show(const NightsOptions& o) {
     std::vector<SampleSpan> exclusions;
     if (const FileResult shown = library->Show(*night, row); !shown) return Fail(shown);
     if (const FileResult spans = library->Exclusions(*night, exclusions); !spans) return Fail(spans);
-    return Print(o.json ? NightJson(row, &exclusions) + "\n" : ShowText(row, exclusions)) ? kExitOk : kExitFailed;
+    std::string out;
+    if (o.json) {
+        AppendNightJson(out, row, &exclusions);
+        out += '\n';
+    } else {
+        out = ShowText(row, exclusions);
+    }
+    return Print(out) ? kExitOk : kExitFailed;
 }
 
 int Note(const NightsOptions& o) {

@@ -135,19 +135,21 @@ std::string Deflate(const std::string& text) {
     return out;
 }
 
-std::string Inflate(const std::string& blob) {
-    if (blob.size() < 4) return "{}";
+// Into `out`, reusing its room; "{}" for a blob that does not inflate.
+void Inflate(const void* blob, std::size_t size, std::string& out) {
     std::uint32_t n = 0;
-    std::memcpy(&n, blob.data(), 4);
-    if (n > (64u << 20)) return "{}";
-    std::string out(n, '\0');
-    uLongf size = n;
-    if (uncompress(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(blob.data() + 4),
-                   static_cast<uLong>(blob.size() - 4)) != Z_OK ||
-        size != n) {
-        return "{}";
+    if (blob && size >= 4) std::memcpy(&n, blob, 4);
+    if (!blob || size < 4 || n > (64u << 20)) {
+        out = "{}";
+        return;
     }
-    return out;
+    out.resize(n);
+    uLongf inflated = n;
+    if (uncompress(reinterpret_cast<Bytef*>(out.data()), &inflated, static_cast<const Bytef*>(blob) + 4,
+                   static_cast<uLong>(size - 4)) != Z_OK ||
+        inflated != n) {
+        out = "{}";
+    }
 }
 
 // 64-bit FNV-1a over the samples' bytes, extended sample by sample, so a
@@ -246,8 +248,7 @@ const std::string& RowColumns() {
 }
 constexpr int kRowFixedColumns = 14;
 
-NightRow ReadRow(const Statement& s) {
-    NightRow r;
+void ReadRow(const Statement& s, NightRow& r) {
     r.night = s.Int(0);
     r.id = static_cast<int>(s.Int(1));
     r.name = s.Text(2);
@@ -259,11 +260,12 @@ NightRow ReadRow(const Statement& s) {
     r.source = s.Text(8);
     r.first = static_cast<std::int32_t>(s.Int(9));
     r.last = static_cast<std::int32_t>(s.Int(10));
-    r.clinicalJson = Inflate(s.Blob(11));
+    Inflate(sqlite3_column_blob(s.Get(), 11), static_cast<std::size_t>(sqlite3_column_bytes(s.Get(), 11)),
+            r.clinicalJson);
     r.note = s.Text(12);
     r.addedAt = s.Int(13);
     r.figures = ReadFigures(s, kRowFixedColumns);
-    return r;
+    r.missing = false;
 }
 
 // Creates every missing folder on the way to `path`, each 0700.
@@ -326,6 +328,7 @@ void AddResult::Merge(const AddResult& other) {
     added += other.added;
     already += other.already;
     replaced += other.replaced;
+    removed += other.removed;
     leftOut += other.leftOut;
     files += other.files;
     nights.insert(nights.end(), other.nights.begin(), other.nights.end());
@@ -447,7 +450,7 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
     const std::string name = options.nameOf ? options.nameOf(id) : std::string();
     const std::string sourceText = fs::absolute(source).lexically_normal().string();
     const auto fail = [&](FileResult why) {
-        out.added = out.replaced = out.already = 0;
+        out.added = out.replaced = out.already = out.removed = 0;
         out.nights.clear();
         out.failures.push_back(source.string() + ": " + why.message + (why.detail.empty() ? "" : ": ") + why.detail);
         out.result = std::move(why);
@@ -475,10 +478,17 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
     Statement update(lib.db_, updateSql.c_str());
     if (!same.Ok() || !insert.Ok() || !update.Ok()) return fail(DbFailure(lib, library_message::kCantWrite));
 
+    Statement wasRemoved(lib.db_, "SELECT 1 FROM removed WHERE id=? AND start=?");
     std::vector<JournalEntry> journal;
     const std::int64_t now = NowSeconds();
     for (const FoundNight& night : found) {
         const NightSpan& span = night.span;
+        wasRemoved.Reset();
+        wasRemoved.Bind(1, static_cast<std::int64_t>(id)).Bind(2, span.start);
+        if (wasRemoved.Step() == SQLITE_ROW) {
+            ++out.removed;
+            continue;
+        }
         same.Reset();
         same.Bind(1, static_cast<std::int64_t>(id)).Bind(2, span.start);
         enum class Outcome { New, Already, Extends } outcome = Outcome::New;
@@ -609,7 +619,7 @@ AddResult NightLibrary::AddPaths(std::span<const fs::path> paths, const AddOptio
     return out;
 }
 
-FileResult NightLibrary::List(const NightFilter& filter, std::vector<NightRow>& rows) {
+FileResult NightLibrary::ForEach(const NightFilter& filter, const std::function<void(const NightRow&)>& visit) {
     const std::string sql = "SELECT " + RowColumns() +
                             " FROM nights WHERE (?1 IS NULL OR id=?1) AND (?2 IS NULL OR date>=?2) AND "
                             "(?3 IS NULL OR date<=?3) ORDER BY start,night";
@@ -618,11 +628,11 @@ FileResult NightLibrary::List(const NightFilter& filter, std::vector<NightRow>& 
     if (filter.id) s.Bind(1, static_cast<std::int64_t>(*filter.id));
     if (filter.from) s.Bind(2, *filter.from);
     if (filter.to) s.Bind(3, *filter.to);
-    std::vector<NightRow> out;
     std::unordered_map<std::string, bool> present;
+    NightRow row;
     int step;
     while ((step = s.Step()) == SQLITE_ROW) {
-        NightRow row = ReadRow(s);
+        ReadRow(s, row);
         if (filter.checkMissing) {
             auto [it, fresh] = present.try_emplace(row.source.string(), false);
             if (fresh) {
@@ -631,9 +641,16 @@ FileResult NightLibrary::List(const NightFilter& filter, std::vector<NightRow>& 
             }
             row.missing = !it->second;
         }
-        out.push_back(std::move(row));
+        visit(row);
     }
     if (step != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
+    return {};
+}
+
+FileResult NightLibrary::List(const NightFilter& filter, std::vector<NightRow>& rows) {
+    std::vector<NightRow> out;
+    if (FileResult listed = ForEach(filter, [&out](const NightRow& row) { out.push_back(row); }); !listed)
+        return listed;
     rows = std::move(out);
     return {};
 }
@@ -646,7 +663,7 @@ FileResult NightLibrary::Show(NightNumber night, NightRow& row) {
     const int step = s.Step();
     if (step == SQLITE_DONE) return Failure(library_message::kNoNight, std::to_string(night));
     if (step != SQLITE_ROW) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
-    row = ReadRow(s);
+    ReadRow(s, row);
     std::error_code ec;
     row.missing = !fs::exists(row.source, ec);
     return {};
@@ -686,6 +703,9 @@ FileResult NightLibrary::Remove(NightNumber night) {
     Statement s(db_, "DELETE FROM nights WHERE night=?");
     s.Bind(1, night);
     if (s.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    Statement keepOut(db_, "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
+    keepOut.Bind(1, static_cast<std::int64_t>(id)).Bind(2, start);
+    if (keepOut.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
     if (FileResult j = LibraryAccess::Journal(*this, {{NowSeconds(), JournalKind::Remove, night, id, start, {}}}); !j)
         return j;
     if (!transaction.Commit()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
@@ -916,6 +936,11 @@ RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, st
             out.result = opened;
             return out;
         }
+        for (const auto& key : removed) {
+            Statement s(lib->Handle(), "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
+            s.Bind(1, static_cast<std::int64_t>(key.first)).Bind(2, key.second);
+            s.Step();
+        }
         std::set<std::string> seen;
         for (const std::string& source : sources) {
             if (!seen.insert(source).second) continue;
@@ -942,17 +967,13 @@ RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, st
                      "(SELECT path FROM main.sources) AND NOT EXISTS (SELECT 1 FROM main.nights m "
                      "WHERE m.id=o.id AND m.start=o.start)");
                 Exec(lib->Handle(), "INSERT OR IGNORE INTO main.sources SELECT * FROM old.sources");
+                Exec(lib->Handle(), "INSERT OR IGNORE INTO main.removed SELECT * FROM old.removed");
                 Exec(lib->Handle(), "DETACH old");
             }
         }
         // The user's changes are replayed into the database only: the
         // journal holds them already.
         Exec(lib->Handle(), "BEGIN IMMEDIATE");
-        for (const auto& key : removed) {
-            Statement s(lib->Handle(), "DELETE FROM nights WHERE id=? AND start=?");
-            s.Bind(1, static_cast<std::int64_t>(key.first)).Bind(2, key.second);
-            s.Step();
-        }
         for (const auto& [key, note] : known.notes) {
             Statement s(lib->Handle(), "UPDATE nights SET note=? WHERE id=? AND start=?");
             s.Bind(1, note).Bind(2, static_cast<std::int64_t>(key.first)).Bind(3, key.second);

@@ -72,6 +72,7 @@ struct AddResult {
     int added = 0;     // new nights
     int already = 0;   // nights already in the library, or contained in one there
     int replaced = 0;  // nights that extended one there (its number and note kept)
+    int removed = 0;   // nights the user removed from the library before: they stay out
     std::int32_t leftOut = 0;  // samples with an impossible date or time
     int files = 0;             // data files read
     std::vector<NightNumber> nights;  // every night met, in order, whatever became of it
@@ -109,6 +110,10 @@ public:
 
     // Oldest night first (by start, then number).
     FileResult List(const NightFilter& filter, std::vector<NightRow>& rows);
+    // The same nights one at a time, in the same order, without holding them
+    // all: a listing of thousands of nights streams. The row passed is
+    // reused for the next night.
+    FileResult ForEach(const NightFilter& filter, const std::function<void(const NightRow&)>& visit);
     // One night; kNoNight when there is none. `missing` is always looked at.
     FileResult Show(NightNumber night, NightRow& row);
     // The night of that ID starting at that second, if listed.
@@ -116,8 +121,8 @@ public:
 
     // Replaces the note (empty clears it); journalled.
     FileResult SetNote(NightNumber night, std::string_view note);
-    // Forgets the night (its file stays); journalled, so a rebuild does not
-    // bring it back.
+    // Forgets the night (its file stays) for good: later downloads that hold
+    // it again do not bring it back, nor does a rebuild (it is journalled).
     FileResult Remove(NightNumber night);
 
     // Reads the night's samples from its file into `samples` (replaced), after

@@ -72,6 +72,10 @@ CREATE TABLE exclusions(
   first INTEGER NOT NULL,
   last INTEGER NOT NULL);
 CREATE INDEX exclusions_by_night ON exclusions(night);
+CREATE TABLE removed(
+  id INTEGER NOT NULL,
+  start INTEGER NOT NULL,
+  PRIMARY KEY(id, start));
 PRAGMA user_version = 2;
 )sql",
 };

@@ -11,7 +11,7 @@ namespace quenda {
 // shipped, so a file of any older version walks the same road to today's.
 //
 //   1  sources, nights (times, place in the source file, figures, note)
-//   2  nights gain "coverage"; the exclusions table
+//   2  nights gain "coverage"; the exclusions table; the removed nights
 //
 // An empty file (user_version 0, no tables) is created at version 1 and
 // walked up like any other.
