@@ -373,7 +373,7 @@ NightsPrintLayout LayOutNightsPrint(const LayoutRect& page) {
     layout.tableTop = layout.header.bottom + 6;
     layout.tableBottom = inner.bottom - 16;  // the page number below
     // Shares of the width per column; the note takes what is left.
-    static const int widths[kNightColumnCount - 1] = {80, 30, 120, 46, 64, 64, 54, 54, 50, 58, 44, 72, 72};
+    static const int widths[kNightColumnCount - 1] = {80, 30, 120, 46, 64, 64, 54, 54, 50, 58, 44, 80, 80};
     int x = inner.left;
     for (const int w : widths) {
         layout.columnLeft.push_back(x);

@@ -217,9 +217,23 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    // Widths from the widest text a column holds, not from every row: the
+    // list opens at once whatever the library's size.
+    static const char* const widest[kNightColumnCount] = {
+        "0000-00-00, file missing", "000", "Firstname Lastname", "00:00", "00:00:00", "00:00:00", "000.0",
+        "000.0", "000.0", "000.0", "000", "000.0", "000.0", ""};
+    for (int c = 0; c + 1 < kNightColumnCount; ++c) {
+        const QString title = UiQString(NightColumnTitle(static_cast<NightColumn>(c)));
+        const int text = std::max(table_->fontMetrics().horizontalAdvance(QString::fromUtf8(widest[c])),
+                                  table_->fontMetrics().horizontalAdvance(title) + 8);
+        table_->setColumnWidth(c, text + 10);
+    }
     table_->installEventFilter(this);
     layout->addWidget(table_, 3);
 
+    chartPanel_ = new QWidget(this);
+    auto* chartLayout = new QVBoxLayout(chartPanel_);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
     auto* chartRow = new QHBoxLayout;
     chartRow->addWidget(new QLabel(UiQString("Chart:"), this));
     figureBox_ = new QComboBox(this);
@@ -227,10 +241,13 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
         figureBox_->addItem(UiQString(NightFigureTitle(static_cast<NightFigure>(i))));
     chartRow->addWidget(figureBox_);
     chartRow->addStretch(1);
-    layout->addLayout(chartRow);
+    chartLayout->addLayout(chartRow);
     chart_ = new NightsChartWidget(shown_, figure_, this);
     chart_->clicked = [this](std::size_t row) { SelectRow(row); };
-    layout->addWidget(chart_, 2);
+    chartLayout->addWidget(chart_, 1);
+    layout->addWidget(chartPanel_, 2);
+    // An empty library: the help line stands where the list would.
+    layout->addStretch(0);
 
     auto* buttons = new QHBoxLayout;
     auto button = [&](const char* text, auto action, bool needsRow) {
@@ -342,6 +359,8 @@ void NightsWindow::ApplyFilter() {
 }
 
 void NightsWindow::Refill() {
+    // The table sorts itself once while the window is still being built.
+    if (!chart_) return;
     std::optional<NightNumber> selected;
     if (const auto row = SelectedRow()) selected = shown_[*row].night;
     model_->Begin();
@@ -364,6 +383,10 @@ void NightsWindow::ShowState() {
     message_->setVisible(!text.isEmpty());
     const bool empty = all_.empty();
     table_->setVisible(!empty);
+    chartPanel_->setVisible(!empty);
+    QFont font = message_->font();
+    font.setPointSizeF(empty ? QWidget::font().pointSizeF() * 1.3 : QWidget::font().pointSizeF());
+    message_->setFont(font);
     const bool hasRow = SelectedRow().has_value();
     for (QPushButton* b : rowButtons_) b->setEnabled(hasRow);
 }

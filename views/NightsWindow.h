@@ -135,6 +135,7 @@ private:
     QTableView* table_ = nullptr;
     NightsTableModel* model_ = nullptr;
     QComboBox* figureBox_ = nullptr;
+    QWidget* chartPanel_ = nullptr;
     NightsChartWidget* chart_ = nullptr;
     std::vector<QPushButton*> rowButtons_;
 };
