@@ -54,7 +54,11 @@ CMainFrame::CMainFrame(AppContext& context, const Resources& resources, std::vec
     connect(mdiClient_, &QMdiArea::subWindowActivated, this, [this] { UpdateCommandStates(); });
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The client area outlives this object's members while the base class
+    // deletes it; it must not report activations to them then.
+    disconnect(mdiClient_, nullptr, this, nullptr);
+}
 
 void CMainFrame::InstallHooks(const CommandHandlers& handlers) {
     // Each hook the router gets calls the shell's hook with this window.
