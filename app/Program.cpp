@@ -106,7 +106,11 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
             AddDownloadNights(&frame, context, folder);
         });
+        const std::int32_t before = context.store.CurrentSampleCount;
+        const std::int32_t beforeId = context.store.CurrentId;
         RunFindBluetoothRadio(&frame, host, context.store, context.settings, bluetooth);
+        if (context.store.CurrentSampleCount != before || context.store.CurrentId != beforeId)
+            AfterNewData(frame, context);
     };
     handlers.saveData = [&context](CMainFrame& frame) { RunSaveData(&frame, context); };
     handlers.openSavedData = [&context](CMainFrame& frame) {

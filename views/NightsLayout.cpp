@@ -331,7 +331,10 @@ ChartLayout LayOutNightsChart(std::span<const NightRow> rows, NightFigure figure
         const ChartPoint& q = chart.points[i - 1];
         // Joined only within one ID and between nights a day apart (or two
         // nights of one date): a missing night is a gap.
-        if (q.id == p.id && p.day - q.day <= 1) chart.lines.push_back({q.at, p.at});
+        if (q.id == p.id && p.day - q.day <= 1) {
+            chart.lines.push_back({q.at, p.at});
+            chart.lineIds.push_back(p.id);
+        }
     }
     std::sort(chart.ids.begin(), chart.ids.end());
     chart.ids.erase(std::unique(chart.ids.begin(), chart.ids.end()), chart.ids.end());

@@ -78,6 +78,7 @@ struct ChartLayout {
     double high = 1;
     std::vector<ChartPoint> points;  // by ID, then date
     std::vector<LayoutLine> lines;   // the joins
+    std::vector<int> lineIds;        // the ID of each join
     std::vector<ChartTick> dateTicks;
     std::vector<ChartTick> valueTicks;
     std::vector<ChartTick> cutOffs;  // y and the value's text

@@ -81,11 +81,9 @@ void PaintNightsChart(QPainter& painter, const ChartLayout& chart, std::optional
         return;
     }
     painter.setClipRect(plot.adjusted(-6, -6, 6, 6));
-    for (const LayoutLine& line : chart.lines) {
-        // A join belongs to the ID of its points; find it through its start.
-        const auto from = std::find_if(chart.points.begin(), chart.points.end(),
-                                       [&](const ChartPoint& p) { return p.at == line.from; });
-        painter.setPen(QPen(from != chart.points.end() ? SeriesColour(chart, from->id) : Qt::black, 1.5));
+    for (std::size_t i = 0; i < chart.lines.size(); ++i) {
+        const LayoutLine& line = chart.lines[i];
+        painter.setPen(QPen(SeriesColour(chart, chart.lineIds[i]), 1.5));
         painter.drawLine(line.from.x, line.from.y, line.to.x, line.to.y);
     }
     for (std::size_t i = 0; i < chart.points.size(); ++i) {
