@@ -86,9 +86,9 @@ std::string CivilDate(int day) {
 }  // namespace
 
 const char* NightColumnTitle(NightColumn column) {
-    static const char* const titles[kNightColumnCount] = {
-        "Date",    "ID",    "Name",  "Start", "Duration",  "Recorded",   "ODI 3 %",
-        "ODI 4 %", "T90 %", "T88 min", "Nadir", "Mean SpO2", "Mean pulse", "Note"};
+    static const char* const titles[kNightColumnCount] = {"Date",     "ID",        "Name",       "Start", "Duration",
+                                                          "Recorded", "ODI 3 %",   "ODI 4 %",    "T90 %", "T88 min",
+                                                          "Nadir",    "Mean SpO2", "Mean pulse", "Note"};
     return titles[static_cast<int>(column)];
 }
 
@@ -396,8 +396,7 @@ int NightsPageCount(const NightsPrintLayout& layout, std::size_t rows) {
     return 1 + static_cast<int>((rest + layout.rowsPerPage - 1) / layout.rowsPerPage);
 }
 
-std::pair<std::size_t, std::size_t> NightsPageRows(const NightsPrintLayout& layout, std::size_t rows,
-                                                   int pageIndex) {
+std::pair<std::size_t, std::size_t> NightsPageRows(const NightsPrintLayout& layout, std::size_t rows, int pageIndex) {
     std::size_t first = 0;
     std::size_t count = static_cast<std::size_t>(layout.firstPageRows);
     if (pageIndex > 0) {

@@ -16,7 +16,22 @@ namespace quenda {
 // widgets, so the window, the printer, quenda-cli and the tests share it.
 
 // The list's columns, left to right.
-enum class NightColumn { Date, Id, Name, Start, Duration, Recorded, Odi3, Odi4, T90, T88, Nadir, MeanSpo2, MeanPulse, Note };
+enum class NightColumn {
+    Date,
+    Id,
+    Name,
+    Start,
+    Duration,
+    Recorded,
+    Odi3,
+    Odi4,
+    T90,
+    T88,
+    Nadir,
+    MeanSpo2,
+    MeanPulse,
+    Note
+};
 inline constexpr int kNightColumnCount = 14;
 
 const char* NightColumnTitle(NightColumn column);
@@ -99,8 +114,8 @@ std::string ChartPointText(const NightRow& row, NightFigure figure);
 // table, the table continued on further pages.
 struct NightsPrintLayout {
     LayoutRect page;
-    LayoutRect header;      // title and filter, on every page
-    LayoutRect chart;       // page one only
+    LayoutRect header;  // title and filter, on every page
+    LayoutRect chart;   // page one only
     int rowHeight = 18;
     std::vector<int> columnLeft;  // kNightColumnCount + 1 edges
     int firstTableTop = 0;        // page one

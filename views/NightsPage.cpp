@@ -14,8 +14,8 @@ namespace quenda {
 
 namespace {
 
-const QColor kSeriesColours[] = {QColor(0, 90, 200), QColor(200, 60, 30), QColor(0, 140, 70), QColor(150, 60, 170),
-                                 QColor(200, 130, 0), QColor(0, 140, 160)};
+const QColor kSeriesColours[] = {QColor(0, 90, 200),   QColor(200, 60, 30), QColor(0, 140, 70),
+                                 QColor(150, 60, 170), QColor(200, 130, 0), QColor(0, 140, 160)};
 const QColor kMissingText(150, 150, 150);
 
 QColor SeriesColour(const ChartLayout& chart, int id) {

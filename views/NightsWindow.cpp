@@ -2,9 +2,9 @@
 
 #include "app/AppContext.h"
 #include "base/CommandIds.h"
-#include "widgets/UiTexts.h"
 #include "views/PrintDialogs.h"
 #include "widgets/MessageBox.h"
+#include "widgets/UiTexts.h"
 
 #include <QAbstractTableModel>
 #include <QComboBox>
@@ -64,7 +64,8 @@ public:
         switch (role) {
             case Qt::DisplayRole: {
                 QString text = Q(NightCellText(row, static_cast<NightColumn>(column)));
-                if (column == kDateColumn && row.missing) text += QStringLiteral(", ") + UiQString(nights_text::kFileMissing);
+                if (column == kDateColumn && row.missing)
+                    text += QStringLiteral(", ") + UiQString(nights_text::kFileMissing);
                 return text;
             }
             case Qt::EditRole: return Q(NightCellText(row, static_cast<NightColumn>(column)));
@@ -72,11 +73,12 @@ public:
                 if (row.missing) return QColor(150, 150, 150);
                 return {};
             case Qt::ToolTipRole:
-                if (row.missing) return UiQString(nights_text::kFileMissing) + QStringLiteral(": ") + Q(row.source.string());
+                if (row.missing)
+                    return UiQString(nights_text::kFileMissing) + QStringLiteral(": ") + Q(row.source.string());
                 return Q(row.source.string());
             case Qt::TextAlignmentRole:
-                return QVariant::fromValue(Qt::Alignment(
-                    (IsNumberColumn(column) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+                return QVariant::fromValue(
+                    Qt::Alignment((IsNumberColumn(column) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
             default: return {};
         }
     }
@@ -152,7 +154,8 @@ protected:
     void mousePressEvent(QMouseEvent* event) override {
         const ChartLayout chart = Layout();
         const QPoint at = event->position().toPoint();
-        if (const auto point = ChartPointAt(chart, {at.x(), at.y()}); point && clicked) clicked(chart.points[*point].row);
+        if (const auto point = ChartPointAt(chart, {at.x(), at.y()}); point && clicked)
+            clicked(chart.points[*point].row);
     }
 
 private:
@@ -173,8 +176,7 @@ FileResult UseNightAsCurrentData(AppContext& context, const NightRow& night, std
     return context.patient.LoadPatient(night.id - 1);
 }
 
-NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, NightsWindowHooks hooks,
-                           QWidget* parent)
+NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, NightsWindowHooks hooks, QWidget* parent)
     : QWidget(parent), context_(context), libraryFile_(std::move(library)), hooks_(std::move(hooks)) {
     setWindowTitle(UiQString("Nights"));
     auto* layout = new QVBoxLayout(this);
@@ -219,9 +221,20 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     // Widths from the widest text a column holds, not from every row: the
     // list opens at once whatever the library's size.
-    static const char* const widest[kNightColumnCount] = {
-        "0000-00-00, file missing", "000", "Firstname Lastname", "00:00", "00:00:00", "00:00:00", "000.0",
-        "000.0", "000.0", "000.0", "000", "000.0", "000.0", ""};
+    static const char* const widest[kNightColumnCount] = {"0000-00-00, file missing",
+                                                          "000",
+                                                          "Firstname Lastname",
+                                                          "00:00",
+                                                          "00:00:00",
+                                                          "00:00:00",
+                                                          "000.0",
+                                                          "000.0",
+                                                          "000.0",
+                                                          "000.0",
+                                                          "000",
+                                                          "000.0",
+                                                          "000.0",
+                                                          ""};
     for (int c = 0; c + 1 < kNightColumnCount; ++c) {
         const QString title = UiQString(NightColumnTitle(static_cast<NightColumn>(c)));
         const int text = std::max(table_->fontMetrics().horizontalAdvance(QString::fromUtf8(widest[c])),
@@ -257,14 +270,29 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
         if (needsRow) rowButtons_.push_back(b);
         return b;
     };
-    button("Open", [this] { if (const auto row = SelectedRow()) OpenRow(*row); }, true);
-    button("Add Files...", [this] { AddFilesDialog(false); }, false);
-    button("Add Folder...", [this] { AddFilesDialog(true); }, false);
-    button("Remove from library", [this] { if (const auto row = SelectedRow()) RemoveRow(*row); }, true);
+    button(
+        "Open",
+        [this] {
+            if (const auto row = SelectedRow()) OpenRow(*row);
+        },
+        true);
+    button(
+        "Add Files...", [this] { AddFilesDialog(false); }, false);
+    button(
+        "Add Folder...", [this] { AddFilesDialog(true); }, false);
+    button(
+        "Remove from library",
+        [this] {
+            if (const auto row = SelectedRow()) RemoveRow(*row);
+        },
+        true);
     buttons->addStretch(1);
-    button("Print...", [this] { RunCommand(cmd::kPrint); }, false);
-    button("Print Preview", [this] { RunCommand(cmd::kPrintPreview); }, false);
-    button("PDF...", [this] { PdfDialog(); }, false);
+    button(
+        "Print...", [this] { RunCommand(cmd::kPrint); }, false);
+    button(
+        "Print Preview", [this] { RunCommand(cmd::kPrintPreview); }, false);
+    button(
+        "PDF...", [this] { PdfDialog(); }, false);
     layout->addLayout(buttons);
 
     // The remembered filter and figure.
@@ -576,7 +604,9 @@ void NightsWindow::Tell(const QString& text) {
     }
 }
 
-bool NightsWindow::Confirm(const QString& text) { return hooks_.confirm ? hooks_.confirm(text) : AskOkCancel(this, text); }
+bool NightsWindow::Confirm(const QString& text) {
+    return hooks_.confirm ? hooks_.confirm(text) : AskOkCancel(this, text);
+}
 
 void NightsWindow::AddFilesDialog(bool folder) {
     std::vector<std::filesystem::path> paths;
@@ -585,8 +615,8 @@ void NightsWindow::AddFilesDialog(bool folder) {
         if (chosen.isEmpty()) return;
         paths.emplace_back(chosen.toStdString());
     } else {
-        const QStringList chosen =
-            QFileDialog::getOpenFileNames(this, UiQString("Add data files"), QString(), QStringLiteral("Data file(*.dat)"));
+        const QStringList chosen = QFileDialog::getOpenFileNames(this, UiQString("Add data files"), QString(),
+                                                                 QStringLiteral("Data file(*.dat)"));
         for (const QString& file : chosen) paths.emplace_back(file.toStdString());
     }
     if (!paths.empty()) AddPaths(paths);

@@ -108,8 +108,11 @@ private slots:
         const struct {
             NightColumn column;
             bool ascending;
-        } sorts[] = {{NightColumn::Id, true}, {NightColumn::Odi3, true}, {NightColumn::Odi3, false},
-                     {NightColumn::Name, false}, {NightColumn::Duration, true}};
+        } sorts[] = {{NightColumn::Id, true},
+                     {NightColumn::Odi3, true},
+                     {NightColumn::Odi3, false},
+                     {NightColumn::Name, false},
+                     {NightColumn::Duration, true}};
         for (const auto& s : sorts) {
             w.window->SortBy(s.column, s.ascending);
             const auto& rows = w.window->Rows();
@@ -128,8 +131,12 @@ private slots:
         const struct {
             NightsFilter filter;
             std::size_t rows;
-        } filters[] = {{{"3", "", ""}, 3},          {{"ann", "", ""}, 3},           {{"CY D", "", ""}, 2},
-                       {{"", "2026-12-07", "2026-12-07"}, 2}, {{"5", "2026-12-07", ""}, 1}, {{"12", "", ""}, 0},
+        } filters[] = {{{"3", "", ""}, 3},
+                       {{"ann", "", ""}, 3},
+                       {{"CY D", "", ""}, 2},
+                       {{"", "2026-12-07", "2026-12-07"}, 2},
+                       {{"5", "2026-12-07", ""}, 1},
+                       {{"12", "", ""}, 0},
                        {{"", "", ""}, 5}};
         for (const auto& f : filters) {
             w.window->SetFilter(f.filter);
@@ -186,10 +193,9 @@ private slots:
             QCOMPARE(w.context->store.CurrentId, night.id);
             QCOMPARE(current.size(), std::size_t(night.samples));
             if (night.id == 3) {
-                QVERIFY(std::equal(current.begin(), current.end(), file.records.begin() + night.first,
-                                   [](const SampleRecord& a, const SampleRecord& b) {
-                                       return std::memcmp(&a, &b, sizeof a) == 0;
-                                   }));
+                QVERIFY(std::equal(
+                    current.begin(), current.end(), file.records.begin() + night.first,
+                    [](const SampleRecord& a, const SampleRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }));
             }
             QCOMPARE(w.context->patient.Current().id, night.id);
             QCOMPARE(w.opened.back().night, night.night);
@@ -205,8 +211,8 @@ private slots:
         Window w(lib.file);
         const NightRow night = w.window->Rows()[1];
         auto* model = w.window->Table()->model();
-        QVERIFY(model->setData(model->index(1, static_cast<int>(NightColumn::Note)), QStringLiteral("CPAP, first night"),
-                               Qt::EditRole));
+        QVERIFY(model->setData(model->index(1, static_cast<int>(NightColumn::Note)),
+                               QStringLiteral("CPAP, first night"), Qt::EditRole));
         const auto shown = test::RunInDirectory(home_.Path(), QUENDA_CLI_PATH,
                                                 {"nights", "show", std::to_string(night.night), "--library", lib.file});
         QCOMPARE(shown.exitCode, 0);
@@ -223,13 +229,13 @@ private slots:
 
         // The printed report of what is left, through quenda-cli.
         const fs::path pdf = home_.Path() / "nights.pdf";
-        const auto report = test::RunInDirectory(home_.Path(), QUENDA_CLI_PATH,
-                                                 {"nights", "report", pdf.string(), "--library", lib.file.string(),
-                                                  "--id", "3", "--figure", "t90"});
+        const auto report = test::RunInDirectory(
+            home_.Path(), QUENDA_CLI_PATH,
+            {"nights", "report", pdf.string(), "--library", lib.file.string(), "--id", "3", "--figure", "t90"});
         QCOMPARE(report.exitCode, 0);
         QVERIFY(test::Slurp(pdf).rfind("%PDF", 0) == 0);
-        const auto bad = test::RunInDirectory(home_.Path(), QUENDA_CLI_PATH,
-                                              {"nights", "report", pdf.string(), "--figure", "ahi"});
+        const auto bad =
+            test::RunInDirectory(home_.Path(), QUENDA_CLI_PATH, {"nights", "report", pdf.string(), "--figure", "ahi"});
         QCOMPARE(bad.exitCode, 2);
     }
 
