@@ -212,6 +212,8 @@ void CMainFrame::OnDeviceArrival() {
 
 bool CMainFrame::OnCommand(int commandId) {
     const bool ran = router_.Run(commandId);
+    // Close leaves no data set shown, so no night to name.
+    if (ran && commandId == cmd::kClose) SetDataCaption({});
     // Whatever the command changed (a dialog may have set the flags) shows on
     // the toolbar at once.
     UpdateCommandStates();

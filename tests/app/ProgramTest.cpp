@@ -76,6 +76,9 @@ private slots:
         QCOMPARE(frame.windowTitle(), QString("Quenda"));
         QVERIFY(window->SelectedRow());
         QCOMPARE(window->Rows()[*window->SelectedRow()].id, 5);
+        QVERIFY(window->OpenRow(0));
+        QVERIFY(frame.OnCommand(cmd::kClose));
+        QCOMPARE(frame.windowTitle(), QString("Quenda"));
     }
 
     void captureDownloadsIntoTheTrendViewAndAnalysisFollows() {
