@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTimer>
@@ -49,9 +50,15 @@ CMainFrame::CMainFrame(AppContext& context, const Resources& resources, std::vec
     InstallHooks(handlers);
     mdiClient_ = new CMdiClient(this);
     setCentralWidget(mdiClient_);
+    // Print and Print Preview follow the active child (a document or the tool window).
+    connect(mdiClient_, &QMdiArea::subWindowActivated, this, [this] { UpdateCommandStates(); });
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // The client area outlives this object's members while the base class
+    // deletes it; it must not report activations to them then.
+    disconnect(mdiClient_, nullptr, this, nullptr);
+}
 
 void CMainFrame::InstallHooks(const CommandHandlers& handlers) {
     // Each hook the router gets calls the shell's hook with this window.
@@ -66,6 +73,7 @@ void CMainFrame::InstallHooks(const CommandHandlers& handlers) {
     hooks.saveData = bind(handlers.saveData);
     hooks.openSavedData = bind(handlers.openSavedData);
     hooks.listEvents = bind(handlers.listEvents);
+    hooks.nights = bind(handlers.nights);
     hooks.userInfo = bind(handlers.userInfo);
     hooks.reportTitle = bind(handlers.reportTitle);
     hooks.computeStatistics = bind(handlers.computeStatistics);
@@ -168,6 +176,11 @@ void CMainFrame::BuildStatusBar() {
         panes_.push_back(pane);
         return pane;
     };
+    // The current data set's night, when it is one; before the page.
+    captionPane_ = new QLabel(bar);
+    captionPane_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    captionPane_->hide();
+    bar->addPermanentWidget(captionPane_);
     pagePane_ = addPane(Text(str::kPagePane));
     for (const int id : {str::kIndicatorCaps, str::kIndicatorNum, str::kIndicatorScroll}) addPane(Text(id));
     lockTimer_ = new QTimer(this);
@@ -199,6 +212,8 @@ void CMainFrame::OnDeviceArrival() {
 
 bool CMainFrame::OnCommand(int commandId) {
     const bool ran = router_.Run(commandId);
+    // Close leaves no data set shown, so no night to name.
+    if (ran && commandId == cmd::kClose) SetDataCaption({});
     // Whatever the command changed (a dialog may have set the flags) shows on
     // the toolbar at once.
     UpdateCommandStates();
@@ -210,11 +225,43 @@ void CMainFrame::UpdateCommandStates() {
 }
 
 QWidget* CMainFrame::ActiveView() const {
+    if (toolWindow_ && mdiClient_->activeSubWindow() == toolWindow_) return toolWindow_->widget();
     for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
         if (*it) return (*it)->widget();
     }
     return nullptr;
 }
+
+QWidget* CMainFrame::ShowToolView(const std::function<QWidget*()>& make) {
+    if (!toolWindow_) {
+        QWidget* view = make();
+        if (!view) return nullptr;
+        auto* window = new QMdiSubWindow;
+        window->setWidget(view);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setWindowTitle(view->windowTitle());
+        mdiClient_->addSubWindow(window);
+        toolWindow_ = window;
+    }
+    toolWindow_->showMaximized();
+    mdiClient_->setActiveSubWindow(toolWindow_);
+    toolWindow_->widget()->setFocus();
+    UpdateCommandStates();
+    return toolWindow_->widget();
+}
+
+QWidget* CMainFrame::ToolView() const { return toolWindow_ ? toolWindow_->widget() : nullptr; }
+
+void CMainFrame::SetDataCaption(const QString& caption) {
+    caption_ = caption;
+    setWindowTitle(caption.isEmpty() ? Text(str::kAppTitle) : Text(str::kAppTitle) + QStringLiteral(" - ") + caption);
+    if (captionPane_) {
+        captionPane_->setText(caption);
+        captionPane_->setVisible(!caption.isEmpty());
+    }
+}
+
+QString CMainFrame::DataCaption() const { return caption_; }
 
 QString CMainFrame::PagePaneText() const { return pagePane_ ? pagePane_->text() : QString(); }
 

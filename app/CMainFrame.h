@@ -8,10 +8,12 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <map>
 #include <vector>
 
 class QLabel;
+class QMdiSubWindow;
 class QMenu;
 class QTimer;
 class QToolBar;
@@ -56,8 +58,21 @@ public:
     // Applies the greying to every menu item, toolbar button and key.
     void UpdateCommandStates();
 
-    // The open document's view, or nullptr.
+    // The active child's view: the tool window's while it is the active
+    // child, else the open document's; nullptr when there is none.
     QWidget* ActiveView() const;
+
+    // A child window beside the documents (the Nights window) that stays open
+    // while documents come and go. Shows and activates it, making it with
+    // `make` first when it is not open; its title is the view's.
+    QWidget* ShowToolView(const std::function<QWidget*()>& make);
+    // The open tool window's view, or nullptr.
+    QWidget* ToolView() const;
+
+    // What the current data set is, after the program's title and in the
+    // status bar ("Night of 2026-12-06, ID 3"); empty clears it.
+    void SetDataCaption(const QString& caption);
+    QString DataCaption() const;
     int DocumentCount() const { return static_cast<int>(children_.size()); }
 
     // For tests and screenshots.
@@ -114,6 +129,9 @@ private:
     QTimer* lockTimer_ = nullptr;
     DeviceArrivalMonitor* deviceWatch_ = nullptr;
     std::vector<QPointer<CChildFrame>> children_;
+    QPointer<QMdiSubWindow> toolWindow_;
+    QLabel* captionPane_ = nullptr;
+    QString caption_;
 };
 
 }  // namespace quenda

@@ -28,6 +28,7 @@ struct CommandHandlers {
     // Used for a file printed from the command line.
     std::function<bool(CMainFrame&, const std::string& path)> openSavedDataFile;
     std::function<void(CMainFrame&)> listEvents;  // "Check out the SpO2 event time..."
+    std::function<void(CMainFrame&)> nights;      // File > Nights...: the Nights window
     std::function<void(CMainFrame&)> userInfo;    // CPatientInfo
     // CModifyTitle: copy the title in, run it, copy it back on OK.
     std::function<void(CMainFrame&)> reportTitle;

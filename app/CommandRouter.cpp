@@ -33,6 +33,7 @@ bool CommandRouter::Run(int commandId) {
         case cmd::kSaveData: RunHook(hooks_.saveData, commandId); break;
         case cmd::kOpenSavedData: RunHook(hooks_.openSavedData, commandId); break;
         case cmd::kEventListing: RunHook(hooks_.listEvents, commandId); break;
+        case cmd::kNights: RunHook(hooks_.nights, commandId); break;
         case cmd::kClose: CloseDocuments(); break;
         case cmd::kExit: frame_.CloseMainWindow(); break;
         case cmd::kUserInfo: RunHook(hooks_.userInfo, commandId); break;
@@ -118,6 +119,15 @@ void CommandRouter::ShowNewData() {
 void CommandRouter::OnDataFileOpened() {
     state_.noData = 0;
     ShowNewData();
+}
+
+void CommandRouter::ShowNight() {
+    state_.noData = 0;
+    frame_.CloseAllDocuments();
+    views_.currentPageIndex = 0;
+    state_.mode = kModeTrend;
+    frame_.OpenDocument(DocKind::Trend);
+    frame_.PostPageUpdate(0, 0);
 }
 
 void CommandRouter::DeviceArrived() {

@@ -46,6 +46,7 @@ struct RouterHooks {
     std::function<void()> saveData;
     std::function<void()> openSavedData;
     std::function<void()> listEvents;         // event listing to a text file
+    std::function<void()> nights;             // the Nights window
     std::function<void()> userInfo;           // CPatientInfo
     std::function<void()> reportTitle;        // CModifyTitle: copies the title in, and back on OK
     std::function<int()> unitSetupDialog;     // CDlgUnitSetup; its dialog result
@@ -87,6 +88,8 @@ public:
     void ShowNewData();
     // A saved data file was read.
     void OnDataFileOpened();
+    // A night of the library became the current data set: page 0 in Trend.
+    void ShowNight();
 
     // The system reported a new device: with the serial link selected, the
     // same as New Data Capture (which ignores a second request).

@@ -16,6 +16,8 @@
 #include "patient/PatientFile.h"
 #include "widgets/MessageBox.h"
 #include "views/ClinicalViewWindow.h"
+#include "views/NightsWindow.h"
+#include "widgets/UiTexts.h"
 #include "views/TableViewWindow.h"
 #include "views/TrendViewWindow.h"
 
@@ -23,9 +25,12 @@ namespace quenda {
 
 namespace {
 
-// Every kept download's nights go to the library. A failure is said and
-// nothing else: the download is on disk whatever the library does.
-void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesystem::path& folder) {
+std::filesystem::path LibraryOf(const AppContext& context) {
+    return context.nightsLibrary.empty() ? DefaultLibraryFile() : context.nightsLibrary;
+}
+
+// What adding nights needs: the thresholds and the patient names of the moment.
+AddOptions NightsAddOptions(AppContext& context) {
     AddOptions options;
     options.thresholds = ReadThresholds(context.settings);
     options.nameOf = [file = context.patient.PatientFile()](int id) -> std::string {
@@ -35,13 +40,41 @@ void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesyst
         if (!ReadPatientSlot(file, id - 1, slot, read) || read < kPatientRecordSize) return {};
         return FieldTextUtf8(DecodePatientRecord(slot).name);
     };
-    const auto library = context.nightsLibrary.empty() ? DefaultLibraryFile() : context.nightsLibrary;
+    return options;
+}
+
+// Every kept download's nights go to the library. A failure is said and
+// nothing else: the download is on disk whatever the library does.
+void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesystem::path& folder) {
     const std::filesystem::path paths[] = {folder};
-    const AddResult added = AddToLibrary(library, paths, options);
+    const AddResult added = AddToLibrary(LibraryOf(context), paths, NightsAddOptions(context));
     if (added.result) return;
     std::string text = UiText("The nights of this download could not be added to the library:");
     for (const std::string& failure : added.failures) text += "\n" + failure;
     ShowMessageBox(parent, QString::fromStdString(text), QMessageBox::Warning);
+}
+
+// After other data became current (a file, a download, another ID): the
+// caption of a night goes, and an open Nights window selects the matching night.
+void AfterNewData(CMainFrame& frame, AppContext& context) {
+    frame.SetDataCaption({});
+    if (auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView())) {
+        nights->Reload();
+        nights->SelectNightOf(context.store.CurrentId, context.store.CurrentSamples());
+    }
+}
+
+void ShowNightsWindow(CMainFrame& frame, AppContext& context) {
+    frame.ShowToolView([&frame, &context]() -> QWidget* {
+        NightsWindowHooks hooks;
+        hooks.addOptions = [&context] { return NightsAddOptions(context); };
+        hooks.opened = [&frame](const NightRow& night) {
+            frame.Router().ShowNight();
+            frame.SetDataCaption(UiQString("Night of %1, ID %2").arg(QString::fromStdString(night.date)).arg(night.id));
+            frame.UpdateCommandStates();
+        };
+        return new NightsWindow(context, LibraryOf(context), std::move(hooks));
+    });
 }
 
 }  // namespace
@@ -63,26 +96,40 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
             AddDownloadNights(&frame, context, folder);
         });
+        const std::int32_t before = context.store.CurrentSampleCount;
+        const std::int32_t beforeId = context.store.CurrentId;
         RunCaptureDialog(&frame, host, context.store, context.settings, &bluetooth);
+        if (context.store.CurrentSampleCount != before || context.store.CurrentId != beforeId)
+            AfterNewData(frame, context);
     };
     handlers.findBluetoothRadio = [&context, &bluetooth](CMainFrame& frame) {
         FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
             AddDownloadNights(&frame, context, folder);
         });
+        const std::int32_t before = context.store.CurrentSampleCount;
+        const std::int32_t beforeId = context.store.CurrentId;
         RunFindBluetoothRadio(&frame, host, context.store, context.settings, bluetooth);
+        if (context.store.CurrentSampleCount != before || context.store.CurrentId != beforeId)
+            AfterNewData(frame, context);
     };
     handlers.saveData = [&context](CMainFrame& frame) { RunSaveData(&frame, context); };
     handlers.openSavedData = [&context](CMainFrame& frame) {
-        if (RunOpenSavedData(&frame, context)) frame.Router().OnDataFileOpened();
+        if (!RunOpenSavedData(&frame, context)) return;
+        frame.Router().OnDataFileOpened();
+        AfterNewData(frame, context);
     };
     handlers.openSavedDataFile = [&context](CMainFrame& frame, const std::string& path) {
         if (!OpenSavedDataFile(&frame, context, path)) return false;
         frame.Router().OnDataFileOpened();
+        AfterNewData(frame, context);
         return true;
     };
     handlers.openOtherIdData = [&context](CMainFrame& frame) {
-        if (RunOpenOtherIdData(&frame, context)) frame.Router().ShowNewData();
+        if (!RunOpenOtherIdData(&frame, context)) return;
+        frame.Router().ShowNewData();
+        AfterNewData(frame, context);
     };
+    handlers.nights = [&context](CMainFrame& frame) { ShowNightsWindow(frame, context); };
     handlers.listEvents = [&context](CMainFrame& frame) { RunEventListing(&frame, context); };
     handlers.userInfo = [&context](CMainFrame& frame) {
         RunPatientInfo(&frame, context.patient, context.settings, [&context] { context.RepaintCurrentView(); });

@@ -10,6 +10,9 @@
 #include "nights/Library.h"
 #include "patient/PatientFile.h"
 #include "store/KeptDownload.h"
+#include "views/NightsPage.h"
+
+#include <QGuiApplication>
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,7 +35,8 @@ const char* const kNightsUsage =
     "       quenda-cli nights note NIGHT TEXT [--library FILE]\n"
     "       quenda-cli nights remove NIGHT [--library FILE]\n"
     "       quenda-cli nights export NIGHT OUT.dat|.txt|.xlsx|.edf|.csv [--patients DIR] [--library FILE]\n"
-    "       quenda-cli nights rebuild [--library FILE] [--patients DIR]\n";
+    "       quenda-cli nights rebuild [--library FILE] [--patients DIR]\n"
+    "       quenda-cli nights report OUT.pdf [--id N] [--from DATE] [--to DATE] [--figure NAME] [--library FILE]\n";
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "quenda-cli: %s\n%s", problem.c_str(), kNightsUsage);
@@ -55,6 +59,7 @@ struct NightsOptions {
     std::optional<int> id;
     std::optional<std::string> from;
     std::optional<std::string> to;
+    std::optional<std::string> figure;
     bool json = false;
     bool csv = false;
     std::vector<std::string> positional;
@@ -95,6 +100,9 @@ std::string ParseNightsOptions(int argc, char** argv, const std::vector<std::str
             const auto id = ParseNumber(value);
             if (!id || *id < 1 || *id > 127) return "--id takes a number from 1 to 127";
             o.id = static_cast<int>(*id);
+        } else if (arg == "--figure") {
+            if (!NightFigureNamed(value)) return "--figure takes odi3, odi4, t90, t88, nadir, spo2, pulse or burden";
+            o.figure = value;
         } else if (arg == "--from" || arg == "--to") {
             if (!IsDateText(value)) return arg + " takes a date YYYY-MM-DD";
             (arg == "--from" ? o.from : o.to) = value;
@@ -538,6 +546,43 @@ void AddKeptDownloadNights(const std::filesystem::path& folder, const std::files
     std::fprintf(stderr, "%s %s\n", UiText("Library:").c_str(), AddSummary(added).c_str());
 }
 
+// The Nights pages of the window, without a display: the filtered nights,
+// newest first, the chart of one figure on page one.
+int Report(const NightsOptions& o, int argc, char** argv) {
+    if (o.positional.size() != 1) return Usage("nights report takes one output file OUT.pdf");
+    int code = kExitOk;
+    auto library = OpenLibrary(o, code);
+    if (!library) return code;
+    NightFilter filter;
+    filter.id = o.id;
+    filter.from = o.from;
+    filter.to = o.to;
+    NightsReport report;
+    if (const FileResult listed = library->List(filter, report.rows); !listed) return Fail(listed);
+    SortNewestFirst(report.rows);
+    if (o.id) report.filter.idOrName = std::to_string(*o.id);
+    report.filter.from = o.from.value_or("");
+    report.filter.to = o.to.value_or("");
+    report.figure = o.figure ? *NightFigureNamed(*o.figure) : NightFigure::Odi3;
+    report.library = library->File().string();
+    // Fonts need a GUI application, and one needs a display unless told to
+    // draw offscreen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+    (void)argc;
+    std::string error;
+    if (!WriteNightsPdf(o.positional[0], report, error)) {
+        std::fprintf(stderr, "quenda-cli: %s: %s\n", o.positional[0].c_str(), error.c_str());
+        return kExitFailed;
+    }
+    std::fprintf(stderr, "%zu nights written to %s\n", report.rows.size(), o.positional[0].c_str());
+    return kExitOk;
+}
+
 int NightsCommand(int argc, char** argv) {
     if (argc < 3) return Usage("nights needs a command");
     const std::string command = argv[2];
@@ -556,6 +601,14 @@ int NightsCommand(int argc, char** argv) {
         {"export", {"--patients"}, Export},
         {"rebuild", {"--patients"}, Rebuild},
     };
+    if (command == "report") {
+        NightsOptions o;
+        if (const std::string problem =
+                ParseNightsOptions(argc, argv, {"--id", "--from", "--to", "--figure"}, o);
+            !problem.empty())
+            return Usage(problem);
+        return Report(o, argc, argv);
+    }
     for (const Entry& e : entries) {
         if (command != e.name) continue;
         NightsOptions o;

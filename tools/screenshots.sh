@@ -32,9 +32,17 @@ mkdir -p "$out"
 # as a user's first session would.
 "$shots" --port "${port#/dev/}" --out "$out" --patients patients
 
-# The printed report: the same night downloaded in the terminal, one PDF page.
+# The printed report: the same night downloaded in the terminal, one PDF page
+# (its nights go to the session's library, not the user's).
+export QUENDA_LIBRARY=$PWD/nights-library.sqlite
 mkdir nights
 "$cli" download --out nights 2>download.err || { cat download.err >&2; exit 1; }
 "$cli" print nights/ID1.dat report.pdf --patients patients
 pdftoppm -png -r 96 -singlefile report.pdf "$out/report"
 echo "$out/report.png"
+
+# The Nights pages as printed: page one (the chart and the list's start) of
+# the session's library, which quenda-screenshots filled.
+"$cli" nights report nights.pdf --library nights-library.sqlite --id 1 --from 2026-03-01 --to 2026-03-31 2>/dev/null
+pdftoppm -png -r 96 -f 1 -l 1 -singlefile nights.pdf "$out/nights-report"
+echo "$out/nights-report.png"

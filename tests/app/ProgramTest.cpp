@@ -10,7 +10,11 @@
 #include "integration/SimProcess.h"
 #include "link/BluetoothLink.h"
 #include "support/TempDir.h"
+#include "nights/Library.h"
+#include "store/DataFile.h"
+#include "support/NightData.h"
 #include "views/ClinicalViewWindow.h"
+#include "views/NightsWindow.h"
 #include "views/PrintDialogs.h"
 #include "views/TrendViewWindow.h"
 
@@ -28,6 +32,57 @@ namespace quenda {
 class ProgramTest : public QObject {
     Q_OBJECT
 private slots:
+    // File > Nights... over a library of two IDs: opening a night makes it the
+    // data set in Trend with its date in the title and the status bar; the
+    // window stays and follows a data file opened afterwards.
+    void nightsWindowOpensANightAndFollowsOpenedData() {
+        test::TempDir dir("quenda-program-nights");
+        std::vector<SampleRecord> a, b;
+        test::AppendRun(a, 3, test::Secs(2026, 12, 6, 22, 0, 0), 1800);
+        test::AppendRun(a, 3, test::Secs(2026, 12, 7, 22, 0, 0), 1200);
+        test::AppendRun(b, 5, test::Secs(2026, 12, 8, 23, 0, 0), 900);
+        QVERIFY(WriteDataFile(dir / "ID3.dat", 3, a, "t"));
+        QVERIFY(WriteDataFile(dir / "ID5.dat", 5, b, "t"));
+        AppContext context;
+        context.settings = Settings(dir / "Quenda.ini");
+        context.nightsLibrary = dir / "library.sqlite";
+        const std::filesystem::path kept[] = {dir / "ID3.dat", dir / "ID5.dat"};
+        QVERIFY(AddToLibrary(context.nightsLibrary, kept, {}).result);
+        BluetoothLink bluetooth;
+        Resources resources;
+        const auto views = ProgramViews(context);
+        const CommandHandlers handlers = ProgramHandlers(context, bluetooth);
+        CMainFrame frame(context, resources, DocTemplates(views), handlers);
+        frame.Create(0);
+        frame.show();
+
+        QVERIFY(frame.OnCommand(cmd::kNights));
+        auto* nights = qobject_cast<QWidget*>(frame.ToolView());
+        auto* window = dynamic_cast<NightsWindow*>(nights);
+        QVERIFY(window);
+        QCOMPARE(frame.ActiveView(), nights);
+        QVERIFY(frame.Router().IsEnabled(cmd::kPrint));  // prints the Nights pages
+        QCOMPARE(window->Rows().size(), std::size_t{3});
+        QCOMPARE(window->Rows()[1].date, std::string("2026-12-07"));
+        QVERIFY(window->OpenRow(1));
+        QCOMPARE(context.store.CurrentId, 3);
+        QCOMPARE(context.store.CurrentSampleCount, 1200);
+        QCOMPARE(frame.Router().State().mode, 1);
+        QVERIFY(qobject_cast<TrendViewWindow*>(frame.ActiveView()));
+        QVERIFY(frame.windowTitle().contains("2026-12-07"));
+        QVERIFY(frame.DataCaption().contains("2026-12-07"));
+        QCOMPARE(frame.ToolView(), nights);
+
+        QVERIFY(handlers.openSavedDataFile(frame, (dir / "ID5.dat").string()));
+        QCOMPARE(frame.DataCaption(), QString());
+        QCOMPARE(frame.windowTitle(), QString("Quenda"));
+        QVERIFY(window->SelectedRow());
+        QCOMPARE(window->Rows()[*window->SelectedRow()].id, 5);
+        QVERIFY(window->OpenRow(0));
+        QVERIFY(frame.OnCommand(cmd::kClose));
+        QCOMPARE(frame.windowTitle(), QString("Quenda"));
+    }
+
     void captureDownloadsIntoTheTrendViewAndAnalysisFollows() {
         test::SimProcess sim({"--ids", "4:600,9:300", "--samples-per-frame", "100", "--no-pacing"});
         test::TempDir dir("quenda-program");

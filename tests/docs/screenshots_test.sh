@@ -20,6 +20,8 @@ declare -A expected=(
   [analysis]=1280x800
   [clinical]=1280x800
   [report]=1123x794
+  [nights]=1280x800
+  [nights-report]=1123x794
 )
 
 # "WxH" of a PNG, from its IHDR chunk (bytes 16..23, big-endian); empty when

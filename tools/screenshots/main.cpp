@@ -17,6 +17,10 @@
 #include "link/BluetoothLink.h"
 #include "patient/PatientRecord.h"
 #include "patient/Units.h"
+#include "nights/Library.h"
+#include "tools/sim/Recording.h"
+#include "store/DataFile.h"
+#include "views/NightsWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -100,6 +104,38 @@ PatientRecord SamplePatient() {
     return record;
 }
 
+// File > Nights... over three weeks of Alex's evenings in March (one missed),
+// kept beside the downloaded night in the session's own library.
+bool ShootNights(CMainFrame& frame, AppContext& context, const Options& options) {
+    std::vector<SampleRecord> march;
+    for (int day = 1; day <= 21; ++day) {
+        if (day == 12) continue;  // the recorder stayed in its drawer
+        const auto night = sim::GenerateRecording(kShotId, 6 * 3600 + day * 300, sim::DateTime{2026, 3, day, 22, 15, 0},
+                                                  20260300 + static_cast<std::uint64_t>(day) * 7919);
+        march.insert(march.end(), night.begin(), night.end());
+    }
+    const std::filesystem::path file = std::filesystem::absolute("march/ID1.dat");
+    std::filesystem::create_directories(file.parent_path());
+    AddOptions names;
+    names.nameOf = [](int id) { return id == kShotId ? std::string("Alex Example") : std::string(); };
+    const std::filesystem::path paths[] = {file};
+    if (!WriteDataFile(file, kShotId, march, "") || !AddToLibrary(context.nightsLibrary, paths, names).result) {
+        std::fprintf(stderr, "quenda-screenshots: cannot make the nights library\n");
+        return false;
+    }
+    if (!frame.OnCommand(cmd::kNights)) return false;
+    auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView());
+    if (!nights) return false;
+    nights->SetFilter({"1", "2026-03-01", "2026-03-31"});
+    for (std::size_t row = 0; row < nights->Rows().size(); ++row) {
+        if (nights->Rows()[row].date == "2026-03-14") nights->SetNote(row, "new mask from today");
+    }
+    nights->SelectRow(4);
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    (void)options;
+    return Save(frame.grab().toImage(), options.out, "nights");
+}
+
 int Run(const Options& options) {
     if (!QDir().mkpath(options.out)) {
         std::fprintf(stderr, "quenda-screenshots: cannot create %s\n", qPrintable(options.out));
@@ -107,6 +143,8 @@ int Run(const Options& options) {
     }
     AppContext context;
     context.patient.SetPatientFile(options.patients / kPatientFileName);
+    // The session's own library of nights, never the user's.
+    context.nightsLibrary = std::filesystem::absolute("nights-library.sqlite");
     // The remembered port is tried first, as after an earlier download.
     if (!context.settings.WriteString("DefaultCOM", options.port) ||
         !context.settings.WriteString("UnitSetup", std::to_string(kUnitMetric))) {
@@ -186,6 +224,7 @@ int Run(const Options& options) {
         Settle(frame, shot.page);
         ok = Save(frame.grab().toImage(), options.out, shot.name) && ok;
     }
+    ok = ShootNights(frame, context, options) && ok;
     return ok ? 0 : 1;
 }
 

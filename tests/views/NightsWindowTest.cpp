@@ -1,0 +1,326 @@
+// The Nights window over a library of two IDs and five nights: order, sort
+// and filter, the chart against the listed values, opening a night, the note
+// read back by quenda-cli, removing, and the edges (empty, missing file,
+// unreadable library). Renders the window and the printed pages.
+#include "app/AppContext.h"
+#include "nights/Library.h"
+#include "store/DataFile.h"
+#include "support/NightData.h"
+#include "support/RunCommand.h"
+#include "support/TempDir.h"
+#include "views/NightsWindow.h"
+#include "views/Printing.h"
+
+#include <QDir>
+#include <QHeaderView>
+#include <QPainter>
+#include <QTableView>
+#include <QTest>
+
+#include <fstream>
+
+namespace quenda {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Secs;
+
+void SaveScreenshot(const QImage& image, const QString& name) {
+    const QString dir = qEnvironmentVariable("QUENDA_SCREENSHOT_DIR");
+    if (dir.isEmpty()) return;
+    QDir().mkpath(dir);
+    QVERIFY(image.save(dir + "/" + name + ".png"));
+}
+
+// One hour from 22:00 of `day` December 2026, with a 20-s dip to 86 % every
+// `every` seconds, so each night has its own ODI.
+void AppendNight(std::vector<SampleRecord>& out, int id, int day, int every) {
+    const std::int64_t start = Secs(2026, 12, day, 22, 0, 0);
+    for (int i = 0; i < 3600; ++i) out.push_back(test::SampleAt(id, start + i, i % every < 20 ? 86 : 96, 60 + i % 7));
+}
+
+struct Library {
+    test::TempDir dir{"quenda-nights-window"};
+    fs::path file = dir.Path() / "library.sqlite";
+    fs::path id3 = dir.Path() / "kept" / "ID3.dat";
+    fs::path id5 = dir.Path() / "kept" / "ID5.dat";
+
+    // ID 3 (Ann Bo): the 6th, 7th and 9th (the 8th missing); ID 5: the 6th and 7th.
+    explicit Library(bool fill = true) {
+        if (!fill) return;
+        fs::create_directories(id3.parent_path());
+        std::vector<SampleRecord> a, b;
+        AppendNight(a, 3, 6, 300);
+        AppendNight(a, 3, 7, 200);
+        AppendNight(a, 3, 9, 600);
+        AppendNight(b, 5, 6, 120);
+        AppendNight(b, 5, 7, 900);
+        QVERIFY(WriteDataFile(id3, 3, a, "t"));
+        QVERIFY(WriteDataFile(id5, 5, b, "t"));
+        AddOptions options;
+        options.nameOf = [](int id) { return id == 3 ? std::string("Ann Bo") : std::string("Cy Dee"); };
+        const fs::path paths[] = {id3.parent_path()};
+        QVERIFY(AddToLibrary(file, paths, options).result);
+    }
+};
+
+struct Window {
+    std::unique_ptr<AppContext> context;
+    std::unique_ptr<NightsWindow> window;
+    std::vector<QString> told;
+    std::vector<NightRow> opened;
+    bool answer = true;
+
+    explicit Window(const fs::path& library) {
+        context = std::make_unique<AppContext>();
+        NightsWindowHooks hooks;
+        hooks.opened = [this](const NightRow& row) { opened.push_back(row); };
+        hooks.tell = [this](const QString& text) { told.push_back(text); };
+        hooks.confirm = [this](const QString&) { return answer; };
+        window = std::make_unique<NightsWindow>(*context, library, std::move(hooks));
+        window->resize(1100, 700);
+    }
+};
+
+std::vector<std::string> Column(const std::vector<NightRow>& rows, NightColumn column) {
+    std::vector<std::string> cells;
+    for (const NightRow& row : rows) cells.push_back(NightCellText(row, column));
+    return cells;
+}
+
+}  // namespace
+
+class NightsWindowTest : public QObject {
+    Q_OBJECT
+    test::TempDir home_{"quenda-nights-home"};
+
+private slots:
+    void init() { QDir::setCurrent(QString::fromStdString(home_.Path().string())); }
+
+    void listsNewestFirstSortsAndFilters() {
+        Library lib;
+        Window w(lib.file);
+        QCOMPARE(Column(w.window->Rows(), NightColumn::Date),
+                 (std::vector<std::string>{"2026-12-09", "2026-12-07", "2026-12-07", "2026-12-06", "2026-12-06"}));
+        QVERIFY(w.window->Message().isEmpty());
+
+        // A click on a column's title sorts by it; again, the other way.
+        const struct {
+            NightColumn column;
+            bool ascending;
+        } sorts[] = {{NightColumn::Id, true},
+                     {NightColumn::Odi3, true},
+                     {NightColumn::Odi3, false},
+                     {NightColumn::Name, false},
+                     {NightColumn::Duration, true}};
+        for (const auto& s : sorts) {
+            w.window->SortBy(s.column, s.ascending);
+            const auto& rows = w.window->Rows();
+            for (std::size_t i = 1; i < rows.size(); ++i) {
+                const NightRow& a = s.ascending ? rows[i - 1] : rows[i];
+                const NightRow& b = s.ascending ? rows[i] : rows[i - 1];
+                if (s.column == NightColumn::Id) QVERIFY(a.id <= b.id);
+                if (s.column == NightColumn::Odi3) QVERIFY(a.figures.odi3 <= b.figures.odi3);
+                if (s.column == NightColumn::Name) QVERIFY(a.name <= b.name);
+                if (s.column == NightColumn::Duration) QVERIFY(a.DurationSeconds() <= b.DurationSeconds());
+            }
+        }
+        w.window->Table()->horizontalHeader()->setSortIndicator(static_cast<int>(NightColumn::Id), Qt::AscendingOrder);
+        QCOMPARE(w.window->Rows().front().id, 3);
+
+        const struct {
+            NightsFilter filter;
+            std::size_t rows;
+        } filters[] = {{{"3", "", ""}, 3},
+                       {{"ann", "", ""}, 3},
+                       {{"CY D", "", ""}, 2},
+                       {{"", "2026-12-07", "2026-12-07"}, 2},
+                       {{"5", "2026-12-07", ""}, 1},
+                       {{"12", "", ""}, 0},
+                       {{"", "", ""}, 5}};
+        for (const auto& f : filters) {
+            w.window->SetFilter(f.filter);
+            QCOMPARE(w.window->Rows().size(), f.rows);
+        }
+        // The filter is remembered in the settings file.
+        w.window->SetFilter({"ann", "2026-12-07", ""});
+        Window again(lib.file);
+        QCOMPARE(again.window->Filter(), (NightsFilter{"ann", "2026-12-07", ""}));
+        QCOMPARE(again.window->Rows().size(), std::size_t{2});
+        again.window->SetFilter({});
+    }
+
+    void chartPointsAreTheListedValues() {
+        Library lib;
+        Window w(lib.file);
+        for (int f = 0; f < kNightFigureCount; ++f) {
+            const auto figure = static_cast<NightFigure>(f);
+            w.window->SetFigure(figure);
+            const ChartLayout chart = w.window->Chart();
+            const auto& rows = w.window->Rows();
+            QCOMPARE(chart.points.size(), rows.size());
+            for (const ChartPoint& p : chart.points) {
+                QCOMPARE(p.value, NightFigureValue(rows[p.row], figure));
+                QCOMPARE(p.at.y, ChartY(chart, p.value));
+                QCOMPARE(p.at.x, ChartX(chart, *DayNumber(rows[p.row].date)));
+                QVERIFY(chart.plot.Contains(p.at.x, p.at.y));
+            }
+            // ID 3: the 6th joins the 7th, the 9th stands alone; ID 5: one join.
+            QCOMPARE(chart.lines.size(), std::size_t{2});
+            QCOMPARE(chart.ids, (std::vector<int>{3, 5}));
+            for (const ChartTick& cut : chart.cutOffs) QVERIFY(cut.position > chart.plot.top);
+            if (figure == NightFigure::Odi3) QVERIFY(!chart.cutOffs.empty());
+        }
+        w.window->SetFigure(NightFigure::Odi3);
+        // A click on a point selects its row; the pointer's text names it.
+        const ChartLayout chart = w.window->Chart();
+        const ChartPoint& p = chart.points[2];
+        QTest::mouseClick(w.window->ChartWidget(), Qt::LeftButton, {}, QPoint(p.at.x, p.at.y));
+        QCOMPARE(w.window->SelectedRow(), std::optional<std::size_t>(p.row));
+        QVERIFY(QString::fromStdString(ChartPointText(w.window->Rows()[p.row], NightFigure::Odi3))
+                    .startsWith(QString::fromStdString(w.window->Rows()[p.row].date)));
+    }
+
+    void opensANightAsTheCurrentDataSet() {
+        Library lib;
+        Window w(lib.file);
+        DataFileContents file;
+        QVERIFY(ReadDataFile(lib.id3, file));
+        for (std::size_t row = 0; row < w.window->Rows().size(); ++row) {
+            const NightRow night = w.window->Rows()[row];
+            QVERIFY(w.window->OpenRow(row));
+            const auto current = w.context->store.CurrentSamples();
+            QCOMPARE(w.context->store.CurrentId, night.id);
+            QCOMPARE(current.size(), std::size_t(night.samples));
+            if (night.id == 3) {
+                QVERIFY(std::equal(
+                    current.begin(), current.end(), file.records.begin() + night.first,
+                    [](const SampleRecord& a, const SampleRecord& b) { return std::memcmp(&a, &b, sizeof a) == 0; }));
+            }
+            QCOMPARE(w.context->patient.Current().id, night.id);
+            QCOMPARE(w.opened.back().night, night.night);
+        }
+        // Enter opens the selected night too.
+        w.window->SelectRow(0);
+        QTest::keyClick(w.window->Table(), Qt::Key_Return);
+        QCOMPARE(w.opened.back().night, w.window->Rows()[0].night);
+    }
+
+    void noteIsSavedAtOnceAndRemovalAsksFirst() {
+        Library lib;
+        Window w(lib.file);
+        const NightRow night = w.window->Rows()[1];
+        auto* model = w.window->Table()->model();
+        QVERIFY(model->setData(model->index(1, static_cast<int>(NightColumn::Note)),
+                               QStringLiteral("CPAP, first night"), Qt::EditRole));
+        const auto shown = test::RunInDirectory(home_.Path(), QUENDA_CLI_PATH,
+                                                {"nights", "show", std::to_string(night.night), "--library", lib.file});
+        QCOMPARE(shown.exitCode, 0);
+        QVERIFY2(shown.out.find("CPAP, first night") != std::string::npos, shown.out.c_str());
+
+        w.answer = false;
+        QVERIFY(!w.window->RemoveRow(1));
+        QCOMPARE(w.window->Rows().size(), std::size_t{5});
+        w.answer = true;
+        QVERIFY(w.window->RemoveRow(1));
+        QCOMPARE(w.window->Rows().size(), std::size_t{4});
+        for (const NightRow& row : w.window->Rows()) QVERIFY(row.night != night.night);
+        QVERIFY(fs::exists(lib.id3) && fs::exists(lib.id5));  // the files stay
+
+        // The printed report of what is left, through quenda-cli.
+        const fs::path pdf = home_.Path() / "nights.pdf";
+        const auto report = test::RunInDirectory(
+            home_.Path(), QUENDA_CLI_PATH,
+            {"nights", "report", pdf.string(), "--library", lib.file.string(), "--id", "3", "--figure", "t90"});
+        QCOMPARE(report.exitCode, 0);
+        QVERIFY(test::Slurp(pdf).rfind("%PDF", 0) == 0);
+        const auto bad =
+            test::RunInDirectory(home_.Path(), QUENDA_CLI_PATH, {"nights", "report", pdf.string(), "--figure", "ahi"});
+        QCOMPARE(bad.exitCode, 2);
+    }
+
+    void edges() {
+        {  // An empty library: one line of help instead of an empty grid.
+            Library empty(false);
+            Window w(empty.file);
+            QCOMPARE(w.window->Message(), QString(nights_text::kEmpty));
+            QVERIFY(w.window->Table()->isHidden());
+            w.window->show();
+            SaveScreenshot(w.window->grab().toImage(), "nights_window_empty");
+        }
+        {  // A file gone: listed, greyed, "file missing"; opening says so and changes nothing.
+            Library lib;
+            fs::remove(lib.id5);
+            Window w(lib.file);
+            w.context->store.CurrentId = 9;
+            std::size_t missing = 0;
+            for (std::size_t row = 0; row < w.window->Rows().size(); ++row) {
+                if (!w.window->Rows()[row].missing) continue;
+                ++missing;
+                const QModelIndex date = w.window->Table()->model()->index(static_cast<int>(row), 0);
+                QVERIFY(date.data().toString().endsWith(nights_text::kFileMissing));
+                QVERIFY(date.data(Qt::ForegroundRole).isValid());
+                QVERIFY(!w.window->OpenRow(row));
+                QVERIFY(w.told.back().contains(QString::fromStdString(lib.id5.string())));
+            }
+            QCOMPARE(missing, std::size_t{2});
+            QCOMPARE(w.context->store.CurrentId, 9);
+            QVERIFY(w.opened.empty());
+        }
+        {  // A library that is no database: why and which file; nothing written to it.
+            test::TempDir dir("quenda-nights-bad");
+            const fs::path bad = dir.Path() / "library.sqlite";
+            std::ofstream(bad) << "not a database at all, not at all, not at all";
+            const std::string before = test::Slurp(bad);
+            Window w(bad);
+            QVERIFY(w.window->Message().contains(QString::fromStdString(bad.string())));
+            QVERIFY(w.window->Rows().empty());
+            QCOMPARE(test::Slurp(bad), before);
+        }
+    }
+
+    void rendersTheWindowAndThePrintedPages() {
+        Library lib;
+        // Enough nights for the table to go on to a second page.
+        {
+            FileResult opened;
+            auto library = NightLibrary::Open(lib.file, opened);
+            QVERIFY(library);
+            std::vector<SampleRecord> more;
+            for (int day = 10; day <= 31; ++day) AppendNight(more, 3, day, 150 + day * 13);
+            const fs::path file = lib.dir.Path() / "more" / "ID3.dat";
+            fs::create_directories(file.parent_path());
+            QVERIFY(WriteDataFile(file, 3, more, "t"));
+            QVERIFY(library->AddFile(file, {}).result);
+        }
+        Window w(lib.file);
+        w.window->SelectRow(3);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        SaveScreenshot(w.window->grab().toImage(), "nights_window");
+
+        const NightsReport report = w.window->Report();
+        const LayoutRect page = LandscapeA4Page();
+        const int pages = NightsReportPageCount(report, page);
+        QCOMPARE(pages, 2);
+        std::size_t printed = 0;
+        const NightsPrintLayout layout = LayOutNightsPrint(page);
+        for (int i = 0; i < pages; ++i) {
+            printed += NightsPageRows(layout, report.rows.size(), i).second;
+            QImage image(page.Width(), page.Height(), QImage::Format_RGB32);
+            QPainter painter(&image);
+            PaintNightsPage(painter, page, report, i);
+            painter.end();
+            SaveScreenshot(image, QStringLiteral("nights_page_%1").arg(i + 1));
+        }
+        QCOMPARE(printed, report.rows.size());
+        const fs::path pdf = lib.dir.Path() / "window.pdf";
+        QVERIFY(w.window->WritePdf(pdf));
+        QVERIFY(test::Slurp(pdf).rfind("%PDF", 0) == 0);
+    }
+};
+
+}  // namespace quenda
+
+QTEST_MAIN(quenda::NightsWindowTest)
+#include "NightsWindowTest.moc"

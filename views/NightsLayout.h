@@ -1,0 +1,132 @@
+#pragma once
+
+#include "nights/Night.h"
+#include "views/PageLayout.h"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quenda {
+
+// The Nights page as numbers: the table's columns and cells, its order and
+// filter, the chart of one figure across nights, and the printed pages. No
+// widgets, so the window, the printer, quenda-cli and the tests share it.
+
+// The list's columns, left to right.
+enum class NightColumn {
+    Date,
+    Id,
+    Name,
+    Start,
+    Duration,
+    Recorded,
+    Odi3,
+    Odi4,
+    T90,
+    T88,
+    Nadir,
+    MeanSpo2,
+    MeanPulse,
+    Note
+};
+inline constexpr int kNightColumnCount = 14;
+
+const char* NightColumnTitle(NightColumn column);
+// The cell as the list and the printed table show it (UTF-8).
+std::string NightCellText(const NightRow& row, NightColumn column);
+// Orders rows by one column (ties: newest first, then the higher number).
+void SortNights(std::vector<NightRow>& rows, NightColumn column, bool ascending);
+// Newest first: the list's own order.
+inline void SortNewestFirst(std::vector<NightRow>& rows) { SortNights(rows, NightColumn::Date, false); }
+
+// The window's filter, as remembered in the settings file. `idOrName`: an ID
+// number, or part of a patient name (any case); empty: every night. Dates
+// "YYYY-MM-DD", both ends included; empty: open.
+struct NightsFilter {
+    std::string idOrName;
+    std::string from;
+    std::string to;
+    bool operator==(const NightsFilter&) const = default;
+};
+bool NightMatches(const NightRow& row, const NightsFilter& filter);
+std::vector<NightRow> FilterNights(std::span<const NightRow> rows, const NightsFilter& filter);
+// "ID or name 3, from 2026-12-01 to 2026-12-31", or "All nights".
+std::string FilterText(const NightsFilter& filter);
+
+// The figures the chart can follow.
+enum class NightFigure { Odi3, Odi4, T90, T88, Nadir, MeanSpo2, MeanPulse, Burden };
+inline constexpr int kNightFigureCount = 8;
+const char* NightFigureTitle(NightFigure figure);  // "ODI 3 %", ...
+const char* NightFigureName(NightFigure figure);   // "odi3", ... as quenda-cli takes it
+std::optional<NightFigure> NightFigureNamed(std::string_view name);
+double NightFigureValue(const NightRow& row, NightFigure figure);
+// The clinical cut-offs drawn as reference lines (none for some figures).
+std::vector<double> NightFigureCutOffs(NightFigure figure);
+
+// Days since 1970-01-01 of a "YYYY-MM-DD"; nothing when it is no date.
+std::optional<int> DayNumber(std::string_view date);
+
+// The chart of one figure across nights: one point per night on a date axis,
+// one line per ID, joined only between nights on consecutive dates, so a
+// missing night leaves a gap.
+struct ChartPoint {
+    std::size_t row = 0;  // index into the rows laid out
+    int id = 0;
+    int day = 0;
+    double value = 0;
+    LayoutPoint at;
+};
+struct ChartTick {
+    int position = 0;  // x for the date axis, y for the value axis
+    std::string label;
+};
+struct ChartLayout {
+    LayoutRect area;  // the whole chart, labels included
+    LayoutRect plot;  // inside the axes
+    NightFigure figure = NightFigure::Odi3;
+    int firstDay = 0;
+    int lastDay = 0;
+    double low = 0;
+    double high = 1;
+    std::vector<ChartPoint> points;  // by ID, then date
+    std::vector<LayoutLine> lines;   // the joins
+    std::vector<int> lineIds;        // the ID of each join
+    std::vector<ChartTick> dateTicks;
+    std::vector<ChartTick> valueTicks;
+    std::vector<ChartTick> cutOffs;  // y and the value's text
+    std::vector<int> ids;            // one series each, in colour order
+    std::string title;
+    bool empty = true;
+};
+ChartLayout LayOutNightsChart(std::span<const NightRow> rows, NightFigure figure, const LayoutRect& area);
+// The value's y in the plot.
+int ChartY(const ChartLayout& chart, double value);
+int ChartX(const ChartLayout& chart, int day);
+// The point nearest `at` within `radius` units, or nothing.
+std::optional<std::size_t> ChartPointAt(const ChartLayout& chart, LayoutPoint at, int radius = 6);
+// "2026-12-06, ID 3: ODI 3 % 12.4" for the pointer.
+std::string ChartPointText(const NightRow& row, NightFigure figure);
+
+// The printed Nights page: landscape A4, the chart on page one above the
+// table, the table continued on further pages.
+struct NightsPrintLayout {
+    LayoutRect page;
+    LayoutRect header;  // title and filter, on every page
+    LayoutRect chart;   // page one only
+    int rowHeight = 18;
+    std::vector<int> columnLeft;  // kNightColumnCount + 1 edges
+    int firstTableTop = 0;        // page one
+    int tableTop = 0;             // later pages
+    int tableBottom = 0;
+    int firstPageRows = 0;
+    int rowsPerPage = 0;
+};
+NightsPrintLayout LayOutNightsPrint(const LayoutRect& page);
+int NightsPageCount(const NightsPrintLayout& layout, std::size_t rows);
+// The rows [first, first + count) printed on a page.
+std::pair<std::size_t, std::size_t> NightsPageRows(const NightsPrintLayout& layout, std::size_t rows, int pageIndex);
+
+}  // namespace quenda

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "views/NightsLayout.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QPainter;
+class QPagedPaintDevice;
+
+namespace quenda {
+
+// What the printed Nights pages show: the listed rows in the list's order,
+// the figure of the chart and the filter that chose the rows.
+struct NightsReport {
+    std::vector<NightRow> rows;
+    NightFigure figure = NightFigure::Odi3;
+    NightsFilter filter;
+    std::string library;  // the library file, named in the header
+};
+
+// The chart, onto any painter: the window, the printer and the PDF share it.
+// `hot`: a point drawn larger (the one under the pointer or selected).
+void PaintNightsChart(QPainter& painter, const ChartLayout& chart, std::optional<std::size_t> hot = std::nullopt);
+
+// One page of the Nights report on a sheet `page` in 1/96-inch units.
+int NightsReportPageCount(const NightsReport& report, const LayoutRect& page);
+void PaintNightsPage(QPainter& painter, const LayoutRect& page, const NightsReport& report, int pageIndex);
+
+// Every page onto a begun device (printer, preview, PDF), landscape A4.
+bool PaintNightsPages(QPagedPaintDevice& device, const NightsReport& report);
+// The report as a PDF, all or nothing (written safely beside the target and
+// renamed over it). False with `error` set when it cannot be written.
+bool WriteNightsPdf(const std::filesystem::path& path, const NightsReport& report, std::string& error);
+
+}  // namespace quenda

@@ -1,0 +1,633 @@
+#include "views/NightsWindow.h"
+
+#include "app/AppContext.h"
+#include "base/CommandIds.h"
+#include "views/PrintDialogs.h"
+#include "widgets/MessageBox.h"
+#include "widgets/UiTexts.h"
+
+#include <QAbstractTableModel>
+#include <QComboBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace quenda {
+
+namespace {
+
+constexpr int kNoteColumn = static_cast<int>(NightColumn::Note);
+constexpr int kDateColumn = static_cast<int>(NightColumn::Date);
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+QString ResultText(const FileResult& result) { return Q(result.message); }
+
+bool IsNumberColumn(int column) {
+    return column != static_cast<int>(NightColumn::Name) && column != kNoteColumn && column != kDateColumn;
+}
+
+}  // namespace
+
+// The list: the shown rows, the note editable, missing files greyed.
+class NightsTableModel : public QAbstractTableModel {
+public:
+    NightsTableModel(std::vector<NightRow>& rows, QObject* parent) : QAbstractTableModel(parent), rows_(rows) {}
+
+    std::function<bool(std::size_t, const QString&)> setNote;
+    std::function<void(int, Qt::SortOrder)> sortBy;
+
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    }
+    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : kNightColumnCount; }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
+        const NightRow& row = rows_[static_cast<std::size_t>(index.row())];
+        const int column = index.column();
+        switch (role) {
+            case Qt::DisplayRole: {
+                QString text = Q(NightCellText(row, static_cast<NightColumn>(column)));
+                if (column == kDateColumn && row.missing)
+                    text += QStringLiteral(", ") + UiQString(nights_text::kFileMissing);
+                return text;
+            }
+            case Qt::EditRole: return Q(NightCellText(row, static_cast<NightColumn>(column)));
+            case Qt::ForegroundRole:
+                if (row.missing) return QColor(150, 150, 150);
+                return {};
+            case Qt::ToolTipRole:
+                if (row.missing)
+                    return UiQString(nights_text::kFileMissing) + QStringLiteral(": ") + Q(row.source.string());
+                return Q(row.source.string());
+            case Qt::TextAlignmentRole:
+                return QVariant::fromValue(
+                    Qt::Alignment((IsNumberColumn(column) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+            default: return {};
+        }
+    }
+
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        if (role != Qt::EditRole || index.column() != kNoteColumn || !setNote) return false;
+        if (!setNote(static_cast<std::size_t>(index.row()), value.toString())) return false;
+        emit dataChanged(index, index);
+        return true;
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        Qt::ItemFlags f = QAbstractTableModel::flags(index);
+        if (index.column() == kNoteColumn) f |= Qt::ItemIsEditable;
+        return f;
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < kNightColumnCount)
+            return UiQString(NightColumnTitle(static_cast<NightColumn>(section)));
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+
+    void sort(int column, Qt::SortOrder order) override {
+        if (sortBy) sortBy(column, order);
+    }
+
+    void Begin() { beginResetModel(); }
+    void End() { endResetModel(); }
+
+private:
+    std::vector<NightRow>& rows_;
+};
+
+// The chart under the list: one paint routine with the printed page; the
+// pointer over a point names its night, a click selects its row.
+class NightsChartWidget : public QWidget {
+public:
+    NightsChartWidget(const std::vector<NightRow>& rows, const NightFigure& figure, QWidget* parent)
+        : QWidget(parent), rows_(rows), figure_(figure) {
+        setMouseTracking(true);
+        setMinimumHeight(180);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    std::function<void(std::size_t row)> clicked;
+    std::optional<std::size_t> selectedRow;
+
+    ChartLayout Layout() const { return LayOutNightsChart(rows_, figure_, {0, 0, width(), height()}); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const ChartLayout chart = Layout();
+        std::optional<std::size_t> hot;
+        for (std::size_t i = 0; i < chart.points.size(); ++i) {
+            if (selectedRow && chart.points[i].row == *selectedRow) hot = i;
+        }
+        PaintNightsChart(painter, chart, hot);
+    }
+
+    void mouseMoveEvent(QMouseEvent* event) override {
+        const ChartLayout chart = Layout();
+        const QPoint at = event->position().toPoint();
+        if (const auto point = ChartPointAt(chart, {at.x(), at.y()})) {
+            const NightRow& row = rows_[chart.points[*point].row];
+            QToolTip::showText(event->globalPosition().toPoint(), Q(ChartPointText(row, figure_)), this);
+        } else {
+            QToolTip::hideText();
+        }
+    }
+
+    void mousePressEvent(QMouseEvent* event) override {
+        const ChartLayout chart = Layout();
+        const QPoint at = event->position().toPoint();
+        if (const auto point = ChartPointAt(chart, {at.x(), at.y()}); point && clicked)
+            clicked(chart.points[*point].row);
+    }
+
+private:
+    const std::vector<NightRow>& rows_;
+    const NightFigure& figure_;
+};
+
+FileResult UseNightAsCurrentData(AppContext& context, const NightRow& night, std::span<const SampleRecord> samples) {
+    RecordingStore& store = context.store;
+    const std::size_t count = std::min<std::size_t>(samples.size(), store.CurrentDataSet().size());
+    std::copy_n(samples.begin(), count, store.CurrentDataSet().begin());
+    store.CurrentSampleCount = static_cast<std::int32_t>(count);
+    store.CurrentId = night.id;
+    // As Open Saved Data: the patient shown before must not pass to this ID.
+    PatientRecord fresh;
+    fresh.id = night.id;
+    context.patient.SetCurrent(fresh);
+    return context.patient.LoadPatient(night.id - 1);
+}
+
+NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, NightsWindowHooks hooks, QWidget* parent)
+    : QWidget(parent), context_(context), libraryFile_(std::move(library)), hooks_(std::move(hooks)) {
+    setWindowTitle(UiQString("Nights"));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* filterRow = new QHBoxLayout;
+    idOrName_ = new QLineEdit(this);
+    idOrName_->setPlaceholderText(UiQString("ID or name"));
+    from_ = new QLineEdit(this);
+    to_ = new QLineEdit(this);
+    for (QLineEdit* date : {from_, to_}) {
+        date->setPlaceholderText(QStringLiteral("YYYY-MM-DD"));
+        date->setMaxLength(10);
+        date->setFixedWidth(date->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 24);
+    }
+    filterRow->addWidget(new QLabel(UiQString("ID or name:"), this));
+    filterRow->addWidget(idOrName_, 1);
+    filterRow->addWidget(new QLabel(UiQString("From:"), this));
+    filterRow->addWidget(from_);
+    filterRow->addWidget(new QLabel(UiQString("To:"), this));
+    filterRow->addWidget(to_);
+    layout->addLayout(filterRow);
+
+    message_ = new QLabel(this);
+    message_->setWordWrap(true);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(message_);
+
+    model_ = new NightsTableModel(shown_, this);
+    model_->setNote = [this](std::size_t row, const QString& note) { return SetNote(row, note); };
+    model_->sortBy = [this](int column, Qt::SortOrder order) {
+        SortBy(static_cast<NightColumn>(column), order == Qt::AscendingOrder);
+    };
+    table_ = new QTableView(this);
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    table_->setSortingEnabled(true);
+    table_->horizontalHeader()->setSortIndicator(kDateColumn, Qt::DescendingOrder);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    // Widths from the widest text a column holds, not from every row: the
+    // list opens at once whatever the library's size.
+    static const char* const widest[kNightColumnCount] = {"0000-00-00, file missing",
+                                                          "000",
+                                                          "Firstname Lastname",
+                                                          "00:00",
+                                                          "00:00:00",
+                                                          "00:00:00",
+                                                          "000.0",
+                                                          "000.0",
+                                                          "000.0",
+                                                          "000.0",
+                                                          "000",
+                                                          "000.0",
+                                                          "000.0",
+                                                          ""};
+    for (int c = 0; c + 1 < kNightColumnCount; ++c) {
+        const QString title = UiQString(NightColumnTitle(static_cast<NightColumn>(c)));
+        const int text = std::max(table_->fontMetrics().horizontalAdvance(QString::fromUtf8(widest[c])),
+                                  table_->fontMetrics().horizontalAdvance(title) + 8);
+        table_->setColumnWidth(c, text + 10);
+    }
+    table_->installEventFilter(this);
+    layout->addWidget(table_, 3);
+
+    chartPanel_ = new QWidget(this);
+    auto* chartLayout = new QVBoxLayout(chartPanel_);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    auto* chartRow = new QHBoxLayout;
+    chartRow->addWidget(new QLabel(UiQString("Chart:"), this));
+    figureBox_ = new QComboBox(this);
+    for (int i = 0; i < kNightFigureCount; ++i)
+        figureBox_->addItem(UiQString(NightFigureTitle(static_cast<NightFigure>(i))));
+    chartRow->addWidget(figureBox_);
+    chartRow->addStretch(1);
+    chartLayout->addLayout(chartRow);
+    chart_ = new NightsChartWidget(shown_, figure_, this);
+    chart_->clicked = [this](std::size_t row) { SelectRow(row); };
+    chartLayout->addWidget(chart_, 1);
+    layout->addWidget(chartPanel_, 2);
+    // An empty library: the help line stands where the list would.
+    layout->addStretch(0);
+
+    auto* buttons = new QHBoxLayout;
+    auto button = [&](const char* text, auto action, bool needsRow) {
+        auto* b = new QPushButton(UiQString(text), this);
+        connect(b, &QPushButton::clicked, this, action);
+        buttons->addWidget(b);
+        if (needsRow) rowButtons_.push_back(b);
+        return b;
+    };
+    button(
+        "Open",
+        [this] {
+            if (const auto row = SelectedRow()) OpenRow(*row);
+        },
+        true);
+    button(
+        "Add Files...", [this] { AddFilesDialog(false); }, false);
+    button(
+        "Add Folder...", [this] { AddFilesDialog(true); }, false);
+    button(
+        "Remove from library",
+        [this] {
+            if (const auto row = SelectedRow()) RemoveRow(*row);
+        },
+        true);
+    buttons->addStretch(1);
+    button(
+        "Print...", [this] { RunCommand(cmd::kPrint); }, false);
+    button(
+        "Print Preview", [this] { RunCommand(cmd::kPrintPreview); }, false);
+    button(
+        "PDF...", [this] { PdfDialog(); }, false);
+    layout->addLayout(buttons);
+
+    // The remembered filter and figure.
+    idOrName_->setText(Q(context_.settings.ReadString(settings_key::kNightsIdOrName, "", 256)));
+    from_->setText(Q(context_.settings.ReadString(settings_key::kNightsFrom, "", 16)));
+    to_->setText(Q(context_.settings.ReadString(settings_key::kNightsTo, "", 16)));
+    const int figure = context_.settings.ReadInt(settings_key::kNightsFigure, 0);
+    figure_ = figure >= 0 && figure < kNightFigureCount ? static_cast<NightFigure>(figure) : NightFigure::Odi3;
+    figureBox_->setCurrentIndex(static_cast<int>(figure_));
+
+    for (QLineEdit* edit : {idOrName_, from_, to_}) {
+        connect(edit, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
+        connect(edit, &QLineEdit::editingFinished, this, [this] { SaveFilter(); });
+    }
+    connect(figureBox_, &QComboBox::currentIndexChanged, this,
+            [this](int index) { SetFigure(static_cast<NightFigure>(index)); });
+    connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.column() == kNoteColumn) {
+            table_->edit(index);
+        } else {
+            OpenRow(static_cast<std::size_t>(index.row()));
+        }
+    });
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        chart_->selectedRow = SelectedRow();
+        chart_->update();
+        ShowState();
+    });
+
+    OpenLibrary();
+    Reload();
+}
+
+NightsWindow::~NightsWindow() = default;
+
+void NightsWindow::OpenLibrary() {
+    FileResult result;
+    library_ = NightLibrary::Open(libraryFile_, result);
+    problem_ = library_ ? QString() : ResultText(result);
+}
+
+void NightsWindow::Reload() {
+    if (!library_) OpenLibrary();
+    all_.clear();
+    if (library_) {
+        NightFilter everything;
+        if (const FileResult listed = library_->List(everything, all_); !listed) {
+            problem_ = ResultText(listed);
+            all_.clear();
+        } else {
+            problem_.clear();
+        }
+    }
+    Refill();
+}
+
+NightsFilter NightsWindow::Filter() const {
+    NightsFilter filter;
+    filter.idOrName = idOrName_->text().trimmed().toStdString();
+    const std::string from = from_->text().trimmed().toStdString();
+    const std::string to = to_->text().trimmed().toStdString();
+    // A date being typed narrows nothing until it is a date.
+    if (IsDateText(from)) filter.from = from;
+    if (IsDateText(to)) filter.to = to;
+    return filter;
+}
+
+void NightsWindow::SetFilter(const NightsFilter& filter) {
+    const QSignalBlocker a(idOrName_), b(from_), c(to_);
+    idOrName_->setText(Q(filter.idOrName));
+    from_->setText(Q(filter.from));
+    to_->setText(Q(filter.to));
+    ApplyFilter();
+    SaveFilter();
+}
+
+void NightsWindow::SaveFilter() {
+    const NightsFilter filter = Filter();
+    Settings& settings = context_.settings;
+    bool saved = settings.WriteString(settings_key::kNightsIdOrName, filter.idOrName);
+    saved = settings.WriteString(settings_key::kNightsFrom, filter.from) && saved;
+    saved = settings.WriteString(settings_key::kNightsTo, filter.to) && saved;
+    if (!saved) message_->setText(UiQString("The filter could not be remembered in the settings file."));
+}
+
+void NightsWindow::ApplyFilter() {
+    for (QLineEdit* date : {from_, to_}) {
+        const std::string text = date->text().trimmed().toStdString();
+        date->setStyleSheet(text.empty() || IsDateText(text) ? QString() : QStringLiteral("color: #c00000;"));
+    }
+    Refill();
+}
+
+void NightsWindow::Refill() {
+    // The table sorts itself once while the window is still being built.
+    if (!chart_) return;
+    std::optional<NightNumber> selected;
+    if (const auto row = SelectedRow()) selected = shown_[*row].night;
+    model_->Begin();
+    shown_ = FilterNights(all_, Filter());
+    SortNights(shown_, sortColumn_, ascending_);
+    model_->End();
+    if (selected) {
+        for (std::size_t i = 0; i < shown_.size(); ++i) {
+            if (shown_[i].night == *selected) SelectRow(i);
+        }
+    }
+    chart_->selectedRow = SelectedRow();
+    chart_->update();
+    ShowState();
+}
+
+void NightsWindow::ShowState() {
+    const QString text = Message();
+    message_->setText(text);
+    message_->setVisible(!text.isEmpty());
+    const bool empty = all_.empty();
+    table_->setVisible(!empty);
+    chartPanel_->setVisible(!empty);
+    QFont font = message_->font();
+    font.setPointSizeF(empty ? QWidget::font().pointSizeF() * 1.3 : QWidget::font().pointSizeF());
+    message_->setFont(font);
+    const bool hasRow = SelectedRow().has_value();
+    for (QPushButton* b : rowButtons_) b->setEnabled(hasRow);
+}
+
+QString NightsWindow::Message() const {
+    if (!problem_.isEmpty()) return problem_;
+    if (all_.empty()) return UiQString(nights_text::kEmpty);
+    return {};
+}
+
+std::optional<std::size_t> NightsWindow::SelectedRow() const {
+    const QModelIndexList rows = table_->selectionModel()->selectedRows();
+    if (rows.isEmpty()) return std::nullopt;
+    const auto row = static_cast<std::size_t>(rows.front().row());
+    return row < shown_.size() ? std::optional<std::size_t>(row) : std::nullopt;
+}
+
+void NightsWindow::SelectRow(std::size_t row) {
+    if (row >= shown_.size()) return;
+    const QModelIndex index = model_->index(static_cast<int>(row), 0);
+    table_->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    table_->setCurrentIndex(index);
+    table_->scrollTo(index);
+}
+
+void NightsWindow::SetFigure(NightFigure figure) {
+    figure_ = figure;
+    if (figureBox_->currentIndex() != static_cast<int>(figure)) {
+        const QSignalBlocker block(figureBox_);
+        figureBox_->setCurrentIndex(static_cast<int>(figure));
+    }
+    context_.settings.WriteInt(settings_key::kNightsFigure, static_cast<int>(figure));
+    chart_->update();
+}
+
+void NightsWindow::SortBy(NightColumn column, bool ascending) {
+    sortColumn_ = column;
+    ascending_ = ascending;
+    const QSignalBlocker block(table_->horizontalHeader());
+    table_->horizontalHeader()->setSortIndicator(static_cast<int>(column),
+                                                 ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    Refill();
+}
+
+bool NightsWindow::OpenRow(std::size_t row) {
+    if (row >= shown_.size() || !library_) return false;
+    const NightRow night = shown_[row];
+    std::vector<SampleRecord> samples;
+    if (const FileResult loaded = library_->LoadNight(night.night, samples); !loaded) {
+        // A missing or changed file: said, and the current data stay.
+        Tell(ResultText(loaded));
+        return false;
+    }
+    if (const FileResult patient = UseNightAsCurrentData(context_, night, samples); !patient) Tell(ResultText(patient));
+    if (hooks_.opened) hooks_.opened(night);
+    return true;
+}
+
+bool NightsWindow::SetNote(std::size_t row, const QString& note) {
+    if (row >= shown_.size() || !library_) return false;
+    const std::string text = note.toStdString();
+    if (text == shown_[row].note) return true;
+    if (const FileResult saved = library_->SetNote(shown_[row].night, text); !saved) {
+        Tell(ResultText(saved));
+        return false;
+    }
+    shown_[row].note = text;
+    for (NightRow& r : all_) {
+        if (r.night == shown_[row].night) r.note = text;
+    }
+    return true;
+}
+
+bool NightsWindow::RemoveRow(std::size_t row) {
+    if (row >= shown_.size() || !library_) return false;
+    const NightRow& night = shown_[row];
+    const QString question = UiQString(nights_text::kAskRemove).arg(Q(night.date)).arg(night.id);
+    if (!Confirm(question)) return false;
+    if (const FileResult removed = library_->Remove(night.night); !removed) {
+        Tell(ResultText(removed));
+        return false;
+    }
+    Reload();
+    return true;
+}
+
+void NightsWindow::AddPaths(const std::vector<std::filesystem::path>& paths) {
+    if (!library_) {
+        Reload();
+        if (!library_) {
+            Tell(problem_);
+            return;
+        }
+    }
+    const AddOptions options = hooks_.addOptions ? hooks_.addOptions() : AddOptions{};
+    const AddResult added = library_->AddPaths(paths, options);
+    Reload();
+    if (!added.nights.empty()) {
+        for (std::size_t i = 0; i < shown_.size(); ++i) {
+            if (shown_[i].night == added.nights.back()) SelectRow(i);
+        }
+    }
+    if (!added.result) {
+        QString text = UiQString("Some files could not be added to the library:");
+        for (const std::string& failure : added.failures) text += QStringLiteral("\n") + Q(failure);
+        Tell(text);
+    }
+}
+
+bool NightsWindow::SelectNightOf(int id, std::span<const SampleRecord> samples) {
+    if (!library_ || samples.empty()) return false;
+    Reload();
+    const NightSplit split = SplitNights(samples);
+    for (auto it = split.nights.rbegin(); it != split.nights.rend(); ++it) {
+        const auto night = library_->FindNight(id, it->start);
+        if (!night) continue;
+        for (std::size_t i = 0; i < shown_.size(); ++i) {
+            if (shown_[i].night == *night) {
+                SelectRow(i);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+NightsReport NightsWindow::Report() const {
+    NightsReport report;
+    report.rows = shown_;
+    report.figure = figure_;
+    report.filter = Filter();
+    report.library = libraryFile_.string();
+    return report;
+}
+
+ChartLayout NightsWindow::Chart() const { return chart_->Layout(); }
+
+QWidget* NightsWindow::ChartWidget() const { return chart_; }
+
+bool NightsWindow::WritePdf(const std::filesystem::path& path) {
+    std::string error;
+    if (WriteNightsPdf(path, Report(), error)) return true;
+    Tell(UiQString("The PDF %1 could not be written: %2").arg(Q(path.string()), Q(error)));
+    return false;
+}
+
+bool NightsWindow::HandlesCommand(int commandId) const {
+    return commandId == cmd::kPrint || commandId == cmd::kPrintPreview;
+}
+
+void NightsWindow::RunCommand(int commandId) {
+    const NightsReport report = Report();
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpPrinter(printer);
+    const int pages = NightsReportPageCount(report, LandscapeA4Page());
+    printer.setFromTo(1, pages);
+    if (commandId == cmd::kPrint) {
+        QPrintDialog dialog(&printer, this);
+        dialog.setMinMax(1, pages);
+        if (dialog.exec() != QDialog::Accepted) return;
+        if (!PaintNightsPages(printer, report)) Tell(UiQString("Could not start print job."));
+    } else if (commandId == cmd::kPrintPreview) {
+        QPrintPreviewDialog preview(&printer, this);
+        connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                [&report](QPrinter* target) { PaintNightsPages(*target, report); });
+        preview.exec();
+    }
+}
+
+bool NightsWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == table_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // While a note is edited the keys go to its editor, not here.
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (const auto row = SelectedRow()) OpenRow(*row);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void NightsWindow::Tell(const QString& text) {
+    if (hooks_.tell) {
+        hooks_.tell(text);
+    } else {
+        ShowMessageBox(this, text, QMessageBox::Warning);
+    }
+}
+
+bool NightsWindow::Confirm(const QString& text) {
+    return hooks_.confirm ? hooks_.confirm(text) : AskOkCancel(this, text);
+}
+
+void NightsWindow::AddFilesDialog(bool folder) {
+    std::vector<std::filesystem::path> paths;
+    if (folder) {
+        const QString chosen = QFileDialog::getExistingDirectory(this, UiQString("Add a kept-download folder"));
+        if (chosen.isEmpty()) return;
+        paths.emplace_back(chosen.toStdString());
+    } else {
+        const QStringList chosen = QFileDialog::getOpenFileNames(this, UiQString("Add data files"), QString(),
+                                                                 QStringLiteral("Data file(*.dat)"));
+        for (const QString& file : chosen) paths.emplace_back(file.toStdString());
+    }
+    if (!paths.empty()) AddPaths(paths);
+}
+
+void NightsWindow::PdfDialog() {
+    QString chosen = QFileDialog::getSaveFileName(this, UiQString("PDF"), QStringLiteral("nights.pdf"),
+                                                  QStringLiteral("PDF(*.pdf)"));
+    if (chosen.isEmpty()) return;
+    if (!chosen.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) chosen += QStringLiteral(".pdf");
+    WritePdf(chosen.toStdString());
+}
+
+}  // namespace quenda

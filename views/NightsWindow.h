@@ -1,0 +1,143 @@
+#pragma once
+
+#include "app/CommandTarget.h"
+#include "nights/Library.h"
+#include "views/NightsPage.h"
+
+#include <QWidget>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+
+namespace quenda {
+
+struct AppContext;
+class NightsChartWidget;
+class NightsTableModel;
+
+// Settings-file keys of the Nights window: its filter and its chart's figure.
+namespace settings_key {
+inline constexpr const char* kNightsIdOrName = "NightsIdOrName";
+inline constexpr const char* kNightsFrom = "NightsFrom";
+inline constexpr const char* kNightsTo = "NightsTo";
+inline constexpr const char* kNightsFigure = "NightsFigure";
+}  // namespace settings_key
+
+// The user texts of the window.
+namespace nights_text {
+inline constexpr const char* kEmpty = "No nights yet: download from the recorder, or add data files";
+inline constexpr const char* kFileMissing = "file missing";
+inline constexpr const char* kAskRemove =
+    "Remove the night of %1 (ID %2) from the library? Its data file stays where it is.";
+}  // namespace nights_text
+
+// Makes `samples` (one night's, read from the library) the current data set:
+// its samples only, its ID, and that ID's patient record. What could not be
+// loaded of the patient comes back as the result; the samples are in place
+// whatever it says.
+FileResult UseNightAsCurrentData(AppContext& context, const NightRow& night, std::span<const SampleRecord> samples);
+
+// What the window asks of the program around it.
+struct NightsWindowHooks {
+    // What adding files needs (thresholds, patient names).
+    std::function<AddOptions()> addOptions;
+    // A night became the current data set: show it (page 0, Trend).
+    std::function<void(const NightRow&)> opened;
+    // Questions and messages; empty: the program's message boxes.
+    std::function<bool(const QString&)> confirm;
+    std::function<void(const QString&)> tell;
+};
+
+// The "Nights" window: the library's nights, newest first, with a filter
+// remembered in the settings file, an editable note, the chart of one figure
+// across the listed nights, and the commands over them. Print and Print
+// Preview of the main window print its pages while it is the active window.
+class NightsWindow : public QWidget, public CommandTarget {
+public:
+    NightsWindow(AppContext& context, std::filesystem::path library, NightsWindowHooks hooks,
+                 QWidget* parent = nullptr);
+    ~NightsWindow() override;
+
+    // Reads the library again (after a download, for instance), keeping the
+    // order, the filter and the selected night.
+    void Reload();
+    // Selects the listed night holding the newest of these samples' nights
+    // (an opened file or a finished download); false when none is listed.
+    bool SelectNightOf(int id, std::span<const SampleRecord> samples);
+
+    // The rows as listed, in the list's order.
+    const std::vector<NightRow>& Rows() const { return shown_; }
+    // The listed row selected, if any.
+    std::optional<std::size_t> SelectedRow() const;
+    void SelectRow(std::size_t row);
+    NightsFilter Filter() const;
+    void SetFilter(const NightsFilter& filter);
+    NightFigure Figure() const { return figure_; }
+    void SetFigure(NightFigure figure);
+    void SortBy(NightColumn column, bool ascending);
+    // What the window says instead of, or above, the list ("" when nothing).
+    QString Message() const;
+
+    // The commands, as the buttons and keys run them.
+    bool OpenRow(std::size_t row);
+    bool SetNote(std::size_t row, const QString& note);
+    bool RemoveRow(std::size_t row);
+    void AddPaths(const std::vector<std::filesystem::path>& paths);
+    bool WritePdf(const std::filesystem::path& path);
+    NightsReport Report() const;
+    ChartLayout Chart() const;
+
+    QTableView* Table() const { return table_; }
+    QWidget* ChartWidget() const;
+
+    bool HandlesCommand(int commandId) const override;
+    void RunCommand(int commandId) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void OpenLibrary();
+    void ApplyFilter();
+    void SaveFilter();
+    void Refill();
+    void ShowState();
+    void Tell(const QString& text);
+    bool Confirm(const QString& text);
+    void AddFilesDialog(bool folder);
+    void PdfDialog();
+
+    AppContext& context_;
+    std::filesystem::path libraryFile_;
+    NightsWindowHooks hooks_;
+    std::unique_ptr<NightLibrary> library_;
+    QString problem_;
+    std::vector<NightRow> all_;
+    std::vector<NightRow> shown_;
+    NightColumn sortColumn_ = NightColumn::Date;
+    bool ascending_ = false;
+    NightFigure figure_ = NightFigure::Odi3;
+
+    QLineEdit* idOrName_ = nullptr;
+    QLineEdit* from_ = nullptr;
+    QLineEdit* to_ = nullptr;
+    QLabel* message_ = nullptr;
+    QTableView* table_ = nullptr;
+    NightsTableModel* model_ = nullptr;
+    QComboBox* figureBox_ = nullptr;
+    QWidget* chartPanel_ = nullptr;
+    NightsChartWidget* chart_ = nullptr;
+    std::vector<QPushButton*> rowButtons_;
+};
+
+}  // namespace quenda
