@@ -399,7 +399,11 @@ std::unique_ptr<NightLibrary> NightLibrary::Open(const fs::path& file, FileResul
     sqlite3_extended_result_codes(db, 1);
     // Reading the schema first: a file that is no database, or whose first
     // page is damaged, fails here before anything is written to it.
+    // Both read in one snapshot: another process may be making the schema
+    // right now, and a version of 0 read before its commit with its tables
+    // counted after would look like a foreign database.
     int version = 0;
+    if (!Exec(db, "BEGIN")) return result = LibraryAccess::DbFailure(*lib, library_message::kCantOpen), nullptr;
     {
         Statement s(db, "PRAGMA user_version");
         if (s.Step() != SQLITE_ROW) return result = LibraryAccess::DbFailure(*lib, library_message::kCantOpen), nullptr;
@@ -412,6 +416,7 @@ std::unique_ptr<NightLibrary> NightLibrary::Open(const fs::path& file, FileResul
             return result = Failure(library_message::kNotLibrary, name, "tables without a Quenda schema"), nullptr;
         }
     }
+    Exec(db, "COMMIT");
     if (version > kLibrarySchemaVersion) return result = Failure(library_message::kNewer, name), nullptr;
     // WAL: a reader (the Nights window) never waits for a writer (a download
     // adding its nights), and a killed writer leaves the last commit intact.
