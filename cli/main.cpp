@@ -42,9 +42,11 @@ const char* const kUsage =
     "       quenda-cli download [--port NAME] [--out DIR] [--no-keep] [--log FILE] [--dump FILE]\n"
     "       quenda-cli set-clock [--port NAME] [--log FILE] [--dump FILE] \"YYYY-MM-DD HH:MM:SS\"\n"
     "       quenda-cli delete [--port NAME] [--id N] [--type 0|1] [--log FILE] [--dump FILE]\n"
-    "       quenda-cli analyze FILE.dat [--json]\n"
+    "       quenda-cli analyze FILE.dat [--json] [--profile raw|default]\n"
     "       quenda-cli print FILE.dat OUT.pdf [--view report|trend|table|clinical] [--page N] [--patients DIR]\n"
+    "                  [--profile raw|default]\n"
     "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
+    "                  [--profile raw|default]\n"
     "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n"
     "\n"
     "Port names: COMn is /dev/ttyS(n-1), an absolute path is used as given,\n"
@@ -54,7 +56,10 @@ const char* const kUsage =
     "download also keeps a copy of each download in its own folder under\n"
     "$XDG_DATA_HOME/Quenda/downloads (~/.local/share/...) unless --no-keep.\n"
     "--log writes every byte exchanged with the recorder as text (time,\n"
-    "> sent or < received, hex), --dump the bytes received as they came.\n";
+    "> sent or < received, hex), --dump the bytes received as they came.\n"
+    "--profile picks what the clinical figures count: default sets artefacts\n"
+    "aside, raw counts every valid sample; without it, Options > Clinical Setup\n"
+    "decides (ArtefactsAside in ./Quenda.ini).\n";
 
 // The terminal's word for how a download ended: its exit status.
 int DownloadExitCode(ReceiveResult ended) {

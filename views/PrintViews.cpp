@@ -36,7 +36,7 @@ void PaintTable(QPainter& painter, const LayoutRect& page, const ReportContent& 
 }
 
 void PaintClinical(QPainter& painter, const LayoutRect& page, const ReportContent& data, int) {
-    PaintClinicalPage(painter, ToQRect(page), ComputeClinicalSummary(data.samples), data.samples,
+    PaintClinicalPage(painter, ToQRect(page), ComputeClinicalSummary(data.samples, data.clinical), data.samples,
                       {data.header.title, data.header.id});
 }
 
