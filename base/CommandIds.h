@@ -39,6 +39,12 @@ inline constexpr int kFindBluetoothRadio = 32813;
 inline constexpr int kUnitSetup = 32817;
 inline constexpr int kEventListing = 32818;
 inline constexpr int kModeClinical = 32819;  // the clinical summary, after Analysis
+inline constexpr int kClinicalSetup = 32820;
+// The trend view's exclusions of spans from the clinical figures.
+inline constexpr int kExcludeSpan = 32821;
+inline constexpr int kIncludeSpan = 32822;
+inline constexpr int kExcludeBeforeCursor = 32823;
+inline constexpr int kExcludeAfterCursor = 32824;
 }  // namespace cmd
 
 // String ids that are not command prompts.

@@ -20,7 +20,7 @@ constexpr int kSheetMargin = 10;
 }  // namespace
 
 ClinicalViewWindow::ClinicalViewWindow(AppContext& context, QWidget* parent)
-    : QWidget(parent), context_(context), summary_(ComputeClinicalSummary(context.store.CurrentSamples())) {
+    : QWidget(parent), context_(context), summary_(context.clinical.Summary()) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
