@@ -47,27 +47,7 @@ const SampleMarks& ClinicalState::Marks() {
 
 ClinicalSummary ClinicalState::Summary() { return ComputeClinicalSummary(store_.CurrentSamples(), Options()); }
 
-std::vector<SampleSpan> ClinicalState::ShadedSpans() {
-    const SampleMarks& marks = Marks();
-    std::vector<SampleSpan> spans;
-    const auto n = static_cast<std::int32_t>(marks.marks.size());
-    for (std::int32_t i = 0; i < n;) {
-        const SampleMark m = marks.marks[static_cast<std::size_t>(i)];
-        if (m != SampleMark::Excluded && m != SampleMark::Artefact && m != SampleMark::Margin) {
-            ++i;
-            continue;
-        }
-        std::int32_t last = i;
-        while (last + 1 < n) {
-            const SampleMark next = marks.marks[static_cast<std::size_t>(last + 1)];
-            if (next != SampleMark::Excluded && next != SampleMark::Artefact && next != SampleMark::Margin) break;
-            ++last;
-        }
-        spans.push_back({i, last});
-        i = last + 1;
-    }
-    return spans;
-}
+std::vector<SampleSpan> ClinicalState::ShadedSpans() { return LeftOutSpans(Marks().marks); }
 
 bool ClinicalState::Replace(Exclusions next, std::string& error) {
     if (next == exclusions_) return true;

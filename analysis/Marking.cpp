@@ -160,6 +160,25 @@ SampleMarks MarkSamples(std::span<const SampleRecord> samples, ClinicalProfile p
     return out;
 }
 
+std::vector<SampleSpan> LeftOutSpans(std::span<const SampleMark> marks) {
+    const auto leftOut = [](SampleMark m) {
+        return m == SampleMark::Excluded || m == SampleMark::Artefact || m == SampleMark::Margin;
+    };
+    std::vector<SampleSpan> spans;
+    const auto n = static_cast<std::int32_t>(marks.size());
+    for (std::int32_t i = 0; i < n;) {
+        if (!leftOut(marks[static_cast<std::size_t>(i)])) {
+            ++i;
+            continue;
+        }
+        std::int32_t last = i;
+        while (last + 1 < n && leftOut(marks[static_cast<std::size_t>(last + 1)])) ++last;
+        spans.push_back({i, last});
+        i = last + 1;
+    }
+    return spans;
+}
+
 std::vector<SampleSpan> MarkedSpans(std::span<const SampleMark> marks, SampleMark mark) {
     std::vector<SampleSpan> spans;
     const auto n = static_cast<std::int32_t>(marks.size());

@@ -93,6 +93,10 @@ struct SampleMarks {
 // Exclusions reaching past the data set are cut to it.
 SampleMarks MarkSamples(std::span<const SampleRecord> samples, ClinicalProfile profile, const Exclusions& exclusions);
 
+// The runs of samples the clinical figures leave out for a reason of their own
+// (excluded, margin, artefact; not the invalid ones), in order: what is shaded.
+std::vector<SampleSpan> LeftOutSpans(std::span<const SampleMark> marks);
+
 // The runs of samples with the given mark, in order.
 std::vector<SampleSpan> MarkedSpans(std::span<const SampleMark> marks, SampleMark mark);
 

@@ -23,7 +23,9 @@ int TrendPages(const ReportContent& data, const LayoutRect& page) {
 }
 
 void PaintTrend(QPainter& painter, const LayoutRect& page, const ReportContent& data, int pageIndex) {
-    DrawTrendPage(painter, page, {data.samples, data.header, pageIndex, {}}, MakeTrendFonts());
+    const SampleMarks marks = MarkSamples(data.samples, data.clinical.profile, data.clinical.exclusions);
+    DrawTrendPage(painter, page, {data.samples, data.header, pageIndex, {}, {LeftOutSpans(marks.marks), {}}},
+                  MakeTrendFonts());
 }
 
 int TablePages(const ReportContent& data, const LayoutRect& page) {
