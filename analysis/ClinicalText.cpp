@@ -27,6 +27,11 @@ std::string Duration(long long seconds) {
     return Format("%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
 }
 
+std::string ClinicalOdiNote() {
+    return UiText(
+        "Counted against a 2-minute baseline; the Analysis page's desaturation events follow the recorder's own rule");
+}
+
 std::string BandLabel(const Spo2Band& band) {
     if (band.high >= kValidSpo2Max) return "\u2265 " + std::to_string(band.low);
     if (band.low <= kValidSpo2Min) return "< " + std::to_string(band.high + 1);

@@ -31,6 +31,10 @@ std::string CoverageLine(const ClinicalSummary& summary);
 // oximeter's averaging time (0: not stated).
 std::string CriteriaLine(ClinicalProfile profile, int averagingSeconds);
 
+// Why the ODI counts differ from the analysis report's desaturation count:
+// the line under the ODI rows.
+std::string ClinicalOdiNote();
+
 // "≥ 95", "90–94", ..., "< 80".
 std::string BandLabel(const Spo2Band& band);
 

@@ -83,7 +83,53 @@ char32_t DecodeUtf8(std::string_view s, std::size_t& pos) {
     return cp;
 }
 
+// The ASCII letter of U+00C0 … U+017F, one per code point; '*' sends the code
+// point to kTwoLetters, '?' marks a character that is no letter (× and ÷).
+constexpr std::string_view kLatinLetters =
+    "AAAAAA*CEEEEIIII"  // U+00C0
+    "DNOOOOO?OUUUUY**"  // U+00D0
+    "aaaaaa*ceeeeiiii"  // U+00E0
+    "dnooooo?ouuuuy*y"  // U+00F0
+    "AaAaAaCcCcCcCcDd"  // U+0100
+    "DdEeEeEeEeEeGgGg"  // U+0110
+    "GgGgHhHhIiIiIiIi"  // U+0120
+    "Ii**JjKkkLlLlLlL"  // U+0130
+    "lLlNnNnNnnNnOoOo"  // U+0140
+    "Oo**RrRrRrSsSsSs"  // U+0150
+    "SsTtTtTtUuUuUuUu"  // U+0160
+    "UuUuWwYyYZzZzZzs";  // U+0170
+
+struct TwoLetters {
+    char32_t cp;
+    const char* ascii;
+};
+constexpr TwoLetters kTwoLetters[] = {{0xC6, "AE"}, {0xDE, "TH"},  {0xDF, "ss"},  {0xE6, "ae"},  {0xFE, "th"},
+                                      {0x132, "IJ"}, {0x133, "ij"}, {0x152, "OE"}, {0x153, "oe"}, {0x1E9E, "SS"}};
+
 }  // namespace
+
+std::string Utf8ToAsciiLetters(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const char32_t cp = DecodeUtf8(utf8, pos);
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+            continue;
+        }
+        char letter = kReplacement;
+        if (cp != kInvalid && cp >= 0xC0 && cp < 0xC0 + kLatinLetters.size()) letter = kLatinLetters[cp - 0xC0];
+        if (letter == '*' || cp == 0x1E9E) {
+            for (const TwoLetters& two : kTwoLetters) {
+                if (two.cp == cp) out += two.ascii;
+            }
+        } else {
+            out += letter;
+        }
+    }
+    return out;
+}
 
 std::string Windows1252ToUtf8(std::string_view ansi) {
     std::string out;

@@ -21,4 +21,11 @@ std::string Utf8ToWindows1252(std::string_view utf8);
 // UTF-16 (host order code units) to UTF-8; an unpaired surrogate becomes '?'.
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
+// The nearest ASCII of UTF-8 text, for formats whose text is ASCII only (the
+// EDF header): a Latin letter with a mark loses the mark ("ö" → "o", "é" →
+// "e"), a ligature or a letter English writes with two becomes two ("ß" →
+// "ss", "Æ" → "AE", "þ" → "th"). Anything else outside ASCII, and each
+// malformed sequence, becomes '?'. ASCII passes unchanged.
+std::string Utf8ToAsciiLetters(std::string_view utf8);
+
 }  // namespace quenda

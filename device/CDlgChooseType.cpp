@@ -100,6 +100,29 @@ private:
 };
 
 // ---------------------------------------------------------------------------
+// The engine's messages as the dialog hands them on. A connect step that ends
+// without a download (nothing held, no recorder, no totals) has stopped the
+// engine before it says so; the buttons come back before its message box,
+// not a second after it is closed.
+class CDlgChooseType::EngineSink final : public MessageSink {
+public:
+    EngineSink(CDlgChooseType& dialog, MessageSink& inner) : dialog_(dialog), inner_(inner) {}
+    void Notify(const Notice& notice) override {
+        const bool endsConnect = notice.kind == NoticeKind::NoData || notice.kind == NoticeKind::NoPort ||
+                                 notice.kind == NoticeKind::SyncError;
+        if (endsConnect && QThread::currentThread() == dialog_.thread() && dialog_.phase_ == Phase::Connecting)
+            dialog_.AfterStop();
+        inner_.Notify(notice);
+    }
+    void ShowMessage(std::string_view text) override { inner_.ShowMessage(text); }
+    void ShowDeleting(bool visible) override { inner_.ShowDeleting(visible); }
+
+private:
+    CDlgChooseType& dialog_;
+    MessageSink& inner_;
+};
+
+// ---------------------------------------------------------------------------
 // CDlgChooseType
 
 CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Settings& settings, CaptureLinks links,
@@ -124,7 +147,8 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
     setFixedSize(width(), ui_->separator->geometry().bottom() + 1);
 
     clock_ = std::make_unique<PaintingClock>(links.clock);
-    engine_ = std::make_unique<CaptureEngine>(store, settings, links.serial, links.ports, messages_, *clock_,
+    engineSink_ = std::make_unique<EngineSink>(*this, messages_);
+    engine_ = std::make_unique<CaptureEngine>(store, settings, links.serial, links.ports, *engineSink_, *clock_,
                                               std::move(links.bluetooth));
     // Worker threads call these: each only queues a call to the UI thread,
     // stamped with the download it belongs to.

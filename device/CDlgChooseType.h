@@ -128,6 +128,7 @@ protected:
 private:
     enum class Phase { Idle, Connecting, Downloading, Listed };
     class PaintingClock;
+    class EngineSink;
     static constexpr int kExposeWaitMs = 500;
 
     void OnStartClicked();
@@ -172,6 +173,7 @@ private:
     std::unique_ptr<CaptureMessageSink> ownSink_;
     MessageSink& messages_;
     std::unique_ptr<PaintingClock> clock_;
+    std::unique_ptr<EngineSink> engineSink_;
     ExchangeLog exchanges_;
     std::filesystem::path downloadsRoot_;
     std::unique_ptr<CaptureEngine> engine_;

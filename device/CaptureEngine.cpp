@@ -200,8 +200,10 @@ ConnectionState CaptureEngine::Start() {
         case ConnectionState::SyncError: messages_.Notify({NoticeKind::SyncError}); break;
         case ConnectionState::NoPort: messages_.Notify({NoticeKind::NoPort, 0, refusedPort_}); break;
         case ConnectionState::NoData:
-            messages_.Notify({NoticeKind::NoData});
+            // Stopped first: the recorder is told to stop and the port is
+            // closed before the message, so nothing waits behind its box.
             Stop();
+            messages_.Notify({NoticeKind::NoData});
             break;
         case ConnectionState::Connected: {
             clock_.Sleep(500ms);

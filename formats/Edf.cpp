@@ -1,5 +1,7 @@
 #include "formats/Edf.h"
 
+#include "base/TextCodec.h"
+
 #include "base/UiText.h"
 #include "base/AtomicFile.h"
 #include "formats/ExportText.h"
@@ -141,7 +143,8 @@ std::vector<EdfAnnotation> Annotations(std::size_t count, const AnalysisResults&
 }  // namespace
 
 std::string EdfPatientName(const PatientRecord& patient) {
-    std::string name = FieldBytes(patient.name);
+    // EDF headers are ASCII: the nearest letter, "?" only where there is none.
+    std::string name = Utf8ToAsciiLetters(FieldTextUtf8(patient.name));
     for (char& c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == ' ')

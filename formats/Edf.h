@@ -44,7 +44,8 @@ inline constexpr const char* kEdfStart =
 inline constexpr const char* kEdfFailed = "The EDF file could not be written.";
 }  // namespace export_message
 
-// The EDF+ patient name: ASCII, spaces as underscores, "X" when empty.
+// The EDF+ patient name: the nearest ASCII letters ("Åsa Öberg" → "Asa_Oberg"),
+// spaces as underscores, "X" when empty.
 std::string EdfPatientName(const PatientRecord& patient);
 
 // Writes the data set with an annotation for every desaturation and pulse

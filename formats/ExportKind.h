@@ -23,7 +23,7 @@ bool HasExtension(const std::filesystem::path& path, std::string_view extension)
 std::string WithDefaultExtension(const std::string& name, std::string_view extension);
 
 namespace export_message {
-inline constexpr const char* kUnknownType = "Unknown file type: use .dat, .txt, .xlsx, .edf or .csv";
+inline constexpr const char* kUnknownType = "Unknown file type: use .dat, .txt, .xls, .xlsx, .edf or .csv";
 inline constexpr const char* kUnknownEventType = "Unknown file type: use .txt";
 }  // namespace export_message
 

@@ -14,6 +14,11 @@
 #include "widgets/UiTexts.h"
 
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QTreeView>
+
+#include <algorithm>
 
 #include <filesystem>
 #include <memory>
@@ -34,6 +39,25 @@ void Report(QWidget* parent, const FileResult& result, QMessageBox::Icon icon = 
 // The chosen file name, or nothing when the dialog was cancelled. Saving asks
 // before it overwrites a file, and a name typed without an extension gets
 // `defaultSuffix`.
+// Qt's own dialog opens too narrow for its columns ("309...KiB"): it shows the
+// details, wide enough for a long name, the size, the type and the date, and
+// the columns other than the name take what their contents need.
+void SizeForDetails(QFileDialog& dialog) {
+    dialog.setViewMode(QFileDialog::Detail);
+    const QFontMetrics fm(dialog.font());
+    const int columns = fm.horizontalAdvance(QString(36, u'n')) + fm.horizontalAdvance(QStringLiteral("  1023.9 KiB  ")) +
+                        fm.horizontalAdvance(QStringLiteral("  xlsx File  ")) +
+                        fm.horizontalAdvance(QStringLiteral("  12/31/2026 23:59  "));
+    const int sidebar = fm.horizontalAdvance(QString(16, u'n'));
+    dialog.resize(std::max(dialog.width(), columns + sidebar + 60), std::max(dialog.height(), fm.height() * 26));
+    if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = view->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int c = 1; c < header->count(); ++c) header->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+    }
+}
+
 std::optional<std::string> AskFileName(QWidget* parent, const char* objectName, QFileDialog::AcceptMode mode,
                                        const std::string& defaultName, const QStringList& filters,
                                        const QString& defaultSuffix, const std::filesystem::path& startIn = {}) {
@@ -45,6 +69,7 @@ std::optional<std::string> AskFileName(QWidget* parent, const char* objectName, 
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(defaultSuffix);
+    SizeForDetails(dialog);
     if (!defaultName.empty()) dialog.selectFile(Q(defaultName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return WithDefaultExtension(dialog.selectedFiles().front().toStdString(), defaultSuffix.toStdString());

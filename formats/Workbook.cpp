@@ -19,9 +19,16 @@ constexpr double kColumnWidth = 10;
 constexpr lxw_col_t kLastColumn = 16'383;  // XFD
 constexpr double kSecondsPerDay = 86'400;
 
-FileResult Failure(std::string detail) {
+// "Create Excel service failed !" is for a workbook writer that cannot
+// start; a file that cannot be made (no such folder, no right to write, a
+// full disk) is said as every other type says it.
+FileResult WriterFailure(std::string detail) {
     return FileResult{false, UiText(export_message::kCreateExcelFailedId, export_message::kCreateExcelFailed),
                       std::move(detail)};
+}
+
+FileResult Failure(std::string detail) {
+    return FileResult{false, UiText(export_message::kCantCreateId, export_message::kCantCreate), std::move(detail)};
 }
 
 // Days from 1970-01-01 to a proleptic Gregorian date (Howard Hinnant's algorithm).
@@ -139,7 +146,7 @@ FileResult WriteWorkbook(const std::filesystem::path& path, const PatientBlock& 
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     lxw_workbook* workbook = workbook_new_opt(file.TemporaryPath().c_str(), &options);
-    if (workbook == nullptr) return Failure("can't start a workbook in " + file.TemporaryPath().string());
+    if (workbook == nullptr) return WriterFailure("can't start a workbook in " + file.TemporaryPath().string());
     lxw_worksheet* worksheet = workbook_add_worksheet(workbook, nullptr);
     Formats formats{workbook_add_format(workbook), workbook_add_format(workbook)};
     format_set_num_format(formats.date, "mm/dd/yy");

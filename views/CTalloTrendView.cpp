@@ -34,8 +34,14 @@ TrendPageLayout CTalloTrendView::LayoutFor(const QRect& drawing, const TrendHead
 }
 
 void CTalloTrendView::PaintPage(QPainter& painter, const QRect& drawing) const {
+    // Page N of another width (the paper's) holds other samples than the
+    // screen's page N: the readout goes along only when its sample is there.
+    const std::span<const SampleRecord> samples = source_.Samples();
+    const PageGeometry geometry = ComputePageGeometry(drawing.width(), static_cast<int>(samples.size()));
     DrawTrendPage(painter, ToLayoutRect(drawing),
-                  {source_.Samples(), source_.Header(), currentPageIndex_, readout_, Shading()}, fonts_);
+                  {samples, source_.Header(), currentPageIndex_,
+                   ReadoutOnPage(readout_, readoutSample_, currentPageIndex_, geometry.samplesPerPage), Shading()},
+                  fonts_);
 }
 
 void CTalloTrendView::PaintPrintPage(QPainter& painter, const LayoutRect& page) const {
@@ -128,8 +134,8 @@ void CTalloTrendView::mousePressEvent(QMouseEvent* event) {
 }
 
 void CTalloTrendView::ApplyReadout(const ReadoutHit& hit) {
-    readoutSample_ = hit.sample;
     readout_ = hit.texts;
+    readoutSample_ = hit.sample;
     spo2Arrow_ = hit.spo2Arrow;
     pulseArrow_ = hit.pulseArrow;
     update();

@@ -109,12 +109,12 @@ private:
     // the last screen paint; the pointer test uses its graphs.
     TrendPageLayout layout_;
     ReadoutTexts readout_;
+    std::int64_t readoutSample_ = -1;  // the sample readout_ reads; -1 with none
     ReadoutArrow spo2Arrow_;
     ReadoutArrow pulseArrow_;
     int pageCount_ = 0;
     int rollStep_ = 1;
     KeyboardCursor cursor_;
-    std::int64_t readoutSample_ = -1;
     std::optional<SampleSpan> selection_;
     std::int64_t anchor_ = -1;  // where the selection being made started
     QPixmap offscreen_;

@@ -1,5 +1,8 @@
 #include "views/ClinicalLayout.h"
 
+#include "base/StringFormat.h"
+#include "base/UiText.h"
+
 #include <algorithm>
 
 namespace quenda {
@@ -19,13 +22,19 @@ ClinicalLayout MakeClinicalLayout() {
     l.page = QRect(0, 0, kClinicalPageWidth, kClinicalPageHeight);
     l.title = QRect(kMargin, 16, inner, 36);
     l.titleRule = l.title.bottom() + 4;
-    l.info = QRect(kMargin, l.titleRule + 6, inner, 20);
+    l.patient = QRect(kMargin, l.titleRule + 6, inner, 20);
+    // Name, gender, age, ID, height, weight: the name gets room for about 40
+    // characters, the others for theirs.
+    l.patientFieldLeft = {kMargin, kMargin + 330, kMargin + 490, kMargin + 590, kMargin + 700, kMargin + 860};
+    l.info = QRect(kMargin, l.patient.bottom() + 3, inner, 20);
 
     // Each figure row: label and value on one line, the definition under them.
-    l.figureRowHeight = 30;
+    l.figureRowHeight = 28;
+    l.noteHeight = 15;
     l.labelWidth = 190;
     l.valueWidth = 250;
-    l.figures = QRect(kMargin, l.info.bottom() + 12, kFiguresWidth, kClinicalFigureRows * l.figureRowHeight);
+    l.figures = QRect(kMargin, l.info.bottom() + 8, kFiguresWidth,
+                      kClinicalFigureRows * l.figureRowHeight + l.noteHeight);
 
     const int bandsLeft = l.figures.right() + 1 + kColumnGap;
     l.bands = QRect(bandsLeft, l.figures.top(), kClinicalPageWidth - kMargin - bandsLeft, l.figures.height());
@@ -36,13 +45,61 @@ ClinicalLayout MakeClinicalLayout() {
     l.axisLabelWidth = kAxisLabelWidth;
     const int plotLeft = kMargin + kAxisLabelWidth;
     const int plotWidth = kClinicalPageWidth - kMargin - plotLeft;
-    l.overviewTitle = QRect(kMargin, l.figures.bottom() + 12, inner, 20);
-    l.spo2Plot = QRect(plotLeft, l.overviewTitle.bottom() + 8, plotWidth, 130);
+    l.overviewTitle = QRect(kMargin, l.figures.bottom() + 8, inner, 20);
+    l.spo2Plot = QRect(plotLeft, l.overviewTitle.bottom() + 7, plotWidth, 124);
     l.eventStrip = QRect(plotLeft, l.spo2Plot.bottom() + 7, plotWidth, 12);
-    l.pulsePlot = QRect(plotLeft, l.eventStrip.bottom() + 13, plotWidth, 110);
+    l.pulsePlot = QRect(plotLeft, l.eventStrip.bottom() + 13, plotWidth, 106);
     l.timeAxis = QRect(plotLeft, l.pulsePlot.bottom() + 2, plotWidth,
                        kClinicalPageHeight - kMargin - (l.pulsePlot.bottom() + 2));
     return l;
+}
+
+int FigureRowTop(const ClinicalLayout& l, int row) {
+    return l.figures.top() + row * l.figureRowHeight + (row >= kClinicalOdiRows ? l.noteHeight : 0);
+}
+
+QRect OdiNoteRect(const ClinicalLayout& l) {
+    return QRect(l.figures.left(), l.figures.top() + kClinicalOdiRows * l.figureRowHeight, l.figures.width(),
+                 l.noteHeight);
+}
+
+std::vector<ClinicalField> ClinicalPatientFields(const TrendHeader& h) {
+    return {{UiText("Name :"), h.patientName},
+            {UiText("Gender : "), UiText(h.female ? "female" : "male")},
+            {UiText("Age : "), std::to_string(h.age)},
+            {UiText("ID : "), std::to_string(h.id)},
+            {UiText("Height : "), h.height},
+            {UiText("Weight : "), h.weight}};
+}
+
+int ClinicalHourStep(std::int64_t seconds) {
+    constexpr int kMaxLabelledHours = 10;
+    for (const int step : {1, 2, 3, 4, 6, 12}) {
+        if (seconds <= std::int64_t{kMaxLabelledHours} * step * 3600) return step;
+    }
+    return 24;
+}
+
+std::vector<ClinicalTick> ClinicalTimeTicks(std::span<const SampleRecord> samples, int width) {
+    std::vector<ClinicalTick> ticks;
+    if (samples.empty()) return ticks;
+    const auto n = static_cast<std::int64_t>(samples.size());
+    const auto clock = [](const SampleRecord& r) { return Format("%02d:%02d:%02d", r.hour, r.minute, r.second); };
+    ticks.push_back({0, clock(samples.front()), ClinicalTick::kLeft});
+    const int endColumn = ColumnOfSample(n - 1, n, width);
+    // One sample a second: sample i is i seconds after the first.
+    const SampleRecord& first = samples.front();
+    const std::int64_t startOfDay = first.hour * 3600 + first.minute * 60 + first.second;
+    const int step = ClinicalHourStep(n - 1);
+    for (std::int64_t i = (3600 - startOfDay % 3600) % 3600; i < n; i += 3600) {
+        const auto hour = static_cast<int>((startOfDay + i) / 3600 % 24);
+        if (hour % step != 0 || i == 0 || i == n - 1) continue;  // the ends have their own
+        const int column = ColumnOfSample(i, n, width);
+        const bool room = column >= kClinicalTickLabelGap && endColumn - column >= kClinicalTickLabelGap;
+        ticks.push_back({column, room ? Format("%02d:00", hour) : std::string(), ClinicalTick::kCentre});
+    }
+    if (n > 1) ticks.push_back({endColumn, clock(samples.back()), ClinicalTick::kRight});
+    return ticks;
 }
 
 int ColumnOfSample(std::int64_t i, std::int64_t n, int width) {

@@ -1,8 +1,15 @@
 #pragma once
 
+#include "store/SampleRecord.h"
+#include "views/TrendViewSource.h"
+
 #include <QRect>
 
+#include <array>
 #include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
 
 namespace quenda {
 
@@ -26,9 +33,12 @@ struct ClinicalLayout {
     QRect page;     // the whole sheet
     QRect title;    // report title left, "Clinical Summary" right
     int titleRule;  // y of the rule under the title
-    QRect info;     // ID and recording times
-    QRect figures;  // the figure rows: label, value, definition
+    QRect patient;  // the patient block: name, gender, age, ID, height, weight
+    std::array<int, 6> patientFieldLeft;  // x of each field, in ClinicalPatientFields' order
+    QRect info;     // recording times
+    QRect figures;  // the figure rows (label, value, definition) and the ODI note
     int figureRowHeight;
+    int noteHeight;  // the line under the ODI rows
     int labelWidth;
     int valueWidth;
     QRect bands;          // the bar chart with its heading
@@ -44,6 +54,41 @@ struct ClinicalLayout {
 };
 
 ClinicalLayout MakeClinicalLayout();
+
+// The figure rows before the ODI note: valid time, ODI 3 %, ODI 4 %.
+inline constexpr int kClinicalOdiRows = 3;
+
+// The top of figure row `row` (from 0): rows after the ODI rows sit one note
+// line lower.
+int FigureRowTop(const ClinicalLayout& l, int row);
+// The note's line, under the ODI rows.
+QRect OdiNoteRect(const ClinicalLayout& l);
+
+// One field of the patient block: "Name :" and its value.
+struct ClinicalField {
+    std::string label;
+    std::string value;
+};
+// The fields the other pages' patient blocks show, in their order: name,
+// gender, age, ID, height and weight (the latter two by the unit rule, as the
+// header already holds them). Labels go through UiText.
+std::vector<ClinicalField> ClinicalPatientFields(const TrendHeader& header);
+
+// A tick of the whole-night time axis, at a plot column. The first and last
+// ticks are the recording's start and end (hh:mm:ss); the others fall on whole
+// clock hours (hh:00), every ClinicalHourStep hours. An hour too close to an
+// end for its label keeps its tick without one.
+struct ClinicalTick {
+    int column = 0;
+    std::string label;
+    enum Align { kLeft, kCentre, kRight } align = kCentre;
+};
+// Hours between labelled ticks for a recording of `seconds`: 1, 2 or 3, and
+// more for recordings of days, so that at most ten hours are labelled.
+int ClinicalHourStep(std::int64_t seconds);
+std::vector<ClinicalTick> ClinicalTimeTicks(std::span<const SampleRecord> samples, int width);
+// The least distance between an hour's label and an end's, in page units.
+inline constexpr int kClinicalTickLabelGap = 60;
 
 // The plots' value ranges; values outside are drawn on the nearest edge.
 inline constexpr int kOverviewSpo2Min = 50;

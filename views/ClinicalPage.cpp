@@ -5,6 +5,7 @@
 #include "views/ClinicalLayout.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -47,12 +48,26 @@ void PaintHeader(QPainter& p, const ClinicalLayout& l, std::span<const SampleRec
     p.drawText(l.title, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, Q(UiText("Clinical Summary")));
     p.drawLine(l.title.left(), l.titleRule, l.title.right(), l.titleRule);
 
-    std::string info = UiText("ID") + " " + std::to_string(header.id);
-    if (!samples.empty()) {
-        info += "     " + FullTimeStamp(samples.front()) + "  \u2013  " + FullTimeStamp(samples.back()) + "     " +
-                UiText("recorded") + " " + Duration(static_cast<long long>(samples.size())) + ", " + UiText("valid") +
-                " " + Duration(s.validSamples);
+    // The patient block: bold labels, plain values.
+    const std::vector<ClinicalField> fields = ClinicalPatientFields(header);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const int left = l.patientFieldLeft[i];
+        const int right = i + 1 < fields.size() ? l.patientFieldLeft[i + 1] - 10 : l.patient.right();
+        const QRect box(left, l.patient.top(), right - left, l.patient.height());
+        const QString label = Q(fields[i].label).trimmed() + QLatin1Char(' ');
+        p.setFont(PageFont(kClinicalLabelPx, true));
+        p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label);
+        const int labelWidth = QFontMetrics(p.font()).horizontalAdvance(label);
+        p.setFont(PageFont(kClinicalLabelPx));
+        const QRect valueBox = box.adjusted(labelWidth, 0, 0, 0);
+        p.drawText(valueBox, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                   QFontMetrics(p.font()).elidedText(Q(fields[i].value), Qt::ElideRight, valueBox.width()));
     }
+
+    if (samples.empty()) return;
+    const std::string info = FullTimeStamp(samples.front()) + "  \u2013  " + FullTimeStamp(samples.back()) + "     " +
+                             UiText("recorded") + " " + Duration(static_cast<long long>(samples.size())) + ", " +
+                             UiText("valid") + " " + Duration(s.validSamples);
     p.setFont(PageFont(kClinicalLabelPx));
     p.drawText(l.info, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Q(info));
 }
@@ -63,9 +78,11 @@ void PaintFigures(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& s
     const QFont value = PageFont(kClinicalLabelPx);
     const QFont definition = PageFont(kClinicalTextPx);
     const int lineHeight = l.figureRowHeight / 2;
-    int y = l.figures.top();
-    for (const ClinicalLine& line : ClinicalLines(s, samples)) {
+    const std::vector<ClinicalLine> lines = ClinicalLines(s, samples);
+    for (std::size_t row = 0; row < lines.size(); ++row) {
+        const ClinicalLine& line = lines[row];
         const int x = l.figures.left();
+        const int y = FigureRowTop(l, static_cast<int>(row));
         p.setPen(kText);
         p.setFont(label);
         p.drawText(QRect(x, y, l.labelWidth, lineHeight), Qt::AlignLeft | Qt::AlignVCenter, Q(line.label));
@@ -76,8 +93,12 @@ void PaintFigures(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& s
         p.setFont(definition);
         p.drawText(QRect(x + 10, y + lineHeight, l.figures.width() - 10, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
                    Q(line.definition));
-        y += l.figureRowHeight;
     }
+    // The ODI counts differ from the report page's desaturation count; the
+    // note says why, so the two pages are not read as contradicting.
+    p.setPen(kMutedText);
+    p.setFont(PageFont(kClinicalTextPx, false, true));
+    p.drawText(OdiNoteRect(l).adjusted(10, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, Q(ClinicalOdiNote()));
 }
 
 void PaintBands(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& s) {
@@ -206,19 +227,17 @@ void PaintOverview(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& 
     PaintCurve(p, l.spo2Plot, samples, true, kOverviewSpo2Min, kOverviewSpo2Max);
     PaintCurve(p, l.pulsePlot, samples, false, kOverviewPulseMin, kOverviewPulseMax);
 
-    // Times at the start, every quarter and the end.
-    if (n == 0) return;
+    // The start and end times at the ends, whole clock hours between.
     p.setPen(kText);
-    constexpr int kTicks = 4;
-    for (int t = 0; t <= kTicks; ++t) {
-        const std::int64_t i = (n - 1) * t / kTicks;
-        const int x = l.timeAxis.left() + ColumnOfSample(i, n, width);
+    for (const ClinicalTick& tick : ClinicalTimeTicks(samples, width)) {
+        const int x = l.timeAxis.left() + tick.column;
         p.drawLine(x, l.timeAxis.top(), x, l.timeAxis.top() + 4);
-        const SampleRecord& r = samples[static_cast<std::size_t>(i)];
-        const QString time = QString::asprintf("%02d:%02d:%02d", r.hour, r.minute, r.second);
-        const Qt::Alignment align = t == 0 ? Qt::AlignLeft : t == kTicks ? Qt::AlignRight : Qt::AlignHCenter;
-        const int boxLeft = t == 0 ? x : t == kTicks ? x - 100 : x - 50;
-        p.drawText(QRect(boxLeft, l.timeAxis.top() + 5, 100, 16), align | Qt::AlignTop, time);
+        if (tick.label.empty()) continue;
+        const Qt::Alignment align = tick.align == ClinicalTick::kLeft    ? Qt::AlignLeft
+                                    : tick.align == ClinicalTick::kRight ? Qt::AlignRight
+                                                                         : Qt::AlignHCenter;
+        const int boxLeft = tick.align == ClinicalTick::kLeft ? x : tick.align == ClinicalTick::kRight ? x - 100 : x - 50;
+        p.drawText(QRect(boxLeft, l.timeAxis.top() + 5, 100, 16), align | Qt::AlignTop, Q(tick.label));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/Clinical.h"
+#include "views/TrendViewSource.h"
 
 #include <span>
 #include <string>
@@ -10,13 +11,12 @@ class QRect;
 
 namespace quenda {
 
-// What the clinical page shows besides the figures.
-struct ClinicalPageHeader {
-    std::string title;  // the report title
-    int id = 0;         // the recorder user ID of the data set
-};
+// What the clinical page shows besides the figures: the report title and the
+// patient block, as every page's header has them (MakePageHeader).
+using ClinicalPageHeader = TrendHeader;
 
-// Draws the clinical summary page: a white sheet with the title, every figure
+// Draws the clinical summary page: a white sheet with the title, the patient
+// block, the recording's times, every figure
 // with its one-line definition, a bar chart of the time in SpO2 bands and the
 // whole night's SpO2 and pulse with the 3 % desaturations marked across their
 // length. The page keeps its landscape A4 proportions and is scaled and

@@ -6,6 +6,7 @@
 #include "views/ClinicalPage.h"
 #include "views/PagePaint.h"
 #include "views/PrintDialogs.h"
+#include "views/TrendViewWindow.h"
 
 #include <QPainter>
 
@@ -53,7 +54,8 @@ void ClinicalViewWindow::PaintPrintPage(QPainter& painter, const LayoutRect& pag
 }
 
 ClinicalPageHeader ClinicalViewWindow::Header() const {
-    return {context_.reportTitle.Text(), context_.store.CurrentId};
+    // The patient block as the other pages show it, read at every paint.
+    return AppTrendSource(context_).Header();
 }
 
 QRect ClinicalViewWindow::SheetArea(const QRect& window) {

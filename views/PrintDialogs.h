@@ -2,6 +2,8 @@
 
 #include "views/Printing.h"
 
+#include <QSize>
+
 class QWidget;
 
 namespace quenda {
@@ -11,7 +13,14 @@ namespace quenda {
 // prints nothing; a job that cannot start says "Could not start print job.".
 void PrintWithDialog(QWidget* parent, const PagePainter& paint);
 
-// PrintPreView: the same page in the preview window.
+// The preview window's size: four fifths of the main window's, and never
+// smaller than Qt's own preview size.
+inline constexpr int kMinPreviewWidth = 692;
+inline constexpr int kMinPreviewHeight = 503;
+QSize PreviewWindowSize(const QSize& mainWindow);
+
+// PrintPreView: the same page in the preview window, sized by
+// PreviewWindowSize and zoomed to show the whole page.
 void PrintPreview(QWidget* parent, const PagePainter& paint);
 
 }  // namespace quenda

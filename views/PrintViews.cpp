@@ -39,7 +39,7 @@ void PaintTable(QPainter& painter, const LayoutRect& page, const ReportContent& 
 
 void PaintClinical(QPainter& painter, const LayoutRect& page, const ReportContent& data, int) {
     PaintClinicalPage(painter, ToQRect(page), ComputeClinicalSummary(data.samples, data.clinical), data.samples,
-                      {data.header.title, data.header.id});
+                      data.header);
 }
 
 constexpr std::array<PrintViewKind, 4> kKinds{{

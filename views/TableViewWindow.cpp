@@ -4,6 +4,7 @@
 #include "app/AppContext.h"
 #include "app/DisplayState.h"
 #include "app/PageUpdate.h"
+#include "base/CommandIds.h"
 #include "views/TrendViewWindow.h"
 #include "views/ViewCommands.h"
 
@@ -30,7 +31,12 @@ TableViewWindow::TableViewWindow(AppContext& context, std::function<int()> mode,
     connect(this, &CTalloTableView::FirstShown, this, [this] { context_.currentViewWindow = this; });
 }
 
-bool TableViewWindow::HandlesCommand(int commandId) const { return IsViewCommand(commandId); }
+bool TableViewWindow::HandlesCommand(int commandId) const {
+    // The analysis report is one page: there is nothing to roll through, and
+    // the roll step dialog would ask for a number between 1 and 0.
+    if (commandId == cmd::kRollStep && source_.Mode() == kModeAnalysis) return false;
+    return IsViewCommand(commandId);
+}
 
 void TableViewWindow::RunCommand(int commandId) { RunPagedViewCommand(this, *this, commandId); }
 

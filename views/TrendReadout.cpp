@@ -45,6 +45,12 @@ std::array<LayoutLine, 3> ArrowLines(const ReadoutArrow& arrow) {
             LayoutLine{{x + 5, y + side * 5}, {x, y}}};
 }
 
+ReadoutTexts ReadoutOnPage(const ReadoutTexts& texts, std::int64_t sample, int pageIndex, int samplesPerPage) {
+    const std::int64_t first = FirstSampleOfPage(pageIndex, samplesPerPage);
+    if (sample < first || sample >= first + samplesPerPage) return {};
+    return texts;
+}
+
 ReadoutTexts ReadoutTextsOf(const SampleRecord& s) {
     return {SampleDateText(s), SampleTimeText(s), std::to_string(s.spo2), std::to_string(s.pulseRate)};
 }

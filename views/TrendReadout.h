@@ -47,6 +47,12 @@ struct ReadoutTexts {
 
 ReadoutTexts ReadoutTextsOf(const SampleRecord& s);
 
+// The readout as page `pageIndex` of `samplesPerPage` samples shows it: the
+// texts of `sample` when that sample is on the page, else none. The screen
+// keeps its readout while paging up; a printed page of another width must not
+// show it for a sample it does not hold.
+ReadoutTexts ReadoutOnPage(const ReadoutTexts& texts, std::int64_t sample, int pageIndex, int samplesPerPage);
+
 // What the pointer test needs of the page on screen.
 struct ReadoutGraphs {
     LayoutRect spo2;

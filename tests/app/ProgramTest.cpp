@@ -11,12 +11,14 @@
 #include "link/BluetoothLink.h"
 #include "support/TempDir.h"
 #include "views/ClinicalViewWindow.h"
+#include "views/PrintDialogs.h"
 #include "views/TrendViewWindow.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -72,6 +74,8 @@ private slots:
 
         QVERIFY(frame.OnCommand(cmd::kModeAnalysis));
         QCOMPARE(frame.Router().State().mode, 3);
+        QVERIFY(!frame.Router().IsEnabled(cmd::kRollStep));  // the report is one page
+        QVERIFY(frame.Router().IsEnabled(cmd::kPrintPreview));
         QVERIFY(context.analysis.statistics.spo2Maximum > 0);
         QVERIFY(context.analysis.statistics.prMaximum > 0);
 
@@ -94,15 +98,22 @@ private slots:
 
         // Print Preview shows the clinical page, as the other views show theirs.
         QString shown;
+        QSize previewSize;
+        QPrintPreviewWidget::ZoomMode previewZoom = QPrintPreviewWidget::CustomZoom;
         QTimer::singleShot(500, [&] {
             QWidget* modal = QApplication::activeModalWidget();
             if (!modal) return;
             shown = modal->metaObject()->className();
+            previewSize = modal->size();
+            if (auto* widget = modal->findChild<QPrintPreviewWidget*>()) previewZoom = widget->zoomMode();
             if (!shots.isEmpty()) modal->grab().save(shots + "/clinical_print_preview.png");
             modal->close();
         });
         QVERIFY(frame.OnCommand(cmd::kPrintPreview));
         QCOMPARE(shown, QString("QPrintPreviewDialog"));
+        // Four fifths of the main window, the whole page in view.
+        QCOMPARE(previewSize, PreviewWindowSize(frame.size()));
+        QCOMPARE(previewZoom, QPrintPreviewWidget::FitInView);
     }
 };
 

@@ -457,11 +457,13 @@ private slots:
         Rig rig;
         rig.BuildOnModel({"--ids", ""}, true);
         QStringList shown;
+        QStringList buttonsWhileShown;
         QTimer closer;
         closer.setInterval(10);
         connect(&closer, &QTimer::timeout, [&] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 shown << box->text();
+                buttonsWhileShown << rig.Buttons();
                 box->button(QMessageBox::Ok)->click();
             }
         });
@@ -477,6 +479,8 @@ private slots:
         test::SaveScreenshot(*rig.dialog, "capture-dialog-no-data.png");
         QTest::mouseClick(rig.Button("startButton"), Qt::LeftButton);  // and again
         QCOMPARE(shown, QStringList({"no data!", "no data!"}));
+        // The buttons are back while the message is up, not after it.
+        QCOMPARE(buttonsWhileShown, QStringList({"1011", "1011"}));
         QVERIFY(empty());
     }
 

@@ -1,6 +1,7 @@
 // EDF+ read back through EDFlib's own reader, and the CSV read back as a
 // toolbox would read it.
 #include "analysis/Analysis.h"
+#include "base/TextCodec.h"
 #include "formats/Edf.h"
 #include "formats/Export.h"
 #include "support/RunCommand.h"
@@ -122,6 +123,23 @@ TEST(EdfExport, RefusesWhatEdfCannotHoldAndLeavesNothing) {
     EXPECT_EQ(ExportDataSet(ExportKind::Edf, dir / "no" / "a.edf", request).message, "Can't create the file");
     EXPECT_TRUE(fs::is_empty(dir.Path()));
     EXPECT_EQ(EdfPatientName({}), "X");
+}
+
+TEST(EdfExport, PatientNameTakesTheNearestAsciiLetters) {
+    struct Case {
+        const char* name;
+        const char* edf;
+    };
+    for (const Case c : {Case{"Anna \u00c5lund", "Anna_Alund"}, Case{"J\u00f6rg Stra\u00dfe", "Jorg_Strasse"},
+                         Case{"Ren\u00e9e \u00c6lfrida", "Renee_AElfrida"}, Case{"\u0152uvre \u0160\u00e1rka", "OEuvre_Sarka"},
+                         Case{"Price \u00d7 2", "Price_?_2"}, Case{"\u00de\u00f8r \u00ff", "THor_y"}}) {
+        PatientRecord patient{};
+        SetFieldTextUtf8(patient.name, c.name);
+        EXPECT_EQ(EdfPatientName(patient), c.edf) << c.name;
+    }
+    // Beyond the Latin letters there is no nearest one; each sequence is one '?'.
+    EXPECT_EQ(Utf8ToAsciiLetters("\u0141uk\u0105sz"), "Lukasz");
+    EXPECT_EQ(Utf8ToAsciiLetters("\u0416\u00e9\xff!"), "?e?!");
 }
 
 TEST(CsvExport, RoundTrip) {

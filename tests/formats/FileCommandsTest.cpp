@@ -17,6 +17,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -181,8 +183,31 @@ private slots:
         context_->store.SelectId(4);
         context_->reportTitle.Set("other");
         context_->patient.SetCurrent(Patient("Someone Else", 80));
+        // The dialog shows the details, no column cut: each is as wide as what it shows.
+        QString columnsCut = "not looked at";
+        int ticksShown = 0;
+        user.Then([&columnsCut, &ticksShown](QWidget* modal) {
+            auto* view = modal->findChild<QTreeView*>("treeView");
+            if (!view || !view->isVisible() || view->model()->rowCount(view->rootIndex()) == 0) return false;
+            // The header sizes its sections a moment after the rows come.
+            if (++ticksShown < 10) return false;
+            columnsCut.clear();
+            const QAbstractItemModel& model = *view->model();
+            for (int row = 0; row < model.rowCount(view->rootIndex()); ++row) {
+                for (int c = 0; c < view->header()->count(); ++c) {
+                    const QModelIndex index = model.index(row, c, view->rootIndex());
+                    const int text = view->fontMetrics().horizontalAdvance(index.data().toString());
+                    // The name column also holds the icon.
+                    const int needed = text + (c == 0 ? view->iconSize().width() + 8 : 4);
+                    if (view->header()->sectionSize(c) < needed) columnsCut += QString(" %1:%2").arg(c).arg(index.data().toString());
+                }
+            }
+            test::SaveScreenshot(modal, "open-saved-data-dialog");
+            return true;
+        });
         user.ChooseFile("openDataDialog", *dir_ / "night.dat");
         QVERIFY(Run(user, cmd::kOpenSavedData));
+        QCOMPARE(columnsCut, QString());
         QCOMPARE(context_->store.CurrentId, 9);
         QVERIFY(std::ranges::equal(context_->store.CurrentSamples(), saved));
         QCOMPARE(context_->reportTitle.Text(), std::string("Night of 3 Aug"));
@@ -248,7 +273,7 @@ private slots:
         fs::remove(context_->patient.PatientFile());
         user.ChooseFile("saveDataDialog", *dir_ / "night.foo");
         QVERIFY(Run(user, cmd::kSaveData));
-        QCOMPARE(user.messages, QStringList{"Unknown file type: use .dat, .txt, .xlsx, .edf or .csv"});
+        QCOMPARE(user.messages, QStringList{"Unknown file type: use .dat, .txt, .xls, .xlsx, .edf or .csv"});
         QVERIFY(!fs::exists(*dir_ / "night.foo"));
         QCOMPARE(fs::file_size(context_->patient.PatientFile()), 36864u);
         fs::remove(context_->patient.PatientFile());

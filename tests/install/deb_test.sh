@@ -25,6 +25,14 @@ done
 # The library folder follows GNUInstallDirs (lib, or lib/<multiarch> under /usr).
 grep -qE " \./usr/lib(/[a-z0-9_]+-linux-gnu)?/quenda/libQuendaResource\.so\$" <<<"$contents" \
   || fail "the resource library is missing from the package"
+# The programs and the library are stripped: no debug information in the package.
+unpacked="$out/root"
+mkdir -p "$unpacked"
+dpkg-deb --extract "$deb" "$unpacked"
+for f in usr/bin/quenda usr/bin/quenda-cli usr/bin/quenda-recorder-sim $(cd "$unpacked" && ls usr/lib*/quenda/libQuendaResource.so usr/lib/*/quenda/libQuendaResource.so 2>/dev/null); do
+  [ -f "$unpacked/$f" ] || fail "$f not unpacked"
+  if readelf -S "$unpacked/$f" | grep -qE '\.debug_|\.symtab'; then fail "$f is not stripped"; fi
+done
 desktop=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/applications/quenda.desktop)
 grep -qx "Exec=/usr/bin/quenda-desktop" <<<"$desktop" || fail "desktop Exec line in the package"
 echo "$deb: $(echo "$depends" | tr -d '\n')"

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -28,6 +29,8 @@ protected:
     test::CommandRun Cli(const std::vector<std::string>& args) {
         return test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
     }
+
+    void InterruptedDownloadKeepsWhatCame(int signal);
 
     test::TempDir dir{"quenda-cli"};
 };
@@ -75,7 +78,10 @@ TEST_F(CliFixture, DownloadEndedEarlyStillWritesWhatItGot) {
     EXPECT_TRUE(std::filesystem::exists(dir / "ID4.dat"));
 }
 
-TEST_F(CliFixture, CtrlCStopsTheRecorderAndStillWritesWhatCame) {
+// Ctrl+C (SIGINT) and a shutdown or `kill` (SIGTERM) end a download alike:
+// exit 130, the recorder told to stop, the frames received written and kept.
+void CliFixture::InterruptedDownloadKeepsWhatCame(int signal) {
+    SCOPED_TRACE(::strsignal(signal));
     test::SimProcess sim({"--ids", "6:8h", "--samples-per-frame", "512"});  // some 20 s at 115,200 baud
     const auto pidFile = dir / "cli.pid";
     test::CommandRun r;
@@ -85,7 +91,7 @@ TEST_F(CliFixture, CtrlCStopsTheRecorderAndStillWritesWhatCame) {
     const bool framesFlowing = sim.waitForLogLine("frame 2");
     pid_t pid = 0;
     std::ifstream(pidFile) >> pid;
-    if (pid > 0) ::kill(pid, SIGINT);
+    if (pid > 0) ::kill(pid, signal);
     cli.join();
     ASSERT_TRUE(framesFlowing);
     EXPECT_EQ(r.exitCode, 130) << r.err;
@@ -94,7 +100,13 @@ TEST_F(CliFixture, CtrlCStopsTheRecorderAndStillWritesWhatCame) {
     ASSERT_TRUE(ReadDataFile(dir / "ID6.dat", file)) << r.err;
     EXPECT_GE(file.records.size(), 2u * 512u);  // frames 0 and 1 were in before frame 2 was asked for
     EXPECT_LT(file.records.size(), 8u * 3600u);
+    // And a copy kept where the user's data lives.
+    EXPECT_NE(r.err.find("Kept a copy in"), std::string::npos) << r.err;
 }
+
+TEST_F(CliFixture, CtrlCStopsTheRecorderAndStillWritesWhatCame) { InterruptedDownloadKeepsWhatCame(SIGINT); }
+
+TEST_F(CliFixture, SigtermStopsTheRecorderAndStillWritesWhatCame) { InterruptedDownloadKeepsWhatCame(SIGTERM); }
 
 TEST_F(CliFixture, NothingToDownloadExitsOne) {
     test::CommandRun r = Cli({"download", "--port", (dir / "no-such-port").string()});

@@ -1,6 +1,7 @@
 // The clinical page: its layout as numbers, renders to PNG for a person to
 // look at, and one landscape A4 PDF page through the printer.
 #include "analysis/Clinical.h"
+#include "analysis/ClinicalText.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "tools/sim/Recording.h"
@@ -33,11 +34,23 @@ void SaveScreenshot(const QImage& image, const QString& name) {
     QVERIFY(image.save(dir + "/" + name + ".png"));
 }
 
+TrendHeader Header() {
+    TrendHeader h;
+    h.title = "Night of 5 March";
+    h.patientName = "Anna \u00c5lund";
+    h.female = true;
+    h.age = 54;
+    h.id = 3;
+    h.height = "165 cm";
+    h.weight = "61 kg";
+    return h;
+}
+
 QImage Render(const QSize& size, const std::vector<SampleRecord>& samples) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(QColor(128, 128, 128));
     QPainter painter(&image);
-    PaintClinicalPage(painter, image.rect(), ComputeClinicalSummary(samples), samples, {"Night of 5 March", 3});
+    PaintClinicalPage(painter, image.rect(), ComputeClinicalSummary(samples), samples, Header());
     return image;
 }
 
@@ -48,13 +61,15 @@ class ClinicalPageTest : public QObject {
 private slots:
     void layoutStaysOnThePageWithoutOverlaps();
     void nightIsSpreadOverThePlotWidth();
+    void patientBlockAndOdiNoteHaveTheirPlaces();
+    void timeAxisTicksFallOnWholeClockHours();
     void rendersAtAnySizeWithEventsMarked();
     void printsOneLandscapeA4Page();
 };
 
 void ClinicalPageTest::layoutStaysOnThePageWithoutOverlaps() {
     const ClinicalLayout l = MakeClinicalLayout();
-    const std::vector<QRect> blocks{l.title,    l.info,       l.figures,   l.overviewTitle,
+    const std::vector<QRect> blocks{l.title,         l.patient,  l.info,       l.figures,  l.overviewTitle,
                                     l.spo2Plot, l.eventStrip, l.pulsePlot, l.timeAxis};
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         QVERIFY2(l.page.contains(blocks[i]), qPrintable(QString("block %1").arg(i)));
@@ -90,6 +105,75 @@ void ClinicalPageTest::nightIsSpreadOverThePlotWidth() {
     QCOMPARE(PlotY(plot, 50, 50, 100), 200);
     QCOMPARE(PlotY(plot, 127, 50, 100), 100);  // clamped
     QCOMPARE(PlotY(plot, 0, 50, 100), 200);
+}
+
+void ClinicalPageTest::patientBlockAndOdiNoteHaveTheirPlaces() {
+    const std::vector<ClinicalField> fields = ClinicalPatientFields(Header());
+    std::vector<std::string> values;
+    for (const ClinicalField& f : fields) values.push_back(f.value);
+    QCOMPARE(values, (std::vector<std::string>{"Anna \u00c5lund", "female", "54", "3", "165 cm", "61 kg"}));
+    QCOMPARE(fields.front().label, std::string("Name :"));
+    QCOMPARE(fields.back().label, std::string("Weight : "));
+
+    const ClinicalLayout l = MakeClinicalLayout();
+    QCOMPARE(fields.size(), l.patientFieldLeft.size());
+    QCOMPARE(l.patientFieldLeft.front(), l.patient.left());
+    QVERIFY(std::ranges::is_sorted(l.patientFieldLeft));
+    QVERIFY(l.patientFieldLeft.back() + 150 < l.patient.right());
+    QVERIFY(l.patientFieldLeft[1] - l.patientFieldLeft[0] >= 300);  // room for a long name
+
+    // The note sits under the ODI rows, pushing the rows after it down, and
+    // the last row still ends inside the figures.
+    const auto summary = ComputeClinicalSummary(Night());
+    const auto lines = ClinicalLines(summary, Night());
+    QCOMPARE(lines[kClinicalOdiRows - 1].label, std::string("ODI 4 %"));
+    const QRect note = OdiNoteRect(l);
+    QCOMPARE(note.top(), FigureRowTop(l, kClinicalOdiRows - 1) + l.figureRowHeight);
+    QCOMPARE(FigureRowTop(l, kClinicalOdiRows), note.bottom() + 1);
+    QCOMPARE(FigureRowTop(l, static_cast<int>(lines.size())), l.figures.bottom() + 1);
+}
+
+void ClinicalPageTest::timeAxisTicksFallOnWholeClockHours() {
+    struct Case {
+        const char* name;
+        sim::DateTime start;
+        int seconds;
+        std::vector<std::string> labels;  // start, hours, end; an hour near an end has no label
+    };
+    const std::vector<Case> cases{
+        {"8 h from 22:30", {2026, 3, 5, 22, 30, 0}, 8 * 3600,
+         {"22:30:00", "23:00", "00:00", "01:00", "02:00", "03:00", "04:00", "05:00", "06:00", "06:29:59"}},
+        {"12 h: every 2", {2026, 3, 5, 21, 47, 13}, 12 * 3600,
+         {"21:47:13", "00:00", "02:00", "04:00", "06:00", "08:00", "09:47:12"}},
+        {"30 h: every 3", {2026, 3, 5, 20, 0, 0}, 30 * 3600,
+         {"20:00:00", "00:00", "03:00", "06:00", "09:00", "12:00", "15:00", "18:00", "21:00", "00:00",
+          "01:59:59"}},
+        {"on the hour", {2026, 3, 5, 23, 0, 0}, 3 * 3600 + 1, {"23:00:00", "00:00", "01:00", "02:00:00"}},
+    };
+    const int width = MakeClinicalLayout().spo2Plot.width();
+    for (const Case& c : cases) {
+        const auto samples = sim::GenerateRecording(3, c.seconds, c.start, 1);
+        const auto ticks = ClinicalTimeTicks(samples, width);
+        std::vector<std::string> labels;
+        for (const ClinicalTick& t : ticks) {
+            if (!t.label.empty()) labels.push_back(t.label);
+        }
+        QVERIFY2(labels == c.labels, c.name);
+        QCOMPARE(ticks.front().column, 0);
+        QCOMPARE(ticks.back().column, width - 1);
+        QVERIFY(std::ranges::is_sorted(ticks, {}, &ClinicalTick::column));
+    }
+    // An hour is where its sample is: 23:00 is sample 1800 of the 8-hour night.
+    const auto night = sim::GenerateRecording(3, 8 * 3600, {2026, 3, 5, 22, 30, 0}, 1);
+    QCOMPARE(ClinicalTimeTicks(night, width)[1].column, ColumnOfSample(1800, 8 * 3600, width));
+    // An hour too near an end keeps its tick but not its label.
+    const auto late = sim::GenerateRecording(3, 8 * 3600, {2026, 3, 5, 22, 58, 0}, 1);
+    const auto lateTicks = ClinicalTimeTicks(late, width);
+    QCOMPARE(lateTicks[1].label, std::string());
+    QCOMPARE(lateTicks[2].label, std::string("00:00"));
+    QVERIFY(ClinicalTimeTicks({}, width).empty());
+    QCOMPARE(ClinicalHourStep(36 * 3600), 4);
+    QCOMPARE(ClinicalHourStep(144 * 3600), 24);
 }
 
 void ClinicalPageTest::rendersAtAnySizeWithEventsMarked() {
@@ -137,7 +221,7 @@ void ClinicalPageTest::printsOneLandscapeA4Page() {
         // One logical unit per 1/96 inch, as every printed page of the program.
         painter.setWindow(0, 0, kClinicalPageWidth, kClinicalPageHeight);
         PaintClinicalPage(painter, QRect(0, 0, kClinicalPageWidth, kClinicalPageHeight),
-                          ComputeClinicalSummary(samples), samples, {"Night of 5 March", 3});
+                          ComputeClinicalSummary(samples), samples, Header());
     }
     const test::CommandRun info = test::RunInDirectory(dir.Path(), "pdfinfo", {"clinical.pdf"});
     QCOMPARE(info.exitCode, 0);
@@ -146,7 +230,9 @@ void ClinicalPageTest::printsOneLandscapeA4Page() {
     // Landscape A4 in points, wider than high.
     QVERIFY2(details.contains(QRegularExpression("Page size:\\s+842 x 595 pts \\(A4\\)")), info.out.c_str());
     const test::CommandRun text = test::RunInDirectory(dir.Path(), "pdftotext", {"-layout", "clinical.pdf", "-"});
-    for (const char* expected : {"Night of 5 March", "Clinical Summary", "ODI 3 %", "T90", "Time in SpO2 bands"}) {
+    for (const char* expected : {"Night of 5 March", "Clinical Summary", "ODI 3 %", "T90", "Time in SpO2 bands",
+                                 "Anna \u00c5lund", "female", "165 cm", "61 kg", "23:00", "06:29:59",
+                                 "Counted against a 2-minute baseline"}) {
         QVERIFY2(text.out.find(expected) != std::string::npos, expected);
     }
     // A picture of the page for a person to look at.

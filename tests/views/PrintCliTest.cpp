@@ -72,7 +72,8 @@ TEST_F(PrintCli, OnePageViewsWithPatientAndFigures) {
         {{},
          {"Sleep clinic", "Ada Lovelace", "170 cm", "Total Events.", "25/01/09", "23:00:00",
           std::to_string(spo2Events)}},
-        {{"--view", "clinical"}, {"Sleep clinic", "Clinical Summary", "ID 5", "2025-01-09 23:00:00", "T90", odi3}},
+        {{"--view", "clinical"},
+         {"Sleep clinic", "Clinical Summary", "Ada Lovelace", "170 cm", "ID : 5", "2025-01-09 23:00:00", "T90", odi3}},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args{"night.dat", "page.pdf", "--patients", (dir_ / "bldb").string()};

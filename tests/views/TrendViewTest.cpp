@@ -119,6 +119,7 @@ private slots:
     void pagingAndResizingParkTheArrows();
     void wheelPages();
     void paintCoversTheWholeViewAndPrintingTouchesNothing();
+    void printedPageShowsTheReadoutOnlyOfItsOwnSample();
     void everyReadoutPointIsACurvePixel_data();
     void everyReadoutPointIsACurvePixel();
     void shrinkingPageCountShowsTheLastPage();
@@ -314,6 +315,33 @@ void TrendViewTest::paintCoversTheWholeViewAndPrintingTouchesNothing() {
     QVERIFY(!v.view->Spo2Arrow().IsParked());
     // No arrows on paper: their colour appears nowhere.
     QVERIFY(!AnyPixel(paper, {0, 0, paper.width(), paper.height()}, trend_colour::kReadoutArrow));
+}
+
+void TrendViewTest::printedPageShowsTheReadoutOnlyOfItsOwnSample() {
+    // Screen page 2 holds samples 840 ... 1679; the paper's page 2 others.
+    const int perPaperPage = ComputePageGeometry(1122, 10'000).samplesPerPage;
+    QVERIFY(perPaperPage > 845 && perPaperPage < 1500 && 2 * perPaperPage > 1500);
+    auto paper = [](ShownView& v) {
+        QImage image(1122, 794, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        v.view->PaintPage(painter, image.rect());
+        return image;
+    };
+    ShownView none(test::SecondsFrom2200(10'000), {1000, 700}, 1);
+    const QImage without = paper(none);
+    ShownView v(test::SecondsFrom2200(10'000), {1000, 700}, 1);
+    v.MoveTo(v.Spo2Point(845));  // on the screen's page, not on the paper's
+    QVERIFY(!v.view->Readout().date.empty());
+    QVERIFY(paper(v) == without);
+    v.MoveTo(v.Spo2Point(1500));  // on both
+    QVERIFY(paper(v) != without);
+
+    const ReadoutTexts texts{"2024/03/05", "22:25:00", "97", "60"};
+    QCOMPARE(ReadoutOnPage(texts, 1500, 1, 960), texts);
+    QCOMPARE(ReadoutOnPage(texts, 959, 1, 960), ReadoutTexts{});
+    QCOMPARE(ReadoutOnPage(texts, 1920, 1, 960), ReadoutTexts{});
+    QCOMPARE(ReadoutOnPage(texts, -1, 0, 960), ReadoutTexts{});
 }
 
 void TrendViewTest::everyReadoutPointIsACurvePixel_data() {
