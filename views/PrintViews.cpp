@@ -38,8 +38,10 @@ void PaintTable(QPainter& painter, const LayoutRect& page, const ReportContent& 
 }
 
 void PaintClinical(QPainter& painter, const LayoutRect& page, const ReportContent& data, int) {
-    PaintClinicalPage(painter, ToQRect(page), ComputeClinicalSummary(data.samples, data.clinical), data.samples,
-                      data.header);
+    SampleMarks marks;
+    const ClinicalSummary summary = ComputeClinicalSummary(data.samples, data.clinical, &marks);
+    PaintClinicalPage(painter, ToQRect(page), summary, data.samples, data.header,
+                      {LeftOutSpans(marks.marks), data.averagingSeconds});
 }
 
 constexpr std::array<PrintViewKind, 4> kKinds{{
