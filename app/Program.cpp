@@ -9,14 +9,43 @@
 #include "app/FrameCaptureHost.h"
 #include "device/BluetoothRadioDialog.h"
 #include "device/CDlgChooseType.h"
-#include "link/BluetoothLink.h"
-#include "patient/PatientCommands.h"
+#include "base/UiText.h"
 #include "formats/FileCommands.h"
+#include "link/BluetoothLink.h"
+#include "nights/Library.h"
+#include "patient/PatientCommands.h"
+#include "patient/PatientFile.h"
+#include "widgets/MessageBox.h"
 #include "views/ClinicalViewWindow.h"
 #include "views/TableViewWindow.h"
 #include "views/TrendViewWindow.h"
 
 namespace quenda {
+
+namespace {
+
+// Every kept download's nights go to the library. A failure is said and
+// nothing else: the download is on disk whatever the library does.
+void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesystem::path& folder) {
+    AddOptions options;
+    options.thresholds = ReadThresholds(context.settings);
+    options.nameOf = [file = context.patient.PatientFile()](int id) -> std::string {
+        if (id < 1 || id > kPatientSlots) return {};
+        std::array<std::uint8_t, kPatientRecordSize> slot{};
+        std::size_t read = 0;
+        if (!ReadPatientSlot(file, id - 1, slot, read) || read < kPatientRecordSize) return {};
+        return FieldTextUtf8(DecodePatientRecord(slot).name);
+    };
+    const auto library = context.nightsLibrary.empty() ? DefaultLibraryFile() : context.nightsLibrary;
+    const std::filesystem::path paths[] = {folder};
+    const AddResult added = AddToLibrary(library, paths, options);
+    if (added.result) return;
+    std::string text = UiText("The nights of this download could not be added to the library:");
+    for (const std::string& failure : added.failures) text += "\n" + failure;
+    ShowMessageBox(parent, QString::fromStdString(text), QMessageBox::Warning);
+}
+
+}  // namespace
 
 ViewFactories ProgramViews(AppContext& context) {
     ViewFactories views;
@@ -32,11 +61,15 @@ ViewFactories ProgramViews(AppContext& context) {
 CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
     CommandHandlers handlers;
     handlers.runCaptureDialog = [&context, &bluetooth](CMainFrame& frame) {
-        FrameCaptureHost host(frame, context.reportTitle);
+        FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
+            AddDownloadNights(&frame, context, folder);
+        });
         RunCaptureDialog(&frame, host, context.store, context.settings, &bluetooth);
     };
     handlers.findBluetoothRadio = [&context, &bluetooth](CMainFrame& frame) {
-        FrameCaptureHost host(frame, context.reportTitle);
+        FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
+            AddDownloadNights(&frame, context, folder);
+        });
         RunFindBluetoothRadio(&frame, host, context.store, context.settings, bluetooth);
     };
     handlers.saveData = [&context](CMainFrame& frame) { RunSaveData(&frame, context); };
