@@ -29,6 +29,7 @@ namespace {
 void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesystem::path& folder) {
     AddOptions options;
     options.thresholds = ReadThresholds(context.settings);
+    options.profile = ReadClinicalSetup(context.settings).Profile();
     options.nameOf = [file = context.patient.PatientFile()](int id) -> std::string {
         if (id < 1 || id > kPatientSlots) return {};
         std::array<std::uint8_t, kPatientRecordSize> slot{};

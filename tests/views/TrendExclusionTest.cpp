@@ -3,6 +3,9 @@
 // and a failure to keep the change.
 #include "analysis/ClinicalState.h"
 #include "app/AppContext.h"
+#include "app/LibraryExclusionStore.h"
+#include "nights/Library.h"
+#include "store/DataFile.h"
 #include "base/CommandIds.h"
 #include "support/TempDir.h"
 #include "tools/sim/Recording.h"
@@ -157,6 +160,54 @@ private slots:
         f.context.store.SelectId(3);
         QCOMPARE(f.Spans(), (std::vector<SampleSpan>{{5, 9}}));
         QVERIFY(f.store.loads >= 2);
+    }
+
+    void exclusionsSurviveARestartInTheLibrary() {
+        test::TempDir dir("quenda-trend-exclusion");
+        const auto library = dir / "library.sqlite";
+        const auto night = sim::GenerateRecording(3, 3600, sim::DateTime{2026, 12, 6, 22, 30, 0}, 7);
+        QVERIFY(WriteDataFile(dir / "ID3.dat", 3, night, "Report Title"));
+        const std::filesystem::path paths[] = {dir / "ID3.dat"};
+        QVERIFY(AddToLibrary(library, paths, {}).result);
+
+        std::string error;
+        {
+            AppContext context;
+            context.settings = Settings(dir / "Quenda.ini");
+            LibraryExclusionStore store([&] { return library; }, context.settings);
+            context.clinical.SetExclusionStore(&store);
+            for (const auto& r : night) context.store.AppendSample(r);
+            context.store.SelectId(3);
+            QVERIFY2(context.clinical.Exclude({0, 299}, error), error.c_str());
+            QVERIFY2(context.clinical.Exclude({1000, 1099}, error), error.c_str());
+        }
+        // The program again, the same data set opened: the spans come back, and
+        // the library's figures have them applied.
+        AppContext context;
+        context.settings = Settings(dir / "Quenda.ini");
+        LibraryExclusionStore store([&] { return library; }, context.settings);
+        context.clinical.SetExclusionStore(&store);
+        for (const auto& r : night) context.store.AppendSample(r);
+        context.store.SelectId(3);
+        QCOMPARE(context.clinical.CurrentExclusions().Spans(), (std::vector<SampleSpan>{{0, 299}, {1000, 1099}}));
+        FileResult opened;
+        auto nights = NightLibrary::Open(library, opened);
+        QVERIFY(nights);
+        std::vector<NightRow> rows;
+        QVERIFY(nights->List({}, rows));
+        QCOMPARE(rows.size(), std::size_t{1});
+        QVERIFY(rows[0].clinicalJson.find("\"excluded_seconds\":400") != std::string::npos);
+
+        // A data set the library does not hold: the change is refused and said.
+        AppContext other;
+        other.settings = Settings(dir / "Quenda.ini");
+        LibraryExclusionStore otherStore([&] { return library; }, other.settings);
+        other.clinical.SetExclusionStore(&otherStore);
+        for (auto r : sim::GenerateRecording(5, 600, sim::DateTime{2026, 12, 9, 22, 0, 0}, 9)) other.store.AppendSample(r);
+        other.store.SelectId(5);
+        QVERIFY(!other.clinical.Exclude({0, 9}, error));
+        QVERIFY(error.find("not in the library") != std::string::npos);
+        QVERIFY(other.clinical.CurrentExclusions().Empty());
     }
 
     void paintsAsBeforeWithNothingExcludedUnderTheRawProfile() {
