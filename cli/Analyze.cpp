@@ -141,8 +141,6 @@ std::string PadRight(std::string text, std::size_t width) {
 
 std::string ClinicalTextLines(const ClinicalSummary& s, std::span<const SampleRecord> samples, int averagingSeconds) {
     std::string out = UiText("Clinical summary (valid samples only):") + "\n";
-    out += "  " + CoverageLine(s) + "\n";
-    out += "  " + CriteriaLine(s.profile, averagingSeconds) + "\n";
     for (const ClinicalLine& line : ClinicalLines(s, samples)) {
         out += "  " + PadRight(line.label, 24) + line.value + "\n";
     }
@@ -150,6 +148,8 @@ std::string ClinicalTextLines(const ClinicalSummary& s, std::span<const SampleRe
     for (const Spo2Band& b : s.bands) {
         out += "    " + PadRight(BandLabel(b), 8) + Format("%8.1f min %6.1f %%\n", b.minutes, b.percent);
     }
+    out += "  " + CoverageLine(s) + "\n";
+    out += "  " + CriteriaLine(s.profile, averagingSeconds) + "\n";
     return out;
 }
 
