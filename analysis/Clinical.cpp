@@ -135,15 +135,21 @@ struct ValidValues {
     std::int64_t longestRun = 0;
     std::int64_t longestStart = -1;
     std::int64_t run = 0;
+    int nadir = 256;
+    std::int64_t nadirIndex = -1;  // first counted sample at the nadir
 
     void Add(std::int64_t i, const SampleRecord& r, bool valid) {
         if (!valid) {
-            run = 0;  // an invalid sample breaks the run
+            run = 0;  // a sample that is not counted breaks the run
             return;
         }
         ++count;
         ++spo2[r.spo2];
         ++pulse[r.pulseRate];
+        if (r.spo2 < nadir) {
+            nadir = r.spo2;
+            nadirIndex = i;
+        }
         if (r.spo2 > kLowSpo2Level) {
             run = 0;
         } else if (++run > longestRun) {
@@ -196,14 +202,6 @@ Spo2Bands Bands(const std::array<std::int64_t, 256>& spo2, std::int64_t count) {
     return bands;
 }
 
-// The first valid sample with this SpO2.
-std::int64_t FirstValidAt(std::span<const SampleRecord> samples, int spo2) {
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        if (samples[i].spo2 == spo2 && IsValidSample(samples[i])) return static_cast<std::int64_t>(i);
-    }
-    return -1;
-}
-
 double Area(const std::vector<ClinicalEvent>& events) {
     double total = 0;
     for (const ClinicalEvent& e : events) total += e.area;
@@ -220,45 +218,68 @@ std::vector<ClinicalEvent> DetectDesaturations(std::span<const SampleRecord> sam
 }
 
 ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples) {
+    return ComputeClinicalSummary(samples, ClinicalOptions{});
+}
+
+ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples, const ClinicalOptions& options,
+                                       SampleMarks* marksOut) {
+    SampleMarks marks = MarkSamples(samples, options.profile, options.exclusions);
     // One pass for the values and both depths: the samples are read once.
-    ValidValues valid;
+    ValidValues counted;
+    std::int64_t validCount = 0;
     DesaturationScan depth3(samples, 3);
     DesaturationScan depth4(samples, 4);
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const SampleRecord& r = samples[i];
-        const bool isValid = IsValidSample(r);
+        validCount += IsValidSample(r) ? 1 : 0;
+        const bool isCounted = marks.marks[i] == SampleMark::Counted;
         const auto t = static_cast<std::int64_t>(i);
-        valid.Add(t, r, isValid);
-        depth3.Step(t, r, isValid);
-        depth4.Step(t, r, isValid);
+        counted.Add(t, r, isCounted);
+        depth3.Step(t, r, isCounted);
+        depth4.Step(t, r, isCounted);
     }
     ClinicalSummary s;
-    if (valid.count == 0) return s;
-    const auto count = static_cast<double>(valid.count);
+    s.profile = options.profile;
+    s.samples = static_cast<std::int32_t>(samples.size());
+    s.countedSamples = static_cast<std::int32_t>(marks.counted);
+    s.countedHours = static_cast<double>(marks.counted) / kSamplesPerHour;
+    s.coverage = samples.empty() ? 0.0 : 100.0 * static_cast<double>(marks.counted) / static_cast<double>(samples.size());
+    s.marginSamples = static_cast<std::int32_t>(marks.margin);
+    s.artefactSamples = static_cast<std::int32_t>(marks.artefact);
+    s.excludedSamples = static_cast<std::int32_t>(marks.excluded);
+    const auto lastIndex = static_cast<std::int32_t>(samples.size()) - 1;
+    for (const SampleSpan& span : options.exclusions.Spans()) {
+        if (span.first > lastIndex) break;
+        s.excluded.push_back({std::max(span.first, 0), std::min(span.last, lastIndex)});
+    }
+    s.validSamples = static_cast<std::int32_t>(validCount);
+    s.validHours = static_cast<double>(validCount) / kSamplesPerHour;
+    if (marksOut != nullptr) *marksOut = std::move(marks);
+    if (counted.count == 0) return s;
+    const auto count = static_cast<double>(counted.count);
+    const double hours = s.countedHours;
 
-    s.validSamples = static_cast<std::int32_t>(valid.count);
-    s.validHours = count / kSamplesPerHour;
     s.events3 = depth3.Finish();
     s.events4 = depth4.Finish();
-    s.odi3 = static_cast<double>(s.events3.size()) / s.validHours;
-    s.odi4 = static_cast<double>(s.events4.size()) / s.validHours;
-    s.desaturationBurden = Area(s.events3) / kSamplesPerMinute / s.validHours;
-    s.t90 = 100.0 * static_cast<double>(CountBetween(valid.spo2, 0, kT90Level - 1)) / count;
-    s.t88Minutes = static_cast<double>(CountBetween(valid.spo2, 0, kLowSpo2Level)) / kSamplesPerMinute;
-    s.longestLe88Seconds = static_cast<std::int32_t>(valid.longestRun);
-    s.longestLe88Start = static_cast<std::int32_t>(valid.longestStart);
+    s.odi3 = static_cast<double>(s.events3.size()) / hours;
+    s.odi4 = static_cast<double>(s.events4.size()) / hours;
+    s.desaturationBurden = Area(s.events3) / kSamplesPerMinute / hours;
+    s.t90 = 100.0 * static_cast<double>(CountBetween(counted.spo2, 0, kT90Level - 1)) / count;
+    s.t88Minutes = static_cast<double>(CountBetween(counted.spo2, 0, kLowSpo2Level)) / kSamplesPerMinute;
+    s.longestLe88Seconds = static_cast<std::int32_t>(counted.longestRun);
+    s.longestLe88Start = static_cast<std::int32_t>(counted.longestStart);
 
-    const ValueSpread spo2 = Spread(valid.spo2, valid.count);
+    const ValueSpread spo2 = Spread(counted.spo2, counted.count);
     s.nadirSpo2 = spo2.minimum;
-    s.nadirIndex = static_cast<std::int32_t>(FirstValidAt(samples, spo2.minimum));
+    s.nadirIndex = static_cast<std::int32_t>(counted.nadirIndex);
     s.spo2Mean = spo2.mean;
     s.spo2Median = spo2.median;
-    const ValueSpread pulse = Spread(valid.pulse, valid.count);
+    const ValueSpread pulse = Spread(counted.pulse, counted.count);
     s.pulseMean = pulse.mean;
     s.pulseMedian = pulse.median;
     s.pulseMin = pulse.minimum;
     s.pulseMax = pulse.maximum;
-    s.bands = Bands(valid.spo2, valid.count);
+    s.bands = Bands(counted.spo2, counted.count);
     return s;
 }
 

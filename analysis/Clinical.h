@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/Marking.h"
 #include "store/SampleRecord.h"
 
 #include <array>
@@ -70,7 +71,7 @@ struct Spo2Band {
     int high = 0;  // % inclusive
     std::int32_t samples = 0;
     double minutes = 0;
-    double percent = 0;  // of the valid time
+    double percent = 0;  // of the counted time
 };
 
 // ≥ 95, 90–94, 85–89, 80–84, < 80 (valid SpO2 starts at 50).
@@ -78,14 +79,24 @@ inline constexpr int kSpo2BandCount = 5;
 using Spo2Bands = std::array<Spo2Band, kSpo2BandCount>;
 inline constexpr Spo2Bands kEmptySpo2Bands{{{95, kValidSpo2Max}, {90, 94}, {85, 89}, {80, 84}, {kValidSpo2Min, 79}}};
 
+// Which samples the summary counts (Marking.h). The raw profile without
+// exclusions is the summary as it has always been.
+struct ClinicalOptions {
+    ClinicalProfile profile = ClinicalProfile::Raw;
+    Exclusions exclusions;
+};
+
+// Below, "counted" is what the profile counts: under the raw profile every
+// valid sample outside the exclusions, under the default one the samples
+// marked Counted. Every figure that rests on samples rests on the counted ones.
 struct ClinicalSummary {
-    std::int32_t validSamples = 0;
+    std::int32_t validSamples = 0;  // valid samples, whatever the profile
     double validHours = 0;
-    double odi3 = 0;                // counted depth-3 events per valid hour
+    double odi3 = 0;                // counted depth-3 events per counted hour
     double odi4 = 0;                // depth-4
-    double desaturationBurden = 0;  // area of the depth-3 events, %·min per valid hour
-    double t90 = 0;                 // % of valid samples with SpO2 < 90
-    double t88Minutes = 0;          // valid samples with SpO2 <= 88, in minutes
+    double desaturationBurden = 0;  // area of the depth-3 events, %·min per counted hour
+    double t90 = 0;                 // % of counted samples with SpO2 < 90
+    double t88Minutes = 0;          // counted samples with SpO2 <= 88, in minutes
     std::int32_t longestLe88Seconds = 0;
     std::int32_t longestLe88Start = -1;  // sample index; -1 when there is no such run
     std::int32_t nadirSpo2 = 0;
@@ -99,11 +110,26 @@ struct ClinicalSummary {
     Spo2Bands bands = kEmptySpo2Bands;
     std::vector<ClinicalEvent> events3;
     std::vector<ClinicalEvent> events4;
+
+    // How much of the data set the figures rest on.
+    ClinicalProfile profile = ClinicalProfile::Raw;
+    std::int32_t samples = 0;
+    std::int32_t countedSamples = 0;
+    double countedHours = 0;
+    double coverage = 0;  // counted / samples × 100; 0 without samples
+    std::int32_t marginSamples = 0;
+    std::int32_t artefactSamples = 0;
+    std::int32_t excludedSamples = 0;
+    std::vector<SampleSpan> excluded;  // the exclusions, cut to the data set
 };
 
-// Every figure of the summary, in linear time: one pass gathers the valid
-// values, one finds the nadir's first sample, one per depth finds the events.
-// Without a valid sample every figure is 0 and both event lists are empty.
+// Every figure of the summary, in linear time: MarkSamples, then one pass
+// gathers the counted values and runs both depths' events. Without a counted
+// sample every figure is 0 and both event lists are empty (the coverage fields
+// are still filled in). `marks`, when given, receives the marking.
+ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples, const ClinicalOptions& options,
+                                       SampleMarks* marks = nullptr);
+// The raw profile without exclusions.
 ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples);
 
 // Mean, median and range of one channel's valid values.

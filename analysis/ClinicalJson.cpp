@@ -67,6 +67,9 @@ std::string ClinicalEventsJson(const std::vector<ClinicalEvent>& events, std::sp
 }  // namespace
 
 std::string ClinicalJson(const ClinicalSummary& s, std::span<const SampleRecord> samples) {
+    std::vector<std::string> excluded;
+    for (const SampleSpan& span : s.excluded)
+        excluded.push_back(JsonObject().Add("start", span.first).Add("end", span.last).Close());
     std::vector<std::string> bands;
     for (const Spo2Band& b : s.bands) {
         bands.push_back(JsonObject()
@@ -98,6 +101,13 @@ std::string ClinicalJson(const ClinicalSummary& s, std::span<const SampleRecord>
         .Raw("bands", JsonArray(bands))
         .Raw("events3", ClinicalEventsJson(s.events3, samples))
         .Raw("events4", ClinicalEventsJson(s.events4, samples))
+        .Raw("profile", Quoted(std::string(ProfileName(s.profile))))
+        .Add("counted_samples", s.countedSamples)
+        .Add("coverage", s.coverage)
+        .Add("margin_seconds", s.marginSamples)
+        .Add("artefact_seconds", s.artefactSamples)
+        .Add("excluded_seconds", s.excludedSamples)
+        .Raw("excluded", JsonArray(excluded))
         .Close();
 }
 

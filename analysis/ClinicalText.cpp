@@ -38,6 +38,30 @@ std::string BandLabel(const Spo2Band& band) {
     return std::to_string(band.low) + "\u2013" + std::to_string(band.high);
 }
 
+std::string CoverageLine(const ClinicalSummary& s) {
+    const double percent = s.samples > 0 ? 100.0 * s.countedSamples / s.samples : 0.0;
+    return UiText("Counted") + " " + Duration(s.countedSamples) + " " + UiText("of") + " " + Duration(s.samples) +
+           Format(" (%.1f %%) \u2014 ", percent) + UiText("artefacts") + " " +
+           Duration(static_cast<long long>(s.artefactSamples) + s.marginSamples) + ", " + UiText("excluded") + " " +
+           Duration(s.excludedSamples);
+}
+
+std::string CriteriaLine(ClinicalProfile profile, int averagingSeconds) {
+    const auto n = [](int value) { return std::to_string(value); };
+    std::string line = profile == ClinicalProfile::Raw ? UiText("Raw profile: every valid sample counts.")
+                                                       : UiText("Default profile: artefacts set aside.");
+    line += " " + UiText("ODI 3 % / 4 %: falls below the mean SpO2 of the") + " " + n(kBaselineWindow) + " " +
+            UiText("s before, lasting") + " " + n(kClinicalMinEventLength) + " " + UiText("s or more.");
+    if (profile == ClinicalProfile::Default) {
+        line += " " + UiText("Artefacts:") + " " + n(kMarginSamples) + " " + UiText("s beside invalid readings; changes over") +
+                " " + n(kArtefactSpo2PerSecond) + " " + UiText("%/s SpO2 or") + " " + n(kArtefactPulsePerSecond) + " " +
+                UiText("bpm/s pulse.");
+    }
+    line += " " + (averagingSeconds > 0 ? UiText("Oximeter averaging") + " " + n(averagingSeconds) + " s."
+                                        : UiText("Oximeter averaging not stated."));
+    return line;
+}
+
 std::vector<ClinicalLine> ClinicalLines(const ClinicalSummary& s, std::span<const SampleRecord> samples) {
     const std::string longest =
         s.longestLe88Seconds > 0

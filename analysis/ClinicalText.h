@@ -21,6 +21,16 @@ struct ClinicalLine {
 // samples give the time stamps of the nadir and of the longest low run.
 std::vector<ClinicalLine> ClinicalLines(const ClinicalSummary& summary, std::span<const SampleRecord> samples);
 
+// "Counted 10:42:11 of 11:32:26 (92.7 %) — artefacts 0:35:02, excluded 0:15:13":
+// how much of the data set the figures rest on. Artefacts include the margin
+// samples beside invalid readings: the artefact rules set both aside.
+std::string CoverageLine(const ClinicalSummary& summary);
+
+// The rules the figures were scored by: the profile, the 3 %/4 % rule with its
+// baseline and minimum length, the artefact rule (default profile) and the
+// oximeter's averaging time (0: not stated).
+std::string CriteriaLine(ClinicalProfile profile, int averagingSeconds);
+
 // Why the ODI counts differ from the analysis report's desaturation count:
 // the line under the ODI rows.
 std::string ClinicalOdiNote();

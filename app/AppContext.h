@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/AnalysisResults.h"
+#include "analysis/ClinicalState.h"
 #include "base/Settings.h"
 #include "app/ViewState.h"
 #include "patient/PatientContext.h"
@@ -34,6 +35,9 @@ struct AppContext {
     ReportTitle reportTitle;
     // The last ComputeStatistics, for the analysis page and the event listing.
     AnalysisResults analysis;
+    // The current data set's exclusions and the marking of its samples under
+    // Options > Clinical Setup; start-up connects it to where exclusions are kept.
+    ClinicalState clinical{store, settings};
     // The library of nights (nights/Library.h); start-up may point it
     // elsewhere. DefaultLibraryFile() unless set.
     std::filesystem::path nightsLibrary;

@@ -83,6 +83,9 @@ void CMainFrame::InstallHooks(const CommandHandlers& handlers) {
     if (handlers.analysisSetup) {
         hooks.analysisSetup = [this, hook = handlers.analysisSetup] { return hook(*this); };
     }
+    if (handlers.clinicalSetup) {
+        hooks.clinicalSetup = [this, hook = handlers.clinicalSetup] { return hook(*this); };
+    }
 }
 
 bool CMainFrame::Create(int splashMilliseconds) {

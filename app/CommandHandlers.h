@@ -36,6 +36,8 @@ struct CommandHandlers {
     std::function<int(CMainFrame&)> unitSetupDialog;
     // CAnalysisSetup; true when it ended with OK.
     std::function<bool(CMainFrame&)> analysisSetup;
+    // CClinicalSetup; true when it ended with OK.
+    std::function<bool(CMainFrame&)> clinicalSetup;
     // ComputeStatistics, run before the analysis page opens; the results
     // belong to the main window.
     std::function<void(CMainFrame&)> computeStatistics;

@@ -50,6 +50,7 @@ bool CommandRouter::Run(int commandId) {
         case cmd::kModeAnalysis: SwitchToAnalysis(); break;
         case cmd::kModeClinical: SwitchMode(DocKind::Clinical, kModeClinical); break;
         case cmd::kAnalysisSetup: AnalysisSetup(); break;
+        case cmd::kClinicalSetup: ClinicalSetup(); break;
         case cmd::kUnitSetup: UnitSetup(); break;
         case cmd::kAbout: frame_.ShowAbout(); break;
         default: return false;
@@ -172,6 +173,21 @@ void CommandRouter::AnalysisSetup() {
     }
     // Not through Run(): Analysis is greyed while it is showing.
     if (hooks_.analysisSetup() && state_.mode == kModeAnalysis) SwitchToAnalysis();
+}
+
+void CommandRouter::ClinicalSetup() {
+    if (!hooks_.clinicalSetup) {
+        frame_.ReportNotAvailable(cmd::kClinicalSetup);
+        return;
+    }
+    if (!hooks_.clinicalSetup()) return;
+    // The clinical page computes its figures when it opens; the trend view
+    // reads the marking at every paint.
+    if (state_.mode == kModeClinical) {
+        SwitchMode(DocKind::Clinical, kModeClinical);
+    } else {
+        frame_.RepaintCurrentView();
+    }
 }
 
 }  // namespace quenda

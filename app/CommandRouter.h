@@ -51,6 +51,7 @@ struct RouterHooks {
     std::function<void()> reportTitle;        // CModifyTitle: copies the title in, and back on OK
     std::function<int()> unitSetupDialog;     // CDlgUnitSetup; its dialog result
     std::function<bool()> analysisSetup;      // CAnalysisSetup; true when it ended with OK
+    std::function<bool()> clinicalSetup;      // CClinicalSetup; true when it ended with OK
     std::function<void()> computeStatistics;  // before the analysis page opens
 };
 
@@ -103,6 +104,7 @@ private:
     void NewDataCapture();
     void UnitSetup();
     void AnalysisSetup();
+    void ClinicalSetup();
     void RunHook(const std::function<void()>& hook, int commandId);
 
     RecordingStore& store_;

@@ -10,7 +10,11 @@ bool IsViewCommand(int commandId) {
         case cmd::kPrintPreview:
         case cmd::kRollStep:
         case cmd::kPageUp:
-        case cmd::kPageDown: return true;
+        case cmd::kPageDown:
+        case cmd::kExcludeSpan:
+        case cmd::kIncludeSpan:
+        case cmd::kExcludeBeforeCursor:
+        case cmd::kExcludeAfterCursor: return true;
         default: return false;
     }
 }
@@ -36,6 +40,7 @@ bool CommandEnabled(const DisplayState& state, int commandId, bool viewHandles) 
         case cmd::kNights:
         case cmd::kExit:
         case cmd::kAnalysisSetup:
+        case cmd::kClinicalSetup:
         case cmd::kUnitSetup:
         case cmd::kAbout: return true;
         case cmd::kOpenOtherIdData: return state.otherIdUnavailable != 1;

@@ -2,6 +2,7 @@
 
 #include "analysis/Analysis.h"
 #include "analysis/CAnalysisSetup.h"
+#include "analysis/CClinicalSetup.h"
 #include "analysis/Thresholds.h"
 #include "app/AppContext.h"
 #include "app/CMainFrame.h"
@@ -33,6 +34,7 @@ std::filesystem::path LibraryOf(const AppContext& context) {
 AddOptions NightsAddOptions(AppContext& context) {
     AddOptions options;
     options.thresholds = ReadThresholds(context.settings);
+    options.profile = ReadClinicalSetup(context.settings).Profile();
     options.nameOf = [file = context.patient.PatientFile()](int id) -> std::string {
         if (id < 1 || id > kPatientSlots) return {};
         std::array<std::uint8_t, kPatientRecordSize> slot{};
@@ -137,6 +139,7 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
     handlers.reportTitle = [&context](CMainFrame& frame) { RunModifyTitle(&frame, context.reportTitle); };
     handlers.unitSetupDialog = [&context](CMainFrame& frame) { return RunUnitSetupDialog(&frame, context.settings); };
     handlers.analysisSetup = [&context](CMainFrame& frame) { return RunAnalysisSetup(&frame, context.settings); };
+    handlers.clinicalSetup = [&context](CMainFrame& frame) { return RunClinicalSetup(&frame, context.settings); };
     handlers.computeStatistics = [&context](CMainFrame&) {
         ComputeStatistics(context.store.CurrentSamples(), ReadThresholds(context.settings), context.analysis);
     };

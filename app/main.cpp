@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/CTalloApp.h"
+#include "app/LibraryExclusionStore.h"
 #include "app/Program.h"
 #include "link/BluetoothLink.h"
 
@@ -12,6 +13,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Quenda");
 
     quenda::AppContext context;
+    // The exclusions of a data set live in the library of nights.
+    quenda::LibraryExclusionStore exclusions([&context] { return context.nightsLibrary; }, context.settings);
+    context.clinical.SetExclusionStore(&exclusions);
     quenda::BluetoothLink bluetooth;
     quenda::CTalloApp app(context, quenda::StartupOptions{}, quenda::ProgramViews(context),
                           quenda::ProgramHandlers(context, bluetooth));

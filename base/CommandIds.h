@@ -40,6 +40,12 @@ inline constexpr int kUnitSetup = 32817;
 inline constexpr int kEventListing = 32818;
 inline constexpr int kModeClinical = 32819;  // the clinical summary, after Analysis
 inline constexpr int kNights = 32820;        // the Nights window
+inline constexpr int kClinicalSetup = 32825;
+// The trend view's exclusions of spans from the clinical figures.
+inline constexpr int kExcludeSpan = 32826;
+inline constexpr int kIncludeSpan = 32827;
+inline constexpr int kExcludeBeforeCursor = 32828;
+inline constexpr int kExcludeAfterCursor = 32829;
 }  // namespace cmd
 
 // String ids that are not command prompts.

@@ -21,6 +21,8 @@ inline constexpr const char* kPulseEvent = "PulseEvent";                  // pul
 inline constexpr const char* kUnitSetup = "UnitSetup";                    // 0 inch/pound, anything else metric
 inline constexpr const char* kDefaultCom = "DefaultCOM";                  // port the recorder last answered on
 inline constexpr const char* kPort = "port";                              // manual port box of the capture dialog
+inline constexpr const char* kArtefactsAside = "ArtefactsAside";          // 0 raw clinical profile, else default
+inline constexpr const char* kOximeterAveraging = "OximeterAveraging";    // seconds, 0 not stated
 }  // namespace settings_key
 
 namespace settings_default {
@@ -33,6 +35,8 @@ inline constexpr int kPulseEvent = 6;
 inline constexpr int kUnitSetup = 0;
 inline constexpr const char* kDefaultCom = "";
 inline constexpr const char* kPort = "";
+inline constexpr int kArtefactsAside = 1;
+inline constexpr int kOximeterAveraging = 0;
 }  // namespace settings_default
 
 // DefaultCOM is read into a buffer of this size, so at most 9 characters come back.

@@ -1,6 +1,7 @@
 #include "cli/Analyze.h"
 
 #include "analysis/Analysis.h"
+#include "analysis/ClinicalSetup.h"
 #include "analysis/ClinicalText.h"
 #include "base/Settings.h"
 #include "base/StringFormat.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -21,7 +23,8 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 int Usage(const char* problem) {
-    std::fprintf(stderr, "quenda-cli: %s\nusage: quenda-cli analyze FILE.dat [--json]\n", problem);
+    std::fprintf(stderr, "quenda-cli: %s\nusage: quenda-cli analyze FILE.dat [--json] [--profile raw|default]\n",
+                 problem);
     return kExitUsage;
 }
 
@@ -136,7 +139,7 @@ std::string PadRight(std::string text, std::size_t width) {
     return text;
 }
 
-std::string ClinicalTextLines(const ClinicalSummary& s, std::span<const SampleRecord> samples) {
+std::string ClinicalTextLines(const ClinicalSummary& s, std::span<const SampleRecord> samples, int averagingSeconds) {
     std::string out = UiText("Clinical summary (valid samples only):") + "\n";
     for (const ClinicalLine& line : ClinicalLines(s, samples)) {
         out += "  " + PadRight(line.label, 24) + line.value + "\n";
@@ -145,6 +148,8 @@ std::string ClinicalTextLines(const ClinicalSummary& s, std::span<const SampleRe
     for (const Spo2Band& b : s.bands) {
         out += "    " + PadRight(BandLabel(b), 8) + Format("%8.1f min %6.1f %%\n", b.minutes, b.percent);
     }
+    out += "  " + CoverageLine(s) + "\n";
+    out += "  " + CriteriaLine(s.profile, averagingSeconds) + "\n";
     return out;
 }
 
@@ -167,7 +172,7 @@ std::string AnalysisJson(const AnalysisResults& results, const Thresholds& thres
 }
 
 std::string AnalysisText(const DataFileContents& file, const AnalysisResults& results, const Thresholds& thresholds,
-                         const ClinicalSummary& clinical) {
+                         const ClinicalSummary& clinical, int averagingSeconds) {
     const auto count = static_cast<int>(file.records.size());
     std::string out = UiText("ID") + Format(" %d, %d ", file.id, count) + UiText("samples") +
                       Format(" (%d:%02d:%02d)", count / 3600, count / 60 % 60, count % 60);
@@ -212,16 +217,32 @@ std::string AnalysisText(const DataFileContents& file, const AnalysisResults& re
 
     out += "\n" + EventList(UiText("Desaturation events:"), d, file.records);
     out += "\n" + EventList(UiText("Pulse events:"), p, file.records);
-    out += "\n" + ClinicalTextLines(clinical, file.records);
+    out += "\n" + ClinicalTextLines(clinical, file.records, averagingSeconds);
     return out;
+}
+
+bool ProfileOption(int argc, char** argv, int& i, std::optional<ClinicalProfile>& profile, std::string& problem) {
+    if (std::string_view(argv[i]) != "--profile") return false;
+    ClinicalProfile parsed{};
+    if (i + 1 >= argc || !ParseProfile(argv[i + 1], parsed)) {
+        problem = "--profile takes raw or default";
+    } else {
+        profile = parsed;
+    }
+    ++i;
+    return true;
 }
 
 int AnalyzeCommand(int argc, char** argv) {
     bool json = false;
+    std::optional<ClinicalProfile> profile;
     std::vector<std::string> files;
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--json") {
+        std::string problem;
+        if (ProfileOption(argc, argv, i, profile, problem)) {
+            if (!problem.empty()) return Usage(problem.c_str());
+        } else if (arg == "--json") {
             json = true;
         } else if (arg.starts_with("-") && arg.size() > 1) {
             return Usage(("unknown option " + std::string(arg)).c_str());
@@ -244,12 +265,14 @@ int AnalyzeCommand(int argc, char** argv) {
     const Thresholds thresholds = ReadThresholds(settings);
     AnalysisResults results;
     ComputeStatistics(contents.records, thresholds, results);
-    const ClinicalSummary clinical = ComputeClinicalSummary(contents.records);
+    const ClinicalSetup setup = ReadClinicalSetup(settings);
+    const ClinicalSummary clinical =
+        ComputeClinicalSummary(contents.records, {profile.value_or(setup.Profile()), {}});
 
     const std::string out = json ? AnalysisJson(results, thresholds, static_cast<int>(contents.records.size()),
                                                 ClinicalJson(clinical, contents.records)) +
                                        "\n"
-                                 : AnalysisText(contents, results, thresholds, clinical);
+                                 : AnalysisText(contents, results, thresholds, clinical, setup.averagingSeconds);
     if (std::fputs(out.c_str(), stdout) == EOF || std::fflush(stdout) != 0) {
         std::perror("quenda-cli: writing the results");
         return kExitFailed;

@@ -6,12 +6,14 @@
 #include "analysis/Thresholds.h"
 #include "store/DataFile.h"
 
+#include <optional>
 #include <string>
 
 namespace quenda {
 
-// quenda-cli analyze FILE.dat [--json]: the analysis of a data file with the
-// thresholds of ./Quenda.ini, as readable text or as one JSON object.
+// quenda-cli analyze FILE.dat [--json] [--profile raw|default]: the analysis of
+// a data file with the thresholds and the clinical profile of ./Quenda.ini
+// (--profile overrides the profile), as readable text or as one JSON object.
 // argv[1] is "analyze". Exit status 0, 1 for a file that cannot be read, 2 for
 // a usage error.
 int AnalyzeCommand(int argc, char** argv);
@@ -24,6 +26,10 @@ std::string AnalysisJson(const AnalysisResults& results, const Thresholds& thres
 // The readable form: the report's table and limit lines, both event lists,
 // then the clinical summary.
 std::string AnalysisText(const DataFileContents& file, const AnalysisResults& results, const Thresholds& thresholds,
-                         const ClinicalSummary& clinical);
+                         const ClinicalSummary& clinical, int averagingSeconds = 0);
+
+// Takes "--profile raw|default" at argv[i] (moving i past its value) and says
+// so; a missing or unknown value sets `problem`.
+bool ProfileOption(int argc, char** argv, int& i, std::optional<ClinicalProfile>& profile, std::string& problem);
 
 }  // namespace quenda

@@ -1,6 +1,8 @@
 #include "cli/Export.h"
 
 #include "analysis/Analysis.h"
+#include "analysis/ClinicalSetup.h"
+#include "cli/Analyze.h"
 #include "app/PatientFolder.h"
 #include "base/Settings.h"
 #include "patient/PatientFile.h"
@@ -8,6 +10,7 @@
 #include "formats/ExportText.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +27,7 @@ int Usage(const std::string& problem) {
     std::fprintf(stderr,
                  "quenda-cli: %s\n"
                  "usage: quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
+                 "                         [--profile raw|default]\n"
                  "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n",
                  problem.c_str());
     return kExitUsage;
@@ -67,9 +71,12 @@ int ExportCommand(int argc, char** argv) {
     const std::string command = argv[1];
     std::vector<std::string> files;
     std::filesystem::path patientFile;
+    std::optional<ClinicalProfile> profile;
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--patients") {
+        if (std::string problem; ProfileOption(argc, argv, i, profile, problem)) {
+            if (!problem.empty()) return Usage(problem);
+        } else if (arg == "--patients") {
             if (++i >= argc) return Usage("--patients needs a folder");
             patientFile = std::filesystem::path(argv[i]) / kPatientFileName;
         } else if (arg.starts_with("-") && arg.size() > 1) {
@@ -101,6 +108,7 @@ int ExportCommand(int argc, char** argv) {
     request.currentId = contents.id;
     request.unitSetup = settings.ReadInt(settings_key::kUnitSetup, settings_default::kUnitSetup);
     request.thresholds = ReadThresholds(settings);
+    request.clinical.profile = profile.value_or(ReadClinicalSetup(settings).Profile());
 
     FileResult written;
     if (events) {

@@ -1,6 +1,7 @@
 #include "cli/Nights.h"
 
 #include "analysis/ClinicalJson.h"
+#include "analysis/ClinicalSetup.h"
 #include "base/Settings.h"
 #include "base/StringFormat.h"
 #include "base/UiText.h"
@@ -16,6 +17,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -33,6 +35,8 @@ const char* const kNightsUsage =
     "       quenda-cli nights list [--id N] [--from DATE] [--to DATE] [--json|--csv] [--library FILE]\n"
     "       quenda-cli nights show NIGHT [--json] [--library FILE]\n"
     "       quenda-cli nights note NIGHT TEXT [--library FILE]\n"
+    "       quenda-cli nights exclude NIGHT FIRST LAST [--library FILE]\n"
+    "       quenda-cli nights include NIGHT FIRST LAST [--library FILE]\n"
     "       quenda-cli nights remove NIGHT [--library FILE]\n"
     "       quenda-cli nights export NIGHT OUT.dat|.txt|.xlsx|.edf|.csv [--patients DIR] [--library FILE]\n"
     "       quenda-cli nights rebuild [--library FILE] [--patients DIR]\n"
@@ -121,6 +125,7 @@ std::filesystem::path PatientFileFor(const NightsOptions& o) {
 AddOptions MakeAddOptions(const std::filesystem::path& patientFile) {
     AddOptions options;
     options.thresholds = ReadThresholds(Settings());
+    options.profile = ReadClinicalSetup(Settings()).Profile();
     options.nameOf = [patientFile](int id) -> std::string {
         if (id < 1 || id > kPatientSlots) return {};
         std::array<std::uint8_t, kPatientRecordSize> slot{};
@@ -322,20 +327,28 @@ std::string Duration(std::int64_t seconds) {
                   static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
 }
 
+// The night's coverage, from its stored clinical object (0 when missing).
+double CoverageOf(const NightRow& r) {
+    const std::string key = "\"coverage\":";
+    const auto at = r.clinicalJson.find(key);
+    return at == std::string::npos ? 0.0 : std::strtod(r.clinicalJson.c_str() + at + key.size(), nullptr);
+}
+
 std::string NightsText(const std::vector<NightRow>& rows) {
     if (rows.empty()) return UiText("No nights yet: download from the recorder, or add data files") + "\n";
-    std::string out = Format("%6s  %-10s  %3s  %-16s  %-19s  %8s  %6s  %6s  %5s  %s\n", UiText("Night").c_str(),
+    std::string out = Format("%6s  %-10s  %3s  %-16s  %-19s  %8s  %8s  %6s  %6s  %5s  %s\n", UiText("Night").c_str(),
                              UiText("Date").c_str(), UiText("ID").c_str(), UiText("Name").c_str(),
-                             UiText("Start").c_str(), UiText("Duration").c_str(), UiText("ODI 3").c_str(),
-                             UiText("T90 %").c_str(), UiText("Nadir").c_str(), UiText("Note").c_str());
+                             UiText("Start").c_str(), UiText("Duration").c_str(), UiText("Coverage").c_str(),
+                             UiText("ODI 3").c_str(), UiText("T90 %").c_str(), UiText("Nadir").c_str(),
+                             UiText("Note").c_str());
     for (const NightRow& r : rows) {
         std::string note = r.note;
         if (const auto nl = note.find('\n'); nl != std::string::npos) note = note.substr(0, nl) + " ...";
         if (r.missing) note = "(" + UiText("file missing") + ") " + note;
-        out += Format("%6lld  %-10s  %3d  %-16s  %-19s  %8s  %6.1f  %6.1f  %5d  %s\n", static_cast<long long>(r.night),
-                      r.date.c_str(), r.id, r.name.c_str(), r.StartText().c_str(),
-                      Duration(r.DurationSeconds()).c_str(), r.figures.odi3, r.figures.t90, r.figures.nadirSpo2,
-                      note.c_str());
+        out += Format("%6lld  %-10s  %3d  %-16s  %-19s  %8s  %7.1f%%  %6.1f  %6.1f  %5d  %s\n",
+                      static_cast<long long>(r.night), r.date.c_str(), r.id, r.name.c_str(), r.StartText().c_str(),
+                      Duration(r.DurationSeconds()).c_str(), CoverageOf(r), r.figures.odi3, r.figures.t90,
+                      r.figures.nadirSpo2, note.c_str());
     }
     return out;
 }
@@ -460,6 +473,52 @@ int Note(const NightsOptions& o) {
     if (const FileResult noted = library->SetNote(*night, o.positional[1]); !noted) return Fail(noted);
     return kExitOk;
 }
+
+// nights exclude / include NIGHT FIRST LAST: sample indexes within the night,
+// both ends included. The night's figures are computed again with its
+// exclusions, so the listing shows them applied.
+int ChangeExclusions(const NightsOptions& o, bool exclude) {
+    const std::string name = exclude ? "exclude" : "include";
+    if (o.positional.size() != 3) return Usage("nights " + name + " takes a night's number and two sample indexes");
+    const auto night = ParseNight(o.positional[0]);
+    if (!night) return Usage("a night is given by its number");
+    const auto first = ParseNumber(o.positional[1]);
+    const auto last = ParseNumber(o.positional[2]);
+    if (!first || !last || *first < 0 || *last < *first || *last > std::numeric_limits<std::int32_t>::max())
+        return Usage("FIRST and LAST are sample indexes within the night, FIRST <= LAST");
+    int code = kExitOk;
+    auto library = OpenLibrary(o, code);
+    if (!library) return code;
+    NightRow row;
+    if (const FileResult shown = library->Show(*night, row); !shown) return Fail(shown);
+    if (*last >= row.samples) {
+        std::fprintf(stderr, "quenda-cli: %s (%lld samples: 0 to %lld)\n", UiText(library_message::kBadSpan).c_str(),
+                     static_cast<long long>(row.samples), static_cast<long long>(row.samples) - 1);
+        return kExitFailed;
+    }
+    std::vector<SampleSpan> spans;
+    if (const FileResult read = library->Exclusions(*night, spans); !read) return Fail(read);
+    Exclusions exclusions(spans);
+    const SampleSpan span{static_cast<std::int32_t>(*first), static_cast<std::int32_t>(*last)};
+    if (exclude) {
+        exclusions.Exclude(span);
+    } else {
+        exclusions.Include(span);
+    }
+    // The figures first: a night whose file has gone keeps its exclusions
+    // unchanged rather than figures that do not follow them.
+    std::vector<SampleRecord> samples;
+    if (const FileResult loaded = library->LoadNight(*night, samples); !loaded) return Fail(loaded);
+    const Settings settings;
+    const ComputedFigures figures = ComputeNightFigures(samples, ReadThresholds(settings),
+                                                        {ReadClinicalSetup(settings).Profile(), exclusions});
+    if (const FileResult set = library->SetExclusions(*night, exclusions.Spans()); !set) return Fail(set);
+    if (const FileResult stored = library->StoreFigures(*night, figures); !stored) return Fail(stored);
+    return kExitOk;
+}
+
+int Exclude(const NightsOptions& o) { return ChangeExclusions(o, true); }
+int Include(const NightsOptions& o) { return ChangeExclusions(o, false); }
 
 int Remove(const NightsOptions& o) {
     if (o.positional.size() != 1) return Usage("nights remove takes one night's number");
@@ -597,6 +656,8 @@ int NightsCommand(int argc, char** argv) {
         {"list", {"--id", "--from", "--to", "--json", "--csv"}, List},
         {"show", {"--json"}, Show},
         {"note", {}, Note},
+        {"exclude", {}, Exclude},
+        {"include", {}, Include},
         {"remove", {}, Remove},
         {"export", {"--patients"}, Export},
         {"rebuild", {"--patients"}, Rebuild},

@@ -1,6 +1,8 @@
 #include "cli/Print.h"
 
 #include "analysis/Analysis.h"
+#include "analysis/ClinicalSetup.h"
+#include "cli/Analyze.h"
 #include "app/PatientFolder.h"
 #include "base/Settings.h"
 #include "patient/PatientFile.h"
@@ -34,7 +36,8 @@ std::string ViewNames() {
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr,
-                 "quenda-cli: %s\nusage: quenda-cli print FILE.dat OUT.pdf [--view %s] [--page N] [--patients DIR]\n",
+                 "quenda-cli: %s\nusage: quenda-cli print FILE.dat OUT.pdf [--view %s] [--page N] [--patients DIR]\n"
+                 "                        [--profile raw|default]\n",
                  problem.c_str(), ViewNames().c_str());
     return kExitUsage;
 }
@@ -45,6 +48,7 @@ struct PrintOptions {
     const PrintViewKind* kind = nullptr;
     std::optional<int> page;  // from 1
     std::optional<std::string> patients;
+    std::optional<ClinicalProfile> profile;
 };
 
 // A problem text, or empty when the arguments are usable.
@@ -53,6 +57,10 @@ std::string ParsePrintOptions(int argc, char** argv, PrintOptions& o) {
     std::vector<std::string> files;
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (std::string problem; ProfileOption(argc, argv, i, o.profile, problem)) {
+            if (!problem.empty()) return problem;
+            continue;
+        }
         if (!arg.starts_with("--")) {
             files.emplace_back(arg);
             continue;
@@ -129,6 +137,9 @@ int PrintCommand(int argc, char** argv) {
     ComputeStatistics(contents.records, thresholds, content.results);
     content.desaturationsEvent = thresholds.desaturationsEvent;
     content.pulseEvent = thresholds.pulseEvent;
+    const ClinicalSetup setup = ReadClinicalSetup(settings);
+    content.clinical.profile = o.profile.value_or(setup.Profile());
+    content.averagingSeconds = setup.averagingSeconds;
 
     const int pages = std::max(1, o.kind->pageCount(content, LandscapeA4Page()));
     const int page = o.page.value_or(1);

@@ -43,14 +43,18 @@ const char* const kUsage =
     "       quenda-cli download [--port NAME] [--out DIR] [--no-keep] [--log FILE] [--dump FILE] [--library FILE]\n"
     "       quenda-cli set-clock [--port NAME] [--log FILE] [--dump FILE] \"YYYY-MM-DD HH:MM:SS\"\n"
     "       quenda-cli delete [--port NAME] [--id N] [--type 0|1] [--log FILE] [--dump FILE]\n"
-    "       quenda-cli analyze FILE.dat [--json]\n"
+    "       quenda-cli analyze FILE.dat [--json] [--profile raw|default]\n"
     "       quenda-cli print FILE.dat OUT.pdf [--view report|trend|table|clinical] [--page N] [--patients DIR]\n"
+    "                  [--profile raw|default]\n"
     "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
+    "                  [--profile raw|default]\n"
     "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n"
     "       quenda-cli nights add PATH...            data files, or kept-download folders\n"
     "       quenda-cli nights list [--id N] [--from DATE] [--to DATE] [--json|--csv]\n"
     "       quenda-cli nights show NIGHT [--json]\n"
     "       quenda-cli nights note NIGHT TEXT\n"
+    "       quenda-cli nights exclude NIGHT FIRST LAST   leave samples FIRST..LAST out of its figures\n"
+    "       quenda-cli nights include NIGHT FIRST LAST   count them again\n"
     "       quenda-cli nights remove NIGHT           the files stay\n"
     "       quenda-cli nights export NIGHT OUT.dat|.txt|.xlsx|.edf|.csv [--patients DIR]\n"
     "       quenda-cli nights rebuild                index every known source file again, keeping notes\n"
@@ -69,7 +73,10 @@ const char* const kUsage =
     "The nights commands take --library FILE; without it $QUENDA_LIBRARY, then\n"
     "$XDG_DATA_HOME/Quenda/library.sqlite. NIGHT is a night's number from\n"
     "nights list; DATE is YYYY-MM-DD, a night's date being that of its evening.\n"
-    "EDF+ exports write one file per night: NAME.edf, NAME-2.edf, ...\n";
+    "EDF+ exports write one file per night: NAME.edf, NAME-2.edf, ...\n"
+    "--profile picks what the clinical figures count: default sets artefacts\n"
+    "aside, raw counts every valid sample; without it, Options > Clinical Setup\n"
+    "decides (ArtefactsAside in ./Quenda.ini).\n";
 
 // The terminal's word for how a download ended: its exit status.
 int DownloadExitCode(ReceiveResult ended) {

@@ -11,25 +11,36 @@ namespace quenda {
 
 namespace {
 
-// Annotations beyond the report page's own events: the clinical summary's
-// counted 3 % desaturations, which sleep software scores by.
-std::vector<EdfAnnotation> ExtraEdfAnnotations(std::span<const SampleRecord> samples) {
-    std::vector<EdfAnnotation> annotations;
-    for (const ClinicalEvent& e : DetectDesaturations(samples, 3)) {
-        annotations.push_back({e.start, e.length, edf::kClinicalDesaturation});
-    }
-    return annotations;
-}
+constexpr const char* kArtefactAnnotation = "Artefact";
+constexpr const char* kExcludedAnnotation = "Excluded";
 
 FileResult ExportEdf(const std::filesystem::path& path, const ExportRequest& request,
                      std::vector<std::filesystem::path>* written) {
     AnalysisResults results;
     ComputeStatistics(request.samples, request.thresholds, results);
     return WriteEdf(path, request.samples, request.patient, request.currentId, results,
-                    ExtraEdfAnnotations(request.samples), written);
+                    ClinicalEdfAnnotations(request.samples, request.clinical), written);
 }
 
 }  // namespace
+
+std::vector<EdfAnnotation> ClinicalEdfAnnotations(std::span<const SampleRecord> samples,
+                                                  const ClinicalOptions& options) {
+    SampleMarks marks;
+    const ClinicalSummary summary = ComputeClinicalSummary(samples, options, &marks);
+    std::vector<EdfAnnotation> annotations;
+    for (const ClinicalEvent& e : summary.events3) {
+        annotations.push_back({e.start, e.length, edf::kClinicalDesaturation});
+    }
+    // A margin run and the artefacts next to it are one stretch the rules set aside.
+    for (SampleMark& m : marks.marks) {
+        if (m == SampleMark::Margin) m = SampleMark::Artefact;
+    }
+    for (const SampleSpan& s : MarkedSpans(marks.marks, SampleMark::Artefact))
+        annotations.push_back({s.first, s.Length(), kArtefactAnnotation});
+    for (const SampleSpan& s : summary.excluded) annotations.push_back({s.first, s.Length(), kExcludedAnnotation});
+    return annotations;
+}
 
 FileResult ExportDataSet(ExportKind kind, const std::filesystem::path& path, const ExportRequest& request,
                          const std::function<void(int)>& progress, std::vector<std::filesystem::path>* written) {

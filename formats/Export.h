@@ -1,8 +1,10 @@
 #pragma once
 
+#include "analysis/Clinical.h"
 #include "analysis/Thresholds.h"
 #include "patient/PatientRecord.h"
 #include "store/DataFile.h"  // FileResult
+#include "formats/Edf.h"
 #include "formats/ExportKind.h"
 #include "store/SampleRecord.h"
 
@@ -21,7 +23,15 @@ struct ExportRequest {
     int currentId = 0;                      // CurrentId
     int unitSetup = 0;                      // UnitSetup at the moment of writing
     Thresholds thresholds;                  // the events EDF+ annotates
+    ClinicalOptions clinical;               // the clinical profile and exclusions EDF+ annotates
 };
+
+// The EDF+ annotations beyond the report page's own events: the clinical
+// summary's counted 3 % desaturations, which sleep software scores by, then an
+// "Artefact" for each run the profile sets aside as artefacts (margins beside
+// invalid readings included) and an "Excluded" for each excluded span.
+std::vector<EdfAnnotation> ClinicalEdfAnnotations(std::span<const SampleRecord> samples,
+                                                  const ClinicalOptions& options);
 
 // Writes one of the exports (not the data file, which carries the report title
 // and has its own writer). `progress` hears samples written, for the long

@@ -127,6 +127,7 @@ bool SaveExport(QWidget* parent, AppContext& context, ExportKind kind, const std
     request.currentId = context.store.CurrentId;
     request.unitSetup = UnitSetup(context);
     request.thresholds = ReadThresholds(context.settings);
+    request.clinical = context.clinical.Options();
     std::unique_ptr<CProgress> progress;
     std::function<void(int)> advance;
     if (kind == ExportKind::Workbook) {

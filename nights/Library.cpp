@@ -450,7 +450,7 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
     for (const NightSpan& span : split.nights) {
         const auto nightSamples = samples.subspan(static_cast<std::size_t>(span.first),
                                                   static_cast<std::size_t>(span.Samples()));
-        found.push_back({span, Digest(nightSamples), ComputeNightFigures(nightSamples, options.thresholds)});
+        found.push_back({span, Digest(nightSamples), ComputeNightFigures(nightSamples, options.thresholds, {options.profile, {}})});
     }
     const std::string name = options.nameOf ? options.nameOf(id) : std::string();
     const std::string sourceText = fs::absolute(source).lexically_normal().string();

@@ -63,6 +63,8 @@ std::filesystem::path JournalFileOf(const std::filesystem::path& library);
 struct AddOptions {
     // The thresholds of the report statistics stored with each night.
     Thresholds thresholds;
+    // The clinical profile of the figures stored with each night.
+    ClinicalProfile profile = ClinicalProfile::Raw;
     // The patient name (UTF-8) of an ID now; empty when unknown. Unset: none.
     std::function<std::string(int id)> nameOf;
 };

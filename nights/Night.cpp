@@ -27,8 +27,9 @@ NightFigures FiguresOf(const ClinicalSummary& s) {
     return f;
 }
 
-ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const Thresholds& thresholds) {
-    const ClinicalSummary clinical = ComputeClinicalSummary(samples);
+ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const Thresholds& thresholds,
+                                    const ClinicalOptions& options) {
+    const ClinicalSummary clinical = ComputeClinicalSummary(samples, options);
     ComputedFigures out{FiguresOf(clinical), ClinicalJson(clinical, samples)};
     if (samples.empty()) return out;
     AnalysisResults results;

@@ -67,15 +67,12 @@ struct ComputedFigures {
     NightFigures figures;
     std::string clinicalJson;
 };
-ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const Thresholds& thresholds);
+// `clinical`: the profile and the night's exclusions the clinical figures follow.
+ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const Thresholds& thresholds,
+                                    const ClinicalOptions& clinical = {});
 
-// A span of sample indexes within a night (0 = its first sample), both ends
-// included: what the user excluded.
-struct SampleSpan {
-    std::int32_t first = 0;
-    std::int32_t last = 0;
-    bool operator==(const SampleSpan&) const = default;
-};
+// The user's exclusions of a night are SampleSpans (analysis/Marking.h):
+// sample indexes within the night (0 = its first sample), both ends included.
 
 // One night as the library lists it.
 struct NightRow {

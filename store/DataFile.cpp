@@ -279,6 +279,7 @@ FileResult LoadDataFileIntoStore(const std::filesystem::path& path, RecordingSto
     store.CurrentId = contents.id;
     store.CurrentSampleCount = static_cast<std::int32_t>(contents.records.size());
     std::copy(contents.records.begin(), contents.records.end(), store.CurrentDataSet().begin());
+    ++store.DataSetGeneration;
     titleOut = std::move(contents.title);
     return {};
 }

@@ -17,6 +17,7 @@ void RecordingStore::ClearStore() {
     std::fill(currentDataSet_.begin(), currentDataSet_.end(), SampleRecord{});
     CurrentSampleCount = 0;
     CurrentId = 0;
+    ++DataSetGeneration;
     for (auto& table : idTables_) {
         std::vector<SampleRecord>().swap(table);
     }
@@ -46,6 +47,7 @@ void RecordingStore::SelectId(int id, RecordOrder order) {
     const auto records = IdRecords(id);
     CurrentSampleCount = static_cast<std::int32_t>(records.size());
     CurrentId = id;
+    ++DataSetGeneration;
     if (order == RecordOrder::NewestFirst) {
         std::reverse_copy(records.begin(), records.end(), currentDataSet_.begin());
     } else {

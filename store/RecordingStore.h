@@ -60,6 +60,10 @@ public:
     }
     std::int32_t CurrentSampleCount = 0;
     std::int32_t CurrentId = 0;
+    // Goes up whenever the current data set is replaced (SelectId, ClearStore,
+    // a data file loaded), so what is kept about a data set (its exclusions,
+    // its marking) knows when it belongs to another one.
+    std::uint64_t DataSetGeneration = 0;
 
     // Recorder parameters from the last identification; ClearStore keeps them.
     std::int32_t DataFormatCode = 0;

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 namespace quenda {
 
 CTalloTrendView::CTalloTrendView(const TrendViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink,
@@ -38,7 +40,7 @@ void CTalloTrendView::PaintPage(QPainter& painter, const QRect& drawing) const {
     const PageGeometry geometry = ComputePageGeometry(drawing.width(), static_cast<int>(samples.size()));
     DrawTrendPage(painter, ToLayoutRect(drawing),
                   {samples, source_.Header(), currentPageIndex_,
-                   ReadoutOnPage(readout_, readoutSample_, currentPageIndex_, geometry.samplesPerPage)},
+                   ReadoutOnPage(readout_, readoutSample_, currentPageIndex_, geometry.samplesPerPage), Shading()},
                   fonts_);
 }
 
@@ -76,7 +78,7 @@ void CTalloTrendView::paintEvent(QPaintEvent*) {
         }
         {
             QPainter page(&offscreen_);
-            PaintTrendPage(page, layout_, source_.Samples(), readout_, fonts_);
+            PaintTrendPage(page, layout_, source_.Samples(), readout_, fonts_, Shading());
             PaintReadoutArrows(page, spo2Arrow_, pulseArrow_);
         }
         QPainter(this).drawPixmap(0, 0, offscreen_);
@@ -94,6 +96,43 @@ ReadoutGraphs CTalloTrendView::Graphs() const {
     return {layout_.spo2.graph, layout_.pulse.graph, FirstSampleOfPage(currentPageIndex_, samplesPerPage_)};
 }
 
+TrendShading CTalloTrendView::Shading() const { return {source_.ShadedSpans(), selection_}; }
+
+std::int64_t CTalloTrendView::SampleAtColumn(int x) const {
+    const auto count = static_cast<std::int64_t>(source_.Samples().size());
+    const int offset = std::clamp(x - layout_.spo2.graph.left, 0, samplesPerPage_);
+    return std::clamp<std::int64_t>(FirstSampleOfPage(currentPageIndex_, samplesPerPage_) + offset, 0,
+                                    std::max<std::int64_t>(0, count - 1));
+}
+
+void CTalloTrendView::SelectTo(std::int64_t sample) {
+    if (anchor_ < 0 || source_.Samples().empty()) return;
+    selection_ = SampleSpan{static_cast<std::int32_t>(std::min(anchor_, sample)),
+                            static_cast<std::int32_t>(std::max(anchor_, sample))};
+    update();
+}
+
+void CTalloTrendView::ClearSelection() {
+    anchor_ = -1;
+    if (!selection_) return;
+    selection_.reset();
+    update();
+}
+
+void CTalloTrendView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    if (event->modifiers() & Qt::ShiftModifier) {
+        anchor_ = SampleAtColumn(event->position().toPoint().x());
+        SelectTo(anchor_);
+    } else {
+        ClearSelection();
+    }
+    event->accept();
+}
+
 void CTalloTrendView::ApplyReadout(const ReadoutHit& hit) {
     readout_ = hit.texts;
     readoutSample_ = hit.sample;
@@ -104,6 +143,8 @@ void CTalloTrendView::ApplyReadout(const ReadoutHit& hit) {
 
 void CTalloTrendView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
+    if ((event->buttons() & Qt::LeftButton) && (event->modifiers() & Qt::ShiftModifier) && anchor_ >= 0)
+        SelectTo(SampleAtColumn(at.x()));
     // Anywhere but exactly on a curve point leaves the last readout as it is.
     if (auto hit = HitReadout({at.x(), at.y()}, Graphs(), source_.Samples())) ApplyReadout(*hit);
 }
@@ -122,7 +163,16 @@ void CTalloTrendView::keyPressEvent(QKeyEvent* event) {
     } else if (key == Qt::Key_PageDown) {
         PageDown();
     } else {
+        const bool shift = event->modifiers() & Qt::ShiftModifier;
+        const std::int64_t from = cursor_.sample;
         StepCursor(key);
+        if (!shift) {
+            ClearSelection();
+        } else if (from >= 0 && cursor_.sample >= 0) {
+            // The first Shift step anchors the selection where the cursor was.
+            if (anchor_ < 0) anchor_ = std::min<std::int64_t>(from, static_cast<std::int64_t>(source_.Samples().size()) - 1);
+            SelectTo(std::min<std::int64_t>(cursor_.sample, static_cast<std::int64_t>(source_.Samples().size()) - 1));
+        }
     }
     event->accept();
 }

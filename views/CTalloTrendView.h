@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
 
 namespace quenda {
 
@@ -21,6 +22,11 @@ namespace quenda {
 // Page Down keys and the wheel, by the roll step; it reads single samples
 // where the pointer stands exactly on a curve point, or where the Left and
 // Right keys move the cursor.
+//
+// Dragging with Shift held, or Shift+Left/Right from the cursor, selects a span
+// of samples (shaded behind the curves); a click without Shift, or Left/Right
+// without it, drops the selection. The samples the source reports as left out
+// of the clinical figures are shaded light grey.
 //
 // Every paint lays out and draws the whole page into an off-screen pixmap and
 // copies it in one go, and the background is never erased, so paging and the
@@ -52,6 +58,11 @@ public:
     const ReadoutArrow& Spo2Arrow() const { return spo2Arrow_; }
     const ReadoutArrow& PulseArrow() const { return pulseArrow_; }
     const KeyboardCursor& Cursor() const { return cursor_; }
+    // The selected span, ends in order; none when nothing is selected.
+    const std::optional<SampleSpan>& Selection() const { return selection_; }
+    void ClearSelection();
+    // The sample the readout shows (pointer or keyboard cursor); -1 for none.
+    std::int64_t CursorSample() const { return readoutSample_; }
     // The page as the last screen paint laid it out.
     const TrendPageLayout& ScreenLayout() const { return layout_; }
     const TrendFonts& Fonts() const { return fonts_; }
@@ -70,6 +81,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
@@ -80,6 +92,11 @@ private:
     void StepCursor(int key);
     void ParkArrows();
     void PostPageUpdate();
+    TrendShading Shading() const;
+    // The sample drawn at column x of the graphs on the page shown, kept inside
+    // the page and the data set.
+    std::int64_t SampleAtColumn(int x) const;
+    void SelectTo(std::int64_t sample);
 
     const TrendViewSource& source_;
     std::int32_t& currentPageIndex_;
@@ -98,6 +115,8 @@ private:
     int pageCount_ = 0;
     int rollStep_ = 1;
     KeyboardCursor cursor_;
+    std::optional<SampleSpan> selection_;
+    std::int64_t anchor_ = -1;  // where the selection being made started
     QPixmap offscreen_;
     bool shown_ = false;
 };

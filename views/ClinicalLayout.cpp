@@ -27,13 +27,14 @@ ClinicalLayout MakeClinicalLayout() {
     // characters, the others for theirs.
     l.patientFieldLeft = {kMargin, kMargin + 330, kMargin + 490, kMargin + 590, kMargin + 700, kMargin + 860};
     l.info = QRect(kMargin, l.patient.bottom() + 3, inner, 20);
+    l.coverage = QRect(kMargin, l.info.bottom() + 1, inner, 18);
 
     // Each figure row: label and value on one line, the definition under them.
     l.figureRowHeight = 28;
     l.noteHeight = 15;
     l.labelWidth = 190;
     l.valueWidth = 250;
-    l.figures = QRect(kMargin, l.info.bottom() + 8, kFiguresWidth,
+    l.figures = QRect(kMargin, l.coverage.bottom() + 8, kFiguresWidth,
                       kClinicalFigureRows * l.figureRowHeight + l.noteHeight);
 
     const int bandsLeft = l.figures.right() + 1 + kColumnGap;
@@ -46,11 +47,12 @@ ClinicalLayout MakeClinicalLayout() {
     const int plotLeft = kMargin + kAxisLabelWidth;
     const int plotWidth = kClinicalPageWidth - kMargin - plotLeft;
     l.overviewTitle = QRect(kMargin, l.figures.bottom() + 8, inner, 20);
-    l.spo2Plot = QRect(plotLeft, l.overviewTitle.bottom() + 7, plotWidth, 124);
+    l.spo2Plot = QRect(plotLeft, l.overviewTitle.bottom() + 7, plotWidth, 106);
     l.eventStrip = QRect(plotLeft, l.spo2Plot.bottom() + 7, plotWidth, 12);
-    l.pulsePlot = QRect(plotLeft, l.eventStrip.bottom() + 13, plotWidth, 106);
-    l.timeAxis = QRect(plotLeft, l.pulsePlot.bottom() + 2, plotWidth,
-                       kClinicalPageHeight - kMargin - (l.pulsePlot.bottom() + 2));
+    l.pulsePlot = QRect(plotLeft, l.eventStrip.bottom() + 13, plotWidth, 88);
+    l.timeAxis = QRect(plotLeft, l.pulsePlot.bottom() + 2, plotWidth, 22);
+    l.criteria = QRect(kMargin, l.timeAxis.bottom() + 3, inner,
+                       kClinicalPageHeight - kMargin / 2 - (l.timeAxis.bottom() + 3));
     return l;
 }
 

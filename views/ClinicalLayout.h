@@ -36,6 +36,7 @@ struct ClinicalLayout {
     QRect patient;  // the patient block: name, gender, age, ID, height, weight
     std::array<int, 6> patientFieldLeft;  // x of each field, in ClinicalPatientFields' order
     QRect info;     // recording times
+    QRect coverage;  // how much of the night the figures rest on
     QRect figures;  // the figure rows (label, value, definition) and the ODI note
     int figureRowHeight;
     int noteHeight;  // the line under the ODI rows
@@ -50,6 +51,7 @@ struct ClinicalLayout {
     QRect eventStrip;     // depth-3 events across their length
     QRect pulsePlot;      // pulse 40..180 bpm
     QRect timeAxis;       // ticks and times under the plots
+    QRect criteria;       // the rules the figures were scored by, up to two lines
     int axisLabelWidth;   // labels left of the plots
 };
 

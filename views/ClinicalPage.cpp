@@ -24,6 +24,7 @@ const QColor kSpo2Curve(0, 150, 0);
 const QColor kPulseCurve(0, 0, 250);
 const QColor kEventShade(230, 40, 40, 60);
 const QColor kEventMark(200, 0, 0);
+const QColor kLeftOut(214, 214, 214);  // as in the trend view
 // One colour per band, ≥ 95 first.
 const std::array<QColor, kSpo2BandCount> kBandColours{QColor(0, 150, 0), QColor(150, 190, 0), QColor(240, 170, 0),
                                                       QColor(230, 100, 0), QColor(200, 0, 0)};
@@ -70,6 +71,14 @@ void PaintHeader(QPainter& p, const ClinicalLayout& l, std::span<const SampleRec
                              UiText("valid") + " " + Duration(s.validSamples);
     p.setFont(PageFont(kClinicalLabelPx));
     p.drawText(l.info, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Q(info));
+    p.drawText(l.coverage, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Q(CoverageLine(s)));
+}
+
+void PaintCriteria(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& s, int averagingSeconds) {
+    p.setPen(kMutedText);
+    p.setFont(PageFont(kClinicalTextPx));
+    p.drawText(l.criteria, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+               Q(CriteriaLine(s.profile, averagingSeconds)));
 }
 
 void PaintFigures(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& s,
@@ -197,16 +206,26 @@ void PaintCurve(QPainter& p, const QRect& plot, std::span<const SampleRecord> sa
 }
 
 void PaintOverview(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& s,
-                   std::span<const SampleRecord> samples) {
+                   std::span<const SampleRecord> samples, const std::vector<SampleSpan>& leftOut) {
     p.setPen(kText);
     p.setFont(PageFont(kClinicalHeadingPx, true));
     p.drawText(l.overviewTitle, Qt::AlignLeft | Qt::AlignVCenter, Q(UiText("Whole night")));
     p.setFont(PageFont(kClinicalTextPx));
     p.drawText(l.overviewTitle, Qt::AlignRight | Qt::AlignVCenter,
-               Q(UiText("SpO2 % (green) and pulse bpm (blue); shaded: desaturations of 3 % or more")));
+               Q(UiText(leftOut.empty() ? "SpO2 % (green) and pulse bpm (blue); shaded: desaturations of 3 % or more"
+                                        : "SpO2 % (green) and pulse bpm (blue); shaded: desaturations of 3 % or "
+                                          "more; grey: not counted")));
 
     const auto n = static_cast<std::int64_t>(samples.size());
     const int width = l.spo2Plot.width();
+    // What the figures leave out, under everything else.
+    for (const SampleSpan& span : leftOut) {
+        if (span.first >= n) break;
+        const int first = ColumnOfSample(span.first, n, width);
+        const int last = ColumnOfSample(std::min<std::int64_t>(span.last, n - 1), n, width);
+        for (const QRect* plot : {&l.spo2Plot, &l.pulsePlot})
+            p.fillRect(QRect(plot->left() + first, plot->top(), last - first + 1, plot->height()), kLeftOut);
+    }
     // The events first, under the curve.
     for (const ClinicalEvent& e : s.events3) {
         const int first = ColumnOfSample(e.start, n, width);
@@ -244,7 +263,8 @@ void PaintOverview(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& 
 }  // namespace
 
 void PaintClinicalPage(QPainter& painter, const QRect& target, const ClinicalSummary& summary,
-                       std::span<const SampleRecord> samples, const ClinicalPageHeader& header) {
+                       std::span<const SampleRecord> samples, const ClinicalPageHeader& header,
+                       const ClinicalPageCounting& counting) {
     const ClinicalLayout layout = MakeClinicalLayout();
     const PageFit fit = FitPage(target);
     painter.save();
@@ -254,7 +274,8 @@ void PaintClinicalPage(QPainter& painter, const QRect& target, const ClinicalSum
     PaintHeader(painter, layout, samples, summary, header);
     PaintFigures(painter, layout, summary, samples);
     PaintBands(painter, layout, summary);
-    PaintOverview(painter, layout, summary, samples);
+    PaintOverview(painter, layout, summary, samples, counting.leftOut);
+    PaintCriteria(painter, layout, summary, counting.averagingSeconds);
     painter.restore();
 }
 

@@ -5,6 +5,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 class QPainter;
 class QRect;
@@ -23,7 +24,18 @@ using ClinicalPageHeader = TrendHeader;
 // centred into `target`, in the painter's own units, so one routine serves
 // the screen, the print preview and the printer (at 1/96 inch per unit, a
 // full-page target is the sheet itself). The painter's state is restored.
+// What the page shows of how the figures were counted besides the summary's
+// own coverage fields: the samples left out (excluded spans, artefacts), shaded
+// in the whole-night graph, and the oximeter's averaging time (0: not stated).
+struct ClinicalPageCounting {
+    std::vector<SampleSpan> leftOut;
+    int averagingSeconds = 0;
+};
+
+// Under the recording's times, the coverage line (CoverageLine); at the foot,
+// the criteria line (CriteriaLine).
 void PaintClinicalPage(QPainter& painter, const QRect& target, const ClinicalSummary& summary,
-                       std::span<const SampleRecord> samples, const ClinicalPageHeader& header);
+                       std::span<const SampleRecord> samples, const ClinicalPageHeader& header,
+                       const ClinicalPageCounting& counting = {});
 
 }  // namespace quenda

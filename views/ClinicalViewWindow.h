@@ -41,6 +41,7 @@ private:
 
     AppContext& context_;
     ClinicalSummary summary_;
+    ClinicalPageCounting counting_;
     bool shown_ = false;
 };
 

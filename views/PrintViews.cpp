@@ -23,7 +23,9 @@ int TrendPages(const ReportContent& data, const LayoutRect& page) {
 }
 
 void PaintTrend(QPainter& painter, const LayoutRect& page, const ReportContent& data, int pageIndex) {
-    DrawTrendPage(painter, page, {data.samples, data.header, pageIndex, {}}, MakeTrendFonts());
+    const SampleMarks marks = MarkSamples(data.samples, data.clinical.profile, data.clinical.exclusions);
+    DrawTrendPage(painter, page, {data.samples, data.header, pageIndex, {}, {LeftOutSpans(marks.marks), {}}},
+                  MakeTrendFonts());
 }
 
 int TablePages(const ReportContent& data, const LayoutRect& page) {
@@ -36,7 +38,10 @@ void PaintTable(QPainter& painter, const LayoutRect& page, const ReportContent& 
 }
 
 void PaintClinical(QPainter& painter, const LayoutRect& page, const ReportContent& data, int) {
-    PaintClinicalPage(painter, ToQRect(page), ComputeClinicalSummary(data.samples), data.samples, data.header);
+    SampleMarks marks;
+    const ClinicalSummary summary = ComputeClinicalSummary(data.samples, data.clinical, &marks);
+    PaintClinicalPage(painter, ToQRect(page), summary, data.samples, data.header,
+                      {LeftOutSpans(marks.marks), data.averagingSeconds});
 }
 
 constexpr std::array<PrintViewKind, 4> kKinds{{

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/AnalysisResults.h"
+#include "analysis/Clinical.h"
 #include "store/SampleRecord.h"
 #include "views/PageLayout.h"
 #include "views/TableLayout.h"
@@ -33,6 +34,10 @@ struct ReportContent {
     // the current settings even beside the results of an earlier computation.
     int desaturationsEvent = 4;
     int pulseEvent = 6;
+    // What the clinical page counts (Options > Clinical Setup and the data
+    // set's exclusions) and the averaging time it prints.
+    ClinicalOptions clinical;
+    int averagingSeconds = 0;
 };
 
 // Samples per plot unit of the graphic summary. Rounded up, so the whole

@@ -20,7 +20,8 @@ public:
 
     ReportContent Report() const {
         const auto [desaturation, pulse] = EventThresholds();
-        return {Samples(), Header(), Analysis(), desaturation, pulse};
+        ReportContent report{Samples(), Header(), Analysis(), desaturation, pulse, {}, 0};
+        return report;
     }
 };
 

@@ -4,6 +4,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 namespace quenda {
 
 namespace {
@@ -40,10 +42,20 @@ void DrawCurve(QPainter& painter, TrendChannel channel, const TrendPageLayout& l
     DrawColumnSpans(painter, spans, colour);
 }
 
+void Shade(QPainter& painter, const TrendPageLayout& layout, const LayoutRect& graph, SampleSpan span, Rgb colour) {
+    const ColumnRange c = SpanColumns(span, layout.firstSample, layout.geometry.samplesPerPage, graph);
+    if (c.left > c.right) return;
+    painter.fillRect(QRect(c.left, graph.top, c.right - c.left + 1, graph.Height()), ToQColor(colour));
+}
+
 void DrawPanel(QPainter& painter, const TrendPageLayout& layout, const PanelLayout& panel, TrendChannel channel,
-               std::span<const SampleRecord> samples, const ReadoutTexts& readout, const TrendFonts& fonts) {
+               std::span<const SampleRecord> samples, const ReadoutTexts& readout, const TrendFonts& fonts,
+               const TrendShading& shading) {
     const bool spo2 = channel == TrendChannel::Spo2;
     FillRaised(painter, panel.panel, spo2 ? trend_colour::kSpo2Panel : trend_colour::kPulsePanel);
+    // Behind everything else in the graph: grid, axes and curves stay on top.
+    for (const SampleSpan& span : shading.spans) Shade(painter, layout, panel.graph, span, trend_colour::kLeftOut);
+    if (shading.selection) Shade(painter, layout, panel.graph, *shading.selection, trend_colour::kSelection);
 
     painter.setPen(ToQColor(trend_colour::kText));
     DrawTexts(painter, fonts, panel.labels);
@@ -78,6 +90,17 @@ void DrawHeader(QPainter& painter, const HeaderLayout& header, const TrendFonts&
 
 }  // namespace
 
+ColumnRange SpanColumns(SampleSpan span, std::int64_t firstSample, int samplesPerPage, const LayoutRect& graph) {
+    const std::int64_t lastOnPage = firstSample + samplesPerPage;
+    const std::int64_t from = std::max<std::int64_t>(span.first, firstSample);
+    const std::int64_t to = std::min<std::int64_t>(span.last, lastOnPage);
+    if (from > to) return {};
+    const auto column = [&](std::int64_t sample) {
+        return graph.left + static_cast<int>(std::max<std::int64_t>(1, sample - firstSample));
+    };
+    return {column(from), column(to)};
+}
+
 const QFont& TrendFonts::Get(TrendFont font) const {
     switch (font) {
         case TrendFont::Title: return title;
@@ -98,14 +121,14 @@ TrendFonts MakeTrendFonts() {
 }
 
 void PaintTrendPage(QPainter& painter, const TrendPageLayout& layout, std::span<const SampleRecord> samples,
-                    const ReadoutTexts& readout, const TrendFonts& fonts) {
+                    const ReadoutTexts& readout, const TrendFonts& fonts, const TrendShading& shading) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.fillRect(ToQRect(layout.drawing), ToQColor(trend_colour::kBackground));
     DrawHeader(painter, layout.header, fonts);
-    DrawPanel(painter, layout, layout.spo2, TrendChannel::Spo2, samples, readout, fonts);
-    DrawPanel(painter, layout, layout.pulse, TrendChannel::PulseRate, samples, readout, fonts);
+    DrawPanel(painter, layout, layout.spo2, TrendChannel::Spo2, samples, readout, fonts, shading);
+    DrawPanel(painter, layout, layout.pulse, TrendChannel::PulseRate, samples, readout, fonts, shading);
     painter.restore();
 }
 
@@ -113,7 +136,7 @@ void DrawTrendPage(QPainter& painter, const LayoutRect& drawing, const TrendPage
                    const TrendFonts& fonts) {
     const TrendPageLayout layout = LayoutTrendPage(drawing, content.pageIndex, content.samples, content.header,
                                                    ArialAverageCharWidth(fonts.value.pixelSize()));
-    PaintTrendPage(painter, layout, content.samples, content.readout, fonts);
+    PaintTrendPage(painter, layout, content.samples, content.readout, fonts, content.shading);
 }
 
 void PaintReadoutArrows(QPainter& painter, const ReadoutArrow& spo2Arrow, const ReadoutArrow& pulseArrow) {

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "analysis/Marking.h"
 #include "store/SampleRecord.h"
 #include "views/TrendLayout.h"
 #include "views/TrendReadout.h"
 
 #include <QFont>
 
+#include <optional>
 #include <span>
+#include <vector>
 
 class QPainter;
 
@@ -25,12 +28,34 @@ struct TrendFonts {
 
 TrendFonts MakeTrendFonts();
 
+// What is shaded behind the curves of both graphs: the samples the clinical
+// figures leave out (excluded spans, artefacts) in light grey, and the span
+// being selected. Nothing shaded draws nothing: the page is as without it.
+struct TrendShading {
+    std::vector<SampleSpan> spans;
+    std::optional<SampleSpan> selection;
+};
+
+namespace trend_colour {
+inline constexpr Rgb kLeftOut{214, 214, 214};
+inline constexpr Rgb kSelection{176, 196, 240};
+}  // namespace trend_colour
+
+// The columns sample span `span` covers in `graph` on a page that starts at
+// `firstSample` (as CurvePoints places samples: sample first + k at column
+// left + k, the first one at left + 1); left > right when none is on the page.
+struct ColumnRange {
+    int left = 0;
+    int right = -1;
+};
+ColumnRange SpanColumns(SampleSpan span, std::int64_t firstSample, int samplesPerPage, const LayoutRect& graph);
+
 // Draws one trend page as laid out: background, header box, both panels with
 // their labels, readout texts, axes, grid, time axes and curves. Everything is
 // drawn in the layout's logical units; the painter's transform maps them to
 // the device (identity on screen, 1/96 inch on paper).
 void PaintTrendPage(QPainter& painter, const TrendPageLayout& layout, std::span<const SampleRecord> samples,
-                    const ReadoutTexts& readout, const TrendFonts& fonts);
+                    const ReadoutTexts& readout, const TrendFonts& fonts, const TrendShading& shading = {});
 
 // What one trend page shows besides its drawing rectangle.
 struct TrendPageContent {
@@ -38,6 +63,7 @@ struct TrendPageContent {
     TrendHeader header;
     int pageIndex = 0;
     ReadoutTexts readout;  // empty on paper
+    TrendShading shading;
 };
 
 // Lays out and draws the trend page for `drawing`: the plain routine the view,

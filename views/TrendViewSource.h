@@ -1,11 +1,13 @@
 #pragma once
 
+#include "analysis/Marking.h"
 #include "store/SampleRecord.h"
 
 #include <functional>
 #include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace quenda {
 
@@ -34,6 +36,9 @@ public:
     // Called once per paint: the unit setting is read from the settings file
     // each time, so a changed setting shows at the next paint.
     virtual TrendHeader Header() const = 0;
+    // The samples the clinical figures leave out (excluded spans, artefacts),
+    // shaded behind the curves; none by default.
+    virtual std::vector<SampleSpan> ShadedSpans() const { return {}; }
 };
 
 // A source over data held elsewhere; tests, benchmarks and the printer's

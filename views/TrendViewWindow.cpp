@@ -6,6 +6,11 @@
 #include "app/PageUpdate.h"
 #include "views/PageHeader.h"
 #include "views/ViewCommands.h"
+#include "widgets/MessageBox.h"
+#include "widgets/UiTexts.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
 
 namespace quenda {
 
@@ -15,6 +20,8 @@ TrendHeader AppTrendSource::Header() const {
     const int unit = context_.settings.ReadInt(settings_key::kUnitSetup, settings_default::kUnitSetup);
     return MakePageHeader(context_.reportTitle.Text(), context_.patient.Current(), context_.store.CurrentId, unit);
 }
+
+std::vector<SampleSpan> AppTrendSource::ShadedSpans() const { return context_.clinical.ShadedSpans(); }
 
 // The base keeps only a reference to source_, which is constructed right after
 // it and lives as long as the view.
@@ -27,8 +34,61 @@ TrendViewWindow::TrendViewWindow(AppContext& context, QWidget* parent)
     connect(this, &CTalloTrendView::FirstShown, this, [this] { context_.currentViewWindow = this; });
 }
 
-bool TrendViewWindow::HandlesCommand(int commandId) const { return IsViewCommand(commandId); }
+bool TrendViewWindow::HandlesCommand(int commandId) const {
+    switch (commandId) {
+        case cmd::kExcludeSpan:
+        case cmd::kIncludeSpan: return Selection().has_value();
+        case cmd::kExcludeBeforeCursor:
+        case cmd::kExcludeAfterCursor: return CursorSample() >= 0;
+        default: return IsViewCommand(commandId);
+    }
+}
 
-void TrendViewWindow::RunCommand(int commandId) { RunPagedViewCommand(this, *this, commandId); }
+void TrendViewWindow::RunCommand(int commandId) {
+    switch (commandId) {
+        case cmd::kExcludeSpan:
+        case cmd::kIncludeSpan:
+        case cmd::kExcludeBeforeCursor:
+        case cmd::kExcludeAfterCursor: ChangeExclusions(commandId); return;
+        default: RunPagedViewCommand(this, *this, commandId); return;
+    }
+}
+
+void TrendViewWindow::ChangeExclusions(int commandId) {
+    if (!HandlesCommand(commandId)) return;
+    const auto last = static_cast<std::int32_t>(source_.Samples().size()) - 1;
+    const auto cursor = static_cast<std::int32_t>(CursorSample());
+    std::string error;
+    bool kept = true;
+    switch (commandId) {
+        case cmd::kExcludeSpan: kept = context_.clinical.Exclude(*Selection(), error); break;
+        case cmd::kIncludeSpan: kept = context_.clinical.Include(*Selection(), error); break;
+        case cmd::kExcludeBeforeCursor: kept = cursor == 0 || context_.clinical.Exclude({0, cursor - 1}, error); break;
+        default: kept = cursor >= last || context_.clinical.Exclude({cursor + 1, last}, error); break;
+    }
+    if (!kept) {
+        const QString text = UiQString("The exclusions can't be kept") + ": " + QString::fromStdString(error);
+        if (showMessage) {
+            showMessage(text);
+        } else {
+            ShowMessageBox(this, text, QMessageBox::Warning);
+        }
+        return;
+    }
+    ClearSelection();
+    update();
+}
+
+void TrendViewWindow::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    for (const auto& [id, text] : {std::pair{cmd::kExcludeSpan, "Exclude Span"}, std::pair{cmd::kIncludeSpan, "Include Span"},
+                                   std::pair{cmd::kExcludeBeforeCursor, "Exclude Before Cursor"},
+                                   std::pair{cmd::kExcludeAfterCursor, "Exclude After Cursor"}}) {
+        QAction* action = menu.addAction(UiQString(text));
+        action->setData(id);
+        action->setEnabled(HandlesCommand(id));
+    }
+    if (QAction* chosen = menu.exec(event->globalPos())) RunCommand(chosen->data().toInt());
+}
 
 }  // namespace quenda

@@ -4,6 +4,8 @@
 #include "views/CTalloTrendView.h"
 #include "views/TrendViewSource.h"
 
+#include <functional>
+
 namespace quenda {
 
 struct AppContext;
@@ -16,6 +18,7 @@ public:
     explicit AppTrendSource(AppContext& context) : context_(context) {}
     std::span<const SampleRecord> Samples() const override;
     TrendHeader Header() const override;
+    std::vector<SampleSpan> ShadedSpans() const override;
 
 private:
     AppContext& context_;
@@ -23,7 +26,11 @@ private:
 
 // The trend view inside the main window: it reports its pages to the status
 // bar, becomes the view other commands repaint, and takes the paging commands
-// of the menu and toolbar.
+// of the menu and toolbar, and Edit's Exclude Span, Include Span (which need a
+// selection; also on the right-click menu), Exclude Before Cursor and Exclude
+// After Cursor (which need a sample read by pointer or keyboard). Exclusions
+// go to the program's ClinicalState, which keeps them at once; a failure to
+// keep them is shown and changes nothing.
 class TrendViewWindow final : public CTalloTrendView, public CommandTarget {
     Q_OBJECT
 public:
@@ -32,7 +39,15 @@ public:
     bool HandlesCommand(int commandId) const override;
     void RunCommand(int commandId) override;
 
+    // Shows a message; tests replace the message box.
+    std::function<void(const QString&)> showMessage;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
+    void ChangeExclusions(int commandId);
+
     AppContext& context_;
     AppTrendSource source_;
 };

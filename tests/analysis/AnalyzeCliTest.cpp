@@ -191,9 +191,15 @@ TEST_F(AnalyzeCli, ClinicalSummaryOfOneDip) {
     Append(spo2, 127, 1);
     Append(spo2, 96, 149);
     WriteData(testing::FromSpo2(spo2));
-    const QJsonObject c = Json("night.dat")["clinical"].toObject();
-    EXPECT_EQ(Keys(c), QStringList({"bands", "desat_burden", "events3", "events4", "longest_le88", "nadir", "odi3",
-                                    "odi4", "pulse", "spo2", "t88_minutes", "t90", "valid_hours", "valid_samples"}));
+    // The raw profile: every valid sample counts, as the figures below were
+    // worked out.
+    const QJsonObject c = Json("night.dat --profile raw")["clinical"].toObject();
+    EXPECT_EQ(Keys(c), QStringList({"artefact_seconds", "bands", "counted_samples", "coverage", "desat_burden",
+                                    "events3", "events4", "excluded", "excluded_seconds", "longest_le88",
+                                    "margin_seconds", "nadir", "odi3", "odi4", "profile", "pulse", "spo2",
+                                    "t88_minutes", "t90", "valid_hours", "valid_samples"}));
+    EXPECT_EQ(c["profile"].toString(), "raw");
+    EXPECT_EQ(c["counted_samples"].toInt(), 299);
     EXPECT_EQ(c["valid_samples"].toInt(), 299);
     EXPECT_DOUBLE_EQ(c["valid_hours"].toDouble(), 0.08);    // 299 / 3600 rounded
     EXPECT_DOUBLE_EQ(c["odi3"].toDouble(), 12.04);          // 3600 / 299
@@ -213,10 +219,44 @@ TEST_F(AnalyzeCli, ClinicalSummaryOfOneDip) {
             << depth;
     }
 
-    const test::CommandRun run = Cli("night.dat");
+    const test::CommandRun run = Cli("night.dat --profile raw");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("ODI 3 %                 12.0 /h (1 event)"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("Nadir                   91 %, 2026-03-01 00:02:00"), std::string::npos) << run.out;
+}
+
+TEST_F(AnalyzeCli, DefaultProfileSetsMarginsAndArtefactsAsideUnlessTheSettingsSayRaw) {
+    // The dip of the test above, but falling in one second: the first sample
+    // of the fall is an artefact, and the no-finger reading takes 5 samples on
+    // each side with it.
+    std::vector<int> spo2;
+    Append(spo2, 96, 120);
+    Append(spo2, 91, 30);
+    Append(spo2, 127, 1);
+    Append(spo2, 96, 149);
+    WriteData(testing::FromSpo2(spo2));
+    const QJsonObject c = Json("night.dat")["clinical"].toObject();
+    EXPECT_EQ(c["profile"].toString(), "default");
+    EXPECT_EQ(c["valid_samples"].toInt(), 299);  // the same meaning under each profile
+    EXPECT_EQ(c["margin_seconds"].toInt(), 10);
+    EXPECT_EQ(c["artefact_seconds"].toInt(), 1);
+    EXPECT_EQ(c["excluded_seconds"].toInt(), 0);
+    EXPECT_EQ(c["excluded"].toArray(), QJsonArray());
+    EXPECT_EQ(c["counted_samples"].toInt(), 288);
+    EXPECT_DOUBLE_EQ(c["coverage"].toDouble(), 96.0);
+    EXPECT_DOUBLE_EQ(c["odi3"].toDouble(), 12.5);  // one event per 288 s
+    EXPECT_EQ(c["events3"].toArray()[0].toObject()["start"].toString(), "2026-03-01 00:02:01");
+
+    const test::CommandRun text = Cli("night.dat");
+    EXPECT_NE(text.out.find("Counted 0:04:48 of 0:05:00 (96.0 %) \u2014 artefacts 0:00:11, excluded 0:00:00"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("Default profile: artefacts set aside."), std::string::npos) << text.out;
+
+    std::ofstream(dir_ / "Quenda.ini") << "[setup]\nArtefactsAside=0\nOximeterAveraging=4\n";
+    EXPECT_EQ(Json("night.dat")["clinical"].toObject()["profile"].toString(), "raw");
+    EXPECT_EQ(Json("night.dat --profile default")["clinical"].toObject()["counted_samples"].toInt(), 288);
+    EXPECT_NE(Cli("night.dat").out.find("Oximeter averaging 4 s."), std::string::npos);
 }
 
 TEST_F(AnalyzeCli, TextFormShowsTheReportTableAndTheEventTimes) {
@@ -248,7 +288,8 @@ TEST_F(AnalyzeCli, UnreadableFilesFailWithTheirMessage) {
 
 TEST_F(AnalyzeCli, UsageErrorsExitWithTwo) {
     WriteData(HalfHour());
-    for (const char* arguments : {"", "--json", "night.dat night.dat", "night.dat --csv"}) {
+    for (const char* arguments :
+         {"", "--json", "night.dat night.dat", "night.dat --csv", "night.dat --profile", "night.dat --profile all"}) {
         const test::CommandRun run = Cli(arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments;
         EXPECT_NE(run.err.find("usage:"), std::string::npos) << arguments;

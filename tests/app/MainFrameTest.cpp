@@ -39,6 +39,7 @@ bool ExpectedEnabled(int id, int otherIdUnavailable, int noData, int mode, bool 
         case cmd::kGenericOpen:
         case cmd::kExit:
         case cmd::kAnalysisSetup:
+        case cmd::kClinicalSetup:
         case cmd::kUnitSetup:
         case cmd::kAbout: return true;
         case cmd::kOpenOtherIdData: return otherIdUnavailable == 0;
@@ -56,7 +57,11 @@ bool ExpectedEnabled(int id, int otherIdUnavailable, int noData, int mode, bool 
         case cmd::kPrintPreview:
         case cmd::kRollStep:
         case cmd::kPageUp:
-        case cmd::kPageDown: return view;
+        case cmd::kPageDown:
+        case cmd::kExcludeSpan:
+        case cmd::kIncludeSpan:
+        case cmd::kExcludeBeforeCursor:
+        case cmd::kExcludeAfterCursor: return view;
         default:  // undo, cut, copy, paste, next and previous pane
             return false;
     }
@@ -90,9 +95,10 @@ private slots:
                  QStringList({"NewDataCapture (&N)\tCtrl+N", "Find bluetooth radio", "Open Other ID Data", "-",
                               "Save Data(&S)...", "Open Saved Data(&O)...\tCtrl+O", "Nights...\tCtrl+L", "Check out the SpO2 event time...",
                               "Close", "-", "PrintPreView", "Print", "-", "Exit(&X)"}));
-        QCOMPARE(Texts(popups[1]), QStringList({"User Info", "Report Title"}));
+        QCOMPARE(Texts(popups[1]), QStringList({"User Info", "Report Title", "-", "Exclude Span", "Include Span",
+                                                "Exclude Before Cursor", "Exclude After Cursor"}));
         QCOMPARE(Texts(popups[2]), QStringList({"Trend", "Table", "Analysis", "Clinical"}));
-        QCOMPARE(Texts(popups[3]), QStringList({"Roll Step", "Analysis Setup", "Unit Setup"}));
+        QCOMPARE(Texts(popups[3]), QStringList({"Roll Step", "Analysis Setup", "Unit Setup", "Clinical Setup\u2026"}));
         QCOMPARE(Texts(popups[4]), QStringList({"About \t(&A)..."}));
         // Each item carries its command id, and its prompt for the status bar.
         QCOMPARE(popups[0]->actions()[0]->data().toInt(), cmd::kNewDataCapture);

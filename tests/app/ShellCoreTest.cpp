@@ -288,7 +288,8 @@ TEST_F(RouterTest, CaptureGuardIsReleasedWhenTheDialogThrows) {
 TEST_F(RouterTest, MissingDialogsSayNotAvailableAndTheBluetoothFlagStillChanges) {
     ShowData(kModeTrend);
     for (const int id : {cmd::kNewDataCapture, cmd::kOpenOtherIdData, cmd::kSaveData, cmd::kOpenSavedData,
-                         cmd::kEventListing, cmd::kUserInfo, cmd::kReportTitle, cmd::kAnalysisSetup, cmd::kUnitSetup}) {
+                         cmd::kEventListing, cmd::kUserInfo, cmd::kReportTitle, cmd::kAnalysisSetup, cmd::kUnitSetup,
+                         cmd::kClinicalSetup}) {
         frame.calls.clear();
         EXPECT_TRUE(router.Run(id)) << id;
         EXPECT_EQ(frame.calls, (Calls{"not available " + std::to_string(id)}));

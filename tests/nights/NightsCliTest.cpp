@@ -55,7 +55,8 @@ TEST(NightsCli, AddListShowNoteRemoveExport) {
     EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
               "night,id,name,date,start,end,samples,gap_seconds,source,first,last,valid_samples,valid_hours,odi3,odi4,"
               "desat_burden,t90,t88_minutes,longest_le88_seconds,longest_le88_start,nadir_spo2,nadir_time,spo2_mean,"
-              "spo2_median,pulse_mean,pulse_median,pulse_min,pulse_max,note,missing");
+              "spo2_median,pulse_mean,pulse_median,pulse_min,pulse_max,profile,counted_samples,coverage,"
+              "margin_seconds,artefact_seconds,excluded_seconds,note,missing");
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2);
     EXPECT_EQ(run.out.find("\n2,4,,2026-12-07,2026-12-07T22:00:00,2026-12-07T22:04:59,300,0,"), run.out.find('\n'));
 
@@ -75,6 +76,37 @@ TEST(NightsCli, AddListShowNoteRemoveExport) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "quenda-cli: The file " + source + " holding this night is missing.\n");
     EXPECT_NE(Cli(dir, {"list"}).out.find("(file missing) cold"), std::string::npos);
+}
+
+TEST(NightsCli, ExcludeAndIncludeSpansAndTheFiguresFollow) {
+    test::TempDir dir("quenda-nights-cli");
+    std::vector<SampleRecord> samples;
+    test::AppendRun(samples, 4, test::Secs(2026, 12, 6, 22, 0, 0), 600);
+    fs::create_directories(dir / "kept");
+    ASSERT_TRUE(WriteDataFile(dir / "kept" / "ID4.dat", 4, samples, "Report Title"));
+    ASSERT_EQ(Cli(dir, {"add", "kept"}).exitCode, 0);
+
+    // Each command runs in a process of its own: what one keeps, the next finds.
+    auto run = Cli(dir, {"exclude", "1", "0", "99"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(Cli(dir, {"exclude", "1", "500", "599"}).exitCode, 0);
+    ASSERT_EQ(Cli(dir, {"include", "1", "50", "59"}).exitCode, 0);
+    run = Cli(dir, {"show", "1"});
+    EXPECT_NE(run.out.find("0-49, 60-99, 500-599"), std::string::npos) << run.out;
+    run = Cli(dir, {"list", "--json"});
+    EXPECT_NE(run.out.find("\"excluded_seconds\":190,\"excluded\":[{\"start\":0,\"end\":49},{\"start\":60,\"end\":99},"
+                           "{\"start\":500,\"end\":599}]"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\"coverage\":68.33"), std::string::npos) << run.out;  // 410 of 600
+    EXPECT_NE(Cli(dir, {"list"}).out.find("68.3%"), std::string::npos);
+
+    // Outside the night, or not a span at all.
+    EXPECT_EQ(Cli(dir, {"exclude", "1", "0", "600"}).exitCode, 1);
+    EXPECT_EQ(Cli(dir, {"exclude", "1", "9", "3"}).exitCode, 2);
+    EXPECT_EQ(Cli(dir, {"include", "1", "3"}).exitCode, 2);
+    EXPECT_EQ(Cli(dir, {"exclude", "9", "0", "1"}).exitCode, 1);
+    EXPECT_NE(Cli(dir, {"show", "1"}).out.find("0-49, 60-99, 500-599"), std::string::npos);
 }
 
 TEST(NightsCli, RefusalsAndTheirExitCodes) {

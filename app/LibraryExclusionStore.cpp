@@ -1,0 +1,80 @@
+#include "app/LibraryExclusionStore.h"
+
+#include "analysis/ClinicalSetup.h"
+#include "analysis/Thresholds.h"
+#include "base/UiText.h"
+#include "nights/Library.h"
+#include "store/NightSplit.h"
+
+#include <algorithm>
+
+namespace quenda {
+
+LibraryExclusionStore::LibraryExclusionStore(std::function<std::filesystem::path()> library, const Settings& settings)
+    : library_(std::move(library)), settings_(settings) {}
+
+Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> samples) {
+    Exclusions all;
+    FileResult opened;
+    std::filesystem::path file = library_();
+    if (file.empty()) file = DefaultLibraryFile();
+    // No library yet, or one that cannot be read: nothing was kept.
+    if (!std::filesystem::exists(file)) return all;
+    const auto library = NightLibrary::Open(file, opened);
+    if (!library) return all;
+    for (const NightSpan& span : SplitNights(samples).nights) {
+        const auto night = library->FindNight(id, span.start);
+        std::vector<SampleSpan> spans;
+        if (!night || !library->Exclusions(*night, spans)) continue;
+        for (const SampleSpan& s : spans) all.Exclude({s.first + span.first, s.last + span.first});
+    }
+    return all;
+}
+
+bool LibraryExclusionStore::Save(int id, std::span<const SampleRecord> samples, const Exclusions& exclusions,
+                                 std::string& error) {
+    FileResult opened;
+    std::filesystem::path file = library_();
+    if (file.empty()) file = DefaultLibraryFile();
+    const auto library = NightLibrary::Open(file, opened);
+    if (!library) {
+        error = opened.message;
+        return false;
+    }
+    const ClinicalProfile profile = ReadClinicalSetup(settings_).Profile();
+    const Thresholds thresholds = ReadThresholds(settings_);
+    // Every night must be there before any is changed.
+    const std::vector<NightSpan> nights = SplitNights(samples).nights;
+    std::vector<NightNumber> numbers;
+    for (const NightSpan& span : nights) {
+        const auto night = library->FindNight(id, span.start);
+        if (!night) {
+            error = UiText("This data set is not in the library of nights; save it and add its file with "
+                           "`quenda-cli nights add`.");
+            return false;
+        }
+        numbers.push_back(*night);
+    }
+    for (std::size_t n = 0; n < nights.size(); ++n) {
+        const NightSpan& span = nights[n];
+        Exclusions own;
+        for (const SampleSpan& s : exclusions.Spans()) {
+            const std::int32_t first = std::max(s.first, span.first);
+            const std::int32_t last = std::min(s.last, span.last);
+            if (first <= last) own.Exclude({first - span.first, last - span.first});
+        }
+        const auto nightSamples = samples.subspan(static_cast<std::size_t>(span.first),
+                                                  static_cast<std::size_t>(span.Samples()));
+        const ComputedFigures figures = ComputeNightFigures(nightSamples, thresholds, {profile, own});
+        for (const FileResult& r : {library->SetExclusions(numbers[n], own.Spans()),
+                                    library->StoreFigures(numbers[n], figures)}) {
+            if (!r) {
+                error = r.message;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace quenda
