@@ -4,6 +4,7 @@
 #include "base/Settings.h"
 #include "cli/Analyze.h"
 #include "cli/Export.h"
+#include "cli/Import.h"
 #include "cli/Print.h"
 #include "device/CaptureEngine.h"
 #include "device/Commands.h"
@@ -46,6 +47,7 @@ const char* const kUsage =
     "       quenda-cli print FILE.dat OUT.pdf [--view report|trend|table|clinical] [--page N] [--patients DIR]\n"
     "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
     "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n"
+    "       quenda-cli import IN.csv|IN.edf OUT.dat [--id N] [--date-order dmy|mdy]\n"
     "\n"
     "Port names: COMn is /dev/ttyS(n-1), an absolute path is used as given,\n"
     "any other name is a node under /dev (ttyUSB0, pts/7). Without --port the\n"
@@ -54,7 +56,10 @@ const char* const kUsage =
     "download also keeps a copy of each download in its own folder under\n"
     "$XDG_DATA_HOME/Quenda/downloads (~/.local/share/...) unless --no-keep.\n"
     "--log writes every byte exchanged with the recorder as text (time,\n"
-    "> sent or < received, hex), --dump the bytes received as they came.\n";
+    "> sent or < received, hex), --dump the bytes received as they came.\n"
+    "import reads another oximeter's CSV or EDF/EDF+ file into a data file\n"
+    "under ID N (default 1); dates that fit both D/M/Y and M/D/Y need\n"
+    "--date-order.\n";
 
 // The terminal's word for how a download ended: its exit status.
 int DownloadExitCode(ReceiveResult ended) {
@@ -336,6 +341,7 @@ int main(int argc, char** argv) {
     if (command == "analyze") return AnalyzeCommand(argc, argv);
     if (command == "print") return PrintCommand(argc, argv);
     if (command == "export" || command == "events") return ExportCommand(argc, argv);
+    if (command == "import") return ImportCommand(argc, argv);
     std::vector<std::string> allowed;
     if (command == "download") {
         allowed = {"--port", "--out", "--no-keep", "--log", "--dump"};
