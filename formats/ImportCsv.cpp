@@ -11,8 +11,9 @@
 //   ignored), D/M/Y, M/D/Y and Y/M/D with / . or -, 12-hour times with AM/PM,
 //   and whole Unix seconds (shown in the local zone).
 // - Rows one second apart are one sample each. In a file whose usual step is
-//   2 to 10 s, each row stands for the seconds up to the next one; any other
-//   step is a gap.
+//   2 to 10 s, each row stands for the seconds up to the next one (the last
+//   row, and one before a larger step, for the usual step); a larger step is
+//   a gap.
 #include "formats/Import.h"
 #include "formats/ImportDetail.h"
 
@@ -534,8 +535,10 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         Seconds repeat = 1;
         if (fill) {
+            // A row before a gap, and the last, stands for the usual step.
             const Seconds d = i + 1 < rows.size() ? times[i + 1] - times[i] : usual;
             if (d >= 2 && d <= kMaxFillStep) repeat = d;
+            else if (d > kMaxFillStep) repeat = usual;
         }
         for (Seconds k = 0; k < repeat; ++k) {
             const Seconds at = times[i] + k;
