@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <array>
+#include <deque>
 #include <ctime>
 #include <optional>
 
@@ -33,9 +34,9 @@ constexpr int kMaxFillStep = 10;
 // ---- lines and fields ----------------------------------------------------
 
 // Splits one line (no line end) into fields; quotes are removed, a doubled
-// quote inside them is one quote (kept in `scratch`, which outlives the views).
+// quote inside them is one quote (kept in `scratch`, whose strings never move).
 void SplitFields(std::string_view line, char separator, std::vector<std::string_view>& fields,
-                 std::vector<std::string>& scratch) {
+                 std::deque<std::string>& scratch) {
     fields.clear();
     std::size_t i = 0;
     const std::size_t n = line.size();
@@ -124,7 +125,7 @@ int FindColumn(const std::vector<std::string>& keys, std::initializer_list<std::
     return -1;
 }
 
-std::string HeaderList(const std::vector<std::string_view>& names) {
+std::string HeaderList(const std::vector<std::string>& names) {
     std::string list;
     for (const auto& n : names) {
         if (!list.empty()) list += ", ";
@@ -381,12 +382,12 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
     const char separator = ChooseSeparator(header);
     const bool decimalComma = separator != ',';
     std::vector<std::string_view> fields;
-    std::vector<std::string> scratch;
+    std::deque<std::string> scratch;
     SplitFields(header, separator, fields, scratch);
-    std::vector<std::string_view> names;
+    std::vector<std::string> names;
     std::vector<std::string> keys;
     for (auto f : fields) {
-        names.push_back(Trim(f));
+        names.emplace_back(Trim(f));
         keys.push_back(HeaderKey(f));
     }
     int dateColumn = FindColumn(keys, {"date"});
@@ -422,7 +423,7 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
     int dayFirstLine = 0, monthFirstLine = 0;
     std::string_view line;
     // Most files repeat one date on thousands of lines: read it once.
-    std::string_view lastDateText;
+    std::string lastDateText;  // a copy: the line's fields go with it
     RawTime lastDate;
     while (nextLine(line)) {
         if (Trim(line).empty()) continue;
@@ -450,7 +451,7 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
                 if (ParseDate(d, probe, y) != TimeError::None || !d.Done()) {
                     badColumn = dateColumn;
                 } else if (error == TimeError::None) {
-                    lastDateText = dateText;
+                    lastDateText.assign(dateText);
                     lastDate = row.time;
                 }
             }
