@@ -65,6 +65,7 @@ void CMainFrame::InstallHooks(const CommandHandlers& handlers) {
     hooks.openOtherIdData = bind(handlers.openOtherIdData);
     hooks.saveData = bind(handlers.saveData);
     hooks.openSavedData = bind(handlers.openSavedData);
+    hooks.importFile = bind(handlers.importFile);
     hooks.listEvents = bind(handlers.listEvents);
     hooks.userInfo = bind(handlers.userInfo);
     hooks.reportTitle = bind(handlers.reportTitle);

@@ -45,6 +45,7 @@ struct RouterHooks {
     std::function<void()> openOtherIdData;     // COtherIDSelect
     std::function<void()> saveData;
     std::function<void()> openSavedData;
+    std::function<void()> importFile;  // File > Import...
     std::function<void()> listEvents;         // event listing to a text file
     std::function<void()> userInfo;           // CPatientInfo
     std::function<void()> reportTitle;        // CModifyTitle: copies the title in, and back on OK
@@ -87,6 +88,8 @@ public:
     void ShowNewData();
     // A saved data file was read.
     void OnDataFileOpened();
+    // An import became the current data set: shown in Trend mode, whatever the mode was.
+    void OnDataImported();
 
     // The system reported a new device: with the serial link selected, the
     // same as New Data Capture (which ignores a second request).

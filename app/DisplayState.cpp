@@ -33,6 +33,7 @@ bool CommandEnabled(const DisplayState& state, int commandId, bool viewHandles) 
         case cmd::kNewDataCapture:
         case cmd::kFindBluetoothRadio:
         case cmd::kOpenSavedData:
+        case cmd::kImport:
         case cmd::kExit:
         case cmd::kAnalysisSetup:
         case cmd::kUnitSetup:

@@ -11,6 +11,7 @@
 #include "link/BluetoothLink.h"
 #include "patient/PatientCommands.h"
 #include "formats/FileCommands.h"
+#include "formats/ImportCommand.h"
 #include "views/ClinicalViewWindow.h"
 #include "views/TableViewWindow.h"
 #include "views/TrendViewWindow.h"
@@ -41,6 +42,9 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
     handlers.saveData = [&context](CMainFrame& frame) { RunSaveData(&frame, context); };
     handlers.openSavedData = [&context](CMainFrame& frame) {
         if (RunOpenSavedData(&frame, context)) frame.Router().OnDataFileOpened();
+    };
+    handlers.importFile = [&context](CMainFrame& frame) {
+        if (RunImport(&frame, context)) frame.Router().OnDataImported();
     };
     handlers.openSavedDataFile = [&context](CMainFrame& frame, const std::string& path) {
         if (!OpenSavedDataFile(&frame, context, path)) return false;

@@ -39,6 +39,7 @@ inline constexpr int kFindBluetoothRadio = 32813;
 inline constexpr int kUnitSetup = 32817;
 inline constexpr int kEventListing = 32818;
 inline constexpr int kModeClinical = 32819;  // the clinical summary, after Analysis
+inline constexpr int kImport = 32820;         // another oximeter's CSV or EDF file
 }  // namespace cmd
 
 // String ids that are not command prompts.

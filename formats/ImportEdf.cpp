@@ -296,6 +296,8 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
         return Refuse("The EDF file is shorter than its header says: " + std::to_string(recordCount) +
                       " data records of " + std::to_string(recordBytes) + " bytes do not fit.");
     if (recordCount == 0) return Refuse(import_message::kEmpty);
+    // Records never overlap, so this many would hold more seconds than a data set.
+    if (recordCount * (*duration / kUnitsPerSecond) > kMaxSamples) return Refuse(import_message::kTooLong);
 
     // The start: dd.mm.yy and hh.mm.ss, years 85-99 being 1985-1999.
     const std::string_view date = Field(bytes, 168, 8), time = Field(bytes, 176, 8);
