@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -114,9 +115,14 @@ ImportResult ImportFile(const fs::path& path, const ImportOptions& options) {
         in.close();
         return ImportEdf(path, options);
     }
+    // One read of the whole file: a stream iterator costs more than the parsing.
     in.clear();
+    in.seekg(0, std::ios::end);
+    const auto size = static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0));
     in.seekg(0);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes(size, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
     if (in.bad()) {
         ImportResult r;
         r.message = "can't read " + path.string();
