@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 namespace quenda {
 
@@ -120,15 +121,14 @@ ImportResult ImportFile(const fs::path& path, const ImportOptions& options) {
     in.seekg(0, std::ios::end);
     const auto size = static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0));
     in.seekg(0);
-    std::string bytes(size, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(size));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    const auto bytes = std::make_unique_for_overwrite<char[]>(size);
+    in.read(bytes.get(), static_cast<std::streamsize>(size));
     if (in.bad()) {
         ImportResult r;
         r.message = "can't read " + path.string();
         return r;
     }
-    return ImportCsv(bytes, options);
+    return ImportCsv({bytes.get(), static_cast<std::size_t>(in.gcount())}, options);
 }
 
 fs::path DefaultImportsRoot() {

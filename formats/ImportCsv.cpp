@@ -170,12 +170,14 @@ int StoredField(std::string_view s, bool decimalComma, int maximum, int none) {
 
 // A time stamp as read, before the day/month order is known.
 struct RawTime {
-    enum Kind : std::uint8_t { Exact, DayMonth } kind = Exact;
-    Seconds exact = 0;      // Exact
-    std::uint8_t a = 0;     // DayMonth: the first and second numbers of the date
-    std::uint8_t b = 0;
-    std::uint16_t year = 0;
+    // Seconds since 2000 to the day (Exact): years 2000-2127 fit 32 bits, and
+    // a full data set's rows stay small.
+    std::uint32_t exact = 0;
     std::int32_t timeOfDay = 0;
+    std::uint16_t year = 0;  // DayMonth
+    std::uint8_t a = 0;      // DayMonth: the first and second numbers of the date
+    std::uint8_t b = 0;
+    enum Kind : std::uint8_t { Exact, DayMonth } kind = Exact;
 };
 
 class Cursor {
@@ -273,7 +275,7 @@ TimeError ParseDate(Cursor& c, RawTime& out, int& yearOut) {
         if (first < kFirstYear || first > kLastYear) return TimeError::Year;
         if (!ValidDateTime(first, second, third, 0, 0, 0)) return TimeError::Impossible;
         out.kind = RawTime::Exact;
-        out.exact = DaysFromCivil(first, second, third) * 86400;
+        out.exact = static_cast<std::uint32_t>(DaysFromCivil(first, second, third) * 86400);
         return TimeError::None;
     }
     if (n1 > 2 || (n3 != 4 && n3 != 2)) return TimeError::Unreadable;
@@ -299,8 +301,9 @@ TimeError UnixSeconds(std::string_view s, RawTime& out, int& yearOut) {
     yearOut = local.tm_year + 1900;
     if (yearOut < kFirstYear || yearOut > kLastYear) return TimeError::Year;
     out.kind = RawTime::Exact;
-    out.exact = ToSeconds(yearOut, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                          std::min(local.tm_sec, 59));
+    out.exact = static_cast<std::uint32_t>(ToSeconds(yearOut, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                                                     local.tm_min, std::min(local.tm_sec, 59)));
+    out.timeOfDay = 0;
     return TimeError::None;
 }
 
@@ -456,7 +459,23 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
                 }
             }
         } else {
-            error = ParseDateTime(timeText, row.time, year);
+            // The date part of "2026-12-06T22:30:00" is the same on thousands of lines.
+            const std::string_view text = Trim(timeText);
+            if (!lastDateText.empty() && text.size() > lastDateText.size() && text.starts_with(lastDateText) &&
+                (text[lastDateText.size()] == 'T' || text[lastDateText.size()] == ' ')) {
+                row.time = lastDate;
+                Cursor t(text.substr(lastDateText.size() + 1));
+                t.Spaces();
+                row.time.timeOfDay = ParseTimeOfDay(t);
+                if (row.time.timeOfDay < 0) error = TimeError::Unreadable;
+            } else {
+                error = ParseDateTime(timeText, row.time, year);
+                const std::size_t end = text.find_first_of("Tt ");
+                if (error == TimeError::None && end != std::string_view::npos && !AllDigits(text)) {
+                    lastDateText.assign(text.substr(0, end));
+                    lastDate = row.time;
+                }
+            }
         }
         if (error != TimeError::None) {
             const std::string_view shown = fieldText(badColumn);
@@ -504,11 +523,11 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
         }
     }
 
-    std::vector<Seconds> times(rows.size());
+    // Each row's time stamp, in place: rows[i].time.exact from here on.
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const RawTime& t = rows[i].time;
+        RawTime& t = rows[i].time;
         if (t.kind == RawTime::Exact) {
-            times[i] = t.exact + t.timeOfDay;
+            t.exact += static_cast<std::uint32_t>(t.timeOfDay);
             continue;
         }
         const int day = order == DateOrder::Dmy ? t.a : t.b;
@@ -519,13 +538,14 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
                           " of month " + std::to_string(month) + " is no date in the calendar (read as " +
                           (order == DateOrder::Dmy ? "day/month/year" : "month/day/year") + ").");
         }
-        times[i] = DaysFromCivil(t.year, month, day) * 86400 + t.timeOfDay;
+        t.exact = static_cast<std::uint32_t>(DaysFromCivil(t.year, month, day) * 86400 + t.timeOfDay);
     }
+    const auto times = [&rows](std::size_t i) { return static_cast<Seconds>(rows[i].time.exact); };
 
     // The file's usual step between rows, among steps of 1 to 10 s.
     std::array<int, kMaxFillStep + 1> steps{};
-    for (std::size_t i = 1; i < times.size(); ++i) {
-        const Seconds d = times[i] - times[i - 1];
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const Seconds d = times(i) - times(i - 1);
         if (d >= 1 && d <= kMaxFillStep) ++steps[static_cast<std::size_t>(d)];
     }
     const int usual = static_cast<int>(std::max_element(steps.begin() + 1, steps.end()) - steps.begin());
@@ -537,12 +557,12 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
         Seconds repeat = 1;
         if (fill) {
             // A row before a gap, and the last, stands for the usual step.
-            const Seconds d = i + 1 < rows.size() ? times[i + 1] - times[i] : usual;
+            const Seconds d = i + 1 < rows.size() ? times(i + 1) - times(i) : usual;
             if (d >= 2 && d <= kMaxFillStep) repeat = d;
             else if (d > kMaxFillStep) repeat = usual;
         }
         for (Seconds k = 0; k < repeat; ++k) {
-            const Seconds at = times[i] + k;
+            const Seconds at = times(i) + k;
             if (at >= DaysFromCivil(kLastYear + 1, 1, 1) * 86400) break;
             if (!sink.Add(at, rows[i].spo2, rows[i].pulse)) return Refuse(import_message::kTooLong);
         }
