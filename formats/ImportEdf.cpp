@@ -73,70 +73,58 @@ std::string NoSpO2(const std::vector<std::string>& labels) {
            (list.empty() ? std::string("none") : list) + ".";
 }
 
-// Turns one data record's samples of one signal into a value per second of the
-// record: seconds [first, first + count).
-void PerSecond(std::span<const double> samples, long long recordUnits, int maximum, int none,
-               std::vector<int>& out, std::size_t count) {
-    out.assign(count, none);
-    if (count == 1) {  // one-second records, the usual case: no bookkeeping
+// The value of each second of one data record for one signal, asked second by
+// second from the record's first: the mean of the valid samples falling in
+// it, else the latest sample before it (a signal slower than 1 Hz).
+class SecondValues {
+public:
+    SecondValues(std::span<const double> samples, long long recordUnits, int maximum, int none)
+        : samples_(samples), recordUnits_(recordUnits), maximum_(maximum), none_(none) {}
+
+    int Next(long long second) {
+        const auto m = static_cast<long long>(samples_.size());
         double sum = 0;
         int valid = 0;
-        for (double v : samples) {
-            if (v >= 0.5 && v < maximum + 0.5) {
+        bool seen = false;
+        while (k_ < m && k_ * recordUnits_ / m / kUnitsPerSecond == second) {
+            const double v = samples_[static_cast<std::size_t>(k_)];
+            if (v >= 0.5 && v < maximum_ + 0.5) {
                 sum += v;
                 ++valid;
             }
+            seen = true;
+            latest_ = k_++;
         }
-        if (valid > 0) out[0] = StoredValue(sum / valid, maximum, none);
-        return;
+        if (seen) return valid > 0 ? StoredValue(sum / valid, maximum_, none_) : none_;
+        if (latest_ >= 0) return StoredValue(samples_[static_cast<std::size_t>(latest_)], maximum_, none_);
+        return none_;
     }
-    std::vector<double> sum(count, 0.0);
-    std::vector<int> valid(count, 0);
-    std::vector<int> seen(count, 0);
-    std::vector<int> latest(count, -1);  // index of the latest sample in or before each second
-    const auto m = static_cast<long long>(samples.size());
-    for (long long k = 0; k < m; ++k) {
-        const auto s = static_cast<std::size_t>(k * recordUnits / m / kUnitsPerSecond);
-        if (s >= count) break;
-        ++seen[s];
-        latest[s] = static_cast<int>(k);
-        const double v = samples[static_cast<std::size_t>(k)];
-        if (v >= 0.5 && v < maximum + 0.5) {
-            sum[s] += v;
-            ++valid[s];
-        }
-    }
-    int carried = -1;
-    for (std::size_t s = 0; s < count; ++s) {
-        if (seen[s] > 0) {
-            carried = latest[s];
-            out[s] = valid[s] > 0 ? StoredValue(sum[s] / valid[s], maximum, none) : none;
-        } else if (carried >= 0) {
-            out[s] = StoredValue(samples[static_cast<std::size_t>(carried)], maximum, none);
-        }
-    }
-}
+
+private:
+    std::span<const double> samples_;
+    long long recordUnits_;
+    int maximum_;
+    int none_;
+    long long k_ = 0;
+    long long latest_ = -1;
+};
 
 // Adds one data record (starting `startUnits` after the file's start) to the
 // data set; seconds at or before the last one added are skipped.
 bool AddRecord(SampleSink& sink, Seconds fileStart, long long startUnits, long long recordUnits,
-               std::span<const double> spo2, std::span<const double> pulse, Seconds& lastAdded,
-               std::vector<int>& spo2Out, std::vector<int>& pulseOut) {
-    const long long firstUnit = startUnits;
-    const long long endUnit = startUnits + recordUnits;
-    const Seconds first = firstUnit / kUnitsPerSecond;
-    const Seconds end = (endUnit + kUnitsPerSecond - 1) / kUnitsPerSecond;
-    const auto count = static_cast<std::size_t>(std::max<Seconds>(end - first, 0));
-    PerSecond(spo2, recordUnits, kImportMaxSpO2, kNoSpO2, spo2Out, count);
-    if (pulse.empty())
-        pulseOut.assign(count, kNoPulse);
-    else
-        PerSecond(pulse, recordUnits, kImportMaxPulse, kNoPulse, pulseOut, count);
-    for (std::size_t s = 0; s < count; ++s) {
-        const Seconds at = fileStart + first + static_cast<Seconds>(s);
+               std::span<const double> spo2, std::span<const double> pulse, Seconds& lastAdded) {
+    const Seconds first = startUnits / kUnitsPerSecond;
+    const Seconds end = (startUnits + recordUnits + kUnitsPerSecond - 1) / kUnitsPerSecond;
+    SecondValues spo2Values(spo2, recordUnits, kImportMaxSpO2, kNoSpO2);
+    SecondValues pulseValues(pulse, recordUnits, kImportMaxPulse, kNoPulse);
+    const Seconds last = DaysFromCivil(kLastYear + 1, 1, 1) * 86400;
+    for (Seconds s = 0; s < end - first; ++s) {
+        const int spo2Value = spo2Values.Next(s);
+        const int pulseValue = pulse.empty() ? kNoPulse : pulseValues.Next(s);
+        const Seconds at = fileStart + first + s;
         if (at <= lastAdded) continue;
-        if (at >= DaysFromCivil(kLastYear + 1, 1, 1) * 86400) return true;
-        if (!sink.Add(at, spo2Out[s], pulseOut[s])) return false;
+        if (at >= last) return true;
+        if (!sink.Add(at, spo2Value, pulseValue)) return false;
         lastAdded = at;
     }
     return true;
@@ -322,7 +310,6 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
     SampleSink sink(options.id);
     Seconds lastAdded = -1;
     std::vector<double> spo2, pulse;
-    std::vector<int> spo2Out, pulseOut;
     const auto physical = [&](const Signal& s, const std::uint8_t* record, std::vector<double>& out) {
         const double gain = (s.physMax - s.physMin) / static_cast<double>(s.digMax - s.digMin);
         out.resize(static_cast<std::size_t>(s.perRecord));
@@ -354,8 +341,8 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
         previousOnset = *onset;
         physical(spo2Signal, record, spo2);
         if (pulseSignal) physical(*pulseSignal, record, pulse);
-        if (!AddRecord(sink, *start, *onset, *duration, spo2, pulseSignal ? std::span<const double>(pulse) : std::span<const double>(),
-                       lastAdded, spo2Out, pulseOut)) {
+        if (!AddRecord(sink, *start, *onset, *duration, spo2,
+                       pulseSignal ? std::span<const double>(pulse) : std::span<const double>(), lastAdded)) {
             return Refuse(import_message::kTooLong);
         }
     }
@@ -378,7 +365,8 @@ ImportResult ImportEdf(const std::filesystem::path& path, const ImportOptions& o
             return ImportEdfDiscontinuous(bytes, options);
         }
     }
-    auto header = std::make_unique<edf_hdr_struct>();
+    // EDFlib fills the header (some 200 KB) itself.
+    const auto header = std::make_unique_for_overwrite<edf_hdr_struct>();
     if (edfopen_file_readonly(path.c_str(), header.get(), EDFLIB_DO_NOT_READ_ANNOTATIONS) != 0) {
         switch (header->filetype) {
             case EDFLIB_FILE_IS_DISCONTINUOUS: return Refuse("The EDF+ file is discontinuous and could not be read.");
@@ -418,13 +406,12 @@ ImportResult ImportEdf(const std::filesystem::path& path, const ImportOptions& o
     sink.Reserve(static_cast<std::size_t>(header->datarecords_in_file * recordUnits / kUnitsPerSecond + 1));
     Seconds lastAdded = -1;
     std::vector<double> spo2(static_cast<std::size_t>(spo2N)), pulse(static_cast<std::size_t>(pulseN));
-    std::vector<int> spo2Out, pulseOut;
     for (long long r = 0; r < header->datarecords_in_file; ++r) {
         if (edfread_physical_samples(h, chosen.spo2, spo2N, spo2.data()) != spo2N ||
             (chosen.pulse >= 0 && edfread_physical_samples(h, chosen.pulse, pulseN, pulse.data()) != pulseN)) {
             return Refuse("Data record " + std::to_string(r + 1) + " of the EDF file could not be read.");
         }
-        if (!AddRecord(sink, *start, r * recordUnits, recordUnits, spo2, pulse, lastAdded, spo2Out, pulseOut))
+        if (!AddRecord(sink, *start, r * recordUnits, recordUnits, spo2, pulse, lastAdded))
             return Refuse(import_message::kTooLong);
     }
     ImportResult result;
