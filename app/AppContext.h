@@ -34,6 +34,9 @@ struct AppContext {
     ReportTitle reportTitle;
     // The last ComputeStatistics, for the analysis page and the event listing.
     AnalysisResults analysis;
+    // The library of nights (nights/Library.h); start-up may point it
+    // elsewhere. DefaultLibraryFile() unless set.
+    std::filesystem::path nightsLibrary;
 
     // Invalidates and erases the current view window, if one is open.
     void RepaintCurrentView();

@@ -5,13 +5,19 @@
 #include "device/CaptureHost.h"
 #include "patient/ReportTitle.h"
 
+#include <functional>
+#include <utility>
+
 namespace quenda {
 
 // The main window as the capture dialog sees it: its documents, the greying
 // of the data commands and the display mode, all kept by the command router.
 class FrameCaptureHost final : public CaptureHost {
 public:
-    FrameCaptureHost(CMainFrame& frame, const ReportTitle& title) : frame_(frame), title_(title) {}
+    // `downloadKept` hears every download kept on disk (the nights library).
+    FrameCaptureHost(CMainFrame& frame, const ReportTitle& title,
+                     std::function<void(const std::filesystem::path&)> downloadKept = {})
+        : frame_(frame), title_(title), downloadKept_(std::move(downloadKept)) {}
 
     void CloseDocumentsAndResetMenus() override { frame_.Router().CloseDocuments(); }
     void EnableDataCommands() override { frame_.Router().OnCaptureListedData(); }
@@ -19,10 +25,14 @@ public:
     bool ViewShown() const override { return frame_.Router().State().mode != 0; }
     void OpenTrendDocument() override { frame_.Router().ShowCapturedData(); }
     std::string ReportTitleText() const override { return title_.Text(); }
+    void DownloadKept(const std::filesystem::path& folder) override {
+        if (downloadKept_) downloadKept_(folder);
+    }
 
 private:
     CMainFrame& frame_;
     const ReportTitle& title_;
+    std::function<void(const std::filesystem::path&)> downloadKept_;
 };
 
 }  // namespace quenda

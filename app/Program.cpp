@@ -8,15 +8,49 @@
 #include "app/FrameCaptureHost.h"
 #include "device/BluetoothRadioDialog.h"
 #include "device/CDlgChooseType.h"
-#include "link/BluetoothLink.h"
-#include "patient/PatientCommands.h"
+#include "base/UiText.h"
 #include "formats/FileCommands.h"
 #include "formats/ImportCommand.h"
+#include "link/BluetoothLink.h"
+#include "nights/Library.h"
+#include "patient/PatientCommands.h"
+#include "patient/PatientFile.h"
+#include "widgets/MessageBox.h"
 #include "views/ClinicalViewWindow.h"
 #include "views/TableViewWindow.h"
 #include "views/TrendViewWindow.h"
 
 namespace quenda {
+
+namespace {
+
+// Every kept download's and import's nights go to the library. A failure is
+// said and nothing else: the download or import is on disk whatever the
+// library does.
+void AddNights(QWidget* parent, AppContext& context, const std::filesystem::path& folder, const char* failed) {
+    AddOptions options;
+    options.thresholds = ReadThresholds(context.settings);
+    options.nameOf = [file = context.patient.PatientFile()](int id) -> std::string {
+        if (id < 1 || id > kPatientSlots) return {};
+        std::array<std::uint8_t, kPatientRecordSize> slot{};
+        std::size_t read = 0;
+        if (!ReadPatientSlot(file, id - 1, slot, read) || read < kPatientRecordSize) return {};
+        return FieldTextUtf8(DecodePatientRecord(slot).name);
+    };
+    const auto library = context.nightsLibrary.empty() ? DefaultLibraryFile() : context.nightsLibrary;
+    const std::filesystem::path paths[] = {folder};
+    const AddResult added = AddToLibrary(library, paths, options);
+    if (added.result) return;
+    std::string text = UiText(failed);
+    for (const std::string& failure : added.failures) text += "\n" + failure;
+    ShowMessageBox(parent, QString::fromStdString(text), QMessageBox::Warning);
+}
+
+void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesystem::path& folder) {
+    AddNights(parent, context, folder, "The nights of this download could not be added to the library:");
+}
+
+}  // namespace
 
 ViewFactories ProgramViews(AppContext& context) {
     ViewFactories views;
@@ -32,11 +66,15 @@ ViewFactories ProgramViews(AppContext& context) {
 CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
     CommandHandlers handlers;
     handlers.runCaptureDialog = [&context, &bluetooth](CMainFrame& frame) {
-        FrameCaptureHost host(frame, context.reportTitle);
+        FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
+            AddDownloadNights(&frame, context, folder);
+        });
         RunCaptureDialog(&frame, host, context.store, context.settings, &bluetooth);
     };
     handlers.findBluetoothRadio = [&context, &bluetooth](CMainFrame& frame) {
-        FrameCaptureHost host(frame, context.reportTitle);
+        FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
+            AddDownloadNights(&frame, context, folder);
+        });
         RunFindBluetoothRadio(&frame, host, context.store, context.settings, bluetooth);
     };
     handlers.saveData = [&context](CMainFrame& frame) { RunSaveData(&frame, context); };
@@ -44,7 +82,10 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         if (RunOpenSavedData(&frame, context)) frame.Router().OnDataFileOpened();
     };
     handlers.importFile = [&context](CMainFrame& frame) {
-        if (RunImport(&frame, context)) frame.Router().OnDataImported();
+        const auto addNights = [&context](QWidget* parent, const std::filesystem::path& kept) {
+            AddNights(parent, context, kept, "The nights of this import could not be added to the library:");
+        };
+        if (RunImport(&frame, context, addNights)) frame.Router().OnDataImported();
     };
     handlers.openSavedDataFile = [&context](CMainFrame& frame, const std::string& path) {
         if (!OpenSavedDataFile(&frame, context, path)) return false;

@@ -33,7 +33,6 @@ std::string FloatJson(float value) {
     return error == std::errc{} ? std::string(buffer, end) : "0";
 }
 
-std::string Quoted(const std::string& text) { return '"' + text + '"'; }
 
 // Floats of the clinical summary: two decimals are more than any figure means.
 std::string Fixed2(double value) { return Format("%.2f", value); }
@@ -128,27 +127,6 @@ std::string EventList(const std::string& heading, const ChannelEvents& channel,
     return out;
 }
 
-// A sample's time stamp, or null when there is no such sample.
-std::string TimeJson(std::span<const SampleRecord> samples, std::int32_t index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= samples.size()) return "null";
-    return Quoted(FullTimeStamp(samples[static_cast<std::size_t>(index)]));
-}
-
-std::string ClinicalEventsJson(const std::vector<ClinicalEvent>& events, std::span<const SampleRecord> samples) {
-    std::vector<std::string> items;
-    items.reserve(events.size());
-    for (const ClinicalEvent& e : events) {
-        items.push_back(JsonObject()
-                            .Raw("start", TimeJson(samples, e.start))
-                            .Add("length", e.length)
-                            .Add("baseline", e.baseline)
-                            .Add("nadir", e.nadir)
-                            .Add("area", e.area)
-                            .Close());
-    }
-    return JsonArray(items);
-}
-
 // Pads to a width in characters: the clinical labels hold "≤", "≥" and "–",
 // which printf would count as three columns each.
 std::string PadRight(std::string text, std::size_t width) {
@@ -171,41 +149,6 @@ std::string ClinicalTextLines(const ClinicalSummary& s, std::span<const SampleRe
 }
 
 }  // namespace
-
-std::string ClinicalJson(const ClinicalSummary& s, std::span<const SampleRecord> samples) {
-    std::vector<std::string> bands;
-    for (const Spo2Band& b : s.bands) {
-        bands.push_back(JsonObject()
-                            .Raw("range", Quoted(BandLabel(b)))
-                            .Add("minutes", b.minutes)
-                            .Add("percent", b.percent)
-                            .Close());
-    }
-    return JsonObject()
-        .Add("valid_samples", s.validSamples)
-        .Add("valid_hours", s.validHours)
-        .Add("odi3", s.odi3)
-        .Add("odi4", s.odi4)
-        .Add("desat_burden", s.desaturationBurden)
-        .Add("t90", s.t90)
-        .Add("t88_minutes", s.t88Minutes)
-        .Raw("longest_le88", JsonObject()
-                                 .Add("seconds", s.longestLe88Seconds)
-                                 .Raw("start", TimeJson(samples, s.longestLe88Start))
-                                 .Close())
-        .Raw("nadir", JsonObject().Add("spo2", s.nadirSpo2).Raw("time", TimeJson(samples, s.nadirIndex)).Close())
-        .Raw("spo2", JsonObject().Add("mean", s.spo2Mean).Add("median", s.spo2Median).Close())
-        .Raw("pulse", JsonObject()
-                          .Add("mean", s.pulseMean)
-                          .Add("median", s.pulseMedian)
-                          .Add("min", s.pulseMin)
-                          .Add("max", s.pulseMax)
-                          .Close())
-        .Raw("bands", JsonArray(bands))
-        .Raw("events3", ClinicalEventsJson(s.events3, samples))
-        .Raw("events4", ClinicalEventsJson(s.events4, samples))
-        .Close();
-}
 
 std::string AnalysisJson(const AnalysisResults& results, const Thresholds& thresholds, int sampleCount,
                          const std::string& clinicalJson) {

@@ -2,6 +2,7 @@
 
 #include "analysis/AnalysisResults.h"
 #include "analysis/Clinical.h"
+#include "analysis/ClinicalJson.h"  // ClinicalJson, moved below so the nights library stores it
 #include "analysis/Thresholds.h"
 #include "store/DataFile.h"
 
@@ -19,9 +20,6 @@ int AnalyzeCommand(int argc, char** argv);
 // figures, then the clinical summary as "clinical".
 std::string AnalysisJson(const AnalysisResults& results, const Thresholds& thresholds, int sampleCount,
                          const std::string& clinicalJson);
-// The clinical summary as a JSON object; times as "YYYY-MM-DD HH:MM:SS" from
-// the samples, other floats rounded to 2 decimals.
-std::string ClinicalJson(const ClinicalSummary& summary, std::span<const SampleRecord> samples);
 
 // The readable form: the report's table and limit lines, both event lists,
 // then the clinical summary.

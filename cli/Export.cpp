@@ -36,6 +36,8 @@ void PrintFailure(const std::string& path, const FileResult& result) {
                  result.message.c_str(), result.detail.empty() ? "" : ": ", result.detail.c_str());
 }
 
+}  // namespace
+
 // The patient file the desktop program installed beside this one uses.
 std::filesystem::path DefaultPatientFile() {
     std::error_code ec;
@@ -60,8 +62,6 @@ PatientRecord ReadPatient(const std::filesystem::path& file, int id) {
     patient.id = id;
     return patient;
 }
-
-}  // namespace
 
 int ExportCommand(int argc, char** argv) {
     const std::string command = argv[1];
@@ -109,7 +109,12 @@ int ExportCommand(int argc, char** argv) {
         written = WriteEventListing(output, MakePatientBlock(request.patient, request.currentId, request.unitSetup),
                                     contents.records, results);
     } else {
-        written = ExportDataSet(kind, output, request);
+        std::vector<std::filesystem::path> outputs;
+        written = ExportDataSet(kind, output, request, {}, &outputs);
+        // EDF+ writes one file per night: every name is said.
+        if (written && kind == ExportKind::Edf) {
+            for (const auto& file : outputs) std::printf("%s\n", file.c_str());
+        }
     }
     if (!written) {
         PrintFailure(output, written);

@@ -3,7 +3,10 @@
 #include "formats/Import.h"
 #include "store/DataFile.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <fstream>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -64,6 +67,35 @@ int ImportCommand(int argc, char** argv) {
     }
     std::printf("%zu samples\n", imported.samples.size());
     return kExitOk;
+}
+
+bool IsForeignFile(const std::filesystem::path& path) {
+    std::string ext = path.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == ".dat") return false;
+    if (ext == ".csv" || ext == ".edf") return true;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    std::ifstream in(path, std::ios::binary);
+    std::uint8_t head[8] = {};
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    return LooksLikeEdf({head, static_cast<std::size_t>(in.gcount())});
+}
+
+std::optional<std::filesystem::path> KeepForeignFile(const std::filesystem::path& path, int id, DateOrder order,
+                                                     std::string& error, bool& ambiguous) {
+    const ImportResult imported = ImportFile(path, {id, order});
+    ambiguous = imported.dateOrderAmbiguous;
+    if (!imported) {
+        error = path.string() + ": " + imported.message;
+        return std::nullopt;
+    }
+    std::filesystem::path kept;
+    if (const FileResult written = KeepImport(path, id, imported.samples, DefaultImportsRoot(), kept); !written) {
+        error = path.string() + ": " + written.message + (written.detail.empty() ? "" : ": " + written.detail);
+        return std::nullopt;
+    }
+    return kept;
 }
 
 }  // namespace quenda

@@ -5,6 +5,7 @@
 #include "cli/Analyze.h"
 #include "cli/Export.h"
 #include "cli/Import.h"
+#include "cli/Nights.h"
 #include "cli/Print.h"
 #include "device/CaptureEngine.h"
 #include "device/Commands.h"
@@ -40,7 +41,7 @@ constexpr const char* kReportTitle = "Report Title";
 const char* const kUsage =
     "usage: quenda-cli --help | --version\n"
     "       quenda-cli ports\n"
-    "       quenda-cli download [--port NAME] [--out DIR] [--no-keep] [--log FILE] [--dump FILE]\n"
+    "       quenda-cli download [--port NAME] [--out DIR] [--no-keep] [--log FILE] [--dump FILE] [--library FILE]\n"
     "       quenda-cli set-clock [--port NAME] [--log FILE] [--dump FILE] \"YYYY-MM-DD HH:MM:SS\"\n"
     "       quenda-cli delete [--port NAME] [--id N] [--type 0|1] [--log FILE] [--dump FILE]\n"
     "       quenda-cli analyze FILE.dat [--json]\n"
@@ -48,6 +49,14 @@ const char* const kUsage =
     "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
     "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n"
     "       quenda-cli import IN.csv|IN.edf OUT.dat [--id N] [--date-order dmy|mdy]\n"
+    "       quenda-cli nights add PATH... [--id N] [--date-order dmy|mdy]\n"
+    "                                                data files, kept-download folders, CSV or EDF files\n"
+    "       quenda-cli nights list [--id N] [--from DATE] [--to DATE] [--json|--csv]\n"
+    "       quenda-cli nights show NIGHT [--json]\n"
+    "       quenda-cli nights note NIGHT TEXT\n"
+    "       quenda-cli nights remove NIGHT           the files stay\n"
+    "       quenda-cli nights export NIGHT OUT.dat|.txt|.xlsx|.edf|.csv [--patients DIR]\n"
+    "       quenda-cli nights rebuild                index every known source file again, keeping notes\n"
     "\n"
     "Port names: COMn is /dev/ttyS(n-1), an absolute path is used as given,\n"
     "any other name is a node under /dev (ttyUSB0, pts/7). Without --port the\n"
@@ -57,9 +66,16 @@ const char* const kUsage =
     "$XDG_DATA_HOME/Quenda/downloads (~/.local/share/...) unless --no-keep.\n"
     "--log writes every byte exchanged with the recorder as text (time,\n"
     "> sent or < received, hex), --dump the bytes received as they came.\n"
+    "Each kept download's nights go to the library of nights (see nights).\n"
+    "The nights commands take --library FILE; without it $QUENDA_LIBRARY, then\n"
+    "$XDG_DATA_HOME/Quenda/library.sqlite. NIGHT is a night's number from\n"
+    "nights list; DATE is YYYY-MM-DD, a night's date being that of its evening.\n"
+    "EDF+ exports write one file per night: NAME.edf, NAME-2.edf, ...\n"
+
     "import reads another oximeter's CSV or EDF/EDF+ file into a data file\n"
     "under ID N (default 1); dates that fit both D/M/Y and M/D/Y need\n"
-    "--date-order.\n";
+    "--date-order. nights add keeps a CSV or EDF file (as ID --id, default 1)\n"
+    "under $XDG_DATA_HOME/Quenda/imports as a data file, then adds its nights.\n";
 
 // The terminal's word for how a download ended: its exit status.
 int DownloadExitCode(ReceiveResult ended) {
@@ -127,6 +143,7 @@ struct Options {
     bool keep = true;
     std::optional<std::string> log;
     std::optional<std::string> dump;
+    std::optional<std::string> library;
     ExchangeLog* exchanges = nullptr;  // records the operation when --log or --dump is given
 };
 
@@ -166,6 +183,8 @@ std::string ParseOptions(int argc, char** argv, const std::vector<std::string>& 
                 o.log = *v;
             } else if (arg == "--dump") {
                 o.dump = *v;
+            } else if (arg == "--library") {
+                o.library = *v;
             } else if (arg == "--type") {
                 const auto t = ParseInt(*v);
                 if (!t || (*t != 0 && *t != 1)) return "--type takes 0 or 1";
@@ -265,6 +284,8 @@ int Download(const Options& o) {
             ++failures;
         } else if (kept.files > 0) {
             std::fprintf(stderr, "Kept a copy in %s\n", kept.folder.c_str());
+            // Never fails the download: what goes wrong is said.
+            AddKeptDownloadNights(kept.folder, LibraryFileFor(o.library));
         }
     }
 
@@ -342,9 +363,10 @@ int main(int argc, char** argv) {
     if (command == "print") return PrintCommand(argc, argv);
     if (command == "export" || command == "events") return ExportCommand(argc, argv);
     if (command == "import") return ImportCommand(argc, argv);
+    if (command == "nights") return NightsCommand(argc, argv);
     std::vector<std::string> allowed;
     if (command == "download") {
-        allowed = {"--port", "--out", "--no-keep", "--log", "--dump"};
+        allowed = {"--port", "--out", "--no-keep", "--log", "--dump", "--library"};
     } else if (command == "set-clock") {
         allowed = {"--port", "--log", "--dump"};
     } else if (command == "delete") {

@@ -284,7 +284,11 @@ void CDlgChooseType::KeepWhatCame() {
     // it is said and stops nothing.
     const KeptDownload kept =
         KeepDownload(store_, engine_->Traits().recordOrder, host_.ReportTitleText(), downloadsRoot_);
-    if (!kept.result) messages_.ShowMessage(kept.result.message + "\n" + kept.result.detail);
+    if (!kept.result) {
+        messages_.ShowMessage(kept.result.message + "\n" + kept.result.detail);
+    } else if (kept.files > 0) {
+        host_.DownloadKept(kept.folder);
+    }
 }
 
 void CDlgChooseType::AfterStop() {

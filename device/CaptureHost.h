@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace quenda {
@@ -33,6 +34,11 @@ public:
     // The report title of the moment (UTF-8), for the copies of a download
     // kept on disk.
     virtual std::string ReportTitleText() const = 0;
+
+    // The download was kept on disk in `folder` (one ID<n>.dat per ID). The
+    // program adds its nights to the library of nights here; whatever fails
+    // there is said and leaves the download as it is.
+    virtual void DownloadKept(const std::filesystem::path& folder) { (void)folder; }
 };
 
 }  // namespace quenda

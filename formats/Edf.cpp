@@ -4,6 +4,7 @@
 #include "base/AtomicFile.h"
 #include "formats/ExportText.h"
 #include "formats/LineFormat.h"
+#include "store/NightSplit.h"
 
 #include <edflib.h>
 #include <sys/statvfs.h>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
 namespace quenda {
 
@@ -21,6 +23,8 @@ namespace {
 
 // EDFlib counts annotation times in units of 100 microseconds.
 constexpr long long kAnnotationUnitsPerSecond = 10'000;
+// ... and data record durations in units of 10 microseconds.
+constexpr int kEdfDurationUnitsPerSecond = 100'000;
 constexpr int kMaxAnnotationSignals = 64;
 constexpr int kEdfGenderMale = 1;
 constexpr int kEdfGenderFemale = 0;
@@ -98,10 +102,13 @@ private:
 };
 
 bool SetSignal(int h, int signal, const char* label, const char* unit, int maximum) {
-    return edf_set_samplefrequency(h, signal, 1) == 0 && edf_set_label(h, signal, label) == 0 &&
+    // Samples per data record: one a second.
+    return edf_set_samplefrequency(h, signal, edf::kRecordSeconds) == 0 && edf_set_label(h, signal, label) == 0 &&
            edf_set_physical_dimension(h, signal, unit) == 0 && edf_set_transducer(h, signal, edf::kTransducer) == 0 &&
-           edf_set_physical_minimum(h, signal, 0) == 0 && edf_set_physical_maximum(h, signal, maximum) == 0 &&
-           edf_set_digital_minimum(h, signal, 0) == 0 && edf_set_digital_maximum(h, signal, maximum) == 0;
+           edf_set_physical_minimum(h, signal, edf::kNoDataValue) == 0 &&
+           edf_set_physical_maximum(h, signal, maximum) == 0 &&
+           edf_set_digital_minimum(h, signal, edf::kNoDataValue) == 0 &&
+           edf_set_digital_maximum(h, signal, maximum) == 0;
 }
 
 bool SetStart(int h, const SampleRecord& first) {
@@ -153,28 +160,70 @@ std::string EdfPatientName(const PatientRecord& patient) {
     return name.empty() ? "X" : name;
 }
 
-FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRecord> samples,
-                    const PatientRecord& patient, int id, const AnalysisResults& results,
-                    std::span<const EdfAnnotation> extra) {
-    if (samples.empty()) return Failure(export_message::kEdfEmpty);
-    AtomicFile file(path);
-    if (!file.Open()) return Failure(export_message::kCantCreate, file.Error());
+std::filesystem::path EdfNightFile(const std::filesystem::path& path, int night) {
+    if (night <= 1) return path;
+    std::filesystem::path file = path.parent_path() / path.stem();
+    file += "-" + std::to_string(night);
+    file += path.extension();
+    return file;
+}
+
+namespace {
+
+// One night's file, written to the temporary of `file`.
+FileResult WriteEdfNight(AtomicFile& file, std::span<const SampleRecord> samples, const NightSpan& night,
+                         const PatientRecord& patient, int id, std::span<const EdfAnnotation> all) {
     EdfHandle edf(edfopen_file_writeonly(file.TemporaryPath().c_str(), EDFLIB_FILETYPE_EDFPLUS, 2));
     if (edf.Get() < 0) return Failure(export_message::kCantCreate, "EDFlib error " + std::to_string(edf.Get()));
     const int h = edf.Get();
-    if (!SetStart(h, samples.front())) return Failure(export_message::kEdfStart);
-    const auto annotations = Annotations(samples.size(), results, extra);
-    // Each data record carries the annotations of one annotation signal; a
-    // short recording with many events needs more than one.
-    const auto perRecord = (annotations.size() + samples.size() - 1) / samples.size();
-    const int annotationSignals = std::clamp(static_cast<int>(perRecord) + 1, 1, kMaxAnnotationSignals);
-    if (!SetSignal(h, 0, edf::kSpO2Label, "%", edf::kSpO2Max) ||
+    if (!SetStart(h, samples[static_cast<std::size_t>(night.first)])) return Failure(export_message::kEdfStart);
+
+    // Each sample's second within the night.
+    std::vector<std::int64_t> at(static_cast<std::size_t>(night.Samples()));
+    for (std::int32_t i = night.first; i <= night.last; ++i) {
+        at[static_cast<std::size_t>(i - night.first)] = *SampleSeconds(samples[static_cast<std::size_t>(i)]) - night.start;
+    }
+    const auto secondOf = [&](std::int32_t index) { return at[static_cast<std::size_t>(index - night.first)]; };
+
+    std::vector<EdfAnnotation> annotations;
+    for (const EdfAnnotation& a : all) {
+        if (a.onset < night.first || a.onset > night.last || a.duration < 0) continue;
+        const std::int32_t lastSample = a.duration == 0 ? a.onset : std::min(a.onset + a.duration - 1, night.last);
+        const auto onset = secondOf(a.onset);
+        const auto duration = a.duration == 0 ? 0 : secondOf(lastSample) - onset + 1;
+        annotations.push_back({static_cast<int>(onset), static_cast<int>(duration), a.text});
+    }
+    for (std::int32_t i = night.first + 1; i <= night.last; ++i) {
+        const auto step = secondOf(i) - secondOf(i - 1);
+        if (step > 1) {
+            annotations.push_back({static_cast<int>(secondOf(i - 1) + 1), static_cast<int>(step - 1), edf::kNoData});
+        }
+    }
+
+    const std::int64_t seconds = night.end - night.start + 1;
+    const std::int64_t records = (seconds + edf::kRecordSeconds - 1) / edf::kRecordSeconds;
+    // Each data record carries one annotation per annotation signal.
+    const auto perRecord = (static_cast<std::int64_t>(annotations.size()) + records - 1) / records;
+    const int annotationSignals = static_cast<int>(std::clamp<std::int64_t>(perRecord, 1, kMaxAnnotationSignals));
+    if (edf_set_datarecord_duration(h, edf::kRecordSeconds * kEdfDurationUnitsPerSecond) != 0 ||
+        !SetSignal(h, 0, edf::kSpO2Label, "%", edf::kSpO2Max) ||
         !SetSignal(h, 1, edf::kPulseLabel, "bpm", edf::kPulseMax) || !SetPatient(h, patient, id) ||
         edf_set_number_of_annotation_signals(h, annotationSignals) != 0) {
         return Failure(export_message::kEdfFailed, "EDFlib refused the header");
     }
-    for (const SampleRecord& r : samples) {
-        short record[2] = {r.spo2, r.pulseRate};
+    short record[2 * edf::kRecordSeconds];
+    std::int32_t next = night.first;
+    for (std::int64_t r = 0; r < records; ++r) {
+        for (int j = 0; j < edf::kRecordSeconds; ++j) {
+            const std::int64_t t = r * edf::kRecordSeconds + j;
+            if (next <= night.last && secondOf(next) == t) {
+                const SampleRecord& s = samples[static_cast<std::size_t>(next++)];
+                record[j] = s.spo2;
+                record[edf::kRecordSeconds + j] = s.pulseRate;
+            } else {
+                record[j] = record[edf::kRecordSeconds + j] = edf::kNoDataValue;
+            }
+        }
         if (edf_blockwrite_digital_short_samples(h, record) != 0) {
             return Failure(export_message::kEdfFailed, "can't write " + file.TemporaryPath().string());
         }
@@ -187,8 +236,36 @@ FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRec
     }
     if (!edf.Close()) return Failure(export_message::kEdfFailed, "can't finish " + file.TemporaryPath().string());
     if (const std::string shortfall = EdfShortfall(file.TemporaryPath()); !shortfall.empty())
-        return Failure(export_message::kEdfFailed, "can't write " + path.string() + ": " + shortfall);
-    if (!file.Commit()) return Failure(export_message::kCantCreate, file.Error());
+        return Failure(export_message::kEdfFailed, "can't write " + file.Target().string() + ": " + shortfall);
+    return {};
+}
+
+}  // namespace
+
+FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRecord> samples,
+                    const PatientRecord& patient, int id, const AnalysisResults& results,
+                    std::span<const EdfAnnotation> extra, std::vector<std::filesystem::path>* written) {
+    if (samples.empty()) return Failure(export_message::kEdfEmpty);
+    const NightSplit split = SplitNights(samples);
+    const auto annotations = Annotations(samples.size(), results, extra);
+    // Every night's file is made before any is put in place: all of them
+    // or none.
+    std::vector<std::unique_ptr<AtomicFile>> files;
+    const std::size_t count = std::max<std::size_t>(split.nights.size(), 1);
+    for (std::size_t n = 0; n < count; ++n) {
+        auto file = std::make_unique<AtomicFile>(EdfNightFile(path, static_cast<int>(n) + 1));
+        if (!file->Open()) return Failure(export_message::kCantCreate, file->Error());
+        if (split.nights.empty()) return Failure(export_message::kEdfStart);
+        if (FileResult made = WriteEdfNight(*file, samples, split.nights[n], patient, id, annotations); !made)
+            return made;
+        files.push_back(std::move(file));
+    }
+    std::vector<std::filesystem::path> names;
+    for (auto& file : files) {
+        if (!file->Commit()) return Failure(export_message::kCantCreate, file->Error());
+        names.push_back(file->Target());
+    }
+    if (written) *written = std::move(names);
     return {};
 }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace quenda {
 
@@ -18,10 +19,14 @@ struct EdfAnnotation {
     std::string text;  // UTF-8
 };
 
-// EDF+C, written through EDFlib: two signals at 1 Hz, "SpO2" in "%" and
-// "Pulse" in "bpm", whose digital and physical ranges are equal (0-127 and
-// 0-255: every value a sample can hold, exactly), one-second data records
-// starting at the time stamp of sample 0. Patient identification: the ID as
+// EDF+C, written through EDFlib, one file per night (store/NightSplit.h),
+// each starting at its night's first sample: two signals at 1 Hz, "SpO2" in
+// "%" and "Pulse" in "bpm", whose digital and physical ranges are equal (-1
+// to 127 and -1 to 255: every value a sample can hold, exactly, and -1 for
+// "no data"), in 30-second data records (the last one filled with no data).
+// A second of the night without a sample is no data on both signals, and
+// each such gap has a "No data" annotation with its onset and length. A
+// one-second record would spend an annotation area on every second. Patient identification: the ID as
 // code, sex (X when no details are known), birthdate X (only the age is
 // kept), the name with spaces as underscores; the recording identification
 // names this program as equipment.
@@ -35,6 +40,9 @@ inline constexpr const char* kPulseEvent = "Pulse event";
 inline constexpr const char* kClinicalDesaturation = "Desaturation 3%";
 inline constexpr int kSpO2Max = 127;
 inline constexpr int kPulseMax = 255;
+inline constexpr int kRecordSeconds = 30;
+inline constexpr short kNoDataValue = -1;
+inline constexpr const char* kNoData = "No data";
 }  // namespace edf
 
 namespace export_message {
@@ -42,16 +50,25 @@ inline constexpr const char* kEdfEmpty = "An EDF file needs at least one sample:
 inline constexpr const char* kEdfStart =
     "The first sample's time stamp is no date and time EDF can hold (years 1985 to 2084).";
 inline constexpr const char* kEdfFailed = "The EDF file could not be written.";
+inline constexpr const char* kEdfNightFiles = "The recording holds more than one night; one EDF+ file was written for each:";
 }  // namespace export_message
 
 // The EDF+ patient name: ASCII, spaces as underscores, "X" when empty.
 std::string EdfPatientName(const PatientRecord& patient);
 
-// Writes the data set with an annotation for every desaturation and pulse
-// event of `results`, then every one of `extra`. Written safely.
+// The file of the n-th night (from 1): `path` itself for the first,
+// NAME-2.edf, NAME-3.edf, ... beside it for the later ones.
+std::filesystem::path EdfNightFile(const std::filesystem::path& path, int night);
+
+// Writes the data set, one file per night, with an annotation for every
+// desaturation and pulse event of `results`, then every one of `extra`
+// (onsets and durations in samples of `samples`, turned into the night's
+// seconds). Samples whose time stamp is impossible belong to no night and
+// are left out. Written safely: all files or none; `written` gets their
+// names in night order.
 FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRecord> samples,
                     const PatientRecord& patient, int id, const AnalysisResults& results,
-                    std::span<const EdfAnnotation> extra);
+                    std::span<const EdfAnnotation> extra, std::vector<std::filesystem::path>* written = nullptr);
 
 // The CSV export for analysis toolboxes: "time,spo2,pulse", then one line per
 // sample with an ISO 8601 local time stamp ("2026-12-06T22:30:00"); UTF-8,

@@ -21,27 +21,30 @@ std::vector<EdfAnnotation> ExtraEdfAnnotations(std::span<const SampleRecord> sam
     return annotations;
 }
 
-FileResult ExportEdf(const std::filesystem::path& path, const ExportRequest& request) {
+FileResult ExportEdf(const std::filesystem::path& path, const ExportRequest& request,
+                     std::vector<std::filesystem::path>* written) {
     AnalysisResults results;
     ComputeStatistics(request.samples, request.thresholds, results);
     return WriteEdf(path, request.samples, request.patient, request.currentId, results,
-                    ExtraEdfAnnotations(request.samples));
+                    ExtraEdfAnnotations(request.samples), written);
 }
 
 }  // namespace
 
 FileResult ExportDataSet(ExportKind kind, const std::filesystem::path& path, const ExportRequest& request,
-                         const std::function<void(int)>& progress) {
+                         const std::function<void(int)>& progress, std::vector<std::filesystem::path>* written) {
     const PatientBlock block = MakePatientBlock(request.patient, request.currentId, request.unitSetup);
+    FileResult result{false, UiText(export_message::kUnknownType), {}};
     switch (kind) {
-        case ExportKind::Text: return WriteTextExport(path, block, request.samples);
-        case ExportKind::Workbook: return WriteWorkbook(path, block, request.samples, progress);
-        case ExportKind::Edf: return ExportEdf(path, request);
-        case ExportKind::Csv: return WriteCsv(path, request.samples);
+        case ExportKind::Text: result = WriteTextExport(path, block, request.samples); break;
+        case ExportKind::Workbook: result = WriteWorkbook(path, block, request.samples, progress); break;
+        case ExportKind::Edf: return ExportEdf(path, request, written);
+        case ExportKind::Csv: result = WriteCsv(path, request.samples); break;
         case ExportKind::DataFile:
-        case ExportKind::Unknown: break;
+        case ExportKind::Unknown: return result;
     }
-    return FileResult{false, UiText(export_message::kUnknownType), {}};
+    if (result && written) *written = {path};
+    return result;
 }
 
 }  // namespace quenda

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <span>
+#include <vector>
 
 namespace quenda {
 
@@ -24,8 +25,10 @@ struct ExportRequest {
 
 // Writes one of the exports (not the data file, which carries the report title
 // and has its own writer). `progress` hears samples written, for the long
-// ones. Unknown is refused with kUnknownType.
+// ones. Unknown is refused with kUnknownType. `written` gets every file
+// written: EDF+ writes one per night (EdfNightFile), the others one.
 FileResult ExportDataSet(ExportKind kind, const std::filesystem::path& path, const ExportRequest& request,
-                         const std::function<void(int)>& progress = {});
+                         const std::function<void(int)>& progress = {},
+                         std::vector<std::filesystem::path>* written = nullptr);
 
 }  // namespace quenda

@@ -6,6 +6,7 @@
 #include "base/UiText.h"
 #include "formats/COtherIDSelect.h"
 #include "formats/CProgress.h"
+#include "formats/Edf.h"
 #include "formats/Export.h"
 #include "formats/ExportText.h"
 #include "store/KeptDownload.h"
@@ -108,11 +109,19 @@ bool SaveExport(QWidget* parent, AppContext& context, ExportKind kind, const std
         advance = [&progress](int n) { progress->Advance(n); };
         progress->Advance(0);
     }
-    const FileResult written = ExportDataSet(kind, path, request, advance);
+    std::vector<std::filesystem::path> files;
+    const FileResult written = ExportDataSet(kind, path, request, advance, &files);
     progress.reset();
     if (!written) {
         Report(parent, written);
         return false;
+    }
+    // EDF+ writes one file per night: the names beyond the one chosen are
+    // said, so none goes unnoticed.
+    if (files.size() > 1) {
+        QString text = UiQString(export_message::kEdfNightFiles);
+        for (const auto& file : files) text += "\n" + Q(file.string());
+        ShowMessageBox(parent, text);
     }
     return true;
 }

@@ -5,7 +5,8 @@
 // SpO2 is the first signal whose label holds "SpO2", "SaO2", "Sat" or
 // "Oxygen", pulse the first other one with "Pulse", "PR", "HR" or "Heart"
 // (case ignored). Each second gets the mean of its valid samples (a faster
-// signal) or the latest sample (a slower one), rounded.
+// signal) or the latest sample (a slower one), rounded; a second whose
+// samples are all negative on both signals is "no data", a gap.
 #include "formats/Import.h"
 #include "formats/ImportDetail.h"
 
@@ -73,6 +74,11 @@ std::string NoSpO2(const std::vector<std::string>& labels) {
            (list.empty() ? std::string("none") : list) + ".";
 }
 
+// A second in which every sample is negative: "no data" (our own EDF+ export
+// writes -1 on both signals for each second without a sample), a gap rather
+// than a sample without a measurement.
+constexpr int kNoData = -1;
+
 // The value of each second of one data record for one signal, asked second by
 // second from the record's first: the mean of the valid samples falling in
 // it, else the latest sample before it (a signal slower than 1 Hz).
@@ -86,17 +92,22 @@ public:
         double sum = 0;
         int valid = 0;
         bool seen = false;
+        bool allNegative = true;
         while (k_ < m && k_ * recordUnits_ / m / kUnitsPerSecond == second) {
             const double v = samples_[static_cast<std::size_t>(k_)];
             if (v >= 0.5 && v < maximum_ + 0.5) {
                 sum += v;
                 ++valid;
             }
+            allNegative = allNegative && v < 0;
             seen = true;
             latest_ = k_++;
         }
-        if (seen) return valid > 0 ? StoredValue(sum / valid, maximum_, none_) : none_;
-        if (latest_ >= 0) return StoredValue(samples_[static_cast<std::size_t>(latest_)], maximum_, none_);
+        if (seen) return valid > 0 ? StoredValue(sum / valid, maximum_, none_) : allNegative ? kNoData : none_;
+        if (latest_ >= 0) {
+            const double v = samples_[static_cast<std::size_t>(latest_)];
+            return v < 0 ? kNoData : StoredValue(v, maximum_, none_);
+        }
         return none_;
     }
 
@@ -119,8 +130,11 @@ bool AddRecord(SampleSink& sink, Seconds fileStart, long long startUnits, long l
     SecondValues pulseValues(pulse, recordUnits, kImportMaxPulse, kNoPulse);
     const Seconds last = DaysFromCivil(kLastYear + 1, 1, 1) * 86400;
     for (Seconds s = 0; s < end - first; ++s) {
-        const int spo2Value = spo2Values.Next(s);
-        const int pulseValue = pulse.empty() ? kNoPulse : pulseValues.Next(s);
+        int spo2Value = spo2Values.Next(s);
+        int pulseValue = pulse.empty() ? kNoData : pulseValues.Next(s);
+        if (spo2Value == kNoData && pulseValue == kNoData) continue;  // a gap
+        if (spo2Value == kNoData) spo2Value = kNoSpO2;
+        if (pulseValue == kNoData) pulseValue = kNoPulse;
         const Seconds at = fileStart + first + s;
         if (at <= lastAdded) continue;
         if (at >= last) return true;

@@ -72,7 +72,8 @@ for doc in README.md docs/DEVELOPING.md; do
 done
 
 # The session made what the README says it makes.
-for f in ID1.dat ID2.dat night1.pdf trend2.pdf night1.xlsx night1.edf night1-events.txt download-log.txt download-dump.bin; do
+for f in ID1.dat ID2.dat night1.pdf trend2.pdf night1.xlsx night1.edf night1-events.txt download-log.txt download-dump.bin \
+         nights.csv first-night.edf; do
   [ -s "session/$f" ] || fail "the README's session did not make $f"
 done
 [ "$ran" -ge 10 ] || fail "only $ran quenda-cli lines found in the README"

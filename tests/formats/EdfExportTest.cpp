@@ -63,8 +63,8 @@ TEST(EdfExport, ReadsBackThroughEdflib) {
     ASSERT_EQ(edfopen_file_readonly(file.c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS), 0) << hdr.filetype;
     EXPECT_EQ(hdr.filetype, EDFLIB_FILETYPE_EDFPLUS);
     EXPECT_EQ(hdr.edfsignals, 2);
-    EXPECT_EQ(hdr.datarecords_in_file, 1800);
-    EXPECT_EQ(hdr.datarecord_duration, EDFLIB_TIME_DIMENSION);
+    EXPECT_EQ(hdr.datarecords_in_file, 60);  // 30-s records
+    EXPECT_EQ(hdr.datarecord_duration, 30 * EDFLIB_TIME_DIMENSION);
     EXPECT_EQ(std::tie(hdr.startdate_year, hdr.startdate_month, hdr.startdate_day), std::make_tuple(2026, 12, 6));
     EXPECT_EQ(std::tie(hdr.starttime_hour, hdr.starttime_minute, hdr.starttime_second), std::make_tuple(22, 30, 0));
     EXPECT_STREQ(hdr.patientcode, "7");
@@ -82,10 +82,11 @@ TEST(EdfExport, ReadsBackThroughEdflib) {
         EXPECT_EQ(std::string(p.label).substr(0, std::strlen(signals[s].label)), signals[s].label);
         EXPECT_EQ(std::string(p.physdimension).substr(0, std::strlen(signals[s].unit)), signals[s].unit);
         EXPECT_EQ(std::string(p.transducer).substr(0, 14), "pulse oximeter");
-        EXPECT_EQ(p.smp_in_datarecord, 1);
+        EXPECT_EQ(p.smp_in_datarecord, 30);
         EXPECT_EQ(p.smp_in_file, 1800);
-        EXPECT_EQ(std::tie(p.dig_min, p.dig_max), std::make_tuple(0, signals[s].maximum));
-        EXPECT_EQ(p.phys_min, 0);
+        // -1 is "no data"
+        EXPECT_EQ(std::tie(p.dig_min, p.dig_max), std::make_tuple(-1, signals[s].maximum));
+        EXPECT_EQ(p.phys_min, -1);
         EXPECT_EQ(p.phys_max, signals[s].maximum);
         std::vector<double> values(1800);
         ASSERT_EQ(edfread_physical_samples(hdr.handle, s, 1800, values.data()), 1800);
@@ -108,6 +109,82 @@ TEST(EdfExport, ReadsBackThroughEdflib) {
                                {p.start, p.length, "Pulse event"},
                                // the clinical 3 % dip: 97 falls to 90 for 20 s
                                {300, 20, "Desaturation 3%"}}));
+}
+
+// Two nights of one ID, the first with a 100-s gap and an event after it:
+// one file each, from its own first sample, every sample at its own second.
+TEST(EdfExport, OneFilePerNightInRealTime) {
+    test::TempDir dir("quenda-edf");
+    std::vector<SampleRecord> samples;
+    const auto run = [&](int day, int from, int count) {
+        for (int i = 0; i < count; ++i) {
+            const int t = 22 * 3600 + from + i;
+            samples.push_back({7, 26, 12, static_cast<std::uint8_t>(day), static_cast<std::uint8_t>(t / 3600),
+                               static_cast<std::uint8_t>(t / 60 % 60), static_cast<std::uint8_t>(t % 60),
+                               96, static_cast<std::uint8_t>(60 + (from + i) / 36), 0});  // pulse never falls
+        }
+    };
+    run(6, 0, 600);
+    run(6, 700, 2900);  // 22:11:40 to 23:00:00
+    run(7, 0, 3600);
+    const int eventAt = 600 + 1000;  // a sample of the first night after its gap
+    for (int i = eventAt; i < eventAt + 20; ++i) samples[static_cast<std::size_t>(i)].spo2 = 85;
+    ExportRequest request;
+    request.samples = samples;
+    request.currentId = 7;
+    std::vector<fs::path> written;
+    ASSERT_TRUE(ExportDataSet(ExportKind::Edf, dir / "two.edf", request, {}, &written));
+    ASSERT_EQ(written, (std::vector<fs::path>{dir / "two.edf", dir / "two-2.edf"}));
+
+    const struct {
+        int day;
+        long long seconds;
+        std::size_t first;
+    } nights[] = {{6, 3600, 0}, {7, 3600, 3500}};
+    for (int n = 0; n < 2; ++n) {
+        SCOPED_TRACE(n);
+        const fs::path& file = written[static_cast<std::size_t>(n)];
+        // The size goal: at most twice the bare samples plus 64 KB.
+        EXPECT_LE(fs::file_size(file), 2u * 4u * nights[n].seconds + 65536u);
+        edf_hdr_struct hdr{};
+        ASSERT_EQ(edfopen_file_readonly(file.c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS), 0) << hdr.filetype;
+        EXPECT_EQ(std::tie(hdr.startdate_day, hdr.starttime_hour, hdr.starttime_minute, hdr.starttime_second),
+                  std::make_tuple(nights[n].day, 22, 0, 0));
+        EXPECT_EQ(hdr.datarecords_in_file, 120);
+        std::vector<std::tuple<long long, long long, std::string>> annotations;
+        for (int a = 0; a < hdr.annotations_in_file; ++a) {
+            edf_annotation_struct an{};
+            ASSERT_EQ(edf_get_annotation(hdr.handle, a, &an), 0);
+            annotations.emplace_back(an.onset / EDFLIB_TIME_DIMENSION, an.duration_l / EDFLIB_TIME_DIMENSION,
+                                     an.annotation);
+        }
+        for (int s = 0; s < 2; ++s) {
+            std::vector<int> values(3600);
+            ASSERT_EQ(edfread_digital_samples(hdr.handle, s, 3600, values.data()), 3600);
+            std::vector<int> expected(3600, -1);
+            for (std::size_t i = nights[n].first; i < nights[n].first + (n == 0 ? 3500u : 3600u); ++i) {
+                const SampleRecord& r = samples[i];
+                const int second = (r.hour - 22) * 3600 + r.minute * 60 + r.second;
+                expected[static_cast<std::size_t>(second)] = s == 0 ? r.spo2 : r.pulseRate;
+            }
+            EXPECT_EQ(values, expected);
+        }
+        edfclose_file(hdr.handle);
+        if (n == 0) {
+            EXPECT_NE(std::find(annotations.begin(), annotations.end(), std::make_tuple(600LL, 100LL, std::string("No data"))),
+                      annotations.end());
+            // The event after the gap sits at its real second, 100 s later than its sample index.
+            EXPECT_NE(std::find(annotations.begin(), annotations.end(),
+                                std::make_tuple(eventAt + 100LL, 20LL, std::string("Desaturation 3%"))),
+                      annotations.end());
+        } else {
+            // No gap, no "No data"; an event is inside the night.
+            for (const auto& [onset, duration, text] : annotations) {
+                EXPECT_NE(text, "No data");
+                EXPECT_LT(onset + duration, 3601);
+            }
+        }
+    }
 }
 
 TEST(EdfExport, RefusesWhatEdfCannotHoldAndLeavesNothing) {

@@ -8,6 +8,7 @@
 #include "base/CommandIds.h"
 #include "formats/Import.h"
 #include "link/BluetoothLink.h"
+#include "nights/Library.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
@@ -79,6 +80,7 @@ private:
         context_ = std::make_unique<AppContext>();
         context_->settings = Settings(*dir_ / "Quenda.ini");
         context_->patient.SetPatientFile(*dir_ / "bldb" / "pationtrec.dat");
+        context_->nightsLibrary = *dir_ / "library.sqlite";
         bluetooth_ = std::make_unique<BluetoothLink>();
         resources_ = std::make_unique<Resources>();
         const auto views = ProgramViews(*context_);
@@ -98,7 +100,7 @@ private slots:
         dir_.reset();
     }
 
-    void importingACsvShowsItsTrend() {
+    void importingACsvShowsItsTrendAndListsItsNight() {
         Start();
         // Half an hour every 2 s, with dates that fit both orders.
         std::ofstream csv(*dir_ / "ring.csv");
@@ -125,6 +127,18 @@ private slots:
         const fs::path kept = *dir_ / "Quenda" / "imports" / "ring-ID7.dat";
         QVERIFY(fs::exists(kept));
         test::SaveScreenshot(frame_.get(), "Import-trend");
+
+        // Its night is in the library, held by the kept file, not the original.
+        FileResult opened;
+        const auto library = NightLibrary::Open(context_->nightsLibrary, opened);
+        QVERIFY2(library, opened.message.c_str());
+        std::vector<NightRow> rows;
+        QVERIFY(library->List(NightFilter{}, rows));
+        QCOMPARE(rows.size(), std::size_t{1});
+        QCOMPARE(rows[0].id, 7);
+        QCOMPARE(rows[0].samples, 1800);
+        QCOMPARE(rows[0].date, std::string("2026-05-06"));
+        QCOMPARE(rows[0].source, kept);
     }
 
     void aRefusedFileChangesNothing() {

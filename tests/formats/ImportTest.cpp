@@ -287,41 +287,49 @@ TEST(ImportEdf, EdfPlusDRefusals) {
 
 // ---- our own exports read back -----------------------------------------------
 
-std::vector<SampleRecord> OwnNight(int id) {
-    std::vector<SampleRecord> samples(3700);
+// Two nights: an hour from 23:30 on 6 December with a 10-minute gap, then
+// 100 s from 22:00 the next evening; values in range and "no measurement".
+std::vector<SampleRecord> OwnNights(int id) {
+    std::vector<SampleRecord> samples;
+    const auto add = [&](int t, int i) {
+        samples.push_back({static_cast<std::uint8_t>(id), 26, 12, static_cast<std::uint8_t>(6 + t / 86400),
+                           static_cast<std::uint8_t>(t / 3600 % 24), static_cast<std::uint8_t>(t / 60 % 60),
+                           static_cast<std::uint8_t>(t % 60),
+                           static_cast<std::uint8_t>(i % 50 == 0 ? kNoSpO2 : 85 + i % 15),
+                           static_cast<std::uint8_t>(i % 70 == 0 ? kNoPulse : 50 + i % 90), 0});
+    };
     for (int i = 0; i < 3700; ++i) {
-        const int t = 23 * 3600 + 30 * 60 + i;  // over midnight into 7 December
-        samples[static_cast<std::size_t>(i)] = {static_cast<std::uint8_t>(id),
-                                                26,
-                                                12,
-                                                static_cast<std::uint8_t>(6 + t / 86400),
-                                                static_cast<std::uint8_t>(t / 3600 % 24),
-                                                static_cast<std::uint8_t>(t / 60 % 60),
-                                                static_cast<std::uint8_t>(t % 60),
-                                                static_cast<std::uint8_t>(i % 50 == 0 ? kNoSpO2 : 85 + i % 15),
-                                                static_cast<std::uint8_t>(i % 70 == 0 ? kNoPulse : 50 + i % 90),
-                                                0};
+        if (i < 1000 || i >= 1600) add(23 * 3600 + 30 * 60 + i, i);  // over midnight
     }
+    for (int i = 0; i < 100; ++i) add(86400 + 22 * 3600 + i, i);
     return samples;
 }
 
 TEST(ImportRoundTrip, OurCsvAndEdfPlusExportsReadBackTheSameSamples) {
     test::TempDir dir("quenda-import-round");
-    const auto samples = OwnNight(6);
+    const auto samples = OwnNights(6);
     ASSERT_TRUE(WriteCsv(dir / "own.csv", samples));
-    ASSERT_TRUE(WriteEdf(dir / "own.edf", samples, PatientRecord{}, 6, AnalysisResults{}, {}));
-    for (const char* name : {"own.csv", "own.edf"}) {
-        SCOPED_TRACE(name);
-        const ImportResult result = ImportFile(dir / name, {6, DateOrder::Unknown});
-        ASSERT_TRUE(result.ok) << result.message;
-        EXPECT_TRUE(result.samples == samples);
+    std::vector<fs::path> edfFiles;
+    ASSERT_TRUE(WriteEdf(dir / "own.edf", samples, PatientRecord{}, 6, AnalysisResults{}, {}, &edfFiles));
+    ASSERT_EQ(edfFiles.size(), 2u);  // one per night
+
+    const ImportResult csv = ImportFile(dir / "own.csv", {6, DateOrder::Unknown});
+    ASSERT_TRUE(csv.ok) << csv.message;
+    EXPECT_TRUE(csv.samples == samples);
+    // Each night's EDF+ file: its gap seconds ("no data") stay a gap.
+    std::vector<SampleRecord> fromEdf;
+    for (const fs::path& file : edfFiles) {
+        const ImportResult edf = ImportFile(file, {6, DateOrder::Unknown});
+        ASSERT_TRUE(edf.ok) << edf.message;
+        fromEdf.insert(fromEdf.end(), edf.samples.begin(), edf.samples.end());
     }
+    EXPECT_EQ(Lines(fromEdf), Lines(samples));
 }
 
 TEST(ImportKeep, WritesAPrivateDataFileOnceAndAnotherForOtherSamples) {
     test::TempDir dir("quenda-import-keep");
     const fs::path root = dir / "Quenda" / "imports";
-    const auto samples = OwnNight(2);
+    const auto samples = OwnNights(2);
     fs::path first, again, other;
     ASSERT_TRUE(KeepImport("/somewhere/ring night.csv", 2, samples, root, first));
     EXPECT_EQ(first, root / "ring night-ID2.dat");
@@ -362,6 +370,21 @@ TEST(ImportCli, WritesTheDataFileAndAsksForTheDateOrder) {
         run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
         EXPECT_EQ(run.exitCode, 2) << args.back();
     }
+    // nights add keeps a CSV file as a data file under imports/, then adds its night.
+    const std::string home = "XDG_DATA_HOME=" + dir.Path().string();
+    run = test::RunInDirectory(dir.Path(), "/usr/bin/env",
+                               {home, QUENDA_CLI_PATH, "nights", "add", "ring.csv", "--library", "lib.sqlite"});
+    EXPECT_EQ(run.exitCode, 2) << run.err;  // the dates need an order
+    run = test::RunInDirectory(dir.Path(), "/usr/bin/env",
+                               {home, QUENDA_CLI_PATH, "nights", "add", "ring.csv", "--library", "lib.sqlite", "--id",
+                                "4", "--date-order", "dmy"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "list", "--library", "lib.sqlite", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("\"id\":4"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"date\":\"2026-06-05\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find((dir / "Quenda" / "imports" / "ring-ID4.dat").string()), std::string::npos) << run.out;
+
     std::ofstream(dir / "bad.csv") << "time,spo2\nnever,97\n";
     run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"import", "bad.csv", "bad.dat"});
     EXPECT_EQ(run.exitCode, 1);

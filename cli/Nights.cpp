@@ -1,0 +1,591 @@
+#include "cli/Nights.h"
+
+#include "analysis/ClinicalJson.h"
+#include "base/Settings.h"
+#include "base/StringFormat.h"
+#include "base/UiText.h"
+#include "app/PatientFolder.h"
+#include "cli/Export.h"
+#include "cli/Import.h"
+#include "formats/Export.h"
+#include "nights/Library.h"
+#include "patient/PatientFile.h"
+#include "store/KeptDownload.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quenda {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char* const kNightsUsage =
+    "usage: quenda-cli nights add PATH... [--library FILE] [--patients DIR]\n"
+    "       quenda-cli nights list [--id N] [--from DATE] [--to DATE] [--json|--csv] [--library FILE]\n"
+    "       quenda-cli nights show NIGHT [--json] [--library FILE]\n"
+    "       quenda-cli nights note NIGHT TEXT [--library FILE]\n"
+    "       quenda-cli nights remove NIGHT [--library FILE]\n"
+    "       quenda-cli nights export NIGHT OUT.dat|.txt|.xlsx|.edf|.csv [--patients DIR] [--library FILE]\n"
+    "       quenda-cli nights rebuild [--library FILE] [--patients DIR]\n";
+
+int Usage(const std::string& problem) {
+    std::fprintf(stderr, "quenda-cli: %s\n%s", problem.c_str(), kNightsUsage);
+    return kExitUsage;
+}
+
+int Fail(const FileResult& result) {
+    std::fprintf(stderr, "quenda-cli: %s%s%s\n", result.message.c_str(), result.detail.empty() ? "" : ": ",
+                 result.detail.c_str());
+    return kExitFailed;
+}
+
+bool Print(const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
+}
+
+struct NightsOptions {
+    std::optional<std::string> library;
+    std::optional<std::string> patients;
+    std::optional<int> id;
+    std::optional<std::string> from;
+    std::optional<std::string> to;
+    bool json = false;
+    bool csv = false;
+    DateOrder dateOrder = DateOrder::Unknown;  // nights add of a CSV file
+    std::vector<std::string> positional;
+};
+
+std::optional<long long> ParseNumber(const std::string& text) {
+    if (text.empty() || text.size() > 18) return std::nullopt;
+    char* end = nullptr;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (*end != '\0' || v < 0) return std::nullopt;
+    return v;
+}
+
+std::string ParseNightsOptions(int argc, char** argv, const std::vector<std::string_view>& allowed, NightsOptions& o) {
+    for (int i = 3; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (!(arg.rfind("--", 0) == 0 && arg.size() > 2)) {
+            o.positional.push_back(arg);
+            continue;
+        }
+        if (std::find(allowed.begin(), allowed.end(), arg) == allowed.end() && arg != "--library")
+            return "unknown option " + arg;
+        if (arg == "--json") {
+            o.json = true;
+            continue;
+        }
+        if (arg == "--csv") {
+            o.csv = true;
+            continue;
+        }
+        if (i + 1 >= argc) return arg + " needs a value";
+        const std::string value = argv[++i];
+        if (arg == "--library") {
+            o.library = value;
+        } else if (arg == "--patients") {
+            o.patients = value;
+        } else if (arg == "--id") {
+            const auto id = ParseNumber(value);
+            if (!id || *id < 1 || *id > 127) return "--id takes a number from 1 to 127";
+            o.id = static_cast<int>(*id);
+        } else if (arg == "--date-order") {
+            o.dateOrder = ParseDateOrder(value);
+            if (o.dateOrder == DateOrder::Unknown) return "--date-order takes dmy or mdy";
+        } else if (arg == "--from" || arg == "--to") {
+            if (!IsDateText(value)) return arg + " takes a date YYYY-MM-DD";
+            (arg == "--from" ? o.from : o.to) = value;
+        }
+    }
+    if (o.json && o.csv) return "--json and --csv exclude each other";
+    return {};
+}
+
+std::filesystem::path PatientFileFor(const NightsOptions& o) {
+    return o.patients ? std::filesystem::path(*o.patients) / kPatientFileName : DefaultPatientFile();
+}
+
+// The patient names of the moment, read quietly: a night is added all the
+// same when the patient file cannot be read.
+AddOptions MakeAddOptions(const std::filesystem::path& patientFile) {
+    AddOptions options;
+    options.thresholds = ReadThresholds(Settings());
+    options.nameOf = [patientFile](int id) -> std::string {
+        if (id < 1 || id > kPatientSlots) return {};
+        std::array<std::uint8_t, kPatientRecordSize> slot{};
+        std::size_t read = 0;
+        if (!ReadPatientSlot(patientFile, id - 1, slot, read) || read < kPatientRecordSize) return {};
+        return FieldTextUtf8(DecodePatientRecord(slot).name);
+    };
+    return options;
+}
+
+std::unique_ptr<NightLibrary> OpenLibrary(const NightsOptions& o, int& code) {
+    FileResult opened;
+    auto library = NightLibrary::Open(LibraryFileFor(o.library), opened);
+    if (!library) code = Fail(opened);
+    return library;
+}
+
+std::optional<NightNumber> ParseNight(const std::string& text) {
+    const auto n = ParseNumber(text);
+    if (!n || *n < 1) return std::nullopt;
+    return *n;
+}
+
+std::string AddSummary(const AddResult& r) {
+    std::string text = Format("%d %s added, %d %s, %d %s.", r.added, UiText(r.added == 1 ? "night" : "nights").c_str(),
+                              r.already, UiText("already in the library").c_str(), r.replaced,
+                              UiText("extended").c_str());
+    if (r.removed > 0) {
+        text += " " + Format("%d %s", r.removed, UiText("removed from the library before, left out.").c_str());
+    }
+    if (r.leftOut > 0) {
+        text += " " + Format("%d %s", r.leftOut,
+                             UiText("samples with an impossible date or time were left out (they belong to no night).")
+                                 .c_str());
+    }
+    return text;
+}
+
+// ---- JSON and CSV of a night
+
+// Appends the night's JSON object to `out`: the listing of a large library
+// is megabytes of text, built once without temporaries.
+void AppendNightJson(std::string& out, const NightRow& r, const std::vector<SampleSpan>* exclusions = nullptr) {
+    const auto key = [&](const char* name) {
+        out += name;
+    };
+    key("{\"night\":");
+    out += std::to_string(r.night);
+    key(",\"id\":");
+    out += std::to_string(r.id);
+    key(",\"name\":");
+    out += JsonString(r.name);
+    key(",\"date\":\"");
+    out += r.date;
+    key("\",\"start\":\"");
+    out += r.StartText();
+    key("\",\"end\":\"");
+    out += r.EndText();
+    key("\",\"samples\":");
+    out += std::to_string(r.samples);
+    key(",\"gap_seconds\":");
+    out += std::to_string(r.gapSeconds);
+    key(",\"source\":");
+    out += JsonString(r.source.string());
+    key(",\"first\":");
+    out += std::to_string(r.first);
+    key(",\"last\":");
+    out += std::to_string(r.last);
+    key(",\"clinical\":");
+    out += r.clinicalJson;
+    key(",\"note\":");
+    out += JsonString(r.note);
+    key(",\"missing\":");
+    out += r.missing ? "true" : "false";
+    if (exclusions) {
+        key(",\"exclusions\":[");
+        for (std::size_t i = 0; i < exclusions->size(); ++i) {
+            out += i ? ",{\"first\":" : "{\"first\":";
+            out += std::to_string((*exclusions)[i].first);
+            out += ",\"last\":";
+            out += std::to_string((*exclusions)[i].last);
+            out += '}';
+        }
+        out += ']';
+    }
+    out += '}';
+}
+
+// The scalars of a JSON object of our own making, nested keys joined by "_"
+// ("nadir_spo2"); arrays are left out. Strings come back without quotes.
+class Flattener {
+public:
+    explicit Flattener(std::string_view text) : text_(text) {}
+    std::vector<std::pair<std::string, std::string>> Run() {
+        Object("");
+        return out_;
+    }
+
+private:
+    void Skip() {
+        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n')) ++at_;
+    }
+    std::string String() {
+        std::string s;
+        ++at_;  // "
+        while (at_ < text_.size() && text_[at_] != '"') {
+            if (text_[at_] == '\\' && at_ + 1 < text_.size()) ++at_;
+            s += text_[at_++];
+        }
+        ++at_;
+        return s;
+    }
+    void SkipValue() {
+        int depth = 0;
+        bool inString = false;
+        for (; at_ < text_.size(); ++at_) {
+            const char c = text_[at_];
+            if (inString) {
+                if (c == '\\')
+                    ++at_;
+                else if (c == '"')
+                    inString = false;
+            } else if (c == '"') {
+                inString = true;
+            } else if (c == '[' || c == '{') {
+                ++depth;
+            } else if (c == ']' || c == '}') {
+                if (--depth == 0) {
+                    ++at_;
+                    return;
+                }
+            }
+        }
+    }
+    void Object(const std::string& prefix) {
+        ++at_;  // {
+        while (at_ < text_.size()) {
+            Skip();
+            if (text_[at_] == '}') {
+                ++at_;
+                return;
+            }
+            if (text_[at_] == ',') {
+                ++at_;
+                continue;
+            }
+            const std::string key = prefix + String();
+            Skip();
+            ++at_;  // :
+            Skip();
+            const char c = at_ < text_.size() ? text_[at_] : '}';
+            if (c == '{') {
+                Object(key + "_");
+            } else if (c == '[') {
+                SkipValue();
+            } else if (c == '"') {
+                out_.emplace_back(key, String());
+            } else {
+                const std::size_t from = at_;
+                while (at_ < text_.size() && text_[at_] != ',' && text_[at_] != '}') ++at_;
+                out_.emplace_back(key, std::string(text_.substr(from, at_ - from)));
+            }
+        }
+    }
+
+    std::string_view text_;
+    std::size_t at_ = 0;
+    std::vector<std::pair<std::string, std::string>> out_;
+};
+
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+std::string NightsCsv(const std::vector<NightRow>& rows) {
+    std::string out = "night,id,name,date,start,end,samples,gap_seconds,source,first,last";
+    for (const auto& [key, value] : Flattener(ComputeNightFigures({}, Thresholds{}).clinicalJson).Run())
+        out += "," + key;
+    out += ",note,missing\n";
+    for (const NightRow& r : rows) {
+        out += std::to_string(r.night) + "," + std::to_string(r.id) + "," + CsvField(r.name) + "," + r.date + "," +
+               r.StartText() + "," + r.EndText() + "," + std::to_string(r.samples) + "," +
+               std::to_string(r.gapSeconds) + "," + CsvField(r.source.string()) + "," + std::to_string(r.first) +
+               "," + std::to_string(r.last);
+        for (const auto& [key, value] : Flattener(r.clinicalJson).Run()) out += "," + CsvField(value == "null" ? "" : value);
+        out += "," + CsvField(r.note) + "," + (r.missing ? "1" : "0") + "\n";
+    }
+    return out;
+}
+
+std::string Duration(std::int64_t seconds) {
+    return Format("%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+}
+
+std::string NightsText(const std::vector<NightRow>& rows) {
+    if (rows.empty()) return UiText("No nights yet: download from the recorder, or add data files") + "\n";
+    std::string out = Format("%6s  %-10s  %3s  %-16s  %-19s  %8s  %6s  %6s  %5s  %s\n", UiText("Night").c_str(),
+                             UiText("Date").c_str(), UiText("ID").c_str(), UiText("Name").c_str(),
+                             UiText("Start").c_str(), UiText("Duration").c_str(), UiText("ODI 3").c_str(),
+                             UiText("T90 %").c_str(), UiText("Nadir").c_str(), UiText("Note").c_str());
+    for (const NightRow& r : rows) {
+        std::string note = r.note;
+        if (const auto nl = note.find('\n'); nl != std::string::npos) note = note.substr(0, nl) + " ...";
+        if (r.missing) note = "(" + UiText("file missing") + ") " + note;
+        out += Format("%6lld  %-10s  %3d  %-16s  %-19s  %8s  %6.1f  %6.1f  %5d  %s\n", static_cast<long long>(r.night),
+                      r.date.c_str(), r.id, r.name.c_str(), r.StartText().c_str(),
+                      Duration(r.DurationSeconds()).c_str(), r.figures.odi3, r.figures.t90, r.figures.nadirSpo2,
+                      note.c_str());
+    }
+    return out;
+}
+
+std::string ShowText(const NightRow& r, const std::vector<SampleSpan>& exclusions) {
+    std::string out;
+    const auto line = [&](const char* label, const std::string& value) {
+        out += Format("%-16s %s\n", (UiText(label) + ":").c_str(), value.c_str());
+    };
+    line("Night", std::to_string(r.night));
+    line("Date", r.date);
+    line("ID", std::to_string(r.id));
+    line("Name", r.name);
+    line("Start", r.StartText());
+    line("End", r.EndText());
+    line("Duration", Duration(r.DurationSeconds()));
+    line("Recorded", Duration(r.samples) + " (" + std::to_string(r.samples) + " " + UiText("samples") + ")");
+    line("Gaps", Duration(r.gapSeconds));
+    line("Source", r.source.string() + (r.missing ? " (" + UiText("file missing") + ")" : ""));
+    line("Samples", std::to_string(r.first) + "-" + std::to_string(r.last));
+    const NightFigures& f = r.figures;
+    line("ODI 3 %", Format("%.1f /h", f.odi3));
+    line("ODI 4 %", Format("%.1f /h", f.odi4));
+    line("T90", Format("%.1f %%", f.t90));
+    line("T88", Format("%.1f min", f.t88Minutes));
+    line("Nadir", Format("%d %%", f.nadirSpo2));
+    line("Mean SpO2", Format("%.1f %%", f.spo2Mean));
+    line("Mean pulse", Format("%.1f bpm", f.pulseMean));
+    line("Burden", Format("%.2f %%min/h", f.desaturationBurden));
+    std::string spans;
+    for (const SampleSpan& s : exclusions)
+        spans += (spans.empty() ? "" : ", ") + std::to_string(s.first) + "-" + std::to_string(s.last);
+    line("Excluded", spans.empty() ? UiText("(none)") : spans);
+    line("Note", r.note);
+    return out;
+}
+
+// ---- the commands
+
+int Add(const NightsOptions& o) {
+    if (o.positional.empty()) return Usage("nights add takes data files or kept-download folders");
+    int code = kExitOk;
+    auto library = OpenLibrary(o, code);
+    if (!library) return code;
+    // Other oximeters' files are kept as data files first (as ID --id, default
+    // 1), so the library never depends on the originals.
+    std::vector<std::filesystem::path> paths;
+    for (const std::string& p : o.positional) {
+        if (!IsForeignFile(p)) {
+            paths.emplace_back(p);
+            continue;
+        }
+        std::string error;
+        bool ambiguous = false;
+        if (const auto kept = KeepForeignFile(p, o.id.value_or(1), o.dateOrder, error, ambiguous)) {
+            paths.push_back(*kept);
+        } else {
+            std::fprintf(stderr, "quenda-cli: %s\n", error.c_str());
+            code = ambiguous && code == kExitOk ? kExitUsage : kExitFailed;
+        }
+    }
+    if (paths.empty()) return code;
+    const AddResult added = library->AddPaths(paths, MakeAddOptions(PatientFileFor(o)));
+    for (const std::string& failure : added.failures) std::fprintf(stderr, "quenda-cli: %s\n", failure.c_str());
+    if (!Print(AddSummary(added) + "\n")) return kExitFailed;
+    return added.result ? code : kExitFailed;
+}
+
+int List(const NightsOptions& o) {
+    if (!o.positional.empty()) return Usage("nights list takes no arguments");
+    int code = kExitOk;
+    auto library = OpenLibrary(o, code);
+    if (!library) return code;
+    NightFilter filter;
+    filter.id = o.id;
+    filter.from = o.from;
+    filter.to = o.to;
+    std::string out;
+    if (o.json) {
+        // Streamed night by night: a large library lists in constant memory.
+        bool first = true;
+        bool written = std::fputc('[', stdout) != EOF;
+        const FileResult listed = library->ForEach(filter, [&](const NightRow& row) {
+            out.clear();
+            if (!first) out += ",\n";
+            first = false;
+            AppendNightJson(out, row);
+            written = written && std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+        });
+        if (!listed) return Fail(listed);
+        if (!written || !Print("]\n")) {
+            std::perror("quenda-cli: writing the list");
+            return kExitFailed;
+        }
+        return kExitOk;
+    }
+    std::vector<NightRow> rows;
+    if (const FileResult listed = library->List(filter, rows); !listed) return Fail(listed);
+    if (o.csv) {
+        out = NightsCsv(rows);
+    } else {
+        out = NightsText(rows);
+    }
+    if (!Print(out)) {
+        std::perror("quenda-cli: writing the list");
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int Show(const NightsOptions& o) {
+    if (o.positional.size() != 1) return Usage("nights show takes one night's number");
+    const auto night = ParseNight(o.positional[0]);
+    if (!night) return Usage("a night is given by its number");
+    int code = kExitOk;
+    auto library = OpenLibrary(o, code);
+    if (!library) return code;
+    NightRow row;
+    std::vector<SampleSpan> exclusions;
+    if (const FileResult shown = library->Show(*night, row); !shown) return Fail(shown);
+    if (const FileResult spans = library->Exclusions(*night, exclusions); !spans) return Fail(spans);
+    std::string out;
+    if (o.json) {
+        AppendNightJson(out, row, &exclusions);
+        out += '\n';
+    } else {
+        out = ShowText(row, exclusions);
+    }
+    return Print(out) ? kExitOk : kExitFailed;
+}
+
+int Note(const NightsOptions& o) {
+    if (o.positional.size() != 2) return Usage("nights note takes a night's number and the text");
+    const auto night = ParseNight(o.positional[0]);
+    if (!night) return Usage("a night is given by its number");
+    int code = kExitOk;
+    auto library = OpenLibrary(o, code);
+    if (!library) return code;
+    if (const FileResult noted = library->SetNote(*night, o.positional[1]); !noted) return Fail(noted);
+    return kExitOk;
+}
+
+int Remove(const NightsOptions& o) {
+    if (o.positional.size() != 1) return Usage("nights remove takes one night's number");
+    const auto night = ParseNight(o.positional[0]);
+    if (!night) return Usage("a night is given by its number");
+    int code = kExitOk;
+    auto library = OpenLibrary(o, code);
+    if (!library) return code;
+    if (const FileResult removed = library->Remove(*night); !removed) return Fail(removed);
+    return kExitOk;
+}
+
+int Export(const NightsOptions& o) {
+    if (o.positional.size() != 2) return Usage("nights export takes a night's number and an output file");
+    const auto night = ParseNight(o.positional[0]);
+    if (!night) return Usage("a night is given by its number");
+    const std::filesystem::path output = o.positional[1];
+    const ExportKind kind = ExportKindOf(output);
+    if (kind == ExportKind::Unknown) return Usage("the output must end in .dat, .txt, .xlsx, .edf or .csv");
+    int code = kExitOk;
+    auto library = OpenLibrary(o, code);
+    if (!library) return code;
+    NightRow row;
+    if (const FileResult shown = library->Show(*night, row); !shown) return Fail(shown);
+    std::vector<SampleRecord> samples;
+    if (const FileResult loaded = library->LoadNight(*night, samples); !loaded) return Fail(loaded);
+    std::vector<std::filesystem::path> written;
+    FileResult result;
+    if (kind == ExportKind::DataFile) {
+        result = WriteDataFile(output, static_cast<std::uint8_t>(row.id), samples, "");
+        written.push_back(output);
+    } else {
+        const Settings settings;
+        ExportRequest request;
+        request.samples = samples;
+        request.patient = ReadPatient(PatientFileFor(o), row.id);
+        request.currentId = row.id;
+        request.unitSetup = settings.ReadInt(settings_key::kUnitSetup, settings_default::kUnitSetup);
+        request.thresholds = ReadThresholds(settings);
+        result = ExportDataSet(kind, output, request, {}, &written);
+    }
+    if (!result) {
+        std::fprintf(stderr, "quenda-cli: %s: %s%s%s\n", output.c_str(), result.message.c_str(),
+                     result.detail.empty() ? "" : ": ", result.detail.c_str());
+        return kExitFailed;
+    }
+    std::string list;
+    for (const auto& file : written) list += file.string() + "\n";
+    return Print(list) ? kExitOk : kExitFailed;
+}
+
+int Rebuild(const NightsOptions& o) {
+    if (!o.positional.empty()) return Usage("nights rebuild takes no arguments");
+    const auto file = LibraryFileFor(o.library);
+    const std::filesystem::path downloads[] = {DefaultDownloadsRoot()};
+    const RebuildResult rebuilt = RebuildLibrary(file, MakeAddOptions(PatientFileFor(o)), downloads);
+    if (!rebuilt.movedAside.empty()) {
+        std::fprintf(stderr, "%s %s\n", UiText("The damaged library was moved to").c_str(),
+                     rebuilt.movedAside.c_str());
+    }
+    for (const std::string& failure : rebuilt.added.failures) std::fprintf(stderr, "quenda-cli: %s\n", failure.c_str());
+    if (!rebuilt.result) return Fail(rebuilt.result);
+    const std::string text = Format("%s %s: %d %s, %d %s, %d %s, %d %s.\n", UiText("Rebuilt").c_str(), file.c_str(),
+                                    rebuilt.nights, UiText("nights").c_str(), rebuilt.sources,
+                                    UiText("files read").c_str(), rebuilt.missingSources,
+                                    UiText("files missing").c_str(), rebuilt.notes, UiText("notes kept").c_str());
+    return Print(text) ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+std::filesystem::path LibraryFileFor(const std::optional<std::string>& option) {
+    return option ? std::filesystem::path(*option) : DefaultLibraryFile();
+}
+
+void AddKeptDownloadNights(const std::filesystem::path& folder, const std::filesystem::path& library) {
+    const std::filesystem::path paths[] = {folder};
+    const AddResult added = AddToLibrary(library, paths, MakeAddOptions(DefaultPatientFile()));
+    if (!added.result) {
+        std::fprintf(stderr, "%s\n", UiText("The nights of this download could not be added to the library:").c_str());
+        for (const std::string& failure : added.failures) std::fprintf(stderr, "  %s\n", failure.c_str());
+        return;
+    }
+    std::fprintf(stderr, "%s %s\n", UiText("Library:").c_str(), AddSummary(added).c_str());
+}
+
+int NightsCommand(int argc, char** argv) {
+    if (argc < 3) return Usage("nights needs a command");
+    const std::string command = argv[2];
+    using Handler = int (*)(const NightsOptions&);
+    struct Entry {
+        const char* name;
+        std::vector<std::string_view> options;
+        Handler handler;
+    };
+    const Entry entries[] = {
+        {"add", {"--patients", "--id", "--date-order"}, Add},
+        {"list", {"--id", "--from", "--to", "--json", "--csv"}, List},
+        {"show", {"--json"}, Show},
+        {"note", {}, Note},
+        {"remove", {}, Remove},
+        {"export", {"--patients"}, Export},
+        {"rebuild", {"--patients"}, Rebuild},
+    };
+    for (const Entry& e : entries) {
+        if (command != e.name) continue;
+        NightsOptions o;
+        if (const std::string problem = ParseNightsOptions(argc, argv, e.options, o); !problem.empty())
+            return Usage(problem);
+        return e.handler(o);
+    }
+    return Usage("unknown nights command " + command);
+}
+
+}  // namespace quenda

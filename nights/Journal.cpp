@@ -1,0 +1,173 @@
+#include "nights/Journal.h"
+
+#include "base/AtomicFile.h"
+
+#include <sys/stat.h>
+
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+namespace quenda {
+
+namespace {
+
+constexpr std::string_view kHeader = "quenda-nights-journal 1\n";
+
+struct KindName {
+    JournalKind kind;
+    std::string_view name;
+};
+constexpr KindName kKinds[] = {{JournalKind::Add, "add"},
+                               {JournalKind::Note, "note"},
+                               {JournalKind::Remove, "remove"},
+                               {JournalKind::Exclusions, "exclude"}};
+
+std::string Escape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\\': out += "\\\\"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+bool Unescape(std::string_view text, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i >= text.size()) return false;
+        switch (text[i]) {
+            case 't': out += '\t'; break;
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case '\\': out += '\\'; break;
+            default: return false;
+        }
+    }
+    return true;
+}
+
+template <typename T>
+bool Number(std::string_view text, T& value) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+}  // namespace
+
+std::string JournalLine(const JournalEntry& e) {
+    std::string kind;
+    for (const auto& k : kKinds)
+        if (k.kind == e.kind) kind = k.name;
+    std::string line = std::to_string(e.time) + '\t' + kind + '\t' + std::to_string(e.night) + '\t' +
+                       std::to_string(e.id) + '\t' + std::to_string(e.start);
+    if (e.kind != JournalKind::Remove) line += '\t' + Escape(e.text);
+    return line + '\n';
+}
+
+bool ParseJournalLine(std::string_view line, JournalEntry& entry) {
+    std::vector<std::string_view> fields;
+    std::size_t at = 0;
+    while (true) {
+        const auto tab = line.find('\t', at);
+        fields.push_back(line.substr(at, tab == std::string_view::npos ? std::string_view::npos : tab - at));
+        if (tab == std::string_view::npos) break;
+        at = tab + 1;
+    }
+    if (fields.size() < 5) return false;
+    JournalEntry e;
+    bool known = false;
+    for (const auto& k : kKinds) {
+        if (k.name == fields[1]) {
+            e.kind = k.kind;
+            known = true;
+        }
+    }
+    if (!known || !Number(fields[0], e.time) || !Number(fields[2], e.night) || !Number(fields[3], e.id) ||
+        !Number(fields[4], e.start)) {
+        return false;
+    }
+    const std::size_t wanted = e.kind == JournalKind::Remove ? 5 : 6;
+    if (fields.size() != wanted) return false;
+    if (wanted == 6 && !Unescape(fields[5], e.text)) return false;
+    entry = std::move(e);
+    return true;
+}
+
+bool AppendJournal(const std::filesystem::path& file, std::span<const JournalEntry> entries, std::string& error) {
+    std::string bytes;
+    {
+        std::ifstream in(file, std::ios::binary);
+        if (in) {
+            std::ostringstream all;
+            all << in.rdbuf();
+            bytes = all.str();
+        }
+    }
+    if (bytes.empty()) bytes = kHeader;
+    // A line a crash cut short stays as it is, but is ended so that the
+    // next one reads.
+    if (bytes.back() != '\n') bytes += '\n';
+    for (const JournalEntry& e : entries) bytes += JournalLine(e);
+    std::error_code ec;
+    const bool existed = std::filesystem::exists(file, ec);
+    if (!WriteFileAtomically(file, bytes, error)) return false;
+    if (!existed) ::chmod(file.c_str(), 0600);
+    return true;
+}
+
+bool ReadJournal(const std::filesystem::path& file, std::vector<JournalEntry>& entries, std::string& error) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return true;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        error = "can't read " + file.string();
+        return false;
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        JournalEntry e;
+        if (ParseJournalLine(line, e)) entries.push_back(std::move(e));
+    }
+    return true;
+}
+
+std::string SpansText(std::span<const SampleSpan> spans) {
+    std::string text;
+    for (const SampleSpan& s : spans) {
+        if (!text.empty()) text += ',';
+        text += std::to_string(s.first) + '-' + std::to_string(s.last);
+    }
+    return text;
+}
+
+bool ParseSpans(std::string_view text, std::vector<SampleSpan>& spans) {
+    std::vector<SampleSpan> out;
+    while (!text.empty()) {
+        const auto comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        const auto dash = item.find('-');
+        SampleSpan s;
+        if (dash == std::string_view::npos || !Number(item.substr(0, dash), s.first) ||
+            !Number(item.substr(dash + 1), s.last)) {
+            return false;
+        }
+        out.push_back(s);
+        if (comma == std::string_view::npos) break;
+        text.remove_prefix(comma + 1);
+    }
+    spans = std::move(out);
+    return true;
+}
+
+}  // namespace quenda

@@ -1,0 +1,1028 @@
+#include "nights/Library.h"
+
+#include "base/AtomicFile.h"
+#include "base/UiText.h"
+#include "nights/Journal.h"
+#include "nights/LibrarySchema.h"
+#include "store/KeptDownload.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <set>
+#include <system_error>
+#include <unordered_map>
+
+namespace quenda {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Replace1(std::string text, std::string_view value) {
+    if (const auto at = text.find("%1"); at != std::string::npos) text.replace(at, 2, value);
+    return text;
+}
+
+FileResult Failure(const char* message, std::string_view value, std::string detail = {}) {
+    return FileResult{false, Replace1(UiText(message), value), std::move(detail)};
+}
+
+std::int64_t NowSeconds() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// A prepared statement, finalized on every road out.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) {
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) stmt_ = nullptr;
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool Ok() const { return stmt_ != nullptr; }
+    sqlite3_stmt* Get() const { return stmt_; }
+    Statement& Bind(int i, std::int64_t v) {
+        sqlite3_bind_int64(stmt_, i, v);
+        return *this;
+    }
+    Statement& Bind(int i, double v) {
+        sqlite3_bind_double(stmt_, i, v);
+        return *this;
+    }
+    Statement& Bind(int i, std::string_view v) {
+        sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& BindBlob(int i, const std::string& v) {
+        sqlite3_bind_blob(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& BindNull(int i) {
+        sqlite3_bind_null(stmt_, i);
+        return *this;
+    }
+    // SQLITE_ROW, SQLITE_DONE or an error.
+    int Step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+    void Reset() {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+    std::int64_t Int(int c) const { return sqlite3_column_int64(stmt_, c); }
+    double Real(int c) const { return sqlite3_column_double(stmt_, c); }
+    std::string Text(int c) const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, c));
+        return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, c))) : std::string();
+    }
+    std::string Blob(int c) const {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, c));
+        return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, c))) : std::string();
+    }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+bool Exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+// Ends a write transaction: rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(sqlite3* db) : db_(db) { open_ = Exec(db_, "BEGIN IMMEDIATE"); }
+    ~Transaction() {
+        if (open_) Exec(db_, "ROLLBACK");
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    bool Open() const { return open_; }
+    bool Commit() {
+        if (!open_) return false;
+        if (!Exec(db_, "COMMIT")) return false;
+        open_ = false;
+        return true;
+    }
+
+private:
+    sqlite3* db_;
+    bool open_ = false;
+};
+
+// The clinical JSON is most of a night's row; deflated it keeps the library
+// small (a night with many events holds a long event list).
+std::string Deflate(const std::string& text) {
+    uLongf size = compressBound(static_cast<uLong>(text.size()));
+    std::string out(size + 4, '\0');
+    const auto n = static_cast<std::uint32_t>(text.size());
+    std::memcpy(out.data(), &n, 4);
+    if (compress2(reinterpret_cast<Bytef*>(out.data() + 4), &size, reinterpret_cast<const Bytef*>(text.data()),
+                  static_cast<uLong>(text.size()), Z_BEST_SPEED) != Z_OK) {
+        return {};
+    }
+    out.resize(size + 4);
+    return out;
+}
+
+// Into `out`, reusing its room; "{}" for a blob that does not inflate.
+void Inflate(const void* blob, std::size_t size, std::string& out) {
+    std::uint32_t n = 0;
+    if (blob && size >= 4) std::memcpy(&n, blob, 4);
+    if (!blob || size < 4 || n > (64u << 20)) {
+        out = "{}";
+        return;
+    }
+    out.resize(n);
+    uLongf inflated = n;
+    if (uncompress(reinterpret_cast<Bytef*>(out.data()), &inflated, static_cast<const Bytef*>(blob) + 4,
+                   static_cast<uLong>(size - 4)) != Z_OK ||
+        inflated != n) {
+        out = "{}";
+    }
+}
+
+// 64-bit FNV-1a over the samples' bytes, extended sample by sample, so a
+// prefix's digest falls out on the way to the whole.
+constexpr std::uint64_t kFnvOffset = 0xcbf29ce484222325ull;
+constexpr std::uint64_t kFnvPrime = 0x100000001b3ull;
+
+std::uint64_t Extend(std::uint64_t h, const SampleRecord& r) {
+    const std::uint8_t bytes[11] = {r.id,
+                                    r.year,
+                                    r.month,
+                                    r.day,
+                                    r.hour,
+                                    r.minute,
+                                    r.second,
+                                    r.spo2,
+                                    r.pulseRate,
+                                    static_cast<std::uint8_t>(r.auxValue & 0xFF),
+                                    static_cast<std::uint8_t>(r.auxValue >> 8)};
+    for (const std::uint8_t b : bytes) h = (h ^ b) * kFnvPrime;
+    return h;
+}
+
+std::int64_t Digest(std::span<const SampleRecord> samples) {
+    std::uint64_t h = kFnvOffset;
+    for (const SampleRecord& r : samples) h = Extend(h, r);
+    return static_cast<std::int64_t>(h);
+}
+
+// The columns of NightFigures, in the table's order.
+struct RealColumn {
+    const char* name;
+    double NightFigures::*field;
+};
+struct IntColumn {
+    const char* name;
+    std::int32_t NightFigures::*field;
+};
+constexpr RealColumn kRealColumns[] = {
+    {"valid_hours", &NightFigures::validHours},
+    {"odi3", &NightFigures::odi3},
+    {"odi4", &NightFigures::odi4},
+    {"desat_burden", &NightFigures::desaturationBurden},
+    {"t90", &NightFigures::t90},
+    {"t88_minutes", &NightFigures::t88Minutes},
+    {"spo2_mean", &NightFigures::spo2Mean},
+    {"spo2_median", &NightFigures::spo2Median},
+    {"pulse_mean", &NightFigures::pulseMean},
+    {"pulse_median", &NightFigures::pulseMedian},
+    {"desat_index", &NightFigures::desaturationIndex},
+    {"pulse_index", &NightFigures::pulseIndex},
+    {"coverage", &NightFigures::coverage},
+};
+constexpr IntColumn kIntColumns[] = {
+    {"valid_samples", &NightFigures::validSamples},
+    {"longest_le88", &NightFigures::longestLe88Seconds},
+    {"nadir", &NightFigures::nadirSpo2},
+    {"pulse_min", &NightFigures::pulseMin},
+    {"pulse_max", &NightFigures::pulseMax},
+    {"stat_spo2_max", &NightFigures::spo2Maximum},
+    {"stat_spo2_min", &NightFigures::spo2Minimum},
+    {"stat_spo2_avg", &NightFigures::spo2Average},
+    {"stat_pulse_max", &NightFigures::pulseMaximum},
+    {"stat_pulse_min", &NightFigures::pulseMinimum},
+    {"stat_pulse_avg", &NightFigures::pulseAverage},
+    {"desat_events", &NightFigures::desaturationEvents},
+    {"pulse_events", &NightFigures::pulseEvents},
+};
+
+std::string FigureColumnList() {
+    std::string list;
+    for (const auto& c : kRealColumns) list += std::string(",") + c.name;
+    for (const auto& c : kIntColumns) list += std::string(",") + c.name;
+    return list;
+}
+constexpr int kFigureColumns = std::size(kRealColumns) + std::size(kIntColumns);
+
+// Binds the figures from parameter `at` on.
+void BindFigures(Statement& s, int at, const NightFigures& f) {
+    for (const auto& c : kRealColumns) s.Bind(at++, f.*(c.field));
+    for (const auto& c : kIntColumns) s.Bind(at++, static_cast<std::int64_t>(f.*(c.field)));
+}
+
+NightFigures ReadFigures(const Statement& s, int at) {
+    NightFigures f;
+    for (const auto& c : kRealColumns) f.*(c.field) = s.Real(at++);
+    for (const auto& c : kIntColumns) f.*(c.field) = static_cast<std::int32_t>(s.Int(at++));
+    return f;
+}
+
+const std::string& RowColumns() {
+    static const std::string columns = "night,id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
+                                       "clinical,note,added_at" +
+                                       FigureColumnList();
+    return columns;
+}
+constexpr int kRowFixedColumns = 14;
+
+void ReadRow(const Statement& s, NightRow& r) {
+    r.night = s.Int(0);
+    r.id = static_cast<int>(s.Int(1));
+    r.name = s.Text(2);
+    r.date = s.Text(3);
+    r.start = s.Int(4);
+    r.end = s.Int(5);
+    r.samples = static_cast<std::int32_t>(s.Int(6));
+    r.gapSeconds = s.Int(7);
+    r.source = s.Text(8);
+    r.first = static_cast<std::int32_t>(s.Int(9));
+    r.last = static_cast<std::int32_t>(s.Int(10));
+    Inflate(sqlite3_column_blob(s.Get(), 11), static_cast<std::size_t>(sqlite3_column_bytes(s.Get(), 11)),
+            r.clinicalJson);
+    r.note = s.Text(12);
+    r.addedAt = s.Int(13);
+    r.figures = ReadFigures(s, kRowFixedColumns);
+    r.missing = false;
+}
+
+// Creates every missing folder on the way to `path`, each 0700.
+bool MakePrivateFolders(const fs::path& path, std::string& error) {
+    fs::path built;
+    for (const fs::path& part : path) {
+        built /= part;
+        if (built.empty() || ::mkdir(built.c_str(), 0700) == 0 || errno == EEXIST) continue;
+        error = built.string() + ": " + std::generic_category().message(errno);
+        return false;
+    }
+    return true;
+}
+
+bool IsDamageCode(int code) {
+    const int primary = code & 0xFF;
+    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
+}
+
+// A night found in a data file, its figures computed, ready to store.
+struct FoundNight {
+    NightSpan span;
+    std::int64_t digest = 0;
+    ComputedFigures figures;
+};
+
+}  // namespace
+
+// The library's internals shared with RebuildLibrary.
+struct LibraryAccess {
+    // Night numbers to give to nights met again, by (ID, start).
+    using Numbers = std::map<std::pair<int, std::int64_t>, NightNumber>;
+
+    static FileResult DbFailure(const NightLibrary& lib, const char* message) {
+        const int code = sqlite3_extended_errcode(lib.db_);
+        return Failure(IsDamageCode(code) ? library_message::kNotLibrary : message, lib.file_.string(),
+                       sqlite3_errmsg(lib.db_));
+    }
+
+    static AddResult AddSamples(NightLibrary& lib, const fs::path& source, int id,
+                                std::span<const SampleRecord> samples, const AddOptions& options,
+                                const Numbers* numbers);
+    static FileResult Journal(NightLibrary& lib, const std::vector<JournalEntry>& entries) {
+        std::string error;
+        if (AppendJournal(JournalFileOf(lib.file_), entries, error)) return {};
+        return Failure(library_message::kCantWrite, lib.file_.string(), error);
+    }
+    // The night's ID and start, for a journal line; false when there is no such night.
+    static bool Key(NightLibrary& lib, NightNumber night, int& id, std::int64_t& start) {
+        Statement s(lib.db_, "SELECT id,start FROM nights WHERE night=?");
+        s.Bind(1, night);
+        if (s.Step() != SQLITE_ROW) return false;
+        id = static_cast<int>(s.Int(0));
+        start = s.Int(1);
+        return true;
+    }
+};
+
+void AddResult::Merge(const AddResult& other) {
+    added += other.added;
+    already += other.already;
+    replaced += other.replaced;
+    removed += other.removed;
+    leftOut += other.leftOut;
+    files += other.files;
+    nights.insert(nights.end(), other.nights.begin(), other.nights.end());
+    failures.insert(failures.end(), other.failures.begin(), other.failures.end());
+    if (result && !other.result) result = other.result;
+}
+
+fs::path DefaultLibraryFile() {
+    if (const char* env = std::getenv("QUENDA_LIBRARY"); env && *env) return env;
+    return DefaultDownloadsRoot().parent_path() / "library.sqlite";
+}
+
+fs::path JournalFileOf(const fs::path& library) {
+    fs::path journal = library;
+    journal += ".journal";
+    return journal;
+}
+
+std::vector<fs::path> DataFilesIn(const fs::path& path) {
+    std::error_code ec;
+    if (!fs::is_directory(path, ec)) return {path};
+    std::vector<std::pair<int, fs::path>> found;
+    for (const auto& entry : fs::directory_iterator(path, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() < 7 || name.rfind("ID", 0) != 0 || !name.ends_with(".dat")) continue;
+        const std::string digits = name.substr(2, name.size() - 6);
+        if (digits.empty() || digits.size() > 3 ||
+            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            continue;
+        }
+        found.emplace_back(std::stoi(digits), entry.path());
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<fs::path> files;
+    for (auto& f : found) files.push_back(std::move(f.second));
+    return files;
+}
+
+NightLibrary::NightLibrary(fs::path file, sqlite3* db) : file_(std::move(file)), db_(db) {}
+
+NightLibrary::~NightLibrary() { sqlite3_close_v2(db_); }
+
+std::unique_ptr<NightLibrary> NightLibrary::Open(const fs::path& file, FileResult& result) {
+    result = {};
+    const std::string name = file.string();
+    std::error_code ec;
+    const bool existed = fs::exists(file, ec);
+    if (!existed) {
+        std::string error;
+        if (file.has_parent_path() && !MakePrivateFolders(file.parent_path(), error))
+            return result = Failure(library_message::kCantOpen, name, error), nullptr;
+        // Made here, 0600, so SQLite (and its -wal and -shm files, which take
+        // the database's mode) never widens it. An empty file is an empty
+        // database; two processes racing here both find it so.
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0) return result = Failure(library_message::kCantOpen, name, std::strerror(errno)), nullptr;
+        ::close(fd);
+    }
+    sqlite3* db = nullptr;
+    const int opened = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (opened != SQLITE_OK) {
+        result = Failure(library_message::kCantOpen, name, db ? sqlite3_errmsg(db) : sqlite3_errstr(opened));
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    std::unique_ptr<NightLibrary> lib(new NightLibrary(file, db));
+    sqlite3_busy_timeout(db, kLibraryBusyTimeoutMs);
+    sqlite3_extended_result_codes(db, 1);
+    // Reading the schema first: a file that is no database, or whose first
+    // page is damaged, fails here before anything is written to it.
+    int version = 0;
+    {
+        Statement s(db, "PRAGMA user_version");
+        if (s.Step() != SQLITE_ROW) return result = LibraryAccess::DbFailure(*lib, library_message::kCantOpen), nullptr;
+        version = static_cast<int>(s.Int(0));
+    }
+    {
+        Statement s(db, "SELECT count(*) FROM sqlite_master");
+        if (s.Step() != SQLITE_ROW) return result = LibraryAccess::DbFailure(*lib, library_message::kCantOpen), nullptr;
+        if (version == 0 && s.Int(0) != 0) {
+            return result = Failure(library_message::kNotLibrary, name, "tables without a Quenda schema"), nullptr;
+        }
+    }
+    if (version > kLibrarySchemaVersion) return result = Failure(library_message::kNewer, name), nullptr;
+    // WAL: a reader (the Nights window) never waits for a writer (a download
+    // adding its nights), and a killed writer leaves the last commit intact.
+    if (!Exec(db, "PRAGMA journal_mode=WAL") || !Exec(db, "PRAGMA synchronous=NORMAL") ||
+        !Exec(db, "PRAGMA foreign_keys=ON")) {
+        return result = LibraryAccess::DbFailure(*lib, library_message::kCantOpen), nullptr;
+    }
+    if (version < kLibrarySchemaVersion) {
+        std::string error;
+        if (!MigrateLibrary(db, file, error)) {
+            const int code = sqlite3_extended_errcode(db);
+            return result = Failure(IsDamageCode(code) ? library_message::kNotLibrary : library_message::kCantWrite,
+                                    name, error),
+                   nullptr;
+        }
+    }
+    return lib;
+}
+
+AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, int id,
+                                    std::span<const SampleRecord> samples, const AddOptions& options,
+                                    const Numbers* numbers) {
+    AddResult out;
+    out.files = 1;
+    const NightSplit split = SplitNights(samples);
+    out.leftOut = split.leftOut;
+    // The arithmetic before the lock, so another writer waits only for the
+    // writes.
+    std::vector<FoundNight> found;
+    found.reserve(split.nights.size());
+    for (const NightSpan& span : split.nights) {
+        const auto nightSamples = samples.subspan(static_cast<std::size_t>(span.first),
+                                                  static_cast<std::size_t>(span.Samples()));
+        found.push_back({span, Digest(nightSamples), ComputeNightFigures(nightSamples, options.thresholds)});
+    }
+    const std::string name = options.nameOf ? options.nameOf(id) : std::string();
+    const std::string sourceText = fs::absolute(source).lexically_normal().string();
+    const auto fail = [&](FileResult why) {
+        out.added = out.replaced = out.already = out.removed = 0;
+        out.nights.clear();
+        out.failures.push_back(source.string() + ": " + why.message + (why.detail.empty() ? "" : ": ") + why.detail);
+        out.result = std::move(why);
+        return out;
+    };
+
+    Transaction transaction(lib.db_);
+    if (!transaction.Open()) return fail(DbFailure(lib, library_message::kCantWrite));
+    Statement addSource(lib.db_, "INSERT OR IGNORE INTO sources(path,added_at) VALUES(?,?)");
+    addSource.Bind(1, sourceText).Bind(2, NowSeconds());
+    if (addSource.Step() != SQLITE_DONE) return fail(DbFailure(lib, library_message::kCantWrite));
+
+    Statement same(lib.db_, "SELECT night,samples,digest,source,first FROM nights WHERE id=? AND start=?");
+    std::string insertSql = "INSERT INTO nights(night,id,name,date,start,\"end\",samples,gap_seconds,source,"
+                            "first,last,clinical,note,added_at,digest" +
+                            FigureColumnList() + ") VALUES(?,?,?,?,?,?,?,?,?,?,?,?,'',?,?";
+    for (int i = 0; i < kFigureColumns; ++i) insertSql += ",?";
+    insertSql += ")";
+    Statement insert(lib.db_, insertSql.c_str());
+    std::string updateSql =
+        "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,clinical=?,digest=?";
+    for (const auto& c : kRealColumns) updateSql += std::string(",") + c.name + "=?";
+    for (const auto& c : kIntColumns) updateSql += std::string(",") + c.name + "=?";
+    updateSql += " WHERE night=?";
+    Statement update(lib.db_, updateSql.c_str());
+    if (!same.Ok() || !insert.Ok() || !update.Ok()) return fail(DbFailure(lib, library_message::kCantWrite));
+
+    Statement wasRemoved(lib.db_, "SELECT 1 FROM removed WHERE id=? AND start=?");
+    std::vector<JournalEntry> journal;
+    const std::int64_t now = NowSeconds();
+    for (const FoundNight& night : found) {
+        const NightSpan& span = night.span;
+        wasRemoved.Reset();
+        wasRemoved.Bind(1, static_cast<std::int64_t>(id)).Bind(2, span.start);
+        if (wasRemoved.Step() == SQLITE_ROW) {
+            ++out.removed;
+            continue;
+        }
+        same.Reset();
+        same.Bind(1, static_cast<std::int64_t>(id)).Bind(2, span.start);
+        enum class Outcome { New, Already, Extends } outcome = Outcome::New;
+        NightNumber match = 0;
+        int step;
+        while ((step = same.Step()) == SQLITE_ROW) {
+            const auto oldSamples = static_cast<std::int32_t>(same.Int(1));
+            const std::int64_t oldDigest = same.Int(2);
+            const auto nightSamples = samples.subspan(static_cast<std::size_t>(span.first));
+            if (oldSamples == span.Samples() && oldDigest == night.digest) {
+                outcome = Outcome::Already;
+            } else if (oldSamples < span.Samples() &&
+                       Digest(nightSamples.first(static_cast<std::size_t>(oldSamples))) == oldDigest) {
+                outcome = Outcome::Extends;
+            } else if (oldSamples > span.Samples()) {
+                // An older copy of a night the library holds longer: the same
+                // night when the longer one begins with it. Its file tells;
+                // when that file is gone, the same ID and start second say so.
+                DataFileContents old;
+                const auto oldFirst = static_cast<std::size_t>(same.Int(4));
+                if (!ReadDataFile(same.Text(3), old) || old.records.size() < oldFirst + oldSamples ||
+                    Digest(std::span<const SampleRecord>(old.records)
+                               .subspan(oldFirst, static_cast<std::size_t>(span.Samples()))) == night.digest) {
+                    outcome = Outcome::Already;
+                }
+            }
+            if (outcome != Outcome::New) {
+                match = same.Int(0);
+                break;
+            }
+        }
+        if (step != SQLITE_ROW && step != SQLITE_DONE) return fail(DbFailure(lib, library_message::kCantWrite));
+        same.Reset();
+        const std::string clinical = Deflate(night.figures.clinicalJson);
+        if (outcome == Outcome::Already) {
+            ++out.already;
+            out.nights.push_back(match);
+            continue;
+        }
+        if (outcome == Outcome::Extends) {
+            update.Reset();
+            update.Bind(1, span.end)
+                .Bind(2, static_cast<std::int64_t>(span.Samples()))
+                .Bind(3, span.GapSeconds())
+                .Bind(4, sourceText)
+                .Bind(5, static_cast<std::int64_t>(span.first))
+                .Bind(6, static_cast<std::int64_t>(span.last))
+                .BindBlob(7, clinical)
+                .Bind(8, night.digest);
+            BindFigures(update, 9, night.figures.figures);
+            update.Bind(9 + kFigureColumns, match);
+            if (update.Step() != SQLITE_DONE) return fail(DbFailure(lib, library_message::kCantWrite));
+            ++out.replaced;
+            out.nights.push_back(match);
+            journal.push_back({now, JournalKind::Add, match, id, span.start, sourceText});
+            continue;
+        }
+        insert.Reset();
+        if (numbers) {
+            if (const auto it = numbers->find({id, span.start}); it != numbers->end())
+                insert.Bind(1, it->second);
+            else
+                insert.BindNull(1);
+        } else {
+            insert.BindNull(1);
+        }
+        insert.Bind(2, static_cast<std::int64_t>(id))
+            .Bind(3, name)
+            .Bind(4, DateText(span.DateSeconds()))
+            .Bind(5, span.start)
+            .Bind(6, span.end)
+            .Bind(7, static_cast<std::int64_t>(span.Samples()))
+            .Bind(8, span.GapSeconds())
+            .Bind(9, sourceText)
+            .Bind(10, static_cast<std::int64_t>(span.first))
+            .Bind(11, static_cast<std::int64_t>(span.last))
+            .BindBlob(12, clinical)
+            .Bind(13, now)
+            .Bind(14, night.digest);
+        BindFigures(insert, 15, night.figures.figures);
+        if (insert.Step() != SQLITE_DONE) return fail(DbFailure(lib, library_message::kCantWrite));
+        const NightNumber number = sqlite3_last_insert_rowid(lib.db_);
+        ++out.added;
+        out.nights.push_back(number);
+        journal.push_back({now, JournalKind::Add, number, id, span.start, sourceText});
+    }
+    if (!journal.empty()) {
+        if (FileResult written = Journal(lib, journal); !written) return fail(std::move(written));
+    }
+    if (!transaction.Commit()) return fail(DbFailure(lib, library_message::kCantWrite));
+    return out;
+}
+
+AddResult NightLibrary::AddSamples(const fs::path& source, int id, std::span<const SampleRecord> samples,
+                                   const AddOptions& options) {
+    return LibraryAccess::AddSamples(*this, source, id, samples, options, nullptr);
+}
+
+AddResult NightLibrary::AddFile(const fs::path& dataFile, const AddOptions& options) {
+    DataFileContents contents;
+    if (FileResult read = ReadDataFile(dataFile, contents); !read) {
+        AddResult out;
+        const bool named = read.message.find(dataFile.string()) != std::string::npos;
+        out.failures.push_back((named ? "" : dataFile.string() + ": ") + read.message +
+                               (read.detail.empty() ? "" : ": ") + read.detail);
+        if (!named) read.message = dataFile.string() + ": " + read.message;
+        out.result = std::move(read);
+        return out;
+    }
+    // A data file holds one ID; its records carry it too, and the header's
+    // may be 0 in files from elsewhere.
+    const int id = contents.id != 0 || contents.records.empty() ? contents.id : contents.records.front().id;
+    return AddSamples(dataFile, id, contents.records, options);
+}
+
+AddResult NightLibrary::AddPaths(std::span<const fs::path> paths, const AddOptions& options) {
+    AddResult out;
+    for (const fs::path& path : paths) {
+        const auto files = DataFilesIn(path);
+        if (files.empty()) {
+            AddResult none;
+            none.result = {false, path.string() + ": " + UiText("no ID<n>.dat data files in this folder"), {}};
+            none.failures.push_back(none.result.message);
+            out.Merge(none);
+        }
+        for (const fs::path& file : files) out.Merge(AddFile(file, options));
+    }
+    return out;
+}
+
+FileResult NightLibrary::ForEach(const NightFilter& filter, const std::function<void(const NightRow&)>& visit) {
+    const std::string sql = "SELECT " + RowColumns() +
+                            " FROM nights WHERE (?1 IS NULL OR id=?1) AND (?2 IS NULL OR date>=?2) AND "
+                            "(?3 IS NULL OR date<=?3) ORDER BY start,night";
+    Statement s(db_, sql.c_str());
+    if (!s.Ok()) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
+    if (filter.id) s.Bind(1, static_cast<std::int64_t>(*filter.id));
+    if (filter.from) s.Bind(2, *filter.from);
+    if (filter.to) s.Bind(3, *filter.to);
+    std::unordered_map<std::string, bool> present;
+    NightRow row;
+    int step;
+    while ((step = s.Step()) == SQLITE_ROW) {
+        ReadRow(s, row);
+        if (filter.checkMissing) {
+            auto [it, fresh] = present.try_emplace(row.source.string(), false);
+            if (fresh) {
+                struct stat st {};
+                it->second = ::stat(row.source.c_str(), &st) == 0;
+            }
+            row.missing = !it->second;
+        }
+        visit(row);
+    }
+    if (step != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
+    return {};
+}
+
+FileResult NightLibrary::List(const NightFilter& filter, std::vector<NightRow>& rows) {
+    std::vector<NightRow> out;
+    if (FileResult listed = ForEach(filter, [&out](const NightRow& row) { out.push_back(row); }); !listed)
+        return listed;
+    rows = std::move(out);
+    return {};
+}
+
+FileResult NightLibrary::Show(NightNumber night, NightRow& row) {
+    const std::string sql = "SELECT " + RowColumns() + " FROM nights WHERE night=?";
+    Statement s(db_, sql.c_str());
+    if (!s.Ok()) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
+    s.Bind(1, night);
+    const int step = s.Step();
+    if (step == SQLITE_DONE) return Failure(library_message::kNoNight, std::to_string(night));
+    if (step != SQLITE_ROW) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
+    ReadRow(s, row);
+    std::error_code ec;
+    row.missing = !fs::exists(row.source, ec);
+    return {};
+}
+
+std::optional<NightNumber> NightLibrary::FindNight(int id, std::int64_t start) {
+    Statement s(db_, "SELECT night FROM nights WHERE id=? AND start=? ORDER BY samples DESC LIMIT 1");
+    s.Bind(1, static_cast<std::int64_t>(id)).Bind(2, start);
+    if (s.Step() != SQLITE_ROW) return std::nullopt;
+    return s.Int(0);
+}
+
+FileResult NightLibrary::SetNote(NightNumber night, std::string_view note) {
+    Transaction transaction(db_);
+    if (!transaction.Open()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    int id = 0;
+    std::int64_t start = 0;
+    if (!LibraryAccess::Key(*this, night, id, start)) return Failure(library_message::kNoNight, std::to_string(night));
+    Statement s(db_, "UPDATE nights SET note=? WHERE night=?");
+    s.Bind(1, note).Bind(2, night);
+    if (s.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    if (FileResult j = LibraryAccess::Journal(*this, {{NowSeconds(), JournalKind::Note, night, id, start,
+                                                      std::string(note)}});
+        !j) {
+        return j;
+    }
+    if (!transaction.Commit()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    return {};
+}
+
+FileResult NightLibrary::Remove(NightNumber night) {
+    Transaction transaction(db_);
+    if (!transaction.Open()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    int id = 0;
+    std::int64_t start = 0;
+    if (!LibraryAccess::Key(*this, night, id, start)) return Failure(library_message::kNoNight, std::to_string(night));
+    Statement s(db_, "DELETE FROM nights WHERE night=?");
+    s.Bind(1, night);
+    if (s.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    Statement keepOut(db_, "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
+    keepOut.Bind(1, static_cast<std::int64_t>(id)).Bind(2, start);
+    if (keepOut.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    if (FileResult j = LibraryAccess::Journal(*this, {{NowSeconds(), JournalKind::Remove, night, id, start, {}}}); !j)
+        return j;
+    if (!transaction.Commit()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    return {};
+}
+
+FileResult NightLibrary::LoadNight(NightNumber night, std::vector<SampleRecord>& samples) {
+    NightRow row;
+    if (FileResult shown = Show(night, row); !shown) return shown;
+    if (row.missing) return Failure(library_message::kSourceMissing, row.source.string());
+    DataFileContents contents;
+    if (FileResult read = ReadDataFile(row.source, contents); !read) return read;
+    Statement s(db_, "SELECT digest FROM nights WHERE night=?");
+    s.Bind(1, night);
+    if (s.Step() != SQLITE_ROW) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
+    const std::int64_t digest = s.Int(0);
+    if (row.first < 0 || row.last < row.first || contents.records.size() <= static_cast<std::size_t>(row.last))
+        return Failure(library_message::kSourceChanged, row.source.string());
+    const auto part = std::span<const SampleRecord>(contents.records)
+                          .subspan(static_cast<std::size_t>(row.first), static_cast<std::size_t>(row.samples));
+    if (Digest(part) != digest) return Failure(library_message::kSourceChanged, row.source.string());
+    samples.assign(part.begin(), part.end());
+    return {};
+}
+
+FileResult NightLibrary::Exclusions(NightNumber night, std::vector<SampleSpan>& spans) {
+    int id = 0;
+    std::int64_t start = 0;
+    if (!LibraryAccess::Key(*this, night, id, start)) return Failure(library_message::kNoNight, std::to_string(night));
+    Statement s(db_, "SELECT first,last FROM exclusions WHERE night=? ORDER BY first,last");
+    s.Bind(1, night);
+    std::vector<SampleSpan> out;
+    int step;
+    while ((step = s.Step()) == SQLITE_ROW)
+        out.push_back({static_cast<std::int32_t>(s.Int(0)), static_cast<std::int32_t>(s.Int(1))});
+    if (step != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
+    spans = std::move(out);
+    return {};
+}
+
+FileResult NightLibrary::SetExclusions(NightNumber night, std::span<const SampleSpan> spans) {
+    Transaction transaction(db_);
+    if (!transaction.Open()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    int id = 0;
+    std::int64_t start = 0;
+    if (!LibraryAccess::Key(*this, night, id, start)) return Failure(library_message::kNoNight, std::to_string(night));
+    Statement count(db_, "SELECT samples FROM nights WHERE night=?");
+    count.Bind(1, night);
+    if (count.Step() != SQLITE_ROW) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
+    const std::int64_t samples = count.Int(0);
+    std::vector<SampleSpan> sorted(spans.begin(), spans.end());
+    std::sort(sorted.begin(), sorted.end(),
+              [](const SampleSpan& a, const SampleSpan& b) { return std::tie(a.first, a.last) < std::tie(b.first, b.last); });
+    for (const SampleSpan& span : sorted) {
+        if (span.first < 0 || span.last < span.first || span.last >= samples)
+            return FileResult{false, UiText(library_message::kBadSpan), {}};
+    }
+    Statement clear(db_, "DELETE FROM exclusions WHERE night=?");
+    clear.Bind(1, night);
+    if (clear.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    Statement add(db_, "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
+    for (const SampleSpan& span : sorted) {
+        add.Reset();
+        add.Bind(1, night).Bind(2, static_cast<std::int64_t>(span.first)).Bind(3, static_cast<std::int64_t>(span.last));
+        if (add.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    }
+    if (FileResult j = LibraryAccess::Journal(
+            *this, {{NowSeconds(), JournalKind::Exclusions, night, id, start, SpansText(sorted)}});
+        !j) {
+        return j;
+    }
+    if (!transaction.Commit()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    return {};
+}
+
+FileResult NightLibrary::StoreFigures(NightNumber night, const ComputedFigures& figures) {
+    std::string sql = "UPDATE nights SET clinical=?";
+    for (const auto& c : kRealColumns) sql += std::string(",") + c.name + "=?";
+    for (const auto& c : kIntColumns) sql += std::string(",") + c.name + "=?";
+    sql += " WHERE night=?";
+    Statement s(db_, sql.c_str());
+    if (!s.Ok()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    s.BindBlob(1, Deflate(figures.clinicalJson));
+    BindFigures(s, 2, figures.figures);
+    s.Bind(2 + kFigureColumns, night);
+    if (s.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    if (sqlite3_changes(db_) == 0) return Failure(library_message::kNoNight, std::to_string(night));
+    return {};
+}
+
+AddResult AddToLibrary(const fs::path& library, std::span<const fs::path> paths, const AddOptions& options) {
+    FileResult opened;
+    auto lib = NightLibrary::Open(library, opened);
+    if (!lib) {
+        AddResult out;
+        out.result = opened;
+        out.failures.push_back(opened.message + (opened.detail.empty() ? "" : ": ") + opened.detail);
+        return out;
+    }
+    return lib->AddPaths(paths, options);
+}
+
+// ---------------------------------------------------------------------------
+// Rebuild
+
+namespace {
+
+std::string BrokenSuffix() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, ".broken-%Y%m%d-%H%M%S", &local);
+    return text;
+}
+
+fs::path WithSuffix(const fs::path& file, std::string_view suffix) {
+    fs::path p = file;
+    p += std::string(suffix);
+    return p;
+}
+
+// What the old library knew, when it could be read.
+struct Known {
+    std::vector<std::string> sources;
+    LibraryAccess::Numbers numbers;
+    std::map<std::pair<int, std::int64_t>, std::string> notes;
+    std::map<std::pair<int, std::int64_t>, std::vector<SampleSpan>> exclusions;
+};
+
+bool ReadKnown(NightLibrary& lib, Known& known) {
+    {
+        Statement s(lib.Handle(), "SELECT path FROM sources ORDER BY added_at,rowid");
+        int step;
+        while ((step = s.Step()) == SQLITE_ROW) known.sources.push_back(s.Text(0));
+        if (step != SQLITE_DONE) return false;
+    }
+    Statement s(lib.Handle(), "SELECT night,id,start,note FROM nights");
+    int step;
+    while ((step = s.Step()) == SQLITE_ROW) {
+        const std::pair<int, std::int64_t> key{static_cast<int>(s.Int(1)), s.Int(2)};
+        known.numbers[key] = s.Int(0);
+        if (!s.Text(3).empty()) known.notes[key] = s.Text(3);
+        std::vector<SampleSpan> spans;
+        if (lib.Exclusions(s.Int(0), spans) && !spans.empty()) known.exclusions[key] = spans;
+    }
+    return step == SQLITE_DONE;
+}
+
+}  // namespace
+
+RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, std::span<const fs::path> alsoLookIn) {
+    RebuildResult out;
+    std::error_code ec;
+    Known known;
+    bool healthy = false;
+    if (fs::exists(file, ec)) {
+        FileResult opened;
+        if (auto old = NightLibrary::Open(file, opened)) {
+            healthy = ReadKnown(*old, known);
+            if (!healthy) known = {};
+        }
+        if (!healthy) {
+            // Aside, with its -wal and -shm, so the new one starts clean and
+            // the old one is there for whoever wants to look into it.
+            const std::string suffix = BrokenSuffix();
+            out.movedAside = WithSuffix(file, suffix);
+            fs::rename(file, out.movedAside, ec);
+            if (ec) {
+                out.result = Failure(library_message::kCantWrite, file.string(), ec.message());
+                return out;
+            }
+            for (const char* side : {"-wal", "-shm"}) {
+                const fs::path from = WithSuffix(file, side);
+                if (fs::exists(from, ec)) fs::rename(from, WithSuffix(out.movedAside, side), ec);
+            }
+        }
+    }
+
+    std::vector<JournalEntry> journal;
+    std::string error;
+    if (!ReadJournal(JournalFileOf(file), journal, error)) {
+        out.result = Failure(library_message::kCantOpen, JournalFileOf(file).string(), error);
+        return out;
+    }
+    // The journal's word over the old library's: its last line per night.
+    std::vector<std::string> sources = known.sources;
+    std::set<std::pair<int, std::int64_t>> removed;
+    for (const JournalEntry& e : journal) {
+        const std::pair<int, std::int64_t> key{e.id, e.start};
+        switch (e.kind) {
+            case JournalKind::Add:
+                sources.push_back(e.text);
+                known.numbers[key] = e.night;
+                removed.erase(key);
+                break;
+            case JournalKind::Note:
+                known.notes[key] = e.text;
+                break;
+            case JournalKind::Remove:
+                removed.insert(key);
+                break;
+            case JournalKind::Exclusions: {
+                std::vector<SampleSpan> spans;
+                if (ParseSpans(e.text, spans)) known.exclusions[key] = spans;
+                break;
+            }
+        }
+    }
+    for (const fs::path& extra : alsoLookIn) {
+        if (fs::is_directory(extra, ec)) {
+            for (const auto& entry : fs::directory_iterator(extra, ec)) {
+                if (entry.is_directory(ec))
+                    for (const fs::path& f : DataFilesIn(entry.path())) sources.push_back(f.string());
+            }
+        }
+    }
+
+    std::set<std::pair<int, std::int64_t>> knownBefore;
+    for (const auto& entry : known.numbers) knownBefore.insert(entry.first);
+    // The new library beside the old, replacing it only when complete.
+    const fs::path fresh = WithSuffix(file, ".rebuild");
+    for (const char* side : {"", "-wal", "-shm"}) fs::remove(WithSuffix(fresh, side), ec);
+    {
+        FileResult opened;
+        auto lib = NightLibrary::Open(fresh, opened);
+        if (!lib) {
+            out.result = opened;
+            return out;
+        }
+        for (const auto& key : removed) {
+            Statement s(lib->Handle(), "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
+            s.Bind(1, static_cast<std::int64_t>(key.first)).Bind(2, key.second);
+            s.Step();
+        }
+        std::set<std::string> seen;
+        for (const std::string& source : sources) {
+            if (!seen.insert(source).second) continue;
+            if (!fs::exists(source, ec)) {
+                ++out.missingSources;
+                continue;
+            }
+            DataFileContents contents;
+            if (FileResult read = ReadDataFile(source, contents); !read) {
+                out.added.failures.push_back(source + ": " + read.message);
+                continue;
+            }
+            ++out.sources;
+            const int id = contents.id != 0 || contents.records.empty() ? contents.id : contents.records.front().id;
+            out.added.Merge(LibraryAccess::AddSamples(*lib, source, id, contents.records, options, &known.numbers));
+        }
+        if (healthy) {
+            // Nights whose file is gone stay listed, marked missing.
+            Statement attach(lib->Handle(), "ATTACH ? AS old");
+            attach.Bind(1, file.string());
+            if (attach.Step() == SQLITE_DONE) {
+                Exec(lib->Handle(),
+                     "INSERT INTO main.nights SELECT * FROM old.nights o WHERE o.source NOT IN "
+                     "(SELECT path FROM main.sources) AND NOT EXISTS (SELECT 1 FROM main.nights m "
+                     "WHERE m.id=o.id AND m.start=o.start)");
+                Exec(lib->Handle(), "INSERT OR IGNORE INTO main.sources SELECT * FROM old.sources");
+                Exec(lib->Handle(), "INSERT OR IGNORE INTO main.removed SELECT * FROM old.removed");
+                Exec(lib->Handle(), "DETACH old");
+            }
+        }
+        // The user's changes are replayed into the database only: the
+        // journal holds them already.
+        Exec(lib->Handle(), "BEGIN IMMEDIATE");
+        for (const auto& [key, note] : known.notes) {
+            Statement s(lib->Handle(), "UPDATE nights SET note=? WHERE id=? AND start=?");
+            s.Bind(1, note).Bind(2, static_cast<std::int64_t>(key.first)).Bind(3, key.second);
+            if (s.Step() == SQLITE_DONE && sqlite3_changes(lib->Handle()) > 0) ++out.notes;
+        }
+        for (const auto& [key, spans] : known.exclusions) {
+            const auto night = lib->FindNight(key.first, key.second);
+            if (!night) continue;
+            Statement clear(lib->Handle(), "DELETE FROM exclusions WHERE night=?");
+            clear.Bind(1, *night);
+            clear.Step();
+            for (const SampleSpan& span : spans) {
+                Statement s(lib->Handle(), "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
+                s.Bind(1, *night).Bind(2, static_cast<std::int64_t>(span.first)).Bind(3, static_cast<std::int64_t>(span.last));
+                s.Step();
+            }
+        }
+        if (!Exec(lib->Handle(), "COMMIT")) {
+            out.result = LibraryAccess::DbFailure(*lib, library_message::kCantWrite);
+            return out;
+        }
+        Statement count(lib->Handle(), "SELECT count(*) FROM nights");
+        if (count.Step() == SQLITE_ROW) out.nights = static_cast<int>(count.Int(0));
+        // Everything into the main file before it is renamed.
+        Exec(lib->Handle(), "PRAGMA wal_checkpoint(TRUNCATE)");
+    }
+    // The adds above were journalled to "<fresh>.journal"; the nights that
+    // got a number only now join the real journal, so the next rebuild
+    // keeps it.
+    {
+        std::vector<JournalEntry> added;
+        std::vector<JournalEntry> numbered;
+        ReadJournal(JournalFileOf(fresh), added, error);
+        for (const JournalEntry& e : added)
+            if (!knownBefore.contains({e.id, e.start})) numbered.push_back(e);
+        if (!numbered.empty() && !AppendJournal(JournalFileOf(file), numbered, error)) {
+            out.result = Failure(library_message::kCantWrite, JournalFileOf(file).string(), error);
+            return out;
+        }
+    }
+    fs::remove(JournalFileOf(fresh), ec);
+    for (const char* side : {"-wal", "-shm"}) fs::remove(WithSuffix(fresh, side), ec);
+    fs::rename(fresh, file, ec);
+    if (ec) {
+        out.result = Failure(library_message::kCantWrite, file.string(), ec.message());
+        return out;
+    }
+    for (const char* side : {"-wal", "-shm"}) fs::remove(WithSuffix(file, side), ec);
+    return out;
+}
+
+}  // namespace quenda

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+struct sqlite3;
+
+namespace quenda {
+
+// The library's schema, version by version. Each step is kept as it was
+// shipped, so a file of any older version walks the same road to today's.
+//
+//   1  sources, nights (times, place in the source file, figures, note)
+//   2  nights gain "coverage"; the exclusions table; the removed nights
+//
+// An empty file (user_version 0, no tables) is created at version 1 and
+// walked up like any other.
+
+// The SQL that makes a version-1 library from nothing (for the migration
+// tests as much as for new files).
+extern const char* const kLibrarySchemaV1;
+
+// Brings `db` (of `file`) to kLibrarySchemaVersion. A file that held data is
+// first copied to "<file>.v<old>.bak" (consistent, synced, 0600). The steps
+// run in one transaction, re-reading the version under the lock, so two
+// programs opening an old file at once migrate it once.
+bool MigrateLibrary(sqlite3* db, const std::filesystem::path& file, std::string& error);
+
+// The backup's name for a file of `version`.
+std::filesystem::path LibraryBackupFile(const std::filesystem::path& file, int version);
+
+}  // namespace quenda

@@ -1,0 +1,356 @@
+// The library of nights over hand-made downloads: what it lists, when a night
+// is the same one again or a longer copy of it, the user's notes through a
+// lost or damaged library, a source file that has gone, and the schema's
+// migration.
+#include "nights/Journal.h"
+#include "nights/Library.h"
+#include "nights/LibrarySchema.h"
+#include "support/NightData.h"
+#include "support/RunCommand.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+namespace quenda {
+namespace {
+
+namespace fs = std::filesystem;
+using test::AppendRun;
+using test::Secs;
+
+const std::int64_t kEvening = Secs(2026, 12, 6, 22, 0, 0);
+constexpr std::int64_t kDay = 86400;
+
+std::unique_ptr<NightLibrary> OpenOrFail(const fs::path& file) {
+    FileResult result;
+    auto library = NightLibrary::Open(file, result);
+    EXPECT_TRUE(library) << result.message << ": " << result.detail;
+    return library;
+}
+
+std::vector<NightRow> ListAll(NightLibrary& library, NightFilter filter = {}) {
+    std::vector<NightRow> rows;
+    EXPECT_TRUE(library.List(filter, rows));
+    return rows;
+}
+
+// A morning's download of ID 3 that was never erased: every evening from the
+// 6th holds an hour (the last one `lastLength` seconds), the newest night
+// still going when the download was made.
+std::vector<SampleRecord> Download(int evenings, int lastLength = 3600) {
+    std::vector<SampleRecord> samples;
+    for (int e = 0; e < evenings; ++e) AppendRun(samples, 3, kEvening + e * kDay, e + 1 == evenings ? lastLength : 3600);
+    return samples;
+}
+
+fs::path WriteDownload(const test::TempDir& dir, const std::string& folder, const std::vector<SampleRecord>& samples) {
+    fs::create_directories(dir / folder);
+    const fs::path file = dir / folder / "ID3.dat";
+    EXPECT_TRUE(WriteDataFile(file, 3, samples, "Report Title"));
+    return file;
+}
+
+AddOptions Names() {
+    AddOptions options;
+    options.nameOf = [](int id) { return id == 3 ? std::string("Ann Bo") : std::string(); };
+    return options;
+}
+
+TEST(NightLibrary, ListsEachNightWithItsFiguresAndAddsItOnce) {
+    test::TempDir dir("quenda-library");
+    auto samples = Download(2);
+    samples[5000].month = 13;  // left out, and it splits the second night
+    const fs::path file = WriteDownload(dir, "d1", samples);
+    auto library = OpenOrFail(dir / "lib" / "library.sqlite");
+    ASSERT_TRUE(library);
+
+    const AddResult first = library->AddFile(file, Names());
+    ASSERT_TRUE(first.result) << first.result.message;
+    EXPECT_EQ(std::tie(first.added, first.already, first.replaced, first.leftOut), std::make_tuple(3, 0, 0, 1));
+    EXPECT_EQ(first.nights, (std::vector<NightNumber>{1, 2, 3}));
+
+    const auto rows = ListAll(*library);
+    ASSERT_EQ(rows.size(), 3u);
+    const NightRow& r = rows[1];
+    EXPECT_EQ(r.night, 2);
+    EXPECT_EQ(r.id, 3);
+    EXPECT_EQ(r.name, "Ann Bo");
+    EXPECT_EQ(r.date, "2026-12-07");
+    EXPECT_EQ(r.StartText(), "2026-12-07T22:00:00");
+    EXPECT_EQ(r.EndText(), "2026-12-07T22:23:19");  // sample 4999 of the file
+    EXPECT_EQ(std::tie(r.first, r.last, r.samples, r.gapSeconds), std::make_tuple(3600, 4999, 1400, 0LL));
+    EXPECT_EQ(fs::path(r.source), fs::absolute(file));
+    EXPECT_FALSE(r.missing);
+    // The stored figures are those of the night's samples alone.
+    const auto part = std::span<const SampleRecord>(samples).subspan(3600, 1400);
+    const ComputedFigures expected = ComputeNightFigures(part, Thresholds{});
+    EXPECT_EQ(r.figures, expected.figures);
+    EXPECT_EQ(r.clinicalJson, expected.clinicalJson);
+
+    // The same download again, as a file or as its folder: nothing new.
+    const fs::path folder[] = {dir / "d1"};
+    const AddResult again = library->AddPaths(folder, Names());
+    EXPECT_EQ(std::tie(again.added, again.already, again.replaced), std::make_tuple(0, 3, 0));
+    EXPECT_EQ(again.nights, first.nights);
+    EXPECT_EQ(ListAll(*library).size(), 3u);
+
+    // Filters: by ID and by night date, both ends included.
+    NightFilter filter;
+    filter.from = "2026-12-07";
+    EXPECT_EQ(ListAll(*library, filter).size(), 2u);
+    filter.to = "2026-12-07";
+    filter.id = 4;
+    EXPECT_TRUE(ListAll(*library, filter).empty());
+
+    // Medical data: the folder 0700, the library and its journal 0600.
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "lib").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat((dir / "lib" / "library.sqlite").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(JournalFileOf(dir / "lib" / "library.sqlite").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(NightLibrary, ADownloadThatExtendsTheLastNightReplacesItAndKeepsItsNote) {
+    test::TempDir dir("quenda-library");
+    auto library = OpenOrFail(dir / "library.sqlite");
+    ASSERT_TRUE(library);
+    // Monday's download caught the second night half-way; Tuesday's holds it whole.
+    const fs::path monday = WriteDownload(dir, "mon", Download(2, 1800));
+    const fs::path tuesday = WriteDownload(dir, "tue", Download(3));
+    ASSERT_TRUE(library->AddFile(monday, {}).result);
+    ASSERT_TRUE(library->SetNote(2, "slept badly"));
+    ASSERT_TRUE(library->SetExclusions(2, std::vector<SampleSpan>{{0, 9}}));
+
+    const AddResult added = library->AddFile(tuesday, {});
+    EXPECT_EQ(std::tie(added.added, added.already, added.replaced), std::make_tuple(1, 1, 1));
+    const auto rows = ListAll(*library);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].night, 2);
+    EXPECT_EQ(rows[1].samples, 3600);
+    EXPECT_EQ(rows[1].note, "slept badly");
+    EXPECT_EQ(fs::path(rows[1].source), fs::absolute(tuesday));
+    std::vector<SampleSpan> spans;
+    ASSERT_TRUE(library->Exclusions(2, spans));
+    EXPECT_EQ(spans, (std::vector<SampleSpan>{{0, 9}}));
+
+    // Monday's shorter copy, added late, is already there.
+    const AddResult late = library->AddFile(monday, {});
+    EXPECT_EQ(std::tie(late.added, late.already, late.replaced), std::make_tuple(0, 2, 0));
+
+    // Another recording that merely starts at the same second is a night of its own.
+    auto other = Download(1);
+    for (auto& r : other) r.spo2 = 80;
+    const AddResult distinct = library->AddFile(WriteDownload(dir, "other", other), {});
+    EXPECT_EQ(distinct.added, 1);
+    EXPECT_EQ(ListAll(*library).size(), 4u);
+
+    std::vector<SampleRecord> loaded;
+    ASSERT_TRUE(library->LoadNight(2, loaded));
+    const auto whole = Download(3);
+    EXPECT_EQ(loaded, std::vector<SampleRecord>(whole.begin() + 3600, whole.begin() + 7200));
+}
+
+TEST(NightLibrary, NotesRemovalsAndNumbersSurviveALostLibrary) {
+    test::TempDir dir("quenda-library");
+    const fs::path file = dir / "library.sqlite";
+    const fs::path source = WriteDownload(dir, "d", Download(3));
+    {
+        auto library = OpenOrFail(file);
+        ASSERT_TRUE(library);
+        ASSERT_TRUE(library->AddFile(source, {}).result);
+        ASSERT_TRUE(library->SetNote(1, "first\tnight\nwith \\ a new line"));
+        ASSERT_TRUE(library->SetNote(3, "third"));
+        ASSERT_TRUE(library->Remove(2));
+        ASSERT_TRUE(library->SetExclusions(3, std::vector<SampleSpan>{{5, 6}, {0, 1}}));
+        EXPECT_EQ(library->Remove(2).message, "There is no night 2 in the library.");
+    }
+    fs::remove(file);
+
+    const RebuildResult rebuilt = RebuildLibrary(file, {});
+    ASSERT_TRUE(rebuilt.result) << rebuilt.result.message << rebuilt.result.detail;
+    EXPECT_EQ(rebuilt.nights, 2);
+    EXPECT_EQ(rebuilt.notes, 2);
+    auto library = OpenOrFail(file);
+    ASSERT_TRUE(library);
+    const auto rows = ListAll(*library);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(std::tie(rows[0].night, rows[0].note), std::make_tuple(NightNumber{1}, std::string("first\tnight\nwith \\ a new line")));
+    EXPECT_EQ(std::tie(rows[1].night, rows[1].note), std::make_tuple(NightNumber{3}, std::string("third")));
+    std::vector<SampleSpan> spans;
+    ASSERT_TRUE(library->Exclusions(3, spans));
+    EXPECT_EQ(spans, (std::vector<SampleSpan>{{0, 1}, {5, 6}}));
+    // The next download holds the removed night again: it stays out. A new
+    // night never takes a number given before.
+    const AddResult added = library->AddFile(WriteDownload(dir, "e", Download(4)), {});
+    EXPECT_EQ(std::tie(added.added, added.already, added.removed), std::make_tuple(1, 2, 1));
+    EXPECT_GT(added.nights.back(), 3);
+}
+
+TEST(NightLibrary, ADamagedLibraryIsNamedLeftAloneAndRebuiltAside) {
+    test::TempDir dir("quenda-library");
+    const fs::path file = dir / "library.sqlite";
+    const fs::path source = WriteDownload(dir, "d", Download(2));
+
+    // Not a database at all.
+    { std::ofstream(file) << "these are my notes, not a database\n" << std::string(5000, 'x'); }
+    const std::string before = test::Slurp(file);
+    FileResult result;
+    EXPECT_FALSE(NightLibrary::Open(file, result));
+    EXPECT_NE(result.message.find(file.string()), std::string::npos) << result.message;
+    EXPECT_NE(result.message.find("damaged or is no database"), std::string::npos) << result.message;
+    EXPECT_EQ(test::Slurp(file), before);
+    EXPECT_FALSE(fs::exists(dir / "library.sqlite-wal"));
+    fs::remove(file);
+
+    // A real library whose pages were overwritten.
+    {
+        auto library = OpenOrFail(file);
+        ASSERT_TRUE(library);
+        ASSERT_TRUE(library->AddFile(source, {}).result);
+        ASSERT_TRUE(library->SetNote(2, "kept through it all"));
+    }
+    {
+        std::fstream f(file, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(4096);
+        const std::string garbage(static_cast<std::size_t>(fs::file_size(file)) - 4096, '\xA5');
+        f.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+    }
+    const std::string damaged = test::Slurp(file);
+    if (auto library = NightLibrary::Open(file, result)) {
+        std::vector<NightRow> rows;
+        result = library->List({}, rows);
+    }
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.message.find(file.string()), std::string::npos) << result.message;
+    EXPECT_EQ(test::Slurp(file), damaged);
+
+    const RebuildResult rebuilt = RebuildLibrary(file, {});
+    ASSERT_TRUE(rebuilt.result) << rebuilt.result.message << rebuilt.result.detail;
+    ASSERT_FALSE(rebuilt.movedAside.empty());
+    EXPECT_NE(rebuilt.movedAside.filename().string().find("library.sqlite.broken-"), std::string::npos);
+    EXPECT_EQ(test::Slurp(rebuilt.movedAside), damaged);
+    auto library = OpenOrFail(file);
+    ASSERT_TRUE(library);
+    const auto rows = ListAll(*library);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].night, 2);
+    EXPECT_EQ(rows[1].note, "kept through it all");
+}
+
+TEST(NightLibrary, ANightWhoseFileHasGoneStaysListedAndSaysSo) {
+    test::TempDir dir("quenda-library");
+    const fs::path source = WriteDownload(dir, "d", Download(2));
+    const fs::path file = dir / "library.sqlite";
+    auto library = OpenOrFail(file);
+    ASSERT_TRUE(library);
+    ASSERT_TRUE(library->AddFile(source, {}).result);
+    ASSERT_TRUE(library->SetNote(1, "gone"));
+
+    // Changed under the library: the night is no longer there.
+    auto changed = Download(2);
+    changed[100].spo2 = 50;
+    ASSERT_TRUE(WriteDataFile(source, 3, changed, ""));
+    std::vector<SampleRecord> samples{SampleRecord{}};
+    FileResult loaded = library->LoadNight(1, samples);
+    EXPECT_EQ(loaded.message, "The file " + fs::absolute(source).string() + " no longer holds this night.");
+    EXPECT_EQ(samples.size(), 1u);
+
+    fs::remove(source);
+    const auto rows = ListAll(*library);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_TRUE(rows[0].missing && rows[1].missing);
+    loaded = library->LoadNight(1, samples);
+    EXPECT_EQ(loaded.message, "The file " + fs::absolute(source).string() + " holding this night is missing.");
+    EXPECT_EQ(samples.size(), 1u);
+
+    // A rebuild of a healthy library keeps them, missing, with their notes.
+    const RebuildResult rebuilt = RebuildLibrary(file, {});
+    ASSERT_TRUE(rebuilt.result) << rebuilt.result.message;
+    EXPECT_EQ(rebuilt.missingSources, 1);
+    library = OpenOrFail(file);
+    const auto after = ListAll(*library);
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_TRUE(after[0].missing);
+    EXPECT_EQ(after[0].note, "gone");
+}
+
+TEST(NightLibrary, MigratesAVersion1FileAfterABackup) {
+    test::TempDir dir("quenda-library");
+    const fs::path file = dir / "library.sqlite";
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, kLibrarySchemaV1, nullptr, nullptr, nullptr), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "INSERT INTO nights(id,date,start,\"end\",samples,gap_seconds,source,first,last,"
+                               "clinical,note,added_at,digest,odi3) VALUES(3,'2026-12-06',849909600,849913199,3600,0,"
+                               "'/nowhere/ID3.dat',0,3599,x'',"
+                               "'from version 1',0,0,4.5)",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    auto library = OpenOrFail(file);
+    ASSERT_TRUE(library);
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(library->Handle(), "PRAGMA user_version", -1, &s, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(s, 0), kLibrarySchemaVersion);
+    sqlite3_finalize(s);
+    const auto rows = ListAll(*library);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].note, "from version 1");
+    EXPECT_EQ(rows[0].figures.odi3, 4.5);
+    EXPECT_EQ(rows[0].figures.coverage, 100);
+    EXPECT_TRUE(rows[0].missing);
+    EXPECT_TRUE(library->SetExclusions(rows[0].night, std::vector<SampleSpan>{{10, 20}}));
+    EXPECT_EQ(library->SetExclusions(rows[0].night, std::vector<SampleSpan>{{10, 3600}}).message,
+              "The span is not inside the night.");
+
+    // The backup is the version-1 file as it was.
+    sqlite3* backup = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(LibraryBackupFile(file, 1).c_str(), &backup, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(backup, "PRAGMA user_version", -1, &s, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(s, 0), 1);
+    sqlite3_finalize(s);
+    sqlite3_close(backup);
+
+    // A file from a newer program is refused, not changed.
+    ASSERT_EQ(sqlite3_exec(library->Handle(), "PRAGMA user_version = 99", nullptr, nullptr, nullptr), SQLITE_OK);
+    library.reset();
+    FileResult result;
+    EXPECT_FALSE(NightLibrary::Open(file, result));
+    EXPECT_EQ(result.message, "The nights library " + file.string() + " was made by a newer Quenda");
+}
+
+TEST(NightJournal, LinesReadBackAndACutLineIsSkipped) {
+    const JournalEntry entries[] = {
+        {1, JournalKind::Add, 4, 3, 849909600, "/data/ID3.dat"},
+        {2, JournalKind::Note, 4, 3, 849909600, "tab\there\nline\\end\r"},
+        {3, JournalKind::Remove, 4, 3, 849909600, ""},
+        {4, JournalKind::Exclusions, 4, 3, 849909600, "0-9,20-30"},
+    };
+    for (const JournalEntry& e : entries) {
+        JournalEntry back;
+        const std::string line = JournalLine(e);
+        ASSERT_EQ(std::count(line.begin(), line.end(), '\n'), 1);
+        ASSERT_TRUE(ParseJournalLine(line.substr(0, line.size() - 1), back)) << line;
+        EXPECT_EQ(back, e);
+        JournalEntry cut;
+        EXPECT_FALSE(ParseJournalLine(line.substr(0, 6), cut));
+    }
+    std::vector<SampleSpan> spans;
+    EXPECT_TRUE(ParseSpans("0-9,20-30", spans));
+    EXPECT_EQ(spans, (std::vector<SampleSpan>{{0, 9}, {20, 30}}));
+    EXPECT_FALSE(ParseSpans("0-9,x", spans));
+}
+
+}  // namespace
+}  // namespace quenda
