@@ -65,11 +65,14 @@ void BM_EdflibReadsAlone(benchmark::State& state) {
             state.SkipWithError("EDFlib refused the file");
             break;
         }
-        double value[2];
+        // Record by record, as the import reads.
+        std::vector<double> spo2(static_cast<std::size_t>(header->signalparam[0].smp_in_datarecord));
+        std::vector<double> pulse(static_cast<std::size_t>(header->signalparam[1].smp_in_datarecord));
         for (long long r = 0; r < header->datarecords_in_file; ++r) {
-            edfread_physical_samples(header->handle, 0, 1, &value[0]);
-            edfread_physical_samples(header->handle, 1, 1, &value[1]);
-            benchmark::DoNotOptimize(value);
+            edfread_physical_samples(header->handle, 0, static_cast<int>(spo2.size()), spo2.data());
+            edfread_physical_samples(header->handle, 1, static_cast<int>(pulse.size()), pulse.data());
+            benchmark::DoNotOptimize(spo2.data());
+            benchmark::DoNotOptimize(pulse.data());
         }
         edfclose_file(header->handle);
     }

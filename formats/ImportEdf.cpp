@@ -374,8 +374,11 @@ ImportResult ImportEdf(const std::filesystem::path& path, const ImportOptions& o
         char header[256] = {};
         in.read(header, sizeof header);
         if (in.gcount() == sizeof header && std::string_view(header + 192, 5) == "EDF+D") {
+            in.seekg(0, std::ios::end);
+            std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)));
             in.seekg(0);
-            const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            bytes.resize(static_cast<std::size_t>(in.gcount()));
             return ImportEdfDiscontinuous(bytes, options);
         }
     }
