@@ -35,6 +35,7 @@ bool ExpectedEnabled(int id, int otherIdUnavailable, int noData, int mode, bool 
         case cmd::kNewDataCapture:
         case cmd::kFindBluetoothRadio:
         case cmd::kOpenSavedData:
+        case cmd::kImport:
         case cmd::kGenericOpen:
         case cmd::kExit:
         case cmd::kAnalysisSetup:
@@ -87,7 +88,8 @@ private slots:
         QCOMPARE(titles, QStringList({"File(&F)", "Edit", "Mode", "Options", "About(&A)"}));
         QCOMPARE(Texts(popups[0]),
                  QStringList({"NewDataCapture (&N)\tCtrl+N", "Find bluetooth radio", "Open Other ID Data", "-",
-                              "Save Data(&S)...", "Open Saved Data(&O)...\tCtrl+O", "Check out the SpO2 event time...",
+                              "Save Data(&S)...", "Open Saved Data(&O)...\tCtrl+O", "Import(&I)...",
+                              "Check out the SpO2 event time...",
                               "Close", "-", "PrintPreView", "Print", "-", "Exit(&X)"}));
         QCOMPARE(Texts(popups[1]), QStringList({"User Info", "Report Title"}));
         QCOMPARE(Texts(popups[2]), QStringList({"Trend", "Table", "Analysis", "Clinical"}));
@@ -181,7 +183,7 @@ private slots:
         QTRY_COMPARE(f.frame->PagePaneText(), QString("Page:3/6"));
 
         // From the menu, as the user does it.
-        QAction* close = f.frame->Popups()[0]->actions()[7];
+        QAction* close = f.frame->Popups()[0]->actions()[8];
         QCOMPARE(close->text(), QString("Close"));
         close->trigger();
         QCOMPARE(f.frame->DocumentCount(), 0);
