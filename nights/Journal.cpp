@@ -2,7 +2,9 @@
 
 #include "base/AtomicFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <fstream>
@@ -119,11 +121,10 @@ bool AppendJournal(const std::filesystem::path& file, std::span<const JournalEnt
     // next one reads.
     if (bytes.back() != '\n') bytes += '\n';
     for (const JournalEntry& e : entries) bytes += JournalLine(e);
-    std::error_code ec;
-    const bool existed = std::filesystem::exists(file, ec);
-    if (!WriteFileAtomically(file, bytes, error)) return false;
-    if (!existed) ::chmod(file.c_str(), 0600);
-    return true;
+    // A new journal is made 0600 first, so the replacement takes that mode
+    // from it and is never readable by others, not even for a moment.
+    if (const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600); fd >= 0) ::close(fd);
+    return WriteFileAtomically(file, bytes, error);
 }
 
 bool ReadJournal(const std::filesystem::path& file, std::vector<JournalEntry>& entries, std::string& error) {

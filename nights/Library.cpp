@@ -547,13 +547,15 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
             continue;
         }
         insert.Reset();
+        insert.BindNull(1);
         if (numbers) {
-            if (const auto it = numbers->find({id, span.start}); it != numbers->end())
-                insert.Bind(1, it->second);
-            else
-                insert.BindNull(1);
-        } else {
-            insert.BindNull(1);
+            // A rebuild gives a night its old number, unless a night of its
+            // own with the same ID and start took it already.
+            if (const auto it = numbers->find({id, span.start}); it != numbers->end()) {
+                Statement taken(lib.db_, "SELECT 1 FROM nights WHERE night=?");
+                taken.Bind(1, it->second);
+                if (taken.Step() == SQLITE_DONE) insert.Bind(1, it->second);
+            }
         }
         insert.Bind(2, static_cast<std::int64_t>(id))
             .Bind(3, name)

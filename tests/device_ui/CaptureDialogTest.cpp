@@ -297,6 +297,9 @@ private slots:
         QCOMPARE(keptFolders.size(), 1);
         QCOMPARE(QDir(rig.temp.dir.filePath("kept/" + keptFolders[0])).entryList(QDir::Files),
                  QStringList({"ID1.dat", "ID12.dat"}));
+        // ... and the program was told, so its nights go to the library.
+        QCOMPARE(rig.host.kept.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(rig.host.kept[0].filename().string()), keptFolders[0]);
 
         // The download's bytes can be saved for a look at the recorder.
         QVERIFY(rig.Button("saveLogButton")->isEnabled());

@@ -76,8 +76,10 @@ public:
         mode = 1;
     }
     std::string ReportTitleText() const override { return "Report Title"; }
+    void DownloadKept(const std::filesystem::path& folder) override { kept.push_back(folder); }
 
     std::vector<std::string> calls;
+    std::vector<std::filesystem::path> kept;  // every folder the dialog said it kept
     int otherIdUnavailable = 1;
     int noData = 1;
     int mode = 0;

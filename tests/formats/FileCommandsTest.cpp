@@ -240,9 +240,27 @@ private slots:
         QVERIFY(std::ranges::is_sorted(user.progress));
         QVERIFY(user.progress.back() > 0);
 
+        // EDF+ writes a file per night and names them all: two nights here,
+        // the second starting two hours after the first ends.
+        auto current = context_->store.CurrentDataSet();
+        for (int i = 0; i < context_->store.CurrentSampleCount; ++i) {
+            const int t = i < 30'000 ? i : i + 7200;
+            auto& r = current[static_cast<std::size_t>(i)];
+            r.year = 26;
+            r.month = 12;
+            r.day = static_cast<std::uint8_t>(1 + t / 86400);
+            r.hour = static_cast<std::uint8_t>(t / 3600 % 24);
+            r.minute = static_cast<std::uint8_t>(t / 60 % 60);
+            r.second = static_cast<std::uint8_t>(t % 60);
+        }
         user.ChooseFile("saveDataDialog", *dir_ / "night.Edf");
         QVERIFY(Run(user, cmd::kSaveData));
         QCOMPARE(QByteArray::fromStdString(test::Slurp(*dir_ / "night.Edf").substr(0, 8)), QByteArray("0       "));
+        QVERIFY(fs::exists(*dir_ / "night-2.Edf"));
+        QCOMPARE(user.messages, QStringList{QString::fromStdString(
+                                    "The recording holds more than one night; one EDF+ file was written for each:\n" +
+                                    (*dir_ / "night.Edf").string() + "\n" + (*dir_ / "night-2.Edf").string())});
+        user.messages.clear();
 
         // An unknown type is said; the patient is kept all the same, as after a cancel.
         fs::remove(context_->patient.PatientFile());

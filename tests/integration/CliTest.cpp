@@ -44,6 +44,12 @@ TEST_F(CliFixture, DownloadWritesOneDataFilePerIdInTimeOrder) {
     // A copy is kept where the user's data lives, and the user is told where.
     const auto keptAt = r.err.find("Kept a copy in " + (dir / "data-home" / "Quenda" / "downloads").string() + "/");
     EXPECT_NE(keptAt, std::string::npos) << r.err;
+    // ... and its nights are in the library of nights there.
+    EXPECT_NE(r.err.find("Library: "), std::string::npos) << r.err;
+    const test::CommandRun listed = Cli({"nights", "list", "--json"});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_NE(listed.out.find("\"id\":1,"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("\"id\":12,"), std::string::npos) << listed.out;
 
     const auto expected = sim::RecorderModel(sim::ParseOptions(args).options.recorder).Recordings();
     for (const auto& [id, samples] : expected) {
