@@ -72,6 +72,7 @@ void CMainFrame::InstallHooks(const CommandHandlers& handlers) {
     hooks.openOtherIdData = bind(handlers.openOtherIdData);
     hooks.saveData = bind(handlers.saveData);
     hooks.openSavedData = bind(handlers.openSavedData);
+    hooks.importFile = bind(handlers.importFile);
     hooks.listEvents = bind(handlers.listEvents);
     hooks.nights = bind(handlers.nights);
     hooks.userInfo = bind(handlers.userInfo);

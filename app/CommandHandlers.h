@@ -24,6 +24,7 @@ struct CommandHandlers {
     std::function<void(CMainFrame&)> openOtherIdData;  // COtherIDSelect
     std::function<void(CMainFrame&)> saveData;         // data file, text or workbook
     std::function<void(CMainFrame&)> openSavedData;    // choose and read a data file
+    std::function<void(CMainFrame&)> importFile;       // File > Import...: a CSV or EDF file
     // Reads the named data file as Open Saved Data does; true when it did.
     // Used for a file printed from the command line.
     std::function<bool(CMainFrame&, const std::string& path)> openSavedDataFile;

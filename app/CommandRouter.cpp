@@ -32,6 +32,7 @@ bool CommandRouter::Run(int commandId) {
         case cmd::kOpenOtherIdData: RunHook(hooks_.openOtherIdData, commandId); break;
         case cmd::kSaveData: RunHook(hooks_.saveData, commandId); break;
         case cmd::kOpenSavedData: RunHook(hooks_.openSavedData, commandId); break;
+        case cmd::kImport: RunHook(hooks_.importFile, commandId); break;
         case cmd::kEventListing: RunHook(hooks_.listEvents, commandId); break;
         case cmd::kNights: RunHook(hooks_.nights, commandId); break;
         case cmd::kClose: CloseDocuments(); break;
@@ -129,6 +130,11 @@ void CommandRouter::ShowNight() {
     state_.mode = kModeTrend;
     frame_.OpenDocument(DocKind::Trend);
     frame_.PostPageUpdate(0, 0);
+}
+
+void CommandRouter::OnDataImported() {
+    state_.noData = 0;
+    SwitchMode(DocKind::Trend, kModeTrend);
 }
 
 void CommandRouter::DeviceArrived() {

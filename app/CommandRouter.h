@@ -45,6 +45,7 @@ struct RouterHooks {
     std::function<void()> openOtherIdData;     // COtherIDSelect
     std::function<void()> saveData;
     std::function<void()> openSavedData;
+    std::function<void()> importFile;  // File > Import...
     std::function<void()> listEvents;         // event listing to a text file
     std::function<void()> nights;             // the Nights window
     std::function<void()> userInfo;           // CPatientInfo
@@ -91,6 +92,8 @@ public:
     void OnDataFileOpened();
     // A night of the library became the current data set: page 0 in Trend.
     void ShowNight();
+    // An import became the current data set: shown in Trend mode, whatever the mode was.
+    void OnDataImported();
 
     // The system reported a new device: with the serial link selected, the
     // same as New Data Capture (which ignores a second request).

@@ -38,6 +38,7 @@ bool CommandEnabled(const DisplayState& state, int commandId, bool viewHandles) 
         case cmd::kFindBluetoothRadio:
         case cmd::kOpenSavedData:
         case cmd::kNights:
+        case cmd::kImport:
         case cmd::kExit:
         case cmd::kAnalysisSetup:
         case cmd::kClinicalSetup:

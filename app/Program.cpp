@@ -11,6 +11,7 @@
 #include "device/CDlgChooseType.h"
 #include "base/UiText.h"
 #include "formats/FileCommands.h"
+#include "formats/ImportCommand.h"
 #include "link/BluetoothLink.h"
 #include "nights/Library.h"
 #include "patient/PatientCommands.h"
@@ -45,15 +46,20 @@ AddOptions NightsAddOptions(AppContext& context) {
     return options;
 }
 
-// Every kept download's nights go to the library. A failure is said and
-// nothing else: the download is on disk whatever the library does.
-void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesystem::path& folder) {
-    const std::filesystem::path paths[] = {folder};
+// Every kept download's and import's nights go to the library. A failure is
+// said and nothing else: the download or import is on disk whatever the
+// library does.
+void AddNights(QWidget* parent, AppContext& context, const std::filesystem::path& path, const char* failed) {
+    const std::filesystem::path paths[] = {path};
     const AddResult added = AddToLibrary(LibraryOf(context), paths, NightsAddOptions(context));
     if (added.result) return;
-    std::string text = UiText("The nights of this download could not be added to the library:");
+    std::string text = UiText(failed);
     for (const std::string& failure : added.failures) text += "\n" + failure;
     ShowMessageBox(parent, QString::fromStdString(text), QMessageBox::Warning);
+}
+
+void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesystem::path& folder) {
+    AddNights(parent, context, folder, "The nights of this download could not be added to the library:");
 }
 
 // After other data became current (a file, a download, another ID): the
@@ -118,6 +124,14 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
     handlers.openSavedData = [&context](CMainFrame& frame) {
         if (!RunOpenSavedData(&frame, context)) return;
         frame.Router().OnDataFileOpened();
+        AfterNewData(frame, context);
+    };
+    handlers.importFile = [&context](CMainFrame& frame) {
+        const auto addNights = [&context](QWidget* parent, const std::filesystem::path& kept) {
+            AddNights(parent, context, kept, "The nights of this import could not be added to the library:");
+        };
+        if (!RunImport(&frame, context, addNights)) return;
+        frame.Router().OnDataImported();
         AfterNewData(frame, context);
     };
     handlers.openSavedDataFile = [&context](CMainFrame& frame, const std::string& path) {

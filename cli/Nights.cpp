@@ -7,6 +7,7 @@
 #include "base/UiText.h"
 #include "app/PatientFolder.h"
 #include "cli/Export.h"
+#include "cli/Import.h"
 #include "formats/Export.h"
 #include "nights/Library.h"
 #include "patient/PatientFile.h"
@@ -66,6 +67,7 @@ struct NightsOptions {
     std::optional<std::string> figure;
     bool json = false;
     bool csv = false;
+    DateOrder dateOrder = DateOrder::Unknown;  // nights add of a CSV file
     std::vector<std::string> positional;
 };
 
@@ -107,6 +109,9 @@ std::string ParseNightsOptions(int argc, char** argv, const std::vector<std::str
         } else if (arg == "--figure") {
             if (!NightFigureNamed(value)) return "--figure takes odi3, odi4, t90, t88, nadir, spo2, pulse or burden";
             o.figure = value;
+        } else if (arg == "--date-order") {
+            o.dateOrder = ParseDateOrder(value);
+            if (o.dateOrder == DateOrder::Unknown) return "--date-order takes dmy or mdy";
         } else if (arg == "--from" || arg == "--to") {
             if (!IsDateText(value)) return arg + " takes a date YYYY-MM-DD";
             (arg == "--from" ? o.from : o.to) = value;
@@ -393,11 +398,28 @@ int Add(const NightsOptions& o) {
     int code = kExitOk;
     auto library = OpenLibrary(o, code);
     if (!library) return code;
-    std::vector<std::filesystem::path> paths(o.positional.begin(), o.positional.end());
+    // Other oximeters' files are kept as data files first (as ID --id, default
+    // 1), so the library never depends on the originals.
+    std::vector<std::filesystem::path> paths;
+    for (const std::string& p : o.positional) {
+        if (!IsForeignFile(p)) {
+            paths.emplace_back(p);
+            continue;
+        }
+        std::string error;
+        bool ambiguous = false;
+        if (const auto kept = KeepForeignFile(p, o.id.value_or(1), o.dateOrder, error, ambiguous)) {
+            paths.push_back(*kept);
+        } else {
+            std::fprintf(stderr, "quenda-cli: %s\n", error.c_str());
+            code = ambiguous && code == kExitOk ? kExitUsage : kExitFailed;
+        }
+    }
+    if (paths.empty()) return code;
     const AddResult added = library->AddPaths(paths, MakeAddOptions(PatientFileFor(o)));
     for (const std::string& failure : added.failures) std::fprintf(stderr, "quenda-cli: %s\n", failure.c_str());
     if (!Print(AddSummary(added) + "\n")) return kExitFailed;
-    return added.result ? kExitOk : kExitFailed;
+    return added.result ? code : kExitFailed;
 }
 
 int List(const NightsOptions& o) {
@@ -652,7 +674,7 @@ int NightsCommand(int argc, char** argv) {
         Handler handler;
     };
     const Entry entries[] = {
-        {"add", {"--patients"}, Add},
+        {"add", {"--patients", "--id", "--date-order"}, Add},
         {"list", {"--id", "--from", "--to", "--json", "--csv"}, List},
         {"show", {"--json"}, Show},
         {"note", {}, Note},

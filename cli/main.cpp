@@ -4,6 +4,7 @@
 #include "base/Settings.h"
 #include "cli/Analyze.h"
 #include "cli/Export.h"
+#include "cli/Import.h"
 #include "cli/Nights.h"
 #include "cli/Print.h"
 #include "device/CaptureEngine.h"
@@ -49,7 +50,9 @@ const char* const kUsage =
     "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
     "                  [--profile raw|default]\n"
     "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n"
-    "       quenda-cli nights add PATH...            data files, or kept-download folders\n"
+    "       quenda-cli import IN.csv|IN.edf OUT.dat [--id N] [--date-order dmy|mdy]\n"
+    "       quenda-cli nights add PATH... [--id N] [--date-order dmy|mdy]\n"
+    "                                                data files, kept-download folders, CSV or EDF files\n"
     "       quenda-cli nights list [--id N] [--from DATE] [--to DATE] [--json|--csv]\n"
     "       quenda-cli nights show NIGHT [--json]\n"
     "       quenda-cli nights note NIGHT TEXT\n"
@@ -76,7 +79,11 @@ const char* const kUsage =
     "EDF+ exports write one file per night: NAME.edf, NAME-2.edf, ...\n"
     "--profile picks what the clinical figures count: default sets artefacts\n"
     "aside, raw counts every valid sample; without it, Options > Clinical Setup\n"
-    "decides (ArtefactsAside in ./Quenda.ini).\n";
+    "decides (ArtefactsAside in ./Quenda.ini).\n"
+    "import reads another oximeter's CSV or EDF/EDF+ file into a data file\n"
+    "under ID N (default 1); dates that fit both D/M/Y and M/D/Y need\n"
+    "--date-order. nights add keeps a CSV or EDF file (as ID --id, default 1)\n"
+    "under $XDG_DATA_HOME/Quenda/imports as a data file, then adds its nights.\n";
 
 // The terminal's word for how a download ended: its exit status.
 int DownloadExitCode(ReceiveResult ended) {
@@ -363,6 +370,7 @@ int main(int argc, char** argv) {
     if (command == "analyze") return AnalyzeCommand(argc, argv);
     if (command == "print") return PrintCommand(argc, argv);
     if (command == "export" || command == "events") return ExportCommand(argc, argv);
+    if (command == "import") return ImportCommand(argc, argv);
     if (command == "nights") return NightsCommand(argc, argv);
     std::vector<std::string> allowed;
     if (command == "download") {

@@ -5,6 +5,7 @@
 #include "base/UiText.h"
 #include "base/AtomicFile.h"
 #include "formats/ExportText.h"
+#include "formats/LineFormat.h"
 #include "store/NightSplit.h"
 
 #include <edflib.h>
@@ -271,22 +272,69 @@ FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRec
     return {};
 }
 
-std::string CsvBytes(std::span<const SampleRecord> samples) {
-    std::string out = "time,spo2,pulse\n";
-    out.reserve(out.size() + samples.size() * 28);
-    char line[64];
+namespace {
+
+constexpr const char* kCsvHeader = "time,spo2,pulse\n";
+// Samples formatted per block: large writes, and a buffer that stays in cache.
+constexpr std::size_t kBlockSamples = 32'768;
+constexpr std::size_t kCsvLineMax = 40;
+
+// "2026-12-06T22:30:00,97,64\n" for each sample.
+void AppendCsvLines(std::string& out, std::span<const SampleRecord> samples, line_format::DatePrefix& date) {
+    using namespace line_format;
+    const std::size_t start = out.size();
+    out.resize(start + samples.size() * kCsvLineMax);
+    char* p = out.data() + start;
     for (const SampleRecord& r : samples) {
-        const int n = std::snprintf(line, sizeof line, "%04d-%02d-%02dT%02d:%02d:%02d,%d,%d\n", 2000 + r.year, r.month,
-                                    r.day, r.hour, r.minute, r.second, r.spo2, r.pulseRate);
-        out.append(line, static_cast<std::size_t>(n));
+        const auto prefix = date.Of(r, [](char* q, const SampleRecord& d) {
+            const unsigned year = 2000u + d.year;
+            q = Two(q, year / 100);
+            q = Two(q, year % 100);
+            *q++ = '-';
+            q = Two(q, d.month);
+            *q++ = '-';
+            q = Two(q, d.day);
+            *q++ = 'T';
+            return q;
+        });
+        std::memcpy(p, prefix.data(), prefix.size());
+        p += prefix.size();
+        p = Two(p, r.hour);
+        *p++ = ':';
+        p = Two(p, r.minute);
+        *p++ = ':';
+        p = Two(p, r.second);
+        *p++ = ',';
+        p = Plain(p, r.spo2);
+        *p++ = ',';
+        p = Plain(p, r.pulseRate);
+        *p++ = '\n';
     }
+    out.resize(static_cast<std::size_t>(p - out.data()));
+}
+
+}  // namespace
+
+std::string CsvBytes(std::span<const SampleRecord> samples) {
+    std::string out = kCsvHeader;
+    line_format::DatePrefix date;
+    AppendCsvLines(out, samples, date);
     return out;
 }
 
 FileResult WriteCsv(const std::filesystem::path& path, std::span<const SampleRecord> samples) {
-    std::string error;
-    if (WriteFileAtomically(path, CsvBytes(samples), error)) return {};
-    return FileResult{false, UiText(export_message::kCantCreateId, export_message::kCantCreate), error};
+    AtomicFile file(path);
+    std::string block = kCsvHeader;
+    line_format::DatePrefix date;
+    bool ok = file.Open();
+    for (std::size_t at = 0; ok && at < samples.size(); at += kBlockSamples) {
+        AppendCsvLines(block, samples.subspan(at, std::min(kBlockSamples, samples.size() - at)), date);
+        ok = file.Write(block);
+        block.clear();
+    }
+    if (ok && !block.empty()) ok = file.Write(block);  // no samples: the header alone
+    if (ok && file.Commit()) return {};
+    return FileResult{false, UiText(export_message::kCantCreateId, export_message::kCantCreate), file.Error()};
 }
 
 }  // namespace quenda

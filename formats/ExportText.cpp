@@ -5,6 +5,10 @@
 #include "patient/Units.h"
 #include "base/AtomicFile.h"
 #include "base/TextCodec.h"
+#include "formats/LineFormat.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace quenda {
 
@@ -92,26 +96,76 @@ void AppendTextTimeStamp(std::string& out, const SampleRecord& r, char dateTimeS
     AppendPadded(out, r.second, 2);
 }
 
-std::string TextExportBytes(const PatientBlock& patient, std::span<const SampleRecord> samples) {
+namespace {
+
+constexpr std::size_t kBlockSamples = 32'768;
+constexpr std::size_t kTextLineMax = 40;
+
+// "2010/08/03 22:30:00\t\t\t97\t\t64\r\n" for each sample.
+void AppendTextLines(std::string& out, std::span<const SampleRecord> samples, line_format::DatePrefix& date) {
+    using namespace line_format;
+    const std::size_t start = out.size();
+    out.resize(start + samples.size() * kTextLineMax);
+    char* p = out.data() + start;
+    for (const SampleRecord& r : samples) {
+        const auto prefix = date.Of(r, [](char* q, const SampleRecord& d) {
+            *q++ = '2';
+            if (d.year < 100) *q++ = '0';  // "%03u"
+            q = Two(q, d.year);
+            *q++ = '/';
+            q = Two(q, d.month);
+            *q++ = '/';
+            q = Two(q, d.day);
+            *q++ = ' ';
+            return q;
+        });
+        std::memcpy(p, prefix.data(), prefix.size());
+        p += prefix.size();
+        p = Two(p, r.hour);
+        *p++ = ':';
+        p = Two(p, r.minute);
+        *p++ = ':';
+        p = Two(p, r.second);
+        std::memcpy(p, "\t\t\t", 3);
+        p = Plain(p + 3, r.spo2);
+        std::memcpy(p, "\t\t", 2);
+        p = Plain(p + 2, r.pulseRate);
+        std::memcpy(p, "\r\n", 2);
+        p += 2;
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
+}
+
+std::string TextHead(const PatientBlock& patient) {
     std::string out;
-    // "2010/08/03 22:30:00\t\t\t97\t\t64\r\n" is at most 33 bytes.
-    out.reserve(256 + samples.size() * 33);
     AppendPatientBlock(out, patient);
     out += "Date&Time\t\t\t\tSpO2\t\tPR\r\n";
-    for (const SampleRecord& r : samples) {
-        AppendTextTimeStamp(out, r, ' ');
-        out += "\t\t\t";
-        AppendPadded(out, r.spo2, 1);
-        out += "\t\t";
-        AppendPadded(out, r.pulseRate, 1);
-        out += kLineEnd;
-    }
+    return out;
+}
+
+}  // namespace
+
+std::string TextExportBytes(const PatientBlock& patient, std::span<const SampleRecord> samples) {
+    std::string out = TextHead(patient);
+    line_format::DatePrefix date;
+    AppendTextLines(out, samples, date);
     return out;
 }
 
 FileResult WriteTextExport(const std::filesystem::path& path, const PatientBlock& patient,
                            std::span<const SampleRecord> samples) {
-    return WriteBytes(path, TextExportBytes(patient, samples));
+    AtomicFile file(path);
+    std::string block = TextHead(patient);
+    line_format::DatePrefix date;
+    bool ok = file.Open();
+    for (std::size_t at = 0; ok && at < samples.size(); at += kBlockSamples) {
+        AppendTextLines(block, samples.subspan(at, std::min(kBlockSamples, samples.size() - at)), date);
+        ok = file.Write(block);
+        block.clear();
+    }
+    if (ok && !block.empty()) ok = file.Write(block);
+    if (ok && file.Commit()) return {};
+    return FileResult{false, UiText(export_message::kCantCreateId, export_message::kCantCreate), file.Error()};
 }
 
 std::string EventListingBytes(const PatientBlock& patient, std::span<const SampleRecord> samples,

@@ -36,6 +36,7 @@ bool ExpectedEnabled(int id, int otherIdUnavailable, int noData, int mode, bool 
         case cmd::kFindBluetoothRadio:
         case cmd::kOpenSavedData:
         case cmd::kNights:
+        case cmd::kImport:
         case cmd::kGenericOpen:
         case cmd::kExit:
         case cmd::kAnalysisSetup:
@@ -93,7 +94,8 @@ private slots:
         QCOMPARE(titles, QStringList({"File(&F)", "Edit", "Mode", "Options", "About(&A)"}));
         QCOMPARE(Texts(popups[0]),
                  QStringList({"NewDataCapture (&N)\tCtrl+N", "Find bluetooth radio", "Open Other ID Data", "-",
-                              "Save Data(&S)...", "Open Saved Data(&O)...\tCtrl+O", "Nights...\tCtrl+L", "Check out the SpO2 event time...",
+                              "Save Data(&S)...", "Open Saved Data(&O)...\tCtrl+O", "Import(&I)...",
+                              "Nights...\tCtrl+L", "Check out the SpO2 event time...",
                               "Close", "-", "PrintPreView", "Print", "-", "Exit(&X)"}));
         QCOMPARE(Texts(popups[1]), QStringList({"User Info", "Report Title", "-", "Exclude Span", "Include Span",
                                                 "Exclude Before Cursor", "Exclude After Cursor"}));
@@ -188,7 +190,7 @@ private slots:
         QTRY_COMPARE(f.frame->PagePaneText(), QString("Page:3/6"));
 
         // From the menu, as the user does it.
-        QAction* close = f.frame->Popups()[0]->actions()[8];
+        QAction* close = f.frame->Popups()[0]->actions()[9];
         QCOMPARE(close->text(), QString("Close"));
         close->trigger();
         QCOMPARE(f.frame->DocumentCount(), 0);

@@ -1,0 +1,85 @@
+#include "formats/CImportDlg.h"
+
+#include "widgets/MessageBox.h"
+#include "widgets/UiTexts.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace quenda {
+
+CImportDlg::CImportDlg(QWidget* parent) : QDialog(parent), file_(new QLineEdit(this)), id_(new QSpinBox(this)) {
+    setObjectName("importDialog");
+    setWindowTitle(UiQString("Import"));
+    file_->setObjectName("importFileEdit");
+    file_->setMinimumWidth(320);
+    auto* browse = new QPushButton(UiQString("Browse..."), this);
+    browse->setObjectName("browseButton");
+    connect(browse, &QPushButton::clicked, this, &CImportDlg::Browse);
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(file_, 1);
+    fileRow->addWidget(browse);
+    id_->setObjectName("importIdSpin");
+    id_->setRange(1, 127);
+    id_->setValue(1);
+    auto* form = new QFormLayout;
+    form->addRow(UiQString("CSV or EDF file:"), fileRow);
+    form->addRow(UiQString("Import as ID:"), id_);
+    auto* buttons = new QDialogButtonBox(this);
+    auto* ok = buttons->addButton(UiQString("OK"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName("okButton");
+    ok->setDefault(true);
+    buttons->addButton(UiQString("Cancel"), QDialogButtonBox::RejectRole)->setObjectName("cancelButton");
+    connect(buttons, &QDialogButtonBox::accepted, this, &CImportDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CImportDlg::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+std::string CImportDlg::FilePath() const { return file_->text().trimmed().toStdString(); }
+
+int CImportDlg::Id() const { return id_->value(); }
+
+void CImportDlg::accept() {
+    if (FilePath().empty()) {
+        ShowMessageBox(this, UiQString("Choose a CSV or EDF file to import."));
+        return;
+    }
+    QDialog::accept();
+}
+
+void CImportDlg::Browse() {
+    QFileDialog dialog(this);
+    dialog.setObjectName("importFileDialog");
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({UiQString("CSV or EDF file (*.csv *.txt *.edf *.CSV *.EDF)"), UiQString("All files (*)")});
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        file_->setText(dialog.selectedFiles().front());
+}
+
+DateOrder AskDateOrder(QWidget* parent, const QString& fileName) {
+    QMessageBox box(parent);
+    box.setObjectName("dateOrderQuestion");
+    box.setWindowTitle(UiQString("Import"));
+    box.setText(UiQString("The dates in %1 fit both day/month/year and month/day/year. Which does the file use?")
+                    .arg(fileName));
+    auto* dmy = box.addButton(UiQString("Day/Month/Year"), QMessageBox::AcceptRole);
+    dmy->setObjectName("dmyButton");
+    auto* mdy = box.addButton(UiQString("Month/Day/Year"), QMessageBox::AcceptRole);
+    mdy->setObjectName("mdyButton");
+    box.addButton(QMessageBox::Cancel);
+    box.exec();
+    if (box.clickedButton() == dmy) return DateOrder::Dmy;
+    if (box.clickedButton() == mdy) return DateOrder::Mdy;
+    return DateOrder::Unknown;
+}
+
+}  // namespace quenda

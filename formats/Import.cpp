@@ -1,0 +1,186 @@
+#include "formats/Import.h"
+
+#include "formats/ImportDetail.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace quenda {
+
+namespace fs = std::filesystem;
+
+namespace import_detail {
+
+bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12) return 0;
+    return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
+}
+
+// Howard Hinnant's days_from_civil, shifted so 2000-01-01 is day 0.
+long long DaysFromCivil(int year, int month, int day) {
+    const long long y = year - (month <= 2 ? 1 : 0);
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yoe = y - era * 400;
+    const long long doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468 - 10957;
+}
+
+void CivilFromDays(long long days, int& year, int& month, int& day) {
+    const long long z = days + 10957 + 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+bool ValidDateTime(int year, int month, int day, int hour, int minute, int second) {
+    return month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month) && hour >= 0 && hour <= 23 &&
+           minute >= 0 && minute <= 59 && second >= 0 && second <= 59;
+}
+
+Seconds ToSeconds(int year, int month, int day, int hour, int minute, int second) {
+    return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+std::string YearRefusal(int year) {
+    return "the year " + std::to_string(year) +
+           " is outside 2000 to 2127, the years a data file can hold";
+}
+
+bool SampleSink::Add(Seconds at, int spo2, int pulse) {
+    if (samples_.size() >= static_cast<std::size_t>(kMaxSamples)) return false;
+    const long long day = at >= 0 ? at / 86400 : -1;
+    if (day != day_) {
+        day_ = day;
+        CivilFromDays(day, year_, month_, dayOfMonth_);
+    }
+    const long long inDay = at - day * 86400;
+    SampleRecord r;
+    r.id = id_;
+    r.year = static_cast<std::uint8_t>(year_ - kFirstYear);
+    r.month = static_cast<std::uint8_t>(month_);
+    r.day = static_cast<std::uint8_t>(dayOfMonth_);
+    r.hour = static_cast<std::uint8_t>(inDay / 3600);
+    r.minute = static_cast<std::uint8_t>(inDay / 60 % 60);
+    r.second = static_cast<std::uint8_t>(inDay % 60);
+    r.spo2 = static_cast<std::uint8_t>(spo2);
+    r.pulseRate = static_cast<std::uint8_t>(pulse);
+    samples_.push_back(r);
+    return true;
+}
+
+int StoredValue(double value, int maximum, int none) {
+    if (!(value >= 0.5) || value >= maximum + 0.5) return none;  // NaN, 0, negative, too high
+    return static_cast<int>(std::floor(value + 0.5));
+}
+
+}  // namespace import_detail
+
+DateOrder ParseDateOrder(std::string_view text) {
+    if (text == "dmy") return DateOrder::Dmy;
+    if (text == "mdy") return DateOrder::Mdy;
+    return DateOrder::Unknown;
+}
+
+bool LooksLikeEdf(std::span<const std::uint8_t> head) {
+    static constexpr std::string_view kVersion = "0       ";
+    return head.size() >= kVersion.size() &&
+           std::string_view(reinterpret_cast<const char*>(head.data()), kVersion.size()) == kVersion;
+}
+
+ImportResult ImportFile(const fs::path& path, const ImportOptions& options) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        ImportResult r;
+        r.message = "can't open " + path.string();
+        return r;
+    }
+    char head[8] = {};
+    in.read(head, sizeof head);
+    const auto got = static_cast<std::size_t>(in.gcount());
+    if (LooksLikeEdf({reinterpret_cast<const std::uint8_t*>(head), got})) {
+        in.close();
+        return ImportEdf(path, options);
+    }
+    // One read of the whole file: a stream iterator costs more than the parsing.
+    in.clear();
+    in.seekg(0, std::ios::end);
+    const auto size = static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0));
+    in.seekg(0);
+    const auto bytes = std::make_unique_for_overwrite<char[]>(size);
+    in.read(bytes.get(), static_cast<std::streamsize>(size));
+    if (in.bad()) {
+        ImportResult r;
+        r.message = "can't read " + path.string();
+        return r;
+    }
+    return ImportCsv({bytes.get(), static_cast<std::size_t>(in.gcount())}, options);
+}
+
+fs::path DefaultImportsRoot() {
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    fs::path base;
+    if (dataHome && *dataHome == '/') {
+        base = dataHome;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        base = fs::path(home) / ".local" / "share";
+    } else {
+        base = fs::temp_directory_path();
+    }
+    return base / "Quenda" / "imports";
+}
+
+FileResult KeepImport(const fs::path& source, int id, std::span<const SampleRecord> samples, const fs::path& root,
+                      fs::path& written) {
+    std::error_code ec;
+    fs::create_directories(root, ec);
+    if (ec || !fs::is_directory(root, ec)) {
+        return FileResult{false, "Can't create the folder " + root.string(), ec.message()};
+    }
+    // An import is medical data: the folder and file are the user's alone.
+    ::chmod(root.c_str(), 0700);
+    std::string stem = source.stem().string();
+    if (stem.empty()) stem = "import";
+    const std::string base = stem + "-ID" + std::to_string(id);
+    const auto bytes = EncodeDataFile(static_cast<std::uint8_t>(id), samples, "");
+    for (int n = 1; n < 10'000; ++n) {
+        const fs::path candidate = root / (base + (n == 1 ? "" : "-" + std::to_string(n)) + ".dat");
+        if (fs::exists(candidate, ec)) {
+            // The same samples imported again: keep the one file.
+            std::ifstream in(candidate, std::ios::binary);
+            const std::vector<char> old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (old.size() == bytes.size() && std::equal(old.begin(), old.end(), bytes.begin(), bytes.end(),
+                                                         [](char a, std::uint8_t b) {
+                                                             return static_cast<std::uint8_t>(a) == b;
+                                                         })) {
+                written = candidate;
+                return {};
+            }
+            continue;
+        }
+        // Written inside the 0700 folder, so the moment before chmod shows it to no one.
+        FileResult result = WriteDataFile(candidate, static_cast<std::uint8_t>(id), samples, "");
+        if (result) {
+            ::chmod(candidate.c_str(), 0600);
+            written = candidate;
+        }
+        return result;
+    }
+    return FileResult{false, "Can't create the file", "too many imports named " + base + " in " + root.string()};
+}
+
+}  // namespace quenda

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "store/DataFile.h"  // FileResult
+#include "store/SampleRecord.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quenda {
+
+// Other oximeters' files (CSV, EDF, EDF+C, EDF+D) read into the program's own
+// data set: one SampleRecord per second with its own time stamp, every one
+// under the ID the user chose. Seconds a file does not cover are left out (the
+// time stamps jump), so a gap stays a gap. A value that is no measurement is
+// stored as SpO2 127 and pulse 255, outside the validity range, like the
+// recorder's own "no reading".
+
+inline constexpr std::uint8_t kNoSpO2 = 127;
+inline constexpr std::uint8_t kNoPulse = 255;
+inline constexpr int kImportMaxSpO2 = 100;
+inline constexpr int kImportMaxPulse = 250;
+
+// How a date written with the day and month both before the year is read.
+enum class DateOrder { Unknown, Dmy, Mdy };
+
+struct ImportOptions {
+    int id = 1;                              // 1..127
+    DateOrder dateOrder = DateOrder::Unknown;  // needed only when a file's dates fit both
+};
+
+struct ImportResult {
+    bool ok = false;
+    // Why the file was refused, naming the line and field where there is one.
+    std::string message;
+    // Set when the refusal is only that the dates fit both day/month orders:
+    // the caller asks (the program with a two-choice question, quenda-cli
+    // through --date-order) and reads again.
+    bool dateOrderAmbiguous = false;
+    std::vector<SampleRecord> samples;
+
+    explicit operator bool() const { return ok; }
+};
+
+namespace import_message {
+inline constexpr const char* kAmbiguousDates =
+    "The dates fit both day/month/year and month/day/year; say which the file uses (--date-order dmy|mdy).";
+inline constexpr const char* kEmpty = "The file holds no samples.";
+inline constexpr const char* kTooLong = "The file covers more than 144 hours; a data set holds at most 518,400 seconds.";
+inline constexpr const char* kNotCsvOrEdf = "The file is neither CSV nor EDF.";
+}  // namespace import_message
+
+// "dmy" or "mdy"; Unknown for anything else.
+DateOrder ParseDateOrder(std::string_view text);
+
+// A CSV file held in memory (see Import.cpp for the shapes accepted).
+ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options);
+
+// An EDF, EDF+C or EDF+D file. EDF and EDF+C are read through EDFlib; EDF+D,
+// which EDFlib refuses, through ReadEdfDiscontinuous.
+ImportResult ImportEdf(const std::filesystem::path& path, const ImportOptions& options);
+
+// An EDF+D file held in memory: each data record at the onset its time-keeping
+// annotation gives.
+ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const ImportOptions& options);
+
+// Whether the bytes start like an EDF header ("0" and seven spaces).
+bool LooksLikeEdf(std::span<const std::uint8_t> head);
+
+// Reads a CSV or EDF file, telling them apart by content.
+ImportResult ImportFile(const std::filesystem::path& path, const ImportOptions& options);
+
+// Where imported files are kept as data files: $XDG_DATA_HOME/Quenda/imports
+// (~/.local/share/Quenda/imports).
+std::filesystem::path DefaultImportsRoot();
+
+// Writes an import to `root` as a data file named after the source
+// ("night.csv" as ID `id` -> "night-ID3.dat"; "-2", "-3", ... when the name is
+// taken by other samples; an identical earlier import is reused). The folder
+// is made 0700 and the file 0600 and written safely. `written` receives the
+// path.
+FileResult KeepImport(const std::filesystem::path& source, int id, std::span<const SampleRecord> samples,
+                      const std::filesystem::path& root, std::filesystem::path& written);
+
+}  // namespace quenda

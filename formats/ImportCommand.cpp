@@ -1,0 +1,51 @@
+#include "formats/ImportCommand.h"
+
+#include "formats/CImportDlg.h"
+#include "formats/FileCommands.h"
+#include "formats/Import.h"
+#include "widgets/MessageBox.h"
+#include "widgets/UiTexts.h"
+
+#include <QGuiApplication>
+#include <QCursor>
+
+namespace quenda {
+
+bool RunImport(QWidget* parent, AppContext& context, const ImportKeptHook& kept) {
+    CImportDlg dialog(parent);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    return ImportIntoProgram(parent, context, dialog.FilePath(), dialog.Id(), kept);
+}
+
+bool ImportIntoProgram(QWidget* parent, AppContext& context, const std::string& path, int id,
+                       const ImportKeptHook& kept) {
+    const QString shown = QString::fromStdString(path);
+    ImportOptions options{id, DateOrder::Unknown};
+    ImportResult imported;
+    while (true) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        imported = ImportFile(path, options);
+        QGuiApplication::restoreOverrideCursor();
+        if (imported.ok || !imported.dateOrderAmbiguous || options.dateOrder != DateOrder::Unknown) break;
+        options.dateOrder = AskDateOrder(parent, shown);
+        if (options.dateOrder == DateOrder::Unknown) return false;
+    }
+    if (!imported.ok) {
+        ShowMessageBox(parent, UiQString("%1 could not be imported: %2").arg(shown, QString::fromStdString(imported.message)),
+                       QMessageBox::Warning);
+        return false;
+    }
+    std::filesystem::path keptAs;
+    if (const FileResult written = KeepImport(path, id, imported.samples, DefaultImportsRoot(), keptAs); !written) {
+        ShowMessageBox(parent,
+                       QString::fromStdString(written.message) +
+                           (written.detail.empty() ? QString() : "\n" + QString::fromStdString(written.detail)),
+                       QMessageBox::Warning);
+        return false;
+    }
+    if (!OpenSavedDataFile(parent, context, keptAs.string())) return false;
+    if (kept) kept(parent, keptAs);
+    return true;
+}
+
+}  // namespace quenda

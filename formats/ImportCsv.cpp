@@ -1,0 +1,576 @@
+// The CSV reader. What it accepts, as other oximeters and their apps write it:
+//
+// - The first non-empty line is the header; its commonest separator of
+//   comma, semicolon and TAB separates every line. A UTF-8 byte-order mark,
+//   fields in double quotes, CR LF or LF line ends are accepted, and with a
+//   semicolon or TAB separator a decimal comma.
+// - Columns are found by their header, ignoring case, spaces and a unit in
+//   brackets: the time in one column or in "date" + "time", SpO2 and pulse
+//   under the names below. Other columns are ignored.
+// - Time stamps: ISO 8601 (T or space, optional fraction, a zone that is
+//   ignored), D/M/Y, M/D/Y and Y/M/D with / . or -, 12-hour times with AM/PM,
+//   and whole Unix seconds (shown in the local zone).
+// - Rows one second apart are one sample each. In a file whose usual step is
+//   2 to 10 s, each row stands for the seconds up to the next one (the last
+//   row, and one before a larger step, for the usual step); a larger step is
+//   a gap.
+#include "formats/Import.h"
+#include "formats/ImportDetail.h"
+
+#include <algorithm>
+#include <array>
+#include <deque>
+#include <ctime>
+#include <optional>
+
+namespace quenda {
+
+using namespace import_detail;
+
+namespace {
+
+constexpr int kMaxFillStep = 10;
+
+// ---- lines and fields ----------------------------------------------------
+
+// Splits one line (no line end) into fields; quotes are removed, a doubled
+// quote inside them is one quote (kept in `scratch`, whose strings never move).
+void SplitFields(std::string_view line, char separator, std::vector<std::string_view>& fields,
+                 std::deque<std::string>& scratch) {
+    fields.clear();
+    std::size_t i = 0;
+    const std::size_t n = line.size();
+    while (true) {
+        // Spaces before an opening quote do not stop it being one.
+        std::size_t j = i;
+        while (j < n && line[j] == ' ') ++j;
+        if (j < n && line[j] == '"') {
+            std::size_t k = j + 1;
+            bool doubled = false;
+            while (k < n) {
+                if (line[k] == '"') {
+                    if (k + 1 < n && line[k + 1] == '"') {
+                        doubled = true;
+                        k += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++k;
+            }
+            std::string_view inside = line.substr(j + 1, std::min(k, n) - (j + 1));
+            if (doubled) {
+                std::string plain;
+                for (std::size_t c = 0; c < inside.size(); ++c) {
+                    plain += inside[c];
+                    if (inside[c] == '"' && c + 1 < inside.size() && inside[c + 1] == '"') ++c;
+                }
+                scratch.push_back(std::move(plain));
+                inside = scratch.back();
+            }
+            fields.push_back(inside);
+            // Skip to the separator after the closing quote.
+            std::size_t next = k < n ? line.find(separator, k + 1) : std::string_view::npos;
+            if (next == std::string_view::npos) return;
+            i = next + 1;
+        } else {
+            const std::size_t next = line.find(separator, i);
+            if (next == std::string_view::npos) {
+                fields.push_back(line.substr(i));
+                return;
+            }
+            fields.push_back(line.substr(i, next - i));
+            i = next + 1;
+        }
+    }
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+char ChooseSeparator(std::string_view header) {
+    int commas = 0, semicolons = 0, tabs = 0;
+    bool quoted = false;
+    for (char c : header) {
+        if (c == '"') quoted = !quoted;
+        if (quoted) continue;
+        commas += c == ',';
+        semicolons += c == ';';
+        tabs += c == '\t';
+    }
+    if (tabs > 0 && tabs >= semicolons && tabs >= commas) return '\t';
+    if (semicolons > 0 && semicolons >= commas) return ';';
+    return ',';
+}
+
+// "SpO2 (%)" -> "spo2", "Date Time" -> "datetime".
+std::string HeaderKey(std::string_view name) {
+    std::string key;
+    int depth = 0;
+    for (char c : name) {
+        if (c == '(' || c == '[') ++depth;
+        else if ((c == ')' || c == ']') && depth > 0) --depth;
+        else if (depth == 0 && c != ' ' && c != '\t' && c != '_') key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return key;
+}
+
+int FindColumn(const std::vector<std::string>& keys, std::initializer_list<std::string_view> names) {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (std::find(names.begin(), names.end(), keys[i]) != names.end()) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::string HeaderList(const std::vector<std::string>& names) {
+    std::string list;
+    for (const auto& n : names) {
+        if (!list.empty()) list += ", ";
+        list += "\"" + std::string(n) + "\"";
+    }
+    return list.empty() ? "none" : list;
+}
+
+// ---- values --------------------------------------------------------------
+
+// A number with an optional fraction ("97", "97.5", and "97,5" when
+// `decimalComma`); nullopt when the field is no number.
+std::optional<double> ParseNumber(std::string_view s, bool decimalComma) {
+    s = Trim(s);
+    if (s.empty()) return std::nullopt;
+    bool negative = false;
+    if (s.front() == '-' || s.front() == '+') {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    double value = 0;
+    std::size_t i = 0;
+    int digits = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9' && digits < 12; ++i, ++digits) value = value * 10 + (s[i] - '0');
+    if (i < s.size() && (s[i] == '.' || (decimalComma && s[i] == ','))) {
+        double scale = 0.1;
+        for (++i; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++digits) {
+            value += (s[i] - '0') * scale;
+            scale /= 10;
+        }
+    }
+    if (i != s.size() || digits == 0) return std::nullopt;
+    return negative ? -value : value;
+}
+
+int StoredField(std::string_view s, bool decimalComma, int maximum, int none) {
+    const auto v = ParseNumber(s, decimalComma);
+    return v ? StoredValue(*v, maximum, none) : none;
+}
+
+// ---- time stamps ---------------------------------------------------------
+
+// A time stamp as read, before the day/month order is known.
+struct RawTime {
+    // Seconds since 2000 to the day (Exact): years 2000-2127 fit 32 bits, and
+    // a full data set's rows stay small.
+    std::uint32_t exact = 0;
+    std::int32_t timeOfDay = 0;
+    std::uint16_t year = 0;  // DayMonth
+    std::uint8_t a = 0;      // DayMonth: the first and second numbers of the date
+    std::uint8_t b = 0;
+    enum Kind : std::uint8_t { Exact, DayMonth } kind = Exact;
+};
+
+class Cursor {
+public:
+    explicit Cursor(std::string_view s) : s_(s) {}
+    bool Done() const { return i_ >= s_.size(); }
+    char Peek() const { return i_ < s_.size() ? s_[i_] : '\0'; }
+    void Skip() { ++i_; }
+    bool Eat(char c) {
+        if (Peek() != c) return false;
+        ++i_;
+        return true;
+    }
+    void Spaces() {
+        while (Peek() == ' ') ++i_;
+    }
+    // Up to `most` digits; -1 when there is none. `count` gets how many.
+    int Number(int most, int& count) {
+        int v = 0;
+        count = 0;
+        while (count < most && i_ < s_.size() && s_[i_] >= '0' && s_[i_] <= '9') {
+            v = v * 10 + (s_[i_++] - '0');
+            ++count;
+        }
+        return count > 0 ? v : -1;
+    }
+    std::string_view Rest() const { return s_.substr(std::min(i_, s_.size())); }
+
+private:
+    std::string_view s_;
+    std::size_t i_ = 0;
+};
+
+bool IsDateSeparator(char c) { return c == '-' || c == '/' || c == '.'; }
+
+// "22:30", "22:30:05", "22:30:05.250", "10:30:05 PM", then an ignored zone
+// ("Z", "+01:00", "-0500"). Seconds into the day, or -1.
+int ParseTimeOfDay(Cursor& c) {
+    int n = 0;
+    int hour = c.Number(2, n);
+    if (hour < 0 || !c.Eat(':')) return -1;
+    const int minute = c.Number(2, n);
+    if (n != 2) return -1;
+    int second = 0;
+    if (c.Eat(':')) {
+        second = c.Number(2, n);
+        if (n != 2) return -1;
+        if (c.Peek() == '.' || c.Peek() == ',') {
+            c.Skip();
+            c.Number(9, n);
+            if (n == 0) return -1;
+        }
+    }
+    c.Spaces();
+    const char m = static_cast<char>(std::toupper(static_cast<unsigned char>(c.Peek())));
+    if (m == 'A' || m == 'P') {
+        c.Skip();
+        if (std::toupper(static_cast<unsigned char>(c.Peek())) != 'M') return -1;
+        c.Skip();
+        if (hour < 1 || hour > 12) return -1;
+        hour = hour % 12 + (m == 'P' ? 12 : 0);
+        c.Spaces();
+    }
+    if (c.Peek() == 'Z' || c.Peek() == 'z') {
+        c.Skip();
+    } else if (c.Peek() == '+' || c.Peek() == '-') {
+        c.Skip();
+        c.Number(2, n);
+        if (n != 2) return -1;
+        c.Eat(':');
+        c.Number(2, n);
+    }
+    c.Spaces();
+    if (!c.Done()) return -1;
+    if (hour > 23 || minute > 59 || second > 59) return -1;
+    return hour * 3600 + minute * 60 + second;
+}
+
+enum class TimeError { None, Unreadable, Impossible, Year };
+
+// A date: Y/M/D gives an exact day; D/M/Y and M/D/Y leave the order open.
+TimeError ParseDate(Cursor& c, RawTime& out, int& yearOut) {
+    int n1 = 0, n2 = 0, n3 = 0;
+    const int first = c.Number(4, n1);
+    if (first < 0 || !IsDateSeparator(c.Peek())) return TimeError::Unreadable;
+    const char sep = c.Peek();
+    c.Skip();
+    const int second = c.Number(2, n2);
+    if (second < 0 || !c.Eat(sep)) return TimeError::Unreadable;
+    const int third = c.Number(4, n3);
+    if (third < 0) return TimeError::Unreadable;
+    if (n1 == 4) {
+        if (n3 > 2) return TimeError::Unreadable;
+        yearOut = first;
+        if (first < kFirstYear || first > kLastYear) return TimeError::Year;
+        if (!ValidDateTime(first, second, third, 0, 0, 0)) return TimeError::Impossible;
+        out.kind = RawTime::Exact;
+        out.exact = static_cast<std::uint32_t>(DaysFromCivil(first, second, third) * 86400);
+        return TimeError::None;
+    }
+    if (n1 > 2 || (n3 != 4 && n3 != 2)) return TimeError::Unreadable;
+    const int year = n3 == 2 ? 2000 + third : third;
+    yearOut = year;
+    if (year < kFirstYear || year > kLastYear) return TimeError::Year;
+    if (first < 1 || second < 1 || (first > 12 && second > 12) || first > 31 || second > 31)
+        return TimeError::Impossible;
+    out.kind = RawTime::DayMonth;
+    out.a = static_cast<std::uint8_t>(first);
+    out.b = static_cast<std::uint8_t>(second);
+    out.year = static_cast<std::uint16_t>(year);
+    return TimeError::None;
+}
+
+// Whole Unix seconds, shown as the local clock said them.
+TimeError UnixSeconds(std::string_view s, RawTime& out, int& yearOut) {
+    long long value = 0;
+    for (char ch : s) value = value * 10 + (ch - '0');
+    const std::time_t t = static_cast<std::time_t>(value);
+    std::tm local{};
+    if (!localtime_r(&t, &local)) return TimeError::Unreadable;
+    yearOut = local.tm_year + 1900;
+    if (yearOut < kFirstYear || yearOut > kLastYear) return TimeError::Year;
+    out.kind = RawTime::Exact;
+    out.exact = static_cast<std::uint32_t>(ToSeconds(yearOut, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                                                     local.tm_min, std::min(local.tm_sec, 59)));
+    out.timeOfDay = 0;
+    return TimeError::None;
+}
+
+bool AllDigits(std::string_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+}
+
+// One time column: a date and a time, or Unix seconds.
+TimeError ParseDateTime(std::string_view s, RawTime& out, int& yearOut) {
+    s = Trim(s);
+    if (AllDigits(s) && s.size() >= 9 && s.size() <= 11) return UnixSeconds(s, out, yearOut);
+    Cursor c(s);
+    if (const TimeError e = ParseDate(c, out, yearOut); e != TimeError::None) return e;
+    if (!c.Eat('T') && !c.Eat('t')) {
+        if (c.Peek() != ' ') return TimeError::Unreadable;
+        c.Spaces();
+    }
+    const int tod = ParseTimeOfDay(c);
+    if (tod < 0) return TimeError::Unreadable;
+    out.timeOfDay = tod;
+    return TimeError::None;
+}
+
+// A date column and a time column.
+TimeError ParseDateAndTime(std::string_view date, std::string_view time, RawTime& out, int& yearOut) {
+    Cursor d(Trim(date));
+    if (const TimeError e = ParseDate(d, out, yearOut); e != TimeError::None) return e;
+    if (!d.Done()) return TimeError::Unreadable;
+    Cursor t(Trim(time));
+    const int tod = ParseTimeOfDay(t);
+    if (tod < 0) return TimeError::Unreadable;
+    out.timeOfDay = tod;
+    return TimeError::None;
+}
+
+struct Row {
+    RawTime time;
+    int line = 0;
+    std::uint8_t spo2 = kNoSpO2;
+    std::uint8_t pulse = kNoPulse;
+};
+
+ImportResult Refuse(std::string message) {
+    ImportResult r;
+    r.message = std::move(message);
+    return r;
+}
+
+std::string Quote(std::string_view s) {
+    constexpr std::size_t kShown = 40;
+    std::string q = "\"" + std::string(s.substr(0, kShown));
+    if (s.size() > kShown) q += "...";
+    return q + "\"";
+}
+
+}  // namespace
+
+ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+
+    // The header: the first line with anything on it.
+    std::size_t pos = 0;
+    int lineNumber = 0;
+    auto nextLine = [&](std::string_view& line) {
+        if (pos >= bytes.size()) return false;
+        std::size_t end = bytes.find('\n', pos);
+        if (end == std::string_view::npos) end = bytes.size();
+        line = bytes.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        pos = end + 1;
+        ++lineNumber;
+        return true;
+    };
+    std::string_view header;
+    while (nextLine(header) && Trim(header).empty()) {
+    }
+    if (Trim(header).empty()) return Refuse(import_message::kEmpty);
+
+    const char separator = ChooseSeparator(header);
+    const bool decimalComma = separator != ',';
+    std::vector<std::string_view> fields;
+    std::deque<std::string> scratch;
+    SplitFields(header, separator, fields, scratch);
+    std::vector<std::string> names;
+    std::vector<std::string> keys;
+    for (auto f : fields) {
+        names.emplace_back(Trim(f));
+        keys.push_back(HeaderKey(f));
+    }
+    int dateColumn = FindColumn(keys, {"date"});
+    int timeColumn = FindColumn(keys, {"time"});
+    if (dateColumn < 0 || timeColumn < 0) {
+        dateColumn = -1;
+        timeColumn = FindColumn(keys, {"time", "timestamp", "datetime"});
+    }
+    const int spo2Column = FindColumn(keys, {"spo2", "sao2", "oxygenlevel", "o2"});
+    const int pulseColumn = FindColumn(keys, {"pulse", "pulserate", "pr", "hr", "heartrate", "bpm"});
+    if (timeColumn < 0) {
+        return Refuse("line " + std::to_string(lineNumber) +
+                      ": the header names no time column (\"time\", \"timestamp\", \"date time\", \"datetime\", or "
+                      "\"date\" with \"time\"); it has " +
+                      HeaderList(names) + ".");
+    }
+    if (spo2Column < 0) {
+        return Refuse("line " + std::to_string(lineNumber) +
+                      ": the header names no SpO2 column (\"spo2\", \"sao2\", \"oxygen level\", \"o2\"); it has " +
+                      HeaderList(names) + ".");
+    }
+    auto fieldText = [&](int column) -> std::string_view {
+        return column >= 0 && static_cast<std::size_t>(column) < fields.size() ? fields[static_cast<std::size_t>(column)]
+                                                                               : std::string_view();
+    };
+    auto fieldName = [&](int column) {
+        return "field " + std::to_string(column + 1) + " (" + Quote(names[static_cast<std::size_t>(column)]) + ")";
+    };
+
+    std::vector<Row> rows;
+    rows.reserve(bytes.size() / 24 + 1);
+    bool dayFirstSeen = false, monthFirstSeen = false, ordersDiffer = false;
+    int dayFirstLine = 0, monthFirstLine = 0;
+    std::string_view line;
+    // Most files repeat one date on thousands of lines: read it once.
+    std::string lastDateText;  // a copy: the line's fields go with it
+    RawTime lastDate;
+    while (nextLine(line)) {
+        if (Trim(line).empty()) continue;
+        scratch.clear();
+        SplitFields(line, separator, fields, scratch);
+        Row row;
+        row.line = lineNumber;
+        int year = 0;
+        TimeError error = TimeError::None;
+        const std::string_view timeText = fieldText(timeColumn);
+        int badColumn = timeColumn;
+        if (dateColumn >= 0) {
+            const std::string_view dateText = fieldText(dateColumn);
+            if (!lastDateText.empty() && dateText == lastDateText) {
+                row.time = lastDate;
+                Cursor t(Trim(timeText));
+                const int tod = ParseTimeOfDay(t);
+                if (tod < 0) error = TimeError::Unreadable;
+                row.time.timeOfDay = tod;
+            } else {
+                error = ParseDateAndTime(dateText, timeText, row.time, year);
+                Cursor d(Trim(dateText));
+                RawTime probe;
+                int y = 0;
+                if (ParseDate(d, probe, y) != TimeError::None || !d.Done()) {
+                    badColumn = dateColumn;
+                } else if (error == TimeError::None) {
+                    lastDateText.assign(dateText);
+                    lastDate = row.time;
+                }
+            }
+        } else {
+            // The date part of "2026-12-06T22:30:00" is the same on thousands of lines.
+            const std::string_view text = Trim(timeText);
+            if (!lastDateText.empty() && text.size() > lastDateText.size() && text.starts_with(lastDateText) &&
+                (text[lastDateText.size()] == 'T' || text[lastDateText.size()] == ' ')) {
+                row.time = lastDate;
+                Cursor t(text.substr(lastDateText.size() + 1));
+                t.Spaces();
+                row.time.timeOfDay = ParseTimeOfDay(t);
+                if (row.time.timeOfDay < 0) error = TimeError::Unreadable;
+            } else {
+                error = ParseDateTime(timeText, row.time, year);
+                const std::size_t end = text.find_first_of("Tt ");
+                if (error == TimeError::None && end != std::string_view::npos && !AllDigits(text)) {
+                    lastDateText.assign(text.substr(0, end));
+                    lastDate = row.time;
+                }
+            }
+        }
+        if (error != TimeError::None) {
+            const std::string_view shown = fieldText(badColumn);
+            std::string why = error == TimeError::Year
+                                  ? YearRefusal(year)
+                                  : error == TimeError::Impossible ? Quote(shown) + " is no date in the calendar"
+                                  : shown.empty()                  ? "the time stamp is missing"
+                                                                   : Quote(shown) + " is no date and time this reader knows";
+            return Refuse("line " + std::to_string(lineNumber) + ", " + fieldName(badColumn) + ": " + why + ".");
+        }
+        if (row.time.kind == RawTime::DayMonth && row.time.a != row.time.b) {
+            ordersDiffer = true;
+            if (row.time.a > 12 && !dayFirstSeen) {
+                dayFirstSeen = true;
+                dayFirstLine = lineNumber;
+            }
+            if (row.time.b > 12 && !monthFirstSeen) {
+                monthFirstSeen = true;
+                monthFirstLine = lineNumber;
+            }
+        }
+        row.spo2 = static_cast<std::uint8_t>(StoredField(fieldText(spo2Column), decimalComma, kImportMaxSpO2, kNoSpO2));
+        row.pulse = static_cast<std::uint8_t>(
+            pulseColumn >= 0 ? StoredField(fieldText(pulseColumn), decimalComma, kImportMaxPulse, kNoPulse) : kNoPulse);
+        rows.push_back(row);
+        if (rows.size() > static_cast<std::size_t>(kMaxSamples)) return Refuse(import_message::kTooLong);
+    }
+    if (rows.empty()) return Refuse(import_message::kEmpty);
+
+    // The day/month order: what the dates show, else what the caller said.
+    DateOrder order = options.dateOrder;
+    if (dayFirstSeen && monthFirstSeen) {
+        return Refuse("lines " + std::to_string(dayFirstLine) + " and " + std::to_string(monthFirstLine) +
+                      ": the dates fit neither day/month/year nor month/day/year throughout.");
+    }
+    if (order == DateOrder::Unknown) {
+        if (dayFirstSeen) order = DateOrder::Dmy;
+        else if (monthFirstSeen) order = DateOrder::Mdy;
+        else if (ordersDiffer) {
+            ImportResult r = Refuse(import_message::kAmbiguousDates);
+            r.dateOrderAmbiguous = true;
+            return r;
+        } else {
+            order = DateOrder::Dmy;  // every date reads the same either way
+        }
+    }
+
+    // Each row's time stamp, in place: rows[i].time.exact from here on.
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        RawTime& t = rows[i].time;
+        if (t.kind == RawTime::Exact) {
+            t.exact += static_cast<std::uint32_t>(t.timeOfDay);
+            continue;
+        }
+        const int day = order == DateOrder::Dmy ? t.a : t.b;
+        const int month = order == DateOrder::Dmy ? t.b : t.a;
+        if (!ValidDateTime(t.year, month, day, 0, 0, 0)) {
+            return Refuse("line " + std::to_string(rows[i].line) + ", " +
+                          fieldName(dateColumn >= 0 ? dateColumn : timeColumn) + ": day " + std::to_string(day) +
+                          " of month " + std::to_string(month) + " is no date in the calendar (read as " +
+                          (order == DateOrder::Dmy ? "day/month/year" : "month/day/year") + ").");
+        }
+        t.exact = static_cast<std::uint32_t>(DaysFromCivil(t.year, month, day) * 86400 + t.timeOfDay);
+    }
+    const auto times = [&rows](std::size_t i) { return static_cast<Seconds>(rows[i].time.exact); };
+
+    // The file's usual step between rows, among steps of 1 to 10 s.
+    std::array<int, kMaxFillStep + 1> steps{};
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const Seconds d = times(i) - times(i - 1);
+        if (d >= 1 && d <= kMaxFillStep) ++steps[static_cast<std::size_t>(d)];
+    }
+    const int usual = static_cast<int>(std::max_element(steps.begin() + 1, steps.end()) - steps.begin());
+    const bool fill = steps[static_cast<std::size_t>(usual)] > 0 && usual >= 2;
+
+    SampleSink sink(options.id);
+    sink.Reserve(fill ? rows.size() * static_cast<std::size_t>(usual) : rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        Seconds repeat = 1;
+        if (fill) {
+            // A row before a gap, and the last, stands for the usual step.
+            const Seconds d = i + 1 < rows.size() ? times(i + 1) - times(i) : usual;
+            if (d >= 2 && d <= kMaxFillStep) repeat = d;
+            else if (d > kMaxFillStep) repeat = usual;
+        }
+        for (Seconds k = 0; k < repeat; ++k) {
+            const Seconds at = times(i) + k;
+            if (at >= DaysFromCivil(kLastYear + 1, 1, 1) * 86400) break;
+            if (!sink.Add(at, rows[i].spo2, rows[i].pulse)) return Refuse(import_message::kTooLong);
+        }
+    }
+    ImportResult result;
+    result.ok = true;
+    result.samples = std::move(sink.Samples());
+    return result;
+}
+
+}  // namespace quenda

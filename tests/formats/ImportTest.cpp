@@ -1,0 +1,396 @@
+// Other oximeters' CSV and EDF files read into a data set: one small file per
+// shape, one per refusal, EDF files made by EDFlib's writer and EDF+D files
+// made here (EDFlib cannot write them), and our own exports read back.
+#include "formats/Edf.h"
+#include "formats/Import.h"
+#include "support/RunCommand.h"
+#include "support/TempDir.h"
+
+#include <edflib.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+
+namespace quenda {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The samples as our CSV export writes them, without its header: easy to
+// read in a table and to compare.
+std::string Lines(const std::vector<SampleRecord>& samples) { return CsvBytes(samples).substr(16); }
+
+// Unix seconds are shown in the local zone: pin it.
+const bool kUtc = [] {
+    ::setenv("TZ", "UTC", 1);
+    return true;
+}();
+
+struct CsvShape {
+    const char* name;
+    DateOrder order;
+    const char* file;
+    const char* samples;  // as Lines() writes them
+};
+
+const CsvShape kCsvShapes[] = {
+    {"iso, comma, LF", DateOrder::Unknown, "time,spo2,pulse\n2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,96,62\n",
+     "2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,96,62\n"},
+    {"BOM, CR LF, semicolons, quotes, decimal comma, date + time, D.M.Y",
+     DateOrder::Unknown,
+     "\xEF\xBB\xBF\r\n\"Date\";\"Time\";\"SpO2 (%)\";\"Pulse Rate (bpm)\"\r\n\"13.12.2026\";\"22:30:00\";\"97,5\";\"61,4\"\r\n"
+     "\r\n\"13.12.2026\";\"22:30:01\";\"96,4\";\"62\"\r\n",
+     "2026-12-13T22:30:00,98,61\n2026-12-13T22:30:01,96,62\n"},
+    {"TAB, M/D/Y, 12-hour", DateOrder::Unknown,
+     "Timestamp\tSaO2\tHR\n12/25/2026 11:59:59 PM\t97\t60\n12/26/2026 12:00:00 AM\t96\t61\n",
+     "2026-12-25T23:59:59,97,60\n2026-12-26T00:00:00,96,61\n"},
+    {"Y/M/D with dots, fraction and zone ignored", DateOrder::Unknown,
+     "Date Time,Oxygen Level [%],Heart Rate (bpm)\n2026.12.06 22:30:00.750+01:00,97,60\n"
+     "2026.12.06 22:30:01Z,96,61\n",
+     "2026-12-06T22:30:00,97,60\n2026-12-06T22:30:01,96,61\n"},
+    {"Unix seconds", DateOrder::Unknown, "datetime,o2,bpm\n1796594400,97,60\n1796594401,96,61\n",
+     "2026-12-06T22:00:00,97,60\n2026-12-06T22:00:01,96,61\n"},
+    {"two-digit year, dashes, dmy asked", DateOrder::Dmy, "time,spo2,pr\n06-12-26 22:30:00,97,60\n",
+     "2026-12-06T22:30:00,97,60\n"},
+    {"the same dates read mdy", DateOrder::Mdy, "time,spo2,pr\n06-12-26 22:30:00,97,60\n",
+     "2026-06-12T22:30:00,97,60\n"},
+    {"no measurement: 0, empty, text, too high; 100 and 250 kept; short row", DateOrder::Unknown,
+     "time,spo2,pulse,notes\n2026-12-06T22:30:00,0,\n2026-12-06T22:30:01,x,251,a\n"
+     "2026-12-06T22:30:02,101,0\n2026-12-06T22:30:03,100,250\n2026-12-06T22:30:04\n",
+     "2026-12-06T22:30:00,127,255\n2026-12-06T22:30:01,127,255\n2026-12-06T22:30:02,127,255\n"
+     "2026-12-06T22:30:03,100,250\n2026-12-06T22:30:04,127,255\n"},
+    {"no pulse column", DateOrder::Unknown, "time,spo2\n2026-12-06 22:30:00,97\n", "2026-12-06T22:30:00,97,255\n"},
+    {"rows 4 s apart fill each second; a larger step is a gap", DateOrder::Unknown,
+     "time,spo2,pulse\n2026-12-06T22:30:00,97,61\n2026-12-06T22:30:04,96,62\n2026-12-06T22:31:00,95,63\n",
+     "2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,97,61\n2026-12-06T22:30:02,97,61\n2026-12-06T22:30:03,97,61\n"
+     "2026-12-06T22:30:04,96,62\n2026-12-06T22:30:05,96,62\n2026-12-06T22:30:06,96,62\n2026-12-06T22:30:07,96,62\n"
+     "2026-12-06T22:31:00,95,63\n2026-12-06T22:31:01,95,63\n2026-12-06T22:31:02,95,63\n2026-12-06T22:31:03,95,63\n"},
+    {"in a 1 Hz file a 5 s step is a gap", DateOrder::Unknown,
+     "time,spo2\n2026-12-06T22:30:00,97\n2026-12-06T22:30:01,97\n2026-12-06T22:30:06,96\n",
+     "2026-12-06T22:30:00,97,255\n2026-12-06T22:30:01,97,255\n2026-12-06T22:30:06,96,255\n"},
+};
+
+TEST(ImportCsv, ReadsEveryShape) {
+    for (const CsvShape& shape : kCsvShapes) {
+        SCOPED_TRACE(shape.name);
+        const ImportResult result = ImportCsv(shape.file, {4, shape.order});
+        ASSERT_TRUE(result.ok) << result.message;
+        EXPECT_EQ(Lines(result.samples), shape.samples);
+        for (const SampleRecord& r : result.samples) EXPECT_EQ(r.id, 4);
+    }
+}
+
+struct Refusal {
+    const char* name;
+    DateOrder order;
+    const char* file;
+    const char* message;  // a part of the message
+    bool ambiguous;
+};
+
+const Refusal kCsvRefusals[] = {
+    {"empty", DateOrder::Unknown, "\n \r\n", "no samples", false},
+    {"header only", DateOrder::Unknown, "time,spo2\n", "no samples", false},
+    {"no time column", DateOrder::Unknown, "when,spo2\n1,2\n",
+     "line 1: the header names no time column (\"time\", \"timestamp\", \"date time\", \"datetime\", or \"date\" with "
+     "\"time\"); it has \"when\", \"spo2\".",
+     false},
+    {"no SpO2 column", DateOrder::Unknown, "\ntime;Pulse\n", "line 2: the header names no SpO2 column", false},
+    {"unreadable time", DateOrder::Unknown, "time,spo2\n2026-12-06T22:30:00,97\nyesterday,97\n",
+     "line 3, field 1 (\"time\"): \"yesterday\" is no date and time this reader knows.", false},
+    {"missing time", DateOrder::Unknown, "spo2,time\n97\n", "line 2, field 2 (\"time\"): the time stamp is missing.",
+     false},
+    {"31 April", DateOrder::Unknown, "time,spo2\n2026-04-31 22:30:00,97\n",
+     "line 2, field 1 (\"time\"): \"2026-04-31 22:30:00\" is no date in the calendar.", false},
+    {"hour 24", DateOrder::Unknown, "time,spo2\n2026-04-30 24:00:00,97\n", "line 2, field 1", false},
+    {"bad date column", DateOrder::Unknown, "date,time,spo2\n2026-04-30,22:00:00,97\n30.4.,22:00:01,97\n",
+     "line 3, field 1 (\"date\")", false},
+    {"before 2000", DateOrder::Unknown, "time,spo2\n1999-12-31 23:59:59,97\n",
+     "the year 1999 is outside 2000 to 2127", false},
+    {"after 2127", DateOrder::Unknown, "time,spo2\n2128-01-01 00:00:00,97\n", "the year 2128", false},
+    {"dates fit both orders", DateOrder::Unknown, "time,spo2\n5/6/2026 22:00:00,97\n", "--date-order dmy|mdy", true},
+    {"dates fit neither order", DateOrder::Unknown, "time,spo2\n13/5/2026 22:00:00,97\n5/13/2026 22:00:00,97\n",
+     "lines 2 and 3: the dates fit neither", false},
+    {"mdy asked of a D/M/Y file", DateOrder::Mdy, "time,spo2\n1/1/2026 22:00:00,97\n13/1/2026 22:00:00,97\n",
+     "line 3, field 1 (\"time\"): day 1 of month 13 is no date in the calendar (read as month/day/year).", false},
+};
+
+TEST(ImportCsv, RefusesWithLineFieldAndReason) {
+    for (const Refusal& refusal : kCsvRefusals) {
+        SCOPED_TRACE(refusal.name);
+        const ImportResult result = ImportCsv(refusal.file, {1, refusal.order});
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.samples.empty());
+        EXPECT_NE(result.message.find(refusal.message), std::string::npos) << result.message;
+        EXPECT_EQ(result.dateOrderAmbiguous, refusal.ambiguous);
+    }
+}
+
+// ---- EDF -----------------------------------------------------------------
+
+struct EdfSignal {
+    const char* label;
+    int digitalMax;
+    double physicalMax;
+    int perRecord;
+    std::function<int(int record, int k)> value;  // digital
+};
+
+// An EDF+C file through EDFlib's writer: records of `recordSeconds`, from
+// 2026-12-06 22:30:00, an EEG channel first so the labels are looked for.
+void WriteEdfPlus(const fs::path& path, double recordSeconds, int records, const std::vector<EdfSignal>& signals) {
+    const int h = edfopen_file_writeonly(path.c_str(), EDFLIB_FILETYPE_EDFPLUS, static_cast<int>(signals.size()) + 1);
+    ASSERT_GE(h, 0);
+    ASSERT_EQ(edf_set_datarecord_duration(h, static_cast<int>(recordSeconds * 100000)), 0);
+    ASSERT_EQ(edf_set_startdatetime(h, 2026, 12, 6, 22, 30, 0), 0);
+    std::vector<EdfSignal> all = {{"EEG C3-A2", 100, 100, 2, [](int, int) { return 5; }}};
+    all.insert(all.end(), signals.begin(), signals.end());
+    for (int s = 0; s < static_cast<int>(all.size()); ++s) {
+        const EdfSignal& sig = all[static_cast<std::size_t>(s)];
+        ASSERT_EQ(edf_set_samplefrequency(h, s, sig.perRecord), 0);
+        edf_set_label(h, s, sig.label);
+        edf_set_digital_minimum(h, s, -1);
+        edf_set_digital_maximum(h, s, sig.digitalMax);
+        edf_set_physical_minimum(h, s, -sig.physicalMax / sig.digitalMax);
+        edf_set_physical_maximum(h, s, sig.physicalMax);
+    }
+    for (int r = 0; r < records; ++r) {
+        for (const EdfSignal& sig : all) {
+            std::vector<int> values(static_cast<std::size_t>(sig.perRecord));
+            for (int k = 0; k < sig.perRecord; ++k) values[static_cast<std::size_t>(k)] = sig.value(r, k);
+            ASSERT_EQ(edfwrite_digital_samples(h, values.data()), 0);
+        }
+    }
+    ASSERT_EQ(edfclose_file(h), 0);
+}
+
+TEST(ImportEdf, ReadsEdflibFilesAtOneFourAndAQuarterHertz) {
+    test::TempDir dir("quenda-import-edf");
+    // 1 Hz, 1 s records; the pulse 0 in record 2 is no measurement.
+    WriteEdfPlus(dir / "1hz.edf", 1, 3,
+                 {{"SpO2 finger", 100, 100, 1, [](int r, int) { return 95 + r; }},
+                  {"Pulse", 250, 250, 1, [](int r, int) { return r == 2 ? 0 : 60 + r; }}});
+    // 4 Hz in tenths: each second the mean, rounded; an invalid sample is left out.
+    WriteEdfPlus(dir / "4hz.edf", 1, 2,
+                 {{"Heart rate", 3000, 300, 4, [](int r, int k) { return r == 1 && k == 0 ? -1 : 600 + 10 * k; }},
+                  {"SaO2", 3000, 300, 4, [](int r, int k) { return 950 + k + r * 1000; }}});
+    // 0.25 Hz: one sample per 4-s record, repeated for each second.
+    WriteEdfPlus(dir / "quarter.edf", 4, 2, {{"Oxygen sat", 100, 100, 1, [](int r, int) { return 90 + r; }}});
+
+    struct Case {
+        const char* file;
+        const char* samples;
+    } cases[] = {
+        {"1hz.edf", "2026-12-06T22:30:00,95,60\n2026-12-06T22:30:01,96,61\n2026-12-06T22:30:02,97,255\n"},
+        {"4hz.edf", "2026-12-06T22:30:00,95,62\n2026-12-06T22:30:01,127,62\n"},
+        {"quarter.edf",
+         "2026-12-06T22:30:00,90,255\n2026-12-06T22:30:01,90,255\n2026-12-06T22:30:02,90,255\n"
+         "2026-12-06T22:30:03,90,255\n2026-12-06T22:30:04,91,255\n2026-12-06T22:30:05,91,255\n"
+         "2026-12-06T22:30:06,91,255\n2026-12-06T22:30:07,91,255\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const ImportResult result = ImportFile(dir / c.file, {2, DateOrder::Unknown});
+        ASSERT_TRUE(result.ok) << result.message;
+        EXPECT_EQ(Lines(result.samples), c.samples);
+    }
+
+    WriteEdfPlus(dir / "eeg.edf", 1, 1, {{"Resp", 100, 100, 1, [](int, int) { return 1; }}});
+    const ImportResult refused = ImportFile(dir / "eeg.edf", {});
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.message.find("no SpO2 signal"), std::string::npos) << refused.message;
+    EXPECT_NE(refused.message.find("\"EEG C3-A2\", \"Resp\""), std::string::npos) << refused.message;
+}
+
+// An EDF+D file as the tests want it: SpO2 and pulse at 1 Hz in records of
+// `recordSeconds`, each record at its own onset. `mend` may spoil the bytes.
+std::string EdfPlusD(const std::vector<int>& onsets, int recordSeconds, const std::string& start = "06.12.26",
+                     const std::function<void(std::string&)>& mend = {}) {
+    const auto field = [](std::string s, std::size_t n) {
+        s.resize(n, ' ');
+        return s;
+    };
+    const std::vector<std::string> labels = {"SpO2", "Pulse", "EDF Annotations"};
+    const std::vector<int> perRecord = {recordSeconds, recordSeconds, 16};
+    std::string h = field("0", 8) + field("X X X X", 80) + field("Startdate 06-DEC-2026 X X X", 80) +
+                    field(start, 8) + field("22.30.00", 8) + field("1024", 8) + field("EDF+D", 44) +
+                    field(std::to_string(onsets.size()), 8) + field(std::to_string(recordSeconds), 8) + field("3", 4);
+    const std::vector<std::vector<std::string>> columns = {
+        {labels[0], labels[1], labels[2]}, {"", "", ""}, {"%", "bpm", ""}, {"0", "0", "-1"}, {"127", "255", "1"},
+        {"0", "0", "-32768"}, {"127", "255", "32767"}, {"", "", ""},
+        {std::to_string(perRecord[0]), std::to_string(perRecord[1]), "16"}, {"", "", ""}};
+    const std::size_t widths[] = {16, 80, 8, 8, 8, 8, 8, 80, 8, 32};
+    for (std::size_t c = 0; c < columns.size(); ++c)
+        for (const auto& v : columns[c]) h += field(v, widths[c]);
+    for (std::size_t r = 0; r < onsets.size(); ++r) {
+        for (int s = 0; s < 2; ++s)
+            for (int k = 0; k < recordSeconds; ++k) {
+                const int v = s == 0 ? 90 + static_cast<int>(r) : 60 + k;
+                h += static_cast<char>(v & 0xFF);
+                h += static_cast<char>(v >> 8);
+            }
+        std::string tal = "+" + std::to_string(onsets[r]) + "\x14\x14";
+        tal.resize(32, '\0');
+        h += tal;
+    }
+    if (mend) mend(h);
+    return h;
+}
+
+ImportResult ReadEdfPlusD(const std::string& bytes) {
+    return ImportEdfDiscontinuous({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, {3, {}});
+}
+
+TEST(ImportEdf, EdfPlusDKeepsEachRecordsOnset) {
+    const ImportResult result = ReadEdfPlusD(EdfPlusD({0, 2, 3600}, 2));
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(Lines(result.samples),
+              "2026-12-06T22:30:00,90,60\n2026-12-06T22:30:01,90,61\n2026-12-06T22:30:02,91,60\n"
+              "2026-12-06T22:30:03,91,61\n2026-12-06T23:30:00,92,60\n2026-12-06T23:30:01,92,61\n");
+
+    // Through the file road too: EDFlib is never asked.
+    test::TempDir dir("quenda-import-edfd");
+    std::ofstream(dir / "d.edf", std::ios::binary) << EdfPlusD({0, 10}, 1);
+    const ImportResult file = ImportFile(dir / "d.edf", {});
+    ASSERT_TRUE(file.ok) << file.message;
+    EXPECT_EQ(Lines(file.samples), "2026-12-06T22:30:00,90,60\n2026-12-06T22:30:10,91,60\n");
+}
+
+TEST(ImportEdf, EdfPlusDRefusals) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* message;
+    } cases[] = {
+        {"truncated", EdfPlusD({0, 1}, 1).substr(0, 1024 + 30), "shorter than its header says"},
+        {"no onset", EdfPlusD({0}, 1, "06.12.26", [](std::string& b) { b[1024 + 4] = 'x'; }),
+         "Data record 1 of the EDF+D file does not begin with its onset"},
+        {"records backwards", EdfPlusD({5, 1}, 1), "Data record 2 of the EDF+D file starts before"},
+        {"1999", EdfPlusD({0}, 1, "06.12.99",
+                          [](std::string& b) { b.replace(88, 27, "Startdate 06-DEC-1999 X X X"); }),
+         "outside 2000 to 2127"},
+        {"no SpO2", EdfPlusD({0}, 1, "06.12.26", [](std::string& b) { b.replace(256, 4, "Resp"); }),
+         "its signals are \"Resp\", \"Pulse\""},
+        {"signal count", EdfPlusD({0}, 1, "06.12.26", [](std::string& b) { b.replace(252, 4, "0   "); }),
+         "number of signals"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ImportResult result = ReadEdfPlusD(c.bytes);
+        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.message.find(c.message), std::string::npos) << result.message;
+    }
+}
+
+// ---- our own exports read back -----------------------------------------------
+
+// Two nights: an hour from 23:30 on 6 December with a 10-minute gap, then
+// 100 s from 22:00 the next evening; values in range and "no measurement".
+std::vector<SampleRecord> OwnNights(int id) {
+    std::vector<SampleRecord> samples;
+    const auto add = [&](int t, int i) {
+        samples.push_back({static_cast<std::uint8_t>(id), 26, 12, static_cast<std::uint8_t>(6 + t / 86400),
+                           static_cast<std::uint8_t>(t / 3600 % 24), static_cast<std::uint8_t>(t / 60 % 60),
+                           static_cast<std::uint8_t>(t % 60),
+                           static_cast<std::uint8_t>(i % 50 == 0 ? kNoSpO2 : 85 + i % 15),
+                           static_cast<std::uint8_t>(i % 70 == 0 ? kNoPulse : 50 + i % 90), 0});
+    };
+    for (int i = 0; i < 3700; ++i) {
+        if (i < 1000 || i >= 1600) add(23 * 3600 + 30 * 60 + i, i);  // over midnight
+    }
+    for (int i = 0; i < 100; ++i) add(86400 + 22 * 3600 + i, i);
+    return samples;
+}
+
+TEST(ImportRoundTrip, OurCsvAndEdfPlusExportsReadBackTheSameSamples) {
+    test::TempDir dir("quenda-import-round");
+    const auto samples = OwnNights(6);
+    ASSERT_TRUE(WriteCsv(dir / "own.csv", samples));
+    std::vector<fs::path> edfFiles;
+    ASSERT_TRUE(WriteEdf(dir / "own.edf", samples, PatientRecord{}, 6, AnalysisResults{}, {}, &edfFiles));
+    ASSERT_EQ(edfFiles.size(), 2u);  // one per night
+
+    const ImportResult csv = ImportFile(dir / "own.csv", {6, DateOrder::Unknown});
+    ASSERT_TRUE(csv.ok) << csv.message;
+    EXPECT_TRUE(csv.samples == samples);
+    // Each night's EDF+ file: its gap seconds ("no data") stay a gap.
+    std::vector<SampleRecord> fromEdf;
+    for (const fs::path& file : edfFiles) {
+        const ImportResult edf = ImportFile(file, {6, DateOrder::Unknown});
+        ASSERT_TRUE(edf.ok) << edf.message;
+        fromEdf.insert(fromEdf.end(), edf.samples.begin(), edf.samples.end());
+    }
+    EXPECT_EQ(Lines(fromEdf), Lines(samples));
+}
+
+TEST(ImportKeep, WritesAPrivateDataFileOnceAndAnotherForOtherSamples) {
+    test::TempDir dir("quenda-import-keep");
+    const fs::path root = dir / "Quenda" / "imports";
+    const auto samples = OwnNights(2);
+    fs::path first, again, other;
+    ASSERT_TRUE(KeepImport("/somewhere/ring night.csv", 2, samples, root, first));
+    EXPECT_EQ(first, root / "ring night-ID2.dat");
+    EXPECT_EQ(fs::status(root).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(fs::status(first).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(KeepImport("/elsewhere/ring night.csv", 2, samples, root, again));
+    EXPECT_EQ(again, first);
+    ASSERT_TRUE(KeepImport("ring night.edf", 2, std::span(samples).first(10), root, other));
+    EXPECT_EQ(other, root / "ring night-ID2-2.dat");
+    DataFileContents contents;
+    ASSERT_TRUE(ReadDataFile(first, contents));
+    EXPECT_EQ(contents.id, 2);
+    EXPECT_TRUE(contents.records == samples);
+}
+
+// ---- quenda-cli import -----------------------------------------------------------
+
+TEST(ImportCli, WritesTheDataFileAndAsksForTheDateOrder) {
+    test::TempDir dir("quenda-import-cli");
+    std::ofstream(dir / "ring.csv") << "time,spo2,pulse\n5/6/2026 22:00:00,97,61\n5/6/2026 22:00:01,96,62\n";
+    auto run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"import", "ring.csv", "ring.dat", "--id", "9"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("ring.csv: The dates fit both"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir / "ring.dat"));
+
+    run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH,
+                               {"import", "ring.csv", "ring.dat", "--id", "9", "--date-order", "mdy"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    DataFileContents contents;
+    ASSERT_TRUE(ReadDataFile(dir / "ring.dat", contents));
+    EXPECT_EQ(contents.id, 9);
+    EXPECT_EQ(Lines(contents.records), "2026-05-06T22:00:00,97,61\n2026-05-06T22:00:01,96,62\n");
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"import", "ring.csv", "x.dat", "--id", "128"},
+          {"import", "ring.csv", "x.dat", "--date-order", "ymd"},
+          {"import", "ring.csv"}}) {
+        run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
+        EXPECT_EQ(run.exitCode, 2) << args.back();
+    }
+    // nights add keeps a CSV file as a data file under imports/, then adds its night.
+    const std::string home = "XDG_DATA_HOME=" + dir.Path().string();
+    run = test::RunInDirectory(dir.Path(), "/usr/bin/env",
+                               {home, QUENDA_CLI_PATH, "nights", "add", "ring.csv", "--library", "lib.sqlite"});
+    EXPECT_EQ(run.exitCode, 2) << run.err;  // the dates need an order
+    run = test::RunInDirectory(dir.Path(), "/usr/bin/env",
+                               {home, QUENDA_CLI_PATH, "nights", "add", "ring.csv", "--library", "lib.sqlite", "--id",
+                                "4", "--date-order", "dmy"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "list", "--library", "lib.sqlite", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("\"id\":4"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"date\":\"2026-06-05\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find((dir / "Quenda" / "imports" / "ring-ID4.dat").string()), std::string::npos) << run.out;
+
+    std::ofstream(dir / "bad.csv") << "time,spo2\nnever,97\n";
+    run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"import", "bad.csv", "bad.dat"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("line 2, field 1"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir / "bad.dat"));
+}
+
+}  // namespace
+}  // namespace quenda
