@@ -3,12 +3,15 @@
 #include "analysis/ClinicalSetup.h"
 #include "analysis/Thresholds.h"
 #include "base/UiText.h"
+#include "formats/Import.h"
 #include "nights/Library.h"
 #include "store/NightSplit.h"
 
 #include <algorithm>
 
 namespace quenda {
+
+std::filesystem::path KeptDataSetsRoot() { return DefaultImportsRoot().parent_path() / "datasets"; }
 
 LibraryExclusionStore::LibraryExclusionStore(std::function<std::filesystem::path()> library, const Settings& settings)
     : library_(std::move(library)), settings_(settings) {}
@@ -43,18 +46,31 @@ bool LibraryExclusionStore::Save(int id, std::span<const SampleRecord> samples, 
     }
     const ClinicalProfile profile = ReadClinicalSetup(settings_).Profile();
     const Thresholds thresholds = ReadThresholds(settings_);
-    // Every night must be there before any is changed.
+    // Every night must be there before any is changed. A data set the library
+    // does not hold yet (a file opened from elsewhere) is kept as a data file
+    // of its own and added first, so its exclusions have a night to live in.
     const std::vector<NightSpan> nights = SplitNights(samples).nights;
-    std::vector<NightNumber> numbers;
-    for (const NightSpan& span : nights) {
-        const auto night = library->FindNight(id, span.start);
-        if (!night) {
-            error = UiText("This data set is not in the library of nights; save it and add its file with "
-                           "`quenda-cli nights add`.");
+    const auto allListed = [&] {
+        return std::all_of(nights.begin(), nights.end(),
+                           [&](const NightSpan& span) { return library->FindNight(id, span.start).has_value(); });
+    };
+    if (!allListed()) {
+        std::filesystem::path kept;
+        const std::string name = "dataset-" + DateText(nights.empty() ? 0 : nights[0].start) + ".dat";
+        const FileResult keptResult = KeepImport(name, id, samples, KeptDataSetsRoot(), kept);
+        if (!keptResult) {
+            error = keptResult.message + (keptResult.detail.empty() ? "" : ": " + keptResult.detail);
             return false;
         }
-        numbers.push_back(*night);
+        const AddResult added = library->AddSamples(kept, id, samples, {thresholds, profile, {}});
+        if (!added.result || !allListed()) {
+            error = added.result ? UiText("This data set could not be added to the library of nights.")
+                                 : added.result.message;
+            return false;
+        }
     }
+    std::vector<NightNumber> numbers;
+    for (const NightSpan& span : nights) numbers.push_back(*library->FindNight(id, span.start));
     for (std::size_t n = 0; n < nights.size(); ++n) {
         const NightSpan& span = nights[n];
         Exclusions own;

@@ -11,9 +11,13 @@ namespace quenda {
 // set is split by the night rule; each night is found in the library by its ID
 // and start, and gets the part of the exclusions inside it (indexes within the
 // night) and its figures computed again with them, so the nights list shows
-// them applied. A night the library does not hold cannot keep exclusions: the
-// message says to add its file (Save Data, then `quenda-cli nights add`); every
-// download is added already.
+// them applied. A data set the library does not hold yet (every download is
+// there already; a file opened from elsewhere may not be) is first kept as a
+// data file under KeptDataSetsRoot() and added.
+// $XDG_DATA_HOME/Quenda/datasets: data sets kept so their nights can hold
+// exclusions.
+std::filesystem::path KeptDataSetsRoot();
+
 class LibraryExclusionStore final : public ExclusionStore {
 public:
     // `library`: the file, read at each call (an empty path: the default one);

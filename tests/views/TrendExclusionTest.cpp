@@ -16,6 +16,8 @@
 #include <QMouseEvent>
 #include <QTest>
 
+#include <algorithm>
+
 namespace quenda {
 
 namespace {
@@ -198,16 +200,24 @@ private slots:
         QCOMPARE(rows.size(), std::size_t{1});
         QVERIFY(rows[0].clinicalJson.find("\"excluded_seconds\":400") != std::string::npos);
 
-        // A data set the library does not hold: the change is refused and said.
+        // A data set the library does not hold yet is kept as a data file of
+        // its own and added first; its exclusion then lives in its new night.
         AppContext other;
         other.settings = Settings(dir / "Quenda.ini");
         LibraryExclusionStore otherStore([&] { return library; }, other.settings);
         other.clinical.SetExclusionStore(&otherStore);
         for (auto r : sim::GenerateRecording(5, 600, sim::DateTime{2026, 12, 9, 22, 0, 0}, 9)) other.store.AppendSample(r);
         other.store.SelectId(5);
-        QVERIFY(!other.clinical.Exclude({0, 9}, error));
-        QVERIFY(error.find("not in the library") != std::string::npos);
-        QVERIFY(other.clinical.CurrentExclusions().Empty());
+        QVERIFY2(other.clinical.Exclude({0, 9}, error), error.c_str());
+        rows.clear();
+        QVERIFY(nights->List({}, rows));
+        QCOMPARE(rows.size(), std::size_t{2});
+        const auto added = std::find_if(rows.begin(), rows.end(), [](const NightRow& r) { return r.id == 5; });
+        QVERIFY(added != rows.end());
+        QVERIFY(std::filesystem::exists(added->source));
+        std::vector<SampleSpan> spans;
+        QVERIFY(nights->Exclusions(added->night, spans));
+        QCOMPARE(spans, (std::vector<SampleSpan>{{0, 9}}));
     }
 
     void paintsAsBeforeWithNothingExcludedUnderTheRawProfile() {
