@@ -12,37 +12,6 @@ namespace {
 
 std::string Quoted(const std::string& text) { return '"' + text + '"'; }
 
-// Floats of the clinical summary: two decimals are more than any figure means.
-std::string Fixed2(double value) { return Format("%.2f", value); }
-
-class JsonObject {
-public:
-    JsonObject& Add(std::string_view key, long long value) { return Raw(key, std::to_string(value)); }
-    JsonObject& Add(std::string_view key, int value) { return Add(key, static_cast<long long>(value)); }
-    JsonObject& Add(std::string_view key, double value) { return Raw(key, Fixed2(value)); }
-    JsonObject& Raw(std::string_view key, const std::string& json) {
-        text_ += text_.empty() ? "{" : ",";
-        text_ += '"';
-        text_ += key;
-        text_ += "\":";
-        text_ += json;
-        return *this;
-    }
-    std::string Close() const { return text_.empty() ? "{}" : text_ + "}"; }
-
-private:
-    std::string text_;
-};
-
-std::string JsonArray(const std::vector<std::string>& items) {
-    std::string list = "[";
-    for (const std::string& item : items) {
-        if (list.size() > 1) list += ',';
-        list += item;
-    }
-    return list + "]";
-}
-
 // A sample's time stamp, or null when there is no such sample.
 std::string TimeJson(std::span<const SampleRecord> samples, std::int32_t index) {
     if (index < 0 || static_cast<std::size_t>(index) >= samples.size()) return "null";
@@ -65,6 +34,27 @@ std::string ClinicalEventsJson(const std::vector<ClinicalEvent>& events, std::sp
 }
 
 }  // namespace
+
+// Floats of the clinical summary: two decimals are more than any figure means.
+JsonObject& JsonObject::Add(std::string_view key, double value) { return Raw(key, Format("%.2f", value)); }
+
+JsonObject& JsonObject::Raw(std::string_view key, const std::string& json) {
+    text_ += text_.empty() ? "{" : ",";
+    text_ += '"';
+    text_ += key;
+    text_ += "\":";
+    text_ += json;
+    return *this;
+}
+
+std::string JsonArray(const std::vector<std::string>& items) {
+    std::string list = "[";
+    for (const std::string& item : items) {
+        if (list.size() > 1) list += ',';
+        list += item;
+    }
+    return list + "]";
+}
 
 std::string ClinicalJson(const ClinicalSummary& s, std::span<const SampleRecord> samples) {
     std::vector<std::string> excluded;

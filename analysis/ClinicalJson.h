@@ -6,8 +6,26 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quenda {
+
+// A JSON object built key by key (keys are plain ASCII, values already JSON):
+// integers as they are, doubles with two decimals.
+class JsonObject {
+public:
+    JsonObject& Add(std::string_view key, long long value) { return Raw(key, std::to_string(value)); }
+    JsonObject& Add(std::string_view key, int value) { return Add(key, static_cast<long long>(value)); }
+    JsonObject& Add(std::string_view key, double value);
+    JsonObject& Raw(std::string_view key, const std::string& json);
+    std::string Close() const { return text_.empty() ? "{}" : text_ + "}"; }
+
+private:
+    std::string text_;
+};
+
+// The items, already JSON, as one array.
+std::string JsonArray(const std::vector<std::string>& items);
 
 // The clinical summary as the JSON object `quenda-cli analyze --json` gives
 // as "clinical" and the nights library stores per night (no trailing

@@ -1,6 +1,7 @@
 #include "cli/Analyze.h"
 
 #include "analysis/Analysis.h"
+#include "analysis/ClinicalJson.h"
 #include "analysis/ClinicalSetup.h"
 #include "analysis/ClinicalText.h"
 #include "base/Settings.h"
@@ -37,27 +38,6 @@ std::string FloatJson(float value) {
 }
 
 
-// Floats of the clinical summary: two decimals are more than any figure means.
-std::string Fixed2(double value) { return Format("%.2f", value); }
-
-class JsonObject {
-public:
-    JsonObject& Add(std::string_view key, long long value) { return Raw(key, std::to_string(value)); }
-    JsonObject& Add(std::string_view key, int value) { return Add(key, static_cast<long long>(value)); }
-    JsonObject& Add(std::string_view key, double value) { return Raw(key, Fixed2(value)); }
-    JsonObject& Raw(std::string_view key, const std::string& json) {
-        text_ += text_.empty() ? "{" : ",";
-        text_ += '"';
-        text_ += key;
-        text_ += "\":";
-        text_ += json;
-        return *this;
-    }
-    std::string Close() const { return text_.empty() ? "{}" : text_ + "}"; }
-
-private:
-    std::string text_;
-};
 
 std::string ChannelLimitsJson(int maximum, int minimum, int average, int highCount, int lowCount, int highLimit,
                               int lowLimit) {
@@ -72,14 +52,6 @@ std::string ChannelLimitsJson(int maximum, int minimum, int average, int highCou
         .Close();
 }
 
-std::string JsonArray(const std::vector<std::string>& items) {
-    std::string list = "[";
-    for (const std::string& item : items) {
-        if (list.size() > 1) list += ',';
-        list += item;
-    }
-    return list + "]";
-}
 
 std::string EventsJson(const ChannelEvents& channel, int threshold) {
     std::vector<std::string> list;
