@@ -5,13 +5,14 @@
 #include "base/UiText.h"
 #include "formats/Import.h"
 #include "nights/Library.h"
+#include "store/KeptDownload.h"
 #include "store/NightSplit.h"
 
 #include <algorithm>
 
 namespace quenda {
 
-std::filesystem::path KeptDataSetsRoot() { return DefaultImportsRoot().parent_path() / "datasets"; }
+std::filesystem::path KeptDataSetsRoot() { return QuendaDataFolder() / "datasets"; }
 
 LibraryExclusionStore::LibraryExclusionStore(std::function<std::filesystem::path()> library, const Settings& settings)
     : library_(std::move(library)), settings_(settings) {}

@@ -1,6 +1,7 @@
 #include "formats/Import.h"
 
 #include "formats/ImportDetail.h"
+#include "store/KeptDownload.h"
 
 #include <sys/stat.h>
 
@@ -131,18 +132,7 @@ ImportResult ImportFile(const fs::path& path, const ImportOptions& options) {
     return ImportCsv({bytes.get(), static_cast<std::size_t>(in.gcount())}, options);
 }
 
-fs::path DefaultImportsRoot() {
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    fs::path base;
-    if (dataHome && *dataHome == '/') {
-        base = dataHome;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = fs::path(home) / ".local" / "share";
-    } else {
-        base = fs::temp_directory_path();
-    }
-    return base / "Quenda" / "imports";
-}
+fs::path DefaultImportsRoot() { return QuendaDataFolder() / "imports"; }
 
 FileResult KeepImport(const fs::path& source, int id, std::span<const SampleRecord> samples, const fs::path& root,
                       fs::path& written) {

@@ -338,7 +338,7 @@ void AddResult::Merge(const AddResult& other) {
 
 fs::path DefaultLibraryFile() {
     if (const char* env = std::getenv("QUENDA_LIBRARY"); env && *env) return env;
-    return DefaultDownloadsRoot().parent_path() / "library.sqlite";
+    return QuendaDataFolder() / "library.sqlite";
 }
 
 fs::path JournalFileOf(const fs::path& library) {

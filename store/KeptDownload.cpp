@@ -45,7 +45,7 @@ KeptDownload Failed(KeptDownload kept, std::string detail) {
 
 }  // namespace
 
-fs::path DefaultDownloadsRoot() {
+fs::path QuendaDataFolder() {
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     fs::path base;
     if (dataHome && *dataHome == '/') {
@@ -55,8 +55,10 @@ fs::path DefaultDownloadsRoot() {
     } else {
         base = fs::temp_directory_path();
     }
-    return base / "Quenda" / "downloads";
+    return base / "Quenda";
 }
+
+fs::path DefaultDownloadsRoot() { return QuendaDataFolder() / "downloads"; }
 
 fs::path NewestKeptDownload(const fs::path& root) {
     // "YYYY-MM-DD_HHMMSS", then "-N" for a second download within that second.

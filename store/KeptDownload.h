@@ -9,8 +9,12 @@
 
 namespace quenda {
 
-// Where downloads are kept for the user: $XDG_DATA_HOME/Quenda/downloads, or
-// ~/.local/share/Quenda/downloads.
+// The program's own data folder: $XDG_DATA_HOME/Quenda, or
+// ~/.local/share/Quenda. Kept downloads, imports and the library of nights
+// live below it.
+std::filesystem::path QuendaDataFolder();
+
+// Where downloads are kept for the user: QuendaDataFolder()/downloads.
 std::filesystem::path DefaultDownloadsRoot();
 
 // The newest folder KeepDownload made under `root` (by the time in its name),
