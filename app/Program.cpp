@@ -36,13 +36,7 @@ AddOptions NightsAddOptions(AppContext& context) {
     AddOptions options;
     options.thresholds = ReadThresholds(context.settings);
     options.profile = ReadClinicalSetup(context.settings).Profile();
-    options.nameOf = [file = context.patient.PatientFile()](int id) -> std::string {
-        if (id < 1 || id > kPatientSlots) return {};
-        std::array<std::uint8_t, kPatientRecordSize> slot{};
-        std::size_t read = 0;
-        if (!ReadPatientSlot(file, id - 1, slot, read) || read < kPatientRecordSize) return {};
-        return FieldTextUtf8(DecodePatientRecord(slot).name);
-    };
+    options.nameOf = [file = context.patient.PatientFile()](int id) { return PatientNameOf(file, id); };
     return options;
 }
 

@@ -131,13 +131,7 @@ AddOptions MakeAddOptions(const std::filesystem::path& patientFile) {
     AddOptions options;
     options.thresholds = ReadThresholds(Settings());
     options.profile = ReadClinicalSetup(Settings()).Profile();
-    options.nameOf = [patientFile](int id) -> std::string {
-        if (id < 1 || id > kPatientSlots) return {};
-        std::array<std::uint8_t, kPatientRecordSize> slot{};
-        std::size_t read = 0;
-        if (!ReadPatientSlot(patientFile, id - 1, slot, read) || read < kPatientRecordSize) return {};
-        return FieldTextUtf8(DecodePatientRecord(slot).name);
-    };
+    options.nameOf = [patientFile](int id) { return PatientNameOf(patientFile, id); };
     return options;
 }
 

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -145,6 +146,14 @@ FileResult WritePatientSlot(const fs::path& file, int id, std::span<const std::u
         return Failure(patient_file_message::kCantWrite, file, errno);
     }
     return {};
+}
+
+std::string PatientNameOf(const fs::path& file, int id) {
+    if (id < 1 || id > kPatientSlots) return {};
+    std::array<std::uint8_t, kPatientRecordSize> slot{};
+    std::size_t read = 0;
+    if (!ReadPatientSlot(file, id - 1, slot, read) || read < kPatientRecordSize) return {};
+    return FieldTextUtf8(DecodePatientRecord(slot).name);
 }
 
 }  // namespace quenda

@@ -4,6 +4,7 @@
 #include "store/DataFile.h"  // FileResult
 
 #include <cstddef>
+#include <string>
 #include <filesystem>
 #include <span>
 
@@ -43,6 +44,11 @@ FileResult CreatePatientFile(const std::filesystem::path& file);
 // A missing file reads nothing and is no error.
 FileResult ReadPatientSlot(const std::filesystem::path& file, int index,
                            std::span<std::uint8_t, kPatientRecordSize> slot, std::size_t& bytesRead);
+
+// The name (UTF-8) in the slot of ID `id`, read quietly: empty when the ID is
+// out of range or the slot cannot be read whole. What the nights library
+// records as "the patient name of the moment".
+std::string PatientNameOf(const std::filesystem::path& file, int id);
 
 // Writes one slot, ID 1..128. An existing file is written in place (extended
 // when shorter than the slot's end); a missing file is created with its folder
