@@ -326,7 +326,14 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
     Reload();
 }
 
-NightsWindow::~NightsWindow() = default;
+NightsWindow::~NightsWindow() {
+    // Closing takes the focus out of a filter box while the widgets below are
+    // torn down; its editingFinished (and a selection change) would otherwise
+    // reach this window after its own members are gone.
+    for (QObject* sender : std::initializer_list<QObject*>{idOrName_, from_, to_, figureBox_, table_,
+                                                          table_->selectionModel()})
+        if (sender) disconnect(sender, nullptr, this, nullptr);
+}
 
 void NightsWindow::OpenLibrary() {
     FileResult result;
