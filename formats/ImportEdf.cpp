@@ -431,6 +431,8 @@ ImportResult ImportEdf(const std::filesystem::path& path, const ImportOptions& o
         if (!AddRecord(sink, *start, r * recordUnits, recordUnits, spo2, pulse, lastAdded))
             return Refuse(import_message::kTooLong);
     }
+    // Every second a gap (all samples negative): nothing to show.
+    if (sink.Samples().empty()) return Refuse(import_message::kEmpty);
     ImportResult result;
     result.ok = true;
     result.samples = std::move(sink.Samples());

@@ -203,6 +203,13 @@ TEST(ImportEdf, ReadsEdflibFilesAtOneFourAndAQuarterHertz) {
     EXPECT_FALSE(refused.ok);
     EXPECT_NE(refused.message.find("no SpO2 signal"), std::string::npos) << refused.message;
     EXPECT_NE(refused.message.find("\"EEG C3-A2\", \"Resp\""), std::string::npos) << refused.message;
+
+    // Nothing but "no data" seconds is an empty file, not an empty data set.
+    WriteEdfPlus(dir / "gaps.edf", 1, 2, {{"SpO2", 100, 100, 1, [](int, int) { return -1; }}});
+    const ImportResult gaps = ImportFile(dir / "gaps.edf", {});
+    EXPECT_FALSE(gaps.ok);
+    EXPECT_TRUE(gaps.samples.empty());
+    EXPECT_EQ(gaps.message, import_message::kEmpty);
 }
 
 // An EDF+D file as the tests want it: SpO2 and pulse at 1 Hz in records of
