@@ -416,15 +416,21 @@ int Add(const NightsOptions& o) {
     return added.result ? code : kExitFailed;
 }
 
+// --id, --from and --to, which list and report read alike.
+NightFilter FilterOf(const NightsOptions& o) {
+    NightFilter filter;
+    filter.id = o.id;
+    filter.from = o.from;
+    filter.to = o.to;
+    return filter;
+}
+
 int List(const NightsOptions& o) {
     if (!o.positional.empty()) return Usage("nights list takes no arguments");
     int code = kExitOk;
     auto library = OpenLibrary(o, code);
     if (!library) return code;
-    NightFilter filter;
-    filter.id = o.id;
-    filter.from = o.from;
-    filter.to = o.to;
+    const NightFilter filter = FilterOf(o);
     std::string out;
     if (o.json) {
         // Streamed night by night: a large library lists in constant memory.
@@ -628,10 +634,7 @@ int Report(const NightsOptions& o, int argc, char** argv) {
     int code = kExitOk;
     auto library = OpenLibrary(o, code);
     if (!library) return code;
-    NightFilter filter;
-    filter.id = o.id;
-    filter.from = o.from;
-    filter.to = o.to;
+    const NightFilter filter = FilterOf(o);
     NightsReport report;
     if (const FileResult listed = library->List(filter, report.rows); !listed) return Fail(listed);
     SortNewestFirst(report.rows);
