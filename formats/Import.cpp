@@ -3,6 +3,7 @@
 #include "formats/ImportDetail.h"
 #include "store/KeptDownload.h"
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -62,8 +63,23 @@ std::string YearRefusal(int year) {
            " is outside 2000 to 2127, the years a data file can hold";
 }
 
-bool SampleSink::Add(Seconds at, int spo2, int pulse) {
+void PreferHugePages(const void* data, std::size_t bytes) {
+    constexpr std::uintptr_t kHuge = 2u << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (start + kHuge - 1) & ~(kHuge - 1);
+    const std::uintptr_t last = (start + bytes) & ~(kHuge - 1);
+    // Advice only: where the kernel says no, small pages serve as before.
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+}
+
+void SampleSink::Reserve(std::size_t n) {
+    samples_.reserve(std::min(n, static_cast<std::size_t>(kMaxSamples)));
+    PreferHugePages(samples_.data(), samples_.capacity() * sizeof(SampleRecord));
+}
+
+bool SampleSink::AddAnySecond(Seconds at, int spo2, int pulse) {
     if (samples_.size() >= static_cast<std::size_t>(kMaxSamples)) return false;
+    last_ = at;
     const long long day = at >= 0 ? at / 86400 : -1;
     if (day != day_) {
         day_ = day;
@@ -122,14 +138,15 @@ ImportResult ImportFile(const fs::path& path, const ImportOptions& options) {
     in.seekg(0, std::ios::end);
     const auto size = static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0));
     in.seekg(0);
-    const auto bytes = std::make_unique_for_overwrite<char[]>(size);
-    in.read(bytes.get(), static_cast<std::streamsize>(size));
+    const auto buffer = std::make_unique_for_overwrite<char[]>(size);
+    import_detail::PreferHugePages(buffer.get(), size);
+    in.read(buffer.get(), static_cast<std::streamsize>(size));
     if (in.bad()) {
         ImportResult r;
         r.message = "can't read " + path.string();
         return r;
     }
-    return ImportCsv({bytes.get(), static_cast<std::size_t>(in.gcount())}, options);
+    return ImportCsv({buffer.get(), static_cast<std::size_t>(in.gcount())}, options);
 }
 
 fs::path DefaultImportsRoot() { return QuendaDataFolder() / "imports"; }

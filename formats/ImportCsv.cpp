@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <array>
 #include <deque>
+#include <cstring>
 #include <ctime>
 #include <optional>
 
@@ -339,12 +340,141 @@ TimeError ParseDateAndTime(std::string_view date, std::string_view time, RawTime
     return TimeError::None;
 }
 
+// One row as kept until the day/month order is known: 16 bytes, as a full
+// data set has half a million of them.
 struct Row {
-    RawTime time;
-    int line = 0;
+    // Seconds since 2000 for an exact date; the time of day for a day/month one.
+    std::uint32_t time = 0;
+    std::int32_t line = 0;
+    std::uint16_t year = 0;  // a day/month date's year and first two numbers;
+    std::uint8_t a = 0;      // a is 0 for an exact date
+    std::uint8_t b = 0;
     std::uint8_t spo2 = kNoSpO2;
     std::uint8_t pulse = kNoPulse;
+
+    void SetTime(const RawTime& date, int timeOfDay) {
+        if (date.kind == RawTime::Exact) {
+            time = date.exact + static_cast<std::uint32_t>(timeOfDay);
+            return;
+        }
+        time = static_cast<std::uint32_t>(timeOfDay);
+        year = date.year;
+        a = date.a;
+        b = date.b;
+    }
 };
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
+
+// A value field as nearly every row writes it: empty, or up to three digits.
+void QuickValue(const char* p, const char* end, int maximum, std::uint8_t none, std::uint8_t& out) {
+    int v = 0;
+    for (; p < end; ++p) v = v * 10 + (*p - '0');
+    out = v >= 1 && v <= maximum ? static_cast<std::uint8_t>(v) : none;
+}
+
+// What the previous row's date let the next rows skip.
+struct KnownDate {
+    std::string_view text;  // the date as written; empty until a row had one
+    RawTime time;           // its day, timeOfDay to be filled in
+};
+
+struct Columns {
+    int date = -1, time = -1, spo2 = -1, pulse = -1;
+};
+
+enum class Stop { None, Field, Line };
+
+// What `p` is at: the next field, the line's end (LF, CR LF, or a CR or
+// nothing at the end of the bytes), or neither.
+Stop StopAt(const char* p, const char* end, char separator) {
+    if (p == end || *p == '\n') return Stop::Line;
+    if (*p == separator) return Stop::Field;
+    if (*p == '\r' && (p + 1 == end || p[1] == '\n')) return Stop::Line;
+    return Stop::None;
+}
+
+// Reads one row of the shape a long file repeats without finding its end,
+// splitting and trimming it first: no quotes, the previous row's date,
+// "HH:MM:SS" (after "T" or a space when date and time share a column), values
+// of up to three digits. The fields it reads are checked where they must end,
+// so only the columns it ignores are walked byte by byte. On success `at`
+// moves past the line. False for anything else, which the general reader then
+// takes; for what it accepts, the two give the same row.
+bool QuickRow(const char*& at, const char* const end, char separator, const Columns& columns, const KnownDate& date,
+              Row& row) {
+    if (date.text.empty()) return false;
+    const char* p = at;
+    const int needed = columns.date >= 0 ? 2 : 1;
+    const int lastColumn = std::max({columns.date, columns.time, columns.spo2, columns.pulse});
+    int found = 0;
+    Stop stop = Stop::None;
+    for (int column = 0; column <= lastColumn; ++column) {
+        const auto left = static_cast<std::size_t>(end - p);
+        if (column == columns.date) {
+            if (left < date.text.size() || std::memcmp(p, date.text.data(), date.text.size()) != 0) return false;
+            p += date.text.size();
+            ++found;
+        } else if (column == columns.time) {
+            const std::size_t prefix = columns.date < 0 ? date.text.size() + 1 : 0;
+            if (left < prefix + 8) return false;
+            if (prefix > 0) {
+                if (std::memcmp(p, date.text.data(), date.text.size()) != 0) return false;
+                if (p[prefix - 1] != 'T' && p[prefix - 1] != ' ') return false;
+            }
+            const char* t = p + prefix;
+            if (!IsDigit(t[0]) || !IsDigit(t[1]) || t[2] != ':' || !IsDigit(t[3]) || !IsDigit(t[4]) || t[5] != ':' ||
+                !IsDigit(t[6]) || !IsDigit(t[7]))
+                return false;
+            const int hour = TwoDigits(t), minute = TwoDigits(t + 3), second = TwoDigits(t + 6);
+            if (hour > 23 || minute > 59 || second > 59) return false;
+            row.SetTime(date.time, hour * 3600 + minute * 60 + second);
+            p = t + 8;
+            ++found;
+        } else if (column == columns.spo2 || column == columns.pulse) {
+            const char* const field = p;
+            while (p < end && p - field < 3 && IsDigit(*p)) ++p;
+            if (column == columns.spo2) QuickValue(field, p, kImportMaxSpO2, kNoSpO2, row.spo2);
+            else QuickValue(field, p, kImportMaxPulse, kNoPulse, row.pulse);
+        } else {
+            while (p < end && *p != separator && *p != '\n') {
+                if (*p == '"') return false;
+                ++p;
+            }
+            if (p < end && p > at && *p == '\n' && p[-1] == '\r') --p;
+        }
+        stop = StopAt(p, end, separator);
+        if (stop == Stop::None) return false;
+        if (stop == Stop::Line) break;
+        ++p;
+    }
+    if (found != needed) return false;
+    // The rest of the line cannot change the fields read.
+    if (stop != Stop::Line || (p < end && *p == '\r')) {
+        const void* const lineEnd = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+        p = lineEnd ? static_cast<const char*>(lineEnd) : end;
+    }
+    at = p < end ? p + 1 : p;
+    return true;
+}
+
+// Quick rows for as long as they come, up to the first one left to the
+// general reader or the end. False once there are more rows than a data set
+// holds.
+bool QuickRows(const char*& at, const char* const end, char separator, const Columns& columns, const KnownDate& date,
+               int& lineNumber, std::vector<Row>& rows) {
+    while (at < end) {
+        Row row;
+        row.line = lineNumber + 1;
+        if (!QuickRow(at, end, separator, columns, date, row)) return true;
+        ++lineNumber;
+        rows.push_back(row);
+        if (rows.size() > static_cast<std::size_t>(kMaxSamples)) return false;
+    }
+    return true;
+}
 
 ImportResult Refuse(std::string message) {
     ImportResult r;
@@ -361,7 +491,7 @@ std::string Quote(std::string_view s) {
 
 }  // namespace
 
-ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
+ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions& options, CsvRows quick) {
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
 
     // The header: the first line with anything on it.
@@ -422,18 +552,28 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
 
     std::vector<Row> rows;
     rows.reserve(bytes.size() / 24 + 1);
+    PreferHugePages(rows.data(), rows.capacity() * sizeof(Row));
     bool dayFirstSeen = false, monthFirstSeen = false, ordersDiffer = false;
     int dayFirstLine = 0, monthFirstLine = 0;
     std::string_view line;
     // Most files repeat one date on thousands of lines: read it once.
     std::string lastDateText;  // a copy: the line's fields go with it
     RawTime lastDate;
-    while (nextLine(line)) {
+    const Columns columns{dateColumn, timeColumn, spo2Column, pulseColumn};
+    KnownDate known;
+    const char* const bytesEnd = bytes.data() + bytes.size();
+    while (true) {
+        if (quick == CsvRows::Quick) {
+            const char* at = bytes.data() + pos;
+            const bool room = QuickRows(at, bytesEnd, separator, columns, known, lineNumber, rows);
+            pos = static_cast<std::size_t>(at - bytes.data());
+            if (!room) return Refuse(import_message::kTooLong);
+        }
+        if (!nextLine(line)) break;
         if (Trim(line).empty()) continue;
         scratch.clear();
         SplitFields(line, separator, fields, scratch);
-        Row row;
-        row.line = lineNumber;
+        RawTime time;
         int year = 0;
         TimeError error = TimeError::None;
         const std::string_view timeText = fieldText(timeColumn);
@@ -441,13 +581,13 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
         if (dateColumn >= 0) {
             const std::string_view dateText = fieldText(dateColumn);
             if (!lastDateText.empty() && dateText == lastDateText) {
-                row.time = lastDate;
+                time = lastDate;
                 Cursor t(Trim(timeText));
                 const int tod = ParseTimeOfDay(t);
                 if (tod < 0) error = TimeError::Unreadable;
-                row.time.timeOfDay = tod;
+                time.timeOfDay = tod;
             } else {
-                error = ParseDateAndTime(dateText, timeText, row.time, year);
+                error = ParseDateAndTime(dateText, timeText, time, year);
                 Cursor d(Trim(dateText));
                 RawTime probe;
                 int y = 0;
@@ -455,7 +595,8 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
                     badColumn = dateColumn;
                 } else if (error == TimeError::None) {
                     lastDateText.assign(dateText);
-                    lastDate = row.time;
+                    lastDate = time;
+                    known = {lastDateText, lastDate};
                 }
             }
         } else {
@@ -463,17 +604,18 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
             const std::string_view text = Trim(timeText);
             if (!lastDateText.empty() && text.size() > lastDateText.size() && text.starts_with(lastDateText) &&
                 (text[lastDateText.size()] == 'T' || text[lastDateText.size()] == ' ')) {
-                row.time = lastDate;
+                time = lastDate;
                 Cursor t(text.substr(lastDateText.size() + 1));
                 t.Spaces();
-                row.time.timeOfDay = ParseTimeOfDay(t);
-                if (row.time.timeOfDay < 0) error = TimeError::Unreadable;
+                time.timeOfDay = ParseTimeOfDay(t);
+                if (time.timeOfDay < 0) error = TimeError::Unreadable;
             } else {
-                error = ParseDateTime(timeText, row.time, year);
+                error = ParseDateTime(timeText, time, year);
                 const std::size_t end = text.find_first_of("Tt ");
                 if (error == TimeError::None && end != std::string_view::npos && !AllDigits(text)) {
                     lastDateText.assign(text.substr(0, end));
-                    lastDate = row.time;
+                    lastDate = time;
+                    known = {lastDateText, lastDate};
                 }
             }
         }
@@ -486,17 +628,20 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
                                                                    : Quote(shown) + " is no date and time this reader knows";
             return Refuse("line " + std::to_string(lineNumber) + ", " + fieldName(badColumn) + ": " + why + ".");
         }
-        if (row.time.kind == RawTime::DayMonth && row.time.a != row.time.b) {
+        if (time.kind == RawTime::DayMonth && time.a != time.b) {
             ordersDiffer = true;
-            if (row.time.a > 12 && !dayFirstSeen) {
+            if (time.a > 12 && !dayFirstSeen) {
                 dayFirstSeen = true;
                 dayFirstLine = lineNumber;
             }
-            if (row.time.b > 12 && !monthFirstSeen) {
+            if (time.b > 12 && !monthFirstSeen) {
                 monthFirstSeen = true;
                 monthFirstLine = lineNumber;
             }
         }
+        Row row;
+        row.line = lineNumber;
+        row.SetTime(time, time.timeOfDay);
         row.spo2 = static_cast<std::uint8_t>(StoredField(fieldText(spo2Column), decimalComma, kImportMaxSpO2, kNoSpO2));
         row.pulse = static_cast<std::uint8_t>(
             pulseColumn >= 0 ? StoredField(fieldText(pulseColumn), decimalComma, kImportMaxPulse, kNoPulse) : kNoPulse);
@@ -523,24 +668,20 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
         }
     }
 
-    // Each row's time stamp, in place: rows[i].time.exact from here on.
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        RawTime& t = rows[i].time;
-        if (t.kind == RawTime::Exact) {
-            t.exact += static_cast<std::uint32_t>(t.timeOfDay);
-            continue;
-        }
-        const int day = order == DateOrder::Dmy ? t.a : t.b;
-        const int month = order == DateOrder::Dmy ? t.b : t.a;
-        if (!ValidDateTime(t.year, month, day, 0, 0, 0)) {
-            return Refuse("line " + std::to_string(rows[i].line) + ", " +
+    // Each row's time stamp, in place: rows[i].time is seconds since 2000 from here on.
+    for (Row& row : rows) {
+        if (row.a == 0) continue;
+        const int day = order == DateOrder::Dmy ? row.a : row.b;
+        const int month = order == DateOrder::Dmy ? row.b : row.a;
+        if (!ValidDateTime(row.year, month, day, 0, 0, 0)) {
+            return Refuse("line " + std::to_string(row.line) + ", " +
                           fieldName(dateColumn >= 0 ? dateColumn : timeColumn) + ": day " + std::to_string(day) +
                           " of month " + std::to_string(month) + " is no date in the calendar (read as " +
                           (order == DateOrder::Dmy ? "day/month/year" : "month/day/year") + ").");
         }
-        t.exact = static_cast<std::uint32_t>(DaysFromCivil(t.year, month, day) * 86400 + t.timeOfDay);
+        row.time += static_cast<std::uint32_t>(DaysFromCivil(row.year, month, day) * 86400);
     }
-    const auto times = [&rows](std::size_t i) { return static_cast<Seconds>(rows[i].time.exact); };
+    const auto times = [&rows](std::size_t i) { return static_cast<Seconds>(rows[i].time); };
 
     // The file's usual step between rows, among steps of 1 to 10 s.
     std::array<int, kMaxFillStep + 1> steps{};
@@ -553,6 +694,7 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
 
     SampleSink sink(options.id);
     sink.Reserve(fill ? rows.size() * static_cast<std::size_t>(usual) : rows.size());
+    const Seconds beyondLastYear = DaysFromCivil(kLastYear + 1, 1, 1) * 86400;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         Seconds repeat = 1;
         if (fill) {
@@ -563,7 +705,7 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
         }
         for (Seconds k = 0; k < repeat; ++k) {
             const Seconds at = times(i) + k;
-            if (at >= DaysFromCivil(kLastYear + 1, 1, 1) * 86400) break;
+            if (at >= beyondLastYear) break;
             if (!sink.Add(at, rows[i].spo2, rows[i].pulse)) return Refuse(import_message::kTooLong);
         }
     }
@@ -571,6 +713,10 @@ ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
     result.ok = true;
     result.samples = std::move(sink.Samples());
     return result;
+}
+
+ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
+    return ReadCsv(bytes, options, CsvRows::Quick);
 }
 
 }  // namespace quenda

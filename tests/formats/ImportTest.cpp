@@ -3,6 +3,7 @@
 // made here (EDFlib cannot write them), and our own exports read back.
 #include "formats/Edf.h"
 #include "formats/Import.h"
+#include "formats/ImportDetail.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 
@@ -51,6 +52,10 @@ const CsvShape kCsvShapes[] = {
      "Date Time,Oxygen Level [%],Heart Rate (bpm)\n2026.12.06 22:30:00.750+01:00,97,60\n"
      "2026.12.06 22:30:01Z,96,61\n",
      "2026-12-06T22:30:00,97,60\n2026-12-06T22:30:01,96,61\n"},
+    {"date + time, CR LF, ignored columns, a quote after the values, D/M/Y shown later", DateOrder::Unknown,
+     "Date,Time,SpO2,Pulse,Motion\r\n06/12/2026,22:30:00,97,61,0\r\n06/12/2026,22:30:01,,62,\"a,b\"\r\n"
+     "13/12/2026,22:30:02,98,1000,1\r\n",
+     "2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,127,62\n2026-12-13T22:30:02,98,255\n"},
     {"Unix seconds", DateOrder::Unknown, "datetime,o2,bpm\n1796594400,97,60\n1796594401,96,61\n",
      "2026-12-06T22:00:00,97,60\n2026-12-06T22:00:01,96,61\n"},
     {"two-digit year, dashes, dmy asked", DateOrder::Dmy, "time,spo2,pr\n06-12-26 22:30:00,97,60\n",
@@ -80,6 +85,9 @@ TEST(ImportCsv, ReadsEveryShape) {
         ASSERT_TRUE(result.ok) << result.message;
         EXPECT_EQ(Lines(result.samples), shape.samples);
         for (const SampleRecord& r : result.samples) EXPECT_EQ(r.id, 4);
+        // The quick walk along common rows reads what the general reader reads.
+        const auto general = import_detail::ReadCsv(shape.file, {4, shape.order}, import_detail::CsvRows::GeneralOnly);
+        EXPECT_EQ(general.samples, result.samples);
     }
 }
 
@@ -105,7 +113,8 @@ const Refusal kCsvRefusals[] = {
      false},
     {"31 April", DateOrder::Unknown, "time,spo2\n2026-04-31 22:30:00,97\n",
      "line 2, field 1 (\"time\"): \"2026-04-31 22:30:00\" is no date in the calendar.", false},
-    {"hour 24", DateOrder::Unknown, "time,spo2\n2026-04-30 24:00:00,97\n", "line 2, field 1", false},
+    {"hour 24", DateOrder::Unknown, "time,spo2\n2026-04-30 23:59:59,97\n2026-04-30 24:00:00,97\n", "line 3, field 1",
+     false},
     {"bad date column", DateOrder::Unknown, "date,time,spo2\n2026-04-30,22:00:00,97\n30.4.,22:00:01,97\n",
      "line 3, field 1 (\"date\")", false},
     {"before 2000", DateOrder::Unknown, "time,spo2\n1999-12-31 23:59:59,97\n",
@@ -122,6 +131,8 @@ TEST(ImportCsv, RefusesWithLineFieldAndReason) {
     for (const Refusal& refusal : kCsvRefusals) {
         SCOPED_TRACE(refusal.name);
         const ImportResult result = ImportCsv(refusal.file, {1, refusal.order});
+        EXPECT_EQ(import_detail::ReadCsv(refusal.file, {1, refusal.order}, import_detail::CsvRows::GeneralOnly).message,
+                  result.message);
         EXPECT_FALSE(result.ok);
         EXPECT_TRUE(result.samples.empty());
         EXPECT_NE(result.message.find(refusal.message), std::string::npos) << result.message;

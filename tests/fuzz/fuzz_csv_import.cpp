@@ -1,6 +1,8 @@
 // CSV files come from any oximeter's app: any bytes must be refused with a
 // reason or read into a valid data set. The first byte picks the date order
-// and the ID, so both paths of the day/month question are driven.
+// and the ID, so both paths of the day/month question are driven. The quick
+// walk along common rows must read every file as the general reader does.
+#include "formats/ImportDetail.h"
 #include "tests/fuzz/ImportCheck.h"
 
 using namespace quenda;
@@ -14,5 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ImportResult result = ImportCsv(text, options);
     fuzz::CheckImport(result, options.id);
     if (!result.ok && result.dateOrderAmbiguous && options.dateOrder != DateOrder::Unknown) std::abort();
+    const ImportResult general = import_detail::ReadCsv(text, options, import_detail::CsvRows::GeneralOnly);
+    if (general.ok != result.ok || general.message != result.message || general.samples != result.samples ||
+        general.dateOrderAmbiguous != result.dateOrderAmbiguous)
+        std::abort();
     return 0;
 }
