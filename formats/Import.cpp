@@ -102,7 +102,7 @@ bool SampleSink::AddAnySecond(Seconds at, int spo2, int pulse) {
 
 int StoredValue(double value, int maximum, int none) {
     if (!(value >= 0.5) || value >= maximum + 0.5) return none;  // NaN, 0, negative, too high
-    return static_cast<int>(std::floor(value + 0.5));
+    return static_cast<int>(value + 0.5);  // positive here, so truncation rounds down
 }
 
 }  // namespace import_detail

@@ -93,7 +93,10 @@ public:
         int valid = 0;
         bool seen = false;
         bool allNegative = true;
-        while (k_ < m && k_ * recordUnits_ / m / kUnitsPerSecond == second) {
+        // Sample k falls in second floor(k * recordUnits / (m * units)); this
+        // asks whether it is before the next second without dividing.
+        const long long nextSecondAt = (second + 1) * m * kUnitsPerSecond;
+        while (k_ < m && k_ * recordUnits_ < nextSecondAt) {
             const double v = samples_[static_cast<std::size_t>(k_)];
             if (v >= 0.5 && v < maximum_ + 0.5) {
                 sum += v;
@@ -103,7 +106,10 @@ public:
             seen = true;
             latest_ = k_++;
         }
-        if (seen) return valid > 0 ? StoredValue(sum / valid, maximum_, none_) : allNegative ? kNoData : none_;
+        if (seen) {
+            if (valid > 0) return StoredValue(valid == 1 ? sum : sum / valid, maximum_, none_);  // 1 Hz: no division
+            return allNegative ? kNoData : none_;
+        }
         if (latest_ >= 0) {
             const double v = samples_[static_cast<std::size_t>(latest_)];
             return v < 0 ? kNoData : StoredValue(v, maximum_, none_);
