@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -102,7 +101,8 @@ bool SampleSink::AddAnySecond(Seconds at, int spo2, int pulse) {
 
 int StoredValue(double value, int maximum, int none) {
     if (!(value >= 0.5) || value >= maximum + 0.5) return none;  // NaN, 0, negative, too high
-    return static_cast<int>(value + 0.5);  // positive here, so truncation rounds down
+    // Positive here, so truncation rounds down.
+    return static_cast<int>(value + 0.5);
 }
 
 }  // namespace import_detail

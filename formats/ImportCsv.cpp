@@ -19,9 +19,9 @@
 
 #include <algorithm>
 #include <array>
-#include <deque>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <optional>
 
 namespace quenda {
@@ -308,9 +308,9 @@ TimeError UnixSeconds(std::string_view s, RawTime& out, int& yearOut) {
     return TimeError::None;
 }
 
-bool AllDigits(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool AllDigits(std::string_view s) { return !s.empty() && std::all_of(s.begin(), s.end(), IsDigit); }
 
 // One time column: a date and a time, or Unix seconds.
 TimeError ParseDateTime(std::string_view s, RawTime& out, int& yearOut) {
@@ -363,8 +363,6 @@ struct Row {
         b = date.b;
     }
 };
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
 
@@ -436,8 +434,10 @@ bool QuickRow(const char*& at, const char* const end, char separator, const Colu
         } else if (column == columns.spo2 || column == columns.pulse) {
             const char* const field = p;
             while (p < end && p - field < 3 && IsDigit(*p)) ++p;
-            if (column == columns.spo2) QuickValue(field, p, kImportMaxSpO2, kNoSpO2, row.spo2);
-            else QuickValue(field, p, kImportMaxPulse, kNoPulse, row.pulse);
+            if (column == columns.spo2)
+                QuickValue(field, p, kImportMaxSpO2, kNoSpO2, row.spo2);
+            else
+                QuickValue(field, p, kImportMaxPulse, kNoPulse, row.pulse);
         } else {
             while (p < end && *p != separator && *p != '\n') {
                 if (*p == '"') return false;
@@ -560,12 +560,11 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
     std::string lastDateText;  // a copy: the line's fields go with it
     RawTime lastDate;
     const Columns columns{dateColumn, timeColumn, spo2Column, pulseColumn};
-    KnownDate known;
     const char* const bytesEnd = bytes.data() + bytes.size();
     while (true) {
         if (quick == CsvRows::Quick) {
             const char* at = bytes.data() + pos;
-            const bool room = QuickRows(at, bytesEnd, separator, columns, known, lineNumber, rows);
+            const bool room = QuickRows(at, bytesEnd, separator, columns, {lastDateText, lastDate}, lineNumber, rows);
             pos = static_cast<std::size_t>(at - bytes.data());
             if (!room) return Refuse(import_message::kTooLong);
         }
@@ -596,7 +595,6 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
                 } else if (error == TimeError::None) {
                     lastDateText.assign(dateText);
                     lastDate = time;
-                    known = {lastDateText, lastDate};
                 }
             }
         } else {
@@ -615,7 +613,6 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
                 if (error == TimeError::None && end != std::string_view::npos && !AllDigits(text)) {
                     lastDateText.assign(text.substr(0, end));
                     lastDate = time;
-                    known = {lastDateText, lastDate};
                 }
             }
         }
