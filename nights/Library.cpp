@@ -98,6 +98,20 @@ private:
 
 bool Exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
+// Switches the file to WAL. SQLite answers a change of journal mode that
+// meets another connection with "busy" at once, without its busy handler, so
+// two processes opening a new library together wait here instead; once one
+// has switched, the mode is in the file and the others find it so.
+bool UseWal(sqlite3* db) {
+    constexpr int kPauseMs = 10;
+    for (int waited = 0;; waited += kPauseMs) {
+        const int rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) return true;
+        if ((rc & 0xff) != SQLITE_BUSY || waited >= kLibraryBusyTimeoutMs) return false;
+        sqlite3_sleep(kPauseMs);
+    }
+}
+
 // Ends a write transaction: rolled back unless committed.
 class Transaction {
 public:
@@ -420,7 +434,7 @@ std::unique_ptr<NightLibrary> NightLibrary::Open(const fs::path& file, FileResul
     if (version > kLibrarySchemaVersion) return result = Failure(library_message::kNewer, name), nullptr;
     // WAL: a reader (the Nights window) never waits for a writer (a download
     // adding its nights), and a killed writer leaves the last commit intact.
-    if (!Exec(db, "PRAGMA journal_mode=WAL") || !Exec(db, "PRAGMA synchronous=NORMAL") ||
+    if (!UseWal(db) || !Exec(db, "PRAGMA synchronous=NORMAL") ||
         !Exec(db, "PRAGMA foreign_keys=ON")) {
         return result = LibraryAccess::DbFailure(*lib, library_message::kCantOpen), nullptr;
     }
