@@ -33,19 +33,17 @@ ClinicalSetup ClinicalState::Setup() const { return ReadClinicalSetup(settings_)
 
 ClinicalOptions ClinicalState::Options() { return {Setup().Profile(), CurrentExclusions()}; }
 
-const SampleMarks& ClinicalState::Marks() {
-    const ClinicalProfile profile = Setup().Profile();
+const NightAnalysis& ClinicalState::Analysis() {
+    const FigureSettings settings = ReadFigureSettings(settings_);
     Follow();
-    if (marksGeneration_ != generation_ || marksVersion_ != exclusionsVersion_ || marksProfile_ != profile) {
-        marks_ = MarkSamples(store_.CurrentSamples(), profile, exclusions_);
-        marksGeneration_ = generation_;
-        marksVersion_ = exclusionsVersion_;
-        marksProfile_ = profile;
+    if (analysisGeneration_ != generation_ || analysisVersion_ != exclusionsVersion_ || analysisSettings_ != settings) {
+        analysis_ = AnalyzeNight(store_.CurrentSamples(), exclusions_, settings);
+        analysisGeneration_ = generation_;
+        analysisVersion_ = exclusionsVersion_;
+        analysisSettings_ = settings;
     }
-    return marks_;
+    return analysis_;
 }
-
-ClinicalSummary ClinicalState::Summary() { return ComputeClinicalSummary(store_.CurrentSamples(), Options()); }
 
 std::vector<SampleSpan> ClinicalState::ShadedSpans() { return LeftOutSpans(Marks().marks); }
 

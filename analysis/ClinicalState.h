@@ -3,6 +3,7 @@
 #include "analysis/Clinical.h"
 #include "analysis/ClinicalSetup.h"
 #include "analysis/Marking.h"
+#include "analysis/NightAnalysis.h"
 
 #include <cstdint>
 #include <span>
@@ -30,9 +31,10 @@ public:
 };
 
 // The current data set's clinical state, owned by the program: its exclusions,
-// and the marking of its samples under Options > Clinical Setup. When the store
-// holds another data set, the exclusions are those kept for it, loaded then.
-// The marking is computed once per data set, profile and set of exclusions.
+// and its analysis (AnalyzeNight) under the settings file's thresholds and
+// Options > Clinical Setup. When the store holds another data set, the
+// exclusions are those kept for it, loaded then. The analysis is computed once
+// per data set, settings and set of exclusions.
 class ClinicalState {
 public:
     ClinicalState(const RecordingStore& store, const Settings& settings);
@@ -43,8 +45,10 @@ public:
     const Exclusions& CurrentExclusions();
     ClinicalSetup Setup() const;
     ClinicalOptions Options();
-    const SampleMarks& Marks();
-    ClinicalSummary Summary();
+    // The current data set's analysis under the settings of this moment.
+    const NightAnalysis& Analysis();
+    const SampleMarks& Marks() { return Analysis().marks; }
+    const ClinicalSummary& Summary() { return Analysis().clinical; }
     // What the trend view and the clinical page shade: excluded spans and the
     // runs the profile sets aside as artefacts (margins included), in order.
     std::vector<SampleSpan> ShadedSpans();
@@ -66,11 +70,11 @@ private:
     Exclusions exclusions_;
     std::uint64_t exclusionsVersion_ = 0;
 
-    // The marking and what it was made for.
-    SampleMarks marks_;
-    std::uint64_t marksGeneration_ = ~std::uint64_t{0};
-    std::uint64_t marksVersion_ = 0;
-    ClinicalProfile marksProfile_ = ClinicalProfile::Raw;
+    // The analysis and what it was made for.
+    NightAnalysis analysis_;
+    std::uint64_t analysisGeneration_ = ~std::uint64_t{0};
+    std::uint64_t analysisVersion_ = 0;
+    FigureSettings analysisSettings_;
 };
 
 }  // namespace quenda

@@ -1,7 +1,5 @@
 #include "app/LibraryExclusionStore.h"
 
-#include "analysis/ClinicalSetup.h"
-#include "analysis/Thresholds.h"
 #include "base/UiText.h"
 #include "formats/Import.h"
 #include "nights/Library.h"
@@ -14,14 +12,19 @@ namespace quenda {
 
 std::filesystem::path KeptDataSetsRoot() { return QuendaDataFolder() / "datasets"; }
 
-LibraryExclusionStore::LibraryExclusionStore(std::function<std::filesystem::path()> library, const Settings& settings)
-    : library_(std::move(library)), settings_(settings) {}
+LibraryExclusionStore::LibraryExclusionStore(std::function<std::filesystem::path()> library, const Settings& settings,
+                                             std::function<std::filesystem::path()> patientFile)
+    : library_(std::move(library)), settings_(settings), patientFile_(std::move(patientFile)) {}
+
+std::filesystem::path LibraryExclusionStore::LibraryFile() const {
+    std::filesystem::path file = library_();
+    return file.empty() ? DefaultLibraryFile() : file;
+}
 
 Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> samples) {
     Exclusions all;
     FileResult opened;
-    std::filesystem::path file = library_();
-    if (file.empty()) file = DefaultLibraryFile();
+    const std::filesystem::path file = LibraryFile();
     // No library yet, or one that cannot be read: nothing was kept.
     if (!std::filesystem::exists(file)) return all;
     const auto library = NightLibrary::Open(file, opened);
@@ -38,15 +41,13 @@ Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> sam
 bool LibraryExclusionStore::Save(int id, std::span<const SampleRecord> samples, const Exclusions& exclusions,
                                  std::string& error) {
     FileResult opened;
-    std::filesystem::path file = library_();
-    if (file.empty()) file = DefaultLibraryFile();
-    const auto library = NightLibrary::Open(file, opened);
+    const auto library = NightLibrary::Open(LibraryFile(), opened);
     if (!library) {
         error = opened.message;
         return false;
     }
-    const ClinicalProfile profile = ReadClinicalSetup(settings_).Profile();
-    const Thresholds thresholds = ReadThresholds(settings_);
+    const AddOptions options = MakeAddOptions(settings_, patientFile_ ? patientFile_() : std::filesystem::path());
+    library->SetFigureSettings(options.figures);
     // Every night must be there before any is changed. A data set the library
     // does not hold yet (a file opened from elsewhere) is kept as a data file
     // of its own and added first, so its exclusions have a night to live in.
@@ -63,32 +64,21 @@ bool LibraryExclusionStore::Save(int id, std::span<const SampleRecord> samples, 
             error = keptResult.message + (keptResult.detail.empty() ? "" : ": " + keptResult.detail);
             return false;
         }
-        const AddResult added = library->AddSamples(kept, id, samples, {thresholds, profile, {}});
+        const AddResult added = library->AddSamples(kept, id, samples, options);
         if (!added.result || !allListed()) {
             error = added.result ? UiText("This data set could not be added to the library of nights.")
                                  : added.result.message;
             return false;
         }
     }
-    std::vector<NightNumber> numbers;
-    for (const NightSpan& span : nights) numbers.push_back(*library->FindNight(id, span.start));
-    for (std::size_t n = 0; n < nights.size(); ++n) {
-        const NightSpan& span = nights[n];
-        Exclusions own;
-        for (const SampleSpan& s : exclusions.Spans()) {
-            const std::int32_t first = std::max(s.first, span.first);
-            const std::int32_t last = std::min(s.last, span.last);
-            if (first <= last) own.Exclude({first - span.first, last - span.first});
-        }
-        const auto nightSamples = samples.subspan(static_cast<std::size_t>(span.first),
-                                                  static_cast<std::size_t>(span.Samples()));
-        const ComputedFigures figures = ComputeNightFigures(nightSamples, thresholds, {profile, own});
-        for (const FileResult& r : {library->SetExclusions(numbers[n], own.Spans()),
-                                    library->StoreFigures(numbers[n], figures)}) {
-            if (!r) {
-                error = r.message;
-                return false;
-            }
+    for (const NightSpan& span : nights) {
+        const NightNumber night = *library->FindNight(id, span.start);
+        const Exclusions own = ExclusionsWithin(exclusions, span.first, span.last);
+        const auto nightSamples =
+            samples.subspan(static_cast<std::size_t>(span.first), static_cast<std::size_t>(span.Samples()));
+        if (const FileResult set = library->SetExclusions(night, own.Spans(), nightSamples); !set) {
+            error = set.message;
+            return false;
         }
     }
     return true;

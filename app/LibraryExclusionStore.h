@@ -10,27 +10,28 @@ namespace quenda {
 // Keeps the current data set's exclusions in the library of nights. The data
 // set is split by the night rule; each night is found in the library by its ID
 // and start, and gets the part of the exclusions inside it (indexes within the
-// night) and its figures computed again with them, so the nights list shows
-// them applied. A data set the library does not hold yet (every download is
-// there already; a file opened from elsewhere may not be) is first kept as a
-// data file under KeptDataSetsRoot() and added.
-// $XDG_DATA_HOME/Quenda/datasets: data sets kept so their nights can hold
-// exclusions.
+// night), with which the library computes its figures again. A data set the library does not hold yet (every download
+// is there already; a file opened from elsewhere may not be) is first kept as a data file under KeptDataSetsRoot() and
+// added. $XDG_DATA_HOME/Quenda/datasets: data sets kept so their nights can hold exclusions.
 std::filesystem::path KeptDataSetsRoot();
 
 class LibraryExclusionStore final : public ExclusionStore {
 public:
     // `library`: the file, read at each call (an empty path: the default one);
-    // `clinical`: the profile and thresholds the stored figures follow.
-    LibraryExclusionStore(std::function<std::filesystem::path()> library, const Settings& settings);
+    // `settings`: the settings file the stored figures follow; `patientFile`:
+    // where a night added here finds its ID's name (none when unset).
+    LibraryExclusionStore(std::function<std::filesystem::path()> library, const Settings& settings,
+                          std::function<std::filesystem::path()> patientFile = {});
 
     Exclusions Load(int id, std::span<const SampleRecord> samples) override;
-    bool Save(int id, std::span<const SampleRecord> samples, const Exclusions& exclusions,
-              std::string& error) override;
+    bool Save(int id, std::span<const SampleRecord> samples, const Exclusions& exclusions, std::string& error) override;
 
 private:
+    std::filesystem::path LibraryFile() const;
+
     std::function<std::filesystem::path()> library_;
     const Settings& settings_;
+    std::function<std::filesystem::path()> patientFile_;
 };
 
 }  // namespace quenda

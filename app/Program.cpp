@@ -31,13 +31,9 @@ std::filesystem::path LibraryOf(const AppContext& context) {
     return context.nightsLibrary.empty() ? DefaultLibraryFile() : context.nightsLibrary;
 }
 
-// What adding nights needs: the thresholds and the patient names of the moment.
+// What adding nights needs: the settings and the patient names of the moment.
 AddOptions NightsAddOptions(AppContext& context) {
-    AddOptions options;
-    options.thresholds = ReadThresholds(context.settings);
-    options.profile = ReadClinicalSetup(context.settings).Profile();
-    options.nameOf = [file = context.patient.PatientFile()](int id) { return PatientNameOf(file, id); };
-    return options;
+    return MakeAddOptions(context.settings, context.patient.PatientFile());
 }
 
 // Every kept download's and import's nights go to the library. A failure is

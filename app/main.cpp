@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
 
     quenda::AppContext context;
     // The exclusions of a data set live in the library of nights.
-    quenda::LibraryExclusionStore exclusions([&context] { return context.nightsLibrary; }, context.settings);
+    quenda::LibraryExclusionStore exclusions([&context] { return context.nightsLibrary; }, context.settings,
+                                             [&context] { return context.patient.PatientFile(); });
     context.clinical.SetExclusionStore(&exclusions);
     quenda::BluetoothLink bluetooth;
     quenda::CTalloApp app(context, quenda::StartupOptions{}, quenda::ProgramViews(context),

@@ -31,7 +31,7 @@ struct Files {
     Files() {
         std::vector<SampleRecord> samples(kMaxSamples);
         for (int i = 0; i < kMaxSamples; ++i) samples[static_cast<std::size_t>(i)] = bench::FullNightSample(i);
-        if (!WriteCsv(csv, samples) || !WriteEdf(edf, samples, PatientRecord{}, 5, AnalysisResults{}, {}))
+        if (!WriteCsv(csv, samples) || !WriteEdf(edf, samples, PatientRecord{}, 5, {}))
             std::abort();
     }
 };

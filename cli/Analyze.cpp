@@ -7,6 +7,8 @@
 #include "base/Settings.h"
 #include "base/StringFormat.h"
 #include "base/UiText.h"
+#include "cli/Nights.h"
+#include "nights/Library.h"
 
 #include <algorithm>
 #include <charconv>
@@ -24,7 +26,9 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 int Usage(const char* problem) {
-    std::fprintf(stderr, "quenda-cli: %s\nusage: quenda-cli analyze FILE.dat [--json] [--profile raw|default]\n",
+    std::fprintf(stderr,
+                 "quenda-cli: %s\nusage: quenda-cli analyze FILE.dat [--json] [--profile raw|default]\n"
+                 "       quenda-cli analyze --night N [--library FILE] [--json] [--profile raw|default]\n",
                  problem);
     return kExitUsage;
 }
@@ -36,8 +40,6 @@ std::string FloatJson(float value) {
     const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
     return error == std::errc{} ? std::string(buffer, end) : "0";
 }
-
-
 
 std::string ChannelLimitsJson(int maximum, int minimum, int average, int highCount, int lowCount, int highLimit,
                               int lowLimit) {
@@ -51,7 +53,6 @@ std::string ChannelLimitsJson(int maximum, int minimum, int average, int highCou
         .Add("low_limit", lowLimit)
         .Close();
 }
-
 
 std::string EventsJson(const ChannelEvents& channel, int threshold) {
     std::vector<std::string> list;
@@ -205,9 +206,34 @@ bool ProfileOption(int argc, char** argv, int& i, std::optional<ClinicalProfile>
     return true;
 }
 
+namespace {
+
+// A library night as a data file would hold it: its ID and samples, and its
+// exclusions beside them.
+bool ReadLibraryNight(const std::filesystem::path& library, NightNumber night, DataFileContents& contents,
+                      Exclusions& exclusions) {
+    FileResult result;
+    const auto lib = NightLibrary::Open(library, result);
+    NightRow row;
+    std::vector<SampleSpan> spans;
+    if (lib && (result = lib->Show(night, row)) && (result = lib->LoadNight(night, contents.records)) &&
+        (result = lib->Exclusions(night, spans))) {
+        contents.id = static_cast<std::uint8_t>(row.id);
+        exclusions = Exclusions(spans);
+        return true;
+    }
+    std::fprintf(stderr, "quenda-cli: %s%s%s\n", result.message.c_str(), result.detail.empty() ? "" : ": ",
+                 result.detail.c_str());
+    return false;
+}
+
+}  // namespace
+
 int AnalyzeCommand(int argc, char** argv) {
     bool json = false;
     std::optional<ClinicalProfile> profile;
+    std::optional<NightNumber> night;
+    std::optional<std::string> library;
     std::vector<std::string> files;
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -216,16 +242,32 @@ int AnalyzeCommand(int argc, char** argv) {
             if (!problem.empty()) return Usage(problem.c_str());
         } else if (arg == "--json") {
             json = true;
+        } else if (arg == "--night" || arg == "--library") {
+            if (++i >= argc) return Usage((std::string(arg) + " needs a value").c_str());
+            const std::string value = argv[i];
+            if (arg == "--library") {
+                library = value;
+                continue;
+            }
+            long long number = 0;
+            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+            if (error != std::errc{} || end != value.data() + value.size() || number < 1)
+                return Usage("--night takes a night's number");
+            night = number;
         } else if (arg.starts_with("-") && arg.size() > 1) {
             return Usage(("unknown option " + std::string(arg)).c_str());
         } else {
             files.emplace_back(arg);
         }
     }
-    if (files.size() != 1) return Usage("analyze takes one data file");
+    if (night ? !files.empty() : files.size() != 1) return Usage("analyze takes one data file, or --night N");
+    if (library && !night) return Usage("--library goes with --night");
 
     DataFileContents contents;
-    if (const FileResult read = ReadDataFile(files[0], contents); !read) {
+    Exclusions exclusions;
+    if (night) {
+        if (!ReadLibraryNight(LibraryFileFor(library), *night, contents, exclusions)) return kExitFailed;
+    } else if (const FileResult read = ReadDataFile(files[0], contents); !read) {
         // Some of the data file's messages name the file themselves.
         const bool named = read.message.find(files[0]) != std::string::npos;
         std::fprintf(stderr, "quenda-cli: %s%s%s%s%s\n", named ? "" : files[0].c_str(), named ? "" : ": ",
@@ -234,17 +276,15 @@ int AnalyzeCommand(int argc, char** argv) {
     }
 
     const Settings settings;
-    const Thresholds thresholds = ReadThresholds(settings);
-    AnalysisResults results;
-    ComputeStatistics(contents.records, thresholds, results);
-    const ClinicalSetup setup = ReadClinicalSetup(settings);
-    const ClinicalSummary clinical =
-        ComputeClinicalSummary(contents.records, {profile.value_or(setup.Profile()), {}});
-
-    const std::string out = json ? AnalysisJson(results, thresholds, static_cast<int>(contents.records.size()),
-                                                ClinicalJson(clinical, contents.records)) +
-                                       "\n"
-                                 : AnalysisText(contents, results, thresholds, clinical, setup.averagingSeconds);
+    FigureSettings figures = ReadFigureSettings(settings);
+    if (profile) figures.profile = *profile;
+    const NightAnalysis analysis = AnalyzeNight(contents.records, exclusions, figures);
+    const std::string out =
+        json ? AnalysisJson(analysis.report, figures.thresholds, static_cast<int>(contents.records.size()),
+                            ClinicalJson(analysis.clinical, contents.records)) +
+                   "\n"
+             : AnalysisText(contents, analysis.report, figures.thresholds, analysis.clinical,
+                            ReadClinicalSetup(settings).averagingSeconds);
     if (std::fputs(out.c_str(), stdout) == EOF || std::fflush(stdout) != 0) {
         std::perror("quenda-cli: writing the results");
         return kExitFailed;

@@ -14,8 +14,9 @@ namespace quenda {
 // quenda-cli analyze FILE.dat [--json] [--profile raw|default]: the analysis of
 // a data file with the thresholds and the clinical profile of ./Quenda.ini
 // (--profile overrides the profile), as readable text or as one JSON object.
-// argv[1] is "analyze". Exit status 0, 1 for a file that cannot be read, 2 for
-// a usage error.
+// With --night N [--library FILE] instead of a file: a library night's, with
+// its exclusions. argv[1] is "analyze". Exit status 0, 1 for a file or night
+// that cannot be read, 2 for a usage error.
 int AnalyzeCommand(int argc, char** argv);
 
 // The JSON object the command prints (no trailing newline): the report's

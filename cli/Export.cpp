@@ -102,13 +102,9 @@ int ExportCommand(int argc, char** argv) {
         return kExitFailed;
     }
     const Settings settings;
-    ExportRequest request;
-    request.samples = contents.records;
-    request.patient = ReadPatient(patientFile, contents.id);
-    request.currentId = contents.id;
-    request.unitSetup = settings.ReadInt(settings_key::kUnitSetup, settings_default::kUnitSetup);
-    request.thresholds = ReadThresholds(settings);
-    request.clinical.profile = profile.value_or(ReadClinicalSetup(settings).Profile());
+    ExportRequest request =
+        MakeExportRequest(contents.records, ReadPatient(patientFile, contents.id), contents.id, settings);
+    if (profile) request.figures.profile = *profile;
 
     FileResult written;
     if (events) {

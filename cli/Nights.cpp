@@ -125,20 +125,19 @@ std::filesystem::path PatientFileFor(const NightsOptions& o) {
     return o.patients ? std::filesystem::path(*o.patients) / kPatientFileName : DefaultPatientFile();
 }
 
-// The patient names of the moment, read quietly: a night is added all the
-// same when the patient file cannot be read.
-AddOptions MakeAddOptions(const std::filesystem::path& patientFile) {
-    AddOptions options;
-    options.thresholds = ReadThresholds(Settings());
-    options.profile = ReadClinicalSetup(Settings()).Profile();
-    options.nameOf = [patientFile](int id) { return PatientNameOf(patientFile, id); };
-    return options;
-}
+// The settings of the moment, and the patient names read quietly: a night is
+// added all the same when the patient file cannot be read.
+AddOptions AddOptionsFor(const std::filesystem::path& patientFile) { return MakeAddOptions(Settings(), patientFile); }
 
+// Opened with the settings file's figure settings, which listed figures follow.
 std::unique_ptr<NightLibrary> OpenLibrary(const NightsOptions& o, int& code) {
     FileResult opened;
     auto library = NightLibrary::Open(LibraryFileFor(o.library), opened);
-    if (!library) code = Fail(opened);
+    if (!library) {
+        code = Fail(opened);
+        return library;
+    }
+    library->SetFigureSettings(ReadFigureSettings(Settings()));
     return library;
 }
 
@@ -307,7 +306,7 @@ std::string CsvField(const std::string& text) {
 
 std::string NightsCsv(const std::vector<NightRow>& rows) {
     std::string out = "night,id,name,date,start,end,samples,gap_seconds,source,first,last";
-    for (const auto& [key, value] : Flattener(ComputeNightFigures({}, Thresholds{}).clinicalJson).Run())
+    for (const auto& [key, value] : Flattener(ComputeNightFigures({}, FigureSettings{}).clinicalJson).Run())
         out += "," + key;
     out += ",note,missing\n";
     for (const NightRow& r : rows) {
@@ -410,7 +409,7 @@ int Add(const NightsOptions& o) {
         }
     }
     if (paths.empty()) return code;
-    const AddResult added = library->AddPaths(paths, MakeAddOptions(PatientFileFor(o)));
+    const AddResult added = library->AddPaths(paths, AddOptionsFor(PatientFileFor(o)));
     for (const std::string& failure : added.failures) std::fprintf(stderr, "quenda-cli: %s\n", failure.c_str());
     if (!Print(AddSummary(added) + "\n")) return kExitFailed;
     return added.result ? code : kExitFailed;
@@ -527,15 +526,7 @@ int ChangeExclusions(const NightsOptions& o, bool exclude) {
     } else {
         exclusions.Include(span);
     }
-    // The figures first: a night whose file has gone keeps its exclusions
-    // unchanged rather than figures that do not follow them.
-    std::vector<SampleRecord> samples;
-    if (const FileResult loaded = library->LoadNight(*night, samples); !loaded) return Fail(loaded);
-    const Settings settings;
-    const ComputedFigures figures = ComputeNightFigures(samples, ReadThresholds(settings),
-                                                        {ReadClinicalSetup(settings).Profile(), exclusions});
     if (const FileResult set = library->SetExclusions(*night, exclusions.Spans()); !set) return Fail(set);
-    if (const FileResult stored = library->StoreFigures(*night, figures); !stored) return Fail(stored);
     return kExitOk;
 }
 
@@ -567,19 +558,18 @@ int Export(const NightsOptions& o) {
     if (const FileResult shown = library->Show(*night, row); !shown) return Fail(shown);
     std::vector<SampleRecord> samples;
     if (const FileResult loaded = library->LoadNight(*night, samples); !loaded) return Fail(loaded);
+    std::vector<SampleSpan> spans;
+    if (const FileResult read = library->Exclusions(*night, spans); !read) return Fail(read);
     std::vector<std::filesystem::path> written;
     FileResult result;
     if (kind == ExportKind::DataFile) {
         result = WriteDataFile(output, static_cast<std::uint8_t>(row.id), samples, "");
         written.push_back(output);
     } else {
-        const Settings settings;
-        ExportRequest request;
-        request.samples = samples;
-        request.patient = ReadPatient(PatientFileFor(o), row.id);
-        request.currentId = row.id;
-        request.unitSetup = settings.ReadInt(settings_key::kUnitSetup, settings_default::kUnitSetup);
-        request.thresholds = ReadThresholds(settings);
+        // As Save Data of the night opened in the program: its exclusions,
+        // the settings file's profile and thresholds.
+        const ExportRequest request = MakeExportRequest(samples, ReadPatient(PatientFileFor(o), row.id), row.id,
+                                                        Settings(), Exclusions(spans));
         result = ExportDataSet(kind, output, request, {}, &written);
     }
     if (!result) {
@@ -596,7 +586,7 @@ int Rebuild(const NightsOptions& o) {
     if (!o.positional.empty()) return Usage("nights rebuild takes no arguments");
     const auto file = LibraryFileFor(o.library);
     const std::filesystem::path downloads[] = {DefaultDownloadsRoot()};
-    const RebuildResult rebuilt = RebuildLibrary(file, MakeAddOptions(PatientFileFor(o)), downloads);
+    const RebuildResult rebuilt = RebuildLibrary(file, AddOptionsFor(PatientFileFor(o)), downloads);
     if (!rebuilt.movedAside.empty()) {
         std::fprintf(stderr, "%s %s\n", UiText("The damaged library was moved to").c_str(),
                      rebuilt.movedAside.c_str());
@@ -618,7 +608,7 @@ std::filesystem::path LibraryFileFor(const std::optional<std::string>& option) {
 
 void AddKeptDownloadNights(const std::filesystem::path& folder, const std::filesystem::path& library) {
     const std::filesystem::path paths[] = {folder};
-    const AddResult added = AddToLibrary(library, paths, MakeAddOptions(DefaultPatientFile()));
+    const AddResult added = AddToLibrary(library, paths, AddOptionsFor(DefaultPatientFile()));
     if (!added.result) {
         std::fprintf(stderr, "%s\n", UiText("The nights of this download could not be added to the library:").c_str());
         for (const std::string& failure : added.failures) std::fprintf(stderr, "  %s\n", failure.c_str());

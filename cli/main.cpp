@@ -45,6 +45,7 @@ const char* const kUsage =
     "       quenda-cli set-clock [--port NAME] [--log FILE] [--dump FILE] \"YYYY-MM-DD HH:MM:SS\"\n"
     "       quenda-cli delete [--port NAME] [--id N] [--type 0|1] [--log FILE] [--dump FILE]\n"
     "       quenda-cli analyze FILE.dat [--json] [--profile raw|default]\n"
+    "       quenda-cli analyze --night N [--library FILE] [--json] [--profile raw|default]\n"
     "       quenda-cli print FILE.dat OUT.pdf [--view report|trend|table|clinical] [--page N] [--patients DIR]\n"
     "                  [--profile raw|default]\n"
     "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"

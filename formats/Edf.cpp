@@ -133,21 +133,6 @@ bool SetPatient(int h, const PatientRecord& patient, int id) {
     return ok;
 }
 
-std::vector<EdfAnnotation> Annotations(std::size_t count, const AnalysisResults& results,
-                                       std::span<const EdfAnnotation> extra) {
-    std::vector<EdfAnnotation> all;
-    const auto add = [&](const std::vector<EventRecord>& events, const char* text) {
-        for (const EventRecord& e : events) all.push_back({e.start, e.length, text});
-    };
-    add(results.desaturation.events, edf::kDesaturation);
-    add(results.pulse.events, edf::kPulseEvent);
-    all.insert(all.end(), extra.begin(), extra.end());
-    std::erase_if(all, [count](const EdfAnnotation& a) {
-        return a.onset < 0 || a.duration < 0 || static_cast<std::size_t>(a.onset) >= count;
-    });
-    return all;
-}
-
 }  // namespace
 
 std::string EdfPatientName(const PatientRecord& patient) {
@@ -174,6 +159,7 @@ std::filesystem::path EdfNightFile(const std::filesystem::path& path, int night)
 namespace {
 
 // One night's file, written to the temporary of `file`.
+// `all`: the night's annotations, in samples of the night.
 FileResult WriteEdfNight(AtomicFile& file, std::span<const SampleRecord> samples, const NightSpan& night,
                          const PatientRecord& patient, int id, std::span<const EdfAnnotation> all) {
     EdfHandle edf(edfopen_file_writeonly(file.TemporaryPath().c_str(), EDFLIB_FILETYPE_EDFPLUS, 2));
@@ -190,9 +176,11 @@ FileResult WriteEdfNight(AtomicFile& file, std::span<const SampleRecord> samples
 
     std::vector<EdfAnnotation> annotations;
     for (const EdfAnnotation& a : all) {
-        if (a.onset < night.first || a.onset > night.last || a.duration < 0) continue;
-        const std::int32_t lastSample = a.duration == 0 ? a.onset : std::min(a.onset + a.duration - 1, night.last);
-        const auto onset = secondOf(a.onset);
+        if (a.onset < 0 || a.onset >= night.Samples() || a.duration < 0) continue;
+        const std::int32_t firstSample = night.first + a.onset;
+        const std::int32_t lastSample =
+            a.duration == 0 ? firstSample : std::min(firstSample + a.duration - 1, night.last);
+        const auto onset = secondOf(firstSample);
         const auto duration = a.duration == 0 ? 0 : secondOf(lastSample) - onset + 1;
         annotations.push_back({static_cast<int>(onset), static_cast<int>(duration), a.text});
     }
@@ -205,6 +193,9 @@ FileResult WriteEdfNight(AtomicFile& file, std::span<const SampleRecord> samples
 
     const std::int64_t seconds = night.end - night.start + 1;
     const std::int64_t records = (seconds + edf::kRecordSeconds - 1) / edf::kRecordSeconds;
+    // The last record is filled up with no data: said like any other gap.
+    if (const std::int64_t padding = records * edf::kRecordSeconds - seconds; padding > 0)
+        annotations.push_back({static_cast<int>(seconds), static_cast<int>(padding), edf::kNoData});
     // Each data record carries one annotation per annotation signal.
     const auto perRecord = (static_cast<std::int64_t>(annotations.size()) + records - 1) / records;
     const int annotationSignals = static_cast<int>(std::clamp<std::int64_t>(perRecord, 1, kMaxAnnotationSignals));
@@ -246,11 +237,10 @@ FileResult WriteEdfNight(AtomicFile& file, std::span<const SampleRecord> samples
 }  // namespace
 
 FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRecord> samples,
-                    const PatientRecord& patient, int id, const AnalysisResults& results,
-                    std::span<const EdfAnnotation> extra, std::vector<std::filesystem::path>* written) {
+                    const PatientRecord& patient, int id, const EdfNightAnnotations& annotationsOf,
+                    std::vector<std::filesystem::path>* written) {
     if (samples.empty()) return Failure(export_message::kEdfEmpty);
     const NightSplit split = SplitNights(samples);
-    const auto annotations = Annotations(samples.size(), results, extra);
     // Every night's file is made before any is put in place: all of them
     // or none.
     std::vector<std::unique_ptr<AtomicFile>> files;
@@ -259,8 +249,13 @@ FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRec
         auto file = std::make_unique<AtomicFile>(EdfNightFile(path, static_cast<int>(n) + 1));
         if (!file->Open()) return Failure(export_message::kCantCreate, file->Error());
         if (split.nights.empty()) return Failure(export_message::kEdfStart);
-        if (FileResult made = WriteEdfNight(*file, samples, split.nights[n], patient, id, annotations); !made)
-            return made;
+        const NightSpan& night = split.nights[n];
+        const std::vector<EdfAnnotation> annotations =
+            annotationsOf ? annotationsOf(samples.subspan(static_cast<std::size_t>(night.first),
+                                                          static_cast<std::size_t>(night.Samples())),
+                                          night.first)
+                          : std::vector<EdfAnnotation>{};
+        if (FileResult made = WriteEdfNight(*file, samples, night, patient, id, annotations); !made) return made;
         files.push_back(std::move(file));
     }
     std::vector<std::filesystem::path> names;

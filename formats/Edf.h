@@ -1,11 +1,12 @@
 #pragma once
 
-#include "analysis/AnalysisResults.h"
 #include "patient/PatientRecord.h"
 #include "store/DataFile.h"  // FileResult
 #include "store/SampleRecord.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -61,15 +62,22 @@ std::string EdfPatientName(const PatientRecord& patient);
 // NAME-2.edf, NAME-3.edf, ... beside it for the later ones.
 std::filesystem::path EdfNightFile(const std::filesystem::path& path, int night);
 
-// Writes the data set, one file per night, with an annotation for every
-// desaturation and pulse event of `results`, then every one of `extra`
-// (onsets and durations in samples of `samples`, turned into the night's
-// seconds). Samples whose time stamp is impossible belong to no night and
-// are left out. Written safely: all files or none; `written` gets their
-// names in night order.
+// The annotations of one night's file, computed over that night's samples
+// alone: `night` is the night's samples, `first` the index of its first
+// sample in the data set. Onsets and durations are in samples of the night
+// (0 = its first sample).
+using EdfNightAnnotations =
+    std::function<std::vector<EdfAnnotation>(std::span<const SampleRecord> night, std::int32_t first)>;
+
+// Writes the data set, one file per night, each with the annotations
+// `annotationsOf` gives for its night (none when unset), turned into the
+// night's seconds, and a "No data" annotation for each gap and for the
+// padding of the last data record. Samples whose time stamp is impossible
+// belong to no night and are left out. Written safely: all files or none;
+// `written` gets their names in night order.
 FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRecord> samples,
-                    const PatientRecord& patient, int id, const AnalysisResults& results,
-                    std::span<const EdfAnnotation> extra, std::vector<std::filesystem::path>* written = nullptr);
+                    const PatientRecord& patient, int id, const EdfNightAnnotations& annotationsOf,
+                    std::vector<std::filesystem::path>* written = nullptr);
 
 // The CSV export for analysis toolboxes: "time,spo2,pulse", then one line per
 // sample with an ISO 8601 local time stamp ("2026-12-06T22:30:00"); UTF-8,

@@ -1,7 +1,6 @@
 #include "formats/Export.h"
 
-#include "analysis/Analysis.h"
-#include "analysis/Clinical.h"
+#include "base/Settings.h"
 #include "base/UiText.h"
 #include "formats/Edf.h"
 #include "formats/ExportText.h"
@@ -14,31 +13,47 @@ namespace {
 constexpr const char* kArtefactAnnotation = "Artefact";
 constexpr const char* kExcludedAnnotation = "Excluded";
 
+// Each night's file carries the events of that night's own analysis.
 FileResult ExportEdf(const std::filesystem::path& path, const ExportRequest& request,
                      std::vector<std::filesystem::path>* written) {
-    AnalysisResults results;
-    ComputeStatistics(request.samples, request.thresholds, results);
-    return WriteEdf(path, request.samples, request.patient, request.currentId, results,
-                    ClinicalEdfAnnotations(request.samples, request.clinical), written);
+    const auto annotationsOf = [&request](std::span<const SampleRecord> night, std::int32_t first) {
+        const auto last = first + static_cast<std::int32_t>(night.size()) - 1;
+        return EdfAnnotationsOf(
+            AnalyzeNight(night, ExclusionsWithin(request.exclusions, first, last), request.figures));
+    };
+    return WriteEdf(path, request.samples, request.patient, request.currentId, annotationsOf, written);
 }
 
 }  // namespace
 
-std::vector<EdfAnnotation> ClinicalEdfAnnotations(std::span<const SampleRecord> samples,
-                                                  const ClinicalOptions& options) {
-    SampleMarks marks;
-    const ClinicalSummary summary = ComputeClinicalSummary(samples, options, &marks);
+ExportRequest MakeExportRequest(std::span<const SampleRecord> samples, const PatientRecord& patient, int id,
+                                const Settings& settings, Exclusions exclusions) {
+    ExportRequest request;
+    request.samples = samples;
+    request.patient = patient;
+    request.currentId = id;
+    request.unitSetup = settings.ReadInt(settings_key::kUnitSetup, settings_default::kUnitSetup);
+    request.figures = ReadFigureSettings(settings);
+    request.exclusions = std::move(exclusions);
+    return request;
+}
+
+std::vector<EdfAnnotation> EdfAnnotationsOf(const NightAnalysis& night) {
     std::vector<EdfAnnotation> annotations;
-    for (const ClinicalEvent& e : summary.events3) {
+    for (const EventRecord& e : night.report.desaturation.events)
+        annotations.push_back({e.start, e.length, edf::kDesaturation});
+    for (const EventRecord& e : night.report.pulse.events) annotations.push_back({e.start, e.length, edf::kPulseEvent});
+    for (const ClinicalEvent& e : night.clinical.events3)
         annotations.push_back({e.start, e.length, edf::kClinicalDesaturation});
-    }
     // A margin run and the artefacts next to it are one stretch the rules set aside.
-    for (SampleMark& m : marks.marks) {
+    std::vector<SampleMark> marks = night.marks.marks;
+    for (SampleMark& m : marks) {
         if (m == SampleMark::Margin) m = SampleMark::Artefact;
     }
-    for (const SampleSpan& s : MarkedSpans(marks.marks, SampleMark::Artefact))
+    for (const SampleSpan& s : MarkedSpans(marks, SampleMark::Artefact))
         annotations.push_back({s.first, s.Length(), kArtefactAnnotation});
-    for (const SampleSpan& s : summary.excluded) annotations.push_back({s.first, s.Length(), kExcludedAnnotation});
+    for (const SampleSpan& s : night.clinical.excluded)
+        annotations.push_back({s.first, s.Length(), kExcludedAnnotation});
     return annotations;
 }
 

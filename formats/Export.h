@@ -1,11 +1,10 @@
 #pragma once
 
-#include "analysis/Clinical.h"
-#include "analysis/Thresholds.h"
-#include "patient/PatientRecord.h"
-#include "store/DataFile.h"  // FileResult
+#include "analysis/NightAnalysis.h"
 #include "formats/Edf.h"
 #include "formats/ExportKind.h"
+#include "patient/PatientRecord.h"
+#include "store/DataFile.h"  // FileResult
 #include "store/SampleRecord.h"
 
 #include <filesystem>
@@ -16,22 +15,27 @@
 namespace quenda {
 
 // What every export of a data set reads, gathered once by the desktop
-// program or the CLI.
+// program or the CLI (MakeExportRequest).
 struct ExportRequest {
     std::span<const SampleRecord> samples;  // the current data set, oldest first
     PatientRecord patient;                  // CurrentPatient
     int currentId = 0;                      // CurrentId
     int unitSetup = 0;                      // UnitSetup at the moment of writing
-    Thresholds thresholds;                  // the events EDF+ annotates
-    ClinicalOptions clinical;               // the clinical profile and exclusions EDF+ annotates
+    FigureSettings figures;                 // what the EDF+ annotations are computed under
+    Exclusions exclusions;                  // the data set's, indexes within it
 };
 
-// The EDF+ annotations beyond the report page's own events: the clinical
-// summary's counted 3 % desaturations, which sleep software scores by, then an
+// The request for `samples` under the settings file of this moment (units,
+// thresholds, clinical profile), with the data set's exclusions.
+ExportRequest MakeExportRequest(std::span<const SampleRecord> samples, const PatientRecord& patient, int id,
+                                const Settings& settings, Exclusions exclusions = {});
+
+// The EDF+ annotations of one night, from its analysis, in samples of the
+// night: every desaturation and pulse event of the report, the clinical
+// summary's counted 3 % desaturations (which sleep software scores by), an
 // "Artefact" for each run the profile sets aside as artefacts (margins beside
 // invalid readings included) and an "Excluded" for each excluded span.
-std::vector<EdfAnnotation> ClinicalEdfAnnotations(std::span<const SampleRecord> samples,
-                                                  const ClinicalOptions& options);
+std::vector<EdfAnnotation> EdfAnnotationsOf(const NightAnalysis& night);
 
 // Writes one of the exports (not the data file, which carries the report title
 // and has its own writer). `progress` hears samples written, for the long

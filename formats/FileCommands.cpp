@@ -121,13 +121,9 @@ bool SaveDataFile(QWidget* parent, AppContext& context, const std::string& path)
 }
 
 bool SaveExport(QWidget* parent, AppContext& context, ExportKind kind, const std::string& path) {
-    ExportRequest request;
-    request.samples = context.store.CurrentSamples();
-    request.patient = context.patient.Current();
-    request.currentId = context.store.CurrentId;
-    request.unitSetup = UnitSetup(context);
-    request.thresholds = ReadThresholds(context.settings);
-    request.clinical = context.clinical.Options();
+    const ExportRequest request =
+        MakeExportRequest(context.store.CurrentSamples(), context.patient.Current(), context.store.CurrentId,
+                          context.settings, context.clinical.CurrentExclusions());
     std::unique_ptr<CProgress> progress;
     std::function<void(int)> advance;
     if (kind == ExportKind::Workbook) {

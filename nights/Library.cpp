@@ -4,6 +4,7 @@
 #include "base/UiText.h"
 #include "nights/Journal.h"
 #include "nights/LibrarySchema.h"
+#include "patient/PatientFile.h"
 #include "store/KeptDownload.h"
 
 #include <fcntl.h>
@@ -322,6 +323,22 @@ struct LibraryAccess {
     static AddResult AddSamples(NightLibrary& lib, const fs::path& source, int id,
                                 std::span<const SampleRecord> samples, const AddOptions& options,
                                 const Numbers* numbers);
+    // Replaces a night's stored figures and the settings they follow.
+    static FileResult StoreFigures(NightLibrary& lib, NightNumber night, const ComputedFigures& figures);
+    // The digest of a night's samples as stored; 0 when there is no such night.
+    static std::int64_t DigestOf(NightLibrary& lib, NightNumber night) {
+        Statement s(lib.db_, "SELECT digest FROM nights WHERE night=?");
+        s.Bind(1, night);
+        return s.Step() == SQLITE_ROW ? s.Int(0) : 0;
+    }
+    // One night's row as stored, without bringing its figures up to date.
+    static FileResult ReadOne(NightLibrary& lib, NightNumber night, NightRow& row);
+    // Computes again the figures of the nights that `filter` (or `only`)
+    // picks whose figures follow other settings than the library's. What
+    // could not be stored (a read-only library) comes back in `unstored`,
+    // for the listing to use all the same.
+    static FileResult Refresh(NightLibrary& lib, const NightFilter* filter, std::optional<NightNumber> only,
+                              std::unordered_map<NightNumber, ComputedFigures>& unstored);
     static FileResult Journal(NightLibrary& lib, const std::vector<JournalEntry>& entries) {
         std::string error;
         if (AppendJournal(JournalFileOf(lib.file_), entries, error)) return {};
@@ -353,6 +370,13 @@ void AddResult::Merge(const AddResult& other) {
 fs::path DefaultLibraryFile() {
     if (const char* env = std::getenv("QUENDA_LIBRARY"); env && *env) return env;
     return QuendaDataFolder() / "library.sqlite";
+}
+
+AddOptions MakeAddOptions(const Settings& settings, const fs::path& patientFile) {
+    AddOptions options;
+    options.figures = ReadFigureSettings(settings);
+    options.nameOf = [patientFile](int id) { return PatientNameOf(patientFile, id); };
+    return options;
 }
 
 fs::path JournalFileOf(const fs::path& library) {
@@ -464,7 +488,7 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
     for (const NightSpan& span : split.nights) {
         const auto nightSamples = samples.subspan(static_cast<std::size_t>(span.first),
                                                   static_cast<std::size_t>(span.Samples()));
-        found.push_back({span, Digest(nightSamples), ComputeNightFigures(nightSamples, options.thresholds, {options.profile, {}})});
+        found.push_back({span, Digest(nightSamples), ComputeNightFigures(nightSamples, options.figures)});
     }
     const std::string name = options.nameOf ? options.nameOf(id) : std::string();
     const std::string sourceText = fs::absolute(source).lexically_normal().string();
@@ -484,17 +508,13 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
 
     Statement same(lib.db_, "SELECT night,samples,digest,source,first FROM nights WHERE id=? AND start=?");
     std::string insertSql = "INSERT INTO nights(night,id,name,date,start,\"end\",samples,gap_seconds,source,"
-                            "first,last,clinical,note,added_at,digest" +
-                            FigureColumnList() + ") VALUES(?,?,?,?,?,?,?,?,?,?,?,?,'',?,?";
+                            "first,last,clinical,note,added_at,digest,computed_under" +
+                            FigureColumnList() + ") VALUES(?,?,?,?,?,?,?,?,?,?,?,?,'',?,?,?";
     for (int i = 0; i < kFigureColumns; ++i) insertSql += ",?";
     insertSql += ")";
     Statement insert(lib.db_, insertSql.c_str());
-    std::string updateSql =
-        "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,clinical=?,digest=?";
-    for (const auto& c : kRealColumns) updateSql += std::string(",") + c.name + "=?";
-    for (const auto& c : kIntColumns) updateSql += std::string(",") + c.name + "=?";
-    updateSql += " WHERE night=?";
-    Statement update(lib.db_, updateSql.c_str());
+    Statement update(lib.db_, "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,"
+                              "digest=? WHERE night=?");
     if (!same.Ok() || !insert.Ok() || !update.Ok()) return fail(DbFailure(lib, library_message::kCantWrite));
 
     Statement wasRemoved(lib.db_, "SELECT 1 FROM removed WHERE id=? AND start=?");
@@ -541,7 +561,6 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
         }
         if (step != SQLITE_ROW && step != SQLITE_DONE) return fail(DbFailure(lib, library_message::kCantWrite));
         same.Reset();
-        const std::string clinical = Deflate(night.figures.clinicalJson);
         if (outcome == Outcome::Already) {
             ++out.already;
             out.nights.push_back(match);
@@ -555,11 +574,19 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
                 .Bind(4, sourceText)
                 .Bind(5, static_cast<std::int64_t>(span.first))
                 .Bind(6, static_cast<std::int64_t>(span.last))
-                .BindBlob(7, clinical)
-                .Bind(8, night.digest);
-            BindFigures(update, 9, night.figures.figures);
-            update.Bind(9 + kFigureColumns, match);
+                .Bind(7, night.digest)
+                .Bind(8, match);
             if (update.Step() != SQLITE_DONE) return fail(DbFailure(lib, library_message::kCantWrite));
+            // The night keeps its exclusions, so its figures follow them.
+            std::vector<SampleSpan> spans;
+            if (FileResult read = lib.Exclusions(match, spans); !read) return fail(std::move(read));
+            const auto nightSamples = samples.subspan(static_cast<std::size_t>(span.first),
+                                                      static_cast<std::size_t>(span.Samples()));
+            const ComputedFigures figures =
+                spans.empty() ? night.figures
+                              : ComputeNightFigures(nightSamples, options.figures, quenda::Exclusions(spans));
+            if (FileResult stored = StoreFigures(lib, match, figures); !stored)
+                return fail(std::move(stored));
             ++out.replaced;
             out.nights.push_back(match);
             journal.push_back({now, JournalKind::Add, match, id, span.start, sourceText});
@@ -586,10 +613,11 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
             .Bind(9, sourceText)
             .Bind(10, static_cast<std::int64_t>(span.first))
             .Bind(11, static_cast<std::int64_t>(span.last))
-            .BindBlob(12, clinical)
+            .BindBlob(12, Deflate(night.figures.clinicalJson))
             .Bind(13, now)
-            .Bind(14, night.digest);
-        BindFigures(insert, 15, night.figures.figures);
+            .Bind(14, night.digest)
+            .Bind(15, night.figures.settingsKey);
+        BindFigures(insert, 16, night.figures.figures);
         if (insert.Step() != SQLITE_DONE) return fail(DbFailure(lib, library_message::kCantWrite));
         const NightNumber number = sqlite3_last_insert_rowid(lib.db_);
         ++out.added;
@@ -640,7 +668,22 @@ AddResult NightLibrary::AddPaths(std::span<const fs::path> paths, const AddOptio
     return out;
 }
 
+namespace {
+
+// Figures computed for this reading that the library could not keep.
+void UseUnstored(NightRow& row, const std::unordered_map<NightNumber, ComputedFigures>& unstored) {
+    if (const auto it = unstored.find(row.night); it != unstored.end()) {
+        row.figures = it->second.figures;
+        row.clinicalJson = it->second.clinicalJson;
+    }
+}
+
+}  // namespace
+
 FileResult NightLibrary::ForEach(const NightFilter& filter, const std::function<void(const NightRow&)>& visit) {
+    std::unordered_map<NightNumber, ComputedFigures> unstored;
+    if (FileResult refreshed = LibraryAccess::Refresh(*this, &filter, std::nullopt, unstored); !refreshed)
+        return refreshed;
     const std::string sql = "SELECT " + RowColumns() +
                             " FROM nights WHERE (?1 IS NULL OR id=?1) AND (?2 IS NULL OR date>=?2) AND "
                             "(?3 IS NULL OR date<=?3) ORDER BY start,night";
@@ -654,6 +697,7 @@ FileResult NightLibrary::ForEach(const NightFilter& filter, const std::function<
     int step;
     while ((step = s.Step()) == SQLITE_ROW) {
         ReadRow(s, row);
+        UseUnstored(row, unstored);
         if (filter.checkMissing) {
             auto [it, fresh] = present.try_emplace(row.source.string(), false);
             if (fresh) {
@@ -676,17 +720,25 @@ FileResult NightLibrary::List(const NightFilter& filter, std::vector<NightRow>& 
     return {};
 }
 
-FileResult NightLibrary::Show(NightNumber night, NightRow& row) {
+FileResult LibraryAccess::ReadOne(NightLibrary& lib, NightNumber night, NightRow& row) {
     const std::string sql = "SELECT " + RowColumns() + " FROM nights WHERE night=?";
-    Statement s(db_, sql.c_str());
-    if (!s.Ok()) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
+    Statement s(lib.db_, sql.c_str());
+    if (!s.Ok()) return DbFailure(lib, library_message::kCantOpen);
     s.Bind(1, night);
     const int step = s.Step();
     if (step == SQLITE_DONE) return Failure(library_message::kNoNight, std::to_string(night));
-    if (step != SQLITE_ROW) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
+    if (step != SQLITE_ROW) return DbFailure(lib, library_message::kCantOpen);
     ReadRow(s, row);
     std::error_code ec;
     row.missing = !fs::exists(row.source, ec);
+    return {};
+}
+
+FileResult NightLibrary::Show(NightNumber night, NightRow& row) {
+    std::unordered_map<NightNumber, ComputedFigures> unstored;
+    if (FileResult refreshed = LibraryAccess::Refresh(*this, nullptr, night, unstored); !refreshed) return refreshed;
+    if (FileResult read = LibraryAccess::ReadOne(*this, night, row); !read) return read;
+    UseUnstored(row, unstored);
     return {};
 }
 
@@ -735,14 +787,11 @@ FileResult NightLibrary::Remove(NightNumber night) {
 
 FileResult NightLibrary::LoadNight(NightNumber night, std::vector<SampleRecord>& samples) {
     NightRow row;
-    if (FileResult shown = Show(night, row); !shown) return shown;
+    if (FileResult shown = LibraryAccess::ReadOne(*this, night, row); !shown) return shown;
     if (row.missing) return Failure(library_message::kSourceMissing, row.source.string());
     DataFileContents contents;
     if (FileResult read = ReadDataFile(row.source, contents); !read) return read;
-    Statement s(db_, "SELECT digest FROM nights WHERE night=?");
-    s.Bind(1, night);
-    if (s.Step() != SQLITE_ROW) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
-    const std::int64_t digest = s.Int(0);
+    const std::int64_t digest = LibraryAccess::DigestOf(*this, night);
     if (row.first < 0 || row.last < row.first || contents.records.size() <= static_cast<std::size_t>(row.last))
         return Failure(library_message::kSourceChanged, row.source.string());
     const auto part = std::span<const SampleRecord>(contents.records)
@@ -767,23 +816,29 @@ FileResult NightLibrary::Exclusions(NightNumber night, std::vector<SampleSpan>& 
     return {};
 }
 
-FileResult NightLibrary::SetExclusions(NightNumber night, std::span<const SampleSpan> spans) {
-    Transaction transaction(db_);
-    if (!transaction.Open()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
-    int id = 0;
-    std::int64_t start = 0;
-    if (!LibraryAccess::Key(*this, night, id, start)) return Failure(library_message::kNoNight, std::to_string(night));
-    Statement count(db_, "SELECT samples FROM nights WHERE night=?");
-    count.Bind(1, night);
-    if (count.Step() != SQLITE_ROW) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
-    const std::int64_t samples = count.Int(0);
+FileResult NightLibrary::SetExclusions(NightNumber night, std::span<const SampleSpan> spans,
+                                      std::span<const SampleRecord> known) {
+    NightRow row;
+    if (FileResult read = LibraryAccess::ReadOne(*this, night, row); !read) return read;
     std::vector<SampleSpan> sorted(spans.begin(), spans.end());
     std::sort(sorted.begin(), sorted.end(),
               [](const SampleSpan& a, const SampleSpan& b) { return std::tie(a.first, a.last) < std::tie(b.first, b.last); });
     for (const SampleSpan& span : sorted) {
-        if (span.first < 0 || span.last < span.first || span.last >= samples)
+        if (span.first < 0 || span.last < span.first || span.last >= row.samples)
             return FileResult{false, UiText(library_message::kBadSpan), {}};
     }
+    // The figures first: a night whose file has gone keeps its exclusions
+    // unchanged rather than figures that do not follow them.
+    std::vector<SampleRecord> loaded;
+    std::span<const SampleRecord> samples = known;
+    if (samples.size() != static_cast<std::size_t>(row.samples) || Digest(samples) != LibraryAccess::DigestOf(*this, night)) {
+        if (FileResult read = LoadNight(night, loaded); !read) return read;
+        samples = loaded;
+    }
+    const ComputedFigures figures = ComputeNightFigures(samples, settings_, quenda::Exclusions(sorted));
+
+    Transaction transaction(db_);
+    if (!transaction.Open()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
     Statement clear(db_, "DELETE FROM exclusions WHERE night=?");
     clear.Bind(1, night);
     if (clear.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
@@ -793,8 +848,9 @@ FileResult NightLibrary::SetExclusions(NightNumber night, std::span<const Sample
         add.Bind(1, night).Bind(2, static_cast<std::int64_t>(span.first)).Bind(3, static_cast<std::int64_t>(span.last));
         if (add.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
     }
+    if (FileResult stored = LibraryAccess::StoreFigures(*this, night, figures); !stored) return stored;
     if (FileResult j = LibraryAccess::Journal(
-            *this, {{NowSeconds(), JournalKind::Exclusions, night, id, start, SpansText(sorted)}});
+            *this, {{NowSeconds(), JournalKind::Exclusions, night, row.id, row.start, SpansText(sorted)}});
         !j) {
         return j;
     }
@@ -802,18 +858,79 @@ FileResult NightLibrary::SetExclusions(NightNumber night, std::span<const Sample
     return {};
 }
 
-FileResult NightLibrary::StoreFigures(NightNumber night, const ComputedFigures& figures) {
-    std::string sql = "UPDATE nights SET clinical=?";
+FileResult LibraryAccess::StoreFigures(NightLibrary& lib, NightNumber night, const ComputedFigures& figures) {
+    std::string sql = "UPDATE nights SET clinical=?,computed_under=?";
     for (const auto& c : kRealColumns) sql += std::string(",") + c.name + "=?";
     for (const auto& c : kIntColumns) sql += std::string(",") + c.name + "=?";
     sql += " WHERE night=?";
-    Statement s(db_, sql.c_str());
-    if (!s.Ok()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
-    s.BindBlob(1, Deflate(figures.clinicalJson));
-    BindFigures(s, 2, figures.figures);
-    s.Bind(2 + kFigureColumns, night);
-    if (s.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
-    if (sqlite3_changes(db_) == 0) return Failure(library_message::kNoNight, std::to_string(night));
+    Statement s(lib.db_, sql.c_str());
+    if (!s.Ok()) return DbFailure(lib, library_message::kCantWrite);
+    s.BindBlob(1, Deflate(figures.clinicalJson)).Bind(2, figures.settingsKey);
+    BindFigures(s, 3, figures.figures);
+    s.Bind(3 + kFigureColumns, night);
+    if (s.Step() != SQLITE_DONE) return DbFailure(lib, library_message::kCantWrite);
+    if (sqlite3_changes(lib.db_) == 0) return Failure(library_message::kNoNight, std::to_string(night));
+    return {};
+}
+
+FileResult LibraryAccess::Refresh(NightLibrary& lib, const NightFilter* filter, std::optional<NightNumber> only,
+                                  std::unordered_map<NightNumber, ComputedFigures>& unstored) {
+    const std::string key = lib.settings_.Key();
+    struct Stale {
+        NightNumber night;
+        std::string source;
+        std::int32_t first;
+        std::int32_t samples;
+        std::int64_t digest;
+    };
+    std::vector<Stale> stale;
+    {
+        Statement s(lib.db_, "SELECT night,source,first,samples,digest FROM nights WHERE computed_under<>?1 AND "
+                             "(?2 IS NULL OR id=?2) AND (?3 IS NULL OR date>=?3) AND (?4 IS NULL OR date<=?4) AND "
+                             "(?5 IS NULL OR night=?5) ORDER BY source,first");
+        if (!s.Ok()) return DbFailure(lib, library_message::kCantOpen);
+        s.Bind(1, key);
+        if (filter && filter->id) s.Bind(2, static_cast<std::int64_t>(*filter->id));
+        if (filter && filter->from) s.Bind(3, *filter->from);
+        if (filter && filter->to) s.Bind(4, *filter->to);
+        if (only) s.Bind(5, *only);
+        int step;
+        while ((step = s.Step()) == SQLITE_ROW) {
+            stale.push_back({s.Int(0), s.Text(1), static_cast<std::int32_t>(s.Int(2)),
+                             static_cast<std::int32_t>(s.Int(3)), s.Int(4)});
+        }
+        if (step != SQLITE_DONE) return DbFailure(lib, library_message::kCantOpen);
+    }
+    if (stale.empty()) return {};
+    // Each source file is read once however many of its nights are stale.
+    std::vector<std::pair<NightNumber, ComputedFigures>> fresh;
+    DataFileContents contents;
+    std::string loaded;
+    bool readable = false;
+    for (const Stale& night : stale) {
+        if (night.source != loaded) {
+            loaded = night.source;
+            contents = {};
+            readable = static_cast<bool>(ReadDataFile(night.source, contents));
+        }
+        // A file gone or changed: the night keeps what it has.
+        if (!readable || night.first < 0 || night.samples < 0 ||
+            contents.records.size() < static_cast<std::size_t>(night.first) + static_cast<std::size_t>(night.samples))
+            continue;
+        const auto part = std::span<const SampleRecord>(contents.records)
+                              .subspan(static_cast<std::size_t>(night.first), static_cast<std::size_t>(night.samples));
+        if (Digest(part) != night.digest) continue;
+        std::vector<SampleSpan> spans;
+        if (FileResult read = lib.Exclusions(night.night, spans); !read) return read;
+        fresh.emplace_back(night.night, ComputeNightFigures(part, lib.settings_, quenda::Exclusions(spans)));
+    }
+    Transaction transaction(lib.db_);
+    bool stored = transaction.Open();
+    for (const auto& [night, figures] : fresh) {
+        if (stored && !StoreFigures(lib, night, figures)) stored = false;
+    }
+    if (stored && transaction.Commit()) return {};
+    for (auto& [night, figures] : fresh) unstored[night] = std::move(figures);
     return {};
 }
 
@@ -957,6 +1074,7 @@ RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, st
             out.result = opened;
             return out;
         }
+        lib->SetFigureSettings(options.figures);
         for (const auto& key : removed) {
             Statement s(lib->Handle(), "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
             s.Bind(1, static_cast<std::int64_t>(key.first)).Bind(2, key.second);
@@ -1011,9 +1129,20 @@ RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, st
                 s.Bind(1, *night).Bind(2, static_cast<std::int64_t>(span.first)).Bind(3, static_cast<std::int64_t>(span.last));
                 s.Step();
             }
+            // Added above without them: computed again below, with them.
+            Statement stale(lib->Handle(), "UPDATE nights SET computed_under='' WHERE night=?");
+            stale.Bind(1, *night);
+            stale.Step();
         }
         if (!Exec(lib->Handle(), "COMMIT")) {
             out.result = LibraryAccess::DbFailure(*lib, library_message::kCantWrite);
+            return out;
+        }
+        std::unordered_map<NightNumber, ComputedFigures> unstored;
+        const NightFilter everything;
+        if (FileResult refreshed = LibraryAccess::Refresh(*lib, &everything, std::nullopt, unstored);
+            !refreshed || !unstored.empty()) {
+            out.result = refreshed ? LibraryAccess::DbFailure(*lib, library_message::kCantWrite) : refreshed;
             return out;
         }
         Statement count(lib->Handle(), "SELECT count(*) FROM nights");

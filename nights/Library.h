@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/Thresholds.h"
+#include "analysis/NightAnalysis.h"
 #include "nights/Night.h"
 #include "store/DataFile.h"  // FileResult
 #include "store/SampleRecord.h"
@@ -35,14 +35,15 @@ namespace quenda {
 
 // The schema this build writes (PRAGMA user_version). Older files are
 // migrated step by step on open, after a copy "<file>.v<old>.bak" is made.
-inline constexpr int kLibrarySchemaVersion = 2;
+inline constexpr int kLibrarySchemaVersion = 3;
 inline constexpr int kLibraryBusyTimeoutMs = 10'000;
 
 namespace library_message {
 // %1: the library file.
 inline constexpr const char* kCantOpen = "The nights library %1 can't be opened";
 inline constexpr const char* kNotLibrary =
-    "The nights library %1 is damaged or is no database; `quenda-cli nights rebuild` moves it aside and builds a new one";
+    "The nights library %1 is damaged or is no database; `quenda-cli nights rebuild` moves it aside and builds a new "
+    "one";
 inline constexpr const char* kNewer = "The nights library %1 was made by a newer Quenda";
 inline constexpr const char* kCantWrite = "The nights library %1 can't be changed";
 // %1: the night's number.
@@ -61,22 +62,25 @@ std::filesystem::path JournalFileOf(const std::filesystem::path& library);
 
 // What adding needs from its caller.
 struct AddOptions {
-    // The thresholds of the report statistics stored with each night.
-    Thresholds thresholds;
-    // The clinical profile of the figures stored with each night.
-    ClinicalProfile profile = ClinicalProfile::Raw;
+    // The settings the figures stored with each night are computed under.
+    FigureSettings figures;
     // The patient name (UTF-8) of an ID now; empty when unknown. Unset: none.
     std::function<std::string(int id)> nameOf;
 };
 
+// What every road that adds nights passes: the figure settings read now from
+// `settings`, and each ID's patient name read from `patientFile` when a night
+// of that ID is added.
+AddOptions MakeAddOptions(const Settings& settings, const std::filesystem::path& patientFile);
+
 // What one add did. A file that fails does not stop the others.
 struct AddResult {
-    int added = 0;     // new nights
-    int already = 0;   // nights already in the library, or contained in one there
-    int replaced = 0;  // nights that extended one there (its number and note kept)
-    int removed = 0;   // nights the user removed from the library before: they stay out
-    std::int32_t leftOut = 0;  // samples with an impossible date or time
-    int files = 0;             // data files read
+    int added = 0;                    // new nights
+    int already = 0;                  // nights already in the library, or contained in one there
+    int replaced = 0;                 // nights that extended one there (its number and note kept)
+    int removed = 0;                  // nights the user removed from the library before: they stay out
+    std::int32_t leftOut = 0;         // samples with an impossible date or time
+    int files = 0;                    // data files read
     std::vector<NightNumber> nights;  // every night met, in order, whatever became of it
     // One line per file that could not be read or added ("path: why").
     std::vector<std::string> failures;
@@ -100,6 +104,14 @@ public:
     NightLibrary& operator=(const NightLibrary&) = delete;
 
     const std::filesystem::path& File() const { return file_; }
+
+    // The settings the listed figures follow: every read (List, ForEach,
+    // Show) first computes again, from its samples and exclusions, each night
+    // whose stored figures were computed under other settings, and stores
+    // them. A night whose file is gone keeps the figures it has. Set it from
+    // the settings file before reading; FigureSettings{} until then.
+    void SetFigureSettings(const FigureSettings& settings) { settings_ = settings; }
+    const FigureSettings& CurrentFigureSettings() const { return settings_; }
 
     // Adds the nights of data files or kept-download folders. Each file's
     // nights go in one transaction: all of them or none.
@@ -134,10 +146,13 @@ public:
 
     // The user's exclusions of a night, sample indexes within it, sorted.
     FileResult Exclusions(NightNumber night, std::vector<SampleSpan>& spans);
-    // Replaces them (spans must lie inside the night); journalled.
-    FileResult SetExclusions(NightNumber night, std::span<const SampleSpan> spans);
-    // Replaces the stored figures (e.g. computed with the exclusions applied).
-    FileResult StoreFigures(NightNumber night, const ComputedFigures& figures);
+    // Replaces them (spans must lie inside the night) and the night's figures,
+    // computed again with them under CurrentFigureSettings(); journalled. The
+    // night's samples are read from its file unless `samples` (which a caller
+    // that holds them passes) are the night's own; a night whose file is
+    // missing or changed is then left as it was, and the result says why.
+    FileResult SetExclusions(NightNumber night, std::span<const SampleSpan> spans,
+                             std::span<const SampleRecord> samples = {});
 
     // The underlying connection, for the tests and the benchmarks.
     sqlite3* Handle() const { return db_; }
@@ -148,6 +163,7 @@ private:
 
     std::filesystem::path file_;
     sqlite3* db_ = nullptr;
+    FigureSettings settings_;
 };
 
 // Opens `library` (made if missing) and adds `paths` to it: what the program

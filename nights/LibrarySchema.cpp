@@ -78,6 +78,10 @@ CREATE TABLE removed(
   PRIMARY KEY(id, start));
 PRAGMA user_version = 2;
 )sql",
+    R"sql(
+ALTER TABLE nights ADD COLUMN computed_under TEXT NOT NULL DEFAULT '';
+PRAGMA user_version = 3;
+)sql",
 };
 static_assert(std::size(kSteps) == kLibrarySchemaVersion - 1);
 

@@ -12,6 +12,8 @@ namespace quenda {
 //
 //   1  sources, nights (times, place in the source file, figures, note)
 //   2  nights gain "coverage"; the exclusions table; the removed nights
+//   3  nights gain "computed_under": the settings their figures follow
+//      (empty: unknown, computed again when next read)
 //
 // An empty file (user_version 0, no tables) is created at version 1 and
 // walked up like any other.

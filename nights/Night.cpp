@@ -1,52 +1,48 @@
 #include "nights/Night.h"
 
-#include "analysis/Analysis.h"
 #include "analysis/ClinicalJson.h"
 
 #include <cstdio>
 
 namespace quenda {
 
-NightFigures FiguresOf(const ClinicalSummary& s) {
+NightFigures FiguresOf(const NightAnalysis& night) {
+    const ClinicalSummary& c = night.clinical;
     NightFigures f;
-    f.validSamples = s.validSamples;
-    f.validHours = s.validHours;
-    f.odi3 = s.odi3;
-    f.odi4 = s.odi4;
-    f.desaturationBurden = s.desaturationBurden;
-    f.t90 = s.t90;
-    f.t88Minutes = s.t88Minutes;
-    f.longestLe88Seconds = s.longestLe88Seconds;
-    f.nadirSpo2 = s.nadirSpo2;
-    f.spo2Mean = s.spo2Mean;
-    f.spo2Median = s.spo2Median;
-    f.pulseMean = s.pulseMean;
-    f.pulseMedian = s.pulseMedian;
-    f.pulseMin = s.pulseMin;
-    f.pulseMax = s.pulseMax;
+    f.validSamples = c.validSamples;
+    f.validHours = c.validHours;
+    f.odi3 = c.odi3;
+    f.odi4 = c.odi4;
+    f.desaturationBurden = c.desaturationBurden;
+    f.t90 = c.t90;
+    f.t88Minutes = c.t88Minutes;
+    f.longestLe88Seconds = c.longestLe88Seconds;
+    f.nadirSpo2 = c.nadirSpo2;
+    f.spo2Mean = c.spo2Mean;
+    f.spo2Median = c.spo2Median;
+    f.pulseMean = c.pulseMean;
+    f.pulseMedian = c.pulseMedian;
+    f.pulseMin = c.pulseMin;
+    f.pulseMax = c.pulseMax;
+    f.coverage = c.coverage;
+    const AnalysisResults& r = night.report;
+    f.spo2Maximum = r.statistics.spo2Maximum;
+    f.spo2Minimum = r.statistics.spo2Minimum;
+    f.spo2Average = r.statistics.spo2Average;
+    f.pulseMaximum = r.statistics.prMaximum;
+    f.pulseMinimum = r.statistics.prMinimum;
+    f.pulseAverage = r.statistics.prAverage;
+    f.desaturationEvents = r.desaturation.eventCount;
+    f.desaturationIndex = r.desaturation.indexPerHour;
+    f.pulseEvents = r.pulse.eventCount;
+    f.pulseIndex = r.pulse.indexPerHour;
     return f;
 }
 
-ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const Thresholds& thresholds,
-                                    const ClinicalOptions& options) {
-    const ClinicalSummary clinical = ComputeClinicalSummary(samples, options);
-    ComputedFigures out{FiguresOf(clinical), ClinicalJson(clinical, samples)};
-    if (samples.empty()) return out;
-    AnalysisResults results;
-    ComputeStatistics(samples, thresholds, results);
-    NightFigures& f = out.figures;
-    const SummaryStatistics& s = results.statistics;
-    f.spo2Maximum = s.spo2Maximum;
-    f.spo2Minimum = s.spo2Minimum;
-    f.spo2Average = s.spo2Average;
-    f.pulseMaximum = s.prMaximum;
-    f.pulseMinimum = s.prMinimum;
-    f.pulseAverage = s.prAverage;
-    f.desaturationEvents = results.desaturation.eventCount;
-    f.desaturationIndex = results.desaturation.indexPerHour;
-    f.pulseEvents = results.pulse.eventCount;
-    f.pulseIndex = results.pulse.indexPerHour;
-    return out;
+ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const FigureSettings& settings,
+                                    const Exclusions& exclusions) {
+    const NightAnalysis night = AnalyzeNight(samples, exclusions, settings);
+    return {FiguresOf(night), ClinicalJson(night.clinical, samples), settings.Key()};
 }
 
 bool IsDateText(const std::string& text) {

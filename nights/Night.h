@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/Clinical.h"
-#include "analysis/Thresholds.h"
+#include "analysis/NightAnalysis.h"
 #include "store/NightSplit.h"  // the night rule: SplitNights, NightSpan, SampleSeconds
 #include "store/SampleRecord.h"
 
@@ -18,18 +18,19 @@ namespace quenda {
 // life of the library (a rebuild keeps it).
 using NightNumber = std::int64_t;
 
-// The figures of one night, computed over that night's samples alone and
-// stored, so that listing never reads a sample file. The clinical ones are
-// those of the clinical summary; the rest are the report's statistics under
-// the thresholds of the moment the night was added.
+// The figures of one night, computed over that night's samples alone
+// (AnalyzeNight) and stored, so that listing never reads a sample file. They
+// follow the night's exclusions and the settings they were computed under
+// (FigureSettings: the report's thresholds and the clinical profile); the
+// library computes them again when they are read under other settings.
 struct NightFigures {
-    // Clinical summary (analysis/Clinical.h).
+    // Clinical summary (analysis/Clinical.h), over the counted samples.
     std::int32_t validSamples = 0;
     double validHours = 0;
-    double odi3 = 0;                // per valid hour
-    double odi4 = 0;                // per valid hour
-    double desaturationBurden = 0;  // %·min per valid hour
-    double t90 = 0;                 // % of valid samples with SpO2 < 90
+    double odi3 = 0;                // per counted hour
+    double odi4 = 0;                // per counted hour
+    double desaturationBurden = 0;  // %·min per counted hour
+    double t90 = 0;                 // % of counted samples with SpO2 < 90
     double t88Minutes = 0;
     std::int32_t longestLe88Seconds = 0;
     std::int32_t nadirSpo2 = 0;
@@ -39,8 +40,7 @@ struct NightFigures {
     double pulseMedian = 0;
     std::int32_t pulseMin = 0;
     std::int32_t pulseMax = 0;
-    // Share of the night's samples the clinical figures rest on, %; 100 until
-    // artefacts or exclusions set samples aside.
+    // Share of the night's recorded samples the clinical figures rest on, %.
     double coverage = 100;
 
     // The report's statistics (analysis/Analysis.h).
@@ -58,18 +58,20 @@ struct NightFigures {
     bool operator==(const NightFigures&) const = default;
 };
 
-// The figures of a clinical summary (statistics left zero).
-NightFigures FiguresOf(const ClinicalSummary& summary);
+// The stored figures of an analysis.
+NightFigures FiguresOf(const NightAnalysis& night);
 
 // Every figure of `samples` (one night's, oldest first), plus the "clinical"
-// object of `quenda-cli analyze --json` for the same samples, as JSON text.
+// object of `quenda-cli analyze --json` for the same samples, as JSON text,
+// and the settings they were computed under.
 struct ComputedFigures {
     NightFigures figures;
     std::string clinicalJson;
+    std::string settingsKey;  // FigureSettings::Key()
 };
-// `clinical`: the profile and the night's exclusions the clinical figures follow.
-ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const Thresholds& thresholds,
-                                    const ClinicalOptions& clinical = {});
+// `exclusions`: the night's own, sample indexes within it.
+ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const FigureSettings& settings,
+                                    const Exclusions& exclusions = {});
 
 // The user's exclusions of a night are SampleSpans (analysis/Marking.h):
 // sample indexes within the night (0 = its first sample), both ends included.

@@ -345,6 +345,8 @@ void NightsWindow::Reload() {
     if (!library_) OpenLibrary();
     all_.clear();
     if (library_) {
+        // The listed figures follow the settings file of this moment.
+        library_->SetFigureSettings(ReadFigureSettings(context_.settings));
         NightFilter everything;
         if (const FileResult listed = library_->List(everything, all_); !listed) {
             problem_ = ResultText(listed);

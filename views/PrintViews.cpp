@@ -1,5 +1,6 @@
 #include "views/PrintViews.h"
 
+#include "analysis/NightAnalysis.h"
 #include "views/ClinicalPage.h"
 #include "views/PagePaint.h"
 #include "views/TablePainter.h"
@@ -38,10 +39,10 @@ void PaintTable(QPainter& painter, const LayoutRect& page, const ReportContent& 
 }
 
 void PaintClinical(QPainter& painter, const LayoutRect& page, const ReportContent& data, int) {
-    SampleMarks marks;
-    const ClinicalSummary summary = ComputeClinicalSummary(data.samples, data.clinical, &marks);
-    PaintClinicalPage(painter, ToQRect(page), summary, data.samples, data.header,
-                      {LeftOutSpans(marks.marks), data.averagingSeconds});
+    // The thresholds change nothing on this page: only the clinical part is read.
+    const NightAnalysis night = AnalyzeNight(data.samples, data.clinical.exclusions, {{}, data.clinical.profile});
+    PaintClinicalPage(painter, ToQRect(page), night.clinical, data.samples, data.header,
+                      {LeftOutSpans(night.marks.marks), data.averagingSeconds});
 }
 
 constexpr std::array<PrintViewKind, 4> kKinds{{

@@ -1,7 +1,8 @@
-// The clinical annotations EDF+ export adds: counted 3 % desaturations, then
-// the stretches the clinical profile sets aside and the user's exclusions.
-#include "formats/Export.h"
+// The annotations of a night's EDF+ file: the report's events, the counted 3 %
+// desaturations, then the stretches the clinical profile sets aside and the
+// user's exclusions.
 #include "../analysis/SampleSeries.h"
+#include "formats/Export.h"
 
 #include <gtest/gtest.h>
 
@@ -24,13 +25,19 @@ TEST(EdfClinicalAnnotations, ArtefactAndExcludedSpansUnderEachProfile) {
     spo2[100] = 127;
     spo2[150] = 70;
     const auto samples = testing::FromSpo2(spo2);
-    ClinicalOptions options{ClinicalProfile::Default, {}};
-    options.exclusions.Exclude({180, 250});  // cut to the data set
-    EXPECT_EQ(Rows(ClinicalEdfAnnotations(samples, options)),
-              (std::vector<Row>{{95, 5, "Artefact"}, {101, 5, "Artefact"}, {150, 1, "Artefact"},
+    Exclusions exclusions;
+    exclusions.Exclude({180, 250});  // cut to the data set
+    FigureSettings settings;
+    settings.profile = ClinicalProfile::Default;
+    EXPECT_EQ(Rows(EdfAnnotationsOf(AnalyzeNight(samples, exclusions, settings))),
+              (std::vector<Row>{{101, 99, "Desaturation"},  // the report counts the no-finger 127 too
+                                {95, 5, "Artefact"},
+                                {101, 5, "Artefact"},
+                                {150, 1, "Artefact"},
                                 {180, 20, "Excluded"}}));
-    options.profile = ClinicalProfile::Raw;
-    EXPECT_EQ(Rows(ClinicalEdfAnnotations(samples, options)), (std::vector<Row>{{180, 20, "Excluded"}}));
+    settings.profile = ClinicalProfile::Raw;
+    EXPECT_EQ(Rows(EdfAnnotationsOf(AnalyzeNight(samples, exclusions, settings))),
+              (std::vector<Row>{{101, 99, "Desaturation"}, {180, 20, "Excluded"}}));
 }
 
 }  // namespace

@@ -53,6 +53,7 @@ TEST(EdfExport, ReadsBackThroughEdflib) {
     SetFieldTextUtf8(request.patient.name, "Ann Marie Bo");
     request.patient.gender = kGenderFemale;
     request.currentId = 7;
+    request.figures.profile = ClinicalProfile::Raw;  // every valid sample counts
     AnalysisResults results;
     ComputeStatistics(samples, Thresholds{}, results);
     ASSERT_EQ(results.desaturation.events.size(), 1u);
@@ -133,6 +134,7 @@ TEST(EdfExport, OneFilePerNightInRealTime) {
     ExportRequest request;
     request.samples = samples;
     request.currentId = 7;
+    request.figures.profile = ClinicalProfile::Raw;
     std::vector<fs::path> written;
     ASSERT_TRUE(ExportDataSet(ExportKind::Edf, dir / "two.edf", request, {}, &written));
     ASSERT_EQ(written, (std::vector<fs::path>{dir / "two.edf", dir / "two-2.edf"}));

@@ -328,7 +328,7 @@ TEST(ImportRoundTrip, OurCsvAndEdfPlusExportsReadBackTheSameSamples) {
     const auto samples = OwnNights(6);
     ASSERT_TRUE(WriteCsv(dir / "own.csv", samples));
     std::vector<fs::path> edfFiles;
-    ASSERT_TRUE(WriteEdf(dir / "own.edf", samples, PatientRecord{}, 6, AnalysisResults{}, {}, &edfFiles));
+    ASSERT_TRUE(WriteEdf(dir / "own.edf", samples, PatientRecord{}, 6, {}, &edfFiles));
     ASSERT_EQ(edfFiles.size(), 2u);  // one per night
 
     const ImportResult csv = ImportFile(dir / "own.csv", {6, DateOrder::Unknown});

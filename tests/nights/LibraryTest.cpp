@@ -87,7 +87,7 @@ TEST(NightLibrary, ListsEachNightWithItsFiguresAndAddsItOnce) {
     EXPECT_FALSE(r.missing);
     // The stored figures are those of the night's samples alone.
     const auto part = std::span<const SampleRecord>(samples).subspan(3600, 1400);
-    const ComputedFigures expected = ComputeNightFigures(part, Thresholds{});
+    const ComputedFigures expected = ComputeNightFigures(part, FigureSettings{});
     EXPECT_EQ(r.figures, expected.figures);
     EXPECT_EQ(r.clinicalJson, expected.clinicalJson);
 
@@ -309,9 +309,11 @@ TEST(NightLibrary, MigratesAVersion1FileAfterABackup) {
     EXPECT_EQ(rows[0].figures.odi3, 4.5);
     EXPECT_EQ(rows[0].figures.coverage, 100);
     EXPECT_TRUE(rows[0].missing);
-    EXPECT_TRUE(library->SetExclusions(rows[0].night, std::vector<SampleSpan>{{10, 20}}));
     EXPECT_EQ(library->SetExclusions(rows[0].night, std::vector<SampleSpan>{{10, 3600}}).message,
               "The span is not inside the night.");
+    // Its file is gone: no figures could follow new exclusions, so none are kept.
+    EXPECT_NE(library->SetExclusions(rows[0].night, std::vector<SampleSpan>{{10, 20}}).message.find("is missing"),
+              std::string::npos);
 
     // The backup is the version-1 file as it was.
     sqlite3* backup = nullptr;
