@@ -154,6 +154,38 @@ TEST(NightLibrary, ADownloadThatExtendsTheLastNightReplacesItAndKeepsItsNote) {
     ASSERT_TRUE(library->LoadNight(2, loaded));
     const auto whole = Download(3);
     EXPECT_EQ(loaded, std::vector<SampleRecord>(whole.begin() + 3600, whole.begin() + 7200));
+    // The longer night's figures follow the exclusions it kept.
+    EXPECT_EQ(rows[1].figures, ComputeNightFigures(loaded, FigureSettings{}, Exclusions(std::vector<SampleSpan>{{0, 9}})).figures);
+}
+
+// A night is "already there" or "extended" only when the stored samples are
+// exactly the new ones, or exactly their beginning: one sample that differs,
+// at either end of the compared part, makes a night of its own that takes
+// nothing (number, note) of the stored one.
+TEST(NightLibrary, OneDifferentSampleMakesANightOfItsOwn) {
+    struct Case {
+        const char* what;
+        int newLength;  // the stored night holds 1800 samples
+        int changed;    // the sample of the new copy that differs
+    };
+    for (const Case c : {Case{"same length, last sample", 1800, 1799}, Case{"same length, first sample", 1800, 0},
+                         Case{"longer, last sample of the stored part", 2400, 1799},
+                         Case{"longer, first sample", 2400, 0}}) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir("quenda-library");
+        auto library = OpenOrFail(dir / "library.sqlite");
+        ASSERT_TRUE(library);
+        ASSERT_TRUE(library->AddFile(WriteDownload(dir, "a", Download(1, 1800)), {}).result);
+        ASSERT_TRUE(library->SetNote(1, "stored"));
+        auto copy = Download(1, c.newLength);
+        copy[static_cast<std::size_t>(c.changed)].spo2 ^= 1;
+        const AddResult added = library->AddFile(WriteDownload(dir, "b", copy), {});
+        EXPECT_EQ(std::tie(added.added, added.already, added.replaced), std::make_tuple(1, 0, 0));
+        const auto rows = ListAll(*library);
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_EQ(std::tie(rows[0].samples, rows[0].note), std::make_tuple(1800, std::string("stored")));
+        EXPECT_EQ(std::tie(rows[1].samples, rows[1].note), std::make_tuple(c.newLength, std::string()));
+    }
 }
 
 TEST(NightLibrary, NotesRemovalsAndNumbersSurviveALostLibrary) {

@@ -1,0 +1,213 @@
+// One night, one answer: random nights (gaps, invalid runs, spikes, dips,
+// exclusions) under both clinical profiles, taken down every road that shows,
+// stores or exports their figures, and compared with AnalyzeNight's.
+#include "analysis/ClinicalJson.h"
+#include "analysis/NightAnalysis.h"
+#include "app/AppContext.h"
+#include "app/LibraryExclusionStore.h"
+#include "formats/Export.h"
+#include "nights/Library.h"
+#include "support/NightData.h"
+#include "support/RunCommand.h"
+#include "support/TempDir.h"
+
+#include <edflib.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <random>
+
+#include <stdlib.h>
+
+namespace quenda {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A night of a few hours at 94-96 % with what real nights hold: dips of 3 to
+// 8 points, no-finger runs (127/255), one-second spikes and gaps of a few
+// seconds to nearly an hour.
+std::vector<SampleRecord> RandomNight(std::mt19937& random, int id, std::int64_t start) {
+    const auto pick = [&random](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    std::vector<SampleRecord> out;
+    std::int64_t t = start;
+    const int length = pick(5000, 9000);
+    for (int i = 0; i < length; ++i, ++t) {
+        if (pick(0, 1500) == 0) t += pick(1, 3500);  // a gap
+        out.push_back(test::SampleAt(id, t, 94 + pick(0, 2), 58 + pick(0, 10)));
+    }
+    for (int dips = pick(10, 30); dips > 0; --dips) {
+        const int at = pick(0, length - 80);
+        const int depth = pick(3, 8);
+        const int hold = pick(5, 60);
+        for (int k = 0; k < hold; ++k) {
+            SampleRecord& r = out[static_cast<std::size_t>(at + k)];
+            r.spo2 = static_cast<std::uint8_t>(r.spo2 - std::min(depth, 1 + k));
+            r.pulseRate = static_cast<std::uint8_t>(r.pulseRate + (k > 10 ? 12 : 0));
+        }
+    }
+    for (int runs = pick(1, 4); runs > 0; --runs) {
+        const int at = pick(0, length - 100);
+        for (int k = pick(1, 90); k > 0; --k) {
+            out[static_cast<std::size_t>(at + k)].spo2 = 127;
+            out[static_cast<std::size_t>(at + k)].pulseRate = 255;
+        }
+    }
+    for (int spikes = pick(2, 8); spikes > 0; --spikes) out[static_cast<std::size_t>(pick(0, length - 1))].spo2 = 80;
+    return out;
+}
+
+Exclusions RandomExclusions(std::mt19937& random, int samples) {
+    Exclusions exclusions;
+    for (int n = std::uniform_int_distribution<int>(0, 3)(random); n > 0; --n) {
+        const int first = std::uniform_int_distribution<int>(0, samples - 1)(random);
+        exclusions.Exclude({first, std::min(samples - 1, first + std::uniform_int_distribution<int>(0, 900)(random))});
+    }
+    return exclusions;
+}
+
+// The object or array after "key": in JSON of our own making.
+std::string JsonValue(const std::string& json, const std::string& key) {
+    const auto at = json.find("\"" + key + "\":");
+    if (at == std::string::npos) return {};
+    const std::size_t from = at + key.size() + 3;
+    int depth = 0;
+    for (std::size_t i = from; i < json.size(); ++i) {
+        if (json[i] == '{' || json[i] == '[') ++depth;
+        if ((json[i] == '}' || json[i] == ']') && --depth == 0) return json.substr(from, i + 1 - from);
+        if (depth == 0 && (json[i] == ',' || json[i] == '}')) return json.substr(from, i - from);
+    }
+    return {};
+}
+
+using Annotation = std::tuple<long long, long long, std::string>;
+
+std::vector<Annotation> EdfAnnotations(const fs::path& file) {
+    edf_hdr_struct hdr{};
+    std::vector<Annotation> out;
+    if (edfopen_file_readonly(file.c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS) != 0) return out;
+    for (int a = 0; a < hdr.annotations_in_file; ++a) {
+        edf_annotation_struct an{};
+        if (edf_get_annotation(hdr.handle, a, &an) == 0)
+            out.emplace_back(an.onset / EDFLIB_TIME_DIMENSION, an.duration_l / EDFLIB_TIME_DIMENSION, an.annotation);
+    }
+    edfclose_file(hdr.handle);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+long long Count(const std::vector<Annotation>& annotations, const std::string& text) {
+    return std::count_if(annotations.begin(), annotations.end(),
+                         [&](const Annotation& a) { return std::get<2>(a) == text; });
+}
+
+TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
+    test::TempDir dir("quenda-one-answer");
+    // A rebuild also reads the kept downloads: this test's own, none else.
+    ::setenv("XDG_DATA_HOME", dir.Path().c_str(), 1);
+    const fs::path library = dir / "library.sqlite";
+    const fs::path ini = dir / "Quenda.ini";
+    std::mt19937 random(20261210);
+    const auto cli = [&](std::vector<std::string> args) {
+        const test::CommandRun run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return run.out;
+    };
+
+    // A download of four nights of ID 5, as the program keeps and adds it.
+    std::vector<SampleRecord> download;
+    for (int n = 0; n < 4; ++n) {
+        const auto night = RandomNight(random, 5, test::Secs(2026, 12, 6 + n, 22, 30, 0));
+        download.insert(download.end(), night.begin(), night.end());
+    }
+    fs::create_directories(dir / "kept");
+    ASSERT_TRUE(WriteDataFile(dir / "kept" / "ID5.dat", 5, download, ""));
+
+    AppContext context;
+    context.settings = Settings(ini);
+    LibraryExclusionStore kept([&] { return library; }, context.settings);
+    context.clinical.SetExclusionStore(&kept);
+    const fs::path keptFolder[] = {dir / "kept"};
+    ASSERT_TRUE(AddToLibrary(library, keptFolder, MakeAddOptions(context.settings, {})).result);
+
+    const NightSplit split = SplitNights(download);
+    ASSERT_EQ(split.nights.size(), 4u);
+    for (const ClinicalProfile profile : {ClinicalProfile::Default, ClinicalProfile::Raw}) {
+        std::vector<std::vector<Annotation>> nightFiles;
+        ASSERT_TRUE(context.settings.WriteInt("ArtefactsAside", profile == ClinicalProfile::Default ? 1 : 0));
+        const FigureSettings settings = ReadFigureSettings(context.settings);
+        for (std::size_t n = 0; n < split.nights.size(); ++n) {
+            SCOPED_TRACE(testing::Message() << ProfileName(profile) << " night " << n + 1);
+            const NightSpan& span = split.nights[n];
+            const auto samples = std::span<const SampleRecord>(download).subspan(
+                static_cast<std::size_t>(span.first), static_cast<std::size_t>(span.Samples()));
+            const std::string number = std::to_string(n + 1);
+
+            // The night opened in the program, where the user excludes spans.
+            std::copy(samples.begin(), samples.end(), context.store.CurrentDataSet().begin());
+            context.store.CurrentSampleCount = span.Samples();
+            context.store.CurrentId = 5;
+            ++context.store.DataSetGeneration;
+            const Exclusions exclusions = RandomExclusions(random, span.Samples());
+            std::string error;
+            ASSERT_TRUE(context.clinical.Include({0, span.Samples() - 1}, error)) << error;
+            for (const SampleSpan& s : exclusions.Spans()) ASSERT_TRUE(context.clinical.Exclude(s, error)) << error;
+
+            const NightAnalysis expected = AnalyzeNight(samples, exclusions, settings);
+            const std::string clinical = ClinicalJson(expected.clinical, samples);
+            const NightFigures figures = ComputeNightFigures(samples, settings, exclusions).figures;
+
+            // The clinical page.
+            EXPECT_EQ(ClinicalJson(context.clinical.Summary(), samples), clinical);
+            // The Nights window's and `nights list`'s rows.
+            FileResult opened;
+            auto lib = NightLibrary::Open(library, opened);
+            ASSERT_TRUE(lib) << opened.message;
+            lib->SetFigureSettings(settings);
+            NightRow row;
+            ASSERT_TRUE(lib->Show(static_cast<NightNumber>(n + 1), row));
+            EXPECT_EQ(row.figures, figures);
+            EXPECT_EQ(row.clinicalJson, clinical);
+            // quenda-cli under the same settings file.
+            EXPECT_EQ(JsonValue(cli({"nights", "show", number, "--json", "--library", library}), "clinical"), clinical);
+            const std::string analyzed = cli({"analyze", "--night", number, "--library", library, "--json"});
+            EXPECT_EQ(JsonValue(analyzed, "clinical"), clinical);
+            EXPECT_EQ(JsonValue(JsonValue(analyzed, "desaturation"), "count"),
+                      std::to_string(expected.report.desaturation.eventCount));
+            // Save Data of the opened night and `nights export` write the same EDF+.
+            const fs::path saved = dir / "saved.edf";
+            const fs::path exported = dir / "exported.edf";
+            ASSERT_TRUE(ExportDataSet(ExportKind::Edf, saved,
+                                      MakeExportRequest(context.store.CurrentSamples(), {}, 5, context.settings,
+                                                        context.clinical.CurrentExclusions())));
+            cli({"nights", "export", number, exported.string(), "--library", library, "--patients", dir / "none"});
+            const auto annotations = EdfAnnotations(saved);
+            EXPECT_EQ(EdfAnnotations(exported), annotations);
+            EXPECT_EQ(Count(annotations, "Desaturation 3%"), static_cast<long long>(expected.clinical.events3.size()));
+            EXPECT_EQ(Count(annotations, "Desaturation"), expected.report.desaturation.eventCount);
+            EXPECT_EQ(Count(annotations, "Pulse event"), expected.report.pulse.eventCount);
+            EXPECT_EQ(Count(annotations, "Excluded"), static_cast<long long>(exclusions.Spans().size()));
+            nightFiles.push_back(annotations);
+        }
+        // Save Data of the whole download: each night's file is that night's own.
+        std::copy(download.begin(), download.end(), context.store.CurrentDataSet().begin());
+        context.store.CurrentSampleCount = static_cast<std::int32_t>(download.size());
+        ++context.store.DataSetGeneration;
+        std::vector<fs::path> files;
+        ASSERT_TRUE(ExportDataSet(ExportKind::Edf, dir / "week.edf",
+                                  MakeExportRequest(context.store.CurrentSamples(), {}, 5, context.settings,
+                                                    context.clinical.CurrentExclusions()),
+                                  {}, &files));
+        ASSERT_EQ(files.size(), nightFiles.size());
+        for (std::size_t n = 0; n < files.size(); ++n) EXPECT_EQ(EdfAnnotations(files[n]), nightFiles[n]) << n;
+        // A rebuild keeps every night's figures, exclusions applied.
+        const std::string before = cli({"nights", "list", "--json", "--library", library});
+        cli({"nights", "rebuild", "--library", library});
+        EXPECT_EQ(cli({"nights", "list", "--json", "--library", library}), before);
+    }
+}
+
+}  // namespace
+}  // namespace quenda
