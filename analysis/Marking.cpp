@@ -75,6 +75,13 @@ std::int64_t Exclusions::Samples() const {
 }
 
 std::int64_t SampleClock::Calendar(const SampleRecord& r, std::uint64_t packed) {
+    // Nor does the first second of the next minute in the same hour: second
+    // 59 plus 197 carries into the minute and leaves second 0.
+    if (r.second == 0 && r.minute < 60 && packed == lastPacked_ + (1 << 8) - 59) {
+        lastPacked_ = packed;
+        ++lastStamp_;
+        return ++now_;
+    }
     const std::optional<std::int64_t> stamp = SampleSeconds(r);
     const std::int64_t step = lastPacked_ != kNoStamp && stamp ? *stamp - lastStamp_ : 0;
     now_ += step >= 1 && step <= kMaxNightStep ? step : kBreakStep;
