@@ -1,6 +1,7 @@
 #include "analysis/Clinical.h"
 
 #include "analysis/Analysis.h"
+#include "analysis/MarkingPass.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -18,8 +19,12 @@ class DesaturationScan {
 public:
     DesaturationScan(std::span<const SampleRecord> samples, int depth) : samples_(samples), depth_(depth) {}
 
-    // Sample t, whose validity the caller worked out.
-    void Step(std::int64_t t, const SampleRecord& r, bool valid) {
+    // Sample t at second `now` of the SampleClock, whose validity the caller
+    // worked out.
+    void Step(std::int64_t t, std::int64_t now, const SampleRecord& r, bool valid) {
+        if (now != lastSecond_ + 1) [[unlikely]]
+            AfterGap(t, now);
+        lastSecond_ = now;
         if (open_) {
             if (!valid || EndsEvent(r.spo2)) {
                 Close(t);
@@ -30,12 +35,13 @@ public:
         // The sample that closes an event is outside it and may open the next.
         if (!open_) {
             if (valid && OpensEvent(r.spo2)) {
-                Open(t, r.spo2);
+                Open(t, now, r.spo2);
             } else if (valid) {
-                Enter(t, r.spo2);
+                Enter(now, r.spo2);
             }
         }
-        Slide(t);
+        // The window for the second after this one starts 119 s back.
+        Leave(now - kBaselineWindow);
     }
 
     // After the last sample: an event still open closes there.
@@ -52,11 +58,12 @@ private:
     }
     bool EndsEvent(std::int64_t v) const { return v * frozenCount_ >= frozenSum_ - frozenCount_; }
 
-    void Open(std::int64_t t, int v) {
+    void Open(std::int64_t t, std::int64_t now, int v) {
         open_ = true;
         frozenSum_ = sum_;
         frozenCount_ = count_;
         start_ = t;
+        startSecond_ = now;
         nadir_ = v;
         eventSum_ = v;
     }
@@ -81,24 +88,22 @@ private:
             return;
         }
         // Too short to count: its samples belong to the baseline after all.
-        // It is shorter than the window, so every one of them is inside it.
-        for (std::int64_t s = start_; s < end; ++s) Enter(s, Spo2At(s));
+        // It is shorter than the window and holds no missing second, so every
+        // one of them is inside it, at the seconds that follow its first.
+        for (std::int64_t s = start_; s < end; ++s) Enter(startSecond_ + (s - start_), Spo2At(s));
     }
 
-    // Sample t takes part in the baselines from now on.
-    void Enter(std::int64_t t, std::int64_t spo2) {
-        ring_[static_cast<std::size_t>(t) & kRingMask] = static_cast<std::uint8_t>(spo2);
+    // The sample at second `now` takes part in the baselines from now on.
+    void Enter(std::int64_t now, std::int64_t spo2) {
+        ring_[static_cast<std::size_t>(now) & kRingMask] = static_cast<std::uint8_t>(spo2);
         sum_ += spo2;
         ++count_;
     }
 
-    // Moves the window from [t - 120, t - 1] to [t - 119, t]: the sample 120
-    // back leaves it if it took part. Its ring entry is cleared for the sample
-    // that reuses the slot 8 samples on.
-    void Slide(std::int64_t t) {
-        const std::int64_t leaving = t - kBaselineWindow;
-        if (leaving < 0) return;
-        std::uint8_t& entry = ring_[static_cast<std::size_t>(leaving) & kRingMask];
+    // The second leaves the window, with its sample if that took part. Its
+    // ring entry is cleared for the second that reuses the slot 128 s on.
+    void Leave(std::int64_t second) {
+        std::uint8_t& entry = ring_[static_cast<std::size_t>(second) & kRingMask];
         if (entry != 0) {
             sum_ -= entry;
             --count_;
@@ -106,21 +111,45 @@ private:
         }
     }
 
+    // The seconds after the last sample up to `now` (sample t) hold none. A
+    // missing second closes an open event as an invalid sample does, and is
+    // no part of it; the event's samples are still inside the window. Then the
+    // window moves on to the 120 s before `now`: the seconds from 119 before
+    // the last sample to 121 before this one leave, or, after a gap at least
+    // as long as the window, all do at once, whatever its length. Kept out of
+    // Step, so that Step stays small enough to be inlined into the loops over
+    // every sample.
+    [[gnu::noinline]] void AfterGap(std::int64_t t, std::int64_t now) {
+        if (open_) Close(t);
+        if (now - lastSecond_ > kBaselineWindow) {
+            ring_.fill(0);
+            sum_ = 0;
+            count_ = 0;
+            return;
+        }
+        for (std::int64_t s = lastSecond_ - kBaselineWindow + 1; s < now - kBaselineWindow; ++s) Leave(s);
+    }
+
     std::span<const SampleRecord> samples_;
     std::int64_t depth_;
-    // The SpO2 of the last samples that take part in the baselines (valid and
-    // not inside a counted or open event), 0 for the others: valid SpO2 is
-    // never 0. Indexed by sample index modulo a power of two above the window.
+    // The SpO2 of the samples of the last seconds that take part in the
+    // baselines (valid and not inside a counted or open event), 0 for the
+    // others and for the missing seconds: valid SpO2 is never 0. Indexed by
+    // second modulo a power of two above the window.
     static constexpr std::size_t kRingMask = 127;
     static_assert(kBaselineWindow <= static_cast<int>(kRingMask));
-    std::array<std::uint8_t, kRingMask + 1> ring_{};
+    // The sum and the count sit apart: side by side, the compiler pairs their
+    // updates into one vector store that the next scalar read must wait for.
     std::int64_t sum_ = 0;
+    std::array<std::uint8_t, kRingMask + 1> ring_{};
     std::int64_t count_ = 0;
+    std::int64_t lastSecond_ = -1;  // of the sample before: the first comes at 0
 
     bool open_ = false;
     std::int64_t frozenSum_ = 0;
     std::int64_t frozenCount_ = 0;
     std::int64_t start_ = 0;
+    std::int64_t startSecond_ = 0;
     int nadir_ = 0;
     std::int64_t eventSum_ = 0;
     std::vector<ClinicalEvent> events_;
@@ -137,10 +166,15 @@ struct ValidValues {
     std::int64_t run = 0;
     int nadir = 256;
     std::int64_t nadirIndex = -1;  // first counted sample at the nadir
+    std::int64_t lastSecond = -1;  // of the sample before: the first comes at 0
 
-    void Add(std::int64_t i, const SampleRecord& r, bool valid) {
+    // Sample i at second `now` of the SampleClock.
+    void Add(std::int64_t i, std::int64_t now, const SampleRecord& r, bool valid) {
+        // A sample that is not counted breaks the run, and so does a missing second.
+        if (now != lastSecond + 1) run = 0;
+        lastSecond = now;
         if (!valid) {
-            run = 0;  // a sample that is not counted breaks the run
+            run = 0;
             return;
         }
         ++count;
@@ -212,8 +246,9 @@ double Area(const std::vector<ClinicalEvent>& events) {
 
 std::vector<ClinicalEvent> DetectDesaturations(std::span<const SampleRecord> samples, int depth) {
     DesaturationScan scan(samples, depth);
+    SampleClock clock;
     for (std::size_t i = 0; i < samples.size(); ++i)
-        scan.Step(static_cast<std::int64_t>(i), samples[i], IsValidSample(samples[i]));
+        scan.Step(static_cast<std::int64_t>(i), clock.Next(samples[i]), samples[i], IsValidSample(samples[i]));
     return scan.Finish();
 }
 
@@ -223,21 +258,21 @@ ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples) {
 
 ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples, const ClinicalOptions& options,
                                        SampleMarks* marksOut) {
-    SampleMarks marks = MarkSamples(samples, options.profile, options.exclusions);
-    // One pass for the values and both depths: the samples are read once.
+    // One pass marks the samples and takes each, once marked, into the values
+    // and both depths: the samples are read once.
     ValidValues counted;
     std::int64_t validCount = 0;
     DesaturationScan depth3(samples, 3);
     DesaturationScan depth4(samples, 4);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const SampleRecord& r = samples[i];
+    const auto take = [&](std::int64_t t, std::int64_t now, SampleMark mark) {
+        const SampleRecord& r = samples[static_cast<std::size_t>(t)];
         validCount += IsValidSample(r) ? 1 : 0;
-        const bool isCounted = marks.marks[i] == SampleMark::Counted;
-        const auto t = static_cast<std::int64_t>(i);
-        counted.Add(t, r, isCounted);
-        depth3.Step(t, r, isCounted);
-        depth4.Step(t, r, isCounted);
-    }
+        const bool isCounted = mark == SampleMark::Counted;
+        counted.Add(t, now, r, isCounted);
+        depth3.Step(t, now, r, isCounted);
+        depth4.Step(t, now, r, isCounted);
+    };
+    SampleMarks marks = marking::MarkEach(samples, options.profile, options.exclusions, take);
     ClinicalSummary s;
     s.profile = options.profile;
     s.samples = static_cast<std::int32_t>(samples.size());

@@ -16,7 +16,12 @@ namespace quenda {
 // with every sample taking part; these work against a running baseline and
 // leave out the samples the recorder took without a finger or a signal.
 //
-// Samples are one second apart; every time below is a count of samples.
+// Every time below is in seconds of the recorder's clock (SampleClock in
+// Marking.h). A night can hold seconds without a sample; each such missing
+// second counts as an invalid reading wherever a rule looks at time, and a
+// break between nights as a gap longer than every window. Figures that rest on
+// samples (hours, T90, bands, coverage) count the samples there are, one second
+// each; a missing second is in none of them.
 
 // The recorder's readings with no finger or no signal fall outside these.
 inline constexpr int kValidSpo2Min = 50;    // %
@@ -24,14 +29,16 @@ inline constexpr int kValidSpo2Max = 100;   // %
 inline constexpr int kValidPulseMin = 20;   // bpm
 inline constexpr int kValidPulseMax = 250;  // bpm
 
-// Baseline: the mean of the valid SpO2 over the 120 samples before a sample,
-// leaving out the samples of the desaturations counted so far; defined only
-// when at least 60 samples are left.
+// Baseline: the mean SpO2 over the 120 seconds before a sample of the samples
+// that take part: valid ones outside the desaturations counted so far (a
+// missing second takes no part); defined only when at least 60 of those
+// seconds hold one.
 inline constexpr int kBaselineWindow = 120;
 inline constexpr int kBaselineMinSamples = 60;
-// A desaturation counts when it lasts at least this many samples.
+// A desaturation counts when it lasts at least this many seconds.
 inline constexpr int kClinicalMinEventLength = 10;
-// SpO2 at or below this counts toward T88 and its longest run.
+// SpO2 at or below this counts toward T88 and its longest run (which a missing
+// second breaks).
 inline constexpr int kLowSpo2Level = 88;
 // T90 counts SpO2 strictly below this.
 inline constexpr int kT90Level = 90;
@@ -44,7 +51,7 @@ inline bool IsValidSample(const SampleRecord& r) {
 // One counted desaturation.
 struct ClinicalEvent {
     std::int32_t start = 0;   // index of its first sample
-    std::int32_t length = 0;  // samples, i.e. seconds
+    std::int32_t length = 0;  // samples, i.e. seconds: no event holds a missing second
     double baseline = 0;      // SpO2 %, frozen when the event opened
     std::int32_t nadir = 0;   // lowest SpO2 in it, %
     double area = 0;          // sum of (baseline - SpO2) over its samples, %·s
@@ -58,11 +65,13 @@ struct ClinicalEvent {
 //   defined and whose SpO2 is at or below baseline - depth; the baseline is
 //   frozen there;
 // - it closes at the first later sample that is invalid or has SpO2 at or
-//   above the frozen baseline - 1 (that sample is not part of it); an event
-//   still open at the end closes there;
-// - it counts when it lasts at least kClinicalMinEventLength samples. A counted
+//   above the frozen baseline - 1, or at the first missing second, whichever
+//   comes first (neither is part of it); an event still open at the end closes
+//   there;
+// - it counts when it lasts at least kClinicalMinEventLength seconds. A counted
 //   event's samples stay out of later baselines; an uncounted one's go back in.
-// Linear time: a running window sum, each sample added and removed once.
+// Linear time: a running window sum, each sample added and removed once; a gap
+// of any length costs at most one pass over the window.
 std::vector<ClinicalEvent> DetectDesaturations(std::span<const SampleRecord> samples, int depth);
 
 // Time in one SpO2 band.
@@ -123,10 +132,11 @@ struct ClinicalSummary {
     std::vector<SampleSpan> excluded;  // the exclusions, cut to the data set
 };
 
-// Every figure of the summary, in linear time: MarkSamples, then one pass
-// gathers the counted values and runs both depths' events. Without a counted
-// sample every figure is 0 and both event lists are empty (the coverage fields
-// are still filled in). `marks`, when given, receives the marking.
+// Every figure of the summary, in linear time: one pass marks the samples as
+// MarkSamples does and gathers the counted values and both depths' events.
+// Without a counted sample every figure is 0 and both event lists are empty
+// (the coverage fields are still filled in). `marks`, when given, receives the
+// marking.
 ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples, const ClinicalOptions& options,
                                        SampleMarks* marks = nullptr);
 // The raw profile without exclusions.

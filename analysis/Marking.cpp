@@ -1,10 +1,9 @@
 #include "analysis/Marking.h"
 
 #include "analysis/Clinical.h"
+#include "analysis/MarkingPass.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <limits>
 
 namespace quenda {
 
@@ -75,89 +74,24 @@ std::int64_t Exclusions::Samples() const {
     return n;
 }
 
-namespace {
-
-// Walks the excluded spans alongside a rising sample index.
-class ExcludedCursor {
-public:
-    explicit ExcludedCursor(const std::vector<SampleSpan>& spans) : spans_(spans) {}
-    bool At(std::int64_t i) {
-        while (next_ < spans_.size() && spans_[next_].last < i) ++next_;
-        return next_ < spans_.size() && spans_[next_].first <= i;
+std::int64_t SampleClock::Calendar(const SampleRecord& r, std::uint64_t packed) {
+    // Nor does the first second of the next minute in the same hour: second
+    // 59 plus 197 carries into the minute and leaves second 0.
+    if (r.second == 0 && r.minute < 60 && packed == lastPacked_ + (1 << 8) - 59) {
+        lastPacked_ = packed;
+        ++lastStamp_;
+        return ++now_;
     }
-
-private:
-    const std::vector<SampleSpan>& spans_;
-    std::size_t next_ = 0;
-};
-
-void Tally(SampleMarks& out, SampleMark mark) {
-    switch (mark) {
-        case SampleMark::Excluded: ++out.excluded; break;
-        case SampleMark::Invalid: ++out.invalid; break;
-        case SampleMark::Margin: ++out.margin; break;
-        case SampleMark::Artefact: ++out.artefact; break;
-        case SampleMark::Counted: ++out.counted; break;
-    }
+    const std::optional<std::int64_t> stamp = SampleSeconds(r);
+    const std::int64_t step = lastPacked_ != kNoStamp && stamp ? *stamp - lastStamp_ : 0;
+    now_ += step >= 1 && step <= kMaxNightStep ? step : kBreakStep;
+    lastPacked_ = stamp ? packed : kNoStamp;
+    lastStamp_ = stamp.value_or(0);
+    return now_;
 }
 
-}  // namespace
-
 SampleMarks MarkSamples(std::span<const SampleRecord> samples, ClinicalProfile profile, const Exclusions& exclusions) {
-    SampleMarks out;
-    const auto n = static_cast<std::int64_t>(samples.size());
-    out.marks.resize(samples.size());
-    ExcludedCursor excluded(exclusions.Spans());
-
-    if (profile == ClinicalProfile::Raw) {
-        for (std::int64_t i = 0; i < n; ++i) {
-            const SampleRecord& r = samples[static_cast<std::size_t>(i)];
-            const SampleMark m = excluded.At(i)        ? SampleMark::Excluded
-                                 : IsValidSample(r) ? SampleMark::Counted
-                                                    : SampleMark::Invalid;
-            out.marks[static_cast<std::size_t>(i)] = m;
-            Tally(out, m);
-        }
-        return out;
-    }
-
-    // The pass reads sample j and decides sample i = j - kMarginSamples, whose
-    // margin is settled by then: it is a margin sample when the latest invalid
-    // sample seen so far lies at i - kMarginSamples or later (it cannot lie
-    // beyond j = i + kMarginSamples).
-    std::int64_t lastInvalid = std::numeric_limits<std::int32_t>::min();
-    std::int64_t accepted = -1;  // A, the last accepted sample
-    int acceptedSpo2 = 0;
-    int acceptedPulse = 0;
-    for (std::int64_t j = 0; j < n + kMarginSamples; ++j) {
-        if (j < n && !IsValidSample(samples[static_cast<std::size_t>(j)])) lastInvalid = j;
-        const std::int64_t i = j - kMarginSamples;
-        if (i < 0) continue;
-        const SampleRecord& r = samples[static_cast<std::size_t>(i)];
-        SampleMark m;
-        if (!IsValidSample(r)) {
-            m = SampleMark::Invalid;
-        } else if (lastInvalid >= i - kMarginSamples) {
-            m = SampleMark::Margin;
-        } else {
-            const std::int64_t since = i - accepted;
-            if (accepted >= 0 && since <= kArtefactReach &&
-                (std::abs(r.spo2 - acceptedSpo2) > kArtefactSpo2PerSecond * since ||
-                 std::abs(r.pulseRate - acceptedPulse) > kArtefactPulsePerSecond * since)) {
-                m = SampleMark::Artefact;
-            } else {
-                m = SampleMark::Counted;
-                accepted = i;
-                acceptedSpo2 = r.spo2;
-                acceptedPulse = r.pulseRate;
-            }
-        }
-        // Exclusion only hides the sample: the artefact rule above still saw it.
-        if (excluded.At(i)) m = SampleMark::Excluded;
-        out.marks[static_cast<std::size_t>(i)] = m;
-        Tally(out, m);
-    }
-    return out;
+    return marking::MarkEach(samples, profile, exclusions, [](std::int64_t, std::int64_t, SampleMark) {});
 }
 
 std::vector<SampleSpan> LeftOutSpans(std::span<const SampleMark> marks) {

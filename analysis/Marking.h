@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/NightSplit.h"
 #include "store/SampleRecord.h"
 
 #include <cstdint>
@@ -55,24 +56,64 @@ private:
     std::vector<SampleSpan> spans_;
 };
 
+// The clock the clinical rules go by. The samples of one night are 1 to
+// kMaxNightStep seconds apart (the night rule, store/NightSplit.h); a second
+// between two neighbours that holds no sample is missing, and every rule takes
+// it for an invalid reading. Any other step (0 s, backwards, longer, or an
+// impossible time stamp on either side) is a break between nights, which the
+// clock turns into a gap longer than every window of the rules.
+class SampleClock {
+public:
+    // The second of the next sample, in stored order, on the clock's own line:
+    // 0 for the first sample, then the previous one's plus the step between
+    // their time stamps (kBreakStep for a break). Seconds missing before the
+    // sample are the ones the line skips.
+    std::int64_t Next(const SampleRecord& r) {
+        const std::uint64_t packed = std::uint64_t{r.year} << 40 | std::uint64_t{r.month} << 32 |
+                                     std::uint64_t{r.day} << 24 | std::uint64_t{r.hour} << 16 |
+                                     std::uint64_t{r.minute} << 8 | r.second;
+        // Most samples are the second after their neighbour within the same
+        // minute: that needs no calendar.
+        if (packed == lastPacked_ + 1 && r.second < 60) [[likely]] {
+            lastPacked_ = packed;
+            ++lastStamp_;
+            return ++now_;
+        }
+        return Calendar(r, packed);
+    }
+
+    static constexpr std::int64_t kBreakStep = kMaxNightStep + 1;
+
+private:
+    std::int64_t Calendar(const SampleRecord& r, std::uint64_t packed);
+
+    // Year to second of the last sample, a byte each, in that order: the next
+    // second of the same minute is one more. Never one less than a stamp when
+    // the last one is impossible.
+    std::uint64_t lastPacked_ = kNoStamp;
+    std::int64_t lastStamp_ = 0;      // SampleSeconds of the last sample
+    std::int64_t now_ = -kBreakStep;  // the first sample comes after a break
+    static constexpr std::uint64_t kNoStamp = std::uint64_t{1} << 63;
+};
+
 // What one sample is to the clinical figures. Each sample has exactly one
 // mark; the first that applies wins, in this order.
 enum class SampleMark : std::uint8_t {
     Excluded,  // inside a span the user excluded
     Invalid,   // SpO2 or pulse out of range (IsValidSample)
-    Margin,    // valid, within kMarginSamples of an invalid sample
+    Margin,    // valid, within kMarginSamples s of an invalid sample or a missing second
     Artefact,  // valid, moves faster than blood oxygen or a pulse can
     Counted,   // everything else: what the figures rest on
 };
 
-// A valid sample this close (before or after) to an invalid one is taken as
-// the probe going on or coming off.
+// A valid sample this many seconds or fewer (before or after) from an invalid
+// sample or a missing second is taken as the probe going on or coming off.
 inline constexpr int kMarginSamples = 5;
 // The artefact rule: sample i, compared with A, the last accepted sample, is an
-// artefact when i - A <= kArtefactReach and SpO2 moved more than
-// kArtefactSpo2PerSecond, or pulse more than kArtefactPulsePerSecond, for each
-// second between them. A real new level is accepted once enough time has passed
-// since A to allow it.
+// artefact when i comes at most kArtefactReach seconds after A and SpO2 moved
+// more than kArtefactSpo2PerSecond, or pulse more than kArtefactPulsePerSecond,
+// for each second between their time stamps. A real new level is accepted once
+// enough time has passed since A to allow it.
 inline constexpr int kArtefactReach = 30;
 inline constexpr int kArtefactSpo2PerSecond = 4;
 inline constexpr int kArtefactPulsePerSecond = 25;
