@@ -56,6 +56,12 @@ void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesyst
     AddNights(parent, context, folder, "The nights of this download could not be added to the library:");
 }
 
+// An open Nights window reads the library again after the program's own
+// change of the exclusions.
+void ReloadNights(CMainFrame& frame) {
+    if (auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView())) nights->Reload();
+}
+
 // After other data became current (a file, a download, another ID): the
 // caption of a night goes, and an open Nights window selects the matching night.
 void AfterNewData(CMainFrame& frame, AppContext& context) {
@@ -83,7 +89,11 @@ void ShowNightsWindow(CMainFrame& frame, AppContext& context) {
 
 ViewFactories ProgramViews(AppContext& context) {
     ViewFactories views;
-    views.trend = [&context](CMainFrame&) { return new TrendViewWindow(context); };
+    views.trend = [&context](CMainFrame& frame) {
+        auto* view = new TrendViewWindow(context);
+        view->exclusionsChanged = [&frame] { ReloadNights(frame); };
+        return view;
+    };
     // The Table template serves both the Table and the Analysis mode.
     views.table = [&context](CMainFrame& frame) {
         return new TableViewWindow(context, [&frame] { return frame.Router().State().mode; });
@@ -98,21 +108,17 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
             AddDownloadNights(&frame, context, folder);
         });
-        const std::int32_t before = context.store.CurrentSampleCount;
-        const std::int32_t beforeId = context.store.CurrentId;
+        const std::uint64_t before = context.store.DataSetGeneration;
         RunCaptureDialog(&frame, host, context.store, context.settings, &bluetooth);
-        if (context.store.CurrentSampleCount != before || context.store.CurrentId != beforeId)
-            AfterNewData(frame, context);
+        if (context.store.DataSetGeneration != before) AfterNewData(frame, context);
     };
     handlers.findBluetoothRadio = [&context, &bluetooth](CMainFrame& frame) {
         FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
             AddDownloadNights(&frame, context, folder);
         });
-        const std::int32_t before = context.store.CurrentSampleCount;
-        const std::int32_t beforeId = context.store.CurrentId;
+        const std::uint64_t before = context.store.DataSetGeneration;
         RunFindBluetoothRadio(&frame, host, context.store, context.settings, bluetooth);
-        if (context.store.CurrentSampleCount != before || context.store.CurrentId != beforeId)
-            AfterNewData(frame, context);
+        if (context.store.DataSetGeneration != before) AfterNewData(frame, context);
     };
     handlers.saveData = [&context](CMainFrame& frame) { RunSaveData(&frame, context); };
     handlers.openSavedData = [&context](CMainFrame& frame) {

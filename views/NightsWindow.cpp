@@ -163,19 +163,6 @@ private:
     const NightFigure& figure_;
 };
 
-FileResult UseNightAsCurrentData(AppContext& context, const NightRow& night, std::span<const SampleRecord> samples) {
-    RecordingStore& store = context.store;
-    const std::size_t count = std::min<std::size_t>(samples.size(), store.CurrentDataSet().size());
-    std::copy_n(samples.begin(), count, store.CurrentDataSet().begin());
-    store.CurrentSampleCount = static_cast<std::int32_t>(count);
-    store.CurrentId = night.id;
-    // As Open Saved Data: the patient shown before must not pass to this ID.
-    PatientRecord fresh;
-    fresh.id = night.id;
-    context.patient.SetCurrent(fresh);
-    return context.patient.LoadPatient(night.id - 1);
-}
-
 NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, NightsWindowHooks hooks, QWidget* parent)
     : QWidget(parent), context_(context), libraryFile_(std::move(library)), hooks_(std::move(hooks)) {
     setWindowTitle(UiQString("Nights"));
@@ -475,7 +462,8 @@ bool NightsWindow::OpenRow(std::size_t row) {
         Tell(ResultText(loaded));
         return false;
     }
-    if (const FileResult patient = UseNightAsCurrentData(context_, night, samples); !patient) Tell(ResultText(patient));
+    if (const FileResult patient = UseAsCurrentData(context_, night.id, samples, PatientSource::PatientFile); !patient)
+        Tell(ResultText(patient));
     if (hooks_.opened) hooks_.opened(night);
     return true;
 }

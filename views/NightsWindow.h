@@ -41,12 +41,6 @@ inline constexpr const char* kAskRemove =
     "Remove the night of %1 (ID %2) from the library? Its data file stays where it is.";
 }  // namespace nights_text
 
-// Makes `samples` (one night's, read from the library) the current data set:
-// its samples only, its ID, and that ID's patient record. What could not be
-// loaded of the patient comes back as the result; the samples are in place
-// whatever it says.
-FileResult UseNightAsCurrentData(AppContext& context, const NightRow& night, std::span<const SampleRecord> samples);
-
 // What the window asks of the program around it.
 struct NightsWindowHooks {
     // What adding files needs (thresholds, patient names).
