@@ -56,8 +56,8 @@ void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesyst
     AddNights(parent, context, folder, "The nights of this download could not be added to the library:");
 }
 
-// An open Nights window reads the library again after the program's own
-// change of the exclusions.
+// An open Nights window reads the library again: after a change of the
+// program's own (exclusions) or of the settings its figures follow.
 void ReloadNights(CMainFrame& frame) {
     if (auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView())) nights->Reload();
 }
@@ -152,8 +152,17 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
     };
     handlers.reportTitle = [&context](CMainFrame& frame) { RunModifyTitle(&frame, context.reportTitle); };
     handlers.unitSetupDialog = [&context](CMainFrame& frame) { return RunUnitSetupDialog(&frame, context.settings); };
-    handlers.analysisSetup = [&context](CMainFrame& frame) { return RunAnalysisSetup(&frame, context.settings); };
-    handlers.clinicalSetup = [&context](CMainFrame& frame) { return RunClinicalSetup(&frame, context.settings); };
+    // The listed figures follow both setups.
+    handlers.analysisSetup = [&context](CMainFrame& frame) {
+        const bool confirmed = RunAnalysisSetup(&frame, context.settings);
+        if (confirmed) ReloadNights(frame);
+        return confirmed;
+    };
+    handlers.clinicalSetup = [&context](CMainFrame& frame) {
+        const bool confirmed = RunClinicalSetup(&frame, context.settings);
+        if (confirmed) ReloadNights(frame);
+        return confirmed;
+    };
     handlers.computeStatistics = [&context](CMainFrame&) {
         ComputeStatistics(context.store.CurrentSamples(), ReadThresholds(context.settings), context.analysis);
     };

@@ -21,9 +21,14 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -113,6 +118,13 @@ private:
     std::vector<NightRow>& rows_;
 };
 
+// The list's table, telling whether a note is being edited.
+class NightsTableView final : public QTableView {
+public:
+    using QTableView::QTableView;
+    bool Editing() const { return state() == EditingState; }
+};
+
 // The chart under the list: one paint routine with the printed page; the
 // pointer over a point names its night, a click selects its row.
 class NightsChartWidget : public QWidget {
@@ -196,7 +208,7 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
     model_->sortBy = [this](int column, Qt::SortOrder order) {
         SortBy(static_cast<NightColumn>(column), order == Qt::AscendingOrder);
     };
-    table_ = new QTableView(this);
+    table_ = new NightsTableView(this);
     table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -309,6 +321,17 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
         ShowState();
     });
 
+    // A note's edit that ended lets a reload that waited for it go ahead.
+    connect(table_->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            if (reloadWaiting_) Reload();
+        });
+    });
+    follow_ = new QTimer(this);
+    follow_->setInterval(1000);
+    connect(follow_, &QTimer::timeout, this, [this] { Follow(); });
+    follow_->start();
+
     OpenLibrary();
     Reload();
 }
@@ -317,20 +340,68 @@ NightsWindow::~NightsWindow() {
     // Closing takes the focus out of a filter box while the widgets below are
     // torn down; its editingFinished (and a selection change) would otherwise
     // reach this window after its own members are gone.
+    follow_->stop();
     for (QObject* sender : std::initializer_list<QObject*>{idOrName_, from_, to_, figureBox_, table_,
-                                                          table_->selectionModel()})
+                                                           table_->selectionModel(), table_->itemDelegate()})
         if (sender) disconnect(sender, nullptr, this, nullptr);
 }
 
+NightsWindow::FileStamp NightsWindow::StampOf(const std::filesystem::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return {};
+    return {true, st.st_dev, st.st_ino, st.st_size,
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+std::int64_t NightsWindow::DataVersion() const {
+    if (!library_) return -1;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(library_->Handle(), "PRAGMA data_version", -1, &statement, nullptr) != SQLITE_OK) return -1;
+    const std::int64_t version = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : -1;
+    sqlite3_finalize(statement);
+    return version;
+}
+
+bool NightsWindow::Editing() const { return static_cast<const NightsTableView*>(table_)->Editing(); }
+
+void NightsWindow::Follow() {
+    // A reload would close the editor and lose what is typed: the next look
+    // comes after the edit.
+    if (Editing()) return;
+    const FileStamp now = StampOf(libraryFile_);
+    // A path with nothing at it (a rebuild between moving a damaged file aside
+    // and putting the new one there) is waited out, not made anew.
+    if (now.exists) {
+        const bool replaced = library_ && (now.device != stamp_.device || now.inode != stamp_.inode);
+        const bool changedSinceFailing = !library_ && now != stamp_;
+        if (replaced || changedSinceFailing) {
+            library_.reset();
+            Reload();
+            return;
+        }
+    }
+    if (reloadWaiting_ || (library_ && DataVersion() != dataVersion_)) Reload();
+}
+
 void NightsWindow::OpenLibrary() {
+    // Stamped before opening: a file put there in between is opened again at
+    // the next look, never missed.
+    stamp_ = StampOf(libraryFile_);
     FileResult result;
     library_ = NightLibrary::Open(libraryFile_, result);
     problem_ = library_ ? QString() : ResultText(result);
 }
 
 void NightsWindow::Reload() {
+    if (Editing()) {
+        reloadWaiting_ = true;
+        return;
+    }
+    reloadWaiting_ = false;
     if (!library_) OpenLibrary();
     all_.clear();
+    // Read before the rows: a commit in between brings one more reload.
+    dataVersion_ = DataVersion();
     if (library_) {
         NightFilter everything;
         if (const FileResult listed = library_->List(everything, all_); !listed) {
@@ -340,7 +411,7 @@ void NightsWindow::Reload() {
             problem_.clear();
         }
     }
-    Refill();
+    Refill(true);
 }
 
 NightsFilter NightsWindow::Filter() const {
@@ -380,19 +451,35 @@ void NightsWindow::ApplyFilter() {
     Refill();
 }
 
-void NightsWindow::Refill() {
+void NightsWindow::Refill(bool keepScroll) {
     // The table sorts itself once while the window is still being built.
     if (!chart_) return;
     std::optional<NightNumber> selected;
     if (const auto row = SelectedRow()) selected = shown_[*row].night;
+    const int column = std::max(table_->currentIndex().column(), 0);
+    const int across = table_->horizontalScrollBar()->value();
+    const int down = table_->verticalScrollBar()->value();
     model_->Begin();
     shown_ = FilterNights(all_, Filter());
     SortNights(shown_, sortColumn_, ascending_);
     model_->End();
     if (selected) {
         for (std::size_t i = 0; i < shown_.size(); ++i) {
-            if (shown_[i].night == *selected) SelectRow(i);
+            if (shown_[i].night != *selected) continue;
+            if (!keepScroll) {
+                SelectRow(i);
+                continue;
+            }
+            const QModelIndex index = model_->index(static_cast<int>(i), column);
+            table_->selectionModel()->setCurrentIndex(index,
+                                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
+    }
+    if (keepScroll) {
+        // The scroll bars take the new rows' range first.
+        table_->doItemsLayout();
+        table_->horizontalScrollBar()->setValue(across);
+        table_->verticalScrollBar()->setValue(down);
     }
     chart_->selectedRow = SelectedRow();
     chart_->update();
@@ -582,8 +669,9 @@ void NightsWindow::RunCommand(int commandId) {
 bool NightsWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == table_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        // While a note is edited the keys go to its editor, not here.
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        // Enter in a note's editor ends the edit and comes on here, the
+        // editor not taking it: it opens nothing.
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !Editing()) {
             if (const auto row = SelectedRow()) OpenRow(*row);
             return true;
         }

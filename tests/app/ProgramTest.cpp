@@ -20,6 +20,7 @@
 #include "views/TrendViewWindow.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -139,6 +140,29 @@ private slots:
         QCOMPARE(p.InLibrary(7), (Spans{{100, 200}}));
         QVERIFY(p.Open(7));
         QCOMPARE(p.context.clinical.ShadedSpans(), (Spans{{100, 200}}));
+    }
+
+    // Confirming either setup reads the library again at once: the listed
+    // figures follow the settings.
+    void setupsConfirmedReloadTheNightsWindow() {
+        NightsProgram p;
+        FileResult opened;
+        auto library = NightLibrary::Open(p.context.nightsLibrary, opened);
+        QVERIFY(library);
+        QTimer user;
+        connect(&user, &QTimer::timeout, [] {
+            if (auto* buttons = QApplication::activeModalWidget()
+                                    ? QApplication::activeModalWidget()->findChild<QDialogButtonBox*>()
+                                    : nullptr)
+                buttons->button(QDialogButtonBox::Ok)->click();
+        });
+        user.start(20);
+        for (const int command : {cmd::kClinicalSetup, cmd::kAnalysisSetup}) {
+            const std::string note = "after " + std::to_string(command);
+            QVERIFY(library->SetNote(p.Night(6), note));
+            QVERIFY(p.frame->OnCommand(command));
+            QCOMPARE(p.window->Rows().back().note, note);
+        }
     }
 
     // File > Nights... over a library of two IDs: opening a night makes it the
