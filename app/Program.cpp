@@ -16,6 +16,7 @@
 #include "nights/Library.h"
 #include "patient/PatientCommands.h"
 #include "patient/PatientFile.h"
+#include "store/NightSplit.h"
 #include "widgets/MessageBox.h"
 #include "views/ClinicalViewWindow.h"
 #include "views/NightsWindow.h"
@@ -57,9 +58,32 @@ void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesyst
 }
 
 // An open Nights window reads the library again: after a change of the
-// program's own (exclusions) or of the settings its figures follow.
+// program's own (exclusions, names) or of the settings its figures follow.
 void ReloadNights(CMainFrame& frame) {
     if (auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView())) nights->Reload();
+}
+
+// After Edit > User Info is saved: the current data set's nights in the library
+// take the name the patient file now holds for their ID, so the Nights
+// window's name filter finds them. A library that does not exist yet holds
+// none of them; one that cannot be changed is said.
+void NameNightsOfCurrentData(QWidget* parent, AppContext& context) {
+    const auto samples = context.store.CurrentSamples();
+    const std::filesystem::path file = LibraryOf(context);
+    if (samples.empty() || !std::filesystem::exists(file)) return;
+    FileResult result;
+    if (const auto library = NightLibrary::Open(file, result)) {
+        const int id = context.store.CurrentId;
+        const std::string name = PatientNameOf(context.patient.PatientFile(), id);
+        for (const NightSpan& span : SplitNights(samples).nights) {
+            const auto night = library->FindNight(id, span.start);
+            if (night && !(result = library->SetName(*night, name))) break;
+        }
+    }
+    if (!result) {
+        const std::string detail = result.detail.empty() ? "" : "\n" + result.detail;
+        ShowMessageBox(parent, QString::fromStdString(result.message + detail), QMessageBox::Warning);
+    }
 }
 
 // After other data became current (a file, a download, another ID): the
@@ -148,7 +172,10 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
     handlers.nights = [&context](CMainFrame& frame) { ShowNightsWindow(frame, context); };
     handlers.listEvents = [&context](CMainFrame& frame) { RunEventListing(&frame, context); };
     handlers.userInfo = [&context](CMainFrame& frame) {
-        RunPatientInfo(&frame, context.patient, context.settings, [&context] { context.RepaintCurrentView(); });
+        if (!RunPatientInfo(&frame, context.patient, context.settings, [&context] { context.RepaintCurrentView(); }))
+            return;
+        NameNightsOfCurrentData(&frame, context);
+        ReloadNights(frame);
     };
     handlers.reportTitle = [&context](CMainFrame& frame) { RunModifyTitle(&frame, context.reportTitle); };
     handlers.unitSetupDialog = [&context](CMainFrame& frame) { return RunUnitSetupDialog(&frame, context.settings); };

@@ -715,6 +715,14 @@ FileResult NightLibrary::SetNote(NightNumber night, std::string_view note) {
     return {};
 }
 
+FileResult NightLibrary::SetName(NightNumber night, std::string_view name) {
+    Statement s(db_, "UPDATE nights SET name=? WHERE night=?");
+    s.Bind(1, name).Bind(2, night);
+    if (s.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    if (sqlite3_changes(db_) == 0) return Failure(library_message::kNoNight, std::to_string(night));
+    return {};
+}
+
 FileResult NightLibrary::Remove(NightNumber night) {
     Transaction transaction(db_);
     if (!transaction.Open()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);

@@ -123,6 +123,10 @@ public:
 
     // Replaces the note (empty clears it); journalled.
     FileResult SetNote(NightNumber night, std::string_view note);
+    // Replaces the patient name the night is listed under (UTF-8; the name
+    // filter reads it). Not journalled: a rebuild reads names from the
+    // patient file, where the program keeps them.
+    FileResult SetName(NightNumber night, std::string_view name);
     // Forgets the night (its file stays) for good: later downloads that hold
     // it again do not bring it back, nor does a rebuild (it is journalled).
     FileResult Remove(NightNumber night);

@@ -12,6 +12,7 @@
 #include "link/BluetoothLink.h"
 #include "support/TempDir.h"
 #include "nights/Library.h"
+#include "patient/PatientFile.h"
 #include "store/DataFile.h"
 #include "support/NightData.h"
 #include "views/ClinicalViewWindow.h"
@@ -22,6 +23,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QMessageBox>
@@ -163,6 +165,29 @@ private slots:
             QVERIFY(p.frame->OnCommand(command));
             QCOMPARE(p.window->Rows().back().note, note);
         }
+    }
+
+    // Saving User Info names the open night in the library, so the Nights
+    // window's name filter finds it; the other nights keep theirs.
+    void userInfoSavedNamesTheOpenNights() {
+        NightsProgram p;
+        QVERIFY(p.Open(7));
+        QTimer user;
+        connect(&user, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(QMessageBox::Ok)->click();
+            if (!modal || modal->objectName() != "CPatientInfo") return;
+            modal->findChild<QLineEdit*>("nameEdit")->setText("Dee Eff");
+            modal->findChild<QPushButton*>("saveButton")->click();
+        });
+        user.start(20);
+        QVERIFY(p.frame->OnCommand(cmd::kUserInfo));
+        user.stop();
+        QCOMPARE(PatientNameOf(p.context.patient.PatientFile(), 3), std::string("Dee Eff"));
+        p.window->SetFilter({"dee", "", ""});
+        QCOMPARE(p.window->Rows().size(), std::size_t{1});
+        QCOMPARE(p.window->Rows()[0].night, p.Night(7));
+        p.window->SetFilter({});
     }
 
     // File > Nights... over a library of two IDs: opening a night makes it the
