@@ -212,7 +212,11 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
     table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    // A double-click edits the note (the only editable column) and opens the
+    // night anywhere else; Qt's own trigger, as the click on a selected note
+    // waits to see whether a double-click follows.
+    table_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked |
+                            QAbstractItemView::DoubleClicked);
     table_->setSortingEnabled(true);
     table_->horizontalHeader()->setSortIndicator(kDateColumn, Qt::DescendingOrder);
     table_->horizontalHeader()->setStretchLastSection(true);
@@ -309,11 +313,7 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
     connect(figureBox_, &QComboBox::currentIndexChanged, this,
             [this](int index) { SetFigure(static_cast<NightFigure>(index)); });
     connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (index.column() == kNoteColumn) {
-            table_->edit(index);
-        } else {
-            OpenRow(static_cast<std::size_t>(index.row()));
-        }
+        if (index.column() != kNoteColumn) OpenRow(static_cast<std::size_t>(index.row()));
     });
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         chart_->selectedRow = SelectedRow();

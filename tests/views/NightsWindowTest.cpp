@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
@@ -292,6 +293,38 @@ private slots:
         // (and of any kept downloads of the test's data folder).
         QTRY_VERIFY(w.window->Rows().size() >= 5);
         QCOMPARE(w.window->Message(), QString());
+    }
+
+    // A double-click on the note of the selected row edits the note; Enter
+    // ends the edit and opens nothing.
+    void noteEditingOpensNoNight() {
+        Library lib;
+        Window w(lib.file);
+        w.window->show();
+        QApplication::setActiveWindow(w.window.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        QTableView* table = w.window->Table();
+        w.window->SelectRow(1);
+        const QModelIndex cell = table->model()->index(1, static_cast<int>(NightColumn::Note));
+        // As the window system delivers a double-click.
+        const QPoint at = table->visualRect(cell).center();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
+        QTest::mousePress(table->viewport(), Qt::LeftButton, {}, at);
+        QMouseEvent twice(QEvent::MouseButtonDblClick, at, table->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, {});
+        QApplication::sendEvent(table->viewport(), &twice);
+        QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, at);
+        QTRY_VERIFY(NoteEditor(table));
+        QVERIFY(w.opened.empty());
+        QLineEdit* editor = NoteEditor(table);
+        editor->setText("CPAP");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(!NoteEditor(table));
+        QCOMPARE(w.window->Rows()[1].note, std::string("CPAP"));
+        QVERIFY(w.opened.empty());
+        // Out of the note, Enter still opens the selected night.
+        QTest::keyClick(table, Qt::Key_Return);
+        QCOMPARE(w.opened.size(), std::size_t{1});
     }
 
     void noteIsSavedAtOnceAndRemovalAsksFirst() {
