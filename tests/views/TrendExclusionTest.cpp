@@ -140,6 +140,25 @@ private slots:
         QCOMPARE(f.context.clinical.Summary().countedSamples, 1);
     }
 
+    // A drag leaves the cursor at its end: Shift+Left/Right go on with the
+    // span just dragged, whichever way it went.
+    void keysGoOnFromTheEndOfADrag() {
+        Fixture f(true);
+        QVERIFY(QTest::qWaitForWindowExposed(f.view.get()));
+        QTRY_VERIFY(f.view->ScreenLayout().spo2.graph.Width() > 300);
+        const struct {
+            int from, to;
+            Qt::Key key;
+            SampleSpan extended;
+        } drags[] = {{100, 200, Qt::Key_Right, {100, 201}}, {200, 100, Qt::Key_Left, {99, 200}}};
+        for (const auto& d : drags) {
+            f.ShiftDrag(d.from, d.to);
+            QCOMPARE(f.view->CursorSample(), std::int64_t{d.to});
+            QTest::keyClick(f.view.get(), d.key, Qt::ShiftModifier);
+            QCOMPARE(f.view->Selection(), std::optional<SampleSpan>(d.extended));
+        }
+    }
+
     void aChangeThatCannotBeKeptChangesNothing() {
         Fixture f(true);
         QVERIFY(QTest::qWaitForWindowExposed(f.view.get()));
