@@ -45,8 +45,9 @@ public:
     ClinicalOptions Options();
     const SampleMarks& Marks();
     ClinicalSummary Summary();
-    // What the trend view and the clinical page shade: excluded spans and the
-    // runs the profile sets aside as artefacts (margins included), in order.
+    // What the trend view and the clinical page shade: excluded spans, invalid
+    // readings and the runs the profile sets aside as artefacts (margins
+    // included), in order.
     std::vector<SampleSpan> ShadedSpans();
 
     // Each change is cut to the data set and kept through the exclusion store
