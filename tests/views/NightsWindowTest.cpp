@@ -8,6 +8,7 @@
 #include "support/NightData.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
+#include "views/NightsPage.h"
 #include "views/NightsWindow.h"
 #include "views/Printing.h"
 
@@ -397,6 +398,40 @@ private slots:
             QVERIFY(w.window->Message().contains(QString::fromStdString(bad.string())));
             QVERIFY(w.window->Rows().empty());
             QCOMPARE(test::Slurp(bad), before);
+        }
+    }
+
+    // Every listed ID its own colour, however many; one ID alone keeps its key.
+    void chartColoursEveryIdAndKeepsTheKeyOfOne() {
+        std::vector<QRgb> colours;
+        for (std::size_t i = 0; i < 128; ++i) colours.push_back(NightsSeriesColour(i).rgb());
+        QCOMPARE(colours[0], QColor(0, 90, 200).rgb());  // the first as before
+        std::sort(colours.begin(), colours.end());
+        QVERIFY(std::adjacent_find(colours.begin(), colours.end()) == colours.end());
+
+        std::vector<NightRow> rows;
+        for (int id = 1; id <= 40; ++id) {
+            for (int day = 1; day <= 3; ++day) {
+                NightRow row;
+                row.night = id * 10 + day;
+                row.id = id;
+                row.date = "2026-12-0" + std::to_string(day);
+                row.figures.odi3 = id + day;
+                row.figures.validSamples = 3600;
+                rows.push_back(row);
+            }
+        }
+        const LayoutRect area{0, 0, 1000, 400};
+        for (const std::size_t count : {rows.size(), std::size_t{3}}) {
+            const ChartLayout chart = LayOutNightsChart(std::span(rows).first(count), NightFigure::Odi3, area);
+            QCOMPARE(chart.ids.size(), count / 3);
+            QImage image(area.Width(), area.Height(), QImage::Format_RGB32);
+            QPainter painter(&image);
+            PaintNightsChart(painter, chart);
+            painter.end();
+            // The key's first dot.
+            QCOMPARE(image.pixelColor(area.left + 160, area.top + 10), NightsSeriesColour(0));
+            if (count > 3) SaveScreenshot(image, "nights_chart_many_ids");
         }
     }
 
