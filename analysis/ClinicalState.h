@@ -49,8 +49,9 @@ public:
     const NightAnalysis& Analysis();
     const SampleMarks& Marks() { return Analysis().marks; }
     const ClinicalSummary& Summary() { return Analysis().clinical; }
-    // What the trend view and the clinical page shade: excluded spans and the
-    // runs the profile sets aside as artefacts (margins included), in order.
+    // What the trend view and the clinical page shade: excluded spans, invalid
+    // readings and the runs the profile sets aside as artefacts (margins
+    // included), in order.
     std::vector<SampleSpan> ShadedSpans();
 
     // Each change is cut to the data set and kept through the exclusion store

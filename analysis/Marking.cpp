@@ -95,9 +95,7 @@ SampleMarks MarkSamples(std::span<const SampleRecord> samples, ClinicalProfile p
 }
 
 std::vector<SampleSpan> LeftOutSpans(std::span<const SampleMark> marks) {
-    const auto leftOut = [](SampleMark m) {
-        return m == SampleMark::Excluded || m == SampleMark::Artefact || m == SampleMark::Margin;
-    };
+    const auto leftOut = [](SampleMark m) { return m != SampleMark::Counted; };
     std::vector<SampleSpan> spans;
     const auto n = static_cast<std::int32_t>(marks.size());
     for (std::int32_t i = 0; i < n;) {

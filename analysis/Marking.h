@@ -134,8 +134,9 @@ struct SampleMarks {
 // Exclusions reaching past the data set are cut to it.
 SampleMarks MarkSamples(std::span<const SampleRecord> samples, ClinicalProfile profile, const Exclusions& exclusions);
 
-// The runs of samples the clinical figures leave out for a reason of their own
-// (excluded, margin, artefact; not the invalid ones), in order: what is shaded.
+// The runs of samples the clinical figures leave out (excluded, invalid,
+// margin, artefact), in order: what the trend view and the clinical page
+// shade. A reading the recorder did not have is shaded like an artefact.
 std::vector<SampleSpan> LeftOutSpans(std::span<const SampleMark> marks);
 
 // The runs of samples with the given mark, in order.

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <filesystem>
+#include <span>
 
 namespace quenda {
 
@@ -45,5 +46,27 @@ struct AppContext {
     // Invalidates and erases the current view window, if one is open.
     void RepaintCurrentView();
 };
+
+// Where the current patient's details come from when a data set becomes current.
+enum class PatientSource {
+    // The record the patient file keeps for the ID: a data file, an import, a
+    // night of the library.
+    PatientFile,
+    // Only a record saved for the ID during this run: the IDs of a download
+    // (the capture dialog's choice, Open Other ID Data). A recorder's IDs are
+    // reused, so an old slot may well hold someone else.
+    SavedThisRun,
+};
+
+// The one way a data set becomes current, whatever brought it (a night of the
+// library, Open Saved Data, File > Import, Open Other ID Data, a download):
+// its samples (at most kMaxSamples, turned oldest first), its ID, a new data
+// set generation, so what was kept about the data set before (its exclusions,
+// its marking) is let go and this one's are loaded, and the patient reset to
+// this ID's record, so the details shown before never pass to this ID. What
+// could not be read of the patient comes back as the result; the samples are
+// in place whatever it says.
+FileResult UseAsCurrentData(AppContext& context, int id, std::span<const SampleRecord> samples, PatientSource patient,
+                            RecordOrder order = RecordOrder::OldestFirst);
 
 }  // namespace quenda

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/AppContext.h"
 #include "app/CMainFrame.h"
 #include "app/CommandRouter.h"
 #include "device/CaptureHost.h"
 #include "patient/ReportTitle.h"
+#include "widgets/MessageBox.h"
 
 #include <functional>
 #include <utility>
@@ -23,6 +25,15 @@ public:
     void EnableDataCommands() override { frame_.Router().OnCaptureListedData(); }
     void DisableDataCommands() override { frame_.Router().OnCaptureCancelled(); }
     bool ViewShown() const override { return frame_.Router().State().mode != 0; }
+    void SelectId(RecordingStore&, int id, RecordOrder order) override {
+        AppContext& context = frame_.Context();
+        if (const FileResult loaded =
+                UseAsCurrentData(context, id, context.store.IdRecords(id), PatientSource::SavedThisRun, order);
+            !loaded) {
+            const std::string detail = loaded.detail.empty() ? "" : "\n" + loaded.detail;
+            ShowMessageBox(&frame_, QString::fromStdString(loaded.message + detail), QMessageBox::Warning);
+        }
+    }
     void OpenTrendDocument() override { frame_.Router().ShowCapturedData(); }
     std::string ReportTitleText() const override { return title_.Text(); }
     void DownloadKept(const std::filesystem::path& folder) override {

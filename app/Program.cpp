@@ -16,6 +16,7 @@
 #include "nights/Library.h"
 #include "patient/PatientCommands.h"
 #include "patient/PatientFile.h"
+#include "store/NightSplit.h"
 #include "widgets/MessageBox.h"
 #include "views/ClinicalViewWindow.h"
 #include "views/NightsWindow.h"
@@ -52,6 +53,35 @@ void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesyst
     AddNights(parent, context, folder, "The nights of this download could not be added to the library:");
 }
 
+// An open Nights window reads the library again: after a change of the
+// program's own (exclusions, names) or of the settings its figures follow.
+void ReloadNights(CMainFrame& frame) {
+    if (auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView())) nights->Reload();
+}
+
+// After Edit > User Info is saved: the current data set's nights in the library
+// take the name the patient file now holds for their ID, so the Nights
+// window's name filter finds them. A library that does not exist yet holds
+// none of them; one that cannot be changed is said.
+void NameNightsOfCurrentData(QWidget* parent, AppContext& context) {
+    const auto samples = context.store.CurrentSamples();
+    const std::filesystem::path file = LibraryOf(context);
+    if (samples.empty() || !std::filesystem::exists(file)) return;
+    FileResult result;
+    if (const auto library = NightLibrary::Open(file, result)) {
+        const int id = context.store.CurrentId;
+        const std::string name = PatientNameOf(context.patient.PatientFile(), id);
+        for (const NightSpan& span : SplitNights(samples).nights) {
+            const auto night = library->FindNight(id, span.start);
+            if (night && !(result = library->SetName(*night, name))) break;
+        }
+    }
+    if (!result) {
+        const std::string detail = result.detail.empty() ? "" : "\n" + result.detail;
+        ShowMessageBox(parent, QString::fromStdString(result.message + detail), QMessageBox::Warning);
+    }
+}
+
 // After other data became current (a file, a download, another ID): the
 // caption of a night goes, and an open Nights window selects the matching night.
 void AfterNewData(CMainFrame& frame, AppContext& context) {
@@ -79,7 +109,11 @@ void ShowNightsWindow(CMainFrame& frame, AppContext& context) {
 
 ViewFactories ProgramViews(AppContext& context) {
     ViewFactories views;
-    views.trend = [&context](CMainFrame&) { return new TrendViewWindow(context); };
+    views.trend = [&context](CMainFrame& frame) {
+        auto* view = new TrendViewWindow(context);
+        view->exclusionsChanged = [&frame] { ReloadNights(frame); };
+        return view;
+    };
     // The Table template serves both the Table and the Analysis mode.
     views.table = [&context](CMainFrame& frame) {
         return new TableViewWindow(context, [&frame] { return frame.Router().State().mode; });
@@ -94,21 +128,17 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
             AddDownloadNights(&frame, context, folder);
         });
-        const std::int32_t before = context.store.CurrentSampleCount;
-        const std::int32_t beforeId = context.store.CurrentId;
+        const std::uint64_t before = context.store.DataSetGeneration;
         RunCaptureDialog(&frame, host, context.store, context.settings, &bluetooth);
-        if (context.store.CurrentSampleCount != before || context.store.CurrentId != beforeId)
-            AfterNewData(frame, context);
+        if (context.store.DataSetGeneration != before) AfterNewData(frame, context);
     };
     handlers.findBluetoothRadio = [&context, &bluetooth](CMainFrame& frame) {
         FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
             AddDownloadNights(&frame, context, folder);
         });
-        const std::int32_t before = context.store.CurrentSampleCount;
-        const std::int32_t beforeId = context.store.CurrentId;
+        const std::uint64_t before = context.store.DataSetGeneration;
         RunFindBluetoothRadio(&frame, host, context.store, context.settings, bluetooth);
-        if (context.store.CurrentSampleCount != before || context.store.CurrentId != beforeId)
-            AfterNewData(frame, context);
+        if (context.store.DataSetGeneration != before) AfterNewData(frame, context);
     };
     handlers.saveData = [&context](CMainFrame& frame) { RunSaveData(&frame, context); };
     handlers.openSavedData = [&context](CMainFrame& frame) {
@@ -138,12 +168,24 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
     handlers.nights = [&context](CMainFrame& frame) { ShowNightsWindow(frame, context); };
     handlers.listEvents = [&context](CMainFrame& frame) { RunEventListing(&frame, context); };
     handlers.userInfo = [&context](CMainFrame& frame) {
-        RunPatientInfo(&frame, context.patient, context.settings, [&context] { context.RepaintCurrentView(); });
+        if (!RunPatientInfo(&frame, context.patient, context.settings, [&context] { context.RepaintCurrentView(); }))
+            return;
+        NameNightsOfCurrentData(&frame, context);
+        ReloadNights(frame);
     };
     handlers.reportTitle = [&context](CMainFrame& frame) { RunModifyTitle(&frame, context.reportTitle); };
     handlers.unitSetupDialog = [&context](CMainFrame& frame) { return RunUnitSetupDialog(&frame, context.settings); };
-    handlers.analysisSetup = [&context](CMainFrame& frame) { return RunAnalysisSetup(&frame, context.settings); };
-    handlers.clinicalSetup = [&context](CMainFrame& frame) { return RunClinicalSetup(&frame, context.settings); };
+    // The listed figures follow both setups.
+    handlers.analysisSetup = [&context](CMainFrame& frame) {
+        const bool confirmed = RunAnalysisSetup(&frame, context.settings);
+        if (confirmed) ReloadNights(frame);
+        return confirmed;
+    };
+    handlers.clinicalSetup = [&context](CMainFrame& frame) {
+        const bool confirmed = RunClinicalSetup(&frame, context.settings);
+        if (confirmed) ReloadNights(frame);
+        return confirmed;
+    };
     handlers.computeStatistics = [&context](CMainFrame&) {
         ComputeStatistics(context.store.CurrentSamples(), ReadThresholds(context.settings), context.analysis);
     };

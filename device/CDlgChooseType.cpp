@@ -287,7 +287,7 @@ void CDlgChooseType::ConfirmId() {
         return;
     }
     const int id = IdFromListLine(selected.front()->text().toStdString());
-    store_.SelectId(id, engine_->Traits().recordOrder);
+    host_.SelectId(store_, id, engine_->Traits().recordOrder);
     host_.OpenTrendDocument();
     QDialog::accept();
 }

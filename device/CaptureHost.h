@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/RecordingStore.h"
+
 #include <filesystem>
 #include <string>
 
@@ -26,6 +28,10 @@ public:
 
     // Whether a view is shown, i.e. the display mode is not none.
     virtual bool ViewShown() const = 0;
+
+    // Makes the chosen ID's samples the current data set. The main window
+    // does it the one way every data set becomes current (its patient too).
+    virtual void SelectId(RecordingStore& store, int id, RecordOrder order) { store.SelectId(id, order); }
 
     // The chosen ID is current: closes every document, opens a new one from
     // the Trend template and sets the display mode to Trend (1).

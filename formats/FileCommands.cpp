@@ -197,19 +197,16 @@ bool RunOpenSavedData(QWidget* parent, AppContext& context) {
 }
 
 bool OpenSavedDataFile(QWidget* parent, AppContext& context, const std::string& path) {
-    std::string title;
-    if (const FileResult read = LoadDataFileIntoStore(path, context.store, title); !read) {
+    // Read completely first: a file that fails leaves everything as it was.
+    DataFileContents contents;
+    if (const FileResult read = ReadDataFile(path, contents); !read) {
         const bool pastEnd = read.message.rfind("Attempted", 0) == 0;
         ShowMessageBox(parent, DataFileMessage(read, path), pastEnd ? QMessageBox::Critical : QMessageBox::NoIcon);
         return false;
     }
-    context.reportTitle.Set(title);
-    // The details of the patient shown before must not pass to this file's ID
-    // when its slot is empty or missing (a later Save Data would store them there).
-    PatientRecord fresh;
-    fresh.id = context.store.CurrentId;
-    context.patient.SetCurrent(fresh);
-    if (const FileResult loaded = context.patient.LoadPatient(context.store.CurrentId - 1); !loaded) {
+    context.reportTitle.Set(contents.title);
+    if (const FileResult loaded = UseAsCurrentData(context, contents.id, contents.records, PatientSource::PatientFile);
+        !loaded) {
         Report(parent, loaded, QMessageBox::Warning);
     }
     return true;
@@ -219,14 +216,12 @@ bool RunOpenOtherIdData(QWidget* parent, AppContext& context) {
     COtherIDSelect dialog(context.store, parent);
     if (dialog.exec() != QDialog::Accepted) return false;
     const int id = dialog.SelectedId();
-    // Cleared only once an ID is chosen: a Done without a selection followed
-    // by Cancel keeps the patient of the data still on screen.
-    context.patient.Clear();
-    context.store.SelectId(id);
-    if (context.patient.PatientSaved(id)) {
-        if (const FileResult loaded = context.patient.LoadPatient(id - 1); !loaded) {
-            Report(parent, loaded, QMessageBox::Warning);
-        }
+    // Changed only once an ID is chosen: a Done without a selection followed
+    // by Cancel keeps the data and the patient still on screen.
+    if (const FileResult loaded =
+            UseAsCurrentData(context, id, context.store.IdRecords(id), PatientSource::SavedThisRun);
+        !loaded) {
+        Report(parent, loaded, QMessageBox::Warning);
     }
     return true;
 }

@@ -742,6 +742,11 @@ FileResult NightLibrary::Show(NightNumber night, NightRow& row) {
     return {};
 }
 
+std::int64_t NightLibrary::DataVersion() const {
+    Statement s(db_, "PRAGMA data_version");
+    return s.Step() == SQLITE_ROW ? s.Int(0) : -1;
+}
+
 std::optional<NightNumber> NightLibrary::FindNight(int id, std::int64_t start) {
     Statement s(db_, "SELECT night FROM nights WHERE id=? AND start=? ORDER BY samples DESC LIMIT 1");
     s.Bind(1, static_cast<std::int64_t>(id)).Bind(2, start);
@@ -764,6 +769,14 @@ FileResult NightLibrary::SetNote(NightNumber night, std::string_view note) {
         return j;
     }
     if (!transaction.Commit()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    return {};
+}
+
+FileResult NightLibrary::SetName(NightNumber night, std::string_view name) {
+    Statement s(db_, "UPDATE nights SET name=? WHERE night=?");
+    s.Bind(1, name).Bind(2, night);
+    if (s.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    if (sqlite3_changes(db_) == 0) return Failure(library_message::kNoNight, std::to_string(night));
     return {};
 }
 

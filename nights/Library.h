@@ -135,6 +135,10 @@ public:
 
     // Replaces the note (empty clears it); journalled.
     FileResult SetNote(NightNumber night, std::string_view note);
+    // Replaces the patient name the night is listed under (UTF-8; the name
+    // filter reads it). Not journalled: a rebuild reads names from the
+    // patient file, where the program keeps them.
+    FileResult SetName(NightNumber night, std::string_view name);
     // Forgets the night (its file stays) for good: later downloads that hold
     // it again do not bring it back, nor does a rebuild (it is journalled).
     FileResult Remove(NightNumber night);
@@ -153,6 +157,10 @@ public:
     // missing or changed is then left as it was, and the result says why.
     FileResult SetExclusions(NightNumber night, std::span<const SampleSpan> spans,
                              std::span<const SampleRecord> samples = {});
+
+    // Changes whenever another connection (another window, another process)
+    // commits a change to the library; -1 when it cannot be read.
+    std::int64_t DataVersion() const;
 
     // The underlying connection, for the tests and the benchmarks.
     sqlite3* Handle() const { return db_; }

@@ -276,10 +276,7 @@ FileResult SaveCurrentDataSet(const std::filesystem::path& path, const Recording
 FileResult LoadDataFileIntoStore(const std::filesystem::path& path, RecordingStore& store, std::string& titleOut) {
     DataFileContents contents;
     if (auto result = ReadDataFile(path, contents); !result) return result;
-    store.CurrentId = contents.id;
-    store.CurrentSampleCount = static_cast<std::int32_t>(contents.records.size());
-    std::copy(contents.records.begin(), contents.records.end(), store.CurrentDataSet().begin());
-    ++store.DataSetGeneration;
+    store.SetCurrentDataSet(contents.id, contents.records);
     titleOut = std::move(contents.title);
     return {};
 }

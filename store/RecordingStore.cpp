@@ -43,8 +43,10 @@ RecordingStore::AppendResult RecordingStore::AppendSample(const SampleRecord& re
     return AppendResult::Stored;
 }
 
-void RecordingStore::SelectId(int id, RecordOrder order) {
-    const auto records = IdRecords(id);
+void RecordingStore::SelectId(int id, RecordOrder order) { SetCurrentDataSet(id, IdRecords(id), order); }
+
+void RecordingStore::SetCurrentDataSet(int id, std::span<const SampleRecord> samples, RecordOrder order) {
+    const auto records = samples.first(std::min(samples.size(), currentDataSet_.size()));
     CurrentSampleCount = static_cast<std::int32_t>(records.size());
     CurrentId = id;
     ++DataSetGeneration;

@@ -47,6 +47,10 @@ public:
     // order the recorder sent them in. Records past the new count are left as
     // they were; readers stop at CurrentSampleCount.
     void SelectId(int id, RecordOrder order = RecordOrder::OldestFirst);
+    // The same for samples held elsewhere (a data file, a night of the
+    // library): at most kMaxSamples of them become the current data set of
+    // `id`, with a new DataSetGeneration.
+    void SetCurrentDataSet(int id, std::span<const SampleRecord> samples, RecordOrder order = RecordOrder::OldestFirst);
 
     // Number of records the last download stored for id (0 outside 1..128).
     int IdCount(int id) const;

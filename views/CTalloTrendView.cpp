@@ -112,6 +112,17 @@ void CTalloTrendView::SelectTo(std::int64_t sample) {
     update();
 }
 
+void CTalloTrendView::DragTo(int x) {
+    const std::int64_t sample = SampleAtColumn(x);
+    if (anchor_ < 0) anchor_ = sample;
+    SelectTo(sample);
+    // The readout, and with it the keyboard cursor, goes to the drag's end, so
+    // Shift+Left/Right go on from there with the span just dragged.
+    const int column =
+        layout_.spo2.graph.left + static_cast<int>(sample - FirstSampleOfPage(currentPageIndex_, samplesPerPage_));
+    if (auto hit = ReadoutAtColumn(column, Graphs(), source_.Samples())) ApplyReadout(*hit);
+}
+
 void CTalloTrendView::ClearSelection() {
     anchor_ = -1;
     if (!selection_) return;
@@ -125,8 +136,8 @@ void CTalloTrendView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     if (event->modifiers() & Qt::ShiftModifier) {
-        anchor_ = SampleAtColumn(event->position().toPoint().x());
-        SelectTo(anchor_);
+        anchor_ = -1;
+        DragTo(event->position().toPoint().x());
     } else {
         ClearSelection();
     }
@@ -143,8 +154,10 @@ void CTalloTrendView::ApplyReadout(const ReadoutHit& hit) {
 
 void CTalloTrendView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
-    if ((event->buttons() & Qt::LeftButton) && (event->modifiers() & Qt::ShiftModifier) && anchor_ >= 0)
-        SelectTo(SampleAtColumn(at.x()));
+    if ((event->buttons() & Qt::LeftButton) && (event->modifiers() & Qt::ShiftModifier) && anchor_ >= 0) {
+        DragTo(at.x());
+        return;
+    }
     // Anywhere but exactly on a curve point leaves the last readout as it is.
     if (auto hit = HitReadout({at.x(), at.y()}, Graphs(), source_.Samples())) ApplyReadout(*hit);
 }

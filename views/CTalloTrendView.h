@@ -24,8 +24,9 @@ namespace quenda {
 // Right keys move the cursor.
 //
 // Dragging with Shift held, or Shift+Left/Right from the cursor, selects a span
-// of samples (shaded behind the curves); a click without Shift, or Left/Right
-// without it, drops the selection. The samples the source reports as left out
+// of samples (shaded behind the curves); a drag leaves the cursor at its end,
+// so the keys go on from there. A click without Shift, or Left/Right without
+// it, drops the selection. The samples the source reports as left out
 // of the clinical figures are shaded light grey.
 //
 // Every paint lays out and draws the whole page into an off-screen pixmap and
@@ -97,6 +98,8 @@ private:
     // the page and the data set.
     std::int64_t SampleAtColumn(int x) const;
     void SelectTo(std::int64_t sample);
+    // Shift+drag at column x: the selection and the cursor go there.
+    void DragTo(int x);
 
     const TrendViewSource& source_;
     std::int32_t& currentPageIndex_;

@@ -25,7 +25,7 @@ using ClinicalPageHeader = TrendHeader;
 // the screen, the print preview and the printer (at 1/96 inch per unit, a
 // full-page target is the sheet itself). The painter's state is restored.
 // What the page shows of how the figures were counted besides the summary's
-// own coverage fields: the samples left out (excluded spans, artefacts), shaded
+// own coverage fields: the samples left out (excluded, invalid, artefacts), shaded
 // in the whole-night graph, and the oximeter's averaging time (0: not stated).
 struct ClinicalPageCounting {
     std::vector<SampleSpan> leftOut;

@@ -10,6 +10,8 @@
 #include <QPainterPath>
 #include <QPdfWriter>
 
+#include <cmath>
+
 namespace quenda {
 
 namespace {
@@ -20,8 +22,7 @@ const QColor kMissingText(150, 150, 150);
 
 QColor SeriesColour(const ChartLayout& chart, int id) {
     const auto it = std::find(chart.ids.begin(), chart.ids.end(), id);
-    const auto index = static_cast<std::size_t>(it - chart.ids.begin());
-    return kSeriesColours[index % std::size(kSeriesColours)];
+    return NightsSeriesColour(static_cast<std::size_t>(it - chart.ids.begin()));
 }
 
 QRect ToRect(const LayoutRect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
@@ -31,6 +32,16 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 constexpr int kPrintDpi = 600;
 
 }  // namespace
+
+QColor NightsSeriesColour(std::size_t index) {
+    if (index < std::size(kSeriesColours)) return kSeriesColours[index];
+    // Each step turns the hue by the golden angle: however many there are,
+    // no two land on the same hue, and neighbours in the list lie far apart.
+    // The first lands on magenta, the widest gap the fixed colours leave.
+    constexpr double kGoldenAngle = 137.50776405;
+    const double hue = std::fmod(330.0 + kGoldenAngle * static_cast<double>(index - std::size(kSeriesColours)), 360.0);
+    return QColor::fromHsvF(static_cast<float>(hue / 360.0), 0.85f, 0.75f);
+}
 
 void PaintNightsChart(QPainter& painter, const ChartLayout& chart, std::optional<std::size_t> hot) {
     painter.save();
@@ -95,8 +106,8 @@ void PaintNightsChart(QPainter& painter, const ChartLayout& chart, std::optional
         painter.drawEllipse(QPoint(p.at.x, p.at.y), r, r);
     }
     painter.setClipping(false);
-    // The key, when more than one ID shows.
-    if (chart.ids.size() > 1) {
+    // The key, also for a single ID (one filtered out of many).
+    if (!chart.ids.empty()) {
         int x = chart.area.left + 160;
         for (const int id : chart.ids) {
             painter.setPen(Qt::NoPen);

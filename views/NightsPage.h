@@ -2,6 +2,8 @@
 
 #include "views/NightsLayout.h"
 
+#include <QColor>
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -20,6 +22,11 @@ struct NightsReport {
     NightsFilter filter;
     std::string library;  // the library file, named in the header
 };
+
+// The colour of the chart's series `index` (its place in ChartLayout::ids):
+// the first few fixed, every further one a hue of its own, so any number of
+// IDs each get a colour no other has.
+QColor NightsSeriesColour(std::size_t index);
 
 // The chart, onto any painter: the window, the printer and the PDF share it.
 // `hot`: a point drawn larger (the one under the pointer or selected).

@@ -21,9 +21,13 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -113,6 +117,13 @@ private:
     std::vector<NightRow>& rows_;
 };
 
+// The list's table, telling whether a note is being edited.
+class NightsTableView final : public QTableView {
+public:
+    using QTableView::QTableView;
+    bool Editing() const { return state() == EditingState; }
+};
+
 // The chart under the list: one paint routine with the printed page; the
 // pointer over a point names its night, a click selects its row.
 class NightsChartWidget : public QWidget {
@@ -163,19 +174,6 @@ private:
     const NightFigure& figure_;
 };
 
-FileResult UseNightAsCurrentData(AppContext& context, const NightRow& night, std::span<const SampleRecord> samples) {
-    RecordingStore& store = context.store;
-    const std::size_t count = std::min<std::size_t>(samples.size(), store.CurrentDataSet().size());
-    std::copy_n(samples.begin(), count, store.CurrentDataSet().begin());
-    store.CurrentSampleCount = static_cast<std::int32_t>(count);
-    store.CurrentId = night.id;
-    // As Open Saved Data: the patient shown before must not pass to this ID.
-    PatientRecord fresh;
-    fresh.id = night.id;
-    context.patient.SetCurrent(fresh);
-    return context.patient.LoadPatient(night.id - 1);
-}
-
 NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, NightsWindowHooks hooks, QWidget* parent)
     : QWidget(parent), context_(context), libraryFile_(std::move(library)), hooks_(std::move(hooks)) {
     setWindowTitle(UiQString("Nights"));
@@ -209,11 +207,15 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
     model_->sortBy = [this](int column, Qt::SortOrder order) {
         SortBy(static_cast<NightColumn>(column), order == Qt::AscendingOrder);
     };
-    table_ = new QTableView(this);
+    table_ = new NightsTableView(this);
     table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    table_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    // A double-click edits the note (the only editable column) and opens the
+    // night anywhere else; Qt's own trigger, as the click on a selected note
+    // waits to see whether a double-click follows.
+    table_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked |
+                            QAbstractItemView::DoubleClicked);
     table_->setSortingEnabled(true);
     table_->horizontalHeader()->setSortIndicator(kDateColumn, Qt::DescendingOrder);
     table_->horizontalHeader()->setStretchLastSection(true);
@@ -310,17 +312,24 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
     connect(figureBox_, &QComboBox::currentIndexChanged, this,
             [this](int index) { SetFigure(static_cast<NightFigure>(index)); });
     connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (index.column() == kNoteColumn) {
-            table_->edit(index);
-        } else {
-            OpenRow(static_cast<std::size_t>(index.row()));
-        }
+        if (index.column() != kNoteColumn) OpenRow(static_cast<std::size_t>(index.row()));
     });
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         chart_->selectedRow = SelectedRow();
         chart_->update();
         ShowState();
     });
+
+    // A note's edit that ended lets a reload that waited for it go ahead.
+    connect(table_->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            if (reloadWaiting_) Reload();
+        });
+    });
+    follow_ = new QTimer(this);
+    follow_->setInterval(1000);
+    connect(follow_, &QTimer::timeout, this, [this] { Follow(); });
+    follow_->start();
 
     OpenLibrary();
     Reload();
@@ -330,20 +339,61 @@ NightsWindow::~NightsWindow() {
     // Closing takes the focus out of a filter box while the widgets below are
     // torn down; its editingFinished (and a selection change) would otherwise
     // reach this window after its own members are gone.
+    follow_->stop();
     for (QObject* sender : std::initializer_list<QObject*>{idOrName_, from_, to_, figureBox_, table_,
-                                                          table_->selectionModel()})
+                                                           table_->selectionModel(), table_->itemDelegate()})
         if (sender) disconnect(sender, nullptr, this, nullptr);
 }
 
+NightsWindow::FileStamp NightsWindow::StampOf(const std::filesystem::path& file) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0) return {};
+    return {true, st.st_dev, st.st_ino, st.st_size,
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+std::int64_t NightsWindow::DataVersion() const { return library_ ? library_->DataVersion() : -1; }
+
+bool NightsWindow::Editing() const { return static_cast<const NightsTableView*>(table_)->Editing(); }
+
+void NightsWindow::Follow() {
+    // A reload would close the editor and lose what is typed: the next look
+    // comes after the edit.
+    if (Editing()) return;
+    const FileStamp now = StampOf(libraryFile_);
+    // A path with nothing at it (a rebuild between moving a damaged file aside
+    // and putting the new one there) is waited out, not made anew.
+    if (now.exists) {
+        const bool replaced = library_ && (now.device != stamp_.device || now.inode != stamp_.inode);
+        const bool changedSinceFailing = !library_ && now != stamp_;
+        if (replaced || changedSinceFailing) {
+            library_.reset();
+            Reload();
+            return;
+        }
+    }
+    if (reloadWaiting_ || (library_ && DataVersion() != dataVersion_)) Reload();
+}
+
 void NightsWindow::OpenLibrary() {
+    // Stamped before opening: a file put there in between is opened again at
+    // the next look, never missed.
+    stamp_ = StampOf(libraryFile_);
     FileResult result;
     library_ = NightLibrary::Open(libraryFile_, result);
     problem_ = library_ ? QString() : ResultText(result);
 }
 
 void NightsWindow::Reload() {
+    if (Editing()) {
+        reloadWaiting_ = true;
+        return;
+    }
+    reloadWaiting_ = false;
     if (!library_) OpenLibrary();
     all_.clear();
+    // Read before the rows: a commit in between brings one more reload.
+    dataVersion_ = DataVersion();
     if (library_) {
         // The listed figures follow the settings file of this moment.
         library_->SetFigureSettings(ReadFigureSettings(context_.settings));
@@ -355,7 +405,7 @@ void NightsWindow::Reload() {
             problem_.clear();
         }
     }
-    Refill();
+    Refill(true);
 }
 
 NightsFilter NightsWindow::Filter() const {
@@ -395,19 +445,35 @@ void NightsWindow::ApplyFilter() {
     Refill();
 }
 
-void NightsWindow::Refill() {
+void NightsWindow::Refill(bool keepScroll) {
     // The table sorts itself once while the window is still being built.
     if (!chart_) return;
     std::optional<NightNumber> selected;
     if (const auto row = SelectedRow()) selected = shown_[*row].night;
+    const int column = std::max(table_->currentIndex().column(), 0);
+    const int across = table_->horizontalScrollBar()->value();
+    const int down = table_->verticalScrollBar()->value();
     model_->Begin();
     shown_ = FilterNights(all_, Filter());
     SortNights(shown_, sortColumn_, ascending_);
     model_->End();
     if (selected) {
         for (std::size_t i = 0; i < shown_.size(); ++i) {
-            if (shown_[i].night == *selected) SelectRow(i);
+            if (shown_[i].night != *selected) continue;
+            if (!keepScroll) {
+                SelectRow(i);
+                continue;
+            }
+            const QModelIndex index = model_->index(static_cast<int>(i), column);
+            table_->selectionModel()->setCurrentIndex(index,
+                                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
+    }
+    if (keepScroll) {
+        // The scroll bars take the new rows' range first.
+        table_->doItemsLayout();
+        table_->horizontalScrollBar()->setValue(across);
+        table_->verticalScrollBar()->setValue(down);
     }
     chart_->selectedRow = SelectedRow();
     chart_->update();
@@ -477,7 +543,8 @@ bool NightsWindow::OpenRow(std::size_t row) {
         Tell(ResultText(loaded));
         return false;
     }
-    if (const FileResult patient = UseNightAsCurrentData(context_, night, samples); !patient) Tell(ResultText(patient));
+    if (const FileResult patient = UseAsCurrentData(context_, night.id, samples, PatientSource::PatientFile); !patient)
+        Tell(ResultText(patient));
     if (hooks_.opened) hooks_.opened(night);
     return true;
 }
@@ -596,8 +663,9 @@ void NightsWindow::RunCommand(int commandId) {
 bool NightsWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == table_ && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        // While a note is edited the keys go to its editor, not here.
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        // Enter in a note's editor ends the edit and comes on here, the
+        // editor not taking it: it opens nothing.
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !Editing()) {
             if (const auto row = SelectedRow()) OpenRow(*row);
             return true;
         }

@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -18,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QTimer;
 
 namespace quenda {
 
@@ -41,12 +44,6 @@ inline constexpr const char* kAskRemove =
     "Remove the night of %1 (ID %2) from the library? Its data file stays where it is.";
 }  // namespace nights_text
 
-// Makes `samples` (one night's, read from the library) the current data set:
-// its samples only, its ID, and that ID's patient record. What could not be
-// loaded of the patient comes back as the result; the samples are in place
-// whatever it says.
-FileResult UseNightAsCurrentData(AppContext& context, const NightRow& night, std::span<const SampleRecord> samples);
-
 // What the window asks of the program around it.
 struct NightsWindowHooks {
     // What adding files needs (thresholds, patient names).
@@ -69,7 +66,14 @@ public:
     ~NightsWindow() override;
 
     // Reads the library again (after a download, for instance), keeping the
-    // order, the filter and the selected night.
+    // order, the filter, the selected night and where the list is scrolled
+    // to. While a note is being edited it waits for the edit to end.
+    //
+    // The window also follows the library by itself, whoever changes it
+    // (quenda-cli, another window, a download): about once a second it asks
+    // its connection whether another one has committed since, and looks
+    // whether the file at the path is still the one it has open (a rebuild
+    // puts a new file there), or opens now when it could not before.
     void Reload();
     // Selects the listed night holding the newest of these samples' nights
     // (an opened file or a finished download); false when none is listed.
@@ -107,10 +111,26 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What identifies the file at the library's path.
+    struct FileStamp {
+        bool exists = false;
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = 0;
+        std::int64_t modified = 0;  // nanoseconds
+        bool operator==(const FileStamp&) const = default;
+    };
+    static FileStamp StampOf(const std::filesystem::path& file);
+    // The connection's PRAGMA data_version; -1 without one.
+    std::int64_t DataVersion() const;
+    void Follow();
+    bool Editing() const;
     void OpenLibrary();
     void ApplyFilter();
     void SaveFilter();
-    void Refill();
+    // `keepScroll`: where the list is scrolled to stays (a reload); else the
+    // selected row is scrolled into view (a new filter or order).
+    void Refill(bool keepScroll = false);
     void ShowState();
     void Tell(const QString& text);
     bool Confirm(const QString& text);
@@ -121,6 +141,10 @@ private:
     std::filesystem::path libraryFile_;
     NightsWindowHooks hooks_;
     std::unique_ptr<NightLibrary> library_;
+    FileStamp stamp_;                // of the file when it was last opened
+    std::int64_t dataVersion_ = -1;  // when the rows were last read
+    bool reloadWaiting_ = false;     // for an edit to end
+    QTimer* follow_ = nullptr;
     QString problem_;
     std::vector<NightRow> all_;
     std::vector<NightRow> shown_;

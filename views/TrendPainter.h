@@ -29,8 +29,9 @@ struct TrendFonts {
 TrendFonts MakeTrendFonts();
 
 // What is shaded behind the curves of both graphs: the samples the clinical
-// figures leave out (excluded spans, artefacts) in light grey, and the span
-// being selected. Nothing shaded draws nothing: the page is as without it.
+// figures leave out (excluded spans, invalid readings, artefacts) in light
+// grey, and the span being selected. Nothing shaded draws nothing: the page is
+// as without it.
 struct TrendShading {
     std::vector<SampleSpan> spans;
     std::optional<SampleSpan> selection;

@@ -77,6 +77,7 @@ void TrendViewWindow::ChangeExclusions(int commandId) {
     }
     ClearSelection();
     update();
+    if (exclusionsChanged) exclusionsChanged();
 }
 
 void TrendViewWindow::contextMenuEvent(QContextMenuEvent* event) {

@@ -41,6 +41,9 @@ public:
 
     // Shows a message; tests replace the message box.
     std::function<void(const QString&)> showMessage;
+    // Called after each change of the exclusions that was kept (the Nights
+    // window lists the figures they change).
+    std::function<void()> exclusionsChanged;
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;

@@ -3,6 +3,7 @@
 // on what was downloaded.
 #include "app/AppContext.h"
 #include "app/CMainFrame.h"
+#include "app/LibraryExclusionStore.h"
 #include "base/CommandIds.h"
 #include "app/Program.h"
 #include "app/Resources.h"
@@ -11,6 +12,7 @@
 #include "link/BluetoothLink.h"
 #include "support/TempDir.h"
 #include "nights/Library.h"
+#include "patient/PatientFile.h"
 #include "store/DataFile.h"
 #include "support/NightData.h"
 #include "views/ClinicalViewWindow.h"
@@ -19,8 +21,11 @@
 #include "views/TrendViewWindow.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
@@ -29,9 +34,162 @@
 
 namespace quenda {
 
+namespace {
+
+// The program over a library of three nights of ID 3 (the 6th, 7th and 8th of
+// December), its exclusions kept there as main() keeps them, the Nights
+// window open.
+struct NightsProgram {
+    test::TempDir dir{"quenda-program-library"};
+    AppContext context;
+    LibraryExclusionStore exclusions{[this] { return context.nightsLibrary; }, context.settings};
+    BluetoothLink bluetooth;
+    Resources resources;
+    std::unique_ptr<CMainFrame> frame;
+    NightsWindow* window = nullptr;
+
+    NightsProgram() {
+        std::vector<SampleRecord> samples;
+        for (int day : {6, 7, 8}) test::AppendRun(samples, 3, test::Secs(2026, 12, day, 22, 0, 0), 1800);
+        QVERIFY(WriteDataFile(dir / "ID3.dat", 3, samples, "t"));
+        context.settings = Settings(dir / "Quenda.ini");
+        QVERIFY(WriteClinicalSetup(context.settings, {false, 0}));  // nothing shaded but the exclusions
+        context.patient.SetPatientFile(dir / "pationtrec.dat");
+        context.nightsLibrary = dir / "library.sqlite";
+        context.clinical.SetExclusionStore(&exclusions);
+        const std::filesystem::path kept[] = {dir / "ID3.dat"};
+        QVERIFY(AddToLibrary(context.nightsLibrary, kept, {}).result);
+        const auto views = ProgramViews(context);
+        frame =
+            std::make_unique<CMainFrame>(context, resources, DocTemplates(views), ProgramHandlers(context, bluetooth));
+        frame->Create(0);
+        frame->resize(1280, 800);
+        frame->show();
+        QVERIFY(frame->OnCommand(cmd::kNights));
+        window = dynamic_cast<NightsWindow*>(frame->ToolView());
+        QVERIFY(window);
+    }
+    NightNumber Night(int day) const {
+        for (const NightRow& row : window->Rows())
+            if (row.date == "2026-12-0" + std::to_string(day)) return row.night;
+        return -1;
+    }
+    bool Open(int day) {
+        for (std::size_t row = 0; row < window->Rows().size(); ++row)
+            if (window->Rows()[row].night == Night(day)) return window->OpenRow(row);
+        return false;
+    }
+    std::vector<SampleSpan> InLibrary(int day) {
+        FileResult opened;
+        auto library = NightLibrary::Open(context.nightsLibrary, opened);
+        std::vector<SampleSpan> spans{{-1, -1}};
+        if (library) library->Exclusions(Night(day), spans);
+        return spans;
+    }
+    // A Shift+drag over the trend view's columns, then Edit > Exclude Span.
+    bool ExcludeOnScreen(int fromColumn, int toColumn) {
+        auto* trend = qobject_cast<TrendViewWindow*>(frame->ActiveView());
+        // Laid out at its first paint.
+        if (!trend || !QTest::qWaitFor([trend] { return trend->ScreenLayout().spo2.graph.Width() > 300; }))
+            return false;
+        const LayoutRect& graph = trend->ScreenLayout().spo2.graph;
+        for (const auto& [type, column] :
+             {std::pair{QEvent::MouseButtonPress, fromColumn}, std::pair{QEvent::MouseMove, toColumn},
+              std::pair{QEvent::MouseButtonRelease, toColumn}}) {
+            const QPointF at(graph.left + column, (graph.top + graph.bottom) / 2);
+            QMouseEvent e(type, at, trend->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::ShiftModifier);
+            QApplication::sendEvent(trend, &e);
+        }
+        trend->RunCommand(cmd::kExcludeSpan);
+        return trend->Selection() == std::nullopt;
+    }
+};
+
+}  // namespace
+
 class ProgramTest : public QObject {
     Q_OBJECT
 private slots:
+    // A night's exclusions are its own: opened one after another from the
+    // Nights window, each night shows and keeps only its own spans.
+    void eachNightOpenedShowsAndKeepsItsOwnExclusions() {
+        NightsProgram p;
+        {
+            FileResult opened;
+            auto library = NightLibrary::Open(p.context.nightsLibrary, opened);
+            const SampleSpan first[] = {{10, 19}};
+            QVERIFY(library && library->SetExclusions(p.Night(6), first));
+        }
+        using Spans = std::vector<SampleSpan>;
+        QVERIFY(p.Open(6));
+        QCOMPARE(p.context.clinical.ShadedSpans(), (Spans{{10, 19}}));
+        QVERIFY(p.Open(7));
+        QCOMPARE(p.context.clinical.ShadedSpans(), Spans{});
+        QVERIFY(p.ExcludeOnScreen(100, 200));
+        QCOMPARE(p.context.clinical.ShadedSpans(), (Spans{{100, 200}}));
+        QCOMPARE(p.InLibrary(7), (Spans{{100, 200}}));
+        QCOMPARE(p.InLibrary(6), (Spans{{10, 19}}));
+        // The Nights window lists the night's figures with it at once.
+        const auto seventh = std::find_if(p.window->Rows().begin(), p.window->Rows().end(),
+                                          [&](const NightRow& r) { return r.night == p.Night(7); });
+        QVERIFY(seventh->clinicalJson.find("\"excluded_seconds\":101") != std::string::npos);
+
+        QVERIFY(p.Open(8));
+        QCOMPARE(p.context.clinical.ShadedSpans(), Spans{});
+        QVERIFY(p.ExcludeOnScreen(0, 9));
+        QCOMPARE(p.InLibrary(8), (Spans{{0, 9}}));
+        QCOMPARE(p.InLibrary(7), (Spans{{100, 200}}));
+        QVERIFY(p.Open(7));
+        QCOMPARE(p.context.clinical.ShadedSpans(), (Spans{{100, 200}}));
+    }
+
+    // Confirming either setup reads the library again at once: the listed
+    // figures follow the settings.
+    void setupsConfirmedReloadTheNightsWindow() {
+        NightsProgram p;
+        FileResult opened;
+        auto library = NightLibrary::Open(p.context.nightsLibrary, opened);
+        QVERIFY(library);
+        QTimer user;
+        connect(&user, &QTimer::timeout, [] {
+            if (auto* buttons = QApplication::activeModalWidget()
+                                    ? QApplication::activeModalWidget()->findChild<QDialogButtonBox*>()
+                                    : nullptr)
+                buttons->button(QDialogButtonBox::Ok)->click();
+        });
+        user.start(20);
+        for (const int command : {cmd::kClinicalSetup, cmd::kAnalysisSetup}) {
+            const std::string note = "after " + std::to_string(command);
+            QVERIFY(library->SetNote(p.Night(6), note));
+            QVERIFY(p.frame->OnCommand(command));
+            QCOMPARE(p.window->Rows().back().note, note);
+        }
+    }
+
+    // Saving User Info names the open night in the library, so the Nights
+    // window's name filter finds it; the other nights keep theirs.
+    void userInfoSavedNamesTheOpenNights() {
+        NightsProgram p;
+        QVERIFY(p.Open(7));
+        QTimer user;
+        connect(&user, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(QMessageBox::Ok)->click();
+            if (!modal || modal->objectName() != "CPatientInfo") return;
+            modal->findChild<QLineEdit*>("nameEdit")->setText("Dee Eff");
+            modal->findChild<QPushButton*>("saveButton")->click();
+        });
+        user.start(20);
+        QVERIFY(p.frame->OnCommand(cmd::kUserInfo));
+        user.stop();
+        QCOMPARE(PatientNameOf(p.context.patient.PatientFile(), 3), std::string("Dee Eff"));
+        p.window->SetFilter({"dee", "", ""});
+        QCOMPARE(p.window->Rows().size(), std::size_t{1});
+        QCOMPARE(p.window->Rows()[0].night, p.Night(7));
+        p.window->SetFilter({});
+    }
+
     // File > Nights... over a library of two IDs: opening a night makes it the
     // data set in Trend with its date in the title and the status bar; the
     // window stays and follows a data file opened afterwards.

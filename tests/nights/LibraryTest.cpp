@@ -116,6 +116,20 @@ TEST(NightLibrary, ListsEachNightWithItsFiguresAndAddsItOnce) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+TEST(NightLibrary, SetNameRenamesOneNightOnly) {
+    test::TempDir dir("quenda-library");
+    auto library = OpenOrFail(dir / "library.sqlite");
+    ASSERT_TRUE(library);
+    ASSERT_TRUE(library->AddFile(WriteDownload(dir, "d1", Download(2)), Names()).result);
+    ASSERT_TRUE(library->SetName(2, "Dee Eff"));
+    const auto rows = ListAll(*library);
+    EXPECT_EQ(rows[0].name, "Ann Bo");
+    EXPECT_EQ(rows[1].name, "Dee Eff");
+    const FileResult none = library->SetName(3, "x");
+    EXPECT_FALSE(none);
+    EXPECT_EQ(none.message, "There is no night 3 in the library.");
+}
+
 TEST(NightLibrary, ADownloadThatExtendsTheLastNightReplacesItAndKeepsItsNote) {
     test::TempDir dir("quenda-library");
     auto library = OpenOrFail(dir / "library.sqlite");

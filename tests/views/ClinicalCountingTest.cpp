@@ -77,6 +77,10 @@ private slots:
         // Inside the trimmed start, near the pulse plot's bottom (under any curve).
         const int column = ColumnOfSample(5 * 60, static_cast<std::int64_t>(samples.size()), l.pulsePlot.width());
         QCOMPARE(page.pixelColor(l.pulsePlot.left() + column, l.pulsePlot.bottom() - 3), QColor(214, 214, 214));
+        // Inside the ten minutes without a reading: shaded as well.
+        const int invalid =
+            ColumnOfSample(4 * 3600 + 300, static_cast<std::int64_t>(samples.size()), l.pulsePlot.width());
+        QCOMPARE(page.pixelColor(l.pulsePlot.left() + invalid, l.pulsePlot.bottom() - 3), QColor(214, 214, 214));
         const int counted = ColumnOfSample(3 * 3600, static_cast<std::int64_t>(samples.size()), l.pulsePlot.width());
         QCOMPARE(page.pixelColor(l.pulsePlot.left() + counted, l.pulsePlot.bottom() - 3), QColor(Qt::white));
 

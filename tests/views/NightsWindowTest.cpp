@@ -8,12 +8,18 @@
 #include "support/NightData.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
+#include "views/NightsPage.h"
 #include "views/NightsWindow.h"
 #include "views/Printing.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 
@@ -63,6 +69,24 @@ struct Library {
         QVERIFY(AddToLibrary(file, paths, options).result);
     }
 };
+
+// 22 more nights of ID 3 (the 10th to the 31st): more than the list shows at once.
+void AddMoreNights(const Library& lib) {
+    std::vector<SampleRecord> more;
+    for (int day = 10; day <= 31; ++day) AppendNight(more, 3, day, 150 + day * 13);
+    const fs::path file = lib.dir.Path() / "more" / "ID3.dat";
+    fs::create_directories(file.parent_path());
+    QVERIFY(WriteDataFile(file, 3, more, "t"));
+    const fs::path paths[] = {file};
+    QVERIFY(AddToLibrary(lib.file, paths, {}).result);
+}
+
+// The editor open over the list, if any.
+QLineEdit* NoteEditor(QTableView* table) {
+    for (auto* edit : table->viewport()->findChildren<QLineEdit*>())
+        if (edit->isVisible()) return edit;
+    return nullptr;
+}
 
 struct Window {
     std::unique_ptr<AppContext> context;
@@ -206,6 +230,104 @@ private slots:
         QCOMPARE(w.opened.back().night, w.window->Rows()[0].night);
     }
 
+    // Another process changes the library (a note, a rebuild that puts a new
+    // file in its place): the open window follows, keeping the selection, the
+    // scroll position and a note being edited.
+    void followsTheLibraryWhoeverChangesIt() {
+        Library lib;
+        AddMoreNights(lib);
+        Window w(lib.file);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        QTableView* table = w.window->Table();
+        // A row selected at the top, the list scrolled on past it.
+        w.window->SelectRow(2);
+        QScrollBar* scroll = table->verticalScrollBar();
+        scroll->setValue(scroll->maximum());
+        const int scrolled = scroll->value();
+        QVERIFY(scrolled > 2);
+        const NightNumber night = w.window->Rows()[20].night;
+        const auto note = [&](NightNumber n, const std::string& text) {
+            return test::RunInDirectory(home_.Path(), QUENDA_CLI_PATH,
+                                        {"nights", "note", std::to_string(n), text, "--library", lib.file})
+                .exitCode;
+        };
+        QCOMPARE(note(night, "from elsewhere"), 0);
+        QTRY_COMPARE(w.window->Rows()[20].note, std::string("from elsewhere"));
+        QCOMPARE(w.window->SelectedRow(), std::optional<std::size_t>(2));
+        QCOMPARE(scroll->value(), scrolled);
+
+        // A note being edited: the reload waits for the edit to end.
+        const QModelIndex cell = table->model()->index(20, static_cast<int>(NightColumn::Note));
+        table->edit(cell);
+        QPointer<QLineEdit> editor = NoteEditor(table);
+        QVERIFY(editor);
+        editor->setText("mine");
+        const NightNumber first = w.window->Rows()[0].night;
+        QCOMPARE(note(first, "theirs"), 0);
+        w.window->Reload();
+        QCoreApplication::processEvents();
+        QVERIFY(editor && editor->isVisible());
+        QCOMPARE(w.window->Rows()[0].note, std::string());
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(w.window->Rows()[0].note, std::string("theirs"));
+        QCOMPARE(w.window->Rows()[20].note, std::string("mine"));
+        QVERIFY(w.opened.empty());  // Enter in the note did not open the night
+
+        // A rebuild replaces the file: the window opens the new one and follows it.
+        const auto rebuilt =
+            test::RunInDirectory(home_.Path(), QUENDA_CLI_PATH, {"nights", "rebuild", "--library", lib.file});
+        QCOMPARE(rebuilt.exitCode, 0);
+        QCOMPARE(note(night, "after the rebuild"), 0);
+        QTRY_COMPARE(w.window->Rows()[20].note, std::string("after the rebuild"));
+    }
+
+    void aDamagedLibraryRebuiltElsewhereOpens() {
+        Library lib;
+        std::ofstream(lib.file, std::ios::trunc) << "not a database at all, not at all, not at all";
+        Window w(lib.file);
+        QVERIFY(w.window->Message().contains("damaged"));
+        const auto rebuild =
+            test::RunInDirectory(home_.Path(), QUENDA_CLI_PATH, {"nights", "rebuild", "--library", lib.file});
+        QCOMPARE(rebuild.exitCode, 0);
+        // The new library lists the nights of the data files the journal names
+        // (and of any kept downloads of the test's data folder).
+        QTRY_VERIFY(w.window->Rows().size() >= 5);
+        QCOMPARE(w.window->Message(), QString());
+    }
+
+    // A double-click on the note of the selected row edits the note; Enter
+    // ends the edit and opens nothing.
+    void noteEditingOpensNoNight() {
+        Library lib;
+        Window w(lib.file);
+        w.window->show();
+        QApplication::setActiveWindow(w.window.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        QTableView* table = w.window->Table();
+        w.window->SelectRow(1);
+        const QModelIndex cell = table->model()->index(1, static_cast<int>(NightColumn::Note));
+        // As the window system delivers a double-click.
+        const QPoint at = table->visualRect(cell).center();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
+        QTest::mousePress(table->viewport(), Qt::LeftButton, {}, at);
+        QMouseEvent twice(QEvent::MouseButtonDblClick, at, table->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, {});
+        QApplication::sendEvent(table->viewport(), &twice);
+        QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, at);
+        QTRY_VERIFY(NoteEditor(table));
+        QVERIFY(w.opened.empty());
+        QLineEdit* editor = NoteEditor(table);
+        editor->setText("CPAP");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(!NoteEditor(table));
+        QCOMPARE(w.window->Rows()[1].note, std::string("CPAP"));
+        QVERIFY(w.opened.empty());
+        // Out of the note, Enter still opens the selected night.
+        QTest::keyClick(table, Qt::Key_Return);
+        QCOMPARE(w.opened.size(), std::size_t{1});
+    }
+
     void noteIsSavedAtOnceAndRemovalAsksFirst() {
         Library lib;
         Window w(lib.file);
@@ -279,20 +401,44 @@ private slots:
         }
     }
 
+    // Every listed ID its own colour, however many; one ID alone keeps its key.
+    void chartColoursEveryIdAndKeepsTheKeyOfOne() {
+        std::vector<QRgb> colours;
+        for (std::size_t i = 0; i < 128; ++i) colours.push_back(NightsSeriesColour(i).rgb());
+        QCOMPARE(colours[0], QColor(0, 90, 200).rgb());  // the first as before
+        std::sort(colours.begin(), colours.end());
+        QVERIFY(std::adjacent_find(colours.begin(), colours.end()) == colours.end());
+
+        std::vector<NightRow> rows;
+        for (int id = 1; id <= 40; ++id) {
+            for (int day = 1; day <= 3; ++day) {
+                NightRow row;
+                row.night = id * 10 + day;
+                row.id = id;
+                row.date = "2026-12-0" + std::to_string(day);
+                row.figures.odi3 = id + day;
+                row.figures.validSamples = 3600;
+                rows.push_back(row);
+            }
+        }
+        const LayoutRect area{0, 0, 1000, 400};
+        for (const std::size_t count : {rows.size(), std::size_t{3}}) {
+            const ChartLayout chart = LayOutNightsChart(std::span(rows).first(count), NightFigure::Odi3, area);
+            QCOMPARE(chart.ids.size(), count / 3);
+            QImage image(area.Width(), area.Height(), QImage::Format_RGB32);
+            QPainter painter(&image);
+            PaintNightsChart(painter, chart);
+            painter.end();
+            // The key's first dot.
+            QCOMPARE(image.pixelColor(area.left + 160, area.top + 10), NightsSeriesColour(0));
+            if (count > 3) SaveScreenshot(image, "nights_chart_many_ids");
+        }
+    }
+
     void rendersTheWindowAndThePrintedPages() {
         Library lib;
         // Enough nights for the table to go on to a second page.
-        {
-            FileResult opened;
-            auto library = NightLibrary::Open(lib.file, opened);
-            QVERIFY(library);
-            std::vector<SampleRecord> more;
-            for (int day = 10; day <= 31; ++day) AppendNight(more, 3, day, 150 + day * 13);
-            const fs::path file = lib.dir.Path() / "more" / "ID3.dat";
-            fs::create_directories(file.parent_path());
-            QVERIFY(WriteDataFile(file, 3, more, "t"));
-            QVERIFY(library->AddFile(file, {}).result);
-        }
+        AddMoreNights(lib);
         Window w(lib.file);
         w.window->SelectRow(3);
         w.window->show();

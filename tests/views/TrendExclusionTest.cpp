@@ -140,6 +140,45 @@ private slots:
         QCOMPARE(f.context.clinical.Summary().countedSamples, 1);
     }
 
+    // A drag leaves the cursor at its end: Shift+Left/Right go on with the
+    // span just dragged, whichever way it went.
+    void keysGoOnFromTheEndOfADrag() {
+        Fixture f(true);
+        QVERIFY(QTest::qWaitForWindowExposed(f.view.get()));
+        QTRY_VERIFY(f.view->ScreenLayout().spo2.graph.Width() > 300);
+        const struct {
+            int from, to;
+            Qt::Key key;
+            SampleSpan extended;
+        } drags[] = {{100, 200, Qt::Key_Right, {100, 201}}, {200, 100, Qt::Key_Left, {99, 200}}};
+        for (const auto& d : drags) {
+            f.ShiftDrag(d.from, d.to);
+            QCOMPARE(f.view->CursorSample(), std::int64_t{d.to});
+            QTest::keyClick(f.view.get(), d.key, Qt::ShiftModifier);
+            QCOMPARE(f.view->Selection(), std::optional<SampleSpan>(d.extended));
+        }
+    }
+
+    // Readings the recorder did not have (SpO2 127, pulse 255) are shaded like
+    // artefacts, under the raw profile too; the curves are drawn as before.
+    void invalidReadingsAreShaded() {
+        Fixture f(false);
+        auto samples = f.context.store.CurrentDataSet();
+        for (int i = 300; i < 320; ++i) samples[static_cast<std::size_t>(i)].spo2 = 127;
+        for (int i = 400; i < 410; ++i) samples[static_cast<std::size_t>(i)].pulseRate = 255;
+        ++f.context.store.DataSetGeneration;
+        QCOMPARE(f.context.clinical.ShadedSpans(), (std::vector<SampleSpan>{{300, 319}, {400, 409}}));
+        f.view->resize(1400, 760);
+        QVERIFY(QTest::qWaitForWindowExposed(f.view.get()));
+        QTRY_VERIFY(f.view->ScreenLayout().spo2.graph.Width() > 500);
+        const QImage page = f.view->grab().toImage();
+        const LayoutRect& g = f.view->ScreenLayout().pulse.graph;
+        for (const int column : {300, 319, 405})
+            QCOMPARE(page.pixelColor(g.left + column, g.top + 2), QColor(214, 214, 214));
+        QVERIFY(page.pixelColor(g.left + 320, g.top + 2) != QColor(214, 214, 214));
+        SaveScreenshot(f.view.get(), "trend_view_invalid");
+    }
+
     void aChangeThatCannotBeKeptChangesNothing() {
         Fixture f(true);
         QVERIFY(QTest::qWaitForWindowExposed(f.view.get()));
