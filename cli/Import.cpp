@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,7 +41,8 @@ int ImportCommand(int argc, char** argv) {
             if (arg == "--id") {
                 char* end = nullptr;
                 const long id = std::strtol(value.c_str(), &end, 10);
-                if (value.empty() || *end != '\0' || id < 1 || id > 127) return Usage("--id takes a number from 1 to 127");
+                if (value.empty() || *end != '\0' || id < 1 || id > 127)
+                    return Usage("--id takes a number from 1 to 127");
                 options.id = static_cast<int>(id);
             } else {
                 options.dateOrder = ParseDateOrder(value);

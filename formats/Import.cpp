@@ -58,8 +58,7 @@ Seconds ToSeconds(int year, int month, int day, int hour, int minute, int second
 }
 
 std::string YearRefusal(int year) {
-    return "the year " + std::to_string(year) +
-           " is outside 2000 to 2127, the years a data file can hold";
+    return "the year " + std::to_string(year) + " is outside 2000 to 2127, the years a data file can hold";
 }
 
 void PreferHugePages(const void* data, std::size_t bytes) {
@@ -170,10 +169,9 @@ FileResult KeepImport(const fs::path& source, int id, std::span<const SampleReco
             // The same samples imported again: keep the one file.
             std::ifstream in(candidate, std::ios::binary);
             const std::vector<char> old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (old.size() == bytes.size() && std::equal(old.begin(), old.end(), bytes.begin(), bytes.end(),
-                                                         [](char a, std::uint8_t b) {
-                                                             return static_cast<std::uint8_t>(a) == b;
-                                                         })) {
+            if (old.size() == bytes.size() &&
+                std::equal(old.begin(), old.end(), bytes.begin(), bytes.end(),
+                           [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; })) {
                 written = candidate;
                 return {};
             }

@@ -28,7 +28,7 @@ inline constexpr int kImportMaxPulse = 250;
 enum class DateOrder { Unknown, Dmy, Mdy };
 
 struct ImportOptions {
-    int id = 1;                              // 1..127
+    int id = 1;                                // 1..127
     DateOrder dateOrder = DateOrder::Unknown;  // needed only when a file's dates fit both
 };
 
@@ -49,7 +49,8 @@ namespace import_message {
 inline constexpr const char* kAmbiguousDates =
     "The dates fit both day/month/year and month/day/year; say which the file uses (--date-order dmy|mdy).";
 inline constexpr const char* kEmpty = "The file holds no samples.";
-inline constexpr const char* kTooLong = "The file covers more than 144 hours; a data set holds at most 518,400 seconds.";
+inline constexpr const char* kTooLong =
+    "The file covers more than 144 hours; a data set holds at most 518,400 seconds.";
 inline constexpr const char* kNotCsvOrEdf = "The file is neither CSV nor EDF.";
 }  // namespace import_message
 

@@ -112,9 +112,12 @@ std::string HeaderKey(std::string_view name) {
     std::string key;
     int depth = 0;
     for (char c : name) {
-        if (c == '(' || c == '[') ++depth;
-        else if ((c == ')' || c == ']') && depth > 0) --depth;
-        else if (depth == 0 && c != ' ' && c != '\t' && c != '_') key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c == '(' || c == '[')
+            ++depth;
+        else if ((c == ')' || c == ']') && depth > 0)
+            --depth;
+        else if (depth == 0 && c != ' ' && c != '\t' && c != '_')
+            key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return key;
 }
@@ -302,8 +305,8 @@ TimeError UnixSeconds(std::string_view s, RawTime& out, int& yearOut) {
     yearOut = local.tm_year + 1900;
     if (yearOut < kFirstYear || yearOut > kLastYear) return TimeError::Year;
     out.kind = RawTime::Exact;
-    out.exact = static_cast<std::uint32_t>(ToSeconds(yearOut, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                                                     local.tm_min, std::min(local.tm_sec, 59)));
+    out.exact = static_cast<std::uint32_t>(
+        ToSeconds(yearOut, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, std::min(local.tm_sec, 59)));
     out.timeOfDay = 0;
     return TimeError::None;
 }
@@ -543,8 +546,9 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
                       HeaderList(names) + ".");
     }
     auto fieldText = [&](int column) -> std::string_view {
-        return column >= 0 && static_cast<std::size_t>(column) < fields.size() ? fields[static_cast<std::size_t>(column)]
-                                                                               : std::string_view();
+        return column >= 0 && static_cast<std::size_t>(column) < fields.size()
+                   ? fields[static_cast<std::size_t>(column)]
+                   : std::string_view();
     };
     auto fieldName = [&](int column) {
         return "field " + std::to_string(column + 1) + " (" + Quote(names[static_cast<std::size_t>(column)]) + ")";
@@ -618,11 +622,10 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
         }
         if (error != TimeError::None) {
             const std::string_view shown = fieldText(badColumn);
-            std::string why = error == TimeError::Year
-                                  ? YearRefusal(year)
-                                  : error == TimeError::Impossible ? Quote(shown) + " is no date in the calendar"
-                                  : shown.empty()                  ? "the time stamp is missing"
-                                                                   : Quote(shown) + " is no date and time this reader knows";
+            std::string why = error == TimeError::Year         ? YearRefusal(year)
+                              : error == TimeError::Impossible ? Quote(shown) + " is no date in the calendar"
+                              : shown.empty()                  ? "the time stamp is missing"
+                                              : Quote(shown) + " is no date and time this reader knows";
             return Refuse("line " + std::to_string(lineNumber) + ", " + fieldName(badColumn) + ": " + why + ".");
         }
         if (time.kind == RawTime::DayMonth && time.a != time.b) {
@@ -654,8 +657,10 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
                       ": the dates fit neither day/month/year nor month/day/year throughout.");
     }
     if (order == DateOrder::Unknown) {
-        if (dayFirstSeen) order = DateOrder::Dmy;
-        else if (monthFirstSeen) order = DateOrder::Mdy;
+        if (dayFirstSeen)
+            order = DateOrder::Dmy;
+        else if (monthFirstSeen)
+            order = DateOrder::Mdy;
         else if (ordersDiffer) {
             ImportResult r = Refuse(import_message::kAmbiguousDates);
             r.dateOrderAmbiguous = true;
@@ -697,8 +702,10 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
         if (fill) {
             // A row before a gap, and the last, stands for the usual step.
             const Seconds d = i + 1 < rows.size() ? times(i + 1) - times(i) : usual;
-            if (d >= 2 && d <= kMaxFillStep) repeat = d;
-            else if (d > kMaxFillStep) repeat = usual;
+            if (d >= 2 && d <= kMaxFillStep)
+                repeat = d;
+            else if (d > kMaxFillStep)
+                repeat = usual;
         }
         for (Seconds k = 0; k < repeat; ++k) {
             const Seconds at = times(i) + k;

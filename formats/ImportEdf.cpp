@@ -42,7 +42,8 @@ ImportResult Refuse(std::string message) {
 bool LabelHas(std::string_view label, std::initializer_list<std::string_view> words) {
     std::string lower(label);
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
+    return std::any_of(words.begin(), words.end(),
+                       [&](std::string_view w) { return lower.find(w) != std::string::npos; });
 }
 
 struct Chosen {
@@ -351,13 +352,13 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
                                         static_cast<std::size_t>(tal.perRecord) * 2);
         const std::size_t end = talBytes.find('\x14');
         const auto onset = end == std::string_view::npos ? std::nullopt : Units(talBytes.substr(0, end));
-        if (!onset || (talBytes.front() != '+' && talBytes.front() != '-') || *onset < 0 ||
-            *onset > kMaxRecordUnits) {
+        if (!onset || (talBytes.front() != '+' && talBytes.front() != '-') || *onset < 0 || *onset > kMaxRecordUnits) {
             return Refuse("Data record " + std::to_string(r + 1) +
                           " of the EDF+D file does not begin with its onset (a time-keeping annotation).");
         }
         if (*onset < previousOnset)
-            return Refuse("Data record " + std::to_string(r + 1) + " of the EDF+D file starts before the one ahead of it.");
+            return Refuse("Data record " + std::to_string(r + 1) +
+                          " of the EDF+D file starts before the one ahead of it.");
         previousOnset = *onset;
         physical(spo2Signal, record, spo2);
         if (pulseSignal) physical(*pulseSignal, record, pulse);
@@ -397,7 +398,8 @@ ImportResult ImportEdf(const std::filesystem::path& path, const ImportOptions& o
                 return Refuse("The file is no valid EDF file: EDFlib found format errors in its header.");
             case EDFLIB_FILE_READ_ERROR: return Refuse("can't read " + path.string());
             default:
-                return Refuse("The file could not be read as EDF (EDFlib error " + std::to_string(header->filetype) + ").");
+                return Refuse("The file could not be read as EDF (EDFlib error " + std::to_string(header->filetype) +
+                              ").");
         }
     }
     struct Closer {

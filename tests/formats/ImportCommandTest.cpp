@@ -107,8 +107,8 @@ private slots:
         csv << "Date;Time;SpO2 (%);Pulse (bpm)\n";
         for (int i = 0; i < 900; ++i) {
             const int t = 2 * i;
-            csv << "05/06/2026;22:" << 10 + t / 60 << ":" << (t % 60 < 10 ? "0" : "") << t % 60 << ";"
-                << 88 + i % 10 << ";" << 60 + i % 20 << "\n";
+            csv << "05/06/2026;22:" << 10 + t / 60 << ":" << (t % 60 < 10 ? "0" : "") << t % 60 << ";" << 88 + i % 10
+                << ";" << 60 + i % 20 << "\n";
         }
         csv.close();
         QVERIFY(frame_->Router().IsEnabled(cmd::kImport));

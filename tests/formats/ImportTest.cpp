@@ -40,9 +40,9 @@ struct CsvShape {
 const CsvShape kCsvShapes[] = {
     {"iso, comma, LF", DateOrder::Unknown, "time,spo2,pulse\n2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,96,62\n",
      "2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,96,62\n"},
-    {"BOM, CR LF, semicolons, quotes, decimal comma, date + time, D.M.Y",
-     DateOrder::Unknown,
-     "\xEF\xBB\xBF\r\n\"Date\";\"Time\";\"SpO2 (%)\";\"Pulse Rate (bpm)\"\r\n\"13.12.2026\";\"22:30:00\";\"97,5\";\"61,4\"\r\n"
+    {"BOM, CR LF, semicolons, quotes, decimal comma, date + time, D.M.Y", DateOrder::Unknown,
+     "\xEF\xBB\xBF\r\n\"Date\";\"Time\";\"SpO2 (%)\";\"Pulse Rate "
+     "(bpm)\"\r\n\"13.12.2026\";\"22:30:00\";\"97,5\";\"61,4\"\r\n"
      "\r\n\"13.12.2026\";\"22:30:01\";\"96,4\";\"62\"\r\n",
      "2026-12-13T22:30:00,98,61\n2026-12-13T22:30:01,96,62\n"},
     {"TAB, M/D/Y, 12-hour", DateOrder::Unknown,
@@ -117,8 +117,8 @@ const Refusal kCsvRefusals[] = {
      false},
     {"bad date column", DateOrder::Unknown, "date,time,spo2\n2026-04-30,22:00:00,97\n30.4.,22:00:01,97\n",
      "line 3, field 1 (\"date\")", false},
-    {"before 2000", DateOrder::Unknown, "time,spo2\n1999-12-31 23:59:59,97\n",
-     "the year 1999 is outside 2000 to 2127", false},
+    {"before 2000", DateOrder::Unknown, "time,spo2\n1999-12-31 23:59:59,97\n", "the year 1999 is outside 2000 to 2127",
+     false},
     {"after 2127", DateOrder::Unknown, "time,spo2\n2128-01-01 00:00:00,97\n", "the year 2128", false},
     {"dates fit both orders", DateOrder::Unknown, "time,spo2\n5/6/2026 22:00:00,97\n", "--date-order dmy|mdy", true},
     {"dates fit neither order", DateOrder::Unknown, "time,spo2\n13/5/2026 22:00:00,97\n5/13/2026 22:00:00,97\n",
@@ -233,13 +233,20 @@ std::string EdfPlusD(const std::vector<int>& onsets, int recordSeconds, const st
     };
     const std::vector<std::string> labels = {"SpO2", "Pulse", "EDF Annotations"};
     const std::vector<int> perRecord = {recordSeconds, recordSeconds, 16};
-    std::string h = field("0", 8) + field("X X X X", 80) + field("Startdate 06-DEC-2026 X X X", 80) +
-                    field(start, 8) + field("22.30.00", 8) + field("1024", 8) + field("EDF+D", 44) +
+    std::string h = field("0", 8) + field("X X X X", 80) + field("Startdate 06-DEC-2026 X X X", 80) + field(start, 8) +
+                    field("22.30.00", 8) + field("1024", 8) + field("EDF+D", 44) +
                     field(std::to_string(onsets.size()), 8) + field(std::to_string(recordSeconds), 8) + field("3", 4);
     const std::vector<std::vector<std::string>> columns = {
-        {labels[0], labels[1], labels[2]}, {"", "", ""}, {"%", "bpm", ""}, {"0", "0", "-1"}, {"127", "255", "1"},
-        {"0", "0", "-32768"}, {"127", "255", "32767"}, {"", "", ""},
-        {std::to_string(perRecord[0]), std::to_string(perRecord[1]), "16"}, {"", "", ""}};
+        {labels[0], labels[1], labels[2]},
+        {"", "", ""},
+        {"%", "bpm", ""},
+        {"0", "0", "-1"},
+        {"127", "255", "1"},
+        {"0", "0", "-32768"},
+        {"127", "255", "32767"},
+        {"", "", ""},
+        {std::to_string(perRecord[0]), std::to_string(perRecord[1]), "16"},
+        {"", "", ""}};
     const std::size_t widths[] = {16, 80, 8, 8, 8, 8, 8, 80, 8, 32};
     for (std::size_t c = 0; c < columns.size(); ++c)
         for (const auto& v : columns[c]) h += field(v, widths[c]);
@@ -287,8 +294,7 @@ TEST(ImportEdf, EdfPlusDRefusals) {
         {"no onset", EdfPlusD({0}, 1, "06.12.26", [](std::string& b) { b[1024 + 4] = 'x'; }),
          "Data record 1 of the EDF+D file does not begin with its onset"},
         {"records backwards", EdfPlusD({5, 1}, 1), "Data record 2 of the EDF+D file starts before"},
-        {"1999", EdfPlusD({0}, 1, "06.12.99",
-                          [](std::string& b) { b.replace(88, 27, "Startdate 06-DEC-1999 X X X"); }),
+        {"1999", EdfPlusD({0}, 1, "06.12.99", [](std::string& b) { b.replace(88, 27, "Startdate 06-DEC-1999 X X X"); }),
          "outside 2000 to 2127"},
         {"no SpO2", EdfPlusD({0}, 1, "06.12.26", [](std::string& b) { b.replace(256, 4, "Resp"); }),
          "its signals are \"Resp\", \"Pulse\""},
@@ -381,10 +387,9 @@ TEST(ImportCli, WritesTheDataFileAndAsksForTheDateOrder) {
     EXPECT_EQ(contents.id, 9);
     EXPECT_EQ(Lines(contents.records), "2026-05-06T22:00:00,97,61\n2026-05-06T22:00:01,96,62\n");
 
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"import", "ring.csv", "x.dat", "--id", "128"},
-          {"import", "ring.csv", "x.dat", "--date-order", "ymd"},
-          {"import", "ring.csv"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"import", "ring.csv", "x.dat", "--id", "128"},
+                                                 {"import", "ring.csv", "x.dat", "--date-order", "ymd"},
+                                                 {"import", "ring.csv"}}) {
         run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
         EXPECT_EQ(run.exitCode, 2) << args.back();
     }
