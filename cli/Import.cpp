@@ -1,5 +1,6 @@
 #include "cli/Import.h"
 
+#include "base/InputFile.h"
 #include "formats/Import.h"
 #include "store/DataFile.h"
 
@@ -7,7 +8,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,16 +71,18 @@ int ImportCommand(int argc, char** argv) {
 }
 
 bool IsForeignFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    // A folder is a kept download whatever its name, never a CSV or EDF file.
+    if (std::filesystem::is_directory(path, ec)) return false;
     std::string ext = path.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     if (ext == ".dat") return false;
     if (ext == ".csv" || ext == ".edf") return true;
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
-    std::ifstream in(path, std::ios::binary);
+    // Read as the importer reads: a FIFO or a device is no EDF file.
+    InputFile file(path, UINT64_MAX);
     std::uint8_t head[8] = {};
-    in.read(reinterpret_cast<char*>(head), sizeof head);
-    return LooksLikeEdf({head, static_cast<std::size_t>(in.gcount())});
+    std::size_t got = 0;
+    return file.ReadAt(0, head, sizeof head, got) && LooksLikeEdf({head, got});
 }
 
 std::optional<std::filesystem::path> KeepForeignFile(const std::filesystem::path& path, int id, DateOrder order,

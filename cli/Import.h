@@ -17,7 +17,8 @@ namespace quenda {
 int ImportCommand(int argc, char** argv);
 
 // Whether `path` is another oximeter's file (.csv, .edf, or EDF by its
-// bytes) rather than one of our data files.
+// bytes) rather than one of our data files or a kept-download folder (any
+// folder, whatever its name).
 bool IsForeignFile(const std::filesystem::path& path);
 
 // For `nights add`: reads a CSV or EDF file as ID `id` and keeps it under

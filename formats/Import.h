@@ -24,6 +24,14 @@ inline constexpr std::uint8_t kNoPulse = 255;
 inline constexpr int kImportMaxSpO2 = 100;
 inline constexpr int kImportMaxPulse = 250;
 
+// The longest a CSV file is taken to be: a header and a full data set's rows,
+// each line given ten times the 26 bytes our own export writes, room for a
+// quoted date and time with fraction and zone, values with decimals and a
+// handful of other columns.
+inline constexpr std::uint64_t kCsvLineRoom = 256;
+inline constexpr std::uint64_t kMaxCsvFile = kCsvLineRoom * (kMaxSamples + 1);
+static_assert(kMaxCsvFile == 132'710'656, "import_message::kCsvTooLarge names the size");
+
 // How a date written with the day and month both before the year is read.
 enum class DateOrder { Unknown, Dmy, Mdy };
 
@@ -52,6 +60,11 @@ inline constexpr const char* kEmpty = "The file holds no samples.";
 inline constexpr const char* kTooLong =
     "The file covers more than 144 hours; a data set holds at most 518,400 seconds.";
 inline constexpr const char* kNotCsvOrEdf = "The file is neither CSV nor EDF.";
+inline constexpr const char* kFolder = "The path is a folder, not a CSV or EDF file.";
+inline constexpr const char* kNotAFile =
+    "The path is not a regular file (a FIFO, a device or a socket) and cannot be imported.";
+inline constexpr const char* kCsvTooLarge =
+    "The file is larger than 132,710,656 bytes (518,401 lines of 256 bytes), more than a CSV file of 144 hours takes.";
 }  // namespace import_message
 
 // "dmy" or "mdy"; Unknown for anything else.
@@ -71,7 +84,10 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
 // Whether the bytes start like an EDF header ("0" and seven spaces).
 bool LooksLikeEdf(std::span<const std::uint8_t> head);
 
-// Reads a CSV or EDF file, telling them apart by content.
+// Reads a CSV or EDF file, telling them apart by content. Only a regular
+// file is read, and no larger one than its kind holds for a full data set:
+// for a CSV file kMaxCsvFile, for an EDF file its header and the data records
+// of 518,400 seconds.
 ImportResult ImportFile(const std::filesystem::path& path, const ImportOptions& options);
 
 // Where imported files are kept as data files: $XDG_DATA_HOME/Quenda/imports

@@ -555,7 +555,8 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
     };
 
     std::vector<Row> rows;
-    rows.reserve(bytes.size() / 24 + 1);
+    // More rows than a data set holds are refused, so no more room is needed.
+    rows.reserve(std::min(bytes.size() / 24 + 1, static_cast<std::size_t>(kMaxSamples) + 1));
     PreferHugePages(rows.data(), rows.capacity() * sizeof(Row));
     bool dayFirstSeen = false, monthFirstSeen = false, ordersDiffer = false;
     int dayFirstLine = 0, monthFirstLine = 0;

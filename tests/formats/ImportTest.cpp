@@ -9,6 +9,7 @@
 
 #include <edflib.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -350,6 +351,48 @@ TEST(ImportRoundTrip, OurCsvAndEdfPlusExportsReadBackTheSameSamples) {
     EXPECT_EQ(Lines(fromEdf), Lines(samples));
 }
 
+// ---- what is read at all -------------------------------------------------------
+
+// A folder (one named like a CSV or EDF file too), a FIFO and a device are
+// refused unread, as is a file longer than a full data set of its kind; one
+// exactly that long is read.
+TEST(ImportFile, ReadsRegularFilesNoLongerThanAFullDataSet) {
+    test::TempDir dir("quenda-import-kinds");
+    fs::create_directory(dir / "night.csv");
+    fs::create_directory(dir / "night.edf");
+    ASSERT_EQ(::mkfifo((dir / "fifo.csv").c_str(), 0600), 0);
+    // Zero bytes make up the length.
+    const auto sized = [&](const char* name, const std::string& bytes, std::uint64_t size) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+        fs::resize_file(dir / name, size);
+        return dir / name;
+    };
+    const std::string csv = "time,spo2\n2026-12-06T22:30:00,97\n";
+    // Records of 1 s and 36 bytes: 518,400 of them after the 1,024-byte header.
+    const std::string edf = EdfPlusD({0}, 1);
+    constexpr std::uint64_t kLongestEdf = 1024 + 518'400ull * 36;
+    const struct {
+        fs::path path;
+        std::string message;  // empty: read
+    } cases[] = {
+        {dir / "night.csv", import_message::kFolder},
+        {dir / "night.edf", import_message::kFolder},
+        {dir / "fifo.csv", import_message::kNotAFile},
+        {"/dev/zero", import_message::kNotAFile},
+        {sized("long.csv", csv, kMaxCsvFile + 1), import_message::kCsvTooLarge},
+        {sized("longest.csv", csv, kMaxCsvFile), "line 3, field 1 (\"time\")"},  // read: zero bytes are no time
+        {sized("long.edf", edf, kLongestEdf + 1), import_message::kTooLong},
+        {sized("longest.edf", edf, kLongestEdf), ""},  // bytes after the one record are ignored
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const ImportResult result = ImportFile(c.path, {});
+        EXPECT_EQ(result.ok, c.message.empty());
+        EXPECT_EQ(result.message.substr(0, c.message.size()), c.message);
+    }
+    EXPECT_EQ(ImportEdf(dir / "night.edf", {}).message, import_message::kFolder);
+}
+
 TEST(ImportKeep, WritesAPrivateDataFileOnceAndAnotherForOtherSamples) {
     test::TempDir dir("quenda-import-keep");
     const fs::path root = dir / "Quenda" / "imports";
@@ -413,6 +456,26 @@ TEST(ImportCli, WritesTheDataFileAndAsksForTheDateOrder) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("line 2, field 1"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(dir / "bad.dat"));
+}
+
+// nights add takes any folder for a kept download, whatever its name;
+// import refuses one.
+TEST(ImportCli, FoldersAreKeptDownloadsNeverCsvOrEdfFiles) {
+    test::TempDir dir("quenda-import-cli");
+    const std::string csv = "time,spo2\n2026-12-06T22:30:00,97\n";
+    fs::create_directory(dir / "folder.csv");
+    auto run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"import", "folder.csv", "out.dat"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("folder.csv: The path is a folder, not a CSV or EDF file."), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir / "out.dat"));
+
+    fs::create_directory(dir / "kept.csv");
+    ASSERT_TRUE(WriteDataFile(dir / "kept.csv" / "ID3.dat", 3, ImportCsv(csv, {3, {}}).samples, ""));
+    run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "add", "kept.csv", "--library", "l.sqlite"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "add", "folder.csv", "--library", "l.sqlite"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("folder.csv: no ID<n>.dat data files in this folder"), std::string::npos) << run.err;
 }
 
 }  // namespace
