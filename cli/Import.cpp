@@ -1,8 +1,11 @@
 #include "cli/Import.h"
 
 #include "base/InputFile.h"
+#include "formats/ExportKind.h"
 #include "formats/Import.h"
 #include "store/DataFile.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -26,6 +29,15 @@ int Usage(const std::string& problem) {
                  "usage: quenda-cli import IN.csv|IN.edf OUT.dat [--id N] [--date-order dmy|mdy]\n",
                  problem.c_str());
     return kExitUsage;
+}
+
+// Whether both names lead to one file: the same name, a symbolic link or
+// another hard link to it.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first {
+    }, second{};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }
 
 }  // namespace
@@ -55,6 +67,12 @@ int ImportCommand(int argc, char** argv) {
         }
     }
     if (files.size() != 2) return Usage("import takes a CSV or EDF file and an output data file");
+    if (!HasExtension(files[1], "dat")) return Usage("the output is a data file: its name must end in .dat");
+    if (SameFile(files[0], files[1])) {
+        std::fprintf(stderr, "quenda-cli: %s: is %s itself; the data file needs a name of its own\n", files[1].c_str(),
+                     files[0].c_str());
+        return kExitFailed;
+    }
     const ImportResult imported = ImportFile(files[0], options);
     if (!imported) {
         std::fprintf(stderr, "quenda-cli: %s: %s\n", files[0].c_str(), imported.message.c_str());

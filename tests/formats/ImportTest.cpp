@@ -458,20 +458,45 @@ TEST(ImportCli, WritesTheDataFileAndAsksForTheDateOrder) {
     EXPECT_FALSE(fs::exists(dir / "bad.dat"));
 }
 
-// nights add takes any folder for a kept download, whatever its name;
-// import refuses one.
-TEST(ImportCli, FoldersAreKeptDownloadsNeverCsvOrEdfFiles) {
+// The data file never takes the place of what is imported, and has a data
+// file's name; nights add takes any folder for a kept download.
+TEST(ImportCli, RefusesAnOutputThatIsTheInputAndTakesFoldersForKeptDownloads) {
     test::TempDir dir("quenda-import-cli");
     const std::string csv = "time,spo2\n2026-12-06T22:30:00,97\n";
+    std::ofstream(dir / "ring.csv") << csv;
+    std::ofstream(dir / "ring.dat") << csv;  // a CSV file under a data file's name
+    fs::create_symlink("ring.csv", dir / "link.dat");
+    fs::create_hard_link(dir / "ring.csv", dir / "hard.dat");
     fs::create_directory(dir / "folder.csv");
-    auto run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"import", "folder.csv", "out.dat"});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("folder.csv: The path is a folder, not a CSV or EDF file."), std::string::npos) << run.err;
-    EXPECT_FALSE(fs::exists(dir / "out.dat"));
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* err;
+    } cases[] = {
+        {{"ring.csv", "ring.csv"}, 2, "its name must end in .dat"},
+        {{"ring.csv", "out.csv"}, 2, "its name must end in .dat"},
+        {{"ring.dat", "ring.dat"}, 1, "ring.dat: is ring.dat itself"},
+        {{"ring.csv", "link.dat"}, 1, "link.dat: is ring.csv itself"},
+        {{"ring.csv", "hard.dat"}, 1, "hard.dat: is ring.csv itself"},
+        {{"folder.csv", "out.dat"}, 1, "folder.csv: The path is a folder, not a CSV or EDF file."},
+        {{"ring.csv", "OUT.DAT"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"import"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << " " << c.args[1] << ": " << run.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    }
+    for (const char* name : {"ring.csv", "ring.dat", "link.dat", "hard.dat"}) EXPECT_EQ(test::Slurp(dir / name), csv);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.dat"));
+    EXPECT_FALSE(fs::exists(dir / "out.csv") || fs::exists(dir / "out.dat"));
+    EXPECT_TRUE(fs::exists(dir / "OUT.DAT"));
 
     fs::create_directory(dir / "kept.csv");
     ASSERT_TRUE(WriteDataFile(dir / "kept.csv" / "ID3.dat", 3, ImportCsv(csv, {3, {}}).samples, ""));
-    run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "add", "kept.csv", "--library", "l.sqlite"});
+    auto run =
+        test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "add", "kept.csv", "--library", "l.sqlite"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "add", "folder.csv", "--library", "l.sqlite"});
     EXPECT_EQ(run.exitCode, 1);
