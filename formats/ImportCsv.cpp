@@ -153,7 +153,7 @@ std::optional<double> ParseNumber(std::string_view s, bool decimalComma) {
     double value = 0;
     std::size_t i = 0;
     int digits = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9' && digits < 12; ++i, ++digits) value = value * 10 + (s[i] - '0');
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++digits) value = value * 10 + (s[i] - '0');
     if (i < s.size() && (s[i] == '.' || (decimalComma && s[i] == ','))) {
         double scale = 0.1;
         for (++i; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++digits) {
@@ -165,9 +165,19 @@ std::optional<double> ParseNumber(std::string_view s, bool decimalComma) {
     return negative ? -value : value;
 }
 
-int StoredField(std::string_view s, bool decimalComma, int maximum, int none) {
+// How the apps write "no measurement": nothing, a dash or two, or N/A.
+bool NoMeasurement(std::string_view s) {
+    s = Trim(s);
+    return s.empty() || s == "-" || s == "--" ||
+           (s.size() == 3 && (s[0] == 'n' || s[0] == 'N') && s[1] == '/' && (s[2] == 'a' || s[2] == 'A'));
+}
+
+// A value field as the data set stores it; nothing when it is no number.
+std::optional<int> StoredField(std::string_view s, bool decimalComma, int maximum, int none) {
+    if (NoMeasurement(s)) return none;
     const auto v = ParseNumber(s, decimalComma);
-    return v ? StoredValue(*v, maximum, none) : none;
+    if (!v) return std::nullopt;
+    return StoredValue(*v, maximum, none);
 }
 
 // ---- time stamps ---------------------------------------------------------
@@ -640,12 +650,20 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
                 monthFirstLine = lineNumber;
             }
         }
+        const auto spo2 = StoredField(fieldText(spo2Column), decimalComma, kImportMaxSpO2, kNoSpO2);
+        const auto pulse = pulseColumn >= 0
+                               ? StoredField(fieldText(pulseColumn), decimalComma, kImportMaxPulse, kNoPulse)
+                               : std::optional<int>(kNoPulse);
+        if (!spo2 || !pulse) {
+            const int column = spo2 ? pulseColumn : spo2Column;
+            return Refuse("line " + std::to_string(lineNumber) + ", " + fieldName(column) + ": " +
+                          Quote(fieldText(column)) + " is no number.");
+        }
         Row row;
         row.line = lineNumber;
         row.SetTime(time, time.timeOfDay);
-        row.spo2 = static_cast<std::uint8_t>(StoredField(fieldText(spo2Column), decimalComma, kImportMaxSpO2, kNoSpO2));
-        row.pulse = static_cast<std::uint8_t>(
-            pulseColumn >= 0 ? StoredField(fieldText(pulseColumn), decimalComma, kImportMaxPulse, kNoPulse) : kNoPulse);
+        row.spo2 = static_cast<std::uint8_t>(*spo2);
+        row.pulse = static_cast<std::uint8_t>(*pulse);
         rows.push_back(row);
         if (rows.size() > static_cast<std::size_t>(kMaxSamples)) return Refuse(import_message::kTooLong);
     }

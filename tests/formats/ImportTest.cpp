@@ -63,11 +63,11 @@ const CsvShape kCsvShapes[] = {
      "2026-12-06T22:30:00,97,60\n"},
     {"the same dates read mdy", DateOrder::Mdy, "time,spo2,pr\n06-12-26 22:30:00,97,60\n",
      "2026-06-12T22:30:00,97,60\n"},
-    {"no measurement: 0, empty, text, too high; 100 and 250 kept; short row", DateOrder::Unknown,
-     "time,spo2,pulse,notes\n2026-12-06T22:30:00,0,\n2026-12-06T22:30:01,x,251,a\n"
-     "2026-12-06T22:30:02,101,0\n2026-12-06T22:30:03,100,250\n2026-12-06T22:30:04\n",
+    {"no measurement: empty, -, --, N/A, a short row, 0, too high", DateOrder::Unknown,
+     "time,spo2,pulse,notes\n2026-12-06T22:30:00,0,\n2026-12-06T22:30:01,N/A,251,a\n"
+     "2026-12-06T22:30:02,128,--\n2026-12-06T22:30:03,101,256\n2026-12-06T22:30:04,n/a,-\n2026-12-06T22:30:05\n",
      "2026-12-06T22:30:00,127,255\n2026-12-06T22:30:01,127,255\n2026-12-06T22:30:02,127,255\n"
-     "2026-12-06T22:30:03,100,250\n2026-12-06T22:30:04,127,255\n"},
+     "2026-12-06T22:30:03,127,255\n2026-12-06T22:30:04,127,255\n2026-12-06T22:30:05,127,255\n"},
     {"no pulse column", DateOrder::Unknown, "time,spo2\n2026-12-06 22:30:00,97\n", "2026-12-06T22:30:00,97,255\n"},
     {"rows 4 s apart fill each second; a larger step is a gap", DateOrder::Unknown,
      "time,spo2,pulse\n2026-12-06T22:30:00,97,61\n2026-12-06T22:30:04,96,62\n2026-12-06T22:31:00,95,63\n",
@@ -126,6 +126,15 @@ const Refusal kCsvRefusals[] = {
      "lines 2 and 3: the dates fit neither", false},
     {"mdy asked of a D/M/Y file", DateOrder::Mdy, "time,spo2\n1/1/2026 22:00:00,97\n13/1/2026 22:00:00,97\n",
      "line 3, field 1 (\"time\"): day 1 of month 13 is no date in the calendar (read as month/day/year).", false},
+    // A value that is no number is no "no measurement" either.
+    {"9x5", DateOrder::Unknown, "time,spo2,pulse\n2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,9x5,61\n",
+     "line 3, field 2 (\"spo2\"): \"9x5\" is no number.", false},
+    {"95%", DateOrder::Unknown, "time,spo2,pulse\n2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,95%,61\n",
+     "line 3, field 2 (\"spo2\"): \"95%\" is no number.", false},
+    {"1e2", DateOrder::Unknown, "time,spo2,pulse\n2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,97,1e2\n",
+     "line 3, field 3 (\"pulse\"): \"1e2\" is no number.", false},
+    {"--5", DateOrder::Unknown, "time;pulse;spo2\n2026-12-06T22:30:00;--5;97\n",
+     "line 2, field 2 (\"pulse\"): \"--5\" is no number.", false},
 };
 
 TEST(ImportCsv, RefusesWithLineFieldAndReason) {
