@@ -15,14 +15,20 @@ namespace quenda {
 // Other oximeters' files (CSV, EDF, EDF+C, EDF+D) read into the program's own
 // data set: one SampleRecord per second with its own time stamp, every one
 // under the ID the user chose. Seconds a file does not cover are left out (the
-// time stamps jump), so a gap stays a gap. A value that is no measurement is
-// stored as SpO2 127 and pulse 255, outside the validity range, like the
-// recorder's own "no reading".
+// time stamps jump), so a gap stays a gap. A missing value is stored as SpO2
+// 127 and pulse 255, outside the validity range, like the recorder's own "no
+// reading". A value the data set can hold (SpO2 0 to 127, pulse 0 to 255) is
+// kept as it is, valid or not, so our own exports read back the very samples
+// they were made from; a larger or negative one is stored as a missing one.
 
 inline constexpr std::uint8_t kNoSpO2 = 127;
 inline constexpr std::uint8_t kNoPulse = 255;
+// The measurements a faster EDF signal's samples are averaged over.
 inline constexpr int kImportMaxSpO2 = 100;
 inline constexpr int kImportMaxPulse = 250;
+// The most a data set holds.
+inline constexpr int kStoredMaxSpO2 = 127;
+inline constexpr int kStoredMaxPulse = 255;
 
 // The longest a CSV file is taken to be: a header and a full data set's rows,
 // each line given ten times the 26 bytes our own export writes, room for a

@@ -381,9 +381,13 @@ int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
 
 // A value field as nearly every row writes it: empty, or up to three digits.
 void QuickValue(const char* p, const char* end, int maximum, std::uint8_t none, std::uint8_t& out) {
+    if (p == end) {
+        out = none;
+        return;
+    }
     int v = 0;
     for (; p < end; ++p) v = v * 10 + (*p - '0');
-    out = v >= 1 && v <= maximum ? static_cast<std::uint8_t>(v) : none;
+    out = v <= maximum ? static_cast<std::uint8_t>(v) : none;
 }
 
 // What the previous row's date let the next rows skip.
@@ -448,9 +452,9 @@ bool QuickRow(const char*& at, const char* const end, char separator, const Colu
             const char* const field = p;
             while (p < end && p - field < 3 && IsDigit(*p)) ++p;
             if (column == columns.spo2)
-                QuickValue(field, p, kImportMaxSpO2, kNoSpO2, row.spo2);
+                QuickValue(field, p, kStoredMaxSpO2, kNoSpO2, row.spo2);
             else
-                QuickValue(field, p, kImportMaxPulse, kNoPulse, row.pulse);
+                QuickValue(field, p, kStoredMaxPulse, kNoPulse, row.pulse);
         } else {
             while (p < end && *p != separator && *p != '\n') {
                 if (*p == '"') return false;
@@ -650,9 +654,9 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
                 monthFirstLine = lineNumber;
             }
         }
-        const auto spo2 = StoredField(fieldText(spo2Column), decimalComma, kImportMaxSpO2, kNoSpO2);
+        const auto spo2 = StoredField(fieldText(spo2Column), decimalComma, kStoredMaxSpO2, kNoSpO2);
         const auto pulse = pulseColumn >= 0
-                               ? StoredField(fieldText(pulseColumn), decimalComma, kImportMaxPulse, kNoPulse)
+                               ? StoredField(fieldText(pulseColumn), decimalComma, kStoredMaxPulse, kNoPulse)
                                : std::optional<int>(kNoPulse);
         if (!spo2 || !pulse) {
             const int column = spo2 ? pulseColumn : spo2Column;

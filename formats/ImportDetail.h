@@ -70,8 +70,8 @@ private:
     Seconds last_ = std::numeric_limits<Seconds>::min();  // the newest sample's second
 };
 
-// A measured value as the data set stores it: rounded, and "no measurement"
-// when it is missing, 0, negative or above `maximum`.
+// A measured value as the data set stores it: rounded, and `none` when it is
+// NaN, negative or above `maximum`, which the data set cannot hold.
 int StoredValue(double value, int maximum, int none);
 
 // The refusal for a file that could not be opened or read whole: a folder,

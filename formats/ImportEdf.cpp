@@ -81,47 +81,55 @@ constexpr int kNoData = -1;
 
 // The value of each second of one data record for one signal, asked second by
 // second from the record's first: the mean of the valid samples falling in
-// it, else the latest sample before it (a signal slower than 1 Hz).
+// it; else its latest sample that is not negative, as it is when the data set
+// can hold it (so a 1 Hz signal of our own export keeps its invalid values);
+// else, with no sample in it, the latest one before (a signal slower than
+// 1 Hz).
 class SecondValues {
 public:
-    SecondValues(std::span<const double> samples, long long recordUnits, int maximum, int none)
-        : samples_(samples), recordUnits_(recordUnits), maximum_(maximum), none_(none) {}
+    struct Range {
+        int valid;   // the measurements, averaged, are 1 up to this
+        int stored;  // the most the data set holds
+        int none;
+    };
+    SecondValues(std::span<const double> samples, long long recordUnits, Range range)
+        : samples_(samples), recordUnits_(recordUnits), range_(range) {}
 
     int Next(long long second) {
         const auto m = static_cast<long long>(samples_.size());
         double sum = 0;
         int valid = 0;
         bool seen = false;
-        bool allNegative = true;
+        double kept = -1;  // the latest sample that is not negative
         // Sample k falls in second floor(k * recordUnits / (m * units)); this
         // asks whether it is before the next second without dividing.
         const long long nextSecondAt = (second + 1) * m * kUnitsPerSecond;
         while (k_ < m && k_ * recordUnits_ < nextSecondAt) {
             const double v = samples_[static_cast<std::size_t>(k_)];
-            if (v >= 0.5 && v < maximum_ + 0.5) {
+            if (v >= 0.5 && v < range_.valid + 0.5) {
                 sum += v;
                 ++valid;
             }
-            allNegative = allNegative && v < 0;
+            if (v >= 0) kept = v;
             seen = true;
             latest_ = k_++;
         }
         if (seen) {
-            if (valid > 0) return StoredValue(valid == 1 ? sum : sum / valid, maximum_, none_);  // 1 Hz: no division
-            return allNegative ? kNoData : none_;
+            if (valid > 0)
+                return StoredValue(valid == 1 ? sum : sum / valid, range_.valid, range_.none);  // 1 Hz: no division
+            return kept < 0 ? kNoData : StoredValue(kept, range_.stored, range_.none);
         }
         if (latest_ >= 0) {
             const double v = samples_[static_cast<std::size_t>(latest_)];
-            return v < 0 ? kNoData : StoredValue(v, maximum_, none_);
+            return v < 0 ? kNoData : StoredValue(v, range_.stored, range_.none);
         }
-        return none_;
+        return range_.none;
     }
 
 private:
     std::span<const double> samples_;
     long long recordUnits_;
-    int maximum_;
-    int none_;
+    Range range_;
     long long k_ = 0;
     long long latest_ = -1;
 };
@@ -132,8 +140,8 @@ bool AddRecord(SampleSink& sink, Seconds fileStart, long long startUnits, long l
                std::span<const double> spo2, std::span<const double> pulse, Seconds& lastAdded) {
     const Seconds first = startUnits / kUnitsPerSecond;
     const Seconds end = (startUnits + recordUnits + kUnitsPerSecond - 1) / kUnitsPerSecond;
-    SecondValues spo2Values(spo2, recordUnits, kImportMaxSpO2, kNoSpO2);
-    SecondValues pulseValues(pulse, recordUnits, kImportMaxPulse, kNoPulse);
+    SecondValues spo2Values(spo2, recordUnits, {kImportMaxSpO2, kStoredMaxSpO2, kNoSpO2});
+    SecondValues pulseValues(pulse, recordUnits, {kImportMaxPulse, kStoredMaxPulse, kNoPulse});
     const Seconds last = DaysFromCivil(kLastYear + 1, 1, 1) * 86400;
     for (Seconds s = 0; s < end - first; ++s) {
         int spo2Value = spo2Values.Next(s);
