@@ -93,6 +93,28 @@ TEST(ImportCsv, ReadsEveryShape) {
     }
 }
 
+// A step of up to 10 s between rows is filled, second by second; 11 s is a gap.
+TEST(ImportCsv, FillsStepsOfUpToTenSeconds) {
+    const struct {
+        int step;
+        std::size_t samples;
+        const char* last;
+    } cases[] = {{9, 27, "2026-12-06T22:30:26,97,255\n"},
+                 {10, 30, "2026-12-06T22:30:29,97,255\n"},
+                 {11, 3, "2026-12-06T22:30:22,97,255\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        std::string file = "time,spo2\n";
+        for (int second = 0; second <= 2 * c.step; second += c.step)
+            file += "2026-12-06T22:30:" + std::string(second < 10 ? "0" : "") + std::to_string(second) + ",97\n";
+        const ImportResult result = ImportCsv(file, {});
+        ASSERT_TRUE(result.ok) << result.message;
+        EXPECT_EQ(result.samples.size(), c.samples);
+        EXPECT_EQ(Lines({result.samples.back()}), c.last);
+        EXPECT_EQ(import_detail::ReadCsv(file, {}, import_detail::CsvRows::GeneralOnly).samples, result.samples);
+    }
+}
+
 struct Refusal {
     const char* name;
     DateOrder order;
