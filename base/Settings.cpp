@@ -1,12 +1,11 @@
 #include "base/Settings.h"
 
 #include "base/AtomicFile.h"
+#include "base/InputFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
-#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -122,26 +121,20 @@ Location Locate(const std::vector<Line>& lines, std::string_view key) {
 
 enum class LoadResult { Loaded, Missing, Failed };
 
-LoadResult LoadText(const std::filesystem::path& file, std::string& content, int& error) {
-    std::FILE* f = std::fopen(file.c_str(), "rb");
-    if (f == nullptr) {
-        error = errno;
-        return (error == ENOENT || error == ENOTDIR) ? LoadResult::Missing : LoadResult::Failed;
-    }
-    char chunk[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, n);
-    const bool failed = std::ferror(f) != 0;
-    error = failed ? errno : 0;
-    std::fclose(f);
-    return failed ? LoadResult::Failed : LoadResult::Loaded;
+LoadResult LoadText(const std::filesystem::path& file, std::string& content, std::string& why) {
+    InputFile in(file, Settings::kMaxFileSize);
+    if (in.ReadAll(content)) return LoadResult::Loaded;
+    why = in.Why();
+    const bool missing = in.Problem() == InputProblem::CantOpen && (in.Error() == ENOENT || in.Error() == ENOTDIR);
+    content.clear();
+    return missing ? LoadResult::Missing : LoadResult::Failed;
 }
 
 // The value as stored, quotes removed; nothing when the file or key is missing.
 std::optional<std::string> ReadValue(const std::filesystem::path& file, std::string_view key) {
     std::string content;
-    int error = 0;
-    if (LoadText(file, content, error) != LoadResult::Loaded) return std::nullopt;
+    std::string why;
+    if (LoadText(file, content, why) != LoadResult::Loaded) return std::nullopt;
     return SettingsValue(content, key);
 }
 
@@ -255,10 +248,10 @@ bool Settings::WriteString(std::string_view key, std::string_view value) {
         return false;
     }
     std::string content;
-    int error = 0;
-    if (LoadText(file_, content, error) == LoadResult::Failed) {
+    std::string why;
+    if (LoadText(file_, content, why) == LoadResult::Failed) {
         // Writing anyway would replace whatever the file holds with this one key.
-        lastError_ = "can't read " + file_.string() + ": " + std::strerror(error);
+        lastError_ = "can't read " + file_.string() + ": " + why;
         return false;
     }
     const std::string out = SettingsWithEntry(content, key, value);

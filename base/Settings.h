@@ -57,6 +57,10 @@ class Settings {
 public:
     static constexpr const char* kDefaultFile = ".//Quenda.ini";
     static constexpr const char* kSection = "setup";
+    // No file the program or a person writes comes near this: a longer one
+    // is no settings file (and a device or a FIFO none at all), and reads as
+    // an unreadable one.
+    static constexpr std::size_t kMaxFileSize = 1024 * 1024;
 
     explicit Settings(std::filesystem::path file = kDefaultFile);
 

@@ -1,12 +1,15 @@
 #include "cli/Import.h"
 
+#include "base/InputFile.h"
+#include "formats/ExportKind.h"
 #include "formats/Import.h"
 #include "store/DataFile.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -28,6 +31,15 @@ int Usage(const std::string& problem) {
     return kExitUsage;
 }
 
+// Whether both names lead to one file: the same name, a symbolic link or
+// another hard link to it.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first {
+    }, second{};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 }  // namespace
 
 int ImportCommand(int argc, char** argv) {
@@ -41,7 +53,8 @@ int ImportCommand(int argc, char** argv) {
             if (arg == "--id") {
                 char* end = nullptr;
                 const long id = std::strtol(value.c_str(), &end, 10);
-                if (value.empty() || *end != '\0' || id < 1 || id > 127) return Usage("--id takes a number from 1 to 127");
+                if (value.empty() || *end != '\0' || id < 1 || id > 127)
+                    return Usage("--id takes a number from 1 to 127");
                 options.id = static_cast<int>(id);
             } else {
                 options.dateOrder = ParseDateOrder(value);
@@ -54,6 +67,12 @@ int ImportCommand(int argc, char** argv) {
         }
     }
     if (files.size() != 2) return Usage("import takes a CSV or EDF file and an output data file");
+    if (!HasExtension(files[1], "dat")) return Usage("the output is a data file: its name must end in .dat");
+    if (SameFile(files[0], files[1])) {
+        std::fprintf(stderr, "quenda-cli: %s: is %s itself; the data file needs a name of its own\n", files[1].c_str(),
+                     files[0].c_str());
+        return kExitFailed;
+    }
     const ImportResult imported = ImportFile(files[0], options);
     if (!imported) {
         std::fprintf(stderr, "quenda-cli: %s: %s\n", files[0].c_str(), imported.message.c_str());
@@ -70,16 +89,18 @@ int ImportCommand(int argc, char** argv) {
 }
 
 bool IsForeignFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    // A folder is a kept download whatever its name, never a CSV or EDF file.
+    if (std::filesystem::is_directory(path, ec)) return false;
     std::string ext = path.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     if (ext == ".dat") return false;
     if (ext == ".csv" || ext == ".edf") return true;
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
-    std::ifstream in(path, std::ios::binary);
+    // Read as the importer reads: a FIFO or a device is no EDF file.
+    InputFile file(path, UINT64_MAX);
     std::uint8_t head[8] = {};
-    in.read(reinterpret_cast<char*>(head), sizeof head);
-    return LooksLikeEdf({head, static_cast<std::size_t>(in.gcount())});
+    std::size_t got = 0;
+    return file.ReadAt(0, head, sizeof head, got) && LooksLikeEdf({head, got});
 }
 
 std::optional<std::filesystem::path> KeepForeignFile(const std::filesystem::path& path, int id, DateOrder order,

@@ -58,8 +58,7 @@ Seconds ToSeconds(int year, int month, int day, int hour, int minute, int second
 }
 
 std::string YearRefusal(int year) {
-    return "the year " + std::to_string(year) +
-           " is outside 2000 to 2127, the years a data file can hold";
+    return "the year " + std::to_string(year) + " is outside 2000 to 2127, the years a data file can hold";
 }
 
 void PreferHugePages(const void* data, std::size_t bytes) {
@@ -99,9 +98,22 @@ bool SampleSink::AddAnySecond(Seconds at, int spo2, int pulse) {
     return true;
 }
 
+ImportResult Unreadable(const InputFile& file, const fs::path& path) {
+    ImportResult r;
+    switch (file.Problem()) {
+        case InputProblem::Folder: r.message = import_message::kFolder; break;
+        case InputProblem::NotRegular: r.message = import_message::kNotAFile; break;
+        case InputProblem::TooLarge: r.message = import_message::kCsvTooLarge; break;
+        case InputProblem::CantRead: r.message = "can't read " + path.string(); break;
+        case InputProblem::CantOpen:
+        case InputProblem::None: r.message = "can't open " + path.string(); break;
+    }
+    return r;
+}
+
 int StoredValue(double value, int maximum, int none) {
-    if (!(value >= 0.5) || value >= maximum + 0.5) return none;  // NaN, 0, negative, too high
-    // Positive here, so truncation rounds down.
+    if (!(value >= 0) || value >= maximum + 0.5) return none;  // NaN, negative, too high
+    // Not negative here, so truncation rounds down.
     return static_cast<int>(value + 0.5);
 }
 
@@ -120,33 +132,19 @@ bool LooksLikeEdf(std::span<const std::uint8_t> head) {
 }
 
 ImportResult ImportFile(const fs::path& path, const ImportOptions& options) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        ImportResult r;
-        r.message = "can't open " + path.string();
-        return r;
-    }
-    char head[8] = {};
-    in.read(head, sizeof head);
-    const auto got = static_cast<std::size_t>(in.gcount());
-    if (LooksLikeEdf({reinterpret_cast<const std::uint8_t*>(head), got})) {
-        in.close();
-        return ImportEdf(path, options);
-    }
+    // An EDF file's limit comes from its header, so none is set before it is seen.
+    InputFile file(path, UINT64_MAX);
+    std::uint8_t head[8] = {};
+    std::size_t got = 0;
+    if (!file.ReadAt(0, head, sizeof head, got)) return import_detail::Unreadable(file, path);
+    if (LooksLikeEdf({head, got})) return import_detail::ReadEdf(file, path, options);
+    if (!file.Limit(kMaxCsvFile)) return import_detail::Unreadable(file, path);
     // One read of the whole file: a stream iterator costs more than the parsing.
-    in.clear();
-    in.seekg(0, std::ios::end);
-    const auto size = static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0));
-    in.seekg(0);
+    const std::size_t size = file.Size();
     const auto buffer = std::make_unique_for_overwrite<char[]>(size);
     import_detail::PreferHugePages(buffer.get(), size);
-    in.read(buffer.get(), static_cast<std::streamsize>(size));
-    if (in.bad()) {
-        ImportResult r;
-        r.message = "can't read " + path.string();
-        return r;
-    }
-    return ImportCsv({buffer.get(), static_cast<std::size_t>(in.gcount())}, options);
+    if (!file.Read(buffer.get(), size, got)) return import_detail::Unreadable(file, path);
+    return ImportCsv({buffer.get(), got}, options);
 }
 
 fs::path DefaultImportsRoot() { return QuendaDataFolder() / "imports"; }
@@ -170,10 +168,9 @@ FileResult KeepImport(const fs::path& source, int id, std::span<const SampleReco
             // The same samples imported again: keep the one file.
             std::ifstream in(candidate, std::ios::binary);
             const std::vector<char> old((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (old.size() == bytes.size() && std::equal(old.begin(), old.end(), bytes.begin(), bytes.end(),
-                                                         [](char a, std::uint8_t b) {
-                                                             return static_cast<std::uint8_t>(a) == b;
-                                                         })) {
+            if (old.size() == bytes.size() &&
+                std::equal(old.begin(), old.end(), bytes.begin(), bytes.end(),
+                           [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; })) {
                 written = candidate;
                 return {};
             }

@@ -15,20 +15,34 @@ namespace quenda {
 // Other oximeters' files (CSV, EDF, EDF+C, EDF+D) read into the program's own
 // data set: one SampleRecord per second with its own time stamp, every one
 // under the ID the user chose. Seconds a file does not cover are left out (the
-// time stamps jump), so a gap stays a gap. A value that is no measurement is
-// stored as SpO2 127 and pulse 255, outside the validity range, like the
-// recorder's own "no reading".
+// time stamps jump), so a gap stays a gap. A missing value is stored as SpO2
+// 127 and pulse 255, outside the validity range, like the recorder's own "no
+// reading". A value the data set can hold (SpO2 0 to 127, pulse 0 to 255) is
+// kept as it is, valid or not, so our own exports read back the very samples
+// they were made from; a larger or negative one is stored as a missing one.
 
 inline constexpr std::uint8_t kNoSpO2 = 127;
 inline constexpr std::uint8_t kNoPulse = 255;
+// The measurements a faster EDF signal's samples are averaged over.
 inline constexpr int kImportMaxSpO2 = 100;
 inline constexpr int kImportMaxPulse = 250;
+// The most a data set holds.
+inline constexpr int kStoredMaxSpO2 = 127;
+inline constexpr int kStoredMaxPulse = 255;
+
+// The longest a CSV file is taken to be: a header and a full data set's rows,
+// each line given ten times the 26 bytes our own export writes, room for a
+// quoted date and time with fraction and zone, values with decimals and a
+// handful of other columns.
+inline constexpr std::uint64_t kCsvLineRoom = 256;
+inline constexpr std::uint64_t kMaxCsvFile = kCsvLineRoom * (kMaxSamples + 1);
+static_assert(kMaxCsvFile == 132'710'656, "import_message::kCsvTooLarge names the size");
 
 // How a date written with the day and month both before the year is read.
 enum class DateOrder { Unknown, Dmy, Mdy };
 
 struct ImportOptions {
-    int id = 1;                              // 1..127
+    int id = 1;                                // 1..127
     DateOrder dateOrder = DateOrder::Unknown;  // needed only when a file's dates fit both
 };
 
@@ -49,8 +63,14 @@ namespace import_message {
 inline constexpr const char* kAmbiguousDates =
     "The dates fit both day/month/year and month/day/year; say which the file uses (--date-order dmy|mdy).";
 inline constexpr const char* kEmpty = "The file holds no samples.";
-inline constexpr const char* kTooLong = "The file covers more than 144 hours; a data set holds at most 518,400 seconds.";
+inline constexpr const char* kTooLong =
+    "The file covers more than 144 hours; a data set holds at most 518,400 seconds.";
 inline constexpr const char* kNotCsvOrEdf = "The file is neither CSV nor EDF.";
+inline constexpr const char* kFolder = "The path is a folder, not a CSV or EDF file.";
+inline constexpr const char* kNotAFile =
+    "The path is not a regular file (a FIFO, a device or a socket) and cannot be imported.";
+inline constexpr const char* kCsvTooLarge =
+    "The file is larger than 132,710,656 bytes (518,401 lines of 256 bytes), more than a CSV file of 144 hours takes.";
 }  // namespace import_message
 
 // "dmy" or "mdy"; Unknown for anything else.
@@ -70,7 +90,10 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
 // Whether the bytes start like an EDF header ("0" and seven spaces).
 bool LooksLikeEdf(std::span<const std::uint8_t> head);
 
-// Reads a CSV or EDF file, telling them apart by content.
+// Reads a CSV or EDF file, telling them apart by content. Only a regular
+// file is read, and no larger one than its kind holds for a full data set:
+// for a CSV file kMaxCsvFile, for an EDF file its header and the data records
+// of 518,400 seconds.
 ImportResult ImportFile(const std::filesystem::path& path, const ImportOptions& options);
 
 // Where imported files are kept as data files: $XDG_DATA_HOME/Quenda/imports

@@ -112,9 +112,12 @@ std::string HeaderKey(std::string_view name) {
     std::string key;
     int depth = 0;
     for (char c : name) {
-        if (c == '(' || c == '[') ++depth;
-        else if ((c == ')' || c == ']') && depth > 0) --depth;
-        else if (depth == 0 && c != ' ' && c != '\t' && c != '_') key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (c == '(' || c == '[')
+            ++depth;
+        else if ((c == ')' || c == ']') && depth > 0)
+            --depth;
+        else if (depth == 0 && c != ' ' && c != '\t' && c != '_')
+            key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return key;
 }
@@ -150,7 +153,7 @@ std::optional<double> ParseNumber(std::string_view s, bool decimalComma) {
     double value = 0;
     std::size_t i = 0;
     int digits = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9' && digits < 12; ++i, ++digits) value = value * 10 + (s[i] - '0');
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++digits) value = value * 10 + (s[i] - '0');
     if (i < s.size() && (s[i] == '.' || (decimalComma && s[i] == ','))) {
         double scale = 0.1;
         for (++i; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++digits) {
@@ -162,9 +165,19 @@ std::optional<double> ParseNumber(std::string_view s, bool decimalComma) {
     return negative ? -value : value;
 }
 
-int StoredField(std::string_view s, bool decimalComma, int maximum, int none) {
+// How the apps write "no measurement": nothing, a dash or two, or N/A.
+bool NoMeasurement(std::string_view s) {
+    s = Trim(s);
+    return s.empty() || s == "-" || s == "--" ||
+           (s.size() == 3 && (s[0] == 'n' || s[0] == 'N') && s[1] == '/' && (s[2] == 'a' || s[2] == 'A'));
+}
+
+// A value field as the data set stores it; nothing when it is no number.
+std::optional<int> StoredField(std::string_view s, bool decimalComma, int maximum, int none) {
+    if (NoMeasurement(s)) return none;
     const auto v = ParseNumber(s, decimalComma);
-    return v ? StoredValue(*v, maximum, none) : none;
+    if (!v) return std::nullopt;
+    return StoredValue(*v, maximum, none);
 }
 
 // ---- time stamps ---------------------------------------------------------
@@ -302,8 +315,8 @@ TimeError UnixSeconds(std::string_view s, RawTime& out, int& yearOut) {
     yearOut = local.tm_year + 1900;
     if (yearOut < kFirstYear || yearOut > kLastYear) return TimeError::Year;
     out.kind = RawTime::Exact;
-    out.exact = static_cast<std::uint32_t>(ToSeconds(yearOut, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                                                     local.tm_min, std::min(local.tm_sec, 59)));
+    out.exact = static_cast<std::uint32_t>(
+        ToSeconds(yearOut, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, std::min(local.tm_sec, 59)));
     out.timeOfDay = 0;
     return TimeError::None;
 }
@@ -368,9 +381,10 @@ int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
 
 // A value field as nearly every row writes it: empty, or up to three digits.
 void QuickValue(const char* p, const char* end, int maximum, std::uint8_t none, std::uint8_t& out) {
-    int v = 0;
+    // An empty field starts above any maximum, so it is no measurement without a branch of its own.
+    int v = p == end ? 1000 : 0;
     for (; p < end; ++p) v = v * 10 + (*p - '0');
-    out = v >= 1 && v <= maximum ? static_cast<std::uint8_t>(v) : none;
+    out = v <= maximum ? static_cast<std::uint8_t>(v) : none;
 }
 
 // What the previous row's date let the next rows skip.
@@ -435,9 +449,9 @@ bool QuickRow(const char*& at, const char* const end, char separator, const Colu
             const char* const field = p;
             while (p < end && p - field < 3 && IsDigit(*p)) ++p;
             if (column == columns.spo2)
-                QuickValue(field, p, kImportMaxSpO2, kNoSpO2, row.spo2);
+                QuickValue(field, p, kStoredMaxSpO2, kNoSpO2, row.spo2);
             else
-                QuickValue(field, p, kImportMaxPulse, kNoPulse, row.pulse);
+                QuickValue(field, p, kStoredMaxPulse, kNoPulse, row.pulse);
         } else {
             while (p < end && *p != separator && *p != '\n') {
                 if (*p == '"') return false;
@@ -543,15 +557,17 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
                       HeaderList(names) + ".");
     }
     auto fieldText = [&](int column) -> std::string_view {
-        return column >= 0 && static_cast<std::size_t>(column) < fields.size() ? fields[static_cast<std::size_t>(column)]
-                                                                               : std::string_view();
+        return column >= 0 && static_cast<std::size_t>(column) < fields.size()
+                   ? fields[static_cast<std::size_t>(column)]
+                   : std::string_view();
     };
     auto fieldName = [&](int column) {
         return "field " + std::to_string(column + 1) + " (" + Quote(names[static_cast<std::size_t>(column)]) + ")";
     };
 
     std::vector<Row> rows;
-    rows.reserve(bytes.size() / 24 + 1);
+    // More rows than a data set holds are refused, so no more room is needed.
+    rows.reserve(std::min(bytes.size() / 24 + 1, static_cast<std::size_t>(kMaxSamples) + 1));
     PreferHugePages(rows.data(), rows.capacity() * sizeof(Row));
     bool dayFirstSeen = false, monthFirstSeen = false, ordersDiffer = false;
     int dayFirstLine = 0, monthFirstLine = 0;
@@ -618,11 +634,10 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
         }
         if (error != TimeError::None) {
             const std::string_view shown = fieldText(badColumn);
-            std::string why = error == TimeError::Year
-                                  ? YearRefusal(year)
-                                  : error == TimeError::Impossible ? Quote(shown) + " is no date in the calendar"
-                                  : shown.empty()                  ? "the time stamp is missing"
-                                                                   : Quote(shown) + " is no date and time this reader knows";
+            std::string why = error == TimeError::Year         ? YearRefusal(year)
+                              : error == TimeError::Impossible ? Quote(shown) + " is no date in the calendar"
+                              : shown.empty()                  ? "the time stamp is missing"
+                                              : Quote(shown) + " is no date and time this reader knows";
             return Refuse("line " + std::to_string(lineNumber) + ", " + fieldName(badColumn) + ": " + why + ".");
         }
         if (time.kind == RawTime::DayMonth && time.a != time.b) {
@@ -636,12 +651,20 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
                 monthFirstLine = lineNumber;
             }
         }
+        const auto spo2 = StoredField(fieldText(spo2Column), decimalComma, kStoredMaxSpO2, kNoSpO2);
+        const auto pulse = pulseColumn >= 0
+                               ? StoredField(fieldText(pulseColumn), decimalComma, kStoredMaxPulse, kNoPulse)
+                               : std::optional<int>(kNoPulse);
+        if (!spo2 || !pulse) {
+            const int column = spo2 ? pulseColumn : spo2Column;
+            return Refuse("line " + std::to_string(lineNumber) + ", " + fieldName(column) + ": " +
+                          Quote(fieldText(column)) + " is no number.");
+        }
         Row row;
         row.line = lineNumber;
         row.SetTime(time, time.timeOfDay);
-        row.spo2 = static_cast<std::uint8_t>(StoredField(fieldText(spo2Column), decimalComma, kImportMaxSpO2, kNoSpO2));
-        row.pulse = static_cast<std::uint8_t>(
-            pulseColumn >= 0 ? StoredField(fieldText(pulseColumn), decimalComma, kImportMaxPulse, kNoPulse) : kNoPulse);
+        row.spo2 = static_cast<std::uint8_t>(*spo2);
+        row.pulse = static_cast<std::uint8_t>(*pulse);
         rows.push_back(row);
         if (rows.size() > static_cast<std::size_t>(kMaxSamples)) return Refuse(import_message::kTooLong);
     }
@@ -654,8 +677,10 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
                       ": the dates fit neither day/month/year nor month/day/year throughout.");
     }
     if (order == DateOrder::Unknown) {
-        if (dayFirstSeen) order = DateOrder::Dmy;
-        else if (monthFirstSeen) order = DateOrder::Mdy;
+        if (dayFirstSeen)
+            order = DateOrder::Dmy;
+        else if (monthFirstSeen)
+            order = DateOrder::Mdy;
         else if (ordersDiffer) {
             ImportResult r = Refuse(import_message::kAmbiguousDates);
             r.dateOrderAmbiguous = true;
@@ -697,8 +722,10 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
         if (fill) {
             // A row before a gap, and the last, stands for the usual step.
             const Seconds d = i + 1 < rows.size() ? times(i + 1) - times(i) : usual;
-            if (d >= 2 && d <= kMaxFillStep) repeat = d;
-            else if (d > kMaxFillStep) repeat = usual;
+            if (d >= 2 && d <= kMaxFillStep)
+                repeat = d;
+            else if (d > kMaxFillStep)
+                repeat = usual;
         }
         for (Seconds k = 0; k < repeat; ++k) {
             const Seconds at = times(i) + k;

@@ -2,6 +2,7 @@
 
 // What the CSV and EDF readers share: whole-second local time stamps as a
 // count of seconds, and the growing data set.
+#include "base/InputFile.h"
 #include "formats/Import.h"
 
 #include <cstdint>
@@ -69,9 +70,16 @@ private:
     Seconds last_ = std::numeric_limits<Seconds>::min();  // the newest sample's second
 };
 
-// A measured value as the data set stores it: rounded, and "no measurement"
-// when it is missing, 0, negative or above `maximum`.
+// A measured value as the data set stores it: rounded, and `none` when it is
+// NaN, negative or above `maximum`, which the data set cannot hold.
 int StoredValue(double value, int maximum, int none);
+
+// The refusal for a file that could not be opened or read whole: a folder,
+// a FIFO or device, one larger than a CSV file can be, or the system's error.
+ImportResult Unreadable(const InputFile& file, const std::filesystem::path& path);
+
+// An EDF file ImportFile has opened.
+ImportResult ReadEdf(InputFile& file, const std::filesystem::path& path, const ImportOptions& options);
 
 // The CSV reader with or without its quick walk along the common rows; both
 // must read every file alike (the fuzz target holds them to it).

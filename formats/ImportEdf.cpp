@@ -16,8 +16,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 
@@ -32,6 +30,7 @@ constexpr long long kUnitsPerSecond = EDFLIB_TIME_DIMENSION;  // 100 ns
 constexpr long long kMaxRecordUnits = static_cast<long long>(kMaxSamples) * kUnitsPerSecond;
 constexpr int kMaxSignals = 512;
 constexpr long long kMaxSamplesPerRecord = 1'000'000;
+constexpr std::size_t kFixedHeader = 256;
 
 ImportResult Refuse(std::string message) {
     ImportResult r;
@@ -42,7 +41,8 @@ ImportResult Refuse(std::string message) {
 bool LabelHas(std::string_view label, std::initializer_list<std::string_view> words) {
     std::string lower(label);
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return lower.find(w) != std::string::npos; });
+    return std::any_of(words.begin(), words.end(),
+                       [&](std::string_view w) { return lower.find(w) != std::string::npos; });
 }
 
 struct Chosen {
@@ -81,47 +81,55 @@ constexpr int kNoData = -1;
 
 // The value of each second of one data record for one signal, asked second by
 // second from the record's first: the mean of the valid samples falling in
-// it, else the latest sample before it (a signal slower than 1 Hz).
+// it; else its latest sample that is not negative, as it is when the data set
+// can hold it (so a 1 Hz signal of our own export keeps its invalid values);
+// else, with no sample in it, the latest one before (a signal slower than
+// 1 Hz).
 class SecondValues {
 public:
-    SecondValues(std::span<const double> samples, long long recordUnits, int maximum, int none)
-        : samples_(samples), recordUnits_(recordUnits), maximum_(maximum), none_(none) {}
+    struct Range {
+        int valid;   // the measurements, averaged, are 1 up to this
+        int stored;  // the most the data set holds
+        int none;
+    };
+    SecondValues(std::span<const double> samples, long long recordUnits, Range range)
+        : samples_(samples), recordUnits_(recordUnits), range_(range) {}
 
     int Next(long long second) {
         const auto m = static_cast<long long>(samples_.size());
         double sum = 0;
         int valid = 0;
         bool seen = false;
-        bool allNegative = true;
+        double kept = -1;  // the latest sample that is not negative
         // Sample k falls in second floor(k * recordUnits / (m * units)); this
         // asks whether it is before the next second without dividing.
         const long long nextSecondAt = (second + 1) * m * kUnitsPerSecond;
         while (k_ < m && k_ * recordUnits_ < nextSecondAt) {
             const double v = samples_[static_cast<std::size_t>(k_)];
-            if (v >= 0.5 && v < maximum_ + 0.5) {
+            if (v >= 0.5 && v < range_.valid + 0.5) {
                 sum += v;
                 ++valid;
             }
-            allNegative = allNegative && v < 0;
+            if (v >= 0) kept = v;
             seen = true;
             latest_ = k_++;
         }
         if (seen) {
-            if (valid > 0) return StoredValue(valid == 1 ? sum : sum / valid, maximum_, none_);  // 1 Hz: no division
-            return allNegative ? kNoData : none_;
+            if (valid > 0)
+                return StoredValue(valid == 1 ? sum : sum / valid, range_.valid, range_.none);  // 1 Hz: no division
+            return kept < 0 ? kNoData : StoredValue(kept, range_.stored, range_.none);
         }
         if (latest_ >= 0) {
             const double v = samples_[static_cast<std::size_t>(latest_)];
-            return v < 0 ? kNoData : StoredValue(v, maximum_, none_);
+            return v < 0 ? kNoData : StoredValue(v, range_.stored, range_.none);
         }
-        return none_;
+        return range_.none;
     }
 
 private:
     std::span<const double> samples_;
     long long recordUnits_;
-    int maximum_;
-    int none_;
+    Range range_;
     long long k_ = 0;
     long long latest_ = -1;
 };
@@ -132,8 +140,8 @@ bool AddRecord(SampleSink& sink, Seconds fileStart, long long startUnits, long l
                std::span<const double> spo2, std::span<const double> pulse, Seconds& lastAdded) {
     const Seconds first = startUnits / kUnitsPerSecond;
     const Seconds end = (startUnits + recordUnits + kUnitsPerSecond - 1) / kUnitsPerSecond;
-    SecondValues spo2Values(spo2, recordUnits, kImportMaxSpO2, kNoSpO2);
-    SecondValues pulseValues(pulse, recordUnits, kImportMaxPulse, kNoPulse);
+    SecondValues spo2Values(spo2, recordUnits, {kImportMaxSpO2, kStoredMaxSpO2, kNoSpO2});
+    SecondValues pulseValues(pulse, recordUnits, {kImportMaxPulse, kStoredMaxPulse, kNoPulse});
     const Seconds last = DaysFromCivil(kLastYear + 1, 1, 1) * 86400;
     for (Seconds s = 0; s < end - first; ++s) {
         int spo2Value = spo2Values.Next(s);
@@ -239,11 +247,39 @@ struct Signal {
     std::size_t offset = 0;  // in samples, within a record
 };
 
+// The longest a file with this fixed header can be and still hold no more
+// than a data set: the whole header and as many data records as the readers
+// take before they find the file too long. Nothing when the header's numbers
+// are unusable.
+std::optional<std::uint64_t> LargestEdf(InputFile& file, std::span<const std::uint8_t> fixed) {
+    if (fixed.size() < kFixedHeader) return std::nullopt;
+    const auto duration = Units(Field(fixed, 244, 8));
+    const auto signals = Integer(Field(fixed, 252, 4));
+    if (!duration || *duration <= 0 || *duration > kMaxRecordUnits || !signals || *signals < 1 ||
+        *signals > kMaxSignals)
+        return std::nullopt;
+    const auto ns = static_cast<std::size_t>(*signals);
+    std::vector<std::uint8_t> counts(8 * ns);
+    std::size_t got = 0;
+    if (!file.ReadAt(kFixedHeader + 216 * ns, counts.data(), counts.size(), got) || got != counts.size())
+        return std::nullopt;
+    std::uint64_t recordBytes = 0;
+    for (std::size_t i = 0; i < ns; ++i) {
+        const auto n = Integer(Field(counts, 8 * i, 8));
+        if (!n || *n < 1 || *n > kMaxSamplesPerRecord) return std::nullopt;
+        recordBytes += 2 * static_cast<std::uint64_t>(*n);
+    }
+    const std::uint64_t headerBytes = kFixedHeader * (ns + 1);
+    const auto records = static_cast<std::uint64_t>(((kMaxSamples + 1LL) * kUnitsPerSecond - 1) / *duration);
+    if (records > (UINT64_MAX - headerBytes) / recordBytes) return UINT64_MAX;
+    return headerBytes + records * recordBytes;
+}
+
 }  // namespace
 
 ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const ImportOptions& options) {
-    constexpr std::size_t kFixed = 256;
-    if (bytes.size() < kFixed || !LooksLikeEdf(bytes)) return Refuse("The file is no EDF file: its header is missing.");
+    if (bytes.size() < kFixedHeader || !LooksLikeEdf(bytes))
+        return Refuse("The file is no EDF file: its header is missing.");
     const auto headerBytes = Integer(Field(bytes, 184, 8));
     const auto records = Integer(Field(bytes, 236, 8));
     const auto duration = Units(Field(bytes, 244, 8));
@@ -251,9 +287,9 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
     if (!signalCount || *signalCount < 1 || *signalCount > kMaxSignals)
         return Refuse("The EDF header's number of signals (bytes 252-255) is no number from 1 to 512.");
     const auto ns = static_cast<std::size_t>(*signalCount);
-    if (!headerBytes || *headerBytes != static_cast<long long>(kFixed * (ns + 1)))
+    if (!headerBytes || *headerBytes != static_cast<long long>(kFixedHeader * (ns + 1)))
         return Refuse("The EDF header's size (bytes 184-191) does not match its " + std::to_string(ns) + " signals.");
-    if (bytes.size() < kFixed * (ns + 1)) return Refuse("The EDF file ends inside its header.");
+    if (bytes.size() < kFixedHeader * (ns + 1)) return Refuse("The EDF file ends inside its header.");
     if (!duration || *duration <= 0 || *duration > kMaxRecordUnits)
         return Refuse("The EDF header's data record duration (bytes 244-251) is no positive number of seconds.");
     if (!TrimRight(Field(bytes, 192, 44)).starts_with("EDF+D"))
@@ -264,13 +300,13 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
     int annotations = -1;
     for (std::size_t i = 0; i < ns; ++i) {
         Signal& s = signals[i];
-        s.label = std::string(TrimRight(Field(bytes, kFixed + 16 * i, 16)));
-        const std::size_t base = kFixed + ns * 104;  // after label, transducer, dimension
+        s.label = std::string(TrimRight(Field(bytes, kFixedHeader + 16 * i, 16)));
+        const std::size_t base = kFixedHeader + ns * 104;  // after label, transducer, dimension
         const auto pMin = Real(Field(bytes, base + 8 * i, 8));
         const auto pMax = Real(Field(bytes, base + ns * 8 + 8 * i, 8));
         const auto dMin = Integer(Field(bytes, base + ns * 16 + 8 * i, 8));
         const auto dMax = Integer(Field(bytes, base + ns * 24 + 8 * i, 8));
-        const auto n = Integer(Field(bytes, kFixed + ns * 216 + 8 * i, 8));
+        const auto n = Integer(Field(bytes, kFixedHeader + ns * 216 + 8 * i, 8));
         const std::string which = "signal " + std::to_string(i + 1) + " (\"" + s.label + "\")";
         if (!pMin || !pMax || !dMin || !dMax || *dMax <= *dMin || *pMax == *pMin)
             return Refuse("The EDF header's ranges of " + which + " are not usable numbers.");
@@ -297,7 +333,7 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
     if (chosen.spo2 < 0) return Refuse(NoSpO2(labels));
 
     const std::size_t recordBytes = recordSamples * 2;
-    const std::size_t dataBytes = bytes.size() - kFixed * (ns + 1);
+    const std::size_t dataBytes = bytes.size() - kFixedHeader * (ns + 1);
     long long recordCount = records.value_or(-1);
     if (recordCount == -1) recordCount = static_cast<long long>(dataBytes / recordBytes);
     if (recordCount < 0 || static_cast<unsigned long long>(recordCount) > dataBytes / recordBytes)
@@ -345,19 +381,19 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
     const Signal& tal = signals[static_cast<std::size_t>(annotations)];
     long long previousOnset = -1;
     for (long long r = 0; r < recordCount; ++r) {
-        const std::uint8_t* record = bytes.data() + kFixed * (ns + 1) + static_cast<std::size_t>(r) * recordBytes;
+        const std::uint8_t* record = bytes.data() + kFixedHeader * (ns + 1) + static_cast<std::size_t>(r) * recordBytes;
         // The record's first TAL: "+onset" 0x14 0x14 0x00.
         const std::string_view talBytes(reinterpret_cast<const char*>(record) + 2 * tal.offset,
                                         static_cast<std::size_t>(tal.perRecord) * 2);
         const std::size_t end = talBytes.find('\x14');
         const auto onset = end == std::string_view::npos ? std::nullopt : Units(talBytes.substr(0, end));
-        if (!onset || (talBytes.front() != '+' && talBytes.front() != '-') || *onset < 0 ||
-            *onset > kMaxRecordUnits) {
+        if (!onset || (talBytes.front() != '+' && talBytes.front() != '-') || *onset < 0 || *onset > kMaxRecordUnits) {
             return Refuse("Data record " + std::to_string(r + 1) +
                           " of the EDF+D file does not begin with its onset (a time-keeping annotation).");
         }
         if (*onset < previousOnset)
-            return Refuse("Data record " + std::to_string(r + 1) + " of the EDF+D file starts before the one ahead of it.");
+            return Refuse("Data record " + std::to_string(r + 1) +
+                          " of the EDF+D file starts before the one ahead of it.");
         previousOnset = *onset;
         physical(spo2Signal, record, spo2);
         if (pulseSignal) physical(*pulseSignal, record, pulse);
@@ -373,20 +409,22 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
     return result;
 }
 
-ImportResult ImportEdf(const std::filesystem::path& path, const ImportOptions& options) {
-    {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return Refuse("can't open " + path.string());
-        char header[256] = {};
-        in.read(header, sizeof header);
-        if (in.gcount() == sizeof header && std::string_view(header + 192, 5) == "EDF+D") {
-            in.seekg(0, std::ios::end);
-            std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)));
-            in.seekg(0);
-            in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-            bytes.resize(static_cast<std::size_t>(in.gcount()));
-            return ImportEdfDiscontinuous(bytes, options);
+ImportResult import_detail::ReadEdf(InputFile& file, const std::filesystem::path& path, const ImportOptions& options) {
+    std::vector<std::uint8_t> fixed(kFixedHeader);
+    std::size_t got = 0;
+    if (!file.ReadAt(0, fixed.data(), fixed.size(), got)) return Unreadable(file, path);
+    fixed.resize(got);
+    // A file longer than its header allows for a full data set is refused
+    // before it is read; one whose header is unusable is left to the readers,
+    // which say what is wrong with it.
+    if (const auto largest = LargestEdf(file, fixed); largest && !file.Limit(*largest))
+        return Refuse(import_message::kTooLong);
+    if (fixed.size() == kFixedHeader && Field(fixed, 192, 5) == "EDF+D") {
+        std::vector<std::uint8_t> bytes;
+        if (!file.ReadAll(bytes)) {
+            return file.Problem() == InputProblem::TooLarge ? Refuse(import_message::kTooLong) : Unreadable(file, path);
         }
+        return ImportEdfDiscontinuous(bytes, options);
     }
     // EDFlib fills the header (some 200 KB) itself.
     const auto header = std::make_unique_for_overwrite<edf_hdr_struct>();
@@ -397,7 +435,8 @@ ImportResult ImportEdf(const std::filesystem::path& path, const ImportOptions& o
                 return Refuse("The file is no valid EDF file: EDFlib found format errors in its header.");
             case EDFLIB_FILE_READ_ERROR: return Refuse("can't read " + path.string());
             default:
-                return Refuse("The file could not be read as EDF (EDFlib error " + std::to_string(header->filetype) + ").");
+                return Refuse("The file could not be read as EDF (EDFlib error " + std::to_string(header->filetype) +
+                              ").");
         }
     }
     struct Closer {
@@ -443,6 +482,11 @@ ImportResult ImportEdf(const std::filesystem::path& path, const ImportOptions& o
     result.ok = true;
     result.samples = std::move(sink.Samples());
     return result;
+}
+
+ImportResult ImportEdf(const std::filesystem::path& path, const ImportOptions& options) {
+    InputFile file(path, UINT64_MAX);
+    return file ? import_detail::ReadEdf(file, path, options) : Unreadable(file, path);
 }
 
 }  // namespace quenda

@@ -1,5 +1,7 @@
 #include "patient/PatientFile.h"
 
+#include "base/InputFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,19 +19,27 @@ namespace fs = std::filesystem;
 constexpr mode_t kFolderMode = 0700;
 constexpr mode_t kFileMode = 0600;
 
-std::string Fill(const char* pattern, const fs::path& file, int errorNumber) {
+std::string Fill(const char* pattern, const fs::path& file, const std::string& reason) {
     std::string text = pattern;
     const auto replace = [&text](std::string_view marker, const std::string& value) {
         if (const auto at = text.find(marker); at != std::string::npos) text.replace(at, marker.size(), value);
     };
     replace("%1", file.string());
-    replace("%2", std::strerror(errorNumber));
+    replace("%2", reason);
     return text;
 }
 
-FileResult Failure(const char* pattern, const fs::path& file, int errorNumber) {
-    return FileResult{false, Fill(pattern, file, errorNumber), std::strerror(errorNumber)};
+FileResult Failure(const char* pattern, const fs::path& file, const std::string& reason) {
+    return FileResult{false, Fill(pattern, file, reason), reason};
 }
+
+FileResult Failure(const char* pattern, const fs::path& file, int errorNumber) {
+    return Failure(pattern, file, std::string(std::strerror(errorNumber)));
+}
+
+// Slots are read from the file in place, never the whole file, so no length
+// asks too much; what matters is that it is a regular file at all.
+constexpr std::uint64_t kAnyLength = UINT64_MAX;
 
 // Closes on every path out; the file is opened and closed within one call.
 class Fd {
@@ -97,10 +107,7 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size, off_t offset) 
 
 }  // namespace
 
-bool CanReadPatientFile(const fs::path& file) {
-    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    return fd.Get() >= 0;
-}
+bool CanReadPatientFile(const fs::path& file) { return static_cast<bool>(InputFile(file, kAnyLength)); }
 
 FileResult CreatePatientFile(const fs::path& file) {
     if (const int error = MakeFolders(file.parent_path()); error != 0) {
@@ -114,22 +121,12 @@ FileResult CreatePatientFile(const fs::path& file) {
 FileResult ReadPatientSlot(const fs::path& file, int index, std::span<std::uint8_t, kPatientRecordSize> slot,
                            std::size_t& bytesRead) {
     bytesRead = 0;
-    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) {
-        if (errno == ENOENT) return {};
-        return Failure(patient_file_message::kCantRead, file, errno);
-    }
-    const off_t start = static_cast<off_t>(index) * static_cast<off_t>(kPatientRecordSize);
-    while (bytesRead < slot.size()) {
-        const ssize_t n =
-            ::pread(fd.Get(), slot.data() + bytesRead, slot.size() - bytesRead, start + static_cast<off_t>(bytesRead));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return Failure(patient_file_message::kCantRead, file, errno);
-        }
-        if (n == 0) break;  // end of file: the rest of the slot was never written
-        bytesRead += static_cast<std::size_t>(n);
-    }
+    InputFile in(file, kAnyLength);
+    if (in.Problem() == InputProblem::CantOpen && in.Error() == ENOENT) return {};
+    const auto start = static_cast<std::uint64_t>(index) * kPatientRecordSize;
+    // A slot past the end of the file was never written: nothing to read.
+    if (!in.ReadAt(start, slot.data(), slot.size(), bytesRead))
+        return Failure(patient_file_message::kCantRead, file, in.Why());
     return {};
 }
 

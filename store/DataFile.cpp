@@ -1,14 +1,11 @@
 #include "store/DataFile.h"
 
 #include "base/AtomicFile.h"
-#include "store/RecordingStore.h"
+#include "base/InputFile.h"
 #include "base/TextCodec.h"
+#include "store/RecordingStore.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 namespace quenda {
@@ -144,40 +141,13 @@ void PutTitlePrefix(std::uint8_t*& p, std::uint32_t length) {
     }
 }
 
-// Regular files only: a FIFO or a device would block or never end, and a
-// directory cannot be read. O_NONBLOCK keeps the open itself from hanging on a FIFO.
 FileResult ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return Failure(data_file_message::kCantOpen, std::strerror(errno));
-    struct stat info {};
-    int error = 0;
-    if (::fstat(fd, &info) != 0) {
-        error = errno;
-    } else if (!S_ISREG(info.st_mode)) {
-        error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-    }
-    if (error != 0) {
-        ::close(fd);
-        return Failure(data_file_message::kCantOpen, std::strerror(error));
-    }
-    // One spare byte lets the read that finds the end land without growing the buffer.
-    bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
-    std::size_t filled = 0;
-    while (true) {
-        if (filled == bytes.size()) bytes.resize(bytes.size() * 2);  // the file grew meanwhile
-        const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = errno;
-            ::close(fd);
-            return Failure(data_file_message::kCantOpen, std::strerror(error));
-        }
-        if (n == 0) break;
-        filled += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    bytes.resize(filled);
-    return {};
+    InputFile file(path, kMaxDataFileSize);
+    if (file.ReadAll(bytes)) return {};
+    if (file.Problem() != InputProblem::TooLarge) return Failure(data_file_message::kCantOpen, file.Why());
+    std::string message = Substitute(data_file_message::kTooLarge, "%1", path.string());
+    message = Substitute(std::move(message), "%2", std::to_string(kMaxDataFileSize));
+    return Failure(Substitute(std::move(message), "%3", std::to_string(kMaxSamples)));
 }
 
 }  // namespace

@@ -31,6 +31,12 @@ class RecordingStore;
 // Bytes after the title are ignored.
 inline constexpr std::size_t kDataFileHeaderSize = 5;
 inline constexpr std::size_t kDataFileRecordSize = 11;
+// The reader takes no longer file: a full data set and a title of up to
+// 128 KiB, the longest a 16-bit length describes even in the wide form. The
+// program's own titles are at most 60 characters.
+inline constexpr std::size_t kDataFileTitleRoom = 128 * 1024;
+inline constexpr std::size_t kMaxDataFileSize =
+    kDataFileHeaderSize + kDataFileRecordSize * kMaxSamples + kDataFileTitleRoom;
 
 struct DataFileContents {
     int id = 0;  // 0..255
@@ -56,6 +62,10 @@ inline constexpr const char* kPastEnd = "Attempted to access %1 past its end.";
 // %2 is the count the file claims, %3 the most a data file can hold.
 inline constexpr const char* kBadCount =
     "The file %1 is not a valid data file: it claims %2 records, but a data file holds 0 to %3.";
+// %2 is the most bytes a data file takes, %3 the most records it holds.
+inline constexpr const char* kTooLarge =
+    "The file %1 is not a valid data file: it is longer than %2 bytes, the most a data file of %3 records and its "
+    "title takes.";
 }  // namespace data_file_message
 
 // The bytes of a data file. Characters of the title that Windows-1252 cannot
@@ -71,7 +81,8 @@ FileResult ParseDataFile(std::span<const std::uint8_t> bytes, DataFileContents& 
 FileResult WriteDataFile(const std::filesystem::path& path, std::uint8_t id, std::span<const SampleRecord> records,
                          std::string_view titleUtf8);
 
-// On failure `out` is left as it was.
+// Reads regular files of at most kMaxDataFileSize only. On failure `out` is
+// left as it was.
 FileResult ReadDataFile(const std::filesystem::path& path, DataFileContents& out);
 
 // Saves the current data set; the file's ID is that of its first record (0 for

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cstdlib>
 #include <fstream>
@@ -170,6 +171,32 @@ TEST(Settings, AFailedWriteIsReportedAndChangesNothing) {
     EXPECT_EQ(ReadText(dir / "ok.ini"), "[setup]\nport=COM1\n");
     ASSERT_TRUE(settings.WriteString("port", "COM2"));
     EXPECT_EQ(settings.LastError(), "");
+}
+
+// A FIFO would block the reader and a device or a huge file never end: each
+// reads as an unreadable file, and a write leaves it as it is.
+TEST(Settings, OnlyARegularFileOfAtMostAMegabyteIsRead) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.ini").c_str(), 0600), 0);
+    WriteText(dir / "huge.ini", "[setup]\nUnitSetup=1\n");
+    fs::resize_file(dir / "huge.ini", Settings::kMaxFileSize + 1);
+    const struct {
+        fs::path file;
+        const char* why;
+    } cases[] = {
+        {dir / "fifo.ini", "Not a regular file"},
+        {"/dev/zero", "Not a regular file"},
+        {dir / "huge.ini", "File too large (more than 1048576 bytes)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        Settings settings(c.file);
+        EXPECT_EQ(settings.ReadInt(settings_key::kUnitSetup, 7), 7);
+        EXPECT_FALSE(settings.WriteInt(settings_key::kUnitSetup, 0));
+        EXPECT_NE(settings.LastError().find(c.why), std::string::npos) << settings.LastError();
+    }
+    EXPECT_EQ(fs::status(dir / "fifo.ini").type(), fs::file_type::fifo);
+    EXPECT_EQ(fs::file_size(dir / "huge.ini"), Settings::kMaxFileSize + 1);
 }
 
 }  // namespace

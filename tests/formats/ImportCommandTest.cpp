@@ -107,8 +107,8 @@ private slots:
         csv << "Date;Time;SpO2 (%);Pulse (bpm)\n";
         for (int i = 0; i < 900; ++i) {
             const int t = 2 * i;
-            csv << "05/06/2026;22:" << 10 + t / 60 << ":" << (t % 60 < 10 ? "0" : "") << t % 60 << ";"
-                << 88 + i % 10 << ";" << 60 + i % 20 << "\n";
+            csv << "05/06/2026;22:" << 10 + t / 60 << ":" << (t % 60 < 10 ? "0" : "") << t % 60 << ";" << 88 + i % 10
+                << ";" << 60 + i % 20 << "\n";
         }
         csv.close();
         QVERIFY(frame_->Router().IsEnabled(cmd::kImport));
@@ -141,13 +141,24 @@ private slots:
         QCOMPARE(rows[0].source, kept);
     }
 
+    void aRefusedFileChangesNothing_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("bad date") << "bad.csv"
+                                  << "line 2, field 1";
+        QTest::newRow("folder") << "folder.csv" << import_message::kFolder;
+    }
+
     void aRefusedFileChangesNothing() {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
         Start();
         std::ofstream(*dir_ / "bad.csv") << "time,spo2\n2026-02-30 22:00:00,97\n";
-        User user(QString::fromStdString((*dir_ / "bad.csv").string()), 1, "dmyButton");
+        fs::create_directory(*dir_ / "folder.csv");
+        User user(QString::fromStdString((*dir_ / name.toStdString()).string()), 1, "dmyButton");
         QVERIFY(frame_->OnCommand(cmd::kImport));
         QCOMPARE(user.messages.size(), 1);
-        QVERIFY2(user.messages[0].contains("line 2, field 1"), qPrintable(user.messages[0]));
+        QVERIFY2(user.messages[0].contains(message), qPrintable(user.messages[0]));
         QCOMPARE(context_->store.CurrentSamples().size(), std::size_t{0});
         QVERIFY(!fs::exists(*dir_ / "Quenda" / "imports"));
     }

@@ -9,6 +9,7 @@
 
 #include <edflib.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -40,9 +41,9 @@ struct CsvShape {
 const CsvShape kCsvShapes[] = {
     {"iso, comma, LF", DateOrder::Unknown, "time,spo2,pulse\n2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,96,62\n",
      "2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,96,62\n"},
-    {"BOM, CR LF, semicolons, quotes, decimal comma, date + time, D.M.Y",
-     DateOrder::Unknown,
-     "\xEF\xBB\xBF\r\n\"Date\";\"Time\";\"SpO2 (%)\";\"Pulse Rate (bpm)\"\r\n\"13.12.2026\";\"22:30:00\";\"97,5\";\"61,4\"\r\n"
+    {"BOM, CR LF, semicolons, quotes, decimal comma, date + time, D.M.Y", DateOrder::Unknown,
+     "\xEF\xBB\xBF\r\n\"Date\";\"Time\";\"SpO2 (%)\";\"Pulse Rate "
+     "(bpm)\"\r\n\"13.12.2026\";\"22:30:00\";\"97,5\";\"61,4\"\r\n"
      "\r\n\"13.12.2026\";\"22:30:01\";\"96,4\";\"62\"\r\n",
      "2026-12-13T22:30:00,98,61\n2026-12-13T22:30:01,96,62\n"},
     {"TAB, M/D/Y, 12-hour", DateOrder::Unknown,
@@ -62,11 +63,12 @@ const CsvShape kCsvShapes[] = {
      "2026-12-06T22:30:00,97,60\n"},
     {"the same dates read mdy", DateOrder::Mdy, "time,spo2,pr\n06-12-26 22:30:00,97,60\n",
      "2026-06-12T22:30:00,97,60\n"},
-    {"no measurement: 0, empty, text, too high; 100 and 250 kept; short row", DateOrder::Unknown,
-     "time,spo2,pulse,notes\n2026-12-06T22:30:00,0,\n2026-12-06T22:30:01,x,251,a\n"
-     "2026-12-06T22:30:02,101,0\n2026-12-06T22:30:03,100,250\n2026-12-06T22:30:04\n",
-     "2026-12-06T22:30:00,127,255\n2026-12-06T22:30:01,127,255\n2026-12-06T22:30:02,127,255\n"
-     "2026-12-06T22:30:03,100,250\n2026-12-06T22:30:04,127,255\n"},
+    {"no measurement: empty, -, --, N/A, short row, more than a data set holds; the rest kept as it is",
+     DateOrder::Unknown,
+     "time,spo2,pulse,notes\n2026-12-06T22:30:00,0,\n2026-12-06T22:30:01,N/A,251,a\n"
+     "2026-12-06T22:30:02,128,--\n2026-12-06T22:30:03,101,256\n2026-12-06T22:30:04,n/a,-\n2026-12-06T22:30:05\n",
+     "2026-12-06T22:30:00,0,255\n2026-12-06T22:30:01,127,251\n2026-12-06T22:30:02,127,255\n"
+     "2026-12-06T22:30:03,101,255\n2026-12-06T22:30:04,127,255\n2026-12-06T22:30:05,127,255\n"},
     {"no pulse column", DateOrder::Unknown, "time,spo2\n2026-12-06 22:30:00,97\n", "2026-12-06T22:30:00,97,255\n"},
     {"rows 4 s apart fill each second; a larger step is a gap", DateOrder::Unknown,
      "time,spo2,pulse\n2026-12-06T22:30:00,97,61\n2026-12-06T22:30:04,96,62\n2026-12-06T22:31:00,95,63\n",
@@ -88,6 +90,28 @@ TEST(ImportCsv, ReadsEveryShape) {
         // The quick walk along common rows reads what the general reader reads.
         const auto general = import_detail::ReadCsv(shape.file, {4, shape.order}, import_detail::CsvRows::GeneralOnly);
         EXPECT_EQ(general.samples, result.samples);
+    }
+}
+
+// A step of up to 10 s between rows is filled, second by second; 11 s is a gap.
+TEST(ImportCsv, FillsStepsOfUpToTenSeconds) {
+    const struct {
+        int step;
+        std::size_t samples;
+        const char* last;
+    } cases[] = {{9, 27, "2026-12-06T22:30:26,97,255\n"},
+                 {10, 30, "2026-12-06T22:30:29,97,255\n"},
+                 {11, 3, "2026-12-06T22:30:22,97,255\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        std::string file = "time,spo2\n";
+        for (int second = 0; second <= 2 * c.step; second += c.step)
+            file += "2026-12-06T22:30:" + std::string(second < 10 ? "0" : "") + std::to_string(second) + ",97\n";
+        const ImportResult result = ImportCsv(file, {});
+        ASSERT_TRUE(result.ok) << result.message;
+        EXPECT_EQ(result.samples.size(), c.samples);
+        EXPECT_EQ(Lines({result.samples.back()}), c.last);
+        EXPECT_EQ(import_detail::ReadCsv(file, {}, import_detail::CsvRows::GeneralOnly).samples, result.samples);
     }
 }
 
@@ -117,14 +141,23 @@ const Refusal kCsvRefusals[] = {
      false},
     {"bad date column", DateOrder::Unknown, "date,time,spo2\n2026-04-30,22:00:00,97\n30.4.,22:00:01,97\n",
      "line 3, field 1 (\"date\")", false},
-    {"before 2000", DateOrder::Unknown, "time,spo2\n1999-12-31 23:59:59,97\n",
-     "the year 1999 is outside 2000 to 2127", false},
+    {"before 2000", DateOrder::Unknown, "time,spo2\n1999-12-31 23:59:59,97\n", "the year 1999 is outside 2000 to 2127",
+     false},
     {"after 2127", DateOrder::Unknown, "time,spo2\n2128-01-01 00:00:00,97\n", "the year 2128", false},
     {"dates fit both orders", DateOrder::Unknown, "time,spo2\n5/6/2026 22:00:00,97\n", "--date-order dmy|mdy", true},
     {"dates fit neither order", DateOrder::Unknown, "time,spo2\n13/5/2026 22:00:00,97\n5/13/2026 22:00:00,97\n",
      "lines 2 and 3: the dates fit neither", false},
     {"mdy asked of a D/M/Y file", DateOrder::Mdy, "time,spo2\n1/1/2026 22:00:00,97\n13/1/2026 22:00:00,97\n",
      "line 3, field 1 (\"time\"): day 1 of month 13 is no date in the calendar (read as month/day/year).", false},
+    // A value that is no number is no "no measurement" either.
+    {"9x5", DateOrder::Unknown, "time,spo2,pulse\n2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,9x5,61\n",
+     "line 3, field 2 (\"spo2\"): \"9x5\" is no number.", false},
+    {"95%", DateOrder::Unknown, "time,spo2,pulse\n2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,95%,61\n",
+     "line 3, field 2 (\"spo2\"): \"95%\" is no number.", false},
+    {"1e2", DateOrder::Unknown, "time,spo2,pulse\n2026-12-06T22:30:00,97,61\n2026-12-06T22:30:01,97,1e2\n",
+     "line 3, field 3 (\"pulse\"): \"1e2\" is no number.", false},
+    {"--5", DateOrder::Unknown, "time;pulse;spo2\n2026-12-06T22:30:00;--5;97\n",
+     "line 2, field 2 (\"pulse\"): \"--5\" is no number.", false},
 };
 
 TEST(ImportCsv, RefusesWithLineFieldAndReason) {
@@ -180,7 +213,7 @@ void WriteEdfPlus(const fs::path& path, double recordSeconds, int records, const
 
 TEST(ImportEdf, ReadsEdflibFilesAtOneFourAndAQuarterHertz) {
     test::TempDir dir("quenda-import-edf");
-    // 1 Hz, 1 s records; the pulse 0 in record 2 is no measurement.
+    // 1 Hz, 1 s records; the pulse 0 in record 2 is kept, an invalid value as it was.
     WriteEdfPlus(dir / "1hz.edf", 1, 3,
                  {{"SpO2 finger", 100, 100, 1, [](int r, int) { return 95 + r; }},
                   {"Pulse", 250, 250, 1, [](int r, int) { return r == 2 ? 0 : 60 + r; }}});
@@ -195,7 +228,7 @@ TEST(ImportEdf, ReadsEdflibFilesAtOneFourAndAQuarterHertz) {
         const char* file;
         const char* samples;
     } cases[] = {
-        {"1hz.edf", "2026-12-06T22:30:00,95,60\n2026-12-06T22:30:01,96,61\n2026-12-06T22:30:02,97,255\n"},
+        {"1hz.edf", "2026-12-06T22:30:00,95,60\n2026-12-06T22:30:01,96,61\n2026-12-06T22:30:02,97,0\n"},
         {"4hz.edf", "2026-12-06T22:30:00,95,62\n2026-12-06T22:30:01,127,62\n"},
         {"quarter.edf",
          "2026-12-06T22:30:00,90,255\n2026-12-06T22:30:01,90,255\n2026-12-06T22:30:02,90,255\n"
@@ -233,13 +266,20 @@ std::string EdfPlusD(const std::vector<int>& onsets, int recordSeconds, const st
     };
     const std::vector<std::string> labels = {"SpO2", "Pulse", "EDF Annotations"};
     const std::vector<int> perRecord = {recordSeconds, recordSeconds, 16};
-    std::string h = field("0", 8) + field("X X X X", 80) + field("Startdate 06-DEC-2026 X X X", 80) +
-                    field(start, 8) + field("22.30.00", 8) + field("1024", 8) + field("EDF+D", 44) +
+    std::string h = field("0", 8) + field("X X X X", 80) + field("Startdate 06-DEC-2026 X X X", 80) + field(start, 8) +
+                    field("22.30.00", 8) + field("1024", 8) + field("EDF+D", 44) +
                     field(std::to_string(onsets.size()), 8) + field(std::to_string(recordSeconds), 8) + field("3", 4);
     const std::vector<std::vector<std::string>> columns = {
-        {labels[0], labels[1], labels[2]}, {"", "", ""}, {"%", "bpm", ""}, {"0", "0", "-1"}, {"127", "255", "1"},
-        {"0", "0", "-32768"}, {"127", "255", "32767"}, {"", "", ""},
-        {std::to_string(perRecord[0]), std::to_string(perRecord[1]), "16"}, {"", "", ""}};
+        {labels[0], labels[1], labels[2]},
+        {"", "", ""},
+        {"%", "bpm", ""},
+        {"0", "0", "-1"},
+        {"127", "255", "1"},
+        {"0", "0", "-32768"},
+        {"127", "255", "32767"},
+        {"", "", ""},
+        {std::to_string(perRecord[0]), std::to_string(perRecord[1]), "16"},
+        {"", "", ""}};
     const std::size_t widths[] = {16, 80, 8, 8, 8, 8, 8, 80, 8, 32};
     for (std::size_t c = 0; c < columns.size(); ++c)
         for (const auto& v : columns[c]) h += field(v, widths[c]);
@@ -287,8 +327,7 @@ TEST(ImportEdf, EdfPlusDRefusals) {
         {"no onset", EdfPlusD({0}, 1, "06.12.26", [](std::string& b) { b[1024 + 4] = 'x'; }),
          "Data record 1 of the EDF+D file does not begin with its onset"},
         {"records backwards", EdfPlusD({5, 1}, 1), "Data record 2 of the EDF+D file starts before"},
-        {"1999", EdfPlusD({0}, 1, "06.12.99",
-                          [](std::string& b) { b.replace(88, 27, "Startdate 06-DEC-1999 X X X"); }),
+        {"1999", EdfPlusD({0}, 1, "06.12.99", [](std::string& b) { b.replace(88, 27, "Startdate 06-DEC-1999 X X X"); }),
          "outside 2000 to 2127"},
         {"no SpO2", EdfPlusD({0}, 1, "06.12.26", [](std::string& b) { b.replace(256, 4, "Resp"); }),
          "its signals are \"Resp\", \"Pulse\""},
@@ -325,7 +364,15 @@ std::vector<SampleRecord> OwnNights(int id) {
 
 TEST(ImportRoundTrip, OurCsvAndEdfPlusExportsReadBackTheSameSamples) {
     test::TempDir dir("quenda-import-round");
-    const auto samples = OwnNights(6);
+    auto samples = OwnNights(6);
+    // The edges of what a data set holds, valid or not, come back as they went.
+    const struct {
+        std::uint8_t spo2, pulse;
+    } edges[] = {{0, 0}, {1, 254}, {100, 255}, {101, 0}, {126, 254}, {127, 255}};
+    for (std::size_t i = 0; i < std::size(edges); ++i) {
+        samples[samples.size() - 1 - i].spo2 = edges[i].spo2;
+        samples[samples.size() - 1 - i].pulseRate = edges[i].pulse;
+    }
     ASSERT_TRUE(WriteCsv(dir / "own.csv", samples));
     std::vector<fs::path> edfFiles;
     ASSERT_TRUE(WriteEdf(dir / "own.edf", samples, PatientRecord{}, 6, {}, &edfFiles));
@@ -342,6 +389,48 @@ TEST(ImportRoundTrip, OurCsvAndEdfPlusExportsReadBackTheSameSamples) {
         fromEdf.insert(fromEdf.end(), edf.samples.begin(), edf.samples.end());
     }
     EXPECT_EQ(Lines(fromEdf), Lines(samples));
+}
+
+// ---- what is read at all -------------------------------------------------------
+
+// A folder (one named like a CSV or EDF file too), a FIFO and a device are
+// refused unread, as is a file longer than a full data set of its kind; one
+// exactly that long is read.
+TEST(ImportFile, ReadsRegularFilesNoLongerThanAFullDataSet) {
+    test::TempDir dir("quenda-import-kinds");
+    fs::create_directory(dir / "night.csv");
+    fs::create_directory(dir / "night.edf");
+    ASSERT_EQ(::mkfifo((dir / "fifo.csv").c_str(), 0600), 0);
+    // Zero bytes make up the length.
+    const auto sized = [&](const char* name, const std::string& bytes, std::uint64_t size) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+        fs::resize_file(dir / name, size);
+        return dir / name;
+    };
+    const std::string csv = "time,spo2\n2026-12-06T22:30:00,97\n";
+    // Records of 1 s and 36 bytes: 518,400 of them after the 1,024-byte header.
+    const std::string edf = EdfPlusD({0}, 1);
+    constexpr std::uint64_t kLongestEdf = 1024 + 518'400ull * 36;
+    const struct {
+        fs::path path;
+        std::string message;  // empty: read
+    } cases[] = {
+        {dir / "night.csv", import_message::kFolder},
+        {dir / "night.edf", import_message::kFolder},
+        {dir / "fifo.csv", import_message::kNotAFile},
+        {"/dev/zero", import_message::kNotAFile},
+        {sized("long.csv", csv, kMaxCsvFile + 1), import_message::kCsvTooLarge},
+        {sized("longest.csv", csv, kMaxCsvFile), "line 3, field 1 (\"time\")"},  // read: zero bytes are no time
+        {sized("long.edf", edf, kLongestEdf + 1), import_message::kTooLong},
+        {sized("longest.edf", edf, kLongestEdf), ""},  // bytes after the one record are ignored
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const ImportResult result = ImportFile(c.path, {});
+        EXPECT_EQ(result.ok, c.message.empty());
+        EXPECT_EQ(result.message.substr(0, c.message.size()), c.message);
+    }
+    EXPECT_EQ(ImportEdf(dir / "night.edf", {}).message, import_message::kFolder);
 }
 
 TEST(ImportKeep, WritesAPrivateDataFileOnceAndAnotherForOtherSamples) {
@@ -381,10 +470,9 @@ TEST(ImportCli, WritesTheDataFileAndAsksForTheDateOrder) {
     EXPECT_EQ(contents.id, 9);
     EXPECT_EQ(Lines(contents.records), "2026-05-06T22:00:00,97,61\n2026-05-06T22:00:01,96,62\n");
 
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"import", "ring.csv", "x.dat", "--id", "128"},
-          {"import", "ring.csv", "x.dat", "--date-order", "ymd"},
-          {"import", "ring.csv"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"import", "ring.csv", "x.dat", "--id", "128"},
+                                                 {"import", "ring.csv", "x.dat", "--date-order", "ymd"},
+                                                 {"import", "ring.csv"}}) {
         run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
         EXPECT_EQ(run.exitCode, 2) << args.back();
     }
@@ -408,6 +496,51 @@ TEST(ImportCli, WritesTheDataFileAndAsksForTheDateOrder) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("line 2, field 1"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(dir / "bad.dat"));
+}
+
+// The data file never takes the place of what is imported, and has a data
+// file's name; nights add takes any folder for a kept download.
+TEST(ImportCli, RefusesAnOutputThatIsTheInputAndTakesFoldersForKeptDownloads) {
+    test::TempDir dir("quenda-import-cli");
+    const std::string csv = "time,spo2\n2026-12-06T22:30:00,97\n";
+    std::ofstream(dir / "ring.csv") << csv;
+    std::ofstream(dir / "ring.dat") << csv;  // a CSV file under a data file's name
+    fs::create_symlink("ring.csv", dir / "link.dat");
+    fs::create_hard_link(dir / "ring.csv", dir / "hard.dat");
+    fs::create_directory(dir / "folder.csv");
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* err;
+    } cases[] = {
+        {{"ring.csv", "ring.csv"}, 2, "its name must end in .dat"},
+        {{"ring.csv", "out.csv"}, 2, "its name must end in .dat"},
+        {{"ring.dat", "ring.dat"}, 1, "ring.dat: is ring.dat itself"},
+        {{"ring.csv", "link.dat"}, 1, "link.dat: is ring.csv itself"},
+        {{"ring.csv", "hard.dat"}, 1, "hard.dat: is ring.csv itself"},
+        {{"folder.csv", "out.dat"}, 1, "folder.csv: The path is a folder, not a CSV or EDF file."},
+        {{"ring.csv", "OUT.DAT"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"import"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << " " << c.args[1] << ": " << run.err;
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    }
+    for (const char* name : {"ring.csv", "ring.dat", "link.dat", "hard.dat"}) EXPECT_EQ(test::Slurp(dir / name), csv);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.dat"));
+    EXPECT_FALSE(fs::exists(dir / "out.csv") || fs::exists(dir / "out.dat"));
+    EXPECT_TRUE(fs::exists(dir / "OUT.DAT"));
+
+    fs::create_directory(dir / "kept.csv");
+    ASSERT_TRUE(WriteDataFile(dir / "kept.csv" / "ID3.dat", 3, ImportCsv(csv, {3, {}}).samples, ""));
+    auto run =
+        test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "add", "kept.csv", "--library", "l.sqlite"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "add", "folder.csv", "--library", "l.sqlite"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("folder.csv: no ID<n>.dat data files in this folder"), std::string::npos) << run.err;
 }
 
 }  // namespace

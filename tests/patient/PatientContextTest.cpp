@@ -303,14 +303,25 @@ TEST_F(UnwritablePatientFileTest, ASlotBeyondTheSizeLimitIsReportedAndDeleteKeep
     EXPECT_FALSE(patient.PatientSaved(100));
 }
 
-TEST_F(UnwritablePatientFileTest, AnUnreadableFileIsReportedYetTheIdRuleHolds) {
-    const fs::path file = dir / "pationtrec.dat";
-    fs::create_directory(file);
-    PatientContext patient(store, file);
-    // Reading a folder fails at the read, not at the open.
-    const FileResult result = patient.LoadPatient(2);
-    EXPECT_FALSE(result);
-    EXPECT_EQ(store.CurrentId, 3);
+// A folder, a FIFO (which would block the reader) and a device are no
+// patient file: each is reported, nothing is read, and the ID rule holds.
+TEST_F(UnwritablePatientFileTest, OnlyARegularFileIsReadYetTheIdRuleHolds) {
+    fs::create_directory(dir / "folder");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const struct {
+        fs::path file;
+        const char* why;
+    } cases[] = {
+        {dir / "folder", "Is a directory"}, {dir / "fifo", "Not a regular file"}, {"/dev/zero", "Not a regular file"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        EXPECT_FALSE(CanReadPatientFile(c.file));
+        PatientContext patient(store, c.file);
+        const FileResult result = patient.LoadPatient(2);
+        EXPECT_FALSE(result);
+        EXPECT_NE(result.message.find(c.why), std::string::npos) << result.message;
+        EXPECT_EQ(store.CurrentId, 3);
+    }
 }
 
 }  // namespace

@@ -191,10 +191,48 @@ TEST(DataFile, ABadFileIsReportedAndLeavesTheStoreAsItWas) {
     }
 }
 
-TEST(DataFile, ADirectoryCannotBeOpened) {
+TEST(DataFile, OnlyARegularFileCanBeOpened) {
     test::TempDir dir;
+    ASSERT_EQ(::mkfifo((dir / "fifo.dat").c_str(), 0600), 0);
+    const struct {
+        fs::path path;
+        const char* detail;
+    } cases[] = {
+        {dir.Path(), "Is a directory"},
+        {dir / "fifo.dat", "Not a regular file (a FIFO, a device or a socket)"},
+        {"/dev/zero", "Not a regular file (a FIFO, a device or a socket)"},
+    };
+    for (const auto& c : cases) {
+        DataFileContents contents;
+        const FileResult result = ReadDataFile(c.path, contents);
+        EXPECT_EQ(result.message, "can't open the file");
+        EXPECT_EQ(result.detail, c.detail);
+    }
+}
+
+// The longest file read: a full data set and a wide title of 65,533 units,
+// the longest the 16-bit length describes. One byte more is refused unread.
+TEST(DataFile, TheLongestDataFileIsReadAndOneByteMoreIsRefused) {
+    test::TempDir dir;
+    auto bytes = EncodeDataFile(9, Records(kMaxSamples), "");
+    bytes.pop_back();  // the empty title's length
+    bytes.insert(bytes.end(), {0xFF, 0xFE, 0xFF, 0xFF, 0xFD, 0xFF});
+    bytes.resize(kMaxDataFileSize, 'a');
+    WriteBytes(dir / "longest.dat", bytes);
     DataFileContents contents;
-    EXPECT_EQ(ReadDataFile(dir.Path(), contents).message, "can't open the file");
+    const FileResult longest = ReadDataFile(dir / "longest.dat", contents);
+    ASSERT_TRUE(longest) << longest.message;
+    EXPECT_EQ(contents.records.size(), static_cast<std::size_t>(kMaxSamples));
+    EXPECT_EQ(contents.title.size(), 3u * 65'533);  // U+6161, three bytes in UTF-8
+
+    bytes.push_back(0);  // ignored after the title, but past the limit
+    WriteBytes(dir / "longer.dat", bytes);
+    DataFileContents untouched;
+    EXPECT_EQ(ReadDataFile(dir / "longer.dat", untouched).message,
+              "The file " + (dir / "longer.dat").string() +
+                  " is not a valid data file: it is longer than 5833477 bytes, the most a data file of 518400 "
+                  "records and its title takes.");
+    EXPECT_TRUE(untouched.records.empty());
 }
 
 TEST(SafeWrite, FailuresReportAndLeaveTheOldFileAndNoLeftovers) {
