@@ -6,6 +6,7 @@
 #include "analysis/ClinicalText.h"
 #include "base/Settings.h"
 #include "base/StringFormat.h"
+#include "base/TextCodec.h"
 #include "base/UiText.h"
 
 #include <algorithm>
@@ -25,7 +26,7 @@ constexpr int kExitUsage = 2;
 
 int Usage(const char* problem) {
     std::fprintf(stderr, "quenda-cli: %s\nusage: quenda-cli analyze FILE.dat [--json] [--profile raw|default]\n",
-                 problem);
+                 TerminalText(problem).c_str());
     return kExitUsage;
 }
 
@@ -152,7 +153,7 @@ std::string AnalysisText(const DataFileContents& file, const AnalysisResults& re
         out +=
             ", " + FullTimeStamp(file.records.front()) + " " + UiText("to") + " " + FullTimeStamp(file.records.back());
     out += "\n";
-    if (!file.title.empty()) out += file.title + "\n";
+    if (!file.title.empty()) out += TerminalText(file.title) + "\n";  // the file's own text
     if (count == 0) return out + UiText("No samples to analyse.") + "\n";
 
     const SummaryStatistics& s = results.statistics;
@@ -228,8 +229,10 @@ int AnalyzeCommand(int argc, char** argv) {
     if (const FileResult read = ReadDataFile(files[0], contents); !read) {
         // Some of the data file's messages name the file themselves.
         const bool named = read.message.find(files[0]) != std::string::npos;
-        std::fprintf(stderr, "quenda-cli: %s%s%s%s%s\n", named ? "" : files[0].c_str(), named ? "" : ": ",
-                     read.message.c_str(), read.detail.empty() ? "" : ": ", read.detail.c_str());
+        std::fprintf(stderr, "quenda-cli: %s\n",
+                     TerminalText((named ? "" : files[0] + ": ") + read.message + (read.detail.empty() ? "" : ": ") +
+                                  read.detail)
+                         .c_str());
         return kExitFailed;
     }
 
