@@ -2,6 +2,7 @@
 
 #include "analysis/ClinicalText.h"
 #include "base/StringFormat.h"
+#include "base/TextCodec.h"
 
 #include <string_view>
 #include <vector>
@@ -101,10 +102,14 @@ std::string ClinicalJson(const ClinicalSummary& s, std::span<const SampleRecord>
         .Close();
 }
 
-std::string JsonString(std::string_view text) {
+std::string JsonString(std::string_view raw) {
+    // Always UTF-8, whatever an older file or library held; DEL and the C1
+    // controls escaped too, so a listing read on a terminal cannot steer it.
+    const std::string text = ValidUtf8(raw);
     std::string out = "\"";
     out.reserve(text.size() + 2);
-    for (const char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
         switch (c) {
             case '"': out += "\\\""; break;
@@ -113,8 +118,10 @@ std::string JsonString(std::string_view text) {
             case '\r': out += "\\r"; break;
             case '\t': out += "\\t"; break;
             default:
-                if (byte < 0x20) {
+                if (byte < 0x20 || byte == 0x7F) {
                     out += Format("\\u%04x", byte);
+                } else if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+                    out += Format("\\u%04x", static_cast<unsigned char>(text[++i]));  // U+0080..U+009F
                 } else {
                     out += c;
                 }

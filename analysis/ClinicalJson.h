@@ -34,7 +34,7 @@ std::string JsonArray(const std::vector<std::string>& items);
 std::string ClinicalJson(const ClinicalSummary& summary, std::span<const SampleRecord> samples);
 
 // `text` as a JSON string, quotes included, with the characters JSON needs
-// escaped.
+// escaped, DEL and the C1 controls too; malformed UTF-8 becomes U+FFFD.
 std::string JsonString(std::string_view text);
 
 }  // namespace quenda

@@ -6,12 +6,17 @@
 #include "app/CommandLine.h"
 #include "app/PatientFolder.h"
 #include "app/ResourceTextSource.h"
+#include "base/TextCodec.h"
 #include "base/UiText.h"
 #include "patient/PatientFile.h"
 #include "widgets/MessageBox.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 
 namespace quenda {
@@ -35,6 +40,10 @@ void CTalloApp::ShowMessage(const std::string& text, QMessageBox::Icon icon) {
     if (options_.showMessage) {
         options_.showMessage(text, icon);
     } else {
+        // Drawn offscreen nobody sees the box, and start-up waits on it:
+        // what it says goes to stderr too.
+        if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+            std::fprintf(stderr, "quenda: %s\n", TerminalText(text).c_str());
         ShowMessageBox(nullptr, QString::fromStdString(text), icon);
     }
 }
@@ -99,7 +108,18 @@ void CTalloApp::CheckPatientFile() {
     const auto dataHome = options_.userDataHome.empty() ? UserDataHome() : options_.userDataHome;
     const auto file = PatientFolder(programDir, dataHome) / kPatientFileName;
     context_.patient.SetPatientFile(file);
-    if (CanReadPatientFile(file)) return;
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0 && errno == ENOENT) {
+        // A first start: the file is made without a word; only making it
+        // can fail aloud.
+        if (const auto created = CreatePatientFile(file); !created) {
+            ShowMessage(created.message + "\n" + created.detail, QMessageBox::Warning);
+        }
+        return;
+    }
+    // There but unusable (no permission, a folder in its place, a file
+    // where its folder belongs): the user is told.
+    if (S_ISREG(info.st_mode) && CanReadPatientFile(file)) return;
     ShowMessage(UiText(str::kCantOpenPatientFile, "Can't open pationtrec.dat file"), QMessageBox::Information);
     // Start-up goes on either way; the patient commands report their own
     // failures later.
@@ -127,7 +147,7 @@ bool CTalloApp::ProcessCommandLine(const std::vector<std::string>& args) {
             if (handlers_.openSavedDataFile && handlers_.openSavedDataFile(*mainFrame_, info.fileName)) {
                 mainFrame_->OnCommand(cmd::kPrint);
             } else {
-                std::fprintf(stderr, "quenda: %s was not printed\n", info.fileName.c_str());
+                std::fprintf(stderr, "quenda: %s was not printed\n", TerminalText(info.fileName).c_str());
             }
             return false;
     }

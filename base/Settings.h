@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -39,8 +40,9 @@ inline constexpr int kArtefactsAside = 1;
 inline constexpr int kOximeterAveraging = 0;
 }  // namespace settings_default
 
-// DefaultCOM is read into a buffer of this size, so at most 9 characters come back.
-inline constexpr int kDefaultComBuffer = 10;
+// DefaultCOM is read into a buffer of this size. A longer buffer: the
+// remembered port may be any device path.
+inline constexpr int kDefaultComBuffer = PATH_MAX;
 
 // Access to the settings file: an INI file of "[section]" and "key=value" lines,
 // of which the program uses the section "setup".

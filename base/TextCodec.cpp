@@ -106,6 +106,41 @@ struct TwoLetters {
 constexpr TwoLetters kTwoLetters[] = {{0xC6, "AE"}, {0xDE, "TH"},  {0xDF, "ss"},  {0xE6, "ae"},  {0xFE, "th"},
                                       {0x132, "IJ"}, {0x133, "ij"}, {0x152, "OE"}, {0x153, "oe"}, {0x1E9E, "SS"}};
 
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+struct CodeRange {
+    char32_t first;
+    char32_t last;
+};
+
+// The wide (two-column) characters: Hangul Jamo, the CJK blocks, Hangul
+// syllables, full-width forms and the pictographs terminals draw wide.
+constexpr CodeRange kWide[] = {
+    {0x1100, 0x115F}, {0x231A, 0x231B}, {0x2329, 0x232A}, {0x2E80, 0x303E},   {0x3041, 0x33FF},   {0x3400, 0x4DBF},
+    {0x4E00, 0x9FFF}, {0xA000, 0xA4CF}, {0xA960, 0xA97F}, {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE10, 0xFE19},
+    {0xFE30, 0xFE6F}, {0xFF00, 0xFF60}, {0xFFE0, 0xFFE6}, {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF}, {0x20000, 0x3FFFD},
+};
+
+// Characters that take no column of their own: combining marks and the
+// zero-width joiners and direction marks.
+constexpr CodeRange kZeroWidth[] = {
+    {0x0300, 0x036F}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200B, 0x200F}, {0x20D0, 0x20FF}, {0xFE20, 0xFE2F},
+};
+
+template <std::size_t N>
+bool InRanges(const CodeRange (&ranges)[N], char32_t cp) {
+    for (const CodeRange& r : ranges) {
+        if (cp >= r.first && cp <= r.last) return true;
+    }
+    return false;
+}
+
+std::size_t Columns(char32_t cp) {
+    if (cp < 0x300) return 1;  // the common case, quickly
+    if (InRanges(kZeroWidth, cp)) return 0;
+    return InRanges(kWide, cp) ? 2 : 1;
+}
+
 }  // namespace
 
 std::string Utf8ToAsciiLetters(std::string_view utf8) {
@@ -128,6 +163,78 @@ std::string Utf8ToAsciiLetters(std::string_view utf8) {
             out += letter;
         }
     }
+    return out;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        if (DecodeUtf8(text, pos) == kInvalid) return false;
+    }
+    return true;
+}
+
+std::string ValidUtf8(std::string_view text) {
+    if (IsValidUtf8(text)) return std::string(text);
+    std::string out;
+    out.reserve(text.size() + 8);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const char32_t cp = DecodeUtf8(text, pos);
+        AppendUtf8(out, cp == kInvalid ? kReplacementCharacter : cp);
+    }
+    return out;
+}
+
+std::string TerminalText(std::string_view text, std::string_view keep) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t at = pos;
+        const char32_t cp = DecodeUtf8(text, pos);
+        if (cp == kInvalid) {
+            AppendUtf8(out, kReplacementCharacter);
+        } else if ((cp < 0x20 || cp == 0x7F) && keep.find(static_cast<char>(cp)) == std::string_view::npos) {
+            out += "\\x";
+            out += kHex[cp >> 4];
+            out += kHex[cp & 0xF];
+        } else if (cp >= 0x80 && cp <= 0x9F) {
+            out += "\\u00";
+            out += kHex[cp >> 4];
+            out += kHex[cp & 0xF];
+        } else {
+            out.append(text.substr(at, pos - at));
+        }
+    }
+    return out;
+}
+
+std::size_t DisplayWidth(std::string_view utf8) {
+    std::size_t width = 0;
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const char32_t cp = DecodeUtf8(utf8, pos);
+        width += cp == kInvalid ? 1 : Columns(cp);
+    }
+    return width;
+}
+
+std::string FitToWidth(std::string_view utf8, std::size_t width) {
+    std::string out;
+    out.reserve(width + 8);
+    std::size_t used = 0;
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const char32_t decoded = DecodeUtf8(utf8, pos);
+        const char32_t cp = decoded == kInvalid ? kReplacementCharacter : decoded;
+        const std::size_t columns = Columns(cp);
+        if (used + columns > width) break;
+        AppendUtf8(out, cp);
+        used += columns;
+    }
+    out.append(width - used, ' ');
     return out;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -27,5 +28,30 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // "ss", "Æ" → "AE", "þ" → "th"). Anything else outside ASCII, and each
 // malformed sequence, becomes '?'. ASCII passes unchanged.
 std::string Utf8ToAsciiLetters(std::string_view utf8);
+
+// Whether `text` is well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF): what the program accepts as text from the user.
+bool IsValidUtf8(std::string_view text);
+
+// `text` with each malformed sequence replaced by U+FFFD, so what goes out
+// (a listing, a JSON or CSV document) is UTF-8 whatever a file or an older
+// library held. Valid text passes unchanged.
+std::string ValidUtf8(std::string_view text);
+
+// Outside text made safe for a terminal: valid UTF-8 (as ValidUtf8) with
+// every control character made visible, C0 and DEL as "\x1b", C1 (U+0080 to
+// U+009F) as "\u009b", so a name, a note, a path or a file's content cannot
+// move the cursor, clear the screen or retitle the window. The control
+// characters in `keep` (say "\t\n" for a CSV field) pass as they are.
+std::string TerminalText(std::string_view text, std::string_view keep = {});
+
+// The columns a terminal gives UTF-8 text: one per character, two for the
+// wide characters of East Asian scripts, none for combining marks. A
+// malformed sequence takes one (it is shown as U+FFFD).
+std::size_t DisplayWidth(std::string_view utf8);
+
+// `utf8` cut to at most `width` columns, whole characters only, then padded
+// with spaces to exactly `width`: a table's column in a terminal.
+std::string FitToWidth(std::string_view utf8, std::size_t width);
 
 }  // namespace quenda

@@ -6,6 +6,7 @@
 #include "analysis/ClinicalText.h"
 #include "base/Settings.h"
 #include "base/StringFormat.h"
+#include "base/TextCodec.h"
 #include "base/UiText.h"
 #include "cli/Nights.h"
 #include "nights/Library.h"
@@ -29,7 +30,7 @@ int Usage(const char* problem) {
     std::fprintf(stderr,
                  "quenda-cli: %s\nusage: quenda-cli analyze FILE.dat [--json] [--profile raw|default]\n"
                  "       quenda-cli analyze --night N [--library FILE] [--json] [--profile raw|default]\n",
-                 problem);
+                 TerminalText(problem).c_str());
     return kExitUsage;
 }
 
@@ -153,7 +154,7 @@ std::string AnalysisText(const DataFileContents& file, const AnalysisResults& re
         out +=
             ", " + FullTimeStamp(file.records.front()) + " " + UiText("to") + " " + FullTimeStamp(file.records.back());
     out += "\n";
-    if (!file.title.empty()) out += file.title + "\n";
+    if (!file.title.empty()) out += TerminalText(file.title) + "\n";  // the file's own text
     if (count == 0) return out + UiText("No samples to analyse.") + "\n";
 
     const SummaryStatistics& s = results.statistics;
@@ -213,7 +214,13 @@ namespace {
 bool ReadLibraryNight(const std::filesystem::path& library, NightNumber night, DataFileContents& contents,
                       Exclusions& exclusions) {
     FileResult result;
-    const auto lib = NightLibrary::Open(library, result);
+    const auto lib = NightLibrary::Open(library, result, LibraryOpening::ExistingOnly);
+    // No library at all holds no night either; reading makes none.
+    if (!lib && result) {
+        result.ok = false;
+        result.message = UiText(library_message::kNoNight);
+        result.message.replace(result.message.find("%1"), 2, std::to_string(night));
+    }
     NightRow row;
     std::vector<SampleSpan> spans;
     if (lib && (result = lib->Show(night, row)) && (result = lib->LoadNight(night, contents.records)) &&
@@ -222,8 +229,8 @@ bool ReadLibraryNight(const std::filesystem::path& library, NightNumber night, D
         exclusions = Exclusions(spans);
         return true;
     }
-    std::fprintf(stderr, "quenda-cli: %s%s%s\n", result.message.c_str(), result.detail.empty() ? "" : ": ",
-                 result.detail.c_str());
+    std::fprintf(stderr, "quenda-cli: %s\n",
+                 TerminalText(result.message + (result.detail.empty() ? "" : ": ") + result.detail).c_str());
     return false;
 }
 
@@ -270,8 +277,10 @@ int AnalyzeCommand(int argc, char** argv) {
     } else if (const FileResult read = ReadDataFile(files[0], contents); !read) {
         // Some of the data file's messages name the file themselves.
         const bool named = read.message.find(files[0]) != std::string::npos;
-        std::fprintf(stderr, "quenda-cli: %s%s%s%s%s\n", named ? "" : files[0].c_str(), named ? "" : ": ",
-                     read.message.c_str(), read.detail.empty() ? "" : ": ", read.detail.c_str());
+        std::fprintf(stderr, "quenda-cli: %s\n",
+                     TerminalText((named ? "" : files[0] + ": ") + read.message + (read.detail.empty() ? "" : ": ") +
+                                  read.detail)
+                         .c_str());
         return kExitFailed;
     }
 

@@ -5,6 +5,7 @@
 #include "cli/Analyze.h"
 #include "app/PatientFolder.h"
 #include "base/Settings.h"
+#include "base/TextCodec.h"
 #include "patient/PatientFile.h"
 #include "formats/Export.h"
 #include "formats/ExportText.h"
@@ -29,15 +30,17 @@ int Usage(const std::string& problem) {
                  "usage: quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
                  "                         [--profile raw|default]\n"
                  "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n",
-                 problem.c_str());
+                 TerminalText(problem).c_str());
     return kExitUsage;
 }
 
 void PrintFailure(const std::string& path, const FileResult& result) {
     // Some of the data file's messages name the file themselves.
     const bool named = result.message.find(path) != std::string::npos;
-    std::fprintf(stderr, "quenda-cli: %s%s%s%s%s\n", named ? "" : path.c_str(), named ? "" : ": ",
-                 result.message.c_str(), result.detail.empty() ? "" : ": ", result.detail.c_str());
+    std::fprintf(
+        stderr, "quenda-cli: %s\n",
+        TerminalText((named ? "" : path + ": ") + result.message + (result.detail.empty() ? "" : ": ") + result.detail)
+            .c_str());
 }
 
 }  // namespace
@@ -117,7 +120,7 @@ int ExportCommand(int argc, char** argv) {
         written = ExportDataSet(kind, output, request, {}, &outputs);
         // EDF+ writes one file per night: every name is said.
         if (written && kind == ExportKind::Edf) {
-            for (const auto& file : outputs) std::printf("%s\n", file.c_str());
+            for (const auto& file : outputs) std::printf("%s\n", TerminalText(file.string()).c_str());
         }
     }
     if (!written) {

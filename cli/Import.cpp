@@ -1,6 +1,7 @@
 #include "cli/Import.h"
 
 #include "base/InputFile.h"
+#include "base/TextCodec.h"
 #include "formats/ExportKind.h"
 #include "formats/Import.h"
 #include "store/DataFile.h"
@@ -27,7 +28,7 @@ int Usage(const std::string& problem) {
     std::fprintf(stderr,
                  "quenda-cli: %s\n"
                  "usage: quenda-cli import IN.csv|IN.edf OUT.dat [--id N] [--date-order dmy|mdy]\n",
-                 problem.c_str());
+                 TerminalText(problem).c_str());
     return kExitUsage;
 }
 
@@ -69,19 +70,23 @@ int ImportCommand(int argc, char** argv) {
     if (files.size() != 2) return Usage("import takes a CSV or EDF file and an output data file");
     if (!HasExtension(files[1], "dat")) return Usage("the output is a data file: its name must end in .dat");
     if (SameFile(files[0], files[1])) {
-        std::fprintf(stderr, "quenda-cli: %s: is %s itself; the data file needs a name of its own\n", files[1].c_str(),
-                     files[0].c_str());
+        std::fprintf(stderr, "quenda-cli: %s\n",
+                     TerminalText(files[1] + ": is " + files[0] + " itself; the data file needs a name of its own")
+                         .c_str());
         return kExitFailed;
     }
     const ImportResult imported = ImportFile(files[0], options);
     if (!imported) {
-        std::fprintf(stderr, "quenda-cli: %s: %s\n", files[0].c_str(), imported.message.c_str());
+        // The message may quote the file's own text.
+        std::fprintf(stderr, "quenda-cli: %s\n", TerminalText(files[0] + ": " + imported.message).c_str());
         return imported.dateOrderAmbiguous ? kExitUsage : kExitFailed;
     }
     if (const FileResult written = WriteDataFile(files[1], static_cast<std::uint8_t>(options.id), imported.samples, "");
         !written) {
-        std::fprintf(stderr, "quenda-cli: %s: %s%s%s\n", files[1].c_str(), written.message.c_str(),
-                     written.detail.empty() ? "" : ": ", written.detail.c_str());
+        std::fprintf(
+            stderr, "quenda-cli: %s\n",
+            TerminalText(files[1] + ": " + written.message + (written.detail.empty() ? "" : ": ") + written.detail)
+                .c_str());
         return kExitFailed;
     }
     std::printf("%zu samples\n", imported.samples.size());

@@ -4,6 +4,7 @@
 #include "analysis/ClinicalSetup.h"
 #include "base/Settings.h"
 #include "base/StringFormat.h"
+#include "base/TextCodec.h"
 #include "base/UiText.h"
 #include "app/PatientFolder.h"
 #include "cli/Export.h"
@@ -12,6 +13,7 @@
 #include "nights/Library.h"
 #include "patient/PatientFile.h"
 #include "store/KeptDownload.h"
+#include "views/NightsLayout.h"
 #include "views/NightsPage.h"
 
 #include <QGuiApplication>
@@ -44,13 +46,16 @@ const char* const kNightsUsage =
     "       quenda-cli nights report OUT.pdf [--id N] [--from DATE] [--to DATE] [--figure NAME] [--library FILE]\n";
 
 int Usage(const std::string& problem) {
-    std::fprintf(stderr, "quenda-cli: %s\n%s", problem.c_str(), kNightsUsage);
+    std::fprintf(stderr, "quenda-cli: %s\n%s", TerminalText(problem).c_str(), kNightsUsage);
     return kExitUsage;
 }
 
+// One line on stderr; whatever it quotes (a path, a file's content) is
+// made safe for the terminal.
+void Say(const std::string& line) { std::fprintf(stderr, "%s\n", TerminalText(line).c_str()); }
+
 int Fail(const FileResult& result) {
-    std::fprintf(stderr, "quenda-cli: %s%s%s\n", result.message.c_str(), result.detail.empty() ? "" : ": ",
-                 result.detail.c_str());
+    Say("quenda-cli: " + result.message + (result.detail.empty() ? "" : ": ") + result.detail);
     return kExitFailed;
 }
 
@@ -129,16 +134,25 @@ std::filesystem::path PatientFileFor(const NightsOptions& o) {
 // added all the same when the patient file cannot be read.
 AddOptions AddOptionsFor(const std::filesystem::path& patientFile) { return MakeAddOptions(Settings(), patientFile); }
 
-// Opened with the settings file's figure settings, which listed figures follow.
-std::unique_ptr<NightLibrary> OpenLibrary(const NightsOptions& o, int& code) {
+// The library, or nothing with `code` set to the failure's exit status.
+// Reading (ExistingOnly) a library that is not there makes nothing and
+// gives nothing with `code` kExitOk: a mistyped --library lists no nights
+// rather than leaving folders and an empty library behind. Its listed figures
+// follow the settings file's thresholds and profile.
+std::unique_ptr<NightLibrary> OpenLibrary(const NightsOptions& o, int& code,
+                                          LibraryOpening opening = LibraryOpening::Create) {
     FileResult opened;
-    auto library = NightLibrary::Open(LibraryFileFor(o.library), opened);
-    if (!library) {
-        code = Fail(opened);
-        return library;
-    }
-    library->SetFigureSettings(ReadFigureSettings(Settings()));
+    auto library = NightLibrary::Open(LibraryFileFor(o.library), opened, opening);
+    if (!library && !opened) code = Fail(opened);
+    if (library) library->SetFigureSettings(ReadFigureSettings(Settings()));
     return library;
+}
+
+// What show and export say of a night in a library that is not there.
+int NoNight(NightNumber night) {
+    std::string text = UiText(library_message::kNoNight);
+    if (const auto at = text.find("%1"); at != std::string::npos) text.replace(at, 2, std::to_string(night));
+    return Fail(FileResult{false, text, {}});
 }
 
 std::optional<NightNumber> ParseNight(const std::string& text) {
@@ -304,18 +318,22 @@ std::string CsvField(const std::string& text) {
     return quoted + '"';
 }
 
+// Outside text as a CSV field: a line break or a tab stays (quoted as
+// needed), every other control character is escaped for the terminal.
+std::string CsvText(const std::string& text) { return CsvField(TerminalText(text, "\t\n")); }
+
 std::string NightsCsv(const std::vector<NightRow>& rows) {
     std::string out = "night,id,name,date,start,end,samples,gap_seconds,source,first,last";
     for (const auto& [key, value] : Flattener(ComputeNightFigures({}, FigureSettings{}).clinicalJson).Run())
         out += "," + key;
     out += ",note,missing\n";
     for (const NightRow& r : rows) {
-        out += std::to_string(r.night) + "," + std::to_string(r.id) + "," + CsvField(r.name) + "," + r.date + "," +
+        out += std::to_string(r.night) + "," + std::to_string(r.id) + "," + CsvText(r.name) + "," + r.date + "," +
                r.StartText() + "," + r.EndText() + "," + std::to_string(r.samples) + "," +
-               std::to_string(r.gapSeconds) + "," + CsvField(r.source.string()) + "," + std::to_string(r.first) +
+               std::to_string(r.gapSeconds) + "," + CsvText(r.source.string()) + "," + std::to_string(r.first) +
                "," + std::to_string(r.last);
         for (const auto& [key, value] : Flattener(r.clinicalJson).Run()) out += "," + CsvField(value == "null" ? "" : value);
-        out += "," + CsvField(r.note) + "," + (r.missing ? "1" : "0") + "\n";
+        out += "," + CsvText(r.note) + "," + (r.missing ? "1" : "0") + "\n";
     }
     return out;
 }
@@ -332,21 +350,28 @@ double CoverageOf(const NightRow& r) {
     return at == std::string::npos ? 0.0 : std::strtod(r.clinicalJson.c_str() + at + key.size(), nullptr);
 }
 
+constexpr std::size_t kNameColumns = 16;
+
 std::string NightsText(const std::vector<NightRow>& rows) {
     if (rows.empty()) return UiText("No nights yet: download from the recorder, or add data files") + "\n";
-    std::string out = Format("%6s  %-10s  %3s  %-16s  %-19s  %8s  %8s  %6s  %6s  %5s  %s\n", UiText("Night").c_str(),
-                             UiText("Date").c_str(), UiText("ID").c_str(), UiText("Name").c_str(),
-                             UiText("Start").c_str(), UiText("Duration").c_str(), UiText("Coverage").c_str(),
-                             UiText("ODI 3").c_str(), UiText("T90 %").c_str(), UiText("Nadir").c_str(),
-                             UiText("Note").c_str());
+    // The name is padded and cut by the columns it takes, not its bytes:
+    // "Åsa Öberg" keeps the line straight.
+    std::string out =
+        Format("%6s  %-10s  %3s  %s  %-19s  %8s  %-19s  %8s  %6s  %6s  %5s  %s\n", UiText("Night").c_str(),
+               UiText("Date").c_str(), UiText("ID").c_str(), FitToWidth(UiText("Name"), kNameColumns).c_str(),
+               UiText("Start").c_str(), UiText("Duration").c_str(), UiText("Counted of recorded").c_str(),
+               UiText("Gaps").c_str(), UiText("ODI 3").c_str(), UiText("T90 %").c_str(), UiText("Nadir").c_str(),
+               UiText("Note").c_str());
     for (const NightRow& r : rows) {
         std::string note = r.note;
         if (const auto nl = note.find('\n'); nl != std::string::npos) note = note.substr(0, nl) + " ...";
         if (r.missing) note = "(" + UiText("file missing") + ") " + note;
-        out += Format("%6lld  %-10s  %3d  %-16s  %-19s  %8s  %7.1f%%  %6.1f  %6.1f  %5d  %s\n",
-                      static_cast<long long>(r.night), r.date.c_str(), r.id, r.name.c_str(), r.StartText().c_str(),
-                      Duration(r.DurationSeconds()).c_str(), CoverageOf(r), r.figures.odi3, r.figures.t90,
-                      r.figures.nadirSpo2, note.c_str());
+        out += Format("%6lld  %-10s  %3d  %s  %-19s  %8s  %-19s  %8s  %6.1f  %6.1f  %5d  %s\n",
+                      static_cast<long long>(r.night), r.date.c_str(), r.id,
+                      FitToWidth(TerminalText(r.name), kNameColumns).c_str(), r.StartText().c_str(),
+                      Duration(r.DurationSeconds()).c_str(), CountedOfRecorded(CoverageOf(r), r.samples).c_str(),
+                      Duration(r.gapSeconds).c_str(), r.figures.odi3, r.figures.t90, r.figures.nadirSpo2,
+                      TerminalText(note).c_str());
     }
     return out;
 }
@@ -359,13 +384,13 @@ std::string ShowText(const NightRow& r, const std::vector<SampleSpan>& exclusion
     line("Night", std::to_string(r.night));
     line("Date", r.date);
     line("ID", std::to_string(r.id));
-    line("Name", r.name);
+    line("Name", TerminalText(r.name));
     line("Start", r.StartText());
     line("End", r.EndText());
     line("Duration", Duration(r.DurationSeconds()));
     line("Recorded", Duration(r.samples) + " (" + std::to_string(r.samples) + " " + UiText("samples") + ")");
     line("Gaps", Duration(r.gapSeconds));
-    line("Source", r.source.string() + (r.missing ? " (" + UiText("file missing") + ")" : ""));
+    line("Source", TerminalText(r.source.string()) + (r.missing ? " (" + UiText("file missing") + ")" : ""));
     line("Samples", std::to_string(r.first) + "-" + std::to_string(r.last));
     const NightFigures& f = r.figures;
     line("ODI 3 %", Format("%.1f /h", f.odi3));
@@ -380,7 +405,7 @@ std::string ShowText(const NightRow& r, const std::vector<SampleSpan>& exclusion
     for (const SampleSpan& s : exclusions)
         spans += (spans.empty() ? "" : ", ") + std::to_string(s.first) + "-" + std::to_string(s.last);
     line("Excluded", spans.empty() ? UiText("(none)") : spans);
-    line("Note", r.note);
+    line("Note", TerminalText(r.note, "\t\n"));  // every line of it
     return out;
 }
 
@@ -404,13 +429,13 @@ int Add(const NightsOptions& o) {
         if (const auto kept = KeepForeignFile(p, o.id.value_or(1), o.dateOrder, error, ambiguous)) {
             paths.push_back(*kept);
         } else {
-            std::fprintf(stderr, "quenda-cli: %s\n", error.c_str());
+            Say("quenda-cli: " + error);
             code = ambiguous && code == kExitOk ? kExitUsage : kExitFailed;
         }
     }
     if (paths.empty()) return code;
     const AddResult added = library->AddPaths(paths, AddOptionsFor(PatientFileFor(o)));
-    for (const std::string& failure : added.failures) std::fprintf(stderr, "quenda-cli: %s\n", failure.c_str());
+    for (const std::string& failure : added.failures) Say("quenda-cli: " + failure);
     if (!Print(AddSummary(added) + "\n")) return kExitFailed;
     return added.result ? code : kExitFailed;
 }
@@ -427,22 +452,24 @@ NightFilter FilterOf(const NightsOptions& o) {
 int List(const NightsOptions& o) {
     if (!o.positional.empty()) return Usage("nights list takes no arguments");
     int code = kExitOk;
-    auto library = OpenLibrary(o, code);
-    if (!library) return code;
+    // A library not made yet lists as an empty one.
+    auto library = OpenLibrary(o, code, LibraryOpening::ExistingOnly);
+    if (!library && code != kExitOk) return code;
     const NightFilter filter = FilterOf(o);
     std::string out;
     if (o.json) {
         // Streamed night by night: a large library lists in constant memory.
         bool first = true;
         bool written = std::fputc('[', stdout) != EOF;
-        const FileResult listed = library->ForEach(filter, [&](const NightRow& row) {
+        const auto visit = [&](const NightRow& row) {
             out.clear();
             if (!first) out += ",\n";
             first = false;
             AppendNightJson(out, row);
             written = written && std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
-        });
-        if (!listed) return Fail(listed);
+        };
+        if (const FileResult listed = library ? library->ForEach(filter, visit) : FileResult{}; !listed)
+            return Fail(listed);
         if (!written || !Print("]\n")) {
             std::perror("quenda-cli: writing the list");
             return kExitFailed;
@@ -450,7 +477,7 @@ int List(const NightsOptions& o) {
         return kExitOk;
     }
     std::vector<NightRow> rows;
-    if (const FileResult listed = library->List(filter, rows); !listed) return Fail(listed);
+    if (const FileResult listed = library ? library->List(filter, rows) : FileResult{}; !listed) return Fail(listed);
     if (o.csv) {
         out = NightsCsv(rows);
     } else {
@@ -468,8 +495,8 @@ int Show(const NightsOptions& o) {
     const auto night = ParseNight(o.positional[0]);
     if (!night) return Usage("a night is given by its number");
     int code = kExitOk;
-    auto library = OpenLibrary(o, code);
-    if (!library) return code;
+    auto library = OpenLibrary(o, code, LibraryOpening::ExistingOnly);
+    if (!library) return code == kExitOk ? NoNight(*night) : code;
     NightRow row;
     std::vector<SampleSpan> exclusions;
     if (const FileResult shown = library->Show(*night, row); !shown) return Fail(shown);
@@ -552,8 +579,8 @@ int Export(const NightsOptions& o) {
     const ExportKind kind = ExportKindOf(output);
     if (kind == ExportKind::Unknown) return Usage("the output must end in .dat, .txt, .xlsx, .edf or .csv");
     int code = kExitOk;
-    auto library = OpenLibrary(o, code);
-    if (!library) return code;
+    auto library = OpenLibrary(o, code, LibraryOpening::ExistingOnly);
+    if (!library) return code == kExitOk ? NoNight(*night) : code;
     NightRow row;
     if (const FileResult shown = library->Show(*night, row); !shown) return Fail(shown);
     std::vector<SampleRecord> samples;
@@ -573,12 +600,12 @@ int Export(const NightsOptions& o) {
         result = ExportDataSet(kind, output, request, {}, &written);
     }
     if (!result) {
-        std::fprintf(stderr, "quenda-cli: %s: %s%s%s\n", output.c_str(), result.message.c_str(),
-                     result.detail.empty() ? "" : ": ", result.detail.c_str());
+        Say("quenda-cli: " + output.string() + ": " + result.message + (result.detail.empty() ? "" : ": ") +
+            result.detail);
         return kExitFailed;
     }
     std::string list;
-    for (const auto& file : written) list += file.string() + "\n";
+    for (const auto& file : written) list += TerminalText(file.string()) + "\n";
     return Print(list) ? kExitOk : kExitFailed;
 }
 
@@ -587,16 +614,14 @@ int Rebuild(const NightsOptions& o) {
     const auto file = LibraryFileFor(o.library);
     const std::filesystem::path downloads[] = {DefaultDownloadsRoot()};
     const RebuildResult rebuilt = RebuildLibrary(file, AddOptionsFor(PatientFileFor(o)), downloads);
-    if (!rebuilt.movedAside.empty()) {
-        std::fprintf(stderr, "%s %s\n", UiText("The damaged library was moved to").c_str(),
-                     rebuilt.movedAside.c_str());
-    }
-    for (const std::string& failure : rebuilt.added.failures) std::fprintf(stderr, "quenda-cli: %s\n", failure.c_str());
+    if (!rebuilt.movedAside.empty())
+        Say(UiText("The damaged library was moved to") + " " + rebuilt.movedAside.string());
+    for (const std::string& failure : rebuilt.added.failures) Say("quenda-cli: " + failure);
     if (!rebuilt.result) return Fail(rebuilt.result);
-    const std::string text = Format("%s %s: %d %s, %d %s, %d %s, %d %s.\n", UiText("Rebuilt").c_str(), file.c_str(),
-                                    rebuilt.nights, UiText("nights").c_str(), rebuilt.sources,
-                                    UiText("files read").c_str(), rebuilt.missingSources,
-                                    UiText("files missing").c_str(), rebuilt.notes, UiText("notes kept").c_str());
+    const std::string text =
+        Format("%s %s: %d %s, %d %s, %d %s, %d %s.\n", UiText("Rebuilt").c_str(), TerminalText(file.string()).c_str(),
+               rebuilt.nights, UiText("nights").c_str(), rebuilt.sources, UiText("files read").c_str(),
+               rebuilt.missingSources, UiText("files missing").c_str(), rebuilt.notes, UiText("notes kept").c_str());
     return Print(text) ? kExitOk : kExitFailed;
 }
 
@@ -611,7 +636,7 @@ void AddKeptDownloadNights(const std::filesystem::path& folder, const std::files
     const AddResult added = AddToLibrary(library, paths, AddOptionsFor(DefaultPatientFile()));
     if (!added.result) {
         std::fprintf(stderr, "%s\n", UiText("The nights of this download could not be added to the library:").c_str());
-        for (const std::string& failure : added.failures) std::fprintf(stderr, "  %s\n", failure.c_str());
+        for (const std::string& failure : added.failures) Say("  " + failure);
         return;
     }
     std::fprintf(stderr, "%s %s\n", UiText("Library:").c_str(), AddSummary(added).c_str());
@@ -622,17 +647,19 @@ void AddKeptDownloadNights(const std::filesystem::path& folder, const std::files
 int Report(const NightsOptions& o, int argc, char** argv) {
     if (o.positional.size() != 1) return Usage("nights report takes one output file OUT.pdf");
     int code = kExitOk;
-    auto library = OpenLibrary(o, code);
-    if (!library) return code;
+    // A library not made yet reports as an empty one ("No nights yet").
+    auto library = OpenLibrary(o, code, LibraryOpening::ExistingOnly);
+    if (!library && code != kExitOk) return code;
     const NightFilter filter = FilterOf(o);
     NightsReport report;
-    if (const FileResult listed = library->List(filter, report.rows); !listed) return Fail(listed);
+    if (const FileResult listed = library ? library->List(filter, report.rows) : FileResult{}; !listed)
+        return Fail(listed);
     SortNewestFirst(report.rows);
     if (o.id) report.filter.idOrName = std::to_string(*o.id);
     report.filter.from = o.from.value_or("");
     report.filter.to = o.to.value_or("");
     report.figure = o.figure ? *NightFigureNamed(*o.figure) : NightFigure::Odi3;
-    report.library = library->File().string();
+    report.library = LibraryFileFor(o.library).string();
     // Fonts need a GUI application, and one needs a display unless told to
     // draw offscreen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
@@ -644,10 +671,10 @@ int Report(const NightsOptions& o, int argc, char** argv) {
     (void)argc;
     std::string error;
     if (!WriteNightsPdf(o.positional[0], report, error)) {
-        std::fprintf(stderr, "quenda-cli: %s: %s\n", o.positional[0].c_str(), error.c_str());
+        Say("quenda-cli: " + o.positional[0] + ": " + error);
         return kExitFailed;
     }
-    std::fprintf(stderr, "%zu nights written to %s\n", report.rows.size(), o.positional[0].c_str());
+    std::fprintf(stderr, "%zu nights written to %s\n", report.rows.size(), TerminalText(o.positional[0]).c_str());
     return kExitOk;
 }
 

@@ -5,6 +5,7 @@
 #include "cli/Analyze.h"
 #include "app/PatientFolder.h"
 #include "base/Settings.h"
+#include "base/TextCodec.h"
 #include "patient/PatientFile.h"
 #include "store/DataFile.h"
 #include "views/PageHeader.h"
@@ -38,7 +39,7 @@ int Usage(const std::string& problem) {
     std::fprintf(stderr,
                  "quenda-cli: %s\nusage: quenda-cli print FILE.dat OUT.pdf [--view %s] [--page N] [--patients DIR]\n"
                  "                        [--profile raw|default]\n",
-                 problem.c_str(), ViewNames().c_str());
+                 TerminalText(problem).c_str(), ViewNames().c_str());
     return kExitUsage;
 }
 
@@ -95,7 +96,7 @@ PatientRecord ReadPatient(const std::filesystem::path& folder, int id) {
     std::size_t read = 0;
     const auto file = folder / kPatientFileName;
     if (const FileResult r = ReadPatientSlot(file, id - 1, bytes, read); !r) {
-        std::fprintf(stderr, "quenda-cli: %s; printing without patient details\n", r.message.c_str());
+        std::fprintf(stderr, "quenda-cli: %s; printing without patient details\n", TerminalText(r.message).c_str());
         return none;
     }
     return DecodePatientRecord(bytes);
@@ -110,8 +111,10 @@ int PrintCommand(int argc, char** argv) {
     DataFileContents contents;
     if (const FileResult read = ReadDataFile(o.dataFile, contents); !read) {
         const bool named = read.message.find(o.dataFile) != std::string::npos;
-        std::fprintf(stderr, "quenda-cli: %s%s%s%s%s\n", named ? "" : o.dataFile.c_str(), named ? "" : ": ",
-                     read.message.c_str(), read.detail.empty() ? "" : ": ", read.detail.c_str());
+        std::fprintf(stderr, "quenda-cli: %s\n",
+                     TerminalText((named ? "" : o.dataFile + ": ") + read.message + (read.detail.empty() ? "" : ": ") +
+                                  read.detail)
+                         .c_str());
         return kExitFailed;
     }
 
@@ -153,7 +156,7 @@ int PrintCommand(int argc, char** argv) {
         o.output, [&](QPainter& painter, const LayoutRect& rect) { kind.paint(painter, rect, content, page - 1); },
         error);
     if (!written) {
-        std::fprintf(stderr, "quenda-cli: %s: %s\n", o.output.c_str(), error.c_str());
+        std::fprintf(stderr, "quenda-cli: %s\n", TerminalText(o.output + ": " + error).c_str());
         return kExitFailed;
     }
     return kExitOk;

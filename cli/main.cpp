@@ -2,6 +2,7 @@
 // batch use. Same core as the desktop program: same port search, same
 // settings file (./Quenda.ini), same data files.
 #include "base/Settings.h"
+#include "base/TextCodec.h"
 #include "cli/Analyze.h"
 #include "cli/Export.h"
 #include "cli/Import.h"
@@ -96,7 +97,7 @@ int DownloadExitCode(ReceiveResult ended) {
 }
 
 int Usage(const char* problem = nullptr) {
-    if (problem) std::fprintf(stderr, "quenda-cli: %s\n", problem);
+    if (problem) std::fprintf(stderr, "quenda-cli: %s\n", TerminalText(problem).c_str());
     std::fputs(kUsage, stderr);
     return kExitUsage;
 }
@@ -108,7 +109,7 @@ public:
         std::lock_guard lock(mutex_);
         if (barShown_) std::fputc('\n', stderr);
         barShown_ = false;
-        std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+        std::fprintf(stderr, "%s\n", TerminalText(text).c_str());
     }
     void ShowDeleting(bool visible) override {
         if (visible) ShowMessage("Deleting Data ...");
@@ -228,11 +229,11 @@ struct Session {
 int SaveExchanges(const Options& o, int code) {
     std::string error;
     if (o.log && !o.exchanges->SaveText(*o.log, error)) {
-        std::fprintf(stderr, "%s: %s\n", o.log->c_str(), error.c_str());
+        std::fprintf(stderr, "%s\n", TerminalText(*o.log + ": " + error).c_str());
         if (code == kExitOk) code = kExitFailed;
     }
     if (o.dump && !o.exchanges->SaveDump(*o.dump, error)) {
-        std::fprintf(stderr, "%s: %s\n", o.dump->c_str(), error.c_str());
+        std::fprintf(stderr, "%s\n", TerminalText(*o.dump + ": " + error).c_str());
         if (code == kExitOk) code = kExitFailed;
     }
     return code;
@@ -244,7 +245,9 @@ int Ports() {
     const auto lists = SortPorts(enumerator.FriendlyNames());
     const auto remembered = settings.ReadString(settings_key::kDefaultCom, "", kDefaultComBuffer);
     for (const auto& p : ListedPorts(remembered, lists)) {
-        std::printf("%s\t%s\t%s\n", p.name.c_str(), PortGroupName(p.group), p.friendlyName.c_str());
+        // The names come from the system and the devices themselves.
+        std::printf("%s\t%s\t%s\n", TerminalText(p.name).c_str(), PortGroupName(p.group),
+                    TerminalText(p.friendlyName).c_str());
     }
     return kExitOk;
 }
@@ -255,7 +258,7 @@ int Download(const Options& o) {
     std::error_code ec;
     std::filesystem::create_directories(o.out, ec);
     if (!std::filesystem::is_directory(o.out, ec)) {
-        std::fprintf(stderr, "quenda-cli: %s is not a folder\n", o.out.c_str());
+        std::fprintf(stderr, "quenda-cli: %s is not a folder\n", TerminalText(o.out).c_str());
         return kExitFailed;
     }
     Session s(o);
@@ -289,10 +292,10 @@ int Download(const Options& o) {
         const KeptDownload kept =
             KeepDownload(s.store, s.engine.Traits().recordOrder, kReportTitle, DefaultDownloadsRoot());
         if (!kept.result) {
-            std::fprintf(stderr, "%s: %s\n", kept.result.message.c_str(), kept.result.detail.c_str());
+            std::fprintf(stderr, "%s\n", TerminalText(kept.result.message + ": " + kept.result.detail).c_str());
             ++failures;
         } else if (kept.files > 0) {
-            std::fprintf(stderr, "Kept a copy in %s\n", kept.folder.c_str());
+            std::fprintf(stderr, "Kept a copy in %s\n", TerminalText(kept.folder.string()).c_str());
             // Never fails the download: what goes wrong is said.
             AddKeptDownloadNights(kept.folder, LibraryFileFor(o.library));
         }
@@ -305,7 +308,8 @@ int Download(const Options& o) {
         s.store.SelectId(id, s.engine.Traits().recordOrder);
         const auto path = std::filesystem::path(o.out) / ("ID" + std::to_string(id) + ".dat");
         if (const auto saved = SaveCurrentDataSet(path, s.store, kReportTitle); !saved) {
-            std::fprintf(stderr, "%s: %s %s\n", path.c_str(), saved.message.c_str(), saved.detail.c_str());
+            std::fprintf(stderr, "%s\n",
+                         TerminalText(path.string() + ": " + saved.message + " " + saved.detail).c_str());
             ++failures;
         }
     }

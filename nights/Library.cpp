@@ -1,6 +1,7 @@
 #include "nights/Library.h"
 
 #include "base/AtomicFile.h"
+#include "base/TextCodec.h"
 #include "base/UiText.h"
 #include "nights/Journal.h"
 #include "nights/LibrarySchema.h"
@@ -409,12 +410,15 @@ NightLibrary::NightLibrary(fs::path file, sqlite3* db) : file_(std::move(file)),
 
 NightLibrary::~NightLibrary() { sqlite3_close_v2(db_); }
 
-std::unique_ptr<NightLibrary> NightLibrary::Open(const fs::path& file, FileResult& result) {
+std::unique_ptr<NightLibrary> NightLibrary::Open(const fs::path& file, FileResult& result, LibraryOpening opening) {
     result = {};
     const std::string name = file.string();
     std::error_code ec;
     const bool existed = fs::exists(file, ec);
-    if (!existed) {
+    // Not there to read: nothing to list. (SQLite is not asked to create
+    // below, so a file removed meanwhile is not made either.)
+    if (!existed && opening == LibraryOpening::ExistingOnly && !ec) return nullptr;
+    if (!existed && opening == LibraryOpening::Create) {
         std::string error;
         if (file.has_parent_path() && !MakePrivateFolders(file.parent_path(), error))
             return result = Failure(library_message::kCantOpen, name, error), nullptr;
@@ -755,6 +759,9 @@ std::optional<NightNumber> NightLibrary::FindNight(int id, std::int64_t start) {
 }
 
 FileResult NightLibrary::SetNote(NightNumber night, std::string_view note) {
+    // Every listing gives notes as UTF-8 text; bytes that are none would
+    // come back as replacement characters.
+    if (!IsValidUtf8(note)) return FileResult{false, UiText(library_message::kNoteNotText), {}};
     Transaction transaction(db_);
     if (!transaction.Open()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
     int id = 0;

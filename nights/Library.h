@@ -52,6 +52,7 @@ inline constexpr const char* kNoNight = "There is no night %1 in the library.";
 inline constexpr const char* kSourceMissing = "The file %1 holding this night is missing.";
 inline constexpr const char* kSourceChanged = "The file %1 no longer holds this night.";
 inline constexpr const char* kBadSpan = "The span is not inside the night.";
+inline constexpr const char* kNoteNotText = "The note is not UTF-8 text; it was not stored.";
 }  // namespace library_message
 
 // $QUENDA_LIBRARY when set, else $XDG_DATA_HOME/Quenda/library.sqlite
@@ -93,12 +94,21 @@ struct AddResult {
 // a folder (a kept download), by ID.
 std::vector<std::filesystem::path> DataFilesIn(const std::filesystem::path& path);
 
+// Whether opening a library that is not there makes it.
+enum class LibraryOpening {
+    Create,        // what every change does: the folders (0700) and the file (0600) are made
+    ExistingOnly,  // what a reading does: nothing is made
+};
+
 class NightLibrary {
 public:
     // Opens `file`, creating it (and its folder, 0700; the file 0600) when it
     // does not exist, migrating an older schema. Nothing on failure, with
     // `result` naming the file; a damaged file is never written to.
-    static std::unique_ptr<NightLibrary> Open(const std::filesystem::path& file, FileResult& result);
+    // ExistingOnly: a file that is not there gives nothing with `result` ok
+    // (no library, so no nights), and nothing is made.
+    static std::unique_ptr<NightLibrary> Open(const std::filesystem::path& file, FileResult& result,
+                                              LibraryOpening opening = LibraryOpening::Create);
     ~NightLibrary();
     NightLibrary(const NightLibrary&) = delete;
     NightLibrary& operator=(const NightLibrary&) = delete;
@@ -133,7 +143,8 @@ public:
     // The night of that ID starting at that second, if listed.
     std::optional<NightNumber> FindNight(int id, std::int64_t start);
 
-    // Replaces the note (empty clears it); journalled.
+    // Replaces the note (empty clears it); journalled. A note that is not
+    // UTF-8 is refused (kNoteNotText) and nothing changes.
     FileResult SetNote(NightNumber night, std::string_view note);
     // Replaces the patient name the night is listed under (UTF-8; the name
     // filter reads it). Not journalled: a rebuild reads names from the

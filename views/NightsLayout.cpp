@@ -116,6 +116,34 @@ std::string NightCellText(const NightRow& row, NightColumn column) {
     return {};
 }
 
+std::string CountedOfRecorded(double coverage, std::int64_t recordedSeconds) {
+    return Fixed1(coverage) + "% of " + Clock(recordedSeconds);
+}
+
+namespace {
+
+constexpr int kPrintCoverage = static_cast<int>(NightColumn::Recorded);
+constexpr int kPrintGaps = kPrintCoverage + 1;
+
+// The list's column a printed column shows, past the two of its own.
+NightColumn ListColumnOf(int printColumn) {
+    return static_cast<NightColumn>(printColumn < kPrintCoverage ? printColumn : printColumn - 1);
+}
+
+}  // namespace
+
+const char* NightPrintColumnTitle(int column) {
+    if (column == kPrintCoverage) return "Counted of recorded";
+    if (column == kPrintGaps) return "Gaps";
+    return NightColumnTitle(ListColumnOf(column));
+}
+
+std::string NightPrintCellText(const NightRow& row, int column) {
+    if (column == kPrintCoverage) return CountedOfRecorded(row.figures.coverage, row.samples);
+    if (column == kPrintGaps) return Clock(row.gapSeconds);
+    return NightCellText(row, ListColumnOf(column));
+}
+
 void SortNights(std::vector<NightRow>& rows, NightColumn column, bool ascending) {
     std::vector<std::pair<SortKey, std::size_t>> keys;
     keys.reserve(rows.size());
@@ -376,7 +404,7 @@ NightsPrintLayout LayOutNightsPrint(const LayoutRect& page) {
     layout.tableTop = layout.header.bottom + 6;
     layout.tableBottom = inner.bottom - 16;  // the page number below
     // Shares of the width per column; the note takes what is left.
-    static const int widths[kNightColumnCount - 1] = {80, 30, 120, 46, 64, 64, 54, 54, 50, 58, 44, 80, 80};
+    static const int widths[kNightPrintColumnCount - 1] = {80, 30, 96, 46, 64, 136, 54, 54, 54, 50, 58, 44, 80, 80};
     int x = inner.left;
     for (const int w : widths) {
         layout.columnLeft.push_back(x);

@@ -37,6 +37,15 @@ inline constexpr int kNightColumnCount = 14;
 const char* NightColumnTitle(NightColumn column);
 // The cell as the list and the printed table show it (UTF-8).
 std::string NightCellText(const NightRow& row, NightColumn column);
+// A night's coverage as counted of recorded, "96.2% of 7:58:00": the share
+// of the recorded time (its samples, gaps left out) its figures rest on.
+std::string CountedOfRecorded(double coverage, std::int64_t recordedSeconds);
+// The printed table's columns: the list's, with the recorded time shown as
+// the coverage, counted of recorded, and the night's gaps beside it, so a
+// page says what its figures rest on.
+inline constexpr int kNightPrintColumnCount = kNightColumnCount + 1;
+const char* NightPrintColumnTitle(int column);
+std::string NightPrintCellText(const NightRow& row, int column);
 // Orders rows by one column (ties: newest first, then the higher number).
 void SortNights(std::vector<NightRow>& rows, NightColumn column, bool ascending);
 // Newest first: the list's own order.
@@ -117,7 +126,7 @@ struct NightsPrintLayout {
     LayoutRect header;  // title and filter, on every page
     LayoutRect chart;   // page one only
     int rowHeight = 18;
-    std::vector<int> columnLeft;  // kNightColumnCount + 1 edges
+    std::vector<int> columnLeft;  // kNightPrintColumnCount + 1 edges
     int firstTableTop = 0;        // page one
     int tableTop = 0;             // later pages
     int tableBottom = 0;

@@ -167,18 +167,17 @@ void PaintNightsPage(QPainter& painter, const LayoutRect& page, const NightsRepo
     painter.setFont(bold);
     painter.fillRect(QRect(layout.columnLeft.front(), top, right - layout.columnLeft.front(), layout.rowHeight),
                      QColor(235, 235, 235));
-    for (int c = 0; c < kNightColumnCount; ++c) {
-        painter.drawText(cell(c, top), Qt::AlignLeft | Qt::AlignVCenter,
-                         QString::fromUtf8(NightColumnTitle(static_cast<NightColumn>(c))));
+    for (int c = 0; c < kNightPrintColumnCount; ++c) {
+        painter.drawText(cell(c, top), Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(NightPrintColumnTitle(c)));
     }
     painter.setFont(font);
     int y = top + layout.rowHeight;
     for (std::size_t i = first; i < first + count; ++i) {
         const NightRow& row = report.rows[i];
         painter.setPen(row.missing ? kMissingText : QColor(Qt::black));
-        for (int c = 0; c < kNightColumnCount; ++c) {
-            QString text = Q(NightCellText(row, static_cast<NightColumn>(c)));
-            if (c == static_cast<int>(NightColumn::Note) && row.missing)
+        for (int c = 0; c < kNightPrintColumnCount; ++c) {
+            QString text = Q(NightPrintCellText(row, c));
+            if (c == kNightPrintColumnCount - 1 && row.missing)  // the note
                 text = text.isEmpty() ? QStringLiteral("file missing") : QStringLiteral("file missing; ") + text;
             const QRect r = cell(c, y);
             painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter,

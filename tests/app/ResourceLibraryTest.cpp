@@ -6,9 +6,9 @@
 #include "ShellTestSupport.h"
 
 #include "app/CMdiClient.h"
-#include "base/CommandIds.h"
 #include "app/PageUpdate.h"
 #include "app/ResourceLibrary.h"
+#include "base/CommandIds.h"
 #include "base/UiText.h"
 
 #include <QFile>
@@ -42,6 +42,7 @@ private slots:
         AppContext context;
         StartupOptions options;
         options.programDir = tmp.path().toStdString();
+        options.userDataHome = tmp.path().toStdString();
         options.lockFile = tmp.filePath("quenda.lock").toStdString();
         options.splashMilliseconds = 0;
         options.watchDevices = false;

@@ -398,11 +398,25 @@ TEST(InstanceLockTest, DefaultFileIsPerUser) {
     EXPECT_EQ(name, "quenda-" + std::to_string(::getuid()) + ".lock");
 }
 
-TEST(PatientFolderTest, BesideTheProgramWhileWritableElsePerUser) {
+TEST(PatientFolderTest, InstalledAlwaysPerUser) {
     TempDir dir;
-    const fs::path program = dir.Path() / "bin";
+    const fs::path program = dir.Path() / "prefix" / "bin";
+    const fs::path home = dir.Path() / "share";
+    fs::create_directories(program / "bldb");
+    EXPECT_FALSE(RunsFromBuildTree(program));
+    // Whoever may write beside it, and whatever is there.
+    EXPECT_EQ(PatientFolder(program, home, [](const fs::path&) { return true; }), home / "Quenda" / "bldb");
+}
+
+TEST(PatientFolderTest, FromABuildTreeBesideTheProgramWhileWritableElsePerUser) {
+    TempDir dir;
+    const fs::path program = dir.Path() / "build" / "app";
     const fs::path home = dir.Path() / "share";
     fs::create_directories(program);
+    std::ofstream(dir.Path() / "build" / "CMakeCache.txt") << "# a build folder\n";
+    EXPECT_TRUE(RunsFromBuildTree(program));
+    EXPECT_TRUE(RunsFromBuildTree(dir.Path() / "build"));
+    EXPECT_FALSE(RunsFromBuildTree(dir.Path()));
     std::set<fs::path> writable;
     auto isWritable = [&](const fs::path& p) { return writable.contains(p); };
 

@@ -81,6 +81,8 @@ bool WaitForLine(QProcess& process, const QByteArray& line) {
 class StartupTest : public QObject {
     Q_OBJECT
 private slots:
+    // Installed (no build tree above the program): the patient file is made
+    // silently in the data home, never beside the program.
     void firstStartCreatesThePatientFileThenFindsIt() {
         QTemporaryDir tmp;
         const fs::path dir = tmp.path().toStdString();
@@ -89,11 +91,10 @@ private slots:
             AppContext context;
             CTalloApp app(context, OptionsIn(dir, &messages), test::TestViews(context), {});
             QVERIFY(app.InitInstance({}));
-            const fs::path file = dir / "bin" / "bldb" / "pationtrec.dat";
-            QCOMPARE(messages.size(), std::size_t{1});
-            QCOMPARE(messages[0].text, std::string("Can't open pationtrec.dat file"));
-            QCOMPARE(messages[0].icon, QMessageBox::Information);
+            const fs::path file = dir / "share" / "Quenda" / "bldb" / "pationtrec.dat";
+            QVERIFY(messages.empty());
             QVERIFY(fs::exists(file));
+            QVERIFY(!fs::exists(dir / "bin" / "bldb"));
             QCOMPARE(fs::file_size(file), std::uintmax_t{0});
             QCOMPARE(Mode(file), 0600u);
             QCOMPARE(Mode(file.parent_path()), 0700u);
@@ -108,27 +109,39 @@ private slots:
             app.ExitInstance();
             QVERIFY(!app.MainFrame());
         }
-        messages.clear();
         AppContext context;
         CTalloApp again(context, OptionsIn(dir, &messages), test::TestViews(context), {});
         QVERIFY(again.InitInstance({}));
         QVERIFY(messages.empty());
     }
 
-    void uncreatablePatientFileIsReportedAndStartUpGoesOn() {
-        QTemporaryDir tmp;
-        const fs::path dir = tmp.path().toStdString();
-        std::vector<Message> messages;
-        AppContext context;
-        StartupOptions options = OptionsIn(dir, &messages);
-        // A plain file where the folder belongs.
-        std::fclose(std::fopen((options.programDir / "bldb").c_str(), "w"));
-        CTalloApp app(context, options, test::TestViews(context), {});
-        QVERIFY(app.InitInstance({}));
-        QCOMPARE(messages.size(), std::size_t{2});
-        QCOMPARE(messages[0].text, std::string("Can't open pationtrec.dat file"));
-        QCOMPARE(messages[1].icon, QMessageBox::Warning);
-        QVERIFY(QString::fromStdString(messages[1].text).contains("bldb"));
+    // A patient file that is there but cannot be used is named; one that
+    // cannot be made is reported; start-up goes on.
+    void unusablePatientFileIsReportedAndStartUpGoesOn() {
+        const struct {
+            const char* what;
+            const char* made;  // under share/Quenda
+            bool folder;
+        } cases[] = {
+            {"a folder in its place", "bldb/pationtrec.dat", true},
+            {"a file where its folder belongs", "bldb", false},
+        };
+        for (const auto& c : cases) {
+            QTemporaryDir tmp;
+            const fs::path dir = tmp.path().toStdString();
+            std::vector<Message> messages;
+            AppContext context;
+            StartupOptions options = OptionsIn(dir, &messages);
+            const fs::path made = dir / "share" / "Quenda" / c.made;
+            fs::create_directories(c.folder ? made : made.parent_path());
+            if (!c.folder) std::fclose(std::fopen(made.c_str(), "w"));
+            CTalloApp app(context, options, test::TestViews(context), {});
+            QVERIFY2(app.InitInstance({}), c.what);
+            QVERIFY2(messages.size() == 2, c.what);
+            QCOMPARE(messages[0].text, std::string("Can't open pationtrec.dat file"));
+            QCOMPARE(messages[1].icon, QMessageBox::Warning);
+            QVERIFY2(QString::fromStdString(messages[1].text).contains("bldb"), c.what);
+        }
     }
 
     void storeIsEmptiedAtBothEnds() {

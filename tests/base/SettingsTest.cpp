@@ -79,8 +79,16 @@ TEST(Settings, HandEditedValuesAreReadLikeTheProfileFunctionsDid) {
 TEST(Settings, StringsAreCutToTheBuffer) {
     test::TempDir dir;
     Settings settings(dir / "q.ini");
-    ASSERT_TRUE(settings.WriteString(settings_key::kDefaultCom, "/dev/ttyUSB10"));
-    EXPECT_EQ(settings.ReadString(settings_key::kDefaultCom, "", kDefaultComBuffer), "/dev/ttyU");
+    // The remembered port comes back whole, whatever device path it is, up
+    // to the longest path there can be.
+    const std::string longest(PATH_MAX - 1, 'p');
+    for (const std::string& port : {std::string("/dev/ttyUSB10"), std::string("/dev/pts/1"), longest}) {
+        ASSERT_TRUE(settings.WriteString(settings_key::kDefaultCom, port));
+        EXPECT_EQ(settings.ReadString(settings_key::kDefaultCom, "", kDefaultComBuffer), port);
+    }
+    ASSERT_TRUE(settings.WriteString(settings_key::kDefaultCom, longest + "q"));
+    EXPECT_EQ(settings.ReadString(settings_key::kDefaultCom, "", kDefaultComBuffer), longest);
+    EXPECT_EQ(settings.ReadString(settings_key::kDefaultCom, "", 10), "ppppppppp");
     EXPECT_EQ(settings.ReadString("missing", "defaultvalue", 5), "defa");  // defaults too
     EXPECT_EQ(settings.ReadString(settings_key::kDefaultCom, "", 1), "");
     EXPECT_EQ(settings.ReadString(settings_key::kDefaultCom, "", 0), "");

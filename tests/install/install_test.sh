@@ -69,4 +69,16 @@ kill -0 "$app_pid" 2>/dev/null || fail "the program ended at once: $(cat app.err
 [ "$(stat -c %a "$XDG_CONFIG_HOME/Quenda")" = 700 ] || fail "config folder mode"
 [ "$(readlink -f /proc/$app_pid/cwd)" = "$(readlink -f "$XDG_CONFIG_HOME/Quenda")" ] || fail "working folder"
 grep -q "libQuendaResource.so" "/proc/$app_pid/maps" || fail "the installed resource library was not loaded"
+# A fresh install: the patient file is made silently in the data home (a
+# message box would stop start-up before it; the program also says on stderr
+# what a box drawn offscreen shows), nothing beside the program.
+patients=$XDG_DATA_HOME/Quenda/bldb/pationtrec.dat
+for _ in $(seq 300); do
+  [ -e "$patients" ] && break
+  kill -0 "$app_pid" 2>/dev/null || break
+  sleep 0.1
+done
+[ -f "$patients" ] || fail "no patient file at $patients: $(cat app.err)"
+! grep -q "pationtrec" app.err || fail "a message about the patient file: $(cat app.err)"
+[ ! -e "$prefix/bin/bldb" ] || fail "bldb was made beside the installed program"
 echo "installed program, launcher, CLI and simulator work from $prefix"

@@ -238,6 +238,35 @@ TEST(NightLibrary, NotesRemovalsAndNumbersSurviveALostLibrary) {
     EXPECT_GT(added.nights.back(), 3);
 }
 
+TEST(NightLibrary, ANoteThatIsNotUtf8IsRefusedAndLeavesEverythingAsItWas) {
+    test::TempDir dir("quenda-library");
+    const fs::path file = dir / "library.sqlite";
+    auto library = OpenOrFail(file);
+    ASSERT_TRUE(library);
+    ASSERT_TRUE(library->AddFile(WriteDownload(dir, "d", Download(1)), {}).result);
+    ASSERT_TRUE(library->SetNote(1, "Åsa, \xF4\x8F\xBF\xBF"));  // the last code point is still text
+    const std::string journal = test::Slurp(JournalFileOf(file));
+    for (const char* bad : {"caf\xE9", "\xF4\x90\x80\x80", "cut \xE2\x82"}) {
+        const FileResult noted = library->SetNote(1, bad);
+        EXPECT_FALSE(noted);
+        EXPECT_EQ(noted.message, "The note is not UTF-8 text; it was not stored.");
+    }
+    EXPECT_EQ(ListAll(*library)[0].note, "Åsa, \xF4\x8F\xBF\xBF");
+    EXPECT_EQ(test::Slurp(JournalFileOf(file)), journal);
+}
+
+TEST(NightLibrary, OpeningToReadMakesNoLibrary) {
+    test::TempDir dir("quenda-library");
+    const fs::path file = dir / "missing" / "deeper" / "library.sqlite";
+    FileResult result;
+    EXPECT_FALSE(NightLibrary::Open(file, result, LibraryOpening::ExistingOnly));
+    EXPECT_TRUE(result) << result.message;
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+    // Once made, it opens to read like any other.
+    ASSERT_TRUE(OpenOrFail(file));
+    EXPECT_TRUE(NightLibrary::Open(file, result, LibraryOpening::ExistingOnly)) << result.message;
+}
+
 TEST(NightLibrary, ADamagedLibraryIsNamedLeftAloneAndRebuiltAside) {
     test::TempDir dir("quenda-library");
     const fs::path file = dir / "library.sqlite";

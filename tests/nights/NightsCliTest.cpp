@@ -1,12 +1,15 @@
 // quenda-cli nights, run as a user would run it.
+#include "base/TextCodec.h"
 #include "nights/Library.h"
 #include "support/NightData.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
+#include <sstream>
 
 namespace quenda {
 namespace {
@@ -139,6 +142,123 @@ TEST(NightsCli, RefusalsAndTheirExitCodes) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find((other / "library.sqlite").string()), std::string::npos) << run.err;
     EXPECT_EQ(test::Slurp(other / "library.sqlite"), "not a database, just words, and more words than a header holds\n");
+}
+
+TEST(NightsCli, ReadingALibraryThatIsNotThereMakesNothing) {
+    test::TempDir dir("quenda-nights-cli");
+    const std::string library = (dir / "missing" / "deeper" / "lib.sqlite").string();
+    const std::string none = "No nights yet: download from the recorder, or add data files\n";
+    const std::string noNight = "quenda-cli: There is no night 1 in the library.\n";
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out, err;
+    } cases[] = {
+        {{"list"}, 0, none, ""},
+        {{"list", "--json"}, 0, "[]\n", ""},
+        {{"show", "1"}, 1, "", noNight},
+        {{"export", "1", "night.csv"}, 1, "", noNight},
+        {{"report", "nights.pdf"}, 0, "", "0 nights written to nights.pdf\n"},
+    };
+    for (const auto& c : cases) {
+        auto args = c.args;
+        args.insert(args.begin(), "nights");
+        args.insert(args.end(), {"--library", library});
+        const auto run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << ": " << run.err;
+        EXPECT_EQ(run.out, c.out) << c.args[0];
+        EXPECT_TRUE(run.err.ends_with(c.err)) << c.args[0] << ": " << run.err;  // after any word of Qt's
+        EXPECT_FALSE(fs::exists(dir / "missing")) << c.args[0];
+    }
+    // Writing still makes it.
+    EXPECT_EQ(
+        test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "note", "1", "x", "--library", library}).exitCode,
+        1);
+    EXPECT_TRUE(fs::exists(library));
+}
+
+// Sets what older builds could store: any bytes as a name or a note.
+void StoreRaw(const test::TempDir& dir, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir / "library.sqlite").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+TEST(NightsCli, OutsideTextReachesTheTerminalAsVisibleUtf8) {
+    test::TempDir dir("quenda-nights-cli");
+    std::vector<SampleRecord> samples;
+    test::AppendRun(samples, 4, test::Secs(2026, 12, 6, 22, 0, 0), 600);
+    const fs::path kept = dir / "kept\xFF\x1b[2J";  // a folder name no UTF-8 can read
+    fs::create_directories(kept);
+    ASSERT_TRUE(WriteDataFile(kept / "ID4.dat", 4, samples, "Title \x1b]0;owned\x07"));
+    ASSERT_EQ(Cli(dir, {"add", kept.string()}).exitCode, 0);
+    // "Åsa" ESC "[2J" 0xFF, and "line" BEL U+009B "31m" 0xC3 LF "two".
+    StoreRaw(dir,
+             "UPDATE nights SET name=CAST(X'C38573611B5B324AFF' AS TEXT),"
+             "note=CAST(X'6C696E6507C29B33316DC30A74776F' AS TEXT)");
+
+    const auto run = Cli(dir, {"note", "1", "caf\xE9"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "quenda-cli: The note is not UTF-8 text; it was not stored.\n");
+
+    const std::vector<std::string> reads[] = {{"list"}, {"list", "--csv"}, {"list", "--json"}, {"show", "1"}};
+    for (const auto& args : reads) {
+        const std::string out = Cli(dir, args).out;
+        EXPECT_TRUE(IsValidUtf8(out)) << args.back() << ": " << out;
+        EXPECT_EQ(out.find_first_of("\x07\x1b"), std::string::npos) << args.back() << ": " << out;
+        EXPECT_EQ(out.find("\xC2\x9B"), std::string::npos) << args.back() << ": " << out;
+        EXPECT_NE(out.find("\xC3\x85sa"), std::string::npos) << args.back() << ": " << out;
+    }
+    EXPECT_NE(Cli(dir, {"list"}).out.find("Åsa\\x1b[2J\uFFFD"), std::string::npos);
+    EXPECT_NE(Cli(dir, {"list"}).out.find("line\\x07\\u009b31m\uFFFD ..."), std::string::npos);
+    EXPECT_NE(Cli(dir, {"list", "--json"}).out.find("\"line\\u0007\\u009b31m\uFFFD\\ntwo\""), std::string::npos);
+    // The CSV keeps the note's line break, quoted.
+    EXPECT_NE(Cli(dir, {"list", "--csv"}).out.find(",\"line\\x07\\u009b31m\uFFFD\ntwo\","), std::string::npos);
+
+    // A data file's own text and a path in a message.
+    const auto analyzed = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"analyze", (kept / "ID4.dat").string()});
+    EXPECT_NE(analyzed.out.find("Title \\x1b]0;owned\\x07\n"), std::string::npos) << analyzed.out;
+    const auto missing = Cli(dir, {"add", "gone\x1b[2J.dat"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err.find('\x1b'), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("gone\\x1b[2J.dat"), std::string::npos) << missing.err;
+}
+
+TEST(NightsCli, ListColumnsLineUpAndSayWhatTheFiguresRestOn) {
+    test::TempDir dir("quenda-nights-cli");
+    std::vector<SampleRecord> samples;
+    const std::int64_t evening = test::Secs(2026, 12, 6, 22, 0, 0);
+    test::AppendRun(samples, 4, evening, 600);
+    test::AppendRun(samples, 4, evening + 700, 600);  // a 100-s gap
+    test::AppendRun(samples, 4, evening + 86400, 300);
+    test::AppendRun(samples, 4, evening + 2 * 86400, 300);
+    fs::create_directories(dir / "kept");
+    ASSERT_TRUE(WriteDataFile(dir / "kept" / "ID4.dat", 4, samples, "Report Title"));
+    std::ofstream(dir / "Quenda.ini") << "[setup]\nArtefactsAside=0\n";  // raw: every valid sample counts
+    ASSERT_EQ(Cli(dir, {"add", "kept"}).exitCode, 0);
+    // 16 columns exactly, one more than fits, and one of two-column characters.
+    StoreRaw(dir,
+             "UPDATE nights SET name=CASE night WHEN 1 THEN 'Åsa Öberg-Ålund ' "
+             "WHEN 2 THEN 'Maximiliane Östergaard' ELSE '山田太郎山田太郎山' END");
+
+    const std::string out = Cli(dir, {"list"}).out;
+    std::istringstream lines(out);
+    std::vector<std::size_t> startColumn;
+    for (std::string line; std::getline(lines, line);) {
+        const bool header = line.find("Night") < 10;
+        const auto at = line.find(header ? "Start" : "2026-12-0", 20);
+        ASSERT_NE(at, std::string::npos) << line;
+        startColumn.push_back(DisplayWidth(line.substr(0, at)));
+    }
+    ASSERT_EQ(startColumn.size(), 4u) << out;
+    for (const std::size_t column : startColumn) EXPECT_EQ(column, startColumn[0]) << out;
+    EXPECT_NE(out.find("Åsa Öberg-Ålund   2026"), std::string::npos) << out;
+    EXPECT_NE(out.find("Maximiliane Öste  2026"), std::string::npos) << out;
+    EXPECT_NE(out.find("山田太郎山田太郎  2026"), std::string::npos) << out;
+    // Coverage as counted of recorded, the gaps beside it.
+    EXPECT_NE(out.find("Counted of recorded"), std::string::npos) << out;
+    EXPECT_NE(out.find("0:21:40  100.0% of 0:20:00     0:01:40"), std::string::npos) << out;
 }
 
 }  // namespace

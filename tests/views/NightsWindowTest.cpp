@@ -460,6 +460,22 @@ private slots:
             SaveScreenshot(image, QStringLiteral("nights_page_%1").arg(i + 1));
         }
         QCOMPARE(printed, report.rows.size());
+        // The printed table says what a night's figures rest on: counted of
+        // recorded, its gaps beside it.
+        NightRow gappy;
+        gappy.samples = 600;
+        gappy.gapSeconds = 100;
+        gappy.figures.coverage = 410 * 100.0 / 600;
+        gappy.note = "cold";
+        int coverage = 0;
+        while (coverage < kNightPrintColumnCount &&
+               NightPrintColumnTitle(coverage) != std::string("Counted of recorded"))
+            ++coverage;
+        QCOMPARE(NightPrintColumnTitle(coverage + 1), "Gaps");
+        QCOMPARE(NightPrintCellText(gappy, coverage), std::string("68.3% of 0:10:00"));
+        QCOMPARE(NightPrintCellText(gappy, coverage + 1), std::string("0:01:40"));
+        QCOMPARE(NightPrintCellText(gappy, kNightPrintColumnCount - 1), std::string("cold"));
+        QCOMPARE(layout.columnLeft.size(), std::size_t(kNightPrintColumnCount + 1));
         const fs::path pdf = lib.dir.Path() / "window.pdf";
         QVERIFY(w.window->WritePdf(pdf));
         QVERIFY(test::Slurp(pdf).rfind("%PDF", 0) == 0);
