@@ -112,8 +112,10 @@ ImportResult Unreadable(const InputFile& file, const fs::path& path) {
 }
 
 int StoredValue(double value, int maximum, int none) {
-    if (!(value >= 0) || value >= maximum + 0.5) return none;  // NaN, negative, too high
-    // Not negative here, so truncation rounds down.
+    // Other oximeters write 0 for "no reading" (this recorder writes 127 and
+    // 255, which are kept as they are).
+    if (!(value >= 0.5) || value >= maximum + 0.5) return none;  // NaN, 0, negative, too high
+    // Positive here, so truncation rounds down.
     return static_cast<int>(value + 0.5);
 }
 

@@ -381,10 +381,11 @@ int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
 
 // A value field as nearly every row writes it: empty, or up to three digits.
 void QuickValue(const char* p, const char* end, int maximum, std::uint8_t none, std::uint8_t& out) {
-    // An empty field starts above any maximum, so it is no measurement without a branch of its own.
+    // An empty field starts above any maximum, so it is no measurement without
+    // a branch of its own; so is 0, which the unsigned compare puts above too.
     int v = p == end ? 1000 : 0;
     for (; p < end; ++p) v = v * 10 + (*p - '0');
-    out = v <= maximum ? static_cast<std::uint8_t>(v) : none;
+    out = static_cast<unsigned>(v - 1) < static_cast<unsigned>(maximum) ? static_cast<std::uint8_t>(v) : none;
 }
 
 // What the previous row's date let the next rows skip.

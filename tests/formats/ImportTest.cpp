@@ -63,11 +63,11 @@ const CsvShape kCsvShapes[] = {
      "2026-12-06T22:30:00,97,60\n"},
     {"the same dates read mdy", DateOrder::Mdy, "time,spo2,pr\n06-12-26 22:30:00,97,60\n",
      "2026-06-12T22:30:00,97,60\n"},
-    {"no measurement: empty, -, --, N/A, short row, more than a data set holds; the rest kept as it is",
+    {"no measurement: 0, empty, -, --, N/A, short row, more than a data set holds; the rest kept as it is",
      DateOrder::Unknown,
      "time,spo2,pulse,notes\n2026-12-06T22:30:00,0,\n2026-12-06T22:30:01,N/A,251,a\n"
      "2026-12-06T22:30:02,128,--\n2026-12-06T22:30:03,101,256\n2026-12-06T22:30:04,n/a,-\n2026-12-06T22:30:05\n",
-     "2026-12-06T22:30:00,0,255\n2026-12-06T22:30:01,127,251\n2026-12-06T22:30:02,127,255\n"
+     "2026-12-06T22:30:00,127,255\n2026-12-06T22:30:01,127,251\n2026-12-06T22:30:02,127,255\n"
      "2026-12-06T22:30:03,101,255\n2026-12-06T22:30:04,127,255\n2026-12-06T22:30:05,127,255\n"},
     {"no pulse column", DateOrder::Unknown, "time,spo2\n2026-12-06 22:30:00,97\n", "2026-12-06T22:30:00,97,255\n"},
     {"rows 4 s apart fill each second; a larger step is a gap", DateOrder::Unknown,
@@ -213,7 +213,7 @@ void WriteEdfPlus(const fs::path& path, double recordSeconds, int records, const
 
 TEST(ImportEdf, ReadsEdflibFilesAtOneFourAndAQuarterHertz) {
     test::TempDir dir("quenda-import-edf");
-    // 1 Hz, 1 s records; the pulse 0 in record 2 is kept, an invalid value as it was.
+    // 1 Hz, 1 s records; the pulse 0 in record 2 is no measurement.
     WriteEdfPlus(dir / "1hz.edf", 1, 3,
                  {{"SpO2 finger", 100, 100, 1, [](int r, int) { return 95 + r; }},
                   {"Pulse", 250, 250, 1, [](int r, int) { return r == 2 ? 0 : 60 + r; }}});
@@ -228,7 +228,7 @@ TEST(ImportEdf, ReadsEdflibFilesAtOneFourAndAQuarterHertz) {
         const char* file;
         const char* samples;
     } cases[] = {
-        {"1hz.edf", "2026-12-06T22:30:00,95,60\n2026-12-06T22:30:01,96,61\n2026-12-06T22:30:02,97,0\n"},
+        {"1hz.edf", "2026-12-06T22:30:00,95,60\n2026-12-06T22:30:01,96,61\n2026-12-06T22:30:02,97,255\n"},
         {"4hz.edf", "2026-12-06T22:30:00,95,62\n2026-12-06T22:30:01,127,62\n"},
         {"quarter.edf",
          "2026-12-06T22:30:00,90,255\n2026-12-06T22:30:01,90,255\n2026-12-06T22:30:02,90,255\n"
@@ -365,10 +365,11 @@ std::vector<SampleRecord> OwnNights(int id) {
 TEST(ImportRoundTrip, OurCsvAndEdfPlusExportsReadBackTheSameSamples) {
     test::TempDir dir("quenda-import-round");
     auto samples = OwnNights(6);
-    // The edges of what a data set holds, valid or not, come back as they went.
+    // The edges of what a data set holds, valid or not, come back as they went;
+    // 0 alone is how other oximeters write "no reading" and reads as none.
     const struct {
         std::uint8_t spo2, pulse;
-    } edges[] = {{0, 0}, {1, 254}, {100, 255}, {101, 0}, {126, 254}, {127, 255}};
+    } edges[] = {{1, 1}, {1, 254}, {100, 255}, {101, 1}, {126, 254}, {127, 255}};
     for (std::size_t i = 0; i < std::size(edges); ++i) {
         samples[samples.size() - 1 - i].spo2 = edges[i].spo2;
         samples[samples.size() - 1 - i].pulseRate = edges[i].pulse;
@@ -389,6 +390,14 @@ TEST(ImportRoundTrip, OurCsvAndEdfPlusExportsReadBackTheSameSamples) {
         fromEdf.insert(fromEdf.end(), edf.samples.begin(), edf.samples.end());
     }
     EXPECT_EQ(Lines(fromEdf), Lines(samples));
+
+    samples.back().spo2 = 0;
+    samples.back().pulseRate = 0;
+    ASSERT_TRUE(WriteCsv(dir / "zero.csv", samples));
+    const ImportResult zero = ImportFile(dir / "zero.csv", {6, DateOrder::Unknown});
+    ASSERT_TRUE(zero.ok) << zero.message;
+    EXPECT_EQ(std::make_pair(zero.samples.back().spo2, zero.samples.back().pulseRate),
+              std::make_pair(std::uint8_t{kNoSpO2}, std::uint8_t{kNoPulse}));
 }
 
 // ---- what is read at all -------------------------------------------------------
