@@ -146,10 +146,7 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
             const std::string number = std::to_string(n + 1);
 
             // The night opened in the program, where the user excludes spans.
-            std::copy(samples.begin(), samples.end(), context.store.CurrentDataSet().begin());
-            context.store.CurrentSampleCount = span.Samples();
-            context.store.CurrentId = 5;
-            ++context.store.DataSetGeneration;
+            UseAsCurrentData(context, 5, samples, PatientSource::PatientFile);
             const Exclusions exclusions = RandomExclusions(random, span.Samples());
             std::string error;
             ASSERT_TRUE(context.clinical.Include({0, span.Samples() - 1}, error)) << error;
@@ -192,9 +189,7 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
             nightFiles.push_back(annotations);
         }
         // Save Data of the whole download: each night's file is that night's own.
-        std::copy(download.begin(), download.end(), context.store.CurrentDataSet().begin());
-        context.store.CurrentSampleCount = static_cast<std::int32_t>(download.size());
-        ++context.store.DataSetGeneration;
+        UseAsCurrentData(context, 5, download, PatientSource::PatientFile);
         std::vector<fs::path> files;
         ASSERT_TRUE(ExportDataSet(ExportKind::Edf, dir / "week.edf",
                                   MakeExportRequest(context.store.CurrentSamples(), {}, 5, context.settings,
