@@ -4,8 +4,8 @@
 #include "base/Settings.h"
 #include "base/UiText.h"
 #include "ui_CAnalysisSetup.h"
-#include "widgets/CEditEx.h"
 #include "widgets/MessageBox.h"
+#include "widgets/NoPasteLineEdit.h"
 
 #include <QFocusEvent>
 #include <QGuiApplication>

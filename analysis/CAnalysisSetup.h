@@ -13,7 +13,7 @@ class CAnalysisSetup;
 
 namespace quenda {
 
-class CEditEx;
+class NoPasteLineEdit;
 class CSpinButton;
 class Settings;
 
@@ -41,7 +41,7 @@ public:
 
     // The values as last taken from the boxes, in the order above.
     const std::array<int, kValueCount>& Values() const { return values_; }
-    CEditEx* Edit(int index) const { return edits_.at(static_cast<std::size_t>(index)); }
+    NoPasteLineEdit* Edit(int index) const { return edits_.at(static_cast<std::size_t>(index)); }
     CSpinButton* Spin(int index) const { return spins_.at(static_cast<std::size_t>(index)); }
 
 public slots:
@@ -68,7 +68,7 @@ private:
     Settings& settings_;
     MessageFunction showMessage_;
     std::array<int, kValueCount> values_{};
-    std::array<CEditEx*, kValueCount> edits_{};
+    std::array<NoPasteLineEdit*, kValueCount> edits_{};
     std::array<CSpinButton*, kValueCount> spins_{};
     bool finishing_ = false;
 };

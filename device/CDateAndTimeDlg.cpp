@@ -58,12 +58,12 @@ CDateAndTimeDlg::CDateAndTimeDlg(MessageSink& messages, const QDateTime& now, QW
             [this] { CheckTyped(ui_->minuteEdit, kMinuteSecondLimit); });
     connect(ui_->secondEdit, &QLineEdit::textChanged, this,
             [this] { CheckTyped(ui_->secondEdit, kMinuteSecondLimit); });
-    for (CEditEx* box : {ui_->hourEdit, ui_->minuteEdit, ui_->secondEdit}) box->installEventFilter(this);
+    for (NoPasteLineEdit* box : {ui_->hourEdit, ui_->minuteEdit, ui_->secondEdit}) box->installEventFilter(this);
 }
 
 CDateAndTimeDlg::~CDateAndTimeDlg() = default;
 
-void CDateAndTimeDlg::CheckTyped(CEditEx* box, int limit) {
+void CDateAndTimeDlg::CheckTyped(NoPasteLineEdit* box, int limit) {
     const QString text = box->text();
     const char* complaint = nullptr;
     if (!AllDigits(text)) {
@@ -83,7 +83,7 @@ void CDateAndTimeDlg::CheckTyped(CEditEx* box, int limit) {
 
 bool CDateAndTimeDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
-        auto* box = qobject_cast<CEditEx*>(watched);
+        auto* box = qobject_cast<NoPasteLineEdit*>(watched);
         if (box && box->text().isEmpty()) {
             box->setText(QStringLiteral("0"));
             messages_.ShowMessage(kNotANumber);

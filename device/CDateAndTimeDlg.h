@@ -13,7 +13,7 @@ class CDateAndTimeDlg;
 
 namespace quenda {
 
-class CEditEx;
+class NoPasteLineEdit;
 class MessageSink;
 
 // "Set Date And Time": the date the recorder's clock is set to, from a date
@@ -47,7 +47,7 @@ protected:
 
 private:
     // The checks made whenever a box's text changes.
-    void CheckTyped(CEditEx* box, int limit);
+    void CheckTyped(NoPasteLineEdit* box, int limit);
 
     std::unique_ptr<Ui::CDateAndTimeDlg> ui_;
     MessageSink& messages_;

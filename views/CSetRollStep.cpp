@@ -3,8 +3,8 @@
 #include "analysis/CSpinButton.h"
 #include "base/CommandIds.h"
 #include "base/UiText.h"
-#include "widgets/CEditEx.h"
 #include "widgets/MessageBox.h"
+#include "widgets/NoPasteLineEdit.h"
 
 #include <QDialogButtonBox>
 #include <QEvent>
@@ -40,7 +40,7 @@ CSetRollStep::CSetRollStep(int maximum, int step, MessageFunction showMessage, Q
       maximum_(maximum),
       step_(step),
       showMessage_(std::move(showMessage)),
-      field_(new CEditEx(this)),
+      field_(new NoPasteLineEdit(this)),
       spin_(new CSpinButton(this)) {
     setWindowTitle(Text(UiText("Set Step")));
     field_->setObjectName("stepField");

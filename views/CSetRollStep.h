@@ -9,7 +9,7 @@ class QLabel;
 
 namespace quenda {
 
-class CEditEx;
+class NoPasteLineEdit;
 class CSpinButton;
 
 // "Set Step": the number of pages one paging action moves in the calling view.
@@ -27,7 +27,7 @@ public:
 
     // The step as last taken from the field.
     int Step() const { return step_; }
-    CEditEx* Field() const { return field_; }
+    NoPasteLineEdit* Field() const { return field_; }
     CSpinButton* Spin() const { return spin_; }
 
 public slots:
@@ -47,7 +47,7 @@ private:
     int maximum_;
     int step_;
     MessageFunction showMessage_;
-    CEditEx* field_;
+    NoPasteLineEdit* field_;
     CSpinButton* spin_;
 };
 

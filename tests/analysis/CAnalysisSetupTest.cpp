@@ -1,7 +1,7 @@
 #include "analysis/CAnalysisSetup.h"
 #include "analysis/CSpinButton.h"
 #include "base/Settings.h"
-#include "widgets/CEditEx.h"
+#include "widgets/NoPasteLineEdit.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -55,7 +55,7 @@ private:
 
     // Replaces the box's text the way a user does: select it all and type.
     static void Type(CAnalysisSetup& dialog, Box box, const QString& text) {
-        CEditEx* edit = dialog.Edit(box);
+        NoPasteLineEdit* edit = dialog.Edit(box);
         edit->setFocus(Qt::MouseFocusReason);
         edit->selectAll();
         QTest::keyClicks(edit, text);

@@ -6,7 +6,7 @@
 #include "views/CSetRollStep.h"
 #include "views/CTalloTableView.h"
 #include "views/TrendTestData.h"
-#include "widgets/CEditEx.h"
+#include "widgets/NoPasteLineEdit.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "widgets/CEditEx.h"
+#include "widgets/NoPasteLineEdit.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -6,13 +6,13 @@
 
 namespace quenda {
 
-CEditEx::CEditEx(QWidget* parent) : QLineEdit(parent) {
+NoPasteLineEdit::NoPasteLineEdit(QWidget* parent) : QLineEdit(parent) {
     setContextMenuPolicy(Qt::PreventContextMenu);
     // Dropping text is pasting by another road.
     setAcceptDrops(false);
 }
 
-void CEditEx::keyPressEvent(QKeyEvent* event) {
+void NoPasteLineEdit::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Paste) ||
         (event->key() == Qt::Key_Insert && event->modifiers() & Qt::ShiftModifier)) {
         event->accept();
@@ -21,7 +21,7 @@ void CEditEx::keyPressEvent(QKeyEvent* event) {
     QLineEdit::keyPressEvent(event);
 }
 
-void CEditEx::mousePressEvent(QMouseEvent* event) {
+void NoPasteLineEdit::mousePressEvent(QMouseEvent* event) {
     // The middle button pastes the X selection on Linux.
     if (event->button() == Qt::RightButton || event->button() == Qt::MiddleButton) {
         event->accept();
@@ -30,7 +30,7 @@ void CEditEx::mousePressEvent(QMouseEvent* event) {
     QLineEdit::mousePressEvent(event);
 }
 
-void CEditEx::mouseReleaseEvent(QMouseEvent* event) {
+void NoPasteLineEdit::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton || event->button() == Qt::MiddleButton) {
         event->accept();
         return;
@@ -38,6 +38,6 @@ void CEditEx::mouseReleaseEvent(QMouseEvent* event) {
     QLineEdit::mouseReleaseEvent(event);
 }
 
-void CEditEx::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }
+void NoPasteLineEdit::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }
 
 }  // namespace quenda

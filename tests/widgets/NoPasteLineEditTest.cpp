@@ -1,4 +1,4 @@
-#include "widgets/CEditEx.h"
+#include "widgets/NoPasteLineEdit.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -6,12 +6,12 @@
 
 namespace quenda {
 
-class CEditExTest : public QObject {
+class NoPasteLineEditTest : public QObject {
     Q_OBJECT
 private slots:
     void pasteKeysInsertNothingButTypingWorks() {
         QApplication::clipboard()->setText("12345");
-        CEditEx edit;
+        NoPasteLineEdit edit;
         edit.show();
         QTest::keyClicks(&edit, "4v");
         QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
@@ -20,7 +20,7 @@ private slots:
     }
     void mouseButtonsThatPasteAreSwallowed() {
         QApplication::clipboard()->setText("999", QClipboard::Selection);
-        CEditEx edit;
+        NoPasteLineEdit edit;
         edit.show();
         QTest::mouseClick(&edit, Qt::MiddleButton);
         QTest::mouseClick(&edit, Qt::RightButton);
@@ -31,5 +31,5 @@ private slots:
 
 }  // namespace quenda
 
-QTEST_MAIN(quenda::CEditExTest)
-#include "CEditExTest.moc"
+QTEST_MAIN(quenda::NoPasteLineEditTest)
+#include "NoPasteLineEditTest.moc"

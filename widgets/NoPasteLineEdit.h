@@ -8,10 +8,10 @@ namespace quenda {
 // other paste keys) and the right mouse button, which would open the context
 // menu with Paste, are swallowed. Typing is unaffected. The dialogs validate
 // every keystroke, and pasted text would bypass that.
-class CEditEx : public QLineEdit {
+class NoPasteLineEdit : public QLineEdit {
     Q_OBJECT
 public:
-    explicit CEditEx(QWidget* parent = nullptr);
+    explicit NoPasteLineEdit(QWidget* parent = nullptr);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
