@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(iniDir);
     RecordingStore store;
     Settings settings(iniDir / "Quenda.ini");
-    CCOM port;
+    SerialPort port;
     NoPorts ports;
     QuietSink sink;
     SystemClock clock;

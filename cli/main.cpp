@@ -211,7 +211,7 @@ std::string ParseOptions(int argc, char** argv, const std::vector<std::string>& 
 struct Session {
     RecordingStore store;
     Settings settings;
-    CCOM port;
+    SerialPort port;
     SystemPortEnumerator enumerator;
     StderrSink sink;
     SystemClock clock;

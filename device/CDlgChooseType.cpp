@@ -379,7 +379,7 @@ bool CDlgChooseType::SaveLog(const QString& logPath, const QString& dumpPath) {
 
 int RunCaptureDialog(QWidget* parent, CaptureHost& host, RecordingStore& store, Settings& settings,
                      BluetoothLink* bluetooth) {
-    CCOM port;
+    SerialPort port;
     SystemPortEnumerator ports;
     SystemClock clock;
     BluetoothAccess access;

@@ -62,7 +62,7 @@ enum class PortGroup { Remembered, Cp210, Other, Numbered, Bluetooth };
 const char* PortGroupName(PortGroup group);
 
 struct PortCandidate {
-    std::string name;  // what CCOM::Open takes, e.g. "COM4", "ttyUSB0"
+    std::string name;  // what SerialPort::Open takes, e.g. "COM4", "ttyUSB0"
     PortGroup group;
     std::string friendlyName;  // empty for numbered candidates and unknown ports
 };

@@ -89,21 +89,21 @@ constexpr short kBroken = POLLHUP | POLLERR | POLLNVAL;
 
 }  // namespace
 
-CCOM::~CCOM() { Close(); }
+SerialPort::~SerialPort() { Close(); }
 
-std::string CCOM::DevicePathForPort(const std::string& name) {
+std::string SerialPort::DevicePathForPort(const std::string& name) {
     if (const int n = ComNumber(name); n != 0) return "/dev/ttyS" + std::to_string(n - 1);
     if (!name.empty() && name.front() == '/') return name;
     return "/dev/" + name;
 }
 
-bool CCOM::Fail(const std::string& step, int err) {
+bool SerialPort::Fail(const std::string& step, int err) {
     lastErrno_ = err;
     lastError_ = err != 0 ? step + ": " + std::error_code(err, std::generic_category()).message() : step;
     return false;
 }
 
-bool CCOM::Open(const std::string& name, unsigned baud) {
+bool SerialPort::Open(const std::string& name, unsigned baud) {
     Close();
     lastError_.clear();
     lastErrno_ = 0;
@@ -135,7 +135,7 @@ bool CCOM::Open(const std::string& name, unsigned baud) {
     return true;
 }
 
-bool CCOM::Configure(unsigned baud) {
+bool SerialPort::Configure(unsigned baud) {
     termios tio{};
     if (tcgetattr(fd_, &tio) != 0) return false;
     MakeRaw(tio);
@@ -146,7 +146,7 @@ bool CCOM::Configure(unsigned baud) {
     return tcflush(fd_, TCIOFLUSH) == 0;
 }
 
-bool CCOM::Close() {
+bool SerialPort::Close() {
     if (fd_ < 0) return true;
     // The exclusive flag can outlive our descriptor (a pty keeps it while its
     // other side is open), which would lock us out of our own reopen at the
@@ -157,7 +157,7 @@ bool CCOM::Close() {
     return r == 0;
 }
 
-bool CCOM::Write(std::span<const std::uint8_t> bytes) {
+bool SerialPort::Write(std::span<const std::uint8_t> bytes) {
     if (fd_ < 0) return false;
     const auto deadline =
         std::chrono::steady_clock::now() + kWritePerByte * static_cast<long long>(bytes.size()) + kWriteConstant;
@@ -176,7 +176,7 @@ bool CCOM::Write(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
-bool CCOM::ReadQueued(std::vector<std::uint8_t>& out, std::size_t limit) {
+bool SerialPort::ReadQueued(std::vector<std::uint8_t>& out, std::size_t limit) {
     if (fd_ < 0) return false;
     std::size_t taken = 0;
     for (;;) {
@@ -204,9 +204,9 @@ bool CCOM::ReadQueued(std::vector<std::uint8_t>& out, std::size_t limit) {
     }
 }
 
-bool CCOM::ReadAvailable(std::vector<std::uint8_t>& out) { return ReadQueued(out, 0); }
+bool SerialPort::ReadAvailable(std::vector<std::uint8_t>& out) { return ReadQueued(out, 0); }
 
-bool CCOM::Receive(std::vector<std::uint8_t>& out, std::size_t maxBytes, std::chrono::milliseconds wait) {
+bool SerialPort::Receive(std::vector<std::uint8_t>& out, std::size_t maxBytes, std::chrono::milliseconds wait) {
     if (fd_ < 0) return false;
     if (wait.count() > 0) {
         const int revents = PollUntil(fd_, POLLIN, std::chrono::steady_clock::now() + wait);

@@ -19,7 +19,7 @@ namespace quenda {
 // given, and anything else is a node under /dev ("ttyUSB0", "pts/7").
 //
 // Access is exclusive: TIOCEXCL keeps out later opens by ordinary users, and
-// an flock on the device keeps out a second CCOM that TIOCEXCL lets through
+// an flock on the device keeps out a second SerialPort that TIOCEXCL lets through
 // (one running as root).
 //
 // Threading: once open, one thread may Write/Send while another calls
@@ -27,12 +27,12 @@ namespace quenda {
 // which neither changes. Open, Close and destruction change it and must not
 // run while any I/O call is in progress: the owner stops and joins its I/O
 // threads first.
-class CCOM : public SerialLink {
+class SerialPort : public SerialLink {
 public:
-    CCOM() = default;
-    ~CCOM() override;
-    CCOM(const CCOM&) = delete;
-    CCOM& operator=(const CCOM&) = delete;
+    SerialPort() = default;
+    ~SerialPort() override;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
 
     // The device node a port name refers to (see the class comment).
     static std::string DevicePathForPort(const std::string& name);

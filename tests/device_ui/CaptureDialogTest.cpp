@@ -137,7 +137,7 @@ private:
 struct Rig {
     test::TempSettings temp;
     RecordingStore store;
-    CCOM port;
+    SerialPort port;
     RecordingLink link{port};
     test::FakeEnumerator ports;  // a machine without listed ports
     SystemClock clock;

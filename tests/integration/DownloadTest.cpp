@@ -92,7 +92,7 @@ protected:
     test::TempDir dir{"quenda-download"};
     RecordingStore store;
     std::unique_ptr<Settings> settings;
-    CCOM port;
+    SerialPort port;
     test::FakeEnumerator enumerator;
     LockedLog log;
     SystemClock clock;

@@ -144,7 +144,7 @@ TEST_F(FakeSysfs, ListsRealSerialPortsByNamesThatOpenThemAgain) {
                            "Communications Port (COM11)", "Silicon Labs CP2102 USB to UART Bridge Controller (ttyUSB0)",
                            "FTDI FT230X Basic UART (ttyUSB12)"));
     std::vector<std::string> paths;
-    for (const auto& c : ListedPorts("", SortPorts(names))) paths.push_back(CCOM::DevicePathForPort(c.name));
+    for (const auto& c : ListedPorts("", SortPorts(names))) paths.push_back(SerialPort::DevicePathForPort(c.name));
     EXPECT_THAT(paths, ElementsAre("/dev/ttyUSB0", "/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyS10", "/dev/ttyUSB12",
                                    "/dev/rfcomm0"));
 

@@ -20,7 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
 
-// A pseudo-terminal: the test plays the recorder on the master side, CCOM
+// A pseudo-terminal: the test plays the recorder on the master side, SerialPort
 // opens the slave by its port name ("pts/N").
 struct Pty {
     Pty() {
@@ -54,7 +54,7 @@ struct Pty {
 
 // Collects `n` bytes through Receive; a run of idle waits ends it, so a lost
 // byte fails the test instead of hanging it.
-Bytes ReceiveExactly(CCOM& port, std::size_t n) {
+Bytes ReceiveExactly(SerialPort& port, std::size_t n) {
     Bytes out;
     for (int idle = 0; out.size() < n && idle < 200;) {
         const std::size_t before = out.size();
@@ -90,12 +90,12 @@ TEST(SerialPort, PortNamesMapToDeviceNodes) {
         {"pts/7", "/dev/pts/7"},
         {"/tmp/x", "/tmp/x"},
     };
-    for (const auto& [name, path] : cases) EXPECT_EQ(CCOM::DevicePathForPort(name), path) << name;
+    for (const auto& [name, path] : cases) EXPECT_EQ(SerialPort::DevicePathForPort(name), path) << name;
 }
 
 TEST(SerialPort, MovesEveryByteValueUnchangedAndNeverWaitsUnasked) {
     Pty pty;
-    CCOM port;
+    SerialPort port;
     ASSERT_TRUE(port.Open(pty.Name(), 4800)) << port.LastError();
     EXPECT_TRUE(port.IsConnected());
 
@@ -121,7 +121,7 @@ TEST(SerialPort, MovesEveryByteValueUnchangedAndNeverWaitsUnasked) {
 
 TEST(SerialPort, EveryOpenAppliesRaw8N1AtItsRate) {
     Pty pty;
-    CCOM port;
+    SerialPort port;
     ASSERT_TRUE(port.Open(pty.Name(), 4800));
     termios t = pty.Settings();
     EXPECT_EQ(cfgetospeed(&t), speed_t(B4800));
@@ -144,8 +144,8 @@ TEST(SerialPort, EveryOpenAppliesRaw8N1AtItsRate) {
 
 TEST(SerialPort, HoldsThePortExclusivelyUntilClosed) {
     Pty pty;
-    CCOM first;
-    CCOM second;
+    SerialPort first;
+    SerialPort second;
     ASSERT_TRUE(first.Open(pty.Name(), 4800));
     const int fds = OpenDescriptors();
     EXPECT_FALSE(second.Open(pty.Name(), 4800));
@@ -165,7 +165,7 @@ TEST(SerialPort, HoldsThePortExclusivelyUntilClosed) {
 }
 
 TEST(SerialPort, FailedOpenLeavesNothingOpenAndSaysWhy) {
-    CCOM port;
+    SerialPort port;
     const int fds = OpenDescriptors();
     EXPECT_FALSE(port.Open("ttyQuendaMissing9", 4800));
     EXPECT_EQ(port.LastErrno(), ENOENT);
@@ -186,7 +186,7 @@ TEST(SerialPort, FailedOpenLeavesNothingOpenAndSaysWhy) {
 
 TEST(SerialPort, VanishedPeerFailsReadsAndWritesInsteadOfHanging) {
     Pty pty;
-    CCOM port;
+    SerialPort port;
     ASSERT_TRUE(port.Open(pty.Name(), 4800));
     pty.CloseMaster();
     Bytes out;
@@ -197,7 +197,7 @@ TEST(SerialPort, VanishedPeerFailsReadsAndWritesInsteadOfHanging) {
 
 TEST(SerialPort, OneThreadWritesWhileAnotherReads) {
     Pty pty;
-    CCOM port;
+    SerialPort port;
     ASSERT_TRUE(port.Open(pty.Name(), 115200));
     std::thread echo([fd = pty.master] {  // the far end sends everything back
         std::uint8_t buf[4096];
