@@ -16,7 +16,7 @@ class CMainFrame;
 // flag and the guard against a second capture dialog, the repaint after
 // Report Title and Unit Setup, and the re-run of Analysis after Analysis Setup.
 struct CommandHandlers {
-    // New Data Capture and device arrival: run CDlgChooseType modally.
+    // New Data Capture and device arrival: run CaptureDialog modally.
     std::function<void(CMainFrame&)> runCaptureDialog;
     // Find bluetooth radio: the radio chooser; on success "CONNECT SUCCEED"
     // and the capture dialog.

@@ -40,7 +40,7 @@ public:
 // command report that it is not available. The glue around each hook (flags,
 // greying, repainting, the capture guard) is the router's.
 struct RouterHooks {
-    std::function<void()> runCaptureDialog;    // CDlgChooseType, modal
+    std::function<void()> runCaptureDialog;    // CaptureDialog, modal
     std::function<void()> findBluetoothRadio;  // radio chooser, then the capture dialog
     std::function<void()> openOtherIdData;     // COtherIDSelect
     std::function<void()> saveData;

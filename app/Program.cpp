@@ -7,9 +7,9 @@
 #include "app/AppContext.h"
 #include "app/CMainFrame.h"
 #include "app/FrameCaptureHost.h"
-#include "device/BluetoothRadioDialog.h"
-#include "device/CDlgChooseType.h"
 #include "base/UiText.h"
+#include "device/BluetoothRadioDialog.h"
+#include "device/CaptureDialog.h"
 #include "formats/FileCommands.h"
 #include "formats/ImportCommand.h"
 #include "link/BluetoothLink.h"
@@ -17,12 +17,12 @@
 #include "patient/PatientCommands.h"
 #include "patient/PatientFile.h"
 #include "store/NightSplit.h"
-#include "widgets/MessageBox.h"
 #include "views/ClinicalViewWindow.h"
 #include "views/NightsWindow.h"
-#include "widgets/UiTexts.h"
 #include "views/TableViewWindow.h"
 #include "views/TrendViewWindow.h"
+#include "widgets/MessageBox.h"
+#include "widgets/UiTexts.h"
 
 namespace quenda {
 

@@ -1,6 +1,6 @@
 #include "device/BluetoothRadioDialog.h"
 
-#include "device/CDlgChooseType.h"
+#include "device/CaptureDialog.h"
 #include "device/Messages.h"
 #include "store/RecordingStore.h"
 #include "ui_BluetoothRadioDialog.h"

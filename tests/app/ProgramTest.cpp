@@ -4,17 +4,17 @@
 #include "app/AppContext.h"
 #include "app/CMainFrame.h"
 #include "app/LibraryExclusionStore.h"
-#include "base/CommandIds.h"
 #include "app/Program.h"
 #include "app/Resources.h"
-#include "device/CDlgChooseType.h"
+#include "base/CommandIds.h"
+#include "device/CaptureDialog.h"
 #include "integration/SimProcess.h"
 #include "link/BluetoothLink.h"
-#include "support/TempDir.h"
 #include "nights/Library.h"
 #include "patient/PatientFile.h"
 #include "store/DataFile.h"
 #include "support/NightData.h"
+#include "support/TempDir.h"
 #include "views/ClinicalViewWindow.h"
 #include "views/NightsWindow.h"
 #include "views/PrintDialogs.h"
@@ -265,7 +265,7 @@ private slots:
             if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 messages << box->text();
                 box->button(QMessageBox::Ok)->click();
-            } else if (auto* capture = qobject_cast<CDlgChooseType*>(modal); capture && capture->Listed()) {
+            } else if (auto* capture = qobject_cast<CaptureDialog*>(modal); capture && capture->Listed()) {
                 auto* list = capture->findChild<QListWidget*>("idList");
                 const auto found = list->findItems("ID   9", Qt::MatchStartsWith);
                 if (found.size() == 1) list->setCurrentItem(found.front());

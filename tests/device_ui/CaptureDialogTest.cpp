@@ -5,10 +5,10 @@
 // one over the Bluetooth link run against the simulator itself.
 // Messages are recorded through the dialog's message sink, not clicked away,
 // except where the test is about the message box itself.
-#include "device/CDateAndTimeDlg.h"
-#include "device/CDelDataDlg.h"
-#include "device/CDlgChooseType.h"
+#include "device/CaptureDialog.h"
+#include "device/DeleteDataDialog.h"
 #include "device/Messages.h"
+#include "device/RecorderClockDialog.h"
 #include "device_ui/CaptureTestSupport.h"
 #include "integration/SimProcess.h"
 #include "link/BluetoothLink.h"
@@ -146,7 +146,7 @@ struct Rig {
     FakeHost host;
     std::unique_ptr<test::SimProcess> sim;
     std::unique_ptr<test::ModelLink> model;
-    std::unique_ptr<CDlgChooseType> dialog;
+    std::unique_ptr<CaptureDialog> dialog;
 
     // Starts the simulator with `args` and builds the dialog on it, on real
     // time; the dialog tries the simulator's port only. `ownBoxes` leaves the
@@ -164,9 +164,9 @@ struct Rig {
         if (restrict) dialog->Engine().RestrictToPort(kModelPort);
     }
     void BuildDialog(SerialLink& serial, Clock& time, bool ownBoxes = false, BluetoothAccess bluetooth = {}) {
-        dialog = std::make_unique<CDlgChooseType>(host, store, *temp.settings,
-                                                  CaptureLinks{serial, ports, time, std::move(bluetooth)},
-                                                  ownBoxes ? nullptr : &sink);
+        dialog = std::make_unique<CaptureDialog>(host, store, *temp.settings,
+                                                 CaptureLinks{serial, ports, time, std::move(bluetooth)},
+                                                 ownBoxes ? nullptr : &sink);
         dialog->KeepDownloadsIn(temp.dir.filePath("kept").toStdString());
     }
 
@@ -193,7 +193,7 @@ struct Rig {
         return s;
     }
     ConnectionState WaitForConnectStep() const {
-        QSignalSpy spy(dialog.get(), &CDlgChooseType::connectStepFinished);
+        QSignalSpy spy(dialog.get(), &CaptureDialog::connectStepFinished);
         if (!spy.wait(kLongWait)) qFatal("the connect step did not end");
         return spy.front().front().value<ConnectionState>();
     }
@@ -505,7 +505,7 @@ private slots:
             rig.dialog->update();  // as an uncovered window would need
         };
         int paintsAtTheEnd = -1;
-        connect(rig.dialog.get(), &CDlgChooseType::connectStepFinished, [&] { paintsAtTheEnd = counter.paints; });
+        connect(rig.dialog.get(), &CaptureDialog::connectStepFinished, [&] { paintsAtTheEnd = counter.paints; });
         rig.dialog->show();
         QCOMPARE(rig.WaitForConnectStep(), ConnectionState::NoData);
         QVERIFY(paintsAtFirstOpen > 0);
@@ -605,7 +605,7 @@ private slots:
         rig.dialog->show();
         QCOMPARE(rig.WaitForConnectStep(), ConnectionState::NoData);
         rig.sink.Clear();
-        WhenModal<CDateAndTimeDlg>([](CDateAndTimeDlg* clock) {
+        WhenModal<RecorderClockDialog>([](RecorderClockDialog* clock) {
             clock->findChild<QDateEdit*>("datePicker")->setDate(QDate(2010, 8, 3));
             clock->findChild<QLineEdit*>("hourEdit")->setText("12");
             clock->findChild<QLineEdit*>("minuteEdit")->setText("34");
@@ -629,7 +629,7 @@ private slots:
         rig.dialog->show();
         QTRY_VERIFY_WITH_TIMEOUT(rig.dialog->Listed(), kLongWait);
         rig.sink.Clear();
-        WhenModal<CDelDataDlg>([](CDelDataDlg* erase) {
+        WhenModal<DeleteDataDialog>([](DeleteDataDialog* erase) {
             auto choose = [](QComboBox* box, const QString& text) {
                 const int index = box->findText(text);
                 box->setCurrentIndex(index);

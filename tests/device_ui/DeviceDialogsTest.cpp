@@ -2,10 +2,10 @@
 // the "Deleting Data ..." window, the message sink, the Bluetooth radio
 // chooser and the "Find bluetooth radio" command.
 #include "device/BluetoothRadioDialog.h"
-#include "device/CDateAndTimeDlg.h"
-#include "device/CDelDataDlg.h"
-#include "device/CDlgChooseType.h"
+#include "device/CaptureDialog.h"
+#include "device/DeleteDataDialog.h"
 #include "device/Messages.h"
+#include "device/RecorderClockDialog.h"
 #include "device_ui/CaptureTestSupport.h"
 #include "link/Clock.h"
 #include "store/RecordingStore.h"
@@ -98,7 +98,7 @@ private slots:
         SystemClock clock;
         test::RecordingSink sink;
         test::FakeHost host;
-        CDlgChooseType dialog(host, store, *temp.settings, CaptureLinks{serial, ports, clock, {}}, &sink);
+        CaptureDialog dialog(host, store, *temp.settings, CaptureLinks{serial, ports, clock, {}}, &sink);
         QCOMPARE(dialog.windowTitle(), QString("New Data Capture"));
         QVERIFY(dialog.isModal());
 
@@ -146,7 +146,7 @@ private slots:
 
     void clockDialogOpensOnTheCurrentTime() {
         test::RecordingSink sink;
-        CDateAndTimeDlg dialog(sink, kOpening);
+        RecorderClockDialog dialog(sink, kOpening);
         QCOMPARE(dialog.findChild<QDateEdit*>("datePicker")->date(), QDate(2010, 8, 3));
         QCOMPARE(dialog.findChild<QLineEdit*>("hourEdit")->text(), QString("7"));
         QCOMPARE(dialog.findChild<QLineEdit*>("minuteEdit")->text(), QString("5"));
@@ -200,7 +200,7 @@ private slots:
         QFETCH(QString, left);
         QFETCH(QString, message);
         test::RecordingSink sink;
-        CDateAndTimeDlg dialog(sink, kOpening);
+        RecorderClockDialog dialog(sink, kOpening);
         auto* edit = dialog.findChild<QLineEdit*>(box);
         edit->clear();  // an empty box is fine while typing
         QTest::keyClicks(edit, typed);
@@ -212,7 +212,7 @@ private slots:
 
     void clockBoxLeftEmptyBecomesZero() {
         test::RecordingSink sink;
-        CDateAndTimeDlg dialog(sink, kOpening);
+        RecorderClockDialog dialog(sink, kOpening);
         dialog.show();
         QApplication::setActiveWindow(&dialog);
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -255,7 +255,7 @@ private slots:
         QFETCH(QString, second);
         QFETCH(uint, word);
         test::RecordingSink sink;
-        CDateAndTimeDlg dialog(sink, kOpening);
+        RecorderClockDialog dialog(sink, kOpening);
         dialog.findChild<QDateEdit*>("datePicker")->setDate(date);
         dialog.findChild<QLineEdit*>("hourEdit")->setText(hour);
         dialog.findChild<QLineEdit*>("minuteEdit")->setText(minute);
@@ -269,7 +269,7 @@ private slots:
 
     void clockDatePickerKeepsToYearsTheRecorderCanHold() {
         test::RecordingSink sink;
-        CDateAndTimeDlg dialog(sink, kOpening);
+        RecorderClockDialog dialog(sink, kOpening);
         auto* picker = dialog.findChild<QDateEdit*>("datePicker");
         picker->setDate(QDate(1999, 12, 31));
         QCOMPARE(picker->date(), QDate(2000, 1, 1));
@@ -285,9 +285,9 @@ private slots:
             sample.id = static_cast<std::uint8_t>(id);
             store.AppendSample(sample);
         }
-        QCOMPARE(CDelDataDlg::IdsWithGroups(store), (std::vector<int>{2, 9}));
+        QCOMPARE(DeleteDataDialog::IdsWithGroups(store), (std::vector<int>{2, 9}));
 
-        CDelDataDlg dialog(CDelDataDlg::IdsWithGroups(store), 2);
+        DeleteDataDialog dialog(DeleteDataDialog::IdsWithGroups(store), 2);
         auto* ids = dialog.findChild<QComboBox*>("idBox");
         auto* types = dialog.findChild<QComboBox*>("dataTypeBox");
         QCOMPARE(Entries(ids), QStringList({"All", "2", "9"}));
@@ -301,7 +301,7 @@ private slots:
     }
 
     void deleteDialogTiesTheDataTypeToOneId() {
-        CDelDataDlg dialog({3, 5, 12}, 14);
+        DeleteDataDialog dialog({3, 5, 12}, 14);
         auto* ids = dialog.findChild<QComboBox*>("idBox");
         auto* types = dialog.findChild<QComboBox*>("dataTypeBox");
 
@@ -332,12 +332,12 @@ private slots:
 
     void deleteDialogOffersOnlyAllWhenTheRecorderErasesEverything() {
         for (int code : {0, 3, 4, 11}) {
-            CDelDataDlg dialog({3, 5}, code);
+            DeleteDataDialog dialog({3, 5}, code);
             QVERIFY(!dialog.findChild<QComboBox*>("idBox")->isEnabled());
             QCOMPARE(dialog.Id(), 0);
         }
         for (int code : {1, 2, 14}) {
-            CDelDataDlg dialog({3, 5}, code);
+            DeleteDataDialog dialog({3, 5}, code);
             QVERIFY(dialog.findChild<QComboBox*>("idBox")->isEnabled());
         }
     }

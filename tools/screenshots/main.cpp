@@ -9,17 +9,17 @@
 // always offscreen: no display is needed.
 #include "app/AppContext.h"
 #include "app/CMainFrame.h"
-#include "base/CommandIds.h"
 #include "app/PatientFolder.h"
 #include "app/Program.h"
 #include "app/Resources.h"
-#include "device/CDlgChooseType.h"
+#include "base/CommandIds.h"
+#include "device/CaptureDialog.h"
 #include "link/BluetoothLink.h"
+#include "nights/Library.h"
 #include "patient/PatientRecord.h"
 #include "patient/Units.h"
-#include "nights/Library.h"
-#include "tools/sim/Recording.h"
 #include "store/DataFile.h"
+#include "tools/sim/Recording.h"
 #include "views/NightsWindow.h"
 
 #include <QApplication>
@@ -169,7 +169,7 @@ int Run(const Options& options) {
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             messages << box->text();
             box->button(QMessageBox::Ok)->click();
-        } else if (auto* capture = qobject_cast<CDlgChooseType*>(modal); capture && capture->Listed()) {
+        } else if (auto* capture = qobject_cast<CaptureDialog*>(modal); capture && capture->Listed()) {
             auto* list = capture->findChild<QListWidget*>("idList");
             const auto found = list->findItems(QString("ID %1").arg(kShotId, 3), Qt::MatchStartsWith);
             if (found.size() != 1) return;

@@ -1,8 +1,8 @@
-#include "device/CDelDataDlg.h"
+#include "device/DeleteDataDialog.h"
 
 #include "device/RecorderTraits.h"
 #include "store/RecordingStore.h"
-#include "ui_CDelDataDlg.h"
+#include "ui_DeleteDataDialog.h"
 #include "widgets/UiTexts.h"
 
 namespace quenda {
@@ -12,8 +12,8 @@ constexpr const char* kAll = "All";
 constexpr const char* kSpo2AndPr = "SpO2&Pr";
 }  // namespace
 
-CDelDataDlg::CDelDataDlg(const std::vector<int>& ids, int dataFormatCode, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CDelDataDlg>()) {
+DeleteDataDialog::DeleteDataDialog(const std::vector<int>& ids, int dataFormatCode, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::DeleteDataDialog>()) {
     ui_->setupUi(this);
     ApplyUiText(this);
 
@@ -28,13 +28,13 @@ CDelDataDlg::CDelDataDlg(const std::vector<int>& ids, int dataFormatCode, QWidge
     // Such a recorder erases everything whatever ID it is sent.
     ui_->idBox->setEnabled(TraitsFor(dataFormatCode).canDeleteSingleId);
 
-    connect(ui_->idBox, &QComboBox::activated, this, &CDelDataDlg::OnIdChosen);
-    connect(ui_->dataTypeBox, &QComboBox::activated, this, &CDelDataDlg::OnDataTypeChosen);
+    connect(ui_->idBox, &QComboBox::activated, this, &DeleteDataDialog::OnIdChosen);
+    connect(ui_->dataTypeBox, &QComboBox::activated, this, &DeleteDataDialog::OnDataTypeChosen);
 }
 
-CDelDataDlg::~CDelDataDlg() = default;
+DeleteDataDialog::~DeleteDataDialog() = default;
 
-std::vector<int> CDelDataDlg::IdsWithGroups(const RecordingStore& store) {
+std::vector<int> DeleteDataDialog::IdsWithGroups(const RecordingStore& store) {
     std::vector<int> ids;
     for (int id = 1; id <= kIdSlots; ++id) {
         if (store.IdCount(id) > 0) ids.push_back(id);
@@ -42,7 +42,7 @@ std::vector<int> CDelDataDlg::IdsWithGroups(const RecordingStore& store) {
     return ids;
 }
 
-int CDelDataDlg::Id() const {
+int DeleteDataDialog::Id() const {
     // "All" reads as 0, as any text without leading digits does.
     int id = 0;
     for (const QChar c : idText_.trimmed()) {
@@ -52,7 +52,7 @@ int CDelDataDlg::Id() const {
     return id;
 }
 
-void CDelDataDlg::OnIdChosen(int index) {
+void DeleteDataDialog::OnIdChosen(int index) {
     if (index == 0) {
         idText_ = ui_->idBox->itemText(0);
         ui_->dataTypeBox->setCurrentIndex(0);
@@ -62,7 +62,7 @@ void CDelDataDlg::OnIdChosen(int index) {
     idText_ = ui_->idBox->itemText(index);
 }
 
-void CDelDataDlg::OnDataTypeChosen(int index) {
+void DeleteDataDialog::OnDataTypeChosen(int index) {
     if (ui_->idBox->currentIndex() == 0) {
         ui_->dataTypeBox->setCurrentIndex(0);
         return;

@@ -7,7 +7,7 @@
 #include <vector>
 
 namespace Ui {
-class CDelDataDlg;
+class DeleteDataDialog;
 }
 
 namespace quenda {
@@ -17,15 +17,15 @@ class RecordingStore;
 // "Delete Data": which ID ("All" or one number) and which data type ("All",
 // "SpO2&Pr") the recorder is to erase. A data type other than "All" can be
 // chosen only together with one ID.
-class CDelDataDlg : public QDialog {
+class DeleteDataDialog : public QDialog {
     Q_OBJECT
 public:
     enum ControlId { kIdBox = 1044, kDataTypeBox = 1045 };
 
     // `ids`: the IDs the last connection reported groups for, ascending.
     // Recorders whose format code cannot erase one ID get only "All".
-    CDelDataDlg(const std::vector<int>& ids, int dataFormatCode, QWidget* parent = nullptr);
-    ~CDelDataDlg() override;
+    DeleteDataDialog(const std::vector<int>& ids, int dataFormatCode, QWidget* parent = nullptr);
+    ~DeleteDataDialog() override;
 
     // The IDs 1..128 that hold samples in the store, ascending.
     static std::vector<int> IdsWithGroups(const RecordingStore& store);
@@ -41,7 +41,7 @@ private:
     void OnIdChosen(int index);
     void OnDataTypeChosen(int index);
 
-    std::unique_ptr<Ui::CDelDataDlg> ui_;
+    std::unique_ptr<Ui::DeleteDataDialog> ui_;
     QString idText_;
     int dataTypeCode_ = 0;
 };

@@ -1,6 +1,6 @@
-#include "device/CDeletingData.h"
+#include "device/DeletingDataNotice.h"
 
-#include "ui_CDeletingData.h"
+#include "ui_DeletingDataNotice.h"
 #include "widgets/UiTexts.h"
 
 #include <QCoreApplication>
@@ -15,8 +15,8 @@ namespace {
 constexpr int kMapWait = 300;  // ms
 }  // namespace
 
-CDeletingData::CDeletingData(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), ui_(std::make_unique<Ui::CDeletingData>()) {
+DeletingDataNotice::DeletingDataNotice(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), ui_(std::make_unique<Ui::DeletingDataNotice>()) {
     ui_->setupUi(this);
     ApplyUiText(this);
     ui_->okButton->hide();
@@ -24,9 +24,9 @@ CDeletingData::CDeletingData(QWidget* parent)
     setModal(false);
 }
 
-CDeletingData::~CDeletingData() = default;
+DeletingDataNotice::~DeletingDataNotice() = default;
 
-void CDeletingData::ShowNow() {
+void DeletingDataNotice::ShowNow() {
     QRect area;
     if (const QWidget* owner = parentWidget()) {
         area = owner->window()->frameGeometry();

@@ -8,7 +8,7 @@
 #include <memory>
 
 namespace Ui {
-class CDateAndTimeDlg;
+class RecorderClockDialog;
 }
 
 namespace quenda {
@@ -19,15 +19,15 @@ class MessageSink;
 // "Set Date And Time": the date the recorder's clock is set to, from a date
 // picker, and the time from three edit boxes that accept only a number in
 // range (anything else is replaced by "0" with a message).
-class CDateAndTimeDlg : public QDialog {
+class RecorderClockDialog : public QDialog {
     Q_OBJECT
 public:
     enum ControlId { kDatePicker = 1051, kHourBox = 1048, kMinuteBox = 1049, kSecondBox = 1050 };
 
     // The dialog opens on `now` (local date and time).
-    explicit CDateAndTimeDlg(MessageSink& messages, const QDateTime& now = QDateTime::currentDateTime(),
-                             QWidget* parent = nullptr);
-    ~CDateAndTimeDlg() override;
+    explicit RecorderClockDialog(MessageSink& messages, const QDateTime& now = QDateTime::currentDateTime(),
+                                 QWidget* parent = nullptr);
+    ~RecorderClockDialog() override;
 
     // The six fields as decimal text, as OK took them.
     struct Fields {
@@ -49,7 +49,7 @@ private:
     // The checks made whenever a box's text changes.
     void CheckTyped(NoPasteLineEdit* box, int limit);
 
-    std::unique_ptr<Ui::CDateAndTimeDlg> ui_;
+    std::unique_ptr<Ui::RecorderClockDialog> ui_;
     MessageSink& messages_;
     Fields fields_;
 };

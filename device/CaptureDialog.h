@@ -17,14 +17,14 @@
 #include <utility>
 
 namespace Ui {
-class CDlgChooseType;
+class CaptureDialog;
 }
 
 namespace quenda {
 
 class BluetoothLink;
 class CaptureHost;
-class CDeletingData;
+class DeletingDataNotice;
 class RecordingStore;
 class Settings;
 
@@ -72,7 +72,7 @@ struct CaptureLinks {
 //
 // The engine's worker callbacks reach the dialog as queued calls; nothing
 // here is touched from a worker thread.
-class CDlgChooseType : public QDialog {
+class CaptureDialog : public QDialog {
     Q_OBJECT
 public:
     // Control ids of the template, kept as the "controlId" property.
@@ -93,10 +93,10 @@ public:
     // Reads "DefaultCOM" and lists the ports at once; the first showing starts
     // the connect step by itself when the serial link is selected or a
     // Bluetooth serial port is present.
-    CDlgChooseType(CaptureHost& host, RecordingStore& store, Settings& settings, CaptureLinks links,
-                   MessageSink* messages = nullptr, QWidget* parent = nullptr);
+    CaptureDialog(CaptureHost& host, RecordingStore& store, Settings& settings, CaptureLinks links,
+                  MessageSink* messages = nullptr, QWidget* parent = nullptr);
     // Ends any worker still running and closes the port; sends nothing.
-    ~CDlgChooseType() override;
+    ~CaptureDialog() override;
 
     CaptureEngine& Engine() { return *engine_; }
     // The template's height before the dialog was cut at the separator.
@@ -149,12 +149,12 @@ private:
     template <typename F>
     auto EngineCall(F&& call) {
         struct Guard {
-            CDlgChooseType& dialog;
-            explicit Guard(CDlgChooseType& d) : dialog(d) { dialog.inEngineCall_ = true; }
+            CaptureDialog& dialog;
+            explicit Guard(CaptureDialog& d) : dialog(d) { dialog.inEngineCall_ = true; }
             ~Guard() {
                 dialog.inEngineCall_ = false;
                 if (std::exchange(dialog.rejectPending_, false)) {
-                    QMetaObject::invokeMethod(&dialog, &CDlgChooseType::reject, Qt::QueuedConnection);
+                    QMetaObject::invokeMethod(&dialog, &CaptureDialog::reject, Qt::QueuedConnection);
                 }
             }
         } guard(*this);
@@ -166,7 +166,7 @@ private:
     void OnDownloadDone(int generation, ReceiveResult result);
     bool Current(int generation) const { return generation == generation_.load(); }
 
-    std::unique_ptr<Ui::CDlgChooseType> ui_;
+    std::unique_ptr<Ui::CaptureDialog> ui_;
     UiMailbox mailbox_;
     CaptureHost& host_;
     RecordingStore& store_;

@@ -1,8 +1,8 @@
-#include "device/CDateAndTimeDlg.h"
+#include "device/RecorderClockDialog.h"
 
 #include "device/Commands.h"
 #include "device/MessageSink.h"
-#include "ui_CDateAndTimeDlg.h"
+#include "ui_RecorderClockDialog.h"
 #include "widgets/UiTexts.h"
 
 #include <QEvent>
@@ -40,8 +40,8 @@ int FieldValue(const QString& text) { return text.toInt(); }
 
 }  // namespace
 
-CDateAndTimeDlg::CDateAndTimeDlg(MessageSink& messages, const QDateTime& now, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CDateAndTimeDlg>()), messages_(messages) {
+RecorderClockDialog::RecorderClockDialog(MessageSink& messages, const QDateTime& now, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::RecorderClockDialog>()), messages_(messages) {
     ui_->setupUi(this);
     ApplyUiText(this);
     ui_->datePicker->setDisplayFormat(ShortDateFormat());
@@ -61,9 +61,9 @@ CDateAndTimeDlg::CDateAndTimeDlg(MessageSink& messages, const QDateTime& now, QW
     for (NoPasteLineEdit* box : {ui_->hourEdit, ui_->minuteEdit, ui_->secondEdit}) box->installEventFilter(this);
 }
 
-CDateAndTimeDlg::~CDateAndTimeDlg() = default;
+RecorderClockDialog::~RecorderClockDialog() = default;
 
-void CDateAndTimeDlg::CheckTyped(NoPasteLineEdit* box, int limit) {
+void RecorderClockDialog::CheckTyped(NoPasteLineEdit* box, int limit) {
     const QString text = box->text();
     const char* complaint = nullptr;
     if (!AllDigits(text)) {
@@ -81,7 +81,7 @@ void CDateAndTimeDlg::CheckTyped(NoPasteLineEdit* box, int limit) {
     messages_.ShowMessage(complaint);
 }
 
-bool CDateAndTimeDlg::eventFilter(QObject* watched, QEvent* event) {
+bool RecorderClockDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
         auto* box = qobject_cast<NoPasteLineEdit*>(watched);
         if (box && box->text().isEmpty()) {
@@ -92,7 +92,7 @@ bool CDateAndTimeDlg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void CDateAndTimeDlg::accept() {
+void RecorderClockDialog::accept() {
     const QDate date = ui_->datePicker->date();
     fields_.year = QString::number(date.year());
     fields_.month = QString::number(date.month());
@@ -103,7 +103,7 @@ void CDateAndTimeDlg::accept() {
     QDialog::accept();
 }
 
-std::uint32_t CDateAndTimeDlg::ClockWord() const {
+std::uint32_t RecorderClockDialog::ClockWord() const {
     return DeviceClockWord(FieldValue(fields_.year), FieldValue(fields_.month), FieldValue(fields_.day),
                            FieldValue(fields_.hour), FieldValue(fields_.minute), FieldValue(fields_.second));
 }

@@ -1,16 +1,16 @@
-#include "device/CDlgChooseType.h"
+#include "device/CaptureDialog.h"
 
 #include "base/UiText.h"
-#include "device/CDateAndTimeDlg.h"
-#include "device/CDelDataDlg.h"
-#include "device/CDeletingData.h"
 #include "device/CaptureHost.h"
+#include "device/DeleteDataDialog.h"
+#include "device/DeletingDataNotice.h"
 #include "device/Messages.h"
+#include "device/RecorderClockDialog.h"
 #include "link/BluetoothLink.h"
 #include "link/SerialPort.h"
 #include "store/KeptDownload.h"
 #include "store/RecordingStore.h"
-#include "ui_CDlgChooseType.h"
+#include "ui_CaptureDialog.h"
 #include "widgets/MessageBox.h"
 #include "widgets/UiTexts.h"
 
@@ -69,8 +69,8 @@ void CaptureMessageSink::ShowDeleting(bool visible) {
         return;
     }
     if (visible) {
-        if (!deleting_) deleting_ = new CDeletingData(boxParent_.data());
-        static_cast<CDeletingData*>(deleting_.data())->ShowNow();
+        if (!deleting_) deleting_ = new DeletingDataNotice(boxParent_.data());
+        static_cast<DeletingDataNotice*>(deleting_.data())->ShowNow();
     } else if (deleting_) {
         delete deleting_.data();
     }
@@ -84,7 +84,7 @@ QWidget* CaptureMessageSink::DeletingWindow() const { return deleting_.data(); }
 // paint what is pending, so the dialog never shows the desktop through its
 // frame. User input waits until the engine call has returned. Worker threads
 // sleep as usual.
-class CDlgChooseType::PaintingClock final : public Clock {
+class CaptureDialog::PaintingClock final : public Clock {
 public:
     explicit PaintingClock(Clock& inner) : inner_(inner) {}
     TimePoint Now() override { return inner_.Now(); }
@@ -104,9 +104,9 @@ private:
 // without a download (nothing held, no recorder, no totals) has stopped the
 // engine before it says so; the buttons come back before its message box,
 // not a second after it is closed.
-class CDlgChooseType::EngineSink final : public MessageSink {
+class CaptureDialog::EngineSink final : public MessageSink {
 public:
-    EngineSink(CDlgChooseType& dialog, MessageSink& inner) : dialog_(dialog), inner_(inner) {}
+    EngineSink(CaptureDialog& dialog, MessageSink& inner) : dialog_(dialog), inner_(inner) {}
     void Notify(const Notice& notice) override {
         const bool endsConnect = notice.kind == NoticeKind::NoData || notice.kind == NoticeKind::NoPort ||
                                  notice.kind == NoticeKind::SyncError;
@@ -118,17 +118,17 @@ public:
     void ShowDeleting(bool visible) override { inner_.ShowDeleting(visible); }
 
 private:
-    CDlgChooseType& dialog_;
+    CaptureDialog& dialog_;
     MessageSink& inner_;
 };
 
 // ---------------------------------------------------------------------------
-// CDlgChooseType
+// CaptureDialog
 
-CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Settings& settings, CaptureLinks links,
-                               MessageSink* messages, QWidget* parent)
+CaptureDialog::CaptureDialog(CaptureHost& host, RecordingStore& store, Settings& settings, CaptureLinks links,
+                             MessageSink* messages, QWidget* parent)
     : QDialog(parent),
-      ui_(std::make_unique<Ui::CDlgChooseType>()),
+      ui_(std::make_unique<Ui::CaptureDialog>()),
       host_(host),
       store_(store),
       ownSink_(messages ? nullptr : std::make_unique<CaptureMessageSink>(this)),
@@ -170,31 +170,31 @@ CDlgChooseType::CDlgChooseType(CaptureHost& host, RecordingStore& store, Setting
     downloadsRoot_ = DefaultDownloadsRoot();
     engine_->Open();
 
-    connect(ui_->startButton, &QPushButton::clicked, this, &CDlgChooseType::OnStartClicked);
-    connect(ui_->stopButton, &QPushButton::clicked, this, &CDlgChooseType::OnStopClicked);
-    connect(ui_->deleteDataButton, &QPushButton::clicked, this, &CDlgChooseType::OnDeleteDataClicked);
-    connect(ui_->setDateAndTimeButton, &QPushButton::clicked, this, &CDlgChooseType::OnSetDateAndTimeClicked);
-    connect(ui_->cancelButton, &QPushButton::clicked, this, &CDlgChooseType::reject);
-    connect(ui_->saveLogButton, &QPushButton::clicked, this, &CDlgChooseType::OnSaveLogClicked);
+    connect(ui_->startButton, &QPushButton::clicked, this, &CaptureDialog::OnStartClicked);
+    connect(ui_->stopButton, &QPushButton::clicked, this, &CaptureDialog::OnStopClicked);
+    connect(ui_->deleteDataButton, &QPushButton::clicked, this, &CaptureDialog::OnDeleteDataClicked);
+    connect(ui_->setDateAndTimeButton, &QPushButton::clicked, this, &CaptureDialog::OnSetDateAndTimeClicked);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &CaptureDialog::reject);
+    connect(ui_->saveLogButton, &QPushButton::clicked, this, &CaptureDialog::OnSaveLogClicked);
 }
 
-CDlgChooseType::~CDlgChooseType() {
+CaptureDialog::~CaptureDialog() {
     // The workers go before anything they call into.
     ++generation_;
     engine_.reset();
 }
 
-void CDlgChooseType::showEvent(QShowEvent* event) {
+void CaptureDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (shownOnce_) return;
     shownOnce_ = true;
     // Posted, so the dialog is up before the connect step blocks.
     if (engine_->StartsAtOnce()) {
-        QMetaObject::invokeMethod(this, &CDlgChooseType::OnStartClicked, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &CaptureDialog::OnStartClicked, Qt::QueuedConnection);
     }
 }
 
-void CDlgChooseType::SetPhase(Phase phase) {
+void CaptureDialog::SetPhase(Phase phase) {
     phase_ = phase;
     const bool idleOrListed = phase == Phase::Idle || phase == Phase::Listed;
     ui_->startButton->setEnabled(idleOrListed);
@@ -206,7 +206,7 @@ void CDlgChooseType::SetPhase(Phase phase) {
     ui_->saveLogButton->setEnabled(idleOrListed && !exchanges_.Empty());
 }
 
-void CDlgChooseType::OnStartClicked() {
+void CaptureDialog::OnStartClicked() {
     // A start posted when the dialog opened may come after it was closed.
     if (!isVisible()) return;
     if (listed_) {
@@ -216,7 +216,7 @@ void CDlgChooseType::OnStartClicked() {
     }
 }
 
-void CDlgChooseType::ConnectAndDownload() {
+void CaptureDialog::ConnectAndDownload() {
     SetPhase(Phase::Connecting);
     ui_->idList->clear();
     ui_->progressBar->setValue(0);
@@ -238,7 +238,7 @@ void CDlgChooseType::ConnectAndDownload() {
     emit connectStepFinished(state);
 }
 
-void CDlgChooseType::PaintNow() {
+void CaptureDialog::PaintNow() {
     // A dialog just shown may not be mapped yet; painting it then is lost.
     QElapsedTimer waited;
     waited.start();
@@ -248,19 +248,19 @@ void CDlgChooseType::PaintNow() {
     repaint();
 }
 
-void CDlgChooseType::OnProgressRange(int generation, int maximum) {
+void CaptureDialog::OnProgressRange(int generation, int maximum) {
     if (!Current(generation)) return;
     // A range of 0 ... 0 turns the bar into a busy indicator; a recorder with
     // nothing to download gets an empty bar instead.
     ui_->progressBar->setRange(0, std::max(maximum, 1));
 }
 
-void CDlgChooseType::OnProgress(int generation, std::uint32_t frames) {
+void CaptureDialog::OnProgress(int generation, std::uint32_t frames) {
     if (!Current(generation)) return;
     ui_->progressBar->setValue(static_cast<int>(frames));
 }
 
-void CDlgChooseType::OnDownloadDone(int generation, ReceiveResult) {
+void CaptureDialog::OnDownloadDone(int generation, ReceiveResult) {
     if (!Current(generation)) return;
     KeepWhatCame();
     // The receive side's own message (if any) was shown already; whatever
@@ -280,7 +280,7 @@ void CDlgChooseType::OnDownloadDone(int generation, ReceiveResult) {
     emit idsListed();
 }
 
-void CDlgChooseType::ConfirmId() {
+void CaptureDialog::ConfirmId() {
     const QList<QListWidgetItem*> selected = ui_->idList->selectedItems();
     if (selected.isEmpty()) {
         messages_.ShowMessage(UiText(kSelectPatientIdString, kSelectPatientId));
@@ -292,7 +292,7 @@ void CDlgChooseType::ConfirmId() {
     QDialog::accept();
 }
 
-void CDlgChooseType::OnStopClicked() {
+void CaptureDialog::OnStopClicked() {
     const bool downloading = phase_ == Phase::Downloading;
     // What the workers queued before they end is dropped, also while Stop
     // lets the dialog paint.
@@ -303,7 +303,7 @@ void CDlgChooseType::OnStopClicked() {
     AfterStop();
 }
 
-void CDlgChooseType::KeepWhatCame() {
+void CaptureDialog::KeepWhatCame() {
     // A copy on disk before anything can clear the store; failing to make
     // it is said and stops nothing.
     const KeptDownload kept =
@@ -315,13 +315,13 @@ void CDlgChooseType::KeepWhatCame() {
     }
 }
 
-void CDlgChooseType::AfterStop() {
+void CaptureDialog::AfterStop() {
     ++generation_;
     ui_->progressBar->setValue(0);
     SetPhase(listed_ ? Phase::Listed : Phase::Idle);
 }
 
-void CDlgChooseType::reject() {
+void CaptureDialog::reject() {
     if (inEngineCall_) {
         // A close from the window system while the engine lets the dialog
         // paint: cancel once the engine call is over.
@@ -338,15 +338,15 @@ void CDlgChooseType::reject() {
     QDialog::reject();
 }
 
-void CDlgChooseType::OnDeleteDataClicked() {
-    CDelDataDlg choose(CDelDataDlg::IdsWithGroups(store_), store_.DataFormatCode, this);
+void CaptureDialog::OnDeleteDataClicked() {
+    DeleteDataDialog choose(DeleteDataDialog::IdsWithGroups(store_), store_.DataFormatCode, this);
     if (choose.exec() != QDialog::Accepted) return;
     EngineCall([&] { engine_->DeleteDeviceData(choose.Id(), choose.DataTypeCode()); });
     AfterStop();
 }
 
-void CDlgChooseType::OnSetDateAndTimeClicked() {
-    CDateAndTimeDlg choose(messages_, QDateTime::currentDateTime(), this);
+void CaptureDialog::OnSetDateAndTimeClicked() {
+    RecorderClockDialog choose(messages_, QDateTime::currentDateTime(), this);
     const bool accepted = choose.exec() == QDialog::Accepted;
     EngineCall([&] {
         if (accepted) {
@@ -358,7 +358,7 @@ void CDlgChooseType::OnSetDateAndTimeClicked() {
     AfterStop();
 }
 
-void CDlgChooseType::OnSaveLogClicked() {
+void CaptureDialog::OnSaveLogClicked() {
     const QString logPath =
         QFileDialog::getSaveFileName(this, ui_->saveLogButton->text(), "quenda-log.txt", "Text (*.txt);;All files (*)");
     if (logPath.isEmpty()) return;
@@ -367,7 +367,7 @@ void CDlgChooseType::OnSaveLogClicked() {
     SaveLog(logPath, info.dir().filePath(info.completeBaseName() + ".bin"));
 }
 
-bool CDlgChooseType::SaveLog(const QString& logPath, const QString& dumpPath) {
+bool CaptureDialog::SaveLog(const QString& logPath, const QString& dumpPath) {
     std::string error;
     const bool saved =
         exchanges_.SaveText(logPath.toStdString(), error) && exchanges_.SaveDump(dumpPath.toStdString(), error);
@@ -384,7 +384,7 @@ int RunCaptureDialog(QWidget* parent, CaptureHost& host, RecordingStore& store, 
     SystemClock clock;
     BluetoothAccess access;
     if (bluetooth) access = {bluetooth, [bluetooth] { bluetooth->ConnectSocket(); }};
-    CDlgChooseType dialog(host, store, settings, CaptureLinks{port, ports, clock, std::move(access)}, nullptr, parent);
+    CaptureDialog dialog(host, store, settings, CaptureLinks{port, ports, clock, std::move(access)}, nullptr, parent);
     return dialog.exec();
 }
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 namespace Ui {
-class CDeletingData;
+class DeletingDataNotice;
 }
 
 namespace quenda {
@@ -13,11 +13,11 @@ namespace quenda {
 // "Deleting Data ...": a modeless window without a title bar, up while the
 // recorder erases. The UI thread is blocked meanwhile, so it is painted once
 // when shown and asks nothing of the user.
-class CDeletingData : public QDialog {
+class DeletingDataNotice : public QDialog {
     Q_OBJECT
 public:
-    explicit CDeletingData(QWidget* parent = nullptr);
-    ~CDeletingData() override;
+    explicit DeletingDataNotice(QWidget* parent = nullptr);
+    ~DeletingDataNotice() override;
 
     // Centres the window over its parent (or the screen), shows it and paints
     // it at once.
@@ -28,7 +28,7 @@ public slots:
     void reject() override {}
 
 private:
-    std::unique_ptr<Ui::CDeletingData> ui_;
+    std::unique_ptr<Ui::DeletingDataNotice> ui_;
 };
 
 }  // namespace quenda
