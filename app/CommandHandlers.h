@@ -30,10 +30,10 @@ struct CommandHandlers {
     std::function<bool(CMainFrame&, const std::string& path)> openSavedDataFile;
     std::function<void(CMainFrame&)> listEvents;  // "Check out the SpO2 event time..."
     std::function<void(CMainFrame&)> nights;      // File > Nights...: the Nights window
-    std::function<void(CMainFrame&)> userInfo;    // CPatientInfo
-    // CModifyTitle: copy the title in, run it, copy it back on OK.
+    std::function<void(CMainFrame&)> userInfo;    // PatientInfoDialog
+    // ReportTitleDialog: copy the title in, run it, copy it back on OK.
     std::function<void(CMainFrame&)> reportTitle;
-    // CDlgUnitSetup; returns the dialog's result (0 only when it failed to run).
+    // UnitSetupDialog; returns the dialog's result (0 only when it failed to run).
     std::function<int(CMainFrame&)> unitSetupDialog;
     // CAnalysisSetup; true when it ended with OK.
     std::function<bool(CMainFrame&)> analysisSetup;

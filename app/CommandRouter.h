@@ -48,9 +48,9 @@ struct RouterHooks {
     std::function<void()> importFile;  // File > Import...
     std::function<void()> listEvents;         // event listing to a text file
     std::function<void()> nights;             // the Nights window
-    std::function<void()> userInfo;           // CPatientInfo
-    std::function<void()> reportTitle;        // CModifyTitle: copies the title in, and back on OK
-    std::function<int()> unitSetupDialog;     // CDlgUnitSetup; its dialog result
+    std::function<void()> userInfo;           // PatientInfoDialog
+    std::function<void()> reportTitle;        // ReportTitleDialog: copies the title in, and back on OK
+    std::function<int()> unitSetupDialog;     // UnitSetupDialog; its dialog result
     std::function<bool()> analysisSetup;      // CAnalysisSetup; true when it ended with OK
     std::function<bool()> clinicalSetup;      // CClinicalSetup; true when it ended with OK
     std::function<void()> computeStatistics;  // before the analysis page opens

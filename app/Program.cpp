@@ -173,7 +173,7 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         NameNightsOfCurrentData(&frame, context);
         ReloadNights(frame);
     };
-    handlers.reportTitle = [&context](CMainFrame& frame) { RunModifyTitle(&frame, context.reportTitle); };
+    handlers.reportTitle = [&context](CMainFrame& frame) { RunReportTitle(&frame, context.reportTitle); };
     handlers.unitSetupDialog = [&context](CMainFrame& frame) { return RunUnitSetupDialog(&frame, context.settings); };
     // The listed figures follow both setups.
     handlers.analysisSetup = [&context](CMainFrame& frame) {

@@ -1,16 +1,16 @@
 #include "patient/PatientCommands.h"
 
 #include "base/Settings.h"
-#include "patient/CDlgUnitSetup.h"
-#include "patient/CModifyTitle.h"
-#include "patient/CPatientInfo.h"
+#include "patient/PatientInfoDialog.h"
 #include "patient/ReportTitle.h"
+#include "patient/ReportTitleDialog.h"
+#include "patient/UnitSetupDialog.h"
 
 namespace quenda {
 
 bool RunPatientInfo(QWidget* parent, PatientContext& patient, Settings& settings,
                     const std::function<void()>& redrawView, DialogPrompts prompts) {
-    CPatientInfo dialog(patient, settings, parent);
+    PatientInfoDialog dialog(patient, settings, parent);
     dialog.SetPrompts(std::move(prompts));
     dialog.SetRedrawView(redrawView);
     const bool saved = dialog.exec() == QDialog::Accepted;
@@ -31,13 +31,13 @@ bool RunUnitSetup(QWidget* parent, Settings& settings, std::optional<int>& keptU
 }
 
 int RunUnitSetupDialog(QWidget* parent, Settings& settings, DialogPrompts prompts) {
-    CDlgUnitSetup dialog(settings, parent);
+    UnitSetupDialog dialog(settings, parent);
     dialog.SetPrompts(std::move(prompts));
     return dialog.exec();
 }
 
-bool RunModifyTitle(QWidget* parent, ReportTitle& title, DialogPrompts prompts) {
-    CModifyTitle dialog(QString::fromStdString(title.Text()), parent);
+bool RunReportTitle(QWidget* parent, ReportTitle& title, DialogPrompts prompts) {
+    ReportTitleDialog dialog(QString::fromStdString(title.Text()), parent);
     dialog.SetPrompts(std::move(prompts));
     if (dialog.exec() != QDialog::Accepted) return false;
     title.Set(dialog.Title().toStdString());

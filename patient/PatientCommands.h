@@ -36,6 +36,6 @@ int RunUnitSetupDialog(QWidget* parent, Settings& settings, DialogPrompts prompt
 
 // Edit > Report Title. On OK the title takes the edited text; true then. The
 // caller repaints the current view either way.
-bool RunModifyTitle(QWidget* parent, ReportTitle& title, DialogPrompts prompts = {});
+bool RunReportTitle(QWidget* parent, ReportTitle& title, DialogPrompts prompts = {});
 
 }  // namespace quenda

@@ -176,7 +176,7 @@ private slots:
         connect(&user, &QTimer::timeout, [&] {
             QWidget* modal = QApplication::activeModalWidget();
             if (auto* box = qobject_cast<QMessageBox*>(modal)) box->button(QMessageBox::Ok)->click();
-            if (!modal || modal->objectName() != "CPatientInfo") return;
+            if (!modal || modal->objectName() != "PatientInfoDialog") return;
             modal->findChild<QLineEdit*>("nameEdit")->setText("Dee Eff");
             modal->findChild<QPushButton*>("saveButton")->click();
         });

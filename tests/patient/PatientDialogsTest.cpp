@@ -1,10 +1,10 @@
 #include "base/Settings.h"
-#include "patient/CDlgUnitSetup.h"
-#include "patient/CModifyTitle.h"
-#include "patient/CPatientInfo.h"
 #include "patient/PatientCommands.h"
 #include "patient/PatientContext.h"
+#include "patient/PatientInfoDialog.h"
 #include "patient/ReportTitle.h"
+#include "patient/ReportTitleDialog.h"
+#include "patient/UnitSetupDialog.h"
 #include "store/RecordingStore.h"
 
 #include <QApplication>
@@ -97,8 +97,8 @@ class PatientDialogsTest : public QObject {
     std::filesystem::path PatientFile() const { return dir_->filePath("bldb/pationtrec.dat").toStdString(); }
     void SetUnit(int unit) { QVERIFY(settings_->WriteInt(settings_key::kUnitSetup, unit)); }
 
-    std::unique_ptr<CPatientInfo> OpenPatientInfo() {
-        auto dialog = std::make_unique<CPatientInfo>(*patient_, *settings_);
+    std::unique_ptr<PatientInfoDialog> OpenPatientInfo() {
+        auto dialog = std::make_unique<PatientInfoDialog>(*patient_, *settings_);
         dialog->SetPrompts(prompts_.Make());
         dialog->show();
         QApplication::setActiveWindow(dialog.get());
@@ -362,20 +362,20 @@ private slots:
     }
 
     void unitSetupStartsBritishAndWritesTheChoice() {
-        CDlgUnitSetup dialog(*settings_);
+        UnitSetupDialog dialog(*settings_);
         dialog.SetPrompts(prompts_.Make());
         QVERIFY(Child<QRadioButton>(&dialog, "britainRadio")->isChecked());
         SaveScreenshot(&dialog, "unit-setup");
         dialog.accept();
         QVERIFY(ReadFile(dir_->filePath("Quenda.ini")).find("UnitSetup=0") != std::string::npos);
 
-        CDlgUnitSetup metric(*settings_);
+        UnitSetupDialog metric(*settings_);
         Child<QRadioButton>(&metric, "metricRadio")->setChecked(true);
         metric.accept();
         QCOMPARE(settings_->ReadInt(settings_key::kUnitSetup, -1), 1);
 
         SetUnit(2);  // put there by hand
-        CDlgUnitSetup handEdited(*settings_);
+        UnitSetupDialog handEdited(*settings_);
         QVERIFY(Child<QRadioButton>(&handEdited, "metricRadio")->isChecked());
     }
 
@@ -398,7 +398,7 @@ private slots:
 
     void unitSetupReportsAFailedWrite() {
         Settings unwritable((dir_->filePath("missing/Quenda.ini")).toStdString());
-        CDlgUnitSetup dialog(unwritable);
+        UnitSetupDialog dialog(unwritable);
         dialog.SetPrompts(prompts_.Make());
         dialog.show();
         dialog.accept();
@@ -408,7 +408,7 @@ private slots:
     }
 
     void titleLongerThan60IsCutWithItsMessage() {
-        CModifyTitle dialog("Report Title");
+        ReportTitleDialog dialog("Report Title");
         dialog.SetPrompts(prompts_.Make());
         dialog.show();
         QApplication::setActiveWindow(&dialog);
@@ -436,7 +436,7 @@ private slots:
     }
 
     void okWithATooLongTitleCutsItAndStaysOpen() {
-        CModifyTitle dialog(QString(61, 'x'));
+        ReportTitleDialog dialog(QString(61, 'x'));
         dialog.SetPrompts(prompts_.Make());
         dialog.show();
         dialog.accept();
@@ -452,14 +452,14 @@ private slots:
             Child<QLineEdit>(dialog, "titleEdit")->setText("Night study");
             Child<QPushButton>(dialog, "cancelButton")->click();
         });
-        QVERIFY(!RunModifyTitle(nullptr, title, prompts_.Make()));
+        QVERIFY(!RunReportTitle(nullptr, title, prompts_.Make()));
         QCOMPARE(title.Text(), std::string("Report Title"));
 
         WhenModal([](QWidget* dialog) {
             Child<QLineEdit>(dialog, "titleEdit")->setText(QString::fromUtf8("Nuit d'\xC3\xA9t\xC3\xA9"));
             Child<QPushButton>(dialog, "okButton")->click();
         });
-        QVERIFY(RunModifyTitle(nullptr, title, prompts_.Make()));
+        QVERIFY(RunReportTitle(nullptr, title, prompts_.Make()));
         QCOMPARE(title.Text(), std::string("Nuit d'\xC3\xA9t\xC3\xA9"));
     }
 };

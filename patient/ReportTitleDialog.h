@@ -7,7 +7,7 @@
 #include <memory>
 
 namespace Ui {
-class CModifyTitle;
+class ReportTitleDialog;
 }
 
 namespace quenda {
@@ -15,11 +15,11 @@ namespace quenda {
 // "Modify Title": edits the report title. A title longer than 60 characters
 // is cut to 60 with its message when the box loses the focus, and likewise
 // when OK is pressed first, so an over-long title never gets through.
-class CModifyTitle : public QDialog {
+class ReportTitleDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CModifyTitle(const QString& title, QWidget* parent = nullptr);
-    ~CModifyTitle() override;
+    explicit ReportTitleDialog(const QString& title, QWidget* parent = nullptr);
+    ~ReportTitleDialog() override;
 
     void SetPrompts(DialogPrompts prompts);
     QString Title() const;
@@ -34,7 +34,7 @@ private:
     // False when the title was too long and has been cut.
     bool CheckTitle();
 
-    std::unique_ptr<Ui::CModifyTitle> ui_;
+    std::unique_ptr<Ui::ReportTitleDialog> ui_;
     DialogPrompts prompts_;
     bool repairing_ = false;
 };

@@ -11,7 +11,7 @@
 class QLineEdit;
 
 namespace Ui {
-class CPatientInfo;
+class PatientInfoDialog;
 }
 
 namespace quenda {
@@ -28,11 +28,11 @@ class Settings;
 // with its message and the field takes the focus back. Save Info runs the
 // same checks first, so a value typed and confirmed with Enter, without
 // leaving its box, cannot slip past them.
-class CPatientInfo : public QDialog {
+class PatientInfoDialog : public QDialog {
     Q_OBJECT
 public:
-    CPatientInfo(PatientContext& patient, const Settings& settings, QWidget* parent = nullptr);
-    ~CPatientInfo() override;
+    PatientInfoDialog(PatientContext& patient, const Settings& settings, QWidget* parent = nullptr);
+    ~PatientInfoDialog() override;
 
     void SetPrompts(DialogPrompts prompts);
     // Called after Delete Info so the view behind shows the emptied record.
@@ -56,7 +56,7 @@ private:
     bool CheckAllBoxes();
     void Message(const QString& text);
 
-    std::unique_ptr<Ui::CPatientInfo> ui_;
+    std::unique_ptr<Ui::PatientInfoDialog> ui_;
     PatientContext& patient_;
     const Settings& settings_;
     DialogPrompts prompts_;

@@ -1,9 +1,9 @@
-#include "patient/CPatientInfo.h"
+#include "patient/PatientInfoDialog.h"
 
 #include "base/Settings.h"
 #include "patient/PatientContext.h"
 #include "patient/Units.h"
-#include "ui_CPatientInfo.h"
+#include "ui_PatientInfoDialog.h"
 
 #include <QFocusEvent>
 #include <QRegularExpressionValidator>
@@ -26,8 +26,8 @@ int BoxInteger(const QLineEdit* box) {
 }
 }  // namespace
 
-CPatientInfo::CPatientInfo(PatientContext& patient, const Settings& settings, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CPatientInfo>()), patient_(patient), settings_(settings) {
+PatientInfoDialog::PatientInfoDialog(PatientContext& patient, const Settings& settings, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::PatientInfoDialog>()), patient_(patient), settings_(settings) {
     ui_->setupUi(this);
     ApplyUiText(this);
     prompts_ = WithMessageBoxes({}, this);
@@ -46,25 +46,25 @@ CPatientInfo::CPatientInfo(PatientContext& patient, const Settings& settings, QW
     ui_->weightUnitLabel->setText(UiQString(WeightUnitLabel(unitSetup)));
     ShowForm(FormFromRecord(patient_.Current(), unitSetup));
 
-    connect(ui_->saveButton, &QPushButton::clicked, this, &CPatientInfo::accept);
-    connect(ui_->cancelButton, &QPushButton::clicked, this, &CPatientInfo::reject);
-    connect(ui_->deleteButton, &QPushButton::clicked, this, &CPatientInfo::DeleteInfo);
+    connect(ui_->saveButton, &QPushButton::clicked, this, &PatientInfoDialog::accept);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &PatientInfoDialog::reject);
+    connect(ui_->deleteButton, &QPushButton::clicked, this, &PatientInfoDialog::DeleteInfo);
     ui_->nameEdit->setFocus();
 }
 
-CPatientInfo::~CPatientInfo() = default;
+PatientInfoDialog::~PatientInfoDialog() = default;
 
-void CPatientInfo::SetPrompts(DialogPrompts prompts) { prompts_ = WithMessageBoxes(std::move(prompts), this); }
+void PatientInfoDialog::SetPrompts(DialogPrompts prompts) { prompts_ = WithMessageBoxes(std::move(prompts), this); }
 
-void CPatientInfo::SetRedrawView(std::function<void()> redrawView) { redrawView_ = std::move(redrawView); }
+void PatientInfoDialog::SetRedrawView(std::function<void()> redrawView) { redrawView_ = std::move(redrawView); }
 
-int CPatientInfo::UnitSetup() const {
+int PatientInfoDialog::UnitSetup() const {
     return settings_.ReadInt(settings_key::kUnitSetup, settings_default::kUnitSetup);
 }
 
-void CPatientInfo::Message(const QString& text) { prompts_.message(text); }
+void PatientInfoDialog::Message(const QString& text) { prompts_.message(text); }
 
-void CPatientInfo::ShowForm(const PatientForm& form) {
+void PatientInfoDialog::ShowForm(const PatientForm& form) {
     carried_ = form;
     ui_->idEdit->setText(ToQString(form.idText));
     ui_->genderCombo->setCurrentIndex(form.gender);
@@ -74,7 +74,7 @@ void CPatientInfo::ShowForm(const PatientForm& form) {
     ui_->weightEdit->setText(QString::number(form.weight));
 }
 
-PatientForm CPatientInfo::FormFromControls() const {
+PatientForm PatientInfoDialog::FormFromControls() const {
     PatientForm form = carried_;
     form.idText = ui_->idEdit->text().toStdString();
     form.gender = ui_->genderCombo->currentIndex();
@@ -85,7 +85,7 @@ PatientForm CPatientInfo::FormFromControls() const {
     return form;
 }
 
-bool CPatientInfo::CheckBox(QLineEdit* box, PatientField field) {
+bool PatientInfoDialog::CheckBox(QLineEdit* box, PatientField field) {
     const FieldCheck check = CheckPatientField(field, box->text().toStdString(), UnitSetup());
     if (!check.changed) return true;
     if (check.message.empty()) {
@@ -101,12 +101,12 @@ bool CPatientInfo::CheckBox(QLineEdit* box, PatientField field) {
     return false;
 }
 
-bool CPatientInfo::CheckAllBoxes() {
+bool PatientInfoDialog::CheckAllBoxes() {
     return CheckBox(ui_->nameEdit, PatientField::Name) && CheckBox(ui_->ageEdit, PatientField::Age) &&
            CheckBox(ui_->heightEdit, PatientField::Height) && CheckBox(ui_->weightEdit, PatientField::Weight);
 }
 
-bool CPatientInfo::eventFilter(QObject* watched, QEvent* event) {
+bool PatientInfoDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::FocusOut || repairing_) return QDialog::eventFilter(watched, event);
     // Another window becoming active (a message box, another program) is not
     // leaving the field; its check would come back with the focus.
@@ -130,7 +130,7 @@ bool CPatientInfo::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void CPatientInfo::accept() {
+void PatientInfoDialog::accept() {
     if (!CheckAllBoxes()) return;
     const int unitSetup = UnitSetup();
     const PatientRecord record = RecordFromForm(FormFromControls(), unitSetup);
@@ -141,7 +141,7 @@ void CPatientInfo::accept() {
     QDialog::accept();
 }
 
-void CPatientInfo::DeleteInfo() {
+void PatientInfoDialog::DeleteInfo() {
     if (!prompts_.confirm(UiQString(kConfirmDelete))) return;
     const PatientForm form = FormFromControls();
     if (const FileResult deleted = patient_.DeletePatientInfo(IdFromText(form.idText)); !deleted) {

@@ -1,8 +1,8 @@
-#include "patient/CDlgUnitSetup.h"
+#include "patient/UnitSetupDialog.h"
 
 #include "base/Settings.h"
 #include "patient/Units.h"
-#include "ui_CDlgUnitSetup.h"
+#include "ui_UnitSetupDialog.h"
 
 namespace quenda {
 
@@ -10,8 +10,8 @@ namespace {
 constexpr const char* kCantSaveUnit = "The unit setting could not be saved: %1";
 }
 
-CDlgUnitSetup::CDlgUnitSetup(Settings& settings, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CDlgUnitSetup>()), settings_(settings) {
+UnitSetupDialog::UnitSetupDialog(Settings& settings, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::UnitSetupDialog>()), settings_(settings) {
     ui_->setupUi(this);
     ApplyUiText(this);
     prompts_ = WithMessageBoxes({}, this);
@@ -20,13 +20,13 @@ CDlgUnitSetup::CDlgUnitSetup(Settings& settings, QWidget* parent)
     (IsMetric(unitSetup) ? ui_->metricRadio : ui_->britainRadio)->setChecked(true);
 }
 
-CDlgUnitSetup::~CDlgUnitSetup() = default;
+UnitSetupDialog::~UnitSetupDialog() = default;
 
-void CDlgUnitSetup::SetPrompts(DialogPrompts prompts) { prompts_ = WithMessageBoxes(std::move(prompts), this); }
+void UnitSetupDialog::SetPrompts(DialogPrompts prompts) { prompts_ = WithMessageBoxes(std::move(prompts), this); }
 
-int CDlgUnitSetup::ChosenUnit() const { return ui_->metricRadio->isChecked() ? kUnitMetric : kUnitBritain; }
+int UnitSetupDialog::ChosenUnit() const { return ui_->metricRadio->isChecked() ? kUnitMetric : kUnitBritain; }
 
-void CDlgUnitSetup::accept() {
+void UnitSetupDialog::accept() {
     if (!settings_.WriteInt(settings_key::kUnitSetup, ChosenUnit())) {
         prompts_.message(UiQString(kCantSaveUnit).arg(QString::fromStdString(settings_.LastError())));
         return;

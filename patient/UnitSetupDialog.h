@@ -7,7 +7,7 @@
 #include <memory>
 
 namespace Ui {
-class CDlgUnitSetup;
+class UnitSetupDialog;
 }
 
 namespace quenda {
@@ -18,11 +18,11 @@ class Settings;
 // Metric System" (1). Opens on the value in the settings file; OK writes the
 // chosen index there. A write that fails is reported and the dialog stays
 // open, so the choice is not silently lost.
-class CDlgUnitSetup : public QDialog {
+class UnitSetupDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CDlgUnitSetup(Settings& settings, QWidget* parent = nullptr);
-    ~CDlgUnitSetup() override;
+    explicit UnitSetupDialog(Settings& settings, QWidget* parent = nullptr);
+    ~UnitSetupDialog() override;
 
     void SetPrompts(DialogPrompts prompts);
     // The index of the chosen button: 0 Britain, 1 metric.
@@ -32,7 +32,7 @@ public slots:
     void accept() override;
 
 private:
-    std::unique_ptr<Ui::CDlgUnitSetup> ui_;
+    std::unique_ptr<Ui::UnitSetupDialog> ui_;
     Settings& settings_;
     DialogPrompts prompts_;
 };

@@ -1,15 +1,15 @@
-#include "patient/CModifyTitle.h"
+#include "patient/ReportTitleDialog.h"
 
 #include "patient/FieldText.h"
 #include "patient/ReportTitle.h"
-#include "ui_CModifyTitle.h"
+#include "ui_ReportTitleDialog.h"
 
 #include <QFocusEvent>
 
 namespace quenda {
 
-CModifyTitle::CModifyTitle(const QString& title, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::CModifyTitle>()) {
+ReportTitleDialog::ReportTitleDialog(const QString& title, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::ReportTitleDialog>()) {
     ui_->setupUi(this);
     ApplyUiText(this);
     prompts_ = WithMessageBoxes({}, this);
@@ -17,13 +17,13 @@ CModifyTitle::CModifyTitle(const QString& title, QWidget* parent)
     ui_->titleEdit->installEventFilter(this);
 }
 
-CModifyTitle::~CModifyTitle() = default;
+ReportTitleDialog::~ReportTitleDialog() = default;
 
-void CModifyTitle::SetPrompts(DialogPrompts prompts) { prompts_ = WithMessageBoxes(std::move(prompts), this); }
+void ReportTitleDialog::SetPrompts(DialogPrompts prompts) { prompts_ = WithMessageBoxes(std::move(prompts), this); }
 
-QString CModifyTitle::Title() const { return ui_->titleEdit->text(); }
+QString ReportTitleDialog::Title() const { return ui_->titleEdit->text(); }
 
-bool CModifyTitle::CheckTitle() {
+bool ReportTitleDialog::CheckTitle() {
     const std::string text = ui_->titleEdit->text().toStdString();
     if (CharacterCount(text) <= kReportTitleMaxCharacters) return true;
     repairing_ = true;
@@ -35,7 +35,7 @@ bool CModifyTitle::CheckTitle() {
     return false;
 }
 
-bool CModifyTitle::eventFilter(QObject* watched, QEvent* event) {
+bool ReportTitleDialog::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui_->titleEdit && event->type() == QEvent::FocusOut && !repairing_) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         // A cut title has the focus back with its text selected; the box's own
@@ -45,7 +45,7 @@ bool CModifyTitle::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void CModifyTitle::accept() {
+void ReportTitleDialog::accept() {
     if (!CheckTitle()) return;
     QDialog::accept();
 }
