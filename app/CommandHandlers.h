@@ -35,9 +35,9 @@ struct CommandHandlers {
     std::function<void(CMainFrame&)> reportTitle;
     // UnitSetupDialog; returns the dialog's result (0 only when it failed to run).
     std::function<int(CMainFrame&)> unitSetupDialog;
-    // CAnalysisSetup; true when it ended with OK.
+    // AnalysisSetupDialog; true when it ended with OK.
     std::function<bool(CMainFrame&)> analysisSetup;
-    // CClinicalSetup; true when it ended with OK.
+    // ClinicalSetupDialog; true when it ended with OK.
     std::function<bool(CMainFrame&)> clinicalSetup;
     // ComputeStatistics, run before the analysis page opens; the results
     // belong to the main window.

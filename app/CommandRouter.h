@@ -51,8 +51,8 @@ struct RouterHooks {
     std::function<void()> userInfo;           // PatientInfoDialog
     std::function<void()> reportTitle;        // ReportTitleDialog: copies the title in, and back on OK
     std::function<int()> unitSetupDialog;     // UnitSetupDialog; its dialog result
-    std::function<bool()> analysisSetup;      // CAnalysisSetup; true when it ended with OK
-    std::function<bool()> clinicalSetup;      // CClinicalSetup; true when it ended with OK
+    std::function<bool()> analysisSetup;      // AnalysisSetupDialog; true when it ended with OK
+    std::function<bool()> clinicalSetup;      // ClinicalSetupDialog; true when it ended with OK
     std::function<void()> computeStatistics;  // before the analysis page opens
 };
 

@@ -1,8 +1,8 @@
 #include "app/Program.h"
 
 #include "analysis/Analysis.h"
-#include "analysis/CAnalysisSetup.h"
-#include "analysis/CClinicalSetup.h"
+#include "analysis/AnalysisSetupDialog.h"
+#include "analysis/ClinicalSetupDialog.h"
 #include "analysis/Thresholds.h"
 #include "app/AppContext.h"
 #include "app/CMainFrame.h"

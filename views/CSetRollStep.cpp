@@ -1,6 +1,6 @@
 #include "views/CSetRollStep.h"
 
-#include "analysis/CSpinButton.h"
+#include "analysis/StepArrows.h"
 #include "base/CommandIds.h"
 #include "base/UiText.h"
 #include "widgets/MessageBox.h"
@@ -41,7 +41,7 @@ CSetRollStep::CSetRollStep(int maximum, int step, MessageFunction showMessage, Q
       step_(step),
       showMessage_(std::move(showMessage)),
       field_(new NoPasteLineEdit(this)),
-      spin_(new CSpinButton(this)) {
+      spin_(new StepArrows(this)) {
     setWindowTitle(Text(UiText("Set Step")));
     field_->setObjectName("stepField");
     field_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), this));
@@ -66,7 +66,7 @@ CSetRollStep::CSetRollStep(int maximum, int step, MessageFunction showMessage, Q
         step_ = 1;
         ShowStep();
     });
-    connect(spin_, &CSpinButton::Stepped, this, &CSetRollStep::OnSpin);
+    connect(spin_, &StepArrows::Stepped, this, &CSetRollStep::OnSpin);
 }
 
 void CSetRollStep::ShowStep() { field_->setText(QString::number(step_)); }

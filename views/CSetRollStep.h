@@ -10,7 +10,7 @@ class QLabel;
 namespace quenda {
 
 class NoPasteLineEdit;
-class CSpinButton;
+class StepArrows;
 
 // "Set Step": the number of pages one paging action moves in the calling view.
 // The step field takes digits only; anything below 1 (an emptied field) puts 1
@@ -28,7 +28,7 @@ public:
     // The step as last taken from the field.
     int Step() const { return step_; }
     NoPasteLineEdit* Field() const { return field_; }
-    CSpinButton* Spin() const { return spin_; }
+    StepArrows* Spin() const { return spin_; }
 
 public slots:
     void accept() override;
@@ -48,7 +48,7 @@ private:
     int step_;
     MessageFunction showMessage_;
     NoPasteLineEdit* field_;
-    CSpinButton* spin_;
+    StepArrows* spin_;
 };
 
 // Options > Roll Step on a view: runs the dialog with the view's page count and

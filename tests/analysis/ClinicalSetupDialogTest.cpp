@@ -1,6 +1,6 @@
 // Options > Clinical Setup: what it shows, what OK writes, and a settings file
 // that cannot be written.
-#include "analysis/CClinicalSetup.h"
+#include "analysis/ClinicalSetupDialog.h"
 #include "base/Settings.h"
 #include "support/TempDir.h"
 
@@ -20,7 +20,7 @@ private slots:
         Settings settings(dir / "Quenda.ini");
         QCOMPARE(ReadClinicalSetup(settings), (ClinicalSetup{true, 0}));  // nothing in the file yet
         {
-            CClinicalSetup dialog(settings);
+            ClinicalSetupDialog dialog(settings);
             QVERIFY(dialog.ArtefactsBox()->isChecked());
             QCOMPARE(dialog.AveragingBox()->value(), 0);
             QCOMPARE(dialog.AveragingBox()->text(), QString("not stated"));
@@ -31,14 +31,14 @@ private slots:
         }
         QCOMPARE(ReadClinicalSetup(settings), (ClinicalSetup{false, 4}));
         QCOMPARE(ReadClinicalSetup(settings).Profile(), ClinicalProfile::Raw);
-        CClinicalSetup again(settings);
+        ClinicalSetupDialog again(settings);
         QVERIFY(!again.ArtefactsBox()->isChecked());
         QCOMPARE(again.AveragingBox()->value(), 4);
 
         // A settings file in a folder that is not there: said, and the dialog stays.
         Settings nowhere(dir / "missing" / "Quenda.ini");
         QString shown;
-        CClinicalSetup refused(nowhere, [&shown](const QString& text) { shown = text; });
+        ClinicalSetupDialog refused(nowhere, [&shown](const QString& text) { shown = text; });
         refused.accept();
         QVERIFY(!shown.isEmpty());
         QVERIFY(refused.result() != int(QDialog::Accepted));

@@ -1,7 +1,7 @@
 // The table view offscreen: Table and Analysis modes, paging, the page clamp
 // after a resize, the roll-step dialog, and renders for a person to look at.
 #include "analysis/Analysis.h"
-#include "analysis/CSpinButton.h"
+#include "analysis/StepArrows.h"
 #include "tools/sim/Recording.h"
 #include "views/CSetRollStep.h"
 #include "views/CTalloTableView.h"

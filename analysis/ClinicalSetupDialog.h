@@ -17,12 +17,12 @@ class Settings;
 // "Oximeter averaging time" in seconds (0: not stated). OK writes both to the
 // settings file; a file that cannot be written is reported and the dialog
 // stays open. Cancel writes nothing.
-class CClinicalSetup : public QDialog {
+class ClinicalSetupDialog : public QDialog {
     Q_OBJECT
 public:
     using MessageFunction = std::function<void(const QString&)>;
 
-    explicit CClinicalSetup(Settings& settings, MessageFunction showMessage = {}, QWidget* parent = nullptr);
+    explicit ClinicalSetupDialog(Settings& settings, MessageFunction showMessage = {}, QWidget* parent = nullptr);
 
     QCheckBox* ArtefactsBox() const { return artefacts_; }
     QSpinBox* AveragingBox() const { return averaging_; }
@@ -40,6 +40,6 @@ private:
 
 // Runs the dialog modally; true when it ended with OK (the caller then shows
 // the clinical figures again).
-bool RunClinicalSetup(QWidget* parent, Settings& settings, CClinicalSetup::MessageFunction showMessage = {});
+bool RunClinicalSetup(QWidget* parent, Settings& settings, ClinicalSetupDialog::MessageFunction showMessage = {});
 
 }  // namespace quenda

@@ -8,13 +8,13 @@
 #include <memory>
 
 namespace Ui {
-class CAnalysisSetup;
+class AnalysisSetupDialog;
 }
 
 namespace quenda {
 
 class NoPasteLineEdit;
-class CSpinButton;
+class StepArrows;
 class Settings;
 
 // "Analysis setup": edits the six thresholds the analysis reads, in the order
@@ -27,7 +27,7 @@ class Settings;
 // every changed box the same range check, then checks that each high limit
 // lies above its low limit, puts a failing pair back to its stored values, and
 // writes all six; "Cancel" writes nothing.
-class CAnalysisSetup : public QDialog {
+class AnalysisSetupDialog : public QDialog {
     Q_OBJECT
 public:
     // Shows one message and returns when the user has seen it. Tests pass one
@@ -36,13 +36,13 @@ public:
 
     static constexpr int kValueCount = 6;
 
-    explicit CAnalysisSetup(Settings& settings, MessageFunction showMessage = {}, QWidget* parent = nullptr);
-    ~CAnalysisSetup() override;
+    explicit AnalysisSetupDialog(Settings& settings, MessageFunction showMessage = {}, QWidget* parent = nullptr);
+    ~AnalysisSetupDialog() override;
 
     // The values as last taken from the boxes, in the order above.
     const std::array<int, kValueCount>& Values() const { return values_; }
     NoPasteLineEdit* Edit(int index) const { return edits_.at(static_cast<std::size_t>(index)); }
-    CSpinButton* Spin(int index) const { return spins_.at(static_cast<std::size_t>(index)); }
+    StepArrows* Spin(int index) const { return spins_.at(static_cast<std::size_t>(index)); }
 
 public slots:
     void accept() override;
@@ -64,17 +64,17 @@ private:
     void RestoreFromSettings(int index);
     void Message(const QString& text);
 
-    std::unique_ptr<Ui::CAnalysisSetup> ui_;
+    std::unique_ptr<Ui::AnalysisSetupDialog> ui_;
     Settings& settings_;
     MessageFunction showMessage_;
     std::array<int, kValueCount> values_{};
     std::array<NoPasteLineEdit*, kValueCount> edits_{};
-    std::array<CSpinButton*, kValueCount> spins_{};
+    std::array<StepArrows*, kValueCount> spins_{};
     bool finishing_ = false;
 };
 
 // Options > Analysis Setup: runs the dialog modally and says whether it ended
 // with "OK" (the caller then recomputes the analysis if its page is shown).
-bool RunAnalysisSetup(QWidget* parent, Settings& settings, CAnalysisSetup::MessageFunction showMessage = {});
+bool RunAnalysisSetup(QWidget* parent, Settings& settings, AnalysisSetupDialog::MessageFunction showMessage = {});
 
 }  // namespace quenda

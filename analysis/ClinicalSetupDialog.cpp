@@ -1,4 +1,4 @@
-#include "analysis/CClinicalSetup.h"
+#include "analysis/ClinicalSetupDialog.h"
 
 #include "base/Settings.h"
 #include "widgets/MessageBox.h"
@@ -13,7 +13,7 @@
 
 namespace quenda {
 
-CClinicalSetup::CClinicalSetup(Settings& settings, MessageFunction showMessage, QWidget* parent)
+ClinicalSetupDialog::ClinicalSetupDialog(Settings& settings, MessageFunction showMessage, QWidget* parent)
     : QDialog(parent), settings_(settings), showMessage_(std::move(showMessage)) {
     setWindowTitle(UiQString("Clinical Setup"));
     const ClinicalSetup stored = ReadClinicalSetup(settings_);
@@ -38,12 +38,12 @@ CClinicalSetup::CClinicalSetup(Settings& settings, MessageFunction showMessage, 
     layout->addWidget(buttons);
 }
 
-ClinicalSetup CClinicalSetup::Chosen() const { return {artefacts_->isChecked(), averaging_->value()}; }
+ClinicalSetup ClinicalSetupDialog::Chosen() const { return {artefacts_->isChecked(), averaging_->value()}; }
 
-void CClinicalSetup::accept() {
+void ClinicalSetupDialog::accept() {
     if (!WriteClinicalSetup(settings_, Chosen())) {
-        const QString text = UiQString("The settings file can't be written") + ": " +
-                             QString::fromStdString(settings_.LastError());
+        const QString text =
+            UiQString("The settings file can't be written") + ": " + QString::fromStdString(settings_.LastError());
         if (showMessage_) {
             showMessage_(text);
         } else {
@@ -54,8 +54,8 @@ void CClinicalSetup::accept() {
     QDialog::accept();
 }
 
-bool RunClinicalSetup(QWidget* parent, Settings& settings, CClinicalSetup::MessageFunction showMessage) {
-    CClinicalSetup dialog(settings, std::move(showMessage), parent);
+bool RunClinicalSetup(QWidget* parent, Settings& settings, ClinicalSetupDialog::MessageFunction showMessage) {
+    ClinicalSetupDialog dialog(settings, std::move(showMessage), parent);
     return dialog.exec() == QDialog::Accepted;
 }
 

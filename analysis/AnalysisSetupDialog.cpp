@@ -1,9 +1,9 @@
-#include "analysis/CAnalysisSetup.h"
+#include "analysis/AnalysisSetupDialog.h"
 
-#include "analysis/CSpinButton.h"
+#include "analysis/StepArrows.h"
 #include "base/Settings.h"
 #include "base/UiText.h"
-#include "ui_CAnalysisSetup.h"
+#include "ui_AnalysisSetupDialog.h"
 #include "widgets/MessageBox.h"
 #include "widgets/NoPasteLineEdit.h"
 
@@ -37,7 +37,7 @@ struct Field {
     const char* label;
 };
 
-constexpr std::array<Field, CAnalysisSetup::kValueCount> kFields = {{
+constexpr std::array<Field, AnalysisSetupDialog::kValueCount> kFields = {{
     {settings_key::kSaturationsHigh, settings_default::kSaturationsHigh, 40, 100, kSpo2Range,
      "Times with saturations high"},
     {settings_key::kSaturationsLow, settings_default::kSaturationsLow, 40, 100, kSpo2Range,
@@ -71,9 +71,9 @@ bool HighAboveLow(int high, int low) { return static_cast<unsigned>(high) > stat
 
 }  // namespace
 
-CAnalysisSetup::CAnalysisSetup(Settings& settings, MessageFunction showMessage, QWidget* parent)
+AnalysisSetupDialog::AnalysisSetupDialog(Settings& settings, MessageFunction showMessage, QWidget* parent)
     : QDialog(parent),
-      ui_(std::make_unique<Ui::CAnalysisSetup>()),
+      ui_(std::make_unique<Ui::AnalysisSetupDialog>()),
       settings_(settings),
       showMessage_(std::move(showMessage)) {
     ui_->setupUi(this);
@@ -82,8 +82,8 @@ CAnalysisSetup::CAnalysisSetup(Settings& settings, MessageFunction showMessage, 
     ui_->buttonBox->button(QDialogButtonBox::Cancel)->setText(Text(UiText("Cancel")));
     // Enter in a box means OK, without leaving the box.
     ui_->buttonBox->button(QDialogButtonBox::Ok)->setDefault(true);
-    connect(ui_->buttonBox, &QDialogButtonBox::accepted, this, &CAnalysisSetup::accept);
-    connect(ui_->buttonBox, &QDialogButtonBox::rejected, this, &CAnalysisSetup::reject);
+    connect(ui_->buttonBox, &QDialogButtonBox::accepted, this, &AnalysisSetupDialog::accept);
+    connect(ui_->buttonBox, &QDialogButtonBox::rejected, this, &AnalysisSetupDialog::reject);
 
     edits_ = {ui_->saturationsHighEdit, ui_->saturationsLowEdit,     ui_->prHighEdit,
               ui_->prLowEdit,           ui_->desaturationsEventEdit, ui_->pulseEventEdit};
@@ -102,23 +102,23 @@ CAnalysisSetup::CAnalysisSetup(Settings& settings, MessageFunction showMessage, 
         // textEdited, not textChanged: showing the values again must not run the
         // typing check on what the dialog itself put there.
         connect(edits_[at], &QLineEdit::textEdited, this, [this, i] { OnTextEdited(i); });
-        connect(spins_[at], &CSpinButton::Stepped, this, [this, i](int delta) { OnSpin(i, delta); });
+        connect(spins_[at], &StepArrows::Stepped, this, [this, i](int delta) { OnSpin(i, delta); });
         values_[at] = StoredValue(i);
     }
     ShowValues();
 }
 
-CAnalysisSetup::~CAnalysisSetup() = default;
+AnalysisSetupDialog::~AnalysisSetupDialog() = default;
 
-int CAnalysisSetup::StoredValue(int index) const {
+int AnalysisSetupDialog::StoredValue(int index) const {
     return settings_.ReadInt(FieldAt(index).key, FieldAt(index).defaultValue);
 }
 
-void CAnalysisSetup::RestoreFromSettings(int index) {
+void AnalysisSetupDialog::RestoreFromSettings(int index) {
     values_.at(static_cast<std::size_t>(index)) = StoredValue(index);
 }
 
-void CAnalysisSetup::Message(const QString& text) {
+void AnalysisSetupDialog::Message(const QString& text) {
     if (showMessage_) {
         showMessage_(text);
     } else {
@@ -126,14 +126,14 @@ void CAnalysisSetup::Message(const QString& text) {
     }
 }
 
-void CAnalysisSetup::ShowValues() {
+void AnalysisSetupDialog::ShowValues() {
     for (int i = 0; i < kValueCount; ++i) {
         const auto at = static_cast<std::size_t>(i);
         edits_[at]->setText(QString::number(values_[at]));
     }
 }
 
-bool CAnalysisSetup::TakeBoxes() {
+bool AnalysisSetupDialog::TakeBoxes() {
     std::array<int, kValueCount> taken{};
     for (int i = 0; i < kValueCount; ++i) {
         const auto at = static_cast<std::size_t>(i);
@@ -150,14 +150,14 @@ bool CAnalysisSetup::TakeBoxes() {
     return true;
 }
 
-void CAnalysisSetup::OnTextEdited(int index) {
+void AnalysisSetupDialog::OnTextEdited(int index) {
     if (ReadBoxNumber(Edit(index)->text()) != 0) return;
     Message(Text(UiText(FieldAt(index).rangeMessage)));
     RestoreFromSettings(index);
     ShowValues();
 }
 
-void CAnalysisSetup::OnLeaveBox(int index) {
+void AnalysisSetupDialog::OnLeaveBox(int index) {
     const long long number = ReadBoxNumber(Edit(index)->text());
     if (number <= 0) return;
     const Field& field = FieldAt(index);
@@ -170,7 +170,7 @@ void CAnalysisSetup::OnLeaveBox(int index) {
     ShowValues();
 }
 
-void CAnalysisSetup::OnSpin(int index, int delta) {
+void AnalysisSetupDialog::OnSpin(int index, int delta) {
     if (!TakeBoxes()) return;
     const Field& field = FieldAt(index);
     int& value = values_.at(static_cast<std::size_t>(index));
@@ -179,7 +179,7 @@ void CAnalysisSetup::OnSpin(int index, int delta) {
     ShowValues();
 }
 
-void CAnalysisSetup::accept() {
+void AnalysisSetupDialog::accept() {
     // Enter confirms without leaving the box it was typed in, so that box has
     // not had its range check yet: without this, 500 % or 0 bpm would reach the
     // settings file and every later analysis. Every box that differs from the
@@ -216,12 +216,12 @@ void CAnalysisSetup::accept() {
     QDialog::accept();
 }
 
-void CAnalysisSetup::reject() {
+void AnalysisSetupDialog::reject() {
     finishing_ = true;
     QDialog::reject();
 }
 
-bool CAnalysisSetup::eventFilter(QObject* watched, QEvent* event) {
+bool AnalysisSetupDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut && !finishing_) {
         // Only a move to another control is leaving the box; a message box or
         // another window taking the focus is not.
@@ -235,8 +235,8 @@ bool CAnalysisSetup::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-bool RunAnalysisSetup(QWidget* parent, Settings& settings, CAnalysisSetup::MessageFunction showMessage) {
-    CAnalysisSetup dialog(settings, std::move(showMessage), parent);
+bool RunAnalysisSetup(QWidget* parent, Settings& settings, AnalysisSetupDialog::MessageFunction showMessage) {
+    AnalysisSetupDialog dialog(settings, std::move(showMessage), parent);
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -1,5 +1,5 @@
-#include "analysis/CAnalysisSetup.h"
-#include "analysis/CSpinButton.h"
+#include "analysis/AnalysisSetupDialog.h"
+#include "analysis/StepArrows.h"
 #include "base/Settings.h"
 #include "widgets/NoPasteLineEdit.h"
 
@@ -24,15 +24,15 @@ const char* const kKeys[] = {
     settings_key::kSaturationsHigh, settings_key::kSaturationsLow,     settings_key::kPrHigh,
     settings_key::kPrLow,           settings_key::kDesaturationsEvent, settings_key::kPulseEvent};
 
-QStringList Texts(const CAnalysisSetup& dialog) {
+QStringList Texts(const AnalysisSetupDialog& dialog) {
     QStringList texts;
-    for (int i = 0; i < CAnalysisSetup::kValueCount; ++i) texts << dialog.Edit(i)->text();
+    for (int i = 0; i < AnalysisSetupDialog::kValueCount; ++i) texts << dialog.Edit(i)->text();
     return texts;
 }
 
 }  // namespace
 
-class CAnalysisSetupTest : public QObject {
+class AnalysisSetupDialogTest : public QObject {
     Q_OBJECT
 
 private:
@@ -42,8 +42,8 @@ private:
 
     std::filesystem::path IniPath() const { return std::filesystem::path(dir_->filePath("Quenda.ini").toStdString()); }
 
-    std::unique_ptr<CAnalysisSetup> Open() {
-        auto dialog = std::make_unique<CAnalysisSetup>(*settings_, [this](const QString& m) { messages_ << m; });
+    std::unique_ptr<AnalysisSetupDialog> Open() {
+        auto dialog = std::make_unique<AnalysisSetupDialog>(*settings_, [this](const QString& m) { messages_ << m; });
         dialog->show();
         QApplication::setActiveWindow(dialog.get());
         if (!QTest::qWaitForWindowActive(dialog.get())) qWarning("dialog did not become active");
@@ -54,14 +54,14 @@ private:
     int Stored(Box box) const { return settings_->ReadInt(kKeys[box], -9999); }
 
     // Replaces the box's text the way a user does: select it all and type.
-    static void Type(CAnalysisSetup& dialog, Box box, const QString& text) {
+    static void Type(AnalysisSetupDialog& dialog, Box box, const QString& text) {
         NoPasteLineEdit* edit = dialog.Edit(box);
         edit->setFocus(Qt::MouseFocusReason);
         edit->selectAll();
         QTest::keyClicks(edit, text);
     }
-    static void Leave(CAnalysisSetup& dialog, Box box) { QTest::keyClick(dialog.Edit(box), Qt::Key_Tab); }
-    static void ClickOk(CAnalysisSetup& dialog) {
+    static void Leave(AnalysisSetupDialog& dialog, Box box) { QTest::keyClick(dialog.Edit(box), Qt::Key_Tab); }
+    static void ClickOk(AnalysisSetupDialog& dialog) {
         QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok), Qt::LeftButton);
     }
 
@@ -305,7 +305,7 @@ private slots:
     void runAnalysisSetupSaysWhetherOkEndedIt() {
         for (const bool ok : {true, false}) {
             QTimer::singleShot(0, [ok] {
-                auto* dialog = qobject_cast<CAnalysisSetup*>(QApplication::activeModalWidget());
+                auto* dialog = qobject_cast<AnalysisSetupDialog*>(QApplication::activeModalWidget());
                 QVERIFY(dialog);
                 auto* buttons = dialog->findChild<QDialogButtonBox*>();
                 buttons->button(ok ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
@@ -326,5 +326,5 @@ private slots:
 
 }  // namespace quenda
 
-QTEST_MAIN(quenda::CAnalysisSetupTest)
-#include "CAnalysisSetupTest.moc"
+QTEST_MAIN(quenda::AnalysisSetupDialogTest)
+#include "AnalysisSetupDialogTest.moc"

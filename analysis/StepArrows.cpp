@@ -1,4 +1,4 @@
-#include "analysis/CSpinButton.h"
+#include "analysis/StepArrows.h"
 
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -22,7 +22,7 @@ QToolButton* MakeArrow(Qt::ArrowType arrow, QWidget* parent) {
 
 }  // namespace
 
-CSpinButton::CSpinButton(QWidget* parent)
+StepArrows::StepArrows(QWidget* parent)
     : QWidget(parent), up_(MakeArrow(Qt::UpArrow, this)), down_(MakeArrow(Qt::DownArrow, this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -9,10 +9,10 @@ namespace quenda {
 // An up-down control with no buddy: two arrow buttons that only report which
 // way they were pressed. The owner decides what a step does to its value, so
 // there is no position here to drift out of step with the edit box beside it.
-class CSpinButton : public QWidget {
+class StepArrows : public QWidget {
     Q_OBJECT
 public:
-    explicit CSpinButton(QWidget* parent = nullptr);
+    explicit StepArrows(QWidget* parent = nullptr);
 
     QToolButton* UpButton() const { return up_; }
     QToolButton* DownButton() const { return down_; }
