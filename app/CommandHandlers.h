@@ -21,7 +21,7 @@ struct CommandHandlers {
     // Find bluetooth radio: the radio chooser; on success "CONNECT SUCCEED"
     // and the capture dialog.
     std::function<void(CMainFrame&)> findBluetoothRadio;
-    std::function<void(CMainFrame&)> openOtherIdData;  // COtherIDSelect
+    std::function<void(CMainFrame&)> openOtherIdData;  // OtherIdDialog
     std::function<void(CMainFrame&)> saveData;         // data file, text or workbook
     std::function<void(CMainFrame&)> openSavedData;    // choose and read a data file
     std::function<void(CMainFrame&)> importFile;       // File > Import...: a CSV or EDF file

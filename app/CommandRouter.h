@@ -42,7 +42,7 @@ public:
 struct RouterHooks {
     std::function<void()> runCaptureDialog;    // CaptureDialog, modal
     std::function<void()> findBluetoothRadio;  // radio chooser, then the capture dialog
-    std::function<void()> openOtherIdData;     // COtherIDSelect
+    std::function<void()> openOtherIdData;     // OtherIdDialog
     std::function<void()> saveData;
     std::function<void()> openSavedData;
     std::function<void()> importFile;  // File > Import...

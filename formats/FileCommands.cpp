@@ -4,13 +4,13 @@
 #include "app/AppContext.h"
 #include "base/CommandIds.h"
 #include "base/UiText.h"
-#include "formats/COtherIDSelect.h"
-#include "formats/CProgress.h"
 #include "formats/Edf.h"
 #include "formats/Export.h"
+#include "formats/ExportProgressDialog.h"
 #include "formats/ExportText.h"
-#include "store/KeptDownload.h"
+#include "formats/OtherIdDialog.h"
 #include "formats/Workbook.h"
+#include "store/KeptDownload.h"
 #include "widgets/MessageBox.h"
 #include "widgets/UiTexts.h"
 
@@ -124,10 +124,10 @@ bool SaveExport(QWidget* parent, AppContext& context, ExportKind kind, const std
     const ExportRequest request =
         MakeExportRequest(context.store.CurrentSamples(), context.patient.Current(), context.store.CurrentId,
                           context.settings, context.clinical.CurrentExclusions());
-    std::unique_ptr<CProgress> progress;
+    std::unique_ptr<ExportProgressDialog> progress;
     std::function<void(int)> advance;
     if (kind == ExportKind::Workbook) {
-        progress = std::make_unique<CProgress>(static_cast<int>(request.samples.size()), parent);
+        progress = std::make_unique<ExportProgressDialog>(static_cast<int>(request.samples.size()), parent);
         progress->show();
         advance = [&progress](int n) { progress->Advance(n); };
         progress->Advance(0);
@@ -213,7 +213,7 @@ bool OpenSavedDataFile(QWidget* parent, AppContext& context, const std::string& 
 }
 
 bool RunOpenOtherIdData(QWidget* parent, AppContext& context) {
-    COtherIDSelect dialog(context.store, parent);
+    OtherIdDialog dialog(context.store, parent);
     if (dialog.exec() != QDialog::Accepted) return false;
     const int id = dialog.SelectedId();
     // Changed only once an ID is chosen: a Done without a selection followed

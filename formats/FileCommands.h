@@ -21,7 +21,7 @@ bool RunOpenSavedData(QWidget* parent, AppContext& context);
 // The same for a named file, without the dialog.
 bool OpenSavedDataFile(QWidget* parent, AppContext& context, const std::string& path);
 
-// Open Other ID Data (COtherIDSelect): true when another ID became current.
+// Open Other ID Data (OtherIdDialog): true when another ID became current.
 bool RunOpenOtherIdData(QWidget* parent, AppContext& context);
 
 // "Check out the SpO2 event time...": recomputes the analysis and writes the

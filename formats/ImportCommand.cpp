@@ -1,8 +1,8 @@
 #include "formats/ImportCommand.h"
 
-#include "formats/CImportDlg.h"
 #include "formats/FileCommands.h"
 #include "formats/Import.h"
+#include "formats/ImportDialog.h"
 #include "widgets/MessageBox.h"
 #include "widgets/UiTexts.h"
 
@@ -12,7 +12,7 @@
 namespace quenda {
 
 bool RunImport(QWidget* parent, AppContext& context, const ImportKeptHook& kept) {
-    CImportDlg dialog(parent);
+    ImportDialog dialog(parent);
     if (dialog.exec() != QDialog::Accepted) return false;
     return ImportIntoProgram(parent, context, dialog.FilePath(), dialog.Id(), kept);
 }

@@ -1,16 +1,16 @@
 // Save Data, Open Saved Data, Open Other ID Data and the event listing inside
 // the main window as the program wires them, through the real file dialogs,
-// COtherIDSelect and the progress window, played by a timer.
+// OtherIdDialog and the progress window, played by a timer.
 #include "app/AppContext.h"
 #include "app/CMainFrame.h"
-#include "base/CommandIds.h"
 #include "app/Program.h"
 #include "app/Resources.h"
 #include "app/ShellTestSupport.h"
+#include "base/CommandIds.h"
+#include "formats/ExportProgressDialog.h"
+#include "formats/OtherIdDialog.h"
 #include "link/BluetoothLink.h"
 #include "patient/PatientFile.h"
-#include "formats/COtherIDSelect.h"
-#include "formats/CProgress.h"
 #include "store/DataFile.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
@@ -81,8 +81,8 @@ public:
 private:
     void Tick() {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* p = qobject_cast<CProgress*>(w); p && p->isVisible()) {
-                if (progress.empty()) test::SaveScreenshot(p, "CProgress");
+            if (auto* p = qobject_cast<ExportProgressDialog*>(w); p && p->isVisible()) {
+                if (progress.empty()) test::SaveScreenshot(p, "ExportProgressDialog");
                 progress.push_back(p->Bar()->value());
             }
         }
@@ -323,16 +323,16 @@ private slots:
         User user;
         QStringList lines;
         user.Then([&](QWidget* modal) {
-            auto* dialog = qobject_cast<COtherIDSelect*>(modal);
+            auto* dialog = qobject_cast<OtherIdDialog*>(modal);
             if (!dialog) return false;
             auto* list = dialog->findChild<QListWidget*>("idList");
             for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
-            test::SaveScreenshot(dialog, "COtherIDSelect");
+            test::SaveScreenshot(dialog, "OtherIdDialog");
             Later(dialog->findChild<QPushButton*>("doneButton"));  // nothing selected
             return true;
         });
         user.Then([](QWidget* modal) {
-            auto* dialog = qobject_cast<COtherIDSelect*>(modal);
+            auto* dialog = qobject_cast<OtherIdDialog*>(modal);
             if (dialog) dialog->reject();
             return dialog != nullptr;
         });
@@ -343,7 +343,7 @@ private slots:
         QCOMPARE(context_->patient.Current().age, 45);
 
         user.Then([](QWidget* modal) {
-            auto* dialog = qobject_cast<COtherIDSelect*>(modal);
+            auto* dialog = qobject_cast<OtherIdDialog*>(modal);
             if (!dialog) return false;
             dialog->findChild<QListWidget*>("idList")->setCurrentRow(0);
             Later(dialog->findChild<QPushButton*>("doneButton"));

@@ -1,4 +1,4 @@
-#include "formats/CImportDlg.h"
+#include "formats/ImportDialog.h"
 
 #include "widgets/MessageBox.h"
 #include "widgets/UiTexts.h"
@@ -15,14 +15,14 @@
 
 namespace quenda {
 
-CImportDlg::CImportDlg(QWidget* parent) : QDialog(parent), file_(new QLineEdit(this)), id_(new QSpinBox(this)) {
+ImportDialog::ImportDialog(QWidget* parent) : QDialog(parent), file_(new QLineEdit(this)), id_(new QSpinBox(this)) {
     setObjectName("importDialog");
     setWindowTitle(UiQString("Import"));
     file_->setObjectName("importFileEdit");
     file_->setMinimumWidth(320);
     auto* browse = new QPushButton(UiQString("Browse..."), this);
     browse->setObjectName("browseButton");
-    connect(browse, &QPushButton::clicked, this, &CImportDlg::Browse);
+    connect(browse, &QPushButton::clicked, this, &ImportDialog::Browse);
     auto* fileRow = new QHBoxLayout;
     fileRow->addWidget(file_, 1);
     fileRow->addWidget(browse);
@@ -37,18 +37,18 @@ CImportDlg::CImportDlg(QWidget* parent) : QDialog(parent), file_(new QLineEdit(t
     ok->setObjectName("okButton");
     ok->setDefault(true);
     buttons->addButton(UiQString("Cancel"), QDialogButtonBox::RejectRole)->setObjectName("cancelButton");
-    connect(buttons, &QDialogButtonBox::accepted, this, &CImportDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CImportDlg::reject);
+    connect(buttons, &QDialogButtonBox::accepted, this, &ImportDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &ImportDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
 }
 
-std::string CImportDlg::FilePath() const { return file_->text().trimmed().toStdString(); }
+std::string ImportDialog::FilePath() const { return file_->text().trimmed().toStdString(); }
 
-int CImportDlg::Id() const { return id_->value(); }
+int ImportDialog::Id() const { return id_->value(); }
 
-void CImportDlg::accept() {
+void ImportDialog::accept() {
     if (FilePath().empty()) {
         ShowMessageBox(this, UiQString("Choose a CSV or EDF file to import."));
         return;
@@ -56,7 +56,7 @@ void CImportDlg::accept() {
     QDialog::accept();
 }
 
-void CImportDlg::Browse() {
+void ImportDialog::Browse() {
     QFileDialog dialog(this);
     dialog.setObjectName("importFileDialog");
     dialog.setFileMode(QFileDialog::ExistingFile);

@@ -1,4 +1,4 @@
-#include "formats/COtherIDSelect.h"
+#include "formats/OtherIdDialog.h"
 
 #include "base/CommandIds.h"
 #include "device/CaptureEngine.h"  // IdListLine
@@ -13,9 +13,9 @@
 
 namespace quenda {
 
-COtherIDSelect::COtherIDSelect(const RecordingStore& store, QWidget* parent)
+OtherIdDialog::OtherIdDialog(const RecordingStore& store, QWidget* parent)
     : QDialog(parent), list_(new QListWidget(this)) {
-    setObjectName("COtherIDSelect");
+    setObjectName("OtherIdDialog");
     setWindowTitle(UiQString("Open other ID data"));
     list_->setObjectName("idList");
     // The fixed-width columns of the lines line up only in a fixed-pitch font.
@@ -33,15 +33,15 @@ COtherIDSelect::COtherIDSelect(const RecordingStore& store, QWidget* parent)
     done->setObjectName("doneButton");
     done->setDefault(true);
     buttons->addButton(UiQString("Cancel"), QDialogButtonBox::RejectRole)->setObjectName("cancelButton");
-    connect(buttons, &QDialogButtonBox::accepted, this, &COtherIDSelect::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &COtherIDSelect::reject);
+    connect(buttons, &QDialogButtonBox::accepted, this, &OtherIdDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &OtherIdDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_);
     layout->addWidget(buttons);
     resize(420, 300);
 }
 
-void COtherIDSelect::accept() {
+void OtherIdDialog::accept() {
     const QListWidgetItem* item = list_->currentItem();
     if (item == nullptr || !item->isSelected()) {
         ShowMessageBox(this, UiQString(str::kSelectPatientId, "Please select patient ID"));

@@ -11,10 +11,10 @@ namespace quenda {
 
 // File > Import...: which CSV or EDF file, and under which ID (1-127,
 // default 1) its samples go.
-class CImportDlg : public QDialog {
+class ImportDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CImportDlg(QWidget* parent = nullptr);
+    explicit ImportDialog(QWidget* parent = nullptr);
 
     std::string FilePath() const;
     int Id() const;

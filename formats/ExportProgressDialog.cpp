@@ -1,4 +1,4 @@
-#include "formats/CProgress.h"
+#include "formats/ExportProgressDialog.h"
 
 #include "base/CommandIds.h"
 #include "widgets/UiTexts.h"
@@ -9,8 +9,9 @@
 
 namespace quenda {
 
-CProgress::CProgress(int maximum, QWidget* parent) : QDialog(parent), bar_(new QProgressBar(this)) {
-    setObjectName("CProgress");
+ExportProgressDialog::ExportProgressDialog(int maximum, QWidget* parent)
+    : QDialog(parent), bar_(new QProgressBar(this)) {
+    setObjectName("ExportProgressDialog");
     setWindowTitle(UiQString(str::kAppTitle, "Quenda"));
     bar_->setObjectName("progressBar");
     bar_->setRange(0, maximum);
@@ -20,7 +21,7 @@ CProgress::CProgress(int maximum, QWidget* parent) : QDialog(parent), bar_(new Q
     layout->addWidget(bar_);
 }
 
-void CProgress::Advance(int position) {
+void ExportProgressDialog::Advance(int position) {
     bar_->setValue(position);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

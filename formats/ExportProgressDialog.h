@@ -10,10 +10,10 @@ namespace quenda {
 // count, shown without a modal loop while the export runs on the UI thread.
 // Advance() repaints it and lets the main window repaint too (user input is
 // held back until the export ends, so nothing can start in between).
-class CProgress : public QDialog {
+class ExportProgressDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CProgress(int maximum, QWidget* parent = nullptr);
+    explicit ExportProgressDialog(int maximum, QWidget* parent = nullptr);
 
     void Advance(int position);
     QProgressBar* Bar() const { return bar_; }
