@@ -3,7 +3,7 @@
 // never lag. Runs offscreen; the page index is the benchmark's argument
 // (308 is the last page at this width, 100 a full one).
 #include "tools/sim/Recording.h"
-#include "views/CTalloTrendView.h"
+#include "views/TrendView.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -29,7 +29,7 @@ struct BenchView {
     FixedTrendSource source;
     std::int32_t pageIndex = 0;
     int pageUpdates = 0;  // one per paint: proves repaint() really painted
-    std::unique_ptr<CTalloTrendView> view;
+    std::unique_ptr<TrendView> view;
 
     explicit BenchView(int page) : pageIndex(page) {
         TrendHeader header;
@@ -38,7 +38,7 @@ struct BenchView {
         header.height = "165 cm";
         header.weight = "62 kg";
         source = FixedTrendSource(FullDataSet(), header);
-        view = std::make_unique<CTalloTrendView>(source, pageIndex, [this](int, int) { ++pageUpdates; });
+        view = std::make_unique<TrendView>(source, pageIndex, [this](int, int) { ++pageUpdates; });
         view->resize(1920, 1080);
         view->show();
         QApplication::processEvents();

@@ -23,12 +23,12 @@ std::pair<int, int> AppTableSource::EventThresholds() const {
 
 // The base keeps only a reference to source_, constructed right after it.
 TableViewWindow::TableViewWindow(AppContext& context, std::function<int()> mode, QWidget* parent)
-    : CTalloTableView(
+    : SampleTableView(
           source_, context.views.currentPageIndex,
           [this](int index, int count) { quenda::PostPageUpdate(window(), index, count); }, parent),
       context_(context),
       source_(context, std::move(mode)) {
-    connect(this, &CTalloTableView::FirstShown, this, [this] { context_.currentViewWindow = this; });
+    connect(this, &SampleTableView::FirstShown, this, [this] { context_.currentViewWindow = this; });
 }
 
 bool TableViewWindow::HandlesCommand(int commandId) const {

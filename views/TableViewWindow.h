@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/CommandTarget.h"
-#include "views/CTalloTableView.h"
+#include "views/SampleTableView.h"
 #include "views/TableViewSource.h"
 
 #include <functional>
@@ -29,7 +29,7 @@ private:
 
 // The table view inside the main window, opened by the Table and Analysis
 // modes: pages to the status bar, view commands from the menu and toolbar.
-class TableViewWindow final : public CTalloTableView, public CommandTarget {
+class TableViewWindow final : public SampleTableView, public CommandTarget {
     Q_OBJECT
 public:
     // `mode` reads the main window's display mode.

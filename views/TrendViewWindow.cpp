@@ -26,12 +26,12 @@ std::vector<SampleSpan> AppTrendSource::ShadedSpans() const { return context_.cl
 // The base keeps only a reference to source_, which is constructed right after
 // it and lives as long as the view.
 TrendViewWindow::TrendViewWindow(AppContext& context, QWidget* parent)
-    : CTalloTrendView(
+    : TrendView(
           source_, context.views.currentPageIndex,
           [this](int index, int count) { quenda::PostPageUpdate(window(), index, count); }, parent),
       context_(context),
       source_(context) {
-    connect(this, &CTalloTrendView::FirstShown, this, [this] { context_.currentViewWindow = this; });
+    connect(this, &TrendView::FirstShown, this, [this] { context_.currentViewWindow = this; });
 }
 
 bool TrendViewWindow::HandlesCommand(int commandId) const {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/CommandTarget.h"
-#include "views/CTalloTrendView.h"
+#include "views/TrendView.h"
 #include "views/TrendViewSource.h"
 
 #include <functional>
@@ -31,7 +31,7 @@ private:
 // After Cursor (which need a sample read by pointer or keyboard). Exclusions
 // go to the program's ClinicalState, which keeps them at once; a failure to
 // keep them is shown and changes nothing.
-class TrendViewWindow final : public CTalloTrendView, public CommandTarget {
+class TrendViewWindow final : public TrendView, public CommandTarget {
     Q_OBJECT
 public:
     explicit TrendViewWindow(AppContext& context, QWidget* parent = nullptr);

@@ -1,9 +1,9 @@
 #include "views/ViewCommands.h"
 
 #include "base/CommandIds.h"
-#include "views/CSetRollStep.h"
 #include "views/PagedView.h"
 #include "views/PrintDialogs.h"
+#include "views/RollStepDialog.h"
 
 namespace quenda {
 

@@ -2,9 +2,9 @@
 // page per view, checked with poppler's pdfinfo, pdftoppm and pdftotext.
 #include "analysis/Analysis.h"
 #include "tools/sim/Recording.h"
-#include "views/CTalloTableView.h"
-#include "views/CTalloTrendView.h"
 #include "views/PrintDialogs.h"
+#include "views/SampleTableView.h"
+#include "views/TrendView.h"
 
 #include "support/RunCommand.h"
 #include "views/TrendTestData.h"
@@ -68,14 +68,14 @@ private slots:
 
     void trendPage() {
         std::int32_t page = 3;
-        CTalloTrendView view(table_.trend, page, {});
+        TrendView view(table_.trend, page, {});
         CheckOneLandscapeA4Page(PrintToPdf(view, OutputDir(tmp_), "print_trend"));
     }
 
     void tablePage() {
         std::int32_t page = 2;
         table_.mode = 2;
-        CTalloTableView view(table_, page, {});
+        SampleTableView view(table_, page, {});
         CheckOneLandscapeA4Page(PrintToPdf(view, OutputDir(tmp_), "print_table"));
         // As many rows as fit the paper: the page holds its own samples.
         const std::string text = test::CommandOutput(
@@ -86,7 +86,7 @@ private slots:
     void reportPage() {
         std::int32_t page = 0;
         table_.mode = 3;
-        CTalloTableView view(table_, page, {});
+        SampleTableView view(table_, page, {});
         const QString dir = OutputDir(tmp_);
         CheckOneLandscapeA4Page(PrintToPdf(view, dir, "print_report"));
         const std::string text = test::CommandOutput(

@@ -3,8 +3,8 @@
 #include "analysis/Analysis.h"
 #include "analysis/StepArrows.h"
 #include "tools/sim/Recording.h"
-#include "views/CSetRollStep.h"
-#include "views/CTalloTableView.h"
+#include "views/RollStepDialog.h"
+#include "views/SampleTableView.h"
 #include "views/TrendTestData.h"
 #include "widgets/NoPasteLineEdit.h"
 
@@ -30,7 +30,7 @@ struct ShownTable {
     FixedTableSource source;
     std::int32_t pageIndex = 0;
     std::vector<PageUpdate> updates;
-    std::unique_ptr<CTalloTableView> view;
+    std::unique_ptr<SampleTableView> view;
 
     ShownTable(std::vector<SampleRecord> data, QSize size, int mode, int page = 0)
         : samples(std::move(data)), pageIndex(page) {
@@ -38,7 +38,7 @@ struct ShownTable {
         source.trend = FixedTrendSource(samples, header);
         source.mode = mode;
         ComputeStatistics(samples, Thresholds{}, source.analysis);
-        view = std::make_unique<CTalloTableView>(source, pageIndex,
+        view = std::make_unique<SampleTableView>(source, pageIndex,
                                                  [this](int index, int count) { updates.emplace_back(index, count); });
         view->resize(size);
         view->show();
@@ -68,9 +68,9 @@ struct RollStepRun {
     std::optional<int> result;
     std::vector<QString> messages;
 
-    RollStepRun(int pageCount, int rollStep, const std::function<void(CSetRollStep&)>& act) {
+    RollStepRun(int pageCount, int rollStep, const std::function<void(RollStepDialog&)>& act) {
         QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<CSetRollStep*>(QApplication::activeModalWidget());
+            auto* dialog = qobject_cast<RollStepDialog*>(QApplication::activeModalWidget());
             if (!dialog) qFatal("no roll-step dialog");
             act(*dialog);
         });
@@ -143,7 +143,7 @@ void TableViewTest::shrinkingPageCountShowsTheLastPage() {
 
 void TableViewTest::rollStepDialog() {
     // At the page count the upper arrow stays; at 1 the lower arrow stays.
-    RollStepRun up(5, 5, [](CSetRollStep& d) {
+    RollStepRun up(5, 5, [](RollStepDialog& d) {
         d.Spin()->UpButton()->click();
         QCOMPARE(d.Field()->text(), QString("5"));
         d.Field()->setText("1");
@@ -157,7 +157,7 @@ void TableViewTest::rollStepDialog() {
     QVERIFY(!up.result);
 
     // No pages: every click gives 1, and confirming 1 is refused.
-    RollStepRun none(0, 1, [](CSetRollStep& d) {
+    RollStepRun none(0, 1, [](RollStepDialog& d) {
         d.Spin()->UpButton()->click();
         QCOMPARE(d.Field()->text(), QString("1"));
         d.Spin()->DownButton()->click();
@@ -168,7 +168,7 @@ void TableViewTest::rollStepDialog() {
     QCOMPARE(none.messages, std::vector<QString>{"Please input a num which is between 1 and 0"});
 
     // Typing accepts any number; the page count is checked after OK.
-    RollStepRun typed(7, 1, [](CSetRollStep& d) {
+    RollStepRun typed(7, 1, [](RollStepDialog& d) {
         QTest::keyClicks(d.Field(), "2");  // "12"
         d.accept();
     });
@@ -179,7 +179,7 @@ void TableViewTest::rollStepDialog() {
 void TableViewTest::confirmedRollStepMovesThePageDown() {
     ShownTable t(test::SecondsFrom2200(38 * 7), {1000, 651}, 2);
     QCOMPARE(t.view->PageCount(), 7);
-    RollStepRun run(t.view->PageCount(), t.view->RollStep(), [](CSetRollStep& d) {
+    RollStepRun run(t.view->PageCount(), t.view->RollStep(), [](RollStepDialog& d) {
         d.Field()->setText("3");
         d.accept();
     });

@@ -267,7 +267,7 @@ private slots:
         AppTrendSource appSource(f.context);
         FixedTrendSource fixed(f.context.store.CurrentSamples(), appSource.Header());
         std::int32_t page = 0;
-        CTalloTrendView plain(fixed, page, {});
+        TrendView plain(fixed, page, {});
         plain.resize(f.view->size());
         plain.show();
         QVERIFY(QTest::qWaitForWindowExposed(&plain));

@@ -1,4 +1,4 @@
-#include "views/CTalloTrendView.h"
+#include "views/TrendView.h"
 
 #include "tools/sim/Recording.h"
 #include "views/TrendTestData.h"
@@ -32,13 +32,13 @@ struct ShownView {
     FixedTrendSource source;
     std::int32_t pageIndex = 0;
     std::vector<PageUpdate> updates;
-    std::unique_ptr<CTalloTrendView> view;
+    std::unique_ptr<TrendView> view;
 
     ShownView(std::vector<SampleRecord> data, QSize size, int page = 0) : samples(std::move(data)), pageIndex(page) {
         const TrendHeader header = test::TestHeader();
         source = FixedTrendSource(samples, header);
-        view = std::make_unique<CTalloTrendView>(source, pageIndex,
-                                                 [this](int index, int count) { updates.emplace_back(index, count); });
+        view = std::make_unique<TrendView>(source, pageIndex,
+                                           [this](int index, int count) { updates.emplace_back(index, count); });
         view->resize(size);
         view->show();
         if (!QTest::qWaitForWindowExposed(view.get())) qFatal("view not exposed");

@@ -1,4 +1,4 @@
-#include "views/CTalloTrendView.h"
+#include "views/TrendView.h"
 
 #include "views/PagePaint.h"
 
@@ -11,8 +11,7 @@
 
 namespace quenda {
 
-CTalloTrendView::CTalloTrendView(const TrendViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink,
-                                 QWidget* parent)
+TrendView::TrendView(const TrendViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink, QWidget* parent)
     : QWidget(parent),
       source_(source),
       currentPageIndex_(currentPageIndex),
@@ -28,12 +27,12 @@ CTalloTrendView::CTalloTrendView(const TrendViewSource& source, std::int32_t& cu
     setFocusPolicy(Qt::StrongFocus);
 }
 
-TrendPageLayout CTalloTrendView::LayoutFor(const QRect& drawing, const TrendHeader& header) const {
+TrendPageLayout TrendView::LayoutFor(const QRect& drawing, const TrendHeader& header) const {
     return LayoutTrendPage(ToLayoutRect(drawing), currentPageIndex_, source_.Samples(), header,
                            ArialAverageCharWidth(fonts_.value.pixelSize()));
 }
 
-void CTalloTrendView::PaintPage(QPainter& painter, const QRect& drawing) const {
+void TrendView::PaintPage(QPainter& painter, const QRect& drawing) const {
     // Page N of another width (the paper's) holds other samples than the
     // screen's page N: the readout goes along only when its sample is there.
     const std::span<const SampleRecord> samples = source_.Samples();
@@ -44,11 +43,9 @@ void CTalloTrendView::PaintPage(QPainter& painter, const QRect& drawing) const {
                   fonts_);
 }
 
-void CTalloTrendView::PaintPrintPage(QPainter& painter, const LayoutRect& page) const {
-    PaintPage(painter, ToQRect(page));
-}
+void TrendView::PaintPrintPage(QPainter& painter, const LayoutRect& page) const { PaintPage(painter, ToQRect(page)); }
 
-void CTalloTrendView::showEvent(QShowEvent* event) {
+void TrendView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (shown_) return;
     shown_ = true;
@@ -59,7 +56,7 @@ void CTalloTrendView::showEvent(QShowEvent* event) {
     PostPageUpdate();
 }
 
-void CTalloTrendView::paintEvent(QPaintEvent*) {
+void TrendView::paintEvent(QPaintEvent*) {
     const QRect drawing = rect();
     // A wider window has fewer pages: a page index beyond the new last page
     // would show an empty graph, so the last page is shown instead.
@@ -86,33 +83,33 @@ void CTalloTrendView::paintEvent(QPaintEvent*) {
     PostPageUpdate();
 }
 
-void CTalloTrendView::resizeEvent(QResizeEvent* event) {
+void TrendView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // The arrows' points belong to the old size; the readout texts stay.
     ParkArrows();
 }
 
-ReadoutGraphs CTalloTrendView::Graphs() const {
+ReadoutGraphs TrendView::Graphs() const {
     return {layout_.spo2.graph, layout_.pulse.graph, FirstSampleOfPage(currentPageIndex_, samplesPerPage_)};
 }
 
-TrendShading CTalloTrendView::Shading() const { return {source_.ShadedSpans(), selection_}; }
+TrendShading TrendView::Shading() const { return {source_.ShadedSpans(), selection_}; }
 
-std::int64_t CTalloTrendView::SampleAtColumn(int x) const {
+std::int64_t TrendView::SampleAtColumn(int x) const {
     const auto count = static_cast<std::int64_t>(source_.Samples().size());
     const int offset = std::clamp(x - layout_.spo2.graph.left, 0, samplesPerPage_);
     return std::clamp<std::int64_t>(FirstSampleOfPage(currentPageIndex_, samplesPerPage_) + offset, 0,
                                     std::max<std::int64_t>(0, count - 1));
 }
 
-void CTalloTrendView::SelectTo(std::int64_t sample) {
+void TrendView::SelectTo(std::int64_t sample) {
     if (anchor_ < 0 || source_.Samples().empty()) return;
     selection_ = SampleSpan{static_cast<std::int32_t>(std::min(anchor_, sample)),
                             static_cast<std::int32_t>(std::max(anchor_, sample))};
     update();
 }
 
-void CTalloTrendView::DragTo(int x) {
+void TrendView::DragTo(int x) {
     const std::int64_t sample = SampleAtColumn(x);
     if (anchor_ < 0) anchor_ = sample;
     SelectTo(sample);
@@ -123,14 +120,14 @@ void CTalloTrendView::DragTo(int x) {
     if (auto hit = ReadoutAtColumn(column, Graphs(), source_.Samples())) ApplyReadout(*hit);
 }
 
-void CTalloTrendView::ClearSelection() {
+void TrendView::ClearSelection() {
     anchor_ = -1;
     if (!selection_) return;
     selection_.reset();
     update();
 }
 
-void CTalloTrendView::mousePressEvent(QMouseEvent* event) {
+void TrendView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
         return;
@@ -144,7 +141,7 @@ void CTalloTrendView::mousePressEvent(QMouseEvent* event) {
     event->accept();
 }
 
-void CTalloTrendView::ApplyReadout(const ReadoutHit& hit) {
+void TrendView::ApplyReadout(const ReadoutHit& hit) {
     readout_ = hit.texts;
     readoutSample_ = hit.sample;
     spo2Arrow_ = hit.spo2Arrow;
@@ -152,7 +149,7 @@ void CTalloTrendView::ApplyReadout(const ReadoutHit& hit) {
     update();
 }
 
-void CTalloTrendView::mouseMoveEvent(QMouseEvent* event) {
+void TrendView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     if ((event->buttons() & Qt::LeftButton) && (event->modifiers() & Qt::ShiftModifier) && anchor_ >= 0) {
         DragTo(at.x());
@@ -162,7 +159,7 @@ void CTalloTrendView::mouseMoveEvent(QMouseEvent* event) {
     if (auto hit = HitReadout({at.x(), at.y()}, Graphs(), source_.Samples())) ApplyReadout(*hit);
 }
 
-void CTalloTrendView::keyPressEvent(QKeyEvent* event) {
+void TrendView::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     if (key != Qt::Key_PageUp && key != Qt::Key_PageDown && key != Qt::Key_Left && key != Qt::Key_Right) {
         QWidget::keyPressEvent(event);
@@ -183,14 +180,15 @@ void CTalloTrendView::keyPressEvent(QKeyEvent* event) {
             ClearSelection();
         } else if (from >= 0 && cursor_.sample >= 0) {
             // The first Shift step anchors the selection where the cursor was.
-            if (anchor_ < 0) anchor_ = std::min<std::int64_t>(from, static_cast<std::int64_t>(source_.Samples().size()) - 1);
+            if (anchor_ < 0)
+                anchor_ = std::min<std::int64_t>(from, static_cast<std::int64_t>(source_.Samples().size()) - 1);
             SelectTo(std::min<std::int64_t>(cursor_.sample, static_cast<std::int64_t>(source_.Samples().size()) - 1));
         }
     }
     event->accept();
 }
 
-void CTalloTrendView::StepCursor(int key) {
+void TrendView::StepCursor(int key) {
     const int left = layout_.spo2.graph.left;
     const std::span<const SampleRecord> samples = source_.Samples();
     const CursorStep step = key == Qt::Key_Left
@@ -203,16 +201,16 @@ void CTalloTrendView::StepCursor(int key) {
     if (auto hit = ReadoutAtColumn(step.x, Graphs(), samples)) ApplyReadout(*hit);
 }
 
-void CTalloTrendView::wheelEvent(QWheelEvent* event) { PageByWheel(event, *this); }
+void TrendView::wheelEvent(QWheelEvent* event) { PageByWheel(event, *this); }
 
-void CTalloTrendView::PageUp() {
+void TrendView::PageUp() {
     currentPageIndex_ = PageIndexAfterPageUp(currentPageIndex_, rollStep_);
     ParkArrows();
     update();
     PostPageUpdate();
 }
 
-void CTalloTrendView::PageDown() {
+void TrendView::PageDown() {
     const PageDownResult next = PageIndexAfterPageDown(currentPageIndex_, rollStep_, pageCount_);
     pageCount_ = next.pageCount;
     currentPageIndex_ = next.pageIndex;
@@ -224,12 +222,12 @@ void CTalloTrendView::PageDown() {
     PostPageUpdate();
 }
 
-void CTalloTrendView::ParkArrows() {
+void TrendView::ParkArrows() {
     spo2Arrow_ = {};
     pulseArrow_ = {};
 }
 
-void CTalloTrendView::PostPageUpdate() {
+void TrendView::PostPageUpdate() {
     if (pageSink_) pageSink_(currentPageIndex_, pageCount_);
 }
 

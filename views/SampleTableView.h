@@ -22,10 +22,10 @@ namespace quenda {
 //
 // Like the trend view, every paint draws into an off-screen pixmap and copies
 // it in one go; the background is never erased.
-class CTalloTableView : public QWidget, public PagedView {
+class SampleTableView : public QWidget, public PagedView {
     Q_OBJECT
 public:
-    CTalloTableView(const TableViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink,
+    SampleTableView(const TableViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink,
                     QWidget* parent = nullptr);
 
     // What a printed page shows on `page` (logical units): in Table mode the

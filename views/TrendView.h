@@ -32,13 +32,13 @@ namespace quenda {
 // Every paint lays out and draws the whole page into an off-screen pixmap and
 // copies it in one go, and the background is never erased, so paging and the
 // readout do not flicker.
-class CTalloTrendView : public QWidget, public PagedView {
+class TrendView : public QWidget, public PagedView {
     Q_OBJECT
 public:
     // `currentPageIndex` is the page index the views share; the shell owns it
     // and resets it on mode switches and when the store is emptied.
-    CTalloTrendView(const TrendViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink,
-                    QWidget* parent = nullptr);
+    TrendView(const TrendViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink,
+              QWidget* parent = nullptr);
 
     // Draws the page with the current page index into `drawing` (logical
     // units): header box, both panels, curves and readout texts; no arrows,

@@ -18,12 +18,12 @@ class StepArrows;
 // adds or takes 1 from what the field holds and keeps it within 1 … the page
 // count. Typing accepts any positive number; the caller checks it against the
 // page count after OK.
-class CSetRollStep : public QDialog {
+class RollStepDialog : public QDialog {
     Q_OBJECT
 public:
     using MessageFunction = std::function<void(const QString&)>;
 
-    CSetRollStep(int maximum, int step, MessageFunction showMessage = {}, QWidget* parent = nullptr);
+    RollStepDialog(int maximum, int step, MessageFunction showMessage = {}, QWidget* parent = nullptr);
 
     // The step as last taken from the field.
     int Step() const { return step_; }
@@ -55,7 +55,7 @@ private:
 // roll step. The new roll step, or none after Cancel or when it exceeds the
 // page count ("Please input a num which is between 1 and %d" is shown then).
 std::optional<int> RunRollStepDialog(QWidget* parent, int pageCount, int rollStep,
-                                     const CSetRollStep::MessageFunction& showMessage = {});
+                                     const RollStepDialog::MessageFunction& showMessage = {});
 
 // The message for a step above the page count.
 QString RollStepRangeMessage(int pageCount);

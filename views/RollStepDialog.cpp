@@ -1,4 +1,4 @@
-#include "views/CSetRollStep.h"
+#include "views/RollStepDialog.h"
 
 #include "analysis/StepArrows.h"
 #include "base/CommandIds.h"
@@ -35,7 +35,7 @@ QString RollStepRangeMessage(int pageCount) {
            QString(" %1").arg(pageCount);
 }
 
-CSetRollStep::CSetRollStep(int maximum, int step, MessageFunction showMessage, QWidget* parent)
+RollStepDialog::RollStepDialog(int maximum, int step, MessageFunction showMessage, QWidget* parent)
     : QDialog(parent),
       maximum_(maximum),
       step_(step),
@@ -54,8 +54,8 @@ CSetRollStep::CSetRollStep(int maximum, int step, MessageFunction showMessage, Q
     buttons->button(QDialogButtonBox::Ok)->setText(Text(UiText("OK")));
     buttons->button(QDialogButtonBox::Cancel)->setText(Text(UiText("Cancel")));
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CSetRollStep::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CSetRollStep::reject);
+    connect(buttons, &QDialogButtonBox::accepted, this, &RollStepDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &RollStepDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addWidget(buttons);
@@ -66,12 +66,12 @@ CSetRollStep::CSetRollStep(int maximum, int step, MessageFunction showMessage, Q
         step_ = 1;
         ShowStep();
     });
-    connect(spin_, &StepArrows::Stepped, this, &CSetRollStep::OnSpin);
+    connect(spin_, &StepArrows::Stepped, this, &RollStepDialog::OnSpin);
 }
 
-void CSetRollStep::ShowStep() { field_->setText(QString::number(step_)); }
+void RollStepDialog::ShowStep() { field_->setText(QString::number(step_)); }
 
-bool CSetRollStep::TakeField() {
+bool RollStepDialog::TakeField() {
     bool ok = false;
     const int value = field_->text().toInt(&ok, 10);
     if (!ok) {
@@ -84,7 +84,7 @@ bool CSetRollStep::TakeField() {
     return true;
 }
 
-void CSetRollStep::OnSpin(int delta) {
+void RollStepDialog::OnSpin(int delta) {
     if (!TakeField()) return;
     step_ += delta;
     // Compared as unsigned: within 1 … page count, and 1 with no pages.
@@ -93,7 +93,7 @@ void CSetRollStep::OnSpin(int delta) {
     ShowStep();
 }
 
-bool CSetRollStep::eventFilter(QObject* watched, QEvent* event) {
+bool RollStepDialog::eventFilter(QObject* watched, QEvent* event) {
     if (watched == field_ && event->type() == QEvent::FocusOut && TakeField() && step_ == 0) {
         step_ = 1;
         ShowStep();
@@ -101,12 +101,12 @@ bool CSetRollStep::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void CSetRollStep::accept() {
+void RollStepDialog::accept() {
     if (!TakeField()) return;
     QDialog::accept();
 }
 
-void CSetRollStep::Message(const QString& text) {
+void RollStepDialog::Message(const QString& text) {
     if (showMessage_) {
         showMessage_(text);
     } else {
@@ -115,8 +115,8 @@ void CSetRollStep::Message(const QString& text) {
 }
 
 std::optional<int> RunRollStepDialog(QWidget* parent, int pageCount, int rollStep,
-                                     const CSetRollStep::MessageFunction& showMessage) {
-    CSetRollStep dialog(pageCount, rollStep, showMessage, parent);
+                                     const RollStepDialog::MessageFunction& showMessage) {
+    RollStepDialog dialog(pageCount, rollStep, showMessage, parent);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     if (static_cast<unsigned>(dialog.Step()) > static_cast<unsigned>(pageCount)) {
         const QString text = RollStepRangeMessage(pageCount);

@@ -1,4 +1,4 @@
-#include "views/CTalloTableView.h"
+#include "views/SampleTableView.h"
 
 #include "app/DisplayState.h"
 #include "views/PagePaint.h"
@@ -13,7 +13,7 @@
 
 namespace quenda {
 
-CTalloTableView::CTalloTableView(const TableViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink,
+SampleTableView::SampleTableView(const TableViewSource& source, std::int32_t& currentPageIndex, PageSink pageSink,
                                  QWidget* parent)
     : QWidget(parent),
       source_(source),
@@ -26,7 +26,7 @@ CTalloTableView::CTalloTableView(const TableViewSource& source, std::int32_t& cu
     setFocusPolicy(Qt::StrongFocus);
 }
 
-void CTalloTableView::PaintPrintPage(QPainter& painter, const LayoutRect& page) const {
+void SampleTableView::PaintPrintPage(QPainter& painter, const LayoutRect& page) const {
     if (source_.Mode() == kModeAnalysis) {
         DrawReportPage(painter, page, source_.Report(), fonts_);
     } else {
@@ -34,7 +34,7 @@ void CTalloTableView::PaintPrintPage(QPainter& painter, const LayoutRect& page) 
     }
 }
 
-void CTalloTableView::showEvent(QShowEvent* event) {
+void SampleTableView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (shown_) return;
     shown_ = true;
@@ -42,7 +42,7 @@ void CTalloTableView::showEvent(QShowEvent* event) {
     PostPageUpdate(currentPageIndex_, pageCount_);
 }
 
-void CTalloTableView::paintEvent(QPaintEvent*) {
+void SampleTableView::paintEvent(QPaintEvent*) {
     const QRect drawing = rect();
     if (drawing.isEmpty()) return;
     const qreal ratio = devicePixelRatioF();
@@ -81,28 +81,28 @@ void CTalloTableView::paintEvent(QPaintEvent*) {
     if (update) PostPageUpdate(update->first, update->second);
 }
 
-bool CTalloTableView::Paging() const { return source_.Mode() == kModeTable; }
+bool SampleTableView::Paging() const { return source_.Mode() == kModeTable; }
 
-void CTalloTableView::PageUp() {
+void SampleTableView::PageUp() {
     if (!Paging()) return;
     currentPageIndex_ = PageIndexAfterPageUp(currentPageIndex_, rollStep_);
     AfterPaging();
 }
 
-void CTalloTableView::PageDown() {
+void SampleTableView::PageDown() {
     if (!Paging()) return;
     // Unlike the trend view, no data leaves the page count at 0.
     currentPageIndex_ = std::max(0, PageIndexAfterPageDown(currentPageIndex_, rollStep_, pageCount_).pageIndex);
     AfterPaging();
 }
 
-void CTalloTableView::AfterPaging() {
+void SampleTableView::AfterPaging() {
     // The header does not change with the page.
     update(ToQRect(tableArea_));
     PostPageUpdate(currentPageIndex_, pageCount_);
 }
 
-void CTalloTableView::keyPressEvent(QKeyEvent* event) {
+void SampleTableView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_PageUp) {
         PageUp();
     } else if (event->key() == Qt::Key_PageDown) {
@@ -114,9 +114,9 @@ void CTalloTableView::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
-void CTalloTableView::wheelEvent(QWheelEvent* event) { PageByWheel(event, *this); }
+void SampleTableView::wheelEvent(QWheelEvent* event) { PageByWheel(event, *this); }
 
-void CTalloTableView::PostPageUpdate(int pageIndex, int pageCount) {
+void SampleTableView::PostPageUpdate(int pageIndex, int pageCount) {
     if (pageSink_) pageSink_(pageIndex, pageCount);
 }
 
