@@ -5,7 +5,7 @@
 
 namespace quenda {
 
-class CMainFrame;
+class MainWindow;
 
 // Where the dialogs of the other subsystems plug into the main window's
 // commands. Each hook gets the main window (the dialogs' parent, its Router()
@@ -17,31 +17,31 @@ class CMainFrame;
 // Report Title and Unit Setup, and the re-run of Analysis after Analysis Setup.
 struct CommandHandlers {
     // New Data Capture and device arrival: run CaptureDialog modally.
-    std::function<void(CMainFrame&)> runCaptureDialog;
+    std::function<void(MainWindow&)> runCaptureDialog;
     // Find bluetooth radio: the radio chooser; on success "CONNECT SUCCEED"
     // and the capture dialog.
-    std::function<void(CMainFrame&)> findBluetoothRadio;
-    std::function<void(CMainFrame&)> openOtherIdData;  // OtherIdDialog
-    std::function<void(CMainFrame&)> saveData;         // data file, text or workbook
-    std::function<void(CMainFrame&)> openSavedData;    // choose and read a data file
-    std::function<void(CMainFrame&)> importFile;       // File > Import...: a CSV or EDF file
+    std::function<void(MainWindow&)> findBluetoothRadio;
+    std::function<void(MainWindow&)> openOtherIdData;  // OtherIdDialog
+    std::function<void(MainWindow&)> saveData;         // data file, text or workbook
+    std::function<void(MainWindow&)> openSavedData;    // choose and read a data file
+    std::function<void(MainWindow&)> importFile;       // File > Import...: a CSV or EDF file
     // Reads the named data file as Open Saved Data does; true when it did.
     // Used for a file printed from the command line.
-    std::function<bool(CMainFrame&, const std::string& path)> openSavedDataFile;
-    std::function<void(CMainFrame&)> listEvents;  // "Check out the SpO2 event time..."
-    std::function<void(CMainFrame&)> nights;      // File > Nights...: the Nights window
-    std::function<void(CMainFrame&)> userInfo;    // PatientInfoDialog
+    std::function<bool(MainWindow&, const std::string& path)> openSavedDataFile;
+    std::function<void(MainWindow&)> listEvents;  // "Check out the SpO2 event time..."
+    std::function<void(MainWindow&)> nights;      // File > Nights...: the Nights window
+    std::function<void(MainWindow&)> userInfo;    // PatientInfoDialog
     // ReportTitleDialog: copy the title in, run it, copy it back on OK.
-    std::function<void(CMainFrame&)> reportTitle;
+    std::function<void(MainWindow&)> reportTitle;
     // UnitSetupDialog; returns the dialog's result (0 only when it failed to run).
-    std::function<int(CMainFrame&)> unitSetupDialog;
+    std::function<int(MainWindow&)> unitSetupDialog;
     // AnalysisSetupDialog; true when it ended with OK.
-    std::function<bool(CMainFrame&)> analysisSetup;
+    std::function<bool(MainWindow&)> analysisSetup;
     // ClinicalSetupDialog; true when it ended with OK.
-    std::function<bool(CMainFrame&)> clinicalSetup;
+    std::function<bool(MainWindow&)> clinicalSetup;
     // ComputeStatistics, run before the analysis page opens; the results
     // belong to the main window.
-    std::function<void(CMainFrame&)> computeStatistics;
+    std::function<void(MainWindow&)> computeStatistics;
 };
 
 }  // namespace quenda

@@ -14,7 +14,7 @@ struct ViewState;
 // The document templates, in the order they are registered.
 enum class DocKind { Trend, Table, Clinical };
 
-// What the commands ask of the main window. CMainFrame implements it; tests
+// What the commands ask of the main window. MainWindow implements it; tests
 // record the calls.
 class FrameOps {
 public:

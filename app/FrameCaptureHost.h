@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/AppContext.h"
-#include "app/CMainFrame.h"
 #include "app/CommandRouter.h"
+#include "app/MainWindow.h"
 #include "device/CaptureHost.h"
 #include "patient/ReportTitle.h"
 #include "widgets/MessageBox.h"
@@ -17,7 +17,7 @@ namespace quenda {
 class FrameCaptureHost final : public CaptureHost {
 public:
     // `downloadKept` hears every download kept on disk (the nights library).
-    FrameCaptureHost(CMainFrame& frame, const ReportTitle& title,
+    FrameCaptureHost(MainWindow& frame, const ReportTitle& title,
                      std::function<void(const std::filesystem::path&)> downloadKept = {})
         : frame_(frame), title_(title), downloadKept_(std::move(downloadKept)) {}
 
@@ -41,7 +41,7 @@ public:
     }
 
 private:
-    CMainFrame& frame_;
+    MainWindow& frame_;
     const ReportTitle& title_;
     std::function<void(const std::filesystem::path&)> downloadKept_;
 };

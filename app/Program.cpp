@@ -5,8 +5,8 @@
 #include "analysis/ClinicalSetupDialog.h"
 #include "analysis/Thresholds.h"
 #include "app/AppContext.h"
-#include "app/CMainFrame.h"
 #include "app/FrameCaptureHost.h"
+#include "app/MainWindow.h"
 #include "base/UiText.h"
 #include "device/BluetoothRadioDialog.h"
 #include "device/CaptureDialog.h"
@@ -55,7 +55,7 @@ void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesyst
 
 // An open Nights window reads the library again: after a change of the
 // program's own (exclusions, names) or of the settings its figures follow.
-void ReloadNights(CMainFrame& frame) {
+void ReloadNights(MainWindow& frame) {
     if (auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView())) nights->Reload();
 }
 
@@ -84,7 +84,7 @@ void NameNightsOfCurrentData(QWidget* parent, AppContext& context) {
 
 // After other data became current (a file, a download, another ID): the
 // caption of a night goes, and an open Nights window selects the matching night.
-void AfterNewData(CMainFrame& frame, AppContext& context) {
+void AfterNewData(MainWindow& frame, AppContext& context) {
     frame.SetDataCaption({});
     if (auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView())) {
         nights->Reload();
@@ -92,7 +92,7 @@ void AfterNewData(CMainFrame& frame, AppContext& context) {
     }
 }
 
-void ShowNightsWindow(CMainFrame& frame, AppContext& context) {
+void ShowNightsWindow(MainWindow& frame, AppContext& context) {
     frame.ShowToolView([&frame, &context]() -> QWidget* {
         NightsWindowHooks hooks;
         hooks.addOptions = [&context] { return NightsAddOptions(context); };
@@ -109,22 +109,22 @@ void ShowNightsWindow(CMainFrame& frame, AppContext& context) {
 
 ViewFactories ProgramViews(AppContext& context) {
     ViewFactories views;
-    views.trend = [&context](CMainFrame& frame) {
+    views.trend = [&context](MainWindow& frame) {
         auto* view = new TrendViewWindow(context);
         view->exclusionsChanged = [&frame] { ReloadNights(frame); };
         return view;
     };
     // The Table template serves both the Table and the Analysis mode.
-    views.table = [&context](CMainFrame& frame) {
+    views.table = [&context](MainWindow& frame) {
         return new TableViewWindow(context, [&frame] { return frame.Router().State().mode; });
     };
-    views.clinical = [&context](CMainFrame&) { return new ClinicalViewWindow(context); };
+    views.clinical = [&context](MainWindow&) { return new ClinicalViewWindow(context); };
     return views;
 }
 
 CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
     CommandHandlers handlers;
-    handlers.runCaptureDialog = [&context, &bluetooth](CMainFrame& frame) {
+    handlers.runCaptureDialog = [&context, &bluetooth](MainWindow& frame) {
         FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
             AddDownloadNights(&frame, context, folder);
         });
@@ -132,7 +132,7 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         RunCaptureDialog(&frame, host, context.store, context.settings, &bluetooth);
         if (context.store.DataSetGeneration != before) AfterNewData(frame, context);
     };
-    handlers.findBluetoothRadio = [&context, &bluetooth](CMainFrame& frame) {
+    handlers.findBluetoothRadio = [&context, &bluetooth](MainWindow& frame) {
         FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
             AddDownloadNights(&frame, context, folder);
         });
@@ -140,13 +140,13 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         RunFindBluetoothRadio(&frame, host, context.store, context.settings, bluetooth);
         if (context.store.DataSetGeneration != before) AfterNewData(frame, context);
     };
-    handlers.saveData = [&context](CMainFrame& frame) { RunSaveData(&frame, context); };
-    handlers.openSavedData = [&context](CMainFrame& frame) {
+    handlers.saveData = [&context](MainWindow& frame) { RunSaveData(&frame, context); };
+    handlers.openSavedData = [&context](MainWindow& frame) {
         if (!RunOpenSavedData(&frame, context)) return;
         frame.Router().OnDataFileOpened();
         AfterNewData(frame, context);
     };
-    handlers.importFile = [&context](CMainFrame& frame) {
+    handlers.importFile = [&context](MainWindow& frame) {
         const auto addNights = [&context](QWidget* parent, const std::filesystem::path& kept) {
             AddNights(parent, context, kept, "The nights of this import could not be added to the library:");
         };
@@ -154,39 +154,39 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         frame.Router().OnDataImported();
         AfterNewData(frame, context);
     };
-    handlers.openSavedDataFile = [&context](CMainFrame& frame, const std::string& path) {
+    handlers.openSavedDataFile = [&context](MainWindow& frame, const std::string& path) {
         if (!OpenSavedDataFile(&frame, context, path)) return false;
         frame.Router().OnDataFileOpened();
         AfterNewData(frame, context);
         return true;
     };
-    handlers.openOtherIdData = [&context](CMainFrame& frame) {
+    handlers.openOtherIdData = [&context](MainWindow& frame) {
         if (!RunOpenOtherIdData(&frame, context)) return;
         frame.Router().ShowNewData();
         AfterNewData(frame, context);
     };
-    handlers.nights = [&context](CMainFrame& frame) { ShowNightsWindow(frame, context); };
-    handlers.listEvents = [&context](CMainFrame& frame) { RunEventListing(&frame, context); };
-    handlers.userInfo = [&context](CMainFrame& frame) {
+    handlers.nights = [&context](MainWindow& frame) { ShowNightsWindow(frame, context); };
+    handlers.listEvents = [&context](MainWindow& frame) { RunEventListing(&frame, context); };
+    handlers.userInfo = [&context](MainWindow& frame) {
         if (!RunPatientInfo(&frame, context.patient, context.settings, [&context] { context.RepaintCurrentView(); }))
             return;
         NameNightsOfCurrentData(&frame, context);
         ReloadNights(frame);
     };
-    handlers.reportTitle = [&context](CMainFrame& frame) { RunReportTitle(&frame, context.reportTitle); };
-    handlers.unitSetupDialog = [&context](CMainFrame& frame) { return RunUnitSetupDialog(&frame, context.settings); };
+    handlers.reportTitle = [&context](MainWindow& frame) { RunReportTitle(&frame, context.reportTitle); };
+    handlers.unitSetupDialog = [&context](MainWindow& frame) { return RunUnitSetupDialog(&frame, context.settings); };
     // The listed figures follow both setups.
-    handlers.analysisSetup = [&context](CMainFrame& frame) {
+    handlers.analysisSetup = [&context](MainWindow& frame) {
         const bool confirmed = RunAnalysisSetup(&frame, context.settings);
         if (confirmed) ReloadNights(frame);
         return confirmed;
     };
-    handlers.clinicalSetup = [&context](CMainFrame& frame) {
+    handlers.clinicalSetup = [&context](MainWindow& frame) {
         const bool confirmed = RunClinicalSetup(&frame, context.settings);
         if (confirmed) ReloadNights(frame);
         return confirmed;
     };
-    handlers.computeStatistics = [&context](CMainFrame&) {
+    handlers.computeStatistics = [&context](MainWindow&) {
         ComputeStatistics(context.store.CurrentSamples(), ReadThresholds(context.settings), context.analysis);
     };
     return handlers;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/CTalloApp.h"
 #include "app/CommandHandlers.h"
+#include "app/Startup.h"
 
 namespace quenda {
 

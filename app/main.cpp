@@ -1,9 +1,9 @@
 // quenda: the desktop program.
 
 #include "app/AppContext.h"
-#include "app/CTalloApp.h"
 #include "app/LibraryExclusionStore.h"
 #include "app/Program.h"
+#include "app/Startup.h"
 #include "link/BluetoothLink.h"
 
 #include <QApplication>
@@ -18,15 +18,15 @@ int main(int argc, char** argv) {
                                              [&context] { return context.patient.PatientFile(); });
     context.clinical.SetExclusionStore(&exclusions);
     quenda::BluetoothLink bluetooth;
-    quenda::CTalloApp app(context, quenda::StartupOptions{}, quenda::ProgramViews(context),
-                          quenda::ProgramHandlers(context, bluetooth));
+    quenda::Startup startup(context, quenda::StartupOptions{}, quenda::ProgramViews(context),
+                            quenda::ProgramHandlers(context, bluetooth));
     std::vector<std::string> args;
     for (const QString& arg : QApplication::arguments().mid(1)) args.push_back(arg.toStdString());
-    if (!app.InitInstance(args)) {
-        app.ExitInstance();
+    if (!startup.Start(args)) {
+        startup.Exit();
         return 1;
     }
     const int result = QApplication::exec();
-    app.ExitInstance();
+    startup.Exit();
     return result;
 }

@@ -2,8 +2,8 @@
 // pty, through the capture dialog, into the trend view; then Mode > Analysis
 // on what was downloaded.
 #include "app/AppContext.h"
-#include "app/CMainFrame.h"
 #include "app/LibraryExclusionStore.h"
+#include "app/MainWindow.h"
 #include "app/Program.h"
 #include "app/Resources.h"
 #include "base/CommandIds.h"
@@ -45,7 +45,7 @@ struct NightsProgram {
     LibraryExclusionStore exclusions{[this] { return context.nightsLibrary; }, context.settings};
     BluetoothLink bluetooth;
     Resources resources;
-    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<MainWindow> frame;
     NightsWindow* window = nullptr;
 
     NightsProgram() {
@@ -60,8 +60,8 @@ struct NightsProgram {
         const std::filesystem::path kept[] = {dir / "ID3.dat"};
         QVERIFY(AddToLibrary(context.nightsLibrary, kept, {}).result);
         const auto views = ProgramViews(context);
-        frame =
-            std::make_unique<CMainFrame>(context, resources, DocTemplates(views), ProgramHandlers(context, bluetooth));
+        frame = std::make_unique<MainWindow>(context, resources, DocumentTemplates(views),
+                                             ProgramHandlers(context, bluetooth));
         frame->Create(0);
         frame->resize(1280, 800);
         frame->show();
@@ -210,7 +210,7 @@ private slots:
         Resources resources;
         const auto views = ProgramViews(context);
         const CommandHandlers handlers = ProgramHandlers(context, bluetooth);
-        CMainFrame frame(context, resources, DocTemplates(views), handlers);
+        MainWindow frame(context, resources, DocumentTemplates(views), handlers);
         frame.Create(0);
         frame.show();
 
@@ -251,7 +251,7 @@ private slots:
         BluetoothLink bluetooth;
         Resources resources;
         const auto views = ProgramViews(context);
-        CMainFrame frame(context, resources, DocTemplates(views), ProgramHandlers(context, bluetooth));
+        MainWindow frame(context, resources, DocumentTemplates(views), ProgramHandlers(context, bluetooth));
         frame.Create(0);
         frame.resize(1280, 800);
         frame.show();

@@ -5,9 +5,9 @@
 
 #include "ShellTestSupport.h"
 
-#include "app/CMdiClient.h"
 #include "app/PageUpdate.h"
 #include "app/ResourceLibrary.h"
+#include "app/TiledMdiArea.h"
 #include "base/CommandIds.h"
 #include "base/UiText.h"
 
@@ -47,8 +47,8 @@ private slots:
         options.splashMilliseconds = 0;
         options.watchDevices = false;
         options.showMessage = [](const std::string&, QMessageBox::Icon) {};
-        CTalloApp app(context, options, test::TestViews(context), {});
-        QVERIFY(app.InitInstance({}));
+        Startup app(context, options, test::TestViews(context), {});
+        QVERIFY(app.Start({}));
         QVERIFY(app.Library().Loaded());
 
         // Strings: by number and by built-in text; the rest stays built-in.
@@ -57,7 +57,7 @@ private slots:
         QCOMPARE(UiText(str::kCantOpenPatientFile, "Can't open pationtrec.dat file"),
                  std::string("Can't open pationtrec.dat file"));
 
-        CMainFrame* frame = app.MainFrame();
+        MainWindow* frame = app.Window();
         // The menu is the library's.
         QCOMPARE(frame->Popups().size(), std::size_t{2});
         QCOMPARE(frame->Popups()[0]->title(), QString("Test File(&T)"));
@@ -72,7 +72,7 @@ private slots:
         // The keyboard table is built-in.
         QCOMPARE(frame->ActionsFor(cmd::kGenericOpen).size(), std::size_t{1});
         // The background tile is the library's, with the text drawn in.
-        const QImage tile = frame->MdiClient()->Tile();
+        const QImage tile = frame->MdiArea()->Tile();
         QCOMPARE(tile.size(), QSize(40, 30));
         QCOMPARE(QColor(tile.pixel(0, 0)), QColor(200, 40, 160));
         // Texts built from words the library replaced.
@@ -81,7 +81,7 @@ private slots:
         QCOMPARE(frame->PagePaneText(), QString("Pg:2/3"));
         test::SaveScreenshot(frame, "main_window_test_resource_library");
 
-        app.ExitInstance();
+        app.Exit();
         QVERIFY(!app.Library().Loaded());
         QCOMPARE(UiText(str::kRunOne, "You have Run one"), std::string("You have Run one"));
         QVERIFY(!QFile::exists(ResourceLibrary::PathOf("menu128.json")));

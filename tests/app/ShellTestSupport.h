@@ -3,9 +3,9 @@
 // Helpers shared by the shell's Qt tests.
 
 #include "app/AppContext.h"
-#include "app/CMainFrame.h"
-#include "app/CTalloApp.h"
+#include "app/MainWindow.h"
 #include "app/Resources.h"
+#include "app/Startup.h"
 #include "app/TestView.h"
 
 #include <QApplication>
@@ -28,8 +28,8 @@ inline void SaveScreenshot(QWidget* widget, const QString& name) {
 
 inline ViewFactories TestViews(AppContext& context) {
     ViewFactories views;
-    views.trend = [&context](CMainFrame&) { return new TestView(context); };
-    views.table = [&context](CMainFrame&) {
+    views.trend = [&context](MainWindow&) { return new TestView(context); };
+    views.table = [&context](MainWindow&) {
         auto* view = new TestView(context);
         view->setObjectName("table");
         return view;
@@ -41,14 +41,15 @@ inline ViewFactories TestViews(AppContext& context) {
 struct FrameFixture {
     explicit FrameFixture(CommandHandlers handlers = {}) {
         auto views = TestViews(context);
-        frame = std::make_unique<CMainFrame>(
-            context, resources, std::vector<CDocTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
+        frame = std::make_unique<MainWindow>(
+            context, resources,
+            std::vector<DocumentTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
             std::move(handlers));
         frame->Create(0);
     }
     AppContext context;
     Resources resources;
-    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<MainWindow> frame;
 };
 
 // Closes the next modal box that appears, after passing its text to `seen`.

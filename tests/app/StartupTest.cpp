@@ -4,7 +4,7 @@
 
 #include "ShellTestSupport.h"
 
-#include "app/CTalloApp.h"
+#include "app/Startup.h"
 #include "base/CommandIds.h"
 
 #include <QProcess>
@@ -57,8 +57,8 @@ int RunChild(const char* dir) {
         std::printf("message: %s\n", text.c_str());
         std::fflush(stdout);
     };
-    CTalloApp app(context, options, test::TestViews(context), {});
-    if (!app.InitInstance({})) {
+    Startup app(context, options, test::TestViews(context), {});
+    if (!app.Start({})) {
         std::printf("refused\n");
         return 1;
     }
@@ -89,8 +89,8 @@ private slots:
         std::vector<Message> messages;
         {
             AppContext context;
-            CTalloApp app(context, OptionsIn(dir, &messages), test::TestViews(context), {});
-            QVERIFY(app.InitInstance({}));
+            Startup app(context, OptionsIn(dir, &messages), test::TestViews(context), {});
+            QVERIFY(app.Start({}));
             const fs::path file = dir / "share" / "Quenda" / "bldb" / "pationtrec.dat";
             QVERIFY(messages.empty());
             QVERIFY(fs::exists(file));
@@ -100,18 +100,18 @@ private slots:
             QCOMPARE(Mode(file.parent_path()), 0700u);
             QCOMPARE(context.patient.PatientFile(), file);
             // Maximised, no document, the background showing.
-            CMainFrame* frame = app.MainFrame();
+            MainWindow* frame = app.Window();
             QVERIFY(frame->isVisible());
             QVERIFY(frame->isMaximized());
             QCOMPARE(frame->DocumentCount(), 0);
             QCOMPARE(frame->Router().State(), DisplayState{});
             test::SaveScreenshot(frame, "startup_main_window");
-            app.ExitInstance();
-            QVERIFY(!app.MainFrame());
+            app.Exit();
+            QVERIFY(!app.Window());
         }
         AppContext context;
-        CTalloApp again(context, OptionsIn(dir, &messages), test::TestViews(context), {});
-        QVERIFY(again.InitInstance({}));
+        Startup again(context, OptionsIn(dir, &messages), test::TestViews(context), {});
+        QVERIFY(again.Start({}));
         QVERIFY(messages.empty());
     }
 
@@ -135,8 +135,8 @@ private slots:
             const fs::path made = dir / "share" / "Quenda" / c.made;
             fs::create_directories(c.folder ? made : made.parent_path());
             if (!c.folder) std::fclose(std::fopen(made.c_str(), "w"));
-            CTalloApp app(context, options, test::TestViews(context), {});
-            QVERIFY2(app.InitInstance({}), c.what);
+            Startup app(context, options, test::TestViews(context), {});
+            QVERIFY2(app.Start({}), c.what);
             QVERIFY2(messages.size() == 2, c.what);
             QCOMPARE(messages[0].text, std::string("Can't open pationtrec.dat file"));
             QCOMPARE(messages[1].icon, QMessageBox::Warning);
@@ -150,13 +150,13 @@ private slots:
         context.store.AppendSample(SampleRecord{.id = 9, .spo2 = 95});
         context.store.SelectId(9);
         context.views.currentPageIndex = 3;
-        CTalloApp app(context, OptionsIn(tmp.path().toStdString(), nullptr), test::TestViews(context), {});
+        Startup app(context, OptionsIn(tmp.path().toStdString(), nullptr), test::TestViews(context), {});
         QCOMPARE(context.store.IdCount(9), 0);
         QCOMPARE(context.store.CurrentSampleCount, 0);
         QCOMPARE(context.views.currentPageIndex, 0);
-        QVERIFY(app.InitInstance({}));
+        QVERIFY(app.Start({}));
         context.store.AppendSample(SampleRecord{.id = 9, .spo2 = 95});
-        app.ExitInstance();
+        app.Exit();
         QCOMPARE(context.store.IdCount(9), 0);
     }
 
@@ -165,28 +165,28 @@ private slots:
         const fs::path dir = tmp.path().toStdString();
         {
             AppContext context;
-            CTalloApp app(context, OptionsIn(dir, nullptr), test::TestViews(context), {});
-            QVERIFY(!app.InitInstance({"-Register"}));
+            Startup app(context, OptionsIn(dir, nullptr), test::TestViews(context), {});
+            QVERIFY(!app.Start({"-Register"}));
         }
         std::string opened;
         CommandHandlers handlers;
-        handlers.openSavedDataFile = [&](CMainFrame&, const std::string& path) {
+        handlers.openSavedDataFile = [&](MainWindow&, const std::string& path) {
             opened = path;
             return false;
         };
         {
             AppContext context;
-            CTalloApp app(context, OptionsIn(dir, nullptr), test::TestViews(context), handlers);
-            QVERIFY(!app.InitInstance({"-p", "night.dat"}));
+            Startup app(context, OptionsIn(dir, nullptr), test::TestViews(context), handlers);
+            QVERIFY(!app.Start({"-p", "night.dat"}));
             QCOMPARE(opened, std::string("night.dat"));
         }
         // A bare file name opens nothing and the program runs.
         opened.clear();
         AppContext context;
-        CTalloApp plain(context, OptionsIn(dir, nullptr), test::TestViews(context), handlers);
-        QVERIFY(plain.InitInstance({"night.dat"}));
+        Startup plain(context, OptionsIn(dir, nullptr), test::TestViews(context), handlers);
+        QVERIFY(plain.Start({"night.dat"}));
         QVERIFY(opened.empty());
-        QCOMPARE(plain.MainFrame()->DocumentCount(), 0);
+        QCOMPARE(plain.Window()->DocumentCount(), 0);
     }
 
     void secondProcessRefusedUntilTheFirstIsKilled() {

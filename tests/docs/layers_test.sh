@@ -12,7 +12,7 @@ trap 'rm -rf "$tmp"' EXIT
 mkdir -p "$tmp/docs" "$tmp/store" "$tmp/views"
 cp "$src/docs/DEVELOPING.md" "$tmp/docs/"
 printf '#include "base/AtomicFile.h"\n#include <vector>\n#include "views/PagePaint.h"\n' > "$tmp/store/Up.cpp"
-printf '#include "app/AppContext.h"\n#include "app/CMainFrame.h"\n' > "$tmp/views/Door.cpp"
+printf '#include "app/AppContext.h"\n#include "app/MainWindow.h"\n' > "$tmp/views/Door.cpp"
 if out=$("$check" "$tmp"); then
     echo "FAIL: the check passed a tree with upward includes"; exit 1
 fi
@@ -20,6 +20,6 @@ expect() {
     grep -qF -- "$1" <<<"$out" || { echo "FAIL: expected '$1' in:"; echo "$out"; exit 1; }
 }
 expect 'store/Up.cpp:3: includes "views/PagePaint.h", but store/ may include only: base '
-expect 'views/Door.cpp:2: includes "app/CMainFrame.h"'
+expect 'views/Door.cpp:2: includes "app/MainWindow.h"'
 [ "$(wc -l <<<"$out")" -eq 2 ] || { echo "FAIL: expected exactly two breaks (the exception is a door):"; echo "$out"; exit 1; }
 echo "layering: the tree keeps to the table; a planted break is caught"

@@ -2,7 +2,7 @@
 // the main window as the program wires them, through the real file dialogs,
 // OtherIdDialog and the progress window, played by a timer.
 #include "app/AppContext.h"
-#include "app/CMainFrame.h"
+#include "app/MainWindow.h"
 #include "app/Program.h"
 #include "app/Resources.h"
 #include "app/ShellTestSupport.h"
@@ -126,7 +126,7 @@ private:
     std::unique_ptr<AppContext> context_;
     std::unique_ptr<BluetoothLink> bluetooth_;
     std::unique_ptr<Resources> resources_;
-    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<MainWindow> frame_;
 
     // A download of IDs 4 and 9 with ID 9 shown, its patient known.
     void Start(int count9 = 300) {
@@ -140,9 +140,9 @@ private:
         bluetooth_ = std::make_unique<BluetoothLink>();
         resources_ = std::make_unique<Resources>();
         const auto views = ProgramViews(*context_);
-        frame_ = std::make_unique<CMainFrame>(
+        frame_ = std::make_unique<MainWindow>(
             *context_, *resources_,
-            std::vector<CDocTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
+            std::vector<DocumentTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
             ProgramHandlers(*context_, *bluetooth_));
         frame_->Create(0);
         frame_->resize(1024, 700);

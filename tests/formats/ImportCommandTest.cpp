@@ -1,7 +1,7 @@
 // File > Import... inside the main window as the program wires it: the
 // import dialog and the day/month question played by a timer.
 #include "app/AppContext.h"
-#include "app/CMainFrame.h"
+#include "app/MainWindow.h"
 #include "app/Program.h"
 #include "app/Resources.h"
 #include "app/ShellTestSupport.h"
@@ -72,7 +72,7 @@ private:
     std::unique_ptr<AppContext> context_;
     std::unique_ptr<BluetoothLink> bluetooth_;
     std::unique_ptr<Resources> resources_;
-    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<MainWindow> frame_;
 
     void Start() {
         dir_ = std::make_unique<test::TempDir>("quenda-import-gui");
@@ -84,9 +84,9 @@ private:
         bluetooth_ = std::make_unique<BluetoothLink>();
         resources_ = std::make_unique<Resources>();
         const auto views = ProgramViews(*context_);
-        frame_ = std::make_unique<CMainFrame>(
+        frame_ = std::make_unique<MainWindow>(
             *context_, *resources_,
-            std::vector<CDocTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
+            std::vector<DocumentTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
             ProgramHandlers(*context_, *bluetooth_));
         frame_->Create(0);
         frame_->resize(1024, 700);

@@ -20,8 +20,8 @@ private slots:
     void opensOnTheCurrentDataSetAndPages() {
         AppContext context;
         Resources resources;
-        const ViewFactory trend = [&context](CMainFrame&) { return new TrendViewWindow(context); };
-        CMainFrame frame(context, resources, {{DocKind::Trend, trend}, {DocKind::Table, trend}}, {});
+        const ViewFactory trend = [&context](MainWindow&) { return new TrendViewWindow(context); };
+        MainWindow frame(context, resources, {{DocKind::Trend, trend}, {DocKind::Table, trend}}, {});
         frame.Create(0);
         frame.resize(1280, 800);
         frame.show();
@@ -60,7 +60,7 @@ private slots:
         AppContext context;
         Resources resources;
         const ViewFactories views = ProgramViews(context);
-        CMainFrame frame(context, resources, {{DocKind::Trend, views.trend}, {DocKind::Table, views.table}}, {});
+        MainWindow frame(context, resources, {{DocKind::Trend, views.trend}, {DocKind::Table, views.table}}, {});
         frame.Create(0);
         frame.resize(1280, 800);
         frame.show();

@@ -8,7 +8,7 @@
 // It runs in the folder whose Quenda.ini it should use, like the program, and
 // always offscreen: no display is needed.
 #include "app/AppContext.h"
-#include "app/CMainFrame.h"
+#include "app/MainWindow.h"
 #include "app/PatientFolder.h"
 #include "app/Program.h"
 #include "app/Resources.h"
@@ -82,7 +82,7 @@ bool Save(const QImage& image, const QString& dir, const QString& name) {
 // Lets the view paint and report its page before a picture is taken, or
 // before paging (a view knows its page count once it has painted): waits
 // until the status bar's page pane matches `page`, for a few seconds at most.
-void Settle(CMainFrame& frame, const QRegularExpression& page) {
+void Settle(MainWindow& frame, const QRegularExpression& page) {
     QElapsedTimer waited;
     waited.start();
     do {
@@ -106,7 +106,7 @@ PatientRecord SamplePatient() {
 
 // File > Nights... over three weeks of Alex's evenings in March (one missed),
 // kept beside the downloaded night in the session's own library.
-bool ShootNights(CMainFrame& frame, AppContext& context, const Options& options) {
+bool ShootNights(MainWindow& frame, AppContext& context, const Options& options) {
     std::vector<SampleRecord> march;
     for (int day = 1; day <= 21; ++day) {
         if (day == 12) continue;  // the recorder stayed in its drawer
@@ -154,7 +154,7 @@ int Run(const Options& options) {
     BluetoothLink bluetooth;
     Resources resources;
     const auto views = ProgramViews(context);
-    CMainFrame frame(context, resources, DocTemplates(views), ProgramHandlers(context, bluetooth));
+    MainWindow frame(context, resources, DocumentTemplates(views), ProgramHandlers(context, bluetooth));
     frame.Create(0);
     frame.resize(kWindowSize);
     frame.show();

@@ -1,14 +1,14 @@
-#include "app/CAboutDlg.h"
+#include "app/AboutDialog.h"
 
 #include "widgets/UiTexts.h"
 
-#include "ui_CAboutDlg.h"
+#include "ui_AboutDialog.h"
 
 namespace quenda {
 
-CAboutDlg::CAboutDlg(const QImage& bitmap, QWidget* parent)
+AboutDialog::AboutDialog(const QImage& bitmap, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      ui_(std::make_unique<Ui::CAboutDlg>()) {
+      ui_(std::make_unique<Ui::AboutDialog>()) {
     ui_->setupUi(this);
     ApplyUiText(this);
     ui_->picture->setPixmap(QPixmap::fromImage(bitmap));
@@ -18,6 +18,6 @@ CAboutDlg::CAboutDlg(const QImage& bitmap, QWidget* parent)
     setFixedSize(sizeHint());
 }
 
-CAboutDlg::~CAboutDlg() = default;
+AboutDialog::~AboutDialog() = default;
 
 }  // namespace quenda

@@ -1,10 +1,10 @@
-#include "app/CChildFrame.h"
+#include "app/DocumentWindow.h"
 
-#include "app/CTalloDoc.h"
+#include "app/ViewDocument.h"
 
 namespace quenda {
 
-CChildFrame::CChildFrame(CTalloDoc* document, QWidget* view) : document_(document) {
+DocumentWindow::DocumentWindow(ViewDocument* document, QWidget* view) : document_(document) {
     setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setSystemMenu(nullptr);
     document->setParent(this);
@@ -12,7 +12,7 @@ CChildFrame::CChildFrame(CTalloDoc* document, QWidget* view) : document_(documen
     setWindowTitle(document->Title());
 }
 
-void CChildFrame::showEvent(QShowEvent* event) {
+void DocumentWindow::showEvent(QShowEvent* event) {
     QMdiSubWindow::showEvent(event);
     if (!isMaximized()) showMaximized();
 }

@@ -11,14 +11,14 @@ class QWidget;
 
 namespace quenda {
 
-class CMainFrame;
+class MainWindow;
 
 // A document holds no data: the samples live in the recording store. It only
 // keeps a view open; a new one has an empty title.
-class CTalloDoc : public QObject {
+class ViewDocument : public QObject {
     Q_OBJECT
 public:
-    explicit CTalloDoc(QObject* parent = nullptr) : QObject(parent) {}
+    explicit ViewDocument(QObject* parent = nullptr) : QObject(parent) {}
     const QString& Title() const { return title_; }
     void SetTitle(const QString& title) { title_ = title; }
 
@@ -27,10 +27,10 @@ private:
 };
 
 // Makes the view of a new document; the main window parents it.
-using ViewFactory = std::function<QWidget*(CMainFrame& frame)>;
+using ViewFactory = std::function<QWidget*(MainWindow& frame)>;
 
-// A document template: the document, the child frame and this view.
-struct CDocTemplate {
+// A document template: the document, its window and this view.
+struct DocumentTemplate {
     DocKind kind;
     ViewFactory createView;
 };

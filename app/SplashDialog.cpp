@@ -1,6 +1,6 @@
-#include "app/CSplashDlg.h"
+#include "app/SplashDialog.h"
 
-#include "ui_CSplashDlg.h"
+#include "ui_SplashDialog.h"
 
 #include <QEventLoop>
 #include <QScreen>
@@ -8,8 +8,8 @@
 
 namespace quenda {
 
-CSplashDlg::CSplashDlg(const QImage& bitmap, QWidget* parent)
-    : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint), ui_(std::make_unique<Ui::CSplashDlg>()) {
+SplashDialog::SplashDialog(const QImage& bitmap, QWidget* parent)
+    : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint), ui_(std::make_unique<Ui::SplashDialog>()) {
     ui_->setupUi(this);
     if (!bitmap.isNull()) {
         ui_->picture->setPixmap(QPixmap::fromImage(bitmap));
@@ -17,9 +17,9 @@ CSplashDlg::CSplashDlg(const QImage& bitmap, QWidget* parent)
     }
 }
 
-CSplashDlg::~CSplashDlg() = default;
+SplashDialog::~SplashDialog() = default;
 
-void CSplashDlg::ShowFor(int milliseconds) {
+void SplashDialog::ShowFor(int milliseconds) {
     if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
     show();
     repaint();

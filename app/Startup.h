@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/CTalloDoc.h"
 #include "app/CommandHandlers.h"
 #include "app/InstanceLock.h"
 #include "app/ResourceLibrary.h"
 #include "app/Resources.h"
+#include "app/ViewDocument.h"
 
 #include <QMessageBox>
 
@@ -17,7 +17,7 @@
 namespace quenda {
 
 struct AppContext;
-class CMainFrame;
+class MainWindow;
 class ResourceTextSource;
 
 // Where start-up looks and how it talks; main() takes the defaults, tests
@@ -41,29 +41,31 @@ struct ViewFactories {
 };
 
 // The document templates of these views, Trend first, as start-up registers them.
-std::vector<CDocTemplate> DocTemplates(const ViewFactories& views);
+std::vector<DocumentTemplate> DocumentTemplates(const ViewFactories& views);
 
-// The application: start-up in its fixed order, and the exit step. Made once
-// in main() after the QApplication; the QApplication runs the event loop.
-class CTalloApp {
+// Start-up in its fixed order, and the exit step; in between it holds what
+// start-up took (the single-instance lock, the resource library, the main
+// window). Made once in main() after the QApplication, which is the
+// application and runs the event loop.
+class Startup {
 public:
     // Empties the store, so a run starts from nothing.
-    CTalloApp(AppContext& context, StartupOptions options, ViewFactories views, CommandHandlers handlers);
-    ~CTalloApp();
-    CTalloApp(const CTalloApp&) = delete;
-    CTalloApp& operator=(const CTalloApp&) = delete;
+    Startup(AppContext& context, StartupOptions options, ViewFactories views, CommandHandlers handlers);
+    ~Startup();
+    Startup(const Startup&) = delete;
+    Startup& operator=(const Startup&) = delete;
 
     // Single instance, resource library, templates, main window, patient file,
     // command line, maximised window. False when the program must end now.
-    bool InitInstance(const std::vector<std::string>& args);
+    bool Start(const std::vector<std::string>& args);
     // Destroys the main window if it is still there, empties the store and
     // releases the resource library.
-    void ExitInstance();
+    void Exit();
 
-    CMainFrame* MainFrame() const { return mainFrame_.get(); }
+    MainWindow* Window() const { return mainWindow_.get(); }
     const ResourceLibrary& Library() const { return library_; }
     const Resources& GetResources() const { return resources_; }
-    const std::vector<CDocTemplate>& Templates() const { return templates_; }
+    const std::vector<DocumentTemplate>& Templates() const { return templates_; }
 
 private:
     void ShowMessage(const std::string& text, QMessageBox::Icon icon);
@@ -79,8 +81,8 @@ private:
     ResourceLibrary library_;
     Resources resources_;
     std::unique_ptr<ResourceTextSource> textSource_;
-    std::vector<CDocTemplate> templates_;
-    std::unique_ptr<CMainFrame> mainFrame_;
+    std::vector<DocumentTemplate> templates_;
+    std::unique_ptr<MainWindow> mainWindow_;
 };
 
 }  // namespace quenda

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/CTalloDoc.h"
 #include "app/CommandHandlers.h"
 #include "app/CommandRouter.h"
+#include "app/ViewDocument.h"
 #include "link/PortDiscovery.h"
 
 #include <QMainWindow>
@@ -21,8 +21,8 @@ class QToolBar;
 namespace quenda {
 
 struct AppContext;
-class CChildFrame;
-class CMdiClient;
+class DocumentWindow;
+class TiledMdiArea;
 class DeviceArrivalMonitor;
 class Resources;
 struct MenuSpec;
@@ -33,12 +33,12 @@ struct AcceleratorSpec;
 // one document at a time. Menu items, toolbar buttons and keys all end in
 // OnCommand(id), which hands them to the CommandRouter; the router keeps the
 // display state and the greying rules, this class only shows them.
-class CMainFrame : public QMainWindow, private FrameOps {
+class MainWindow : public QMainWindow, private FrameOps {
     Q_OBJECT
 public:
-    CMainFrame(AppContext& context, const Resources& resources, std::vector<CDocTemplate> templates,
+    MainWindow(AppContext& context, const Resources& resources, std::vector<DocumentTemplate> templates,
                CommandHandlers handlers, QWidget* parent = nullptr);
-    ~CMainFrame() override;
+    ~MainWindow() override;
 
     // The rest of creation: the splash (none for 0 ms), toolbar 128, the status
     // bar, docking, the client background. False when a resource is missing.
@@ -51,7 +51,7 @@ public:
 
     AppContext& Context() { return context_; }
     CommandRouter& Router() { return router_; }
-    CMdiClient* MdiClient() const { return mdiClient_; }
+    TiledMdiArea* MdiArea() const { return mdiClient_; }
 
     // A command as a menu choice gives it; false when it is greyed.
     bool OnCommand(int commandId);
@@ -116,10 +116,10 @@ private:
 
     AppContext& context_;
     const Resources& resources_;
-    std::vector<CDocTemplate> templates_;
+    std::vector<DocumentTemplate> templates_;
     CommandRouter router_;
 
-    CMdiClient* mdiClient_ = nullptr;
+    TiledMdiArea* mdiClient_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     std::vector<QMenu*> popups_;
     std::multimap<int, QAction*> actions_;
@@ -128,7 +128,7 @@ private:
     std::vector<QLabel*> panes_;  // page, CAPS, NUM, SCROLL
     QTimer* lockTimer_ = nullptr;
     DeviceArrivalMonitor* deviceWatch_ = nullptr;
-    std::vector<QPointer<CChildFrame>> children_;
+    std::vector<QPointer<DocumentWindow>> children_;
     QPointer<QMdiSubWindow> toolWindow_;
     QLabel* captionPane_ = nullptr;
     QString caption_;

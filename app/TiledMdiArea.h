@@ -10,14 +10,14 @@ namespace quenda {
 // The main window's client area behind the child windows. It paints a
 // background bitmap tiled from the top-left corner with "Quenda" written across
 // the middle of every tile, or a plain colour when one is set.
-class CMdiClient : public QMdiArea {
+class TiledMdiArea : public QMdiArea {
     Q_OBJECT
 public:
     // RGB(196,196,196): light grey, legible on the dark tile.
     static constexpr QRgb kTextColour = 0xffc4c4c4;
     static constexpr std::int64_t kNoColour = -1;
 
-    explicit CMdiClient(QWidget* parent = nullptr);
+    explicit TiledMdiArea(QWidget* parent = nullptr);
 
     // Replaces the bitmap (a null image removes it) without flicker.
     void SetBackgroundBitmap(const QImage& bitmap);

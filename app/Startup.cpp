@@ -1,11 +1,11 @@
-#include "app/CTalloApp.h"
+#include "app/Startup.h"
 
 #include "app/AppContext.h"
-#include "app/CMainFrame.h"
-#include "base/CommandIds.h"
 #include "app/CommandLine.h"
+#include "app/MainWindow.h"
 #include "app/PatientFolder.h"
 #include "app/ResourceTextSource.h"
+#include "base/CommandIds.h"
 #include "base/TextCodec.h"
 #include "base/UiText.h"
 #include "patient/PatientFile.h"
@@ -21,11 +21,11 @@
 
 namespace quenda {
 
-std::vector<CDocTemplate> DocTemplates(const ViewFactories& views) {
+std::vector<DocumentTemplate> DocumentTemplates(const ViewFactories& views) {
     return {{DocKind::Trend, views.trend}, {DocKind::Table, views.table}, {DocKind::Clinical, views.clinical}};
 }
 
-CTalloApp::CTalloApp(AppContext& context, StartupOptions options, ViewFactories views, CommandHandlers handlers)
+Startup::Startup(AppContext& context, StartupOptions options, ViewFactories views, CommandHandlers handlers)
     : context_(context),
       options_(std::move(options)),
       views_(std::move(views)),
@@ -34,9 +34,9 @@ CTalloApp::CTalloApp(AppContext& context, StartupOptions options, ViewFactories 
     context_.store.ClearStore();
 }
 
-CTalloApp::~CTalloApp() { ExitInstance(); }
+Startup::~Startup() { Exit(); }
 
-void CTalloApp::ShowMessage(const std::string& text, QMessageBox::Icon icon) {
+void Startup::ShowMessage(const std::string& text, QMessageBox::Icon icon) {
     if (options_.showMessage) {
         options_.showMessage(text, icon);
     } else {
@@ -48,7 +48,7 @@ void CTalloApp::ShowMessage(const std::string& text, QMessageBox::Icon icon) {
     }
 }
 
-bool CTalloApp::InitInstance(const std::vector<std::string>& args) {
+bool Startup::Start(const std::vector<std::string>& args) {
     // 1-2. One copy per user. A lock that cannot be had at all (no writable
     // folder) leaves the program unguarded rather than unusable.
     const auto lockFile = options_.lockFile.empty() ? InstanceLock::DefaultFile() : options_.lockFile;
@@ -67,12 +67,12 @@ bool CTalloApp::InitInstance(const std::vector<std::string>& args) {
     LoadResourceLibrary();
 
     // 6. The document templates, Trend first.
-    templates_ = DocTemplates(views_);
+    templates_ = DocumentTemplates(views_);
 
     // 7. The main window.
-    mainFrame_ = std::make_unique<CMainFrame>(context_, resources_, templates_, handlers_);
-    if (!mainFrame_->Create(options_.splashMilliseconds)) {
-        mainFrame_.reset();
+    mainWindow_ = std::make_unique<MainWindow>(context_, resources_, templates_, handlers_);
+    if (!mainWindow_->Create(options_.splashMilliseconds)) {
+        mainWindow_.reset();
         return false;
     }
 
@@ -83,13 +83,13 @@ bool CTalloApp::InitInstance(const std::vector<std::string>& args) {
     if (!ProcessCommandLine(args)) return false;
 
     // 10. Maximised, painted at once.
-    mainFrame_->showMaximized();
-    mainFrame_->repaint();
-    if (options_.watchDevices) mainFrame_->StartDeviceWatch();
+    mainWindow_->showMaximized();
+    mainWindow_->repaint();
+    if (options_.watchDevices) mainWindow_->StartDeviceWatch();
     return true;
 }
 
-void CTalloApp::LoadResourceLibrary() {
+void Startup::LoadResourceLibrary() {
     if (options_.resourceLibrary.empty() || !library_.Load(options_.resourceLibrary)) return;
     const QString stringsName = "strings.json";
     if (!resources_.FromLibrary(stringsName)) return;
@@ -102,7 +102,7 @@ void CTalloApp::LoadResourceLibrary() {
     }
 }
 
-void CTalloApp::CheckPatientFile() {
+void Startup::CheckPatientFile() {
     std::filesystem::path programDir = options_.programDir;
     if (programDir.empty()) programDir = QCoreApplication::applicationDirPath().toStdString();
     const auto dataHome = options_.userDataHome.empty() ? UserDataHome() : options_.userDataHome;
@@ -128,7 +128,7 @@ void CTalloApp::CheckPatientFile() {
     }
 }
 
-bool CTalloApp::ProcessCommandLine(const std::vector<std::string>& args) {
+bool Startup::ProcessCommandLine(const std::vector<std::string>& args) {
     using Command = CommandLineInfo::ShellCommand;
     const CommandLineInfo info = ParseCommandLine(args);
     switch (info.shellCommand) {
@@ -144,8 +144,8 @@ bool CTalloApp::ProcessCommandLine(const std::vector<std::string>& args) {
         case Command::FilePrint:
         case Command::FilePrintTo:
             // Print the file, then end.
-            if (handlers_.openSavedDataFile && handlers_.openSavedDataFile(*mainFrame_, info.fileName)) {
-                mainFrame_->OnCommand(cmd::kPrint);
+            if (handlers_.openSavedDataFile && handlers_.openSavedDataFile(*mainWindow_, info.fileName)) {
+                mainWindow_->OnCommand(cmd::kPrint);
             } else {
                 std::fprintf(stderr, "quenda: %s was not printed\n", TerminalText(info.fileName).c_str());
             }
@@ -154,8 +154,8 @@ bool CTalloApp::ProcessCommandLine(const std::vector<std::string>& args) {
     return false;
 }
 
-void CTalloApp::ExitInstance() {
-    mainFrame_.reset();
+void Startup::Exit() {
+    mainWindow_.reset();
     context_.store.ClearStore();
     SetTextSource(nullptr);
     textSource_.reset();

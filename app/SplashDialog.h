@@ -6,25 +6,25 @@
 #include <memory>
 
 namespace Ui {
-class CSplashDlg;
+class SplashDialog;
 }
 
 namespace quenda {
 
 // The start-up picture: a borderless box filled by bitmap 142, shown modeless
 // while the main window is being made.
-class CSplashDlg : public QDialog {
+class SplashDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CSplashDlg(const QImage& bitmap, QWidget* parent = nullptr);
-    ~CSplashDlg() override;
+    explicit SplashDialog(const QImage& bitmap, QWidget* parent = nullptr);
+    ~SplashDialog() override;
 
     // Shows the picture centred on the screen, paints it, keeps it up for
     // `milliseconds` (user input waits meanwhile), then closes it.
     void ShowFor(int milliseconds);
 
 private:
-    std::unique_ptr<Ui::CSplashDlg> ui_;
+    std::unique_ptr<Ui::SplashDialog> ui_;
 };
 
 }  // namespace quenda

@@ -4,14 +4,14 @@
 
 #include "ShellTestSupport.h"
 
+#include "app/AboutDialog.h"
 #include "app/Bitmaps.h"
-#include "app/CAboutDlg.h"
-#include "app/CMdiClient.h"
-#include "app/CSplashDlg.h"
-#include "base/CommandIds.h"
 #include "app/DeviceArrivalMonitor.h"
 #include "app/PageUpdate.h"
+#include "app/SplashDialog.h"
+#include "app/TiledMdiArea.h"
 #include "app/XkbLockKeys.h"
+#include "base/CommandIds.h"
 #include "widgets/MessageBox.h"
 
 #include <QAction>
@@ -82,7 +82,7 @@ struct PortList : PortEnumerator {
 
 }  // namespace
 
-class MainFrameTest : public QObject {
+class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void menuCarriesEveryItemWithItsExactText() {
@@ -92,11 +92,11 @@ private slots:
         QStringList titles;
         for (const QMenu* popup : popups) titles << popup->title();
         QCOMPARE(titles, QStringList({"File(&F)", "Edit", "Mode", "Options", "About(&A)"}));
-        QCOMPARE(Texts(popups[0]),
-                 QStringList({"NewDataCapture (&N)\tCtrl+N", "Find bluetooth radio", "Open Other ID Data", "-",
-                              "Save Data(&S)...", "Open Saved Data(&O)...\tCtrl+O", "Import(&I)...",
-                              "Nights...\tCtrl+L", "Check out the SpO2 event time...",
-                              "Close", "-", "PrintPreView", "Print", "-", "Exit(&X)"}));
+        QCOMPARE(
+            Texts(popups[0]),
+            QStringList({"NewDataCapture (&N)\tCtrl+N", "Find bluetooth radio", "Open Other ID Data", "-",
+                         "Save Data(&S)...", "Open Saved Data(&O)...\tCtrl+O", "Import(&I)...", "Nights...\tCtrl+L",
+                         "Check out the SpO2 event time...", "Close", "-", "PrintPreView", "Print", "-", "Exit(&X)"}));
         QCOMPARE(Texts(popups[1]), QStringList({"User Info", "Report Title", "-", "Exclude Span", "Include Span",
                                                 "Exclude Before Cursor", "Exclude After Cursor"}));
         QCOMPARE(Texts(popups[2]), QStringList({"Trend", "Table", "Analysis", "Clinical"}));
@@ -129,11 +129,12 @@ private slots:
 
     void keyboardTableMapsEveryKey() {
         FrameFixture f;
-        const std::pair<int, const char*> keys[] = {{57600, "Ctrl+N"},    {57607, "Ctrl+P"},   {57601, "Ctrl+O"},
-                                                    {57603, "Ctrl+S"},    {57643, "Ctrl+Z"},   {57635, "Ctrl+X"},
-                                                    {57634, "Ctrl+C"},    {57637, "Ctrl+V"},   {57643, "Alt+Backspace"},
-                                                    {57635, "Shift+Del"}, {57634, "Ctrl+Ins"}, {57637, "Shift+Ins"},
-                                                    {57680, "F6"},        {57681, "Shift+F6"}, {cmd::kNights, "Ctrl+L"}};
+        const std::pair<int, const char*> keys[] = {
+            {57600, "Ctrl+N"},    {57607, "Ctrl+P"},   {57601, "Ctrl+O"},
+            {57603, "Ctrl+S"},    {57643, "Ctrl+Z"},   {57635, "Ctrl+X"},
+            {57634, "Ctrl+C"},    {57637, "Ctrl+V"},   {57643, "Alt+Backspace"},
+            {57635, "Shift+Del"}, {57634, "Ctrl+Ins"}, {57637, "Shift+Ins"},
+            {57680, "F6"},        {57681, "Shift+F6"}, {cmd::kNights, "Ctrl+L"}};
         for (const auto& [id, key] : keys) {
             bool found = false;
             for (const QAction* action : f.frame->ActionsFor(id)) {
@@ -243,7 +244,7 @@ private slots:
     void keysReachTheCommands() {
         int captures = 0;
         CommandHandlers handlers;
-        handlers.runCaptureDialog = [&](CMainFrame&) { ++captures; };
+        handlers.runCaptureDialog = [&](MainWindow&) { ++captures; };
         FrameFixture f(handlers);
         f.frame->show();
         QVERIFY(QTest::qWaitForWindowActive(f.frame.get()));
@@ -256,14 +257,14 @@ private slots:
 
     void backgroundIsTiledFromTheTopLeftCorner() {
         FrameFixture f;
-        CMdiClient* client = f.frame->MdiClient();
+        TiledMdiArea* client = f.frame->MdiArea();
         // The built-in tile carries "Quenda" in light grey.
         const QImage builtIn = client->Tile();
         QVERIFY(!builtIn.isNull());
         bool hasText = false;
         for (int y = 0; y < builtIn.height() && !hasText; ++y) {
             for (int x = 0; x < builtIn.width() && !hasText; ++x)
-                hasText = builtIn.pixel(x, y) == CMdiClient::kTextColour;
+                hasText = builtIn.pixel(x, y) == TiledMdiArea::kTextColour;
         }
         QVERIFY(hasText);
 
@@ -281,10 +282,10 @@ private slots:
                 }
             }
         }
-        client->SetBackgroundColour(CMdiClient::Rgb(10, 120, 30));
+        client->SetBackgroundColour(TiledMdiArea::Rgb(10, 120, 30));
         QCOMPARE(QColor(client->viewport()->grab().toImage().pixel(0, 0)), QColor(10, 120, 30));
         // Neither colour nor bitmap: the area's own background.
-        client->SetBackgroundColour(CMdiClient::kNoColour);
+        client->SetBackgroundColour(TiledMdiArea::kNoColour);
         client->SetBackgroundBitmap(QImage());
         QCOMPARE(client->viewport()->grab().toImage().pixel(0, 0), client->background().color().rgb());
     }
@@ -292,8 +293,8 @@ private slots:
     void deviceArrivalRunsCaptureOnlyOnTheSerialLink() {
         int captures = 0;
         CommandHandlers handlers;
-        handlers.runCaptureDialog = [&](CMainFrame&) { ++captures; };
-        handlers.findBluetoothRadio = [](CMainFrame&) {};
+        handlers.runCaptureDialog = [&](MainWindow&) { ++captures; };
+        handlers.findBluetoothRadio = [](MainWindow&) {};
         FrameFixture f(handlers);
         // Right after start-up an arrival opens the capture dialog.
         f.frame->OnDeviceArrival();
@@ -397,11 +398,11 @@ private slots:
         SaveScreenshot(mode, "main_window_mode_menu_trend");
         mode->hide();
 
-        CAboutDlg about(LoadBitmap(f.resources, res::kAboutBitmap));
+        AboutDialog about(LoadBitmap(f.resources, res::kAboutBitmap));
         SaveScreenshot(&about, "about_dialog");
         QCOMPARE(about.findChild<QLabel*>("version")->text(), QString("Ver 3.2.4"));
         QCOMPARE(about.findChild<QLabel*>("date")->text(), QString("2010-08-03"));
-        CSplashDlg splash(LoadBitmap(f.resources, res::kSplashBitmap));
+        SplashDialog splash(LoadBitmap(f.resources, res::kSplashBitmap));
         QCOMPARE(splash.size(), QSize(450, 257));
         SaveScreenshot(&splash, "splash");
     }
@@ -409,5 +410,5 @@ private slots:
 
 }  // namespace quenda
 
-QTEST_MAIN(quenda::MainFrameTest)
-#include "MainFrameTest.moc"
+QTEST_MAIN(quenda::MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,19 +1,19 @@
-#include "app/CMainFrame.h"
+#include "app/MainWindow.h"
 
+#include "app/AboutDialog.h"
 #include "app/AppContext.h"
 #include "app/Bitmaps.h"
-#include "app/CAboutDlg.h"
-#include "app/CChildFrame.h"
-#include "app/CMdiClient.h"
-#include "app/CSplashDlg.h"
-#include "base/CommandIds.h"
 #include "app/CommandTarget.h"
 #include "app/DeviceArrivalMonitor.h"
+#include "app/DocumentWindow.h"
 #include "app/LockKeys.h"
 #include "app/PageUpdate.h"
 #include "app/Resources.h"
-#include "base/UiText.h"
+#include "app/SplashDialog.h"
+#include "app/TiledMdiArea.h"
 #include "app/XkbLockKeys.h"
+#include "base/CommandIds.h"
+#include "base/UiText.h"
 #include "link/PortDiscovery.h"
 #include "widgets/MessageBox.h"
 
@@ -38,7 +38,7 @@ QString Text(int stringId) { return QString::fromStdString(UiText(stringId, Reso
 
 }  // namespace
 
-CMainFrame::CMainFrame(AppContext& context, const Resources& resources, std::vector<CDocTemplate> templates,
+MainWindow::MainWindow(AppContext& context, const Resources& resources, std::vector<DocumentTemplate> templates,
                        CommandHandlers handlers, QWidget* parent)
     : QMainWindow(parent),
       context_(context),
@@ -48,21 +48,21 @@ CMainFrame::CMainFrame(AppContext& context, const Resources& resources, std::vec
     setWindowTitle(Text(str::kAppTitle));
     setWindowIcon(QIcon(QPixmap::fromImage(LoadImage(resources_, QString("icon%1.png").arg(res::kMainFrame)))));
     InstallHooks(handlers);
-    mdiClient_ = new CMdiClient(this);
+    mdiClient_ = new TiledMdiArea(this);
     setCentralWidget(mdiClient_);
     // Print and Print Preview follow the active child (a document or the tool window).
     connect(mdiClient_, &QMdiArea::subWindowActivated, this, [this] { UpdateCommandStates(); });
 }
 
-CMainFrame::~CMainFrame() {
+MainWindow::~MainWindow() {
     // The client area outlives this object's members while the base class
     // deletes it; it must not report activations to them then.
     disconnect(mdiClient_, nullptr, this, nullptr);
 }
 
-void CMainFrame::InstallHooks(const CommandHandlers& handlers) {
+void MainWindow::InstallHooks(const CommandHandlers& handlers) {
     // Each hook the router gets calls the shell's hook with this window.
-    auto bind = [this](const std::function<void(CMainFrame&)>& hook) -> std::function<void()> {
+    auto bind = [this](const std::function<void(MainWindow&)>& hook) -> std::function<void()> {
         if (!hook) return {};
         return [this, hook] { hook(*this); };
     };
@@ -89,9 +89,9 @@ void CMainFrame::InstallHooks(const CommandHandlers& handlers) {
     }
 }
 
-bool CMainFrame::Create(int splashMilliseconds) {
+bool MainWindow::Create(int splashMilliseconds) {
     if (splashMilliseconds > 0) {
-        CSplashDlg splash(LoadBitmap(resources_, res::kSplashBitmap));
+        SplashDialog splash(LoadBitmap(resources_, res::kSplashBitmap));
         splash.ShowFor(splashMilliseconds);
     }
     BuildMenu(resources_.Menu(res::kMainFrame));
@@ -104,7 +104,7 @@ bool CMainFrame::Create(int splashMilliseconds) {
     return !popups_.empty();
 }
 
-QAction* CMainFrame::NewCommandAction(int commandId, const QString& text) {
+QAction* MainWindow::NewCommandAction(int commandId, const QString& text) {
     auto* action = new QAction(text, this);
     const std::string commandString = UiText(commandId, Resources::BuiltInString(commandId));
     action->setStatusTip(QString::fromStdString(PromptOf(commandString)));
@@ -114,7 +114,7 @@ QAction* CMainFrame::NewCommandAction(int commandId, const QString& text) {
     return action;
 }
 
-void CMainFrame::BuildMenu(const MenuSpec& menu) {
+void MainWindow::BuildMenu(const MenuSpec& menu) {
     for (const MenuPopupSpec& popupSpec : menu.popups) {
         QMenu* popup = menuBar()->addMenu(popupSpec.text);
         for (const MenuItemSpec& item : popupSpec.items) {
@@ -126,12 +126,12 @@ void CMainFrame::BuildMenu(const MenuSpec& menu) {
             }
         }
         // The greying is settled each time a menu drops down.
-        connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+        connect(popup, &QMenu::aboutToShow, this, &MainWindow::UpdateCommandStates);
         popups_.push_back(popup);
     }
 }
 
-bool CMainFrame::BuildToolbar(const ToolbarSpec& spec) {
+bool MainWindow::BuildToolbar(const ToolbarSpec& spec) {
     const QImage strip = LoadImage(resources_, spec.image);
     if (strip.isNull() || spec.buttons.empty()) return false;
     toolBar_ = new QToolBar(Text(str::kAppTitle), this);
@@ -157,7 +157,7 @@ bool CMainFrame::BuildToolbar(const ToolbarSpec& spec) {
     return true;
 }
 
-void CMainFrame::BuildAccelerators(const std::vector<AcceleratorSpec>& keys) {
+void MainWindow::BuildAccelerators(const std::vector<AcceleratorSpec>& keys) {
     for (const AcceleratorSpec& key : keys) {
         QAction* action = NewCommandAction(key.command, QString());
         action->setStatusTip(QString());
@@ -167,7 +167,7 @@ void CMainFrame::BuildAccelerators(const std::vector<AcceleratorSpec>& keys) {
     }
 }
 
-void CMainFrame::BuildStatusBar() {
+void MainWindow::BuildStatusBar() {
     QStatusBar* bar = statusBar();
     // The message pane: prompts replace the idle text while a command is pointed at.
     idlePane_ = new QLabel(Text(str::kIdleMessage), bar);
@@ -188,12 +188,12 @@ void CMainFrame::BuildStatusBar() {
     pagePane_ = addPane(Text(str::kPagePane));
     for (const int id : {str::kIndicatorCaps, str::kIndicatorNum, str::kIndicatorScroll}) addPane(Text(id));
     lockTimer_ = new QTimer(this);
-    connect(lockTimer_, &QTimer::timeout, this, &CMainFrame::UpdateLockPanes);
+    connect(lockTimer_, &QTimer::timeout, this, &MainWindow::UpdateLockPanes);
     lockTimer_->start(kLockPollMilliseconds);
     UpdateLockPanes();
 }
 
-void CMainFrame::UpdateLockPanes() {
+void MainWindow::UpdateLockPanes() {
     const LockKeys keys = ChooseLockKeys(ReadLockKeyLights(), ReadXkbLockKeys);
     // An indicator that is off shows nothing, as the key's light does.
     panes_[1]->setText(keys.caps ? Text(str::kIndicatorCaps) : QString());
@@ -201,20 +201,20 @@ void CMainFrame::UpdateLockPanes() {
     panes_[3]->setText(keys.scroll ? Text(str::kIndicatorScroll) : QString());
 }
 
-void CMainFrame::StartDeviceWatch(std::unique_ptr<PortEnumerator> ports) {
+void MainWindow::StartDeviceWatch(std::unique_ptr<PortEnumerator> ports) {
     if (!deviceWatch_) {
         deviceWatch_ = new DeviceArrivalMonitor(this);
-        connect(deviceWatch_, &DeviceArrivalMonitor::deviceArrived, this, &CMainFrame::OnDeviceArrival);
+        connect(deviceWatch_, &DeviceArrivalMonitor::deviceArrived, this, &MainWindow::OnDeviceArrival);
     }
     deviceWatch_->Start(std::move(ports));
 }
 
-void CMainFrame::OnDeviceArrival() {
+void MainWindow::OnDeviceArrival() {
     router_.DeviceArrived();
     UpdateCommandStates();
 }
 
-bool CMainFrame::OnCommand(int commandId) {
+bool MainWindow::OnCommand(int commandId) {
     const bool ran = router_.Run(commandId);
     // Close leaves no data set shown, so no night to name.
     if (ran && commandId == cmd::kClose) SetDataCaption({});
@@ -224,11 +224,11 @@ bool CMainFrame::OnCommand(int commandId) {
     return ran;
 }
 
-void CMainFrame::UpdateCommandStates() {
+void MainWindow::UpdateCommandStates() {
     for (const auto& [id, action] : actions_) action->setEnabled(router_.IsEnabled(id));
 }
 
-QWidget* CMainFrame::ActiveView() const {
+QWidget* MainWindow::ActiveView() const {
     if (toolWindow_ && mdiClient_->activeSubWindow() == toolWindow_) return toolWindow_->widget();
     for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
         if (*it) return (*it)->widget();
@@ -236,7 +236,7 @@ QWidget* CMainFrame::ActiveView() const {
     return nullptr;
 }
 
-QWidget* CMainFrame::ShowToolView(const std::function<QWidget*()>& make) {
+QWidget* MainWindow::ShowToolView(const std::function<QWidget*()>& make) {
     if (!toolWindow_) {
         QWidget* view = make();
         if (!view) return nullptr;
@@ -254,9 +254,9 @@ QWidget* CMainFrame::ShowToolView(const std::function<QWidget*()>& make) {
     return toolWindow_->widget();
 }
 
-QWidget* CMainFrame::ToolView() const { return toolWindow_ ? toolWindow_->widget() : nullptr; }
+QWidget* MainWindow::ToolView() const { return toolWindow_ ? toolWindow_->widget() : nullptr; }
 
-void CMainFrame::SetDataCaption(const QString& caption) {
+void MainWindow::SetDataCaption(const QString& caption) {
     caption_ = caption;
     setWindowTitle(caption.isEmpty() ? Text(str::kAppTitle) : Text(str::kAppTitle) + QStringLiteral(" - ") + caption);
     if (captionPane_) {
@@ -265,20 +265,20 @@ void CMainFrame::SetDataCaption(const QString& caption) {
     }
 }
 
-QString CMainFrame::DataCaption() const { return caption_; }
+QString MainWindow::DataCaption() const { return caption_; }
 
-QString CMainFrame::PagePaneText() const { return pagePane_ ? pagePane_->text() : QString(); }
+QString MainWindow::PagePaneText() const { return pagePane_ ? pagePane_->text() : QString(); }
 
-QString CMainFrame::IdleText() const { return idlePane_ ? idlePane_->text() : QString(); }
+QString MainWindow::IdleText() const { return idlePane_ ? idlePane_->text() : QString(); }
 
-std::vector<QAction*> CMainFrame::ActionsFor(int commandId) const {
+std::vector<QAction*> MainWindow::ActionsFor(int commandId) const {
     std::vector<QAction*> found;
     const auto [first, last] = actions_.equal_range(commandId);
     for (auto it = first; it != last; ++it) found.push_back(it->second);
     return found;
 }
 
-bool CMainFrame::event(QEvent* event) {
+bool MainWindow::event(QEvent* event) {
     if (event->type() == PageUpdateEvent::kType) {
         const auto* update = static_cast<PageUpdateEvent*>(event);
         if (pagePane_) pagePane_->setText(QString::fromStdString(PageText(update->PageIndex(), update->PageCount())));
@@ -287,19 +287,19 @@ bool CMainFrame::event(QEvent* event) {
     return QMainWindow::event(event);
 }
 
-void CMainFrame::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!isMaximized()) showMaximized();
 }
 
-void CMainFrame::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // Documents hold no data, so there is nothing to ask.
     CloseAllDocuments();
     event->accept();
 }
 
-void CMainFrame::CloseAllDocuments() {
-    for (const QPointer<CChildFrame>& child : children_) {
+void MainWindow::CloseAllDocuments() {
+    for (const QPointer<DocumentWindow>& child : children_) {
         if (!child) continue;
         mdiClient_->removeSubWindow(child);
         child->hide();
@@ -310,12 +310,12 @@ void CMainFrame::CloseAllDocuments() {
     UpdateCommandStates();
 }
 
-void CMainFrame::OpenDocument(DocKind kind) {
-    for (const CDocTemplate& docTemplate : templates_) {
+void MainWindow::OpenDocument(DocKind kind) {
+    for (const DocumentTemplate& docTemplate : templates_) {
         if (docTemplate.kind != kind || !docTemplate.createView) continue;
-        auto* document = new CTalloDoc;
+        auto* document = new ViewDocument;
         QWidget* view = docTemplate.createView(*this);
-        auto* child = new CChildFrame(document, view);
+        auto* child = new DocumentWindow(document, view);
         mdiClient_->addSubWindow(child);
         children_.emplace_back(child);
         child->showMaximized();
@@ -326,29 +326,29 @@ void CMainFrame::OpenDocument(DocKind kind) {
     UpdateCommandStates();
 }
 
-void CMainFrame::ShowMaximized() { showMaximized(); }
+void MainWindow::ShowMaximized() { showMaximized(); }
 
-void CMainFrame::PostPageUpdate(int pageIndex, int pageCount) { quenda::PostPageUpdate(this, pageIndex, pageCount); }
+void MainWindow::PostPageUpdate(int pageIndex, int pageCount) { quenda::PostPageUpdate(this, pageIndex, pageCount); }
 
-void CMainFrame::RepaintCurrentView() { context_.RepaintCurrentView(); }
+void MainWindow::RepaintCurrentView() { context_.RepaintCurrentView(); }
 
-bool CMainFrame::ViewHandles(int commandId) const {
+bool MainWindow::ViewHandles(int commandId) const {
     const auto* target = dynamic_cast<const CommandTarget*>(ActiveView());
     return target && target->HandlesCommand(commandId);
 }
 
-void CMainFrame::RunViewCommand(int commandId) {
+void MainWindow::RunViewCommand(int commandId) {
     if (auto* target = dynamic_cast<CommandTarget*>(ActiveView())) target->RunCommand(commandId);
 }
 
-void CMainFrame::ShowAbout() {
-    CAboutDlg about(LoadBitmap(resources_, res::kAboutBitmap), this);
+void MainWindow::ShowAbout() {
+    AboutDialog about(LoadBitmap(resources_, res::kAboutBitmap), this);
     about.exec();
 }
 
-void CMainFrame::CloseMainWindow() { close(); }
+void MainWindow::CloseMainWindow() { close(); }
 
-void CMainFrame::ReportNotAvailable(int commandId) {
+void MainWindow::ReportNotAvailable(int commandId) {
     const std::string name = ToolTipOf(UiText(commandId, Resources::BuiltInString(commandId)));
     ShowMessageBox(this, QString::fromStdString(name + "\n\n" + UiText("This command is not available yet.")),
                    QMessageBox::Information);

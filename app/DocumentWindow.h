@@ -4,21 +4,21 @@
 
 namespace quenda {
 
-class CTalloDoc;
+class ViewDocument;
 
 // The child window of one document: always maximised, with no system menu
 // and no minimise or maximise box. It owns its document and its view.
-class CChildFrame : public QMdiSubWindow {
+class DocumentWindow : public QMdiSubWindow {
     Q_OBJECT
 public:
-    CChildFrame(CTalloDoc* document, QWidget* view);
-    CTalloDoc* Document() const { return document_; }
+    DocumentWindow(ViewDocument* document, QWidget* view);
+    ViewDocument* Document() const { return document_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    CTalloDoc* document_;
+    ViewDocument* document_;
 };
 
 }  // namespace quenda

@@ -1,4 +1,4 @@
-#include "app/CMdiClient.h"
+#include "app/TiledMdiArea.h"
 
 #include "base/UiText.h"
 
@@ -19,9 +19,9 @@ QFont TileFont() {
 
 }  // namespace
 
-CMdiClient::CMdiClient(QWidget* parent) : QMdiArea(parent) {}
+TiledMdiArea::TiledMdiArea(QWidget* parent) : QMdiArea(parent) {}
 
-void CMdiClient::SetBackgroundBitmap(const QImage& bitmap) {
+void TiledMdiArea::SetBackgroundBitmap(const QImage& bitmap) {
     viewport()->setUpdatesEnabled(false);
     tile_ = bitmap.convertToFormat(QImage::Format_RGB32);
     if (!tile_.isNull()) {
@@ -34,12 +34,12 @@ void CMdiClient::SetBackgroundBitmap(const QImage& bitmap) {
     viewport()->update();
 }
 
-void CMdiClient::SetBackgroundColour(std::int64_t colour) {
+void TiledMdiArea::SetBackgroundColour(std::int64_t colour) {
     colour_ = colour;
     viewport()->update();
 }
 
-void CMdiClient::paintEvent(QPaintEvent* event) {
+void TiledMdiArea::paintEvent(QPaintEvent* event) {
     if (colour_ == kNoColour && tile_.isNull()) {
         QMdiArea::paintEvent(event);
         return;
@@ -58,7 +58,7 @@ void CMdiClient::paintEvent(QPaintEvent* event) {
     }
 }
 
-void CMdiClient::resizeEvent(QResizeEvent* event) {
+void TiledMdiArea::resizeEvent(QResizeEvent* event) {
     QMdiArea::resizeEvent(event);
     if (!tile_.isNull()) viewport()->update();
 }
