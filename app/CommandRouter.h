@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DisplayState.h"
+#include "base/DisplayState.h"
 
 #include <functional>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/Clinical.h"
-#include "app/CommandTarget.h"
+#include "base/CommandTarget.h"
 #include "views/ClinicalPage.h"
 #include "views/PageLayout.h"
 

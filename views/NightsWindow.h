@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/CommandTarget.h"
+#include "base/CommandTarget.h"
 #include "nights/Library.h"
 #include "views/NightsPage.h"
 

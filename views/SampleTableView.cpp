@@ -1,6 +1,6 @@
 #include "views/SampleTableView.h"
 
-#include "app/DisplayState.h"
+#include "base/DisplayState.h"
 #include "views/PagePaint.h"
 #include "views/TrendPaging.h"
 

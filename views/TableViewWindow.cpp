@@ -2,9 +2,9 @@
 
 #include "analysis/Thresholds.h"
 #include "app/AppContext.h"
-#include "app/DisplayState.h"
 #include "app/PageUpdate.h"
 #include "base/CommandIds.h"
+#include "base/DisplayState.h"
 #include "views/TrendViewWindow.h"
 #include "views/ViewCommands.h"
 

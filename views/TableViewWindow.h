@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/CommandTarget.h"
+#include "base/CommandTarget.h"
 #include "views/SampleTableView.h"
 #include "views/TableViewSource.h"
 

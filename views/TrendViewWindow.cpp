@@ -1,9 +1,9 @@
 #include "views/TrendViewWindow.h"
 
 #include "app/AppContext.h"
-#include "base/CommandIds.h"
-#include "app/DisplayState.h"
 #include "app/PageUpdate.h"
+#include "base/CommandIds.h"
+#include "base/DisplayState.h"
 #include "views/PageHeader.h"
 #include "views/ViewCommands.h"
 #include "widgets/MessageBox.h"

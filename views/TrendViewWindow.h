@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/CommandTarget.h"
+#include "base/CommandTarget.h"
 #include "views/TrendView.h"
 #include "views/TrendViewSource.h"
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/AppContext.h"
-#include "app/CommandTarget.h"
-#include "app/DisplayState.h"
 #include "app/PageUpdate.h"
 #include "base/CommandIds.h"
+#include "base/CommandTarget.h"
+#include "base/DisplayState.h"
 #include "widgets/MessageBox.h"
 #include "widgets/UiTexts.h"
 

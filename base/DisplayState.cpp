@@ -1,4 +1,4 @@
-#include "app/DisplayState.h"
+#include "base/DisplayState.h"
 
 #include "base/CommandIds.h"
 
