@@ -6,7 +6,7 @@
 #include "app/DeviceArrivalMonitor.h"
 #include "app/DocumentWindow.h"
 #include "app/LockKeys.h"
-#include "app/PageUpdate.h"
+#include "app/PageText.h"
 #include "app/Resources.h"
 #include "app/SplashDialog.h"
 #include "app/TiledMdiArea.h"
@@ -16,6 +16,7 @@
 #include "base/UiText.h"
 #include "link/PortDiscovery.h"
 #include "widgets/MessageBox.h"
+#include "widgets/PageUpdate.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -2,11 +2,11 @@
 
 #include "app/AppContext.h"
 #include "base/CommandIds.h"
-#include "app/PageUpdate.h"
 #include "views/ClinicalPage.h"
 #include "views/PagePaint.h"
 #include "views/PrintDialogs.h"
 #include "views/TrendViewWindow.h"
+#include "widgets/PageUpdate.h"
 
 #include <QPainter>
 

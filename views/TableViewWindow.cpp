@@ -2,11 +2,11 @@
 
 #include "analysis/Thresholds.h"
 #include "app/AppContext.h"
-#include "app/PageUpdate.h"
 #include "base/CommandIds.h"
 #include "base/DisplayState.h"
 #include "views/TrendViewWindow.h"
 #include "views/ViewCommands.h"
+#include "widgets/PageUpdate.h"
 
 namespace quenda {
 

@@ -1,12 +1,12 @@
 #include "views/TrendViewWindow.h"
 
 #include "app/AppContext.h"
-#include "app/PageUpdate.h"
 #include "base/CommandIds.h"
 #include "base/DisplayState.h"
 #include "views/PageHeader.h"
 #include "views/ViewCommands.h"
 #include "widgets/MessageBox.h"
+#include "widgets/PageUpdate.h"
 #include "widgets/UiTexts.h"
 
 #include <QContextMenuEvent>

@@ -7,12 +7,12 @@
 #include "app/AboutDialog.h"
 #include "app/Bitmaps.h"
 #include "app/DeviceArrivalMonitor.h"
-#include "app/PageUpdate.h"
 #include "app/SplashDialog.h"
 #include "app/TiledMdiArea.h"
 #include "app/XkbLockKeys.h"
 #include "base/CommandIds.h"
 #include "widgets/MessageBox.h"
+#include "widgets/PageUpdate.h"
 
 #include <QAction>
 #include <QLabel>

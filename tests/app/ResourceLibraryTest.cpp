@@ -5,11 +5,11 @@
 
 #include "ShellTestSupport.h"
 
-#include "app/PageUpdate.h"
 #include "app/ResourceLibrary.h"
 #include "app/TiledMdiArea.h"
 #include "base/CommandIds.h"
 #include "base/UiText.h"
+#include "widgets/PageUpdate.h"
 
 #include <QFile>
 #include <QMenu>

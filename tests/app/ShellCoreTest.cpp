@@ -2,17 +2,17 @@
 // transitions, the command line, the single-instance lock, the patient folder,
 // port arrival and the lock keys.
 
-#include "base/CommandIds.h"
 #include "app/CommandLine.h"
 #include "app/CommandRouter.h"
 #include "app/InstanceLock.h"
 #include "app/LockKeys.h"
-#include "app/PageUpdate.h"
+#include "app/PageText.h"
 #include "app/PatientFolder.h"
 #include "app/PortArrival.h"
 #include "app/ResourceTextSource.h"
-#include "base/Settings.h"
 #include "app/ViewState.h"
+#include "base/CommandIds.h"
+#include "base/Settings.h"
 #include "link/PortDiscovery.h"
 #include "patient/PatientFile.h"
 #include "store/RecordingStore.h"

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "app/AppContext.h"
-#include "app/PageUpdate.h"
 #include "base/CommandIds.h"
 #include "base/CommandTarget.h"
 #include "base/DisplayState.h"
 #include "widgets/MessageBox.h"
+#include "widgets/PageUpdate.h"
 #include "widgets/UiTexts.h"
 
 #include <QShowEvent>

@@ -3,8 +3,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 
-#include <string>
-
 namespace quenda {
 
 // The page update message: the active view (and every mode switch) posts it to
@@ -29,8 +27,5 @@ private:
 inline void PostPageUpdate(QObject* mainWindow, int pageIndex, int pageCount) {
     if (mainWindow) QCoreApplication::postEvent(mainWindow, new PageUpdateEvent(pageIndex, pageCount));
 }
-
-// "Page:%d/%d" with index + 1 and count when there are pages, else "Page:".
-std::string PageText(int pageIndex, int pageCount);
 
 }  // namespace quenda

@@ -1,4 +1,4 @@
-#include "app/PageUpdate.h"
+#include "app/PageText.h"
 
 #include "base/UiText.h"
 
