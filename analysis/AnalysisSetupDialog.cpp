@@ -1,11 +1,11 @@
 #include "analysis/AnalysisSetupDialog.h"
 
-#include "analysis/StepArrows.h"
 #include "base/Settings.h"
 #include "base/UiText.h"
 #include "ui_AnalysisSetupDialog.h"
 #include "widgets/MessageBox.h"
 #include "widgets/NoPasteLineEdit.h"
+#include "widgets/StepArrows.h"
 
 #include <QFocusEvent>
 #include <QGuiApplication>

@@ -1,10 +1,10 @@
 #include "views/RollStepDialog.h"
 
-#include "analysis/StepArrows.h"
 #include "base/CommandIds.h"
 #include "base/UiText.h"
 #include "widgets/MessageBox.h"
 #include "widgets/NoPasteLineEdit.h"
+#include "widgets/StepArrows.h"
 
 #include <QDialogButtonBox>
 #include <QEvent>

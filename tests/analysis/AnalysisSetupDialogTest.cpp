@@ -1,7 +1,7 @@
 #include "analysis/AnalysisSetupDialog.h"
-#include "analysis/StepArrows.h"
 #include "base/Settings.h"
 #include "widgets/NoPasteLineEdit.h"
+#include "widgets/StepArrows.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

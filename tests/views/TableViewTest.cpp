@@ -1,12 +1,12 @@
 // The table view offscreen: Table and Analysis modes, paging, the page clamp
 // after a resize, the roll-step dialog, and renders for a person to look at.
 #include "analysis/Analysis.h"
-#include "analysis/StepArrows.h"
 #include "tools/sim/Recording.h"
 #include "views/RollStepDialog.h"
 #include "views/SampleTableView.h"
 #include "views/TrendTestData.h"
 #include "widgets/NoPasteLineEdit.h"
+#include "widgets/StepArrows.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "analysis/StepArrows.h"
+#include "widgets/StepArrows.h"
 
 #include <QToolButton>
 #include <QVBoxLayout>
