@@ -2,7 +2,7 @@
 
 #include "base/CommandIds.h"
 #include "base/Settings.h"
-#include "app/ViewState.h"
+#include "document/ViewState.h"
 #include "store/RecordingStore.h"
 
 namespace quenda {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/AppContext.h"
 #include "app/CommandRouter.h"
 #include "app/MainWindow.h"
 #include "device/CaptureHost.h"
+#include "document/AppContext.h"
 #include "patient/ReportTitle.h"
 #include "widgets/MessageBox.h"
 

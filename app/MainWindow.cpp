@@ -1,7 +1,6 @@
 #include "app/MainWindow.h"
 
 #include "app/AboutDialog.h"
-#include "app/AppContext.h"
 #include "app/Bitmaps.h"
 #include "app/DeviceArrivalMonitor.h"
 #include "app/DocumentWindow.h"
@@ -14,6 +13,7 @@
 #include "base/CommandIds.h"
 #include "base/CommandTarget.h"
 #include "base/UiText.h"
+#include "document/AppContext.h"
 #include "link/PortDiscovery.h"
 #include "widgets/MessageBox.h"
 #include "widgets/PageUpdate.h"

@@ -1,6 +1,5 @@
 #include "app/Startup.h"
 
-#include "app/AppContext.h"
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "app/PatientFolder.h"
@@ -8,6 +7,7 @@
 #include "base/CommandIds.h"
 #include "base/TextCodec.h"
 #include "base/UiText.h"
+#include "document/AppContext.h"
 #include "patient/PatientFile.h"
 #include "widgets/MessageBox.h"
 

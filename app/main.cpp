@@ -1,9 +1,9 @@
 // quenda: the desktop program.
 
-#include "app/AppContext.h"
 #include "app/LibraryExclusionStore.h"
 #include "app/Program.h"
 #include "app/Startup.h"
+#include "document/AppContext.h"
 #include "link/BluetoothLink.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 //   - the chart repainted (layout and paint) under 16 ms;
 //   - `quenda-cli nights report` of the 1,000 nights, the whole process,
 //     under 2 s and a PDF under 2 MB.
-#include "app/AppContext.h"
+#include "document/AppContext.h"
 #include "nights/Library.h"
 #include "views/NightsWindow.h"
 

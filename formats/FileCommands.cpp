@@ -1,9 +1,9 @@
 #include "formats/FileCommands.h"
 
 #include "analysis/Analysis.h"
-#include "app/AppContext.h"
 #include "base/CommandIds.h"
 #include "base/UiText.h"
+#include "document/AppContext.h"
 #include "formats/Edf.h"
 #include "formats/Export.h"
 #include "formats/ExportProgressDialog.h"

@@ -1,7 +1,7 @@
 #include "views/ClinicalViewWindow.h"
 
-#include "app/AppContext.h"
 #include "base/CommandIds.h"
+#include "document/AppContext.h"
 #include "views/ClinicalPage.h"
 #include "views/PagePaint.h"
 #include "views/PrintDialogs.h"

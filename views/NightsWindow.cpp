@@ -1,7 +1,7 @@
 #include "views/NightsWindow.h"
 
-#include "app/AppContext.h"
 #include "base/CommandIds.h"
+#include "document/AppContext.h"
 #include "views/PrintDialogs.h"
 #include "widgets/MessageBox.h"
 #include "widgets/UiTexts.h"

@@ -1,9 +1,9 @@
 #include "views/TableViewWindow.h"
 
 #include "analysis/Thresholds.h"
-#include "app/AppContext.h"
 #include "base/CommandIds.h"
 #include "base/DisplayState.h"
+#include "document/AppContext.h"
 #include "views/TrendViewWindow.h"
 #include "views/ViewCommands.h"
 #include "widgets/PageUpdate.h"

@@ -1,8 +1,8 @@
 #include "views/TrendViewWindow.h"
 
-#include "app/AppContext.h"
 #include "base/CommandIds.h"
 #include "base/DisplayState.h"
+#include "document/AppContext.h"
 #include "views/PageHeader.h"
 #include "views/ViewCommands.h"
 #include "widgets/MessageBox.h"

@@ -1,13 +1,13 @@
 // The program as wired in main(): New Data Capture against the simulator on a
 // pty, through the capture dialog, into the trend view; then Mode > Analysis
 // on what was downloaded.
-#include "app/AppContext.h"
 #include "app/LibraryExclusionStore.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
 #include "app/Resources.h"
 #include "base/CommandIds.h"
 #include "device/CaptureDialog.h"
+#include "document/AppContext.h"
 #include "integration/SimProcess.h"
 #include "link/BluetoothLink.h"
 #include "nights/Library.h"

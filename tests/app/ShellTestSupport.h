@@ -2,11 +2,11 @@
 
 // Helpers shared by the shell's Qt tests.
 
-#include "app/AppContext.h"
 #include "app/MainWindow.h"
 #include "app/Resources.h"
 #include "app/Startup.h"
 #include "app/TestView.h"
+#include "document/AppContext.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/AppContext.h"
 #include "base/CommandIds.h"
 #include "base/CommandTarget.h"
 #include "base/DisplayState.h"
+#include "document/AppContext.h"
 #include "widgets/MessageBox.h"
 #include "widgets/PageUpdate.h"
 #include "widgets/UiTexts.h"

@@ -12,7 +12,7 @@ trap 'rm -rf "$tmp"' EXIT
 mkdir -p "$tmp/docs" "$tmp/store" "$tmp/views"
 cp "$src/docs/DEVELOPING.md" "$tmp/docs/"
 printf '#include "base/AtomicFile.h"\n#include <vector>\n#include "views/PagePaint.h"\n' > "$tmp/store/Up.cpp"
-printf '#include "app/AppContext.h"\n#include "app/MainWindow.h"\n' > "$tmp/views/Door.cpp"
+printf '#include "document/AppContext.h"\n#include "app/MainWindow.h"\n' > "$tmp/views/Door.cpp"
 if out=$("$check" "$tmp"); then
     echo "FAIL: the check passed a tree with upward includes"; exit 1
 fi

@@ -1,12 +1,12 @@
 // Save Data, Open Saved Data, Open Other ID Data and the event listing inside
 // the main window as the program wires them, through the real file dialogs,
 // OtherIdDialog and the progress window, played by a timer.
-#include "app/AppContext.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
 #include "app/Resources.h"
 #include "app/ShellTestSupport.h"
 #include "base/CommandIds.h"
+#include "document/AppContext.h"
 #include "formats/ExportProgressDialog.h"
 #include "formats/OtherIdDialog.h"
 #include "link/BluetoothLink.h"

@@ -1,11 +1,11 @@
 // File > Import... inside the main window as the program wires it: the
 // import dialog and the day/month question played by a timer.
-#include "app/AppContext.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
 #include "app/Resources.h"
 #include "app/ShellTestSupport.h"
 #include "base/CommandIds.h"
+#include "document/AppContext.h"
 #include "formats/Import.h"
 #include "link/BluetoothLink.h"
 #include "nights/Library.h"

@@ -3,8 +3,8 @@
 // stores or exports their figures, and compared with AnalyzeNight's.
 #include "analysis/ClinicalJson.h"
 #include "analysis/NightAnalysis.h"
-#include "app/AppContext.h"
 #include "app/LibraryExclusionStore.h"
+#include "document/AppContext.h"
 #include "formats/Export.h"
 #include "nights/Library.h"
 #include "support/NightData.h"

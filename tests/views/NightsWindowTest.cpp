@@ -2,7 +2,7 @@
 // and filter, the chart against the listed values, opening a night, the note
 // read back by quenda-cli, removing, and the edges (empty, missing file,
 // unreadable library). Renders the window and the printed pages.
-#include "app/AppContext.h"
+#include "document/AppContext.h"
 #include "nights/Library.h"
 #include "store/DataFile.h"
 #include "support/NightData.h"

@@ -2,11 +2,11 @@
 // figures: Shift+drag, Shift+Left/Right, Edit's four commands, the shading,
 // and a failure to keep the change.
 #include "analysis/ClinicalState.h"
-#include "app/AppContext.h"
 #include "app/LibraryExclusionStore.h"
+#include "base/CommandIds.h"
+#include "document/AppContext.h"
 #include "nights/Library.h"
 #include "store/DataFile.h"
-#include "base/CommandIds.h"
 #include "support/TempDir.h"
 #include "tools/sim/Recording.h"
 #include "views/TrendViewWindow.h"

@@ -7,13 +7,13 @@
 //
 // It runs in the folder whose Quenda.ini it should use, like the program, and
 // always offscreen: no display is needed.
-#include "app/AppContext.h"
 #include "app/MainWindow.h"
 #include "app/PatientFolder.h"
 #include "app/Program.h"
 #include "app/Resources.h"
 #include "base/CommandIds.h"
 #include "device/CaptureDialog.h"
+#include "document/AppContext.h"
 #include "link/BluetoothLink.h"
 #include "nights/Library.h"
 #include "patient/PatientRecord.h"

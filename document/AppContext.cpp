@@ -1,4 +1,4 @@
-#include "app/AppContext.h"
+#include "document/AppContext.h"
 
 namespace quenda {
 

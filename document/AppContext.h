@@ -3,7 +3,7 @@
 #include "analysis/AnalysisResults.h"
 #include "analysis/ClinicalState.h"
 #include "base/Settings.h"
-#include "app/ViewState.h"
+#include "document/ViewState.h"
 #include "patient/PatientContext.h"
 #include "patient/ReportTitle.h"
 #include "store/RecordingStore.h"
