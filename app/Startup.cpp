@@ -2,13 +2,13 @@
 
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
-#include "app/PatientFolder.h"
 #include "app/ResourceTextSource.h"
 #include "base/CommandIds.h"
 #include "base/TextCodec.h"
 #include "base/UiText.h"
 #include "document/AppContext.h"
 #include "patient/PatientFile.h"
+#include "patient/PatientFolder.h"
 #include "widgets/MessageBox.h"
 
 #include <QCoreApplication>

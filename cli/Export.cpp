@@ -2,13 +2,13 @@
 
 #include "analysis/Analysis.h"
 #include "analysis/ClinicalSetup.h"
-#include "cli/Analyze.h"
-#include "app/PatientFolder.h"
 #include "base/Settings.h"
 #include "base/TextCodec.h"
-#include "patient/PatientFile.h"
+#include "cli/Analyze.h"
 #include "formats/Export.h"
 #include "formats/ExportText.h"
+#include "patient/PatientFile.h"
+#include "patient/PatientFolder.h"
 
 #include <cstdio>
 #include <optional>

@@ -2,11 +2,11 @@
 
 #include "analysis/Analysis.h"
 #include "analysis/ClinicalSetup.h"
-#include "cli/Analyze.h"
-#include "app/PatientFolder.h"
 #include "base/Settings.h"
 #include "base/TextCodec.h"
+#include "cli/Analyze.h"
 #include "patient/PatientFile.h"
+#include "patient/PatientFolder.h"
 #include "store/DataFile.h"
 #include "views/PageHeader.h"
 #include "views/PrintViews.h"

@@ -31,7 +31,7 @@ struct AppContext {
     // puts itself here when it is first shown.
     QPointer<QWidget> currentViewWindow;
     // The current patient; it clears itself with the store. Start-up sets
-    // where the patient file is (PatientFolder.h).
+    // where the patient file is (patient/PatientFolder.h).
     PatientContext patient{store, {}};
     ReportTitle reportTitle;
     // The last ComputeStatistics, for the analysis page and the event listing.

@@ -7,7 +7,6 @@
 #include "app/InstanceLock.h"
 #include "app/LockKeys.h"
 #include "app/PageText.h"
-#include "app/PatientFolder.h"
 #include "app/PortArrival.h"
 #include "app/ResourceTextSource.h"
 #include "base/CommandIds.h"
@@ -15,6 +14,7 @@
 #include "document/ViewState.h"
 #include "link/PortDiscovery.h"
 #include "patient/PatientFile.h"
+#include "patient/PatientFolder.h"
 #include "store/RecordingStore.h"
 
 #include <gtest/gtest.h>

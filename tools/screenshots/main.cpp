@@ -8,7 +8,6 @@
 // It runs in the folder whose Quenda.ini it should use, like the program, and
 // always offscreen: no display is needed.
 #include "app/MainWindow.h"
-#include "app/PatientFolder.h"
 #include "app/Program.h"
 #include "app/Resources.h"
 #include "base/CommandIds.h"
@@ -16,6 +15,7 @@
 #include "document/AppContext.h"
 #include "link/BluetoothLink.h"
 #include "nights/Library.h"
+#include "patient/PatientFolder.h"
 #include "patient/PatientRecord.h"
 #include "patient/Units.h"
 #include "store/DataFile.h"

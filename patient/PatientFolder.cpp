@@ -1,4 +1,4 @@
-#include "app/PatientFolder.h"
+#include "patient/PatientFolder.h"
 
 #include <cstdlib>
 
