@@ -1,7 +1,5 @@
 #include "patient/PatientFolder.h"
 
-#include <cstdlib>
-
 #include <unistd.h>
 
 namespace quenda {
@@ -35,11 +33,5 @@ bool RunsFromBuildTree(const fs::path& programDir) {
 }
 
 bool DirectoryWritable(const fs::path& dir) { return ::access(dir.c_str(), W_OK | X_OK) == 0; }
-
-fs::path UserDataHome() {
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') return xdg;
-    const char* home = std::getenv("HOME");
-    return fs::path(home && *home ? home : "/") / ".local" / "share";
-}
 
 }  // namespace quenda

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/DataHome.h"  // UserDataHome(), the data home start-up passes
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -7,7 +9,7 @@
 namespace quenda {
 
 // The folder of the patient file. An installed program keeps it in the
-// user's data home only: $XDG_DATA_HOME/Quenda/bldb, whoever may write beside
+// user's data home only: UserDataHome()/Quenda/bldb, whoever may write beside
 // the program. Run from a build tree, it sits beside the program ("bldb" in
 // the program's folder) as long as the program may write there, so each
 // build keeps its own.
@@ -25,8 +27,5 @@ bool RunsFromBuildTree(const std::filesystem::path& programDir);
 
 // Whether this process may create and replace files in `dir`.
 bool DirectoryWritable(const std::filesystem::path& dir);
-
-// $XDG_DATA_HOME when it is an absolute path, else $HOME/.local/share.
-std::filesystem::path UserDataHome();
 
 }  // namespace quenda

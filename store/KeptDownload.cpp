@@ -45,19 +45,6 @@ KeptDownload Failed(KeptDownload kept, std::string detail) {
 
 }  // namespace
 
-fs::path QuendaDataFolder() {
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    fs::path base;
-    if (dataHome && *dataHome == '/') {
-        base = dataHome;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = fs::path(home) / ".local" / "share";
-    } else {
-        base = fs::temp_directory_path();
-    }
-    return base / "Quenda";
-}
-
 fs::path DefaultDownloadsRoot() { return QuendaDataFolder() / "downloads"; }
 
 fs::path NewestKeptDownload(const fs::path& root) {

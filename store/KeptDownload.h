@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/DataFile.h"
+#include "store/DataHome.h"
 #include "store/RecordingStore.h"
 
 #include <chrono>
@@ -8,11 +9,6 @@
 #include <string_view>
 
 namespace quenda {
-
-// The program's own data folder: $XDG_DATA_HOME/Quenda, or
-// ~/.local/share/Quenda. Kept downloads, imports and the library of nights
-// live below it.
-std::filesystem::path QuendaDataFolder();
 
 // Where downloads are kept for the user: QuendaDataFolder()/downloads.
 std::filesystem::path DefaultDownloadsRoot();
