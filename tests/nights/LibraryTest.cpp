@@ -407,6 +407,13 @@ TEST(NightLibrary, MigratesAVersion1FileAfterABackup) {
     EXPECT_EQ(result.message, "The nights library " + file.string() + " was made by a newer Quenda");
 }
 
+TEST(NightLibrary, AFilterDateIsACalendarDateTheDataFileCanHold) {
+    EXPECT_TRUE(IsDateText("2026-12-06"));
+    EXPECT_FALSE(IsDateText("2026-02-30"));
+    EXPECT_FALSE(IsDateText("2026-1-06"));
+    EXPECT_FALSE(IsDateText("1999-12-31"));
+}
+
 TEST(NightJournal, LinesReadBackAndACutLineIsSkipped) {
     const JournalEntry entries[] = {
         {1, JournalKind::Add, 4, 3, 849909600, "/data/ID3.dat"},
