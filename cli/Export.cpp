@@ -56,17 +56,9 @@ std::filesystem::path DefaultPatientFile() {
 // The details of `id` from the patient file; an ID without a slot, or a slot
 // never written, gives a record holding only the ID.
 PatientRecord ReadPatient(const std::filesystem::path& file, int id) {
-    PatientRecord patient;
-    if (id >= 1 && id <= kPatientSlots) {
-        std::array<std::uint8_t, kPatientRecordSize> slot{};
-        std::size_t read = 0;
-        if (const FileResult result = ReadPatientSlot(file, id - 1, slot, read); result) {
-            patient = DecodePatientRecord(slot);
-        } else {
-            PrintFailure(file.string(), result);  // the export goes on without the details
-        }
-    }
-    patient.id = id;
+    FileResult failure;
+    const PatientRecord patient = ReadPatientOrEmpty(file, id, &failure);
+    if (!failure) PrintFailure(file.string(), failure);  // the export goes on without the details
     return patient;
 }
 

@@ -87,19 +87,15 @@ std::string ParsePrintOptions(int argc, char** argv, PrintOptions& o) {
     return {};
 }
 
-// The patient record of `id` from the patient file; an empty record when the
-// file or the slot does not exist (the pages then show no patient details).
+// The patient record of `id` from the patient file in `folder`; without
+// details when the file or the slot does not exist.
 PatientRecord ReadPatient(const std::filesystem::path& folder, int id) {
-    PatientRecord none{};
-    if (id < 1 || id > kIdSlots) return none;
-    PatientRecordBytes bytes{};
-    std::size_t read = 0;
-    const auto file = folder / kPatientFileName;
-    if (const FileResult r = ReadPatientSlot(file, id - 1, bytes, read); !r) {
-        std::fprintf(stderr, "quenda-cli: %s; printing without patient details\n", TerminalText(r.message).c_str());
-        return none;
-    }
-    return DecodePatientRecord(bytes);
+    FileResult failure;
+    const PatientRecord patient = ReadPatientOrEmpty(folder / kPatientFileName, id, &failure);
+    if (!failure)
+        std::fprintf(stderr, "quenda-cli: %s; printing without patient details\n",
+                     TerminalText(failure.message).c_str());
+    return patient;
 }
 
 }  // namespace

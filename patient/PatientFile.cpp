@@ -145,6 +145,21 @@ FileResult WritePatientSlot(const fs::path& file, int id, std::span<const std::u
     return {};
 }
 
+PatientRecord ReadPatientOrEmpty(const fs::path& file, int id, FileResult* failure) {
+    PatientRecord patient;
+    if (id >= 1 && id <= kPatientSlots) {
+        std::array<std::uint8_t, kPatientRecordSize> slot{};
+        std::size_t read = 0;
+        if (FileResult result = ReadPatientSlot(file, id - 1, slot, read); result) {
+            patient = DecodePatientRecord(slot);
+        } else if (failure) {
+            *failure = std::move(result);
+        }
+    }
+    patient.id = id;
+    return patient;
+}
+
 std::string PatientNameOf(const fs::path& file, int id) {
     if (id < 1 || id > kPatientSlots) return {};
     std::array<std::uint8_t, kPatientRecordSize> slot{};

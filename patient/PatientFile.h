@@ -50,6 +50,12 @@ FileResult ReadPatientSlot(const std::filesystem::path& file, int index,
 // records as "the patient name of the moment".
 std::string PatientNameOf(const std::filesystem::path& file, int id);
 
+// The record of ID `id` for a page or an export: what its slot holds, or a
+// record holding only the ID when the ID has no slot, the slot was never
+// written or the file is missing. A file that cannot be read gives that record
+// too, and why in `failure` when it is given.
+PatientRecord ReadPatientOrEmpty(const std::filesystem::path& file, int id, FileResult* failure = nullptr);
+
 // Writes one slot, ID 1..128. An existing file is written in place (extended
 // when shorter than the slot's end); a missing file is created with its folder
 // and made 36,864 bytes (128 zero slots) first.

@@ -244,6 +244,36 @@ TEST_F(PatientContextTest, SavingAfterConversionStoresTheShownWholeNumbersInMetr
     EXPECT_EQ(FieldBytes(saved.text3), "carried");
 }
 
+TEST_F(PatientContextTest, ReadPatientOrEmptyGivesTheSlotOrOnlyTheId) {
+    patient.SetCurrent(Patient(3, "Ada"));
+    ASSERT_TRUE(patient.SavePatient(3));
+    const auto onlyId = [](int id) {
+        PatientRecord record;
+        record.id = id;
+        return record;
+    };
+    struct Case {
+        fs::path file;
+        int id;
+        PatientRecord expected;
+        bool fails;
+    } cases[] = {
+        {file, 3, Patient(3, "Ada"), false},
+        {file, 4, onlyId(4), false},      // a slot never written
+        {file, 128, onlyId(128), false},  // the last slot
+        {file, 0, onlyId(0), false},      // no slot: one below the first
+        {file, 129, onlyId(129), false},  // one past the last
+        {dir / "missing.dat", 3, onlyId(3), false},
+        {dir.Path(), 3, onlyId(3), true},  // a folder in the file's place
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file.string() + " ID " + std::to_string(c.id));
+        FileResult failure;
+        EXPECT_EQ(ReadPatientOrEmpty(c.file, c.id, &failure), c.expected);
+        EXPECT_EQ(!failure, c.fails) << failure.message;
+    }
+}
+
 // Root ignores permission bits, so the failures are made from things no one
 // can write: a folder where the file should be, a file where its folder should
 // be, a device that is always full, and a file size limit.
