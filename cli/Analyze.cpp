@@ -9,6 +9,7 @@
 #include "base/TextCodec.h"
 #include "base/UiText.h"
 #include "cli/Nights.h"
+#include "cli/Terminal.h"
 #include "nights/Library.h"
 
 #include <algorithm>
@@ -22,16 +23,10 @@ namespace quenda {
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
-int Usage(const char* problem) {
-    std::fprintf(stderr,
-                 "quenda-cli: %s\nusage: quenda-cli analyze FILE.dat [--json] [--profile raw|default]\n"
-                 "       quenda-cli analyze --night N [--library FILE] [--json] [--profile raw|default]\n",
-                 TerminalText(problem).c_str());
-    return kExitUsage;
+int Usage(const std::string& problem) {
+    return UsageError(problem,
+                      "usage: quenda-cli analyze FILE.dat [--json] [--profile raw|default]\n"
+                      "       quenda-cli analyze --night N [--library FILE] [--json] [--profile raw|default]\n");
 }
 
 // The shortest text that reads back as the same float, so a consumer sees the
@@ -246,11 +241,11 @@ int AnalyzeCommand(int argc, char** argv) {
         const std::string_view arg = argv[i];
         std::string problem;
         if (ProfileOption(argc, argv, i, profile, problem)) {
-            if (!problem.empty()) return Usage(problem.c_str());
+            if (!problem.empty()) return Usage(problem);
         } else if (arg == "--json") {
             json = true;
         } else if (arg == "--night" || arg == "--library") {
-            if (++i >= argc) return Usage((std::string(arg) + " needs a value").c_str());
+            if (++i >= argc) return Usage(std::string(arg) + " needs a value");
             const std::string value = argv[i];
             if (arg == "--library") {
                 library = value;
@@ -262,7 +257,7 @@ int AnalyzeCommand(int argc, char** argv) {
                 return Usage("--night takes a night's number");
             night = number;
         } else if (arg.starts_with("-") && arg.size() > 1) {
-            return Usage(("unknown option " + std::string(arg)).c_str());
+            return Usage("unknown option " + std::string(arg));
         } else {
             files.emplace_back(arg);
         }
@@ -275,13 +270,7 @@ int AnalyzeCommand(int argc, char** argv) {
     if (night) {
         if (!ReadLibraryNight(LibraryFileFor(library), *night, contents, exclusions)) return kExitFailed;
     } else if (const FileResult read = ReadDataFile(files[0], contents); !read) {
-        // Some of the data file's messages name the file themselves.
-        const bool named = read.message.find(files[0]) != std::string::npos;
-        std::fprintf(stderr, "quenda-cli: %s\n",
-                     TerminalText((named ? "" : files[0] + ": ") + read.message + (read.detail.empty() ? "" : ": ") +
-                                  read.detail)
-                         .c_str());
-        return kExitFailed;
+        return Fail(read, files[0]);
     }
 
     const Settings settings;

@@ -5,6 +5,7 @@
 #include "base/Settings.h"
 #include "base/TextCodec.h"
 #include "cli/Analyze.h"
+#include "cli/Terminal.h"
 #include "formats/Export.h"
 #include "formats/ExportText.h"
 #include "patient/PatientFile.h"
@@ -20,27 +21,11 @@ namespace quenda {
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
 int Usage(const std::string& problem) {
-    std::fprintf(stderr,
-                 "quenda-cli: %s\n"
-                 "usage: quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
-                 "                         [--profile raw|default]\n"
-                 "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n",
-                 TerminalText(problem).c_str());
-    return kExitUsage;
-}
-
-void PrintFailure(const std::string& path, const FileResult& result) {
-    // Some of the data file's messages name the file themselves.
-    const bool named = result.message.find(path) != std::string::npos;
-    std::fprintf(
-        stderr, "quenda-cli: %s\n",
-        TerminalText((named ? "" : path + ": ") + result.message + (result.detail.empty() ? "" : ": ") + result.detail)
-            .c_str());
+    return UsageError(problem,
+                      "usage: quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
+                      "                         [--profile raw|default]\n"
+                      "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n");
 }
 
 }  // namespace
@@ -58,7 +43,7 @@ std::filesystem::path DefaultPatientFile() {
 PatientRecord ReadPatient(const std::filesystem::path& file, int id) {
     FileResult failure;
     const PatientRecord patient = ReadPatientOrEmpty(file, id, &failure);
-    if (!failure) PrintFailure(file.string(), failure);  // the export goes on without the details
+    if (!failure) Fail(failure, file.string());  // the export goes on without the details
     return patient;
 }
 
@@ -93,8 +78,7 @@ int ExportCommand(int argc, char** argv) {
 
     DataFileContents contents;
     if (const FileResult read = ReadDataFile(input, contents); !read) {
-        PrintFailure(input, read);
-        return kExitFailed;
+        return Fail(read, input);
     }
     const Settings settings;
     ExportRequest request =
@@ -116,8 +100,7 @@ int ExportCommand(int argc, char** argv) {
         }
     }
     if (!written) {
-        PrintFailure(output, written);
-        return kExitFailed;
+        return Fail(written, output);
     }
     return kExitOk;
 }

@@ -2,6 +2,7 @@
 
 #include "base/InputFile.h"
 #include "base/TextCodec.h"
+#include "cli/Terminal.h"
 #include "formats/ExportKind.h"
 #include "formats/Import.h"
 #include "store/DataFile.h"
@@ -20,16 +21,8 @@ namespace quenda {
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
 int Usage(const std::string& problem) {
-    std::fprintf(stderr,
-                 "quenda-cli: %s\n"
-                 "usage: quenda-cli import IN.csv|IN.edf OUT.dat [--id N] [--date-order dmy|mdy]\n",
-                 TerminalText(problem).c_str());
-    return kExitUsage;
+    return UsageError(problem, "usage: quenda-cli import IN.csv|IN.edf OUT.dat [--id N] [--date-order dmy|mdy]\n");
 }
 
 // Whether both names lead to one file: the same name, a symbolic link or

@@ -8,6 +8,7 @@
 #include "base/UiText.h"
 #include "cli/Export.h"
 #include "cli/Import.h"
+#include "cli/Terminal.h"
 #include "formats/Export.h"
 #include "nights/Library.h"
 #include "patient/PatientFile.h"
@@ -29,10 +30,6 @@ namespace quenda {
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
 const char* const kNightsUsage =
     "usage: quenda-cli nights add PATH... [--library FILE] [--patients DIR]\n"
     "       quenda-cli nights list [--id N] [--from DATE] [--to DATE] [--json|--csv] [--library FILE]\n"
@@ -45,19 +42,7 @@ const char* const kNightsUsage =
     "       quenda-cli nights rebuild [--library FILE] [--patients DIR]\n"
     "       quenda-cli nights report OUT.pdf [--id N] [--from DATE] [--to DATE] [--figure NAME] [--library FILE]\n";
 
-int Usage(const std::string& problem) {
-    std::fprintf(stderr, "quenda-cli: %s\n%s", TerminalText(problem).c_str(), kNightsUsage);
-    return kExitUsage;
-}
-
-// One line on stderr; whatever it quotes (a path, a file's content) is
-// made safe for the terminal.
-void Say(const std::string& line) { std::fprintf(stderr, "%s\n", TerminalText(line).c_str()); }
-
-int Fail(const FileResult& result) {
-    Say("quenda-cli: " + result.message + (result.detail.empty() ? "" : ": ") + result.detail);
-    return kExitFailed;
-}
+int Usage(const std::string& problem) { return UsageError(problem, kNightsUsage); }
 
 bool Print(const std::string& text) {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;

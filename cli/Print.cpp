@@ -5,6 +5,7 @@
 #include "base/Settings.h"
 #include "base/TextCodec.h"
 #include "cli/Analyze.h"
+#include "cli/Terminal.h"
 #include "patient/PatientFile.h"
 #include "patient/PatientFolder.h"
 #include "store/DataFile.h"
@@ -25,10 +26,6 @@ namespace quenda {
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
 std::string ViewNames() {
     std::string names;
     for (const PrintViewKind& kind : PrintViewKinds()) names += (names.empty() ? "" : "|") + std::string(kind.name);
@@ -36,11 +33,9 @@ std::string ViewNames() {
 }
 
 int Usage(const std::string& problem) {
-    std::fprintf(stderr,
-                 "quenda-cli: %s\nusage: quenda-cli print FILE.dat OUT.pdf [--view %s] [--page N] [--patients DIR]\n"
-                 "                        [--profile raw|default]\n",
-                 TerminalText(problem).c_str(), ViewNames().c_str());
-    return kExitUsage;
+    return UsageError(problem, "usage: quenda-cli print FILE.dat OUT.pdf [--view " + ViewNames() +
+                                   "] [--page N] [--patients DIR]\n"
+                                   "                        [--profile raw|default]\n");
 }
 
 struct PrintOptions {
@@ -105,14 +100,7 @@ int PrintCommand(int argc, char** argv) {
     if (const std::string problem = ParsePrintOptions(argc, argv, o); !problem.empty()) return Usage(problem);
 
     DataFileContents contents;
-    if (const FileResult read = ReadDataFile(o.dataFile, contents); !read) {
-        const bool named = read.message.find(o.dataFile) != std::string::npos;
-        std::fprintf(stderr, "quenda-cli: %s\n",
-                     TerminalText((named ? "" : o.dataFile + ": ") + read.message + (read.detail.empty() ? "" : ": ") +
-                                  read.detail)
-                         .c_str());
-        return kExitFailed;
-    }
+    if (const FileResult read = ReadDataFile(o.dataFile, contents); !read) return Fail(read, o.dataFile);
 
     // Fonts need a GUI application, and a GUI application needs a display
     // unless it is told to draw offscreen.

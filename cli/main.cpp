@@ -8,6 +8,7 @@
 #include "cli/Import.h"
 #include "cli/Nights.h"
 #include "cli/Print.h"
+#include "cli/Terminal.h"
 #include "device/CaptureEngine.h"
 #include "device/Commands.h"
 #include "device/MessageSink.h"
@@ -32,9 +33,6 @@
 namespace quenda {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 constexpr int kExitEndedEarly = 3;
 constexpr int kExitInterrupted = 130;
 constexpr const char* kReportTitle = "Report Title";
@@ -96,11 +94,7 @@ int DownloadExitCode(ReceiveResult ended) {
     }
 }
 
-int Usage(const char* problem = nullptr) {
-    if (problem) std::fprintf(stderr, "quenda-cli: %s\n", TerminalText(problem).c_str());
-    std::fputs(kUsage, stderr);
-    return kExitUsage;
-}
+int Usage(const std::string& problem = {}) { return UsageError(problem, kUsage); }
 
 // The system's messages go to stderr, whichever thread says them.
 class StderrSink final : public MessageSink {
