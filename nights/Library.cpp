@@ -189,12 +189,6 @@ std::uint64_t Extend(std::uint64_t h, const SampleRecord& r) {
     return h;
 }
 
-std::int64_t Digest(std::span<const SampleRecord> samples) {
-    std::uint64_t h = kFnvOffset;
-    for (const SampleRecord& r : samples) h = Extend(h, r);
-    return static_cast<std::int64_t>(h);
-}
-
 // The columns of NightFigures, in the table's order.
 struct RealColumn {
     const char* name;
@@ -310,6 +304,54 @@ struct FoundNight {
 
 }  // namespace
 
+std::int64_t NightDigest(std::span<const SampleRecord> samples) {
+    std::uint64_t h = kFnvOffset;
+    for (const SampleRecord& r : samples) h = Extend(h, r);
+    return static_cast<std::int64_t>(h);
+}
+
+NightMatch ClassifyNight(const HeldNight& held, std::span<const SampleRecord> found, std::int64_t foundDigest) {
+    const auto count = static_cast<std::int32_t>(found.size());
+    if (held.samples == count && held.digest == foundDigest) return NightMatch::Already;
+    if (held.samples < count && NightDigest(found.first(static_cast<std::size_t>(held.samples))) == held.digest)
+        return NightMatch::Extends;
+    if (held.samples > count) {
+        DataFileContents old;
+        const auto first = static_cast<std::size_t>(held.first);
+        if (!ReadDataFile(held.source, old) || old.records.size() < first + static_cast<std::size_t>(held.samples) ||
+            NightDigest(std::span<const SampleRecord>(old.records).subspan(first, found.size())) == foundDigest)
+            return NightMatch::Already;
+    }
+    return NightMatch::New;
+}
+
+namespace {
+
+std::string InsertNightSql() {
+    std::string sql =
+        "INSERT INTO nights(night,id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
+        "clinical,note,added_at,digest,computed_under" +
+        FigureColumnList() + ") VALUES(?,?,?,?,?,?,?,?,?,?,?,?,'',?,?,?";
+    for (int i = 0; i < kFigureColumns; ++i) sql += ",?";
+    return sql + ")";
+}
+
+// The nights of a recording with their digests and figures: the arithmetic
+// done before the lock, so another writer waits only for the writes.
+std::vector<FoundNight> FindNights(std::span<const SampleRecord> samples, const NightSplit& split,
+                                   const FigureSettings& settings) {
+    std::vector<FoundNight> found;
+    found.reserve(split.nights.size());
+    for (const NightSpan& span : split.nights) {
+        const auto nightSamples =
+            samples.subspan(static_cast<std::size_t>(span.first), static_cast<std::size_t>(span.Samples()));
+        found.push_back({span, NightDigest(nightSamples), ComputeNightFigures(nightSamples, settings)});
+    }
+    return found;
+}
+
+}  // namespace
+
 // The library's internals shared with RebuildLibrary.
 struct LibraryAccess {
     // Night numbers to give to nights met again, by (ID, start).
@@ -324,6 +366,31 @@ struct LibraryAccess {
     static AddResult AddSamples(NightLibrary& lib, const fs::path& source, int id,
                                 std::span<const SampleRecord> samples, const AddOptions& options,
                                 const Numbers* numbers);
+
+    // The statements adding runs for every night, prepared once.
+    struct NightStatements {
+        explicit NightStatements(sqlite3* db);
+        bool Ok() const { return held.Ok() && insert.Ok() && update.Ok(); }
+        Statement held;     // the nights with a night's ID and start
+        Statement insert;   // a new night
+        Statement update;   // a held night that a longer one extends
+        Statement removed;  // whether the user removed an ID and start
+    };
+    // How `night` (its `samples`) stands to the nights held with its ID and
+    // start: the first that is not another night, and its number in `match`.
+    // False when the library could not be read.
+    static bool Match(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> samples,
+                      NightMatch& outcome, NightNumber& match);
+    // The held night `match` takes the samples of the longer `night`, and the
+    // figures they give under its exclusions.
+    static FileResult ExtendHeld(NightLibrary& lib, NightStatements& st, NightNumber match, const FoundNight& night,
+                                 std::span<const SampleRecord> samples, const std::string& sourceText,
+                                 const AddOptions& options);
+    // `night` as a new night of the library; its number in `number`. A
+    // rebuild gives it its old number in `numbers` when no other night holds it.
+    static bool InsertNight(NightLibrary& lib, NightStatements& st, int id, const FoundNight& night,
+                            const std::string& name, const std::string& sourceText, std::int64_t now,
+                            const Numbers* numbers, NightNumber& number);
     // Replaces a night's stored figures and the settings they follow.
     static FileResult StoreFigures(NightLibrary& lib, NightNumber night, const ComputedFigures& figures);
     // The digest of a night's samples as stored; 0 when there is no such night.
@@ -478,6 +545,86 @@ std::unique_ptr<NightLibrary> NightLibrary::Open(const fs::path& file, FileResul
     return lib;
 }
 
+LibraryAccess::NightStatements::NightStatements(sqlite3* db)
+    : held(db, "SELECT night,samples,digest,source,first FROM nights WHERE id=? AND start=?"),
+      insert(db, InsertNightSql().c_str()),
+      update(db, "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,digest=? WHERE night=?"),
+      removed(db, "SELECT 1 FROM removed WHERE id=? AND start=?") {}
+
+bool LibraryAccess::Match(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> samples,
+                          NightMatch& outcome, NightNumber& match) {
+    outcome = NightMatch::New;
+    st.held.Reset();
+    st.held.Bind(1, static_cast<std::int64_t>(id)).Bind(2, night.span.start);
+    int step;
+    while ((step = st.held.Step()) == SQLITE_ROW) {
+        const HeldNight held{static_cast<std::int32_t>(st.held.Int(1)), st.held.Int(2), st.held.Text(3),
+                             st.held.Int(4)};
+        outcome = ClassifyNight(held, samples, night.digest);
+        if (outcome != NightMatch::New) {
+            match = st.held.Int(0);
+            break;
+        }
+    }
+    st.held.Reset();
+    return step == SQLITE_ROW || step == SQLITE_DONE;
+}
+
+FileResult LibraryAccess::ExtendHeld(NightLibrary& lib, NightStatements& st, NightNumber match, const FoundNight& night,
+                                     std::span<const SampleRecord> samples, const std::string& sourceText,
+                                     const AddOptions& options) {
+    const NightSpan& span = night.span;
+    st.update.Reset();
+    st.update.Bind(1, span.end)
+        .Bind(2, static_cast<std::int64_t>(span.Samples()))
+        .Bind(3, span.GapSeconds())
+        .Bind(4, sourceText)
+        .Bind(5, static_cast<std::int64_t>(span.first))
+        .Bind(6, static_cast<std::int64_t>(span.last))
+        .Bind(7, night.digest)
+        .Bind(8, match);
+    if (st.update.Step() != SQLITE_DONE) return DbFailure(lib, library_message::kCantWrite);
+    // The night keeps its exclusions, so its figures follow them.
+    std::vector<SampleSpan> spans;
+    if (FileResult read = lib.Exclusions(match, spans); !read) return read;
+    const ComputedFigures figures =
+        spans.empty() ? night.figures : ComputeNightFigures(samples, options.figures, quenda::Exclusions(spans));
+    return StoreFigures(lib, match, figures);
+}
+
+bool LibraryAccess::InsertNight(NightLibrary& lib, NightStatements& st, int id, const FoundNight& night,
+                                const std::string& name, const std::string& sourceText, std::int64_t now,
+                                const Numbers* numbers, NightNumber& number) {
+    const NightSpan& span = night.span;
+    st.insert.Reset();
+    st.insert.BindNull(1);
+    if (numbers) {
+        if (const auto it = numbers->find({id, span.start}); it != numbers->end()) {
+            Statement taken(lib.db_, "SELECT 1 FROM nights WHERE night=?");
+            taken.Bind(1, it->second);
+            if (taken.Step() == SQLITE_DONE) st.insert.Bind(1, it->second);
+        }
+    }
+    st.insert.Bind(2, static_cast<std::int64_t>(id))
+        .Bind(3, name)
+        .Bind(4, DateText(span.DateSeconds()))
+        .Bind(5, span.start)
+        .Bind(6, span.end)
+        .Bind(7, static_cast<std::int64_t>(span.Samples()))
+        .Bind(8, span.GapSeconds())
+        .Bind(9, sourceText)
+        .Bind(10, static_cast<std::int64_t>(span.first))
+        .Bind(11, static_cast<std::int64_t>(span.last))
+        .BindBlob(12, Deflate(night.figures.clinicalJson))
+        .Bind(13, now)
+        .Bind(14, night.digest)
+        .Bind(15, night.figures.settingsKey);
+    BindFigures(st.insert, 16, night.figures.figures);
+    if (st.insert.Step() != SQLITE_DONE) return false;
+    number = sqlite3_last_insert_rowid(lib.db_);
+    return true;
+}
+
 AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, int id,
                                     std::span<const SampleRecord> samples, const AddOptions& options,
                                     const Numbers* numbers) {
@@ -485,15 +632,7 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
     out.files = 1;
     const NightSplit split = SplitNights(samples);
     out.leftOut = split.leftOut;
-    // The arithmetic before the lock, so another writer waits only for the
-    // writes.
-    std::vector<FoundNight> found;
-    found.reserve(split.nights.size());
-    for (const NightSpan& span : split.nights) {
-        const auto nightSamples = samples.subspan(static_cast<std::size_t>(span.first),
-                                                  static_cast<std::size_t>(span.Samples()));
-        found.push_back({span, Digest(nightSamples), ComputeNightFigures(nightSamples, options.figures)});
-    }
+    const std::vector<FoundNight> found = FindNights(samples, split, options.figures);
     const std::string name = options.nameOf ? options.nameOf(id) : std::string();
     const std::string sourceText = fs::absolute(source).lexically_normal().string();
     const auto fail = [&](FileResult why) {
@@ -509,124 +648,42 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
     Statement addSource(lib.db_, "INSERT OR IGNORE INTO sources(path,added_at) VALUES(?,?)");
     addSource.Bind(1, sourceText).Bind(2, NowSeconds());
     if (addSource.Step() != SQLITE_DONE) return fail(DbFailure(lib, library_message::kCantWrite));
+    NightStatements st(lib.db_);
+    if (!st.Ok()) return fail(DbFailure(lib, library_message::kCantWrite));
 
-    Statement same(lib.db_, "SELECT night,samples,digest,source,first FROM nights WHERE id=? AND start=?");
-    std::string insertSql = "INSERT INTO nights(night,id,name,date,start,\"end\",samples,gap_seconds,source,"
-                            "first,last,clinical,note,added_at,digest,computed_under" +
-                            FigureColumnList() + ") VALUES(?,?,?,?,?,?,?,?,?,?,?,?,'',?,?,?";
-    for (int i = 0; i < kFigureColumns; ++i) insertSql += ",?";
-    insertSql += ")";
-    Statement insert(lib.db_, insertSql.c_str());
-    Statement update(lib.db_, "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,"
-                              "digest=? WHERE night=?");
-    if (!same.Ok() || !insert.Ok() || !update.Ok()) return fail(DbFailure(lib, library_message::kCantWrite));
-
-    Statement wasRemoved(lib.db_, "SELECT 1 FROM removed WHERE id=? AND start=?");
     std::vector<JournalEntry> journal;
     const std::int64_t now = NowSeconds();
     for (const FoundNight& night : found) {
         const NightSpan& span = night.span;
-        wasRemoved.Reset();
-        wasRemoved.Bind(1, static_cast<std::int64_t>(id)).Bind(2, span.start);
-        if (wasRemoved.Step() == SQLITE_ROW) {
+        st.removed.Reset();
+        st.removed.Bind(1, static_cast<std::int64_t>(id)).Bind(2, span.start);
+        if (st.removed.Step() == SQLITE_ROW) {
             ++out.removed;
             continue;
         }
-        same.Reset();
-        same.Bind(1, static_cast<std::int64_t>(id)).Bind(2, span.start);
-        enum class Outcome { New, Already, Extends } outcome = Outcome::New;
-        NightNumber match = 0;
-        int step;
-        while ((step = same.Step()) == SQLITE_ROW) {
-            const auto oldSamples = static_cast<std::int32_t>(same.Int(1));
-            const std::int64_t oldDigest = same.Int(2);
-            const auto nightSamples = samples.subspan(static_cast<std::size_t>(span.first));
-            if (oldSamples == span.Samples() && oldDigest == night.digest) {
-                outcome = Outcome::Already;
-            } else if (oldSamples < span.Samples() &&
-                       Digest(nightSamples.first(static_cast<std::size_t>(oldSamples))) == oldDigest) {
-                outcome = Outcome::Extends;
-            } else if (oldSamples > span.Samples()) {
-                // An older copy of a night the library holds longer: the same
-                // night when the longer one begins with it. Its file tells;
-                // when that file is gone, the same ID and start second say so.
-                DataFileContents old;
-                const auto oldFirst = static_cast<std::size_t>(same.Int(4));
-                if (!ReadDataFile(same.Text(3), old) || old.records.size() < oldFirst + oldSamples ||
-                    Digest(std::span<const SampleRecord>(old.records)
-                               .subspan(oldFirst, static_cast<std::size_t>(span.Samples()))) == night.digest) {
-                    outcome = Outcome::Already;
-                }
-            }
-            if (outcome != Outcome::New) {
-                match = same.Int(0);
+        const auto nightSamples =
+            samples.subspan(static_cast<std::size_t>(span.first), static_cast<std::size_t>(span.Samples()));
+        NightMatch outcome = NightMatch::New;
+        NightNumber number = 0;
+        if (!Match(st, id, night, nightSamples, outcome, number))
+            return fail(DbFailure(lib, library_message::kCantWrite));
+        switch (outcome) {
+            case NightMatch::Already: ++out.already; break;
+            case NightMatch::Extends:
+                if (FileResult extended = ExtendHeld(lib, st, number, night, nightSamples, sourceText, options);
+                    !extended)
+                    return fail(std::move(extended));
+                ++out.replaced;
                 break;
-            }
+            case NightMatch::New:
+                if (!InsertNight(lib, st, id, night, name, sourceText, now, numbers, number))
+                    return fail(DbFailure(lib, library_message::kCantWrite));
+                ++out.added;
+                break;
         }
-        if (step != SQLITE_ROW && step != SQLITE_DONE) return fail(DbFailure(lib, library_message::kCantWrite));
-        same.Reset();
-        if (outcome == Outcome::Already) {
-            ++out.already;
-            out.nights.push_back(match);
-            continue;
-        }
-        if (outcome == Outcome::Extends) {
-            update.Reset();
-            update.Bind(1, span.end)
-                .Bind(2, static_cast<std::int64_t>(span.Samples()))
-                .Bind(3, span.GapSeconds())
-                .Bind(4, sourceText)
-                .Bind(5, static_cast<std::int64_t>(span.first))
-                .Bind(6, static_cast<std::int64_t>(span.last))
-                .Bind(7, night.digest)
-                .Bind(8, match);
-            if (update.Step() != SQLITE_DONE) return fail(DbFailure(lib, library_message::kCantWrite));
-            // The night keeps its exclusions, so its figures follow them.
-            std::vector<SampleSpan> spans;
-            if (FileResult read = lib.Exclusions(match, spans); !read) return fail(std::move(read));
-            const auto nightSamples = samples.subspan(static_cast<std::size_t>(span.first),
-                                                      static_cast<std::size_t>(span.Samples()));
-            const ComputedFigures figures =
-                spans.empty() ? night.figures
-                              : ComputeNightFigures(nightSamples, options.figures, quenda::Exclusions(spans));
-            if (FileResult stored = StoreFigures(lib, match, figures); !stored)
-                return fail(std::move(stored));
-            ++out.replaced;
-            out.nights.push_back(match);
-            journal.push_back({now, JournalKind::Add, match, id, span.start, sourceText});
-            continue;
-        }
-        insert.Reset();
-        insert.BindNull(1);
-        if (numbers) {
-            // A rebuild gives a night its old number, unless a night of its
-            // own with the same ID and start took it already.
-            if (const auto it = numbers->find({id, span.start}); it != numbers->end()) {
-                Statement taken(lib.db_, "SELECT 1 FROM nights WHERE night=?");
-                taken.Bind(1, it->second);
-                if (taken.Step() == SQLITE_DONE) insert.Bind(1, it->second);
-            }
-        }
-        insert.Bind(2, static_cast<std::int64_t>(id))
-            .Bind(3, name)
-            .Bind(4, DateText(span.DateSeconds()))
-            .Bind(5, span.start)
-            .Bind(6, span.end)
-            .Bind(7, static_cast<std::int64_t>(span.Samples()))
-            .Bind(8, span.GapSeconds())
-            .Bind(9, sourceText)
-            .Bind(10, static_cast<std::int64_t>(span.first))
-            .Bind(11, static_cast<std::int64_t>(span.last))
-            .BindBlob(12, Deflate(night.figures.clinicalJson))
-            .Bind(13, now)
-            .Bind(14, night.digest)
-            .Bind(15, night.figures.settingsKey);
-        BindFigures(insert, 16, night.figures.figures);
-        if (insert.Step() != SQLITE_DONE) return fail(DbFailure(lib, library_message::kCantWrite));
-        const NightNumber number = sqlite3_last_insert_rowid(lib.db_);
-        ++out.added;
         out.nights.push_back(number);
-        journal.push_back({now, JournalKind::Add, number, id, span.start, sourceText});
+        if (outcome != NightMatch::Already)
+            journal.push_back({now, JournalKind::Add, number, id, span.start, sourceText});
     }
     if (!journal.empty()) {
         if (FileResult written = Journal(lib, journal); !written) return fail(std::move(written));
@@ -816,7 +873,7 @@ FileResult NightLibrary::LoadNight(NightNumber night, std::vector<SampleRecord>&
         return Failure(library_message::kSourceChanged, row.source.string());
     const auto part = std::span<const SampleRecord>(contents.records)
                           .subspan(static_cast<std::size_t>(row.first), static_cast<std::size_t>(row.samples));
-    if (Digest(part) != digest) return Failure(library_message::kSourceChanged, row.source.string());
+    if (NightDigest(part) != digest) return Failure(library_message::kSourceChanged, row.source.string());
     samples.assign(part.begin(), part.end());
     return {};
 }
@@ -851,7 +908,8 @@ FileResult NightLibrary::SetExclusions(NightNumber night, std::span<const Sample
     // unchanged rather than figures that do not follow them.
     std::vector<SampleRecord> loaded;
     std::span<const SampleRecord> samples = known;
-    if (samples.size() != static_cast<std::size_t>(row.samples) || Digest(samples) != LibraryAccess::DigestOf(*this, night)) {
+    if (samples.size() != static_cast<std::size_t>(row.samples) ||
+        NightDigest(samples) != LibraryAccess::DigestOf(*this, night)) {
         if (FileResult read = LoadNight(night, loaded); !read) return read;
         samples = loaded;
     }
@@ -939,7 +997,7 @@ FileResult LibraryAccess::Refresh(NightLibrary& lib, const NightFilter* filter, 
             continue;
         const auto part = std::span<const SampleRecord>(contents.records)
                               .subspan(static_cast<std::size_t>(night.first), static_cast<std::size_t>(night.samples));
-        if (Digest(part) != night.digest) continue;
+        if (NightDigest(part) != night.digest) continue;
         std::vector<SampleSpan> spans;
         if (FileResult read = lib.Exclusions(night.night, spans); !read) return read;
         fresh.emplace_back(night.night, ComputeNightFigures(part, lib.settings_, quenda::Exclusions(spans)));

@@ -90,6 +90,32 @@ struct AddResult {
     void Merge(const AddResult& other);
 };
 
+// The digest the library keeps of a night's samples, by which it knows the
+// night again in a later download or file.
+std::int64_t NightDigest(std::span<const SampleRecord> samples);
+
+// How a night found in a recording stands to one the library holds with the
+// same ID and start.
+enum class NightMatch {
+    New,      // another night: it is added beside the held one
+    Already,  // the same night, or a shorter, older copy of the held one
+    Extends,  // the held night is this one's start: it takes this one's samples
+};
+
+// A held night, as far as telling it from a found one goes.
+struct HeldNight {
+    std::int32_t samples = 0;
+    std::int64_t digest = 0;
+    std::filesystem::path source;  // its data file
+    std::int64_t first = 0;        // the index of its first sample in that file
+};
+
+// Tells `found`, a night's samples (oldest first) with `foundDigest`, against
+// `held`. A held night longer than the one found is the same night when it
+// begins with it: its file tells, and when that file is gone or short of it,
+// the same ID and start second say so.
+NightMatch ClassifyNight(const HeldNight& held, std::span<const SampleRecord> found, std::int64_t foundDigest);
+
 // The data files a path stands for: the file itself, or every "ID<n>.dat" in
 // a folder (a kept download), by ID.
 std::vector<std::filesystem::path> DataFilesIn(const std::filesystem::path& path);

@@ -407,6 +407,47 @@ TEST(NightLibrary, MigratesAVersion1FileAfterABackup) {
     EXPECT_EQ(result.message, "The nights library " + file.string() + " was made by a newer Quenda");
 }
 
+TEST(NightLibrary, AFoundNightIsNewAlreadyHeldOrExtendsTheHeldOne) {
+    test::TempDir dir;
+    const std::vector<SampleRecord> night = Download(1, 100);  // one night of 100 samples
+    const std::span<const SampleRecord> all(night);
+    const std::int64_t digest = NightDigest(all);
+    std::vector<SampleRecord> other = night;
+    other[50].spo2 ^= 1;
+    std::vector<SampleRecord> longer = night;
+    AppendRun(longer, 3, kEvening + 100, 1);
+    // A held night's file: two samples of another night ahead of it.
+    std::vector<SampleRecord> file;
+    AppendRun(file, 3, kEvening - 7200, 2);
+    const auto holding = [&](const char* name, const std::vector<SampleRecord>& held) {
+        std::vector<SampleRecord> records = file;
+        records.insert(records.end(), held.begin(), held.end());
+        EXPECT_TRUE(WriteDataFile(dir / name, 3, records, ""));
+        return dir / name;
+    };
+    const fs::path longerFile = holding("longer.dat", longer);
+    std::vector<SampleRecord> longerOther = other;
+    AppendRun(longerOther, 3, kEvening + 100, 1);
+    const fs::path longerOtherFile = holding("longer-other.dat", longerOther);
+    struct Case {
+        const char* what;
+        HeldNight held;
+        NightMatch expected;
+    } cases[] = {
+        {"the same samples", {100, digest, "", 0}, NightMatch::Already},
+        {"as many other samples", {100, NightDigest(other), "", 0}, NightMatch::New},
+        {"one sample fewer, the same start", {99, NightDigest(all.first(99)), "", 0}, NightMatch::Extends},
+        {"one sample fewer, another start", {99, NightDigest(std::span(other).first(99)), "", 0}, NightMatch::New},
+        {"one more, beginning with it", {101, NightDigest(longer), longerFile, 2}, NightMatch::Already},
+        {"one more, beginning otherwise", {101, NightDigest(longerOther), longerOtherFile, 2}, NightMatch::New},
+        {"one more, its file gone", {101, NightDigest(longer), dir / "gone.dat", 2}, NightMatch::Already},
+        {"one more, its file one sample short",
+         {101, NightDigest(longerOther), longerOtherFile, 3},
+         NightMatch::Already},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ClassifyNight(c.held, all, digest), c.expected) << c.what;
+}
+
 TEST(NightLibrary, AFilterDateIsACalendarDateTheDataFileCanHold) {
     EXPECT_TRUE(IsDateText("2026-12-06"));
     EXPECT_FALSE(IsDateText("2026-02-30"));
