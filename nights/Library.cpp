@@ -1044,12 +1044,14 @@ fs::path WithSuffix(const fs::path& file, std::string_view suffix) {
     return p;
 }
 
-// What the old library knew, when it could be read.
+// What the old library knew, when it could be read, and what the journal
+// says over it.
 struct Known {
     std::vector<std::string> sources;
     LibraryAccess::Numbers numbers;
     std::map<std::pair<int, std::int64_t>, std::string> notes;
     std::map<std::pair<int, std::int64_t>, std::vector<SampleSpan>> exclusions;
+    std::set<std::pair<int, std::int64_t>> removed;
 };
 
 bool ReadKnown(NightLibrary& lib, Known& known) {
@@ -1071,59 +1073,43 @@ bool ReadKnown(NightLibrary& lib, Known& known) {
     return step == SQLITE_DONE;
 }
 
-}  // namespace
-
-RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, std::span<const fs::path> alsoLookIn) {
-    RebuildResult out;
+// What the library at `file` knows, when it can be read (`healthy`). One that
+// cannot is moved aside, with its -wal and -shm, so the new one starts clean
+// and the old one is there for whoever wants to look into it.
+FileResult ReadOrMoveAside(const fs::path& file, Known& known, bool& healthy, fs::path& movedAside) {
+    healthy = false;
     std::error_code ec;
-    Known known;
-    bool healthy = false;
-    if (fs::exists(file, ec)) {
-        FileResult opened;
-        if (auto old = NightLibrary::Open(file, opened)) {
-            healthy = ReadKnown(*old, known);
-            if (!healthy) known = {};
-        }
-        if (!healthy) {
-            // Aside, with its -wal and -shm, so the new one starts clean and
-            // the old one is there for whoever wants to look into it.
-            const std::string suffix = BrokenSuffix();
-            out.movedAside = WithSuffix(file, suffix);
-            fs::rename(file, out.movedAside, ec);
-            if (ec) {
-                out.result = Failure(library_message::kCantWrite, file.string(), ec.message());
-                return out;
-            }
-            for (const char* side : {"-wal", "-shm"}) {
-                const fs::path from = WithSuffix(file, side);
-                if (fs::exists(from, ec)) fs::rename(from, WithSuffix(out.movedAside, side), ec);
-            }
-        }
+    if (!fs::exists(file, ec)) return {};
+    FileResult opened;
+    if (auto old = NightLibrary::Open(file, opened)) {
+        healthy = ReadKnown(*old, known);
+        if (!healthy) known = {};
     }
+    if (healthy) return {};
+    movedAside = WithSuffix(file, BrokenSuffix());
+    fs::rename(file, movedAside, ec);
+    if (ec) return Failure(library_message::kCantWrite, file.string(), ec.message());
+    for (const char* side : {"-wal", "-shm"}) {
+        const fs::path from = WithSuffix(file, side);
+        if (fs::exists(from, ec)) fs::rename(from, WithSuffix(movedAside, side), ec);
+    }
+    return {};
+}
 
-    std::vector<JournalEntry> journal;
-    std::string error;
-    if (!ReadJournal(JournalFileOf(file), journal, error)) {
-        out.result = Failure(library_message::kCantOpen, JournalFileOf(file).string(), error);
-        return out;
-    }
-    // The journal's word over the old library's: its last line per night.
-    std::vector<std::string> sources = known.sources;
-    std::set<std::pair<int, std::int64_t>> removed;
+// The journal's word over the old library's: its last line per night.
+void ReplayJournal(const std::vector<JournalEntry>& journal, Known& known) {
     for (const JournalEntry& e : journal) {
         const std::pair<int, std::int64_t> key{e.id, e.start};
         switch (e.kind) {
             case JournalKind::Add:
-                sources.push_back(e.text);
+                known.sources.push_back(e.text);
                 known.numbers[key] = e.night;
-                removed.erase(key);
+                known.removed.erase(key);
                 break;
             case JournalKind::Note:
                 known.notes[key] = e.text;
                 break;
-            case JournalKind::Remove:
-                removed.insert(key);
-                break;
+            case JournalKind::Remove: known.removed.insert(key); break;
             case JournalKind::Exclusions: {
                 std::vector<SampleSpan> spans;
                 if (ParseSpans(e.text, spans)) known.exclusions[key] = spans;
@@ -1131,11 +1117,149 @@ RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, st
             }
         }
     }
+}
+
+// Every known source file added again to `lib`, each once; a file that is
+// gone is counted, one that cannot be read said.
+void AddSources(NightLibrary& lib, Known& known, const AddOptions& options, RebuildResult& out) {
+    std::error_code ec;
+    std::set<std::string> seen;
+    for (const std::string& source : known.sources) {
+        if (!seen.insert(source).second) continue;
+        if (!fs::exists(source, ec)) {
+            ++out.missingSources;
+            continue;
+        }
+        DataFileContents contents;
+        if (FileResult read = ReadDataFile(source, contents); !read) {
+            out.added.failures.push_back(source + ": " + read.message);
+            continue;
+        }
+        ++out.sources;
+        const int id = contents.id != 0 || contents.records.empty() ? contents.id : contents.records.front().id;
+        out.added.Merge(LibraryAccess::AddSamples(lib, source, id, contents.records, options, &known.numbers));
+    }
+}
+
+// The user's notes and exclusions replayed into the database only: the
+// journal holds them already.
+FileResult ReplayChanges(NightLibrary& lib, const Known& known, RebuildResult& out) {
+    Exec(lib.Handle(), "BEGIN IMMEDIATE");
+    for (const auto& [key, note] : known.notes) {
+        Statement s(lib.Handle(), "UPDATE nights SET note=? WHERE id=? AND start=?");
+        s.Bind(1, note).Bind(2, static_cast<std::int64_t>(key.first)).Bind(3, key.second);
+        if (s.Step() == SQLITE_DONE && sqlite3_changes(lib.Handle()) > 0) ++out.notes;
+    }
+    for (const auto& [key, spans] : known.exclusions) {
+        const auto night = lib.FindNight(key.first, key.second);
+        if (!night) continue;
+        Statement clear(lib.Handle(), "DELETE FROM exclusions WHERE night=?");
+        clear.Bind(1, *night);
+        clear.Step();
+        for (const SampleSpan& span : spans) {
+            Statement s(lib.Handle(), "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
+            s.Bind(1, *night)
+                .Bind(2, static_cast<std::int64_t>(span.first))
+                .Bind(3, static_cast<std::int64_t>(span.last));
+            s.Step();
+        }
+        // Added above without them: computed again below, with them.
+        Statement stale(lib.Handle(), "UPDATE nights SET computed_under='' WHERE night=?");
+        stale.Bind(1, *night);
+        stale.Step();
+    }
+    if (!Exec(lib.Handle(), "COMMIT")) return LibraryAccess::DbFailure(lib, library_message::kCantWrite);
+    return {};
+}
+
+// The library indexed again into `fresh`: the removals, every source file,
+// the nights of a healthy old library whose file is gone, the user's changes,
+// and every night's figures under the settings of the moment.
+FileResult Reindex(const fs::path& fresh, const fs::path& file, bool healthy, Known& known, const AddOptions& options,
+                   RebuildResult& out) {
+    FileResult opened;
+    auto lib = NightLibrary::Open(fresh, opened);
+    if (!lib) return opened;
+    lib->SetFigureSettings(options.figures);
+    for (const auto& key : known.removed) {
+        Statement s(lib->Handle(), "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
+        s.Bind(1, static_cast<std::int64_t>(key.first)).Bind(2, key.second);
+        s.Step();
+    }
+    AddSources(*lib, known, options, out);
+    if (healthy) {
+        // Nights whose file is gone stay listed, marked missing.
+        Statement attach(lib->Handle(), "ATTACH ? AS old");
+        attach.Bind(1, file.string());
+        if (attach.Step() == SQLITE_DONE) {
+            Exec(lib->Handle(),
+                 "INSERT INTO main.nights SELECT * FROM old.nights o WHERE o.source NOT IN "
+                 "(SELECT path FROM main.sources) AND NOT EXISTS (SELECT 1 FROM main.nights m "
+                 "WHERE m.id=o.id AND m.start=o.start)");
+            Exec(lib->Handle(), "INSERT OR IGNORE INTO main.sources SELECT * FROM old.sources");
+            Exec(lib->Handle(), "INSERT OR IGNORE INTO main.removed SELECT * FROM old.removed");
+            Exec(lib->Handle(), "DETACH old");
+        }
+    }
+    if (FileResult replayed = ReplayChanges(*lib, known, out); !replayed) return replayed;
+    std::unordered_map<NightNumber, ComputedFigures> unstored;
+    const NightFilter everything;
+    if (FileResult refreshed = LibraryAccess::Refresh(*lib, &everything, std::nullopt, unstored);
+        !refreshed || !unstored.empty()) {
+        return refreshed ? LibraryAccess::DbFailure(*lib, library_message::kCantWrite) : refreshed;
+    }
+    Statement count(lib->Handle(), "SELECT count(*) FROM nights");
+    if (count.Step() == SQLITE_ROW) out.nights = static_cast<int>(count.Int(0));
+    // Everything into the main file before it is renamed.
+    Exec(lib->Handle(), "PRAGMA wal_checkpoint(TRUNCATE)");
+    return {};
+}
+
+// The adds of the rebuild were journalled to "<fresh>.journal"; the nights
+// that got a number only now join the real journal, so the next rebuild keeps
+// it. Then the new library takes the old one's place.
+FileResult TakeThePlace(const fs::path& fresh, const fs::path& file,
+                        const std::set<std::pair<int, std::int64_t>>& knownBefore) {
+    std::string error;
+    std::vector<JournalEntry> added;
+    std::vector<JournalEntry> numbered;
+    ReadJournal(JournalFileOf(fresh), added, error);
+    for (const JournalEntry& e : added)
+        if (!knownBefore.contains({e.id, e.start})) numbered.push_back(e);
+    if (!numbered.empty() && !AppendJournal(JournalFileOf(file), numbered, error))
+        return Failure(library_message::kCantWrite, JournalFileOf(file).string(), error);
+    std::error_code ec;
+    fs::remove(JournalFileOf(fresh), ec);
+    for (const char* side : {"-wal", "-shm"}) fs::remove(WithSuffix(fresh, side), ec);
+    fs::rename(fresh, file, ec);
+    if (ec) return Failure(library_message::kCantWrite, file.string(), ec.message());
+    for (const char* side : {"-wal", "-shm"}) fs::remove(WithSuffix(file, side), ec);
+    return {};
+}
+
+}  // namespace
+
+RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, std::span<const fs::path> alsoLookIn) {
+    RebuildResult out;
+    Known known;
+    bool healthy = false;
+    if (FileResult read = ReadOrMoveAside(file, known, healthy, out.movedAside); !read) {
+        out.result = std::move(read);
+        return out;
+    }
+    std::vector<JournalEntry> journal;
+    std::string error;
+    if (!ReadJournal(JournalFileOf(file), journal, error)) {
+        out.result = Failure(library_message::kCantOpen, JournalFileOf(file).string(), error);
+        return out;
+    }
+    ReplayJournal(journal, known);
+    std::error_code ec;
     for (const fs::path& extra : alsoLookIn) {
         if (fs::is_directory(extra, ec)) {
             for (const auto& entry : fs::directory_iterator(extra, ec)) {
                 if (entry.is_directory(ec))
-                    for (const fs::path& f : DataFilesIn(entry.path())) sources.push_back(f.string());
+                    for (const fs::path& f : DataFilesIn(entry.path())) known.sources.push_back(f.string());
             }
         }
     }
@@ -1145,111 +1269,11 @@ RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, st
     // The new library beside the old, replacing it only when complete.
     const fs::path fresh = WithSuffix(file, ".rebuild");
     for (const char* side : {"", "-wal", "-shm"}) fs::remove(WithSuffix(fresh, side), ec);
-    {
-        FileResult opened;
-        auto lib = NightLibrary::Open(fresh, opened);
-        if (!lib) {
-            out.result = opened;
-            return out;
-        }
-        lib->SetFigureSettings(options.figures);
-        for (const auto& key : removed) {
-            Statement s(lib->Handle(), "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
-            s.Bind(1, static_cast<std::int64_t>(key.first)).Bind(2, key.second);
-            s.Step();
-        }
-        std::set<std::string> seen;
-        for (const std::string& source : sources) {
-            if (!seen.insert(source).second) continue;
-            if (!fs::exists(source, ec)) {
-                ++out.missingSources;
-                continue;
-            }
-            DataFileContents contents;
-            if (FileResult read = ReadDataFile(source, contents); !read) {
-                out.added.failures.push_back(source + ": " + read.message);
-                continue;
-            }
-            ++out.sources;
-            const int id = contents.id != 0 || contents.records.empty() ? contents.id : contents.records.front().id;
-            out.added.Merge(LibraryAccess::AddSamples(*lib, source, id, contents.records, options, &known.numbers));
-        }
-        if (healthy) {
-            // Nights whose file is gone stay listed, marked missing.
-            Statement attach(lib->Handle(), "ATTACH ? AS old");
-            attach.Bind(1, file.string());
-            if (attach.Step() == SQLITE_DONE) {
-                Exec(lib->Handle(),
-                     "INSERT INTO main.nights SELECT * FROM old.nights o WHERE o.source NOT IN "
-                     "(SELECT path FROM main.sources) AND NOT EXISTS (SELECT 1 FROM main.nights m "
-                     "WHERE m.id=o.id AND m.start=o.start)");
-                Exec(lib->Handle(), "INSERT OR IGNORE INTO main.sources SELECT * FROM old.sources");
-                Exec(lib->Handle(), "INSERT OR IGNORE INTO main.removed SELECT * FROM old.removed");
-                Exec(lib->Handle(), "DETACH old");
-            }
-        }
-        // The user's changes are replayed into the database only: the
-        // journal holds them already.
-        Exec(lib->Handle(), "BEGIN IMMEDIATE");
-        for (const auto& [key, note] : known.notes) {
-            Statement s(lib->Handle(), "UPDATE nights SET note=? WHERE id=? AND start=?");
-            s.Bind(1, note).Bind(2, static_cast<std::int64_t>(key.first)).Bind(3, key.second);
-            if (s.Step() == SQLITE_DONE && sqlite3_changes(lib->Handle()) > 0) ++out.notes;
-        }
-        for (const auto& [key, spans] : known.exclusions) {
-            const auto night = lib->FindNight(key.first, key.second);
-            if (!night) continue;
-            Statement clear(lib->Handle(), "DELETE FROM exclusions WHERE night=?");
-            clear.Bind(1, *night);
-            clear.Step();
-            for (const SampleSpan& span : spans) {
-                Statement s(lib->Handle(), "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
-                s.Bind(1, *night).Bind(2, static_cast<std::int64_t>(span.first)).Bind(3, static_cast<std::int64_t>(span.last));
-                s.Step();
-            }
-            // Added above without them: computed again below, with them.
-            Statement stale(lib->Handle(), "UPDATE nights SET computed_under='' WHERE night=?");
-            stale.Bind(1, *night);
-            stale.Step();
-        }
-        if (!Exec(lib->Handle(), "COMMIT")) {
-            out.result = LibraryAccess::DbFailure(*lib, library_message::kCantWrite);
-            return out;
-        }
-        std::unordered_map<NightNumber, ComputedFigures> unstored;
-        const NightFilter everything;
-        if (FileResult refreshed = LibraryAccess::Refresh(*lib, &everything, std::nullopt, unstored);
-            !refreshed || !unstored.empty()) {
-            out.result = refreshed ? LibraryAccess::DbFailure(*lib, library_message::kCantWrite) : refreshed;
-            return out;
-        }
-        Statement count(lib->Handle(), "SELECT count(*) FROM nights");
-        if (count.Step() == SQLITE_ROW) out.nights = static_cast<int>(count.Int(0));
-        // Everything into the main file before it is renamed.
-        Exec(lib->Handle(), "PRAGMA wal_checkpoint(TRUNCATE)");
-    }
-    // The adds above were journalled to "<fresh>.journal"; the nights that
-    // got a number only now join the real journal, so the next rebuild
-    // keeps it.
-    {
-        std::vector<JournalEntry> added;
-        std::vector<JournalEntry> numbered;
-        ReadJournal(JournalFileOf(fresh), added, error);
-        for (const JournalEntry& e : added)
-            if (!knownBefore.contains({e.id, e.start})) numbered.push_back(e);
-        if (!numbered.empty() && !AppendJournal(JournalFileOf(file), numbered, error)) {
-            out.result = Failure(library_message::kCantWrite, JournalFileOf(file).string(), error);
-            return out;
-        }
-    }
-    fs::remove(JournalFileOf(fresh), ec);
-    for (const char* side : {"-wal", "-shm"}) fs::remove(WithSuffix(fresh, side), ec);
-    fs::rename(fresh, file, ec);
-    if (ec) {
-        out.result = Failure(library_message::kCantWrite, file.string(), ec.message());
+    if (FileResult rebuilt = Reindex(fresh, file, healthy, known, options, out); !rebuilt) {
+        out.result = std::move(rebuilt);
         return out;
     }
-    for (const char* side : {"-wal", "-shm"}) fs::remove(WithSuffix(file, side), ec);
+    out.result = TakeThePlace(fresh, file, knownBefore);
     return out;
 }
 
