@@ -504,38 +504,83 @@ std::string Quote(std::string_view s) {
     return q + "\"";
 }
 
-}  // namespace
+// A CSV file read in its steps: the header's columns, the rows, the day/month
+// order of their dates, and the samples at the file's time step. Each step
+// says why it refuses the file, naming the line and the field.
+class CsvReader {
+public:
+    explicit CsvReader(std::string_view bytes) : bytes_(bytes) {
+        if (bytes_.starts_with("\xEF\xBB\xBF")) bytes_.remove_prefix(3);
+    }
 
-ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions& options, CsvRows quick) {
-    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    // The header, the first line with anything on it: the separator, and
+    // the columns of the time stamp, SpO2 and pulse rate.
+    std::optional<ImportResult> ReadHeader();
+    // Every row after the header, its date kept without a day/month order
+    // where it has one. `quick`: the common rows by the quick walk.
+    std::optional<ImportResult> ReadRows(CsvRows quick);
+    // The day/month order (what the dates show, else `asked`), then each
+    // row's time stamp as seconds since 2000.
+    std::optional<ImportResult> DateRows(DateOrder asked);
+    // The data set: a sample each second, a row before a gap of up to
+    // kMaxFillStep seconds standing for the seconds up to the next row when
+    // the file's usual step is more than one.
+    ImportResult Samples(int id) const;
 
-    // The header: the first line with anything on it.
-    std::size_t pos = 0;
-    int lineNumber = 0;
-    auto nextLine = [&](std::string_view& line) {
-        if (pos >= bytes.size()) return false;
-        std::size_t end = bytes.find('\n', pos);
-        if (end == std::string_view::npos) end = bytes.size();
-        line = bytes.substr(pos, end - pos);
+private:
+    bool NextLine(std::string_view& line) {
+        if (pos_ >= bytes_.size()) return false;
+        std::size_t end = bytes_.find('\n', pos_);
+        if (end == std::string_view::npos) end = bytes_.size();
+        line = bytes_.substr(pos_, end - pos_);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        pos = end + 1;
-        ++lineNumber;
+        pos_ = end + 1;
+        ++lineNumber_;
         return true;
-    };
+    }
+    std::string_view FieldText(int column) const {
+        return column >= 0 && static_cast<std::size_t>(column) < fields_.size()
+                   ? fields_[static_cast<std::size_t>(column)]
+                   : std::string_view();
+    }
+    std::string FieldName(int column) const {
+        return "field " + std::to_string(column + 1) + " (" + Quote(names_[static_cast<std::size_t>(column)]) + ")";
+    }
+    std::string Line() const { return "line " + std::to_string(lineNumber_); }
+    // The time stamp of the row in fields_, by the date the rows before
+    // had where it is the same; `badColumn` names the field at fault.
+    TimeError RowTime(RawTime& time, int& year, int& badColumn);
+
+    std::string_view bytes_;
+    std::size_t pos_ = 0;
+    int lineNumber_ = 0;
+    std::vector<std::string_view> fields_;
+    std::deque<std::string> scratch_;
+    std::vector<std::string> names_;
+    char separator_ = ',';
+    bool decimalComma_ = false;
+    Columns columns_;
+
+    std::vector<Row> rows_;
+    bool dayFirstSeen_ = false, monthFirstSeen_ = false, ordersDiffer_ = false;
+    int dayFirstLine_ = 0, monthFirstLine_ = 0;
+    // Most files repeat one date on thousands of lines: read it once.
+    std::string lastDateText_;  // a copy: the line's fields go with it
+    RawTime lastDate_;
+};
+
+std::optional<ImportResult> CsvReader::ReadHeader() {
     std::string_view header;
-    while (nextLine(header) && Trim(header).empty()) {
+    while (NextLine(header) && Trim(header).empty()) {
     }
     if (Trim(header).empty()) return Refuse(import_message::kEmpty);
 
-    const char separator = ChooseSeparator(header);
-    const bool decimalComma = separator != ',';
-    std::vector<std::string_view> fields;
-    std::deque<std::string> scratch;
-    SplitFields(header, separator, fields, scratch);
-    std::vector<std::string> names;
+    separator_ = ChooseSeparator(header);
+    decimalComma_ = separator_ != ',';
+    SplitFields(header, separator_, fields_, scratch_);
     std::vector<std::string> keys;
-    for (auto f : fields) {
-        names.emplace_back(Trim(f));
+    for (auto f : fields_) {
+        names_.emplace_back(Trim(f));
         keys.push_back(HeaderKey(f));
     }
     int dateColumn = FindColumn(keys, {"date"});
@@ -547,142 +592,138 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
     const int spo2Column = FindColumn(keys, {"spo2", "sao2", "oxygenlevel", "o2"});
     const int pulseColumn = FindColumn(keys, {"pulse", "pulserate", "pr", "hr", "heartrate", "bpm"});
     if (timeColumn < 0) {
-        return Refuse("line " + std::to_string(lineNumber) +
+        return Refuse(Line() +
                       ": the header names no time column (\"time\", \"timestamp\", \"date time\", \"datetime\", or "
                       "\"date\" with \"time\"); it has " +
-                      HeaderList(names) + ".");
+                      HeaderList(names_) + ".");
     }
     if (spo2Column < 0) {
-        return Refuse("line " + std::to_string(lineNumber) +
+        return Refuse(Line() +
                       ": the header names no SpO2 column (\"spo2\", \"sao2\", \"oxygen level\", \"o2\"); it has " +
-                      HeaderList(names) + ".");
+                      HeaderList(names_) + ".");
     }
-    auto fieldText = [&](int column) -> std::string_view {
-        return column >= 0 && static_cast<std::size_t>(column) < fields.size()
-                   ? fields[static_cast<std::size_t>(column)]
-                   : std::string_view();
-    };
-    auto fieldName = [&](int column) {
-        return "field " + std::to_string(column + 1) + " (" + Quote(names[static_cast<std::size_t>(column)]) + ")";
-    };
+    columns_ = {dateColumn, timeColumn, spo2Column, pulseColumn};
+    return std::nullopt;
+}
 
-    std::vector<Row> rows;
+TimeError CsvReader::RowTime(RawTime& time, int& year, int& badColumn) {
+    TimeError error = TimeError::None;
+    const std::string_view timeText = FieldText(columns_.time);
+    badColumn = columns_.time;
+    if (columns_.date >= 0) {
+        const std::string_view dateText = FieldText(columns_.date);
+        if (!lastDateText_.empty() && dateText == lastDateText_) {
+            time = lastDate_;
+            Cursor t(Trim(timeText));
+            const int tod = ParseTimeOfDay(t);
+            if (tod < 0) error = TimeError::Unreadable;
+            time.timeOfDay = tod;
+        } else {
+            error = ParseDateAndTime(dateText, timeText, time, year);
+            Cursor d(Trim(dateText));
+            RawTime probe;
+            int y = 0;
+            if (ParseDate(d, probe, y) != TimeError::None || !d.Done()) {
+                badColumn = columns_.date;
+            } else if (error == TimeError::None) {
+                lastDateText_.assign(dateText);
+                lastDate_ = time;
+            }
+        }
+    } else {
+        // The date part of "2026-12-06T22:30:00" is the same on thousands of lines.
+        const std::string_view text = Trim(timeText);
+        if (!lastDateText_.empty() && text.size() > lastDateText_.size() && text.starts_with(lastDateText_) &&
+            (text[lastDateText_.size()] == 'T' || text[lastDateText_.size()] == ' ')) {
+            time = lastDate_;
+            Cursor t(text.substr(lastDateText_.size() + 1));
+            t.Spaces();
+            time.timeOfDay = ParseTimeOfDay(t);
+            if (time.timeOfDay < 0) error = TimeError::Unreadable;
+        } else {
+            error = ParseDateTime(timeText, time, year);
+            const std::size_t end = text.find_first_of("Tt ");
+            if (error == TimeError::None && end != std::string_view::npos && !AllDigits(text)) {
+                lastDateText_.assign(text.substr(0, end));
+                lastDate_ = time;
+            }
+        }
+    }
+    return error;
+}
+
+std::optional<ImportResult> CsvReader::ReadRows(CsvRows quick) {
     // More rows than a data set holds are refused, so no more room is needed.
-    rows.reserve(std::min(bytes.size() / 24 + 1, static_cast<std::size_t>(kMaxSamples) + 1));
-    PreferHugePages(rows.data(), rows.capacity() * sizeof(Row));
-    bool dayFirstSeen = false, monthFirstSeen = false, ordersDiffer = false;
-    int dayFirstLine = 0, monthFirstLine = 0;
+    rows_.reserve(std::min(bytes_.size() / 24 + 1, static_cast<std::size_t>(kMaxSamples) + 1));
+    PreferHugePages(rows_.data(), rows_.capacity() * sizeof(Row));
     std::string_view line;
-    // Most files repeat one date on thousands of lines: read it once.
-    std::string lastDateText;  // a copy: the line's fields go with it
-    RawTime lastDate;
-    const Columns columns{dateColumn, timeColumn, spo2Column, pulseColumn};
-    const char* const bytesEnd = bytes.data() + bytes.size();
+    const char* const bytesEnd = bytes_.data() + bytes_.size();
     while (true) {
         if (quick == CsvRows::Quick) {
-            const char* at = bytes.data() + pos;
-            const bool room = QuickRows(at, bytesEnd, separator, columns, {lastDateText, lastDate}, lineNumber, rows);
-            pos = static_cast<std::size_t>(at - bytes.data());
+            const char* at = bytes_.data() + pos_;
+            const bool room =
+                QuickRows(at, bytesEnd, separator_, columns_, {lastDateText_, lastDate_}, lineNumber_, rows_);
+            pos_ = static_cast<std::size_t>(at - bytes_.data());
             if (!room) return Refuse(import_message::kTooLong);
         }
-        if (!nextLine(line)) break;
+        if (!NextLine(line)) break;
         if (Trim(line).empty()) continue;
-        scratch.clear();
-        SplitFields(line, separator, fields, scratch);
+        scratch_.clear();
+        SplitFields(line, separator_, fields_, scratch_);
         RawTime time;
         int year = 0;
-        TimeError error = TimeError::None;
-        const std::string_view timeText = fieldText(timeColumn);
-        int badColumn = timeColumn;
-        if (dateColumn >= 0) {
-            const std::string_view dateText = fieldText(dateColumn);
-            if (!lastDateText.empty() && dateText == lastDateText) {
-                time = lastDate;
-                Cursor t(Trim(timeText));
-                const int tod = ParseTimeOfDay(t);
-                if (tod < 0) error = TimeError::Unreadable;
-                time.timeOfDay = tod;
-            } else {
-                error = ParseDateAndTime(dateText, timeText, time, year);
-                Cursor d(Trim(dateText));
-                RawTime probe;
-                int y = 0;
-                if (ParseDate(d, probe, y) != TimeError::None || !d.Done()) {
-                    badColumn = dateColumn;
-                } else if (error == TimeError::None) {
-                    lastDateText.assign(dateText);
-                    lastDate = time;
-                }
-            }
-        } else {
-            // The date part of "2026-12-06T22:30:00" is the same on thousands of lines.
-            const std::string_view text = Trim(timeText);
-            if (!lastDateText.empty() && text.size() > lastDateText.size() && text.starts_with(lastDateText) &&
-                (text[lastDateText.size()] == 'T' || text[lastDateText.size()] == ' ')) {
-                time = lastDate;
-                Cursor t(text.substr(lastDateText.size() + 1));
-                t.Spaces();
-                time.timeOfDay = ParseTimeOfDay(t);
-                if (time.timeOfDay < 0) error = TimeError::Unreadable;
-            } else {
-                error = ParseDateTime(timeText, time, year);
-                const std::size_t end = text.find_first_of("Tt ");
-                if (error == TimeError::None && end != std::string_view::npos && !AllDigits(text)) {
-                    lastDateText.assign(text.substr(0, end));
-                    lastDate = time;
-                }
-            }
-        }
-        if (error != TimeError::None) {
-            const std::string_view shown = fieldText(badColumn);
+        int badColumn = columns_.time;
+        if (const TimeError error = RowTime(time, year, badColumn); error != TimeError::None) {
+            const std::string_view shown = FieldText(badColumn);
             std::string why = error == TimeError::Year         ? YearRefusal(year)
                               : error == TimeError::Impossible ? Quote(shown) + " is no date in the calendar"
                               : shown.empty()                  ? "the time stamp is missing"
                                               : Quote(shown) + " is no date and time this reader knows";
-            return Refuse("line " + std::to_string(lineNumber) + ", " + fieldName(badColumn) + ": " + why + ".");
+            return Refuse(Line() + ", " + FieldName(badColumn) + ": " + why + ".");
         }
         if (time.kind == RawTime::DayMonth && time.a != time.b) {
-            ordersDiffer = true;
-            if (time.a > 12 && !dayFirstSeen) {
-                dayFirstSeen = true;
-                dayFirstLine = lineNumber;
+            ordersDiffer_ = true;
+            if (time.a > 12 && !dayFirstSeen_) {
+                dayFirstSeen_ = true;
+                dayFirstLine_ = lineNumber_;
             }
-            if (time.b > 12 && !monthFirstSeen) {
-                monthFirstSeen = true;
-                monthFirstLine = lineNumber;
+            if (time.b > 12 && !monthFirstSeen_) {
+                monthFirstSeen_ = true;
+                monthFirstLine_ = lineNumber_;
             }
         }
-        const auto spo2 = StoredField(fieldText(spo2Column), decimalComma, kStoredMaxSpO2, kNoSpO2);
-        const auto pulse = pulseColumn >= 0
-                               ? StoredField(fieldText(pulseColumn), decimalComma, kStoredMaxPulse, kNoPulse)
+        const auto spo2 = StoredField(FieldText(columns_.spo2), decimalComma_, kStoredMaxSpO2, kNoSpO2);
+        const auto pulse = columns_.pulse >= 0
+                               ? StoredField(FieldText(columns_.pulse), decimalComma_, kStoredMaxPulse, kNoPulse)
                                : std::optional<int>(kNoPulse);
         if (!spo2 || !pulse) {
-            const int column = spo2 ? pulseColumn : spo2Column;
-            return Refuse("line " + std::to_string(lineNumber) + ", " + fieldName(column) + ": " +
-                          Quote(fieldText(column)) + " is no number.");
+            const int column = spo2 ? columns_.pulse : columns_.spo2;
+            return Refuse(Line() + ", " + FieldName(column) + ": " + Quote(FieldText(column)) + " is no number.");
         }
         Row row;
-        row.line = lineNumber;
+        row.line = lineNumber_;
         row.SetTime(time, time.timeOfDay);
         row.spo2 = static_cast<std::uint8_t>(*spo2);
         row.pulse = static_cast<std::uint8_t>(*pulse);
-        rows.push_back(row);
-        if (rows.size() > static_cast<std::size_t>(kMaxSamples)) return Refuse(import_message::kTooLong);
+        rows_.push_back(row);
+        if (rows_.size() > static_cast<std::size_t>(kMaxSamples)) return Refuse(import_message::kTooLong);
     }
-    if (rows.empty()) return Refuse(import_message::kEmpty);
+    if (rows_.empty()) return Refuse(import_message::kEmpty);
+    return std::nullopt;
+}
 
-    // The day/month order: what the dates show, else what the caller said.
-    DateOrder order = options.dateOrder;
-    if (dayFirstSeen && monthFirstSeen) {
-        return Refuse("lines " + std::to_string(dayFirstLine) + " and " + std::to_string(monthFirstLine) +
+std::optional<ImportResult> CsvReader::DateRows(DateOrder asked) {
+    DateOrder order = asked;
+    if (dayFirstSeen_ && monthFirstSeen_) {
+        return Refuse("lines " + std::to_string(dayFirstLine_) + " and " + std::to_string(monthFirstLine_) +
                       ": the dates fit neither day/month/year nor month/day/year throughout.");
     }
     if (order == DateOrder::Unknown) {
-        if (dayFirstSeen)
+        if (dayFirstSeen_)
             order = DateOrder::Dmy;
-        else if (monthFirstSeen)
+        else if (monthFirstSeen_)
             order = DateOrder::Mdy;
-        else if (ordersDiffer) {
+        else if (ordersDiffer_) {
             ImportResult r = Refuse(import_message::kAmbiguousDates);
             r.dateOrderAmbiguous = true;
             return r;
@@ -691,38 +732,43 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
         }
     }
 
-    // Each row's time stamp, in place: rows[i].time is seconds since 2000 from here on.
-    for (Row& row : rows) {
+    // Each row's time stamp, in place: rows_[i].time is seconds since 2000 from here on.
+    for (Row& row : rows_) {
         if (row.a == 0) continue;
         const int day = order == DateOrder::Dmy ? row.a : row.b;
         const int month = order == DateOrder::Dmy ? row.b : row.a;
         if (!ValidDateTime(row.year, month, day, 0, 0, 0)) {
             return Refuse("line " + std::to_string(row.line) + ", " +
-                          fieldName(dateColumn >= 0 ? dateColumn : timeColumn) + ": day " + std::to_string(day) +
-                          " of month " + std::to_string(month) + " is no date in the calendar (read as " +
+                          FieldName(columns_.date >= 0 ? columns_.date : columns_.time) + ": day " +
+                          std::to_string(day) + " of month " + std::to_string(month) +
+                          " is no date in the calendar (read as " +
                           (order == DateOrder::Dmy ? "day/month/year" : "month/day/year") + ").");
         }
         row.time += static_cast<std::uint32_t>(DaysFromCivil(row.year, month, day) * 86400);
     }
-    const auto times = [&rows](std::size_t i) { return static_cast<Seconds>(rows[i].time); };
+    return std::nullopt;
+}
+
+ImportResult CsvReader::Samples(int id) const {
+    const auto times = [this](std::size_t i) { return static_cast<Seconds>(rows_[i].time); };
 
     // The file's usual step between rows, among steps of 1 to 10 s.
     std::array<int, kMaxFillStep + 1> steps{};
-    for (std::size_t i = 1; i < rows.size(); ++i) {
+    for (std::size_t i = 1; i < rows_.size(); ++i) {
         const Seconds d = times(i) - times(i - 1);
         if (d >= 1 && d <= kMaxFillStep) ++steps[static_cast<std::size_t>(d)];
     }
     const int usual = static_cast<int>(std::max_element(steps.begin() + 1, steps.end()) - steps.begin());
     const bool fill = steps[static_cast<std::size_t>(usual)] > 0 && usual >= 2;
 
-    SampleSink sink(options.id);
-    sink.Reserve(fill ? rows.size() * static_cast<std::size_t>(usual) : rows.size());
+    SampleSink sink(id);
+    sink.Reserve(fill ? rows_.size() * static_cast<std::size_t>(usual) : rows_.size());
     const Seconds beyondLastYear = DaysFromCivil(kLastYear + 1, 1, 1) * 86400;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
         Seconds repeat = 1;
         if (fill) {
             // A row before a gap, and the last, stands for the usual step.
-            const Seconds d = i + 1 < rows.size() ? times(i + 1) - times(i) : usual;
+            const Seconds d = i + 1 < rows_.size() ? times(i + 1) - times(i) : usual;
             if (d >= 2 && d <= kMaxFillStep)
                 repeat = d;
             else if (d > kMaxFillStep)
@@ -731,13 +777,23 @@ ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions&
         for (Seconds k = 0; k < repeat; ++k) {
             const Seconds at = times(i) + k;
             if (at >= beyondLastYear) break;
-            if (!sink.Add(at, rows[i].spo2, rows[i].pulse)) return Refuse(import_message::kTooLong);
+            if (!sink.Add(at, rows_[i].spo2, rows_[i].pulse)) return Refuse(import_message::kTooLong);
         }
     }
     ImportResult result;
     result.ok = true;
     result.samples = std::move(sink.Samples());
     return result;
+}
+
+}  // namespace
+
+ImportResult import_detail::ReadCsv(std::string_view bytes, const ImportOptions& options, CsvRows quick) {
+    CsvReader reader(bytes);
+    if (auto refused = reader.ReadHeader()) return std::move(*refused);
+    if (auto refused = reader.ReadRows(quick)) return std::move(*refused);
+    if (auto refused = reader.DateRows(options.dateOrder)) return std::move(*refused);
+    return reader.Samples(options.id);
 }
 
 ImportResult ImportCsv(std::string_view bytes, const ImportOptions& options) {
