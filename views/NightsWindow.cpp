@@ -2,11 +2,12 @@
 
 #include "base/CommandIds.h"
 #include "document/AppContext.h"
+#include "views/NightsChartWidget.h"
+#include "views/NightsTableModel.h"
 #include "views/PrintDialogs.h"
 #include "widgets/MessageBox.h"
 #include "widgets/UiTexts.h"
 
-#include <QAbstractTableModel>
 #include <QComboBox>
 #include <QEvent>
 #include <QFileDialog>
@@ -15,8 +16,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -24,7 +23,6 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
-#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <sys/stat.h>
@@ -36,149 +34,53 @@ namespace quenda {
 namespace {
 
 constexpr int kNoteColumn = static_cast<int>(NightColumn::Note);
-constexpr int kDateColumn = static_cast<int>(NightColumn::Date);
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QString ResultText(const FileResult& result) { return Q(result.message); }
 
-bool IsNumberColumn(int column) {
-    return column != static_cast<int>(NightColumn::Name) && column != kNoteColumn && column != kDateColumn;
-}
-
 }  // namespace
-
-// The list: the shown rows, the note editable, missing files greyed.
-class NightsTableModel : public QAbstractTableModel {
-public:
-    NightsTableModel(std::vector<NightRow>& rows, QObject* parent) : QAbstractTableModel(parent), rows_(rows) {}
-
-    std::function<bool(std::size_t, const QString&)> setNote;
-    std::function<void(int, Qt::SortOrder)> sortBy;
-
-    int rowCount(const QModelIndex& parent) const override {
-        return parent.isValid() ? 0 : static_cast<int>(rows_.size());
-    }
-    int columnCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : kNightColumnCount; }
-
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
-        const NightRow& row = rows_[static_cast<std::size_t>(index.row())];
-        const int column = index.column();
-        switch (role) {
-            case Qt::DisplayRole: {
-                QString text = Q(NightCellText(row, static_cast<NightColumn>(column)));
-                if (column == kDateColumn && row.missing)
-                    text += QStringLiteral(", ") + UiQString(nights_text::kFileMissing);
-                return text;
-            }
-            case Qt::EditRole: return Q(NightCellText(row, static_cast<NightColumn>(column)));
-            case Qt::ForegroundRole:
-                if (row.missing) return QColor(150, 150, 150);
-                return {};
-            case Qt::ToolTipRole:
-                if (row.missing)
-                    return UiQString(nights_text::kFileMissing) + QStringLiteral(": ") + Q(row.source.string());
-                return Q(row.source.string());
-            case Qt::TextAlignmentRole:
-                return QVariant::fromValue(
-                    Qt::Alignment((IsNumberColumn(column) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
-            default: return {};
-        }
-    }
-
-    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
-        if (role != Qt::EditRole || index.column() != kNoteColumn || !setNote) return false;
-        if (!setNote(static_cast<std::size_t>(index.row()), value.toString())) return false;
-        emit dataChanged(index, index);
-        return true;
-    }
-
-    Qt::ItemFlags flags(const QModelIndex& index) const override {
-        Qt::ItemFlags f = QAbstractTableModel::flags(index);
-        if (index.column() == kNoteColumn) f |= Qt::ItemIsEditable;
-        return f;
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < kNightColumnCount)
-            return UiQString(NightColumnTitle(static_cast<NightColumn>(section)));
-        return QAbstractTableModel::headerData(section, orientation, role);
-    }
-
-    void sort(int column, Qt::SortOrder order) override {
-        if (sortBy) sortBy(column, order);
-    }
-
-    void Begin() { beginResetModel(); }
-    void End() { endResetModel(); }
-
-private:
-    std::vector<NightRow>& rows_;
-};
-
-// The list's table, telling whether a note is being edited.
-class NightsTableView final : public QTableView {
-public:
-    using QTableView::QTableView;
-    bool Editing() const { return state() == EditingState; }
-};
-
-// The chart under the list: one paint routine with the printed page; the
-// pointer over a point names its night, a click selects its row.
-class NightsChartWidget : public QWidget {
-public:
-    NightsChartWidget(const std::vector<NightRow>& rows, const NightFigure& figure, QWidget* parent)
-        : QWidget(parent), rows_(rows), figure_(figure) {
-        setMouseTracking(true);
-        setMinimumHeight(180);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-
-    std::function<void(std::size_t row)> clicked;
-    std::optional<std::size_t> selectedRow;
-
-    ChartLayout Layout() const { return LayOutNightsChart(rows_, figure_, {0, 0, width(), height()}); }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        const ChartLayout chart = Layout();
-        std::optional<std::size_t> hot;
-        for (std::size_t i = 0; i < chart.points.size(); ++i) {
-            if (selectedRow && chart.points[i].row == *selectedRow) hot = i;
-        }
-        PaintNightsChart(painter, chart, hot);
-    }
-
-    void mouseMoveEvent(QMouseEvent* event) override {
-        const ChartLayout chart = Layout();
-        const QPoint at = event->position().toPoint();
-        if (const auto point = ChartPointAt(chart, {at.x(), at.y()})) {
-            const NightRow& row = rows_[chart.points[*point].row];
-            QToolTip::showText(event->globalPosition().toPoint(), Q(ChartPointText(row, figure_)), this);
-        } else {
-            QToolTip::hideText();
-        }
-    }
-
-    void mousePressEvent(QMouseEvent* event) override {
-        const ChartLayout chart = Layout();
-        const QPoint at = event->position().toPoint();
-        if (const auto point = ChartPointAt(chart, {at.x(), at.y()}); point && clicked)
-            clicked(chart.points[*point].row);
-    }
-
-private:
-    const std::vector<NightRow>& rows_;
-    const NightFigure& figure_;
-};
 
 NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, NightsWindowHooks hooks, QWidget* parent)
     : QWidget(parent), context_(context), libraryFile_(std::move(library)), hooks_(std::move(hooks)) {
     setWindowTitle(UiQString("Nights"));
     auto* layout = new QVBoxLayout(this);
+    layout->addLayout(MakeFilterRow());
 
+    message_ = new QLabel(this);
+    message_->setWordWrap(true);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(message_);
+
+    model_ = new NightsTableModel(shown_, this);
+    model_->setNote = [this](std::size_t row, const QString& note) { return SetNote(row, note); };
+    // The table sorts by the newest first as it is made, as the window does.
+    table_ = new NightsTableView(model_, this);
+    model_->sortBy = [this](int column, Qt::SortOrder order) {
+        SortBy(static_cast<NightColumn>(column), order == Qt::AscendingOrder);
+    };
+    table_->installEventFilter(this);
+    layout->addWidget(table_, 3);
+
+    layout->addWidget(MakeChartPanel(), 2);
+    // An empty library: the help line stands where the list would.
+    layout->addStretch(0);
+    layout->addLayout(MakeButtons());
+
+    // The remembered filter and figure.
+    idOrName_->setText(Q(context_.settings.ReadString(settings_key::kNightsIdOrName, "", 256)));
+    from_->setText(Q(context_.settings.ReadString(settings_key::kNightsFrom, "", 16)));
+    to_->setText(Q(context_.settings.ReadString(settings_key::kNightsTo, "", 16)));
+    const int figure = context_.settings.ReadInt(settings_key::kNightsFigure, 0);
+    figure_ = figure >= 0 && figure < kNightFigureCount ? static_cast<NightFigure>(figure) : NightFigure::Odi3;
+    figureBox_->setCurrentIndex(static_cast<int>(figure_));
+
+    ConnectControls();
+    OpenLibrary();
+    Reload();
+}
+
+QLayout* NightsWindow::MakeFilterRow() {
     auto* filterRow = new QHBoxLayout;
     idOrName_ = new QLineEdit(this);
     idOrName_->setPlaceholderText(UiQString("ID or name"));
@@ -195,57 +97,10 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
     filterRow->addWidget(from_);
     filterRow->addWidget(new QLabel(UiQString("To:"), this));
     filterRow->addWidget(to_);
-    layout->addLayout(filterRow);
+    return filterRow;
+}
 
-    message_ = new QLabel(this);
-    message_->setWordWrap(true);
-    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    layout->addWidget(message_);
-
-    model_ = new NightsTableModel(shown_, this);
-    model_->setNote = [this](std::size_t row, const QString& note) { return SetNote(row, note); };
-    model_->sortBy = [this](int column, Qt::SortOrder order) {
-        SortBy(static_cast<NightColumn>(column), order == Qt::AscendingOrder);
-    };
-    table_ = new NightsTableView(this);
-    table_->setModel(model_);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::SingleSelection);
-    // A double-click edits the note (the only editable column) and opens the
-    // night anywhere else; Qt's own trigger, as the click on a selected note
-    // waits to see whether a double-click follows.
-    table_->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked |
-                            QAbstractItemView::DoubleClicked);
-    table_->setSortingEnabled(true);
-    table_->horizontalHeader()->setSortIndicator(kDateColumn, Qt::DescendingOrder);
-    table_->horizontalHeader()->setStretchLastSection(true);
-    table_->verticalHeader()->hide();
-    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-    // Widths from the widest text a column holds, not from every row: the
-    // list opens at once whatever the library's size.
-    static const char* const widest[kNightColumnCount] = {"0000-00-00, file missing",
-                                                          "000",
-                                                          "Firstname Lastname",
-                                                          "00:00",
-                                                          "00:00:00",
-                                                          "00:00:00",
-                                                          "000.0",
-                                                          "000.0",
-                                                          "000.0",
-                                                          "000.0",
-                                                          "000",
-                                                          "000.0",
-                                                          "000.0",
-                                                          ""};
-    for (int c = 0; c + 1 < kNightColumnCount; ++c) {
-        const QString title = UiQString(NightColumnTitle(static_cast<NightColumn>(c)));
-        const int text = std::max(table_->fontMetrics().horizontalAdvance(QString::fromUtf8(widest[c])),
-                                  table_->fontMetrics().horizontalAdvance(title) + 8);
-        table_->setColumnWidth(c, text + 10);
-    }
-    table_->installEventFilter(this);
-    layout->addWidget(table_, 3);
-
+QWidget* NightsWindow::MakeChartPanel() {
     chartPanel_ = new QWidget(this);
     auto* chartLayout = new QVBoxLayout(chartPanel_);
     chartLayout->setContentsMargins(0, 0, 0, 0);
@@ -260,10 +115,10 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
     chart_ = new NightsChartWidget(shown_, figure_, this);
     chart_->clicked = [this](std::size_t row) { SelectRow(row); };
     chartLayout->addWidget(chart_, 1);
-    layout->addWidget(chartPanel_, 2);
-    // An empty library: the help line stands where the list would.
-    layout->addStretch(0);
+    return chartPanel_;
+}
 
+QLayout* NightsWindow::MakeButtons() {
     auto* buttons = new QHBoxLayout;
     auto button = [&](const char* text, auto action, bool needsRow) {
         auto* b = new QPushButton(UiQString(text), this);
@@ -295,16 +150,10 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
         "Print Preview", [this] { RunCommand(cmd::kPrintPreview); }, false);
     button(
         "PDF...", [this] { PdfDialog(); }, false);
-    layout->addLayout(buttons);
+    return buttons;
+}
 
-    // The remembered filter and figure.
-    idOrName_->setText(Q(context_.settings.ReadString(settings_key::kNightsIdOrName, "", 256)));
-    from_->setText(Q(context_.settings.ReadString(settings_key::kNightsFrom, "", 16)));
-    to_->setText(Q(context_.settings.ReadString(settings_key::kNightsTo, "", 16)));
-    const int figure = context_.settings.ReadInt(settings_key::kNightsFigure, 0);
-    figure_ = figure >= 0 && figure < kNightFigureCount ? static_cast<NightFigure>(figure) : NightFigure::Odi3;
-    figureBox_->setCurrentIndex(static_cast<int>(figure_));
-
+void NightsWindow::ConnectControls() {
     for (QLineEdit* edit : {idOrName_, from_, to_}) {
         connect(edit, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
         connect(edit, &QLineEdit::editingFinished, this, [this] { SaveFilter(); });
@@ -330,9 +179,6 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
     follow_->setInterval(1000);
     connect(follow_, &QTimer::timeout, this, [this] { Follow(); });
     follow_->start();
-
-    OpenLibrary();
-    Reload();
 }
 
 NightsWindow::~NightsWindow() {
@@ -446,7 +292,7 @@ void NightsWindow::ApplyFilter() {
 }
 
 void NightsWindow::Refill(bool keepScroll) {
-    // The table sorts itself once while the window is still being built.
+    // Nothing to fill while the window is still being built.
     if (!chart_) return;
     std::optional<NightNumber> selected;
     if (const auto row = SelectedRow()) selected = shown_[*row].night;

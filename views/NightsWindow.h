@@ -17,6 +17,7 @@
 
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QTableView;
@@ -136,6 +137,11 @@ private:
     bool Confirm(const QString& text);
     void AddFilesDialog(bool folder);
     void PdfDialog();
+    // The parts of the window, made once by the constructor in this order.
+    QLayout* MakeFilterRow();
+    QWidget* MakeChartPanel();
+    QLayout* MakeButtons();
+    void ConnectControls();
 
     AppContext& context_;
     std::filesystem::path libraryFile_;
