@@ -275,6 +275,119 @@ std::optional<std::uint64_t> LargestEdf(InputFile& file, std::span<const std::ui
     return headerBytes + records * recordBytes;
 }
 
+// The signals an EDF+D header describes, each with its place in a data record,
+// and which of them is "EDF Annotations"; a refusal names the signal at fault.
+struct EdfSignals {
+    std::vector<Signal> signals;
+    std::size_t recordSamples = 0;  // every signal's samples in one data record
+    int annotations = -1;
+};
+
+std::optional<ImportResult> ReadSignals(std::span<const std::uint8_t> bytes, std::size_t ns, EdfSignals& out) {
+    out.signals.resize(ns);
+    for (std::size_t i = 0; i < ns; ++i) {
+        Signal& s = out.signals[i];
+        s.label = std::string(TrimRight(Field(bytes, kFixedHeader + 16 * i, 16)));
+        const std::size_t base = kFixedHeader + ns * 104;  // after label, transducer, dimension
+        const auto pMin = Real(Field(bytes, base + 8 * i, 8));
+        const auto pMax = Real(Field(bytes, base + ns * 8 + 8 * i, 8));
+        const auto dMin = Integer(Field(bytes, base + ns * 16 + 8 * i, 8));
+        const auto dMax = Integer(Field(bytes, base + ns * 24 + 8 * i, 8));
+        const auto n = Integer(Field(bytes, kFixedHeader + ns * 216 + 8 * i, 8));
+        const std::string which = "signal " + std::to_string(i + 1) + " (\"" + s.label + "\")";
+        if (!pMin || !pMax || !dMin || !dMax || *dMax <= *dMin || *pMax == *pMin)
+            return Refuse("The EDF header's ranges of " + which + " are not usable numbers.");
+        if (!n || *n < 1 || *n > kMaxSamplesPerRecord)
+            return Refuse("The EDF header's samples per data record of " + which + " is no usable number.");
+        s.physMin = *pMin;
+        s.physMax = *pMax;
+        s.digMin = *dMin;
+        s.digMax = *dMax;
+        s.perRecord = *n;
+        s.offset = out.recordSamples;
+        out.recordSamples += static_cast<std::size_t>(*n);
+        if (out.annotations < 0 && s.label == "EDF Annotations") out.annotations = static_cast<int>(i);
+    }
+    if (out.annotations < 0)
+        return Refuse("The EDF+D file has no \"EDF Annotations\" signal to give its records' times.");
+    return std::nullopt;
+}
+
+// The header's start: dd.mm.yy and hh.mm.ss, years 85-99 being 1985-1999,
+// unless the recording field gives the full year. Nothing, with `why`, when
+// it is no date and time.
+std::optional<Seconds> EdfStart(std::span<const std::uint8_t> bytes, std::string& why) {
+    const std::string_view date = Field(bytes, 168, 8), time = Field(bytes, 176, 8);
+    auto two = [](std::string_view s, std::size_t at) -> int {
+        const char a = s[at], b = s[at + 1];
+        return a >= '0' && a <= '9' && b >= '0' && b <= '9' ? (a - '0') * 10 + (b - '0') : -1;
+    };
+    const int dd = two(date, 0), mm = two(date, 3), yy = two(date, 6);
+    const int hh = two(time, 0), mi = two(time, 3), ss = two(time, 6);
+    if (dd < 0 || mm < 0 || yy < 0 || hh < 0 || mi < 0 || ss < 0) {
+        why = "The EDF header's start date or time (bytes 168-183) is not dd.mm.yy and hh.mm.ss.";
+        return std::nullopt;
+    }
+    int year = yy >= 85 ? 1900 + yy : 2000 + yy;
+    // EDF+ gives the full year in the recording field ("Startdate 07-DEC-2026 ...").
+    const std::string_view recording = Field(bytes, 88, 80);
+    if (recording.starts_with("Startdate ") && recording.size() >= 21 && recording[12] == '-' && recording[16] == '-') {
+        if (const auto y = Integer(recording.substr(17, 4)); y && *y >= 1985 && *y <= 9999) year = static_cast<int>(*y);
+    }
+    return FileStart(year, mm, dd, hh, mi, ss, why);
+}
+
+// A signal's samples in one data record, in physical units.
+void PhysicalValues(const Signal& s, const std::uint8_t* record, std::vector<double>& out) {
+    const double gain = (s.physMax - s.physMin) / static_cast<double>(s.digMax - s.digMin);
+    out.resize(static_cast<std::size_t>(s.perRecord));
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        const std::uint8_t* p = record + 2 * (s.offset + k);
+        const auto digital = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+        out[k] = s.physMin + (digital - s.digMin) * gain;
+    }
+}
+
+// The data records, each at the onset its first time-keeping annotation
+// gives, in order; `spo2` and `pulse` (or none) pick the signals.
+ImportResult ReadRecords(std::span<const std::uint8_t> bytes, std::size_t ns, const EdfSignals& edf,
+                         long long recordCount, long long duration, Seconds start, const Signal& spo2Signal,
+                         const Signal* pulseSignal, int id) {
+    const std::size_t recordBytes = edf.recordSamples * 2;
+    SampleSink sink(id);
+    Seconds lastAdded = -1;
+    std::vector<double> spo2, pulse;
+    const Signal& tal = edf.signals[static_cast<std::size_t>(edf.annotations)];
+    long long previousOnset = -1;
+    for (long long r = 0; r < recordCount; ++r) {
+        const std::uint8_t* record = bytes.data() + kFixedHeader * (ns + 1) + static_cast<std::size_t>(r) * recordBytes;
+        // The record's first TAL: "+onset" 0x14 0x14 0x00.
+        const std::string_view talBytes(reinterpret_cast<const char*>(record) + 2 * tal.offset,
+                                        static_cast<std::size_t>(tal.perRecord) * 2);
+        const std::size_t end = talBytes.find('\x14');
+        const auto onset = end == std::string_view::npos ? std::nullopt : Units(talBytes.substr(0, end));
+        if (!onset || (talBytes.front() != '+' && talBytes.front() != '-') || *onset < 0 || *onset > kMaxRecordUnits) {
+            return Refuse("Data record " + std::to_string(r + 1) +
+                          " of the EDF+D file does not begin with its onset (a time-keeping annotation).");
+        }
+        if (*onset < previousOnset)
+            return Refuse("Data record " + std::to_string(r + 1) +
+                          " of the EDF+D file starts before the one ahead of it.");
+        previousOnset = *onset;
+        PhysicalValues(spo2Signal, record, spo2);
+        if (pulseSignal) PhysicalValues(*pulseSignal, record, pulse);
+        if (!AddRecord(sink, start, *onset, duration, spo2,
+                       pulseSignal ? std::span<const double>(pulse) : std::span<const double>(), lastAdded)) {
+            return Refuse(import_message::kTooLong);
+        }
+    }
+    if (sink.Samples().empty()) return Refuse(import_message::kEmpty);
+    ImportResult result;
+    result.ok = true;
+    result.samples = std::move(sink.Samples());
+    return result;
+}
+
 }  // namespace
 
 ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const ImportOptions& options) {
@@ -295,44 +408,19 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
     if (!TrimRight(Field(bytes, 192, 44)).starts_with("EDF+D"))
         return Refuse("The file is no EDF+D file (bytes 192-196 are not \"EDF+D\").");
 
-    std::vector<Signal> signals(ns);
-    std::size_t recordSamples = 0;
-    int annotations = -1;
-    for (std::size_t i = 0; i < ns; ++i) {
-        Signal& s = signals[i];
-        s.label = std::string(TrimRight(Field(bytes, kFixedHeader + 16 * i, 16)));
-        const std::size_t base = kFixedHeader + ns * 104;  // after label, transducer, dimension
-        const auto pMin = Real(Field(bytes, base + 8 * i, 8));
-        const auto pMax = Real(Field(bytes, base + ns * 8 + 8 * i, 8));
-        const auto dMin = Integer(Field(bytes, base + ns * 16 + 8 * i, 8));
-        const auto dMax = Integer(Field(bytes, base + ns * 24 + 8 * i, 8));
-        const auto n = Integer(Field(bytes, kFixedHeader + ns * 216 + 8 * i, 8));
-        const std::string which = "signal " + std::to_string(i + 1) + " (\"" + s.label + "\")";
-        if (!pMin || !pMax || !dMin || !dMax || *dMax <= *dMin || *pMax == *pMin)
-            return Refuse("The EDF header's ranges of " + which + " are not usable numbers.");
-        if (!n || *n < 1 || *n > kMaxSamplesPerRecord)
-            return Refuse("The EDF header's samples per data record of " + which + " is no usable number.");
-        s.physMin = *pMin;
-        s.physMax = *pMax;
-        s.digMin = *dMin;
-        s.digMax = *dMax;
-        s.perRecord = *n;
-        s.offset = recordSamples;
-        recordSamples += static_cast<std::size_t>(*n);
-        if (annotations < 0 && s.label == "EDF Annotations") annotations = static_cast<int>(i);
-    }
-    if (annotations < 0) return Refuse("The EDF+D file has no \"EDF Annotations\" signal to give its records' times.");
+    EdfSignals edf;
+    if (auto refused = ReadSignals(bytes, ns, edf)) return std::move(*refused);
     std::vector<std::string> labels;
     std::vector<int> index;  // labels' signal numbers
     for (std::size_t i = 0; i < ns; ++i) {
-        if (static_cast<int>(i) == annotations) continue;
-        labels.push_back(signals[i].label);
+        if (static_cast<int>(i) == edf.annotations) continue;
+        labels.push_back(edf.signals[i].label);
         index.push_back(static_cast<int>(i));
     }
     const Chosen chosen = ChooseSignals(labels);
     if (chosen.spo2 < 0) return Refuse(NoSpO2(labels));
 
-    const std::size_t recordBytes = recordSamples * 2;
+    const std::size_t recordBytes = edf.recordSamples * 2;
     const std::size_t dataBytes = bytes.size() - kFixedHeader * (ns + 1);
     long long recordCount = records.value_or(-1);
     if (recordCount == -1) recordCount = static_cast<long long>(dataBytes / recordBytes);
@@ -343,70 +431,14 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
     // Records never overlap, so this many would hold more seconds than a data set.
     if (recordCount * (*duration / kUnitsPerSecond) > kMaxSamples) return Refuse(import_message::kTooLong);
 
-    // The start: dd.mm.yy and hh.mm.ss, years 85-99 being 1985-1999.
-    const std::string_view date = Field(bytes, 168, 8), time = Field(bytes, 176, 8);
-    auto two = [](std::string_view s, std::size_t at) -> int {
-        const char a = s[at], b = s[at + 1];
-        return a >= '0' && a <= '9' && b >= '0' && b <= '9' ? (a - '0') * 10 + (b - '0') : -1;
-    };
-    const int dd = two(date, 0), mm = two(date, 3), yy = two(date, 6);
-    const int hh = two(time, 0), mi = two(time, 3), ss = two(time, 6);
-    if (dd < 0 || mm < 0 || yy < 0 || hh < 0 || mi < 0 || ss < 0)
-        return Refuse("The EDF header's start date or time (bytes 168-183) is not dd.mm.yy and hh.mm.ss.");
-    int year = yy >= 85 ? 1900 + yy : 2000 + yy;
-    // EDF+ gives the full year in the recording field ("Startdate 07-DEC-2026 ...").
-    const std::string_view recording = Field(bytes, 88, 80);
-    if (recording.starts_with("Startdate ") && recording.size() >= 21 && recording[12] == '-' && recording[16] == '-') {
-        if (const auto y = Integer(recording.substr(17, 4)); y && *y >= 1985 && *y <= 9999) year = static_cast<int>(*y);
-    }
     std::string why;
-    const auto start = FileStart(year, mm, dd, hh, mi, ss, why);
+    const auto start = EdfStart(bytes, why);
     if (!start) return Refuse(why);
-
-    SampleSink sink(options.id);
-    Seconds lastAdded = -1;
-    std::vector<double> spo2, pulse;
-    const auto physical = [&](const Signal& s, const std::uint8_t* record, std::vector<double>& out) {
-        const double gain = (s.physMax - s.physMin) / static_cast<double>(s.digMax - s.digMin);
-        out.resize(static_cast<std::size_t>(s.perRecord));
-        for (std::size_t k = 0; k < out.size(); ++k) {
-            const std::uint8_t* p = record + 2 * (s.offset + k);
-            const auto digital = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-            out[k] = s.physMin + (digital - s.digMin) * gain;
-        }
+    const auto signal = [&](int label) -> const Signal& {
+        return edf.signals[static_cast<std::size_t>(index[static_cast<std::size_t>(label)])];
     };
-    const Signal& spo2Signal = signals[static_cast<std::size_t>(index[static_cast<std::size_t>(chosen.spo2)])];
-    const Signal* pulseSignal =
-        chosen.pulse >= 0 ? &signals[static_cast<std::size_t>(index[static_cast<std::size_t>(chosen.pulse)])] : nullptr;
-    const Signal& tal = signals[static_cast<std::size_t>(annotations)];
-    long long previousOnset = -1;
-    for (long long r = 0; r < recordCount; ++r) {
-        const std::uint8_t* record = bytes.data() + kFixedHeader * (ns + 1) + static_cast<std::size_t>(r) * recordBytes;
-        // The record's first TAL: "+onset" 0x14 0x14 0x00.
-        const std::string_view talBytes(reinterpret_cast<const char*>(record) + 2 * tal.offset,
-                                        static_cast<std::size_t>(tal.perRecord) * 2);
-        const std::size_t end = talBytes.find('\x14');
-        const auto onset = end == std::string_view::npos ? std::nullopt : Units(talBytes.substr(0, end));
-        if (!onset || (talBytes.front() != '+' && talBytes.front() != '-') || *onset < 0 || *onset > kMaxRecordUnits) {
-            return Refuse("Data record " + std::to_string(r + 1) +
-                          " of the EDF+D file does not begin with its onset (a time-keeping annotation).");
-        }
-        if (*onset < previousOnset)
-            return Refuse("Data record " + std::to_string(r + 1) +
-                          " of the EDF+D file starts before the one ahead of it.");
-        previousOnset = *onset;
-        physical(spo2Signal, record, spo2);
-        if (pulseSignal) physical(*pulseSignal, record, pulse);
-        if (!AddRecord(sink, *start, *onset, *duration, spo2,
-                       pulseSignal ? std::span<const double>(pulse) : std::span<const double>(), lastAdded)) {
-            return Refuse(import_message::kTooLong);
-        }
-    }
-    if (sink.Samples().empty()) return Refuse(import_message::kEmpty);
-    ImportResult result;
-    result.ok = true;
-    result.samples = std::move(sink.Samples());
-    return result;
+    return ReadRecords(bytes, ns, edf, recordCount, *duration, *start, signal(chosen.spo2),
+                       chosen.pulse >= 0 ? &signal(chosen.pulse) : nullptr, options.id);
 }
 
 ImportResult import_detail::ReadEdf(InputFile& file, const std::filesystem::path& path, const ImportOptions& options) {

@@ -260,6 +260,48 @@ int ChartX(const ChartLayout& chart, int day) {
     return chart.plot.left + static_cast<int>(std::lround((day - chart.firstDay + 0.5) * width));
 }
 
+namespace {
+
+// The date axis: whole days, labelled every few days so labels never meet.
+void PlaceDateTicks(ChartLayout& chart) {
+    const int days = chart.lastDay - chart.firstDay + 1;
+    const int labelRoom = 76;
+    const int most = std::max(1, chart.plot.Width() / labelRoom);
+    int every = 1;
+    for (const int e : {1, 2, 7, 14, 28, 56, 91, 182, 364, 728}) {
+        every = e;
+        if ((days + e - 1) / e <= most) break;
+    }
+    for (int day = chart.firstDay; day <= chart.lastDay; day += every) {
+        chart.dateTicks.push_back({ChartX(chart, day), CivilDate(day)});
+    }
+}
+
+// The points in their places, ordered by ID and night, the lines that join
+// them and the IDs they show.
+void JoinPoints(ChartLayout& chart, std::span<const NightRow> rows) {
+    std::stable_sort(chart.points.begin(), chart.points.end(), [&](const ChartPoint& a, const ChartPoint& b) {
+        return std::tie(a.id, a.day, rows[a.row].start) < std::tie(b.id, b.day, rows[b.row].start);
+    });
+    for (ChartPoint& p : chart.points) p.at = {ChartX(chart, p.day), ChartY(chart, p.value)};
+    for (std::size_t i = 0; i < chart.points.size(); ++i) {
+        const ChartPoint& p = chart.points[i];
+        if (chart.ids.empty() || chart.ids.back() != p.id) chart.ids.push_back(p.id);
+        if (i == 0) continue;
+        const ChartPoint& q = chart.points[i - 1];
+        // Joined only within one ID and between nights a day apart (or two
+        // nights of one date): a missing night is a gap.
+        if (q.id == p.id && p.day - q.day <= 1) {
+            chart.lines.push_back({q.at, p.at});
+            chart.lineIds.push_back(p.id);
+        }
+    }
+    std::sort(chart.ids.begin(), chart.ids.end());
+    chart.ids.erase(std::unique(chart.ids.begin(), chart.ids.end()), chart.ids.end());
+}
+
+}  // namespace
+
 ChartLayout LayOutNightsChart(std::span<const NightRow> rows, NightFigure figure, const LayoutRect& area) {
     ChartLayout chart;
     chart.area = area;
@@ -333,39 +375,8 @@ ChartLayout LayOutNightsChart(std::span<const NightRow> rows, NightFigure figure
         }
     }
 
-    // The date axis: whole days, labelled every few days so labels never meet.
-    const int days = chart.lastDay - chart.firstDay + 1;
-    const int labelRoom = 76;
-    const int most = std::max(1, chart.plot.Width() / labelRoom);
-    int every = 1;
-    for (const int e : {1, 2, 7, 14, 28, 56, 91, 182, 364, 728}) {
-        every = e;
-        if ((days + e - 1) / e <= most) break;
-    }
-    if (any) {
-        for (int day = chart.firstDay; day <= chart.lastDay; day += every) {
-            chart.dateTicks.push_back({ChartX(chart, day), CivilDate(day)});
-        }
-    }
-
-    std::stable_sort(chart.points.begin(), chart.points.end(), [&](const ChartPoint& a, const ChartPoint& b) {
-        return std::tie(a.id, a.day, rows[a.row].start) < std::tie(b.id, b.day, rows[b.row].start);
-    });
-    for (ChartPoint& p : chart.points) p.at = {ChartX(chart, p.day), ChartY(chart, p.value)};
-    for (std::size_t i = 0; i < chart.points.size(); ++i) {
-        const ChartPoint& p = chart.points[i];
-        if (chart.ids.empty() || chart.ids.back() != p.id) chart.ids.push_back(p.id);
-        if (i == 0) continue;
-        const ChartPoint& q = chart.points[i - 1];
-        // Joined only within one ID and between nights a day apart (or two
-        // nights of one date): a missing night is a gap.
-        if (q.id == p.id && p.day - q.day <= 1) {
-            chart.lines.push_back({q.at, p.at});
-            chart.lineIds.push_back(p.id);
-        }
-    }
-    std::sort(chart.ids.begin(), chart.ids.end());
-    chart.ids.erase(std::unique(chart.ids.begin(), chart.ids.end()), chart.ids.end());
+    if (any) PlaceDateTicks(chart);
+    JoinPoints(chart, rows);
     return chart;
 }
 
