@@ -11,6 +11,7 @@
 #include "cli/Terminal.h"
 #include "formats/Export.h"
 #include "nights/Library.h"
+#include "nights/PeriodSummary.h"
 #include "patient/PatientFile.h"
 #include "patient/PatientFolder.h"
 #include "store/KeptDownload.h"
@@ -40,7 +41,8 @@ const char* const kNightsUsage =
     "       quenda-cli nights remove NIGHT [--library FILE]\n"
     "       quenda-cli nights export NIGHT OUT.dat|.txt|.xlsx|.edf|.csv [--patients DIR] [--library FILE]\n"
     "       quenda-cli nights rebuild [--library FILE] [--patients DIR]\n"
-    "       quenda-cli nights report OUT.pdf [--id N] [--from DATE] [--to DATE] [--figure NAME] [--library FILE]\n";
+    "       quenda-cli nights report OUT.pdf [--id N] [--from DATE] [--to DATE] [--figure NAME] [--library FILE]\n"
+    "       quenda-cli nights summary [--id N] [--from DATE] [--to DATE] [--split DATE] [--json] [--library FILE]\n";
 
 int Usage(const std::string& problem) { return UsageError(problem, kNightsUsage); }
 
@@ -55,6 +57,7 @@ struct NightsOptions {
     std::optional<std::string> from;
     std::optional<std::string> to;
     std::optional<std::string> figure;
+    std::optional<std::string> split;  // nights summary: before it, and on or after it
     bool json = false;
     bool csv = false;
     DateOrder dateOrder = DateOrder::Unknown;  // nights add of a CSV file
@@ -102,9 +105,9 @@ std::string ParseNightsOptions(int argc, char** argv, const std::vector<std::str
         } else if (arg == "--date-order") {
             o.dateOrder = ParseDateOrder(value);
             if (o.dateOrder == DateOrder::Unknown) return "--date-order takes dmy or mdy";
-        } else if (arg == "--from" || arg == "--to") {
+        } else if (arg == "--from" || arg == "--to" || arg == "--split") {
             if (!IsDateText(value)) return arg + " takes a date YYYY-MM-DD";
-            (arg == "--from" ? o.from : o.to) = value;
+            (arg == "--from" ? o.from : arg == "--to" ? o.to : o.split) = value;
         }
     }
     if (o.json && o.csv) return "--json and --csv exclude each other";
@@ -475,6 +478,49 @@ int List(const NightsOptions& o) {
     return kExitOk;
 }
 
+// The listed nights at a glance, or split at a date into before and after.
+int Summary(const NightsOptions& o) {
+    if (!o.positional.empty()) return Usage("nights summary takes no arguments");
+    int code = kExitOk;
+    // A library not made yet summarises as an empty one.
+    auto library = OpenLibrary(o, code, LibraryOpening::ExistingOnly);
+    if (!library && code != kExitOk) return code;
+    NightFilter filter = FilterOf(o);
+    filter.checkMissing = false;  // the stored figures are all it reads
+    PeriodSummaryBuilder period;
+    SplitSummaryBuilder split(o.split.value_or(""));
+    const auto visit = [&](const NightRow& row) {
+        if (o.split) {
+            split.Add(row);
+        } else {
+            period.Add(row);
+        }
+    };
+    if (const FileResult listed = library ? library->ForEach(filter, visit) : FileResult{}; !listed)
+        return Fail(listed);
+    std::string out;
+    if (o.split) {
+        const SplitSummary s = split.Finish();
+        if (o.json) {
+            out = SplitSummaryJson(s);
+        } else {
+            out = s.before.nights + s.after.nights == 0 ? NightsText({}) : SplitSummaryText(s);
+        }
+    } else {
+        const PeriodSummary s = period.Finish();
+        if (o.json) {
+            out = PeriodSummaryJson(s);
+        } else {
+            out = s.nights == 0 ? NightsText({}) : PeriodSummaryText(s);
+        }
+    }
+    if (!Print(out)) {
+        std::perror("quenda-cli: writing the summary");
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 int Show(const NightsOptions& o) {
     if (o.positional.size() != 1) return Usage("nights show takes one night's number");
     const auto night = ParseNight(o.positional[0]);
@@ -682,6 +728,7 @@ int NightsCommand(int argc, char** argv) {
         {"remove", {}, Remove},
         {"export", {"--patients"}, Export},
         {"rebuild", {"--patients"}, Rebuild},
+        {"summary", {"--id", "--from", "--to", "--split", "--json"}, Summary},
     };
     if (command == "report") {
         NightsOptions o;

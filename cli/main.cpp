@@ -63,6 +63,8 @@ const char* const kUsage =
     "       quenda-cli nights rebuild                index every known source file again, keeping notes\n"
     "       quenda-cli nights report OUT.pdf [--id N] [--from DATE] [--to DATE] [--figure NAME]\n"
     "                                                the Nights pages: chart and table, landscape A4\n"
+    "       quenda-cli nights summary [--id N] [--from DATE] [--to DATE] [--split DATE] [--json]\n"
+    "                                                median, quartiles, range and cut-off shares of each figure\n"
     "\n"
     "Port names: COMn is /dev/ttyS(n-1), an absolute path is used as given,\n"
     "any other name is a node under /dev (ttyUSB0, pts/7). Without --port the\n"

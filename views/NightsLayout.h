@@ -1,6 +1,7 @@
 #pragma once
 
 #include "nights/Night.h"
+#include "nights/NightFigure.h"  // the figures the chart follows
 #include "views/PageLayout.h"
 
 #include <optional>
@@ -64,16 +65,6 @@ bool NightMatches(const NightRow& row, const NightsFilter& filter);
 std::vector<NightRow> FilterNights(std::span<const NightRow> rows, const NightsFilter& filter);
 // "ID or name 3, from 2026-12-01 to 2026-12-31", or "All nights".
 std::string FilterText(const NightsFilter& filter);
-
-// The figures the chart can follow.
-enum class NightFigure { Odi3, Odi4, T90, T88, Nadir, MeanSpo2, MeanPulse, Burden };
-inline constexpr int kNightFigureCount = 8;
-const char* NightFigureTitle(NightFigure figure);  // "ODI 3 %", ...
-const char* NightFigureName(NightFigure figure);   // "odi3", ... as quenda-cli takes it
-std::optional<NightFigure> NightFigureNamed(std::string_view name);
-double NightFigureValue(const NightRow& row, NightFigure figure);
-// The clinical cut-offs drawn as reference lines (none for some figures).
-std::vector<double> NightFigureCutOffs(NightFigure figure);
 
 // Days since 1970-01-01 of a "YYYY-MM-DD"; nothing when it is no date.
 std::optional<int> DayNumber(std::string_view date);

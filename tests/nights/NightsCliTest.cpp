@@ -1,6 +1,7 @@
 // quenda-cli nights, run as a user would run it.
 #include "base/TextCodec.h"
 #include "nights/Library.h"
+#include "nights/PeriodSummary.h"
 #include "support/NightData.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
@@ -125,6 +126,8 @@ TEST(NightsCli, RefusalsAndTheirExitCodes) {
         {{"show", "x"}, 2},
         {{"note", "1"}, 2},
         {{"export", "1", "out.doc"}, 2},
+        {{"summary", "--split", "2026-02-30"}, 2},
+        {{"summary", "1"}, 2},
         {{"frobnicate"}, 2},
         {{"show", "7"}, 1},
         {{"remove", "7"}, 1},
@@ -141,7 +144,8 @@ TEST(NightsCli, RefusalsAndTheirExitCodes) {
     const auto run = Cli(other, {"list"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find((other / "library.sqlite").string()), std::string::npos) << run.err;
-    EXPECT_EQ(test::Slurp(other / "library.sqlite"), "not a database, just words, and more words than a header holds\n");
+    EXPECT_EQ(test::Slurp(other / "library.sqlite"),
+              "not a database, just words, and more words than a header holds\n");
 }
 
 TEST(NightsCli, ReadingALibraryThatIsNotThereMakesNothing) {
@@ -159,6 +163,8 @@ TEST(NightsCli, ReadingALibraryThatIsNotThereMakesNothing) {
         {{"show", "1"}, 1, "", noNight},
         {{"export", "1", "night.csv"}, 1, "", noNight},
         {{"report", "nights.pdf"}, 0, "", "0 nights written to nights.pdf\n"},
+        {{"summary", "--split", "2026-12-07"}, 0, none, ""},
+        {{"summary", "--json"}, 0, PeriodSummaryJson(SummarizeNights({})), ""},
     };
     for (const auto& c : cases) {
         auto args = c.args;
@@ -259,6 +265,65 @@ TEST(NightsCli, ListColumnsLineUpAndSayWhatTheFiguresRestOn) {
     // Coverage as counted of recorded, the gaps beside it.
     EXPECT_NE(out.find("Counted of recorded"), std::string::npos) << out;
     EXPECT_NE(out.find("0:21:40  100.0% of 0:20:00     0:01:40"), std::string::npos) << out;
+}
+
+TEST(NightsCli, SummaryOfTheListedNightsAndBeforeAndAfterADate) {
+    test::TempDir dir("quenda-nights-cli");
+    std::vector<SampleRecord> samples;
+    const std::int64_t evening = test::Secs(2026, 12, 6, 22, 0, 0);
+    for (int day = 0; day < 4; ++day) test::AppendRun(samples, 4, evening + day * 86400, 600);
+    fs::create_directories(dir / "kept");
+    ASSERT_TRUE(WriteDataFile(dir / "kept" / "ID4.dat", 4, samples, "Report Title"));
+    std::vector<SampleRecord> other;
+    test::AppendRun(other, 5, evening, 600);
+    ASSERT_TRUE(WriteDataFile(dir / "kept" / "ID5.dat", 5, other, "Report Title"));
+    ASSERT_EQ(Cli(dir, {"add", "kept"}).exitCode, 0);
+    ASSERT_EQ(Cli(dir, {"exclude", "4", "0", "599"}).exitCode, 0);  // the 9th: nothing counted
+    StoreRaw(dir, "UPDATE nights SET odi3=CASE night WHEN 1 THEN 2 WHEN 2 THEN 16 WHEN 3 THEN 30 ELSE odi3 END");
+
+    auto run = Cli(dir, {"summary", "--id", "4", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("{\"nights\":4,\"counted_nights\":3,\"first\":\"2026-12-06\",\"last\":\"2026-12-09\","
+                            "\"recorded_hours\":0.67,",
+                            0),
+              0u)
+        << run.out;
+    EXPECT_NE(
+        run.out.find("\"odi3\":{\"nights\":3,\"median\":16.00,\"q1\":9.00,\"q3\":23.00,\"iqr\":14.00,\"min\":2.00,"
+                     "\"max\":30.00,\"cut_offs\":[{\"at_or_above\":5,\"nights\":2,\"percent\":66.67},"
+                     "{\"at_or_above\":15,\"nights\":2,\"percent\":66.67},{\"at_or_above\":30,\"nights\":1,"),
+        std::string::npos)
+        << run.out;
+    run = Cli(dir, {"summary", "--id", "4", "--split", "2026-12-07", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("{\"split\":\"2026-12-07\",\"before\":{\"nights\":1,", 0), 0u) << run.out;
+    EXPECT_NE(run.out.find("\"after\":{\"nights\":3,\"counted_nights\":2,"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"median_change\":{\"odi3\":21.00,"), std::string::npos) << run.out;  // 23 - 2
+    EXPECT_NE(Cli(dir, {"summary", "--from", "2026-12-07", "--json"}).out.find("\"nights\":3,"), std::string::npos);
+
+    // The text: every table's columns line up, "≥" and "–" taking one column.
+    for (const auto& args :
+         {std::vector<std::string>{"summary", "--id", "4"}, {"summary", "--id", "4", "--split", "2026-12-07"}}) {
+        run = Cli(dir, args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(IsValidUtf8(run.out));
+        std::istringstream lines(run.out);
+        std::size_t width = 0;
+        int tables = 0;
+        for (std::string line; std::getline(lines, line);) {
+            if (line.empty()) {
+                width = 0;
+                continue;
+            }
+            if (width == 0) ++tables;
+            if (width == 0) width = DisplayWidth(line);
+            EXPECT_EQ(DisplayWidth(line), width) << line << "\n" << run.out;
+        }
+        EXPECT_EQ(tables, 3) << run.out;
+    }
+    EXPECT_NE(run.out.find("\nODI 3 % ≥ 30              0.0% (0 of 1)   50.0% (1 of 2)            +50.0\n"),
+              std::string::npos)
+        << run.out;
 }
 
 }  // namespace

@@ -19,8 +19,14 @@ TEST(SimOptions, IdListUnitsAndLimits) {
     ASSERT_TRUE(ParseIdList("", ids, error));
     EXPECT_TRUE(ids.empty()) << "an empty recorder";
     ASSERT_TRUE(ParseIdList("3:144h", ids, error));
+    ASSERT_TRUE(ParseIdList("1:14n,2:1n,3:30m", ids, error)) << error;
+    EXPECT_EQ(ids[0].nights, 14);
+    EXPECT_EQ(ids[0].samples, NightsPlan(1, 14).samples);
+    EXPECT_EQ(ids[1].nights, 1);
+    EXPECT_EQ(ids[2].nights, 0) << "one recording without a break";
 
-    for (const char* bad : {"0:5", "128:5", "1:0", "1:145h", "1", "x:5", "1:5d", "1:5,", "1:-5"}) {
+    for (const char* bad :
+         {"0:5", "128:5", "1:0", "1:145h", "1", "x:5", "1:5d", "1:5,", "1:-5", "1:0n", "1:n", "1:2.5n", "1:40n"}) {
         EXPECT_FALSE(ParseIdList(bad, ids, error)) << bad;
     }
 }
@@ -54,6 +60,9 @@ TEST(SimOptions, CommandLine) {
     EXPECT_EQ(defaults.options.recorder.device.productCode, 0x001E);
     EXPECT_EQ(defaults.options.recorder.device.dataFormatCode, 2);
     EXPECT_EQ(defaults.options.recorder.samplesPerFrame, 512);
+    EXPECT_EQ(defaults.options.recorder.device.transferBaud, 115200u);
+    ASSERT_EQ(defaults.options.recorder.ids.size(), 2u);
+    EXPECT_EQ(defaults.options.recorder.ids[0].nights, 14) << "a fortnight of nights for ID 1";
 
     const ParsedOptions p = ParseOptions({"--link", "/tmp/x", "--format-code=3", "--baud", "9600", "--ids", "4:10m",
                                           "--start", "2030-01-02 03:04:05", "--fault", "refuse:1", "--fault=garbage:2",

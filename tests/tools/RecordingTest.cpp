@@ -1,11 +1,14 @@
 #include "device/Commands.h"
+#include "store/NightSplit.h"
 #include "tools/sim/DateTime.h"
+#include "tools/sim/RecorderModel.h"
 #include "tools/sim/Recording.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <deque>
+#include <set>
 
 namespace quenda::sim {
 namespace {
@@ -81,6 +84,51 @@ TEST(RecordingGenerator, IdsRecordOnConsecutiveNights) {
     EXPECT_EQ(TimeOf(all.at(4).front()), (DateTime{2026, 3, 3, 22, 30, 0}));
     EXPECT_EQ(TimeOf(all.at(9).front()), (DateTime{2026, 3, 4, 22, 30, 0}));
     EXPECT_EQ(all.at(9).size(), 60u);
+}
+
+TEST(RecordingGenerator, TheDefaultRecorderHoldsAFortnightOfNightsNeverErased) {
+    const RecorderConfig config;
+    ASSERT_EQ(CheckConfig(config), "");
+    const auto all = GenerateRecordings(config.ids, config.start, config.seed);
+    const std::vector<SampleRecord>& id1 = all.at(1);
+    const NightSplit split = SplitNights(id1);
+    ASSERT_EQ(split.nights.size(), 15u) << "14 nights, one broken in two";
+    EXPECT_EQ(split.leftOut, 0);
+
+    std::set<std::string> dates;
+    std::vector<int> dips;
+    int broken = 0;
+    std::int32_t nightSamples = 0;
+    for (std::size_t i = 0; i < split.nights.size(); ++i) {
+        const NightSpan& n = split.nights[i];
+        dates.insert(DateText(n.DateSeconds()));
+        EXPECT_EQ(n.GapSeconds(), 0) << i;
+        nightSamples += n.Samples();
+        const std::int64_t off = i + 1 < split.nights.size() ? split.nights[i + 1].start - n.end : 86'400;
+        if (off < 2 * 3600) {
+            // Switched off for longer than the night rule's longest step, the
+            // rest of the night the same night's date.
+            ++broken;
+            EXPECT_GT(off, kMaxNightStep) << i;
+            EXPECT_EQ(split.nights[i + 1].DateSeconds(), n.DateSeconds()) << i;
+            continue;
+        }
+        EXPECT_GT(off, 12 * 3600) << "a day without recording after night " << i;
+        EXPECT_GE(nightSamples, 6 * 3600) << i;
+        EXPECT_LE(nightSamples, 8 * 3600 + 1800) << i;
+        const auto first = id1.begin() + (n.last - nightSamples + 1);
+        dips.push_back(CountDips({first, id1.begin() + n.last + 1}));
+        nightSamples = 0;
+    }
+    EXPECT_EQ(broken, 1);
+    ASSERT_EQ(dates.size(), 14u);
+    EXPECT_EQ(*dates.begin(), "2026-12-06");
+    EXPECT_EQ(*dates.rbegin(), "2026-12-19");
+    const auto [fewest, most] = std::minmax_element(dips.begin(), dips.end());
+    EXPECT_GE(*most, *fewest * 3 / 2) << "nights differ as a sleeper's do";
+    // The shorter ID follows on the evening after the last night.
+    EXPECT_EQ(TimeOf(all.at(2).front()), (DateTime{2026, 12, 20, 22, 30, 0}));
+    EXPECT_EQ(all.at(2).size(), 1800u);
 }
 
 TEST(DateTimeHelpers, ParseFormatAndClockWord) {

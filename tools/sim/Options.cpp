@@ -65,6 +65,17 @@ bool ParseIdList(std::string_view text, std::vector<IdPlan>& out, std::string& e
             return false;
         }
         std::string_view length = entry.substr(colon + 1);
+        if (!length.empty() && length.back() == 'n') {
+            length.remove_suffix(1);
+            std::uint64_t nights = 0;
+            if (ParseNumber(length, 366, nights) && nights > 0) plan = NightsPlan(plan.id, static_cast<int>(nights));
+            if (plan.samples == 0 || plan.samples > kMaxSamples) {
+                error = "bad number of nights in \"" + std::string(entry) + "\" (1n .. as many as fit in 144h)";
+                return false;
+            }
+            out.push_back(plan);
+            continue;
+        }
         int secondsPerUnit = 1;
         if (!length.empty() && (length.back() == 'h' || length.back() == 'm' || length.back() == 's')) {
             secondsPerUnit = length.back() == 'h' ? 3600 : length.back() == 'm' ? 60 : 1;
@@ -152,8 +163,10 @@ first line on stdout. Runs until SIGINT or SIGTERM.
   --format-code N          data format code (default 2)
   --baud N                 transfer baud rate reported and used for pacing (default 115200)
   --ids LIST               recordings as ID:length, e.g. "1:8h,5:30m,12:500"
-                           (h hours, m minutes, no unit samples; default "1:8h,2:30m";
-                           "" for an empty recorder)
+                           (h hours, m minutes, no unit samples; "" for an empty
+                           recorder), or ID:Nn for N nights of 6 to 8.5 hours, one
+                           a day, never erased, the middle one broken by an hour
+                           and more off (from 3 nights on); default "1:14n,2:30m"
   --samples-per-frame N    1..524 (default 512)
   --seed N                 seed of the generated recordings (default 1)
   --start "Y-M-D h:m:s"    start of the first recording (default "2026-12-06 22:30:00")

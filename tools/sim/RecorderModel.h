@@ -38,7 +38,8 @@ struct Faults {
 
 struct RecorderConfig {
     DeviceInfo device;
-    std::vector<IdPlan> ids{{1, 8 * 3600}, {2, 30 * 60}};
+    // A fortnight of nights, so a first download fills the Nights window.
+    std::vector<IdPlan> ids{NightsPlan(1, 14), {2, 30 * 60}};
     int samplesPerFrame = 512;  // 1..kMaxSamplesPerFrame
     std::uint64_t seed = 1;
     DateTime start{2026, 12, 6, 22, 30, 0};

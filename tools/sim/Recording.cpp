@@ -45,7 +45,8 @@ struct Drift {
 
 class NightSignal {
 public:
-    explicit NightSignal(std::uint64_t seed) : rng_(seed) {
+    // `severity`: how many times as often desaturations come; 1 is the usual.
+    NightSignal(std::uint64_t seed, double severity) : rng_(seed), severity_(severity) {
         spo2Base_ = {rng_.Real(95, 97.5), 96, 94.5, 97.5};
         pulseBase_ = {rng_.Real(56, 72), 64, 54, 80};
         auxBase_ = {rng_.Real(6, 20), 12, 4, 24};
@@ -78,7 +79,8 @@ private:
                             rng_.Between(20, 45), rng_.Real(6, 18)};
             }
             // Apnoeas come in clusters: a short gap usually follows a dip.
-            const int gap = rng_.Chance(0.45) ? rng_.Between(20, 90) : rng_.Between(240, 1500);
+            int gap = rng_.Chance(0.45) ? rng_.Between(20, 90) : rng_.Between(240, 1500);
+            if (severity_ != 1) gap = std::max(20, static_cast<int>(std::lround(gap / severity_)));
             nextDip_ = dip_.End() + gap;
         }
         if (t == nextPulseEvent_) {
@@ -90,20 +92,24 @@ private:
     }
 
     Random rng_;
+    double severity_;
     Drift spo2Base_{}, pulseBase_{}, auxBase_{};
     Bump dip_, arousal_, pulseEvent_;
     int nextDip_ = 0;
     int nextPulseEvent_ = 0;
 };
 
-}  // namespace
+std::uint64_t SignalSeed(int id, std::uint64_t seed) {
+    return seed ^ (0xD1B54A32D192ED03ull * static_cast<std::uint64_t>(id));
+}
 
-std::vector<SampleRecord> GenerateRecording(int id, int count, const DateTime& start, std::uint64_t seed) {
-    NightSignal signal(seed ^ (0xD1B54A32D192ED03ull * static_cast<std::uint64_t>(id)));
-    std::vector<SampleRecord> out(static_cast<std::size_t>(std::max(count, 0)));
+// `count` samples of `signal` from `start`, appended to `out`.
+void Generate(NightSignal& signal, int id, int count, const DateTime& start, std::vector<SampleRecord>& out) {
+    const std::size_t first = out.size();
+    out.resize(first + static_cast<std::size_t>(std::max(count, 0)));
     DateTime now = start;
     for (int t = 0; t < count; ++t) {
-        SampleRecord& r = out[static_cast<std::size_t>(t)];
+        SampleRecord& r = out[first + static_cast<std::size_t>(t)];
         r.id = static_cast<std::uint8_t>(id);
         r.year = static_cast<std::uint8_t>(now.year - 2000);
         r.month = static_cast<std::uint8_t>(now.month);
@@ -114,7 +120,40 @@ std::vector<SampleRecord> GenerateRecording(int id, int count, const DateTime& s
         signal.Fill(t, r);
         now = AddSeconds(now, 1);
     }
+}
+
+}  // namespace
+
+std::vector<SampleRecord> GenerateRecording(int id, int count, const DateTime& start, std::uint64_t seed) {
+    NightSignal signal(SignalSeed(id, seed), 1);
+    std::vector<SampleRecord> out;
+    Generate(signal, id, count, start, out);
     return out;
+}
+
+std::vector<Stretch> NightStretches(int id, int nights) {
+    Random rng(0x9E6C63D0676A9A99ull * static_cast<std::uint64_t>(id) + static_cast<std::uint64_t>(nights));
+    std::vector<Stretch> out;
+    for (int n = 0; n < nights; ++n) {
+        const std::int64_t bedtime = std::int64_t{n} * 86'400 + (n == 0 ? 0 : rng.Between(-45, 75) * 60);
+        const int length = rng.Between(6 * 60, 8 * 60 + 30) * 60;
+        const double severity = rng.Real(0.6, 1.6);
+        if (nights >= 3 && n == nights / 2) {
+            const int before = rng.Between(150, 240) * 60;
+            const int off = rng.Between(65, 80) * 60;
+            out.push_back({bedtime, before, n, severity});
+            out.push_back({bedtime + before + off, length - before, n, severity});
+        } else {
+            out.push_back({bedtime, length, n, severity});
+        }
+    }
+    return out;
+}
+
+IdPlan NightsPlan(int id, int nights) {
+    IdPlan plan{id, 0, nights};
+    for (const Stretch& s : NightStretches(id, nights)) plan.samples += s.samples;
+    return plan;
 }
 
 std::map<int, std::vector<SampleRecord>> GenerateRecordings(const std::vector<IdPlan>& plans, const DateTime& start,
@@ -127,8 +166,21 @@ std::map<int, std::vector<SampleRecord>> GenerateRecordings(const std::vector<Id
     DateTime previousEnd = start;
     for (const IdPlan& plan : sorted) {
         while (SecondsBetween(previousEnd, nightStart) < 0) nightStart = AddSeconds(nightStart, 86'400);
-        out[plan.id] = GenerateRecording(plan.id, plan.samples, nightStart, seed);
-        previousEnd = AddSeconds(nightStart, plan.samples);
+        if (plan.nights == 0) {
+            out[plan.id] = GenerateRecording(plan.id, plan.samples, nightStart, seed);
+            previousEnd = AddSeconds(nightStart, plan.samples);
+            continue;
+        }
+        std::vector<SampleRecord>& samples = out[plan.id];
+        for (const Stretch& s : NightStretches(plan.id, plan.nights)) {
+            // Each night a sleeper of its own making; the two halves of a
+            // broken night, a recorder switched on again.
+            NightSignal signal(SignalSeed(plan.id, seed) + 0x632BE59BD9B4E019ull * static_cast<std::uint64_t>(s.offset),
+                               s.severity);
+            const DateTime from = AddSeconds(nightStart, s.offset);
+            Generate(signal, plan.id, s.samples, from, samples);
+            previousEnd = AddSeconds(from, s.samples);
+        }
     }
     return out;
 }

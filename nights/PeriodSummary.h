@@ -1,0 +1,127 @@
+#pragma once
+
+#include "nights/Night.h"
+#include "nights/NightFigure.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quenda {
+
+// Several nights at a glance: how many, how long, and how each figure of the
+// list (NightFigure: every figure there is, so one added there is summarised
+// too) spread over them. One night of oximetry varies a lot from the next, so
+// a period is read by its median and quartiles rather than by any one night.
+//
+// A night without a counted sample (all of it excluded, or nothing valid)
+// has figures of 0 that measure nothing: it counts among the nights and its
+// recorded time among the recorded hours, but it is left out of every figure's
+// statistics and shares.
+
+// The quantile `p` (0..1) of `sorted` (ascending, not empty) by linear
+// interpolation between closest ranks, the rule of R's and NumPy's defaults
+// and of spreadsheets' QUARTILE.INC: at h = (n - 1) p, x[floor h] +
+// (h - floor h) (x[floor h + 1] - x[floor h]). The median of an even count is
+// the mean of the two middle values; one value is every quantile.
+double Quantile(std::span<const double> sorted, double p);
+
+// A clinical cut-off nights are counted against. A night is at or past it
+// when its value is at or above `value`, or for a figure where low is bad (the
+// nadir) when it is below `value`.
+struct FigureCutOff {
+    double value = 0;
+    bool below = false;
+    bool Past(double figure) const { return below ? figure < value : figure >= value; }
+    std::string Text() const;  // "≥ 5", "< 85"
+    bool operator==(const FigureCutOff&) const = default;
+};
+// ODI 3 % and 4 %: 5, 15 and 30 per hour (mild, moderate, severe); T90: 5, 10
+// and 25 % of the night; T88: 5 minutes (the chart's reference lines); nadir:
+// below 85 % and below 80 % (the SpO2 bands' lower edges). None for the rest.
+std::vector<FigureCutOff> SummaryCutOffs(NightFigure figure);
+
+struct CutOffShare {
+    FigureCutOff cutOff;
+    int nights = 0;      // at or past it
+    double percent = 0;  // of the nights the figure rests on
+};
+
+struct FigureSummary {
+    NightFigure figure = NightFigure::Odi3;
+    int nights = 0;  // the nights it rests on; without any, no statistic below means anything
+    double median = 0;
+    double q1 = 0;  // lower quartile
+    double q3 = 0;  // upper quartile
+    double minimum = 0;
+    double maximum = 0;
+    std::vector<CutOffShare> shares;  // one per SummaryCutOffs
+    double Iqr() const { return q3 - q1; }
+};
+
+struct PeriodSummary {
+    int nights = 0;
+    int countedNights = 0;             // nights with at least one counted sample
+    std::int64_t recordedSeconds = 0;  // seconds with a sample, gaps left out
+    std::int64_t countedSeconds = 0;   // of those, the ones the figures rest on
+    std::string first;                 // the first night's date, "YYYY-MM-DD"; empty without nights
+    std::string last;
+    std::vector<FigureSummary> figures;  // every NightFigure, in its order
+    double RecordedHours() const { return static_cast<double>(recordedSeconds) / 3600.0; }
+    double CountedHours() const { return static_cast<double>(countedSeconds) / 3600.0; }
+};
+
+// A night's counted seconds, from its coverage (counted of recorded).
+std::int64_t CountedSeconds(const NightRow& row);
+
+// Takes nights one at a time, as a listing visits them: a large library is
+// summarised without holding its rows (a few numbers per night).
+class PeriodSummaryBuilder {
+public:
+    void Add(const NightRow& row);
+    PeriodSummary Finish() const;
+
+private:
+    PeriodSummary totals_;
+    std::array<std::vector<double>, kNightFigureCount> values_;
+};
+
+PeriodSummary SummarizeNights(std::span<const NightRow> rows);
+
+// Before and after a date (a therapy's start): "before" holds the nights
+// dated before it, "after" those dated on it or later.
+struct SplitSummary {
+    std::string date;
+    PeriodSummary before;
+    PeriodSummary after;
+    // After's median less before's; nothing when either side has no night
+    // with counted samples.
+    std::optional<double> MedianChange(NightFigure figure) const;
+};
+
+class SplitSummaryBuilder {
+public:
+    explicit SplitSummaryBuilder(std::string date) : date_(std::move(date)) {}
+    void Add(const NightRow& row) { (row.date < date_ ? before_ : after_).Add(row); }
+    SplitSummary Finish() const { return {date_, before_.Finish(), after_.Finish()}; }
+
+private:
+    std::string date_;
+    PeriodSummaryBuilder before_;
+    PeriodSummaryBuilder after_;
+};
+
+SplitSummary SummarizeSplit(std::span<const NightRow> rows, const std::string& date);
+
+// As `quenda-cli nights summary` prints them: aligned UTF-8 text (one
+// decimal; "–" where there is nothing to say), and one JSON object (two
+// decimals; null where there is nothing to say), each ending in a newline.
+std::string PeriodSummaryText(const PeriodSummary& summary);
+std::string SplitSummaryText(const SplitSummary& summary);
+std::string PeriodSummaryJson(const PeriodSummary& summary);
+std::string SplitSummaryJson(const SplitSummary& summary);
+
+}  // namespace quenda

@@ -1,0 +1,153 @@
+// The period summary, with answers worked by hand.
+#include "nights/PeriodSummary.h"
+
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <sstream>
+
+namespace quenda {
+namespace {
+
+// A night of `date` with every figure at `value`, an hour recorded and all of
+// it counted unless `coverage` says less.
+NightRow Night(const std::string& date, double value, double coverage = 100) {
+    NightRow row;
+    row.date = date;
+    row.samples = 3600;
+    NightFigures& f = row.figures;
+    f.odi3 = f.odi4 = f.t90 = f.t88Minutes = f.spo2Mean = f.pulseMean = f.desaturationBurden = value;
+    f.nadirSpo2 = static_cast<std::int32_t>(value);
+    f.coverage = coverage;
+    return row;
+}
+
+std::vector<NightRow> Nights(const std::vector<double>& values) {
+    std::vector<NightRow> rows;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        rows.push_back(Night("2026-12-" + std::to_string(10 + i), values[i]));
+    return rows;
+}
+
+const FigureSummary& Odi3(const PeriodSummary& s) { return s.figures.at(static_cast<int>(NightFigure::Odi3)); }
+
+TEST(PeriodSummary, MedianQuartilesAndRangeByLinearInterpolation) {
+    const struct {
+        std::vector<double> values;
+        double q1, median, q3, minimum, maximum;
+    } cases[] = {
+        {{7}, 7, 7, 7, 7, 7},                         // one night is every quantile
+        {{5, 1, 4, 2, 3}, 2, 3, 4, 1, 5},             // odd: ranks fall on values
+        {{4, 1, 3, 2}, 1.75, 2.5, 3.25, 1, 4},        // even: h = 0.75, 1.5, 2.25
+        {{6, 1, 5, 2, 4, 3}, 2.25, 3.5, 4.75, 1, 6},  // h = 1.25, 2.5, 3.75
+        {{10, 10, 20, 40}, 10, 15, 25, 10, 40},       // ties
+    };
+    for (const auto& c : cases) {
+        const PeriodSummary s = SummarizeNights(Nights(c.values));
+        ASSERT_EQ(s.figures.size(), static_cast<std::size_t>(kNightFigureCount));
+        for (const FigureSummary& f : s.figures) {
+            SCOPED_TRACE(std::string(NightFigureName(f.figure)) + " of " + std::to_string(c.values.size()));
+            EXPECT_EQ(f.nights, static_cast<int>(c.values.size()));
+            EXPECT_DOUBLE_EQ(f.q1, c.q1);
+            EXPECT_DOUBLE_EQ(f.median, c.median);
+            EXPECT_DOUBLE_EQ(f.q3, c.q3);
+            EXPECT_DOUBLE_EQ(f.Iqr(), c.q3 - c.q1);
+            EXPECT_DOUBLE_EQ(f.minimum, c.minimum);
+            EXPECT_DOUBLE_EQ(f.maximum, c.maximum);
+        }
+    }
+    const PeriodSummary none = SummarizeNights({});
+    EXPECT_EQ(none.nights, 0);
+    EXPECT_EQ(none.first, "");
+    EXPECT_EQ(Odi3(none).nights, 0);
+    EXPECT_EQ(Odi3(none).shares.size(), 3u);
+    EXPECT_EQ(Odi3(none).shares[0].nights, 0);
+}
+
+TEST(PeriodSummary, CutOffSharesCountTheCutOffItselfAndNotJustBelow) {
+    std::vector<NightRow> rows = Nights({5, 4.99, 15, 14.99, 30, 29.99, 25, 24.99});
+    // Nadir: below 85 and below 80, whole percents.
+    const std::int32_t nadirs[] = {85, 84, 80, 79, 90, 90, 90, 90};
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i].figures.nadirSpo2 = nadirs[i];
+    const PeriodSummary s = SummarizeNights(rows);
+
+    const auto shares = [&](NightFigure figure) {
+        std::vector<int> counts;
+        for (const CutOffShare& share : s.figures.at(static_cast<int>(figure)).shares) counts.push_back(share.nights);
+        return counts;
+    };
+    EXPECT_EQ(shares(NightFigure::Odi3), (std::vector<int>{7, 5, 1}));  // >= 5, >= 15, >= 30
+    EXPECT_EQ(shares(NightFigure::Odi4), (std::vector<int>{7, 5, 1}));
+    EXPECT_EQ(shares(NightFigure::T90), (std::vector<int>{7, 6, 3}));  // >= 5, >= 10, >= 25
+    EXPECT_EQ(shares(NightFigure::T88), (std::vector<int>{7}));        // >= 5 min
+    EXPECT_EQ(shares(NightFigure::Nadir), (std::vector<int>{3, 1}));   // < 85, < 80
+    EXPECT_EQ(shares(NightFigure::MeanSpo2), (std::vector<int>{}));
+    EXPECT_DOUBLE_EQ(Odi3(s).shares[0].percent, 87.5);  // 7 of 8
+    EXPECT_EQ(Odi3(s).shares[2].cutOff.Text(), "≥ 30");
+    EXPECT_EQ(s.figures.at(static_cast<int>(NightFigure::Nadir)).shares[0].cutOff.Text(), "< 85");
+}
+
+TEST(PeriodSummary, NightsWithoutCountedSamplesAreCountedButLeftOutOfTheFigures) {
+    std::vector<NightRow> rows = Nights({10, 20});
+    rows.push_back(Night("2026-12-09", 0, 0));  // everything excluded: its 0s measure nothing
+    rows[1].figures.coverage = 50;
+    const PeriodSummary s = SummarizeNights(rows);
+    EXPECT_EQ(s.nights, 3);
+    EXPECT_EQ(s.countedNights, 2);
+    EXPECT_EQ(s.recordedSeconds, 3 * 3600);
+    EXPECT_EQ(s.countedSeconds, 3600 + 1800);
+    EXPECT_DOUBLE_EQ(s.CountedHours(), 1.5);
+    EXPECT_EQ(s.first, "2026-12-09");
+    EXPECT_EQ(s.last, "2026-12-11");
+    for (const FigureSummary& f : s.figures) {
+        EXPECT_EQ(f.nights, 2) << NightFigureName(f.figure);
+        EXPECT_DOUBLE_EQ(f.minimum, 10) << NightFigureName(f.figure);
+    }
+    EXPECT_EQ(Odi3(s).shares[0].nights, 2);
+    EXPECT_DOUBLE_EQ(Odi3(s).shares[0].percent, 100);  // of the nights the figure rests on
+    // Only such nights: counted, and no statistic at all.
+    const PeriodSummary empty = SummarizeNights(std::vector<NightRow>{Night("2026-12-09", 0, 0)});
+    EXPECT_EQ(empty.nights, 1);
+    EXPECT_EQ(Odi3(empty).nights, 0);
+    EXPECT_NE(PeriodSummaryJson(empty).find("\"odi3\":{\"nights\":0,\"median\":null"), std::string::npos);
+    const std::string text = PeriodSummaryText(empty);
+    const auto at = text.find("\nODI 3 %");
+    ASSERT_NE(at, std::string::npos) << text;
+    std::istringstream line(text.substr(at + 1, text.find('\n', at + 1) - at - 1));
+    std::vector<std::string> words{std::istream_iterator<std::string>(line), {}};
+    EXPECT_EQ(words, (std::vector<std::string>{"ODI", "3", "%", "0", "–", "–", "–", "–"})) << text;
+}
+
+TEST(PeriodSummary, SplitAtADateBeforeAndOnOrAfter) {
+    const std::vector<NightRow> rows = Nights({30, 20, 10, 6, 2});  // 10th to 14th
+    const SplitSummary both = SummarizeSplit(rows, "2026-12-12");
+    EXPECT_EQ(both.before.nights, 2);
+    EXPECT_EQ(both.before.last, "2026-12-11");
+    EXPECT_EQ(both.after.nights, 3);  // the split's own date is after
+    EXPECT_EQ(both.after.first, "2026-12-12");
+    EXPECT_DOUBLE_EQ(Odi3(both.before).median, 25);
+    EXPECT_DOUBLE_EQ(Odi3(both.after).median, 6);
+    EXPECT_EQ(both.MedianChange(NightFigure::Odi3), -19.0);
+    EXPECT_EQ(Odi3(both.before).shares[1].nights, 2);  // >= 15
+    EXPECT_EQ(Odi3(both.after).shares[1].nights, 0);
+    EXPECT_NE(SplitSummaryJson(both).find("\"median_change\":{\"odi3\":-19.00,"), std::string::npos);
+    EXPECT_NE(SplitSummaryText(both).find("-19.0"), std::string::npos);
+
+    // Every night on one side: the other is empty and nothing changes.
+    for (const char* date : {"2026-12-10", "2026-12-15"}) {
+        const SplitSummary one = SummarizeSplit(rows, date);
+        const bool allAfter = std::string(date) == "2026-12-10";
+        EXPECT_EQ(one.before.nights, allAfter ? 0 : 5) << date;
+        EXPECT_EQ(one.after.nights, allAfter ? 5 : 0) << date;
+        EXPECT_FALSE(one.MedianChange(NightFigure::Odi3)) << date;
+        const std::string json = SplitSummaryJson(one);
+        EXPECT_NE(json.find("\"median_change\":{\"odi3\":null,"), std::string::npos) << json;
+        EXPECT_NE(json.find(allAfter ? "\"before\":{\"nights\":0,\"counted_nights\":0,\"first\":null"
+                                     : "\"after\":{\"nights\":0,\"counted_nights\":0,\"first\":null"),
+                  std::string::npos)
+            << json;
+    }
+}
+
+}  // namespace
+}  // namespace quenda
