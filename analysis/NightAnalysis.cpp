@@ -8,10 +8,15 @@
 
 namespace quenda {
 
+// Raised whenever the figures a night's analysis gives change or grow, so that
+// what an older program stored is computed again like figures stored under
+// other settings. 2: the desaturations' shape, pulse rises and biomarkers.
+constexpr int kFiguresRevision = 2;
+
 std::string FigureSettings::Key() const {
     const Thresholds& t = thresholds;
-    return Format("%s;%d,%d,%d,%d,%d,%d", std::string(ProfileName(profile)).c_str(), t.saturationsHigh,
-                  t.saturationsLow, t.prHigh, t.prLow, t.desaturationsEvent, t.pulseEvent);
+    return Format("%s;%d,%d,%d,%d,%d,%d;r%d", std::string(ProfileName(profile)).c_str(), t.saturationsHigh,
+                  t.saturationsLow, t.prHigh, t.prLow, t.desaturationsEvent, t.pulseEvent, kFiguresRevision);
 }
 
 FigureSettings ReadFigureSettings(const Settings& settings) {

@@ -290,7 +290,7 @@ int AnalyzeCommand(int argc, char** argv) {
     const NightAnalysis analysis = AnalyzeNight(contents.records, exclusions, figures);
     const std::string out =
         json ? AnalysisJson(analysis.report, figures.thresholds, static_cast<int>(contents.records.size()),
-                            ClinicalJson(analysis.clinical, contents.records)) +
+                            ClinicalJson(analysis, contents.records)) +
                    "\n"
              : AnalysisText(contents, analysis.report, figures.thresholds, analysis.clinical,
                             ReadClinicalSetup(settings).averagingSeconds);
