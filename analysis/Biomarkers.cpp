@@ -131,8 +131,8 @@ double Slope(const Positions& positions, const Values& values, std::size_t first
     return sxy / sxx;
 }
 
-void FromDfa(std::span<const std::uint8_t> x, Biomarkers& b) {
-    const Dfa dfa = DfaFluctuations(x);
+void FromDfa(std::span<const std::uint8_t> x, std::int64_t sum, Biomarkers& b) {
+    const Dfa dfa = DfaFluctuations(x, sum);
     b.dfaF20 = dfa.f20;
     std::array<double, kDfaSizes.size()> logF{};
     for (std::size_t i = 0; i < logF.size(); ++i) {
@@ -202,7 +202,7 @@ Biomarkers ComputeBiomarkers(std::span<const std::uint8_t> x) {
     b.lzPhrases = LempelZivPhrases(x, b.median);
     b.lzNormalised = static_cast<double>(b.lzPhrases) * std::log2(static_cast<double>(n)) / static_cast<double>(n);
     b.ctm = CentralTendency(x);
-    FromDfa(x, b);
+    FromDfa(x, sum, b);
     FromPrsa(x, b);
     FromSpectrum(x, b);
     return b;

@@ -103,6 +103,8 @@ struct Dfa {
     std::array<double, kDfaSizes.size()> f{};  // F(n) for kDfaSizes, for the scaling exponent
     double f20 = 0;                            // F(20)
 };
+// `sum`: Σ x, which a caller that has it need not have summed again.
+Dfa DfaFluctuations(std::span<const std::uint8_t> x, std::int64_t sum);
 Dfa DfaFluctuations(std::span<const std::uint8_t> x);
 
 // Phase-rectified signal averaging with windows of 2d samples around the

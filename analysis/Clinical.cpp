@@ -2,7 +2,7 @@
 
 #include "analysis/Analysis.h"
 #include "analysis/MarkingPass.h"
-#include "analysis/PulseRises.h"
+#include "analysis/NightPass.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -285,13 +285,13 @@ ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples) {
 }
 
 ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples, const ClinicalOptions& options,
-                                       SampleMarks* marksOut, PulseRiseScan* rises) {
+                                       SampleMarks* marksOut, NightPass* night) {
     Gathered g(samples);
     const auto nothing = [](std::int64_t, std::int64_t, const SampleRecord&, bool) {};
-    const auto rise = [rises](std::int64_t t, std::int64_t now, const SampleRecord& r, bool isCounted) {
-        rises->Step(t, now, r.pulseRate, isCounted);
+    const auto more = [night](std::int64_t t, std::int64_t now, const SampleRecord& r, bool isCounted) {
+        night->Step(t, now, r, isCounted);
     };
-    SampleMarks marks = rises == nullptr ? Gather(samples, options, g, nothing) : Gather(samples, options, g, rise);
+    SampleMarks marks = night == nullptr ? Gather(samples, options, g, nothing) : Gather(samples, options, g, more);
     const ValidValues& counted = g.counted;
     const std::int64_t validCount = g.validCount;
     ClinicalSummary s;

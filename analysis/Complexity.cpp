@@ -317,6 +317,12 @@ double CentralTendency(std::span<const std::uint8_t> x) {
 }
 
 Dfa DfaFluctuations(std::span<const std::uint8_t> x) {
+    std::int64_t sum = 0;
+    for (const std::uint8_t v : x) sum += v;
+    return DfaFluctuations(x, sum);
+}
+
+Dfa DfaFluctuations(std::span<const std::uint8_t> x, std::int64_t sum) {
     Dfa f;
     const auto n = static_cast<std::int64_t>(x.size());
     if (n < 2) {
@@ -324,8 +330,6 @@ Dfa DfaFluctuations(std::span<const std::uint8_t> x) {
         f.f20 = kNoFigure;
         return f;
     }
-    std::int64_t sum = 0;
-    for (const std::uint8_t v : x) sum += v;
     // y[k] = Σ (x[j] - mean + x[j+1] - mean) / 2 for j <= k; times 2n it is
     // the whole number Σ (n·x[j] - sum + n·x[j+1] - sum), summed exactly.
     std::array<double, kDfaChunk> chunk;

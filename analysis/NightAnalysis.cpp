@@ -2,6 +2,7 @@
 
 #include "analysis/Analysis.h"
 #include "analysis/ClinicalSetup.h"
+#include "analysis/NightPass.h"
 #include "base/StringFormat.h"
 
 #include <algorithm>
@@ -27,26 +28,13 @@ NightAnalysis AnalyzeNight(std::span<const SampleRecord> samples, const Exclusio
                            const FigureSettings& settings) {
     NightAnalysis out;
     ComputeStatistics(samples, settings.thresholds, out.report);
-    PulseRiseScan rises;
-    out.clinical = ComputeClinicalSummary(samples, {settings.profile, exclusions}, &out.marks, &rises);
+    NightPass pass(samples.size());
+    out.clinical = ComputeClinicalSummary(samples, {settings.profile, exclusions}, &out.marks, &pass);
     out.pulseRises =
-        rises.Finish(static_cast<std::int64_t>(samples.size()), out.clinical.events3, out.clinical.countedSamples);
+        pass.rises.Finish(static_cast<std::int64_t>(samples.size()), out.clinical.events3, out.clinical.countedSamples);
     out.shape = ShapesOf(out.clinical, samples);
-    out.biomarkers = ComputeBiomarkers(CountedSpo2(samples, out.marks));
+    out.biomarkers = ComputeBiomarkers(pass.TakeCountedSpo2());
     return out;
-}
-
-std::vector<std::uint8_t> CountedSpo2(std::span<const SampleRecord> samples, const SampleMarks& marks) {
-    // Every sample is written at the end and kept only when counted: no branch
-    // on the marks, which the predictor may miss.
-    std::vector<std::uint8_t> spo2(static_cast<std::size_t>(marks.counted) + 1);
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        spo2[n] = samples[i].spo2;
-        n += marks.marks[i] == SampleMark::Counted ? 1 : 0;
-    }
-    spo2.resize(n);
-    return spo2;
 }
 
 Exclusions ExclusionsWithin(const Exclusions& exclusions, std::int32_t first, std::int32_t last) {

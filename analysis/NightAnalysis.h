@@ -47,9 +47,6 @@ struct NightAnalysis {
     Biomarkers biomarkers;  // of the counted SpO2 samples as one series
 };
 
-// The counted samples' SpO2, oldest first: the series the biomarkers rest on.
-std::vector<std::uint8_t> CountedSpo2(std::span<const SampleRecord> samples, const SampleMarks& marks);
-
 // `samples`: oldest first; `exclusions`: sample indexes within them.
 NightAnalysis AnalyzeNight(std::span<const SampleRecord> samples, const Exclusions& exclusions,
                            const FigureSettings& settings);

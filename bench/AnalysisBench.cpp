@@ -8,6 +8,7 @@
 #include "analysis/Analysis.h"
 #include "analysis/Clinical.h"
 #include "analysis/NightAnalysis.h"
+#include "analysis/NightPass.h"
 #include "tools/sim/Recording.h"
 
 #include <benchmark/benchmark.h>
@@ -74,18 +75,18 @@ void BM_MarkingAndClinicalSummaryFullDataSet(benchmark::State& state) {
 BENCHMARK(BM_MarkingAndClinicalSummaryFullDataSet)->Unit(benchmark::kMillisecond);
 
 // Everything AnalyzeNight adds to the summary, over the same samples as
-// BM_ClinicalSummaryFullDataSet: the pulse rises ride the summary's own pass,
-// so this is the summary with them and all the other new figures; less the
-// time of BM_ClinicalSummaryFullDataSet, it is what they cost.
+// BM_ClinicalSummaryFullDataSet: the pulse rises and the counted SpO2 ride
+// the summary's own pass, so this is the summary with them and all the other
+// new figures; less the time of BM_ClinicalSummaryFullDataSet, it is what
+// they cost.
 void BM_ClinicalSummaryAndNightFiguresFullDataSet(benchmark::State& state) {
     const auto samples = RealisticRecording();
     for (auto _ : state) {
-        SampleMarks marks;
-        PulseRiseScan scan;
-        const ClinicalSummary summary = ComputeClinicalSummary(samples, ClinicalOptions{}, &marks, &scan);
-        const PulseRiseFigures rises = scan.Finish(kMaxSamples, summary.events3, summary.countedSamples);
+        NightPass pass(samples.size());
+        const ClinicalSummary summary = ComputeClinicalSummary(samples, ClinicalOptions{}, nullptr, &pass);
+        const PulseRiseFigures rises = pass.rises.Finish(kMaxSamples, summary.events3, summary.countedSamples);
         const DesaturationShapes shape = ShapesOf(summary, samples);
-        const Biomarkers biomarkers = ComputeBiomarkers(CountedSpo2(samples, marks));
+        const Biomarkers biomarkers = ComputeBiomarkers(pass.TakeCountedSpo2());
         benchmark::DoNotOptimize(rises.index);
         benchmark::DoNotOptimize(shape.depth3.depth.mean);
         benchmark::DoNotOptimize(biomarkers.psdRatio);
@@ -94,24 +95,27 @@ void BM_ClinicalSummaryAndNightFiguresFullDataSet(benchmark::State& state) {
 }
 BENCHMARK(BM_ClinicalSummaryAndNightFiguresFullDataSet)->Unit(benchmark::kMillisecond);
 
-// The summary with the pulse rises alone, to see where the time goes.
-void BM_ClinicalSummaryAndPulseRisesFullDataSet(benchmark::State& state) {
+// The summary with the pass's share alone, to see where the time goes.
+void BM_ClinicalSummaryAndNightPassFullDataSet(benchmark::State& state) {
     const auto samples = RealisticRecording();
     PulseRiseFigures rises;
     for (auto _ : state) {
-        PulseRiseScan scan;
-        const ClinicalSummary summary = ComputeClinicalSummary(samples, ClinicalOptions{}, nullptr, &scan);
-        rises = scan.Finish(kMaxSamples, summary.events3, summary.countedSamples);
+        NightPass pass(samples.size());
+        const ClinicalSummary summary = ComputeClinicalSummary(samples, ClinicalOptions{}, nullptr, &pass);
+        rises = pass.rises.Finish(kMaxSamples, summary.events3, summary.countedSamples);
         benchmark::DoNotOptimize(rises.index);
     }
     state.counters["rises"] = static_cast<double>(rises.rises.size());
     state.counters["coupled_share"] = rises.coupledShare;
 }
-BENCHMARK(BM_ClinicalSummaryAndPulseRisesFullDataSet)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClinicalSummaryAndNightPassFullDataSet)->Unit(benchmark::kMillisecond);
 
+// The counted SpO2 of the simulator's recording of `seconds`.
 std::vector<std::uint8_t> CountedSeries(int seconds) {
     const auto samples = sim::GenerateRecording(1, seconds, sim::DateTime{2026, 3, 1, 22, 0, 0}, 144);
-    return CountedSpo2(samples, MarkSamples(samples, ClinicalProfile::Raw, {}));
+    NightPass pass(samples.size());
+    ComputeClinicalSummary(samples, ClinicalOptions{}, nullptr, &pass);
+    return pass.TakeCountedSpo2();
 }
 
 template <class Measure>
