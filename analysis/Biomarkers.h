@@ -63,21 +63,17 @@ Biomarkers ComputeBiomarkers(std::span<const std::uint8_t> spo2);
 // The parts, each over the same series, for the tests and for whoever needs
 // one alone.
 
-// Approximate entropy with m = 2: phi(2) - phi(3), where phi(m) is the mean
-// over the N-m+1 templates of m values of ln(identical templates, itself
-// included, / (N-m+1)). The values are whole numbers and the toolboxes' radius
-// is under 1, so "within the radius" is "identical". kNoFigure for N < 3.
-double ApproximateEntropy(std::span<const std::uint8_t> x);
-
-// Sample entropy with m = 3: -ln(A / B), B the identical pairs (itself
-// excluded) of each of the first N-m templates of m values among all N-m+1,
-// A those of each of the N-m templates of m+1 values among them. kNoFigure when
-// either is 0.
-double SampleEntropy(std::span<const std::uint8_t> x);
-
-// Both entropies from one count of the templates of four values.
+// The entropies, from one count of the templates of four values. The values
+// are whole numbers and the toolboxes' radius is under 1, so "within the
+// radius" is "identical".
 struct Entropies {
+    // Approximate entropy with m = 2: phi(2) - phi(3), where phi(m) is the
+    // mean over the N-m+1 templates of m values of ln(identical templates,
+    // itself included, / (N-m+1)). kNoFigure for N < 3.
     double apen = kNoFigure;
+    // Sample entropy with m = 3: -ln(A / B), B the identical others of each
+    // of the first N-m templates of m values among all N-m+1, A those of each
+    // of the N-m templates of m+1 values among them. kNoFigure when either is 0.
     double sampen = kNoFigure;
 };
 Entropies ComputeEntropies(std::span<const std::uint8_t> x);

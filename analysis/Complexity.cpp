@@ -156,7 +156,8 @@ Box BoxOf(const double* y, int count, double first) {
 
 // The residuals of a chunk of y (at most kDfaChunk values, its boxes aligned
 // to the start of y) added per size into `sums`, whose fields hold the sums of
-// squared residuals until they become fluctuations. Any chunk: the last.
+// squared residuals until they become fluctuations. Any chunk, so the last,
+// which may be short.
 void ChunkResiduals(const double* y, int count, Dfa& sums) {
     constexpr int kBase = kDfaSizes[0];
     std::array<Box, kDfaChunk / kBase> level;
@@ -273,9 +274,6 @@ Entropies ComputeEntropies(std::span<const std::uint8_t> x) {
     return e;
 }
 
-double ApproximateEntropy(std::span<const std::uint8_t> x) { return ComputeEntropies(x).apen; }
-double SampleEntropy(std::span<const std::uint8_t> x) { return ComputeEntropies(x).sampen; }
-
 std::int64_t LempelZivPhrases(std::span<const std::uint8_t> x, double median) {
     // The phrases so far as a binary trie: a phrase is a walk from the root
     // that steps off the trie, and its last step becomes a new node. Node 0 is
@@ -334,11 +332,11 @@ Dfa DfaFluctuations(std::span<const std::uint8_t> x, std::int64_t sum) {
     // the whole number Σ (n·x[j] - sum + n·x[j+1] - sum), summed exactly.
     std::array<double, kDfaChunk> chunk;
     const double scale = 1.0 / (2.0 * static_cast<double>(n));
-    std::int64_t twiceN = 0;
+    std::int64_t y2n = 0;
     int filled = 0;
     for (std::int64_t j = 0; j + 1 < n; ++j) {
-        twiceN += n * x[static_cast<std::size_t>(j)] - sum + n * x[static_cast<std::size_t>(j + 1)] - sum;
-        chunk[static_cast<std::size_t>(filled++)] = static_cast<double>(twiceN) * scale;
+        y2n += n * x[static_cast<std::size_t>(j)] - sum + n * x[static_cast<std::size_t>(j + 1)] - sum;
+        chunk[static_cast<std::size_t>(filled++)] = static_cast<double>(y2n) * scale;
         if (filled == kDfaChunk) {
             FullChunkResiduals(chunk.data(), f);
             filled = 0;
