@@ -243,33 +243,6 @@ double Area(const std::vector<ClinicalEvent>& events) {
     return total;
 }
 
-// What the one pass gathers besides the marks.
-struct Gathered {
-    explicit Gathered(std::span<const SampleRecord> samples) : depth3(samples, 3), depth4(samples, 4) {}
-    ValidValues counted;
-    std::int64_t validCount = 0;
-    DesaturationScan depth3;
-    DesaturationScan depth4;
-};
-
-// One pass marks the samples and takes each, once marked, into the values and
-// both depths, and hands it to `also`: the samples are read once. A template,
-// so that the pass without anything more is the pass as it always was; and
-// inlined into the marking loop, which a call on every sample would slow.
-template <class Also>
-SampleMarks Gather(std::span<const SampleRecord> samples, const ClinicalOptions& options, Gathered& g, Also&& also) {
-    const auto take = [&](std::int64_t t, std::int64_t now, SampleMark mark) __attribute__((always_inline)) {
-        const SampleRecord& r = samples[static_cast<std::size_t>(t)];
-        g.validCount += IsValidSample(r) ? 1 : 0;
-        const bool isCounted = mark == SampleMark::Counted;
-        g.counted.Add(t, now, r, isCounted);
-        g.depth3.Step(t, now, r, isCounted);
-        g.depth4.Step(t, now, r, isCounted);
-        also(t, now, r, isCounted);
-    };
-    return marking::MarkEach(samples, options.profile, options.exclusions, take);
-}
-
 }  // namespace
 
 std::vector<ClinicalEvent> DetectDesaturations(std::span<const SampleRecord> samples, int depth) {
@@ -284,16 +257,31 @@ ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples) {
     return ComputeClinicalSummary(samples, ClinicalOptions{});
 }
 
-ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples, const ClinicalOptions& options,
-                                       SampleMarks* marksOut, NightPass* night) {
-    Gathered g(samples);
-    const auto nothing = [](std::int64_t, std::int64_t, const SampleRecord&, bool) {};
-    const auto more = [night](std::int64_t t, std::int64_t now, const SampleRecord& r, bool isCounted) {
-        night->Step(t, now, r, isCounted);
+namespace {
+
+// The summary, whose one pass also hands each sample, once marked, to `also`.
+// A template, so that the pass without anything more is the pass as it always
+// was; the step is inlined into the marking loop even with more to do, as a
+// call on every sample would slow the pass.
+template <class Also>
+ClinicalSummary Summarize(std::span<const SampleRecord> samples, const ClinicalOptions& options, SampleMarks* marksOut,
+                          Also&& also) {
+    // One pass marks the samples and takes each, once marked, into the values
+    // and both depths: the samples are read once.
+    ValidValues counted;
+    std::int64_t validCount = 0;
+    DesaturationScan depth3(samples, 3);
+    DesaturationScan depth4(samples, 4);
+    const auto take = [&](std::int64_t t, std::int64_t now, SampleMark mark) __attribute__((always_inline)) {
+        const SampleRecord& r = samples[static_cast<std::size_t>(t)];
+        validCount += IsValidSample(r) ? 1 : 0;
+        const bool isCounted = mark == SampleMark::Counted;
+        counted.Add(t, now, r, isCounted);
+        depth3.Step(t, now, r, isCounted);
+        depth4.Step(t, now, r, isCounted);
+        also(t, now, r, isCounted);
     };
-    SampleMarks marks = night == nullptr ? Gather(samples, options, g, nothing) : Gather(samples, options, g, more);
-    const ValidValues& counted = g.counted;
-    const std::int64_t validCount = g.validCount;
+    SampleMarks marks = marking::MarkEach(samples, options.profile, options.exclusions, take);
     ClinicalSummary s;
     s.profile = options.profile;
     s.samples = static_cast<std::int32_t>(samples.size());
@@ -315,8 +303,8 @@ ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples, co
     const auto count = static_cast<double>(counted.count);
     const double hours = s.countedHours;
 
-    s.events3 = g.depth3.Finish();
-    s.events4 = g.depth4.Finish();
+    s.events3 = depth3.Finish();
+    s.events4 = depth4.Finish();
     s.odi3 = static_cast<double>(s.events3.size()) / hours;
     s.odi4 = static_cast<double>(s.events4.size()) / hours;
     s.desaturationBurden = Area(s.events3) / kSamplesPerMinute / hours;
@@ -337,6 +325,18 @@ ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples, co
     s.pulseMax = pulse.maximum;
     s.bands = Bands(counted.spo2, counted.count);
     return s;
+}
+
+}  // namespace
+
+ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples, const ClinicalOptions& options,
+                                       SampleMarks* marksOut, NightPass* night) {
+    if (night == nullptr)
+        return Summarize(samples, options, marksOut, [](std::int64_t, std::int64_t, const SampleRecord&, bool) {});
+    return Summarize(samples, options, marksOut,
+                     [night](std::int64_t t, std::int64_t now, const SampleRecord& r, bool isCounted) {
+                         night->Step(t, now, r, isCounted);
+                     });
 }
 
 }  // namespace quenda
