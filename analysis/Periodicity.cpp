@@ -101,12 +101,14 @@ void Transform(Values& re, Values& im, const WelchTables& t) {
     }
 }
 
-// Segment `first`'s values less their mean, windowed, into `out`.
-void Windowed(std::span<const std::uint8_t> x, std::size_t first, const WelchTables& t, Values& out) {
+// Segment `first`'s values less their mean, windowed, into `out`; `values`
+// holds them as doubles.
+void Windowed(std::span<const std::uint8_t> x, std::size_t first, const double* values, const WelchTables& t,
+              Values& out) {
     std::int64_t sum = 0;
     for (std::size_t j = 0; j < kSegment; ++j) sum += x[first + j];
     const double mean = static_cast<double>(sum) / kSegment;
-    for (std::size_t j = 0; j < kSegment; ++j) out[j] = (x[first + j] - mean) * t.window[j];
+    for (std::size_t j = 0; j < kSegment; ++j) out[j] = (values[j] - mean) * t.window[j];
 }
 
 // Five of the window's sums over the anchors at once: few enough to be kept
@@ -162,10 +164,15 @@ std::vector<double> WelchDensity(std::span<const std::uint8_t> x) {
     Values re;
     Values im;
     Values power{};
+    // The samples of both segments, as doubles once for the two windows.
+    std::array<double, kSegment + kStep> values;
     for (std::size_t s = 0; s < segments; s += 2) {
-        Windowed(x, s * kStep, t, re);
-        if (s + 1 < segments) {
-            Windowed(x, (s + 1) * kStep, t, im);
+        const bool pair = s + 1 < segments;
+        const std::size_t count = pair ? kSegment + kStep : kSegment;
+        for (std::size_t j = 0; j < count; ++j) values[j] = x[s * kStep + j];
+        Windowed(x, s * kStep, values.data(), t, re);
+        if (pair) {
+            Windowed(x, (s + 1) * kStep, values.data() + kStep, t, im);
         } else {
             im.fill(0);  // a real segment alone: |X[k]| = |X[-k]|
         }
