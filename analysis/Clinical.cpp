@@ -2,6 +2,7 @@
 
 #include "analysis/Analysis.h"
 #include "analysis/MarkingPass.h"
+#include "analysis/NightPass.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -256,21 +257,29 @@ ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples) {
     return ComputeClinicalSummary(samples, ClinicalOptions{});
 }
 
-ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples, const ClinicalOptions& options,
-                                       SampleMarks* marksOut) {
+namespace {
+
+// The summary, whose one pass also hands each sample, once marked, to `also`.
+// A template, so that the pass without anything more is the pass as it always
+// was; the step is inlined into the marking loop even with more to do, as a
+// call on every sample would slow the pass.
+template <class Also>
+ClinicalSummary Summarize(std::span<const SampleRecord> samples, const ClinicalOptions& options, SampleMarks* marksOut,
+                          Also&& also) {
     // One pass marks the samples and takes each, once marked, into the values
     // and both depths: the samples are read once.
     ValidValues counted;
     std::int64_t validCount = 0;
     DesaturationScan depth3(samples, 3);
     DesaturationScan depth4(samples, 4);
-    const auto take = [&](std::int64_t t, std::int64_t now, SampleMark mark) {
+    const auto take = [&](std::int64_t t, std::int64_t now, SampleMark mark) __attribute__((always_inline)) {
         const SampleRecord& r = samples[static_cast<std::size_t>(t)];
         validCount += IsValidSample(r) ? 1 : 0;
         const bool isCounted = mark == SampleMark::Counted;
         counted.Add(t, now, r, isCounted);
         depth3.Step(t, now, r, isCounted);
         depth4.Step(t, now, r, isCounted);
+        also(t, now, r, isCounted);
     };
     SampleMarks marks = marking::MarkEach(samples, options.profile, options.exclusions, take);
     ClinicalSummary s;
@@ -316,6 +325,18 @@ ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples, co
     s.pulseMax = pulse.maximum;
     s.bands = Bands(counted.spo2, counted.count);
     return s;
+}
+
+}  // namespace
+
+ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples, const ClinicalOptions& options,
+                                       SampleMarks* marksOut, NightPass* night) {
+    if (night == nullptr)
+        return Summarize(samples, options, marksOut, [](std::int64_t, std::int64_t, const SampleRecord&, bool) {});
+    return Summarize(samples, options, marksOut,
+                     [night](std::int64_t t, std::int64_t now, const SampleRecord& r, bool isCounted) {
+                         night->Step(t, now, r, isCounted);
+                     });
 }
 
 }  // namespace quenda

@@ -132,13 +132,16 @@ struct ClinicalSummary {
     std::vector<SampleSpan> excluded;  // the exclusions, cut to the data set
 };
 
+class NightPass;
+
 // Every figure of the summary, in linear time: one pass marks the samples as
 // MarkSamples does and gathers the counted values and both depths' events.
 // Without a counted sample every figure is 0 and both event lists are empty
 // (the coverage fields are still filled in). `marks`, when given, receives the
-// marking.
+// marking; `night`, when given, takes every sample of the same pass
+// (NightPass.h).
 ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples, const ClinicalOptions& options,
-                                       SampleMarks* marks = nullptr);
+                                       SampleMarks* marks = nullptr, NightPass* night = nullptr);
 // The raw profile without exclusions.
 ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples);
 

@@ -34,10 +34,118 @@ std::string ClinicalEventsJson(const std::vector<ClinicalEvent>& events, std::sp
     return JsonArray(items);
 }
 
+// Mean and SD of one shape figure.
+std::string SpreadJson(const ShapeSpread& spread) {
+    return JsonObject().Add("mean", spread.mean).Add("sd", spread.sd).Close();
+}
+
+// One depth's shape: each event's figures, then the night's.
+std::string DepthShapeJson(const DepthShape& d, const std::vector<ClinicalEvent>& events,
+                           std::span<const SampleRecord> samples) {
+    std::vector<std::string> items;
+    items.reserve(events.size());
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const EventShape& e = d.events[i];
+        items.push_back(JsonObject()
+                            .Raw("start", TimeJson(samples, events[i].start))
+                            .Add("depth", e.depth)
+                            .Add("fall", e.fall)
+                            .Add("recovery", e.recovery)
+                            .Add("slope", e.slope)
+                            .Close());
+    }
+    const auto at = [&](std::int32_t i) { return i >= 0 ? &events[static_cast<std::size_t>(i)] : nullptr; };
+    const ClinicalEvent* deepest = at(d.deepest);
+    const ClinicalEvent* longest = at(d.longest);
+    return JsonObject()
+        .Raw("events", JsonArray(items))
+        .Raw("depth", SpreadJson(d.depth))
+        .Raw("length", SpreadJson(d.length))
+        .Raw("area", SpreadJson(d.area))
+        .Raw("fall", SpreadJson(d.fall))
+        .Raw("recovery", SpreadJson(d.recovery))
+        .Raw("slope", SpreadJson(d.slope))
+        .Raw("deepest", JsonObject()
+                            .Add("depth", deepest ? d.events[static_cast<std::size_t>(d.deepest)].depth : kNoFigure)
+                            .Raw("start", TimeJson(samples, deepest ? deepest->start : -1))
+                            .Close())
+        .Raw("longest", JsonObject()
+                            .Add("seconds", longest ? longest->length : 0)
+                            .Raw("start", TimeJson(samples, longest ? longest->start : -1))
+                            .Close())
+        .Add("time_in_desaturation", d.timeInDesaturation)
+        .Raw("odi_class", Quoted(std::string(OdiClassName(d.odiClass))))
+        .Close();
+}
+
+std::string PulseRisesJson(const PulseRiseFigures& p, std::span<const SampleRecord> samples) {
+    std::vector<std::string> rises;
+    rises.reserve(p.rises.size());
+    for (const PulseRise& r : p.rises) {
+        rises.push_back(JsonObject()
+                            .Raw("start", TimeJson(samples, r.start))
+                            .Add("length", r.length)
+                            .Add("baseline", r.baseline)
+                            .Add("peak", r.peak)
+                            .Close());
+    }
+    return JsonObject()
+        .Add("count", static_cast<long long>(p.rises.size()))
+        .Add("index", p.index)
+        .Add("coupled_share", p.coupledShare)
+        .Add("answered", p.answered)
+        .Add("uncoupled", p.uncoupled)
+        .Add("uncoupled_index", p.uncoupledIndex)
+        .Raw("rises", JsonArray(rises))
+        .Close();
+}
+
+// Flat, with the names the research toolboxes give these measures.
+std::string BiomarkersJson(const Biomarkers& b) {
+    return JsonObject()
+        .Significant("mean", b.mean)
+        .Significant("median", b.median)
+        .Add("min", b.min)
+        .Significant("sd", b.sd)
+        .Add("range", b.range)
+        .Significant("p1", b.p1)
+        .Significant("m", b.m)
+        .Add("mean_crossings", static_cast<long long>(b.meanCrossings))
+        .Significant("delta_index", b.deltaIndex)
+        .Significant("kurtosis", b.kurtosis)
+        .Significant("skewness", b.skewness)
+        .Significant("mad", b.mad)
+        .Significant("apen", b.apen)
+        .Significant("sampen", b.sampen)
+        .Add("lz_phrases", static_cast<long long>(b.lzPhrases))
+        .Significant("lz_normalised", b.lzNormalised)
+        .Significant("ctm", b.ctm)
+        .Significant("dfa_f20", b.dfaF20)
+        .Significant("dfa_alpha", b.dfaAlpha)
+        .Significant("prsa_capacity", b.prsaCapacity)
+        .Significant("prsa_amplitude", b.prsaAmplitude)
+        .Significant("prsa_slope", b.prsaSlope)
+        .Significant("prsa_slope_before", b.prsaSlopeBefore)
+        .Significant("prsa_slope_after", b.prsaSlopeAfter)
+        .Significant("prsa_ac2", b.prsaAc2)
+        .Significant("psd_total", b.psdTotal)
+        .Significant("psd_band", b.psdBand)
+        .Significant("psd_ratio", b.psdRatio)
+        .Significant("psd_peak", b.psdPeak)
+        .Close();
+}
+
 }  // namespace
 
 // Floats of the clinical summary: two decimals are more than any figure means.
-JsonObject& JsonObject::Add(std::string_view key, double value) { return Raw(key, Format("%.2f", value)); }
+JsonObject& JsonObject::Add(std::string_view key, double value) {
+    return Raw(key, HasFigure(value) ? Format("%.2f", value) : "null");
+}
+
+// Entropies, shares and spectral densities run small: six significant digits.
+JsonObject& JsonObject::Significant(std::string_view key, double value) {
+    return Raw(key, HasFigure(value) ? Format("%.6g", value) : "null");
+}
 
 JsonObject& JsonObject::Raw(std::string_view key, const std::string& json) {
     text_ += text_.empty() ? "{" : ",";
@@ -57,7 +165,8 @@ std::string JsonArray(const std::vector<std::string>& items) {
     return list + "]";
 }
 
-std::string ClinicalJson(const ClinicalSummary& s, std::span<const SampleRecord> samples) {
+std::string ClinicalJson(const NightAnalysis& night, std::span<const SampleRecord> samples) {
+    const ClinicalSummary& s = night.clinical;
     std::vector<std::string> excluded;
     for (const SampleSpan& span : s.excluded)
         excluded.push_back(JsonObject().Add("start", span.first).Add("end", span.last).Close());
@@ -99,6 +208,12 @@ std::string ClinicalJson(const ClinicalSummary& s, std::span<const SampleRecord>
         .Add("artefact_seconds", s.artefactSamples)
         .Add("excluded_seconds", s.excludedSamples)
         .Raw("excluded", JsonArray(excluded))
+        .Raw("shape", JsonObject()
+                          .Raw("depth3", DepthShapeJson(night.shape.depth3, s.events3, samples))
+                          .Raw("depth4", DepthShapeJson(night.shape.depth4, s.events4, samples))
+                          .Close())
+        .Raw("pulse_rises", PulseRisesJson(night.pulseRises, samples))
+        .Raw("biomarkers", BiomarkersJson(night.biomarkers))
         .Close();
 }
 

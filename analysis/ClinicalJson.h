@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/Clinical.h"
+#include "analysis/NightAnalysis.h"
 #include "store/SampleRecord.h"
 
 #include <span>
@@ -11,12 +12,15 @@
 namespace quenda {
 
 // A JSON object built key by key (keys are plain ASCII, values already JSON):
-// integers as they are, doubles with two decimals.
+// integers as they are, doubles with two decimals, or with six significant
+// digits where two decimals would say too little (Significant); a double that
+// is no figure (kNoFigure) as null.
 class JsonObject {
 public:
     JsonObject& Add(std::string_view key, long long value) { return Raw(key, std::to_string(value)); }
     JsonObject& Add(std::string_view key, int value) { return Add(key, static_cast<long long>(value)); }
     JsonObject& Add(std::string_view key, double value);
+    JsonObject& Significant(std::string_view key, double value);
     JsonObject& Raw(std::string_view key, const std::string& json);
     std::string Close() const { return text_.empty() ? "{}" : text_ + "}"; }
 
@@ -30,8 +34,11 @@ std::string JsonArray(const std::vector<std::string>& items);
 // The clinical summary as the JSON object `quenda-cli analyze --json` gives
 // as "clinical" and the nights library stores per night (no trailing
 // newline): times as "YYYY-MM-DD HH:MM:SS" from the samples, other floats
-// rounded to 2 decimals.
-std::string ClinicalJson(const ClinicalSummary& summary, std::span<const SampleRecord> samples);
+// rounded to 2 decimals. Inside it, the figures that rest on the same counted
+// samples: "shape" (of the 3 % and 4 % desaturations), "pulse_rises" and
+// "biomarkers" (flat, at six significant digits). Every night gives the same
+// keys in the same order, so that a listing can flatten them into columns.
+std::string ClinicalJson(const NightAnalysis& night, std::span<const SampleRecord> samples);
 
 // `text` as a JSON string, quotes included, with the characters JSON needs
 // escaped, DEL and the C1 controls too; malformed UTF-8 becomes U+FFFD.

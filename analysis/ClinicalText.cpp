@@ -14,7 +14,19 @@ std::string TimeOf(std::span<const SampleRecord> samples, std::int32_t index) {
 
 std::string OdiValue(double odi, std::size_t events) {
     return Format("%.1f /h", odi) + " (" + std::to_string(events) + " " + UiText(events == 1 ? "event" : "events") +
-           ")";
+           "), " + UiText(OdiClassName(ClassOfOdi(odi)));
+}
+
+// "mean ± SD unit", or "-" without events.
+std::string Spread(const ShapeSpread& s, int decimals, const char* unit) {
+    if (!HasFigure(s.mean)) return "-";
+    return Format("%.*f \u00b1 %.*f ", decimals, s.mean, decimals, s.sd) + unit;
+}
+
+std::string PulseRiseValue(const PulseRiseFigures& p) {
+    const std::string coupled = HasFigure(p.coupledShare) ? Format("%.0f %%", p.coupledShare) : "-";
+    return Format("%.1f /h (", p.index) + std::to_string(p.rises.size()) + "); " + UiText("coupled") + " " + coupled +
+           "; " + UiText("uncoupled") + Format(" %.1f /h", p.uncoupledIndex);
 }
 
 }  // namespace
@@ -52,6 +64,10 @@ std::string CriteriaLine(ClinicalProfile profile, int averagingSeconds) {
                                                        : UiText("Default profile: artefacts set aside.");
     line += " " + UiText("ODI 3 % / 4 %: falls below the mean SpO2 of the") + " " + n(kBaselineWindow) + " " +
             UiText("s before, lasting") + " " + n(kClinicalMinEventLength) + " " + UiText("s or more.");
+    line += " " + UiText("Pulse rise:") + " " + n(kRiseStartBpm) + " " + UiText("bpm or more above the mean of the") +
+            " " + n(kRiseBaselineWindow) + " " + UiText("s before, until within") + " " + n(kRiseEndBpm) + " " +
+            UiText("bpm of it, lasting") + " " + n(kRiseMinLength) + " " + UiText("s or more; it answers a 3 % fall") +
+            " " + UiText("from its start to") + " " + n(kRiseAnswerWindow) + " " + UiText("s after its end.");
     if (profile == ClinicalProfile::Default) {
         line += " " + UiText("Artefacts:") + " " + n(kMarginSamples) + " " + UiText("s beside invalid readings; changes over") +
                 " " + n(kArtefactSpo2PerSecond) + " " + UiText("%/s SpO2 or") + " " + n(kArtefactPulsePerSecond) + " " +
@@ -62,7 +78,8 @@ std::string CriteriaLine(ClinicalProfile profile, int averagingSeconds) {
     return line;
 }
 
-std::vector<ClinicalLine> ClinicalLines(const ClinicalSummary& s, std::span<const SampleRecord> samples) {
+std::vector<ClinicalLine> ClinicalLines(const NightAnalysis& night, std::span<const SampleRecord> samples) {
+    const ClinicalSummary& s = night.clinical;
     const std::string longest =
         s.longestLe88Seconds > 0
             ? std::to_string(s.longestLe88Seconds) + " s, " + UiText("from") + " " + TimeOf(samples, s.longestLe88Start)
@@ -88,6 +105,34 @@ std::vector<ClinicalLine> ClinicalLines(const ClinicalSummary& s, std::span<cons
          UiText("Over the valid samples.")},
         {UiText("Pulse min / max"), std::to_string(s.pulseMin) + " / " + std::to_string(s.pulseMax) + " bpm",
          UiText("Over the valid samples.")},
+        {UiText("Pulse rises"), PulseRiseValue(night.pulseRises),
+         UiText("Rises of 10 bpm or more for 3 s or more, per valid hour; coupled: share of the 3 % falls they "
+                "answer.")},
+    };
+}
+
+std::string ShapeHeading() { return UiText("Shape of the 3 % desaturations"); }
+
+std::vector<ClinicalLine> ShapeLines(const NightAnalysis& night, std::span<const SampleRecord> samples) {
+    const DepthShape& d = night.shape.depth3;
+    const std::vector<ClinicalEvent>& events = night.clinical.events3;
+    const auto at = [&](std::int32_t i) { return events[static_cast<std::size_t>(i)]; };
+    const std::string deepest = d.deepest >= 0
+                                    ? Format("%.1f %%, ", d.events[static_cast<std::size_t>(d.deepest)].depth) +
+                                          TimeOf(samples, at(d.deepest).start)
+                                    : "-";
+    const std::string longest =
+        d.longest >= 0 ? std::to_string(at(d.longest).length) + " s, " + TimeOf(samples, at(d.longest).start) : "-";
+    const std::string fall =
+        Spread(d.fall, 0, "s") + (HasFigure(d.slope.mean) ? ", " + Spread(d.slope, 2, "%/s") : std::string());
+    return {
+        {UiText("Depth"), Spread(d.depth, 1, "%"), {}},
+        {UiText("Length"), Spread(d.length, 0, "s"), {}},
+        {UiText("Fall"), fall, {}},
+        {UiText("Recovery"), Spread(d.recovery, 0, "s"), {}},
+        {UiText("Deepest"), deepest, {}},
+        {UiText("Longest"), longest, {}},
+        {UiText("In desaturation"), Format("%.1f %% ", d.timeInDesaturation) + UiText("of the valid time"), {}},
     };
 }
 

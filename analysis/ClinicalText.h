@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/Clinical.h"
+#include "analysis/NightAnalysis.h"
 
 #include <span>
 #include <string>
@@ -17,9 +18,17 @@ struct ClinicalLine {
     std::string definition;
 };
 
-// The figures in the order the page and the command line show them. The
-// samples give the time stamps of the nadir and of the longest low run.
-std::vector<ClinicalLine> ClinicalLines(const ClinicalSummary& summary, std::span<const SampleRecord> samples);
+// The figures in the order the page and the command line show them, each ODI
+// with its class, the pulse rises last. The samples give the time stamps of
+// the nadir and of the longest low run.
+std::vector<ClinicalLine> ClinicalLines(const NightAnalysis& night, std::span<const SampleRecord> samples);
+
+// "Shape of the 3 % desaturations", and its lines: mean ± SD of depth, length,
+// fall (with its slope) and recovery, the deepest and the longest with their
+// times, and the time in desaturation. Labels and values only; "-" for a
+// figure with nothing to rest on.
+std::string ShapeHeading();
+std::vector<ClinicalLine> ShapeLines(const NightAnalysis& night, std::span<const SampleRecord> samples);
 
 // "Counted 10:42:11 of 11:32:26 (92.7 %) — artefacts 0:35:02, excluded 0:15:13":
 // how much of the data set the figures rest on. Artefacts include the margin
@@ -27,8 +36,8 @@ std::vector<ClinicalLine> ClinicalLines(const ClinicalSummary& summary, std::spa
 std::string CoverageLine(const ClinicalSummary& summary);
 
 // The rules the figures were scored by: the profile, the 3 %/4 % rule with its
-// baseline and minimum length, the artefact rule (default profile) and the
-// oximeter's averaging time (0: not stated).
+// baseline and minimum length, the pulse-rise rule, the artefact rule (default
+// profile) and the oximeter's averaging time (0: not stated).
 std::string CriteriaLine(ClinicalProfile profile, int averagingSeconds);
 
 // Why the ODI counts differ from the analysis report's desaturation count:

@@ -2,16 +2,22 @@
 
 #include "analysis/Analysis.h"
 #include "analysis/ClinicalSetup.h"
+#include "analysis/NightPass.h"
 #include "base/StringFormat.h"
 
 #include <algorithm>
 
 namespace quenda {
 
+// Raised whenever the figures a night's analysis gives change or grow, so that
+// what an older program stored is computed again like figures stored under
+// other settings. 2: the desaturations' shape, pulse rises and biomarkers.
+constexpr int kFiguresRevision = 2;
+
 std::string FigureSettings::Key() const {
     const Thresholds& t = thresholds;
-    return Format("%s;%d,%d,%d,%d,%d,%d", std::string(ProfileName(profile)).c_str(), t.saturationsHigh,
-                  t.saturationsLow, t.prHigh, t.prLow, t.desaturationsEvent, t.pulseEvent);
+    return Format("%s;%d,%d,%d,%d,%d,%d;r%d", std::string(ProfileName(profile)).c_str(), t.saturationsHigh,
+                  t.saturationsLow, t.prHigh, t.prLow, t.desaturationsEvent, t.pulseEvent, kFiguresRevision);
 }
 
 FigureSettings ReadFigureSettings(const Settings& settings) {
@@ -22,7 +28,12 @@ NightAnalysis AnalyzeNight(std::span<const SampleRecord> samples, const Exclusio
                            const FigureSettings& settings) {
     NightAnalysis out;
     ComputeStatistics(samples, settings.thresholds, out.report);
-    out.clinical = ComputeClinicalSummary(samples, {settings.profile, exclusions}, &out.marks);
+    NightPass pass(samples.size());
+    out.clinical = ComputeClinicalSummary(samples, {settings.profile, exclusions}, &out.marks, &pass);
+    out.pulseRises =
+        pass.rises.Finish(static_cast<std::int64_t>(samples.size()), out.clinical.events3, out.clinical.countedSamples);
+    out.shape = ShapesOf(out.clinical, samples);
+    out.biomarkers = ComputeBiomarkers(pass.TakeCountedSpo2());
     return out;
 }
 

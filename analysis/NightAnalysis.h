@@ -1,8 +1,11 @@
 #pragma once
 
 #include "analysis/AnalysisResults.h"
+#include "analysis/Biomarkers.h"
 #include "analysis/Clinical.h"
+#include "analysis/DesaturationShape.h"
 #include "analysis/Marking.h"
+#include "analysis/PulseRises.h"
 #include "analysis/Thresholds.h"
 #include "store/SampleRecord.h"
 
@@ -31,13 +34,17 @@ struct FigureSettings {
 FigureSettings ReadFigureSettings(const Settings& settings);
 
 // Everything computed of one night (or of any data set shown as one): the
-// recorder's report figures, the clinical summary and the marking of each
-// sample. Every road that shows, prints, exports or stores a night's figures
-// takes them from here, so the same night gives the same answer everywhere.
+// recorder's report figures, the clinical summary, the marking of each sample
+// and the figures that rest on the same counted samples. Every road that
+// shows, prints, exports or stores a night's figures takes them from here, so
+// the same night gives the same answer everywhere.
 struct NightAnalysis {
     AnalysisResults report;    // the report page's statistics and events (index rule)
     ClinicalSummary clinical;  // under the profile, the exclusions and the gap rule
     SampleMarks marks;         // what each sample is to the clinical figures
+    DesaturationShapes shape;  // of the clinical summary's desaturations
+    PulseRiseFigures pulseRises;
+    Biomarkers biomarkers;  // of the counted SpO2 samples as one series
 };
 
 // `samples`: oldest first; `exclusions`: sample indexes within them.

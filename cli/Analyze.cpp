@@ -108,15 +108,19 @@ std::string PadRight(std::string text, std::size_t width) {
     return text;
 }
 
-std::string ClinicalTextLines(const ClinicalSummary& s, std::span<const SampleRecord> samples, int averagingSeconds) {
+std::string ClinicalTextLines(const NightAnalysis& night, std::span<const SampleRecord> samples, int averagingSeconds) {
+    const ClinicalSummary& s = night.clinical;
     std::string out = UiText("Clinical summary (valid samples only):") + "\n";
-    for (const ClinicalLine& line : ClinicalLines(s, samples)) {
+    for (const ClinicalLine& line : ClinicalLines(night, samples)) {
         out += "  " + PadRight(line.label, 24) + line.value + "\n";
     }
     out += "  " + UiText("Time in SpO2 bands:") + "\n";
     for (const Spo2Band& b : s.bands) {
         out += "    " + PadRight(BandLabel(b), 8) + Format("%8.1f min %6.1f %%\n", b.minutes, b.percent);
     }
+    out += "  " + ShapeHeading() + ":\n";
+    for (const ClinicalLine& line : ShapeLines(night, samples))
+        out += "    " + PadRight(line.label, 22) + line.value + "\n";
     out += "  " + CoverageLine(s) + "\n";
     out += "  " + CriteriaLine(s.profile, averagingSeconds) + "\n";
     return out;
@@ -140,8 +144,9 @@ std::string AnalysisJson(const AnalysisResults& results, const Thresholds& thres
         .Close();
 }
 
-std::string AnalysisText(const DataFileContents& file, const AnalysisResults& results, const Thresholds& thresholds,
-                         const ClinicalSummary& clinical, int averagingSeconds) {
+std::string AnalysisText(const DataFileContents& file, const NightAnalysis& night, const Thresholds& thresholds,
+                         int averagingSeconds) {
+    const AnalysisResults& results = night.report;
     const auto count = static_cast<int>(file.records.size());
     std::string out = UiText("ID") + Format(" %d, %d ", file.id, count) + UiText("samples") +
                       Format(" (%d:%02d:%02d)", count / 3600, count / 60 % 60, count % 60);
@@ -186,7 +191,7 @@ std::string AnalysisText(const DataFileContents& file, const AnalysisResults& re
 
     out += "\n" + EventList(UiText("Desaturation events:"), d, file.records);
     out += "\n" + EventList(UiText("Pulse events:"), p, file.records);
-    out += "\n" + ClinicalTextLines(clinical, file.records, averagingSeconds);
+    out += "\n" + ClinicalTextLines(night, file.records, averagingSeconds);
     return out;
 }
 
@@ -279,10 +284,9 @@ int AnalyzeCommand(int argc, char** argv) {
     const NightAnalysis analysis = AnalyzeNight(contents.records, exclusions, figures);
     const std::string out =
         json ? AnalysisJson(analysis.report, figures.thresholds, static_cast<int>(contents.records.size()),
-                            ClinicalJson(analysis.clinical, contents.records)) +
+                            ClinicalJson(analysis, contents.records)) +
                    "\n"
-             : AnalysisText(contents, analysis.report, figures.thresholds, analysis.clinical,
-                            ReadClinicalSetup(settings).averagingSeconds);
+             : AnalysisText(contents, analysis, figures.thresholds, ReadClinicalSetup(settings).averagingSeconds);
     if (std::fputs(out.c_str(), stdout) == EOF || std::fflush(stdout) != 0) {
         std::perror("quenda-cli: writing the results");
         return kExitFailed;

@@ -3,6 +3,7 @@
 #include "analysis/AnalysisResults.h"
 #include "analysis/Clinical.h"
 #include "analysis/ClinicalJson.h"  // ClinicalJson, moved below so the nights library stores it
+#include "analysis/NightAnalysis.h"
 #include "analysis/Thresholds.h"
 #include "store/DataFile.h"
 
@@ -25,9 +26,9 @@ std::string AnalysisJson(const AnalysisResults& results, const Thresholds& thres
                          const std::string& clinicalJson);
 
 // The readable form: the report's table and limit lines, both event lists,
-// then the clinical summary.
-std::string AnalysisText(const DataFileContents& file, const AnalysisResults& results, const Thresholds& thresholds,
-                         const ClinicalSummary& clinical, int averagingSeconds = 0);
+// then the clinical summary with the shape of the 3 % desaturations.
+std::string AnalysisText(const DataFileContents& file, const NightAnalysis& night, const Thresholds& thresholds,
+                         int averagingSeconds = 0);
 
 // Takes "--profile raw|default" at argv[i] (moving i past its value) and says
 // so; a missing or unknown value sets `problem`.

@@ -12,6 +12,7 @@ namespace {
 
 constexpr const char* kArtefactAnnotation = "Artefact";
 constexpr const char* kExcludedAnnotation = "Excluded";
+constexpr const char* kPulseRiseAnnotation = "Pulse rise";
 
 // Each night's file carries the events of that night's own analysis.
 FileResult ExportEdf(const std::filesystem::path& path, const ExportRequest& request,
@@ -45,6 +46,7 @@ std::vector<EdfAnnotation> EdfAnnotationsOf(const NightAnalysis& night) {
     for (const EventRecord& e : night.report.pulse.events) annotations.push_back({e.start, e.length, edf::kPulseEvent});
     for (const ClinicalEvent& e : night.clinical.events3)
         annotations.push_back({e.start, e.length, edf::kClinicalDesaturation});
+    for (const PulseRise& r : night.pulseRises.rises) annotations.push_back({r.start, r.length, kPulseRiseAnnotation});
     // A margin run and the artefacts next to it are one stretch the rules set aside.
     std::vector<SampleMark> marks = night.marks.marks;
     for (SampleMark& m : marks) {

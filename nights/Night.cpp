@@ -42,7 +42,7 @@ NightFigures FiguresOf(const NightAnalysis& night) {
 ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const FigureSettings& settings,
                                     const Exclusions& exclusions) {
     const NightAnalysis night = AnalyzeNight(samples, exclusions, settings);
-    return {FiguresOf(night), ClinicalJson(night.clinical, samples), settings.Key()};
+    return {FiguresOf(night), ClinicalJson(night, samples), settings.Key()};
 }
 
 bool IsDateText(const std::string& text) {

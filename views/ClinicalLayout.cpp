@@ -33,23 +33,30 @@ ClinicalLayout MakeClinicalLayout() {
     l.figureRowHeight = 28;
     l.noteHeight = 15;
     l.labelWidth = 190;
-    l.valueWidth = 250;
+    l.valueWidth = 500;  // the value line has nothing beside it
     l.figures = QRect(kMargin, l.coverage.bottom() + 8, kFiguresWidth,
                       kClinicalFigureRows * l.figureRowHeight + l.noteHeight);
 
+    // Beside the figures: the bars at the top, the desaturations' shape at the
+    // bottom; each heading takes one row.
     const int bandsLeft = l.figures.right() + 1 + kColumnGap;
-    l.bands = QRect(bandsLeft, l.figures.top(), kClinicalPageWidth - kMargin - bandsLeft, l.figures.height());
-    l.bandRowHeight = l.bands.height() / (kClinicalBandRows + 1);  // the heading takes one row
+    const int columnWidth = kClinicalPageWidth - kMargin - bandsLeft;
+    l.bandRowHeight = 28;
+    l.bands = QRect(bandsLeft, l.figures.top(), columnWidth, (kClinicalBandRows + 1) * l.bandRowHeight);
     l.bandLabelWidth = 50;
     l.bandBarWidth = l.bands.width() - l.bandLabelWidth - 110;  // room for "444.2 min  92.5 %"
+    l.shapeRowHeight = 21;
+    const int shapeHeight = (kClinicalShapeRows + 1) * l.shapeRowHeight;
+    l.shape = QRect(bandsLeft, l.figures.bottom() + 1 - shapeHeight, columnWidth, shapeHeight);
+    l.shapeLabelWidth = 110;
 
     l.axisLabelWidth = kAxisLabelWidth;
     const int plotLeft = kMargin + kAxisLabelWidth;
     const int plotWidth = kClinicalPageWidth - kMargin - plotLeft;
     l.overviewTitle = QRect(kMargin, l.figures.bottom() + 8, inner, 20);
-    l.spo2Plot = QRect(plotLeft, l.overviewTitle.bottom() + 7, plotWidth, 106);
+    l.spo2Plot = QRect(plotLeft, l.overviewTitle.bottom() + 7, plotWidth, 92);
     l.eventStrip = QRect(plotLeft, l.spo2Plot.bottom() + 7, plotWidth, 12);
-    l.pulsePlot = QRect(plotLeft, l.eventStrip.bottom() + 13, plotWidth, 88);
+    l.pulsePlot = QRect(plotLeft, l.eventStrip.bottom() + 13, plotWidth, 74);
     l.timeAxis = QRect(plotLeft, l.pulsePlot.bottom() + 2, plotWidth, 22);
     l.criteria = QRect(kMargin, l.timeAxis.bottom() + 3, inner,
                        kClinicalPageHeight - kMargin / 2 - (l.timeAxis.bottom() + 3));

@@ -26,8 +26,9 @@ inline constexpr int kClinicalHeadingPx = 15;
 inline constexpr int kClinicalLabelPx = 13;
 inline constexpr int kClinicalTextPx = 11;
 
-inline constexpr int kClinicalFigureRows = 11;
+inline constexpr int kClinicalFigureRows = 12;
 inline constexpr int kClinicalBandRows = 5;
+inline constexpr int kClinicalShapeRows = 7;
 
 struct ClinicalLayout {
     QRect page;     // the whole sheet
@@ -46,6 +47,9 @@ struct ClinicalLayout {
     int bandRowHeight;    // first bar row starts one row below bands.top()
     int bandLabelWidth;   // "90–94" column
     int bandBarWidth;     // a 100 % bar
+    QRect shape;          // the shape of the 3 % desaturations, under the bars, with its heading
+    int shapeRowHeight;   // first row starts one row below shape.top()
+    int shapeLabelWidth;
     QRect overviewTitle;  // "Whole night" and its legend
     QRect spo2Plot;       // SpO2 50..100 %
     QRect eventStrip;     // depth-3 events across their length

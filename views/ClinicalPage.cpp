@@ -81,13 +81,13 @@ void PaintCriteria(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& 
                Q(CriteriaLine(s.profile, averagingSeconds)));
 }
 
-void PaintFigures(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& s,
+void PaintFigures(QPainter& p, const ClinicalLayout& l, const NightAnalysis& night,
                   std::span<const SampleRecord> samples) {
     const QFont label = PageFont(kClinicalLabelPx, true);
     const QFont value = PageFont(kClinicalLabelPx);
     const QFont definition = PageFont(kClinicalTextPx);
     const int lineHeight = l.figureRowHeight / 2;
-    const std::vector<ClinicalLine> lines = ClinicalLines(s, samples);
+    const std::vector<ClinicalLine> lines = ClinicalLines(night, samples);
     for (std::size_t row = 0; row < lines.size(); ++row) {
         const ClinicalLine& line = lines[row];
         const int x = l.figures.left();
@@ -138,6 +138,25 @@ void PaintBands(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& s) 
         const QString text = QString::asprintf("%.1f min  %.1f %%", band.minutes, band.percent);
         p.drawText(QRect(barLeft + l.bandBarWidth + 6, top, row.right() - barLeft - l.bandBarWidth - 6, row.height()),
                    Qt::AlignLeft | Qt::AlignVCenter, text);
+    }
+}
+
+void PaintShape(QPainter& p, const ClinicalLayout& l, const NightAnalysis& night,
+                std::span<const SampleRecord> samples) {
+    const QRect& b = l.shape;
+    p.setPen(kText);
+    p.setFont(PageFont(kClinicalHeadingPx, true));
+    p.drawText(QRect(b.left(), b.top(), b.width(), l.shapeRowHeight), Qt::AlignLeft | Qt::AlignVCenter,
+               Q(ShapeHeading()));
+    const std::vector<ClinicalLine> lines = ShapeLines(night, samples);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int top = b.top() + static_cast<int>(i + 1) * l.shapeRowHeight;
+        p.setFont(PageFont(kClinicalTextPx, true));
+        p.drawText(QRect(b.left(), top, l.shapeLabelWidth, l.shapeRowHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                   Q(lines[i].label));
+        p.setFont(PageFont(kClinicalTextPx));
+        p.drawText(QRect(b.left() + l.shapeLabelWidth, top, b.width() - l.shapeLabelWidth, l.shapeRowHeight),
+                   Qt::AlignLeft | Qt::AlignVCenter, Q(lines[i].value));
     }
 }
 
@@ -262,9 +281,10 @@ void PaintOverview(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& 
 
 }  // namespace
 
-void PaintClinicalPage(QPainter& painter, const QRect& target, const ClinicalSummary& summary,
+void PaintClinicalPage(QPainter& painter, const QRect& target, const NightAnalysis& night,
                        std::span<const SampleRecord> samples, const ClinicalPageHeader& header,
                        const ClinicalPageCounting& counting) {
+    const ClinicalSummary& summary = night.clinical;
     const ClinicalLayout layout = MakeClinicalLayout();
     const PageFit fit = FitPage(target);
     painter.save();
@@ -272,8 +292,9 @@ void PaintClinicalPage(QPainter& painter, const QRect& target, const ClinicalSum
     painter.scale(fit.scale, fit.scale);
     painter.fillRect(layout.page, Qt::white);
     PaintHeader(painter, layout, samples, summary, header);
-    PaintFigures(painter, layout, summary, samples);
+    PaintFigures(painter, layout, night, samples);
     PaintBands(painter, layout, summary);
+    PaintShape(painter, layout, night, samples);
     PaintOverview(painter, layout, summary, samples, counting.leftOut);
     PaintCriteria(painter, layout, summary, counting.averagingSeconds);
     painter.restore();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/Clinical.h"
+#include "analysis/NightAnalysis.h"
 #include "views/TrendViewSource.h"
 
 #include <span>
@@ -17,10 +18,10 @@ namespace quenda {
 using ClinicalPageHeader = TrendHeader;
 
 // Draws the clinical summary page: a white sheet with the title, the patient
-// block, the recording's times, every figure
-// with its one-line definition, a bar chart of the time in SpO2 bands and the
-// whole night's SpO2 and pulse with the 3 % desaturations marked across their
-// length. The page keeps its landscape A4 proportions and is scaled and
+// block, the recording's times, every figure of the night's analysis with its
+// one-line definition, a bar chart of the time in SpO2 bands, the shape of the
+// 3 % desaturations and the whole night's SpO2 and pulse with the 3 %
+// desaturations marked across their length. The page keeps its landscape A4 proportions and is scaled and
 // centred into `target`, in the painter's own units, so one routine serves
 // the screen, the print preview and the printer (at 1/96 inch per unit, a
 // full-page target is the sheet itself). The painter's state is restored.
@@ -34,7 +35,7 @@ struct ClinicalPageCounting {
 
 // Under the recording's times, the coverage line (CoverageLine); at the foot,
 // the criteria line (CriteriaLine).
-void PaintClinicalPage(QPainter& painter, const QRect& target, const ClinicalSummary& summary,
+void PaintClinicalPage(QPainter& painter, const QRect& target, const NightAnalysis& night,
                        std::span<const SampleRecord> samples, const ClinicalPageHeader& header,
                        const ClinicalPageCounting& counting = {});
 

@@ -21,7 +21,7 @@ constexpr int kSheetMargin = 10;
 }  // namespace
 
 ClinicalViewWindow::ClinicalViewWindow(AppContext& context, QWidget* parent)
-    : QWidget(parent), context_(context), summary_(context.clinical.Summary()),
+    : QWidget(parent), context_(context), night_(context.clinical.Analysis()),
       counting_{context.clinical.ShadedSpans(), context.clinical.Setup().averagingSeconds} {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -51,7 +51,7 @@ void ClinicalViewWindow::RunCommand(int commandId) {
 }
 
 void ClinicalViewWindow::PaintPrintPage(QPainter& painter, const LayoutRect& page) const {
-    PaintClinicalPage(painter, ToQRect(page), summary_, context_.store.CurrentSamples(), Header(), counting_);
+    PaintClinicalPage(painter, ToQRect(page), night_, context_.store.CurrentSamples(), Header(), counting_);
 }
 
 ClinicalPageHeader ClinicalViewWindow::Header() const {
@@ -67,7 +67,7 @@ void ClinicalViewWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    PaintClinicalPage(painter, SheetArea(rect()), summary_, context_.store.CurrentSamples(), Header(), counting_);
+    PaintClinicalPage(painter, SheetArea(rect()), night_, context_.store.CurrentSamples(), Header(), counting_);
     // As the analysis page does: every paint says "1 of 1", so the "no page"
     // a mode switch posts after the first one does not stay in the status bar.
     PostPage();

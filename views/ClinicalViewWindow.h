@@ -25,7 +25,7 @@ public:
     bool HandlesCommand(int commandId) const override;
     void RunCommand(int commandId) override;
 
-    const ClinicalSummary& Summary() const { return summary_; }
+    const ClinicalSummary& Summary() const { return night_.clinical; }
     // The page as printed: the whole sheet, `page` in 1/96-inch units.
     void PaintPrintPage(QPainter& painter, const LayoutRect& page) const;
     // Where the sheet goes in a window of this size.
@@ -40,7 +40,7 @@ private:
     ClinicalPageHeader Header() const;
 
     AppContext& context_;
-    ClinicalSummary summary_;
+    NightAnalysis night_;
     ClinicalPageCounting counting_;
     bool shown_ = false;
 };

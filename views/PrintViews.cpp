@@ -41,7 +41,7 @@ void PaintTable(QPainter& painter, const LayoutRect& page, const ReportContent& 
 void PaintClinical(QPainter& painter, const LayoutRect& page, const ReportContent& data, int) {
     // The thresholds change nothing on this page: only the clinical part is read.
     const NightAnalysis night = AnalyzeNight(data.samples, data.clinical.exclusions, {{}, data.clinical.profile});
-    PaintClinicalPage(painter, ToQRect(page), night.clinical, data.samples, data.header,
+    PaintClinicalPage(painter, ToQRect(page), night, data.samples, data.header,
                       {LeftOutSpans(night.marks.marks), data.averagingSeconds});
 }
 

@@ -194,10 +194,11 @@ TEST_F(AnalyzeCli, ClinicalSummaryOfOneDip) {
     // The raw profile: every valid sample counts, as the figures below were
     // worked out.
     const QJsonObject c = Json("night.dat --profile raw")["clinical"].toObject();
-    EXPECT_EQ(Keys(c), QStringList({"artefact_seconds", "bands", "counted_samples", "coverage", "desat_burden",
-                                    "events3", "events4", "excluded", "excluded_seconds", "longest_le88",
-                                    "margin_seconds", "nadir", "odi3", "odi4", "profile", "pulse", "spo2",
-                                    "t88_minutes", "t90", "valid_hours", "valid_samples"}));
+    EXPECT_EQ(Keys(c), QStringList({"artefact_seconds", "bands", "biomarkers", "counted_samples", "coverage",
+                                    "desat_burden", "events3", "events4", "excluded", "excluded_seconds",
+                                    "longest_le88", "margin_seconds", "nadir", "odi3", "odi4", "profile", "pulse",
+                                    "pulse_rises", "shape", "spo2", "t88_minutes", "t90", "valid_hours",
+                                    "valid_samples"}));
     EXPECT_EQ(c["profile"].toString(), "raw");
     EXPECT_EQ(c["counted_samples"].toInt(), 299);
     EXPECT_EQ(c["valid_samples"].toInt(), 299);
@@ -219,9 +220,65 @@ TEST_F(AnalyzeCli, ClinicalSummaryOfOneDip) {
             << depth;
     }
 
+    // Its shape: the first sample is the nadir, so it falls in no time and has no slope.
+    const QJsonObject shape = c["shape"].toObject()["depth3"].toObject();
+    EXPECT_EQ(shape["events"].toArray(),
+              (QJsonArray{QJsonObject{{"start", "2026-03-01 00:02:00"},
+                                      {"depth", 5},
+                                      {"fall", 0},
+                                      {"recovery", 30},
+                                      {"slope", QJsonValue()}}}));
+    EXPECT_EQ(shape["depth"].toObject(), (QJsonObject{{"mean", 5}, {"sd", 0}}));
+    EXPECT_EQ(shape["slope"].toObject(), (QJsonObject{{"mean", QJsonValue()}, {"sd", QJsonValue()}}));
+    EXPECT_EQ(shape["longest"].toObject(), (QJsonObject{{"seconds", 30}, {"start", "2026-03-01 00:02:00"}}));
+    EXPECT_DOUBLE_EQ(shape["time_in_desaturation"].toDouble(), 10.03);  // 30 of 299 s
+    EXPECT_EQ(shape["odi_class"].toString(), "mild");  // 12.04 /h
+    // A steady pulse: no rise, none of the desaturation's answered.
+    EXPECT_EQ(c["pulse_rises"].toObject(), (QJsonObject{{"count", 0},
+                                                        {"index", 0},
+                                                        {"coupled_share", 0},
+                                                        {"answered", 0},
+                                                        {"uncoupled", 0},
+                                                        {"uncoupled_index", 0},
+                                                        {"rises", QJsonArray()}}));
+    // The biomarkers: flat, with the toolboxes' names in their order. Of the
+    // 299 counted samples, 30 at 91 lie below median 96 - 2; the series
+    // crosses its mean twice.
+    const QJsonObject b = c["biomarkers"].toObject();
+    const std::string text = Cli("night.dat --profile raw --json").out;
+    QStringList order;
+    for (std::size_t at = text.find("\"biomarkers\":{") + 14; text[at] != '}';) {
+        const std::size_t end = text.find('"', at + 1);
+        order << QString::fromStdString(text.substr(at + 1, end - at - 1));
+        at = text.find_first_of(",}", end);
+        if (text[at] == ',') ++at;
+    }
+    EXPECT_EQ(order, QStringList({"mean", "median", "min", "sd", "range", "p1", "m", "mean_crossings", "delta_index",
+                                  "kurtosis", "skewness", "mad", "apen", "sampen", "lz_phrases", "lz_normalised",
+                                  "ctm", "dfa_f20", "dfa_alpha", "prsa_capacity", "prsa_amplitude", "prsa_slope",
+                                  "prsa_slope_before", "prsa_slope_after", "prsa_ac2", "psd_total", "psd_band",
+                                  "psd_ratio", "psd_peak"}));
+    EXPECT_DOUBLE_EQ(b["mean"].toDouble(), 95.4983);  // 28554 / 299 to six digits
+    EXPECT_EQ(b["min"].toInt(), 91);
+    EXPECT_EQ(b["range"].toInt(), 5);
+    EXPECT_DOUBLE_EQ(b["m"].toDouble(), 10.0334);
+    EXPECT_EQ(b["mean_crossings"].toInt(), 2);
+    EXPECT_TRUE(b["prsa_capacity"].isDouble());
+
     const test::CommandRun run = Cli("night.dat --profile raw");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find("ODI 3 %                 12.0 /h (1 event)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("ODI 3 %                 12.0 /h (1 event), mild\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Pulse rises             0.0 /h (0); coupled 0 %; uncoupled 0.0 /h\n"), std::string::npos);
+    EXPECT_NE(run.out.find("  Shape of the 3 % desaturations:\n"
+                           "    Depth                 5.0 \u00b1 0.0 %\n"
+                           "    Length                30 \u00b1 0 s\n"
+                           "    Fall                  0 \u00b1 0 s\n"  // no slope: it starts at its nadir
+                           "    Recovery              30 \u00b1 0 s\n"
+                           "    Deepest               5.0 %, 2026-03-01 00:02:00\n"
+                           "    Longest               30 s, 2026-03-01 00:02:00\n"
+                           "    In desaturation       10.0 % of the valid time\n"),
+              std::string::npos)
+        << run.out;
     EXPECT_NE(run.out.find("Nadir                   91 %, 2026-03-01 00:02:00"), std::string::npos) << run.out;
 }
 

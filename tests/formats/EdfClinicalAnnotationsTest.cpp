@@ -1,6 +1,6 @@
 // The annotations of a night's EDF+ file: the report's events, the counted 3 %
-// desaturations, then the stretches the clinical profile sets aside and the
-// user's exclusions.
+// desaturations and pulse rises, then the stretches the clinical profile sets
+// aside and the user's exclusions.
 #include "../analysis/SampleSeries.h"
 #include "formats/Export.h"
 
@@ -38,6 +38,25 @@ TEST(EdfClinicalAnnotations, ArtefactAndExcludedSpansUnderEachProfile) {
     settings.profile = ClinicalProfile::Raw;
     EXPECT_EQ(Rows(EdfAnnotationsOf(AnalyzeNight(samples, exclusions, settings))),
               (std::vector<Row>{{101, 99, "Desaturation"}, {180, 20, "Excluded"}}));
+}
+
+TEST(EdfClinicalAnnotations, APulseRiseAfterEachDesaturation) {
+    // Two 3 % dips of 15 s, each answered by the pulse 12 bpm up for 6 s.
+    std::vector<int> spo2(400, 96);
+    std::vector<int> pulse(400, 70);
+    for (const int dip : {120, 300}) {
+        for (int s = dip; s < dip + 15; ++s) spo2[static_cast<std::size_t>(s)] = 92;
+        for (int s = dip + 16; s < dip + 22; ++s) pulse[static_cast<std::size_t>(s)] = 82;
+    }
+    FigureSettings settings;
+    settings.profile = ClinicalProfile::Raw;
+    std::vector<Row> clinical;  // leaving out the report's own events
+    for (const Row& row : Rows(EdfAnnotationsOf(AnalyzeNight(testing::FromChannels(spo2, pulse), {}, settings))))
+        if (std::get<2>(row) == "Desaturation 3%" || std::get<2>(row) == "Pulse rise") clinical.push_back(row);
+    EXPECT_EQ(clinical, (std::vector<Row>{{120, 15, "Desaturation 3%"},
+                                          {300, 15, "Desaturation 3%"},
+                                          {136, 6, "Pulse rise"},
+                                          {316, 6, "Pulse rise"}}));
 }
 
 }  // namespace

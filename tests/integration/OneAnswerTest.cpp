@@ -153,11 +153,11 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
             for (const SampleSpan& s : exclusions.Spans()) ASSERT_TRUE(context.clinical.Exclude(s, error)) << error;
 
             const NightAnalysis expected = AnalyzeNight(samples, exclusions, settings);
-            const std::string clinical = ClinicalJson(expected.clinical, samples);
+            const std::string clinical = ClinicalJson(expected, samples);
             const NightFigures figures = ComputeNightFigures(samples, settings, exclusions).figures;
 
             // The clinical page.
-            EXPECT_EQ(ClinicalJson(context.clinical.Summary(), samples), clinical);
+            EXPECT_EQ(ClinicalJson(context.clinical.Analysis(), samples), clinical);
             // The Nights window's and `nights list`'s rows.
             FileResult opened;
             auto lib = NightLibrary::Open(library, opened);

@@ -355,6 +355,21 @@ TEST(NightLibrary, ANightWhoseFileHasGoneStaysListedAndSaysSo) {
     EXPECT_EQ(after[0].note, "gone");
 }
 
+TEST(NightLibrary, FiguresAnOlderProgramStoredAreComputedAgain) {
+    // Stored under the same settings by a program that gave fewer figures:
+    // its key names the settings alone.
+    test::TempDir dir("quenda-library");
+    const auto samples = Download(1);
+    auto library = OpenOrFail(dir / "library.sqlite");
+    ASSERT_TRUE(library->AddFile(WriteDownload(dir, "d1", samples), Names()).result);
+    const char* older = "UPDATE nights SET clinical=x'',computed_under='default;94,88,150,60,4,6'";
+    ASSERT_EQ(sqlite3_exec(library->Handle(), older, nullptr, nullptr, nullptr), SQLITE_OK);
+    const auto rows = ListAll(*library);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].clinicalJson, ComputeNightFigures(samples, FigureSettings{}).clinicalJson);
+    EXPECT_NE(rows[0].clinicalJson.find("\"biomarkers\":{"), std::string::npos);
+}
+
 TEST(NightLibrary, MigratesAVersion1FileAfterABackup) {
     test::TempDir dir("quenda-library");
     const fs::path file = dir / "library.sqlite";

@@ -56,12 +56,33 @@ TEST(NightsCli, AddListShowNoteRemoveExport) {
 
     run = Cli(dir, {"list", "--csv", "--from", "2026-12-07"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out.substr(0, run.out.find('\n')),
+    std::string shape;
+    for (const std::string depth : {"shape_depth3_", "shape_depth4_"}) {
+        for (const char* figure : {"depth", "length", "area", "fall", "recovery", "slope"})
+            shape += depth + figure + "_mean," + depth + figure + "_sd,";
+        shape += depth + "deepest_depth," + depth + "deepest_start," + depth + "longest_seconds," + depth +
+                 "longest_start," + depth + "time_in_desaturation," + depth + "odi_class,";
+    }
+    const std::string header = run.out.substr(0, run.out.find('\n'));
+    EXPECT_EQ(header,
               "night,id,name,date,start,end,samples,gap_seconds,source,first,last,valid_samples,valid_hours,odi3,odi4,"
               "desat_burden,t90,t88_minutes,longest_le88_seconds,longest_le88_start,nadir_spo2,nadir_time,spo2_mean,"
               "spo2_median,pulse_mean,pulse_median,pulse_min,pulse_max,profile,counted_samples,coverage,"
-              "margin_seconds,artefact_seconds,excluded_seconds,note,missing");
+              "margin_seconds,artefact_seconds,excluded_seconds," +
+                  shape +
+                  "pulse_rises_count,pulse_rises_index,pulse_rises_coupled_share,pulse_rises_answered,"
+                  "pulse_rises_uncoupled,pulse_rises_uncoupled_index,"
+                  "biomarkers_mean,biomarkers_median,biomarkers_min,biomarkers_sd,biomarkers_range,biomarkers_p1,"
+                  "biomarkers_m,biomarkers_mean_crossings,biomarkers_delta_index,biomarkers_kurtosis,"
+                  "biomarkers_skewness,biomarkers_mad,biomarkers_apen,biomarkers_sampen,biomarkers_lz_phrases,"
+                  "biomarkers_lz_normalised,biomarkers_ctm,biomarkers_dfa_f20,biomarkers_dfa_alpha,"
+                  "biomarkers_prsa_capacity,biomarkers_prsa_amplitude,biomarkers_prsa_slope,"
+                  "biomarkers_prsa_slope_before,biomarkers_prsa_slope_after,biomarkers_prsa_ac2,biomarkers_psd_total,"
+                  "biomarkers_psd_band,biomarkers_psd_ratio,biomarkers_psd_peak,note,missing");
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2);
+    // A night's row has a field for every column, whatever figures it lacks.
+    const std::string row = run.out.substr(header.size() + 1);
+    EXPECT_EQ(std::count(row.begin(), row.end(), ','), std::count(header.begin(), header.end(), ','));
     EXPECT_EQ(run.out.find("\n2,4,,2026-12-07,2026-12-07T22:00:00,2026-12-07T22:04:59,300,0,"), run.out.find('\n'));
 
     run = Cli(dir, {"show", "1"});

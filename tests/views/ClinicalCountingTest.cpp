@@ -3,6 +3,7 @@
 // shaded grey in the whole-night graph.
 #include "analysis/Clinical.h"
 #include "analysis/ClinicalText.h"
+#include "analysis/NightAnalysis.h"
 #include "tools/sim/Recording.h"
 #include "views/ClinicalLayout.h"
 #include "views/ClinicalPage.h"
@@ -46,6 +47,9 @@ private slots:
         QVERIFY(raw.starts_with("Raw profile"));
         QVERIFY(raw.find("120 s") != std::string::npos && raw.find("10 s") != std::string::npos);
         QVERIFY(raw.find("not stated") != std::string::npos);
+        QVERIFY(raw.find("Pulse rise: 10 bpm or more above the mean of the 30 s before, until within 5 bpm of it, "
+                         "lasting 3 s or more; it answers a 3 % fall from its start to 30 s after its end.") !=
+                std::string::npos);
         QVERIFY(raw.find("Artefacts") == std::string::npos);
         const std::string byDefault = CriteriaLine(ClinicalProfile::Default, 4);
         QVERIFY(byDefault.find("Artefacts: 5 s") != std::string::npos);
@@ -56,12 +60,11 @@ private slots:
         auto samples = sim::GenerateRecording(3, 8 * 3600, sim::DateTime{2026, 3, 5, 22, 30, 0}, 20260305);
         for (std::size_t i = 4 * 3600; i < 4 * 3600 + 600; ++i) samples[i].spo2 = 127;
         for (std::size_t i = 5 * 3600; i < 5 * 3600 + 3000; i += 97) samples[i].pulseRate = 180;  // a moving hand
-        ClinicalOptions options{ClinicalProfile::Default, {}};
-        options.exclusions.Exclude({0, 15 * 60 - 1});                 // getting into bed
-        options.exclusions.Exclude({2 * 3600, 2 * 3600 + 20 * 60});  // up at night
-        SampleMarks marks;
-        const ClinicalSummary s = ComputeClinicalSummary(samples, options, &marks);
-        QVERIFY(s.artefactSamples > 0);
+        Exclusions exclusions;
+        exclusions.Exclude({0, 15 * 60 - 1});                 // getting into bed
+        exclusions.Exclude({2 * 3600, 2 * 3600 + 20 * 60});  // up at night
+        const NightAnalysis night = AnalyzeNight(samples, exclusions, {});
+        QVERIFY(night.clinical.artefactSamples > 0);
 
         QImage page(QSize(kClinicalPageWidth, kClinicalPageHeight), QImage::Format_RGB32);
         page.fill(Qt::gray);
@@ -71,7 +74,7 @@ private slots:
             header.title = "Night of 5 March";
             header.patientName = "Anna Lund";
             header.id = 3;
-            PaintClinicalPage(painter, page.rect(), s, samples, header, {LeftOutSpans(marks.marks), 4});
+            PaintClinicalPage(painter, page.rect(), night, samples, header, {LeftOutSpans(night.marks.marks), 4});
         }
         const ClinicalLayout l = MakeClinicalLayout();
         // Inside the trimmed start, near the pulse plot's bottom (under any curve).

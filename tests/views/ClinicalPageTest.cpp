@@ -2,6 +2,7 @@
 // look at, and one landscape A4 PDF page through the printer.
 #include "analysis/Clinical.h"
 #include "analysis/ClinicalText.h"
+#include "analysis/NightAnalysis.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "tools/sim/Recording.h"
@@ -46,11 +47,16 @@ TrendHeader Header() {
     return h;
 }
 
+// Every valid sample counted, as the summary has always been.
+NightAnalysis Analysis(const std::vector<SampleRecord>& samples) {
+    return AnalyzeNight(samples, {}, {{}, ClinicalProfile::Raw});
+}
+
 QImage Render(const QSize& size, const std::vector<SampleRecord>& samples) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(QColor(128, 128, 128));
     QPainter painter(&image);
-    PaintClinicalPage(painter, image.rect(), ComputeClinicalSummary(samples), samples, Header());
+    PaintClinicalPage(painter, image.rect(), Analysis(samples), samples, Header());
     return image;
 }
 
@@ -77,6 +83,11 @@ void ClinicalPageTest::layoutStaysOnThePageWithoutOverlaps() {
     }
     QVERIFY(l.page.contains(l.bands));
     QVERIFY(!l.bands.intersects(l.figures));
+    // The shape of the desaturations under the bars, beside the figures.
+    QVERIFY(l.shape.top() > l.bands.bottom());
+    QCOMPARE(l.shape.bottom(), l.figures.bottom());
+    QCOMPARE(l.shape.left(), l.bands.left());
+    QVERIFY(l.shape.right() < l.page.right());
     QVERIFY(l.bands.left() + l.bandLabelWidth + l.bandBarWidth < l.bands.right());
     QVERIFY(l.labelWidth + l.valueWidth < l.figures.width());
     QCOMPARE(l.spo2Plot.width(), l.pulsePlot.width());
@@ -124,8 +135,7 @@ void ClinicalPageTest::patientBlockAndOdiNoteHaveTheirPlaces() {
 
     // The note sits under the ODI rows, pushing the rows after it down, and
     // the last row still ends inside the figures.
-    const auto summary = ComputeClinicalSummary(Night());
-    const auto lines = ClinicalLines(summary, Night());
+    const auto lines = ClinicalLines(Analysis(Night()), Night());
     QCOMPARE(lines[kClinicalOdiRows - 1].label, std::string("ODI 4 %"));
     const QRect note = OdiNoteRect(l);
     QCOMPARE(note.top(), FigureRowTop(l, kClinicalOdiRows - 1) + l.figureRowHeight);
@@ -220,8 +230,8 @@ void ClinicalPageTest::printsOneLandscapeA4Page() {
         QVERIFY(painter.isActive());
         // One logical unit per 1/96 inch, as every printed page of the program.
         painter.setWindow(0, 0, kClinicalPageWidth, kClinicalPageHeight);
-        PaintClinicalPage(painter, QRect(0, 0, kClinicalPageWidth, kClinicalPageHeight),
-                          ComputeClinicalSummary(samples), samples, Header());
+        PaintClinicalPage(painter, QRect(0, 0, kClinicalPageWidth, kClinicalPageHeight), Analysis(samples), samples,
+                          Header());
     }
     const test::CommandRun info = test::RunInDirectory(dir.Path(), "pdfinfo", {"clinical.pdf"});
     QCOMPARE(info.exitCode, 0);
@@ -232,7 +242,8 @@ void ClinicalPageTest::printsOneLandscapeA4Page() {
     const test::CommandRun text = test::RunInDirectory(dir.Path(), "pdftotext", {"-layout", "clinical.pdf", "-"});
     for (const char* expected : {"Night of 5 March", "Clinical Summary", "ODI 3 %", "T90", "Time in SpO2 bands",
                                  "Anna \u00c5lund", "female", "165 cm", "61 kg", "23:00", "06:29:59",
-                                 "Counted against a 2-minute baseline"}) {
+                                 "Counted against a 2-minute baseline", "events), mild", "Pulse rises",
+                                 "Shape of the 3 % desaturations", "In desaturation", "Pulse rise: 10 bpm"}) {
         QVERIFY2(text.out.find(expected) != std::string::npos, expected);
     }
     // A picture of the page for a person to look at.
