@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <map>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -100,7 +101,7 @@ std::string ParseNightsOptions(int argc, char** argv, const std::vector<std::str
             if (!id || *id < 1 || *id > 127) return "--id takes a number from 1 to 127";
             o.id = static_cast<int>(*id);
         } else if (arg == "--figure") {
-            if (!NightFigureNamed(value)) return "--figure takes odi3, odi4, t90, t88, nadir, spo2, pulse or burden";
+            if (!NightFigureNamed(value)) return "--figure takes odi3, odi4, t90, t88, nadir, spo2, pulse, burden, pulse_rises or coupled";
             o.figure = value;
         } else if (arg == "--date-order") {
             o.dateOrder = ParseDateOrder(value);
@@ -311,16 +312,27 @@ std::string CsvField(const std::string& text) {
 std::string CsvText(const std::string& text) { return CsvField(TerminalText(text, "\t\n")); }
 
 std::string NightsCsv(const std::vector<NightRow>& rows) {
-    std::string out = "night,id,name,date,start,end,samples,gap_seconds,source,first,last";
+    // The columns of today's clinical object: a night whose figures were kept
+    // by an older program (its file gone, so never computed again) leaves the
+    // ones it lacks empty rather than shifting the rest.
+    std::vector<std::string> keys;
     for (const auto& [key, value] : Flattener(ComputeNightFigures({}, FigureSettings{}).clinicalJson).Run())
-        out += "," + key;
+        keys.push_back(key);
+    std::string out = "night,id,name,date,start,end,samples,gap_seconds,source,first,last";
+    for (const std::string& key : keys) out += "," + key;
     out += ",note,missing\n";
+    std::map<std::string, std::string> values;
     for (const NightRow& r : rows) {
         out += std::to_string(r.night) + "," + std::to_string(r.id) + "," + CsvText(r.name) + "," + r.date + "," +
                r.StartText() + "," + r.EndText() + "," + std::to_string(r.samples) + "," +
                std::to_string(r.gapSeconds) + "," + CsvText(r.source.string()) + "," + std::to_string(r.first) +
                "," + std::to_string(r.last);
-        for (const auto& [key, value] : Flattener(r.clinicalJson).Run()) out += "," + CsvField(value == "null" ? "" : value);
+        values.clear();
+        for (auto& [key, value] : Flattener(r.clinicalJson).Run()) values[key] = std::move(value);
+        for (const std::string& key : keys) {
+            const auto it = values.find(key);
+            out += "," + (it == values.end() || it->second == "null" ? std::string() : CsvField(it->second));
+        }
         out += "," + CsvText(r.note) + "," + (r.missing ? "1" : "0") + "\n";
     }
     return out;

@@ -212,6 +212,7 @@ constexpr RealColumn kRealColumns[] = {
     {"desat_index", &NightFigures::desaturationIndex},
     {"pulse_index", &NightFigures::pulseIndex},
     {"coverage", &NightFigures::coverage},
+    {"pulse_rise_index", &NightFigures::pulseRiseIndex},
 };
 constexpr IntColumn kIntColumns[] = {
     {"valid_samples", &NightFigures::validSamples},
@@ -229,24 +230,33 @@ constexpr IntColumn kIntColumns[] = {
     {"pulse_events", &NightFigures::pulseEvents},
 };
 
+// The one figure that may be none (NULL), after the others.
+constexpr const char* kCoupledShareColumn = "coupled_share";
+
 std::string FigureColumnList() {
     std::string list;
     for (const auto& c : kRealColumns) list += std::string(",") + c.name;
     for (const auto& c : kIntColumns) list += std::string(",") + c.name;
-    return list;
+    return list + "," + kCoupledShareColumn;
 }
-constexpr int kFigureColumns = std::size(kRealColumns) + std::size(kIntColumns);
+constexpr int kFigureColumns = std::size(kRealColumns) + std::size(kIntColumns) + 1;
 
 // Binds the figures from parameter `at` on.
 void BindFigures(Statement& s, int at, const NightFigures& f) {
     for (const auto& c : kRealColumns) s.Bind(at++, f.*(c.field));
     for (const auto& c : kIntColumns) s.Bind(at++, static_cast<std::int64_t>(f.*(c.field)));
+    if (f.coupledShare) {
+        s.Bind(at, *f.coupledShare);
+    } else {
+        s.BindNull(at);
+    }
 }
 
 NightFigures ReadFigures(const Statement& s, int at) {
     NightFigures f;
     for (const auto& c : kRealColumns) f.*(c.field) = s.Real(at++);
     for (const auto& c : kIntColumns) f.*(c.field) = static_cast<std::int32_t>(s.Int(at++));
+    if (sqlite3_column_type(s.Get(), at) != SQLITE_NULL) f.coupledShare = s.Real(at);
     return f;
 }
 
@@ -940,6 +950,7 @@ FileResult LibraryAccess::StoreFigures(NightLibrary& lib, NightNumber night, con
     std::string sql = "UPDATE nights SET clinical=?,computed_under=?";
     for (const auto& c : kRealColumns) sql += std::string(",") + c.name + "=?";
     for (const auto& c : kIntColumns) sql += std::string(",") + c.name + "=?";
+    sql += std::string(",") + kCoupledShareColumn + "=?";
     sql += " WHERE night=?";
     Statement s(lib.db_, sql.c_str());
     if (!s.Ok()) return DbFailure(lib, library_message::kCantWrite);

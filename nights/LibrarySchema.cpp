@@ -82,6 +82,12 @@ PRAGMA user_version = 2;
 ALTER TABLE nights ADD COLUMN computed_under TEXT NOT NULL DEFAULT '';
 PRAGMA user_version = 3;
 )sql",
+    R"sql(
+ALTER TABLE nights ADD COLUMN pulse_rise_index REAL NOT NULL DEFAULT 0;
+ALTER TABLE nights ADD COLUMN coupled_share REAL;
+UPDATE nights SET computed_under='';
+PRAGMA user_version = 4;
+)sql",
 };
 static_assert(std::size(kSteps) == kLibrarySchemaVersion - 1);
 

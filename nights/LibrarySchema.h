@@ -14,6 +14,8 @@ namespace quenda {
 //   2  nights gain "coverage"; the exclusions table; the removed nights
 //   3  nights gain "computed_under": the settings their figures follow
 //      (empty: unknown, computed again when next read)
+//   4  nights gain the pulse-rise index and the coupled share (NULL: none),
+//      and every night is computed again when next read
 //
 // An empty file (user_version 0, no tables) is created at version 1 and
 // walked up like any other.

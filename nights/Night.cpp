@@ -36,6 +36,8 @@ NightFigures FiguresOf(const NightAnalysis& night) {
     f.desaturationIndex = r.desaturation.indexPerHour;
     f.pulseEvents = r.pulse.eventCount;
     f.pulseIndex = r.pulse.indexPerHour;
+    f.pulseRiseIndex = night.pulseRises.index;
+    if (HasFigure(night.pulseRises.coupledShare)) f.coupledShare = night.pulseRises.coupledShare;
     return f;
 }
 

@@ -55,6 +55,10 @@ struct NightFigures {
     std::int32_t pulseEvents = 0;
     double pulseIndex = 0;
 
+    // Pulse rises (analysis/PulseRises.h).
+    double pulseRiseIndex = 0;                // rises per counted hour
+    std::optional<double> coupledShare;       // % of 3 % desaturations a rise answers; none without them
+
     bool operator==(const NightFigures&) const = default;
 };
 

@@ -6,14 +6,15 @@
 namespace quenda {
 
 const char* NightFigureTitle(NightFigure figure) {
-    static const char* const titles[kNightFigureCount] = {"ODI 3 %", "ODI 4 %",   "T90 %",      "T88 min",
-                                                          "Nadir",   "Mean SpO2", "Mean pulse", "Desaturation burden"};
+    static const char* const titles[kNightFigureCount] = {
+        "ODI 3 %",    "ODI 4 %",             "T90 %",            "T88 min",      "Nadir", "Mean SpO2",
+        "Mean pulse", "Desaturation burden", "Pulse-rise index", "Coupled share %"};
     return titles[static_cast<int>(figure)];
 }
 
 const char* NightFigureName(NightFigure figure) {
-    static const char* const names[kNightFigureCount] = {"odi3",  "odi4", "t90",   "t88",
-                                                         "nadir", "spo2", "pulse", "burden"};
+    static const char* const names[kNightFigureCount] = {"odi3",  "odi4",  "t90",    "t88",        "nadir",
+                                                         "spo2",  "pulse", "burden", "pulse_rises", "coupled"};
     return names[static_cast<int>(figure)];
 }
 
@@ -37,6 +38,8 @@ double NightFigureValue(const NightRow& row, NightFigure figure) {
         case NightFigure::MeanSpo2: return f.spo2Mean;
         case NightFigure::MeanPulse: return f.pulseMean;
         case NightFigure::Burden: return f.desaturationBurden;
+        case NightFigure::PulseRiseIndex: return f.pulseRiseIndex;
+        case NightFigure::CoupledShare: return f.coupledShare.value_or(kNoFigure);
     }
     return 0;
 }

@@ -139,8 +139,11 @@ void PeriodSummaryBuilder::Add(const NightRow& row) {
     if (counted <= 0) return;
     ++t.countedNights;
     t.countedSeconds += counted;
-    for (int f = 0; f < kNightFigureCount; ++f)
-        values_[static_cast<std::size_t>(f)].push_back(NightFigureValue(row, static_cast<NightFigure>(f)));
+    for (int f = 0; f < kNightFigureCount; ++f) {
+        // A figure the night has none of (no desaturation to answer) is left out.
+        const double value = NightFigureValue(row, static_cast<NightFigure>(f));
+        if (HasFigure(value)) values_[static_cast<std::size_t>(f)].push_back(value);
+    }
 }
 
 PeriodSummary PeriodSummaryBuilder::Finish() const {

@@ -274,6 +274,7 @@ ChartLayout LayOutNightsChart(std::span<const NightRow> rows, NightFigure figure
         const auto day = DayNumber(rows[i].date);
         if (!day) continue;
         const double value = NightFigureValue(rows[i], figure);
+        if (!HasFigure(value)) continue;  // a night with none of it has no point
         chart.points.push_back({i, rows[i].id, *day, value, {}});
         if (!any) {
             chart.firstDay = chart.lastDay = *day;
@@ -353,8 +354,10 @@ std::string ChartPointText(const NightRow& row, NightFigure figure) {
     if (!row.name.empty()) text += " (" + row.name + ")";
     text += ": ";
     text += NightFigureTitle(figure);
+    const double value = NightFigureValue(row, figure);
     text += " " + (figure == NightFigure::Nadir ? std::to_string(row.figures.nadirSpo2)
-                                                : Fixed1(NightFigureValue(row, figure)));
+                   : HasFigure(value)           ? Fixed1(value)
+                                                : std::string("-"));
     return text;
 }
 

@@ -132,6 +132,20 @@ TEST(NightsCli, ExcludeAndIncludeSpansAndTheFiguresFollow) {
     EXPECT_EQ(Cli(dir, {"include", "1", "3"}).exitCode, 2);
     EXPECT_EQ(Cli(dir, {"exclude", "9", "0", "1"}).exitCode, 1);
     EXPECT_NE(Cli(dir, {"show", "1"}).out.find("0-49, 60-99, 500-599"), std::string::npos);
+
+    // Figures kept by an older program, its file gone so they stay as they
+    // are: the CSV row still has every column, the missing ones empty.
+    fs::remove(dir / "kept" / "ID4.dat");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir / "library.sqlite").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE nights SET clinical=x'',computed_under=''", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    run = Cli(dir, {"list", "--csv"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto header = run.out.substr(0, run.out.find('\n'));
+    const auto row = run.out.substr(header.size() + 1);
+    EXPECT_EQ(std::count(row.begin(), row.end(), ','), std::count(header.begin(), header.end(), ',')) << run.out;
 }
 
 TEST(NightsCli, RefusalsAndTheirExitCodes) {

@@ -16,8 +16,9 @@ NightRow Night(const std::string& date, double value, double coverage = 100) {
     row.date = date;
     row.samples = 3600;
     NightFigures& f = row.figures;
-    f.odi3 = f.odi4 = f.t90 = f.t88Minutes = f.spo2Mean = f.pulseMean = f.desaturationBurden = value;
+    f.odi3 = f.odi4 = f.t90 = f.t88Minutes = f.spo2Mean = f.pulseMean = f.desaturationBurden = f.pulseRiseIndex = value;
     f.nadirSpo2 = static_cast<std::int32_t>(value);
+    f.coupledShare = value;
     f.coverage = coverage;
     return row;
 }
@@ -105,6 +106,11 @@ TEST(PeriodSummary, NightsWithoutCountedSamplesAreCountedButLeftOutOfTheFigures)
     }
     EXPECT_EQ(Odi3(s).shares[0].nights, 2);
     EXPECT_DOUBLE_EQ(Odi3(s).shares[0].percent, 100);  // of the nights the figure rests on
+    // A night without a desaturation has no coupled share: out of that figure alone.
+    rows[0].figures.coupledShare.reset();
+    const PeriodSummary noShare = SummarizeNights(rows);
+    EXPECT_EQ(noShare.figures.at(static_cast<int>(NightFigure::CoupledShare)).nights, 1);
+    EXPECT_EQ(noShare.figures.at(static_cast<int>(NightFigure::PulseRiseIndex)).nights, 2);
     // Only such nights: counted, and no statistic at all.
     const PeriodSummary empty = SummarizeNights(std::vector<NightRow>{Night("2026-12-09", 0, 0)});
     EXPECT_EQ(empty.nights, 1);
