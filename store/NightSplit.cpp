@@ -51,8 +51,8 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a / b - (a % b !=
 
 std::optional<std::int64_t> SampleSeconds(const SampleRecord& r) {
     const int year = 2000 + r.year;
-    if (r.year > 127 || r.month < 1 || r.month > 12 || r.day < 1 || r.day > DaysInMonth(year, r.month) ||
-        r.hour > 23 || r.minute > 59 || r.second > 59) {
+    if (r.year > 127 || r.month < 1 || r.month > 12 || r.day < 1 || r.day > DaysInMonth(year, r.month) || r.hour > 23 ||
+        r.minute > 59 || r.second > 59) {
         return std::nullopt;
     }
     return DaysSince2000(year, r.month, r.day) * kSecondsPerDay + r.hour * 3600 + r.minute * 60 + r.second;
@@ -71,6 +71,20 @@ std::string IsoLocalTime(std::int64_t seconds) {
     std::snprintf(text, sizeof text, "T%02d:%02d:%02d", static_cast<int>(inDay / 3600),
                   static_cast<int>(inDay / 60 % 60), static_cast<int>(inDay % 60));
     return DateText(seconds) + text;
+}
+
+bool SetSampleSeconds(SampleRecord& r, std::int64_t seconds) {
+    if (seconds < 0) return false;
+    const Civil c = CivilFromDays(FloorDiv(seconds, kSecondsPerDay));
+    if (c.year > 2127) return false;
+    const std::int64_t inDay = seconds % kSecondsPerDay;
+    r.year = static_cast<std::uint8_t>(c.year - 2000);
+    r.month = static_cast<std::uint8_t>(c.month);
+    r.day = static_cast<std::uint8_t>(c.day);
+    r.hour = static_cast<std::uint8_t>(inDay / 3600);
+    r.minute = static_cast<std::uint8_t>(inDay / 60 % 60);
+    r.second = static_cast<std::uint8_t>(inDay % 60);
+    return true;
 }
 
 std::int64_t NightSpan::DateSeconds() const {

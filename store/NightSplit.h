@@ -33,6 +33,11 @@ std::optional<std::int64_t> SampleSeconds(const SampleRecord& r);
 std::string DateText(std::int64_t seconds);
 std::string IsoLocalTime(std::int64_t seconds);
 
+// Sets the sample's date and time to `seconds` (as SampleSeconds counts
+// them); false, the sample unchanged, for a second a sample cannot hold
+// (before 2000 or after 2127).
+bool SetSampleSeconds(SampleRecord& r, std::int64_t seconds);
+
 // One night: indexes into the samples the rule was applied to, both ends
 // included, and its seconds.
 struct NightSpan {

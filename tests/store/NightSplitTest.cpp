@@ -165,9 +165,22 @@ TEST(NightRule, ImpossibleTimeStampsAndTheCalendar) {
             char text[32];
             std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.y, t.mo, t.d, t.h, t.mi, t.s);
             EXPECT_EQ(IsoLocalTime(*seconds), text);
+            // And back: the same fields from the seconds, the rest of the sample kept.
+            SampleRecord back{};
+            back.spo2 = 97;
+            ASSERT_TRUE(SetSampleSeconds(back, *seconds));
+            EXPECT_EQ(std::tie(back.year, back.month, back.day, back.hour, back.minute, back.second),
+                      std::tie(r.year, r.month, r.day, r.hour, r.minute, r.second));
+            EXPECT_EQ(back.spo2, 97);
         }
     }
     EXPECT_EQ(SampleSeconds(SampleRecord{0, 0, 1, 1, 0, 0, 0, 0, 0, 0}), 0);
+    // One second outside either end of the calendar a sample holds: refused, the sample as it was.
+    SampleRecord kept = SampleRecord{0, 26, 12, 6, 22, 0, 0, 95, 60, 0};
+    const SampleRecord before = kept;
+    EXPECT_FALSE(SetSampleSeconds(kept, -1));
+    EXPECT_FALSE(SetSampleSeconds(kept, *SampleSeconds(SampleRecord{0, 127, 12, 31, 23, 59, 59, 0, 0, 0}) + 1));
+    EXPECT_EQ(kept, before);
 }
 
 }  // namespace
