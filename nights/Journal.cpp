@@ -20,10 +20,11 @@ struct KindName {
     JournalKind kind;
     std::string_view name;
 };
-constexpr KindName kKinds[] = {{JournalKind::Add, "add"},
-                               {JournalKind::Note, "note"},
-                               {JournalKind::Remove, "remove"},
-                               {JournalKind::Exclusions, "exclude"}};
+constexpr KindName kKinds[] = {{JournalKind::Add, "add"},       {JournalKind::Note, "note"},
+                               {JournalKind::Remove, "remove"}, {JournalKind::Exclusions, "exclude"},
+                               {JournalKind::Shift, "shift"},   {JournalKind::Unshift, "unshift"},
+                               {JournalKind::Merge, "merge"},   {JournalKind::Unmerge, "unmerge"},
+                               {JournalKind::Split, "split"},   {JournalKind::Unsplit, "unsplit"}};
 
 std::string Escape(std::string_view text) {
     std::string out;
@@ -73,7 +74,7 @@ std::string JournalLine(const JournalEntry& e) {
         if (k.kind == e.kind) kind = k.name;
     std::string line = std::to_string(e.time) + '\t' + kind + '\t' + std::to_string(e.night) + '\t' +
                        std::to_string(e.id) + '\t' + std::to_string(e.start);
-    if (e.kind != JournalKind::Remove) line += '\t' + Escape(e.text);
+    if (HasText(e.kind)) line += '\t' + Escape(e.text);
     return line + '\n';
 }
 
@@ -99,7 +100,7 @@ bool ParseJournalLine(std::string_view line, JournalEntry& entry) {
         !Number(fields[4], e.start)) {
         return false;
     }
-    const std::size_t wanted = e.kind == JournalKind::Remove ? 5 : 6;
+    const std::size_t wanted = HasText(e.kind) ? 6 : 5;
     if (fields.size() != wanted) return false;
     if (wanted == 6 && !Unescape(fields[5], e.text)) return false;
     entry = std::move(e);
@@ -141,6 +142,18 @@ bool ReadJournal(const std::filesystem::path& file, std::vector<JournalEntry>& e
         if (ParseJournalLine(line, e)) entries.push_back(std::move(e));
     }
     return true;
+}
+
+bool HasText(JournalKind kind) {
+    return kind != JournalKind::Remove && kind != JournalKind::Unshift && kind != JournalKind::Unmerge &&
+           kind != JournalKind::Unsplit;
+}
+
+std::string PairText(std::int64_t a, std::int64_t b) { return std::to_string(a) + ' ' + std::to_string(b); }
+
+bool ParsePair(std::string_view text, std::int64_t& a, std::int64_t& b) {
+    const auto space = text.find(' ');
+    return space != std::string_view::npos && Number(text.substr(0, space), a) && Number(text.substr(space + 1), b);
 }
 
 std::string SpansText(std::span<const SampleSpan> spans) {

@@ -18,11 +18,19 @@ namespace quenda {
 //   <unix time> note <night> <id> <start> <text>
 //   <unix time> remove <night> <id> <start>
 //   <unix time> exclude <night> <id> <start> <first>-<last>,...   (empty: none)
+//   <unix time> shift <night> <id> <start> <seconds>      the night's whole clock shift
+//   <unix time> unshift <night> <id> <start>
+//   <unix time> merge <night> <id> <start> <second night> <second start>
+//   <unix time> unmerge <night> <id> <start>
+//   <unix time> split <night> <id> <start> <index> <second night>
+//   <unix time> unsplit <night> <id> <start>
 //
-// <start> is SampleSeconds of the night's first sample: with the ID it names
-// the night even when its number is lost. Lines that do not read are skipped
-// on replay (a line cut short by a crash among them).
-enum class JournalKind { Add, Note, Remove, Exclusions };
+// <start> is SampleSeconds of the night's first sample as recorded (never
+// shifted): with the ID it names the night even when its number is lost.
+// The last field of merge and split holds two numbers split by a space.
+// Lines that do not read are skipped on replay (a line cut short by a crash
+// among them, or a kind a later Quenda added).
+enum class JournalKind { Add, Note, Remove, Exclusions, Shift, Unshift, Merge, Unmerge, Split, Unsplit };
 
 struct JournalEntry {
     std::int64_t time = 0;
@@ -30,7 +38,7 @@ struct JournalEntry {
     NightNumber night = 0;
     int id = 0;
     std::int64_t start = 0;
-    std::string text;  // source file, note, or spans
+    std::string text;  // source file, note, spans, seconds or the two numbers
 
     bool operator==(const JournalEntry&) const = default;
 };
@@ -44,8 +52,15 @@ bool AppendJournal(const std::filesystem::path& file, std::span<const JournalEnt
 // A missing journal reads as empty.
 bool ReadJournal(const std::filesystem::path& file, std::vector<JournalEntry>& entries, std::string& error);
 
+// Whether lines of `kind` carry a text field.
+bool HasText(JournalKind kind);
+
 // "<first>-<last>,..." and back.
 std::string SpansText(std::span<const SampleSpan> spans);
 bool ParseSpans(std::string_view text, std::vector<SampleSpan>& spans);
+
+// "<a> <b>", the text of merge and split lines, and back.
+std::string PairText(std::int64_t a, std::int64_t b);
+bool ParsePair(std::string_view text, std::int64_t& a, std::int64_t& b);
 
 }  // namespace quenda

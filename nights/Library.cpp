@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <map>
 #include <set>
 #include <system_error>
@@ -34,6 +35,19 @@ namespace {
 std::string Replace1(std::string text, std::string_view value) {
     if (const auto at = text.find("%1"); at != std::string::npos) text.replace(at, 2, value);
     return text;
+}
+
+// A refusal whose message takes %1, %2, ... in turn.
+FileResult Refusal(const char* message, std::initializer_list<std::int64_t> values) {
+    std::string text = UiText(message);
+    int n = 0;
+    for (const std::int64_t value : values) {
+        const std::string mark = "%" + std::to_string(++n);
+        const std::string replacement = std::to_string(value);
+        for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at + replacement.size()))
+            text.replace(at, mark.size(), replacement);
+    }
+    return FileResult{false, text, {}};
 }
 
 FileResult Failure(const char* message, std::string_view value, std::string detail = {}) {
@@ -261,12 +275,13 @@ NightFigures ReadFigures(const Statement& s, int at) {
 }
 
 const std::string& RowColumns() {
-    static const std::string columns = "night,id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
-                                       "clinical,note,added_at" +
-                                       FigureColumnList();
+    static const std::string columns =
+        "night,id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
+        "clinical,note,added_at,clock_shift" +
+        FigureColumnList();
     return columns;
 }
-constexpr int kRowFixedColumns = 14;
+constexpr int kRowFixedColumns = 15;
 
 void ReadRow(const Statement& s, NightRow& r) {
     r.night = s.Int(0);
@@ -284,6 +299,9 @@ void ReadRow(const Statement& s, NightRow& r) {
             r.clinicalJson);
     r.note = s.Text(12);
     r.addedAt = s.Int(13);
+    r.clockShift = s.Int(14);
+    r.start += r.clockShift;
+    r.end += r.clockShift;
     r.figures = ReadFigures(s, kRowFixedColumns);
     r.missing = false;
 }
@@ -304,6 +322,9 @@ bool IsDamageCode(int code) {
     const int primary = code & 0xFF;
     return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
 }
+
+// A night by its ID and recorded start, as the journal names it.
+using NightKey = std::pair<int, std::int64_t>;
 
 // A night found in a data file, its figures computed, ready to store.
 struct FoundNight {
@@ -337,6 +358,27 @@ NightMatch ClassifyNight(const HeldNight& held, std::span<const SampleRecord> fo
 
 namespace {
 
+// Every road out of the library gives a night's samples through here
+// (LoadNight, and the figures the library computes): `count` records of its
+// data file from `first`, still those of `digest`, their times moved by the
+// night's clock shift. False, `out` untouched, when the file no longer holds
+// them.
+bool TakeNightSamples(std::span<const SampleRecord> records, std::int64_t first, std::int64_t count,
+                      std::int64_t digest, std::int64_t clockShift, std::vector<SampleRecord>& out) {
+    if (first < 0 || count < 0 || static_cast<std::int64_t>(records.size()) < first + count) return false;
+    const auto part = records.subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(count));
+    if (NightDigest(part) != digest) return false;
+    std::vector<SampleRecord> taken(part.begin(), part.end());
+    if (clockShift != 0) {
+        for (SampleRecord& r : taken) {
+            const auto at = SampleSeconds(r);
+            if (!at || !SetSampleSeconds(r, *at + clockShift)) return false;
+        }
+    }
+    out = std::move(taken);
+    return true;
+}
+
 std::string InsertNightSql() {
     std::string sql =
         "INSERT INTO nights(night,id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
@@ -365,7 +407,7 @@ std::vector<FoundNight> FindNights(std::span<const SampleRecord> samples, const 
 // The library's internals shared with RebuildLibrary.
 struct LibraryAccess {
     // Night numbers to give to nights met again, by (ID, start).
-    using Numbers = std::map<std::pair<int, std::int64_t>, NightNumber>;
+    using Numbers = std::map<NightKey, NightNumber>;
 
     static FileResult DbFailure(const NightLibrary& lib, const char* message) {
         const int code = sqlite3_extended_errcode(lib.db_);
@@ -422,15 +464,77 @@ struct LibraryAccess {
         if (AppendJournal(JournalFileOf(lib.file_), entries, error)) return {};
         return Failure(library_message::kCantWrite, lib.file_.string(), error);
     }
-    // The night's ID and start, for a journal line; false when there is no such night.
-    static bool Key(NightLibrary& lib, NightNumber night, int& id, std::int64_t& start) {
+    // The listed night that holds `night`: itself unless merged into another.
+    static NightNumber Outermost(NightLibrary& lib, NightNumber night) {
+        for (int steps = 0; steps < 1000; ++steps) {
+            Statement s(lib.db_, "SELECT merged_into FROM nights WHERE night=?");
+            s.Bind(1, night);
+            if (s.Step() != SQLITE_ROW || sqlite3_column_type(s.Get(), 0) == SQLITE_NULL) break;
+            night = s.Int(0);
+        }
+        return night;
+    }
+    // Whether the night is listed: kNoNight when there is no such night,
+    // kMergedInto when it is hidden in a merged night.
+    static FileResult Listed(NightLibrary& lib, NightNumber night) {
+        NightNumber at = night;
+        // A few steps at most (merges stack); a damaged chain ends here.
+        for (int steps = 0; steps < 1000; ++steps) {
+            Statement s(lib.db_, "SELECT merged_into FROM nights WHERE night=?");
+            s.Bind(1, at);
+            const int step = s.Step();
+            if (step == SQLITE_DONE) return Failure(library_message::kNoNight, std::to_string(night));
+            if (step != SQLITE_ROW) return DbFailure(lib, library_message::kCantOpen);
+            if (sqlite3_column_type(s.Get(), 0) == SQLITE_NULL)
+                return at == night ? FileResult{} : Refusal(library_message::kMergedInto, {night, at});
+            at = s.Int(0);
+        }
+        return Failure(library_message::kNoNight, std::to_string(night));
+    }
+    // The listed night's ID and recorded start, for a journal line.
+    static FileResult Key(NightLibrary& lib, NightNumber night, int& id, std::int64_t& start) {
+        if (FileResult listed = Listed(lib, night); !listed) return listed;
         Statement s(lib.db_, "SELECT id,start FROM nights WHERE night=?");
         s.Bind(1, night);
-        if (s.Step() != SQLITE_ROW) return false;
+        if (s.Step() != SQLITE_ROW) return DbFailure(lib, library_message::kCantOpen);
         id = static_cast<int>(s.Int(0));
         start = s.Int(1);
-        return true;
+        return {};
     }
+    // The listed night of that ID and recorded start, if any.
+    static std::optional<NightNumber> KeyNight(NightLibrary& lib, int id, std::int64_t start) {
+        Statement s(lib.db_,
+                    "SELECT night FROM nights WHERE id=? AND start=? AND merged_into IS NULL "
+                    "ORDER BY samples DESC LIMIT 1");
+        s.Bind(1, static_cast<std::int64_t>(id)).Bind(2, start);
+        if (s.Step() != SQLITE_ROW) return std::nullopt;
+        return s.Int(0);
+    }
+
+    // Putting nights right: each checks, changes the database and adds its
+    // journal line to `journal`, inside the caller's transaction. A rebuild
+    // replays the journal through the same functions (and drops the lines).
+    struct Place;
+    static FileResult ReadPlace(NightLibrary& lib, NightNumber night, Place& place, bool hiddenToo = false);
+    static FileResult ShiftTo(NightLibrary& lib, NightNumber night, std::int64_t clockShift,
+                              std::vector<JournalEntry>& journal);
+    static FileResult DoMerge(NightLibrary& lib, NightNumber a, NightNumber b, std::vector<JournalEntry>& journal,
+                              NightNumber& merged);
+    static FileResult DoUnmerge(NightLibrary& lib, NightNumber night, std::vector<JournalEntry>& journal,
+                                NightNumber& second);
+    static FileResult DoSplit(NightLibrary& lib, NightNumber night, std::int32_t index,
+                              std::optional<NightNumber> number, std::vector<JournalEntry>& journal,
+                              NightNumber& second);
+    static FileResult DoUnsplit(NightLibrary& lib, NightNumber night, std::vector<JournalEntry>& journal,
+                                NightNumber& first);
+    static FileResult SetSpans(NightLibrary& lib, NightNumber night, std::span<const SampleSpan> spans);
+    static FileResult DoRemove(NightLibrary& lib, NightNumber night, std::vector<JournalEntry>& journal);
+    // The journal's changes made again by a rebuild.
+    static FileResult ReplayChanges(NightLibrary& lib, const std::vector<JournalEntry>& changes,
+                                    const std::set<NightNumber>& kept, std::set<NightKey>& noted,
+                                    std::set<NightKey>& excluded);
+    // Runs `change` in one transaction with its journal lines.
+    static FileResult Change(NightLibrary& lib, const std::function<FileResult(std::vector<JournalEntry>&)>& change);
 };
 
 void AddResult::Merge(const AddResult& other) {
@@ -539,8 +643,7 @@ std::unique_ptr<NightLibrary> NightLibrary::Open(const fs::path& file, FileResul
     if (version > kLibrarySchemaVersion) return result = Failure(library_message::kNewer, name), nullptr;
     // WAL: a reader (the Nights window) never waits for a writer (a download
     // adding its nights), and a killed writer leaves the last commit intact.
-    if (!UseWal(db) || !Exec(db, "PRAGMA synchronous=NORMAL") ||
-        !Exec(db, "PRAGMA foreign_keys=ON")) {
+    if (!UseWal(db) || !Exec(db, "PRAGMA synchronous=NORMAL") || !Exec(db, "PRAGMA foreign_keys=ON")) {
         return result = LibraryAccess::DbFailure(*lib, library_message::kCantOpen), nullptr;
     }
     if (version < kLibrarySchemaVersion) {
@@ -556,7 +659,11 @@ std::unique_ptr<NightLibrary> NightLibrary::Open(const fs::path& file, FileResul
 }
 
 LibraryAccess::NightStatements::NightStatements(sqlite3* db)
-    : held(db, "SELECT night,samples,digest,source,first FROM nights WHERE id=? AND start=?"),
+    : held(db,
+           "SELECT night,samples,digest,source,first,merged_into IS NOT NULL OR "
+           "EXISTS(SELECT 1 FROM merges m WHERE m.night=nights.night) OR "
+           "EXISTS(SELECT 1 FROM splits p WHERE p.night=nights.night OR p.second=nights.night) "
+           "FROM nights WHERE id=? AND start=?"),
       insert(db, InsertNightSql().c_str()),
       update(db, "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,digest=? WHERE night=?"),
       removed(db, "SELECT 1 FROM removed WHERE id=? AND start=?") {}
@@ -571,6 +678,8 @@ bool LibraryAccess::Match(NightStatements& st, int id, const FoundNight& night, 
         const HeldNight held{static_cast<std::int32_t>(st.held.Int(1)), st.held.Int(2), st.held.Text(3),
                              st.held.Int(4)};
         outcome = ClassifyNight(held, samples, night.digest);
+        // A night merged or split keeps the shape the user gave it.
+        if (outcome == NightMatch::Extends && st.held.Int(5) != 0) outcome = NightMatch::Already;
         if (outcome != NightMatch::New) {
             match = st.held.Int(0);
             break;
@@ -597,8 +706,13 @@ FileResult LibraryAccess::ExtendHeld(NightLibrary& lib, NightStatements& st, Nig
     // The night keeps its exclusions, so its figures follow them.
     std::vector<SampleSpan> spans;
     if (FileResult read = lib.Exclusions(match, spans); !read) return read;
-    const ComputedFigures figures =
+    ComputedFigures figures =
         spans.empty() ? night.figures : ComputeNightFigures(samples, options.figures, quenda::Exclusions(spans));
+    // The figures' times are the samples' as recorded: a shifted night's are
+    // computed again, shifted, when next read.
+    Statement shift(lib.db_, "SELECT clock_shift FROM nights WHERE night=?");
+    shift.Bind(1, match);
+    if (shift.Step() == SQLITE_ROW && shift.Int(0) != 0) figures.settingsKey.clear();
     return StoreFigures(lib, match, figures);
 }
 
@@ -691,7 +805,8 @@ AddResult LibraryAccess::AddSamples(NightLibrary& lib, const fs::path& source, i
                 ++out.added;
                 break;
         }
-        out.nights.push_back(number);
+        // A night met again inside a merged one is that one.
+        out.nights.push_back(outcome == NightMatch::Already ? Outermost(lib, number) : number);
         if (outcome != NightMatch::Already)
             journal.push_back({now, JournalKind::Add, number, id, span.start, sourceText});
     }
@@ -756,8 +871,8 @@ FileResult NightLibrary::ForEach(const NightFilter& filter, const std::function<
     if (FileResult refreshed = LibraryAccess::Refresh(*this, &filter, std::nullopt, unstored); !refreshed)
         return refreshed;
     const std::string sql = "SELECT " + RowColumns() +
-                            " FROM nights WHERE (?1 IS NULL OR id=?1) AND (?2 IS NULL OR date>=?2) AND "
-                            "(?3 IS NULL OR date<=?3) ORDER BY start,night";
+                            " FROM nights WHERE merged_into IS NULL AND (?1 IS NULL OR id=?1) AND "
+                            "(?2 IS NULL OR date>=?2) AND (?3 IS NULL OR date<=?3) ORDER BY start+clock_shift,night";
     Statement s(db_, sql.c_str());
     if (!s.Ok()) return LibraryAccess::DbFailure(*this, library_message::kCantOpen);
     if (filter.id) s.Bind(1, static_cast<std::int64_t>(*filter.id));
@@ -792,6 +907,7 @@ FileResult NightLibrary::List(const NightFilter& filter, std::vector<NightRow>& 
 }
 
 FileResult LibraryAccess::ReadOne(NightLibrary& lib, NightNumber night, NightRow& row) {
+    if (FileResult listed = Listed(lib, night); !listed) return listed;
     const std::string sql = "SELECT " + RowColumns() + " FROM nights WHERE night=?";
     Statement s(lib.db_, sql.c_str());
     if (!s.Ok()) return DbFailure(lib, library_message::kCantOpen);
@@ -819,7 +935,9 @@ std::int64_t NightLibrary::DataVersion() const {
 }
 
 std::optional<NightNumber> NightLibrary::FindNight(int id, std::int64_t start) {
-    Statement s(db_, "SELECT night FROM nights WHERE id=? AND start=? ORDER BY samples DESC LIMIT 1");
+    Statement s(db_,
+                "SELECT night FROM nights WHERE id=?1 AND (start=?2 OR start+clock_shift=?2) AND "
+                "merged_into IS NULL ORDER BY start+clock_shift=?2 DESC, samples DESC LIMIT 1");
     s.Bind(1, static_cast<std::int64_t>(id)).Bind(2, start);
     if (s.Step() != SQLITE_ROW) return std::nullopt;
     return s.Int(0);
@@ -833,12 +951,12 @@ FileResult NightLibrary::SetNote(NightNumber night, std::string_view note) {
     if (!transaction.Open()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
     int id = 0;
     std::int64_t start = 0;
-    if (!LibraryAccess::Key(*this, night, id, start)) return Failure(library_message::kNoNight, std::to_string(night));
+    if (FileResult key = LibraryAccess::Key(*this, night, id, start); !key) return key;
     Statement s(db_, "UPDATE nights SET note=? WHERE night=?");
     s.Bind(1, note).Bind(2, night);
     if (s.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
-    if (FileResult j = LibraryAccess::Journal(*this, {{NowSeconds(), JournalKind::Note, night, id, start,
-                                                      std::string(note)}});
+    if (FileResult j =
+            LibraryAccess::Journal(*this, {{NowSeconds(), JournalKind::Note, night, id, start, std::string(note)}});
         !j) {
         return j;
     }
@@ -855,20 +973,36 @@ FileResult NightLibrary::SetName(NightNumber night, std::string_view name) {
 }
 
 FileResult NightLibrary::Remove(NightNumber night) {
-    Transaction transaction(db_);
-    if (!transaction.Open()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    return LibraryAccess::Change(
+        *this, [&](std::vector<JournalEntry>& journal) { return LibraryAccess::DoRemove(*this, night, journal); });
+}
+
+FileResult LibraryAccess::DoRemove(NightLibrary& lib, NightNumber night, std::vector<JournalEntry>& journal) {
     int id = 0;
     std::int64_t start = 0;
-    if (!LibraryAccess::Key(*this, night, id, start)) return Failure(library_message::kNoNight, std::to_string(night));
-    Statement s(db_, "DELETE FROM nights WHERE night=?");
-    s.Bind(1, night);
-    if (s.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
-    Statement keepOut(db_, "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
-    keepOut.Bind(1, static_cast<std::int64_t>(id)).Bind(2, start);
-    if (keepOut.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
-    if (FileResult j = LibraryAccess::Journal(*this, {{NowSeconds(), JournalKind::Remove, night, id, start, {}}}); !j)
-        return j;
-    if (!transaction.Commit()) return LibraryAccess::DbFailure(*this, library_message::kCantWrite);
+    if (FileResult key = Key(lib, night, id, start); !key) return key;
+    // A merged night goes with the nights hidden in it: each stays out of
+    // later downloads.
+    Statement parts(lib.db_,
+                    "WITH RECURSIVE part(n) AS (SELECT ?1 UNION SELECT night FROM nights, part "
+                    "WHERE merged_into=part.n) SELECT night,id,start FROM nights WHERE night IN part "
+                    "ORDER BY night=?1 DESC, night");
+    parts.Bind(1, night);
+    std::vector<JournalEntry> gone;
+    int step;
+    while ((step = parts.Step()) == SQLITE_ROW)
+        gone.push_back(
+            {NowSeconds(), JournalKind::Remove, parts.Int(0), static_cast<int>(parts.Int(1)), parts.Int(2), {}});
+    if (step != SQLITE_DONE) return DbFailure(lib, library_message::kCantWrite);
+    for (const JournalEntry& e : gone) {
+        Statement s(lib.db_, "DELETE FROM nights WHERE night=?");
+        s.Bind(1, e.night);
+        if (s.Step() != SQLITE_DONE) return DbFailure(lib, library_message::kCantWrite);
+        Statement keepOut(lib.db_, "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
+        keepOut.Bind(1, static_cast<std::int64_t>(e.id)).Bind(2, e.start);
+        if (keepOut.Step() != SQLITE_DONE) return DbFailure(lib, library_message::kCantWrite);
+    }
+    journal.insert(journal.end(), gone.begin(), gone.end());
     return {};
 }
 
@@ -878,20 +1012,16 @@ FileResult NightLibrary::LoadNight(NightNumber night, std::vector<SampleRecord>&
     if (row.missing) return Failure(library_message::kSourceMissing, row.source.string());
     DataFileContents contents;
     if (FileResult read = ReadDataFile(row.source, contents); !read) return read;
-    const std::int64_t digest = LibraryAccess::DigestOf(*this, night);
-    if (row.first < 0 || row.last < row.first || contents.records.size() <= static_cast<std::size_t>(row.last))
+    if (!TakeNightSamples(contents.records, row.first, row.samples, LibraryAccess::DigestOf(*this, night),
+                          row.clockShift, samples))
         return Failure(library_message::kSourceChanged, row.source.string());
-    const auto part = std::span<const SampleRecord>(contents.records)
-                          .subspan(static_cast<std::size_t>(row.first), static_cast<std::size_t>(row.samples));
-    if (NightDigest(part) != digest) return Failure(library_message::kSourceChanged, row.source.string());
-    samples.assign(part.begin(), part.end());
     return {};
 }
 
 FileResult NightLibrary::Exclusions(NightNumber night, std::vector<SampleSpan>& spans) {
     int id = 0;
     std::int64_t start = 0;
-    if (!LibraryAccess::Key(*this, night, id, start)) return Failure(library_message::kNoNight, std::to_string(night));
+    if (FileResult key = LibraryAccess::Key(*this, night, id, start); !key) return key;
     Statement s(db_, "SELECT first,last FROM exclusions WHERE night=? ORDER BY first,last");
     s.Bind(1, night);
     std::vector<SampleSpan> out;
@@ -904,12 +1034,13 @@ FileResult NightLibrary::Exclusions(NightNumber night, std::vector<SampleSpan>& 
 }
 
 FileResult NightLibrary::SetExclusions(NightNumber night, std::span<const SampleSpan> spans,
-                                      std::span<const SampleRecord> known) {
+                                       std::span<const SampleRecord> known) {
     NightRow row;
     if (FileResult read = LibraryAccess::ReadOne(*this, night, row); !read) return read;
     std::vector<SampleSpan> sorted(spans.begin(), spans.end());
-    std::sort(sorted.begin(), sorted.end(),
-              [](const SampleSpan& a, const SampleSpan& b) { return std::tie(a.first, a.last) < std::tie(b.first, b.last); });
+    std::sort(sorted.begin(), sorted.end(), [](const SampleSpan& a, const SampleSpan& b) {
+        return std::tie(a.first, a.last) < std::tie(b.first, b.last);
+    });
     for (const SampleSpan& span : sorted) {
         if (span.first < 0 || span.last < span.first || span.last >= row.samples)
             return FileResult{false, UiText(library_message::kBadSpan), {}};
@@ -918,7 +1049,8 @@ FileResult NightLibrary::SetExclusions(NightNumber night, std::span<const Sample
     // unchanged rather than figures that do not follow them.
     std::vector<SampleRecord> loaded;
     std::span<const SampleRecord> samples = known;
-    if (samples.size() != static_cast<std::size_t>(row.samples) ||
+    // A shifted night's figures are those of its shifted samples: as LoadNight gives them.
+    if (row.clockShift != 0 || samples.size() != static_cast<std::size_t>(row.samples) ||
         NightDigest(samples) != LibraryAccess::DigestOf(*this, night)) {
         if (FileResult read = LoadNight(night, loaded); !read) return read;
         samples = loaded;
@@ -971,12 +1103,15 @@ FileResult LibraryAccess::Refresh(NightLibrary& lib, const NightFilter* filter, 
         std::int32_t first;
         std::int32_t samples;
         std::int64_t digest;
+        std::int64_t clockShift;
     };
     std::vector<Stale> stale;
     {
-        Statement s(lib.db_, "SELECT night,source,first,samples,digest FROM nights WHERE computed_under<>?1 AND "
-                             "(?2 IS NULL OR id=?2) AND (?3 IS NULL OR date>=?3) AND (?4 IS NULL OR date<=?4) AND "
-                             "(?5 IS NULL OR night=?5) ORDER BY source,first");
+        Statement s(lib.db_,
+                    "SELECT night,source,first,samples,digest,clock_shift FROM nights WHERE "
+                    "computed_under<>?1 AND merged_into IS NULL AND "
+                    "(?2 IS NULL OR id=?2) AND (?3 IS NULL OR date>=?3) AND (?4 IS NULL OR date<=?4) AND "
+                    "(?5 IS NULL OR night=?5) ORDER BY source,first");
         if (!s.Ok()) return DbFailure(lib, library_message::kCantOpen);
         s.Bind(1, key);
         if (filter && filter->id) s.Bind(2, static_cast<std::int64_t>(*filter->id));
@@ -986,7 +1121,7 @@ FileResult LibraryAccess::Refresh(NightLibrary& lib, const NightFilter* filter, 
         int step;
         while ((step = s.Step()) == SQLITE_ROW) {
             stale.push_back({s.Int(0), s.Text(1), static_cast<std::int32_t>(s.Int(2)),
-                             static_cast<std::int32_t>(s.Int(3)), s.Int(4)});
+                             static_cast<std::int32_t>(s.Int(3)), s.Int(4), s.Int(5)});
         }
         if (step != SQLITE_DONE) return DbFailure(lib, library_message::kCantOpen);
     }
@@ -1003,12 +1138,10 @@ FileResult LibraryAccess::Refresh(NightLibrary& lib, const NightFilter* filter, 
             readable = static_cast<bool>(ReadDataFile(night.source, contents));
         }
         // A file gone or changed: the night keeps what it has.
-        if (!readable || night.first < 0 || night.samples < 0 ||
-            contents.records.size() < static_cast<std::size_t>(night.first) + static_cast<std::size_t>(night.samples))
+        std::vector<SampleRecord> part;
+        if (!readable ||
+            !TakeNightSamples(contents.records, night.first, night.samples, night.digest, night.clockShift, part))
             continue;
-        const auto part = std::span<const SampleRecord>(contents.records)
-                              .subspan(static_cast<std::size_t>(night.first), static_cast<std::size_t>(night.samples));
-        if (NightDigest(part) != night.digest) continue;
         std::vector<SampleSpan> spans;
         if (FileResult read = lib.Exclusions(night.night, spans); !read) return read;
         fresh.emplace_back(night.night, ComputeNightFigures(part, lib.settings_, quenda::Exclusions(spans)));
@@ -1036,6 +1169,499 @@ AddResult AddToLibrary(const fs::path& library, std::span<const fs::path> paths,
 }
 
 // ---------------------------------------------------------------------------
+// Putting nights right
+
+// A night's row as a change reads it: its times as recorded.
+struct LibraryAccess::Place {
+    NightNumber night = 0;
+    int id = 0;
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    std::int32_t samples = 0;
+    std::int32_t first = 0;
+    std::string source;
+    std::int64_t digest = 0;
+    std::int64_t clockShift = 0;
+    std::string note;
+    std::string name;
+    std::int64_t addedAt = 0;
+};
+
+namespace {
+
+// The night rule's date of a night starting (shifted) at `start`.
+std::string NightDate(std::int64_t start) {
+    NightSpan span;
+    span.start = start;
+    return DateText(span.DateSeconds());
+}
+
+// Two notes as one: both texts in order, a line break between.
+std::string JoinNotes(const std::string& first, const std::string& second) {
+    if (first.empty()) return second;
+    if (second.empty()) return first;
+    return first + "\n" + second;
+}
+
+// The spans before `at` and those from it on (re-indexed from 0), a span
+// across `at` cut in two.
+void DivideSpans(std::span<const SampleSpan> spans, std::int32_t at, std::vector<SampleSpan>& before,
+                 std::vector<SampleSpan>& after) {
+    before.clear();
+    after.clear();
+    for (const SampleSpan& s : spans) {
+        if (s.first < at) before.push_back({s.first, std::min(s.last, at - 1)});
+        if (s.last >= at) after.push_back({std::max(s.first, at) - at, s.last - at});
+    }
+}
+
+// Whether `records` hold `count` samples of `digest` from `first`.
+bool Holds(const std::vector<SampleRecord>& records, std::int64_t first, std::int64_t count, std::int64_t digest) {
+    return first >= 0 && count >= 0 && first + count <= static_cast<std::int64_t>(records.size()) &&
+           NightDigest(std::span<const SampleRecord>(records).subspan(static_cast<std::size_t>(first),
+                                                                      static_cast<std::size_t>(count))) == digest;
+}
+
+bool Exists(std::string_view sql, sqlite3* db, NightNumber night) {
+    Statement s(db, std::string(sql).c_str());
+    s.Bind(1, night);
+    return s.Step() == SQLITE_ROW;
+}
+
+bool IsSplitHalf(sqlite3* db, NightNumber night) {
+    return Exists("SELECT 1 FROM splits WHERE night=?1 OR second=?1", db, night);
+}
+
+bool IsMergedNight(sqlite3* db, NightNumber night) { return Exists("SELECT 1 FROM merges WHERE night=?1", db, night); }
+
+}  // namespace
+
+FileResult LibraryAccess::ReadPlace(NightLibrary& lib, NightNumber night, Place& p, bool hiddenToo) {
+    if (!hiddenToo) {
+        if (FileResult listed = Listed(lib, night); !listed) return listed;
+    }
+    Statement s(lib.db_,
+                "SELECT night,id,start,\"end\",samples,first,source,digest,clock_shift,note,name,added_at "
+                "FROM nights WHERE night=?");
+    s.Bind(1, night);
+    const int step = s.Step();
+    if (step == SQLITE_DONE) return Failure(library_message::kNoNight, std::to_string(night));
+    if (step != SQLITE_ROW) return DbFailure(lib, library_message::kCantOpen);
+    p.night = s.Int(0);
+    p.id = static_cast<int>(s.Int(1));
+    p.start = s.Int(2);
+    p.end = s.Int(3);
+    p.samples = static_cast<std::int32_t>(s.Int(4));
+    p.first = static_cast<std::int32_t>(s.Int(5));
+    p.source = s.Text(6);
+    p.digest = s.Int(7);
+    p.clockShift = s.Int(8);
+    p.note = s.Text(9);
+    p.name = s.Text(10);
+    p.addedAt = s.Int(11);
+    return {};
+}
+
+FileResult LibraryAccess::SetSpans(NightLibrary& lib, NightNumber night, std::span<const SampleSpan> spans) {
+    Statement clear(lib.db_, "DELETE FROM exclusions WHERE night=?");
+    clear.Bind(1, night);
+    if (clear.Step() != SQLITE_DONE) return DbFailure(lib, library_message::kCantWrite);
+    Statement add(lib.db_, "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
+    for (const SampleSpan& span : spans) {
+        add.Reset();
+        add.Bind(1, night).Bind(2, static_cast<std::int64_t>(span.first)).Bind(3, static_cast<std::int64_t>(span.last));
+        if (add.Step() != SQLITE_DONE) return DbFailure(lib, library_message::kCantWrite);
+    }
+    return {};
+}
+
+FileResult LibraryAccess::Change(NightLibrary& lib,
+                                 const std::function<FileResult(std::vector<JournalEntry>&)>& change) {
+    Transaction transaction(lib.db_);
+    if (!transaction.Open()) return DbFailure(lib, library_message::kCantWrite);
+    std::vector<JournalEntry> journal;
+    if (FileResult changed = change(journal); !changed) return changed;
+    if (!journal.empty()) {
+        if (FileResult written = Journal(lib, journal); !written) return written;
+    }
+    if (!transaction.Commit()) return DbFailure(lib, library_message::kCantWrite);
+    return {};
+}
+
+FileResult LibraryAccess::ShiftTo(NightLibrary& lib, NightNumber night, std::int64_t clockShift,
+                                  std::vector<JournalEntry>& journal) {
+    Place p;
+    if (FileResult read = ReadPlace(lib, night, p); !read) return read;
+    SampleRecord probe;
+    if (!SetSampleSeconds(probe, p.start + clockShift) || !SetSampleSeconds(probe, p.end + clockShift))
+        return Refusal(library_message::kShiftOutOfRange, {night});
+    if (clockShift == p.clockShift) return {};
+    Statement s(lib.db_, "UPDATE nights SET clock_shift=?,date=?,computed_under='' WHERE night=?");
+    s.Bind(1, clockShift).Bind(2, NightDate(p.start + clockShift)).Bind(3, night);
+    if (s.Step() != SQLITE_DONE) return DbFailure(lib, library_message::kCantWrite);
+    if (clockShift == 0) {
+        journal.push_back({NowSeconds(), JournalKind::Unshift, night, p.id, p.start, {}});
+    } else {
+        journal.push_back({NowSeconds(), JournalKind::Shift, night, p.id, p.start, std::to_string(clockShift)});
+    }
+    return {};
+}
+
+FileResult NightLibrary::Shift(NightNumber night, std::int64_t seconds) {
+    return LibraryAccess::Change(*this, [&](std::vector<JournalEntry>& journal) {
+        LibraryAccess::Place p;
+        if (FileResult read = LibraryAccess::ReadPlace(*this, night, p); !read) return read;
+        return LibraryAccess::ShiftTo(*this, night, p.clockShift + seconds, journal);
+    });
+}
+
+FileResult NightLibrary::Unshift(NightNumber night) {
+    return LibraryAccess::Change(*this, [&](std::vector<JournalEntry>& journal) {
+        LibraryAccess::Place p;
+        if (FileResult read = LibraryAccess::ReadPlace(*this, night, p); !read) return read;
+        if (p.clockShift == 0) return Refusal(library_message::kNotShifted, {night});
+        return LibraryAccess::ShiftTo(*this, night, 0, journal);
+    });
+}
+
+FileResult LibraryAccess::DoMerge(NightLibrary& lib, NightNumber a, NightNumber b, std::vector<JournalEntry>& journal,
+                                  NightNumber& merged) {
+    if (a == b) return Refusal(library_message::kMergeItself, {a});
+    Place pa, pb;
+    if (FileResult read = ReadPlace(lib, a, pa); !read) return read;
+    if (FileResult read = ReadPlace(lib, b, pb); !read) return read;
+    if (pa.id != pb.id) return Refusal(library_message::kMergeIds, {a, b, pa.id, pb.id});
+    // Either order: the earlier night is the first.
+    const bool aFirst = pa.start < pb.start || (pa.start == pb.start && a < b);
+    const Place& first = aFirst ? pa : pb;
+    const Place& second = aFirst ? pb : pa;
+    for (const Place* p : {&first, &second}) {
+        if (IsSplitHalf(lib.db_, p->night)) return Refusal(library_message::kSplitHalf, {p->night});
+    }
+    if (first.clockShift != second.clockShift)
+        return Refusal(library_message::kMergeShifts, {first.night, second.night});
+    const std::int64_t gap = second.start - first.end;
+    if (gap <= 0) return Refusal(library_message::kMergeOverlap, {first.night, second.night});
+    if (gap > kMergeWithinSeconds) return Refusal(library_message::kMergeApart, {first.night, second.night});
+
+    // One range of one file: the first night's file holding the second right
+    // after it, or the second's holding the first right before it.
+    DataFileContents contents;
+    std::string file;
+    std::int64_t from = 0;
+    const auto sideBySide = [&](const std::string& source, std::int64_t at) {
+        DataFileContents c;
+        if (!ReadDataFile(source, c) || !Holds(c.records, at, first.samples, first.digest) ||
+            !Holds(c.records, at + first.samples, second.samples, second.digest))
+            return false;
+        contents = std::move(c);
+        file = source;
+        from = at;
+        return true;
+    };
+    if (!sideBySide(first.source, first.first) &&
+        !sideBySide(second.source, std::int64_t{second.first} - first.samples)) {
+        std::error_code ec;
+        for (const Place* p : {&first, &second}) {
+            if (!fs::exists(p->source, ec)) return Failure(library_message::kSourceMissing, p->source);
+        }
+        return Refusal(library_message::kMergeNotSideBySide, {first.night, second.night});
+    }
+    const std::int64_t count = std::int64_t{first.samples} + second.samples;
+    const std::int64_t digest =
+        NightDigest(std::span<const SampleRecord>(contents.records)
+                        .subspan(static_cast<std::size_t>(from), static_cast<std::size_t>(count)));
+    std::vector<SampleSpan> firstSpans, secondSpans;
+    if (FileResult read = lib.Exclusions(first.night, firstSpans); !read) return read;
+    if (FileResult read = lib.Exclusions(second.night, secondSpans); !read) return read;
+    std::vector<SampleSpan> joinedSpans = firstSpans;
+    for (const SampleSpan& s : secondSpans) joinedSpans.push_back({s.first + first.samples, s.last + first.samples});
+    // Spans that meet at the seam are one, as the user would have made them.
+    const std::vector<SampleSpan> spans = quenda::Exclusions(joinedSpans).Spans();
+    const std::string joined = JoinNotes(first.note, second.note);
+
+    Statement grow(lib.db_,
+                   "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,digest=?,"
+                   "note=?,computed_under='' WHERE night=?");
+    grow.Bind(1, second.end)
+        .Bind(2, count)
+        .Bind(3, second.end - first.start + 1 - count)
+        .Bind(4, file)
+        .Bind(5, from)
+        .Bind(6, from + count - 1)
+        .Bind(7, digest)
+        .Bind(8, joined)
+        .Bind(9, first.night);
+    Statement hide(lib.db_, "UPDATE nights SET merged_into=? WHERE night=?");
+    hide.Bind(1, first.night).Bind(2, second.night);
+    Statement keep(lib.db_,
+                   "INSERT INTO merges(second,night,first_samples,first_end,first_source,first_first,"
+                   "first_digest,first_note,joined_note) VALUES(?,?,?,?,?,?,?,?,?)");
+    keep.Bind(1, second.night)
+        .Bind(2, first.night)
+        .Bind(3, static_cast<std::int64_t>(first.samples))
+        .Bind(4, first.end)
+        .Bind(5, first.source)
+        .Bind(6, static_cast<std::int64_t>(first.first))
+        .Bind(7, first.digest)
+        .Bind(8, first.note)
+        .Bind(9, joined);
+    if (grow.Step() != SQLITE_DONE || hide.Step() != SQLITE_DONE || keep.Step() != SQLITE_DONE)
+        return DbFailure(lib, library_message::kCantWrite);
+    if (FileResult set = SetSpans(lib, second.night, {}); !set) return set;
+    if (FileResult set = SetSpans(lib, first.night, spans); !set) return set;
+    journal.push_back(
+        {NowSeconds(), JournalKind::Merge, first.night, first.id, first.start, PairText(second.night, second.start)});
+    merged = first.night;
+    return {};
+}
+
+FileResult NightLibrary::Merge(NightNumber a, NightNumber b, NightNumber* merged) {
+    NightNumber into = 0;
+    FileResult result = LibraryAccess::Change(
+        *this, [&](std::vector<JournalEntry>& journal) { return LibraryAccess::DoMerge(*this, a, b, journal, into); });
+    if (result && merged) *merged = into;
+    return result;
+}
+
+FileResult LibraryAccess::DoUnmerge(NightLibrary& lib, NightNumber night, std::vector<JournalEntry>& journal,
+                                    NightNumber& second) {
+    Place p;
+    if (FileResult read = ReadPlace(lib, night, p); !read) return read;
+    Statement last(lib.db_,
+                   "SELECT rowid,second,first_samples,first_end,first_source,first_first,first_digest,"
+                   "first_note,joined_note FROM merges WHERE night=? ORDER BY rowid DESC LIMIT 1");
+    last.Bind(1, night);
+    if (last.Step() != SQLITE_ROW) return Refusal(library_message::kNotMerged, {night});
+    const std::int64_t row = last.Int(0);
+    second = last.Int(1);
+    const auto samples = static_cast<std::int32_t>(last.Int(2));
+    const std::int64_t end = last.Int(3);
+    const std::int64_t from = last.Int(5);
+    Place hidden;
+    if (FileResult read = ReadPlace(lib, second, hidden, true); !read) return read;
+    std::vector<SampleSpan> spans, firstSpans, secondSpans;
+    if (FileResult read = lib.Exclusions(night, spans); !read) return read;
+    DivideSpans(spans, samples, firstSpans, secondSpans);
+
+    Statement shrink(lib.db_,
+                     "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,digest=?,"
+                     "note=?,computed_under='' WHERE night=?");
+    shrink.Bind(1, end)
+        .Bind(2, static_cast<std::int64_t>(samples))
+        .Bind(3, end - p.start + 1 - samples)
+        .Bind(4, last.Text(4))
+        .Bind(5, from)
+        .Bind(6, from + samples - 1)
+        .Bind(7, last.Int(6))
+        // A note written on the merged night stays with the first.
+        .Bind(8, p.note == last.Text(8) ? last.Text(7) : p.note)
+        .Bind(9, night);
+    Statement show(lib.db_, "UPDATE nights SET merged_into=NULL,clock_shift=?,date=?,computed_under='' WHERE night=?");
+    show.Bind(1, p.clockShift).Bind(2, NightDate(hidden.start + p.clockShift)).Bind(3, second);
+    Statement forget(lib.db_, "DELETE FROM merges WHERE rowid=?");
+    forget.Bind(1, row);
+    if (shrink.Step() != SQLITE_DONE || show.Step() != SQLITE_DONE || forget.Step() != SQLITE_DONE)
+        return DbFailure(lib, library_message::kCantWrite);
+    if (FileResult set = SetSpans(lib, night, firstSpans); !set) return set;
+    if (FileResult set = SetSpans(lib, second, secondSpans); !set) return set;
+    journal.push_back({NowSeconds(), JournalKind::Unmerge, night, p.id, p.start, {}});
+    return {};
+}
+
+FileResult NightLibrary::Unmerge(NightNumber night, NightNumber* second) {
+    NightNumber back = 0;
+    FileResult result = LibraryAccess::Change(*this, [&](std::vector<JournalEntry>& journal) {
+        return LibraryAccess::DoUnmerge(*this, night, journal, back);
+    });
+    if (result && second) *second = back;
+    return result;
+}
+
+FileResult LibraryAccess::DoSplit(NightLibrary& lib, NightNumber night, std::int32_t index,
+                                  std::optional<NightNumber> number, std::vector<JournalEntry>& journal,
+                                  NightNumber& second) {
+    Place p;
+    if (FileResult read = ReadPlace(lib, night, p); !read) return read;
+    if (IsMergedNight(lib.db_, night)) return Refusal(library_message::kIsMerged, {night});
+    if (Exists("SELECT 1 FROM splits WHERE night=?1", lib.db_, night))
+        return Refusal(library_message::kSplitHalf, {night});
+    if (index < 1 || index >= p.samples) return Refusal(library_message::kSplitAt, {night, p.samples, p.samples - 1});
+    if (std::error_code ec; !fs::exists(p.source, ec)) return Failure(library_message::kSourceMissing, p.source);
+    DataFileContents contents;
+    if (FileResult read = ReadDataFile(p.source, contents); !read) return read;
+    if (!Holds(contents.records, p.first, p.samples, p.digest))
+        return Failure(library_message::kSourceChanged, p.source);
+    const auto part = std::span<const SampleRecord>(contents.records)
+                          .subspan(static_cast<std::size_t>(p.first), static_cast<std::size_t>(p.samples));
+    const std::int64_t firstEnd = *SampleSeconds(part[static_cast<std::size_t>(index) - 1]);
+    const std::int64_t secondStart = *SampleSeconds(part[static_cast<std::size_t>(index)]);
+    const std::int32_t rest = p.samples - index;
+    std::vector<SampleSpan> spans, firstSpans, secondSpans;
+    if (FileResult read = lib.Exclusions(night, spans); !read) return read;
+    DivideSpans(spans, index, firstSpans, secondSpans);
+
+    Statement shrink(lib.db_,
+                     "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,last=?,digest=?,computed_under='' "
+                     "WHERE night=?");
+    shrink.Bind(1, firstEnd)
+        .Bind(2, static_cast<std::int64_t>(index))
+        .Bind(3, firstEnd - p.start + 1 - index)
+        .Bind(4, static_cast<std::int64_t>(p.first) + index - 1)
+        .Bind(5, NightDigest(part.first(static_cast<std::size_t>(index))))
+        .Bind(6, night);
+    if (shrink.Step() != SQLITE_DONE) return DbFailure(lib, library_message::kCantWrite);
+    // Its figures come when next read, like every night put right.
+    Statement add(lib.db_,
+                  "INSERT INTO nights(night,id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
+                  "clinical,note,added_at,digest,computed_under,clock_shift) "
+                  "VALUES(?,?,?,?,?,?,?,?,?,?,?,x'','',?,?,'',?)");
+    if (number && !Exists("SELECT 1 FROM nights WHERE night=?1", lib.db_, *number)) {
+        add.Bind(1, *number);
+    } else {
+        add.BindNull(1);
+    }
+    add.Bind(2, static_cast<std::int64_t>(p.id))
+        .Bind(3, p.name)
+        .Bind(4, NightDate(secondStart + p.clockShift))
+        .Bind(5, secondStart)
+        .Bind(6, p.end)
+        .Bind(7, static_cast<std::int64_t>(rest))
+        .Bind(8, p.end - secondStart + 1 - rest)
+        .Bind(9, p.source)
+        .Bind(10, static_cast<std::int64_t>(p.first) + index)
+        .Bind(11, static_cast<std::int64_t>(p.first) + p.samples - 1)
+        .Bind(12, p.addedAt)
+        .Bind(13, NightDigest(part.subspan(static_cast<std::size_t>(index))))
+        .Bind(14, p.clockShift);
+    if (add.Step() != SQLITE_DONE) return DbFailure(lib, library_message::kCantWrite);
+    second = sqlite3_last_insert_rowid(lib.db_);
+    Statement keep(lib.db_, "INSERT INTO splits(second,night,whole_samples,whole_end,whole_digest) VALUES(?,?,?,?,?)");
+    keep.Bind(1, second).Bind(2, night).Bind(3, static_cast<std::int64_t>(p.samples)).Bind(4, p.end).Bind(5, p.digest);
+    if (keep.Step() != SQLITE_DONE) return DbFailure(lib, library_message::kCantWrite);
+    if (FileResult set = SetSpans(lib, night, firstSpans); !set) return set;
+    if (FileResult set = SetSpans(lib, second, secondSpans); !set) return set;
+    journal.push_back({NowSeconds(), JournalKind::Split, night, p.id, p.start, PairText(index, second)});
+    return {};
+}
+
+FileResult NightLibrary::Split(NightNumber night, std::int32_t index, NightNumber* second) {
+    NightNumber made = 0;
+    FileResult result = LibraryAccess::Change(*this, [&](std::vector<JournalEntry>& journal) {
+        return LibraryAccess::DoSplit(*this, night, index, std::nullopt, journal, made);
+    });
+    if (result && second) *second = made;
+    return result;
+}
+
+FileResult LibraryAccess::DoUnsplit(NightLibrary& lib, NightNumber night, std::vector<JournalEntry>& journal,
+                                    NightNumber& first) {
+    if (FileResult listed = Listed(lib, night); !listed) return listed;
+    Statement split(lib.db_,
+                    "SELECT night,second,whole_samples,whole_end,whole_digest FROM splits "
+                    "WHERE night=?1 OR second=?1 ORDER BY night=?1 DESC LIMIT 1");
+    split.Bind(1, night);
+    if (split.Step() != SQLITE_ROW) return Refusal(library_message::kNotSplit, {night});
+    first = split.Int(0);
+    const NightNumber second = split.Int(1);
+    const std::int64_t whole = split.Int(2);
+    const std::int64_t end = split.Int(3);
+    if (Exists("SELECT 1 FROM splits WHERE night=?1", lib.db_, second))
+        return Refusal(library_message::kSplitHalf, {second});
+    Place a, b;
+    if (FileResult read = ReadPlace(lib, first, a); !read) return read;
+    if (FileResult read = ReadPlace(lib, second, b); !read) return read;
+    std::vector<SampleSpan> spans, secondSpans;
+    if (FileResult read = lib.Exclusions(first, spans); !read) return read;
+    if (FileResult read = lib.Exclusions(second, secondSpans); !read) return read;
+    for (const SampleSpan& s : secondSpans) spans.push_back({s.first + a.samples, s.last + a.samples});
+    spans = quenda::Exclusions(spans).Spans();
+
+    Statement grow(lib.db_,
+                   "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,last=?,digest=?,note=?,"
+                   "computed_under='' WHERE night=?");
+    grow.Bind(1, end)
+        .Bind(2, whole)
+        .Bind(3, end - a.start + 1 - whole)
+        .Bind(4, a.first + whole - 1)
+        .Bind(5, split.Int(4))
+        .Bind(6, JoinNotes(a.note, b.note))
+        .Bind(7, first);
+    Statement drop(lib.db_, "DELETE FROM nights WHERE night=?");
+    drop.Bind(1, second);
+    if (grow.Step() != SQLITE_DONE || drop.Step() != SQLITE_DONE) return DbFailure(lib, library_message::kCantWrite);
+    if (FileResult set = SetSpans(lib, first, spans); !set) return set;
+    journal.push_back({NowSeconds(), JournalKind::Unsplit, first, a.id, a.start, {}});
+    return {};
+}
+
+FileResult NightLibrary::Unsplit(NightNumber night, NightNumber* first) {
+    NightNumber kept = 0;
+    FileResult result = LibraryAccess::Change(*this, [&](std::vector<JournalEntry>& journal) {
+        return LibraryAccess::DoUnsplit(*this, night, journal, kept);
+    });
+    if (result && first) *first = kept;
+    return result;
+}
+
+FileResult NightLibrary::Changes(NightNumber night, NightChanges& changes) {
+    LibraryAccess::Place p;
+    if (FileResult read = LibraryAccess::ReadPlace(*this, night, p); !read) return read;
+    NightChanges out;
+    out.clockShift = p.clockShift;
+    Statement merged(db_, "SELECT second FROM merges WHERE night=? ORDER BY rowid");
+    merged.Bind(1, night);
+    while (merged.Step() == SQLITE_ROW) {
+        if (out.mergedFrom.empty()) out.mergedFrom.push_back(night);
+        out.mergedFrom.push_back(merged.Int(0));
+    }
+    Statement split(db_, "SELECT night,second FROM splits WHERE second=?1 OR night=?1 ORDER BY second=?1 DESC LIMIT 1");
+    split.Bind(1, night);
+    if (split.Step() == SQLITE_ROW) out.split = std::make_pair(split.Int(0), split.Int(1));
+    changes = std::move(out);
+    return {};
+}
+
+std::vector<NightLibrary::PlacedNight> NightLibrary::NightsIn(int id, std::span<const SampleRecord> samples) {
+    std::vector<PlacedNight> placed;
+    const std::vector<NightSpan> spans = SplitNights(samples).nights;
+    const auto samplesOf = [this](NightNumber night) {
+        Statement s(db_, "SELECT samples FROM nights WHERE night=?");
+        s.Bind(1, night);
+        return s.Step() == SQLITE_ROW ? s.Int(0) : std::int64_t{0};
+    };
+    std::size_t i = 0;
+    std::int32_t at = spans.empty() ? 0 : spans[0].first;  // where in span i the next night starts
+    while (i < spans.size()) {
+        const NightSpan& span = spans[i];
+        const auto night = FindNight(id, *SampleSeconds(samples[static_cast<std::size_t>(at)]));
+        const std::int64_t count = night ? samplesOf(*night) : 0;
+        const std::int64_t last = at + count - 1;
+        std::size_t j = i;
+        // A merged night runs over the nights of the rule it joins, when
+        // they follow each other sample after sample.
+        while (last > spans[j].last && j + 1 < spans.size() && spans[j + 1].first == spans[j].last + 1 &&
+               last >= spans[j + 1].first)
+            ++j;
+        if (!night || count < 1 || last > spans[j].last || (j > i && last != spans[j].last)) {
+            // None, or one the data set holds another length of: the rest of the span.
+            placed.push_back({night, at, span.last});
+            at = ++i < spans.size() ? spans[i].first : 0;
+            continue;
+        }
+        placed.push_back({night, at, static_cast<std::int32_t>(last)});
+        // A split night's halves: the next starts at the sample after.
+        i = j;
+        if (last == spans[i].last) {
+            at = ++i < spans.size() ? spans[i].first : 0;
+        } else {
+            at = static_cast<std::int32_t>(last) + 1;
+        }
+    }
+    return placed;
+}
+
+// ---------------------------------------------------------------------------
 // Rebuild
 
 namespace {
@@ -1060,9 +1686,19 @@ fs::path WithSuffix(const fs::path& file, std::string_view suffix) {
 struct Known {
     std::vector<std::string> sources;
     LibraryAccess::Numbers numbers;
-    std::map<std::pair<int, std::int64_t>, std::string> notes;
-    std::map<std::pair<int, std::int64_t>, std::vector<SampleSpan>> exclusions;
-    std::set<std::pair<int, std::int64_t>> removed;
+    // The old library's notes and exclusions, by night, with its samples
+    // then: they stand for journal lines that are lost.
+    struct Kept {
+        std::int32_t samples = 0;
+        std::string note;
+        std::vector<SampleSpan> spans;
+    };
+    std::map<NightKey, Kept> kept;
+    std::set<NightKey> removed;
+    // The journal's changes to replay, in order.
+    std::vector<JournalEntry> changes;
+    // Every night number given so far: none is given again.
+    NightNumber highest = 0;
 };
 
 bool ReadKnown(NightLibrary& lib, Known& known) {
@@ -1072,14 +1708,22 @@ bool ReadKnown(NightLibrary& lib, Known& known) {
         while ((step = s.Step()) == SQLITE_ROW) known.sources.push_back(s.Text(0));
         if (step != SQLITE_DONE) return false;
     }
-    Statement s(lib.Handle(), "SELECT night,id,start,note FROM nights");
+    {
+        Statement s(lib.Handle(), "SELECT seq FROM sqlite_sequence WHERE name='nights'");
+        if (s.Step() == SQLITE_ROW) known.highest = std::max(known.highest, s.Int(0));
+    }
+    Statement s(lib.Handle(), "SELECT night,id,start,note,samples,merged_into IS NULL FROM nights");
     int step;
     while ((step = s.Step()) == SQLITE_ROW) {
-        const std::pair<int, std::int64_t> key{static_cast<int>(s.Int(1)), s.Int(2)};
+        const NightKey key{static_cast<int>(s.Int(1)), s.Int(2)};
         known.numbers[key] = s.Int(0);
-        if (!s.Text(3).empty()) known.notes[key] = s.Text(3);
-        std::vector<SampleSpan> spans;
-        if (lib.Exclusions(s.Int(0), spans) && !spans.empty()) known.exclusions[key] = spans;
+        known.highest = std::max(known.highest, s.Int(0));
+        if (s.Int(5) == 0) continue;
+        Known::Kept kept;
+        kept.samples = static_cast<std::int32_t>(s.Int(4));
+        kept.note = s.Text(3);
+        if (!lib.Exclusions(s.Int(0), kept.spans)) kept.spans.clear();
+        if (!kept.note.empty() || !kept.spans.empty()) known.kept[key] = std::move(kept);
     }
     return step == SQLITE_DONE;
 }
@@ -1107,27 +1751,46 @@ FileResult ReadOrMoveAside(const fs::path& file, Known& known, bool& healthy, fs
     return {};
 }
 
-// The journal's word over the old library's: its last line per night.
-void ReplayJournal(const std::vector<JournalEntry>& journal, Known& known) {
+// The journal over the old library: the sources and numbers of its adds,
+// its last word on each removal, and every change, kept in order to replay.
+void ReadJournalInto(const std::vector<JournalEntry>& journal, Known& known) {
     for (const JournalEntry& e : journal) {
-        const std::pair<int, std::int64_t> key{e.id, e.start};
+        const NightKey key{e.id, e.start};
+        known.highest = std::max(known.highest, e.night);
         switch (e.kind) {
             case JournalKind::Add:
                 known.sources.push_back(e.text);
                 known.numbers[key] = e.night;
                 known.removed.erase(key);
                 break;
-            case JournalKind::Note:
-                known.notes[key] = e.text;
+            case JournalKind::Remove:
+                known.removed.insert(key);
+                known.changes.push_back(e);
                 break;
-            case JournalKind::Remove: known.removed.insert(key); break;
-            case JournalKind::Exclusions: {
-                std::vector<SampleSpan> spans;
-                if (ParseSpans(e.text, spans)) known.exclusions[key] = spans;
+            case JournalKind::Merge:
+            case JournalKind::Split: {
+                std::int64_t a = 0, b = 0;
+                if (ParsePair(e.text, a, b))
+                    known.highest = std::max(known.highest, e.kind == JournalKind::Split ? b : a);
+                known.changes.push_back(e);
                 break;
             }
+            default: known.changes.push_back(e); break;
         }
     }
+}
+
+// The nights a change of the journal is made to, by ID and recorded start:
+// they are added even when removed later, for the change to find them.
+std::set<NightKey> ChangedNights(const Known& known) {
+    std::set<NightKey> keys;
+    for (const JournalEntry& e : known.changes) {
+        if (e.kind == JournalKind::Note || e.kind == JournalKind::Exclusions || e.kind == JournalKind::Remove) continue;
+        keys.insert({e.id, e.start});
+        std::int64_t second = 0, secondStart = 0;
+        if (e.kind == JournalKind::Merge && ParsePair(e.text, second, secondStart)) keys.insert({e.id, secondStart});
+    }
+    return keys;
 }
 
 // Every known source file added again to `lib`, each once; a file that is
@@ -1152,54 +1815,145 @@ void AddSources(NightLibrary& lib, Known& known, const AddOptions& options, Rebu
     }
 }
 
-// The user's notes and exclusions replayed into the database only: the
-// journal holds them already.
-FileResult ReplayChanges(NightLibrary& lib, const Known& known, RebuildResult& out) {
-    Exec(lib.Handle(), "BEGIN IMMEDIATE");
-    for (const auto& [key, note] : known.notes) {
-        Statement s(lib.Handle(), "UPDATE nights SET note=? WHERE id=? AND start=?");
-        s.Bind(1, note).Bind(2, static_cast<std::int64_t>(key.first)).Bind(3, key.second);
-        if (s.Step() == SQLITE_DONE && sqlite3_changes(lib.Handle()) > 0) ++out.notes;
-    }
-    for (const auto& [key, spans] : known.exclusions) {
-        const auto night = lib.FindNight(key.first, key.second);
-        if (!night) continue;
-        Statement clear(lib.Handle(), "DELETE FROM exclusions WHERE night=?");
-        clear.Bind(1, *night);
-        clear.Step();
-        for (const SampleSpan& span : spans) {
-            Statement s(lib.Handle(), "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
-            s.Bind(1, *night)
-                .Bind(2, static_cast<std::int64_t>(span.first))
-                .Bind(3, static_cast<std::int64_t>(span.last));
-            s.Step();
+}  // namespace
+
+// The journal's changes made again, in the order they were made, to the
+// nights as their files give them: each by the same function that made it,
+// its journal line dropped (the journal holds it already). A change that no
+// longer applies (its file gone, say) is passed over. Nights kept from the
+// old library because their file is gone (`kept`) are as they were: passed over.
+FileResult LibraryAccess::ReplayChanges(NightLibrary& lib, const std::vector<JournalEntry>& changes,
+                                        const std::set<NightNumber>& kept, std::set<NightKey>& noted,
+                                        std::set<NightKey>& excluded) {
+    if (!Exec(lib.db_, "BEGIN IMMEDIATE")) return DbFailure(lib, library_message::kCantWrite);
+    std::vector<JournalEntry> dropped;
+    for (const JournalEntry& e : changes) {
+        const NightKey key{e.id, e.start};
+        if (e.kind == JournalKind::Note) noted.insert(key);
+        if (e.kind == JournalKind::Exclusions) excluded.insert(key);
+        const auto night = KeyNight(lib, e.id, e.start);
+        if (!night || kept.contains(*night)) {
+            if (e.kind == JournalKind::Remove) {
+                Statement s(lib.db_, "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
+                s.Bind(1, static_cast<std::int64_t>(e.id)).Bind(2, e.start);
+                s.Step();
+            }
+            continue;
         }
-        // Added above without them: computed again below, with them.
-        Statement stale(lib.Handle(), "UPDATE nights SET computed_under='' WHERE night=?");
-        stale.Bind(1, *night);
-        stale.Step();
+        Exec(lib.db_, "SAVEPOINT change");
+        FileResult done;
+        NightNumber ignored = 0;
+        std::int64_t a = 0, b = 0;
+        switch (e.kind) {
+            case JournalKind::Add: break;
+            case JournalKind::Note: {
+                Statement s(lib.db_, "UPDATE nights SET note=? WHERE night=?");
+                s.Bind(1, e.text).Bind(2, *night);
+                if (s.Step() != SQLITE_DONE) done = DbFailure(lib, library_message::kCantWrite);
+                break;
+            }
+            case JournalKind::Exclusions: {
+                std::vector<SampleSpan> spans;
+                Place p;
+                done = ReadPlace(lib, *night, p);
+                const auto inside = [&](const SampleSpan& s) {
+                    return s.first >= 0 && s.first <= s.last && s.last < p.samples;
+                };
+                if (done && ParseSpans(e.text, spans) && std::all_of(spans.begin(), spans.end(), inside)) {
+                    done = SetSpans(lib, *night, spans);
+                    Statement stale(lib.db_, "UPDATE nights SET computed_under='' WHERE night=?");
+                    stale.Bind(1, *night);
+                    stale.Step();
+                }
+                break;
+            }
+            case JournalKind::Remove: done = DoRemove(lib, *night, dropped); break;
+            case JournalKind::Shift:
+                done = ParsePair(e.text + " 0", a, b) ? ShiftTo(lib, *night, a, dropped) : FileResult{false, {}, {}};
+                break;
+            case JournalKind::Unshift: done = ShiftTo(lib, *night, 0, dropped); break;
+            case JournalKind::Merge:
+                if (const auto second = ParsePair(e.text, a, b) ? KeyNight(lib, e.id, b) : std::nullopt;
+                    second && !kept.contains(*second)) {
+                    done = DoMerge(lib, *night, *second, dropped, ignored);
+                }
+                break;
+            case JournalKind::Unmerge: done = DoUnmerge(lib, *night, dropped, ignored); break;
+            case JournalKind::Split:
+                if (ParsePair(e.text, a, b) && a > 0 && a <= std::numeric_limits<std::int32_t>::max())
+                    done = DoSplit(lib, *night, static_cast<std::int32_t>(a), b, dropped, ignored);
+                break;
+            case JournalKind::Unsplit: done = DoUnsplit(lib, *night, dropped, ignored); break;
+        }
+        if (!done) Exec(lib.db_, "ROLLBACK TO change");
+        Exec(lib.db_, "RELEASE change");
     }
-    if (!Exec(lib.Handle(), "COMMIT")) return LibraryAccess::DbFailure(lib, library_message::kCantWrite);
+    if (!Exec(lib.db_, "COMMIT")) return DbFailure(lib, library_message::kCantWrite);
     return {};
 }
 
-// The library indexed again into `fresh`: the removals, every source file,
-// the nights of a healthy old library whose file is gone, the user's changes,
-// and every night's figures under the settings of the moment.
+namespace {
+
+// The old library's notes and exclusions, where the journal says nothing of
+// them (its lines lost) and the night is still the same length.
+void UseKept(NightLibrary& lib, const Known& known, const std::set<NightKey>& noted,
+             const std::set<NightKey>& excluded) {
+    Exec(lib.Handle(), "BEGIN IMMEDIATE");
+    for (const auto& [key, kept] : known.kept) {
+        Statement s(lib.Handle(),
+                    "SELECT night FROM nights WHERE id=? AND start=? AND samples=? AND merged_into IS NULL");
+        s.Bind(1, static_cast<std::int64_t>(key.first))
+            .Bind(2, key.second)
+            .Bind(3, static_cast<std::int64_t>(kept.samples));
+        if (s.Step() != SQLITE_ROW) continue;
+        const NightNumber night = s.Int(0);
+        if (!kept.note.empty() && !noted.contains(key)) {
+            Statement note(lib.Handle(), "UPDATE nights SET note=? WHERE night=?");
+            note.Bind(1, kept.note).Bind(2, night);
+            note.Step();
+        }
+        if (!kept.spans.empty() && !excluded.contains(key)) {
+            for (const SampleSpan& span : kept.spans) {
+                Statement add(lib.Handle(), "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
+                add.Bind(1, night)
+                    .Bind(2, static_cast<std::int64_t>(span.first))
+                    .Bind(3, static_cast<std::int64_t>(span.last));
+                add.Step();
+            }
+            Statement stale(lib.Handle(), "UPDATE nights SET computed_under='' WHERE night=?");
+            stale.Bind(1, night);
+            stale.Step();
+        }
+    }
+    Exec(lib.Handle(), "COMMIT");
+}
+
+// The library indexed again into `fresh`: every number given before held
+// back, the removals, every source file, the nights of a healthy old library
+// whose file is gone, the user's changes, and every night's figures under
+// the settings of the moment.
 FileResult Reindex(const fs::path& fresh, const fs::path& file, bool healthy, Known& known, const AddOptions& options,
                    RebuildResult& out) {
     FileResult opened;
     auto lib = NightLibrary::Open(fresh, opened);
     if (!lib) return opened;
     lib->SetFigureSettings(options.figures);
+    {
+        Statement reserve(lib->Handle(), "INSERT INTO sqlite_sequence(name,seq) VALUES('nights',?)");
+        reserve.Bind(1, known.highest);
+        if (reserve.Step() != SQLITE_DONE) return LibraryAccess::DbFailure(*lib, library_message::kCantWrite);
+    }
+    const std::set<NightKey> changed = ChangedNights(known);
     for (const auto& key : known.removed) {
+        if (changed.contains(key)) continue;
         Statement s(lib->Handle(), "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
         s.Bind(1, static_cast<std::int64_t>(key.first)).Bind(2, key.second);
         s.Step();
     }
     AddSources(*lib, known, options, out);
+    std::set<NightNumber> kept;
     if (healthy) {
-        // Nights whose file is gone stay listed, marked missing.
+        // Nights whose file is gone stay listed, marked missing, as they were.
         Statement attach(lib->Handle(), "ATTACH ? AS old");
         attach.Bind(1, file.string());
         if (attach.Step() == SQLITE_DONE) {
@@ -1207,20 +1961,37 @@ FileResult Reindex(const fs::path& fresh, const fs::path& file, bool healthy, Kn
                  "INSERT INTO main.nights SELECT * FROM old.nights o WHERE o.source NOT IN "
                  "(SELECT path FROM main.sources) AND NOT EXISTS (SELECT 1 FROM main.nights m "
                  "WHERE m.id=o.id AND m.start=o.start)");
+            Statement copied(lib->Handle(),
+                             "SELECT night FROM main.nights WHERE source NOT IN (SELECT path FROM main.sources)");
+            while (copied.Step() == SQLITE_ROW) kept.insert(copied.Int(0));
+            Exec(lib->Handle(),
+                 "INSERT INTO main.exclusions SELECT * FROM old.exclusions WHERE night IN "
+                 "(SELECT night FROM main.nights WHERE source NOT IN (SELECT path FROM main.sources));"
+                 "INSERT OR IGNORE INTO main.merges SELECT * FROM old.merges WHERE night IN "
+                 "(SELECT night FROM main.nights WHERE source NOT IN (SELECT path FROM main.sources));"
+                 "INSERT OR IGNORE INTO main.splits SELECT * FROM old.splits WHERE night IN "
+                 "(SELECT night FROM main.nights WHERE source NOT IN (SELECT path FROM main.sources)) AND second IN "
+                 "(SELECT night FROM main.nights WHERE source NOT IN (SELECT path FROM main.sources))");
             Exec(lib->Handle(), "INSERT OR IGNORE INTO main.sources SELECT * FROM old.sources");
             Exec(lib->Handle(), "INSERT OR IGNORE INTO main.removed SELECT * FROM old.removed");
             Exec(lib->Handle(), "DETACH old");
         }
     }
-    if (FileResult replayed = ReplayChanges(*lib, known, out); !replayed) return replayed;
+    std::set<NightKey> noted, excluded;
+    if (FileResult replayed = LibraryAccess::ReplayChanges(*lib, known.changes, kept, noted, excluded); !replayed)
+        return replayed;
+    if (healthy) UseKept(*lib, known, noted, excluded);
     std::unordered_map<NightNumber, ComputedFigures> unstored;
     const NightFilter everything;
     if (FileResult refreshed = LibraryAccess::Refresh(*lib, &everything, std::nullopt, unstored);
         !refreshed || !unstored.empty()) {
         return refreshed ? LibraryAccess::DbFailure(*lib, library_message::kCantWrite) : refreshed;
     }
-    Statement count(lib->Handle(), "SELECT count(*) FROM nights");
-    if (count.Step() == SQLITE_ROW) out.nights = static_cast<int>(count.Int(0));
+    Statement count(lib->Handle(), "SELECT count(*),count(NULLIF(note,'')) FROM nights WHERE merged_into IS NULL");
+    if (count.Step() == SQLITE_ROW) {
+        out.nights = static_cast<int>(count.Int(0));
+        out.notes = static_cast<int>(count.Int(1));
+    }
     // Everything into the main file before it is renamed.
     Exec(lib->Handle(), "PRAGMA wal_checkpoint(TRUNCATE)");
     return {};
@@ -1264,7 +2035,7 @@ RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, st
         out.result = Failure(library_message::kCantOpen, JournalFileOf(file).string(), error);
         return out;
     }
-    ReplayJournal(journal, known);
+    ReadJournalInto(journal, known);
     std::error_code ec;
     for (const fs::path& extra : alsoLookIn) {
         if (fs::is_directory(extra, ec)) {

@@ -29,13 +29,38 @@ namespace quenda {
 // safely inside the same lock as the database change; RebuildLibrary replays
 // it, so a lost or damaged library loses none of them.
 //
+// The user may also put nights right, each change journalled the same way
+// and undone by its own command:
+//
+// - A clock shift (Shift) corrects a recorder whose clock was wrong. The
+//   night's samples and file stay as recorded; the library keeps the seconds
+//   and gives the night out shifted: its listed start, end and date, and its
+//   samples wherever they are read from the library (LoadNight, and the
+//   figures it computes, whose JSON carries sample times). A night is known
+//   again by its ID and its recorded start, never the shifted one, so a later
+//   download or a rebuild that meets it again finds it and the shift stays.
+// - A merge joins two nights of one ID that follow each other within
+//   kMergeWithinSeconds into the earlier one, which keeps its number; the
+//   seconds between them are a gap of the merged night. Its samples must lie
+//   side by side in one data file (a kept download holds a broken night so),
+//   as one range like any other night's; nights that do not are refused.
+//   The later night stays in the library, hidden and its number retired, so
+//   that a later download that holds it again knows it, and Unmerge brings it
+//   back as it was. Merges stack: a merged night may be merged again, and
+//   each Unmerge undoes the last.
+// - A split cuts a night in two at a sample; the second half gets a new
+//   number, the note stays with the first. Unsplit joins them again.
+//
+// A night that was merged, or is half of a split, does not grow when a later
+// download holds more of it: that download is "already in the library".
+
 // Every FileResult message names the library file (or the data file) it is
 // about. One NightLibrary per thread; several processes may use one file at
 // once (each write waits up to kLibraryBusyTimeoutMs for the others).
 
 // The schema this build writes (PRAGMA user_version). Older files are
 // migrated step by step on open, after a copy "<file>.v<old>.bak" is made.
-inline constexpr int kLibrarySchemaVersion = 4;
+inline constexpr int kLibrarySchemaVersion = 5;
 inline constexpr int kLibraryBusyTimeoutMs = 10'000;
 
 namespace library_message {
@@ -53,7 +78,30 @@ inline constexpr const char* kSourceMissing = "The file %1 holding this night is
 inline constexpr const char* kSourceChanged = "The file %1 no longer holds this night.";
 inline constexpr const char* kBadSpan = "The span is not inside the night.";
 inline constexpr const char* kNoteNotText = "The note is not UTF-8 text; it was not stored.";
+// Putting nights right. %1, %2: night numbers.
+inline constexpr const char* kMergedInto = "Night %1 was merged into night %2.";
+inline constexpr const char* kNotShifted = "The clock of night %1 is not shifted.";
+inline constexpr const char* kShiftOutOfRange = "Shifted so, night %1 would lie outside the years 2000 to 2127.";
+inline constexpr const char* kMergeItself = "Night %1 can't be merged with itself.";
+// %3, %4: the IDs.
+inline constexpr const char* kMergeIds = "Nights %1 and %2 are of different IDs (%3 and %4); they can't be merged.";
+inline constexpr const char* kMergeApart =
+    "Nights %1 and %2 are more than 12 hours apart; only nights that follow each other within 12 hours are merged.";
+inline constexpr const char* kMergeOverlap = "Nights %1 and %2 overlap in time; they can't be merged.";
+inline constexpr const char* kMergeShifts = "Nights %1 and %2 have different clock shifts; shift them alike first.";
+inline constexpr const char* kMergeNotSideBySide =
+    "Nights %1 and %2 do not lie side by side in one data file; they can't be merged.";
+inline constexpr const char* kSplitHalf = "Night %1 is half of a split night; unsplit it first.";
+inline constexpr const char* kIsMerged = "Night %1 is a merged night; unmerge it first.";
+inline constexpr const char* kNotMerged = "Night %1 is not a merged night.";
+inline constexpr const char* kNotSplit = "Night %1 was not split.";
+// %2: its samples, %3: the last index a split may take.
+inline constexpr const char* kSplitAt = "Night %1 has %2 samples: it is split at a sample from 1 to %3.";
 }  // namespace library_message
+
+// The longest gap, end of the first night to start of the second, that a
+// merge bridges: a night broken by the recorder switched off for a while.
+inline constexpr std::int64_t kMergeWithinSeconds = 12 * 3600;
 
 // $QUENDA_LIBRARY when set, else $XDG_DATA_HOME/Quenda/library.sqlite
 // (~/.local/share/...).
@@ -166,8 +214,23 @@ public:
     FileResult ForEach(const NightFilter& filter, const std::function<void(const NightRow&)>& visit);
     // One night; kNoNight when there is none. `missing` is always looked at.
     FileResult Show(NightNumber night, NightRow& row);
-    // The night of that ID starting at that second, if listed.
+    // The listed night of that ID whose first sample is at that second, as
+    // recorded or as shifted (the samples of a night opened from the library
+    // carry its shift), if any; the shifted one first.
     std::optional<NightNumber> FindNight(int id, std::int64_t start);
+
+    // Where listed nights lie in `samples` (one ID's, oldest first: a data
+    // set opened in the program), in order: each night the night rule finds
+    // there is placed by its start (FindNight); a merged night over the
+    // nights of the rule it joins, the halves of a split night each over its
+    // part. What no listed night matches is placed with no night.
+    struct PlacedNight {
+        std::optional<NightNumber> night;
+        std::int32_t first = 0;  // indexes into `samples`, both included
+        std::int32_t last = 0;
+        bool operator==(const PlacedNight&) const = default;
+    };
+    std::vector<PlacedNight> NightsIn(int id, std::span<const SampleRecord> samples);
 
     // Replaces the note (empty clears it); journalled. A note that is not
     // UTF-8 is refused (kNoteNotText) and nothing changes.
@@ -181,9 +244,44 @@ public:
     FileResult Remove(NightNumber night);
 
     // Reads the night's samples from its file into `samples` (replaced), after
-    // checking the file still holds that night; on failure `samples` is
-    // untouched and the message says the file is missing or changed.
+    // checking the file still holds that night, their times moved by its
+    // clock shift; on failure `samples` is untouched and the message says the
+    // file is missing or changed. Every export of a library night, its
+    // analysis and the Nights window's Open read it here.
     FileResult LoadNight(NightNumber night, std::vector<SampleRecord>& samples);
+
+    // Putting nights right (see above); each journalled, each refused with a
+    // message naming the night (library_message) and nothing changed. The
+    // figures of every night changed are computed again when next read.
+    //
+    // Moves the night's times by `seconds` more (its shift is the sum; the
+    // sum 0 is no shift). Refused when a time would leave the years a sample
+    // can hold.
+    FileResult Shift(NightNumber night, std::int64_t seconds);
+    // Takes the shift away; refused when there is none.
+    FileResult Unshift(NightNumber night);
+    // Merges two nights, given in either order, into the earlier
+    // (`merged`): same ID and clock shift, the later starting 1 second to
+    // kMergeWithinSeconds after the earlier ends. Notes are joined, the
+    // earlier's first, by a line break; exclusions kept (the later's
+    // re-indexed). A night that is half of a split is refused.
+    FileResult Merge(NightNumber a, NightNumber b, NightNumber* merged = nullptr);
+    // Undoes the night's last merge: the two nights as they were, the later
+    // with its number and note, the earlier with its note unless the merged
+    // night's was changed since (then it keeps that), the exclusions divided
+    // between them, both with the merged night's clock shift.
+    FileResult Unmerge(NightNumber night, NightNumber* second = nullptr);
+    // Splits the night before sample `index` (1 to samples - 1): the night
+    // keeps its first `index` samples, note and number; the rest becomes a
+    // new night (`second`), with the same clock shift. Exclusions are divided.
+    // A merged night, or one already split into a second half, is refused.
+    FileResult Split(NightNumber night, std::int32_t index, NightNumber* second = nullptr);
+    // Joins a split night again, given either half (`first`: the night kept):
+    // the second half's number is retired, its note added to the first's.
+    // Refused when the second half was split in turn (undo that first).
+    FileResult Unsplit(NightNumber night, NightNumber* first = nullptr);
+    // What was done to the night.
+    FileResult Changes(NightNumber night, NightChanges& changes);
 
     // The user's exclusions of a night, sample indexes within it, sorted.
     FileResult Exclusions(NightNumber night, std::vector<SampleSpan>& spans);
@@ -229,7 +327,10 @@ struct RebuildResult {
 
 // `nights rebuild`: indexes every known source file again (those of the
 // library, when it can be read, and those the journal names), keeping night
-// numbers, notes, exclusions and removals. A damaged library is first moved
+// numbers, notes, exclusions and removals, then replays the journal's
+// changes in the order they were made (shifts, merges and splits with the
+// notes and exclusions around them), so the nights come out as they were.
+// Numbers given before are never given to another night. A damaged library is first moved
 // aside as "<file>.broken-YYYYMMDD-HHMMSS"; a healthy one is rebuilt into a
 // new file that replaces it at the end. Nights of a healthy library whose
 // file is gone stay listed. `alsoLookIn`: folders of kept downloads (each

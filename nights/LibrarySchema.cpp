@@ -88,6 +88,28 @@ ALTER TABLE nights ADD COLUMN coupled_share REAL;
 UPDATE nights SET computed_under='';
 PRAGMA user_version = 4;
 )sql",
+    R"sql(
+ALTER TABLE nights ADD COLUMN clock_shift INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE nights ADD COLUMN merged_into INTEGER;
+CREATE TABLE merges(
+  second INTEGER NOT NULL UNIQUE,
+  night INTEGER NOT NULL REFERENCES nights(night) ON DELETE CASCADE,
+  first_samples INTEGER NOT NULL,
+  first_end INTEGER NOT NULL,
+  first_source TEXT NOT NULL,
+  first_first INTEGER NOT NULL,
+  first_digest INTEGER NOT NULL,
+  first_note TEXT NOT NULL,
+  joined_note TEXT NOT NULL);
+CREATE INDEX merges_by_night ON merges(night);
+CREATE TABLE splits(
+  second INTEGER PRIMARY KEY REFERENCES nights(night) ON DELETE CASCADE,
+  night INTEGER NOT NULL UNIQUE REFERENCES nights(night) ON DELETE CASCADE,
+  whole_samples INTEGER NOT NULL,
+  whole_end INTEGER NOT NULL,
+  whole_digest INTEGER NOT NULL);
+PRAGMA user_version = 5;
+)sql",
 };
 static_assert(std::size(kSteps) == kLibrarySchemaVersion - 1);
 

@@ -16,6 +16,9 @@ namespace quenda {
 //      (empty: unknown, computed again when next read)
 //   4  nights gain the pulse-rise index and the coupled share (NULL: none),
 //      and every night is computed again when next read
+//   5  nights gain "clock_shift" (seconds their times are moved by) and
+//      "merged_into" (a night merged into another, hidden from listings);
+//      the merges and splits tables: what undoing each one restores
 //
 // An empty file (user_version 0, no tables) is created at version 1 and
 // walked up like any other.

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quenda {
@@ -56,8 +57,8 @@ struct NightFigures {
     double pulseIndex = 0;
 
     // Pulse rises (analysis/PulseRises.h).
-    double pulseRiseIndex = 0;                // rises per counted hour
-    std::optional<double> coupledShare;       // % of 3 % desaturations a rise answers; none without them
+    double pulseRiseIndex = 0;           // rises per counted hour
+    std::optional<double> coupledShare;  // % of 3 % desaturations a rise answers; none without them
 
     bool operator==(const NightFigures&) const = default;
 };
@@ -84,11 +85,12 @@ ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const
 struct NightRow {
     NightNumber night = 0;
     int id = 0;
-    std::string name;          // the patient name of that ID when the night was added (UTF-8)
-    std::string date;          // "YYYY-MM-DD": the night's date by the night rule
-    std::int64_t start = 0;    // SampleSeconds of its first sample
-    std::int64_t end = 0;      // SampleSeconds of its last sample
-    std::int32_t samples = 0;  // samples in it (recorded seconds)
+    std::string name;             // the patient name of that ID when the night was added (UTF-8)
+    std::string date;             // "YYYY-MM-DD": the night's date by the night rule (of its shifted start)
+    std::int64_t start = 0;       // SampleSeconds of its first sample, plus its clock shift
+    std::int64_t end = 0;         // SampleSeconds of its last sample, plus its clock shift
+    std::int64_t clockShift = 0;  // seconds its recorder's clock is corrected by (`nights shift`)
+    std::int32_t samples = 0;     // samples in it (recorded seconds)
     std::int64_t gapSeconds = 0;
     std::filesystem::path source;  // the data file holding its samples
     std::int32_t first = 0;        // index of its first sample in that file
@@ -105,6 +107,18 @@ struct NightRow {
     std::string EndText() const { return IsoLocalTime(end); }
     // Seconds from its first to its last sample, both included.
     std::int64_t DurationSeconds() const { return end - start + 1; }
+};
+
+// What was done to a night besides its note and exclusions.
+struct NightChanges {
+    std::int64_t clockShift = 0;
+    // The night and, in the order merged, each night merged into it; empty
+    // when it is no merged night.
+    std::vector<NightNumber> mergedFrom;
+    // The two nights a split made, when this is one of them.
+    std::optional<std::pair<NightNumber, NightNumber>> split;
+
+    bool operator==(const NightChanges&) const = default;
 };
 
 // Which nights a listing gives. Dates are night dates, both ends included.

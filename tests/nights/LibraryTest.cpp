@@ -43,7 +43,8 @@ std::vector<NightRow> ListAll(NightLibrary& library, NightFilter filter = {}) {
 // still going when the download was made.
 std::vector<SampleRecord> Download(int evenings, int lastLength = 3600) {
     std::vector<SampleRecord> samples;
-    for (int e = 0; e < evenings; ++e) AppendRun(samples, 3, kEvening + e * kDay, e + 1 == evenings ? lastLength : 3600);
+    for (int e = 0; e < evenings; ++e)
+        AppendRun(samples, 3, kEvening + e * kDay, e + 1 == evenings ? lastLength : 3600);
     return samples;
 }
 
@@ -169,7 +170,8 @@ TEST(NightLibrary, ADownloadThatExtendsTheLastNightReplacesItAndKeepsItsNote) {
     const auto whole = Download(3);
     EXPECT_EQ(loaded, std::vector<SampleRecord>(whole.begin() + 3600, whole.begin() + 7200));
     // The longer night's figures follow the exclusions it kept.
-    EXPECT_EQ(rows[1].figures, ComputeNightFigures(loaded, FigureSettings{}, Exclusions(std::vector<SampleSpan>{{0, 9}})).figures);
+    EXPECT_EQ(rows[1].figures,
+              ComputeNightFigures(loaded, FigureSettings{}, Exclusions(std::vector<SampleSpan>{{0, 9}})).figures);
 }
 
 // A night is "already there" or "extended" only when the stored samples are
@@ -182,9 +184,9 @@ TEST(NightLibrary, OneDifferentSampleMakesANightOfItsOwn) {
         int newLength;  // the stored night holds 1800 samples
         int changed;    // the sample of the new copy that differs
     };
-    for (const Case c : {Case{"same length, last sample", 1800, 1799}, Case{"same length, first sample", 1800, 0},
-                         Case{"longer, last sample of the stored part", 2400, 1799},
-                         Case{"longer, first sample", 2400, 0}}) {
+    for (const Case c :
+         {Case{"same length, last sample", 1800, 1799}, Case{"same length, first sample", 1800, 0},
+          Case{"longer, last sample of the stored part", 2400, 1799}, Case{"longer, first sample", 2400, 0}}) {
         SCOPED_TRACE(c.what);
         test::TempDir dir("quenda-library");
         auto library = OpenOrFail(dir / "library.sqlite");
@@ -226,7 +228,8 @@ TEST(NightLibrary, NotesRemovalsAndNumbersSurviveALostLibrary) {
     ASSERT_TRUE(library);
     const auto rows = ListAll(*library);
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(std::tie(rows[0].night, rows[0].note), std::make_tuple(NightNumber{1}, std::string("first\tnight\nwith \\ a new line")));
+    EXPECT_EQ(std::tie(rows[0].night, rows[0].note),
+              std::make_tuple(NightNumber{1}, std::string("first\tnight\nwith \\ a new line")));
     EXPECT_EQ(std::tie(rows[1].night, rows[1].note), std::make_tuple(NightNumber{3}, std::string("third")));
     std::vector<SampleSpan> spans;
     ASSERT_TRUE(library->Exclusions(3, spans));
@@ -476,6 +479,12 @@ TEST(NightJournal, LinesReadBackAndACutLineIsSkipped) {
         {2, JournalKind::Note, 4, 3, 849909600, "tab\there\nline\\end\r"},
         {3, JournalKind::Remove, 4, 3, 849909600, ""},
         {4, JournalKind::Exclusions, 4, 3, 849909600, "0-9,20-30"},
+        {5, JournalKind::Shift, 4, 3, 849909600, "-3600"},
+        {6, JournalKind::Unshift, 4, 3, 849909600, ""},
+        {7, JournalKind::Merge, 4, 3, 849909600, "5 849920000"},
+        {8, JournalKind::Unmerge, 4, 3, 849909600, ""},
+        {9, JournalKind::Split, 4, 3, 849909600, "1200 6"},
+        {10, JournalKind::Unsplit, 4, 3, 849909600, ""},
     };
     for (const JournalEntry& e : entries) {
         JournalEntry back;
@@ -490,6 +499,10 @@ TEST(NightJournal, LinesReadBackAndACutLineIsSkipped) {
     EXPECT_TRUE(ParseSpans("0-9,20-30", spans));
     EXPECT_EQ(spans, (std::vector<SampleSpan>{{0, 9}, {20, 30}}));
     EXPECT_FALSE(ParseSpans("0-9,x", spans));
+    std::int64_t a = 0, b = 0;
+    EXPECT_TRUE(ParsePair(PairText(1200, 6), a, b));
+    EXPECT_EQ(std::tie(a, b), std::make_tuple(std::int64_t{1200}, std::int64_t{6}));
+    EXPECT_FALSE(ParsePair("1200", a, b));
 }
 
 }  // namespace
