@@ -2,8 +2,8 @@
 
 #include "base/TextCodec.h"
 
-#include "base/UiText.h"
 #include "base/AtomicFile.h"
+#include "base/UiText.h"
 #include "formats/ExportText.h"
 #include "formats/LineFormat.h"
 #include "store/NightSplit.h"
@@ -170,7 +170,8 @@ FileResult WriteEdfNight(AtomicFile& file, std::span<const SampleRecord> samples
     // Each sample's second within the night.
     std::vector<std::int64_t> at(static_cast<std::size_t>(night.Samples()));
     for (std::int32_t i = night.first; i <= night.last; ++i) {
-        at[static_cast<std::size_t>(i - night.first)] = *SampleSeconds(samples[static_cast<std::size_t>(i)]) - night.start;
+        at[static_cast<std::size_t>(i - night.first)] =
+            *SampleSeconds(samples[static_cast<std::size_t>(i)]) - night.start;
     }
     const auto secondOf = [&](std::int32_t index) { return at[static_cast<std::size_t>(index - night.first)]; };
 
@@ -238,9 +239,19 @@ FileResult WriteEdfNight(AtomicFile& file, std::span<const SampleRecord> samples
 
 FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRecord> samples,
                     const PatientRecord& patient, int id, const EdfNightAnnotations& annotationsOf,
-                    std::vector<std::filesystem::path>* written) {
+                    std::vector<std::filesystem::path>* written, bool oneNight) {
     if (samples.empty()) return Failure(export_message::kEdfEmpty);
-    const NightSplit split = SplitNights(samples);
+    NightSplit split = SplitNights(samples);
+    if (oneNight && split.nights.size() > 1) {
+        // Its times still only go forward: every sample is one second of the file.
+        NightSpan whole{split.nights.front().first, split.nights.back().last, split.nights.front().start,
+                        split.nights.back().end};
+        const bool forward = split.leftOut == 0 && std::adjacent_find(split.nights.begin(), split.nights.end(),
+                                                                      [](const NightSpan& a, const NightSpan& b) {
+                                                                          return b.start <= a.end;
+                                                                      }) == split.nights.end();
+        if (forward) split.nights = {whole};
+    }
     // Every night's file is made before any is put in place: all of them
     // or none.
     std::vector<std::unique_ptr<AtomicFile>> files;

@@ -51,7 +51,8 @@ inline constexpr const char* kEdfEmpty = "An EDF file needs at least one sample:
 inline constexpr const char* kEdfStart =
     "The first sample's time stamp is no date and time EDF can hold (years 1985 to 2084).";
 inline constexpr const char* kEdfFailed = "The EDF file could not be written.";
-inline constexpr const char* kEdfNightFiles = "The recording holds more than one night; one EDF+ file was written for each:";
+inline constexpr const char* kEdfNightFiles =
+    "The recording holds more than one night; one EDF+ file was written for each:";
 }  // namespace export_message
 
 // The EDF+ patient name: the nearest ASCII letters ("Åsa Öberg" → "Asa_Oberg"),
@@ -74,10 +75,12 @@ using EdfNightAnnotations =
 // night's seconds, and a "No data" annotation for each gap and for the
 // padding of the last data record. Samples whose time stamp is impossible
 // belong to no night and are left out. Written safely: all files or none;
-// `written` gets their names in night order.
+// `written` gets their names in night order. `oneNight`: the samples are one
+// night of the library whatever their steps (a merged night, its gap longer
+// than the night rule's step): one file, the gap a gap.
 FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRecord> samples,
                     const PatientRecord& patient, int id, const EdfNightAnnotations& annotationsOf,
-                    std::vector<std::filesystem::path>* written = nullptr);
+                    std::vector<std::filesystem::path>* written = nullptr, bool oneNight = false);
 
 // The CSV export for analysis toolboxes: "time,spo2,pulse", then one line per
 // sample with an ISO 8601 local time stamp ("2026-12-06T22:30:00"); UTF-8,

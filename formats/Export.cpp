@@ -22,7 +22,8 @@ FileResult ExportEdf(const std::filesystem::path& path, const ExportRequest& req
         return EdfAnnotationsOf(
             AnalyzeNight(night, ExclusionsWithin(request.exclusions, first, last), request.figures));
     };
-    return WriteEdf(path, request.samples, request.patient, request.currentId, annotationsOf, written);
+    return WriteEdf(path, request.samples, request.patient, request.currentId, annotationsOf, written,
+                    request.oneNight);
 }
 
 }  // namespace

@@ -23,6 +23,9 @@ struct ExportRequest {
     int unitSetup = 0;                      // UnitSetup at the moment of writing
     FigureSettings figures;                 // what the EDF+ annotations are computed under
     Exclusions exclusions;                  // the data set's, indexes within it
+    // A night of the library: its EDF+ is one file whatever its steps (a
+    // merged night's gap is a gap), its annotations from its own analysis.
+    bool oneNight = false;
 };
 
 // The request for `samples` under the settings file of this moment (units,
