@@ -40,6 +40,12 @@ const char* const kNightsUsage =
     "       quenda-cli nights exclude NIGHT FIRST LAST [--library FILE]\n"
     "       quenda-cli nights include NIGHT FIRST LAST [--library FILE]\n"
     "       quenda-cli nights remove NIGHT [--library FILE]\n"
+    "       quenda-cli nights shift NIGHT SECONDS [--library FILE]\n"
+    "       quenda-cli nights unshift NIGHT [--library FILE]\n"
+    "       quenda-cli nights merge NIGHT NIGHT [--library FILE]\n"
+    "       quenda-cli nights unmerge NIGHT [--library FILE]\n"
+    "       quenda-cli nights split NIGHT INDEX [--library FILE]\n"
+    "       quenda-cli nights unsplit NIGHT [--library FILE]\n"
     "       quenda-cli nights export NIGHT OUT.dat|.txt|.xlsx|.edf|.csv [--patients DIR] [--library FILE]\n"
     "       quenda-cli nights rebuild [--library FILE] [--patients DIR]\n"
     "       quenda-cli nights report OUT.pdf [--id N] [--from DATE] [--to DATE] [--figure NAME] [--library FILE]\n"
@@ -101,7 +107,8 @@ std::string ParseNightsOptions(int argc, char** argv, const std::vector<std::str
             if (!id || *id < 1 || *id > 127) return "--id takes a number from 1 to 127";
             o.id = static_cast<int>(*id);
         } else if (arg == "--figure") {
-            if (!NightFigureNamed(value)) return "--figure takes odi3, odi4, t90, t88, nadir, spo2, pulse, burden, pulse_rises or coupled";
+            if (!NightFigureNamed(value))
+                return "--figure takes odi3, odi4, t90, t88, nadir, spo2, pulse, burden, pulse_rises or coupled";
             o.figure = value;
         } else if (arg == "--date-order") {
             o.dateOrder = ParseDateOrder(value);
@@ -151,16 +158,17 @@ std::optional<NightNumber> ParseNight(const std::string& text) {
 }
 
 std::string AddSummary(const AddResult& r) {
-    std::string text = Format("%d %s added, %d %s, %d %s.", r.added, UiText(r.added == 1 ? "night" : "nights").c_str(),
-                              r.already, UiText("already in the library").c_str(), r.replaced,
-                              UiText("extended").c_str());
+    std::string text =
+        Format("%d %s added, %d %s, %d %s.", r.added, UiText(r.added == 1 ? "night" : "nights").c_str(), r.already,
+               UiText("already in the library").c_str(), r.replaced, UiText("extended").c_str());
     if (r.removed > 0) {
         text += " " + Format("%d %s", r.removed, UiText("removed from the library before, left out.").c_str());
     }
     if (r.leftOut > 0) {
-        text += " " + Format("%d %s", r.leftOut,
-                             UiText("samples with an impossible date or time were left out (they belong to no night).")
-                                 .c_str());
+        text +=
+            " " +
+            Format("%d %s", r.leftOut,
+                   UiText("samples with an impossible date or time were left out (they belong to no night).").c_str());
     }
     return text;
 }
@@ -170,9 +178,7 @@ std::string AddSummary(const AddResult& r) {
 // Appends the night's JSON object to `out`: the listing of a large library
 // is megabytes of text, built once without temporaries.
 void AppendNightJson(std::string& out, const NightRow& r, const std::vector<SampleSpan>* exclusions = nullptr) {
-    const auto key = [&](const char* name) {
-        out += name;
-    };
+    const auto key = [&](const char* name) { out += name; };
     key("{\"night\":");
     out += std::to_string(r.night);
     key(",\"id\":");
@@ -325,8 +331,8 @@ std::string NightsCsv(const std::vector<NightRow>& rows) {
     for (const NightRow& r : rows) {
         out += std::to_string(r.night) + "," + std::to_string(r.id) + "," + CsvText(r.name) + "," + r.date + "," +
                r.StartText() + "," + r.EndText() + "," + std::to_string(r.samples) + "," +
-               std::to_string(r.gapSeconds) + "," + CsvText(r.source.string()) + "," + std::to_string(r.first) +
-               "," + std::to_string(r.last);
+               std::to_string(r.gapSeconds) + "," + CsvText(r.source.string()) + "," + std::to_string(r.first) + "," +
+               std::to_string(r.last);
         values.clear();
         for (auto& [key, value] : Flattener(r.clinicalJson).Run()) values[key] = std::move(value);
         for (const std::string& key : keys) {
@@ -376,7 +382,47 @@ std::string NightsText(const std::vector<NightRow>& rows) {
     return out;
 }
 
-std::string ShowText(const NightRow& r, const std::vector<SampleSpan>& exclusions) {
+// "Clock shifted +3600 s; Merged from nights 4 and 5", or "" when nothing was done.
+std::string ChangesText(NightNumber night, const NightChanges& c) {
+    std::vector<std::string> done;
+    if (c.clockShift != 0)
+        done.push_back(Format("%s %+lld s", UiText("Clock shifted").c_str(), static_cast<long long>(c.clockShift)));
+    if (!c.mergedFrom.empty()) {
+        std::string nights;
+        for (std::size_t i = 0; i < c.mergedFrom.size(); ++i) {
+            if (i > 0) nights += i + 1 == c.mergedFrom.size() ? " " + UiText("and") + " " : ", ";
+            nights += std::to_string(c.mergedFrom[i]);
+        }
+        done.push_back(UiText("Merged from nights") + " " + nights);
+    }
+    if (c.split) {
+        done.push_back(
+            c.split->first == night
+                ? Format("%s %lld %s %lld", UiText("Split into nights").c_str(), static_cast<long long>(c.split->first),
+                         UiText("and").c_str(), static_cast<long long>(c.split->second))
+                : Format("%s %lld", UiText("Split from night").c_str(), static_cast<long long>(c.split->first)));
+    }
+    std::string text;
+    for (const std::string& d : done) text += (text.empty() ? "" : "; ") + d;
+    return text;
+}
+
+// The changes as JSON keys: "clock_shift" (seconds), "merged_from" (the
+// nights, or null), "split" ([first, second], or null).
+void AppendChangesJson(std::string& out, const NightChanges& c) {
+    out += ",\"clock_shift\":" + std::to_string(c.clockShift) + ",\"merged_from\":";
+    if (c.mergedFrom.empty()) {
+        out += "null";
+    } else {
+        std::vector<std::string> nights;
+        for (const NightNumber n : c.mergedFrom) nights.push_back(std::to_string(n));
+        out += JsonArray(nights);
+    }
+    out += ",\"split\":";
+    out += c.split ? "[" + std::to_string(c.split->first) + "," + std::to_string(c.split->second) + "]" : "null";
+}
+
+std::string ShowText(const NightRow& r, const std::vector<SampleSpan>& exclusions, const NightChanges& changes) {
     std::string out;
     const auto line = [&](const char* label, const std::string& value) {
         out += Format("%-16s %s\n", (UiText(label) + ":").c_str(), value.c_str());
@@ -405,6 +451,7 @@ std::string ShowText(const NightRow& r, const std::vector<SampleSpan>& exclusion
     for (const SampleSpan& s : exclusions)
         spans += (spans.empty() ? "" : ", ") + std::to_string(s.first) + "-" + std::to_string(s.last);
     line("Excluded", spans.empty() ? UiText("(none)") : spans);
+    if (const std::string done = ChangesText(r.night, changes); !done.empty()) line("Changes", done);
     line("Note", TerminalText(r.note, "\t\n"));  // every line of it
     return out;
 }
@@ -542,14 +589,18 @@ int Show(const NightsOptions& o) {
     if (!library) return code == kExitOk ? NoNight(*night) : code;
     NightRow row;
     std::vector<SampleSpan> exclusions;
+    NightChanges changes;
     if (const FileResult shown = library->Show(*night, row); !shown) return Fail(shown);
     if (const FileResult spans = library->Exclusions(*night, exclusions); !spans) return Fail(spans);
+    if (const FileResult done = library->Changes(*night, changes); !done) return Fail(done);
     std::string out;
     if (o.json) {
         AppendNightJson(out, row, &exclusions);
-        out += '\n';
+        out.pop_back();  // its closing brace: the changes go inside
+        AppendChangesJson(out, changes);
+        out += "}\n";
     } else {
-        out = ShowText(row, exclusions);
+        out = ShowText(row, exclusions, changes);
     }
     return Print(out) ? kExitOk : kExitFailed;
 }
@@ -614,6 +665,135 @@ int Remove(const NightsOptions& o) {
     return kExitOk;
 }
 
+// ---- putting nights right
+
+// The library to change and the nights named by the first `nightArguments`
+// of `arguments` arguments, or nothing with the exit status in `code`.
+std::unique_ptr<NightLibrary> LibraryForChange(const NightsOptions& o, std::size_t arguments,
+                                               std::size_t nightArguments, const char* usage,
+                                               std::vector<NightNumber>& nights, int& code) {
+    code = kExitOk;
+    if (o.positional.size() != arguments) {
+        code = Usage(usage);
+        return nullptr;
+    }
+    for (std::size_t i = 0; i < nightArguments; ++i) {
+        const auto night = ParseNight(o.positional[i]);
+        if (!night) {
+            code = Usage("a night is given by its number");
+            return nullptr;
+        }
+        nights.push_back(*night);
+    }
+    return OpenLibrary(o, code);
+}
+
+// "+3600", "-90" or "120": seconds, not 0, at most a century either way.
+std::optional<std::int64_t> ParseSeconds(const std::string& text) {
+    const std::string digits = !text.empty() && (text[0] == '+' || text[0] == '-') ? text.substr(1) : text;
+    const auto magnitude = ParseNumber(digits);
+    if (!magnitude || *magnitude == 0 || *magnitude > 100LL * 366 * 86400 || digits.find_first_of("+-") == 0)
+        return std::nullopt;
+    return text[0] == '-' ? -*magnitude : *magnitude;
+}
+
+// The night's start as listed now, for the line that says what was done.
+std::string StartOf(NightLibrary& library, NightNumber night) {
+    NightRow row;
+    return library.Show(night, row) ? row.StartText() : std::string();
+}
+
+int Shift(const NightsOptions& o) {
+    std::vector<NightNumber> nights;
+    int code = kExitOk;
+    auto library =
+        LibraryForChange(o, 2, 1, "nights shift takes a night's number and the seconds to move it by", nights, code);
+    if (!library) return code;
+    const auto seconds = ParseSeconds(o.positional[1]);
+    if (!seconds) return Usage("SECONDS is a whole number of seconds, + or -, not 0 (3600 is an hour later)");
+    if (const FileResult shifted = library->Shift(nights[0], *seconds); !shifted) return Fail(shifted);
+    NightChanges changes;
+    library->Changes(nights[0], changes);
+    return Print(Format("%s %lld: %s %+lld s; %s %s.\n", UiText("Night").c_str(), static_cast<long long>(nights[0]),
+                        UiText("clock shifted").c_str(), static_cast<long long>(changes.clockShift),
+                        UiText("it starts").c_str(), StartOf(*library, nights[0]).c_str()))
+               ? kExitOk
+               : kExitFailed;
+}
+
+int Unshift(const NightsOptions& o) {
+    std::vector<NightNumber> nights;
+    int code = kExitOk;
+    auto library = LibraryForChange(o, 1, 1, "nights unshift takes one night's number", nights, code);
+    if (!library) return code;
+    if (const FileResult unshifted = library->Unshift(nights[0]); !unshifted) return Fail(unshifted);
+    return Print(Format("%s %lld: %s; %s %s.\n", UiText("Night").c_str(), static_cast<long long>(nights[0]),
+                        UiText("clock shift taken away").c_str(), UiText("it starts").c_str(),
+                        StartOf(*library, nights[0]).c_str()))
+               ? kExitOk
+               : kExitFailed;
+}
+
+int Merge(const NightsOptions& o) {
+    std::vector<NightNumber> nights;
+    int code = kExitOk;
+    auto library = LibraryForChange(o, 2, 2, "nights merge takes two nights' numbers", nights, code);
+    if (!library) return code;
+    NightNumber merged = 0;
+    if (const FileResult done = library->Merge(nights[0], nights[1], &merged); !done) return Fail(done);
+    const NightNumber other = merged == nights[0] ? nights[1] : nights[0];
+    return Print(Format("%s %lld %s %lld %s %lld.\n", UiText("Nights").c_str(), static_cast<long long>(merged),
+                        UiText("and").c_str(), static_cast<long long>(other), UiText("merged into night").c_str(),
+                        static_cast<long long>(merged)))
+               ? kExitOk
+               : kExitFailed;
+}
+
+int Unmerge(const NightsOptions& o) {
+    std::vector<NightNumber> nights;
+    int code = kExitOk;
+    auto library = LibraryForChange(o, 1, 1, "nights unmerge takes one night's number", nights, code);
+    if (!library) return code;
+    NightNumber second = 0;
+    if (const FileResult done = library->Unmerge(nights[0], &second); !done) return Fail(done);
+    return Print(Format("%s %lld %s %lld %s.\n", UiText("Night").c_str(), static_cast<long long>(nights[0]),
+                        UiText("unmerged: night").c_str(), static_cast<long long>(second),
+                        UiText("is listed again").c_str()))
+               ? kExitOk
+               : kExitFailed;
+}
+
+int Split(const NightsOptions& o) {
+    std::vector<NightNumber> nights;
+    int code = kExitOk;
+    auto library = LibraryForChange(o, 2, 1, "nights split takes a night's number and a sample index", nights, code);
+    if (!library) return code;
+    const auto index = ParseNumber(o.positional[1]);
+    if (!index || *index > std::numeric_limits<std::int32_t>::max())
+        return Usage("INDEX is the night's sample the second night starts with, from 1");
+    NightNumber second = 0;
+    if (const FileResult done = library->Split(nights[0], static_cast<std::int32_t>(*index), &second); !done)
+        return Fail(done);
+    return Print(Format("%s %lld %s %lld %s %lld.\n", UiText("Night").c_str(), static_cast<long long>(nights[0]),
+                        UiText("split: its samples from").c_str(), static_cast<long long>(*index),
+                        UiText("on are night").c_str(), static_cast<long long>(second)))
+               ? kExitOk
+               : kExitFailed;
+}
+
+int Unsplit(const NightsOptions& o) {
+    std::vector<NightNumber> nights;
+    int code = kExitOk;
+    auto library = LibraryForChange(o, 1, 1, "nights unsplit takes one night's number", nights, code);
+    if (!library) return code;
+    NightNumber first = 0;
+    if (const FileResult done = library->Unsplit(nights[0], &first); !done) return Fail(done);
+    return Print(Format("%s %lld %s.\n", UiText("Night").c_str(), static_cast<long long>(first),
+                        UiText("is one night again").c_str()))
+               ? kExitOk
+               : kExitFailed;
+}
+
 int Export(const NightsOptions& o) {
     if (o.positional.size() != 2) return Usage("nights export takes a night's number and an output file");
     const auto night = ParseNight(o.positional[0]);
@@ -638,8 +818,9 @@ int Export(const NightsOptions& o) {
     } else {
         // As Save Data of the night opened in the program: its exclusions,
         // the settings file's profile and thresholds.
-        const ExportRequest request = MakeExportRequest(samples, ReadPatient(PatientFileFor(o), row.id), row.id,
-                                                        Settings(), Exclusions(spans));
+        ExportRequest request =
+            MakeExportRequest(samples, ReadPatient(PatientFileFor(o), row.id), row.id, Settings(), Exclusions(spans));
+        request.oneNight = true;
         result = ExportDataSet(kind, output, request, {}, &written);
     }
     if (!result) {
@@ -738,14 +919,19 @@ int NightsCommand(int argc, char** argv) {
         {"exclude", {}, Exclude},
         {"include", {}, Include},
         {"remove", {}, Remove},
+        {"shift", {}, Shift},
+        {"unshift", {}, Unshift},
+        {"merge", {}, Merge},
+        {"unmerge", {}, Unmerge},
+        {"split", {}, Split},
+        {"unsplit", {}, Unsplit},
         {"export", {"--patients"}, Export},
         {"rebuild", {"--patients"}, Rebuild},
         {"summary", {"--id", "--from", "--to", "--split", "--json"}, Summary},
     };
     if (command == "report") {
         NightsOptions o;
-        if (const std::string problem =
-                ParseNightsOptions(argc, argv, {"--id", "--from", "--to", "--figure"}, o);
+        if (const std::string problem = ParseNightsOptions(argc, argv, {"--id", "--from", "--to", "--figure"}, o);
             !problem.empty())
             return Usage(problem);
         return Report(o, argc, argv);

@@ -6,6 +6,7 @@
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 
+#include <edflib.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -146,6 +147,96 @@ TEST(NightsCli, ExcludeAndIncludeSpansAndTheFiguresFollow) {
     const auto header = run.out.substr(0, run.out.find('\n'));
     const auto row = run.out.substr(header.size() + 1);
     EXPECT_EQ(std::count(row.begin(), row.end(), ','), std::count(header.begin(), header.end(), ',')) << run.out;
+}
+
+// An EDF+ file's start and length as EDFlib reads them: "2026-12-06T22:00:00 174".
+std::string EdfStartAndRecords(const fs::path& file) {
+    edf_hdr_struct hdr{};
+    if (edfopen_file_readonly(file.c_str(), &hdr, EDFLIB_DO_NOT_READ_ANNOTATIONS) != 0) return "unreadable";
+    edfclose_file(hdr.handle);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d %lld", hdr.startdate_year, hdr.startdate_month,
+                  hdr.startdate_day, hdr.starttime_hour, hdr.starttime_minute, hdr.starttime_second,
+                  static_cast<long long>(hdr.datarecords_in_file));
+    return text;
+}
+
+TEST(NightsCli, ShiftMergeSplitAndTheirUndoing) {
+    test::TempDir dir("quenda-nights-cli");
+    // A rebuild also reads the kept downloads: this test's own, none else.
+    ::setenv("XDG_DATA_HOME", dir.Path().c_str(), 1);
+    std::vector<SampleRecord> samples;
+    const std::int64_t evening = test::Secs(2026, 12, 6, 22, 0, 0);
+    test::AppendRun(samples, 4, evening, 600);
+    test::AppendRun(samples, 4, evening + 4600, 600);  // after 4,000 s with the recorder off
+    test::AppendRun(samples, 4, evening + 86400, 300);
+    fs::create_directories(dir / "kept");
+    ASSERT_TRUE(WriteDataFile(dir / "kept" / "ID4.dat", 4, samples, ""));
+    ASSERT_EQ(Cli(dir, {"add", "kept"}).out, "3 nights added, 0 already in the library, 0 extended.\n");
+    const auto said = [&](std::vector<std::string> args) {
+        const auto run = Cli(dir, std::move(args));
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return run.out;
+    };
+
+    EXPECT_EQ(said({"shift", "1", "+3600"}), "Night 1: clock shifted +3600 s; it starts 2026-12-06T23:00:00.\n");
+    EXPECT_NE(said({"show", "1"}).find("Start:           2026-12-06T23:00:00\n"), std::string::npos);
+    EXPECT_NE(said({"show", "1"}).find("Changes:         Clock shifted +3600 s\n"), std::string::npos);
+    // Its exports carry the shifted times; the data file stays as recorded.
+    EXPECT_EQ(said({"export", "1", "night.edf"}), "night.edf\n");
+    EXPECT_EQ(EdfStartAndRecords(dir / "night.edf"), "2026-12-06T23:00:00 20");
+    EXPECT_EQ(said({"export", "1", "night.csv"}).size(), 10u);
+    EXPECT_EQ(test::Slurp(dir / "night.csv").substr(0, 36), "time,spo2,pulse\n2026-12-06T23:00:00,");
+    EXPECT_EQ(said({"shift", "1", "-3600"}), "Night 1: clock shifted +0 s; it starts 2026-12-06T22:00:00.\n");
+    EXPECT_EQ(said({"show", "1"}).find("Changes:"), std::string::npos);
+
+    EXPECT_EQ(said({"merge", "2", "1"}), "Nights 1 and 2 merged into night 1.\n");
+    const std::string json = said({"show", "1", "--json"});
+    EXPECT_NE(json.find("\"samples\":1200,\"gap_seconds\":4000,"), std::string::npos) << json;
+    EXPECT_TRUE(json.ends_with(",\"exclusions\":[],\"clock_shift\":0,\"merged_from\":[1,2],\"split\":null}\n")) << json;
+    // One EDF+ file over the whole merged night: 5,200 seconds in 30-s records, the gap without data.
+    EXPECT_EQ(said({"export", "1", "merged.edf"}), "merged.edf\n");
+    EXPECT_EQ(EdfStartAndRecords(dir / "merged.edf"), "2026-12-06T22:00:00 174");
+    EXPECT_EQ(said({"rebuild"}).find("Rebuilt"), 0u);
+    EXPECT_NE(said({"show", "1"}).find("Changes:         Merged from nights 1 and 2\n"), std::string::npos);
+    EXPECT_EQ(said({"unmerge", "1"}), "Night 1 unmerged: night 2 is listed again.\n");
+
+    EXPECT_EQ(said({"split", "3", "100"}), "Night 3 split: its samples from 100 on are night 4.\n");
+    EXPECT_NE(said({"show", "3"}).find("Changes:         Split into nights 3 and 4\n"), std::string::npos);
+    EXPECT_NE(said({"show", "4"}).find("Changes:         Split from night 3\n"), std::string::npos);
+    EXPECT_EQ(said({"unsplit", "4"}), "Night 3 is one night again.\n");
+
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string err;
+    } refusals[] = {
+        {{"merge", "1", "3"},
+         1,
+         "Nights 1 and 3 are more than 12 hours apart; only nights that follow each other within 12 hours are "
+         "merged.\n"},
+        {{"split", "3", "0"}, 1, "Night 3 has 300 samples: it is split at a sample from 1 to 299.\n"},
+        {{"split", "3", "300"}, 1, "Night 3 has 300 samples: it is split at a sample from 1 to 299.\n"},
+        {{"shift", "9", "60"}, 1, "There is no night 9 in the library.\n"},
+        {{"unshift", "1"}, 1, "The clock of night 1 is not shifted.\n"},
+        {{"unsplit", "3"}, 1, "Night 3 was not split.\n"},
+        {{"unmerge", "4"}, 1, "There is no night 4 in the library.\n"},
+        {{"shift", "1", "0"}, 2, ""},
+        {{"shift", "1", "1h"}, 2, ""},
+        {{"shift", "1", "+-5"}, 2, ""},
+        {{"merge", "1"}, 2, ""},
+        {{"split", "3", "-1"}, 2, ""},
+        {{"unsplit"}, 2, ""},
+    };
+    const std::string list = said({"list", "--json"});
+    for (const auto& c : refusals) {
+        const auto run = Cli(dir, c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << " " << run.err;
+        if (c.exitCode == 1) {
+            EXPECT_EQ(run.err, "quenda-cli: " + c.err);
+        }
+    }
+    EXPECT_EQ(said({"list", "--json"}), list);
 }
 
 TEST(NightsCli, RefusalsAndTheirExitCodes) {
