@@ -29,11 +29,12 @@ Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> sam
     if (!std::filesystem::exists(file)) return all;
     const auto library = NightLibrary::Open(file, opened);
     if (!library) return all;
-    for (const NightSpan& span : SplitNights(samples).nights) {
-        const auto night = library->FindNight(id, span.start);
+    // A night opened from the library carries its clock shift, and a merged
+    // or split night is not one night of the rule: the library places them.
+    for (const NightLibrary::PlacedNight& placed : library->NightsIn(id, samples)) {
         std::vector<SampleSpan> spans;
-        if (!night || !library->Exclusions(*night, spans)) continue;
-        for (const SampleSpan& s : spans) all.Exclude({s.first + span.first, s.last + span.first});
+        if (!placed.night || !library->Exclusions(*placed.night, spans)) continue;
+        for (const SampleSpan& s : spans) all.Exclude({s.first + placed.first, s.last + placed.first});
     }
     return all;
 }
@@ -52,9 +53,10 @@ bool LibraryExclusionStore::Save(int id, std::span<const SampleRecord> samples, 
     // does not hold yet (a file opened from elsewhere) is kept as a data file
     // of its own and added first, so its exclusions have a night to live in.
     const std::vector<NightSpan> nights = SplitNights(samples).nights;
+    std::vector<NightLibrary::PlacedNight> placed = library->NightsIn(id, samples);
     const auto allListed = [&] {
-        return std::all_of(nights.begin(), nights.end(),
-                           [&](const NightSpan& span) { return library->FindNight(id, span.start).has_value(); });
+        return std::all_of(placed.begin(), placed.end(),
+                           [](const NightLibrary::PlacedNight& p) { return p.night.has_value(); });
     };
     if (!allListed()) {
         std::filesystem::path kept;
@@ -65,18 +67,18 @@ bool LibraryExclusionStore::Save(int id, std::span<const SampleRecord> samples, 
             return false;
         }
         const AddResult added = library->AddSamples(kept, id, samples, options);
+        placed = library->NightsIn(id, samples);
         if (!added.result || !allListed()) {
             error = added.result ? UiText("This data set could not be added to the library of nights.")
                                  : added.result.message;
             return false;
         }
     }
-    for (const NightSpan& span : nights) {
-        const NightNumber night = *library->FindNight(id, span.start);
-        const Exclusions own = ExclusionsWithin(exclusions, span.first, span.last);
+    for (const NightLibrary::PlacedNight& p : placed) {
+        const Exclusions own = ExclusionsWithin(exclusions, p.first, p.last);
         const auto nightSamples =
-            samples.subspan(static_cast<std::size_t>(span.first), static_cast<std::size_t>(span.Samples()));
-        if (const FileResult set = library->SetExclusions(night, own.Spans(), nightSamples); !set) {
+            samples.subspan(static_cast<std::size_t>(p.first), static_cast<std::size_t>(p.last - p.first + 1));
+        if (const FileResult set = library->SetExclusions(*p.night, own.Spans(), nightSamples); !set) {
             error = set.message;
             return false;
         }
