@@ -121,9 +121,8 @@ private slots:
         const std::int64_t cursor = f.view->CursorSample();
         QVERIFY(cursor >= 0);
         for (int i = 0; i < 5; ++i) QTest::keyClick(f.view.get(), Qt::Key_Right, Qt::ShiftModifier);
-        QCOMPARE(f.view->Selection(),
-                 std::optional<SampleSpan>(SampleSpan{static_cast<std::int32_t>(cursor),
-                                                      static_cast<std::int32_t>(cursor + 5)}));
+        QCOMPARE(f.view->Selection(), std::optional<SampleSpan>(SampleSpan{static_cast<std::int32_t>(cursor),
+                                                                           static_cast<std::int32_t>(cursor + 5)}));
         QTest::keyClick(f.view.get(), Qt::Key_Left, Qt::ShiftModifier);
         QCOMPARE(f.view->Selection()->last, static_cast<std::int32_t>(cursor + 4));
         QTest::keyClick(f.view.get(), Qt::Key_Left);
@@ -245,7 +244,8 @@ private slots:
         other.settings = Settings(dir / "Quenda.ini");
         LibraryExclusionStore otherStore([&] { return library; }, other.settings);
         other.clinical.SetExclusionStore(&otherStore);
-        for (auto r : sim::GenerateRecording(5, 600, sim::DateTime{2026, 12, 9, 22, 0, 0}, 9)) other.store.AppendSample(r);
+        for (auto r : sim::GenerateRecording(5, 600, sim::DateTime{2026, 12, 9, 22, 0, 0}, 9))
+            other.store.AppendSample(r);
         other.store.SelectId(5);
         QVERIFY2(other.clinical.Exclude({0, 9}, error), error.c_str());
         rows.clear();
@@ -257,6 +257,50 @@ private slots:
         std::vector<SampleSpan> spans;
         QVERIFY(nights->Exclusions(added->night, spans));
         QCOMPARE(spans, (std::vector<SampleSpan>{{0, 9}}));
+    }
+
+    void exclusionsOfANightPutRightGoToThatNight() {
+        // A broken night merged, its clock shifted, opened from the library.
+        test::TempDir dir("quenda-trend-exclusion");
+        const auto library = dir / "library.sqlite";
+        auto samples = sim::GenerateRecording(3, 1800, sim::DateTime{2026, 12, 6, 22, 30, 0}, 7);
+        const auto after = sim::GenerateRecording(3, 1800, sim::DateTime{2026, 12, 7, 0, 6, 40}, 8);
+        samples.insert(samples.end(), after.begin(), after.end());
+        QVERIFY(WriteDataFile(dir / "ID3.dat", 3, samples, "Report Title"));
+        FileResult opened;
+        auto nights = NightLibrary::Open(library, opened);
+        QVERIFY(nights);
+        QCOMPARE(nights->AddFile(dir / "ID3.dat", {}).added, 2);
+        QVERIFY(nights->Merge(1, 2));
+        QVERIFY(nights->Shift(1, 3600));
+        std::vector<SampleRecord> night;
+        QVERIFY(nights->LoadNight(1, night));
+
+        std::string error;
+        const std::vector<SampleSpan> spans{{0, 9}, {1850, 1859}};
+        {
+            AppContext context;
+            context.settings = Settings(dir / "Quenda.ini");
+            LibraryExclusionStore store([&] { return library; }, context.settings);
+            context.clinical.SetExclusionStore(&store);
+            for (const auto& r : night) context.store.AppendSample(r);
+            context.store.SelectId(3);
+            for (const SampleSpan& span : spans) QVERIFY2(context.clinical.Exclude(span, error), error.c_str());
+        }
+        std::vector<SampleSpan> kept;
+        QVERIFY(nights->Exclusions(1, kept));
+        QCOMPARE(kept, spans);
+        std::vector<NightRow> rows;
+        QVERIFY(nights->List({}, rows));
+        QCOMPARE(rows.size(), std::size_t{1});
+        // Opened again, the night's exclusions come back.
+        AppContext again;
+        again.settings = Settings(dir / "Quenda.ini");
+        LibraryExclusionStore store([&] { return library; }, again.settings);
+        again.clinical.SetExclusionStore(&store);
+        for (const auto& r : night) again.store.AppendSample(r);
+        again.store.SelectId(3);
+        QCOMPARE(again.clinical.CurrentExclusions().Spans(), spans);
     }
 
     void paintsAsBeforeWithNothingExcludedUnderTheRawProfile() {
@@ -280,7 +324,8 @@ private slots:
         QVERIFY(shaded != plain.grab().toImage());
         const LayoutRect& g = f.view->ScreenLayout().pulse.graph;
         QCOMPARE(shaded.pixelColor(g.left + 150, g.top + 2), QColor(214, 214, 214));
-        QCOMPARE(shaded.pixelColor(g.left + 250, g.top + 2), plain.grab().toImage().pixelColor(g.left + 250, g.top + 2));
+        QCOMPARE(shaded.pixelColor(g.left + 250, g.top + 2),
+                 plain.grab().toImage().pixelColor(g.left + 250, g.top + 2));
     }
 
     void savesAShadedPage() {
