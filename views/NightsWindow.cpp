@@ -143,6 +143,8 @@ QLayout* NightsWindow::MakeButtons() {
             if (const auto row = SelectedRow()) RemoveRow(*row);
         },
         true);
+    button(
+        "Shift Clock...", [this] { AskShiftClock(); }, true);
     buttons->addStretch(1);
     button(
         "Print...", [this] { RunCommand(cmd::kPrint); }, false);

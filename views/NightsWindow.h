@@ -97,6 +97,8 @@ public:
     bool OpenRow(std::size_t row);
     bool SetNote(std::size_t row, const QString& note);
     bool RemoveRow(std::size_t row);
+    // Moves the night's times by `seconds` (Shift Clock..., in ShiftClockDialog.cpp).
+    bool ShiftClock(std::size_t row, std::int64_t seconds);
     void AddPaths(const std::vector<std::filesystem::path>& paths);
     bool WritePdf(const std::filesystem::path& path);
     NightsReport Report() const;
@@ -136,6 +138,7 @@ private:
     void Tell(const QString& text);
     bool Confirm(const QString& text);
     void AddFilesDialog(bool folder);
+    void AskShiftClock();
     void PdfDialog();
     // The parts of the window, made once by the constructor in this order.
     QLayout* MakeFilterRow();
