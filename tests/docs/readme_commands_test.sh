@@ -36,10 +36,11 @@ code_lines() {
   ' "$1"
 }
 
-# A recorder with two nights, remembered in Quenda.ini as after an earlier
-# download, so the README's lines without --port find it.
+# A recorder with a fortnight of ID 1's nights (the middle one broken in two,
+# nights 8 and 9) and a night of ID 2, remembered in Quenda.ini as after an
+# earlier download, so the README's lines without --port find it.
 . "$src/tools/sim-session.sh"
-sim_session "$build/tools/quenda-recorder-sim" quenda-readme --ids "1:8h,2:390m" --no-pacing --erase-delay-ms 100
+sim_session "$build/tools/quenda-recorder-sim" quenda-readme --ids "1:14n,2:390m" --no-pacing --erase-delay-ms 100
 export PATH="$build/cli:$build/tools:$PATH"
 mkdir session
 # Downloads are kept under the user's data folder: keep this session's to itself.
