@@ -703,6 +703,20 @@ std::string StartOf(NightLibrary& library, NightNumber night) {
     return library.Show(night, row) ? row.StartText() : std::string();
 }
 
+// "Night 4: clock shifted +3600 s; it starts 2026-12-06T23:00:00." (or
+// "clock shift taken away" when none is left).
+int SayShift(NightLibrary& library, NightNumber night) {
+    NightChanges changes;
+    library.Changes(night, changes);
+    const std::string shift = changes.clockShift == 0 ? UiText("clock shift taken away")
+                                                      : Format("%s %+lld s", UiText("clock shifted").c_str(),
+                                                               static_cast<long long>(changes.clockShift));
+    return Print(Format("%s %lld: %s; %s %s.\n", UiText("Night").c_str(), static_cast<long long>(night), shift.c_str(),
+                        UiText("it starts").c_str(), StartOf(library, night).c_str()))
+               ? kExitOk
+               : kExitFailed;
+}
+
 int Shift(const NightsOptions& o) {
     std::vector<NightNumber> nights;
     int code = kExitOk;
@@ -712,13 +726,7 @@ int Shift(const NightsOptions& o) {
     const auto seconds = ParseSeconds(o.positional[1]);
     if (!seconds) return Usage("SECONDS is a whole number of seconds, + or -, not 0 (3600 is an hour later)");
     if (const FileResult shifted = library->Shift(nights[0], *seconds); !shifted) return Fail(shifted);
-    NightChanges changes;
-    library->Changes(nights[0], changes);
-    return Print(Format("%s %lld: %s %+lld s; %s %s.\n", UiText("Night").c_str(), static_cast<long long>(nights[0]),
-                        UiText("clock shifted").c_str(), static_cast<long long>(changes.clockShift),
-                        UiText("it starts").c_str(), StartOf(*library, nights[0]).c_str()))
-               ? kExitOk
-               : kExitFailed;
+    return SayShift(*library, nights[0]);
 }
 
 int Unshift(const NightsOptions& o) {
@@ -727,11 +735,7 @@ int Unshift(const NightsOptions& o) {
     auto library = LibraryForChange(o, 1, 1, "nights unshift takes one night's number", nights, code);
     if (!library) return code;
     if (const FileResult unshifted = library->Unshift(nights[0]); !unshifted) return Fail(unshifted);
-    return Print(Format("%s %lld: %s; %s %s.\n", UiText("Night").c_str(), static_cast<long long>(nights[0]),
-                        UiText("clock shift taken away").c_str(), UiText("it starts").c_str(),
-                        StartOf(*library, nights[0]).c_str()))
-               ? kExitOk
-               : kExitFailed;
+    return SayShift(*library, nights[0]);
 }
 
 int Merge(const NightsOptions& o) {

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -1868,9 +1869,13 @@ FileResult LibraryAccess::ReplayChanges(NightLibrary& lib, const std::vector<Jou
                 break;
             }
             case JournalKind::Remove: done = DoRemove(lib, *night, dropped); break;
-            case JournalKind::Shift:
-                done = ParsePair(e.text + " 0", a, b) ? ShiftTo(lib, *night, a, dropped) : FileResult{false, {}, {}};
+            case JournalKind::Shift: {
+                const auto [end, error] = std::from_chars(e.text.data(), e.text.data() + e.text.size(), a);
+                done = error == std::errc() && end == e.text.data() + e.text.size() && !e.text.empty()
+                           ? ShiftTo(lib, *night, a, dropped)
+                           : FileResult{false, {}, {}};
                 break;
+            }
             case JournalKind::Unshift: done = ShiftTo(lib, *night, 0, dropped); break;
             case JournalKind::Merge:
                 if (const auto second = ParsePair(e.text, a, b) ? KeyNight(lib, e.id, b) : std::nullopt;
@@ -1913,6 +1918,10 @@ void UseKept(NightLibrary& lib, const Known& known, const std::set<NightKey>& no
             note.Step();
         }
         if (!kept.spans.empty() && !excluded.contains(key)) {
+            // In place of any a replayed merge gave it: the same, or newer.
+            Statement clear(lib.Handle(), "DELETE FROM exclusions WHERE night=?");
+            clear.Bind(1, night);
+            clear.Step();
             for (const SampleSpan& span : kept.spans) {
                 Statement add(lib.Handle(), "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
                 add.Bind(1, night)

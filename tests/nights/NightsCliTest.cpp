@@ -187,7 +187,7 @@ TEST(NightsCli, ShiftMergeSplitAndTheirUndoing) {
     EXPECT_EQ(EdfStartAndRecords(dir / "night.edf"), "2026-12-06T23:00:00 20");
     EXPECT_EQ(said({"export", "1", "night.csv"}).size(), 10u);
     EXPECT_EQ(test::Slurp(dir / "night.csv").substr(0, 36), "time,spo2,pulse\n2026-12-06T23:00:00,");
-    EXPECT_EQ(said({"shift", "1", "-3600"}), "Night 1: clock shifted +0 s; it starts 2026-12-06T22:00:00.\n");
+    EXPECT_EQ(said({"shift", "1", "-3600"}), "Night 1: clock shift taken away; it starts 2026-12-06T22:00:00.\n");
     EXPECT_EQ(said({"show", "1"}).find("Changes:"), std::string::npos);
 
     EXPECT_EQ(said({"merge", "2", "1"}), "Nights 1 and 2 merged into night 1.\n");

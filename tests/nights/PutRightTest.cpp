@@ -367,6 +367,11 @@ TEST(NightsPutRight, EachChangeSurvivesARebuild) {
              ASSERT_TRUE(l.Merge(1, 2));
              ASSERT_TRUE(l.SetExclusions(1, std::vector<SampleSpan>{{0, 9}, {3605, 3700}}));
          }},
+        {"merged, the later night's exclusions kept",
+         [](NightLibrary& l) {
+             ASSERT_TRUE(l.SetExclusions(2, std::vector<SampleSpan>{{5, 9}}));
+             ASSERT_TRUE(l.Merge(1, 2));
+         }},
         {"shifted and split, a note on the second half",
          [](NightLibrary& l) {
              ASSERT_TRUE(l.Shift(3, 3600));
