@@ -274,7 +274,8 @@ public:
     // Splits the night before sample `index` (1 to samples - 1): the night
     // keeps its first `index` samples, note and number; the rest becomes a
     // new night (`second`), with the same clock shift. Exclusions are divided.
-    // A merged night, or one already split into a second half, is refused.
+    // A merged night is refused, and so is the first half of a split (unsplit
+    // it first); a second half may be split again.
     FileResult Split(NightNumber night, std::int32_t index, NightNumber* second = nullptr);
     // Joins a split night again, given either half (`first`: the night kept):
     // the second half's number is retired, its note added to the first's.
