@@ -3,6 +3,7 @@
 #include "analysis/Analysis.h"
 #include "analysis/MarkingPass.h"
 #include "analysis/NightPass.h"
+#include "analysis/SecondWindow.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -38,11 +39,11 @@ public:
             if (valid && OpensEvent(r.spo2)) {
                 Open(t, now, r.spo2);
             } else if (valid) {
-                Enter(now, r.spo2);
+                window_.Enter(now, r.spo2);
             }
         }
         // The window for the second after this one starts 119 s back.
-        Leave(now - kBaselineWindow);
+        window_.Leave(now - kBaselineWindow);
     }
 
     // After the last sample: an event still open closes there.
@@ -55,14 +56,15 @@ private:
     std::int64_t Spo2At(std::int64_t i) const { return samples_[static_cast<std::size_t>(i)].spo2; }
 
     bool OpensEvent(std::int64_t v) const {
-        return count_ >= kBaselineMinSamples && v * count_ <= sum_ - depth_ * count_;
+        const std::int64_t count = window_.Count();
+        return count >= kBaselineMinSamples && v * count <= window_.Sum() - depth_ * count;
     }
     bool EndsEvent(std::int64_t v) const { return v * frozenCount_ >= frozenSum_ - frozenCount_; }
 
     void Open(std::int64_t t, std::int64_t now, int v) {
         open_ = true;
-        frozenSum_ = sum_;
-        frozenCount_ = count_;
+        frozenSum_ = window_.Sum();
+        frozenCount_ = window_.Count();
         start_ = t;
         startSecond_ = now;
         nadir_ = v;
@@ -91,25 +93,7 @@ private:
         // Too short to count: its samples belong to the baseline after all.
         // It is shorter than the window and holds no missing second, so every
         // one of them is inside it, at the seconds that follow its first.
-        for (std::int64_t s = start_; s < end; ++s) Enter(startSecond_ + (s - start_), Spo2At(s));
-    }
-
-    // The sample at second `now` takes part in the baselines from now on.
-    void Enter(std::int64_t now, std::int64_t spo2) {
-        ring_[static_cast<std::size_t>(now) & kRingMask] = static_cast<std::uint8_t>(spo2);
-        sum_ += spo2;
-        ++count_;
-    }
-
-    // The second leaves the window, with its sample if that took part. Its
-    // ring entry is cleared for the second that reuses the slot 128 s on.
-    void Leave(std::int64_t second) {
-        std::uint8_t& entry = ring_[static_cast<std::size_t>(second) & kRingMask];
-        if (entry != 0) {
-            sum_ -= entry;
-            --count_;
-            entry = 0;
-        }
+        for (std::int64_t s = start_; s < end; ++s) window_.Enter(startSecond_ + (s - start_), Spo2At(s));
     }
 
     // The seconds after the last sample up to `now` (sample t) hold none. A
@@ -122,28 +106,14 @@ private:
     // every sample.
     [[gnu::noinline]] void AfterGap(std::int64_t t, std::int64_t now) {
         if (open_) Close(t);
-        if (now - lastSecond_ > kBaselineWindow) {
-            ring_.fill(0);
-            sum_ = 0;
-            count_ = 0;
-            return;
-        }
-        for (std::int64_t s = lastSecond_ - kBaselineWindow + 1; s < now - kBaselineWindow; ++s) Leave(s);
+        window_.SkipTo(lastSecond_, now);
     }
 
     std::span<const SampleRecord> samples_;
     std::int64_t depth_;
-    // The SpO2 of the samples of the last seconds that take part in the
-    // baselines (valid and not inside a counted or open event), 0 for the
-    // others and for the missing seconds: valid SpO2 is never 0. Indexed by
-    // second modulo a power of two above the window.
-    static constexpr std::size_t kRingMask = 127;
-    static_assert(kBaselineWindow <= static_cast<int>(kRingMask));
-    // The sum and the count sit apart: side by side, the compiler pairs their
-    // updates into one vector store that the next scalar read must wait for.
-    std::int64_t sum_ = 0;
-    std::array<std::uint8_t, kRingMask + 1> ring_{};
-    std::int64_t count_ = 0;
+    // The SpO2 of the samples that take part in the baselines: valid and not
+    // inside a counted or open event.
+    SecondWindow<kBaselineWindow> window_;
     std::int64_t lastSecond_ = -1;  // of the sample before: the first comes at 0
 
     bool open_ = false;

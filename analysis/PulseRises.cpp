@@ -6,8 +6,8 @@ namespace quenda {
 
 void PulseRiseScan::Open(std::int64_t t, std::int64_t now, int pulse) {
     open_ = true;
-    frozenSum_ = sum_;
-    frozenCount_ = count_;
+    frozenSum_ = window_.Sum();
+    frozenCount_ = window_.Count();
     start_ = t;
     startSecond_ = now;
     peak_ = pulse;
@@ -27,13 +27,7 @@ void PulseRiseScan::Close(std::int64_t end) {
 void PulseRiseScan::AfterGap(std::int64_t t, std::int64_t now) {
     jumps_.push_back({t, now});
     if (open_) Close(t);
-    if (now - lastSecond_ > kRiseBaselineWindow) {
-        ring_.fill(0);
-        sum_ = 0;
-        count_ = 0;
-        return;
-    }
-    for (std::int64_t s = lastSecond_ - kRiseBaselineWindow + 1; s < now - kRiseBaselineWindow; ++s) Leave(s);
+    window_.SkipTo(lastSecond_, now);
 }
 
 // The second of sample t; `jump` is a cursor into the jumps for rising t.

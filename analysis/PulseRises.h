@@ -2,6 +2,7 @@
 
 #include "analysis/Clinical.h"
 #include "analysis/NoFigure.h"
+#include "analysis/SecondWindow.h"
 
 #include <array>
 #include <cstdint>
@@ -68,13 +69,14 @@ public:
             }
         }
         // The sample that ends a rise is outside it and may start the next.
-        if (!open_ && counted && count_ >= kRiseBaselineMinSamples && pulse * count_ >= sum_ + kRiseStartBpm * count_)
-            [[unlikely]] {
+        const std::int64_t count = window_.Count();
+        if (!open_ && counted && count >= kRiseBaselineMinSamples &&
+            pulse * count >= window_.Sum() + kRiseStartBpm * count) [[unlikely]] {
             Open(t, now, pulse);
         }
-        if (counted) Enter(now, pulse);
+        if (counted) window_.Enter(now, pulse);
         // The window for the second after this one starts 29 s back.
-        Leave(now - kRiseBaselineWindow);
+        window_.Leave(now - kRiseBaselineWindow);
     }
 
     // After the last of `samples` samples: the rises and, with the counted 3 %
@@ -87,27 +89,8 @@ private:
     void AfterGap(std::int64_t t, std::int64_t now);
     std::int64_t SecondOf(std::int64_t t, std::size_t& jump) const;
 
-    void Enter(std::int64_t now, int pulse) {
-        ring_[static_cast<std::size_t>(now) & kRingMask] = static_cast<std::uint8_t>(pulse);
-        sum_ += pulse;
-        ++count_;
-    }
-    void Leave(std::int64_t second) {
-        std::uint8_t& entry = ring_[static_cast<std::size_t>(second) & kRingMask];
-        sum_ -= entry;
-        count_ -= entry != 0 ? 1 : 0;
-        entry = 0;
-    }
-
-    // The counted pulse of the seconds in the window, 0 for the others:
-    // counted pulse is never 0.
-    static constexpr std::size_t kRingMask = 31;
-    static_assert(kRiseBaselineWindow < static_cast<int>(kRingMask));
-    // The sum and the count sit apart: side by side, the compiler pairs their
-    // updates into one vector store that the next scalar read must wait for.
-    std::int64_t sum_ = 0;
-    std::array<std::uint8_t, kRingMask + 1> ring_{};
-    std::int64_t count_ = 0;
+    // The counted pulse of the seconds in the window: counted pulse is never 0.
+    SecondWindow<kRiseBaselineWindow> window_;
     std::int64_t lastSecond_ = -1;  // of the sample before: the first comes at 0
 
     bool open_ = false;

@@ -48,7 +48,8 @@ const char* const kNightsUsage =
     "       quenda-cli nights unsplit NIGHT [--library FILE]\n"
     "       quenda-cli nights export NIGHT OUT.dat|.txt|.xlsx|.edf|.csv [--patients DIR] [--library FILE]\n"
     "       quenda-cli nights rebuild [--library FILE] [--patients DIR]\n"
-    "       quenda-cli nights report OUT.pdf [--id N] [--from DATE] [--to DATE] [--figure NAME] [--library FILE]\n"
+    "       quenda-cli nights report OUT.pdf [--id N] [--from DATE] [--to DATE] [--figure NAME] [--split DATE]\n"
+    "                                [--library FILE]\n"
     "       quenda-cli nights summary [--id N] [--from DATE] [--to DATE] [--split DATE] [--json] [--library FILE]\n";
 
 int Usage(const std::string& problem) { return UsageError(problem, kNightsUsage); }
@@ -64,7 +65,7 @@ struct NightsOptions {
     std::optional<std::string> from;
     std::optional<std::string> to;
     std::optional<std::string> figure;
-    std::optional<std::string> split;  // nights summary: before it, and on or after it
+    std::optional<std::string> split;  // nights summary and report: before it, and on or after it
     bool json = false;
     bool csv = false;
     DateOrder dateOrder = DateOrder::Unknown;  // nights add of a CSV file
@@ -871,7 +872,8 @@ void AddKeptDownloadNights(const std::filesystem::path& folder, const std::files
 }
 
 // The Nights pages of the window, without a display: the filtered nights,
-// newest first, the chart of one figure on page one.
+// newest first, the chart of one figure and their summary (split at a date
+// with --split) on page one.
 int Report(const NightsOptions& o, int argc, char** argv) {
     if (o.positional.size() != 1) return Usage("nights report takes one output file OUT.pdf");
     int code = kExitOk;
@@ -887,6 +889,7 @@ int Report(const NightsOptions& o, int argc, char** argv) {
     report.filter.from = o.from.value_or("");
     report.filter.to = o.to.value_or("");
     report.figure = o.figure ? *NightFigureNamed(*o.figure) : NightFigure::Odi3;
+    report.split = o.split.value_or("");
     report.library = LibraryFileFor(o.library).string();
     // Fonts need a GUI application, and one needs a display unless told to
     // draw offscreen.
@@ -935,7 +938,8 @@ int NightsCommand(int argc, char** argv) {
     };
     if (command == "report") {
         NightsOptions o;
-        if (const std::string problem = ParseNightsOptions(argc, argv, {"--id", "--from", "--to", "--figure"}, o);
+        if (const std::string problem =
+                ParseNightsOptions(argc, argv, {"--id", "--from", "--to", "--figure", "--split"}, o);
             !problem.empty())
             return Usage(problem);
         return Report(o, argc, argv);

@@ -8,8 +8,9 @@
 
 namespace quenda {
 
-NightsChartWidget::NightsChartWidget(const std::vector<NightRow>& rows, const NightFigure& figure, QWidget* parent)
-    : QWidget(parent), rows_(rows), figure_(figure) {
+NightsChartWidget::NightsChartWidget(const std::vector<NightRow>& rows, const NightFigure& figure,
+                                     const std::string& split, QWidget* parent)
+    : QWidget(parent), rows_(rows), figure_(figure), split_(split) {
     setMouseTracking(true);
     setMinimumHeight(180);
     setAttribute(Qt::WA_OpaquePaintEvent);

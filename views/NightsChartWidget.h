@@ -7,23 +7,26 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace quenda {
 
 // The chart under the Nights window's list: one paint routine with the
 // printed page; the pointer over a point names its night, a click selects its
-// row. It draws the window's rows and figure as they are at each paint.
+// row. It draws the window's rows, figure and split date as they are at each
+// paint.
 class NightsChartWidget : public QWidget {
 public:
-    NightsChartWidget(const std::vector<NightRow>& rows, const NightFigure& figure, QWidget* parent);
+    NightsChartWidget(const std::vector<NightRow>& rows, const NightFigure& figure, const std::string& split,
+                      QWidget* parent);
 
     // A click on a point: the row of its night.
     std::function<void(std::size_t row)> clicked;
     // The row whose point is drawn as the selected one.
     std::optional<std::size_t> selectedRow;
 
-    ChartLayout Layout() const { return LayOutNightsChart(rows_, figure_, {0, 0, width(), height()}); }
+    ChartLayout Layout() const { return LayOutNightsChart(rows_, figure_, {0, 0, width(), height()}, split_); }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -33,6 +36,7 @@ protected:
 private:
     const std::vector<NightRow>& rows_;
     const NightFigure& figure_;
+    const std::string& split_;
 };
 
 }  // namespace quenda

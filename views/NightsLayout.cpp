@@ -1,5 +1,7 @@
 #include "views/NightsLayout.h"
 
+#include "views/NightsSummaryLayout.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -36,6 +38,17 @@ struct SortKey {
     std::string text;
 };
 
+double FigureOrBelow(const NightRow& row, NightFigure figure) {
+    const double value = NightFigureValue(row, figure);
+    return HasFigure(value) ? value : -1;
+}
+
+// One decimal, or "-" where the night has none of the figure.
+std::string FigureText(const NightRow& row, NightFigure figure) {
+    const double value = NightFigureValue(row, figure);
+    return HasFigure(value) ? Fixed1(value) : "-";
+}
+
 SortKey KeyOf(const NightRow& row, NightColumn column) {
     switch (column) {
         case NightColumn::Date: return {static_cast<double>(row.start), {}};
@@ -51,6 +64,9 @@ SortKey KeyOf(const NightRow& row, NightColumn column) {
         case NightColumn::Nadir: return {static_cast<double>(row.figures.nadirSpo2), {}};
         case NightColumn::MeanSpo2: return {row.figures.spo2Mean, {}};
         case NightColumn::MeanPulse: return {row.figures.pulseMean, {}};
+        // A night with none of the figure sorts below every night with one.
+        case NightColumn::PulseRiseIndex: return {FigureOrBelow(row, NightFigure::PulseRiseIndex), {}};
+        case NightColumn::CoupledShare: return {FigureOrBelow(row, NightFigure::CoupledShare), {}};
         case NightColumn::Note: return {0, Lower(row.note)};
     }
     return {};
@@ -86,9 +102,9 @@ std::string CivilDate(int day) {
 }  // namespace
 
 const char* NightColumnTitle(NightColumn column) {
-    static const char* const titles[kNightColumnCount] = {"Date",     "ID",        "Name",       "Start", "Duration",
-                                                          "Recorded", "ODI 3 %",   "ODI 4 %",    "T90 %", "T88 min",
-                                                          "Nadir",    "Mean SpO2", "Mean pulse", "Note"};
+    static const char* const titles[kNightColumnCount] = {
+        "Date",  "ID",      "Name",  "Start",     "Duration",   "Recorded",      "ODI 3 %",   "ODI 4 %",
+        "T90 %", "T88 min", "Nadir", "Mean SpO2", "Mean pulse", "Pulse rises/h", "Coupled %", "Note"};
     return titles[static_cast<int>(column)];
 }
 
@@ -111,6 +127,8 @@ std::string NightCellText(const NightRow& row, NightColumn column) {
         case NightColumn::Nadir: return std::to_string(f.nadirSpo2);
         case NightColumn::MeanSpo2: return Fixed1(f.spo2Mean);
         case NightColumn::MeanPulse: return Fixed1(f.pulseMean);
+        case NightColumn::PulseRiseIndex: return FigureText(row, NightFigure::PulseRiseIndex);
+        case NightColumn::CoupledShare: return FigureText(row, NightFigure::CoupledShare);
         case NightColumn::Note: return row.note;
     }
     return {};
@@ -208,11 +226,19 @@ int ChartY(const ChartLayout& chart, double value) {
     return chart.plot.bottom - 1 - static_cast<int>(std::lround(share * (chart.plot.Height() - 1)));
 }
 
-int ChartX(const ChartLayout& chart, int day) {
+namespace {
+
+int DayToX(const ChartLayout& chart, double day) {
     const int days = chart.lastDay - chart.firstDay + 1;
     const double width = double(chart.plot.Width()) / days;
-    return chart.plot.left + static_cast<int>(std::lround((day - chart.firstDay + 0.5) * width));
+    return chart.plot.left + static_cast<int>(std::lround((day - chart.firstDay) * width));
 }
+
+}  // namespace
+
+int ChartX(const ChartLayout& chart, int day) { return DayToX(chart, day + 0.5); }
+
+int ChartDayStart(const ChartLayout& chart, int day) { return DayToX(chart, day); }
 
 namespace {
 
@@ -256,7 +282,8 @@ void JoinPoints(ChartLayout& chart, std::span<const NightRow> rows) {
 
 }  // namespace
 
-ChartLayout LayOutNightsChart(std::span<const NightRow> rows, NightFigure figure, const LayoutRect& area) {
+ChartLayout LayOutNightsChart(std::span<const NightRow> rows, NightFigure figure, const LayoutRect& area,
+                              const std::string& splitDate) {
     ChartLayout chart;
     chart.area = area;
     chart.figure = figure;
@@ -332,6 +359,8 @@ ChartLayout LayOutNightsChart(std::span<const NightRow> rows, NightFigure figure
 
     if (any) PlaceDateTicks(chart);
     JoinPoints(chart, rows);
+    if (const auto day = DayNumber(splitDate); any && day && *day > chart.firstDay && *day <= chart.lastDay)
+        chart.split = ChartTick{ChartDayStart(chart, *day), "From " + splitDate};
     return chart;
 }
 
@@ -367,12 +396,16 @@ NightsPrintLayout LayOutNightsPrint(const LayoutRect& page) {
     const int margin = 40;
     const LayoutRect inner{page.left + margin, page.top + margin, page.right - margin, page.bottom - margin};
     layout.header = {inner.left, inner.top, inner.right, inner.top + 44};
-    layout.chart = {inner.left, layout.header.bottom + 6, inner.right, layout.header.bottom + 6 + 250};
-    layout.firstTableTop = layout.chart.bottom + 14;
+    layout.chart = {inner.left, layout.header.bottom + 6, inner.right, layout.header.bottom + 6 + 220};
+    const int summaryHeight = std::max(SummaryHeight(false, inner.Width()), SummaryHeight(true, inner.Width()));
+    layout.summary = {inner.left, layout.chart.bottom + 8, inner.right, layout.chart.bottom + 8 + summaryHeight};
+    layout.firstTableTop = layout.summary.bottom + 10;
     layout.tableTop = layout.header.bottom + 6;
     layout.tableBottom = inner.bottom - 16;  // the page number below
-    // Shares of the width per column; the note takes what is left.
-    static const int widths[kNightPrintColumnCount - 1] = {80, 30, 96, 46, 64, 136, 54, 54, 54, 50, 58, 44, 80, 80};
+    // Widths per column, for the values and for the titles on two lines; the
+    // note takes what is left.
+    static const int widths[kNightPrintColumnCount - 1] = {76, 28, 92, 44, 62, 112, 54, 56,
+                                                           56, 50, 50, 44, 50, 50,  56, 60};
     int x = inner.left;
     for (const int w : widths) {
         layout.columnLeft.push_back(x);
@@ -380,9 +413,10 @@ NightsPrintLayout LayOutNightsPrint(const LayoutRect& page) {
     }
     layout.columnLeft.push_back(x);
     layout.columnLeft.push_back(inner.right);
-    // The header row of the table takes one row on every page.
-    layout.firstPageRows = std::max(1, (layout.tableBottom - layout.firstTableTop) / layout.rowHeight - 1);
-    layout.rowsPerPage = std::max(1, (layout.tableBottom - layout.tableTop) / layout.rowHeight - 1);
+    // The column titles take the top of the table on every page.
+    layout.firstPageRows =
+        std::max(1, (layout.tableBottom - layout.firstTableTop - layout.titleHeight) / layout.rowHeight);
+    layout.rowsPerPage = std::max(1, (layout.tableBottom - layout.tableTop - layout.titleHeight) / layout.rowHeight);
     return layout;
 }
 

@@ -31,12 +31,15 @@ enum class NightColumn {
     Nadir,
     MeanSpo2,
     MeanPulse,
+    PulseRiseIndex,
+    CoupledShare,
     Note
 };
-inline constexpr int kNightColumnCount = 14;
+inline constexpr int kNightColumnCount = 16;
 
 const char* NightColumnTitle(NightColumn column);
-// The cell as the list and the printed table show it (UTF-8).
+// The cell as the list and the printed table show it (UTF-8); "-" for a
+// figure the night has none of (the coupled share without a 3 % desaturation).
 std::string NightCellText(const NightRow& row, NightColumn column);
 // A night's coverage as counted of recorded, "96.2% of 7:58:00": the share
 // of the recorded time (its samples, gaps left out) its figures rest on.
@@ -97,26 +100,38 @@ struct ChartLayout {
     std::vector<ChartTick> dateTicks;
     std::vector<ChartTick> valueTicks;
     std::vector<ChartTick> cutOffs;  // y and the value's text
-    std::vector<int> ids;            // one series each, in colour order
+    // A split date (a therapy's start) within the dates shown: x of the
+    // line between the nights before it and those from it on, and its text.
+    std::optional<ChartTick> split;
+    std::vector<int> ids;  // one series each, in colour order
     std::string title;
     bool empty = true;
 };
-ChartLayout LayOutNightsChart(std::span<const NightRow> rows, NightFigure figure, const LayoutRect& area);
+// `splitDate`: "YYYY-MM-DD" to mark, or empty. It is marked when nights of the
+// chart lie on both sides of it: after the first date shown, up to the last.
+ChartLayout LayOutNightsChart(std::span<const NightRow> rows, NightFigure figure, const LayoutRect& area,
+                              const std::string& splitDate = {});
 // The value's y in the plot.
 int ChartY(const ChartLayout& chart, double value);
+// The middle of a day on the date axis, where its nights' points stand.
 int ChartX(const ChartLayout& chart, int day);
+// The start of a day on the date axis, halfway between its points and the
+// day before's.
+int ChartDayStart(const ChartLayout& chart, int day);
 // The point nearest `at` within `radius` units, or nothing.
 std::optional<std::size_t> ChartPointAt(const ChartLayout& chart, LayoutPoint at, int radius = 6);
 // "2026-12-06, ID 3: ODI 3 % 12.4" for the pointer.
 std::string ChartPointText(const NightRow& row, NightFigure figure);
 
-// The printed Nights page: landscape A4, the chart on page one above the
-// table, the table continued on further pages.
+// The printed Nights page: landscape A4, the chart and the period summary on
+// page one above the table, the table continued on further pages.
 struct NightsPrintLayout {
     LayoutRect page;
-    LayoutRect header;  // title and filter, on every page
-    LayoutRect chart;   // page one only
+    LayoutRect header;   // title and filter, on every page
+    LayoutRect chart;    // page one only
+    LayoutRect summary;  // page one only: room for the summary, split or not
     int rowHeight = 18;
+    int titleHeight = 30;         // the table's column titles, two lines where a title wraps
     std::vector<int> columnLeft;  // kNightPrintColumnCount + 1 edges
     int firstTableTop = 0;        // page one
     int tableTop = 0;             // later pages

@@ -106,6 +106,19 @@ void PaintNightsChart(QPainter& painter, const ChartLayout& chart, std::optional
         painter.drawEllipse(QPoint(p.at.x, p.at.y), r, r);
     }
     painter.setClipping(false);
+    if (chart.split) {
+        // The split date: a line between the nights before it and those from
+        // it on, named at the top of the plot on its right.
+        const int x = chart.split->position;
+        painter.setPen(QPen(QColor(90, 40, 140), 1.5));
+        painter.drawLine(x, plot.top(), x, plot.bottom());
+        const QString label = Q(chart.split->label);
+        const int width = painter.fontMetrics().horizontalAdvance(label) + 6;
+        const bool room = x + 2 + width <= plot.right();
+        const QRect box(room ? x + 2 : x - 2 - width, plot.top() + 2, width, 14);
+        painter.fillRect(box, QColor(255, 255, 255, 220));
+        painter.drawText(box, Qt::AlignCenter, label);
+    }
     // The key, also for a single ID (one filtered out of many).
     if (!chart.ids.empty()) {
         int x = chart.area.left + 160;
@@ -119,6 +132,27 @@ void PaintNightsChart(QPainter& painter, const ChartLayout& chart, std::optional
             x += 60;
             if (x > chart.area.right - 60) break;
         }
+    }
+    painter.restore();
+}
+
+void PaintNightsSummary(QPainter& painter, const SummaryLayout& summary) {
+    painter.save();
+    painter.fillRect(ToRect(summary.area), Qt::white);
+    QFont font = painter.font();
+    font.setPixelSize(11);
+    font.setBold(false);
+    QFont bold = font;
+    bold.setBold(true);
+    for (const LayoutRect& header : summary.headers) painter.fillRect(ToRect(header), QColor(235, 235, 235));
+    painter.setPen(QColor(220, 220, 220));
+    for (const LayoutLine& rule : summary.rules) painter.drawLine(rule.from.x, rule.from.y, rule.to.x - 1, rule.to.y);
+    painter.setPen(Qt::black);
+    for (const SummaryCell& cell : summary.cells) {
+        painter.setFont(cell.bold ? bold : font);
+        const QRect r = ToRect(cell.rect).adjusted(3, 0, -3, 0);
+        painter.drawText(r, (cell.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
+                         painter.fontMetrics().elidedText(Q(cell.text), Qt::ElideRight, r.width()));
     }
     painter.restore();
 }
@@ -150,8 +184,8 @@ void PaintNightsPage(QPainter& painter, const LayoutRect& page, const NightsRepo
 
     int top = layout.tableTop;
     if (pageIndex == 0) {
-        const ChartLayout chart = LayOutNightsChart(report.rows, report.figure, layout.chart);
-        PaintNightsChart(painter, chart);
+        PaintNightsChart(painter, LayOutNightsChart(report.rows, report.figure, layout.chart, report.split));
+        PaintNightsSummary(painter, LayOutSummary(SummarizeListed(report.rows, report.split), layout.summary));
         top = layout.firstTableTop;
     }
     painter.setFont(font);
@@ -165,13 +199,15 @@ void PaintNightsPage(QPainter& painter, const LayoutRect& page, const NightsRepo
     QFont bold = font;
     bold.setBold(true);
     painter.setFont(bold);
-    painter.fillRect(QRect(layout.columnLeft.front(), top, right - layout.columnLeft.front(), layout.rowHeight),
+    painter.fillRect(QRect(layout.columnLeft.front(), top, right - layout.columnLeft.front(), layout.titleHeight),
                      QColor(235, 235, 235));
     for (int c = 0; c < kNightPrintColumnCount; ++c) {
-        painter.drawText(cell(c, top), Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(NightPrintColumnTitle(c)));
+        const QRect title = cell(c, top).adjusted(0, 0, 0, layout.titleHeight - layout.rowHeight);
+        painter.drawText(title, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap,
+                         QString::fromUtf8(NightPrintColumnTitle(c)));
     }
     painter.setFont(font);
-    int y = top + layout.rowHeight;
+    int y = top + layout.titleHeight;
     for (std::size_t i = first; i < first + count; ++i) {
         const NightRow& row = report.rows[i];
         painter.setPen(row.missing ? kMissingText : QColor(Qt::black));

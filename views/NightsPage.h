@@ -1,6 +1,7 @@
 #pragma once
 
 #include "views/NightsLayout.h"
+#include "views/NightsSummaryLayout.h"
 
 #include <QColor>
 
@@ -15,11 +16,13 @@ class QPagedPaintDevice;
 namespace quenda {
 
 // What the printed Nights pages show: the listed rows in the list's order,
-// the figure of the chart and the filter that chose the rows.
+// the figure of the chart, the filter that chose the rows and the date the
+// summary splits them at (empty: none).
 struct NightsReport {
     std::vector<NightRow> rows;
     NightFigure figure = NightFigure::Odi3;
     NightsFilter filter;
+    std::string split;
     std::string library;  // the library file, named in the header
 };
 
@@ -31,6 +34,9 @@ QColor NightsSeriesColour(std::size_t index);
 // The chart, onto any painter: the window, the printer and the PDF share it.
 // `hot`: a point drawn larger (the one under the pointer or selected).
 void PaintNightsChart(QPainter& painter, const ChartLayout& chart, std::optional<std::size_t> hot = std::nullopt);
+
+// The period summary, onto any painter: the window and the printed page.
+void PaintNightsSummary(QPainter& painter, const SummaryLayout& summary);
 
 // One page of the Nights report on a sheet `page` in 1/96-inch units.
 int NightsReportPageCount(const NightsReport& report, const LayoutRect& page);

@@ -3,6 +3,7 @@
 #include "base/CommandIds.h"
 #include "document/AppContext.h"
 #include "views/NightsChartWidget.h"
+#include "views/NightsSummaryWidget.h"
 #include "views/NightsTableModel.h"
 #include "views/PrintDialogs.h"
 #include "widgets/MessageBox.h"
@@ -74,6 +75,8 @@ NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, N
     const int figure = context_.settings.ReadInt(settings_key::kNightsFigure, 0);
     figure_ = figure >= 0 && figure < kNightFigureCount ? static_cast<NightFigure>(figure) : NightFigure::Odi3;
     figureBox_->setCurrentIndex(static_cast<int>(figure_));
+    split_->setText(Q(context_.settings.ReadString(settings_key::kNightsSplit, "", 16)));
+    ApplySplit();
 
     ConnectControls();
     OpenLibrary();
@@ -86,7 +89,11 @@ QLayout* NightsWindow::MakeFilterRow() {
     idOrName_->setPlaceholderText(UiQString("ID or name"));
     from_ = new QLineEdit(this);
     to_ = new QLineEdit(this);
-    for (QLineEdit* date : {from_, to_}) {
+    split_ = new QLineEdit(this);
+    split_->setToolTip(
+        UiQString("The summary sets the nights before this date (a therapy's start, say) beside "
+                  "those from it on; the chart marks it. Empty: no split."));
+    for (QLineEdit* date : {from_, to_, split_}) {
         date->setPlaceholderText(QStringLiteral("YYYY-MM-DD"));
         date->setMaxLength(10);
         date->setFixedWidth(date->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00")) + 24);
@@ -97,6 +104,9 @@ QLayout* NightsWindow::MakeFilterRow() {
     filterRow->addWidget(from_);
     filterRow->addWidget(new QLabel(UiQString("To:"), this));
     filterRow->addWidget(to_);
+    filterRow->addSpacing(12);
+    filterRow->addWidget(new QLabel(UiQString("Before/after:"), this));
+    filterRow->addWidget(split_);
     return filterRow;
 }
 
@@ -112,9 +122,11 @@ QWidget* NightsWindow::MakeChartPanel() {
     chartRow->addWidget(figureBox_);
     chartRow->addStretch(1);
     chartLayout->addLayout(chartRow);
-    chart_ = new NightsChartWidget(shown_, figure_, this);
+    chart_ = new NightsChartWidget(shown_, figure_, splitDate_, this);
     chart_->clicked = [this](std::size_t row) { SelectRow(row); };
     chartLayout->addWidget(chart_, 1);
+    summaryView_ = new NightsSummaryWidget(summary_, this);
+    chartLayout->addWidget(summaryView_);
     return chartPanel_;
 }
 
@@ -160,6 +172,8 @@ void NightsWindow::ConnectControls() {
         connect(edit, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
         connect(edit, &QLineEdit::editingFinished, this, [this] { SaveFilter(); });
     }
+    connect(split_, &QLineEdit::textChanged, this, [this] { ApplySplit(); });
+    connect(split_, &QLineEdit::editingFinished, this, [this] { SaveSplit(); });
     connect(figureBox_, &QComboBox::currentIndexChanged, this,
             [this](int index) { SetFigure(static_cast<NightFigure>(index)); });
     connect(table_, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
@@ -188,7 +202,7 @@ NightsWindow::~NightsWindow() {
     // torn down; its editingFinished (and a selection change) would otherwise
     // reach this window after its own members are gone.
     follow_->stop();
-    for (QObject* sender : std::initializer_list<QObject*>{idOrName_, from_, to_, figureBox_, table_,
+    for (QObject* sender : std::initializer_list<QObject*>{idOrName_, from_, to_, split_, figureBox_, table_,
                                                            table_->selectionModel(), table_->itemDelegate()})
         if (sender) disconnect(sender, nullptr, this, nullptr);
 }
@@ -285,12 +299,46 @@ void NightsWindow::SaveFilter() {
     if (!saved) message_->setText(UiQString("The filter could not be remembered in the settings file."));
 }
 
+namespace {
+
+// A date field's text: red while it is not a date (being typed, or wrong).
+std::string DateField(QLineEdit* date) {
+    const std::string text = date->text().trimmed().toStdString();
+    date->setStyleSheet(text.empty() || IsDateText(text) ? QString() : QStringLiteral("color: #c00000;"));
+    return text;
+}
+
+}  // namespace
+
 void NightsWindow::ApplyFilter() {
-    for (QLineEdit* date : {from_, to_}) {
-        const std::string text = date->text().trimmed().toStdString();
-        date->setStyleSheet(text.empty() || IsDateText(text) ? QString() : QStringLiteral("color: #c00000;"));
-    }
+    for (QLineEdit* date : {from_, to_}) DateField(date);
     Refill();
+}
+
+void NightsWindow::SetSplitDate(const std::string& date) {
+    {
+        const QSignalBlocker block(split_);
+        split_->setText(Q(date));
+    }
+    ApplySplit();
+    SaveSplit();
+}
+
+void NightsWindow::ApplySplit() {
+    const std::string text = DateField(split_);
+    splitDate_ = IsDateText(text) ? text : std::string();
+    Summarize();
+    chart_->update();
+}
+
+void NightsWindow::SaveSplit() {
+    if (!context_.settings.WriteString(settings_key::kNightsSplit, splitDate_))
+        message_->setText(UiQString("The date could not be remembered in the settings file."));
+}
+
+void NightsWindow::Summarize() {
+    summary_ = SummarizeListed(shown_, splitDate_);
+    summaryView_->Refresh();
 }
 
 void NightsWindow::Refill(bool keepScroll) {
@@ -325,6 +373,7 @@ void NightsWindow::Refill(bool keepScroll) {
     }
     chart_->selectedRow = SelectedRow();
     chart_->update();
+    Summarize();
     ShowState();
 }
 
@@ -470,6 +519,7 @@ NightsReport NightsWindow::Report() const {
     report.rows = shown_;
     report.figure = figure_;
     report.filter = Filter();
+    report.split = splitDate_;
     report.library = libraryFile_.string();
     return report;
 }

@@ -27,14 +27,17 @@ namespace quenda {
 
 struct AppContext;
 class NightsChartWidget;
+class NightsSummaryWidget;
 class NightsTableModel;
 
-// Settings-file keys of the Nights window: its filter and its chart's figure.
+// Settings-file keys of the Nights window: its filter, its chart's figure and
+// the date its summary splits the nights at.
 namespace settings_key {
 inline constexpr const char* kNightsIdOrName = "NightsIdOrName";
 inline constexpr const char* kNightsFrom = "NightsFrom";
 inline constexpr const char* kNightsTo = "NightsTo";
 inline constexpr const char* kNightsFigure = "NightsFigure";
+inline constexpr const char* kNightsSplit = "NightsSplit";
 }  // namespace settings_key
 
 // The user texts of the window.
@@ -58,7 +61,8 @@ struct NightsWindowHooks {
 
 // The "Nights" window: the library's nights, newest first, with a filter
 // remembered in the settings file, an editable note, the chart of one figure
-// across the listed nights, and the commands over them. Print and Print
+// across the listed nights, their period summary (split before and after a
+// date, also remembered, when one is given), and the commands over them. Print and Print
 // Preview of the main window print its pages while it is the active window.
 class NightsWindow : public QWidget, public CommandTarget {
 public:
@@ -89,6 +93,13 @@ public:
     void SetFilter(const NightsFilter& filter);
     NightFigure Figure() const { return figure_; }
     void SetFigure(NightFigure figure);
+    // The date the summary splits the listed nights at and the chart marks:
+    // "YYYY-MM-DD", or empty for none (a date being typed splits nothing
+    // until it is a date).
+    const std::string& SplitDate() const { return splitDate_; }
+    void SetSplitDate(const std::string& date);
+    // The period summary of the listed nights, as shown under the chart.
+    const NightsSummary& Summary() const { return summary_; }
     void SortBy(NightColumn column, bool ascending);
     // What the window says instead of, or above, the list ("" when nothing).
     QString Message() const;
@@ -106,6 +117,7 @@ public:
 
     QTableView* Table() const { return table_; }
     QWidget* ChartWidget() const;
+    NightsSummaryWidget* SummaryWidget() const { return summaryView_; }
 
     bool HandlesCommand(int commandId) const override;
     void RunCommand(int commandId) override;
@@ -131,6 +143,10 @@ private:
     void OpenLibrary();
     void ApplyFilter();
     void SaveFilter();
+    void ApplySplit();
+    void SaveSplit();
+    // The summary of the rows listed now, shown.
+    void Summarize();
     // `keepScroll`: where the list is scrolled to stays (a reload); else the
     // selected row is scrolled into view (a new filter or order).
     void Refill(bool keepScroll = false);
@@ -160,16 +176,20 @@ private:
     NightColumn sortColumn_ = NightColumn::Date;
     bool ascending_ = false;
     NightFigure figure_ = NightFigure::Odi3;
+    std::string splitDate_;
+    NightsSummary summary_;
 
     QLineEdit* idOrName_ = nullptr;
     QLineEdit* from_ = nullptr;
     QLineEdit* to_ = nullptr;
+    QLineEdit* split_ = nullptr;
     QLabel* message_ = nullptr;
     QTableView* table_ = nullptr;
     NightsTableModel* model_ = nullptr;
     QComboBox* figureBox_ = nullptr;
     QWidget* chartPanel_ = nullptr;
     NightsChartWidget* chart_ = nullptr;
+    NightsSummaryWidget* summaryView_ = nullptr;
     std::vector<QPushButton*> rowButtons_;
 };
 

@@ -21,6 +21,7 @@ declare -A expected=(
   [clinical]=1280x800
   [report]=1123x794
   [nights]=1280x800
+  [nights-split]=1280x800
   [nights-report]=1123x794
 )
 

@@ -1,7 +1,9 @@
 // The Nights window over a library of two IDs and five nights: order, sort
-// and filter, the chart against the listed values, opening a night, the note
-// read back by quenda-cli, removing, and the edges (empty, missing file,
-// unreadable library). Renders the window and the printed pages.
+// and filter, the chart against the listed values, the period summary and its
+// split at a date, opening a night, the note read back by quenda-cli,
+// removing, and the edges (empty, missing file, unreadable library). Renders
+// the window and the printed pages.
+#include "base/StringFormat.h"
 #include "document/AppContext.h"
 #include "nights/Library.h"
 #include "store/DataFile.h"
@@ -9,6 +11,7 @@
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "views/NightsPage.h"
+#include "views/NightsSummaryWidget.h"
 #include "views/NightsWindow.h"
 #include "views/Printing.h"
 
@@ -112,6 +115,17 @@ std::vector<std::string> Column(const std::vector<NightRow>& rows, NightColumn c
     return cells;
 }
 
+// The texts of the summary the window paints under its chart.
+std::vector<std::string> SummaryTexts(const NightsWindow& window) {
+    std::vector<std::string> texts;
+    for (const SummaryCell& cell : window.SummaryWidget()->Layout().cells) texts.push_back(cell.text);
+    return texts;
+}
+
+bool Shows(const std::vector<std::string>& texts, const std::string& text) {
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
 }  // namespace
 
 class NightsWindowTest : public QObject {
@@ -203,6 +217,127 @@ private slots:
         QCOMPARE(w.window->SelectedRow(), std::optional<std::size_t>(p.row));
         QVERIFY(QString::fromStdString(ChartPointText(w.window->Rows()[p.row], NightFigure::Odi3))
                     .startsWith(QString::fromStdString(w.window->Rows()[p.row].date)));
+    }
+
+    // The pulse-rise index and the coupled share in the list and the printed
+    // table, "-" for a night without them, which sorts below every night
+    // with one (0 included).
+    void pulseRiseColumnsShowADashForNone() {
+        NightRow some, zero, none;
+        some.night = 1;
+        some.figures.pulseRiseIndex = 12.34;
+        some.figures.coupledShare = 50;
+        zero.night = 2;
+        zero.figures.coupledShare = 0;
+        none.night = 3;
+        none.figures.pulseRiseIndex = kNoFigure;
+        const struct {
+            const NightRow& row;
+            const char* rises;
+            const char* coupled;
+        } cases[] = {{some, "12.3", "50.0"}, {zero, "0.0", "0.0"}, {none, "-", "-"}};
+        int printRises = 0;
+        while (NightPrintColumnTitle(printRises) != std::string("Pulse rises/h")) ++printRises;
+        QCOMPARE(NightPrintColumnTitle(printRises + 1), "Coupled %");
+        for (const auto& c : cases) {
+            QCOMPARE(NightCellText(c.row, NightColumn::PulseRiseIndex), std::string(c.rises));
+            QCOMPARE(NightCellText(c.row, NightColumn::CoupledShare), std::string(c.coupled));
+            QCOMPARE(NightPrintCellText(c.row, printRises), std::string(c.rises));
+            QCOMPARE(NightPrintCellText(c.row, printRises + 1), std::string(c.coupled));
+        }
+        std::vector<NightRow> rows{some, none, zero};
+        SortNights(rows, NightColumn::CoupledShare, true);
+        QCOMPARE(rows[0].night, NightNumber{3});
+        QCOMPARE(rows[1].night, NightNumber{2});
+        SortNights(rows, NightColumn::PulseRiseIndex, false);
+        QCOMPARE(rows[2].night, NightNumber{3});
+    }
+
+    // The summary under the chart is that of the listed nights: it follows
+    // the filter, and the library when another process adds nights to it.
+    void summaryFollowsTheFilterAndTheLibrary() {
+        Library lib;
+        Window w(lib.file);
+        const auto check = [&](int nights, const std::string& title) {
+            const PeriodSummary& shown = w.window->Summary().period;
+            QCOMPARE(shown.nights, nights);
+            QVERIFY(!w.window->Summary().split);
+            const PeriodSummary listed = SummarizeNights(w.window->Rows());
+            const FigureSummary& odi3 = shown.figures[static_cast<int>(NightFigure::Odi3)];
+            QCOMPARE(odi3.median, listed.figures[static_cast<int>(NightFigure::Odi3)].median);
+            const auto texts = SummaryTexts(*w.window);
+            QVERIFY2(Shows(texts, title), title.c_str());
+            QVERIFY(Shows(texts, nights ? Format("%.1f", odi3.median) : "–"));
+        };
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        check(5, "Period summary: 5 nights, 2026-12-06 to 2026-12-09");
+        w.window->SetFilter({"5", "", ""});
+        check(2, "Period summary: 2 nights, 2026-12-06 to 2026-12-07");
+        w.window->SetFilter({"3", "2026-12-09", ""});
+        check(1, "Period summary: 1 night, 2026-12-09");
+        w.window->SetFilter({"12", "", ""});
+        check(0, "Period summary: no nights");
+        w.window->SetFilter({"3", "", ""});
+        AddMoreNights(lib);
+        w.window->Reload();
+        check(25, "Period summary: 25 nights, 2026-12-06 to 2026-12-31");
+        w.window->SetFilter({});
+    }
+
+    // A date splits the summary into the nights before it and those from it
+    // on, and the chart draws a line between them; it marks nothing at the
+    // first date shown or past the last, where one side would be empty.
+    void splitShowsBothSidesAndMarksTheChart() {
+        Library lib;  // nights of the 6th (two), the 7th (two) and the 9th
+        Window w(lib.file);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        const struct {
+            const char* date;
+            bool split;
+            int before;
+            int after;
+            bool line;
+        } cases[] = {
+            {"", false, 0, 0, false},          {"2026-12-0", false, 0, 0, false},  // typing: no split yet
+            {"2026-12-05", true, 0, 5, false}, {"2026-12-06", true, 0, 5, false}, {"2026-12-07", true, 2, 3, true},
+            {"2026-12-09", true, 4, 1, true},  {"2026-12-10", true, 5, 0, false},
+        };
+        for (const auto& c : cases) {
+            w.window->SetSplitDate(c.date);
+            const NightsSummary& summary = w.window->Summary();
+            QCOMPARE(summary.split.has_value(), c.split);
+            QCOMPARE(summary.period.nights, 5);
+            const ChartLayout chart = w.window->Chart();
+            QCOMPARE(chart.split.has_value(), c.line);
+            if (!c.split) continue;
+            QCOMPARE(summary.split->before.nights, c.before);
+            QCOMPARE(summary.split->after.nights, c.after);
+            QCOMPARE(w.window->Report().split, std::string(c.date));
+            if (!c.line) continue;
+            // Halfway between the day before's points and the date's own.
+            const int day = *DayNumber(c.date);
+            QVERIFY(std::abs(2 * chart.split->position - ChartX(chart, day - 1) - ChartX(chart, day)) <= 2);
+            for (const ChartPoint& p : chart.points)
+                QVERIFY(p.day < day ? p.at.x < chart.split->position : p.at.x > chart.split->position);
+        }
+        // Both sides side by side, with the change of each median.
+        w.window->SetSplitDate("2026-12-07");
+        const SplitSummary& split = *w.window->Summary().split;
+        const auto texts = SummaryTexts(*w.window);
+        QVERIFY(Shows(texts, "Median before") && Shows(texts, "Median after") && Shows(texts, "Change of median"));
+        const double change = *split.MedianChange(NightFigure::Odi3);
+        QCOMPARE(change, split.after.figures[0].median - split.before.figures[0].median);
+        QVERIFY(Shows(texts, Format("%+.1f", change)));
+        SaveScreenshot(w.window->grab().toImage(), "nights_window_split");
+
+        // Remembered in the settings file, as the filter is.
+        Window again(lib.file);
+        QCOMPARE(again.window->SplitDate(), std::string("2026-12-07"));
+        QVERIFY(again.window->Summary().split);
+        again.window->SetSplitDate("");
+        QVERIFY(!Window(lib.file).window->Summary().split);
     }
 
     void opensANightAsTheCurrentDataSet() {
@@ -356,6 +491,13 @@ private slots:
             {"nights", "report", pdf.string(), "--library", lib.file.string(), "--id", "3", "--figure", "t90"});
         QCOMPARE(report.exitCode, 0);
         QVERIFY(test::Slurp(pdf).rfind("%PDF", 0) == 0);
+        const auto split = test::RunInDirectory(
+            home_.Path(), QUENDA_CLI_PATH,
+            {"nights", "report", pdf.string(), "--library", lib.file.string(), "--split", "2026-12-07"});
+        QCOMPARE(split.exitCode, 0);
+        const auto badSplit = test::RunInDirectory(home_.Path(), QUENDA_CLI_PATH,
+                                                   {"nights", "report", pdf.string(), "--split", "2026-12-32"});
+        QCOMPARE(badSplit.exitCode, 2);
         const auto bad =
             test::RunInDirectory(home_.Path(), QUENDA_CLI_PATH, {"nights", "report", pdf.string(), "--figure", "ahi"});
         QCOMPARE(bad.exitCode, 2);
@@ -445,19 +587,38 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
         SaveScreenshot(w.window->grab().toImage(), "nights_window");
 
-        const NightsReport report = w.window->Report();
+        NightsReport report = w.window->Report();
         const LayoutRect page = LandscapeA4Page();
         const int pages = NightsReportPageCount(report, page);
         QCOMPARE(pages, 2);
         std::size_t printed = 0;
         const NightsPrintLayout layout = LayOutNightsPrint(page);
-        for (int i = 0; i < pages; ++i) {
-            printed += NightsPageRows(layout, report.rows.size(), i).second;
-            QImage image(page.Width(), page.Height(), QImage::Format_RGB32);
-            QPainter painter(&image);
-            PaintNightsPage(painter, page, report, i);
-            painter.end();
-            SaveScreenshot(image, QStringLiteral("nights_page_%1").arg(i + 1));
+        // Page one: the chart, the summary (room for it split or not), then the
+        // table, whose last row ends above the page number.
+        QVERIFY(layout.chart.bottom <= layout.summary.top && layout.summary.bottom <= layout.firstTableTop);
+        for (const bool split : {false, true})
+            QVERIFY(SummaryHeight(split, layout.summary.Width()) <= layout.summary.Height());
+        QVERIFY(layout.firstPageRows >= 8);
+        QVERIFY(layout.firstTableTop + layout.titleHeight + layout.firstPageRows * layout.rowHeight <=
+                layout.tableBottom);
+        QVERIFY(layout.tableTop + layout.titleHeight + layout.rowsPerPage * layout.rowHeight <= layout.tableBottom);
+        // Every column, the note last, within the page.
+        QCOMPARE(layout.columnLeft.back(), layout.header.right);
+        for (std::size_t c = 1; c < layout.columnLeft.size(); ++c)
+            QVERIFY(layout.columnLeft[c] - layout.columnLeft[c - 1] >= (c + 1 == layout.columnLeft.size() ? 80 : 28));
+        for (const std::string split : {"", "2026-12-20"}) {
+            report.split = split;
+            for (int i = 0; i < pages; ++i) {
+                if (split.empty()) printed += NightsPageRows(layout, report.rows.size(), i).second;
+                QImage image(page.Width(), page.Height(), QImage::Format_RGB32);
+                QPainter painter(&image);
+                PaintNightsPage(painter, page, report, i);
+                painter.end();
+                // The summary's shaded header row on page one only.
+                const LayoutRect header = LayOutSummary(SummarizeListed(report.rows, split), layout.summary).headers[0];
+                QCOMPARE(image.pixelColor(header.left + 1, header.top + 1) == QColor(235, 235, 235), i == 0);
+                SaveScreenshot(image, QStringLiteral("nights_page_%1%2").arg(i + 1).arg(split.empty() ? "" : "_split"));
+            }
         }
         QCOMPARE(printed, report.rows.size());
         // The printed table says what a night's figures rest on: counted of

@@ -1,9 +1,13 @@
 // quenda-screenshots: the pictures of the README, taken from the real program
 // without a display. It plays a user at the main window: New Data Capture
-// against a recorder (normally the simulator), ID 1 and Done, patient details,
-// then the Trend, Table, Analysis and Clinical modes, saving one PNG of each.
+// against a recorder (normally the simulator, whose ID 1 holds a fortnight of
+// nights), ID 1 and Done, patient details, File > Nights... (the list, the
+// chart and the period summary, then the same split before and after a date),
+// the night of the most desaturations opened, then the Trend, Table, Analysis
+// and Clinical modes, saving one PNG of each. The night opened is saved as
+// ./night.dat, as File > Save Data would, for the report page printed of it.
 //
-//   quenda-screenshots --port pts/7 --out DIR [--patients DIR]
+//   quenda-screenshots --port pts/7 --out DIR [--patients DIR] [--split DATE]
 //
 // It runs in the folder whose Quenda.ini it should use, like the program, and
 // always offscreen: no display is needed.
@@ -19,7 +23,6 @@
 #include "patient/PatientRecord.h"
 #include "patient/Units.h"
 #include "store/DataFile.h"
-#include "tools/sim/Recording.h"
 #include "views/NightsWindow.h"
 
 #include <QApplication>
@@ -32,9 +35,11 @@
 #include <QTemporaryFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace quenda {
@@ -47,6 +52,7 @@ struct Options {
     std::string port;
     QString out;
     std::filesystem::path patients = "patients";
+    std::string split;  // the Nights pictures' before/after date
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -58,11 +64,14 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.out = QString::fromLocal8Bit(argv[i + 1]);
         } else if (name == "--patients") {
             options.patients = argv[i + 1];
+        } else if (name == "--split") {
+            options.split = argv[i + 1];
         } else {
             return false;
         }
     }
-    return argc % 2 == 1 && !options.port.empty() && !options.out.isEmpty();
+    return argc % 2 == 1 && !options.port.empty() && !options.out.isEmpty() &&
+           (options.split.empty() || IsDateText(options.split));
 }
 
 // Saves a picture in 256 colours, which keeps these flat screens sharp at a
@@ -104,36 +113,68 @@ PatientRecord SamplePatient() {
     return record;
 }
 
-// File > Nights... over three weeks of Alex's evenings in March (one missed),
-// kept beside the downloaded night in the session's own library.
-bool ShootNights(MainWindow& frame, AppContext& context, const Options& options) {
-    std::vector<SampleRecord> march;
-    for (int day = 1; day <= 21; ++day) {
-        if (day == 12) continue;  // the recorder stayed in its drawer
-        const auto night = sim::GenerateRecording(kShotId, 6 * 3600 + day * 300, sim::DateTime{2026, 3, day, 22, 15, 0},
-                                                  20260300 + static_cast<std::uint64_t>(day) * 7919);
-        march.insert(march.end(), night.begin(), night.end());
+// The downloaded nights of ID 1 take the patient's name, as Edit > User Info
+// gives it to the current data set's nights.
+bool NameNights(const AppContext& context) {
+    FileResult result;
+    const auto library = NightLibrary::Open(context.nightsLibrary, result);
+    std::vector<NightRow> rows;
+    NightFilter filter;
+    filter.id = kShotId;
+    if (!library || !(result = library->List(filter, rows))) return false;
+    for (const NightRow& row : rows) {
+        if (!(result = library->SetName(row.night, "Alex Example"))) return false;
     }
-    const std::filesystem::path file = std::filesystem::absolute("march/ID1.dat");
-    std::filesystem::create_directories(file.parent_path());
-    AddOptions names;
-    names.nameOf = [](int id) { return id == kShotId ? std::string("Alex Example") : std::string(); };
-    const std::filesystem::path paths[] = {file};
-    if (!WriteDataFile(file, kShotId, march, "") || !AddToLibrary(context.nightsLibrary, paths, names).result) {
-        std::fprintf(stderr, "quenda-screenshots: cannot make the nights library\n");
+    return true;
+}
+
+// File > Nights... over the fortnight the download put in the session's
+// library: the list, the chart and the period summary, then the summary split
+// at `options.split` (a note marks that night) and the chart's line there.
+// Leaves the night of the highest ODI open as the current data set, in Trend,
+// so the pages that follow have desaturations to show.
+bool ShootNights(MainWindow& frame, const AppContext& context, const Options& options) {
+    if (!NameNights(context)) {
+        std::fprintf(stderr, "quenda-screenshots: cannot name the nights in the library\n");
         return false;
     }
     if (!frame.OnCommand(cmd::kNights)) return false;
     auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView());
     if (!nights) return false;
-    nights->SetFilter({"1", "2026-03-01", "2026-03-31"});
-    for (std::size_t row = 0; row < nights->Rows().size(); ++row) {
-        if (nights->Rows()[row].date == "2026-03-14") nights->SetNote(row, "new mask from today");
+    nights->SetFilter({std::to_string(kShotId), "", ""});
+    nights->SetSplitDate("");
+    if (nights->Rows().size() < 10) {
+        std::fprintf(stderr, "quenda-screenshots: the download gave %zu nights of ID %d, not a fortnight\n",
+                     nights->Rows().size(), kShotId);
+        return false;
     }
-    nights->SelectRow(4);
+    // The note on the split date's first night.
+    std::optional<std::size_t> marked;
+    for (std::size_t row = 0; row < nights->Rows().size(); ++row) {
+        if (nights->Rows()[row].date == options.split) marked = row;
+    }
+    if (marked) nights->SetNote(*marked, "new mask from today");
+    nights->SelectRow(2);
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
-    (void)options;
-    return Save(frame.grab().toImage(), options.out, "nights");
+    bool ok = Save(frame.grab().toImage(), options.out, "nights");
+    nights->SetSplitDate(options.split);
+    if (marked) nights->SelectRow(*marked);
+    for (int i = 0; i < 10; ++i) QApplication::processEvents();
+    ok = Save(frame.grab().toImage(), options.out, "nights-split") && ok;
+    const auto& rows = nights->Rows();
+    const auto most = static_cast<std::size_t>(
+        std::max_element(rows.begin(), rows.end(),
+                         [](const NightRow& a, const NightRow& b) { return a.figures.odi3 < b.figures.odi3; }) -
+        rows.begin());
+    if (!nights->OpenRow(most)) return false;
+    // Saved with the report title, as File > Save Data saves it.
+    if (const FileResult saved = WriteDataFile("night.dat", static_cast<std::uint8_t>(kShotId),
+                                               context.store.CurrentSamples(), context.reportTitle.Text());
+        !saved) {
+        std::fprintf(stderr, "quenda-screenshots: cannot save ./night.dat: %s\n", saved.message.c_str());
+        return false;
+    }
+    return ok;
 }
 
 int Run(const Options& options) {
@@ -194,6 +235,10 @@ int Run(const Options& options) {
         return 1;
     }
     context.RepaintCurrentView();
+    if (!ShootNights(frame, context, options)) {
+        std::fprintf(stderr, "quenda-screenshots: the Nights pictures could not be taken\n");
+        return 1;
+    }
 
     // The status bar's page pane once each view has painted. The clinical page
     // is one sheet, whatever the pane says.
@@ -210,8 +255,8 @@ int Run(const Options& options) {
     for (const auto& shot : shots) {
         bool opened = true;
         if (shot.command == cmd::kModeTrend) {
-            // The capture opened the trend view (Mode > Trend is greyed there);
-            // its third page has a cluster of desaturations to look at.
+            // Opening the night showed its trend view (Mode > Trend is greyed
+            // there); its third page has desaturations to look at.
             Settle(frame, QRegularExpression("^Page:1/\\d+$"));
             opened = frame.OnCommand(cmd::kPageDown) && frame.OnCommand(cmd::kPageDown);
         } else {
@@ -224,7 +269,6 @@ int Run(const Options& options) {
         Settle(frame, shot.page);
         ok = Save(frame.grab().toImage(), options.out, shot.name) && ok;
     }
-    ok = ShootNights(frame, context, options) && ok;
     return ok ? 0 : 1;
 }
 
@@ -247,7 +291,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Quenda");
     quenda::Options options;
     if (!quenda::ParseOptions(argc, argv, options)) {
-        std::fputs("usage: quenda-screenshots --port NAME --out DIR [--patients DIR]\n", stderr);
+        std::fputs("usage: quenda-screenshots --port NAME --out DIR [--patients DIR] [--split YYYY-MM-DD]\n", stderr);
         return 2;
     }
     return quenda::Run(options);

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "nights/PeriodSummary.h"
+#include "views/PageLayout.h"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quenda {
+
+// The period summary of the listed nights, as the Nights window shows it
+// under its chart and the first printed Nights page carries it: a table of
+// one row per figure, or with a date, the nights before it beside those from
+// it on and the change of each median. No widgets: the window, the printer
+// and the tests share it.
+
+struct NightsSummary {
+    PeriodSummary period;               // every listed night
+    std::optional<SplitSummary> split;  // with a date: before it, and from it on
+};
+// `splitDate`: "YYYY-MM-DD", or empty for no split.
+NightsSummary SummarizeListed(std::span<const NightRow> rows, const std::string& splitDate);
+
+// The summary's texts: two lines above the table, the table's header and one
+// row of cells per figure, in NightFigure's order ("–" where there is nothing
+// to say).
+struct SummaryTable {
+    std::string title;
+    std::string overview;
+    std::vector<std::string> header;
+    std::vector<std::vector<std::string>> rows;
+};
+SummaryTable SummaryTableOf(const NightsSummary& summary);
+
+struct SummaryCell {
+    LayoutRect rect;
+    std::string text;
+    bool bold = false;
+    bool right = false;  // numbers
+};
+struct SummaryLayout {
+    LayoutRect area;
+    // The figures' rows in one block, or in two side by side (the first half
+    // of the figures on the left) where the width has room for both.
+    int blocks = 1;
+    int rowHeight = 15;
+    std::vector<SummaryCell> cells;
+    std::vector<LayoutRect> headers;  // each block's header row, shaded
+    std::vector<LayoutLine> rules;    // under each row of figures
+    int height = 0;                   // what it takes from the top of the area
+};
+SummaryLayout LayOutSummary(const NightsSummary& summary, const LayoutRect& area);
+// The height LayOutSummary takes at `width`, with or without a split.
+int SummaryHeight(bool split, int width);
+
+}  // namespace quenda
