@@ -13,6 +13,7 @@ void AppContext::RepaintCurrentView() {
 FileResult UseAsCurrentData(AppContext& context, int id, std::span<const SampleRecord> samples, PatientSource patient,
                             RecordOrder order) {
     context.store.SetCurrentDataSet(id, samples, order);
+    context.oneLibraryNight = false;
     PatientRecord fresh;
     fresh.id = id;
     context.patient.SetCurrent(fresh);

@@ -34,6 +34,11 @@ struct AppContext {
     // where the patient file is (patient/PatientFolder.h).
     PatientContext patient{store, {}};
     ReportTitle reportTitle;
+    // The current data set is one night of the library, opened from the
+    // Nights window: a night the user merged across a long gap is saved as
+    // the one night `nights export` writes. Every other data set becoming
+    // current clears it.
+    bool oneLibraryNight = false;
     // The last ComputeStatistics, for the analysis page and the event listing.
     AnalysisResults analysis;
     // The current data set's exclusions and the marking of its samples under

@@ -120,10 +120,20 @@ bool SaveDataFile(QWidget* parent, AppContext& context, const std::string& path)
     return true;
 }
 
-bool SaveExport(QWidget* parent, AppContext& context, ExportKind kind, const std::string& path) {
-    const ExportRequest request =
+}  // namespace
+
+ExportRequest CurrentExportRequest(AppContext& context) {
+    ExportRequest request =
         MakeExportRequest(context.store.CurrentSamples(), context.patient.Current(), context.store.CurrentId,
                           context.settings, context.clinical.CurrentExclusions());
+    request.oneNight = context.oneLibraryNight;
+    return request;
+}
+
+namespace {
+
+bool SaveExport(QWidget* parent, AppContext& context, ExportKind kind, const std::string& path) {
+    const ExportRequest request = CurrentExportRequest(context);
     std::unique_ptr<ExportProgressDialog> progress;
     std::function<void(int)> advance;
     if (kind == ExportKind::Workbook) {

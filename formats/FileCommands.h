@@ -1,5 +1,7 @@
 #pragma once
 
+#include "formats/Export.h"
+
 #include <string>
 
 class QWidget;
@@ -15,6 +17,11 @@ struct AppContext;
 // Save Data: the data file, the text export or the workbook, by the extension
 // of the chosen name; then the current patient's details into their slot.
 void RunSaveData(QWidget* parent, AppContext& context);
+
+// What Save Data exports of the current data set: its samples, patient,
+// exclusions and the settings of this moment, one night when it is one of the
+// library's.
+ExportRequest CurrentExportRequest(AppContext& context);
 
 // Open Saved Data: true when a data file became the current data set.
 bool RunOpenSavedData(QWidget* parent, AppContext& context);

@@ -440,7 +440,9 @@ bool NightsWindow::OpenRow(std::size_t row) {
         Tell(ResultText(loaded));
         return false;
     }
-    if (const FileResult patient = UseAsCurrentData(context_, night.id, samples, PatientSource::PatientFile); !patient)
+    const FileResult patient = UseAsCurrentData(context_, night.id, samples, PatientSource::PatientFile);
+    context_.oneLibraryNight = true;
+    if (!patient)
         Tell(ResultText(patient));
     if (hooks_.opened) hooks_.opened(night);
     return true;

@@ -290,6 +290,15 @@ private slots:
                                     "The recording holds more than one night; one EDF+ file was written for each:\n" +
                                     (*dir_ / "night.Edf").string() + "\n" + (*dir_ / "night-2.Edf").string())});
         user.messages.clear();
+        // The same samples as a library night the user merged: one file, as
+        // `nights export` writes it.
+        context_->oneLibraryNight = true;
+        user.ChooseFile("saveDataDialog", *dir_ / "merged.edf");
+        QVERIFY(Run(user, cmd::kSaveData));
+        QVERIFY(fs::exists(*dir_ / "merged.edf"));
+        QVERIFY(!fs::exists(*dir_ / "merged-2.edf"));
+        QVERIFY(user.messages.isEmpty());
+        context_->oneLibraryNight = false;
 
         // An unknown type is said; the patient is kept all the same, as after a cancel.
         fs::remove(context_->patient.PatientFile());

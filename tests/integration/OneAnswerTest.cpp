@@ -6,6 +6,7 @@
 #include "app/LibraryExclusionStore.h"
 #include "document/AppContext.h"
 #include "formats/Export.h"
+#include "formats/FileCommands.h"
 #include "nights/Library.h"
 #include "support/NightData.h"
 #include "support/RunCommand.h"
@@ -176,9 +177,8 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
             // Save Data of the opened night and `nights export` write the same EDF+.
             const fs::path saved = dir / "saved.edf";
             const fs::path exported = dir / "exported.edf";
-            ASSERT_TRUE(ExportDataSet(ExportKind::Edf, saved,
-                                      MakeExportRequest(context.store.CurrentSamples(), {}, 5, context.settings,
-                                                        context.clinical.CurrentExclusions())));
+            context.oneLibraryNight = true;  // as the Nights window opens it
+            ASSERT_TRUE(ExportDataSet(ExportKind::Edf, saved, CurrentExportRequest(context)));
             cli({"nights", "export", number, exported.string(), "--library", library, "--patients", dir / "none"});
             const auto annotations = EdfAnnotations(saved);
             EXPECT_EQ(EdfAnnotations(exported), annotations);
@@ -191,10 +191,7 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
         // Save Data of the whole download: each night's file is that night's own.
         UseAsCurrentData(context, 5, download, PatientSource::PatientFile);
         std::vector<fs::path> files;
-        ASSERT_TRUE(ExportDataSet(ExportKind::Edf, dir / "week.edf",
-                                  MakeExportRequest(context.store.CurrentSamples(), {}, 5, context.settings,
-                                                    context.clinical.CurrentExclusions()),
-                                  {}, &files));
+        ASSERT_TRUE(ExportDataSet(ExportKind::Edf, dir / "week.edf", CurrentExportRequest(context), {}, &files));
         ASSERT_EQ(files.size(), nightFiles.size());
         for (std::size_t n = 0; n < files.size(); ++n) EXPECT_EQ(EdfAnnotations(files[n]), nightFiles[n]) << n;
         // A rebuild keeps every night's figures, exclusions applied.
