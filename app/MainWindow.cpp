@@ -47,18 +47,18 @@ MainWindow::MainWindow(AppContext& context, const Resources& resources, std::vec
       templates_(std::move(templates)),
       router_(context.store, context.settings, context.views, *this) {
     setWindowTitle(Text(str::kAppTitle));
-    setWindowIcon(QIcon(QPixmap::fromImage(LoadImage(resources_, QString("icon%1.png").arg(res::kMainFrame)))));
+    setWindowIcon(QIcon(QPixmap::fromImage(LoadImage(resources_, QString("icon%1.png").arg(res::kMainWindow)))));
     InstallHooks(handlers);
-    mdiClient_ = new TiledMdiArea(this);
-    setCentralWidget(mdiClient_);
+    mdiArea_ = new TiledMdiArea(this);
+    setCentralWidget(mdiArea_);
     // Print and Print Preview follow the active child (a document or the tool window).
-    connect(mdiClient_, &QMdiArea::subWindowActivated, this, [this] { UpdateCommandStates(); });
+    connect(mdiArea_, &QMdiArea::subWindowActivated, this, [this] { UpdateCommandStates(); });
 }
 
 MainWindow::~MainWindow() {
     // The client area outlives this object's members while the base class
     // deletes it; it must not report activations to them then.
-    disconnect(mdiClient_, nullptr, this, nullptr);
+    disconnect(mdiArea_, nullptr, this, nullptr);
 }
 
 void MainWindow::InstallHooks(const CommandHandlers& handlers) {
@@ -95,12 +95,12 @@ bool MainWindow::Create(int splashMilliseconds) {
         SplashDialog splash(LoadBitmap(resources_, res::kSplashBitmap));
         splash.ShowFor(splashMilliseconds);
     }
-    BuildMenu(resources_.Menu(res::kMainFrame));
-    if (!BuildToolbar(resources_.Toolbar(res::kMainFrame))) return false;
-    BuildAccelerators(resources_.Accelerators(res::kMainFrame));
+    BuildMenu(resources_.Menu(res::kMainWindow));
+    if (!BuildToolbar(resources_.Toolbar(res::kMainWindow))) return false;
+    BuildAccelerators(resources_.Accelerators(res::kMainWindow));
     BuildStatusBar();
     setDockOptions(dockOptions() | QMainWindow::AllowNestedDocks);
-    mdiClient_->SetBackgroundBitmap(LoadBitmap(resources_, res::kBackgroundBitmap));
+    mdiArea_->SetBackgroundBitmap(LoadBitmap(resources_, res::kBackgroundBitmap));
     UpdateCommandStates();
     return !popups_.empty();
 }
@@ -230,7 +230,7 @@ void MainWindow::UpdateCommandStates() {
 }
 
 QWidget* MainWindow::ActiveView() const {
-    if (toolWindow_ && mdiClient_->activeSubWindow() == toolWindow_) return toolWindow_->widget();
+    if (toolWindow_ && mdiArea_->activeSubWindow() == toolWindow_) return toolWindow_->widget();
     for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
         if (*it) return (*it)->widget();
     }
@@ -245,11 +245,11 @@ QWidget* MainWindow::ShowToolView(const std::function<QWidget*()>& make) {
         window->setWidget(view);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->setWindowTitle(view->windowTitle());
-        mdiClient_->addSubWindow(window);
+        mdiArea_->addSubWindow(window);
         toolWindow_ = window;
     }
     toolWindow_->showMaximized();
-    mdiClient_->setActiveSubWindow(toolWindow_);
+    mdiArea_->setActiveSubWindow(toolWindow_);
     toolWindow_->widget()->setFocus();
     UpdateCommandStates();
     return toolWindow_->widget();
@@ -302,7 +302,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::CloseAllDocuments() {
     for (const QPointer<DocumentWindow>& child : children_) {
         if (!child) continue;
-        mdiClient_->removeSubWindow(child);
+        mdiArea_->removeSubWindow(child);
         child->hide();
         // Later: a view may be the caller, several frames up the stack.
         child->deleteLater();
@@ -317,10 +317,10 @@ void MainWindow::OpenDocument(DocKind kind) {
         auto* document = new ViewDocument;
         QWidget* view = docTemplate.createView(*this);
         auto* child = new DocumentWindow(document, view);
-        mdiClient_->addSubWindow(child);
+        mdiArea_->addSubWindow(child);
         children_.emplace_back(child);
         child->showMaximized();
-        mdiClient_->setActiveSubWindow(child);
+        mdiArea_->setActiveSubWindow(child);
         view->setFocus();
         break;
     }

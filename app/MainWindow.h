@@ -51,7 +51,7 @@ public:
 
     AppContext& Context() { return context_; }
     CommandRouter& Router() { return router_; }
-    TiledMdiArea* MdiArea() const { return mdiClient_; }
+    TiledMdiArea* MdiArea() const { return mdiArea_; }
 
     // A command as a menu choice gives it; false when it is greyed.
     bool OnCommand(int commandId);
@@ -119,7 +119,7 @@ private:
     std::vector<DocumentTemplate> templates_;
     CommandRouter router_;
 
-    TiledMdiArea* mdiClient_ = nullptr;
+    TiledMdiArea* mdiArea_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     std::vector<QMenu*> popups_;
     std::multimap<int, QAction*> actions_;

@@ -72,7 +72,7 @@ inline constexpr int kReadPastEnd = 61875;
 
 // Resource numbers of the menu, toolbar, keyboard table, icon and bitmaps.
 namespace res {
-inline constexpr int kMainFrame = 128;  // menu, toolbar, keyboard table, icon and title string
+inline constexpr int kMainWindow = 128;  // menu, toolbar, keyboard table, icon and title string
 inline constexpr int kBackgroundBitmap = 131;
 inline constexpr int kSplashBitmap = 142;
 inline constexpr int kAboutBitmap = 215;

@@ -58,7 +58,7 @@ int RunFindBluetoothRadio(RecordingStore& store, BluetoothLink& link, MessageSin
                           const std::function<int()>& openCapture) {
     store.UseSerialLink = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool connected = link.mydlldlg();
+    const bool connected = link.FindAndConnectRadio();
     QApplication::restoreOverrideCursor();
     if (!connected) {
         const std::string why = link.LastError();

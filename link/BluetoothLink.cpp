@@ -39,7 +39,7 @@ void BluetoothLink::SetRadioChooser(RadioChooser chooser) {
     chooser_ = std::move(chooser);
 }
 
-bool BluetoothLink::mydlldlg() {
+bool BluetoothLink::FindAndConnectRadio() {
     RadioChooser chooser;
     {
         std::lock_guard lock(lifecycleMutex_);

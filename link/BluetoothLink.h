@@ -18,16 +18,16 @@
 namespace quenda {
 
 // Picks one of the radios a search found, or nothing when the user cancels.
-// The GUI supplies a dialog; it is called on the thread that calls mydlldlg.
+// The GUI supplies a dialog; it is called on the thread that calls FindAndConnectRadio.
 using RadioChooser = std::function<std::optional<std::size_t>(const std::vector<RadioInfo>&)>;
 
 // The Bluetooth link to the recorder: a connected stream socket (RFCOMM in
 // the field) seen by the protocol as a ByteStream, plus the radio search
-// (mydlldlg) and the reconnect before each operation (ConnectSocket).
+// (FindAndConnectRadio) and the reconnect before each operation (ConnectSocket).
 //
 // Threads: Send, Receive and IsConnected may run at the same time from
 // different threads (the download sends on one and receives on another).
-// mydlldlg, ConnectSocket, AdoptConnectedSocket and Disconnect replace or close
+// FindAndConnectRadio, ConnectSocket, AdoptConnectedSocket and Disconnect replace or close
 // the socket; Disconnect wakes a thread blocked in a send or receive, but
 // callers join their worker threads before destroying the link.
 class BluetoothLink final : public ByteStream {
@@ -55,7 +55,7 @@ public:
     // True when connected; otherwise LastError() says why. Any earlier
     // connection is closed first. Blocks for the search (about ten seconds
     // with an adapter; at once without one).
-    bool mydlldlg();
+    bool FindAndConnectRadio();
 
     // True while the connection exists. A peer that closed counts as
     // connected until the bytes it sent before closing have been received.

@@ -656,7 +656,7 @@ private slots:
         test::SimProcess sim({"--ids", "7:900", "--samples-per-frame", "100", "--no-pacing"});
         BluetoothLink link([](const std::vector<RadioInfo>&) { return std::optional<std::size_t>(0); },
                            std::make_unique<BridgedRadio>(sim.path()));
-        QVERIFY(link.mydlldlg());
+        QVERIFY(link.FindAndConnectRadio());
         Rig rig;
         rig.store.UseSerialLink = false;
         rig.BuildDialog(rig.link, rig.clock, false, BluetoothAccess{&link, [&link] { link.ConnectSocket(); }});

@@ -104,7 +104,7 @@ TEST(BluetoothWithoutRadio, EveryCallFailsCleanlyAndAtOnce) {
     int chooserCalls = 0;
     BluetoothLink link([&](const auto&) { return ++chooserCalls, std::optional<std::size_t>(0); });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(link.mydlldlg());
+    EXPECT_FALSE(link.FindAndConnectRadio());
     EXPECT_LT(std::chrono::steady_clock::now() - start, kNoHang);
     EXPECT_EQ(chooserCalls, 0);
     EXPECT_NE(link.LastError().find("No Bluetooth adapter found"), std::string::npos);
@@ -248,7 +248,7 @@ TEST(BluetoothRadioChoice, ChosenRadioIsConnectedAndReconnected) {
     BluetoothLink link([&](const auto& list) { return offered = list, std::optional<std::size_t>(1); },
                        std::move(owned));
 
-    ASSERT_TRUE(link.mydlldlg());
+    ASSERT_TRUE(link.FindAndConnectRadio());
     ASSERT_EQ(offered.size(), 2u);
     EXPECT_EQ(offered[1].name, "Oximeter");
     EXPECT_EQ(fake.connectedTo, std::vector<std::string>{"66:77:88:99:AA:BB"});
@@ -263,7 +263,7 @@ TEST(BluetoothRadioChoice, ChosenRadioIsConnectedAndReconnected) {
     EXPECT_EQ(ReadN(fake.Peer(), 6), kIdentify);
 
     fake.radios.clear();  // a new search drops the old connection, even when it finds nobody
-    EXPECT_FALSE(link.mydlldlg());
+    EXPECT_FALSE(link.FindAndConnectRadio());
     EXPECT_TRUE(ReadN(fake.Peer(), 1).empty());
 }
 
@@ -282,7 +282,7 @@ TEST(BluetoothRadioChoice, NoConnectionWithoutAValidChoice) {
         fake.refuse = c.refuse;
         fake.radios = c.radios;
         BluetoothLink link([&](const auto&) { return c.pick; }, std::move(owned));
-        EXPECT_FALSE(link.mydlldlg());
+        EXPECT_FALSE(link.FindAndConnectRadio());
         EXPECT_EQ(fake.connectedTo.size(), c.refuse ? 1u : 0u);
         EXPECT_FALSE(link.IsConnected());
         EXPECT_FALSE(link.LastError().empty());

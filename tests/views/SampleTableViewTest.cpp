@@ -80,7 +80,7 @@ struct RollStepRun {
 
 }  // namespace
 
-class TableViewTest : public QObject {
+class SampleTableViewTest : public QObject {
     Q_OBJECT
 private slots:
     void tablePagesByTheRollStep();
@@ -92,7 +92,7 @@ private slots:
     void screenshots();
 };
 
-void TableViewTest::tablePagesByTheRollStep() {
+void SampleTableViewTest::tablePagesByTheRollStep() {
     // 651 units high: 21 rows, 38 samples a page, 100 samples on 3 pages.
     ShownTable t(test::SecondsFrom2200(100), {1000, 651}, 2);
     QCOMPARE(t.view->PageCount(), 3);
@@ -112,7 +112,7 @@ void TableViewTest::tablePagesByTheRollStep() {
     QCOMPARE(empty.pageIndex, 0);
 }
 
-void TableViewTest::analysisModeIgnoresPagingAndShowsOnePage() {
+void SampleTableViewTest::analysisModeIgnoresPagingAndShowsOnePage() {
     ShownTable t(Overnight(), {1000, 700}, 3);
     QCOMPARE(t.updates.back(), PageUpdate(0, 1));
     t.view->PageDown();
@@ -132,7 +132,7 @@ void TableViewTest::analysisModeIgnoresPagingAndShowsOnePage() {
     for (int y = 10; y < 690; y += 7) QVERIFY(IsColour(blank.pixel(540, y), table_colour::kPaper));
 }
 
-void TableViewTest::shrinkingPageCountShowsTheLastPage() {
+void SampleTableViewTest::shrinkingPageCountShowsTheLastPage() {
     ShownTable t(test::SecondsFrom2200(1000), {1000, 651}, 2, 26);  // 38 a page: 27 pages
     QCOMPARE(t.updates.back(), PageUpdate(26, 27));
     t.view->resize(1000, 1200);  // 46 rows, 88 a page: 12 pages
@@ -141,7 +141,7 @@ void TableViewTest::shrinkingPageCountShowsTheLastPage() {
     QCOMPARE(t.updates.back(), PageUpdate(11, 12));
 }
 
-void TableViewTest::rollStepDialog() {
+void SampleTableViewTest::rollStepDialog() {
     // At the page count the upper arrow stays; at 1 the lower arrow stays.
     RollStepRun up(5, 5, [](RollStepDialog& d) {
         d.Spin()->UpButton()->click();
@@ -176,7 +176,7 @@ void TableViewTest::rollStepDialog() {
     QCOMPARE(typed.messages, std::vector<QString>{"Please input a num which is between 1 and 7"});
 }
 
-void TableViewTest::confirmedRollStepMovesThePageDown() {
+void SampleTableViewTest::confirmedRollStepMovesThePageDown() {
     ShownTable t(test::SecondsFrom2200(38 * 7), {1000, 651}, 2);
     QCOMPARE(t.view->PageCount(), 7);
     RollStepRun run(t.view->PageCount(), t.view->RollStep(), [](RollStepDialog& d) {
@@ -189,7 +189,7 @@ void TableViewTest::confirmedRollStepMovesThePageDown() {
     QCOMPARE(t.pageIndex, 3);
 }
 
-void TableViewTest::screenshots_data() {
+void SampleTableViewTest::screenshots_data() {
     QTest::addColumn<QSize>("size");
     QTest::addColumn<int>("mode");
     for (const QSize size : {QSize(1280, 800), QSize(1920, 1080)}) {
@@ -203,7 +203,7 @@ void TableViewTest::screenshots_data() {
     }
 }
 
-void TableViewTest::screenshots() {
+void SampleTableViewTest::screenshots() {
     QFETCH(QSize, size);
     QFETCH(int, mode);
     ShownTable t(Overnight(), size, mode, 40);
@@ -212,5 +212,5 @@ void TableViewTest::screenshots() {
 
 }  // namespace quenda
 
-QTEST_MAIN(quenda::TableViewTest)
-#include "TableViewTest.moc"
+QTEST_MAIN(quenda::SampleTableViewTest)
+#include "SampleTableViewTest.moc"
