@@ -34,7 +34,9 @@ Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> sam
     for (const NightLibrary::PlacedNight& placed : library->NightsIn(id, samples)) {
         std::vector<SampleSpan> spans;
         if (!placed.night || !library->Exclusions(*placed.night, spans)) continue;
-        for (const SampleSpan& s : spans) all.Exclude({s.first + placed.first, s.last + placed.first});
+        // Of a night the data set holds only the first part of, what lies in that part.
+        const Exclusions here = ExclusionsWithin(Exclusions(spans), 0, placed.last - placed.first);
+        for (const SampleSpan& s : here.Spans()) all.Exclude({s.first + placed.first, s.last + placed.first});
     }
     return all;
 }
@@ -75,9 +77,20 @@ bool LibraryExclusionStore::Save(int id, std::span<const SampleRecord> samples, 
         }
     }
     for (const NightLibrary::PlacedNight& p : placed) {
-        const Exclusions own = ExclusionsWithin(exclusions, p.first, p.last);
-        const auto nightSamples =
-            samples.subspan(static_cast<std::size_t>(p.first), static_cast<std::size_t>(p.last - p.first + 1));
+        Exclusions own = ExclusionsWithin(exclusions, p.first, p.last);
+        const std::int32_t here = p.last - p.first + 1;
+        if (p.nightSamples > here) {
+            // The data set holds only the night's first part: what the night
+            // has set aside past it stays as it is.
+            std::vector<SampleSpan> stored;
+            if (const FileResult read = library->Exclusions(*p.night, stored); !read) {
+                error = read.message;
+                return false;
+            }
+            const Exclusions past = ExclusionsWithin(Exclusions(stored), here, p.nightSamples - 1);
+            for (const SampleSpan& s : past.Spans()) own.Exclude({s.first + here, s.last + here});
+        }
+        const auto nightSamples = samples.subspan(static_cast<std::size_t>(p.first), static_cast<std::size_t>(here));
         if (const FileResult set = library->SetExclusions(*p.night, own.Spans(), nightSamples); !set) {
             error = set.message;
             return false;

@@ -16,7 +16,6 @@
 #include "nights/Library.h"
 #include "patient/PatientCommands.h"
 #include "patient/PatientFile.h"
-#include "store/NightSplit.h"
 #include "views/ClinicalViewWindow.h"
 #include "views/NightsWindow.h"
 #include "views/TableViewWindow.h"
@@ -71,9 +70,8 @@ void NameNightsOfCurrentData(QWidget* parent, AppContext& context) {
     if (const auto library = NightLibrary::Open(file, result)) {
         const int id = context.store.CurrentId;
         const std::string name = PatientNameOf(context.patient.PatientFile(), id);
-        for (const NightSpan& span : SplitNights(samples).nights) {
-            const auto night = library->FindNight(id, span.start);
-            if (night && !(result = library->SetName(*night, name))) break;
+        for (const NightLibrary::PlacedNight& placed : library->NightsIn(id, samples)) {
+            if (placed.night && !(result = library->SetName(*placed.night, name))) break;
         }
     }
     if (!result) {

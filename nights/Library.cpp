@@ -935,15 +935,6 @@ std::int64_t NightLibrary::DataVersion() const {
     return s.Step() == SQLITE_ROW ? s.Int(0) : -1;
 }
 
-std::optional<NightNumber> NightLibrary::FindNight(int id, std::int64_t start) {
-    Statement s(db_,
-                "SELECT night FROM nights WHERE id=?1 AND (start=?2 OR start+clock_shift=?2) AND "
-                "merged_into IS NULL ORDER BY start+clock_shift=?2 DESC, samples DESC LIMIT 1");
-    s.Bind(1, static_cast<std::int64_t>(id)).Bind(2, start);
-    if (s.Step() != SQLITE_ROW) return std::nullopt;
-    return s.Int(0);
-}
-
 FileResult NightLibrary::SetNote(NightNumber night, std::string_view note) {
     // Every listing gives notes as UTF-8 text; bytes that are none would
     // come back as replacement characters.
@@ -1623,40 +1614,100 @@ FileResult NightLibrary::Changes(NightNumber night, NightChanges& changes) {
     return {};
 }
 
+namespace {
+
+// The digest of `samples` as their file holds them: a night opened from the
+// library carries its clock shift, its digest is of the samples as recorded.
+std::optional<std::int64_t> RecordedDigest(std::span<const SampleRecord> samples, std::int64_t clockShift) {
+    if (clockShift == 0) return NightDigest(samples);
+    std::uint64_t h = kFnvOffset;
+    for (SampleRecord r : samples) {
+        const auto at = SampleSeconds(r);
+        if (!at || !SetSampleSeconds(r, *at - clockShift)) return std::nullopt;
+        h = Extend(h, r);
+    }
+    return static_cast<std::int64_t>(h);
+}
+
+}  // namespace
+
 std::vector<NightLibrary::PlacedNight> NightLibrary::NightsIn(int id, std::span<const SampleRecord> samples) {
     std::vector<PlacedNight> placed;
     const std::vector<NightSpan> spans = SplitNights(samples).nights;
-    const auto samplesOf = [this](NightNumber night) {
-        Statement s(db_, "SELECT samples FROM nights WHERE night=?");
-        s.Bind(1, night);
-        return s.Step() == SQLITE_ROW ? s.Int(0) : std::int64_t{0};
+    // The listed nights of that ID starting at that second, as recorded or as
+    // shifted: one recording's night, or another recording's that started at
+    // the same second, which only the samples tell apart.
+    struct Candidate {
+        NightNumber night;
+        std::int32_t samples;
+        std::int64_t digest;
+        std::int64_t shift;  // what the data set's times carry of the night's shift
+        std::int32_t first;
+        std::string source;
+    };
+    const auto candidatesAt = [this, id](std::int64_t start) {
+        Statement s(db_,
+                    "SELECT night,samples,digest,start+clock_shift=?2,clock_shift,first,source FROM nights "
+                    "WHERE id=?1 AND (start=?2 OR start+clock_shift=?2) AND merged_into IS NULL "
+                    "ORDER BY start+clock_shift=?2 DESC, samples DESC");
+        s.Bind(1, static_cast<std::int64_t>(id)).Bind(2, start);
+        std::vector<Candidate> out;
+        while (s.Step() == SQLITE_ROW)
+            out.push_back({s.Int(0), static_cast<std::int32_t>(s.Int(1)), s.Int(2), s.Int(3) != 0 ? s.Int(4) : 0,
+                           static_cast<std::int32_t>(s.Int(5)), s.Text(6)});
+        return out;
+    };
+    // Whether `part` is the first part of the night, as its file holds it.
+    const auto beginsNight = [](const Candidate& c, std::span<const SampleRecord> part) {
+        DataFileContents file;
+        if (!ReadDataFile(c.source, file)) return false;
+        const auto records = std::span<const SampleRecord>(file.records);
+        const auto first = static_cast<std::size_t>(c.first);
+        if (records.size() < first + static_cast<std::size_t>(c.samples) ||
+            NightDigest(records.subspan(first, static_cast<std::size_t>(c.samples))) != c.digest)
+            return false;
+        return RecordedDigest(part, c.shift) == NightDigest(records.subspan(first, part.size()));
     };
     std::size_t i = 0;
     std::int32_t at = spans.empty() ? 0 : spans[0].first;  // where in span i the next night starts
     while (i < spans.size()) {
-        const NightSpan& span = spans[i];
-        const auto night = FindNight(id, *SampleSeconds(samples[static_cast<std::size_t>(at)]));
-        const std::int64_t count = night ? samplesOf(*night) : 0;
-        const std::int64_t last = at + count - 1;
-        std::size_t j = i;
-        // A merged night runs over the nights of the rule it joins, when
-        // they follow each other sample after sample.
-        while (last > spans[j].last && j + 1 < spans.size() && spans[j + 1].first == spans[j].last + 1 &&
-               last >= spans[j + 1].first)
-            ++j;
-        if (!night || count < 1 || last > spans[j].last || (j > i && last != spans[j].last)) {
-            // None, or one the data set holds another length of: the rest of the span.
-            placed.push_back({night, at, span.last});
-            at = ++i < spans.size() ? spans[i].first : 0;
-            continue;
+        const auto rest = [&](std::int32_t last) {
+            return samples.subspan(static_cast<std::size_t>(at), static_cast<std::size_t>(last - at + 1));
+        };
+        bool found = false;
+        for (const Candidate& c : candidatesAt(*SampleSeconds(samples[static_cast<std::size_t>(at)]))) {
+            if (c.samples < 1) continue;
+            const std::int64_t last = at + std::int64_t{c.samples} - 1;
+            std::size_t j = i;
+            // A merged night runs over the nights of the rule it joins, when
+            // they follow each other sample after sample.
+            while (last > spans[j].last && j + 1 < spans.size() && spans[j + 1].first == spans[j].last + 1 &&
+                   last >= spans[j + 1].first)
+                ++j;
+            if (last <= spans[j].last) {
+                if (RecordedDigest(rest(static_cast<std::int32_t>(last)), c.shift) != c.digest) continue;
+                placed.push_back({c.night, at, static_cast<std::int32_t>(last)});
+                // A split night's halves: the next starts at the sample after.
+                i = j;
+                if (last == spans[i].last) {
+                    at = ++i < spans.size() ? spans[i].first : 0;
+                } else {
+                    at = static_cast<std::int32_t>(last) + 1;
+                }
+            } else {
+                // The data set holds only the night's first part (an earlier
+                // download of it): the night is held, with more than is here.
+                if (!beginsNight(c, rest(spans[j].last))) continue;
+                placed.push_back({c.night, at, spans[j].last, c.samples});
+                i = j;
+                at = ++i < spans.size() ? spans[i].first : 0;
+            }
+            found = true;
+            break;
         }
-        placed.push_back({night, at, static_cast<std::int32_t>(last)});
-        // A split night's halves: the next starts at the sample after.
-        i = j;
-        if (last == spans[i].last) {
+        if (!found) {
+            placed.push_back({std::nullopt, at, spans[i].last});
             at = ++i < spans.size() ? spans[i].first : 0;
-        } else {
-            at = static_cast<std::int32_t>(last) + 1;
         }
     }
     return placed;

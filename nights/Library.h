@@ -214,20 +214,21 @@ public:
     FileResult ForEach(const NightFilter& filter, const std::function<void(const NightRow&)>& visit);
     // One night; kNoNight when there is none. `missing` is always looked at.
     FileResult Show(NightNumber night, NightRow& row);
-    // The listed night of that ID whose first sample is at that second, as
-    // recorded or as shifted (the samples of a night opened from the library
-    // carry its shift), if any; the shifted one first.
-    std::optional<NightNumber> FindNight(int id, std::int64_t start);
-
     // Where listed nights lie in `samples` (one ID's, oldest first: a data
     // set opened in the program), in order: each night the night rule finds
-    // there is placed by its start (FindNight); a merged night over the
-    // nights of the rule it joins, the halves of a split night each over its
-    // part. What no listed night matches is placed with no night.
+    // there is placed by its start, as recorded or as shifted, when the
+    // samples there are the night's own (or its first part, when the data
+    // set ends sooner); a merged night over the nights of the rule it joins,
+    // the halves of a split night each over its part. What no listed night
+    // matches (another recording that started at the same second, say) is
+    // placed with no night.
     struct PlacedNight {
         std::optional<NightNumber> night;
         std::int32_t first = 0;  // indexes into `samples`, both included
         std::int32_t last = 0;
+        // The night's own length when `samples` hold only its first part
+        // (an earlier download of it); 0 when they hold all of it.
+        std::int32_t nightSamples = 0;
         bool operator==(const PlacedNight&) const = default;
     };
     std::vector<PlacedNight> NightsIn(int id, std::span<const SampleRecord> samples);

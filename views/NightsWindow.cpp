@@ -502,12 +502,11 @@ void NightsWindow::AddPaths(const std::vector<std::filesystem::path>& paths) {
 bool NightsWindow::SelectNightOf(int id, std::span<const SampleRecord> samples) {
     if (!library_ || samples.empty()) return false;
     Reload();
-    const NightSplit split = SplitNights(samples);
-    for (auto it = split.nights.rbegin(); it != split.nights.rend(); ++it) {
-        const auto night = library_->FindNight(id, it->start);
-        if (!night) continue;
+    const std::vector<NightLibrary::PlacedNight> placed = library_->NightsIn(id, samples);
+    for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
+        if (!it->night) continue;
         for (std::size_t i = 0; i < shown_.size(); ++i) {
-            if (shown_[i].night == *night) {
+            if (shown_[i].night == *it->night) {
                 SelectRow(i);
                 return true;
             }
