@@ -83,6 +83,17 @@ std::string JsonValue(const std::string& json, const std::string& key) {
     return {};
 }
 
+// Every "key": value of a JSON array of objects, in order.
+std::vector<std::string> JsonValues(const std::string& json, const std::string& key) {
+    std::vector<std::string> out;
+    for (auto at = json.find("\"" + key + "\":"); at != std::string::npos; at = json.find("\"" + key + "\":", at + 1)) {
+        const std::string value = JsonValue(json.substr(at), key);
+        out.push_back(value);
+        at += value.size();
+    }
+    return out;
+}
+
 using Annotation = std::tuple<long long, long long, std::string>;
 
 std::vector<Annotation> EdfAnnotations(const fs::path& file) {
@@ -135,15 +146,27 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
 
     const NightSplit split = SplitNights(download);
     ASSERT_EQ(split.nights.size(), 4u);
-    for (const ClinicalProfile profile : {ClinicalProfile::Default, ClinicalProfile::Raw}) {
+    const auto nightSamples = [&](std::size_t n) {
+        return std::span<const SampleRecord>(download).subspan(static_cast<std::size_t>(split.nights[n].first),
+                                                               static_cast<std::size_t>(split.nights[n].Samples()));
+    };
+    std::vector<Exclusions> lastMade(split.nights.size());  // each night's, as last edited
+    for (const ClinicalProfile profile : {ClinicalProfile::Default, ClinicalProfile::Raw, ClinicalProfile::Default}) {
         std::vector<std::vector<Annotation>> nightFiles;
         ASSERT_TRUE(context.settings.WriteInt("ArtefactsAside", profile == ClinicalProfile::Default ? 1 : 0));
         const FigureSettings settings = ReadFigureSettings(context.settings);
+        // Listed figures follow the settings file as it is now, not those the
+        // nights were last edited under.
+        std::vector<std::string> listed;
+        for (std::size_t n = 0; n < split.nights.size(); ++n)
+            listed.push_back(ClinicalJson(AnalyzeNight(nightSamples(n), lastMade[n], settings), nightSamples(n)));
+        EXPECT_EQ(JsonValues(cli({"nights", "list", "--json", "--library", library}), "clinical"), listed)
+            << ProfileName(profile);
+
         for (std::size_t n = 0; n < split.nights.size(); ++n) {
             SCOPED_TRACE(testing::Message() << ProfileName(profile) << " night " << n + 1);
             const NightSpan& span = split.nights[n];
-            const auto samples = std::span<const SampleRecord>(download).subspan(
-                static_cast<std::size_t>(span.first), static_cast<std::size_t>(span.Samples()));
+            const auto samples = nightSamples(n);
             const std::string number = std::to_string(n + 1);
 
             // The night opened in the program, where the user excludes spans.
@@ -152,6 +175,7 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
             std::string error;
             ASSERT_TRUE(context.clinical.Include({0, span.Samples() - 1}, error)) << error;
             for (const SampleSpan& s : exclusions.Spans()) ASSERT_TRUE(context.clinical.Exclude(s, error)) << error;
+            lastMade[n] = exclusions;
 
             const NightAnalysis expected = AnalyzeNight(samples, exclusions, settings);
             const std::string clinical = ClinicalJson(expected, samples);
