@@ -42,7 +42,8 @@ namespace {
 struct NightsProgram {
     test::TempDir dir{"quenda-program-library"};
     AppContext context;
-    LibraryExclusionStore exclusions{[this] { return context.nightsLibrary; }, context.settings};
+    LibraryExclusionStore exclusions{[this] { return context.nightsLibrary; }, context.settings,
+                                     [this] { return context.patient.PatientFile(); }};
     BluetoothLink bluetooth;
     Resources resources;
     std::unique_ptr<MainWindow> frame;
@@ -188,6 +189,23 @@ private slots:
         QCOMPARE(p.window->Rows().size(), std::size_t{1});
         QCOMPARE(p.window->Rows()[0].night, p.Night(7));
         p.window->SetFilter({});
+
+        // Nights the program adds from now on carry the name too: a file
+        // added in the Nights window, a data set opened from elsewhere and
+        // given an exclusion.
+        for (const int day : {9, 10}) {
+            std::vector<SampleRecord> night;
+            test::AppendRun(night, 3, test::Secs(2026, 12, day, 22, 0, 0), 1800);
+            QVERIFY(WriteDataFile(p.dir / ("day" + std::to_string(day) + ".dat"), 3, night, "t"));
+        }
+        p.window->AddPaths({p.dir / "day9.dat"});
+        QVERIFY(ProgramHandlers(p.context, p.bluetooth).openSavedDataFile(*p.frame, (p.dir / "day10.dat").string()));
+        QVERIFY(p.ExcludeOnScreen(0, 9));
+        p.window->Reload();
+        p.window->SetFilter({"dee", "", ""});
+        std::vector<std::string> named;
+        for (const NightRow& row : p.window->Rows()) named.push_back(row.date);
+        QCOMPARE(named, (std::vector<std::string>{"2026-12-10", "2026-12-09", "2026-12-07"}));  // newest first
     }
 
     // File > Nights... over a library of two IDs: opening a night makes it the

@@ -190,6 +190,36 @@ TEST(EdfExport, OneFilePerNightInRealTime) {
     }
 }
 
+TEST(EdfExport, TheLastRecordsPaddingIsNoData) {
+    test::TempDir dir("quenda-edf-padding");
+    // Records are 30 s: a night of 29 s is padded by 1, one of 30 by none, one of 31 by 29.
+    for (const auto& [seconds, padding] : {std::pair{29, 1}, {30, 0}, {31, 29}}) {
+        SCOPED_TRACE(seconds);
+        std::vector<SampleRecord> samples;
+        for (int i = 0; i < seconds; ++i)
+            samples.push_back({7, 26, 12, 6, 22, 0, static_cast<std::uint8_t>(i), 96, 60, 0});
+        ExportRequest request;
+        request.samples = samples;
+        request.currentId = 7;
+        const fs::path file = dir / "short.edf";
+        ASSERT_TRUE(ExportDataSet(ExportKind::Edf, file, request));
+        edf_hdr_struct hdr{};
+        ASSERT_EQ(edfopen_file_readonly(file.c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS), 0);
+        EXPECT_EQ(hdr.datarecords_in_file, (seconds + 29) / 30);
+        std::vector<std::pair<long long, long long>> noData;
+        for (int a = 0; a < hdr.annotations_in_file; ++a) {
+            edf_annotation_struct an{};
+            ASSERT_EQ(edf_get_annotation(hdr.handle, a, &an), 0);
+            if (std::string(an.annotation) == "No data")
+                noData.emplace_back(an.onset / EDFLIB_TIME_DIMENSION, an.duration_l / EDFLIB_TIME_DIMENSION);
+        }
+        edfclose_file(hdr.handle);
+        using Spans = std::vector<std::pair<long long, long long>>;
+        const Spans expected = padding == 0 ? Spans{} : Spans{{seconds, padding}};
+        EXPECT_EQ(noData, expected);
+    }
+}
+
 TEST(EdfExport, RefusesWhatEdfCannotHoldAndLeavesNothing) {
     test::TempDir dir("quenda-edf");
     ExportRequest request;

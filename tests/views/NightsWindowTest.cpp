@@ -409,12 +409,34 @@ private slots:
         QCOMPARE(w.window->Rows()[20].note, std::string("mine"));
         QVERIFY(w.opened.empty());  // Enter in the note did not open the night
 
+        // Figures and nights from elsewhere too: an exclusion, a download added.
+        const auto cli = [&](std::vector<std::string> args) {
+            args.insert(args.end(), {"--library", lib.file.string()});
+            return test::RunInDirectory(home_.Path(), QUENDA_CLI_PATH, args).exitCode;
+        };
+        const double coverage = w.window->Rows()[20].figures.coverage;
+        QCOMPARE(cli({"nights", "exclude", std::to_string(night), "0", "599"}), 0);
+        QTRY_VERIFY(w.window->Rows()[20].figures.coverage < coverage);
+        const std::size_t listed = w.window->Rows().size();
+        std::vector<SampleRecord> later;
+        test::AppendRun(later, 3, Secs(2027, 1, 2, 22, 0, 0), 3600);
+        const fs::path download = lib.dir.Path() / "later" / "ID3.dat";
+        fs::create_directories(download.parent_path());
+        QVERIFY(WriteDataFile(download, 3, later, "t"));
+        QCOMPARE(cli({"nights", "add", download.string()}), 0);
+        QTRY_COMPARE(w.window->Rows().size(), listed + 1);
+
         // A rebuild replaces the file: the window opens the new one and follows it.
         const auto rebuilt =
             test::RunInDirectory(home_.Path(), QUENDA_CLI_PATH, {"nights", "rebuild", "--library", lib.file});
         QCOMPARE(rebuilt.exitCode, 0);
         QCOMPARE(note(night, "after the rebuild"), 0);
-        QTRY_COMPARE(w.window->Rows()[20].note, std::string("after the rebuild"));
+        const auto noteOf = [&](NightNumber n) {
+            for (const NightRow& row : w.window->Rows())
+                if (row.night == n) return row.note;
+            return std::string("(not listed)");
+        };
+        QTRY_COMPARE(noteOf(night), std::string("after the rebuild"));
     }
 
     void aDamagedLibraryRebuiltElsewhereOpens() {
