@@ -152,6 +152,14 @@ int NoNight(NightNumber night) {
     return Fail(FileResult{false, text, {}});
 }
 
+// The library holding `night`, to change it: a library that is not there
+// holds no night, and none is made for the refusal.
+std::unique_ptr<NightLibrary> LibraryOfNight(const NightsOptions& o, NightNumber night, int& code) {
+    auto library = OpenLibrary(o, code, LibraryOpening::ExistingOnly);
+    if (!library && code == kExitOk) code = NoNight(night);
+    return library;
+}
+
 std::optional<NightNumber> ParseNight(const std::string& text) {
     const auto n = ParseNumber(text);
     if (!n || *n < 1) return std::nullopt;
@@ -611,7 +619,7 @@ int Note(const NightsOptions& o) {
     const auto night = ParseNight(o.positional[0]);
     if (!night) return Usage("a night is given by its number");
     int code = kExitOk;
-    auto library = OpenLibrary(o, code);
+    auto library = LibraryOfNight(o, *night, code);
     if (!library) return code;
     if (const FileResult noted = library->SetNote(*night, o.positional[1]); !noted) return Fail(noted);
     return kExitOk;
@@ -630,7 +638,7 @@ int ChangeExclusions(const NightsOptions& o, bool exclude) {
     if (!first || !last || *first < 0 || *last < *first || *last > std::numeric_limits<std::int32_t>::max())
         return Usage("FIRST and LAST are sample indexes within the night, FIRST <= LAST");
     int code = kExitOk;
-    auto library = OpenLibrary(o, code);
+    auto library = LibraryOfNight(o, *night, code);
     if (!library) return code;
     NightRow row;
     if (const FileResult shown = library->Show(*night, row); !shown) return Fail(shown);
@@ -660,7 +668,7 @@ int Remove(const NightsOptions& o) {
     const auto night = ParseNight(o.positional[0]);
     if (!night) return Usage("a night is given by its number");
     int code = kExitOk;
-    auto library = OpenLibrary(o, code);
+    auto library = LibraryOfNight(o, *night, code);
     if (!library) return code;
     if (const FileResult removed = library->Remove(*night); !removed) return Fail(removed);
     return kExitOk;
@@ -686,7 +694,7 @@ std::unique_ptr<NightLibrary> LibraryForChange(const NightsOptions& o, std::size
         }
         nights.push_back(*night);
     }
-    return OpenLibrary(o, code);
+    return LibraryOfNight(o, nights.front(), code);
 }
 
 // "+3600", "-90" or "120": seconds, not 0, at most a century either way.

@@ -291,6 +291,13 @@ TEST(NightsCli, ReadingALibraryThatIsNotThereMakesNothing) {
         {{"report", "nights.pdf"}, 0, "", "0 nights written to nights.pdf\n"},
         {{"summary", "--split", "2026-12-07"}, 0, none, ""},
         {{"summary", "--json"}, 0, PeriodSummaryJson(SummarizeNights({})), ""},
+        // Changes to a night: there is none to change.
+        {{"note", "1", "x"}, 1, "", noNight},
+        {{"exclude", "1", "0", "9"}, 1, "", noNight},
+        {{"remove", "1"}, 1, "", noNight},
+        {{"shift", "1", "60"}, 1, "", noNight},
+        {{"merge", "1", "2"}, 1, "", noNight},
+        {{"unsplit", "1"}, 1, "", noNight},
     };
     for (const auto& c : cases) {
         auto args = c.args;
@@ -302,10 +309,9 @@ TEST(NightsCli, ReadingALibraryThatIsNotThereMakesNothing) {
         EXPECT_TRUE(run.err.ends_with(c.err)) << c.args[0] << ": " << run.err;  // after any word of Qt's
         EXPECT_FALSE(fs::exists(dir / "missing")) << c.args[0];
     }
-    // Writing still makes it.
+    // A rebuild makes it.
     EXPECT_EQ(
-        test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "note", "1", "x", "--library", library}).exitCode,
-        1);
+        test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "rebuild", "--library", library}).exitCode, 0);
     EXPECT_TRUE(fs::exists(library));
 }
 
