@@ -71,7 +71,9 @@ public:
 private:
     void ScheduleEvents(int t) {
         if (t == nextDip_) {
-            dip_ = {t, rng_.Between(10, 60), rng_.Between(3, 15), rng_.Between(10, 40), rng_.Real(4, 15)};
+            // A worse night's dips go deeper too (as deep as usual at severity 1).
+            dip_ = {t, rng_.Between(10, 60), rng_.Between(3, 15), rng_.Between(10, 40),
+                    rng_.Real(4, 15) * (0.75 + 0.25 * severity_)};
             // The sleeper often half-wakes as the saturation comes back: the pulse
             // rises while it recovers.
             if (rng_.Chance(0.7)) {
@@ -137,7 +139,12 @@ std::vector<Stretch> NightStretches(int id, int nights) {
     for (int n = 0; n < nights; ++n) {
         const std::int64_t bedtime = std::int64_t{n} * 86'400 + (n == 0 ? 0 : rng.Between(-45, 75) * 60);
         const int length = rng.Between(6 * 60, 8 * 60 + 30) * 60;
-        const double severity = rng.Real(0.6, 1.6);
+        // A course of treatment begins half way through four nights or more:
+        // the later nights' desaturations come rarer and shallower, as a
+        // before-and-after summary would show them.
+        const bool treated = nights >= 4 && n >= nights / 2;
+        const double u = rng.Real(0, 1);
+        const double severity = treated ? 0.3 + 0.5 * u : 1.2 + 2.2 * u;
         if (nights >= 3 && n == nights / 2) {
             const int before = rng.Between(150, 240) * 60;
             const int off = rng.Between(65, 80) * 60;

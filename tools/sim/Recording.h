@@ -32,7 +32,8 @@ struct Stretch {
 // `nights` nights of one sleeper, as a recorder lent out for a while and never
 // erased holds them: each starts within 45 minutes before to 75 minutes after
 // the first night's time of day, lasts 6 to 8.5 hours, and has its own
-// severity (0.6 to 1.6 times the usual desaturations); a day without
+// severity (1.2 to 3.4 times the usual desaturations; from four nights on, the
+// second half of the nights are treated ones, 0.3 to 0.8); a day without
 // recording lies between them. From three nights on, the middle night is
 // broken by the recorder switched off for 65 to 80 minutes after 2.5 to 4
 // hours: longer than the night rule's longest step, so it becomes two nights
