@@ -65,7 +65,8 @@ std::string CriteriaLine(ClinicalProfile profile, int averagingSeconds) {
     line += " " + UiText("ODI 3 % / 4 %: falls below the mean SpO2 of the") + " " + n(kBaselineWindow) + " " +
             UiText("s before, lasting") + " " + n(kClinicalMinEventLength) + " " + UiText("s or more.");
     line += " " + UiText("Pulse rise:") + " " + n(kRiseStartBpm) + " " + UiText("bpm or more above the mean of the") +
-            " " + n(kRiseBaselineWindow) + " " + UiText("s before, until within") + " " + n(kRiseEndBpm) + " " +
+            " " + n(kRiseBaselineWindow) + " " + UiText("s before (of") + " " + n(kRiseBaselineMinSamples) + " " +
+            UiText("counted samples or more), until within") + " " + n(kRiseEndBpm) + " " +
             UiText("bpm of it, lasting") + " " + n(kRiseMinLength) + " " + UiText("s or more; it answers a 3 % fall") +
             " " + UiText("from its start to") + " " + n(kRiseAnswerWindow) + " " + UiText("s after its end.");
     if (profile == ClinicalProfile::Default) {
@@ -128,6 +129,7 @@ std::vector<ClinicalLine> ShapeLines(const NightAnalysis& night, std::span<const
     return {
         {UiText("Depth"), Spread(d.depth, 1, "%"), {}},
         {UiText("Length"), Spread(d.length, 0, "s"), {}},
+        {UiText("Area"), Spread(d.area, 0, "%\u00b7s"), {}},
         {UiText("Fall"), fall, {}},
         {UiText("Recovery"), Spread(d.recovery, 0, "s"), {}},
         {UiText("Deepest"), deepest, {}},

@@ -45,7 +45,7 @@ ClinicalLayout MakeClinicalLayout() {
     l.bands = QRect(bandsLeft, l.figures.top(), columnWidth, (kClinicalBandRows + 1) * l.bandRowHeight);
     l.bandLabelWidth = 50;
     l.bandBarWidth = l.bands.width() - l.bandLabelWidth - 110;  // room for "444.2 min  92.5 %"
-    l.shapeRowHeight = 21;
+    l.shapeRowHeight = 20;
     const int shapeHeight = (kClinicalShapeRows + 1) * l.shapeRowHeight;
     l.shape = QRect(bandsLeft, l.figures.bottom() + 1 - shapeHeight, columnWidth, shapeHeight);
     l.shapeLabelWidth = 110;

@@ -28,7 +28,7 @@ inline constexpr int kClinicalTextPx = 11;
 
 inline constexpr int kClinicalFigureRows = 12;
 inline constexpr int kClinicalBandRows = 5;
-inline constexpr int kClinicalShapeRows = 7;
+inline constexpr int kClinicalShapeRows = 8;
 
 struct ClinicalLayout {
     QRect page;     // the whole sheet

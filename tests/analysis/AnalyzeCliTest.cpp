@@ -272,6 +272,7 @@ TEST_F(AnalyzeCli, ClinicalSummaryOfOneDip) {
     EXPECT_NE(run.out.find("  Shape of the 3 % desaturations:\n"
                            "    Depth                 5.0 \u00b1 0.0 %\n"
                            "    Length                30 \u00b1 0 s\n"
+                           "    Area                  150 \u00b1 0 %\u00b7s\n"  // 5 points for 30 s
                            "    Fall                  0 \u00b1 0 s\n"  // no slope: it starts at its nadir
                            "    Recovery              30 \u00b1 0 s\n"
                            "    Deepest               5.0 %, 2026-03-01 00:02:00\n"

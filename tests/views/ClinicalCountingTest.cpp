@@ -47,7 +47,8 @@ private slots:
         QVERIFY(raw.starts_with("Raw profile"));
         QVERIFY(raw.find("120 s") != std::string::npos && raw.find("10 s") != std::string::npos);
         QVERIFY(raw.find("not stated") != std::string::npos);
-        QVERIFY(raw.find("Pulse rise: 10 bpm or more above the mean of the 30 s before, until within 5 bpm of it, "
+        QVERIFY(raw.find("Pulse rise: 10 bpm or more above the mean of the 30 s before (of 15 counted samples or more), "
+                         "until within 5 bpm of it, "
                          "lasting 3 s or more; it answers a 3 % fall from its start to 30 s after its end.") !=
                 std::string::npos);
         QVERIFY(raw.find("Artefacts") == std::string::npos);

@@ -86,6 +86,8 @@ void ClinicalPageTest::layoutStaysOnThePageWithoutOverlaps() {
     // The shape of the desaturations under the bars, beside the figures.
     QVERIFY(l.shape.top() > l.bands.bottom());
     QCOMPARE(l.shape.bottom(), l.figures.bottom());
+    // ...with a row for every line of it, none painted below the block.
+    QCOMPARE(ShapeLines(NightAnalysis{}, {}).size(), static_cast<std::size_t>(kClinicalShapeRows));
     QCOMPARE(l.shape.left(), l.bands.left());
     QVERIFY(l.shape.right() < l.page.right());
     QVERIFY(l.bands.left() + l.bandLabelWidth + l.bandBarWidth < l.bands.right());
