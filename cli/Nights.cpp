@@ -58,6 +58,9 @@ bool Print(const std::string& text) {
     return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() && std::fflush(stdout) == 0;
 }
 
+// The last words of a command that did its work: its exit status.
+int Printed(const std::string& text) { return Print(text) ? kExitOk : kExitFailed; }
+
 struct NightsOptions {
     std::optional<std::string> library;
     std::optional<std::string> patients;
@@ -611,7 +614,7 @@ int Show(const NightsOptions& o) {
     } else {
         out = ShowText(row, exclusions, changes);
     }
-    return Print(out) ? kExitOk : kExitFailed;
+    return Printed(out);
 }
 
 int Note(const NightsOptions& o) {
@@ -720,10 +723,8 @@ int SayShift(NightLibrary& library, NightNumber night) {
     const std::string shift = changes.clockShift == 0 ? UiText("clock shift taken away")
                                                       : Format("%s %+lld s", UiText("clock shifted").c_str(),
                                                                static_cast<long long>(changes.clockShift));
-    return Print(Format("%s %lld: %s; %s %s.\n", UiText("Night").c_str(), static_cast<long long>(night), shift.c_str(),
-                        UiText("it starts").c_str(), StartOf(library, night).c_str()))
-               ? kExitOk
-               : kExitFailed;
+    return Printed(Format("%s %lld: %s; %s %s.\n", UiText("Night").c_str(), static_cast<long long>(night),
+                          shift.c_str(), UiText("it starts").c_str(), StartOf(library, night).c_str()));
 }
 
 int Shift(const NightsOptions& o) {
@@ -755,11 +756,9 @@ int Merge(const NightsOptions& o) {
     NightNumber merged = 0;
     if (const FileResult done = library->Merge(nights[0], nights[1], &merged); !done) return Fail(done);
     const NightNumber other = merged == nights[0] ? nights[1] : nights[0];
-    return Print(Format("%s %lld %s %lld %s %lld.\n", UiText("Nights").c_str(), static_cast<long long>(merged),
-                        UiText("and").c_str(), static_cast<long long>(other), UiText("merged into night").c_str(),
-                        static_cast<long long>(merged)))
-               ? kExitOk
-               : kExitFailed;
+    return Printed(Format("%s %lld %s %lld %s %lld.\n", UiText("Nights").c_str(), static_cast<long long>(merged),
+                          UiText("and").c_str(), static_cast<long long>(other), UiText("merged into night").c_str(),
+                          static_cast<long long>(merged)));
 }
 
 int Unmerge(const NightsOptions& o) {
@@ -769,11 +768,9 @@ int Unmerge(const NightsOptions& o) {
     if (!library) return code;
     NightNumber second = 0;
     if (const FileResult done = library->Unmerge(nights[0], &second); !done) return Fail(done);
-    return Print(Format("%s %lld %s %lld %s.\n", UiText("Night").c_str(), static_cast<long long>(nights[0]),
-                        UiText("unmerged: night").c_str(), static_cast<long long>(second),
-                        UiText("is listed again").c_str()))
-               ? kExitOk
-               : kExitFailed;
+    return Printed(Format("%s %lld %s %lld %s.\n", UiText("Night").c_str(), static_cast<long long>(nights[0]),
+                          UiText("unmerged: night").c_str(), static_cast<long long>(second),
+                          UiText("is listed again").c_str()));
 }
 
 int Split(const NightsOptions& o) {
@@ -787,11 +784,9 @@ int Split(const NightsOptions& o) {
     NightNumber second = 0;
     if (const FileResult done = library->Split(nights[0], static_cast<std::int32_t>(*index), &second); !done)
         return Fail(done);
-    return Print(Format("%s %lld %s %lld %s %lld.\n", UiText("Night").c_str(), static_cast<long long>(nights[0]),
-                        UiText("split: its samples from").c_str(), static_cast<long long>(*index),
-                        UiText("on are night").c_str(), static_cast<long long>(second)))
-               ? kExitOk
-               : kExitFailed;
+    return Printed(Format("%s %lld %s %lld %s %lld.\n", UiText("Night").c_str(), static_cast<long long>(nights[0]),
+                          UiText("split: its samples from").c_str(), static_cast<long long>(*index),
+                          UiText("on are night").c_str(), static_cast<long long>(second)));
 }
 
 int Unsplit(const NightsOptions& o) {
@@ -801,10 +796,8 @@ int Unsplit(const NightsOptions& o) {
     if (!library) return code;
     NightNumber first = 0;
     if (const FileResult done = library->Unsplit(nights[0], &first); !done) return Fail(done);
-    return Print(Format("%s %lld %s.\n", UiText("Night").c_str(), static_cast<long long>(first),
-                        UiText("is one night again").c_str()))
-               ? kExitOk
-               : kExitFailed;
+    return Printed(Format("%s %lld %s.\n", UiText("Night").c_str(), static_cast<long long>(first),
+                          UiText("is one night again").c_str()));
 }
 
 int Export(const NightsOptions& o) {
@@ -843,7 +836,7 @@ int Export(const NightsOptions& o) {
     }
     std::string list;
     for (const auto& file : written) list += TerminalText(file.string()) + "\n";
-    return Print(list) ? kExitOk : kExitFailed;
+    return Printed(list);
 }
 
 int Rebuild(const NightsOptions& o) {
@@ -859,7 +852,7 @@ int Rebuild(const NightsOptions& o) {
         Format("%s %s: %d %s, %d %s, %d %s, %d %s.\n", UiText("Rebuilt").c_str(), TerminalText(file.string()).c_str(),
                rebuilt.nights, UiText("nights").c_str(), rebuilt.sources, UiText("files read").c_str(),
                rebuilt.missingSources, UiText("files missing").c_str(), rebuilt.notes, UiText("notes kept").c_str());
-    return Print(text) ? kExitOk : kExitFailed;
+    return Printed(text);
 }
 
 }  // namespace

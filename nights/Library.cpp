@@ -536,6 +536,15 @@ struct LibraryAccess {
                                     std::set<NightKey>& excluded);
     // Runs `change` in one transaction with its journal lines.
     static FileResult Change(NightLibrary& lib, const std::function<FileResult(std::vector<JournalEntry>&)>& change);
+    // The same for a change that names a night (the one merged into, made,
+    // listed again or kept): it goes to `named`, when asked for, once made.
+    static FileResult ChangeNaming(NightLibrary& lib, NightNumber* named,
+                                   const std::function<FileResult(std::vector<JournalEntry>&, NightNumber&)>& change) {
+        NightNumber night = 0;
+        FileResult result = Change(lib, [&](std::vector<JournalEntry>& journal) { return change(journal, night); });
+        if (result && named) *named = night;
+        return result;
+    }
 };
 
 void AddResult::Merge(const AddResult& other) {
@@ -1409,11 +1418,9 @@ FileResult LibraryAccess::DoMerge(NightLibrary& lib, NightNumber a, NightNumber 
 }
 
 FileResult NightLibrary::Merge(NightNumber a, NightNumber b, NightNumber* merged) {
-    NightNumber into = 0;
-    FileResult result = LibraryAccess::Change(
-        *this, [&](std::vector<JournalEntry>& journal) { return LibraryAccess::DoMerge(*this, a, b, journal, into); });
-    if (result && merged) *merged = into;
-    return result;
+    return LibraryAccess::ChangeNaming(*this, merged, [&](std::vector<JournalEntry>& journal, NightNumber& into) {
+        return LibraryAccess::DoMerge(*this, a, b, journal, into);
+    });
 }
 
 FileResult LibraryAccess::DoUnmerge(NightLibrary& lib, NightNumber night, std::vector<JournalEntry>& journal,
@@ -1462,12 +1469,9 @@ FileResult LibraryAccess::DoUnmerge(NightLibrary& lib, NightNumber night, std::v
 }
 
 FileResult NightLibrary::Unmerge(NightNumber night, NightNumber* second) {
-    NightNumber back = 0;
-    FileResult result = LibraryAccess::Change(*this, [&](std::vector<JournalEntry>& journal) {
+    return LibraryAccess::ChangeNaming(*this, second, [&](std::vector<JournalEntry>& journal, NightNumber& back) {
         return LibraryAccess::DoUnmerge(*this, night, journal, back);
     });
-    if (result && second) *second = back;
-    return result;
 }
 
 FileResult LibraryAccess::DoSplit(NightLibrary& lib, NightNumber night, std::int32_t index,
@@ -1538,12 +1542,9 @@ FileResult LibraryAccess::DoSplit(NightLibrary& lib, NightNumber night, std::int
 }
 
 FileResult NightLibrary::Split(NightNumber night, std::int32_t index, NightNumber* second) {
-    NightNumber made = 0;
-    FileResult result = LibraryAccess::Change(*this, [&](std::vector<JournalEntry>& journal) {
+    return LibraryAccess::ChangeNaming(*this, second, [&](std::vector<JournalEntry>& journal, NightNumber& made) {
         return LibraryAccess::DoSplit(*this, night, index, std::nullopt, journal, made);
     });
-    if (result && second) *second = made;
-    return result;
 }
 
 FileResult LibraryAccess::DoUnsplit(NightLibrary& lib, NightNumber night, std::vector<JournalEntry>& journal,
@@ -1588,12 +1589,9 @@ FileResult LibraryAccess::DoUnsplit(NightLibrary& lib, NightNumber night, std::v
 }
 
 FileResult NightLibrary::Unsplit(NightNumber night, NightNumber* first) {
-    NightNumber kept = 0;
-    FileResult result = LibraryAccess::Change(*this, [&](std::vector<JournalEntry>& journal) {
+    return LibraryAccess::ChangeNaming(*this, first, [&](std::vector<JournalEntry>& journal, NightNumber& kept) {
         return LibraryAccess::DoUnsplit(*this, night, journal, kept);
     });
-    if (result && first) *first = kept;
-    return result;
 }
 
 FileResult NightLibrary::Changes(NightNumber night, NightChanges& changes) {
