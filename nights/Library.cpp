@@ -159,7 +159,7 @@ std::string Deflate(const std::string& text) {
     const auto n = static_cast<std::uint32_t>(text.size());
     std::memcpy(out.data(), &n, 4);
     if (compress2(reinterpret_cast<Bytef*>(out.data() + 4), &size, reinterpret_cast<const Bytef*>(text.data()),
-                  static_cast<uLong>(text.size()), Z_BEST_SPEED) != Z_OK) {
+                  static_cast<uLong>(text.size()), Z_DEFAULT_COMPRESSION) != Z_OK) {
         return {};
     }
     out.resize(size + 4);
