@@ -51,23 +51,40 @@ const WelchTables& Tables() {
     return tables;
 }
 
-// One stage of the transform: splits each run of 2·Half values into the two
-// halves the next stage takes. Its sizes are constants, so that the compiler
-// may take its butterflies several at a time.
+// Two stages of the transform in one sweep, each value read and written once
+// for both: the first splits each run of 2·Half values into the two halves the
+// second takes, which splits each of those again. Their sizes are constants,
+// so that the compiler may take the butterflies several at a time.
 template <std::size_t Half>
-void Stage(Values& re, Values& im, const WelchTables& t) {
-    const double* turnRe = t.turnRe.data() + Half;
-    const double* turnIm = t.turnIm.data() + Half;
+void TwoStages(Values& re, Values& im, const WelchTables& t) {
+    constexpr std::size_t Q = Half / 2;
+    const double* outerRe = t.turnRe.data() + Half;
+    const double* outerIm = t.turnIm.data() + Half;
+    const double* innerRe = t.turnRe.data() + Q;
+    const double* innerIm = t.turnIm.data() + Q;
     for (std::size_t start = 0; start < kSegment; start += 2 * Half) {
-        for (std::size_t k = 0; k < Half; ++k) {
-            const std::size_t a = start + k;
-            const std::size_t b = a + Half;
-            const double dr = re[a] - re[b];
-            const double di = im[a] - im[b];
-            re[a] += re[b];
-            im[a] += im[b];
-            re[b] = dr * turnRe[k] - di * turnIm[k];
-            im[b] = dr * turnIm[k] + di * turnRe[k];
+        for (std::size_t k = 0; k < Q; ++k) {
+            const std::size_t a = start + k, b = a + Q, c = a + Half, e = c + Q;
+            // The first stage: a with c, b with e.
+            const double acr = re[a] - re[c], aci = im[a] - im[c];
+            const double ar = re[a] + re[c], ai = im[a] + im[c];
+            const double cr = acr * outerRe[k] - aci * outerIm[k];
+            const double ci = acr * outerIm[k] + aci * outerRe[k];
+            const double ber = re[b] - re[e], bei = im[b] - im[e];
+            const double br = re[b] + re[e], bi = im[b] + im[e];
+            const double er = ber * outerRe[k + Q] - bei * outerIm[k + Q];
+            const double ei = ber * outerIm[k + Q] + bei * outerRe[k + Q];
+            // The second: a with b, c with e.
+            const double abr = ar - br, abi = ai - bi;
+            re[a] = ar + br;
+            im[a] = ai + bi;
+            re[b] = abr * innerRe[k] - abi * innerIm[k];
+            im[b] = abr * innerIm[k] + abi * innerRe[k];
+            const double cer = cr - er, cei = ci - ei;
+            re[c] = cr + er;
+            im[c] = ci + ei;
+            re[e] = cer * innerRe[k] - cei * innerIm[k];
+            im[e] = cer * innerIm[k] + cei * innerRe[k];
         }
     }
 }
@@ -77,12 +94,9 @@ void Stage(Values& re, Values& im, const WelchTables& t) {
 // imaginary parts apart, with no library complex arithmetic in the
 // butterflies (which would check every product for infinities).
 void Transform(Values& re, Values& im, const WelchTables& t) {
-    Stage<128>(re, im, t);
-    Stage<64>(re, im, t);
-    Stage<32>(re, im, t);
-    Stage<16>(re, im, t);
-    Stage<8>(re, im, t);
-    Stage<4>(re, im, t);
+    TwoStages<128>(re, im, t);
+    TwoStages<32>(re, im, t);
+    TwoStages<8>(re, im, t);
     // The last two stages turn by 1 and -i only: no multiplication.
     for (std::size_t a = 0; a < kSegment; a += 4) {
         const double r0 = re[a] + re[a + 2], i0 = im[a] + im[a + 2];
