@@ -8,11 +8,14 @@
 namespace quenda {
 
 // Keeps the current data set's exclusions in the library of nights. The data
-// set is split by the night rule; each night is found in the library by its ID
-// and start, and gets the part of the exclusions inside it (indexes within the
-// night), with which the library computes its figures again. A data set the library does not hold yet (every download
-// is there already; a file opened from elsewhere may not be) is first kept as a data file under KeptDataSetsRoot() and
-// added. $XDG_DATA_HOME/Quenda/datasets: data sets kept so their nights can hold exclusions.
+// set is split by the night rule; each night is found in the library by its
+// ID, start and samples (NightLibrary::NightsIn), and gets the part of the
+// exclusions inside it (indexes within the night), with which the library
+// computes its figures again; of a night the data set holds only the first
+// part of, that part. A data set the library does not hold yet (every download
+// is there already; a file opened from elsewhere may not be) is first kept as
+// a data file under KeptDataSetsRoot() and added.
+// $XDG_DATA_HOME/Quenda/datasets: data sets kept so their nights can hold exclusions.
 std::filesystem::path KeptDataSetsRoot();
 
 class LibraryExclusionStore final : public ExclusionStore {
