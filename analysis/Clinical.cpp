@@ -14,12 +14,12 @@ namespace {
 
 constexpr double kSamplesPerMinute = 60.0;
 
-// The desaturations of one depth, built sample by sample. The baseline window
-// is kept as an integer sum and count, so "SpO2 <= mean - depth" and the
+// The 3 % desaturations, built sample by sample. The baseline window
+// is kept as an integer sum and count, so "SpO2 <= mean - 3" and the
 // closing test compare exact integers, not rounded means.
 class DesaturationScan {
 public:
-    DesaturationScan(std::span<const SampleRecord> samples, int depth) : samples_(samples), depth_(depth) {}
+    explicit DesaturationScan(std::span<const SampleRecord> samples) : samples_(samples) {}
 
     // Sample t at second `now` of the SampleClock, whose validity the caller
     // worked out.
@@ -57,7 +57,7 @@ private:
 
     bool OpensEvent(std::int64_t v) const {
         const std::int64_t count = window_.Count();
-        return count >= kBaselineMinSamples && v * count <= window_.Sum() - depth_ * count;
+        return count >= kBaselineMinSamples && v * count <= window_.Sum() - kDesaturationDepth * count;
     }
     bool EndsEvent(std::int64_t v) const { return v * frozenCount_ >= frozenSum_ - frozenCount_; }
 
@@ -110,7 +110,6 @@ private:
     }
 
     std::span<const SampleRecord> samples_;
-    std::int64_t depth_;
     // The SpO2 of the samples that take part in the baselines: valid and not
     // inside a counted or open event.
     SecondWindow<kBaselineWindow> window_;
@@ -215,12 +214,22 @@ double Area(const std::vector<ClinicalEvent>& events) {
 
 }  // namespace
 
-std::vector<ClinicalEvent> DetectDesaturations(std::span<const SampleRecord> samples, int depth) {
-    DesaturationScan scan(samples, depth);
+std::vector<ClinicalEvent> DetectDesaturations(std::span<const SampleRecord> samples) {
+    DesaturationScan scan(samples);
     SampleClock clock;
     for (std::size_t i = 0; i < samples.size(); ++i)
         scan.Step(static_cast<std::int64_t>(i), clock.Next(samples[i]), samples[i], IsValidSample(samples[i]));
     return scan.Finish();
+}
+
+std::vector<ClinicalEvent> DeeperDesaturations(const std::vector<ClinicalEvent>& events, int depth) {
+    // The baseline is a quotient of integers and the nadir an integer: the
+    // quotient is correctly rounded, so it lands on the wrong side of
+    // nadir + depth only if it equals it, and then exactly.
+    std::vector<ClinicalEvent> deeper;
+    for (const ClinicalEvent& e : events)
+        if (e.nadir <= e.baseline - depth) deeper.push_back(e);
+    return deeper;
 }
 
 ClinicalSummary ComputeClinicalSummary(std::span<const SampleRecord> samples) {
@@ -237,18 +246,16 @@ template <class Also>
 ClinicalSummary Summarize(std::span<const SampleRecord> samples, const ClinicalOptions& options, SampleMarks* marksOut,
                           Also&& also) {
     // One pass marks the samples and takes each, once marked, into the values
-    // and both depths: the samples are read once.
+    // and the desaturations: the samples are read once.
     ValidValues counted;
     std::int64_t validCount = 0;
-    DesaturationScan depth3(samples, 3);
-    DesaturationScan depth4(samples, 4);
+    DesaturationScan desaturations(samples);
     const auto take = [&](std::int64_t t, std::int64_t now, SampleMark mark) __attribute__((always_inline)) {
         const SampleRecord& r = samples[static_cast<std::size_t>(t)];
         validCount += IsValidSample(r) ? 1 : 0;
         const bool isCounted = mark == SampleMark::Counted;
         counted.Add(t, now, r, isCounted);
-        depth3.Step(t, now, r, isCounted);
-        depth4.Step(t, now, r, isCounted);
+        desaturations.Step(t, now, r, isCounted);
         also(t, now, r, isCounted);
     };
     SampleMarks marks = marking::MarkEach(samples, options.profile, options.exclusions, take);
@@ -273,8 +280,8 @@ ClinicalSummary Summarize(std::span<const SampleRecord> samples, const ClinicalO
     const auto count = static_cast<double>(counted.count);
     const double hours = s.countedHours;
 
-    s.events3 = depth3.Finish();
-    s.events4 = depth4.Finish();
+    s.events3 = desaturations.Finish();
+    s.events4 = DeeperDesaturations(s.events3, kDeepDesaturationDepth);
     s.odi3 = static_cast<double>(s.events3.size()) / hours;
     s.odi4 = static_cast<double>(s.events4.size()) / hours;
     s.desaturationBurden = Area(s.events3) / kSamplesPerMinute / hours;

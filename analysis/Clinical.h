@@ -59,11 +59,13 @@ struct ClinicalEvent {
     bool operator==(const ClinicalEvent&) const = default;
 };
 
-// Desaturations of `depth` percent (3 and 4 are the usual ones), each counted
-// independently of the other depths:
+// The 3 % desaturations, the drop the AASM scoring manual takes for a
+// hypopnoea (Berry RB et al., AASM Manual for the Scoring of Sleep and
+// Associated Events, v2.6, 2020), against a running baseline of the two
+// minutes before:
 // - an event opens at the first sample outside an event whose baseline is
-//   defined and whose SpO2 is at or below baseline - depth; the baseline is
-//   frozen there;
+//   defined and whose SpO2 is at or below baseline - 3; the baseline is frozen
+//   there;
 // - it closes at the first later sample that is invalid or has SpO2 at or
 //   above the frozen baseline - 1, or at the first missing second, whichever
 //   comes first (neither is part of it); an event still open at the end closes
@@ -72,7 +74,16 @@ struct ClinicalEvent {
 //   event's samples stay out of later baselines; an uncounted one's go back in.
 // Linear time: a running window sum, each sample added and removed once; a gap
 // of any length costs at most one pass over the window.
-std::vector<ClinicalEvent> DetectDesaturations(std::span<const SampleRecord> samples, int depth);
+inline constexpr int kDesaturationDepth = 3;  // %
+std::vector<ClinicalEvent> DetectDesaturations(std::span<const SampleRecord> samples);
+
+// The deeper desaturations are some of the 3 % ones, never others: those whose
+// nadir is at least `depth` below their baseline, with the same start, end,
+// baseline and area. Were each depth detected on its own, a counted 3 % event
+// would keep its samples out of the next baseline while the 4 % scan kept them
+// in, and ODI 4 could come out above ODI 3, which reads as an error.
+inline constexpr int kDeepDesaturationDepth = 4;  // %
+std::vector<ClinicalEvent> DeeperDesaturations(const std::vector<ClinicalEvent>& events, int depth);
 
 // Time in one SpO2 band.
 struct Spo2Band {
@@ -101,8 +112,8 @@ struct ClinicalOptions {
 struct ClinicalSummary {
     std::int32_t validSamples = 0;  // valid samples, whatever the profile
     double validHours = 0;
-    double odi3 = 0;                // counted depth-3 events per counted hour
-    double odi4 = 0;                // depth-4
+    double odi3 = 0;                // counted 3 % events per counted hour
+    double odi4 = 0;                // the 4 % ones among them, per counted hour
     double desaturationBurden = 0;  // area of the depth-3 events, %·min per counted hour
     double t90 = 0;                 // % of counted samples with SpO2 < 90
     double t88Minutes = 0;          // counted samples with SpO2 <= 88, in minutes
@@ -118,7 +129,7 @@ struct ClinicalSummary {
     std::int32_t pulseMax = 0;
     Spo2Bands bands = kEmptySpo2Bands;
     std::vector<ClinicalEvent> events3;
-    std::vector<ClinicalEvent> events4;
+    std::vector<ClinicalEvent> events4;  // a subset of events3 (DeeperDesaturations)
 
     // How much of the data set the figures rest on.
     ClinicalProfile profile = ClinicalProfile::Raw;
@@ -135,7 +146,7 @@ struct ClinicalSummary {
 class NightPass;
 
 // Every figure of the summary, in linear time: one pass marks the samples as
-// MarkSamples does and gathers the counted values and both depths' events.
+// MarkSamples does and gathers the counted values and the desaturations, 3 % and 4 %.
 // Without a counted sample every figure is 0 and both event lists are empty
 // (the coverage fields are still filled in). `marks`, when given, receives the
 // marking; `night`, when given, takes every sample of the same pass

@@ -55,7 +55,7 @@ TEST(ClinicalGap, EventsAndBaselinesAcrossMissingSeconds) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const ClinicalSummary s = ComputeClinicalSummary(c.samples);
-        for (const auto& got : {s.events3, s.events4, DetectDesaturations(c.samples, 3)}) {
+        for (const auto& got : {s.events3, s.events4, DetectDesaturations(c.samples)}) {
             ASSERT_EQ(got.size(), c.events.size());
             for (std::size_t i = 0; i < got.size(); ++i) {
                 EXPECT_EQ(std::tie(got[i].start, got[i].length, got[i].nadir),
@@ -139,7 +139,7 @@ TEST(ClinicalGap, BreakBetweenNightsIsALongGap) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto samples = night(c.step);
-        EXPECT_EQ(DetectDesaturations(samples, 3), (std::vector<ClinicalEvent>{{120, 15, 96, 92, 60}}));
+        EXPECT_EQ(DetectDesaturations(samples), (std::vector<ClinicalEvent>{{120, 15, 96, 92, 60}}));
         // The default profile's margins end the event 5 s before the break.
         EXPECT_EQ(ComputeClinicalSummary(samples, {ClinicalProfile::Default, {}}).events3,
                   (std::vector<ClinicalEvent>{{120, 10, 96, 92, 40}}));

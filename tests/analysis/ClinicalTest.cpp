@@ -1,8 +1,12 @@
 // The clinical summary against series worked out by hand.
 #include "SampleSeries.h"
 #include "analysis/Clinical.h"
+#include "tools/sim/Recording.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
 
 namespace quenda {
 namespace {
@@ -83,6 +87,30 @@ TEST(Clinical, DesaturationsOfHandWorkedSeries) {
         const ClinicalSummary s = ComputeClinicalSummary(samples);
         ExpectEvents(s.events3, c.depth3, 3);
         ExpectEvents(s.events4, c.depth4, 4);
+    }
+}
+
+// The 4 % desaturations are the 3 % ones whose nadir reaches 4 below their
+// baseline, on every night: simulated nights of random lengths and seeds under
+// both profiles, with bursts of invalid readings thrown in.
+TEST(Clinical, Odi4IsNestedInOdi3OnRandomNights) {
+    std::mt19937 rng(39);
+    for (int night = 0; night < 12; ++night) {
+        SCOPED_TRACE(::testing::Message() << "night " << night);
+        const int hours = std::uniform_int_distribution<int>(2, 9)(rng);
+        auto samples = sim::GenerateRecording(1, hours * 3600, {2026, 3, 1, 22, 0, 0}, rng());
+        for (int burst = std::uniform_int_distribution<int>(0, 20)(rng); burst > 0; --burst) {
+            const auto at = std::uniform_int_distribution<std::size_t>(0, samples.size() - 1)(rng);
+            for (std::size_t k = at; k < std::min(samples.size(), at + 30); ++k) samples[k].spo2 = kNoFinger;
+        }
+        for (const ClinicalProfile profile : {ClinicalProfile::Raw, ClinicalProfile::Default}) {
+            const ClinicalSummary s = ComputeClinicalSummary(samples, {profile, {}});
+            EXPECT_LE(s.odi4, s.odi3);
+            std::vector<ClinicalEvent> deep;
+            for (const ClinicalEvent& e : s.events3)
+                if (e.baseline - e.nadir >= 4) deep.push_back(e);
+            EXPECT_EQ(s.events4, deep);
+        }
     }
 }
 
