@@ -2,8 +2,11 @@
 // and Welch's spectrum.
 #include "analysis/Biomarkers.h"
 
+#include <fftw3.h>
+
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <numbers>
 
 namespace quenda {
@@ -16,16 +19,23 @@ constexpr std::size_t kBins = kSegment / 2 + 1;
 
 using Values = std::array<double, kSegment>;
 
-// What every segment shares: the window and the transform's tables, made once.
+// What every segment shares, made once: the window, and FFTW's plan of a real
+// transform of one segment's length. FFTW's planner may not run on two
+// threads at once; a function-local static is made once, whichever thread
+// asks first, and executing a plan on other arrays (fftw_execute_dft_r2c) is
+// safe on any number of threads.
 struct WelchTables {
     Values window{};
-    double windowPower = 0;                         // Σ w²
-    std::array<std::uint8_t, kSegment> reversed{};  // bit-reversed index
-    // The stage that joins transforms of `half` values turns by e^(-iπk/half)
-    // for k < half: at [half + k], so that each stage reads its own in order.
-    Values turnRe{};
-    Values turnIm{};
+    double windowPower = 0;  // Σ w²
+    fftw_plan plan = nullptr;
 };
+
+// Arrays as FFTW aligns them, which the plan was made for.
+struct FftwFree {
+    void operator()(void* p) const { fftw_free(p); }
+};
+using RealBuffer = std::unique_ptr<double[], FftwFree>;
+using ComplexBuffer = std::unique_ptr<fftw_complex[], FftwFree>;
 
 WelchTables MakeTables() {
     WelchTables t;
@@ -33,96 +43,18 @@ WelchTables MakeTables() {
         // The periodic Hamming window, as spectral estimators use it.
         t.window[j] = 0.54 - 0.46 * std::cos(2 * std::numbers::pi * static_cast<double>(j) / kSegment);
         t.windowPower += t.window[j] * t.window[j];
-        std::size_t r = 0;
-        for (std::size_t bit = 1, from = j; bit < kSegment; bit <<= 1, from >>= 1) r = r << 1 | (from & 1);
-        t.reversed[j] = static_cast<std::uint8_t>(r);
     }
-    for (std::size_t half = 1; half < kSegment; half <<= 1) {
-        for (std::size_t k = 0; k < half; ++k) {
-            t.turnRe[half + k] = std::cos(std::numbers::pi * static_cast<double>(k) / static_cast<double>(half));
-            t.turnIm[half + k] = -std::sin(std::numbers::pi * static_cast<double>(k) / static_cast<double>(half));
-        }
-    }
+    // FFTW_ESTIMATE: planning reads no data and takes no measurements, so the
+    // plan (and every figure) is the same on every run.
+    const RealBuffer in(fftw_alloc_real(kSegment));
+    const ComplexBuffer out(fftw_alloc_complex(kBins));
+    t.plan = fftw_plan_dft_r2c_1d(static_cast<int>(kSegment), in.get(), out.get(), FFTW_ESTIMATE);
     return t;
 }
 
 const WelchTables& Tables() {
     static const WelchTables tables = MakeTables();
     return tables;
-}
-
-// Two stages of the transform in one sweep, each value read and written once
-// for both: the first splits each run of 2·Half values into the two halves the
-// second takes, which splits each of those again. Their sizes are constants,
-// so that the compiler may take the butterflies several at a time.
-template <std::size_t Half>
-void TwoStages(Values& re, Values& im, const WelchTables& t) {
-    constexpr std::size_t Q = Half / 2;
-    const double* outerRe = t.turnRe.data() + Half;
-    const double* outerIm = t.turnIm.data() + Half;
-    const double* innerRe = t.turnRe.data() + Q;
-    const double* innerIm = t.turnIm.data() + Q;
-    for (std::size_t start = 0; start < kSegment; start += 2 * Half) {
-        for (std::size_t k = 0; k < Q; ++k) {
-            const std::size_t a = start + k, b = a + Q, c = a + Half, e = c + Q;
-            // The first stage: a with c, b with e.
-            const double acr = re[a] - re[c], aci = im[a] - im[c];
-            const double ar = re[a] + re[c], ai = im[a] + im[c];
-            const double cr = acr * outerRe[k] - aci * outerIm[k];
-            const double ci = acr * outerIm[k] + aci * outerRe[k];
-            const double ber = re[b] - re[e], bei = im[b] - im[e];
-            const double br = re[b] + re[e], bi = im[b] + im[e];
-            const double er = ber * outerRe[k + Q] - bei * outerIm[k + Q];
-            const double ei = ber * outerIm[k + Q] + bei * outerRe[k + Q];
-            // The second: a with b, c with e.
-            const double abr = ar - br, abi = ai - bi;
-            re[a] = ar + br;
-            im[a] = ai + bi;
-            re[b] = abr * innerRe[k] - abi * innerIm[k];
-            im[b] = abr * innerIm[k] + abi * innerRe[k];
-            const double cer = cr - er, cei = ci - ei;
-            re[c] = cr + er;
-            im[c] = ci + ei;
-            re[e] = cer * innerRe[k] - cei * innerIm[k];
-            im[e] = cer * innerIm[k] + cei * innerRe[k];
-        }
-    }
-}
-
-// The discrete Fourier transform of 256 complex values, in place: radix 2 by
-// decimation in frequency, so that bin k comes out at reversed[k]. Real and
-// imaginary parts apart, with no library complex arithmetic in the
-// butterflies (which would check every product for infinities).
-void Transform(Values& re, Values& im, const WelchTables& t) {
-    TwoStages<128>(re, im, t);
-    TwoStages<32>(re, im, t);
-    TwoStages<8>(re, im, t);
-    // The last two stages turn by 1 and -i only: no multiplication.
-    for (std::size_t a = 0; a < kSegment; a += 4) {
-        const double r0 = re[a] + re[a + 2], i0 = im[a] + im[a + 2];
-        const double r2 = re[a] - re[a + 2], i2 = im[a] - im[a + 2];
-        const double r1 = re[a + 1] + re[a + 3], i1 = im[a + 1] + im[a + 3];
-        // (re[a+1] - re[a+3] + i·(im[a+1] - im[a+3])) × -i
-        const double r3 = im[a + 1] - im[a + 3], i3 = re[a + 3] - re[a + 1];
-        re[a] = r0 + r1;
-        im[a] = i0 + i1;
-        re[a + 1] = r0 - r1;
-        im[a + 1] = i0 - i1;
-        re[a + 2] = r2 + r3;
-        im[a + 2] = i2 + i3;
-        re[a + 3] = r2 - r3;
-        im[a + 3] = i2 - i3;
-    }
-}
-
-// Segment `first`'s values less their mean, windowed, into `out`; `values`
-// holds them as doubles.
-void Windowed(std::span<const std::uint8_t> x, std::size_t first, const double* values, const WelchTables& t,
-              Values& out) {
-    std::int64_t sum = 0;
-    for (std::size_t j = 0; j < kSegment; ++j) sum += x[first + j];
-    const double mean = static_cast<double>(sum) / kSegment;
-    for (std::size_t j = 0; j < kSegment; ++j) out[j] = (values[j] - mean) * t.window[j];
 }
 
 // Five of the window's sums over the anchors at once: few enough to be kept
@@ -171,37 +103,23 @@ std::vector<double> WelchDensity(std::span<const std::uint8_t> x) {
     if (x.size() < kSegment) return {};
     const WelchTables& t = Tables();
     const std::size_t segments = (x.size() - kSegment) / kStep + 1;
-    // Two real segments a and b go through one complex transform X, one as
-    // the real part and one as the imaginary part. Their powers at bin k sum
-    // to (|X[k]|² + |X[-k]|²) / 2, so the sum over the segments needs only
-    // the sum of |X|², whichever order the transform leaves the bins in.
-    Values re;
-    Values im;
-    Values power{};
-    // The samples of both segments, as doubles once for the two windows.
-    std::array<double, kSegment + kStep> values;
-    for (std::size_t s = 0; s < segments; s += 2) {
-        const bool pair = s + 1 < segments;
-        const std::size_t count = pair ? kSegment + kStep : kSegment;
-        for (std::size_t j = 0; j < count; ++j) values[j] = x[s * kStep + j];
-        Windowed(x, s * kStep, values.data(), t, re);
-        if (pair) {
-            Windowed(x, (s + 1) * kStep, values.data() + kStep, t, im);
-        } else {
-            im.fill(0);  // a real segment alone: |X[k]| = |X[-k]|
-        }
-        Transform(re, im, t);
-        for (std::size_t j = 0; j < kSegment; ++j) power[j] += re[j] * re[j] + im[j] * im[j];
+    const RealBuffer in(fftw_alloc_real(kSegment));
+    const ComplexBuffer out(fftw_alloc_complex(kBins));
+    std::array<double, kBins> power{};
+    for (std::size_t s = 0; s < segments; ++s) {
+        const std::uint8_t* v = x.data() + s * kStep;
+        std::int64_t sum = 0;
+        for (std::size_t j = 0; j < kSegment; ++j) sum += v[j];
+        const double mean = static_cast<double>(sum) / kSegment;
+        for (std::size_t j = 0; j < kSegment; ++j) in[j] = (v[j] - mean) * t.window[j];
+        fftw_execute_dft_r2c(t.plan, in.get(), out.get());
+        for (std::size_t k = 0; k < kBins; ++k) power[k] += out[k][0] * out[k][0] + out[k][1] * out[k][1];
     }
     // The mean over the segments, per Hz at one sample a second, one-sided:
-    // every bin but 0 and 128 stands for its negative frequency too, which
-    // doubles it and cancels the half above.
+    // every bin but 0 and 128 stands for its negative frequency too.
     const double scale = 1.0 / (t.windowPower * static_cast<double>(segments));
     std::vector<double> density(kBins);
-    for (std::size_t k = 0; k < kBins; ++k) {
-        const double both = power[t.reversed[k]] + power[t.reversed[(kSegment - k) % kSegment]];
-        density[k] = (k == 0 || k == kBins - 1 ? both / 2 : both) * scale;
-    }
+    for (std::size_t k = 0; k < kBins; ++k) density[k] = (k == 0 || k == kBins - 1 ? 1 : 2) * power[k] * scale;
     return density;
 }
 
