@@ -19,6 +19,11 @@ namespace quenda {
 // night twice over.
 //
 // A figure with nothing to rest on is kNoFigure; counts are then 0.
+//
+// Source of the set as a whole: Levy J et al., "Digital oximetry biomarkers
+// for assessing respiratory function: standards of measurement, physiological
+// interpretation, and clinical use", npj Digital Medicine 4:1 (2021); each
+// measure below names the paper its definition comes from.
 
 struct Biomarkers {
     // General, over the values as a set (percent unless named otherwise).
@@ -27,24 +32,27 @@ struct Biomarkers {
     std::int32_t min = 0;
     double sd = kNoFigure;           // population
     std::int32_t range = 0;          // max - min
-    double p1 = kNoFigure;           // 1st percentile, linear between the closest ranks
+    // 1st percentile, linear between the closest ranks: type 7 of Hyndman RJ &
+    // Fan Y, Am Stat 50:361 (1996).
+    double p1 = kNoFigure;
     double m = kNoFigure;            // % of the samples below median - 2
     std::int64_t meanCrossings = 0;  // successive samples on opposite sides of the mean
-    double deltaIndex = kNoFigure;   // mean |difference| of successive 12-s means
+    // Pépin JL et al., Chest 99:1151 (1991): mean |difference| of successive 12-s means.
+    double deltaIndex = kNoFigure;
     double kurtosis = kNoFigure;     // excess: m4 / m2² - 3
     double skewness = kNoFigure;     // m3 / m2^1.5
-    double mad = kNoFigure;          // median of |x - median|
+    double mad = kNoFigure;          // median of |x - median| (Hampel, JASA 69:383, 1974)
 
     // Complexity.
-    double apen = kNoFigure;          // approximate entropy, m = 2
-    double sampen = kNoFigure;        // sample entropy, m = 3
-    std::int64_t lzPhrases = 0;       // Lempel-Ziv phrases of x > median
+    double apen = kNoFigure;          // approximate entropy, m = 2 (Entropies)
+    double sampen = kNoFigure;        // sample entropy, m = 3 (Entropies)
+    std::int64_t lzPhrases = 0;       // Lempel-Ziv phrases of x > median (LempelZivPhrases)
     double lzNormalised = kNoFigure;  // phrases × log2(N) / N
-    double ctm = kNoFigure;           // central tendency measure, radius 0.25, a share 0..1
-    double dfaF20 = kNoFigure;        // detrended fluctuation at boxes of 20 s
+    double ctm = kNoFigure;           // central tendency measure, radius 0.25, a share 0..1 (CentralTendency)
+    double dfaF20 = kNoFigure;        // detrended fluctuation at boxes of 20 s (DfaFluctuations)
     double dfaAlpha = kNoFigure;      // its scaling exponent over boxes of 4..64 s
 
-    // Periodicity.
+    // Periodicity: PrsaWindow and WelchDensity.
     double prsaCapacity = kNoFigure;     // %
     double prsaAmplitude = kNoFigure;    // %
     double prsaSlope = kNoFigure;        // %/s
@@ -63,6 +71,10 @@ Biomarkers ComputeBiomarkers(std::span<const std::uint8_t> spo2);
 // The parts, each over the same series, for the tests and for whoever needs
 // one alone.
 
+// Approximate entropy: Pincus SM, PNAS 88:2297 (1991), m = 2 and a tolerance
+// r under 1 point. Sample entropy: Richman JS & Moorman JR, Am J Physiol Heart
+// Circ Physiol 278:H2039 (2000), template length m = 3 and the same tolerance,
+// self-matches left out.
 // The entropies, from one count of the templates of four values. The values
 // are whole numbers and the toolboxes' radius is under 1, so "within the
 // radius" is "identical".
@@ -78,16 +90,23 @@ struct Entropies {
 };
 Entropies ComputeEntropies(std::span<const std::uint8_t> x);
 
+// Lempel A & Ziv J, IEEE Trans Inf Theory 24:530 (1978), the LZ78 parse; the
+// normalisation by N / log2(N) of Lempel & Ziv, IEEE Trans Inf Theory 22:75 (1976).
 // Phrases of the LZ78 parse of the bits (x > median): from the left, each
 // phrase is the shortest run starting there that is not an earlier phrase; a
 // last phrase that is one is not counted.
 std::int64_t LempelZivPhrases(std::span<const std::uint8_t> x, double median);
 
+// Cohen ME, Hudson DL & Deedwania PC, IEEE Eng Med Biol Mag 15(5):97 (1996),
+// the second-order difference plot; radius 0.25 as Álvarez D et al. took it
+// for SpO2, Physiol Meas 27:399 (2006).
 // The central tendency measure: the share of i in 0..N-3 with
 // √((x[i+2] - x[i+1])² + (x[i+1] - x[i])²) < kCtmRadius; kNoFigure for N < 3.
 inline constexpr double kCtmRadius = 0.25;
 double CentralTendency(std::span<const std::uint8_t> x);
 
+// Peng C-K, Havlin S, Stanley HE & Goldberger AL, Chaos 5:82 (1995): linear
+// detrending per box, α the slope of ln F(n) against ln n.
 // Detrended fluctuation F(n): y is the trapezoidal cumulative sum of
 // x - mean (N-1 values), cut into boxes of n from its start (the last one
 // shorter); each box is fitted by a least-squares line, and F(n) is the root
@@ -103,6 +122,9 @@ struct Dfa {
 Dfa DfaFluctuations(std::span<const std::uint8_t> x, std::int64_t sum);
 Dfa DfaFluctuations(std::span<const std::uint8_t> x);
 
+// Bauer A, Kantelhardt JW et al., Physica A 364:423 (2006), anchors at
+// decreases; the capacity (W[d] + W[d+1] - W[d-1] - W[d-2]) / 4 of Bauer A et
+// al., Lancet 367:1674 (2006), with d = 10 s here.
 // Phase-rectified signal averaging with windows of 2d samples around the
 // anchors (samples lower than the one before, d <= i <= N-d).
 inline constexpr int kPrsaHalfWindow = 10;
@@ -112,6 +134,8 @@ struct Prsa {
 };
 Prsa PrsaWindow(std::span<const std::uint8_t> x);
 
+// Welch PD, IEEE Trans Audio Electroacoust 15:70 (1967); the band of cyclic
+// desaturation, 0.014-0.033 Hz, of Zamarrón C et al., Chest 123:1567 (2003).
 // Welch's averaged periodogram: Hamming windows (the periodic form) of 256
 // samples every 128, each segment's mean removed, one-sided and scaled as a
 // density per Hz at one sample a second. Empty when N < 256.

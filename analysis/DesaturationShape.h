@@ -12,7 +12,10 @@
 namespace quenda {
 
 // The shape of each counted desaturation, and of a night's desaturations
-// together. Times are seconds; no event holds a missing second, so its
+// together: depth, duration and area as Kulkas A et al. measure desaturation
+// severity, Med Biol Eng Comput 51:697 (2013), with the fall and recovery
+// times and slope of the desaturation-shape literature summarised by Levy J et
+// al., npj Digital Medicine 4:1 (2021). Times are seconds; no event holds a missing second, so its
 // samples are its seconds.
 struct EventShape {
     double depth = 0;           // baseline - nadir, %
@@ -28,7 +31,8 @@ struct ShapeSpread {
 };
 
 // ODI classes, by events per hour: normal < 5, mild 5 to < 15, moderate 15 to
-// < 30, severe >= 30.
+// < 30, severe >= 30, the AHI's severity bands of the AASM task force, Sleep
+// 22:667 (1999), applied to the ODI.
 enum class OdiClass : std::uint8_t { Normal, Mild, Moderate, Severe };
 OdiClass ClassOfOdi(double perHour);
 // "normal", "mild", "moderate", "severe": the same word in the JSON and, through

@@ -12,7 +12,10 @@
 namespace quenda {
 
 // Pulse rises: the heart's answer to an arousal, which often ends a
-// desaturation. Over the counted samples, by the recorder's clock (a second
+// desaturation. Source: the autonomic markers of arousal of Pitson DJ &
+// Stradling JR, J Sleep Res 7:53 (1998), a rise of the pulse against a short
+// baseline before it; the thresholds and windows below are this program's
+// own choice, stated on the page beside the figures. Over the counted samples, by the recorder's clock (a second
 // without a sample is no counted sample):
 // - a rise starts at a counted sample whose pulse is at least kRiseStartBpm
 //   above the mean counted pulse of the kRiseBaselineWindow seconds before it,
