@@ -24,11 +24,14 @@ inline constexpr const char* kDeleting = "Deleting Data ...";
 inline constexpr const char* kConnectSucceedBluetooth = "CONNECT SUCCEED";
 // Our own: a recorder that can only erase everything is never sent a request
 // meant for one ID.
-// Our own: a port refused for permission usually means a user outside the
-// group that owns the serial devices. %1 is the port.
+// Our own: a port refused for permission. %1 is its device node
+// (/dev/ttyS0), the name a Linux user knows it by, not its COMn search name.
+inline constexpr const char* kPortRefused = "Access to %1 was refused.";
+// Only after a USB serial adapter (where the recorder's own cable sits) was
+// refused: a user outside the group that owns the serial devices. The board's
+// own ports are no place for the recorder, so no fix is offered for them.
 inline constexpr const char* kDialoutHint =
-    "Access to %1 was refused. To use serial ports, add yourself to the dialout group "
-    "(sudo adduser $USER dialout), then log in again.";
+    "To use serial ports, add yourself to the dialout group (sudo adduser $USER dialout), then log in again.";
 inline constexpr const char* kSingleIdDeleteRefused =
     "This recorder can only erase all IDs at once; nothing was deleted.";
 

@@ -1,6 +1,7 @@
 #include "device/Notice.h"
 
 #include "device/Messages.h"
+#include "link/SerialPort.h"
 
 namespace quenda {
 
@@ -37,9 +38,11 @@ std::string NoticeText(const Notice& notice, const TextLookup& lookUp) {
         // "Connect succeed! Total" + " %d " + "Frames!"
         shown += " " + std::to_string(notice.totalFrames) + " " + text(msg::kConnectSucceedSuffix);
     } else if (notice.kind == NoticeKind::NoPort && !notice.refusedPort.empty()) {
-        std::string hint = text(msg::kDialoutHint);
-        if (const auto at = hint.find("%1"); at != std::string::npos) hint.replace(at, 2, notice.refusedPort);
-        shown += "\n" + hint;
+        std::string refused = text(msg::kPortRefused);
+        if (const auto at = refused.find("%1"); at != std::string::npos)
+            refused.replace(at, 2, SerialPort::DevicePathForPort(notice.refusedPort));
+        shown += "\n" + refused;
+        if (SerialPort::IsUsbSerialPort(notice.refusedPort)) shown += " " + text(msg::kDialoutHint);
     }
     return shown;
 }

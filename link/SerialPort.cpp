@@ -97,6 +97,12 @@ std::string SerialPort::DevicePathForPort(const std::string& name) {
     return "/dev/" + name;
 }
 
+bool SerialPort::IsUsbSerialPort(const std::string& name) {
+    const std::string path = DevicePathForPort(name);
+    const std::string node = path.substr(path.rfind('/') + 1);
+    return node.starts_with("ttyUSB") || node.starts_with("ttyACM");
+}
+
 bool SerialPort::Fail(const std::string& step, int err) {
     lastErrno_ = err;
     lastError_ = err != 0 ? step + ": " + std::error_code(err, std::generic_category()).message() : step;

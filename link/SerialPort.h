@@ -36,6 +36,9 @@ public:
 
     // The device node a port name refers to (see the class comment).
     static std::string DevicePathForPort(const std::string& name);
+    // Whether the port is a USB serial adapter: its node is one the kernel's
+    // USB serial and modem drivers make (ttyUSBn, ttyACMn).
+    static bool IsUsbSerialPort(const std::string& name);
 
     // Closes any open port, then opens `name` at `baud` bits per second, raw
     // 8N1, no flow control, and purges both queues. Rates with a termios

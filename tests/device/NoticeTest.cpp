@@ -27,17 +27,29 @@ TEST(Notice, EveryKindInTheRecorderProgramsWords) {
     };
     for (const auto& [kind, text] : plain) EXPECT_EQ(NoticeText(kind), text);
     EXPECT_EQ(NoticeText({NoticeKind::Connected, 22}), "Connect succeed! Total 22 Frames!");
-    EXPECT_EQ(NoticeText({NoticeKind::NoPort, 0, "ttyUSB0"}),
-              std::string(msg::kNoPort) +
-                  "\nAccess to ttyUSB0 was refused. To use serial ports, add yourself to the dialout group "
-                  "(sudo adduser $USER dialout), then log in again.");
+    // The refused port by its device node; the dialout group only where a USB
+    // serial adapter was refused, not the board's own port of the numbered pass.
+    const std::string dialout =
+        " To use serial ports, add yourself to the dialout group (sudo adduser $USER dialout), then log in again.";
+    const struct {
+        const char* port;
+        std::string said;
+    } refused[] = {
+        {"ttyUSB0", "\nAccess to /dev/ttyUSB0 was refused." + dialout},
+        {"ttyACM2", "\nAccess to /dev/ttyACM2 was refused." + dialout},
+        {"COM1", "\nAccess to /dev/ttyS0 was refused."},
+        {"ttyS4", "\nAccess to /dev/ttyS4 was refused."},
+        {"/dev/ttyUSB1", "\nAccess to /dev/ttyUSB1 was refused." + dialout},
+    };
+    for (const auto& c : refused)
+        EXPECT_EQ(NoticeText({NoticeKind::NoPort, 0, c.port}), std::string(msg::kNoPort) + c.said) << c.port;
 }
 
 TEST(Notice, EachFixedTextGoesThroughTheFrontEndsTable) {
     const TextLookup shout = [](std::string_view text) { return "<" + std::string(text) + ">"; };
     EXPECT_EQ(NoticeText({NoticeKind::Connected, 5}, shout), "<Connect succeed! Total> 5 <Frames!>");
     EXPECT_EQ(NoticeText({NoticeKind::NoPort, 0, "ttyS1"}, shout)
-                  .find("<" + std::string(msg::kNoPort) + ">\n<Access to ttyS1"),
+                  .find("<" + std::string(msg::kNoPort) + ">\n<Access to /dev/ttyS1 was refused.>"),
               0u);
 }
 

@@ -589,7 +589,7 @@ private slots:
             const auto messages = rig.sink.Messages();
             QCOMPARE(messages.size(), std::size_t(1));
             if (refused) {
-                QVERIFY(messages[0].starts_with(std::string(msg::kNoPort) + "\nAccess to ttyUSB0 was refused."));
+                QVERIFY(messages[0].starts_with(std::string(msg::kNoPort) + "\nAccess to /dev/ttyUSB0 was refused."));
                 QVERIFY(messages[0].find("sudo adduser $USER dialout") != std::string::npos);
                 QVERIFY(messages[0].ends_with("then log in again."));
             } else {
