@@ -181,7 +181,14 @@ FileResult WriteEdfNight(AtomicFile& file, std::span<const SampleRecord> samples
         const std::int32_t firstSample = night.first + a.onset;
         const std::int32_t lastSample =
             a.duration == 0 ? firstSample : std::min(firstSample + a.duration - 1, night.last);
-        const auto onset = secondOf(firstSample);
+        std::int32_t runFirst = firstSample;
+        for (std::int32_t i = firstSample + 1; a.perRun && i <= lastSample; ++i) {
+            if (secondOf(i) == secondOf(i - 1) + 1) continue;
+            annotations.push_back({static_cast<int>(secondOf(runFirst)),
+                                   static_cast<int>(secondOf(i - 1) - secondOf(runFirst) + 1), a.text});
+            runFirst = i;
+        }
+        const auto onset = secondOf(runFirst);
         const auto duration = a.duration == 0 ? 0 : secondOf(lastSample) - onset + 1;
         annotations.push_back({static_cast<int>(onset), static_cast<int>(duration), a.text});
     }

@@ -18,6 +18,11 @@ struct EdfAnnotation {
     int onset = 0;
     int duration = 0;
     std::string text;  // UTF-8
+    // A stretch of samples set aside (excluded, artefacts) says which seconds
+    // it holds: across a second without a sample it is written as one
+    // annotation per run of samples, not as one span over the gap. An event
+    // stays one annotation, gap or not.
+    bool perRun = false;
 };
 
 // EDF+C, written through EDFlib, one file per night (store/NightSplit.h),

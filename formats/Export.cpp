@@ -54,9 +54,9 @@ std::vector<EdfAnnotation> EdfAnnotationsOf(const NightAnalysis& night) {
         if (m == SampleMark::Margin) m = SampleMark::Artefact;
     }
     for (const SampleSpan& s : MarkedSpans(marks, SampleMark::Artefact))
-        annotations.push_back({s.first, s.Length(), kArtefactAnnotation});
+        annotations.push_back({s.first, s.Length(), kArtefactAnnotation, true});
     for (const SampleSpan& s : night.clinical.excluded)
-        annotations.push_back({s.first, s.Length(), kExcludedAnnotation});
+        annotations.push_back({s.first, s.Length(), kExcludedAnnotation, true});
     return annotations;
 }
 

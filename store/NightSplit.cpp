@@ -73,6 +73,12 @@ std::string IsoLocalTime(std::int64_t seconds) {
     return DateText(seconds) + text;
 }
 
+std::string LocalTimeText(std::int64_t seconds) {
+    std::string text = IsoLocalTime(seconds);
+    text[DateText(seconds).size()] = ' ';
+    return text;
+}
+
 bool SetSampleSeconds(SampleRecord& r, std::int64_t seconds) {
     if (seconds < 0) return false;
     const Civil c = CivilFromDays(FloorDiv(seconds, kSecondsPerDay));

@@ -32,6 +32,8 @@ std::optional<std::int64_t> SampleSeconds(const SampleRecord& r);
 // The calendar back from SampleSeconds: "YYYY-MM-DD", and "YYYY-MM-DDTHH:MM:SS".
 std::string DateText(std::int64_t seconds);
 std::string IsoLocalTime(std::int64_t seconds);
+// "YYYY-MM-DD HH:MM:SS", as a dialog shows a time to a person.
+std::string LocalTimeText(std::int64_t seconds);
 
 // Sets the sample's date and time to `seconds` (as SampleSeconds counts
 // them); false, the sample unchanged, for a second a sample cannot hold

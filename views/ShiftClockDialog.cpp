@@ -29,8 +29,10 @@ constexpr int kMaxHours = 10 * 366 * 24;
 ShiftClockDialog::ShiftClockDialog(const NightRow& night, QWidget* parent) : QDialog(parent), night_(night) {
     setWindowTitle(UiQString("Shift Clock"));
     auto* layout = new QVBoxLayout(this);
-    QString about =
-        UiQString("The night of %1, ID %2, starts %3.").arg(Q(night.date)).arg(night.id).arg(Q(night.StartText()));
+    QString about = UiQString("The night of %1, ID %2, starts %3.")
+                        .arg(Q(night.date))
+                        .arg(night.id)
+                        .arg(Q(LocalTimeText(night.start)));
     if (night.clockShift != 0)
         about += " " + UiQString("Its clock is shifted by %1 s already.").arg(Q(std::to_string(night.clockShift)));
     auto* intro = new QLabel(about, this);
@@ -87,7 +89,7 @@ QString ShiftClockDialog::Preview() const { return preview_->text(); }
 
 void ShiftClockDialog::ShowPreview() {
     ok_->setEnabled(Seconds() != 0);
-    preview_->setText(UiQString("It will start %1.").arg(Q(IsoLocalTime(night_.start + Seconds()))));
+    preview_->setText(UiQString("It will start %1.").arg(Q(LocalTimeText(night_.start + Seconds()))));
 }
 
 bool NightsWindow::ShiftClock(std::size_t row, std::int64_t seconds) {

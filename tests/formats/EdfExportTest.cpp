@@ -220,6 +220,36 @@ TEST(EdfExport, TheLastRecordsPaddingIsNoData) {
     }
 }
 
+// An exclusion over a second without samples says which seconds it holds:
+// one annotation per run of samples, none over the gap.
+TEST(EdfExport, AnExclusionAcrossAGapIsOneAnnotationPerRun) {
+    test::TempDir dir("quenda-edf-gap");
+    std::vector<SampleRecord> samples;
+    for (int i = 0; i < 200; ++i) {
+        const int at = i < 100 ? i : i + 3540;  // 100 s, 59 min without samples, 100 s
+        samples.push_back(
+            {7, 26, 12, 6, 22, static_cast<std::uint8_t>(at / 60 % 60), static_cast<std::uint8_t>(at % 60), 96, 60, 0});
+        samples.back().hour = static_cast<std::uint8_t>(22 + at / 3600);
+    }
+    ExportRequest request;
+    request.samples = samples;
+    request.currentId = 7;
+    request.exclusions.Exclude({50, 149});  // the last 50 s before the gap, the first 50 after
+    const fs::path file = dir / "gap.edf";
+    ASSERT_TRUE(ExportDataSet(ExportKind::Edf, file, request));
+    edf_hdr_struct hdr{};
+    ASSERT_EQ(edfopen_file_readonly(file.c_str(), &hdr, EDFLIB_READ_ALL_ANNOTATIONS), 0);
+    std::vector<std::pair<long long, long long>> excluded;
+    for (int a = 0; a < hdr.annotations_in_file; ++a) {
+        edf_annotation_struct an{};
+        ASSERT_EQ(edf_get_annotation(hdr.handle, a, &an), 0);
+        if (std::string(an.annotation) == "Excluded")
+            excluded.emplace_back(an.onset / EDFLIB_TIME_DIMENSION, an.duration_l / EDFLIB_TIME_DIMENSION);
+    }
+    edfclose_file(hdr.handle);
+    EXPECT_EQ(excluded, (std::vector<std::pair<long long, long long>>{{50, 50}, {3640, 50}}));
+}
+
 TEST(EdfExport, RefusesWhatEdfCannotHoldAndLeavesNothing) {
     test::TempDir dir("quenda-edf");
     ExportRequest request;
