@@ -2,6 +2,9 @@
 
 #include "base/StringFormat.h"
 #include "base/UiText.h"
+#include "store/NightSplit.h"
+
+#include <cmath>
 
 namespace quenda {
 
@@ -12,9 +15,13 @@ std::string TimeOf(std::span<const SampleRecord> samples, std::int32_t index) {
     return FullTimeStamp(samples[static_cast<std::size_t>(index)]);
 }
 
-std::string OdiValue(double odi, std::size_t events) {
+// " / 5.31 h": the hours a rate divides by, shown beside it, so that a rate is
+// never read against the valid time on the row above.
+std::string PerHours(double hours) { return Format(" / %.2f h", hours); }
+
+std::string OdiValue(double odi, std::size_t events, double hours) {
     return Format("%.1f /h", odi) + " (" + std::to_string(events) + " " + UiText(events == 1 ? "event" : "events") +
-           "), " + UiText(OdiClassName(ClassOfOdi(odi)));
+           PerHours(hours) + "), " + UiText(OdiClassName(ClassOfOdi(odi)));
 }
 
 // "mean ± SD unit", or "-" without events.
@@ -23,10 +30,10 @@ std::string Spread(const ShapeSpread& s, int decimals, const char* unit) {
     return Format("%.*f \u00b1 %.*f ", decimals, s.mean, decimals, s.sd) + unit;
 }
 
-std::string PulseRiseValue(const PulseRiseFigures& p) {
+std::string PulseRiseValue(const PulseRiseFigures& p, double hours) {
     const std::string coupled = HasFigure(p.coupledShare) ? Format("%.0f %%", p.coupledShare) : "-";
-    return Format("%.1f /h (", p.index) + std::to_string(p.rises.size()) + "); " + UiText("coupled") + " " + coupled +
-           "; " + UiText("uncoupled") + Format(" %.1f /h", p.uncoupledIndex);
+    return Format("%.1f /h (", p.index) + std::to_string(p.rises.size()) + PerHours(hours) + "); " + UiText("coupled") +
+           " " + coupled + "; " + UiText("uncoupled") + Format(" %.1f /h", p.uncoupledIndex);
 }
 
 }  // namespace
@@ -37,6 +44,14 @@ std::string FullTimeStamp(const SampleRecord& r) {
 
 std::string Duration(long long seconds) {
     return Format("%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+}
+
+std::string ManyNightsNotice(std::span<const SampleRecord> samples) {
+    const std::size_t nights = SplitNights(samples).nights.size();
+    if (nights < 2) return {};
+    const auto hours = std::llround(static_cast<double>(samples.size()) / 3600.0);
+    return std::to_string(nights) + " " + UiText("nights") + ", " + std::to_string(hours) +
+           " h: " + UiText("open one night from the Nights window for its figures");
 }
 
 std::string ClinicalOdiNote() {
@@ -87,15 +102,21 @@ std::vector<ClinicalLine> ClinicalLines(const NightAnalysis& night, std::span<co
             : "0 s";
     const std::string nadir =
         s.nadirIndex >= 0 ? std::to_string(s.nadirSpo2) + " %, " + TimeOf(samples, s.nadirIndex) : "-";
+    // Every rate divides by the counted hours: its label says so and its value
+    // shows them.
+    const double hours = s.countedHours;
     return {
         {UiText("Valid time"), Duration(s.validSamples) + Format(" (%.2f h)", s.validHours),
          UiText("Samples with SpO2 50\u2013100 % and pulse 20\u2013250 bpm; the others take part in nothing.")},
-        {UiText("ODI 3 %"), OdiValue(s.odi3, s.events3.size()),
+        {UiText("ODI 3 % per counted h"), OdiValue(s.odi3, s.events3.size(), hours),
          UiText("Falls of 3 % or more below the baseline (mean SpO2 of the 2 minutes before) for 10 s or more, per "
-                "valid hour.")},
-        {UiText("ODI 4 %"), OdiValue(s.odi4, s.events4.size()), UiText("The same for falls of 4 % or more.")},
-        {UiText("Desaturation burden"), Format("%.1f %%\u00b7min/h", s.desaturationBurden),
-         UiText("Area between baseline and SpO2 over the 3 % falls, per valid hour.")},
+                "counted hour.")},
+        {UiText("ODI 4 % per counted h"), OdiValue(s.odi4, s.events4.size(), hours),
+         UiText("Those of the 3 % falls that reach 4 % or more below their baseline.")},
+        {UiText("Burden per counted h"),
+         Format("%.1f %%\u00b7min/h (%.1f %%\u00b7min", s.desaturationBurden, s.desaturationBurden * hours) +
+             PerHours(hours) + ")",
+         UiText("Area between baseline and SpO2 over the 3 % falls, per counted hour.")},
         {UiText("T90"), Format("%.1f %%", s.t90), UiText("Share of valid time with SpO2 below 90 %.")},
         {UiText("T88"), Format("%.1f min", s.t88Minutes), UiText("Valid time with SpO2 at or below 88 %.")},
         {UiText("Longest run \u2264 88 %"), longest, UiText("Longest unbroken run of valid samples at or below 88 %.")},
@@ -106,8 +127,8 @@ std::vector<ClinicalLine> ClinicalLines(const NightAnalysis& night, std::span<co
          UiText("Over the valid samples.")},
         {UiText("Pulse min / max"), std::to_string(s.pulseMin) + " / " + std::to_string(s.pulseMax) + " bpm",
          UiText("Over the valid samples.")},
-        {UiText("Pulse rises"), PulseRiseValue(night.pulseRises),
-         UiText("Rises of 10 bpm or more for 3 s or more, per valid hour; coupled: share of the 3 % falls they "
+        {UiText("Pulse rises per counted h"), PulseRiseValue(night.pulseRises, hours),
+         UiText("Rises of 10 bpm or more for 3 s or more, per counted hour; coupled: share of the 3 % falls they "
                 "answer.")},
     };
 }
@@ -134,7 +155,7 @@ std::vector<ClinicalLine> ShapeLines(const NightAnalysis& night, std::span<const
         {UiText("Recovery"), Spread(d.recovery, 0, "s"), {}},
         {UiText("Deepest"), deepest, {}},
         {UiText("Longest"), longest, {}},
-        {UiText("In desaturation"), Format("%.1f %% ", d.timeInDesaturation) + UiText("of the valid time"), {}},
+        {UiText("In desaturation"), Format("%.1f %% ", d.timeInDesaturation) + UiText("of the counted time"), {}},
     };
 }
 

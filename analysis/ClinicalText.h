@@ -40,6 +40,12 @@ std::string CoverageLine(const ClinicalSummary& summary);
 // profile) and the oximeter's averaging time (0: not stated).
 std::string CriteriaLine(ClinicalProfile profile, int averagingSeconds);
 
+// "14 nights, 103 h: open one night from the Nights window for its figures":
+// what the page says above the figures of a data set that holds several
+// nights (by the night rule the library follows), whose figures over days
+// are no night's; empty for one night or none.
+std::string ManyNightsNotice(std::span<const SampleRecord> samples);
+
 // Why the ODI counts differ from the analysis report's desaturation count:
 // the line under the ODI rows.
 std::string ClinicalOdiNote();

@@ -21,10 +21,10 @@ std::filesystem::path LibraryExclusionStore::LibraryFile() const {
     return file.empty() ? DefaultLibraryFile() : file;
 }
 
-Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> samples) {
-    Exclusions all;
+LibraryExclusions LoadLibraryExclusions(const std::filesystem::path& file, int id,
+                                        std::span<const SampleRecord> samples) {
+    LibraryExclusions all;
     FileResult opened;
-    const std::filesystem::path file = LibraryFile();
     // No library yet, or one that cannot be read: nothing was kept.
     if (!std::filesystem::exists(file)) return all;
     const auto library = NightLibrary::Open(file, opened);
@@ -36,9 +36,16 @@ Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> sam
         if (!placed.night || !library->Exclusions(*placed.night, spans)) continue;
         // Of a night the data set holds only the first part of, what lies in that part.
         const Exclusions here = ExclusionsWithin(Exclusions(spans), 0, placed.last - placed.first);
-        for (const SampleSpan& s : here.Spans()) all.Exclude({s.first + placed.first, s.last + placed.first});
+        if (here.Spans().empty()) continue;
+        for (const SampleSpan& s : here.Spans())
+            all.exclusions.Exclude({s.first + placed.first, s.last + placed.first});
+        all.nights.push_back(*placed.night);
     }
     return all;
+}
+
+Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> samples) {
+    return LoadLibraryExclusions(LibraryFile(), id, samples).exclusions;
 }
 
 bool LibraryExclusionStore::Save(int id, std::span<const SampleRecord> samples, const Exclusions& exclusions,

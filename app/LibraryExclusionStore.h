@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/ClinicalState.h"
+#include "nights/Night.h"
 
 #include <filesystem>
 #include <functional>
@@ -17,6 +18,18 @@ namespace quenda {
 // a data file under KeptDataSetsRoot() and added.
 // $XDG_DATA_HOME/Quenda/datasets: data sets kept so their nights can hold exclusions.
 std::filesystem::path KeptDataSetsRoot();
+
+// The exclusions the library keeps for a data set's nights (indexes within
+// the data set), and the nights that hold any, oldest first. Nothing when the
+// library does not exist or cannot be read, or holds none of these samples.
+// Whoever shows a data set's figures (the program, `analyze FILE.dat`, `print`)
+// applies them, so a night's file gives the night's figures wherever it went.
+struct LibraryExclusions {
+    Exclusions exclusions;
+    std::vector<NightNumber> nights;
+};
+LibraryExclusions LoadLibraryExclusions(const std::filesystem::path& library, int id,
+                                        std::span<const SampleRecord> samples);
 
 class LibraryExclusionStore final : public ExclusionStore {
 public:

@@ -23,6 +23,8 @@
 #include "widgets/MessageBox.h"
 #include "widgets/UiTexts.h"
 
+#include <algorithm>
+
 namespace quenda {
 
 namespace {
@@ -103,6 +105,42 @@ void ShowNightsWindow(MainWindow& frame, AppContext& context) {
     });
 }
 
+// After a download whose data set holds several nights of the library: the
+// Nights window opens on them (their ID and dates), since a trend of days and
+// one page of figures over all of them say little of any one night. The data
+// set stays the open document, as downloaded.
+void ShowNightsOfDownload(MainWindow& frame, AppContext& context) {
+    const auto samples = context.store.CurrentSamples();
+    const std::filesystem::path file = LibraryOf(context);
+    if (samples.empty() || !std::filesystem::exists(file)) return;
+    FileResult opened;
+    const auto library = NightLibrary::Open(file, opened);
+    if (!library) return;
+    std::vector<std::string> dates;
+    for (const NightLibrary::PlacedNight& placed : library->NightsIn(context.store.CurrentId, samples)) {
+        NightRow row;
+        if (placed.night && library->Show(*placed.night, row)) dates.push_back(row.date);
+    }
+    if (dates.size() < 2) return;
+    ShowNightsWindow(frame, context);
+    if (auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView()))
+        nights->SetFilter({std::to_string(context.store.CurrentId), *std::min_element(dates.begin(), dates.end()),
+                           *std::max_element(dates.begin(), dates.end())});
+}
+
+// A download, through the capture dialog or the Bluetooth radio's.
+template <class Run>
+void RunDownload(MainWindow& frame, AppContext& context, Run run) {
+    FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
+        AddDownloadNights(&frame, context, folder);
+    });
+    const std::uint64_t before = context.store.DataSetGeneration;
+    run(host);
+    if (context.store.DataSetGeneration == before) return;
+    AfterNewData(frame, context);
+    ShowNightsOfDownload(frame, context);
+}
+
 }  // namespace
 
 ViewFactories ProgramViews(AppContext& context) {
@@ -123,20 +161,14 @@ ViewFactories ProgramViews(AppContext& context) {
 CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
     CommandHandlers handlers;
     handlers.runCaptureDialog = [&context, &bluetooth](MainWindow& frame) {
-        FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
-            AddDownloadNights(&frame, context, folder);
+        RunDownload(frame, context, [&](FrameCaptureHost& host) {
+            RunCaptureDialog(&frame, host, context.store, context.settings, &bluetooth);
         });
-        const std::uint64_t before = context.store.DataSetGeneration;
-        RunCaptureDialog(&frame, host, context.store, context.settings, &bluetooth);
-        if (context.store.DataSetGeneration != before) AfterNewData(frame, context);
     };
     handlers.findBluetoothRadio = [&context, &bluetooth](MainWindow& frame) {
-        FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
-            AddDownloadNights(&frame, context, folder);
+        RunDownload(frame, context, [&](FrameCaptureHost& host) {
+            RunFindBluetoothRadio(&frame, host, context.store, context.settings, bluetooth);
         });
-        const std::uint64_t before = context.store.DataSetGeneration;
-        RunFindBluetoothRadio(&frame, host, context.store, context.settings, bluetooth);
-        if (context.store.DataSetGeneration != before) AfterNewData(frame, context);
     };
     handlers.saveData = [&context](MainWindow& frame) { RunSaveData(&frame, context); };
     handlers.openSavedData = [&context](MainWindow& frame) {

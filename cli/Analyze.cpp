@@ -4,6 +4,7 @@
 #include "analysis/ClinicalJson.h"
 #include "analysis/ClinicalSetup.h"
 #include "analysis/ClinicalText.h"
+#include "app/LibraryExclusionStore.h"
 #include "base/Settings.h"
 #include "base/StringFormat.h"
 #include "base/TextCodec.h"
@@ -25,7 +26,8 @@ namespace {
 
 int Usage(const std::string& problem) {
     return UsageError(problem,
-                      "usage: quenda-cli analyze FILE.dat [--json] [--profile raw|default]\n"
+                      "usage: quenda-cli analyze FILE.dat [--json] [--profile raw|default] [--library FILE | "
+                      "--no-library]\n"
                       "       quenda-cli analyze --night N [--library FILE] [--json] [--profile raw|default]\n");
 }
 
@@ -112,7 +114,7 @@ std::string ClinicalTextLines(const NightAnalysis& night, std::span<const Sample
     const ClinicalSummary& s = night.clinical;
     std::string out = UiText("Clinical summary (valid samples only):") + "\n";
     for (const ClinicalLine& line : ClinicalLines(night, samples)) {
-        out += "  " + PadRight(line.label, 24) + line.value + "\n";
+        out += "  " + PadRight(line.label, 27) + line.value + "\n";
     }
     out += "  " + UiText("Time in SpO2 bands:") + "\n";
     for (const Spo2Band& b : s.bands) {
@@ -207,6 +209,33 @@ bool ProfileOption(int argc, char** argv, int& i, std::optional<ClinicalProfile>
     return true;
 }
 
+bool LibraryOption(int argc, char** argv, int& i, LibraryChoice& choice, std::string& problem) {
+    const std::string_view arg = argv[i];
+    if (arg == "--no-library") {
+        choice.none = true;
+        return true;
+    }
+    if (arg != "--library") return false;
+    if (++i >= argc) {
+        problem = "--library needs a value";
+    } else {
+        choice.file = argv[i];
+    }
+    return true;
+}
+
+Exclusions DataFileExclusions(const LibraryChoice& choice, const DataFileContents& contents, std::string& note) {
+    note.clear();
+    if (choice.none) return {};
+    LibraryExclusions found = LoadLibraryExclusions(LibraryFileFor(choice.file), contents.id, contents.records);
+    if (found.nights.empty()) return {};
+    std::string numbers;
+    for (const NightNumber n : found.nights) numbers += (numbers.empty() ? "" : ", ") + std::to_string(n);
+    note = UiText(found.nights.size() == 1 ? "exclusions of library night" : "exclusions of library nights") + " " +
+           numbers + " " + UiText("applied");
+    return std::move(found.exclusions);
+}
+
 namespace {
 
 // A library night as a data file would hold it: its ID and samples, and its
@@ -240,22 +269,18 @@ int AnalyzeCommand(int argc, char** argv) {
     bool json = false;
     std::optional<ClinicalProfile> profile;
     std::optional<NightNumber> night;
-    std::optional<std::string> library;
+    LibraryChoice library;
     std::vector<std::string> files;
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
         std::string problem;
-        if (ProfileOption(argc, argv, i, profile, problem)) {
+        if (ProfileOption(argc, argv, i, profile, problem) || LibraryOption(argc, argv, i, library, problem)) {
             if (!problem.empty()) return Usage(problem);
         } else if (arg == "--json") {
             json = true;
-        } else if (arg == "--night" || arg == "--library") {
+        } else if (arg == "--night") {
             if (++i >= argc) return Usage(std::string(arg) + " needs a value");
             const std::string value = argv[i];
-            if (arg == "--library") {
-                library = value;
-                continue;
-            }
             long long number = 0;
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
             if (error != std::errc{} || end != value.data() + value.size() || number < 1)
@@ -268,14 +293,17 @@ int AnalyzeCommand(int argc, char** argv) {
         }
     }
     if (night ? !files.empty() : files.size() != 1) return Usage("analyze takes one data file, or --night N");
-    if (library && !night) return Usage("--library goes with --night");
+    if (night && library.none) return Usage("--no-library goes with a data file");
 
     DataFileContents contents;
     Exclusions exclusions;
+    std::string libraryNote;
     if (night) {
-        if (!ReadLibraryNight(LibraryFileFor(library), *night, contents, exclusions)) return kExitFailed;
+        if (!ReadLibraryNight(LibraryFileFor(library.file), *night, contents, exclusions)) return kExitFailed;
     } else if (const FileResult read = ReadDataFile(files[0], contents); !read) {
         return Fail(read, files[0]);
+    } else {
+        exclusions = DataFileExclusions(library, contents, libraryNote);
     }
 
     const Settings settings;
@@ -287,6 +315,8 @@ int AnalyzeCommand(int argc, char** argv) {
                             ClinicalJson(analysis, contents.records)) +
                    "\n"
              : AnalysisText(contents, analysis, figures.thresholds, ReadClinicalSetup(settings).averagingSeconds);
+    // The JSON object stays one object: the note goes to stderr there.
+    if (!libraryNote.empty()) std::fprintf(json ? stderr : stdout, "%s\n", libraryNote.c_str());
     if (std::fputs(out.c_str(), stdout) == EOF || std::fflush(stdout) != 0) {
         std::perror("quenda-cli: writing the results");
         return kExitFailed;

@@ -15,8 +15,11 @@ namespace quenda {
 // quenda-cli analyze FILE.dat [--json] [--profile raw|default]: the analysis of
 // a data file with the thresholds and the clinical profile of ./Quenda.ini
 // (--profile overrides the profile), as readable text or as one JSON object.
-// With --night N [--library FILE] instead of a file: a library night's, with
-// its exclusions. argv[1] is "analyze". Exit status 0, 1 for a file or night
+// When the file's samples are a library night's (the same placement the
+// program uses for an opened data set), its exclusions are applied and the
+// output says so; --no-library leaves the library alone, --library FILE names
+// another. With --night N [--library FILE] instead of a file: a library
+// night's, with its exclusions. argv[1] is "analyze". Exit status 0, 1 for a file or night
 // that cannot be read, 2 for a usage error.
 int AnalyzeCommand(int argc, char** argv);
 
@@ -33,5 +36,19 @@ std::string AnalysisText(const DataFileContents& file, const NightAnalysis& nigh
 // Takes "--profile raw|default" at argv[i] (moving i past its value) and says
 // so; a missing or unknown value sets `problem`.
 bool ProfileOption(int argc, char** argv, int& i, std::optional<ClinicalProfile>& profile, std::string& problem);
+
+// Where a data file's exclusions come from: the library of nights (--library
+// FILE, or the default one) unless --no-library.
+struct LibraryChoice {
+    std::optional<std::string> file;
+    bool none = false;
+};
+// Takes "--library FILE" or "--no-library" at argv[i] (moving i past a value)
+// and says so; a missing value sets `problem`.
+bool LibraryOption(int argc, char** argv, int& i, LibraryChoice& choice, std::string& problem);
+// The exclusions the chosen library keeps for the data file's samples, with
+// "exclusions of library night N applied" in `note` when there are any
+// (empty otherwise).
+Exclusions DataFileExclusions(const LibraryChoice& choice, const DataFileContents& contents, std::string& note);
 
 }  // namespace quenda

@@ -458,7 +458,7 @@ std::string ShowText(const NightRow& r, const std::vector<SampleSpan>& exclusion
     line("Nadir", Format("%d %%", f.nadirSpo2));
     line("Mean SpO2", Format("%.1f %%", f.spo2Mean));
     line("Mean pulse", Format("%.1f bpm", f.pulseMean));
-    line("Burden", Format("%.2f %%min/h", f.desaturationBurden));
+    line("Burden", Format("%.1f %%\u00b7min/h", f.desaturationBurden));  // as the clinical page writes it
     std::string spans;
     for (const SampleSpan& s : exclusions)
         spans += (spans.empty() ? "" : ", ") + std::to_string(s.first) + "-" + std::to_string(s.last);
@@ -549,6 +549,22 @@ int List(const NightsOptions& o) {
     return kExitOk;
 }
 
+// The window's filter for --id, --from and --to: the report's header and what
+// is said of a selection without nights name them alike.
+NightsFilter WindowFilterOf(const NightsOptions& o) {
+    NightsFilter filter;
+    if (o.id) filter.idOrName = std::to_string(*o.id);
+    filter.from = o.from.value_or("");
+    filter.to = o.to.value_or("");
+    return filter;
+}
+
+// A report or summary of no nights is refused rather than made empty.
+int NoNights(const NightsOptions& o) {
+    Say("quenda-cli: " + NoNightsText(WindowFilterOf(o)));
+    return kExitFailed;
+}
+
 // The listed nights at a glance, or split at a date into before and after.
 int Summary(const NightsOptions& o) {
     if (!o.positional.empty()) return Usage("nights summary takes no arguments");
@@ -572,18 +588,12 @@ int Summary(const NightsOptions& o) {
     std::string out;
     if (o.split) {
         const SplitSummary s = split.Finish();
-        if (o.json) {
-            out = SplitSummaryJson(s);
-        } else {
-            out = s.before.nights + s.after.nights == 0 ? NightsText({}) : SplitSummaryText(s);
-        }
+        if (s.before.nights + s.after.nights == 0) return NoNights(o);
+        out = o.json ? SplitSummaryJson(s) : SplitSummaryText(s);
     } else {
         const PeriodSummary s = period.Finish();
-        if (o.json) {
-            out = PeriodSummaryJson(s);
-        } else {
-            out = s.nights == 0 ? NightsText({}) : PeriodSummaryText(s);
-        }
+        if (s.nights == 0) return NoNights(o);
+        out = o.json ? PeriodSummaryJson(s) : PeriodSummaryText(s);
     }
     if (!Print(out)) {
         std::perror("quenda-cli: writing the summary");
@@ -878,17 +888,16 @@ void AddKeptDownloadNights(const std::filesystem::path& folder, const std::files
 int Report(const NightsOptions& o, int argc, char** argv) {
     if (o.positional.size() != 1) return Usage("nights report takes one output file OUT.pdf");
     int code = kExitOk;
-    // A library not made yet reports as an empty one ("No nights yet").
+    // A library not made yet holds no nights to report.
     auto library = OpenLibrary(o, code, LibraryOpening::ExistingOnly);
     if (!library && code != kExitOk) return code;
     const NightFilter filter = FilterOf(o);
     NightsReport report;
     if (const FileResult listed = library ? library->List(filter, report.rows) : FileResult{}; !listed)
         return Fail(listed);
+    if (report.rows.empty()) return NoNights(o);
     SortNewestFirst(report.rows);
-    if (o.id) report.filter.idOrName = std::to_string(*o.id);
-    report.filter.from = o.from.value_or("");
-    report.filter.to = o.to.value_or("");
+    report.filter = WindowFilterOf(o);
     report.figure = o.figure ? *NightFigureNamed(*o.figure) : NightFigure::Odi3;
     report.split = o.split.value_or("");
     report.library = LibraryFileFor(o.library).string();

@@ -35,7 +35,7 @@ std::string ViewNames() {
 int Usage(const std::string& problem) {
     return UsageError(problem, "usage: quenda-cli print FILE.dat OUT.pdf [--view " + ViewNames() +
                                    "] [--page N] [--patients DIR]\n"
-                                   "                        [--profile raw|default]\n");
+                                   "                        [--profile raw|default] [--library FILE | --no-library]\n");
 }
 
 struct PrintOptions {
@@ -45,6 +45,7 @@ struct PrintOptions {
     std::optional<int> page;  // from 1
     std::optional<std::string> patients;
     std::optional<ClinicalProfile> profile;
+    LibraryChoice library;
 };
 
 // A problem text, or empty when the arguments are usable.
@@ -53,7 +54,8 @@ std::string ParsePrintOptions(int argc, char** argv, PrintOptions& o) {
     std::vector<std::string> files;
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (std::string problem; ProfileOption(argc, argv, i, o.profile, problem)) {
+        if (std::string problem;
+            ProfileOption(argc, argv, i, o.profile, problem) || LibraryOption(argc, argv, i, o.library, problem)) {
             if (!problem.empty()) return problem;
             continue;
         }
@@ -126,6 +128,9 @@ int PrintCommand(int argc, char** argv) {
     content.pulseEvent = thresholds.pulseEvent;
     const ClinicalSetup setup = ReadClinicalSetup(settings);
     content.clinical.profile = o.profile.value_or(setup.Profile());
+    std::string libraryNote;
+    content.clinical.exclusions = DataFileExclusions(o.library, contents, libraryNote);
+    if (!libraryNote.empty()) std::fprintf(stderr, "quenda-cli: %s\n", libraryNote.c_str());
     content.averagingSeconds = setup.averagingSeconds;
 
     const int pages = std::max(1, o.kind->pageCount(content, LandscapeA4Page()));

@@ -12,15 +12,12 @@ namespace quenda {
 
 namespace {
 
-// What a cell says when there is nothing to say.
-constexpr const char* kNothing = "–";
+constexpr const char* kNothing = kNoSummaryFigure;
 
 std::string Fixed1(double value) { return Format("%.1f", value); }
 
 // "5", "2.5": a cut-off as written by hand.
 std::string Plain(double value) { return Format("%g", value); }
-
-std::string Hours(std::int64_t seconds) { return Fixed1(static_cast<double>(seconds) / 3600.0); }
 
 std::string OrNothing(const std::string& text) { return text.empty() ? kNothing : text; }
 
@@ -59,22 +56,18 @@ std::vector<std::vector<std::string>> Overview(const std::vector<const PeriodSum
         rows[1].push_back(std::to_string(p->countedNights));
         rows[2].push_back(OrNothing(p->first));
         rows[3].push_back(OrNothing(p->last));
-        rows[4].push_back(Hours(p->recordedSeconds));
-        rows[5].push_back(Hours(p->countedSeconds));
+        rows[4].push_back(SummaryHoursText(p->recordedSeconds));
+        rows[5].push_back(SummaryHoursText(p->countedSeconds));
     }
     return rows;
 }
-
-std::string Median(const FigureSummary& f) { return f.nights ? Fixed1(f.median) : kNothing; }
-std::string Quartiles(const FigureSummary& f) { return f.nights ? Fixed1(f.q1) + "–" + Fixed1(f.q3) : kNothing; }
-std::string Range(const FigureSummary& f) { return f.nights ? Fixed1(f.minimum) + "–" + Fixed1(f.maximum) : kNothing; }
 
 std::string CutOffLabel(const FigureSummary& f, const CutOffShare& s) {
     return std::string(NightFigureTitle(f.figure)) + " " + s.cutOff.Text();
 }
 
 std::string Share(const FigureSummary& f, const CutOffShare& s) {
-    return f.nights ? Fixed1(s.percent) + "% (" + std::to_string(s.nights) + " " + UiText("of") + " " +
+    return f.nights ? SummaryShareText(s.percent) + " (" + std::to_string(s.nights) + " " + UiText("of") + " " +
                           std::to_string(f.nights) + ")"
                     : kNothing;
 }
@@ -107,6 +100,33 @@ std::string FigureJson(const FigureSummary& f) {
 }
 
 }  // namespace
+
+std::string SummaryMedianText(const FigureSummary& f) { return f.nights ? Fixed1(f.median) : kNothing; }
+
+std::string SummaryQuartilesText(const FigureSummary& f) {
+    return f.nights ? Fixed1(f.q1) + "–" + Fixed1(f.q3) : kNothing;
+}
+
+std::string SummaryRangeText(const FigureSummary& f) {
+    return f.nights ? Fixed1(f.minimum) + "–" + Fixed1(f.maximum) : kNothing;
+}
+
+std::string SummaryShareText(double percent) { return Fixed1(percent) + "%"; }
+
+std::string SummaryHoursText(std::int64_t seconds) { return Fixed1(static_cast<double>(seconds) / 3600.0); }
+
+std::string SummaryChangeText(std::optional<double> change) {
+    if (!change) return kNothing;
+    // What prints as 0.0 is no change, whichever side of zero it lies.
+    if (std::fabs(*change) < 0.05) return "0.0";
+    return Format("%+.1f", *change);
+}
+
+std::string SummarySpanText(const PeriodSummary& p) {
+    if (p.nights == 0) return UiText("no nights");
+    return std::to_string(p.nights) + " " + UiText(p.nights == 1 ? "night" : "nights") + ", " + p.first +
+           (p.last != p.first ? " " + UiText("to") + " " + p.last : "");
+}
 
 double Quantile(std::span<const double> sorted, double p) {
     if (sorted.empty()) return 0;
@@ -198,8 +218,8 @@ std::string PeriodSummaryText(const PeriodSummary& p) {
         {UiText("Figure"), UiText("Nights"), UiText("Median"), "Q1–Q3", "IQR", UiText("Min–Max")}};
     std::vector<std::vector<std::string>> cutOffs{{UiText("At or past a cut-off"), UiText("Share of nights")}};
     for (const FigureSummary& f : p.figures) {
-        figures.push_back({NightFigureTitle(f.figure), std::to_string(f.nights), Median(f), Quartiles(f),
-                           f.nights ? Fixed1(f.Iqr()) : kNothing, Range(f)});
+        figures.push_back({NightFigureTitle(f.figure), std::to_string(f.nights), SummaryMedianText(f),
+                           SummaryQuartilesText(f), f.nights ? Fixed1(f.Iqr()) : kNothing, SummaryRangeText(f)});
         for (const CutOffShare& s : f.shares) cutOffs.push_back({CutOffLabel(f, s), Share(f, s)});
     }
     return out + "\n" + Table(figures) + "\n" + Table(cutOffs);
@@ -219,12 +239,13 @@ std::string SplitSummaryText(const SplitSummary& s) {
         const FigureSummary& b = s.before.figures[i];
         const FigureSummary& a = s.after.figures[i];
         const auto change = s.MedianChange(b.figure);
-        figures.push_back({NightFigureTitle(b.figure), Median(b), Quartiles(b), Median(a), Quartiles(a),
-                           change ? Format("%+.1f", *change) : kNothing});
+        figures.push_back({NightFigureTitle(b.figure), SummaryMedianText(b), SummaryQuartilesText(b),
+                           SummaryMedianText(a), SummaryQuartilesText(a), SummaryChangeText(change)});
         for (std::size_t c = 0; c < b.shares.size() && c < a.shares.size(); ++c) {
             const bool both = b.nights > 0 && a.nights > 0;
-            cutOffs.push_back({CutOffLabel(b, b.shares[c]), Share(b, b.shares[c]), Share(a, a.shares[c]),
-                               both ? Format("%+.1f", a.shares[c].percent - b.shares[c].percent) : kNothing});
+            cutOffs.push_back(
+                {CutOffLabel(b, b.shares[c]), Share(b, b.shares[c]), Share(a, a.shares[c]),
+                 SummaryChangeText(both ? std::optional(a.shares[c].percent - b.shares[c].percent) : std::nullopt)});
         }
     }
     return Table(overview) + "\n" + Table(figures) + "\n" + Table(cutOffs);

@@ -116,6 +116,20 @@ private:
 
 SplitSummary SummarizeSplit(std::span<const NightRow> rows, const std::string& date);
 
+// The cells of a summary, one rule for the terminal, the window and the
+// printed page alike: one decimal, "–" where there is nothing to say.
+inline constexpr const char* kNoSummaryFigure = "–";
+std::string SummaryMedianText(const FigureSummary& f);     // "16.0"
+std::string SummaryQuartilesText(const FigureSummary& f);  // "9.0–23.0"
+std::string SummaryRangeText(const FigureSummary& f);      // "2.0–30.0"
+std::string SummaryShareText(double percent);              // "12.5%"
+std::string SummaryHoursText(std::int64_t seconds);        // "103.2"
+// "+1.2", "-3.0", and "0.0" for a change that rounds to nothing either way:
+// "-0.0" would read as a fall.
+std::string SummaryChangeText(std::optional<double> change);
+// "8 nights, 2026-12-06 to 2026-12-13", or "no nights".
+std::string SummarySpanText(const PeriodSummary& p);
+
 // As `quenda-cli nights summary` prints them: aligned UTF-8 text (one
 // decimal; "–" where there is nothing to say), and one JSON object (two
 // decimals; null where there is nothing to say), each ending in a newline.

@@ -4,6 +4,7 @@
 #include "base/UiText.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace quenda {
 
@@ -73,12 +74,18 @@ QRect OdiNoteRect(const ClinicalLayout& l) {
 }
 
 std::vector<ClinicalField> ClinicalPatientFields(const TrendHeader& h) {
+    // A zero is what an empty record holds: "0 cm" or age 0 would read as a
+    // measurement. Male is the gender field's zero, so it is left out only of
+    // a record with nothing else in it.
+    const auto measured = [](const std::string& value) { return std::atoi(value.c_str()) > 0 ? value : std::string(); };
+    const bool empty =
+        h.patientName.empty() && h.age <= 0 && measured(h.height).empty() && measured(h.weight).empty() && !h.female;
     return {{UiText("Name :"), h.patientName},
-            {UiText("Gender : "), UiText(h.female ? "female" : "male")},
-            {UiText("Age : "), std::to_string(h.age)},
+            {UiText("Gender : "), empty ? std::string() : UiText(h.female ? "female" : "male")},
+            {UiText("Age : "), h.age > 0 ? std::to_string(h.age) : std::string()},
             {UiText("ID : "), std::to_string(h.id)},
-            {UiText("Height : "), h.height},
-            {UiText("Weight : "), h.weight}};
+            {UiText("Height : "), measured(h.height)},
+            {UiText("Weight : "), measured(h.weight)}};
 }
 
 int ClinicalHourStep(std::int64_t seconds) {

@@ -77,7 +77,9 @@ struct ClinicalField {
 };
 // The fields the other pages' patient blocks show, in their order: name,
 // gender, age, ID, height and weight (the latter two by the unit rule, as the
-// header already holds them). Labels go through UiText.
+// header already holds them). Labels go through UiText. An empty field (no
+// name, age 0, a height or weight of 0, the gender of a record with nothing
+// else in it) has an empty value, and the page leaves it out where it stands.
 std::vector<ClinicalField> ClinicalPatientFields(const TrendHeader& header);
 
 // A tick of the whole-night time axis, at a plot column. The first and last

@@ -52,6 +52,7 @@ void PaintHeader(QPainter& p, const ClinicalLayout& l, std::span<const SampleRec
     // The patient block: bold labels, plain values.
     const std::vector<ClinicalField> fields = ClinicalPatientFields(header);
     for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].value.empty()) continue;
         const int left = l.patientFieldLeft[i];
         const int right = i + 1 < fields.size() ? l.patientFieldLeft[i + 1] - 10 : l.patient.right();
         const QRect box(left, l.patient.top(), right - left, l.patient.height());
@@ -72,6 +73,16 @@ void PaintHeader(QPainter& p, const ClinicalLayout& l, std::span<const SampleRec
     p.setFont(PageFont(kClinicalLabelPx));
     p.drawText(l.info, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Q(info));
     p.drawText(l.coverage, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, Q(CoverageLine(s)));
+}
+
+// Right of the coverage line, in the colour of the events: the figures below
+// are a data set's of several nights, no night's own.
+void PaintManyNights(QPainter& p, const ClinicalLayout& l, std::span<const SampleRecord> samples) {
+    const std::string notice = ManyNightsNotice(samples);
+    if (notice.empty()) return;
+    p.setPen(kEventMark);
+    p.setFont(PageFont(kClinicalLabelPx, true));
+    p.drawText(l.coverage, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, Q(notice));
 }
 
 void PaintCriteria(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& s, int averagingSeconds) {
@@ -292,6 +303,7 @@ void PaintClinicalPage(QPainter& painter, const QRect& target, const NightAnalys
     painter.scale(fit.scale, fit.scale);
     painter.fillRect(layout.page, Qt::white);
     PaintHeader(painter, layout, samples, summary, header);
+    if (!counting.oneNight) PaintManyNights(painter, layout, samples);
     PaintFigures(painter, layout, night, samples);
     PaintBands(painter, layout, summary);
     PaintShape(painter, layout, night, samples);

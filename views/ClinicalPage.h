@@ -28,9 +28,13 @@ using ClinicalPageHeader = TrendHeader;
 // What the page shows of how the figures were counted besides the summary's
 // own coverage fields: the samples left out (excluded, invalid, artefacts), shaded
 // in the whole-night graph, and the oximeter's averaging time (0: not stated).
+// `oneNight`: the samples are one night of the library, which a merged night
+// is though the night rule finds two in it; otherwise a data set of several
+// nights says so above its figures (ManyNightsNotice).
 struct ClinicalPageCounting {
     std::vector<SampleSpan> leftOut;
     int averagingSeconds = 0;
+    bool oneNight = false;
 };
 
 // Under the recording's times, the coverage line (CoverageLine); at the foot,

@@ -1,5 +1,6 @@
 #include "views/NightsLayout.h"
 
+#include "base/UiText.h"
 #include "views/NightsSummaryLayout.h"
 
 #include <algorithm>
@@ -206,6 +207,20 @@ std::string FilterText(const NightsFilter& filter) {
     if (!filter.from.empty()) text += (text.empty() ? "From " : ", from ") + filter.from;
     if (!filter.to.empty()) text += (text.empty() ? "To " : " to ") + filter.to;
     return text.empty() ? "All nights" : text;
+}
+
+std::string NoNightsText(const NightsFilter& filter) {
+    const std::string& who = filter.idOrName;
+    const bool isId = !who.empty() && std::all_of(who.begin(), who.end(), [](char c) { return c >= '0' && c <= '9'; });
+    std::string text = UiText("no nights");
+    if (isId) {
+        text += " " + UiText("for ID") + " " + who;
+    } else if (!who.empty()) {
+        text += " " + UiText("for ID or name") + " \"" + who + "\"";
+    }
+    if (!filter.from.empty()) text += (who.empty() ? " " : ", ") + UiText("from") + " " + filter.from;
+    if (!filter.to.empty()) text += " " + UiText("to") + " " + filter.to;
+    return who.empty() && filter.from.empty() && filter.to.empty() ? text + " " + UiText("in the library") : text;
 }
 
 std::optional<int> DayNumber(std::string_view date) {

@@ -68,6 +68,10 @@ bool NightMatches(const NightRow& row, const NightsFilter& filter);
 std::vector<NightRow> FilterNights(std::span<const NightRow> rows, const NightsFilter& filter);
 // "ID or name 3, from 2026-12-01 to 2026-12-31", or "All nights".
 std::string FilterText(const NightsFilter& filter);
+// What a report or summary of no nights says instead of being made: "no
+// nights for ID 99", "no nights for ID or name "ann", from 2026-12-01", or
+// "no nights in the library".
+std::string NoNightsText(const NightsFilter& filter);
 
 // Days since 1970-01-01 of a "YYYY-MM-DD"; nothing when it is no date.
 std::optional<int> DayNumber(std::string_view date);

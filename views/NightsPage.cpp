@@ -4,6 +4,7 @@
 #include "views/Printing.h"
 
 #include <QBuffer>
+#include <QFontMetrics>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -136,21 +137,33 @@ void PaintNightsChart(QPainter& painter, const ChartLayout& chart, std::optional
     painter.restore();
 }
 
+namespace {
+
+QFont SummaryFont(QFont font, bool bold) {
+    font.setPixelSize(11);
+    font.setBold(bold);
+    return font;
+}
+
+}  // namespace
+
+SummaryTextWidth SummaryTextMeasure(const QFont& base) {
+    return [plain = QFontMetrics(SummaryFont(base, false)), bold = QFontMetrics(SummaryFont(base, true))](
+               const std::string& text, bool isBold) { return (isBold ? bold : plain).horizontalAdvance(Q(text)); };
+}
+
 void PaintNightsSummary(QPainter& painter, const SummaryLayout& summary) {
     painter.save();
     painter.fillRect(ToRect(summary.area), Qt::white);
-    QFont font = painter.font();
-    font.setPixelSize(11);
-    font.setBold(false);
-    QFont bold = font;
-    bold.setBold(true);
+    const QFont font = SummaryFont(painter.font(), false);
+    const QFont bold = SummaryFont(painter.font(), true);
     for (const LayoutRect& header : summary.headers) painter.fillRect(ToRect(header), QColor(235, 235, 235));
     painter.setPen(QColor(220, 220, 220));
     for (const LayoutLine& rule : summary.rules) painter.drawLine(rule.from.x, rule.from.y, rule.to.x - 1, rule.to.y);
     painter.setPen(Qt::black);
     for (const SummaryCell& cell : summary.cells) {
         painter.setFont(cell.bold ? bold : font);
-        const QRect r = ToRect(cell.rect).adjusted(3, 0, -3, 0);
+        const QRect r = ToRect(cell.rect).adjusted(kSummaryCellPadding, 0, -kSummaryCellPadding, 0);
         painter.drawText(r, (cell.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter,
                          painter.fontMetrics().elidedText(Q(cell.text), Qt::ElideRight, r.width()));
     }
@@ -185,7 +198,8 @@ void PaintNightsPage(QPainter& painter, const LayoutRect& page, const NightsRepo
     int top = layout.tableTop;
     if (pageIndex == 0) {
         PaintNightsChart(painter, LayOutNightsChart(report.rows, report.figure, layout.chart, report.split));
-        PaintNightsSummary(painter, LayOutSummary(SummarizeListed(report.rows, report.split), layout.summary));
+        PaintNightsSummary(painter, LayOutSummary(SummarizeListed(report.rows, report.split), layout.summary,
+                                                  SummaryTextMeasure(painter.font())));
         top = layout.firstTableTop;
     }
     painter.setFont(font);
@@ -248,6 +262,10 @@ bool PaintNightsPages(QPagedPaintDevice& device, const NightsReport& report) {
 }
 
 bool WriteNightsPdf(const std::filesystem::path& path, const NightsReport& report, std::string& error) {
+    if (report.rows.empty()) {
+        error = NoNightsText(report.filter);
+        return false;
+    }
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {

@@ -4,6 +4,7 @@
 #include "views/NightsSummaryLayout.h"
 
 #include <QColor>
+#include <QFont>
 
 #include <filesystem>
 #include <optional>
@@ -35,8 +36,11 @@ QColor NightsSeriesColour(std::size_t index);
 // `hot`: a point drawn larger (the one under the pointer or selected).
 void PaintNightsChart(QPainter& painter, const ChartLayout& chart, std::optional<std::size_t> hot = std::nullopt);
 
-// The period summary, onto any painter: the window and the printed page.
+// The period summary, onto any painter: the window and the printed page. Its
+// texts are drawn in `base` at the summary's size; SummaryTextMeasure gives
+// the layout their widths in that font.
 void PaintNightsSummary(QPainter& painter, const SummaryLayout& summary);
+SummaryTextWidth SummaryTextMeasure(const QFont& base);
 
 // One page of the Nights report on a sheet `page` in 1/96-inch units.
 int NightsReportPageCount(const NightsReport& report, const LayoutRect& page);
@@ -45,7 +49,9 @@ void PaintNightsPage(QPainter& painter, const LayoutRect& page, const NightsRepo
 // Every page onto a begun device (printer, preview, PDF), landscape A4.
 bool PaintNightsPages(QPagedPaintDevice& device, const NightsReport& report);
 // The report as a PDF, all or nothing (written safely beside the target and
-// renamed over it). False with `error` set when it cannot be written.
+// renamed over it). False with `error` set when it cannot be written; a report
+// of no nights is not written either (NoNightsText): a PDF that holds none
+// would pass for a patient without findings.
 bool WriteNightsPdf(const std::filesystem::path& path, const NightsReport& report, std::string& error);
 
 }  // namespace quenda

@@ -1,6 +1,5 @@
 #include "views/NightsSummaryLayout.h"
 
-#include "base/StringFormat.h"
 #include "base/UiText.h"
 
 #include <algorithm>
@@ -11,8 +10,7 @@ namespace quenda {
 
 namespace {
 
-// What a cell says when there is nothing to say, as `nights summary` does.
-constexpr const char* kNothing = "–";
+constexpr const char* kNothing = kNoSummaryFigure;
 
 // Columns in layout units, for the page's 11-unit font: room for the widest
 // text each holds ("Desaturation burden", "100.0–100.0", three cut-offs).
@@ -24,44 +22,45 @@ constexpr int kRowHeight = 15;
 // The title and the overview above the table.
 constexpr int kTextLines = 2;
 
-template <std::size_t N>
-int Sum(const std::array<int, N>& widths) {
-    int sum = 0;
-    for (const int w : widths) sum += w;
-    return sum;
-}
-
-int Blocks(bool split, int width) {
-    const int block = split ? Sum(kSplitWidths) : Sum(kPeriodWidths);
-    return width >= 2 * block + kBlockGap ? 2 : 1;
-}
-
-std::string Fixed1(double value) { return Format("%.1f", value); }
-
-std::string Hours(std::int64_t seconds) { return Fixed1(static_cast<double>(seconds) / 3600.0); }
-
-std::string NightsText(int nights) { return std::to_string(nights) + " " + UiText(nights == 1 ? "night" : "nights"); }
-
-// "8 nights, 2026-12-06 to 2026-12-13", or "no nights".
-std::string Span(const PeriodSummary& p) {
-    if (p.nights == 0) return UiText("no nights");
-    return NightsText(p.nights) + ", " + p.first + (p.last != p.first ? " " + UiText("to") + " " + p.last : "");
-}
-
-std::string Median(const FigureSummary& f) { return f.nights ? Fixed1(f.median) : kNothing; }
-std::string Quartiles(const FigureSummary& f) { return f.nights ? Fixed1(f.q1) + "–" + Fixed1(f.q3) : kNothing; }
-std::string Range(const FigureSummary& f) { return f.nights ? Fixed1(f.minimum) + "–" + Fixed1(f.maximum) : kNothing; }
-
-// "≥ 5: 57% · ≥ 15: 14% · ≥ 30: 0%"; empty for a figure without cut-offs.
+// "≥ 5: 57.1% · ≥ 15: 14.3% · ≥ 30: 0.0%"; empty for a figure without cut-offs.
 std::string Shares(const FigureSummary& f) {
     if (f.shares.empty()) return {};
     if (f.nights == 0) return kNothing;
     std::string text;
     for (const CutOffShare& s : f.shares) {
         if (!text.empty()) text += " · ";
-        text += s.cutOff.Text() + ": " + Format("%.0f%%", s.percent);
+        text += s.cutOff.Text() + ": " + SummaryShareText(s.percent);
     }
     return text;
+}
+
+// The widest text a cut-off cell can hold: every share at 100 %.
+int WidestShares(const SummaryTextWidth& measure) {
+    int widest = 0;
+    for (int i = 0; i < kNightFigureCount; ++i) {
+        FigureSummary f;
+        f.figure = static_cast<NightFigure>(i);
+        f.nights = 1;
+        for (const FigureCutOff& c : SummaryCutOffs(f.figure)) f.shares.push_back({c, 1, 100.0});
+        widest = std::max(widest, measure(Shares(f), false));
+    }
+    return widest;
+}
+
+std::vector<int> ColumnWidths(bool split, const SummaryTextWidth& measure) {
+    std::vector<int> widths = split ? std::vector<int>(kSplitWidths.begin(), kSplitWidths.end())
+                                    : std::vector<int>(kPeriodWidths.begin(), kPeriodWidths.end());
+    if (!measure) return widths;
+    const int shares = WidestShares(measure) + kShareIndent + 2 * kSummaryCellPadding;
+    for (std::size_t c = widths.size() - (split ? 2 : 1); c < widths.size(); ++c)
+        widths[c] = std::max(widths[c], shares);
+    return widths;
+}
+
+int Blocks(bool split, int width, const SummaryTextWidth& measure) {
+    const std::vector<int> widths = ColumnWidths(split, measure);
+    const int block = std::accumulate(widths.begin(), widths.end(), 0);
+    return width >= 2 * block + kBlockGap ? 2 : 1;
 }
 
 }  // namespace
@@ -77,21 +76,21 @@ SummaryTable SummaryTableOf(const NightsSummary& summary) {
     SummaryTable table;
     const PeriodSummary& p = summary.period;
     if (!summary.split) {
-        table.title = UiText("Period summary") + ": " + Span(p);
+        table.title = UiText("Period summary") + ": " + SummarySpanText(p);
         table.overview = std::to_string(p.countedNights) + " " + UiText("with counted samples") + " · " +
-                         Hours(p.recordedSeconds) + " h " + UiText("recorded") + ", " + Hours(p.countedSeconds) +
-                         " h " + UiText("counted");
+                         SummaryHoursText(p.recordedSeconds) + " h " + UiText("recorded") + ", " +
+                         SummaryHoursText(p.countedSeconds) + " h " + UiText("counted");
         table.header = {UiText("Figure"), UiText("Nights"),  UiText("Median"),
                         "Q1–Q3",          UiText("Min–Max"), UiText("At or past cut-offs")};
         for (const FigureSummary& f : p.figures)
-            table.rows.push_back(
-                {NightFigureTitle(f.figure), std::to_string(f.nights), Median(f), Quartiles(f), Range(f), Shares(f)});
+            table.rows.push_back({NightFigureTitle(f.figure), std::to_string(f.nights), SummaryMedianText(f),
+                                  SummaryQuartilesText(f), SummaryRangeText(f), Shares(f)});
         return table;
     }
     const SplitSummary& s = *summary.split;
     const auto side = [](const std::string& name, const PeriodSummary& part) {
-        return name + ": " + Span(part) +
-               (part.nights ? ", " + Hours(part.countedSeconds) + " h " + UiText("counted") : "");
+        return name + ": " + SummarySpanText(part) +
+               (part.nights ? ", " + SummaryHoursText(part.countedSeconds) + " h " + UiText("counted") : "");
     };
     table.title = UiText("Before and after") + " " + s.date;
     table.overview =
@@ -103,27 +102,28 @@ SummaryTable SummaryTableOf(const NightsSummary& summary) {
         const FigureSummary& b = s.before.figures[i];
         const FigureSummary& a = s.after.figures[i];
         const auto change = s.MedianChange(b.figure);
-        table.rows.push_back({NightFigureTitle(b.figure), Median(b), Quartiles(b), Median(a), Quartiles(a),
-                              change ? Format("%+.1f", *change) : kNothing, Shares(b), Shares(a)});
+        table.rows.push_back({NightFigureTitle(b.figure), SummaryMedianText(b), SummaryQuartilesText(b),
+                              SummaryMedianText(a), SummaryQuartilesText(a), SummaryChangeText(change), Shares(b),
+                              Shares(a)});
     }
     return table;
 }
 
-int SummaryHeight(bool split, int width) {
-    const int figureRows = (kNightFigureCount + Blocks(split, width) - 1) / Blocks(split, width);
+int SummaryHeight(bool split, int width, const SummaryTextWidth& measure) {
+    const int blocks = Blocks(split, width, measure);
+    const int figureRows = (kNightFigureCount + blocks - 1) / blocks;
     return (kTextLines + 1 + figureRows) * kRowHeight + 4;
 }
 
-SummaryLayout LayOutSummary(const NightsSummary& summary, const LayoutRect& area) {
+SummaryLayout LayOutSummary(const NightsSummary& summary, const LayoutRect& area, const SummaryTextWidth& measure) {
     SummaryLayout layout;
     layout.area = area;
     layout.rowHeight = kRowHeight;
     const bool split = summary.split.has_value();
-    layout.blocks = Blocks(split, area.Width());
-    layout.height = SummaryHeight(split, area.Width());
+    layout.blocks = Blocks(split, area.Width(), measure);
+    layout.height = SummaryHeight(split, area.Width(), measure);
     const SummaryTable table = SummaryTableOf(summary);
-    const std::vector<int> widths = split ? std::vector<int>(kSplitWidths.begin(), kSplitWidths.end())
-                                          : std::vector<int>(kPeriodWidths.begin(), kPeriodWidths.end());
+    const std::vector<int> widths = ColumnWidths(split, measure);
     const int blockWidth = std::accumulate(widths.begin(), widths.end(), 0);
     // The numbers right-aligned; the figure's name and the cut-off shares (the
     // last one or two columns) left-aligned.

@@ -3,6 +3,7 @@
 #include "nights/PeriodSummary.h"
 #include "views/PageLayout.h"
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -51,8 +52,15 @@ struct SummaryLayout {
     std::vector<LayoutLine> rules;    // under each row of figures
     int height = 0;                   // what it takes from the top of the area
 };
-SummaryLayout LayOutSummary(const NightsSummary& summary, const LayoutRect& area);
+// The width a cell's text takes in the font it is drawn in (bold: a header).
+using SummaryTextWidth = std::function<int(const std::string& text, bool bold)>;
+// With `measure`, the cut-off columns are as wide as their widest possible
+// text ("≥ 5: 100.0% · ≥ 15: 100.0% · ≥ 30: 100.0%"), not a fixed width, so
+// nothing is cut off where the area has the room; without it, fixed widths.
+SummaryLayout LayOutSummary(const NightsSummary& summary, const LayoutRect& area, const SummaryTextWidth& measure = {});
 // The height LayOutSummary takes at `width`, with or without a split.
-int SummaryHeight(bool split, int width);
+int SummaryHeight(bool split, int width, const SummaryTextWidth& measure = {});
+// The room a cell's text has inside its rectangle.
+inline constexpr int kSummaryCellPadding = 3;  // each side
 
 }  // namespace quenda

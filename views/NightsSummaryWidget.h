@@ -15,9 +15,14 @@ public:
 
     // After the summary changed: its height again, and a paint.
     void Refresh();
-    SummaryLayout Layout() const { return LayOutSummary(summary_, {0, 0, width(), height()}); }
+    // The cut-off columns as wide as their texts in the widget's font.
+    SummaryLayout Layout() const;
+    // The whole text of the cell at `pos` when it is cut short there; empty
+    // otherwise. Shown as the tooltip.
+    QString ToolTipAt(const QPoint& pos) const;
 
 protected:
+    bool event(QEvent* e) override;
     void paintEvent(QPaintEvent*) override;
     void resizeEvent(QResizeEvent*) override;
 

@@ -530,8 +530,13 @@ ChartLayout NightsWindow::Chart() const { return chart_->Layout(); }
 QWidget* NightsWindow::ChartWidget() const { return chart_; }
 
 bool NightsWindow::WritePdf(const std::filesystem::path& path) {
+    const NightsReport report = Report();
+    if (report.rows.empty()) {
+        Tell(Q(NoNightsText(report.filter)));
+        return false;
+    }
     std::string error;
-    if (WriteNightsPdf(path, Report(), error)) return true;
+    if (WriteNightsPdf(path, report, error)) return true;
     Tell(UiQString("The PDF %1 could not be written: %2").arg(Q(path.string()), Q(error)));
     return false;
 }
@@ -599,6 +604,11 @@ void NightsWindow::AddFilesDialog(bool folder) {
 }
 
 void NightsWindow::PdfDialog() {
+    // An empty list is said before a file is asked for.
+    if (shown_.empty()) {
+        Tell(Q(NoNightsText(Filter())));
+        return;
+    }
     QString chosen = QFileDialog::getSaveFileName(this, UiQString("PDF"), QStringLiteral("nights.pdf"),
                                                   QStringLiteral("PDF(*.pdf)"));
     if (chosen.isEmpty()) return;

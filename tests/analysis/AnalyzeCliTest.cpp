@@ -267,20 +267,22 @@ TEST_F(AnalyzeCli, ClinicalSummaryOfOneDip) {
 
     const test::CommandRun run = Cli("night.dat --profile raw");
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find("ODI 3 %                 12.0 /h (1 event), mild\n"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("Pulse rises             0.0 /h (0); coupled 0 %; uncoupled 0.0 /h\n"), std::string::npos);
+    EXPECT_NE(run.out.find("ODI 3 % per counted h      12.0 /h (1 event / 0.08 h), mild\n"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("Pulse rises per counted h  0.0 /h (0 / 0.08 h); coupled 0 %; uncoupled 0.0 /h\n"),
+              std::string::npos);
     EXPECT_NE(run.out.find("  Shape of the 3 % desaturations:\n"
                            "    Depth                 5.0 \u00b1 0.0 %\n"
                            "    Length                30 \u00b1 0 s\n"
                            "    Area                  150 \u00b1 0 %\u00b7s\n"  // 5 points for 30 s
-                           "    Fall                  0 \u00b1 0 s\n"  // no slope: it starts at its nadir
+                           "    Fall                  0 \u00b1 0 s\n"           // no slope: it starts at its nadir
                            "    Recovery              30 \u00b1 0 s\n"
                            "    Deepest               5.0 %, 2026-03-01 00:02:00\n"
                            "    Longest               30 s, 2026-03-01 00:02:00\n"
-                           "    In desaturation       10.0 % of the valid time\n"),
+                           "    In desaturation       10.0 % of the counted time\n"),
               std::string::npos)
         << run.out;
-    EXPECT_NE(run.out.find("Nadir                   91 %, 2026-03-01 00:02:00"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Nadir                      91 %, 2026-03-01 00:02:00"), std::string::npos) << run.out;
 }
 
 TEST_F(AnalyzeCli, DefaultProfileSetsMarginsAndArtefactsAsideUnlessTheSettingsSayRaw) {

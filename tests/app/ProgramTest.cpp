@@ -1,6 +1,7 @@
 // The program as wired in main(): New Data Capture against the simulator on a
 // pty, through the capture dialog, into the trend view; then Mode > Analysis
 // on what was downloaded.
+#include "analysis/ClinicalText.h"
 #include "app/LibraryExclusionStore.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
@@ -257,6 +258,49 @@ private slots:
         QVERIFY(window->OpenRow(0));
         QVERIFY(frame.OnCommand(cmd::kClose));
         QCOMPARE(frame.windowTitle(), QString("Quenda"));
+    }
+
+    // A download of several nights opens the Nights window on them; the data
+    // set stays as downloaded, and its clinical page says to open one night.
+    void aDownloadOfSeveralNightsShowsThemInTheNightsWindow() {
+        test::SimProcess sim({"--ids", "4:2n", "--no-pacing"});
+        test::TempDir dir("quenda-program-nights");
+        ::setenv("XDG_DATA_HOME", dir.Path().c_str(), 1);  // the kept download, this test's own
+        AppContext context;
+        context.settings = Settings(dir / "Quenda.ini");
+        context.nightsLibrary = dir / "library.sqlite";
+        QVERIFY(context.settings.WriteString("DefaultCOM", sim.path().substr(std::string("/dev/").size())));
+        BluetoothLink bluetooth;
+        Resources resources;
+        const auto views = ProgramViews(context);
+        MainWindow frame(context, resources, DocumentTemplates(views), ProgramHandlers(context, bluetooth));
+        frame.Create(0);
+        frame.resize(1280, 800);
+        frame.show();
+        QTimer user;
+        connect(&user, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                box->button(QMessageBox::Ok)->click();
+            } else if (auto* capture = qobject_cast<CaptureDialog*>(modal); capture && capture->Listed()) {
+                auto* list = capture->findChild<QListWidget*>("idList");
+                const auto found = list->findItems("ID   4", Qt::MatchStartsWith);
+                if (found.size() == 1) list->setCurrentItem(found.front());
+                capture->findChild<QPushButton*>("startButton")->click();
+            }
+        });
+        user.start(20);
+        QVERIFY(frame.OnCommand(cmd::kNewDataCapture));
+        user.stop();
+
+        QCOMPARE(context.store.CurrentId, 4);
+        auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView());
+        QVERIFY(nights);
+        QCOMPARE(nights->Filter().idOrName, std::string("4"));
+        QCOMPARE(nights->Rows().size(), std::size_t{2});
+        QVERIFY(!context.oneLibraryNight);
+        QVERIFY(ManyNightsNotice(context.store.CurrentSamples()).starts_with("2 nights, "));
+        nights->SetFilter({});
     }
 
     void captureDownloadsIntoTheTrendViewAndAnalysisFollows() {

@@ -88,6 +88,8 @@ TEST(NightsCli, AddListShowNoteRemoveExport) {
 
     run = Cli(dir, {"show", "1"});
     EXPECT_NE(run.out.find("Note:            cold, \"room\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\nBurden:          0.0 %\u00b7min/h\n"), std::string::npos)
+        << run.out;  // as the page writes it
     run = Cli(dir, {"export", "2", "night.edf"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "night.edf\n");
@@ -126,6 +128,34 @@ TEST(NightsCli, ExcludeAndIncludeSpansAndTheFiguresFollow) {
         << run.out;
     EXPECT_NE(run.out.find("\"coverage\":68.33"), std::string::npos) << run.out;  // 410 of 600
     EXPECT_NE(Cli(dir, {"list"}).out.find("68.3%"), std::string::npos);
+
+    // The night's data file, analysed or printed on its own, gets the night's
+    // exclusions back and says so; --no-library reads the file alone.
+    ASSERT_EQ(Cli(dir, {"export", "1", "night.dat"}).exitCode, 0);
+    const std::string library = (dir / "library.sqlite").string();
+    const auto command = [&](std::vector<std::string> args) {
+        return test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
+    };
+    const std::string ofNight = command({"analyze", "--night", "1", "--json", "--library", library}).out;
+    const std::string applied = "exclusions of library night 1 applied\n";
+    const struct {
+        std::vector<std::string> args;
+        bool withExclusions;
+        std::string err;
+    } files[] = {
+        {{"analyze", "night.dat", "--json", "--library", library}, true, applied},
+        {{"analyze", "night.dat", "--json", "--library", library, "--no-library"}, false, ""},
+        {{"analyze", "night.dat", "--json", "--library", (dir / "other.sqlite").string()}, false, ""},
+    };
+    for (const auto& c : files) {
+        const auto ran = command(c.args);
+        EXPECT_EQ(ran.exitCode, 0) << ran.err;
+        EXPECT_EQ(ran.out == ofNight, c.withExclusions) << c.args.back();
+        EXPECT_EQ(ran.err, c.err) << c.args.back();
+    }
+    EXPECT_EQ(command({"analyze", "night.dat", "--library", library}).out.rfind(applied, 0), 0u);
+    EXPECT_NE(command({"print", "night.dat", "night.pdf", "--library", library}).err.find(applied), std::string::npos);
+    EXPECT_EQ(command({"analyze", "--night", "1", "--no-library"}).exitCode, 2);
 
     // Outside the night, or not a span at all.
     EXPECT_EQ(Cli(dir, {"exclude", "1", "0", "600"}).exitCode, 1);
@@ -288,9 +318,10 @@ TEST(NightsCli, ReadingALibraryThatIsNotThereMakesNothing) {
         {{"list", "--json"}, 0, "[]\n", ""},
         {{"show", "1"}, 1, "", noNight},
         {{"export", "1", "night.csv"}, 1, "", noNight},
-        {{"report", "nights.pdf"}, 0, "", "0 nights written to nights.pdf\n"},
-        {{"summary", "--split", "2026-12-07"}, 0, none, ""},
-        {{"summary", "--json"}, 0, PeriodSummaryJson(SummarizeNights({})), ""},
+        // A report or summary of no nights is refused, not made empty.
+        {{"report", "nights.pdf"}, 1, "", "quenda-cli: no nights in the library\n"},
+        {{"summary", "--split", "2026-12-07"}, 1, "", "quenda-cli: no nights in the library\n"},
+        {{"summary", "--json"}, 1, "", "quenda-cli: no nights in the library\n"},
         // Changes to a night: there is none to change.
         {{"note", "1", "x"}, 1, "", noNight},
         {{"exclude", "1", "0", "9"}, 1, "", noNight},
@@ -308,6 +339,7 @@ TEST(NightsCli, ReadingALibraryThatIsNotThereMakesNothing) {
         EXPECT_EQ(run.out, c.out) << c.args[0];
         EXPECT_TRUE(run.err.ends_with(c.err)) << c.args[0] << ": " << run.err;  // after any word of Qt's
         EXPECT_FALSE(fs::exists(dir / "missing")) << c.args[0];
+        EXPECT_FALSE(fs::exists(dir / "nights.pdf")) << c.args[0];
     }
     // A rebuild makes it.
     EXPECT_EQ(
@@ -432,6 +464,26 @@ TEST(NightsCli, SummaryOfTheListedNightsAndBeforeAndAfterADate) {
     EXPECT_NE(run.out.find("\"after\":{\"nights\":3,\"counted_nights\":2,"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"median_change\":{\"odi3\":21.00,"), std::string::npos) << run.out;  // 23 - 2
     EXPECT_NE(Cli(dir, {"summary", "--from", "2026-12-07", "--json"}).out.find("\"nights\":3,"), std::string::npos);
+
+    // An ID or a period without nights: said, nothing written, exit 1.
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } none[] = {
+        {{"report", "out.pdf", "--id", "99"}, "no nights for ID 99"},
+        {{"summary", "--id", "99"}, "no nights for ID 99"},
+        {{"summary", "--id", "99", "--json"}, "no nights for ID 99"},
+        {{"summary", "--id", "4", "--split", "2026-12-07", "--from", "2027-01-01"},
+         "no nights for ID 4, from 2027-01-01"},
+        {{"report", "out.pdf", "--to", "2026-12-01"}, "no nights to 2026-12-01"},
+    };
+    for (const auto& c : none) {
+        run = Cli(dir, c.args);
+        EXPECT_EQ(run.exitCode, 1) << c.args[0];
+        EXPECT_EQ(run.out, "") << c.args[0];
+        EXPECT_EQ(run.err, "quenda-cli: " + c.err + "\n");
+        EXPECT_FALSE(fs::exists(dir / "out.pdf"));
+    }
 
     // The text: every table's columns line up, "≥" and "–" taking one column.
     for (const auto& args :

@@ -124,6 +124,26 @@ TEST(PeriodSummary, NightsWithoutCountedSamplesAreCountedButLeftOutOfTheFigures)
     EXPECT_EQ(words, (std::vector<std::string>{"ODI", "3", "%", "0", "–", "–", "–", "–"})) << text;
 }
 
+// The terminal, the window and the printed page write a summary's numbers by
+// one rule: one decimal, and no sign on a change that rounds to nothing.
+TEST(PeriodSummary, OneRuleForTheNumbersWhereverTheyAreShown) {
+    const struct {
+        std::optional<double> change;
+        const char* text;
+    } changes[] = {{std::nullopt, "–"}, {-0.04, "0.0"}, {0.049, "0.0"},
+                   {-0.06, "-0.1"},     {1.26, "+1.3"}, {-19, "-19.0"}};
+    for (const auto& c : changes) EXPECT_EQ(SummaryChangeText(c.change), c.text);
+    EXPECT_EQ(SummaryShareText(12.5), "12.5%");
+    EXPECT_EQ(SummaryShareText(100), "100.0%");
+    // One night of eight at or past ODI 5: 12.5 % in the terminal's table too.
+    const PeriodSummary s = SummarizeNights(Nights({6, 1, 1, 1, 1, 1, 1, 1}));
+    EXPECT_NE(PeriodSummaryText(s).find("12.5% (1 of 8)"), std::string::npos) << PeriodSummaryText(s);
+    // Medians a hair apart: no change, not "-0.0".
+    const SplitSummary split = SummarizeSplit(Nights({2.02, 2.0}), "2026-12-11");
+    EXPECT_NE(SplitSummaryText(split).find(" 0.0\n"), std::string::npos) << SplitSummaryText(split);
+    EXPECT_EQ(SplitSummaryText(split).find("-0.0"), std::string::npos);
+}
+
 TEST(PeriodSummary, SplitAtADateBeforeAndOnOrAfter) {
     const std::vector<NightRow> rows = Nights({30, 20, 10, 6, 2});  // 10th to 14th
     const SplitSummary both = SummarizeSplit(rows, "2026-12-12");

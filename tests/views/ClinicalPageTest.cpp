@@ -127,6 +127,20 @@ void ClinicalPageTest::patientBlockAndOdiNoteHaveTheirPlaces() {
     QCOMPARE(values, (std::vector<std::string>{"Anna \u00c5lund", "female", "54", "3", "165 cm", "61 kg"}));
     QCOMPARE(fields.front().label, std::string("Name :"));
     QCOMPARE(fields.back().label, std::string("Weight : "));
+    // An empty record: only the ID is said; a record with anything in it
+    // keeps its gender, male being the field's zero.
+    TrendHeader none;
+    none.id = 7;
+    none.height = "0 in";
+    none.weight = "0 lb";
+    const auto valuesOf = [](const TrendHeader& h) {
+        std::vector<std::string> v;
+        for (const ClinicalField& f : ClinicalPatientFields(h)) v.push_back(f.value);
+        return v;
+    };
+    QCOMPARE(valuesOf(none), (std::vector<std::string>{"", "", "", "7", "", ""}));
+    none.weight = "150 lb";
+    QCOMPARE(valuesOf(none), (std::vector<std::string>{"", "male", "", "7", "", "150 lb"}));
 
     const ClinicalLayout l = MakeClinicalLayout();
     QCOMPARE(fields.size(), l.patientFieldLeft.size());
@@ -138,7 +152,7 @@ void ClinicalPageTest::patientBlockAndOdiNoteHaveTheirPlaces() {
     // The note sits under the ODI rows, pushing the rows after it down, and
     // the last row still ends inside the figures.
     const auto lines = ClinicalLines(Analysis(Night()), Night());
-    QCOMPARE(lines[kClinicalOdiRows - 1].label, std::string("ODI 4 %"));
+    QCOMPARE(lines[kClinicalOdiRows - 1].label, std::string("ODI 4 % per counted h"));
     const QRect note = OdiNoteRect(l);
     QCOMPARE(note.top(), FigureRowTop(l, kClinicalOdiRows - 1) + l.figureRowHeight);
     QCOMPARE(FigureRowTop(l, kClinicalOdiRows), note.bottom() + 1);
@@ -235,6 +249,29 @@ void ClinicalPageTest::printsOneLandscapeA4Page() {
         PaintClinicalPage(painter, QRect(0, 0, kClinicalPageWidth, kClinicalPageHeight), Analysis(samples), samples,
                           Header());
     }
+    // A data set of three nights says so above its figures, unless it is one
+    // library night (a merged one, which the night rule cuts in two).
+    std::vector<SampleRecord> nights;
+    for (const int day : {5, 6, 7}) {
+        const auto night = sim::GenerateRecording(3, 3600, sim::DateTime{2026, 3, day, 22, 30, 0}, day);
+        nights.insert(nights.end(), night.begin(), night.end());
+    }
+    for (const bool oneNight : {false, true}) {
+        {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(QString::fromStdString((dir.Path() / "nights.pdf").string()));
+            printer.setFullPage(true);
+            QPainter painter(&printer);
+            painter.setWindow(0, 0, kClinicalPageWidth, kClinicalPageHeight);
+            PaintClinicalPage(painter, QRect(0, 0, kClinicalPageWidth, kClinicalPageHeight), Analysis(nights), nights,
+                              Header(), {{}, 0, oneNight});
+        }
+        const std::string said = test::RunInDirectory(dir.Path(), "pdftotext", {"nights.pdf", "-"}).out;
+        QCOMPARE(said.find("3 nights, 3 h: open one night from the Nights window for its figures") != std::string::npos,
+                 !oneNight);
+    }
+
     const test::CommandRun info = test::RunInDirectory(dir.Path(), "pdfinfo", {"clinical.pdf"});
     QCOMPARE(info.exitCode, 0);
     const QString details = QString::fromStdString(info.out);
@@ -242,11 +279,30 @@ void ClinicalPageTest::printsOneLandscapeA4Page() {
     // Landscape A4 in points, wider than high.
     QVERIFY2(details.contains(QRegularExpression("Page size:\\s+842 x 595 pts \\(A4\\)")), info.out.c_str());
     const test::CommandRun text = test::RunInDirectory(dir.Path(), "pdftotext", {"-layout", "clinical.pdf", "-"});
-    for (const char* expected : {"Night of 5 March", "Clinical Summary", "ODI 3 %", "T90", "Time in SpO2 bands",
-                                 "Anna \u00c5lund", "female", "165 cm", "61 kg", "23:00", "06:29:59",
-                                 "Counted against a 2-minute baseline", "events), mild", "Pulse rises",
-                                 "Shape of the 3 % desaturations", "In desaturation", "Pulse rise: 10 bpm"}) {
-        QVERIFY2(text.out.find(expected) != std::string::npos, expected);
+    // Every rate names the hours it divides by, and shows them beside it.
+    const std::string countedHours =
+        QString::asprintf(" / %.2f h)", Analysis(samples).clinical.countedHours).toStdString();
+    for (const std::string& expected : {std::string("Night of 5 March"),
+                                        std::string("Clinical Summary"),
+                                        std::string("T90"),
+                                        std::string("Time in SpO2 bands"),
+                                        std::string("Anna \u00c5lund"),
+                                        std::string("female"),
+                                        std::string("165 cm"),
+                                        std::string("61 kg"),
+                                        std::string("23:00"),
+                                        std::string("06:29:59"),
+                                        std::string("Counted against a 2-minute baseline"),
+                                        std::string("ODI 3 % per counted h"),
+                                        std::string("ODI 4 % per counted h"),
+                                        std::string("Burden per counted h"),
+                                        std::string("Pulse rises per counted h"),
+                                        "events" + countedHours + ", mild",
+                                        "%\u00b7min" + countedHours,
+                                        std::string("Shape of the 3 % desaturations"),
+                                        std::string("In desaturation"),
+                                        std::string("Pulse rise: 10 bpm")}) {
+        QVERIFY2(text.out.find(expected) != std::string::npos, expected.c_str());
     }
     // A picture of the page for a person to look at.
     const QString shots = qEnvironmentVariable("QUENDA_SCREENSHOT_DIR");

@@ -285,6 +285,45 @@ private slots:
         w.window->SetFilter({});
     }
 
+    // The cut-off shares show in full where the window has the room, with
+    // or without a split; where it has not, the cell's tooltip holds them.
+    void summaryCutOffsShowInFull() {
+        Library lib;
+        Window w(lib.file);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        NightsSummaryWidget* summary = w.window->SummaryWidget();
+        const QFontMetrics plain = [&] {
+            QFont f = summary->font();
+            f.setPixelSize(11);
+            return QFontMetrics(f);
+        }();
+        const auto shareCells = [&](const NightsSummaryWidget* widget) {
+            std::vector<SummaryCell> cells;
+            for (const SummaryCell& c : widget->Layout().cells)
+                if (c.text.find("\u2265 15: ") != std::string::npos) cells.push_back(c);
+            return cells;
+        };
+        for (const std::string split : {"", "2026-12-07"}) {
+            w.window->SetSplitDate(split);
+            w.window->resize(1900, 1000);  // maximised
+            QCoreApplication::processEvents();
+            QVERIFY(!shareCells(summary).empty());
+            for (const SummaryCell& c : shareCells(summary)) {
+                QVERIFY2(plain.horizontalAdvance(QString::fromStdString(c.text)) <= c.rect.Width() - 6, c.text.c_str());
+                QVERIFY(summary->ToolTipAt({c.rect.left + 4, c.rect.top + 4}).isEmpty());
+            }
+            // Too narrow for the shares: the first share column is cut short.
+            NightsSummaryWidget narrow(w.window->Summary(), nullptr);
+            narrow.resize(split.empty() ? 500 : 700, 300);
+            const std::vector<SummaryCell> cells = shareCells(&narrow);
+            QVERIFY(!cells.empty());
+            QCOMPARE(narrow.ToolTipAt({cells[0].rect.left + 4, cells[0].rect.top + 4}),
+                     QString::fromStdString(cells[0].text));
+        }
+        w.window->SetSplitDate("");
+    }
+
     // A date splits the summary into the nights before it and those from it
     // on, and the chart draws a line between them; it marks nothing at the
     // first date shown or past the last, where one side would be empty.
@@ -552,6 +591,14 @@ private slots:
             QCOMPARE(missing, std::size_t{2});
             QCOMPARE(w.context->store.CurrentId, 9);
             QVERIFY(w.opened.empty());
+
+            // A list filtered down to no nights prints no PDF: it says why.
+            w.window->SetFilter({"99", "", ""});
+            const fs::path pdf = lib.dir.Path() / "none.pdf";
+            QVERIFY(!w.window->WritePdf(pdf));
+            QCOMPARE(w.told.back(), QStringLiteral("no nights for ID 99"));
+            QVERIFY(!fs::exists(pdf));
+            w.window->SetFilter({});
         }
         {  // A library that is no database: why and which file; nothing written to it.
             test::TempDir dir("quenda-nights-bad");

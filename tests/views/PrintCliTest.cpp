@@ -62,7 +62,8 @@ TEST_F(PrintCli, OnePageViewsWithPatientAndFigures) {
     ASSERT_EQ(analyze.exitCode, 0) << analyze.err;
     int spo2Events = -1;
     ASSERT_EQ(std::sscanf(AnalyzedFigure(analyze.out, "Total Events.").c_str(), "%d", &spo2Events), 1);
-    const std::string odi3 = AnalyzedFigure(analyze.out, "ODI 3 %");  // e.g. "4.2 /h (17 events)"
+    const std::string odi3 =
+        AnalyzedFigure(analyze.out, "ODI 3 % per counted h");  // "4.2 /h (17 events / 4.01 h), mild"
     ASSERT_NE(odi3.find("/h"), std::string::npos) << analyze.out;
 
     const struct {
