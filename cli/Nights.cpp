@@ -478,11 +478,7 @@ int Add(const NightsOptions& o) {
     // Other oximeters' files are kept as data files first (as ID --id, default
     // 1), so the library never depends on the originals.
     std::vector<std::filesystem::path> paths;
-    for (const std::string& p : o.positional) {
-        if (!IsForeignFile(p)) {
-            paths.emplace_back(p);
-            continue;
-        }
+    const auto keep = [&](const std::filesystem::path& p) {
         std::string error;
         bool ambiguous = false;
         if (const auto kept = KeepForeignFile(p, o.id.value_or(1), o.dateOrder, error, ambiguous)) {
@@ -490,6 +486,16 @@ int Add(const NightsOptions& o) {
         } else {
             Say("quenda-cli: " + error);
             code = ambiguous && code == kExitOk ? kExitUsage : kExitFailed;
+        }
+    };
+    for (const std::string& p : o.positional) {
+        // A folder copied from a phone app: its ring, CSV and EDF files.
+        if (const auto inside = ForeignFilesIn(p); !inside.empty()) {
+            for (const auto& file : inside) keep(file);
+        } else if (IsForeignFile(p)) {
+            keep(p);
+        } else {
+            paths.emplace_back(p);
         }
     }
     if (paths.empty()) return code;
