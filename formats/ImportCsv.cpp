@@ -188,6 +188,10 @@ std::optional<int> StoredField(std::string_view s, bool decimalComma, int maximu
 
 // ---- time stamps ---------------------------------------------------------
 
+// A time stamp's zone: none written, UTC ("Z"), or else an offset in minutes.
+constexpr std::int16_t kNoZone = 0x7FFF;
+constexpr std::int16_t kUtc = 0x7FFE;
+
 // A time stamp as read, before the day/month order is known.
 struct RawTime {
     // Seconds since 2000 to the day (Exact): years 2000-2127 fit 32 bits, and
@@ -198,12 +202,9 @@ struct RawTime {
     std::uint8_t a = 0;      // DayMonth: the first and second numbers of the date
     std::uint8_t b = 0;
     enum Kind : std::uint8_t { Exact, DayMonth } kind = Exact;
-    std::int16_t zone = 0;  // see kNoZone
+    std::int16_t zone = kNoZone;
 };
 
-// A time stamp's zone: none written, UTC ("Z"), or else an offset in minutes.
-constexpr std::int16_t kNoZone = 0x7FFF;
-constexpr std::int16_t kUtc = 0x7FFE;
 
 std::string ZoneText(int zone) {
     if (zone == kNoZone) return "no offset";
