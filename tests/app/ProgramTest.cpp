@@ -111,6 +111,49 @@ struct NightsProgram {
     }
 };
 
+// The program as main() wires it, its port remembered as the simulator's.
+struct SimProgram {
+    test::SimProcess sim;
+    test::TempDir dir{"quenda-program"};
+    AppContext context;
+    BluetoothLink bluetooth;
+    Resources resources;
+    std::unique_ptr<MainWindow> frame;
+
+    explicit SimProgram(std::vector<std::string> simArgs) : sim(std::move(simArgs)) {
+        context.settings = Settings(dir / "Quenda.ini");
+        // "pts/N": the remembered port holds nine characters at most.
+        QVERIFY(context.settings.WriteString("DefaultCOM", sim.path().substr(std::string("/dev/").size())));
+        const auto views = ProgramViews(context);
+        frame = std::make_unique<MainWindow>(context, resources, DocumentTemplates(views),
+                                             ProgramHandlers(context, bluetooth));
+        frame->Create(0);
+        frame->resize(1280, 800);
+        frame->show();
+    }
+};
+
+// File > NewDataCapture played as a user while the dialog runs modally: OK on
+// every message (kept in `messages`), then the ID listed as `id` and Done once
+// the IDs are listed. True when the command ran.
+bool CaptureAsUser(MainWindow& frame, const QString& id, QStringList* messages = nullptr) {
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            if (messages) *messages << box->text();
+            box->button(QMessageBox::Ok)->click();
+        } else if (auto* capture = qobject_cast<CaptureDialog*>(modal); capture && capture->Listed()) {
+            auto* list = capture->findChild<QListWidget*>("idList");
+            const auto found = list->findItems(id, Qt::MatchStartsWith);
+            if (found.size() == 1) list->setCurrentItem(found.front());
+            capture->findChild<QPushButton*>("startButton")->click();
+        }
+    });
+    user.start(20);
+    return frame.OnCommand(cmd::kNewDataCapture);  // returns when the dialog has closed
+}
+
 }  // namespace
 
 class ProgramTest : public QObject {
@@ -306,38 +349,14 @@ private slots:
     // A download of several nights opens the Nights window on them; the data
     // set stays as downloaded, and its clinical page says to open one night.
     void aDownloadOfSeveralNightsShowsThemInTheNightsWindow() {
-        test::SimProcess sim({"--ids", "4:2n", "--no-pacing"});
-        test::TempDir dir("quenda-program-nights");
-        ::setenv("XDG_DATA_HOME", dir.Path().c_str(), 1);  // the kept download, this test's own
-        AppContext context;
-        context.settings = Settings(dir / "Quenda.ini");
-        context.nightsLibrary = dir / "library.sqlite";
-        QVERIFY(context.settings.WriteString("DefaultCOM", sim.path().substr(std::string("/dev/").size())));
-        BluetoothLink bluetooth;
-        Resources resources;
-        const auto views = ProgramViews(context);
-        MainWindow frame(context, resources, DocumentTemplates(views), ProgramHandlers(context, bluetooth));
-        frame.Create(0);
-        frame.resize(1280, 800);
-        frame.show();
-        QTimer user;
-        connect(&user, &QTimer::timeout, [&] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                box->button(QMessageBox::Ok)->click();
-            } else if (auto* capture = qobject_cast<CaptureDialog*>(modal); capture && capture->Listed()) {
-                auto* list = capture->findChild<QListWidget*>("idList");
-                const auto found = list->findItems("ID   4", Qt::MatchStartsWith);
-                if (found.size() == 1) list->setCurrentItem(found.front());
-                capture->findChild<QPushButton*>("startButton")->click();
-            }
-        });
-        user.start(20);
-        QVERIFY(frame.OnCommand(cmd::kNewDataCapture));
-        user.stop();
+        SimProgram program({"--ids", "4:2n", "--no-pacing"});
+        AppContext& context = program.context;
+        ::setenv("XDG_DATA_HOME", program.dir.Path().c_str(), 1);  // the kept download, this test's own
+        context.nightsLibrary = program.dir / "library.sqlite";
+        QVERIFY(CaptureAsUser(*program.frame, "ID   4"));
 
         QCOMPARE(context.store.CurrentId, 4);
-        auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView());
+        auto* nights = dynamic_cast<NightsWindow*>(program.frame->ToolView());
         QVERIFY(nights);
         QCOMPARE(nights->Filter().idOrName, std::string("4"));
         QCOMPARE(nights->Rows().size(), std::size_t{2});
@@ -347,39 +366,13 @@ private slots:
     }
 
     void captureDownloadsIntoTheTrendViewAndAnalysisFollows() {
-        test::SimProcess sim({"--ids", "4:600,9:300", "--samples-per-frame", "100", "--no-pacing"});
-        test::TempDir dir("quenda-program");
-        AppContext context;
-        context.settings = Settings(dir / "Quenda.ini");
-        // "pts/N": the remembered port holds nine characters at most.
-        QVERIFY(context.settings.WriteString("DefaultCOM", sim.path().substr(std::string("/dev/").size())));
-        BluetoothLink bluetooth;
-        Resources resources;
-        const auto views = ProgramViews(context);
-        MainWindow frame(context, resources, DocumentTemplates(views), ProgramHandlers(context, bluetooth));
-        frame.Create(0);
-        frame.resize(1280, 800);
-        frame.show();
+        SimProgram program({"--ids", "4:600,9:300", "--samples-per-frame", "100", "--no-pacing"});
+        AppContext& context = program.context;
+        MainWindow& frame = *program.frame;
+        const test::SimProcess& sim = program.sim;
 
-        // Plays the user while the dialog runs modally: OK on every message,
-        // then ID 9 and Done once the IDs are listed.
         QStringList messages;
-        QTimer user;
-        connect(&user, &QTimer::timeout, [&] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                messages << box->text();
-                box->button(QMessageBox::Ok)->click();
-            } else if (auto* capture = qobject_cast<CaptureDialog*>(modal); capture && capture->Listed()) {
-                auto* list = capture->findChild<QListWidget*>("idList");
-                const auto found = list->findItems("ID   9", Qt::MatchStartsWith);
-                if (found.size() == 1) list->setCurrentItem(found.front());
-                capture->findChild<QPushButton*>("startButton")->click();
-            }
-        });
-        user.start(20);
-        QVERIFY(frame.OnCommand(cmd::kNewDataCapture));  // returns when the dialog has closed
-        user.stop();
+        QVERIFY(CaptureAsUser(frame, "ID   9", &messages));
 
         QVERIFY2(messages.contains("Connect succeed! Total 9 Frames!"), qPrintable(messages.join(" | ")));
         QCOMPARE(context.store.CurrentId, 9);
