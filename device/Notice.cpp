@@ -1,5 +1,6 @@
 #include "device/Notice.h"
 
+#include "base/StringFormat.h"
 #include "device/Messages.h"
 #include "link/SerialPort.h"
 
@@ -38,10 +39,7 @@ std::string NoticeText(const Notice& notice, const TextLookup& lookUp) {
         // "Connect succeed! Total" + " %d " + "Frames!"
         shown += " " + std::to_string(notice.totalFrames) + " " + text(msg::kConnectSucceedSuffix);
     } else if (notice.kind == NoticeKind::NoPort && !notice.refusedPort.empty()) {
-        std::string refused = text(msg::kPortRefused);
-        if (const auto at = refused.find("%1"); at != std::string::npos)
-            refused.replace(at, 2, SerialPort::DevicePathForPort(notice.refusedPort));
-        shown += "\n" + refused;
+        shown += "\n" + FillPlaceholders(text(msg::kPortRefused), {SerialPort::DevicePathForPort(notice.refusedPort)});
         if (SerialPort::IsUsbSerialPort(notice.refusedPort)) shown += " " + text(msg::kDialoutHint);
     }
     return shown;

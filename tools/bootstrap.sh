@@ -10,6 +10,7 @@ packages=(
   libxlsxwriter-dev libedf-dev libudev-dev libbluetooth-dev libx11-dev unzip
   libsqlite3-dev zlib1g-dev  # the library of nights
   libfftw3-dev  # the SpO2 spectrum
+  libpq-dev postgresql       # the clinic's shared library, and the server its tests start
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation socat
   poppler-utils  # the print tests read their PDFs back with pdfinfo, pdftoppm, pdftotext
