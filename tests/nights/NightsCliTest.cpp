@@ -136,6 +136,17 @@ TEST(NightsCli, ExcludeAndIncludeSpansAndTheFiguresFollow) {
     EXPECT_EQ(Cli(dir, {"exclude", "9", "0", "1"}).exitCode, 1);
     EXPECT_NE(Cli(dir, {"show", "1"}).out.find("0-49, 60-99, 500-599"), std::string::npos);
 
+    // Every second excluded: no figures, shown empty, never 0 or "normal".
+    ASSERT_EQ(Cli(dir, {"exclude", "1", "0", "599"}).exitCode, 0);
+    run = Cli(dir, {"list", "--json"});
+    for (const char* none : {"\"odi3\":null", "\"t90\":null", "\"nadir\":{\"spo2\":null", "\"odi_class\":null"})
+        EXPECT_NE(run.out.find(none), std::string::npos) << none << "\n" << run.out;
+    EXPECT_EQ(run.out.find("\"normal\""), std::string::npos) << run.out;
+    run = Cli(dir, {"list"});
+    EXPECT_NE(run.out.find("0.0% of 0:10:00       0:00:00       -       -      -"), std::string::npos) << run.out;
+    EXPECT_NE(Cli(dir, {"show", "1"}).out.find("ODI 3 %:         -\n"), std::string::npos);
+    ASSERT_EQ(Cli(dir, {"include", "1", "0", "599"}).exitCode, 0);
+
     // Figures kept by an older program, its file gone so they stay as they
     // are: the CSV row still has every column, the missing ones empty.
     fs::remove(dir / "kept" / "ID4.dat");
