@@ -335,6 +335,16 @@ int MonthNamed(std::string_view word) {
     return 0;
 }
 
+// A day of a year the data set holds.
+TimeError ExactDay(int year, int month, int day, RawTime& out, int& yearOut) {
+    yearOut = year;
+    if (year < kFirstYear || year > kLastYear) return TimeError::Year;
+    if (!ValidDateTime(year, month, day, 0, 0, 0)) return TimeError::Impossible;
+    out.kind = RawTime::Exact;
+    out.exact = static_cast<std::uint32_t>(DaysFromCivil(year, month, day) * 86400);
+    return TimeError::None;
+}
+
 // "Mar 06 2025", "Mar 6, 2025", "March 6 2025": an exact day.
 TimeError ParseNamedDate(Cursor& c, RawTime& out, int& yearOut) {
     const std::string_view rest = c.Rest();
@@ -353,12 +363,7 @@ TimeError ParseNamedDate(Cursor& c, RawTime& out, int& yearOut) {
     c.Spaces();
     const int year = c.Number(4, n);
     if (n != 4) return TimeError::Unreadable;
-    yearOut = year;
-    if (year < kFirstYear || year > kLastYear) return TimeError::Year;
-    if (!ValidDateTime(year, month, day, 0, 0, 0)) return TimeError::Impossible;
-    out.kind = RawTime::Exact;
-    out.exact = static_cast<std::uint32_t>(DaysFromCivil(year, month, day) * 86400);
-    return TimeError::None;
+    return ExactDay(year, month, day, out, yearOut);
 }
 
 // A date: Y/M/D or a month's name gives an exact day; D/M/Y and M/D/Y leave
@@ -376,12 +381,7 @@ TimeError ParseDate(Cursor& c, RawTime& out, int& yearOut) {
     if (third < 0) return TimeError::Unreadable;
     if (n1 == 4) {
         if (n3 > 2) return TimeError::Unreadable;
-        yearOut = first;
-        if (first < kFirstYear || first > kLastYear) return TimeError::Year;
-        if (!ValidDateTime(first, second, third, 0, 0, 0)) return TimeError::Impossible;
-        out.kind = RawTime::Exact;
-        out.exact = static_cast<std::uint32_t>(DaysFromCivil(first, second, third) * 86400);
-        return TimeError::None;
+        return ExactDay(first, second, third, out, yearOut);
     }
     if (n1 > 2 || (n3 != 4 && n3 != 2)) return TimeError::Unreadable;
     const int year = n3 == 2 ? 2000 + third : third;

@@ -547,9 +547,10 @@ TEST(ImportFile, ReadsTheShapesDevicesWrite) {
         ::tzset();
         const ImportResult result = ImportFile(dir / c.name, {1, c.order});
         // The quick walk along common rows reads what the general reader reads.
-        if (fs::path(c.name).extension() == ".csv")
+        if (fs::path(c.name).extension() == ".csv") {
             EXPECT_EQ(import_detail::ReadCsv(c.bytes, {1, c.order}, import_detail::CsvRows::GeneralOnly).samples,
                       result.samples);
+        }
         ::setenv("TZ", "UTC", 1);
         ::tzset();
         EXPECT_EQ(Runs(result.samples), c.samples);
