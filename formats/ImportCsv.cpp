@@ -686,6 +686,17 @@ private:
         return "field " + std::to_string(column + 1) + " (" + Quote(names_[static_cast<std::size_t>(column)]) + ")";
     }
     std::string Line() const { return "line " + std::to_string(lineNumber_); }
+    // "10:20:56PM Mar 6, 2025" unquoted in a comma file: its year lands in a
+    // field of its own, one more than the header names. Joined again.
+    void JoinSplitYear() {
+        const auto t = static_cast<std::size_t>(columns_.time);
+        if (separator_ != ',' || columns_.date >= 0 || fields_.size() <= names_.size() || t + 1 >= fields_.size())
+            return;
+        const std::string_view time = fields_[t], year = fields_[t + 1];
+        if (time.data() + time.size() + 1 != year.data() || Trim(year).size() != 4 || !AllDigits(Trim(year))) return;
+        fields_[t] = std::string_view(time.data(), time.size() + 1 + year.size());
+        fields_.erase(fields_.begin() + static_cast<std::ptrdiff_t>(t) + 1);
+    }
     // The time stamp of the row in fields_, by the date the rows before
     // had where it is the same; `badColumn` names the field at fault.
     TimeError RowTime(RawTime& time, int& year, int& badColumn);
@@ -847,6 +858,7 @@ std::optional<ImportResult> CsvReader::ReadRows(CsvRows quick) {
         if (Trim(line).empty()) continue;
         scratch_.clear();
         SplitFields(line, separator_, fields_, scratch_);
+        JoinSplitYear();
         RawTime time;
         int year = 0;
         int badColumn = columns_.time;

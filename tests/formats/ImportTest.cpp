@@ -501,6 +501,8 @@ TEST(ImportFile, ReadsTheShapesDevicesWrite) {
          "Reminder\"."},
         {"wrist.csv", app + "\"10:20:56PM Mar 6, 2025\",97,61,0,0,0\n\"10:20:58PM Mar 6, 2025\",98,61,0,0,0\n",
          DateOrder::Unknown, "2025-03-06T22:20:56 97 61 x2\n2025-03-06T22:20:58 98 61 x2\n", "Read the columns"},
+        {"wrist unquoted.csv", app + "10:20:56PM Mar 6, 2025,97,61,0,0,0\n", DateOrder::Unknown,
+         "2025-03-06T22:20:56 97 61 x1\n", ""},
         {"full month.csv", app + "01:02:03 MARCH 6 2025,97,61,0,0,0\n01:02:04 march 6 2025,97,61,0,0,0\n",
          DateOrder::Unknown, "2025-03-06T01:02:03 97 61 x2\n", ""},
         {"numeric.csv", app + "22:20:56 06/03/2025,97,61,0,0,0\n", DateOrder::Unknown, "", "--date-order"},
