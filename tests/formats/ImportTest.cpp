@@ -637,6 +637,7 @@ TEST(ImportCli, WritesTheDataFileAndAsksForTheDateOrder) {
     run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH,
                                {"import", "ring.csv", "ring.dat", "--id", "9", "--date-order", "mdy"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "2 samples\nRead the columns \"time\", \"spo2\", \"pulse\"; left out none.\n");
     DataFileContents contents;
     ASSERT_TRUE(ReadDataFile(dir / "ring.dat", contents));
     EXPECT_EQ(contents.id, 9);
