@@ -150,9 +150,7 @@ std::unique_ptr<NightLibrary> OpenLibrary(const NightsOptions& o, int& code,
 
 // What show and export say of a night in a library that is not there.
 int NoNight(NightNumber night) {
-    std::string text = UiText(library_message::kNoNight);
-    if (const auto at = text.find("%1"); at != std::string::npos) text.replace(at, 2, std::to_string(night));
-    return Fail(FileResult{false, text, {}});
+    return Fail(FileResult{false, FillPlaceholders(UiText(library_message::kNoNight), {std::to_string(night)}), {}});
 }
 
 // The library holding `night`, to change it: a library that is not there
