@@ -651,14 +651,9 @@ std::vector<std::filesystem::path> NightsWindow::KeepForeignFiles(const std::vec
         }
     };
     for (const auto& path : chosen) {
-        // A folder copied from a phone app: its ring, CSV and EDF files.
-        if (const auto inside = ForeignFilesIn(path); !inside.empty()) {
-            for (const auto& file : inside) keep(file);
-        } else if (IsForeignFile(path)) {
-            keep(path);
-        } else {
-            paths.push_back(path);
-        }
+        const auto foreign = ForeignFilesAt(path);
+        for (const auto& file : foreign) keep(file);
+        if (foreign.empty()) paths.push_back(path);
     }
     if (!refused.isEmpty()) Tell(refused.join(QStringLiteral("\n")));
     return paths;
