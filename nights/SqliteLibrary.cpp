@@ -454,15 +454,7 @@ FileResult SqliteLibrary::SetExclusions(NightNumber night, std::span<const Sampl
 
     Transaction transaction(db_);
     if (!transaction.Open()) return DbFailure(library_message::kCantWrite);
-    Statement clear(db_, "DELETE FROM exclusions WHERE night=?");
-    clear.Bind(1, night);
-    if (clear.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
-    Statement add(db_, "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
-    for (const SampleSpan& span : sorted) {
-        add.Reset();
-        add.Bind(1, night).Bind(2, static_cast<std::int64_t>(span.first)).Bind(3, static_cast<std::int64_t>(span.last));
-        if (add.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
-    }
+    if (FileResult set = SetSpans(night, sorted); !set) return set;
     if (FileResult stored = StoreFigures(night, figures); !stored) return stored;
     // Named by its start as recorded: the row's is shifted.
     JournalEntry line;
