@@ -205,14 +205,9 @@ int Add(const NightsOptions& o) {
         }
     };
     for (const std::string& p : o.positional) {
-        // A folder copied from a phone app: its ring, CSV and EDF files.
-        if (const auto inside = ForeignFilesIn(p); !inside.empty()) {
-            for (const auto& file : inside) keep(file);
-        } else if (IsForeignFile(p)) {
-            keep(p);
-        } else {
-            paths.emplace_back(p);
-        }
+        const auto foreign = ForeignFilesAt(p);
+        for (const auto& file : foreign) keep(file);
+        if (foreign.empty()) paths.emplace_back(p);
     }
     if (paths.empty()) return code;
     const AddResult added = library->AddPaths(paths, AddOptionsFor(PatientFileFor(o)));
@@ -276,8 +271,8 @@ int List(const NightsOptions& o) {
 // night's name); --json, an array of objects, each with its "id".
 // The window's filter for --id, --from and --to: the report's header and what
 // is said of a selection without nights name them alike.
-NightsFilter WindowFilterOf(const NightsOptions& o) {
-    NightsFilter filter;
+NightSearch WindowFilterOf(const NightsOptions& o) {
+    NightSearch filter;
     if (o.id) filter.idOrName = std::to_string(*o.id);
     filter.from = o.from.value_or("");
     filter.to = o.to.value_or("");

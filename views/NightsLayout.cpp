@@ -181,7 +181,7 @@ void SortNights(std::vector<NightRow>& rows, NightColumn column, bool ascending)
     rows = std::move(sorted);
 }
 
-bool NightMatches(const NightRow& row, const NightsFilter& filter) {
+bool NightMatches(const NightRow& row, const NightSearch& filter) {
     if (!filter.from.empty() && row.date < filter.from) return false;
     if (!filter.to.empty() && row.date > filter.to) return false;
     std::string_view want = filter.idOrName;
@@ -193,7 +193,7 @@ bool NightMatches(const NightRow& row, const NightsFilter& filter) {
     return Lower(row.name).find(Lower(want)) != std::string::npos;
 }
 
-std::vector<NightRow> FilterNights(std::span<const NightRow> rows, const NightsFilter& filter) {
+std::vector<NightRow> FilterNights(std::span<const NightRow> rows, const NightSearch& filter) {
     std::vector<NightRow> kept;
     for (const NightRow& row : rows) {
         if (NightMatches(row, filter)) kept.push_back(row);
@@ -201,7 +201,7 @@ std::vector<NightRow> FilterNights(std::span<const NightRow> rows, const NightsF
     return kept;
 }
 
-std::string FilterText(const NightsFilter& filter) {
+std::string FilterText(const NightSearch& filter) {
     std::string text;
     if (!filter.idOrName.empty()) text = "ID or name \"" + filter.idOrName + "\"";
     if (!filter.from.empty()) text += (text.empty() ? "From " : ", from ") + filter.from;
@@ -209,7 +209,7 @@ std::string FilterText(const NightsFilter& filter) {
     return text.empty() ? "All nights" : text;
 }
 
-std::string NoNightsText(const NightsFilter& filter) {
+std::string NoNightsText(const NightSearch& filter) {
     const std::string& who = filter.idOrName;
     const bool isId = !who.empty() && std::all_of(who.begin(), who.end(), [](char c) { return c >= '0' && c <= '9'; });
     std::string text = UiText("no nights");
