@@ -1,0 +1,43 @@
+#pragma once
+
+#include "analysis/HypoxicBurden.h"
+#include "analysis/Marking.h"
+#include "analysis/ScoredStudy.h"
+#include "store/SampleRecord.h"
+
+#include <span>
+#include <vector>
+
+namespace quenda {
+
+// What a night's scoring gives: the respiratory events counted against the
+// time asleep (the AHI), and their hypoxic burden.
+struct ScoredFigures {
+    bool scored = false;  // any respiratory event or stage: without, no figures
+    int apneas = 0;
+    int hypopneas = 0;
+    // Asleep by the stages (sleepBasis), or without stages the seconds that
+    // hold a reading, in hours.
+    double hours = 0;
+    bool sleepBasis = false;
+    double ahi = kNoFigure;
+    bool hasBurden = false;  // at least one respiratory event
+    HypoxicBurden burden;
+};
+
+// The night's seconds as the scored figures read them, from its first
+// sample's second to its last: each second's SpO2 when it holds a reading
+// (a sample, not excluded, SpO2 50 to 100), else NaN; and its stage asleep
+// (1) or not (0), empty when the scoring holds no stage.
+struct ScoredSeconds {
+    std::int64_t firstSecond = 0;  // SampleSeconds of the night's first second
+    std::vector<double> spo2;
+    std::vector<std::uint8_t> asleep;
+};
+ScoredSeconds SecondsOf(std::span<const SampleRecord> samples, const Exclusions& exclusions, const ScoredStudy& study);
+
+// `samples` oldest first; `exclusions` sample indexes within them.
+ScoredFigures ComputeScoredFigures(std::span<const SampleRecord> samples, const Exclusions& exclusions,
+                                   const ScoredStudy& study);
+
+}  // namespace quenda
