@@ -148,6 +148,14 @@ std::string EdfPatientName(const PatientRecord& patient) {
     return name.empty() ? "X" : name;
 }
 
+bool edf::IsComputedAnnotation(std::string_view text) {
+    for (const char* own : {kDesaturation, kPulseEvent, kClinicalDesaturation, kNoData, kArtefactAnnotation,
+                            kExcludedAnnotation, kPulseRiseAnnotation}) {
+        if (text == own) return true;
+    }
+    return false;
+}
+
 std::filesystem::path EdfNightFile(const std::filesystem::path& path, int night) {
     if (night <= 1) return path;
     std::filesystem::path file = path.parent_path() / path.stem();

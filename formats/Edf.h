@@ -9,6 +9,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quenda {
@@ -44,6 +45,14 @@ inline constexpr int kPulseMax = 255;
 inline constexpr int kRecordSeconds = 30;
 inline constexpr short kNoDataValue = -1;
 inline constexpr const char* kNoData = "No data";
+inline constexpr const char* kArtefactAnnotation = "Artefact";
+inline constexpr const char* kExcludedAnnotation = "Excluded";
+inline constexpr const char* kPulseRiseAnnotation = "Pulse rise";
+
+// Whether `text` is one of the annotations this program computes and writes
+// into its own EDF+ files (the events above, artefacts, exclusions, gaps):
+// read back, they are figures to compute again, not a scorer's annotations.
+bool IsComputedAnnotation(std::string_view text);
 }  // namespace edf
 
 namespace export_message {
