@@ -74,6 +74,43 @@ ScoredSeconds SecondsOf(std::span<const SampleRecord> samples, const Exclusions&
     return out;
 }
 
+std::vector<ScoredMark> ScoredMarksOf(std::span<const SampleRecord> samples, const ScoredStudy& study) {
+    std::vector<ScoredMark> out;
+    if (samples.empty() || !study.HasScoring()) return out;
+    // Each sample's millisecond, in order; a sample with an impossible time
+    // takes its neighbour's so the search stays sorted.
+    std::vector<std::int64_t> at(samples.size());
+    std::int64_t last = std::numeric_limits<std::int64_t>::min();
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (const auto s = SampleSeconds(samples[i])) last = std::max(last, *s * 1000);
+        at[i] = last;
+    }
+    for (const ScoredAnnotation& a : study.annotations) {
+        if (a.kind == AnnotationKind::Other) continue;
+        const auto first = std::lower_bound(at.begin(), at.end(), a.onsetMs);
+        const auto end = std::lower_bound(first, at.end(), a.onsetMs + std::max<std::int64_t>(a.durationMs, 1));
+        if (first == end) continue;
+        out.push_back({{static_cast<std::int32_t>(first - at.begin()), static_cast<std::int32_t>(end - at.begin() - 1)},
+                       a.kind,
+                       a.stage});
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const ScoredMark& a, const ScoredMark& b) { return a.span.first < b.span.first; });
+    return out;
+}
+
+const ScoredMark* RespiratoryMarkAt(std::span<const ScoredMark> marks, std::int32_t index) {
+    // Marks start in order; events are short, so a look back over the few
+    // that start within a few minutes before finds any that holds it.
+    auto it = std::upper_bound(marks.begin(), marks.end(), index,
+                               [](std::int32_t i, const ScoredMark& m) { return i < m.span.first; });
+    for (int looked = 0; it != marks.begin() && looked < 64; ++looked) {
+        --it;
+        if (it->kind != AnnotationKind::Stage && it->span.last >= index) return &*it;
+    }
+    return nullptr;
+}
+
 ScoredFigures ComputeScoredFigures(std::span<const SampleRecord> samples, const Exclusions& exclusions,
                                    const ScoredStudy& study) {
     ScoredFigures out;

@@ -36,6 +36,24 @@ struct ScoredSeconds {
 };
 ScoredSeconds SecondsOf(std::span<const SampleRecord> samples, const Exclusions& exclusions, const ScoredStudy& study);
 
+// A respiratory event or a stage of the scoring where the views draw it: the
+// samples from the first at or after its onset to the last before its end.
+struct ScoredMark {
+    SampleSpan span;
+    AnnotationKind kind = AnnotationKind::Other;
+    SleepStage stage = SleepStage::None;
+    bool operator==(const ScoredMark&) const = default;
+};
+
+// The marks of the scoring's respiratory events and stages over `samples`
+// (oldest first), by first sample; what falls between two samples or
+// outside them all has none.
+std::vector<ScoredMark> ScoredMarksOf(std::span<const SampleRecord> samples, const ScoredStudy& study);
+
+// The respiratory event mark holding sample `index`, if any (`marks` as
+// ScoredMarksOf gives them).
+const ScoredMark* RespiratoryMarkAt(std::span<const ScoredMark> marks, std::int32_t index);
+
 // `samples` oldest first; `exclusions` sample indexes within them.
 ScoredFigures ComputeScoredFigures(std::span<const SampleRecord> samples, const Exclusions& exclusions,
                                    const ScoredStudy& study);

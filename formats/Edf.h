@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/ScoredStudy.h"
 #include "patient/PatientRecord.h"
 #include "store/DataFile.h"  // FileResult
 #include "store/SampleRecord.h"
@@ -87,9 +88,13 @@ using EdfNightAnnotations =
 // `written` gets their names in night order. `oneNight`: the samples are one
 // night of the library whatever their steps (a merged night, its gap longer
 // than the night rule's step): one file, the gap a gap.
+// `scored`: a sleep study's scoring (by onset), written back as it was read,
+// each annotation into the file of the night it falls in (one before the
+// first night into the first).
 FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRecord> samples,
                     const PatientRecord& patient, int id, const EdfNightAnnotations& annotationsOf,
-                    std::vector<std::filesystem::path>* written = nullptr, bool oneNight = false);
+                    std::vector<std::filesystem::path>* written = nullptr, bool oneNight = false,
+                    std::span<const ScoredAnnotation> scored = {});
 
 // The CSV export for analysis toolboxes: "time,spo2,pulse", then one line per
 // sample with an ISO 8601 local time stamp ("2026-12-06T22:30:00"); UTF-8,

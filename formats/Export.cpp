@@ -23,7 +23,7 @@ FileResult ExportEdf(const std::filesystem::path& path, const ExportRequest& req
             AnalyzeNight(night, ExclusionsWithin(request.exclusions, first, last), request.figures));
     };
     return WriteEdf(path, request.samples, request.patient, request.currentId, annotationsOf, written,
-                    request.oneNight);
+                    request.oneNight, request.scoring.annotations);
 }
 
 }  // namespace

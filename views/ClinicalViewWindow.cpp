@@ -22,7 +22,8 @@ constexpr int kSheetMargin = 10;
 
 ClinicalViewWindow::ClinicalViewWindow(AppContext& context, QWidget* parent)
     : QWidget(parent), context_(context), night_(context.clinical.Analysis()),
-      counting_{context.clinical.ShadedSpans(), context.clinical.Setup().averagingSeconds} {
+      counting_{context.clinical.ShadedSpans(), context.clinical.Setup().averagingSeconds,
+                context.clinical.Scoring().source} {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
