@@ -1,8 +1,8 @@
 #pragma once
 
-#include "analysis/ScoredStudy.h"
 #include "analysis/AnalysisResults.h"
 #include "analysis/Clinical.h"
+#include "analysis/ScoredStudy.h"
 #include "store/SampleRecord.h"
 #include "views/PageLayout.h"
 #include "views/TableLayout.h"
