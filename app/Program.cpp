@@ -18,10 +18,13 @@
 #include "patient/PatientFile.h"
 #include "views/ClinicalViewWindow.h"
 #include "views/NightsWindow.h"
+#include "views/OpenNightFollower.h"
 #include "views/TableViewWindow.h"
 #include "views/TrendViewWindow.h"
 #include "widgets/MessageBox.h"
 #include "widgets/UiTexts.h"
+
+#include <QStatusBar>
 
 namespace quenda {
 
@@ -90,14 +93,48 @@ void AfterNewData(MainWindow& frame, AppContext& context) {
     }
 }
 
+// A night of the library became the current data set: page 0 in Trend, its
+// date in the title and the status bar.
+void ShowOpenedNight(MainWindow& frame, const NightRow& night) {
+    frame.Router().ShowNight();
+    frame.SetDataCaption(UiQString("Night of %1, ID %2").arg(QString::fromStdString(night.date)).arg(night.id));
+    frame.UpdateCommandStates();
+}
+
+// The frame's one follower of the night opened from the library, made at
+// the first night opened.
+OpenNightFollower& FollowerOf(MainWindow& frame, AppContext& context) {
+    static const char* const kName = "openNightFollower";
+    if (auto* follower = dynamic_cast<OpenNightFollower*>(frame.findChild<QObject*>(kName))) return *follower;
+    OpenNightFollower::Hooks hooks;
+    // Changed elsewhere (a terminal, the Nights window): shown again as it
+    // is now, and said.
+    hooks.reopened = [&frame](const NightRow& night) {
+        // After Close nothing is shown: the night is opened again when asked.
+        if (frame.Router().State().mode == kModeNone) return;
+        ShowOpenedNight(frame, night);
+        frame.statusBar()->showMessage(
+            UiQString("Night %1 was changed in the library; it is shown as it is now.").arg(night.night));
+    };
+    // No longer a night: its name goes from the title, so nothing shows or
+    // prints under it.
+    hooks.gone = [&frame](const QString& why) {
+        frame.SetDataCaption({});
+        frame.UpdateCommandStates();
+        frame.statusBar()->showMessage(why);
+    };
+    auto* follower = new OpenNightFollower(context, [&context] { return LibraryOf(context); }, std::move(hooks), &frame);
+    follower->setObjectName(kName);
+    return *follower;
+}
+
 void ShowNightsWindow(MainWindow& frame, AppContext& context) {
     frame.ShowToolView([&frame, &context]() -> QWidget* {
         NightsWindowHooks hooks;
         hooks.addOptions = [&context] { return NightsAddOptions(context); };
-        hooks.opened = [&frame](const NightRow& night) {
-            frame.Router().ShowNight();
-            frame.SetDataCaption(UiQString("Night of %1, ID %2").arg(QString::fromStdString(night.date)).arg(night.id));
-            frame.UpdateCommandStates();
+        hooks.opened = [&frame, &context](const NightRow& night) {
+            ShowOpenedNight(frame, night);
+            FollowerOf(frame, context).Opened(night);
         };
         return new NightsWindow(context, LibraryOf(context), std::move(hooks));
     });

@@ -12,6 +12,7 @@
 //     within 2 x `nights list --json` of the same library.
 #include "formats/Edf.h"
 #include "nights/Library.h"
+#include "nights/SqliteLibrary.h"
 #include "nights/PeriodSummary.h"
 #include "store/DataFile.h"
 
@@ -233,7 +234,7 @@ void BM_ListOf100NightsAfterASettingsChange(benchmark::State& state) {
     raw.profile = ClinicalProfile::Raw;
     for (auto _ : state) {
         state.PauseTiming();
-        sqlite3_exec(lib->Handle(), "UPDATE nights SET computed_under=''", nullptr, nullptr, nullptr);
+        sqlite3_exec(SqliteHandle(*lib), "UPDATE nights SET computed_under=''", nullptr, nullptr, nullptr);
         state.ResumeTiming();
         lib->SetFigureSettings(raw);
         std::vector<NightRow> rows;

@@ -551,6 +551,44 @@ int List(const NightsOptions& o) {
     return kExitOk;
 }
 
+// Without --id: one summary per ID, never one of several patients' nights
+// pooled. The text gives each under a line naming the ID (and its latest
+// night's name); --json, an array of objects, each with its "id".
+int SummaryPerId(const NightsOptions& o, NightLibrary* library, const NightFilter& filter) {
+    IdSummaryBuilder builder(o.split.value_or(""));
+    std::map<int, std::string> names;
+    const auto visit = [&](const NightRow& row) {
+        builder.Add(row);
+        names[row.id] = row.name;
+    };
+    if (const FileResult listed = library ? library->ForEach(filter, visit) : FileResult{}; !listed)
+        return Fail(listed);
+    const std::vector<IdSummary> summaries = builder.Finish();
+    std::string out;
+    if (o.json) {
+        std::vector<std::string> objects;
+        for (const IdSummary& s : summaries) {
+            objects.push_back(IdSummaryJson(s));
+            objects.back().pop_back();  // the newline
+        }
+        out = JsonArray(objects) + "\n";
+    } else if (summaries.empty()) {
+        out = NightsText({});
+    } else {
+        for (const IdSummary& s : summaries) {
+            const std::string& name = names[s.id];
+            out += (out.empty() ? "" : "\n") + UiText("ID") + " " + std::to_string(s.id) +
+                   (name.empty() ? "" : ": " + TerminalText(name)) + "\n\n" +
+                   (s.split ? SplitSummaryText(*s.split) : PeriodSummaryText(s.period));
+        }
+    }
+    if (!Print(out)) {
+        std::perror("quenda-cli: writing the summary");
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 // The listed nights at a glance, or split at a date into before and after.
 int Summary(const NightsOptions& o) {
     if (!o.positional.empty()) return Usage("nights summary takes no arguments");
@@ -560,6 +598,7 @@ int Summary(const NightsOptions& o) {
     if (!library && code != kExitOk) return code;
     NightFilter filter = FilterOf(o);
     filter.checkMissing = false;  // the stored figures are all it reads
+    if (!o.id) return SummaryPerId(o, library.get(), filter);
     PeriodSummaryBuilder period;
     SplitSummaryBuilder split(o.split.value_or(""));
     const auto visit = [&](const NightRow& row) {

@@ -13,9 +13,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
-
-struct sqlite3;
 
 namespace quenda {
 
@@ -71,6 +70,7 @@ inline constexpr const char* kNotLibrary =
     "one";
 inline constexpr const char* kNewer = "The nights library %1 was made by a newer Quenda";
 inline constexpr const char* kCantWrite = "The nights library %1 can't be changed";
+inline constexpr const char* kNotRebuilt = "The nights library %1 could not be rebuilt; it is left as it was";
 // %1: the night's number.
 inline constexpr const char* kNoNight = "There is no night %1 in the library.";
 // %1: the source file.
@@ -174,6 +174,9 @@ enum class LibraryOpening {
     ExistingOnly,  // what a reading does: nothing is made
 };
 
+// The library's operations, whatever keeps its nights. The SQLite store
+// (SqliteLibrary.h) is the one a single computer uses; the rules every store
+// follows are in LibraryRules.h.
 class NightLibrary {
 public:
     // Opens `file`, creating it (and its folder, 0700; the file 0600) when it
@@ -183,7 +186,7 @@ public:
     // (no library, so no nights), and nothing is made.
     static std::unique_ptr<NightLibrary> Open(const std::filesystem::path& file, FileResult& result,
                                               LibraryOpening opening = LibraryOpening::Create);
-    ~NightLibrary();
+    virtual ~NightLibrary() = default;
     NightLibrary(const NightLibrary&) = delete;
     NightLibrary& operator=(const NightLibrary&) = delete;
 
@@ -203,17 +206,17 @@ public:
     AddResult AddFile(const std::filesystem::path& dataFile, const AddOptions& options);
     // Adds the nights of samples the caller already holds, which are exactly
     // the records of the data file `source` (index 0 first).
-    AddResult AddSamples(const std::filesystem::path& source, int id, std::span<const SampleRecord> samples,
-                         const AddOptions& options);
+    virtual AddResult AddSamples(const std::filesystem::path& source, int id, std::span<const SampleRecord> samples,
+                                 const AddOptions& options) = 0;
 
     // Oldest night first (by start, then number).
     FileResult List(const NightFilter& filter, std::vector<NightRow>& rows);
     // The same nights one at a time, in the same order, without holding them
     // all: a listing of thousands of nights streams. The row passed is
     // reused for the next night.
-    FileResult ForEach(const NightFilter& filter, const std::function<void(const NightRow&)>& visit);
+    virtual FileResult ForEach(const NightFilter& filter, const std::function<void(const NightRow&)>& visit) = 0;
     // One night; kNoNight when there is none. `missing` is always looked at.
-    FileResult Show(NightNumber night, NightRow& row);
+    virtual FileResult Show(NightNumber night, NightRow& row) = 0;
     // Where listed nights lie in `samples` (one ID's, oldest first: a data
     // set opened in the program), in order: each night the night rule finds
     // there is placed by its start, as recorded or as shifted, when the
@@ -231,25 +234,25 @@ public:
         std::int32_t nightSamples = 0;
         bool operator==(const PlacedNight&) const = default;
     };
-    std::vector<PlacedNight> NightsIn(int id, std::span<const SampleRecord> samples);
+    virtual std::vector<PlacedNight> NightsIn(int id, std::span<const SampleRecord> samples) = 0;
 
     // Replaces the note (empty clears it); journalled. A note that is not
     // UTF-8 is refused (kNoteNotText) and nothing changes.
-    FileResult SetNote(NightNumber night, std::string_view note);
+    virtual FileResult SetNote(NightNumber night, std::string_view note) = 0;
     // Replaces the patient name the night is listed under (UTF-8; the name
     // filter reads it). Not journalled: a rebuild reads names from the
     // patient file, where the program keeps them.
-    FileResult SetName(NightNumber night, std::string_view name);
+    virtual FileResult SetName(NightNumber night, std::string_view name) = 0;
     // Forgets the night (its file stays) for good: later downloads that hold
     // it again do not bring it back, nor does a rebuild (it is journalled).
-    FileResult Remove(NightNumber night);
+    virtual FileResult Remove(NightNumber night) = 0;
 
     // Reads the night's samples from its file into `samples` (replaced), after
     // checking the file still holds that night, their times moved by its
     // clock shift; on failure `samples` is untouched and the message says the
     // file is missing or changed. Every export of a library night, its
     // analysis and the Nights window's Open read it here.
-    FileResult LoadNight(NightNumber night, std::vector<SampleRecord>& samples);
+    virtual FileResult LoadNight(NightNumber night, std::vector<SampleRecord>& samples) = 0;
 
     // Putting nights right (see above); each journalled, each refused with a
     // message naming the night (library_message) and nothing changed. The
@@ -258,56 +261,51 @@ public:
     // Moves the night's times by `seconds` more (its shift is the sum; the
     // sum 0 is no shift). Refused when a time would leave the years a sample
     // can hold.
-    FileResult Shift(NightNumber night, std::int64_t seconds);
+    virtual FileResult Shift(NightNumber night, std::int64_t seconds) = 0;
     // Takes the shift away; refused when there is none.
-    FileResult Unshift(NightNumber night);
+    virtual FileResult Unshift(NightNumber night) = 0;
     // Merges two nights, given in either order, into the earlier
     // (`merged`): same ID and clock shift, the later starting 1 second to
     // kMergeWithinSeconds after the earlier ends. Notes are joined, the
     // earlier's first, by a line break; exclusions kept (the later's
     // re-indexed). A night that is half of a split is refused.
-    FileResult Merge(NightNumber a, NightNumber b, NightNumber* merged = nullptr);
+    virtual FileResult Merge(NightNumber a, NightNumber b, NightNumber* merged = nullptr) = 0;
     // Undoes the night's last merge: the two nights as they were, the later
     // with its number and note, the earlier with its note unless the merged
     // night's was changed since (then it keeps that), the exclusions divided
     // between them, both with the merged night's clock shift.
-    FileResult Unmerge(NightNumber night, NightNumber* second = nullptr);
+    virtual FileResult Unmerge(NightNumber night, NightNumber* second = nullptr) = 0;
     // Splits the night before sample `index` (1 to samples - 1): the night
     // keeps its first `index` samples, note and number; the rest becomes a
     // new night (`second`), with the same clock shift. Exclusions are divided.
     // A merged night is refused, and so is the first half of a split (unsplit
     // it first); a second half may be split again.
-    FileResult Split(NightNumber night, std::int32_t index, NightNumber* second = nullptr);
+    virtual FileResult Split(NightNumber night, std::int32_t index, NightNumber* second = nullptr) = 0;
     // Joins a split night again, given either half (`first`: the night kept):
     // the second half's number is retired, its note added to the first's.
     // Refused when the second half was split in turn (undo that first).
-    FileResult Unsplit(NightNumber night, NightNumber* first = nullptr);
+    virtual FileResult Unsplit(NightNumber night, NightNumber* first = nullptr) = 0;
     // What was done to the night.
-    FileResult Changes(NightNumber night, NightChanges& changes);
+    virtual FileResult Changes(NightNumber night, NightChanges& changes) = 0;
 
     // The user's exclusions of a night, sample indexes within it, sorted.
-    FileResult Exclusions(NightNumber night, std::vector<SampleSpan>& spans);
+    virtual FileResult Exclusions(NightNumber night, std::vector<SampleSpan>& spans) = 0;
     // Replaces them (spans must lie inside the night) and the night's figures,
     // computed again with them under CurrentFigureSettings(); journalled. The
     // night's samples are read from its file unless `samples` (which a caller
     // that holds them passes) are the night's own; a night whose file is
     // missing or changed is then left as it was, and the result says why.
-    FileResult SetExclusions(NightNumber night, std::span<const SampleSpan> spans,
-                             std::span<const SampleRecord> samples = {});
+    virtual FileResult SetExclusions(NightNumber night, std::span<const SampleSpan> spans,
+                                     std::span<const SampleRecord> samples = {}) = 0;
 
     // Changes whenever another connection (another window, another process)
     // commits a change to the library; -1 when it cannot be read.
-    std::int64_t DataVersion() const;
+    virtual std::int64_t DataVersion() const = 0;
 
-    // The underlying connection, for the tests and the benchmarks.
-    sqlite3* Handle() const { return db_; }
-
-private:
-    NightLibrary(std::filesystem::path file, sqlite3* db);
-    friend struct LibraryAccess;
+protected:
+    explicit NightLibrary(std::filesystem::path file) : file_(std::move(file)) {}
 
     std::filesystem::path file_;
-    sqlite3* db_ = nullptr;
     FigureSettings settings_;
 };
 

@@ -265,3 +265,34 @@ std::string SplitSummaryJson(const SplitSummary& s) {
 }
 
 }  // namespace quenda
+
+namespace quenda {
+
+void IdSummaryBuilder::Add(const NightRow& row) {
+    Sides& sides = ids_.try_emplace(row.id, Sides{{}, SplitSummaryBuilder(date_)}).first->second;
+    sides.period.Add(row);
+    if (!date_.empty()) sides.split.Add(row);
+}
+
+std::vector<IdSummary> IdSummaryBuilder::Finish() const {
+    std::vector<IdSummary> out;
+    for (const auto& [id, sides] : ids_) {
+        IdSummary s{id, sides.period.Finish(), std::nullopt};
+        if (!date_.empty()) s.split = sides.split.Finish();
+        out.push_back(std::move(s));
+    }
+    return out;
+}
+
+std::vector<IdSummary> SummarizeById(std::span<const NightRow> rows, const std::string& splitDate) {
+    IdSummaryBuilder builder(splitDate);
+    for (const NightRow& row : rows) builder.Add(row);
+    return builder.Finish();
+}
+
+std::string IdSummaryJson(const IdSummary& s) {
+    const std::string json = s.split ? SplitSummaryJson(*s.split) : PeriodSummaryJson(s.period);
+    return "{\"id\":" + std::to_string(s.id) + "," + json.substr(1);
+}
+
+}  // namespace quenda

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -123,5 +124,41 @@ std::string PeriodSummaryText(const PeriodSummary& summary);
 std::string SplitSummaryText(const SplitSummary& summary);
 std::string PeriodSummaryJson(const PeriodSummary& summary);
 std::string SplitSummaryJson(const SplitSummary& summary);
+
+}  // namespace quenda
+
+namespace quenda {
+
+// A summary is one patient's: nights of several IDs are summarised ID by ID,
+// never pooled, or one patient's course of treatment takes in another's
+// nights and a share of nights past a cut-off moves with them.
+struct IdSummary {
+    int id = 0;
+    PeriodSummary period;
+    std::optional<SplitSummary> split;  // with a date: before it, and from it on
+};
+
+class IdSummaryBuilder {
+public:
+    // `splitDate`: "YYYY-MM-DD", or empty for no split.
+    explicit IdSummaryBuilder(std::string splitDate = {}) : date_(std::move(splitDate)) {}
+    void Add(const NightRow& row);
+    // One per ID met, the IDs in ascending order.
+    std::vector<IdSummary> Finish() const;
+
+private:
+    struct Sides {
+        PeriodSummaryBuilder period;
+        SplitSummaryBuilder split;
+    };
+    std::string date_;
+    std::map<int, Sides> ids_;
+};
+
+std::vector<IdSummary> SummarizeById(std::span<const NightRow> rows, const std::string& splitDate = {});
+
+// The summary's JSON object (PeriodSummaryJson, SplitSummaryJson) with the
+// ID first: {"id":3,...}.
+std::string IdSummaryJson(const IdSummary& summary);
 
 }  // namespace quenda

@@ -31,6 +31,28 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 constexpr int kPrintDpi = 600;
 
+// A summary is a patient's: page one carries the first ID's, and the pages
+// after the table those of the others, one below the other.
+constexpr int kSummaryGap = 16;
+
+std::size_t SummariesPerPage(const NightsPrintLayout& layout, bool split) {
+    const int each = SummaryHeight(split, layout.summary.Width()) + kSummaryGap;
+    return static_cast<std::size_t>(std::max(1, (layout.tableBottom - layout.tableTop) / each));
+}
+
+int SummaryPages(const NightsPrintLayout& layout, std::size_t summaries, bool split) {
+    if (summaries <= 1) return 0;
+    const std::size_t per = SummariesPerPage(layout, split);
+    return static_cast<int>((summaries - 1 + per - 1) / per);
+}
+
+std::vector<NightsSummary> Summaries(const NightsReport& report) {
+    std::vector<NightsSummary> all = SummarizeById(report.rows, report.split);
+    // No nights: page one says so in a summary of none.
+    if (all.empty()) all.push_back(SummarizeListed({}, 0, report.split));
+    return all;
+}
+
 }  // namespace
 
 QColor NightsSeriesColour(std::size_t index) {
@@ -158,12 +180,16 @@ void PaintNightsSummary(QPainter& painter, const SummaryLayout& summary) {
 }
 
 int NightsReportPageCount(const NightsReport& report, const LayoutRect& page) {
-    return NightsPageCount(LayOutNightsPrint(page), report.rows.size());
+    const NightsPrintLayout layout = LayOutNightsPrint(page);
+    return NightsPageCount(layout, report.rows.size()) +
+           SummaryPages(layout, Summaries(report).size(), !report.split.empty());
 }
 
 void PaintNightsPage(QPainter& painter, const LayoutRect& page, const NightsReport& report, int pageIndex) {
     const NightsPrintLayout layout = LayOutNightsPrint(page);
-    const int pages = NightsPageCount(layout, report.rows.size());
+    const std::vector<NightsSummary> summaries = Summaries(report);
+    const int tablePages = NightsPageCount(layout, report.rows.size());
+    const int pages = tablePages + SummaryPages(layout, summaries.size(), !report.split.empty());
     painter.save();
     painter.fillRect(ToRect(page), Qt::white);
     QFont font = painter.font();
@@ -182,10 +208,29 @@ void PaintNightsPage(QPainter& painter, const LayoutRect& page, const NightsRepo
     painter.drawText(header, Qt::AlignRight | Qt::AlignBottom, Q(report.library));
     painter.drawLine(header.left(), header.bottom() + 2, header.right(), header.bottom() + 2);
 
+    const auto pageNumber = [&] {
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(page.left, layout.tableBottom, page.Width(), 20), Qt::AlignCenter,
+                         QStringLiteral("Page %1 of %2").arg(pageIndex + 1).arg(pages));
+    };
+    if (pageIndex >= tablePages) {
+        const std::size_t per = SummariesPerPage(layout, !report.split.empty());
+        const std::size_t first = 1 + static_cast<std::size_t>(pageIndex - tablePages) * per;
+        LayoutRect area = layout.summary;
+        area.top = layout.tableTop;
+        for (std::size_t i = first; i < std::min(first + per, summaries.size()); ++i) {
+            area.bottom = area.top + SummaryHeight(summaries[i].split.has_value(), area.Width());
+            PaintNightsSummary(painter, LayOutSummary(summaries[i], area));
+            area.top = area.bottom + kSummaryGap;
+        }
+        pageNumber();
+        painter.restore();
+        return;
+    }
     int top = layout.tableTop;
     if (pageIndex == 0) {
         PaintNightsChart(painter, LayOutNightsChart(report.rows, report.figure, layout.chart, report.split));
-        PaintNightsSummary(painter, LayOutSummary(SummarizeListed(report.rows, report.split), layout.summary));
+        PaintNightsSummary(painter, LayOutSummary(summaries.front(), layout.summary));
         top = layout.firstTableTop;
     }
     painter.setFont(font);
@@ -229,9 +274,7 @@ void PaintNightsPage(QPainter& painter, const LayoutRect& page, const NightsRepo
                          Qt::AlignLeft | Qt::AlignVCenter,
                          QStringLiteral("No nights yet: download from the recorder, or add data files"));
     }
-    painter.setPen(Qt::black);
-    painter.drawText(QRect(page.left, layout.tableBottom, page.Width(), 20), Qt::AlignCenter,
-                     QStringLiteral("Page %1 of %2").arg(pageIndex + 1).arg(pages));
+    pageNumber();
     painter.restore();
 }
 

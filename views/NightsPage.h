@@ -38,7 +38,10 @@ void PaintNightsChart(QPainter& painter, const ChartLayout& chart, std::optional
 // The period summary, onto any painter: the window and the printed page.
 void PaintNightsSummary(QPainter& painter, const SummaryLayout& summary);
 
-// One page of the Nights report on a sheet `page` in 1/96-inch units.
+// One page of the Nights report on a sheet `page` in 1/96-inch units: the
+// chart, the first ID's period summary and the table's start on page one,
+// the table on the pages after it, then the other IDs' summaries (a summary
+// is a patient's, never one of every listed night).
 int NightsReportPageCount(const NightsReport& report, const LayoutRect& page);
 void PaintNightsPage(QPainter& painter, const LayoutRect& page, const NightsReport& report, int pageIndex);
 

@@ -64,20 +64,29 @@ std::string Shares(const FigureSummary& f) {
     return text;
 }
 
+// ", ID 3": whose nights they are; nothing for a summary of no nights.
+std::string IdOf(const NightsSummary& summary) {
+    return summary.period.nights > 0 ? ", " + UiText("ID") + " " + std::to_string(summary.id) : std::string();
+}
+
 }  // namespace
 
-NightsSummary SummarizeListed(std::span<const NightRow> rows, const std::string& splitDate) {
-    NightsSummary summary;
-    summary.period = SummarizeNights(rows);
-    if (!splitDate.empty()) summary.split = SummarizeSplit(rows, splitDate);
-    return summary;
+NightsSummary SummarizeListed(std::span<const NightRow> rows, int id, const std::string& splitDate) {
+    IdSummaryBuilder builder(splitDate);
+    for (const NightRow& row : rows)
+        if (row.id == id) builder.Add(row);
+    std::vector<IdSummary> one = builder.Finish();
+    if (!one.empty()) return std::move(one.front());
+    NightsSummary none{id, SummarizeNights({}), std::nullopt};
+    if (!splitDate.empty()) none.split = SummarizeSplit({}, splitDate);
+    return none;
 }
 
 SummaryTable SummaryTableOf(const NightsSummary& summary) {
     SummaryTable table;
     const PeriodSummary& p = summary.period;
     if (!summary.split) {
-        table.title = UiText("Period summary") + ": " + Span(p);
+        table.title = UiText("Period summary") + IdOf(summary) + ": " + Span(p);
         table.overview = std::to_string(p.countedNights) + " " + UiText("with counted samples") + " · " +
                          Hours(p.recordedSeconds) + " h " + UiText("recorded") + ", " + Hours(p.countedSeconds) +
                          " h " + UiText("counted");
@@ -93,7 +102,7 @@ SummaryTable SummaryTableOf(const NightsSummary& summary) {
         return name + ": " + Span(part) +
                (part.nights ? ", " + Hours(part.countedSeconds) + " h " + UiText("counted") : "");
     };
-    table.title = UiText("Before and after") + " " + s.date;
+    table.title = UiText("Before and after") + " " + s.date + IdOf(summary);
     table.overview =
         side(UiText("Before") + " " + s.date, s.before) + " · " + side(UiText("From") + " " + s.date, s.after);
     table.header = {

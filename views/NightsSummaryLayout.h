@@ -16,12 +16,12 @@ namespace quenda {
 // it on and the change of each median. No widgets: the window, the printer
 // and the tests share it.
 
-struct NightsSummary {
-    PeriodSummary period;               // every listed night
-    std::optional<SplitSummary> split;  // with a date: before it, and from it on
-};
-// `splitDate`: "YYYY-MM-DD", or empty for no split.
-NightsSummary SummarizeListed(std::span<const NightRow> rows, const std::string& splitDate);
+// A summary is one patient's (IdSummary): the window shows that of one ID
+// of the listed nights, the printed pages one per ID.
+using NightsSummary = IdSummary;
+// The summary of the listed nights of `id`, the others left out (none listed:
+// a summary of no nights). `splitDate`: "YYYY-MM-DD", or empty for no split.
+NightsSummary SummarizeListed(std::span<const NightRow> rows, int id, const std::string& splitDate);
 
 // The summary's texts: two lines above the table, the table's header and one
 // row of cells per figure, in NightFigure's order ("–" where there is nothing

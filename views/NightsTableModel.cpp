@@ -3,7 +3,9 @@
 #include "views/NightsWindow.h"  // nights_text
 #include "widgets/UiTexts.h"
 
+#include <QApplication>
 #include <QColor>
+#include <QStyle>
 #include <QHeaderView>
 
 #include <algorithm>
@@ -33,6 +35,15 @@ QVariant NightsTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= static_cast<int>(rows_.size())) return {};
     const NightRow& row = rows_[static_cast<std::size_t>(index.row())];
     const int column = index.column();
+    const auto mark = marks_.find(row.night);
+    if (mark != marks_.end()) {
+        // Marked: a warning sign before the date, the row tinted, the reason
+        // under the pointer.
+        if (role == Qt::DecorationRole && column == kDateColumn)
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        if (role == Qt::BackgroundRole) return QColor(255, 243, 205);
+        if (role == Qt::ToolTipRole) return mark->second;
+    }
     switch (role) {
         case Qt::DisplayRole: {
             QString text = Q(NightCellText(row, static_cast<NightColumn>(column)));

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <unordered_map>
 #include <vector>
 
 namespace quenda {
@@ -31,11 +32,15 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     void sort(int column, Qt::SortOrder order) override;
 
+    // What a row's night is marked with (its tooltip), by night: two nights
+    // that may be one broken in two. Set between Begin() and End().
+    void SetMarks(std::unordered_map<NightNumber, QString> marks) { marks_ = std::move(marks); }
     void Begin() { beginResetModel(); }
     void End() { endResetModel(); }
 
 private:
     std::vector<NightRow>& rows_;
+    std::unordered_map<NightNumber, QString> marks_;
 };
 
 // The list's table: whole rows selected one at a time, sorted by a click on a

@@ -5,6 +5,7 @@
 #include "views/NightsChartWidget.h"
 #include "views/NightsSummaryWidget.h"
 #include "views/NightsTableModel.h"
+#include "views/OpenNightFollower.h"
 #include "views/PrintDialogs.h"
 #include "widgets/MessageBox.h"
 #include "widgets/UiTexts.h"
@@ -127,6 +128,11 @@ QWidget* NightsWindow::MakeChartPanel() {
     chartLayout->addWidget(chart_, 1);
     summaryView_ = new NightsSummaryWidget(summary_, this);
     chartLayout->addWidget(summaryView_);
+    brokenLine_ = new QLabel(this);
+    brokenLine_->setWordWrap(true);
+    brokenLine_->setStyleSheet(QStringLiteral("color: #8a5a00;"));
+    brokenLine_->hide();
+    chartLayout->addWidget(brokenLine_);
     return chartPanel_;
 }
 
@@ -157,6 +163,16 @@ QLayout* NightsWindow::MakeButtons() {
         true);
     button(
         "Shift Clock...", [this] { AskShiftClock(); }, true);
+    mergeButton_ = button(
+        "Merge...", [this] { AskMerge(); }, false);
+    splitButton_ = button(
+        "Split...", [this] { AskSplit(); }, false);
+    undoButton_ = button(
+        "Unmerge",
+        [this] {
+            if (const auto row = SelectedRow()) UndoRow(*row);
+        },
+        false);
     buttons->addStretch(1);
     button(
         "Print...", [this] { RunCommand(cmd::kPrint); }, false);
@@ -182,6 +198,8 @@ void NightsWindow::ConnectControls() {
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         chart_->selectedRow = SelectedRow();
         chart_->update();
+        // The summary is the selected night's patient's.
+        if (SummaryId() != summary_.id) Summarize();
         ShowState();
     });
 
@@ -336,8 +354,13 @@ void NightsWindow::SaveSplit() {
         message_->setText(UiQString("The date could not be remembered in the settings file."));
 }
 
+int NightsWindow::SummaryId() const {
+    if (const auto row = SelectedRow()) return shown_[*row].id;
+    return shown_.empty() ? 0 : shown_.front().id;
+}
+
 void NightsWindow::Summarize() {
-    summary_ = SummarizeListed(shown_, splitDate_);
+    summary_ = SummarizeListed(shown_, SummaryId(), splitDate_);
     summaryView_->Refresh();
 }
 
@@ -352,6 +375,7 @@ void NightsWindow::Refill(bool keepScroll) {
     model_->Begin();
     shown_ = FilterNights(all_, Filter());
     SortNights(shown_, sortColumn_, ascending_);
+    FindBroken();
     model_->End();
     if (selected) {
         for (std::size_t i = 0; i < shown_.size(); ++i) {
@@ -389,6 +413,7 @@ void NightsWindow::ShowState() {
     message_->setFont(font);
     const bool hasRow = SelectedRow().has_value();
     for (QPushButton* b : rowButtons_) b->setEnabled(hasRow);
+    ShowPutRight();
 }
 
 QString NightsWindow::Message() const {
@@ -434,16 +459,13 @@ void NightsWindow::SortBy(NightColumn column, bool ascending) {
 bool NightsWindow::OpenRow(std::size_t row) {
     if (row >= shown_.size() || !library_) return false;
     const NightRow night = shown_[row];
-    std::vector<SampleRecord> samples;
-    if (const FileResult loaded = library_->LoadNight(night.night, samples); !loaded) {
+    FileResult patient;
+    if (const FileResult made = MakeNightCurrent(context_, *library_, night.night, patient); !made) {
         // A missing or changed file: said, and the current data stay.
-        Tell(ResultText(loaded));
+        Tell(ResultText(made));
         return false;
     }
-    const FileResult patient = UseAsCurrentData(context_, night.id, samples, PatientSource::PatientFile);
-    context_.oneLibraryNight = true;
-    if (!patient)
-        Tell(ResultText(patient));
+    if (!patient) Tell(ResultText(patient));
     if (hooks_.opened) hooks_.opened(night);
     return true;
 }

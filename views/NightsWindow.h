@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/CommandTarget.h"
+#include "nights/BrokenNight.h"
 #include "nights/Library.h"
 #include "views/NightsPage.h"
 
@@ -98,8 +99,11 @@ public:
     // until it is a date).
     const std::string& SplitDate() const { return splitDate_; }
     void SetSplitDate(const std::string& date);
-    // The period summary of the listed nights, as shown under the chart.
+    // The period summary shown under the chart: that of the listed nights of
+    // one ID (a summary is a patient's), the selected night's, or with none
+    // selected the first listed night's.
     const NightsSummary& Summary() const { return summary_; }
+    int SummaryId() const;
     void SortBy(NightColumn column, bool ascending);
     // What the window says instead of, or above, the list ("" when nothing).
     QString Message() const;
@@ -110,6 +114,20 @@ public:
     bool RemoveRow(std::size_t row);
     // Moves the night's times by `seconds` (Shift Clock..., in ShiftClockDialog.cpp).
     bool ShiftClock(std::size_t row, std::int64_t seconds);
+    // Putting nights right as `quenda-cli nights merge`, `split`, `unmerge`
+    // and `unsplit` do (in NightsPutRight.cpp); each is said when the library
+    // refuses it, and selects the night it leaves. Merge joins the night with
+    // MergePartner, after asking.
+    std::optional<NightNumber> MergePartner(std::size_t row) const;
+    bool MergeRow(std::size_t row);
+    // Before the night's sample `index` (1 to its samples - 1).
+    bool SplitRow(std::size_t row, std::int32_t index);
+    // Unmerge of a merged night, Unsplit of either half of a split one.
+    bool UndoRow(std::size_t row);
+    // The listed nights that may be one night broken in two, each marked in
+    // the list; those of the summary's ID said in a line under it.
+    const std::vector<BrokenNight>& Broken() const { return broken_; }
+    QString BrokenLine() const;
     void AddPaths(const std::vector<std::filesystem::path>& paths);
     bool WritePdf(const std::filesystem::path& path);
     NightsReport Report() const;
@@ -155,6 +173,12 @@ private:
     bool Confirm(const QString& text);
     void AddFilesDialog(bool folder);
     void AskShiftClock();
+    void AskMerge();
+    void AskSplit();
+    void SelectNight(NightNumber night);
+    void FindBroken();
+    // The put-right buttons and the line under the summary, for the selected night.
+    void ShowPutRight();
     void PdfDialog();
     // The parts of the window, made once by the constructor in this order.
     QLayout* MakeFilterRow();
@@ -190,7 +214,12 @@ private:
     QWidget* chartPanel_ = nullptr;
     NightsChartWidget* chart_ = nullptr;
     NightsSummaryWidget* summaryView_ = nullptr;
+    std::vector<BrokenNight> broken_;
+    QLabel* brokenLine_ = nullptr;
     std::vector<QPushButton*> rowButtons_;
+    QPushButton* mergeButton_ = nullptr;
+    QPushButton* splitButton_ = nullptr;
+    QPushButton* undoButton_ = nullptr;
 };
 
 }  // namespace quenda

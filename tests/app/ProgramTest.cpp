@@ -14,9 +14,11 @@
 #include "patient/PatientFile.h"
 #include "store/DataFile.h"
 #include "support/NightData.h"
+#include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "views/ClinicalViewWindow.h"
 #include "views/NightsWindow.h"
+#include "views/OpenNightFollower.h"
 #include "views/PrintDialogs.h"
 #include "views/TrendViewWindow.h"
 
@@ -29,6 +31,7 @@
 #include <QMessageBox>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 
@@ -206,6 +209,46 @@ private slots:
         std::vector<std::string> named;
         for (const NightRow& row : p.window->Rows()) named.push_back(row.date);
         QCOMPARE(named, (std::vector<std::string>{"2026-12-10", "2026-12-09", "2026-12-07"}));  // newest first
+    }
+
+    // A night open in the program follows a change of its own samples made
+    // in a terminal: split there before it was opened, then unsplit, it is
+    // opened again whole (not its first part under the whole night's name);
+    // removed, its name leaves the title and nothing prints under it.
+    void openNightFollowsAChangeMadeInATerminal() {
+        NightsProgram p;
+        const NightNumber night = p.Night(7);
+        const auto cli = [&](std::vector<std::string> args) {
+            args.insert(args.begin(), "nights");
+            args.insert(args.end(), {"--library", p.context.nightsLibrary.string()});
+            return test::RunInDirectory(p.dir.Path(), QUENDA_CLI_PATH, args).exitCode;
+        };
+        QCOMPARE(cli({"split", std::to_string(night), "1000"}), 0);
+        p.window->Reload();
+        for (std::size_t row = 0; row < p.window->Rows().size(); ++row)
+            if (p.window->Rows()[row].night == night) QVERIFY(p.window->OpenRow(row));
+        QCOMPARE(p.context.store.CurrentSampleCount, 1000);
+        QVERIFY(p.frame->OnCommand(cmd::kModeClinical));
+        auto* follower = dynamic_cast<OpenNightFollower*>(p.frame->findChild<QObject*>("openNightFollower"));
+        QVERIFY(follower);
+        QCOMPARE(follower->Night(), std::optional<NightNumber>(night));
+
+        QCOMPARE(cli({"unsplit", std::to_string(night)}), 0);
+        follower->Check();  // what its timer does each second
+        QCOMPARE(p.context.store.CurrentSampleCount, 1800);
+        QVERIFY(p.context.oneLibraryNight);
+        QVERIFY(p.frame->DataCaption().contains("2026-12-07"));
+        QVERIFY(p.frame->statusBar()->currentMessage().contains("changed in the library"));
+        follower->Check();  // nothing changed since: nothing done
+        QCOMPARE(follower->Night(), std::optional<NightNumber>(night));
+
+        QCOMPARE(cli({"remove", std::to_string(night)}), 0);
+        follower->Check();
+        QCOMPARE(p.frame->DataCaption(), QString());
+        QVERIFY(!p.context.oneLibraryNight);
+        QCOMPARE(follower->Night(), std::nullopt);
+        QVERIFY(p.frame->statusBar()->currentMessage().contains("no longer in the library"));
+        QCOMPARE(p.context.store.CurrentSampleCount, 1800);  // the samples stay, as a data set of no night
     }
 
     // File > Nights... over a library of two IDs: opening a night makes it the

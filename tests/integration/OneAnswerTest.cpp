@@ -8,6 +8,7 @@
 #include "formats/Export.h"
 #include "formats/FileCommands.h"
 #include "nights/Library.h"
+#include "nights/PeriodSummary.h"
 #include "support/NightData.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
@@ -223,6 +224,90 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
         cli({"nights", "rebuild", "--library", library});
         EXPECT_EQ(cli({"nights", "list", "--json", "--library", library}), before);
     }
+}
+
+// The new roads: a night broken by the recorder switched off and merged
+// again gives one answer on every road that reads it (the list, show,
+// analyze, the program's opening and its Save Data, `nights export`); and
+// the period summary, one per ID, is the same whether asked for every ID or
+// for one, and rests on each ID's own nights alone.
+TEST(OneAnswer, AMergedNightAndTheSummaryPerId) {
+    test::TempDir dir("quenda-one-answer-merged");
+    ::setenv("XDG_DATA_HOME", dir.Path().c_str(), 1);
+    const fs::path library = dir / "library.sqlite";
+    std::mt19937 random(20261211);
+    const auto cli = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"--library", library.string()});
+        const test::CommandRun run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return run.out;
+    };
+    // ID 5: a night broken for 1:30:00 after 23:30, and the night after it;
+    // ID 6: two nights.
+    fs::create_directories(dir / "kept");
+    for (const int id : {5, 6}) {
+        std::vector<SampleRecord> samples;
+        for (int n = 0; n < 2; ++n) {
+            auto night = RandomNight(random, id, test::Secs(2026, 12, 6 + n, 22, 30, 0));
+            // ID 5's first night: the recorder off after its 3,600th sample.
+            for (std::size_t i = 3600; id == 5 && n == 0 && i < night.size(); ++i) {
+                const auto at = SampleSeconds(night[i]);
+                ASSERT_TRUE(at && SetSampleSeconds(night[i], *at + 5400));
+            }
+            samples.insert(samples.end(), night.begin(), night.end());
+        }
+        ASSERT_TRUE(WriteDataFile(dir / "kept" / ("ID" + std::to_string(id) + ".dat"), static_cast<std::uint8_t>(id),
+                                  samples, ""));
+    }
+    cli({"nights", "add", (dir / "kept").string()});
+    FileResult opened;
+    auto lib = NightLibrary::Open(library, opened);
+    ASSERT_TRUE(lib) << opened.message;
+    lib->SetFigureSettings(ReadFigureSettings(Settings(dir / "Quenda.ini")));
+    std::vector<NightRow> rows;
+    ASSERT_TRUE(lib->List({}, rows));
+    ASSERT_EQ(rows.size(), 5u);  // ID 5's first night in two
+    cli({"nights", "merge", "1", "2"});
+    cli({"nights", "exclude", "1", "3000", "4000"});  // across the break
+
+    // The merged night.
+    std::vector<SampleRecord> samples;
+    std::vector<SampleSpan> spans;
+    ASSERT_TRUE(lib->LoadNight(1, samples));
+    ASSERT_TRUE(lib->Exclusions(1, spans));
+    const FigureSettings settings = ReadFigureSettings(Settings(dir / "Quenda.ini"));
+    const NightAnalysis expected = AnalyzeNight(samples, Exclusions(spans), settings);
+    const std::string clinical = ClinicalJson(expected, samples);
+    EXPECT_EQ(JsonValues(cli({"nights", "list", "--json", "--id", "5"}), "clinical").front(), clinical);
+    EXPECT_EQ(JsonValue(cli({"nights", "show", "1", "--json"}), "clinical"), clinical);
+    EXPECT_EQ(JsonValue(cli({"analyze", "--night", "1", "--json"}), "clinical"), clinical);
+    AppContext context;
+    context.settings = Settings(dir / "Quenda.ini");
+    LibraryExclusionStore kept([&] { return library; }, context.settings);
+    context.clinical.SetExclusionStore(&kept);
+    UseAsCurrentData(context, 5, samples, PatientSource::PatientFile);
+    context.oneLibraryNight = true;  // as the Nights window opens it
+    EXPECT_EQ(ClinicalJson(context.clinical.Analysis(), samples), clinical);
+    ASSERT_TRUE(ExportDataSet(ExportKind::Edf, dir / "saved.edf", CurrentExportRequest(context)));
+    cli({"nights", "export", "1", (dir / "exported.edf").string(), "--patients", (dir / "none").string()});
+    EXPECT_EQ(EdfAnnotations(dir / "exported.edf"), EdfAnnotations(dir / "saved.edf"));
+    EXPECT_EQ(Count(EdfAnnotations(dir / "saved.edf"), "Desaturation 3%"),
+              static_cast<long long>(expected.clinical.events3.size()));
+
+    // The summary per ID.
+    rows.clear();
+    ASSERT_TRUE(lib->List({}, rows));
+    std::string all = "[";
+    for (const int id : {5, 6}) {
+        std::vector<NightRow> own;
+        for (const NightRow& row : rows)
+            if (row.id == id) own.push_back(row);
+        ASSERT_EQ(own.size(), 2u) << id;
+        const std::string one = PeriodSummaryJson(SummarizeNights(own));
+        EXPECT_EQ(cli({"nights", "summary", "--json", "--id", std::to_string(id)}), one);
+        all += (id == 5 ? "{\"id\":5," : ",{\"id\":6,") + one.substr(1, one.size() - 2);
+    }
+    EXPECT_EQ(cli({"nights", "summary", "--json"}), all + "]\n");
 }
 
 }  // namespace

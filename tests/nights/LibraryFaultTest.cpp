@@ -1,6 +1,7 @@
 // The library under a writer killed mid-add and under two writers at once
 // (the program and quenda-cli): each in a child process, as it happens.
 #include "nights/Library.h"
+#include "nights/SqliteLibrary.h"
 #include "support/NightData.h"
 #include "support/TempDir.h"
 
@@ -64,7 +65,7 @@ TEST(NightLibraryFaults, KilledDuringAddLeavesAllOrNoneOfEachFile) {
                     if (!lib->AddFile(file, {}).result) return false;
                 }
                 // Something to add again in the next pass: forget three files' nights.
-                sqlite3_exec(lib->Handle(),
+                sqlite3_exec(SqliteHandle(*lib),
                              "DELETE FROM nights WHERE source IN (SELECT path FROM sources ORDER BY rowid LIMIT 3)",
                              nullptr, nullptr, nullptr);
             }
@@ -86,7 +87,7 @@ TEST(NightLibraryFaults, KilledDuringAddLeavesAllOrNoneOfEachFile) {
             EXPECT_TRUE(count == kNightsPerFile || count == 0) << "round " << round << ": " << source << " " << count;
         }
         sqlite3_stmt* check = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(lib->Handle(), "PRAGMA integrity_check", -1, &check, nullptr), SQLITE_OK);
+        ASSERT_EQ(sqlite3_prepare_v2(SqliteHandle(*lib), "PRAGMA integrity_check", -1, &check, nullptr), SQLITE_OK);
         ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
         EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok") << "round " << round;
         sqlite3_finalize(check);

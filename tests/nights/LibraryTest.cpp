@@ -4,6 +4,7 @@
 // migration.
 #include "nights/Journal.h"
 #include "nights/Library.h"
+#include "nights/SqliteLibrary.h"
 #include "nights/LibrarySchema.h"
 #include "support/NightData.h"
 #include "support/RunCommand.h"
@@ -358,6 +359,39 @@ TEST(NightLibrary, ANightWhoseFileHasGoneStaysListedAndSaysSo) {
     EXPECT_EQ(after[0].note, "gone");
 }
 
+// A rebuild whose copy of the nights without a file fails (here the old
+// library's table has a column the new one lacks) stops before the rename:
+// the old library stays as it was, nothing half-made beside it, and the
+// message says which step failed and why.
+TEST(NightLibrary, ARebuildThatCannotCopyANightLeavesTheOldLibraryInPlace) {
+    test::TempDir dir("quenda-library");
+    const fs::path source = WriteDownload(dir, "d", Download(2));
+    const fs::path file = dir / "library.sqlite";
+    {
+        auto library = OpenOrFail(file);
+        ASSERT_TRUE(library);
+        ASSERT_TRUE(library->AddFile(source, {}).result);
+        ASSERT_TRUE(library->SetNote(1, "kept"));
+        ASSERT_EQ(sqlite3_exec(SqliteHandle(*library), "ALTER TABLE nights ADD COLUMN foreign_extra", nullptr,
+                               nullptr, nullptr),
+                  SQLITE_OK);
+    }
+    fs::remove(source);
+
+    const RebuildResult rebuilt = RebuildLibrary(file, {});
+    EXPECT_FALSE(rebuilt.result);
+    EXPECT_EQ(rebuilt.result.message,
+              "The nights library " + file.string() + " could not be rebuilt; it is left as it was");
+    EXPECT_NE(rebuilt.result.detail.find("copying the nights whose file is gone: "), std::string::npos)
+        << rebuilt.result.detail;
+    EXPECT_FALSE(fs::exists(file.string() + ".rebuild"));
+    auto library = OpenOrFail(file);
+    ASSERT_TRUE(library);
+    const auto rows = ListAll(*library);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].note, "kept");
+}
+
 TEST(NightLibrary, FiguresAnOlderProgramStoredAreComputedAgain) {
     // Stored under the same settings by a program that gave fewer figures:
     // its key names the settings alone.
@@ -366,7 +400,7 @@ TEST(NightLibrary, FiguresAnOlderProgramStoredAreComputedAgain) {
     auto library = OpenOrFail(dir / "library.sqlite");
     ASSERT_TRUE(library->AddFile(WriteDownload(dir, "d1", samples), Names()).result);
     const char* older = "UPDATE nights SET clinical=x'',computed_under='default;94,88,150,60,4,6'";
-    ASSERT_EQ(sqlite3_exec(library->Handle(), older, nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(SqliteHandle(*library), older, nullptr, nullptr, nullptr), SQLITE_OK);
     const auto rows = ListAll(*library);
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].clinicalJson, ComputeNightFigures(samples, FigureSettings{}).clinicalJson);
@@ -392,7 +426,7 @@ TEST(NightLibrary, MigratesAVersion1FileAfterABackup) {
     auto library = OpenOrFail(file);
     ASSERT_TRUE(library);
     sqlite3_stmt* s = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(library->Handle(), "PRAGMA user_version", -1, &s, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_prepare_v2(SqliteHandle(*library), "PRAGMA user_version", -1, &s, nullptr), SQLITE_OK);
     ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
     EXPECT_EQ(sqlite3_column_int(s, 0), kLibrarySchemaVersion);
     sqlite3_finalize(s);
@@ -418,7 +452,7 @@ TEST(NightLibrary, MigratesAVersion1FileAfterABackup) {
     sqlite3_close(backup);
 
     // A file from a newer program is refused, not changed.
-    ASSERT_EQ(sqlite3_exec(library->Handle(), "PRAGMA user_version = 99", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(SqliteHandle(*library), "PRAGMA user_version = 99", nullptr, nullptr, nullptr), SQLITE_OK);
     library.reset();
     FileResult result;
     EXPECT_FALSE(NightLibrary::Open(file, result));

@@ -293,7 +293,8 @@ TEST(NightsCli, ReadingALibraryThatIsNotThereMakesNothing) {
         {{"export", "1", "night.csv"}, 1, "", noNight},
         {{"report", "nights.pdf"}, 0, "", "0 nights written to nights.pdf\n"},
         {{"summary", "--split", "2026-12-07"}, 0, none, ""},
-        {{"summary", "--json"}, 0, PeriodSummaryJson(SummarizeNights({})), ""},
+        {{"summary", "--json"}, 0, "[]\n", ""},
+        {{"summary", "--id", "3", "--json"}, 0, PeriodSummaryJson(SummarizeNights({})), ""},
         // Changes to a night: there is none to change.
         {{"note", "1", "x"}, 1, "", noNight},
         {{"exclude", "1", "0", "9"}, 1, "", noNight},
@@ -459,6 +460,32 @@ TEST(NightsCli, SummaryOfTheListedNightsAndBeforeAndAfterADate) {
     EXPECT_NE(run.out.find("\nODI 3 % ≥ 30              0.0% (0 of 1)   50.0% (1 of 2)            +50.0\n"),
               std::string::npos)
         << run.out;
+
+    // Without --id: one summary per ID, never the two patients' nights pooled.
+    const struct {
+        std::vector<std::string> args;
+        std::string first, second;  // the starts of ID 4's and ID 5's
+    } perId[] = {
+        {{"summary", "--json"},
+         "[{\"id\":4,\"nights\":4,\"counted_nights\":3,",
+         "},{\"id\":5,\"nights\":1,\"counted_nights\":1,"},
+        {{"summary", "--split", "2026-12-07", "--json"},
+         "[{\"id\":4,\"split\":\"2026-12-07\",\"before\":{\"nights\":1,",
+         "},{\"id\":5,\"split\":\"2026-12-07\",\"before\":{\"nights\":1,"},
+        {{"summary"}, "ID 4\n\nNights ", "\nID 5\n\nNights "},
+        {{"summary", "--from", "2026-12-07", "--json"}, "[{\"id\":4,\"nights\":3,", ""},
+    };
+    for (const auto& c : perId) {
+        run = Cli(dir, c.args);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out.rfind(c.first, 0), 0u) << run.out;
+        const bool five = run.out.find("\"id\":5") != std::string::npos || run.out.find("ID 5") != std::string::npos;
+        EXPECT_EQ(five, !c.second.empty()) << run.out;
+        if (five) {
+            EXPECT_NE(run.out.find(c.second), std::string::npos) << run.out;
+        }
+        EXPECT_EQ(run.out.find("\"nights\":5,"), std::string::npos) << run.out;
+    }
 }
 
 }  // namespace

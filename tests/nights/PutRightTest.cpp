@@ -1,6 +1,7 @@
 // Nights put right: a recorder's clock shifted, a broken night merged, a
 // night split, each undone, each through a later download and a rebuild, and
 // the refusals that leave the library as it was.
+#include "nights/BrokenNight.h"
 #include "nights/Journal.h"
 #include "nights/Library.h"
 #include "support/NightData.h"
@@ -426,6 +427,43 @@ TEST(NightsPutRight, EachChangeSurvivesARebuild) {
         const AddResult added = f.library->AddFile(f.Write("d9", more), {});
         ASSERT_EQ(added.added, 1);
         EXPECT_EQ(added.nights.back(), std::string(c.what).find("split") != std::string::npos ? 5 : 4);
+    }
+}
+
+// Two nights of one ID are suspected to be one broken in two when the later
+// starts under 12 hours after the earlier and under 2 hours of no sample lie
+// between them; at either limit, overlapping, or of two IDs they are not.
+TEST(BrokenNights, SuspectedUnderTwelveHoursApartWithAGapUnderTwoHours) {
+    const auto night = [](NightNumber n, int id, std::int64_t start, std::int64_t end) {
+        NightRow row;
+        row.night = n;
+        row.id = id;
+        row.start = kEvening + start;
+        row.end = kEvening + end;
+        return row;
+    };
+    const struct {
+        NightRow later;
+        bool suspected;
+    } cases[] = {
+        {night(2, 3, 3600 + 7199, 4 * 3600), true},       // 7,199 s without a sample
+        {night(2, 3, 3600 + 7200, 4 * 3600), false},      // 2 hours
+        {night(2, 5, 3600 + 600, 4 * 3600), false},       // another ID
+        {night(2, 3, 3599, 4 * 3600), false},             // overlaps the earlier's last second
+        {night(2, 3, 3600, 4 * 3600), true},              // straight on
+    };
+    for (const auto& c : cases) {
+        const NightRow rows[] = {c.later, night(1, 3, 0, 3599)};  // in any order
+        const auto pairs = SuspectedBrokenNights(rows);
+        EXPECT_EQ(pairs.size(), c.suspected ? 1u : 0u) << c.later.start - kEvening;
+        if (c.suspected) {
+            EXPECT_EQ(pairs[0], (BrokenNight{1, 2, 3, c.later.start - kEvening - 3600}));
+        }
+    }
+    // A long first night: the later starts 12 hours after it, however short the gap.
+    for (const std::int64_t starts : {12 * 3600 - 1, 12 * 3600}) {
+        const NightRow rows[] = {night(1, 3, 0, starts - 600), night(2, 3, starts, starts + 3600)};
+        EXPECT_EQ(SuspectedBrokenNights(rows).size(), starts < 12 * 3600 ? 1u : 0u) << starts;
     }
 }
 

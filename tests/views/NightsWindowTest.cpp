@@ -22,6 +22,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
@@ -253,16 +254,23 @@ private slots:
         QCOMPARE(rows[2].night, NightNumber{3});
     }
 
-    // The summary under the chart is that of the listed nights: it follows
-    // the filter, and the library when another process adds nights to it.
-    void summaryFollowsTheFilterAndTheLibrary() {
+    // The summary under the chart is one patient's: that of the listed
+    // nights of the selected night's ID (with none selected, the first
+    // listed night's), named in its title, never two IDs' nights pooled. It
+    // follows the filter, the selection, and the library when another process
+    // adds nights to it.
+    void summaryIsOneIdsAndFollowsTheFilterAndTheLibrary() {
         Library lib;
         Window w(lib.file);
-        const auto check = [&](int nights, const std::string& title) {
+        const auto check = [&](int id, int nights, const std::string& title) {
             const PeriodSummary& shown = w.window->Summary().period;
             QCOMPARE(shown.nights, nights);
+            QCOMPARE(w.window->Summary().id, id);
             QVERIFY(!w.window->Summary().split);
-            const PeriodSummary listed = SummarizeNights(w.window->Rows());
+            std::vector<NightRow> ofId;
+            for (const NightRow& row : w.window->Rows())
+                if (row.id == id) ofId.push_back(row);
+            const PeriodSummary listed = SummarizeNights(ofId);
             const FigureSummary& odi3 = shown.figures[static_cast<int>(NightFigure::Odi3)];
             QCOMPARE(odi3.median, listed.figures[static_cast<int>(NightFigure::Odi3)].median);
             const auto texts = SummaryTexts(*w.window);
@@ -271,17 +279,20 @@ private slots:
         };
         w.window->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
-        check(5, "Period summary: 5 nights, 2026-12-06 to 2026-12-09");
+        check(3, 3, "Period summary, ID 3: 3 nights, 2026-12-06 to 2026-12-09");
+        for (std::size_t row = 0; row < w.window->Rows().size(); ++row)
+            if (w.window->Rows()[row].id == 5) w.window->SelectRow(row);
+        check(5, 2, "Period summary, ID 5: 2 nights, 2026-12-06 to 2026-12-07");
         w.window->SetFilter({"5", "", ""});
-        check(2, "Period summary: 2 nights, 2026-12-06 to 2026-12-07");
+        check(5, 2, "Period summary, ID 5: 2 nights, 2026-12-06 to 2026-12-07");
         w.window->SetFilter({"3", "2026-12-09", ""});
-        check(1, "Period summary: 1 night, 2026-12-09");
+        check(3, 1, "Period summary, ID 3: 1 night, 2026-12-09");
         w.window->SetFilter({"12", "", ""});
-        check(0, "Period summary: no nights");
+        check(0, 0, "Period summary: no nights");
         w.window->SetFilter({"3", "", ""});
         AddMoreNights(lib);
         w.window->Reload();
-        check(25, "Period summary: 25 nights, 2026-12-06 to 2026-12-31");
+        check(3, 25, "Period summary, ID 3: 25 nights, 2026-12-06 to 2026-12-31");
         w.window->SetFilter({});
     }
 
@@ -301,14 +312,14 @@ private slots:
             bool line;
         } cases[] = {
             {"", false, 0, 0, false},          {"2026-12-0", false, 0, 0, false},  // typing: no split yet
-            {"2026-12-05", true, 0, 5, false}, {"2026-12-06", true, 0, 5, false}, {"2026-12-07", true, 2, 3, true},
-            {"2026-12-09", true, 4, 1, true},  {"2026-12-10", true, 5, 0, false},
-        };
+            {"2026-12-05", true, 0, 3, false}, {"2026-12-06", true, 0, 3, false}, {"2026-12-07", true, 1, 2, true},
+            {"2026-12-09", true, 2, 1, true},  {"2026-12-10", true, 3, 0, false},
+        };  // the summary of ID 3, the first listed night's; the chart of both IDs
         for (const auto& c : cases) {
             w.window->SetSplitDate(c.date);
             const NightsSummary& summary = w.window->Summary();
             QCOMPARE(summary.split.has_value(), c.split);
-            QCOMPARE(summary.period.nights, 5);
+            QCOMPARE(summary.period.nights, 3);
             const ChartLayout chart = w.window->Chart();
             QCOMPARE(chart.split.has_value(), c.line);
             if (!c.split) continue;
@@ -599,6 +610,75 @@ private slots:
         }
     }
 
+    // Two nights of one ID close together (the recorder switched off for an
+    // hour and a half) are marked as one night broken in two, and said under
+    // the summary; the window merges them and parts them again, splits a
+    // night and joins it again.
+    void brokenNightIsMarkedThenMergedSplitAndUndone() {
+        test::TempDir dir("quenda-nights-broken");
+        const fs::path file = dir.Path() / "library.sqlite";
+        std::vector<SampleRecord> samples;
+        const std::int64_t start = Secs(2026, 12, 6, 22, 0, 0);
+        test::AppendRun(samples, 3, start, 3 * 3600);                // 22:00 to 01:00
+        test::AppendRun(samples, 3, start + 3 * 3600 + 5400, 3600);  // 02:30 to 03:30
+        test::AppendRun(samples, 3, Secs(2026, 12, 7, 22, 0, 0), 3600);
+        QVERIFY(WriteDataFile(dir / "ID3.dat", 3, samples, "t"));
+        const fs::path paths[] = {dir / "ID3.dat"};
+        QVERIFY(AddToLibrary(file, paths, {}).result);
+        Window w(file);
+        w.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+        const auto rowOf = [&](NightNumber night) {
+            for (std::size_t i = 0; i < w.window->Rows().size(); ++i)
+                if (w.window->Rows()[i].night == night) return i;
+            return std::size_t{99};
+        };
+        const auto button = [&](const char* text) {
+            for (auto* b : w.window->findChildren<QPushButton*>())
+                if (b->text() == text) return b;
+            return static_cast<QPushButton*>(nullptr);
+        };
+        QCOMPARE(w.window->Broken(), (std::vector<BrokenNight>{{1, 2, 3, 5400}}));
+        const QAbstractItemModel* model = w.window->Table()->model();
+        for (const NightNumber night : {1, 2, 3}) {
+            const QModelIndex cell = model->index(static_cast<int>(rowOf(night)), 0);
+            QCOMPARE(model->data(cell, Qt::BackgroundRole).isValid(), night != 3);
+            QCOMPARE(model->data(cell, Qt::ToolTipRole).toString().startsWith("Nights 1 and 2 may be one night"),
+                     night != 3);
+        }
+        QVERIFY2(w.window->BrokenLine().contains("nights 1 and 2 (2026-12-06, 1:30:00 apart)"),
+                 qPrintable(w.window->BrokenLine()));
+        w.window->SelectRow(rowOf(3));
+        QVERIFY(!button("Merge...")->isEnabled());  // nothing within 12 hours after it
+        QVERIFY(!w.window->MergeRow(rowOf(3)));
+        QVERIFY(!button("Unmerge")->isEnabled());
+        w.window->SelectRow(rowOf(2));
+        QVERIFY(button("Merge...")->isEnabled());
+        SaveScreenshot(w.window->grab().toImage(), "nights_window_broken");
+
+        QVERIFY(w.window->MergeRow(rowOf(2)));
+        QCOMPARE(w.window->Rows().size(), std::size_t{2});
+        QCOMPARE(w.window->Rows()[*w.window->SelectedRow()].night, NightNumber{1});
+        QCOMPARE(w.window->Rows()[rowOf(1)].samples, 4 * 3600);
+        QVERIFY(w.window->Broken().empty() && w.window->BrokenLine().isEmpty());
+        QVERIFY(button("Unmerge")->isEnabled());
+        QVERIFY(w.window->UndoRow(rowOf(1)));
+        QCOMPARE(w.window->Rows().size(), std::size_t{3});
+        QCOMPARE(w.window->Broken().size(), std::size_t{1});
+
+        QVERIFY(w.window->SplitRow(rowOf(3), 1800));
+        QCOMPARE(w.window->Rows().size(), std::size_t{4});
+        QCOMPARE(w.window->Rows()[rowOf(3)].samples, 1800);
+        QVERIFY(w.window->Broken().size() == 1);  // a night split on purpose is not suspected
+        QCOMPARE(button("Unmerge"), nullptr);
+        QVERIFY(button("Unsplit")->isEnabled());
+        QVERIFY(!w.window->SplitRow(rowOf(3), 900));  // the first half of a split: unsplit it first
+        QCOMPARE(w.told.size(), std::size_t{1});
+        QVERIFY(w.window->UndoRow(rowOf(3)));
+        QCOMPARE(w.window->Rows().size(), std::size_t{3});
+        QCOMPARE(w.window->Rows()[rowOf(3)].samples, 3600);
+    }
+
     void rendersTheWindowAndThePrintedPages() {
         Library lib;
         // Enough nights for the table to go on to a second page.
@@ -612,7 +692,7 @@ private slots:
         NightsReport report = w.window->Report();
         const LayoutRect page = LandscapeA4Page();
         const int pages = NightsReportPageCount(report, page);
-        QCOMPARE(pages, 2);
+        QCOMPARE(pages, 3);  // the table on two, then ID 5's summary: page one carries ID 3's
         std::size_t printed = 0;
         const NightsPrintLayout layout = LayOutNightsPrint(page);
         // Page one: the chart, the summary (room for it split or not), then the
@@ -636,9 +716,14 @@ private slots:
                 QPainter painter(&image);
                 PaintNightsPage(painter, page, report, i);
                 painter.end();
-                // The summary's shaded header row on page one only.
-                const LayoutRect header = LayOutSummary(SummarizeListed(report.rows, split), layout.summary).headers[0];
+                // The summaries' shaded header rows: ID 3's on page one, ID 5's
+                // at the top of the last page.
+                const LayoutRect header =
+                    LayOutSummary(SummarizeListed(report.rows, 3, split), layout.summary).headers[0];
                 QCOMPARE(image.pixelColor(header.left + 1, header.top + 1) == QColor(235, 235, 235), i == 0);
+                const LayoutRect after = {layout.summary.left, layout.tableTop, layout.summary.right, layout.tableBottom};
+                const LayoutRect fifth = LayOutSummary(SummarizeListed(report.rows, 5, split), after).headers[0];
+                QCOMPARE(image.pixelColor(fifth.left + 1, fifth.top + 1) == QColor(235, 235, 235), i == pages - 1);
                 SaveScreenshot(image, QStringLiteral("nights_page_%1%2").arg(i + 1).arg(split.empty() ? "" : "_split"));
             }
         }

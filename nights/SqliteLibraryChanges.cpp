@@ -1,0 +1,347 @@
+#include "nights/SqliteLibrary.h"
+
+#include "nights/SqliteStatement.h"
+#include "store/DataFile.h"
+
+#include <sqlite3.h>
+
+namespace quenda {
+
+namespace fs = std::filesystem;
+
+bool SqliteLibrary::Exists(const char* sql, NightNumber night) {
+    Statement s(db_, sql);
+    s.Bind(1, night);
+    return s.Step() == SQLITE_ROW;
+}
+
+bool SqliteLibrary::IsSplitHalf(NightNumber night) {
+    return Exists("SELECT 1 FROM splits WHERE night=?1 OR second=?1", night);
+}
+
+bool SqliteLibrary::IsMergedNight(NightNumber night) { return Exists("SELECT 1 FROM merges WHERE night=?1", night); }
+
+FileResult SqliteLibrary::ReadPlace(NightNumber night, NightPlace& p, bool hiddenToo) {
+    if (!hiddenToo) {
+        if (FileResult listed = Listed(night); !listed) return listed;
+    }
+    Statement s(db_,
+                "SELECT night,id,start,\"end\",samples,first,source,digest,clock_shift,note,name,added_at "
+                "FROM nights WHERE night=?");
+    s.Bind(1, night);
+    const int step = s.Step();
+    if (step == SQLITE_DONE) return LibraryFailure(library_message::kNoNight, std::to_string(night));
+    if (step != SQLITE_ROW) return DbFailure(library_message::kCantOpen);
+    p.night = s.Int(0);
+    p.id = static_cast<int>(s.Int(1));
+    p.start = s.Int(2);
+    p.end = s.Int(3);
+    p.samples = static_cast<std::int32_t>(s.Int(4));
+    p.first = static_cast<std::int32_t>(s.Int(5));
+    p.source = s.Text(6);
+    p.digest = s.Int(7);
+    p.clockShift = s.Int(8);
+    p.note = s.Text(9);
+    p.name = s.Text(10);
+    p.addedAt = s.Int(11);
+    return {};
+}
+
+FileResult SqliteLibrary::SetSpans(NightNumber night, std::span<const SampleSpan> spans) {
+    Statement clear(db_, "DELETE FROM exclusions WHERE night=?");
+    clear.Bind(1, night);
+    if (clear.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+    Statement add(db_, "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
+    for (const SampleSpan& span : spans) {
+        add.Reset();
+        add.Bind(1, night).Bind(2, static_cast<std::int64_t>(span.first)).Bind(3, static_cast<std::int64_t>(span.last));
+        if (add.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+    }
+    return {};
+}
+
+FileResult SqliteLibrary::Change(const std::function<FileResult(std::vector<JournalEntry>&)>& change) {
+    Transaction transaction(db_);
+    if (!transaction.Open()) return DbFailure(library_message::kCantWrite);
+    std::vector<JournalEntry> journal;
+    if (FileResult changed = change(journal); !changed) return changed;
+    if (!journal.empty()) {
+        if (FileResult written = Journal(journal); !written) return written;
+    }
+    if (!transaction.Commit()) return DbFailure(library_message::kCantWrite);
+    return {};
+}
+
+FileResult SqliteLibrary::ChangeNaming(
+    NightNumber* named, const std::function<FileResult(std::vector<JournalEntry>&, NightNumber&)>& change) {
+    NightNumber night = 0;
+    FileResult result = Change([&](std::vector<JournalEntry>& journal) { return change(journal, night); });
+    if (result && named) *named = night;
+    return result;
+}
+
+FileResult SqliteLibrary::ShiftTo(NightNumber night, std::int64_t clockShift,
+                                  std::vector<JournalEntry>& journal) {
+    NightPlace p;
+    if (FileResult read = ReadPlace(night, p); !read) return read;
+    if (FileResult fits = CheckShift(p, clockShift); !fits) return fits;
+    if (clockShift == p.clockShift) return {};
+    Statement s(db_, "UPDATE nights SET clock_shift=?,date=?,computed_under='' WHERE night=?");
+    s.Bind(1, clockShift).Bind(2, NightDate(p.start + clockShift)).Bind(3, night);
+    if (s.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+    if (clockShift == 0) {
+        journal.push_back({NowSeconds(), JournalKind::Unshift, night, p.id, p.start, {}});
+    } else {
+        journal.push_back({NowSeconds(), JournalKind::Shift, night, p.id, p.start, std::to_string(clockShift)});
+    }
+    return {};
+}
+
+FileResult SqliteLibrary::Shift(NightNumber night, std::int64_t seconds) {
+    return Change([&](std::vector<JournalEntry>& journal) {
+        NightPlace p;
+        if (FileResult read = ReadPlace(night, p); !read) return read;
+        return ShiftTo(night, p.clockShift + seconds, journal);
+    });
+}
+
+FileResult SqliteLibrary::Unshift(NightNumber night) {
+    return Change([&](std::vector<JournalEntry>& journal) {
+        NightPlace p;
+        if (FileResult read = ReadPlace(night, p); !read) return read;
+        if (p.clockShift == 0) return LibraryRefusal(library_message::kNotShifted, {night});
+        return ShiftTo(night, 0, journal);
+    });
+}
+
+FileResult SqliteLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<JournalEntry>& journal,
+                                  NightNumber& merged) {
+    if (a == b) return LibraryRefusal(library_message::kMergeItself, {a});
+    NightPlace pa, pb;
+    if (FileResult read = ReadPlace(a, pa); !read) return read;
+    if (FileResult read = ReadPlace(b, pb); !read) return read;
+    const NightPlace* order[2] = {};
+    if (FileResult ordered = OrderForMerge(pa, pb, order[0], order[1]); !ordered) return ordered;
+    const NightPlace& first = *order[0];
+    const NightPlace& second = *order[1];
+    for (const NightPlace* p : {&first, &second}) {
+        if (IsSplitHalf(p->night)) return LibraryRefusal(library_message::kSplitHalf, {p->night});
+    }
+    if (FileResult fits = CheckMergeTimes(first, second); !fits) return fits;
+    MergedRange range;
+    if (FileResult found = FindMergedRange(first, second, range); !found) return found;
+    const std::int64_t count = range.samples;
+    std::vector<SampleSpan> firstSpans, secondSpans;
+    if (FileResult read = Exclusions(first.night, firstSpans); !read) return read;
+    if (FileResult read = Exclusions(second.night, secondSpans); !read) return read;
+    const std::vector<SampleSpan> spans = JoinSpans(firstSpans, secondSpans, first.samples);
+    const std::string joined = JoinNotes(first.note, second.note);
+
+    Statement grow(db_,
+                   "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,digest=?,"
+                   "note=?,computed_under='' WHERE night=?");
+    grow.Bind(1, second.end)
+        .Bind(2, count)
+        .Bind(3, second.end - first.start + 1 - count)
+        .Bind(4, range.source)
+        .Bind(5, range.first)
+        .Bind(6, range.first + count - 1)
+        .Bind(7, range.digest)
+        .Bind(8, joined)
+        .Bind(9, first.night);
+    Statement hide(db_, "UPDATE nights SET merged_into=? WHERE night=?");
+    hide.Bind(1, first.night).Bind(2, second.night);
+    Statement keep(db_,
+                   "INSERT INTO merges(second,night,first_samples,first_end,first_source,first_first,"
+                   "first_digest,first_note,joined_note) VALUES(?,?,?,?,?,?,?,?,?)");
+    keep.Bind(1, second.night)
+        .Bind(2, first.night)
+        .Bind(3, static_cast<std::int64_t>(first.samples))
+        .Bind(4, first.end)
+        .Bind(5, first.source)
+        .Bind(6, static_cast<std::int64_t>(first.first))
+        .Bind(7, first.digest)
+        .Bind(8, first.note)
+        .Bind(9, joined);
+    if (grow.Step() != SQLITE_DONE || hide.Step() != SQLITE_DONE || keep.Step() != SQLITE_DONE)
+        return DbFailure(library_message::kCantWrite);
+    if (FileResult set = SetSpans(second.night, {}); !set) return set;
+    if (FileResult set = SetSpans(first.night, spans); !set) return set;
+    journal.push_back(
+        {NowSeconds(), JournalKind::Merge, first.night, first.id, first.start, PairText(second.night, second.start)});
+    merged = first.night;
+    return {};
+}
+
+FileResult SqliteLibrary::Merge(NightNumber a, NightNumber b, NightNumber* merged) {
+    return ChangeNaming(merged, [&](std::vector<JournalEntry>& journal, NightNumber& into) {
+        return DoMerge(a, b, journal, into);
+    });
+}
+
+FileResult SqliteLibrary::DoUnmerge(NightNumber night, std::vector<JournalEntry>& journal,
+                                    NightNumber& second) {
+    NightPlace p;
+    if (FileResult read = ReadPlace(night, p); !read) return read;
+    Statement last(db_,
+                   "SELECT rowid,second,first_samples,first_end,first_source,first_first,first_digest,"
+                   "first_note,joined_note FROM merges WHERE night=? ORDER BY rowid DESC LIMIT 1");
+    last.Bind(1, night);
+    if (last.Step() != SQLITE_ROW) return LibraryRefusal(library_message::kNotMerged, {night});
+    const std::int64_t row = last.Int(0);
+    second = last.Int(1);
+    const auto samples = static_cast<std::int32_t>(last.Int(2));
+    const std::int64_t end = last.Int(3);
+    const std::int64_t from = last.Int(5);
+    NightPlace hidden;
+    if (FileResult read = ReadPlace(second, hidden, true); !read) return read;
+    std::vector<SampleSpan> spans, firstSpans, secondSpans;
+    if (FileResult read = Exclusions(night, spans); !read) return read;
+    DivideSpans(spans, samples, firstSpans, secondSpans);
+
+    Statement shrink(db_,
+                     "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,digest=?,"
+                     "note=?,computed_under='' WHERE night=?");
+    shrink.Bind(1, end)
+        .Bind(2, static_cast<std::int64_t>(samples))
+        .Bind(3, end - p.start + 1 - samples)
+        .Bind(4, last.Text(4))
+        .Bind(5, from)
+        .Bind(6, from + samples - 1)
+        .Bind(7, last.Int(6))
+        // A note written on the merged night stays with the first.
+        .Bind(8, p.note == last.Text(8) ? last.Text(7) : p.note)
+        .Bind(9, night);
+    Statement show(db_, "UPDATE nights SET merged_into=NULL,clock_shift=?,date=?,computed_under='' WHERE night=?");
+    show.Bind(1, p.clockShift).Bind(2, NightDate(hidden.start + p.clockShift)).Bind(3, second);
+    Statement forget(db_, "DELETE FROM merges WHERE rowid=?");
+    forget.Bind(1, row);
+    if (shrink.Step() != SQLITE_DONE || show.Step() != SQLITE_DONE || forget.Step() != SQLITE_DONE)
+        return DbFailure(library_message::kCantWrite);
+    if (FileResult set = SetSpans(night, firstSpans); !set) return set;
+    if (FileResult set = SetSpans(second, secondSpans); !set) return set;
+    journal.push_back({NowSeconds(), JournalKind::Unmerge, night, p.id, p.start, {}});
+    return {};
+}
+
+FileResult SqliteLibrary::Unmerge(NightNumber night, NightNumber* second) {
+    return ChangeNaming(second, [&](std::vector<JournalEntry>& journal, NightNumber& back) {
+        return DoUnmerge(night, journal, back);
+    });
+}
+
+FileResult SqliteLibrary::DoSplit(NightNumber night, std::int32_t index,
+                                  std::optional<NightNumber> number, std::vector<JournalEntry>& journal,
+                                  NightNumber& second) {
+    NightPlace p;
+    if (FileResult read = ReadPlace(night, p); !read) return read;
+    if (IsMergedNight(night)) return LibraryRefusal(library_message::kIsMerged, {night});
+    if (Exists("SELECT 1 FROM splits WHERE night=?1", night))
+        return LibraryRefusal(library_message::kSplitHalf, {night});
+    NightCut cut;
+    if (FileResult cutAt = CutNight(p, index, cut); !cutAt) return cutAt;
+    const std::int64_t firstEnd = cut.firstEnd;
+    const std::int64_t secondStart = cut.secondStart;
+    const std::int32_t rest = p.samples - index;
+    std::vector<SampleSpan> spans, firstSpans, secondSpans;
+    if (FileResult read = Exclusions(night, spans); !read) return read;
+    DivideSpans(spans, index, firstSpans, secondSpans);
+
+    Statement shrink(db_,
+                     "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,last=?,digest=?,computed_under='' "
+                     "WHERE night=?");
+    shrink.Bind(1, firstEnd)
+        .Bind(2, static_cast<std::int64_t>(index))
+        .Bind(3, firstEnd - p.start + 1 - index)
+        .Bind(4, static_cast<std::int64_t>(p.first) + index - 1)
+        .Bind(5, cut.firstDigest)
+        .Bind(6, night);
+    if (shrink.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+    // Its figures come when next read, like every night put right.
+    Statement add(db_,
+                  "INSERT INTO nights(night,id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
+                  "clinical,note,added_at,digest,computed_under,clock_shift) "
+                  "VALUES(?,?,?,?,?,?,?,?,?,?,?,x'','',?,?,'',?)");
+    if (number && !Exists("SELECT 1 FROM nights WHERE night=?1", *number)) {
+        add.Bind(1, *number);
+    } else {
+        add.BindNull(1);
+    }
+    add.Bind(2, static_cast<std::int64_t>(p.id))
+        .Bind(3, p.name)
+        .Bind(4, NightDate(secondStart + p.clockShift))
+        .Bind(5, secondStart)
+        .Bind(6, p.end)
+        .Bind(7, static_cast<std::int64_t>(rest))
+        .Bind(8, p.end - secondStart + 1 - rest)
+        .Bind(9, p.source)
+        .Bind(10, static_cast<std::int64_t>(p.first) + index)
+        .Bind(11, static_cast<std::int64_t>(p.first) + p.samples - 1)
+        .Bind(12, p.addedAt)
+        .Bind(13, cut.secondDigest)
+        .Bind(14, p.clockShift);
+    if (add.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+    second = sqlite3_last_insert_rowid(db_);
+    Statement keep(db_, "INSERT INTO splits(second,night,whole_samples,whole_end,whole_digest) VALUES(?,?,?,?,?)");
+    keep.Bind(1, second).Bind(2, night).Bind(3, static_cast<std::int64_t>(p.samples)).Bind(4, p.end).Bind(5, p.digest);
+    if (keep.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+    if (FileResult set = SetSpans(night, firstSpans); !set) return set;
+    if (FileResult set = SetSpans(second, secondSpans); !set) return set;
+    journal.push_back({NowSeconds(), JournalKind::Split, night, p.id, p.start, PairText(index, second)});
+    return {};
+}
+
+FileResult SqliteLibrary::Split(NightNumber night, std::int32_t index, NightNumber* second) {
+    return ChangeNaming(second, [&](std::vector<JournalEntry>& journal, NightNumber& made) {
+        return DoSplit(night, index, std::nullopt, journal, made);
+    });
+}
+
+FileResult SqliteLibrary::DoUnsplit(NightNumber night, std::vector<JournalEntry>& journal,
+                                    NightNumber& first) {
+    if (FileResult listed = Listed(night); !listed) return listed;
+    Statement split(db_,
+                    "SELECT night,second,whole_samples,whole_end,whole_digest FROM splits "
+                    "WHERE night=?1 OR second=?1 ORDER BY night=?1 DESC LIMIT 1");
+    split.Bind(1, night);
+    if (split.Step() != SQLITE_ROW) return LibraryRefusal(library_message::kNotSplit, {night});
+    first = split.Int(0);
+    const NightNumber second = split.Int(1);
+    const std::int64_t whole = split.Int(2);
+    const std::int64_t end = split.Int(3);
+    if (Exists("SELECT 1 FROM splits WHERE night=?1", second))
+        return LibraryRefusal(library_message::kSplitHalf, {second});
+    NightPlace a, b;
+    if (FileResult read = ReadPlace(first, a); !read) return read;
+    if (FileResult read = ReadPlace(second, b); !read) return read;
+    std::vector<SampleSpan> spans, secondSpans;
+    if (FileResult read = Exclusions(first, spans); !read) return read;
+    if (FileResult read = Exclusions(second, secondSpans); !read) return read;
+    for (const SampleSpan& s : secondSpans) spans.push_back({s.first + a.samples, s.last + a.samples});
+    spans = quenda::Exclusions(spans).Spans();
+
+    Statement grow(db_,
+                   "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,last=?,digest=?,note=?,"
+                   "computed_under='' WHERE night=?");
+    grow.Bind(1, end)
+        .Bind(2, whole)
+        .Bind(3, end - a.start + 1 - whole)
+        .Bind(4, a.first + whole - 1)
+        .Bind(5, split.Int(4))
+        .Bind(6, JoinNotes(a.note, b.note))
+        .Bind(7, first);
+    Statement drop(db_, "DELETE FROM nights WHERE night=?");
+    drop.Bind(1, second);
+    if (grow.Step() != SQLITE_DONE || drop.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+    if (FileResult set = SetSpans(first, spans); !set) return set;
+    journal.push_back({NowSeconds(), JournalKind::Unsplit, first, a.id, a.start, {}});
+    return {};
+}
+
+FileResult SqliteLibrary::Unsplit(NightNumber night, NightNumber* first) {
+    return ChangeNaming(first, [&](std::vector<JournalEntry>& journal, NightNumber& kept) {
+        return DoUnsplit(night, journal, kept);
+    });
+}
+
+}  // namespace quenda

@@ -1,0 +1,484 @@
+#include "nights/Library.h"
+
+#include "nights/Journal.h"
+#include "nights/LibraryRules.h"
+#include "nights/SqliteLibrary.h"
+#include "nights/SqliteStatement.h"
+#include "store/DataFile.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <charconv>
+#include <ctime>
+#include <limits>
+#include <map>
+#include <set>
+#include <system_error>
+#include <unordered_map>
+
+namespace quenda {
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------
+// Rebuild
+
+namespace {
+
+std::string BrokenSuffix() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, ".broken-%Y%m%d-%H%M%S", &local);
+    return text;
+}
+
+fs::path WithSuffix(const fs::path& file, std::string_view suffix) {
+    fs::path p = file;
+    p += std::string(suffix);
+    return p;
+}
+
+// What the old library knew, when it could be read, and what the journal
+// says over it.
+struct Known {
+    std::vector<std::string> sources;
+    SqliteLibrary::Numbers numbers;
+    // The old library's notes and exclusions, by night, with its samples
+    // then: they stand for journal lines that are lost.
+    struct Kept {
+        std::int32_t samples = 0;
+        std::string note;
+        std::vector<SampleSpan> spans;
+    };
+    std::map<NightKey, Kept> kept;
+    std::set<NightKey> removed;
+    // The journal's changes to replay, in order.
+    std::vector<JournalEntry> changes;
+    // Every night number given so far: none is given again.
+    NightNumber highest = 0;
+};
+
+bool ReadKnown(SqliteLibrary& lib, Known& known) {
+    {
+        Statement s(lib.Handle(), "SELECT path FROM sources ORDER BY added_at,rowid");
+        int step;
+        while ((step = s.Step()) == SQLITE_ROW) known.sources.push_back(s.Text(0));
+        if (step != SQLITE_DONE) return false;
+    }
+    {
+        Statement s(lib.Handle(), "SELECT seq FROM sqlite_sequence WHERE name='nights'");
+        if (s.Step() == SQLITE_ROW) known.highest = std::max(known.highest, s.Int(0));
+    }
+    Statement s(lib.Handle(), "SELECT night,id,start,note,samples,merged_into IS NULL FROM nights");
+    int step;
+    while ((step = s.Step()) == SQLITE_ROW) {
+        const NightKey key{static_cast<int>(s.Int(1)), s.Int(2)};
+        known.numbers[key] = s.Int(0);
+        known.highest = std::max(known.highest, s.Int(0));
+        if (s.Int(5) == 0) continue;
+        Known::Kept kept;
+        kept.samples = static_cast<std::int32_t>(s.Int(4));
+        kept.note = s.Text(3);
+        if (!lib.Exclusions(s.Int(0), kept.spans)) kept.spans.clear();
+        if (!kept.note.empty() || !kept.spans.empty()) known.kept[key] = std::move(kept);
+    }
+    return step == SQLITE_DONE;
+}
+
+// What the library at `file` knows, when it can be read (`healthy`). One that
+// cannot is moved aside, with its -wal and -shm, so the new one starts clean
+// and the old one is there for whoever wants to look into it.
+FileResult ReadOrMoveAside(const fs::path& file, Known& known, bool& healthy, fs::path& movedAside) {
+    healthy = false;
+    std::error_code ec;
+    if (!fs::exists(file, ec)) return {};
+    FileResult opened;
+    if (auto old = SqliteLibrary::Open(file, opened, LibraryOpening::Create)) {
+        healthy = ReadKnown(*old, known);
+        if (!healthy) known = {};
+    }
+    if (healthy) return {};
+    movedAside = WithSuffix(file, BrokenSuffix());
+    fs::rename(file, movedAside, ec);
+    if (ec) return LibraryFailure(library_message::kCantWrite, file.string(), ec.message());
+    for (const char* side : {"-wal", "-shm"}) {
+        const fs::path from = WithSuffix(file, side);
+        if (fs::exists(from, ec)) fs::rename(from, WithSuffix(movedAside, side), ec);
+    }
+    return {};
+}
+
+// The journal over the old library: the sources and numbers of its adds,
+// its last word on each removal, and every change, kept in order to replay.
+void ReadJournalInto(const std::vector<JournalEntry>& journal, Known& known) {
+    for (const JournalEntry& e : journal) {
+        const NightKey key{e.id, e.start};
+        known.highest = std::max(known.highest, e.night);
+        switch (e.kind) {
+            case JournalKind::Add:
+                known.sources.push_back(e.text);
+                known.numbers[key] = e.night;
+                known.removed.erase(key);
+                break;
+            case JournalKind::Remove:
+                known.removed.insert(key);
+                known.changes.push_back(e);
+                break;
+            case JournalKind::Merge:
+            case JournalKind::Split: {
+                std::int64_t a = 0, b = 0;
+                if (ParsePair(e.text, a, b))
+                    known.highest = std::max(known.highest, e.kind == JournalKind::Split ? b : a);
+                known.changes.push_back(e);
+                break;
+            }
+            default: known.changes.push_back(e); break;
+        }
+    }
+}
+
+// The nights a change of the journal is made to, by ID and recorded start:
+// they are added even when removed later, for the change to find them.
+std::set<NightKey> ChangedNights(const Known& known) {
+    std::set<NightKey> keys;
+    for (const JournalEntry& e : known.changes) {
+        if (e.kind == JournalKind::Note || e.kind == JournalKind::Exclusions || e.kind == JournalKind::Remove) continue;
+        keys.insert({e.id, e.start});
+        std::int64_t second = 0, secondStart = 0;
+        if (e.kind == JournalKind::Merge && ParsePair(e.text, second, secondStart)) keys.insert({e.id, secondStart});
+    }
+    return keys;
+}
+
+// Every known source file added again to `lib`, each once; a file that is
+// gone is counted, one that cannot be read said. A night that cannot be
+// written stops the rebuild.
+FileResult AddSources(SqliteLibrary& lib, Known& known, const AddOptions& options, RebuildResult& out) {
+    std::error_code ec;
+    std::set<std::string> seen;
+    for (const std::string& source : known.sources) {
+        if (!seen.insert(source).second) continue;
+        if (!fs::exists(source, ec)) {
+            ++out.missingSources;
+            continue;
+        }
+        DataFileContents contents;
+        if (FileResult read = ReadDataFile(source, contents); !read) {
+            out.added.failures.push_back(source + ": " + read.message);
+            continue;
+        }
+        ++out.sources;
+        const int id = contents.id != 0 || contents.records.empty() ? contents.id : contents.records.front().id;
+        AddResult added = lib.AddNumbered(source, id, contents.records, options, &known.numbers);
+        if (!added.result) return added.result;
+        out.added.Merge(added);
+    }
+    return {};
+}
+
+}  // namespace
+
+// The journal's changes made again, in the order they were made, to the
+// nights as their files give them: each by the same function that made it,
+// its journal line dropped (the journal holds it already). A change that no
+// longer applies (its file gone, say) is passed over. Nights kept from the
+// old library because their file is gone (`kept`) are as they were: passed over.
+FileResult SqliteLibrary::ReplayChanges(const std::vector<JournalEntry>& changes,
+                                        const std::set<NightNumber>& kept, std::set<NightKey>& noted,
+                                        std::set<NightKey>& excluded) {
+    if (!Exec(db_, "BEGIN IMMEDIATE")) return DbFailure(library_message::kCantWrite);
+    std::vector<JournalEntry> dropped;
+    for (const JournalEntry& e : changes) {
+        const NightKey key{e.id, e.start};
+        if (e.kind == JournalKind::Note) noted.insert(key);
+        if (e.kind == JournalKind::Exclusions) excluded.insert(key);
+        const auto night = KeyNight(e.id, e.start);
+        if (!night || kept.contains(*night)) {
+            if (e.kind == JournalKind::Remove) {
+                Statement s(db_, "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
+                s.Bind(1, static_cast<std::int64_t>(e.id)).Bind(2, e.start);
+                if (s.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+            }
+            continue;
+        }
+        if (!Exec(db_, "SAVEPOINT change")) return DbFailure(library_message::kCantWrite);
+        FileResult done;
+        NightNumber ignored = 0;
+        std::int64_t a = 0, b = 0;
+        switch (e.kind) {
+            case JournalKind::Add: break;
+            case JournalKind::Note: {
+                Statement s(db_, "UPDATE nights SET note=? WHERE night=?");
+                s.Bind(1, e.text).Bind(2, *night);
+                if (s.Step() != SQLITE_DONE) done = DbFailure(library_message::kCantWrite);
+                break;
+            }
+            case JournalKind::Exclusions: {
+                std::vector<SampleSpan> spans;
+                NightPlace p;
+                done = ReadPlace(*night, p);
+                const auto inside = [&](const SampleSpan& s) {
+                    return s.first >= 0 && s.first <= s.last && s.last < p.samples;
+                };
+                if (done && ParseSpans(e.text, spans) && std::all_of(spans.begin(), spans.end(), inside)) {
+                    done = SetSpans(*night, spans);
+                    Statement stale(db_, "UPDATE nights SET computed_under='' WHERE night=?");
+                    stale.Bind(1, *night);
+                    if (done && stale.Step() != SQLITE_DONE) done = DbFailure(library_message::kCantWrite);
+                }
+                break;
+            }
+            case JournalKind::Remove: done = DoRemove(*night, dropped); break;
+            case JournalKind::Shift: {
+                const auto [end, error] = std::from_chars(e.text.data(), e.text.data() + e.text.size(), a);
+                done = error == std::errc() && end == e.text.data() + e.text.size() && !e.text.empty()
+                           ? ShiftTo(*night, a, dropped)
+                           : FileResult{false, {}, {}};
+                break;
+            }
+            case JournalKind::Unshift: done = ShiftTo(*night, 0, dropped); break;
+            case JournalKind::Merge:
+                if (const auto second = ParsePair(e.text, a, b) ? KeyNight(e.id, b) : std::nullopt;
+                    second && !kept.contains(*second)) {
+                    done = DoMerge(*night, *second, dropped, ignored);
+                }
+                break;
+            case JournalKind::Unmerge: done = DoUnmerge(*night, dropped, ignored); break;
+            case JournalKind::Split:
+                if (ParsePair(e.text, a, b) && a > 0 && a <= std::numeric_limits<std::int32_t>::max())
+                    done = DoSplit(*night, static_cast<std::int32_t>(a), b, dropped, ignored);
+                break;
+            case JournalKind::Unsplit: done = DoUnsplit(*night, dropped, ignored); break;
+        }
+        if ((!done && !Exec(db_, "ROLLBACK TO change")) || !Exec(db_, "RELEASE change"))
+            return DbFailure(library_message::kCantWrite);
+    }
+    if (!Exec(db_, "COMMIT")) return DbFailure(library_message::kCantWrite);
+    return {};
+}
+
+namespace {
+
+// The writes of a rebuild, each checked: the first that fails names the step
+// and SQLite's reason, and the rebuild stops before the new library takes
+// the old one's place.
+class Writes {
+public:
+    explicit Writes(SqliteLibrary& lib) : lib_(lib) {}
+    FileResult Failed(const char* step) const {
+        return FileResult{false, {}, std::string(step) + ": " + sqlite3_errmsg(lib_.Handle())};
+    }
+    FileResult Exec(const char* step, const char* sql) const {
+        return quenda::Exec(lib_.Handle(), sql) ? FileResult{} : Failed(step);
+    }
+    FileResult Step(const char* step, Statement& s) const { return s.Step() == SQLITE_DONE ? FileResult{} : Failed(step); }
+
+private:
+    SqliteLibrary& lib_;
+};
+
+// The old library's notes and exclusions, where the journal says nothing of
+// them (its lines lost) and the night is still the same length.
+FileResult UseKept(SqliteLibrary& lib, const Known& known, const std::set<NightKey>& noted,
+                   const std::set<NightKey>& excluded) {
+    const Writes writes(lib);
+    constexpr const char* kStep = "keeping the old library's notes and exclusions";
+    Transaction transaction(lib.Handle());
+    if (!transaction.Open()) return writes.Failed(kStep);
+    for (const auto& [key, kept] : known.kept) {
+        Statement s(lib.Handle(),
+                    "SELECT night FROM nights WHERE id=? AND start=? AND samples=? AND merged_into IS NULL");
+        s.Bind(1, static_cast<std::int64_t>(key.first))
+            .Bind(2, key.second)
+            .Bind(3, static_cast<std::int64_t>(kept.samples));
+        const int step = s.Step();
+        if (step == SQLITE_DONE) continue;
+        if (step != SQLITE_ROW) return writes.Failed(kStep);
+        const NightNumber night = s.Int(0);
+        if (!kept.note.empty() && !noted.contains(key)) {
+            Statement note(lib.Handle(), "UPDATE nights SET note=? WHERE night=?");
+            note.Bind(1, kept.note).Bind(2, night);
+            if (FileResult done = writes.Step(kStep, note); !done) return done;
+        }
+        if (!kept.spans.empty() && !excluded.contains(key)) {
+            // In place of any a replayed merge gave it: the same, or newer.
+            Statement clear(lib.Handle(), "DELETE FROM exclusions WHERE night=?");
+            clear.Bind(1, night);
+            if (FileResult done = writes.Step(kStep, clear); !done) return done;
+            for (const SampleSpan& span : kept.spans) {
+                Statement add(lib.Handle(), "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
+                add.Bind(1, night)
+                    .Bind(2, static_cast<std::int64_t>(span.first))
+                    .Bind(3, static_cast<std::int64_t>(span.last));
+                if (FileResult done = writes.Step(kStep, add); !done) return done;
+            }
+            Statement stale(lib.Handle(), "UPDATE nights SET computed_under='' WHERE night=?");
+            stale.Bind(1, night);
+            if (FileResult done = writes.Step(kStep, stale); !done) return done;
+        }
+    }
+    return transaction.Commit() ? FileResult{} : writes.Failed(kStep);
+}
+
+// The nights of the healthy old library at `file` whose data file is gone,
+// with their exclusions, merges and splits, its sources and removals, copied
+// into `lib` as they were; their numbers in `kept`.
+FileResult CopyNightsWithoutFile(SqliteLibrary& lib, const fs::path& file, std::set<NightNumber>& kept) {
+    const Writes writes(lib);
+    constexpr const char* kStep = "copying the nights whose file is gone";
+    Statement attach(lib.Handle(), "ATTACH ? AS old");
+    attach.Bind(1, file.string());
+    if (FileResult done = writes.Step("opening the old library beside the new", attach); !done) return done;
+    FileResult copied = [&]() -> FileResult {
+        Transaction transaction(lib.Handle());
+        if (!transaction.Open()) return writes.Failed(kStep);
+        if (FileResult done = writes.Exec(kStep,
+                                          "INSERT INTO main.nights SELECT * FROM old.nights o WHERE o.source NOT IN "
+                                          "(SELECT path FROM main.sources) AND NOT EXISTS (SELECT 1 FROM main.nights m "
+                                          "WHERE m.id=o.id AND m.start=o.start)");
+            !done)
+            return done;
+        Statement copiedNights(lib.Handle(),
+                               "SELECT night FROM main.nights WHERE source NOT IN (SELECT path FROM main.sources)");
+        int step;
+        while ((step = copiedNights.Step()) == SQLITE_ROW) kept.insert(copiedNights.Int(0));
+        if (step != SQLITE_DONE) return writes.Failed(kStep);
+        if (FileResult done = writes.Exec(
+                kStep,
+                "INSERT INTO main.exclusions SELECT * FROM old.exclusions WHERE night IN "
+                "(SELECT night FROM main.nights WHERE source NOT IN (SELECT path FROM main.sources));"
+                "INSERT OR IGNORE INTO main.merges SELECT * FROM old.merges WHERE night IN "
+                "(SELECT night FROM main.nights WHERE source NOT IN (SELECT path FROM main.sources));"
+                "INSERT OR IGNORE INTO main.splits SELECT * FROM old.splits WHERE night IN "
+                "(SELECT night FROM main.nights WHERE source NOT IN (SELECT path FROM main.sources)) AND second IN "
+                "(SELECT night FROM main.nights WHERE source NOT IN (SELECT path FROM main.sources));"
+                "INSERT OR IGNORE INTO main.sources SELECT * FROM old.sources;"
+                "INSERT OR IGNORE INTO main.removed SELECT * FROM old.removed");
+            !done)
+            return done;
+        return transaction.Commit() ? FileResult{} : writes.Failed(kStep);
+    }();
+    FileResult detached = writes.Exec("closing the old library", "DETACH old");
+    return copied ? detached : copied;
+}
+
+// The library indexed again into `fresh`: every number given before held
+// back, the removals, every source file, the nights of a healthy old library
+// whose file is gone, the user's changes, and every night's figures under
+// the settings of the moment. Every write is checked.
+FileResult Reindex(const fs::path& fresh, const fs::path& file, bool healthy, Known& known, const AddOptions& options,
+                   RebuildResult& out) {
+    FileResult opened;
+    auto lib = SqliteLibrary::Open(fresh, opened, LibraryOpening::Create);
+    if (!lib) return opened;
+    lib->SetFigureSettings(options.figures);
+    const Writes writes(*lib);
+    {
+        Statement reserve(lib->Handle(), "INSERT INTO sqlite_sequence(name,seq) VALUES('nights',?)");
+        reserve.Bind(1, known.highest);
+        if (FileResult done = writes.Step("keeping the night numbers given before", reserve); !done) return done;
+    }
+    const std::set<NightKey> changed = ChangedNights(known);
+    for (const auto& key : known.removed) {
+        if (changed.contains(key)) continue;
+        Statement s(lib->Handle(), "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
+        s.Bind(1, static_cast<std::int64_t>(key.first)).Bind(2, key.second);
+        if (FileResult done = writes.Step("keeping the removed nights out", s); !done) return done;
+    }
+    if (FileResult added = AddSources(*lib, known, options, out); !added) return added;
+    std::set<NightNumber> kept;
+    // Nights whose file is gone stay listed, marked missing, as they were.
+    if (healthy) {
+        if (FileResult copied = CopyNightsWithoutFile(*lib, file, kept); !copied) return copied;
+    }
+    std::set<NightKey> noted, excluded;
+    if (FileResult replayed = lib->ReplayChanges(known.changes, kept, noted, excluded); !replayed) return replayed;
+    if (healthy) {
+        if (FileResult used = UseKept(*lib, known, noted, excluded); !used) return used;
+    }
+    std::unordered_map<NightNumber, ComputedFigures> unstored;
+    const NightFilter everything;
+    if (FileResult refreshed = lib->Refresh(&everything, std::nullopt, unstored); !refreshed) return refreshed;
+    if (!unstored.empty()) return writes.Failed("storing the nights' figures");
+    {
+        Statement count(lib->Handle(),
+                        "SELECT count(*),count(NULLIF(note,'')) FROM nights WHERE merged_into IS NULL");
+        if (count.Step() != SQLITE_ROW) return writes.Failed("counting the nights");
+        out.nights = static_cast<int>(count.Int(0));
+        out.notes = static_cast<int>(count.Int(1));
+    }
+    // Everything into the main file before it is renamed.
+    return writes.Exec("writing the new library out", "PRAGMA wal_checkpoint(TRUNCATE)");
+}
+
+// The adds of the rebuild were journalled to "<fresh>.journal"; the nights
+// that got a number only now join the real journal, so the next rebuild keeps
+// it. Then the new library takes the old one's place.
+FileResult TakeThePlace(const fs::path& fresh, const fs::path& file,
+                        const std::set<std::pair<int, std::int64_t>>& knownBefore) {
+    std::string error;
+    std::vector<JournalEntry> added;
+    std::vector<JournalEntry> numbered;
+    if (!ReadJournal(JournalFileOf(fresh), added, error))
+        return LibraryFailure(library_message::kNotRebuilt, file.string(), error);
+    for (const JournalEntry& e : added)
+        if (!knownBefore.contains({e.id, e.start})) numbered.push_back(e);
+    if (!numbered.empty() && !AppendJournal(JournalFileOf(file), numbered, error))
+        return LibraryFailure(library_message::kCantWrite, JournalFileOf(file).string(), error);
+    std::error_code ec;
+    fs::remove(JournalFileOf(fresh), ec);
+    for (const char* side : {"-wal", "-shm"}) fs::remove(WithSuffix(fresh, side), ec);
+    fs::rename(fresh, file, ec);
+    if (ec) return LibraryFailure(library_message::kCantWrite, file.string(), ec.message());
+    for (const char* side : {"-wal", "-shm"}) fs::remove(WithSuffix(file, side), ec);
+    return {};
+}
+
+}  // namespace
+
+RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, std::span<const fs::path> alsoLookIn) {
+    RebuildResult out;
+    Known known;
+    bool healthy = false;
+    if (FileResult read = ReadOrMoveAside(file, known, healthy, out.movedAside); !read) {
+        out.result = std::move(read);
+        return out;
+    }
+    std::vector<JournalEntry> journal;
+    std::string error;
+    if (!ReadJournal(JournalFileOf(file), journal, error)) {
+        out.result = LibraryFailure(library_message::kCantOpen, JournalFileOf(file).string(), error);
+        return out;
+    }
+    ReadJournalInto(journal, known);
+    std::error_code ec;
+    for (const fs::path& extra : alsoLookIn) {
+        if (fs::is_directory(extra, ec)) {
+            for (const auto& entry : fs::directory_iterator(extra, ec)) {
+                if (entry.is_directory(ec))
+                    for (const fs::path& f : DataFilesIn(entry.path())) known.sources.push_back(f.string());
+            }
+        }
+    }
+
+    std::set<std::pair<int, std::int64_t>> knownBefore;
+    for (const auto& entry : known.numbers) knownBefore.insert(entry.first);
+    // The new library beside the old, replacing it only when complete.
+    const fs::path fresh = WithSuffix(file, ".rebuild");
+    for (const char* side : {"", "-wal", "-shm"}) fs::remove(WithSuffix(fresh, side), ec);
+    if (FileResult rebuilt = Reindex(fresh, file, healthy, known, options, out); !rebuilt) {
+        // Nothing half-made stays beside the old library.
+        for (const char* side : {"", "-wal", "-shm", ".journal"}) fs::remove(WithSuffix(fresh, side), ec);
+        std::string why = rebuilt.message;
+        if (!rebuilt.detail.empty()) why += (why.empty() ? "" : ": ") + rebuilt.detail;
+        out.result = LibraryFailure(library_message::kNotRebuilt, file.string(), why);
+        return out;
+    }
+    out.result = TakeThePlace(fresh, file, knownBefore);
+    return out;
+}
+
+}  // namespace quenda
