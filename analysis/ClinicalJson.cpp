@@ -39,9 +39,10 @@ std::string SpreadJson(const ShapeSpread& spread) {
     return JsonObject().Add("mean", spread.mean).Add("sd", spread.sd).Close();
 }
 
-// One depth's shape: each event's figures, then the night's.
+// One depth's shape: each event's figures, then the night's. `noneCounted`:
+// the night has no ODI, so no class either (null, never "normal").
 std::string DepthShapeJson(const DepthShape& d, const std::vector<ClinicalEvent>& events,
-                           std::span<const SampleRecord> samples) {
+                           std::span<const SampleRecord> samples, bool noneCounted) {
     std::vector<std::string> items;
     items.reserve(events.size());
     for (std::size_t i = 0; i < events.size(); ++i) {
@@ -74,7 +75,7 @@ std::string DepthShapeJson(const DepthShape& d, const std::vector<ClinicalEvent>
                             .Raw("start", TimeJson(samples, longest ? longest->start : -1))
                             .Close())
         .Add("time_in_desaturation", d.timeInDesaturation)
-        .Raw("odi_class", Quoted(std::string(OdiClassName(d.odiClass))))
+        .Raw("odi_class", noneCounted ? "null" : Quoted(std::string(OdiClassName(d.odiClass))))
         .Close();
 }
 
@@ -205,25 +206,30 @@ std::string ClinicalJson(const NightAnalysis& night, std::span<const SampleRecor
                             .Add("percent", b.percent)
                             .Close());
     }
+    // A night with nothing counted (every second excluded or invalid) has no
+    // figures: null, never 0.
+    const bool none = s.countedSamples == 0;
+    const auto figure = [none](double value) { return none ? kNoFigure : value; };
+    const auto count = [none](std::int32_t value) { return none ? std::string("null") : std::to_string(value); };
     return JsonObject()
         .Add("valid_samples", s.validSamples)
         .Add("valid_hours", s.validHours)
-        .Add("odi3", s.odi3)
-        .Add("odi4", s.odi4)
-        .Add("desat_burden", s.desaturationBurden)
-        .Add("t90", s.t90)
-        .Add("t88_minutes", s.t88Minutes)
+        .Add("odi3", figure(s.odi3))
+        .Add("odi4", figure(s.odi4))
+        .Add("desat_burden", figure(s.desaturationBurden))
+        .Add("t90", figure(s.t90))
+        .Add("t88_minutes", figure(s.t88Minutes))
         .Raw("longest_le88", JsonObject()
-                                 .Add("seconds", s.longestLe88Seconds)
+                                 .Raw("seconds", count(s.longestLe88Seconds))
                                  .Raw("start", TimeJson(samples, s.longestLe88Start))
                                  .Close())
-        .Raw("nadir", JsonObject().Add("spo2", s.nadirSpo2).Raw("time", TimeJson(samples, s.nadirIndex)).Close())
-        .Raw("spo2", JsonObject().Add("mean", s.spo2Mean).Add("median", s.spo2Median).Close())
+        .Raw("nadir", JsonObject().Raw("spo2", count(s.nadirSpo2)).Raw("time", TimeJson(samples, s.nadirIndex)).Close())
+        .Raw("spo2", JsonObject().Add("mean", figure(s.spo2Mean)).Add("median", figure(s.spo2Median)).Close())
         .Raw("pulse", JsonObject()
-                          .Add("mean", s.pulseMean)
-                          .Add("median", s.pulseMedian)
-                          .Add("min", s.pulseMin)
-                          .Add("max", s.pulseMax)
+                          .Add("mean", figure(s.pulseMean))
+                          .Add("median", figure(s.pulseMedian))
+                          .Raw("min", count(s.pulseMin))
+                          .Raw("max", count(s.pulseMax))
                           .Close())
         .Raw("bands", JsonArray(bands))
         .Raw("events3", ClinicalEventsJson(s.events3, samples))
@@ -236,8 +242,8 @@ std::string ClinicalJson(const NightAnalysis& night, std::span<const SampleRecor
         .Add("excluded_seconds", s.excludedSamples)
         .Raw("excluded", JsonArray(excluded))
         .Raw("shape", JsonObject()
-                          .Raw("depth3", DepthShapeJson(night.shape.depth3, s.events3, samples))
-                          .Raw("depth4", DepthShapeJson(night.shape.depth4, s.events4, samples))
+                          .Raw("depth3", DepthShapeJson(night.shape.depth3, s.events3, samples, none))
+                          .Raw("depth4", DepthShapeJson(night.shape.depth4, s.events4, samples, none))
                           .Close())
         .Raw("pulse_rises", PulseRisesJson(night.pulseRises, samples))
         .Raw("biomarkers", BiomarkersJson(night.biomarkers))

@@ -87,7 +87,7 @@ std::vector<ClinicalLine> ClinicalLines(const NightAnalysis& night, std::span<co
             : "0 s";
     const std::string nadir =
         s.nadirIndex >= 0 ? std::to_string(s.nadirSpo2) + " %, " + TimeOf(samples, s.nadirIndex) : "-";
-    return {
+    std::vector<ClinicalLine> lines = {
         {UiText("Valid time"), Duration(s.validSamples) + Format(" (%.2f h)", s.validHours),
          UiText("Samples with SpO2 50\u2013100 % and pulse 20\u2013250 bpm; the others take part in nothing.")},
         {UiText("ODI 3 %"), OdiValue(s.odi3, s.events3.size()),
@@ -110,6 +110,10 @@ std::vector<ClinicalLine> ClinicalLines(const NightAnalysis& night, std::span<co
          UiText("Rises of 10 bpm or more for 3 s or more, per valid hour; coupled: share of the 3 % falls they "
                 "answer.")},
     };
+    // Nothing counted (every second excluded or invalid): no figures, never 0 and "normal".
+    if (s.countedSamples == 0)
+        for (std::size_t i = 1; i < lines.size(); ++i) lines[i].value = "-";
+    return lines;
 }
 
 std::string ShapeHeading() { return UiText("Shape of the 3 % desaturations"); }

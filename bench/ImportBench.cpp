@@ -1,6 +1,9 @@
 // Importing a full 144-hour data set (518,400 samples). Goals: the CSV import
 // at most 3 x reading the file's bytes (BM_ReadCsvBytes); the EDF+ import at
-// most 2 x EDFlib reading the same file alone (BM_EdflibReadsAlone).
+// most 2 x EDFlib reading the same file alone (BM_EdflibReadsAlone); the ring
+// and wrist apps' CSV shape ("22:20:56 Mar 06 2025,97,61,0,0,0,") at most
+// 1.2 x our own ISO shape (BM_ImportCsv), row for row (BM_ImportAppCsv) and as
+// the ring writes it, a row every 4 s (BM_ImportAppCsv4s).
 //
 // Reading a file the page cache holds is a copy at memory speed, which no text
 // parser keeps up with; the *Cold pair drops the file from the cache first, as
@@ -15,6 +18,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -24,15 +28,34 @@ namespace {
 
 using namespace quenda;
 
+// 518,400 seconds in the phone apps' shape, a row every `step` seconds.
+std::string AppCsv(int step) {
+    static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::string out = "Time,Oxygen Level,Pulse Rate,Motion,O2 Reminder,PR Reminder,\n";
+    char line[64];
+    for (int i = 0; i < kMaxSamples; i += step) {
+        const SampleRecord r = bench::FullNightSample(i);
+        const int n = std::snprintf(line, sizeof line, "%02d:%02d:%02d %s %02d %d,%d,%d,0,0,0,\n", r.hour, r.minute,
+                                    r.second, kMonths[r.month - 1], r.day, 2000 + r.year, r.spo2, r.pulseRate);
+        out.append(line, static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
 struct Files {
     test::TempDir dir{"quenda-import-bench"};
     std::filesystem::path csv = dir / "full.csv";
     std::filesystem::path edf = dir / "full.edf";
+    std::filesystem::path app = dir / "app.csv";
+    std::filesystem::path app4 = dir / "app-4s.csv";
     Files() {
         std::vector<SampleRecord> samples(kMaxSamples);
         for (int i = 0; i < kMaxSamples; ++i) samples[static_cast<std::size_t>(i)] = bench::FullNightSample(i);
         if (!WriteCsv(csv, samples) || !WriteEdf(edf, samples, PatientRecord{}, 5, {}))
             std::abort();
+        std::ofstream(app, std::ios::binary) << AppCsv(1);
+        std::ofstream(app4, std::ios::binary) << AppCsv(4);
     }
 };
 
@@ -62,6 +85,24 @@ void BM_ImportCsv(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ImportCsv)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ImportAppCsv(benchmark::State& state) {
+    const auto& files = TheFiles();
+    for (auto _ : state) {
+        const ImportResult result = ImportFile(files.app, {});
+        if (result.samples.size() != static_cast<std::size_t>(kMaxSamples)) state.SkipWithError(result.message.c_str());
+    }
+}
+BENCHMARK(BM_ImportAppCsv)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ImportAppCsv4s(benchmark::State& state) {
+    const auto& files = TheFiles();
+    for (auto _ : state) {
+        const ImportResult result = ImportFile(files.app4, {});
+        if (result.samples.size() != static_cast<std::size_t>(kMaxSamples)) state.SkipWithError(result.message.c_str());
+    }
+}
+BENCHMARK(BM_ImportAppCsv4s)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Asks the kernel to forget the file's cached pages (they are clean: the
 // writers flush what they write), so the next read goes to the disk.

@@ -1,6 +1,5 @@
 #include "cli/Import.h"
 
-#include "base/InputFile.h"
 #include "base/TextCodec.h"
 #include "cli/Terminal.h"
 #include "formats/ExportKind.h"
@@ -9,8 +8,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -22,7 +19,7 @@ namespace quenda {
 namespace {
 
 int Usage(const std::string& problem) {
-    return UsageError(problem, "usage: quenda-cli import IN.csv|IN.edf OUT.dat [--id N] [--date-order dmy|mdy]\n");
+    return UsageError(problem, "usage: quenda-cli import IN.csv|IN.edf|RING-FILE OUT.dat [--id N] [--date-order dmy|mdy]\n");
 }
 
 // Whether both names lead to one file: the same name, a symbolic link or
@@ -60,7 +57,7 @@ int ImportCommand(int argc, char** argv) {
             files.emplace_back(arg);
         }
     }
-    if (files.size() != 2) return Usage("import takes a CSV or EDF file and an output data file");
+    if (files.size() != 2) return Usage("import takes a CSV, EDF or ring file and an output data file");
     if (!HasExtension(files[1], "dat")) return Usage("the output is a data file: its name must end in .dat");
     if (SameFile(files[0], files[1])) {
         std::fprintf(stderr, "quenda-cli: %s\n",
@@ -83,38 +80,9 @@ int ImportCommand(int argc, char** argv) {
         return kExitFailed;
     }
     std::printf("%zu samples\n", imported.samples.size());
+    // What was read and what left out, so a user sees a column was not lost by accident.
+    for (const std::string& line : imported.summary) std::printf("%s\n", TerminalText(line).c_str());
     return kExitOk;
-}
-
-bool IsForeignFile(const std::filesystem::path& path) {
-    std::error_code ec;
-    // A folder is a kept download whatever its name, never a CSV or EDF file.
-    if (std::filesystem::is_directory(path, ec)) return false;
-    std::string ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (ext == ".dat") return false;
-    if (ext == ".csv" || ext == ".edf") return true;
-    // Read as the importer reads: a FIFO or a device is no EDF file.
-    InputFile file(path, UINT64_MAX);
-    std::uint8_t head[8] = {};
-    std::size_t got = 0;
-    return file.ReadAt(0, head, sizeof head, got) && LooksLikeEdf({head, got});
-}
-
-std::optional<std::filesystem::path> KeepForeignFile(const std::filesystem::path& path, int id, DateOrder order,
-                                                     std::string& error, bool& ambiguous) {
-    const ImportResult imported = ImportFile(path, {id, order});
-    ambiguous = imported.dateOrderAmbiguous;
-    if (!imported) {
-        error = path.string() + ": " + imported.message;
-        return std::nullopt;
-    }
-    std::filesystem::path kept;
-    if (const FileResult written = KeepImport(path, id, imported.samples, DefaultImportsRoot(), kept); !written) {
-        error = path.string() + ": " + written.message + (written.detail.empty() ? "" : ": " + written.detail);
-        return std::nullopt;
-    }
-    return kept;
 }
 
 }  // namespace quenda

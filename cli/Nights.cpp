@@ -386,12 +386,15 @@ std::string NightsText(const std::vector<NightRow>& rows) {
         std::string note = r.note;
         if (const auto nl = note.find('\n'); nl != std::string::npos) note = note.substr(0, nl) + " ...";
         if (r.missing) note = "(" + UiText("file missing") + ") " + note;
-        out += Format("%6lld  %-10s  %3d  %s  %-19s  %8s  %-19s  %8s  %6.1f  %6.1f  %5d  %s\n",
+        // A night with nothing counted has no figures: "-", never 0.
+        const bool counted = r.figures.AnyCounted();
+        out += Format("%6lld  %-10s  %3d  %s  %-19s  %8s  %-19s  %8s  %6s  %6s  %5s  %s\n",
                       static_cast<long long>(r.night), r.date.c_str(), r.id,
                       FitToWidth(TerminalText(r.name), kNameColumns).c_str(), r.StartText().c_str(),
                       Duration(r.DurationSeconds()).c_str(), CountedOfRecorded(CoverageOf(r), r.samples).c_str(),
-                      Duration(r.gapSeconds).c_str(), r.figures.odi3, r.figures.t90, r.figures.nadirSpo2,
-                      TerminalText(note).c_str());
+                      Duration(r.gapSeconds).c_str(), counted ? Format("%.1f", r.figures.odi3).c_str() : "-",
+                      counted ? Format("%.1f", r.figures.t90).c_str() : "-",
+                      counted ? std::to_string(r.figures.nadirSpo2).c_str() : "-", TerminalText(note).c_str());
     }
     return out;
 }
@@ -453,14 +456,16 @@ std::string ShowText(const NightRow& r, const std::vector<SampleSpan>& exclusion
     line("Source", TerminalText(r.source.string()) + (r.missing ? " (" + UiText("file missing") + ")" : ""));
     line("Samples", std::to_string(r.first) + "-" + std::to_string(r.last));
     const NightFigures& f = r.figures;
-    line("ODI 3 %", Format("%.1f /h", f.odi3));
-    line("ODI 4 %", Format("%.1f /h", f.odi4));
-    line("T90", Format("%.1f %%", f.t90));
-    line("T88", Format("%.1f min", f.t88Minutes));
-    line("Nadir", Format("%d %%", f.nadirSpo2));
-    line("Mean SpO2", Format("%.1f %%", f.spo2Mean));
-    line("Mean pulse", Format("%.1f bpm", f.pulseMean));
-    line("Burden", Format("%.2f %%min/h", f.desaturationBurden));
+    // A night with nothing counted has no figures: "-", never 0.
+    const auto figure = [&](const char* label, const std::string& value) { line(label, f.AnyCounted() ? value : "-"); };
+    figure("ODI 3 %", Format("%.1f /h", f.odi3));
+    figure("ODI 4 %", Format("%.1f /h", f.odi4));
+    figure("T90", Format("%.1f %%", f.t90));
+    figure("T88", Format("%.1f min", f.t88Minutes));
+    figure("Nadir", Format("%d %%", f.nadirSpo2));
+    figure("Mean SpO2", Format("%.1f %%", f.spo2Mean));
+    figure("Mean pulse", Format("%.1f bpm", f.pulseMean));
+    figure("Burden", Format("%.2f %%min/h", f.desaturationBurden));
     std::string spans;
     for (const SampleSpan& s : exclusions)
         spans += (spans.empty() ? "" : ", ") + std::to_string(s.first) + "-" + std::to_string(s.last);
@@ -480,11 +485,7 @@ int Add(const NightsOptions& o) {
     // Other oximeters' files are kept as data files first (as ID --id, default
     // 1), so the library never depends on the originals.
     std::vector<std::filesystem::path> paths;
-    for (const std::string& p : o.positional) {
-        if (!IsForeignFile(p)) {
-            paths.emplace_back(p);
-            continue;
-        }
+    const auto keep = [&](const std::filesystem::path& p) {
         std::string error;
         bool ambiguous = false;
         if (const auto kept = KeepForeignFile(p, o.id.value_or(1), o.dateOrder, error, ambiguous)) {
@@ -492,6 +493,16 @@ int Add(const NightsOptions& o) {
         } else {
             Say("quenda-cli: " + error);
             code = ambiguous && code == kExitOk ? kExitUsage : kExitFailed;
+        }
+    };
+    for (const std::string& p : o.positional) {
+        // A folder copied from a phone app: its ring, CSV and EDF files.
+        if (const auto inside = ForeignFilesIn(p); !inside.empty()) {
+            for (const auto& file : inside) keep(file);
+        } else if (IsForeignFile(p)) {
+            keep(p);
+        } else {
+            paths.emplace_back(p);
         }
     }
     if (paths.empty()) return code;

@@ -50,9 +50,9 @@ const char* const kUsage =
     "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
     "                  [--profile raw|default]\n"
     "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n"
-    "       quenda-cli import IN.csv|IN.edf OUT.dat [--id N] [--date-order dmy|mdy]\n"
+    "       quenda-cli import IN.csv|IN.edf|RING-FILE OUT.dat [--id N] [--date-order dmy|mdy]\n"
     "       quenda-cli nights add PATH... [--id N] [--date-order dmy|mdy]\n"
-    "                                                data files, kept-download folders, CSV or EDF files\n"
+    "                                                data files, kept-download folders, CSV, EDF or ring files\n"
     "       quenda-cli nights list [--id N] [--from DATE] [--to DATE] [--json|--csv]\n"
     "       quenda-cli nights show NIGHT [--json]\n"
     "       quenda-cli nights note NIGHT TEXT\n"
@@ -87,10 +87,11 @@ const char* const kUsage =
     "--profile picks what the clinical figures count: default sets artefacts\n"
     "aside, raw counts every valid sample; without it, Options > Clinical Setup\n"
     "decides (ArtefactsAside in ./Quenda.ini).\n"
-    "import reads another oximeter's CSV or EDF/EDF+ file into a data file\n"
-    "under ID N (default 1); dates that fit both D/M/Y and M/D/Y need\n"
-    "--date-order. nights add keeps a CSV or EDF file (as ID --id, default 1)\n"
-    "under $XDG_DATA_HOME/Quenda/imports as a data file, then adds its nights.\n";
+    "import reads another oximeter's CSV, EDF/EDF+ or ring data file into a\n"
+    "data file under ID N (default 1); dates that fit both D/M/Y and M/D/Y need\n"
+    "--date-order. nights add keeps a CSV, EDF or ring file (as ID --id,\n"
+    "default 1) under $XDG_DATA_HOME/Quenda/imports as a data file, then adds its\n"
+    "nights; a folder copied from a phone app gives all such files in it.\n";
 
 // The terminal's word for how a download ended: its exit status.
 int DownloadExitCode(ReceiveResult ended) {

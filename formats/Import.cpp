@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -119,6 +120,28 @@ int StoredValue(double value, int maximum, int none) {
     return static_cast<int>(value + 0.5);
 }
 
+ImportResult Finished(std::vector<SampleRecord>&& samples, long long emptySeconds, std::vector<std::string> summary) {
+    ImportResult r;
+    long long noSpO2 = 0, noPulse = 0;
+    for (const SampleRecord& s : samples) {
+        noSpO2 += !IsSpO2Reading(s.spo2);
+        noPulse += s.pulseRate == 0 || s.pulseRate > kImportMaxPulse;
+    }
+    if (noSpO2 == static_cast<long long>(samples.size())) {
+        r.message = import_message::kNoSpO2Reading;
+        return r;
+    }
+    if (emptySeconds > 0 || noSpO2 > 0 || noPulse > 0) {
+        summary.push_back(std::to_string(emptySeconds) + " s held no reading (left as gaps); of the " +
+                          std::to_string(samples.size()) + " s kept, " + std::to_string(noSpO2) + " had no SpO2 and " +
+                          std::to_string(noPulse) + " no pulse reading.");
+    }
+    r.ok = true;
+    r.samples = std::move(samples);
+    r.summary = std::move(summary);
+    return r;
+}
+
 }  // namespace import_detail
 
 DateOrder ParseDateOrder(std::string_view text) {
@@ -136,11 +159,16 @@ bool LooksLikeEdf(std::span<const std::uint8_t> head) {
 ImportResult ImportFile(const fs::path& path, const ImportOptions& options) {
     // An EDF file's limit comes from its header, so none is set before it is seen.
     InputFile file(path, UINT64_MAX);
-    std::uint8_t head[8] = {};
+    std::uint8_t head[kRingHeader] = {};
     std::size_t got = 0;
     if (!file.ReadAt(0, head, sizeof head, got)) return import_detail::Unreadable(file, path);
     if (LooksLikeEdf({head, got})) return import_detail::ReadEdf(file, path, options);
     if (!file.Limit(kMaxCsvFile)) return import_detail::Unreadable(file, path);
+    if (LooksLikeRing({head, got})) {
+        std::vector<std::uint8_t> bytes;
+        if (!file.ReadAll(bytes)) return import_detail::Unreadable(file, path);
+        return ImportRing(bytes, path.filename().string(), options);
+    }
     // One read of the whole file: a stream iterator costs more than the parsing.
     const std::size_t size = file.Size();
     const auto buffer = std::make_unique_for_overwrite<char[]>(size);
@@ -187,6 +215,50 @@ FileResult KeepImport(const fs::path& source, int id, std::span<const SampleReco
         return result;
     }
     return FileResult{false, "Can't create the file", "too many imports named " + base + " in " + root.string()};
+}
+
+bool IsForeignFile(const fs::path& path) {
+    std::error_code ec;
+    // A folder is a kept download whatever its name, never a CSV or EDF file.
+    if (fs::is_directory(path, ec)) return false;
+    std::string ext = path.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == ".dat") return false;
+    if (ext == ".csv" || ext == ".edf") return true;
+    // Read as the importer reads: a FIFO or a device is no EDF or ring file.
+    InputFile file(path, UINT64_MAX);
+    std::uint8_t head[kRingHeader] = {};
+    std::size_t got = 0;
+    return file.ReadAt(0, head, sizeof head, got) && (LooksLikeEdf({head, got}) || LooksLikeRing({head, got}));
+}
+
+std::vector<fs::path> ForeignFilesIn(const fs::path& folder) {
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        // A kept download's own files: the folder is no phone app's.
+        if (name.starts_with("ID") && name.ends_with(".dat")) return {};
+        if (entry.is_regular_file(ec) && IsForeignFile(entry.path())) found.push_back(entry.path());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::optional<fs::path> KeepForeignFile(const fs::path& path, int id, DateOrder order, std::string& error,
+                                        bool& ambiguous) {
+    const ImportResult imported = ImportFile(path, {id, order});
+    ambiguous = imported.dateOrderAmbiguous;
+    if (!imported) {
+        error = path.string() + ": " + imported.message;
+        return std::nullopt;
+    }
+    fs::path kept;
+    if (const FileResult written = KeepImport(path, id, imported.samples, DefaultImportsRoot(), kept); !written) {
+        error = path.string() + ": " + written.message + (written.detail.empty() ? "" : ": " + written.detail);
+        return std::nullopt;
+    }
+    return kept;
 }
 
 }  // namespace quenda

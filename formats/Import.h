@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -48,6 +49,9 @@ struct ImportOptions {
 
 struct ImportResult {
     bool ok = false;
+    // What the reader made of the file, for the import's summary: the columns
+    // read and left out, a zone converted, the seconds without a reading.
+    std::vector<std::string> summary;
     // Why the file was refused, naming the line and field where there is one.
     std::string message;
     // Set when the refusal is only that the dates fit both day/month orders:
@@ -63,9 +67,13 @@ namespace import_message {
 inline constexpr const char* kAmbiguousDates =
     "The dates fit both day/month/year and month/day/year; say which the file uses (--date-order dmy|mdy).";
 inline constexpr const char* kEmpty = "The file holds no samples.";
+// A file of "no reading" alone (an oximeter not attached) is no night.
+inline constexpr const char* kNoSpO2Reading = "The file holds no SpO2 reading.";
+inline constexpr const char* kNoRecords = "The EDF file has no data records.";
 inline constexpr const char* kTooLong =
     "The file covers more than 144 hours; a data set holds at most 518,400 seconds.";
 inline constexpr const char* kNotCsvOrEdf = "The file is neither CSV nor EDF.";
+inline constexpr const char* kRingTooShort = "The ring's data file is cut short";
 inline constexpr const char* kFolder = "The path is a folder, not a CSV or EDF file.";
 inline constexpr const char* kNotAFile =
     "The path is not a regular file (a FIFO, a device or a socket) and cannot be imported.";
@@ -90,7 +98,17 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
 // Whether the bytes start like an EDF header ("0" and seven spaces).
 bool LooksLikeEdf(std::span<const std::uint8_t> head);
 
-// Reads a CSV or EDF file, telling them apart by content. Only a regular
+// The ring oximeter's own data file, held in memory. `name` is its file name,
+// whose 14 digits (yyyyMMddHHmmss) give the start when they differ from the
+// header's.
+ImportResult ImportRing(std::span<const std::uint8_t> bytes, std::string_view name, const ImportOptions& options);
+
+// Whether the bytes start like the ring's data file: version 3 or 5, a real
+// date and time, a size that holds the header.
+bool LooksLikeRing(std::span<const std::uint8_t> head);
+inline constexpr std::size_t kRingHeader = 40;
+
+// Reads a CSV, EDF or ring file, telling them apart by content. Only a regular
 // file is read, and no larger one than its kind holds for a full data set:
 // for a CSV file kMaxCsvFile, for an EDF file its header and the data records
 // of 518,400 seconds.
@@ -107,5 +125,25 @@ std::filesystem::path DefaultImportsRoot();
 // path.
 FileResult KeepImport(const std::filesystem::path& source, int id, std::span<const SampleRecord> samples,
                       const std::filesystem::path& root, std::filesystem::path& written);
+
+// Whether `path` is another oximeter's file (.csv, .edf, or an EDF or ring
+// file by its bytes) rather than one of our data files or a kept-download
+// folder (any folder, whatever its name).
+bool IsForeignFile(const std::filesystem::path& path);
+
+// The foreign files a folder holds (a folder copied from a phone app), in name
+// order; none for a folder holding ID<n>.dat files, which is a kept download.
+std::vector<std::filesystem::path> ForeignFilesIn(const std::filesystem::path& folder);
+
+// Reads a foreign file as ID `id` and keeps it under DefaultImportsRoot() as a
+// data file, whose path it returns; nothing, with `error` set ("PATH: why"),
+// when it cannot. `ambiguous` tells a file whose dates need a day/month order.
+std::optional<std::filesystem::path> KeepForeignFile(const std::filesystem::path& path, int id, DateOrder order,
+                                                     std::string& error, bool& ambiguous);
+
+// The glob of a file dialog's name filter that lists the ring's data files,
+// which have no extension: 14 digits somewhere in the name.
+inline constexpr const char* kRingFileGlob =
+    "*[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9]*";
 
 }  // namespace quenda

@@ -45,6 +45,10 @@ bool ImportIntoProgram(QWidget* parent, AppContext& context, const std::string& 
     }
     if (!OpenSavedDataFile(parent, context, keptAs.string())) return false;
     if (kept) kept(parent, keptAs);
+    // What was read and what left out, so that no column is lost unseen.
+    QString summary = UiQString("%1 imported: %2 samples.").arg(shown).arg(imported.samples.size());
+    for (const std::string& line : imported.summary) summary += "\n" + QString::fromStdString(line);
+    ShowMessageBox(parent, summary, QMessageBox::Information);
     return true;
 }
 

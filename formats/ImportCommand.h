@@ -17,9 +17,10 @@ using ImportKeptHook = std::function<void(QWidget* parent, const std::filesystem
 
 // File > Import...: asks for the file and the ID (ImportDialog), reads the file
 // (asking the day/month order when its dates fit both), keeps it as a data
-// file under DefaultImportsRoot() and opens that as Open Saved Data would.
-// True when the import became the current data set; refusals are shown in a
-// message box and leave everything as it was.
+// file under DefaultImportsRoot() and opens that as Open Saved Data would,
+// then shows the import's summary (the columns read and left out, the seconds
+// without a reading). True when the import became the current data set;
+// refusals are shown in a message box and leave everything as it was.
 bool RunImport(QWidget* parent, AppContext& context, const ImportKeptHook& kept = {});
 
 // The same for a named file and ID, without ImportDialog.

@@ -7,9 +7,14 @@
 // - Columns are found by their header, ignoring case, spaces and a unit in
 //   brackets: the time in one column or in "date" + "time", SpO2 and pulse
 //   under the names below. Other columns are ignored.
-// - Time stamps: ISO 8601 (T or space, optional fraction, a zone that is
-//   ignored), D/M/Y, M/D/Y and Y/M/D with / . or -, 12-hour times with AM/PM,
-//   and whole Unix seconds (shown in the local zone).
+// - Time stamps: ISO 8601 (T or space, optional fraction and zone), D/M/Y,
+//   M/D/Y and Y/M/D with / . or -, an English month's name ("Mar 6, 2025"),
+//   the time before the date as the ring and wrist apps write it
+//   ("22:20:56 Mar 06 2025"), 12-hour times with AM/PM, and whole Unix
+//   seconds (shown in the local zone). An offset keeps the clock time as
+//   written (the local time where the night was recorded); UTC ("Z") is shown
+//   in this computer's zone; a file that mixes zones is refused.
+// - "--", empty, N/A or 0 is no reading; a row with neither reading is a gap.
 // - Rows one second apart are one sample each. In a file whose usual step is
 //   2 to 10 s, each row stands for the seconds up to the next one (the last
 //   row, and one before a larger step, for the usual step); a larger step is
@@ -172,15 +177,20 @@ bool NoMeasurement(std::string_view s) {
            (s.size() == 3 && (s[0] == 'n' || s[0] == 'N') && s[1] == '/' && (s[2] == 'a' || s[2] == 'A'));
 }
 
-// A value field as the data set stores it; nothing when it is no number.
-std::optional<int> StoredField(std::string_view s, bool decimalComma, int maximum, int none) {
-    if (NoMeasurement(s)) return none;
+// A value field as the data set stores it, -1 for no reading; nothing when it
+// is no number.
+std::optional<int> StoredField(std::string_view s, bool decimalComma, int maximum) {
+    if (NoMeasurement(s)) return -1;
     const auto v = ParseNumber(s, decimalComma);
     if (!v) return std::nullopt;
-    return StoredValue(*v, maximum, none);
+    return StoredValue(*v, maximum, -1);
 }
 
 // ---- time stamps ---------------------------------------------------------
+
+// A time stamp's zone: none written, UTC ("Z"), or else an offset in minutes.
+constexpr std::int16_t kNoZone = 0x7FFF;
+constexpr std::int16_t kUtc = 0x7FFE;
 
 // A time stamp as read, before the day/month order is known.
 struct RawTime {
@@ -192,7 +202,18 @@ struct RawTime {
     std::uint8_t a = 0;      // DayMonth: the first and second numbers of the date
     std::uint8_t b = 0;
     enum Kind : std::uint8_t { Exact, DayMonth } kind = Exact;
+    std::int16_t zone = kNoZone;
 };
+
+
+std::string ZoneText(int zone) {
+    if (zone == kNoZone) return "no offset";
+    if (zone == kUtc) return "\"Z\"";
+    char text[16];
+    const int minutes = zone < 0 ? -zone : zone;
+    std::snprintf(text, sizeof text, "\"%c%02d:%02d\"", zone < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return text;
+}
 
 class Cursor {
 public:
@@ -227,9 +248,11 @@ private:
 
 bool IsDateSeparator(char c) { return c == '-' || c == '/' || c == '.'; }
 
-// "22:30", "22:30:05", "22:30:05.250", "10:30:05 PM", then an ignored zone
-// ("Z", "+01:00", "-0500"). Seconds into the day, or -1.
-int ParseTimeOfDay(Cursor& c) {
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// "22:30", "22:30:05", "22:30:05.250", "10:30:05 PM", "10:30:05PM": seconds
+// into the day, or -1. Stops after the clock and its AM/PM.
+int ParseClock(Cursor& c) {
     int n = 0;
     int hour = c.Number(2, n);
     if (hour < 0 || !c.Eat(':')) return -1;
@@ -245,35 +268,103 @@ int ParseTimeOfDay(Cursor& c) {
             if (n == 0) return -1;
         }
     }
-    c.Spaces();
-    const char m = static_cast<char>(std::toupper(static_cast<unsigned char>(c.Peek())));
-    if (m == 'A' || m == 'P') {
-        c.Skip();
-        if (std::toupper(static_cast<unsigned char>(c.Peek())) != 'M') return -1;
-        c.Skip();
+    // AM or PM, and not a month's name ("Apr", "May") after the clock.
+    const std::string_view rest = c.Rest();
+    std::size_t at = 0;
+    while (at < rest.size() && rest[at] == ' ') ++at;
+    const char m = static_cast<char>(std::toupper(static_cast<unsigned char>(at < rest.size() ? rest[at] : '\0')));
+    if ((m == 'A' || m == 'P') && at + 1 < rest.size() && (rest[at + 1] == 'M' || rest[at + 1] == 'm') &&
+        (at + 2 == rest.size() || !IsLetter(rest[at + 2]))) {
+        for (std::size_t k = 0; k < at + 2; ++k) c.Skip();
         if (hour < 1 || hour > 12) return -1;
         hour = hour % 12 + (m == 'P' ? 12 : 0);
-        c.Spaces();
     }
-    if (c.Peek() == 'Z' || c.Peek() == 'z') {
-        c.Skip();
-    } else if (c.Peek() == '+' || c.Peek() == '-') {
-        c.Skip();
-        c.Number(2, n);
-        if (n != 2) return -1;
-        c.Eat(':');
-        c.Number(2, n);
-    }
-    c.Spaces();
-    if (!c.Done()) return -1;
     if (hour > 23 || minute > 59 || second > 59) return -1;
     return hour * 3600 + minute * 60 + second;
 }
 
+// An optional zone after a time: "Z", "+01:00", "-0500", "+01". kNoZone when
+// none is written, -1 when it is no zone.
+int ParseZone(Cursor& c) {
+    if (c.Peek() == 'Z' || c.Peek() == 'z') {
+        c.Skip();
+        return kUtc;
+    }
+    if (c.Peek() != '+' && c.Peek() != '-') return kNoZone;
+    const bool negative = c.Peek() == '-';
+    c.Skip();
+    int n = 0;
+    const int hours = c.Number(2, n);
+    if (n != 2 || hours > 14) return -1;
+    c.Eat(':');
+    int minutes = c.Number(2, n);
+    if (n == 0) minutes = 0;
+    else if (n != 2 || minutes > 59) return -1;
+    const int offset = hours * 60 + minutes;
+    return negative ? -offset : offset;
+}
+
+// A clock, then an optional zone, and nothing after. Seconds into the day,
+// or -1; `zone` gets the zone.
+int ParseTimeOfDay(Cursor& c, int& zone) {
+    const int tod = ParseClock(c);
+    if (tod < 0) return -1;
+    c.Spaces();
+    zone = ParseZone(c);
+    if (zone == -1) return -1;
+    c.Spaces();
+    return c.Done() ? tod : -1;
+}
+
 enum class TimeError { None, Unreadable, Impossible, Year };
 
-// A date: Y/M/D gives an exact day; D/M/Y and M/D/Y leave the order open.
+// An English month's name or its abbreviation, any case ("Mar", "MARCH",
+// "Sept"): 1 to 12, or 0.
+int MonthNamed(std::string_view word) {
+    static constexpr std::string_view kMonths[12] = {"january", "february", "march",     "april",   "may",      "june",
+                                                     "july",    "august",   "september", "october", "november", "december"};
+    if (word.size() < 3 || word.size() > 9) return 0;
+    char lower[9];
+    for (std::size_t i = 0; i < word.size(); ++i)
+        lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(word[i])));
+    const std::string_view w(lower, word.size());
+    for (int m = 0; m < 12; ++m) {
+        const std::string_view full = kMonths[m];
+        if (w == full || w == full.substr(0, 3) || (m == 8 && w == "sept")) return m + 1;
+    }
+    return 0;
+}
+
+// "Mar 06 2025", "Mar 6, 2025", "March 6 2025": an exact day.
+TimeError ParseNamedDate(Cursor& c, RawTime& out, int& yearOut) {
+    const std::string_view rest = c.Rest();
+    std::size_t letters = 0;
+    while (letters < rest.size() && IsLetter(rest[letters])) ++letters;
+    const int month = MonthNamed(rest.substr(0, letters));
+    if (month == 0) return TimeError::Unreadable;
+    for (std::size_t k = 0; k < letters; ++k) c.Skip();
+    c.Eat('.');
+    c.Spaces();
+    int n = 0;
+    const int day = c.Number(2, n);
+    if (day < 0) return TimeError::Unreadable;
+    c.Eat(',');
+    if (c.Peek() != ' ') return TimeError::Unreadable;
+    c.Spaces();
+    const int year = c.Number(4, n);
+    if (n != 4) return TimeError::Unreadable;
+    yearOut = year;
+    if (year < kFirstYear || year > kLastYear) return TimeError::Year;
+    if (!ValidDateTime(year, month, day, 0, 0, 0)) return TimeError::Impossible;
+    out.kind = RawTime::Exact;
+    out.exact = static_cast<std::uint32_t>(DaysFromCivil(year, month, day) * 86400);
+    return TimeError::None;
+}
+
+// A date: Y/M/D or a month's name gives an exact day; D/M/Y and M/D/Y leave
+// the order open.
 TimeError ParseDate(Cursor& c, RawTime& out, int& yearOut) {
+    if (IsLetter(c.Peek())) return ParseNamedDate(c, out, yearOut);
     int n1 = 0, n2 = 0, n3 = 0;
     const int first = c.Number(4, n1);
     if (first < 0 || !IsDateSeparator(c.Peek())) return TimeError::Unreadable;
@@ -325,19 +416,48 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool AllDigits(std::string_view s) { return !s.empty() && std::all_of(s.begin(), s.end(), IsDigit); }
 
-// One time column: a date and a time, or Unix seconds.
-TimeError ParseDateTime(std::string_view s, RawTime& out, int& yearOut) {
+// Whether a time stamp starts with its clock ("22:20:56 Mar 06 2025").
+bool TimeFirst(std::string_view s) {
+    return (s.size() > 2 && IsDigit(s[0]) && s[1] == ':') || (s.size() > 3 && IsDigit(s[0]) && IsDigit(s[1]) && s[2] == ':');
+}
+
+// A clock, then a date ("22:20:56 Mar 06 2025", "10:20:56PM Mar 6, 2025",
+// "22:20:56 06/03/2025"), then an optional zone. `dateText` gets the date as
+// written.
+TimeError ParseTimeThenDate(std::string_view s, RawTime& out, int& yearOut, std::string_view* dateText) {
+    Cursor c(s);
+    const int tod = ParseClock(c);
+    if (tod < 0 || c.Peek() != ' ') return TimeError::Unreadable;
+    c.Spaces();
+    const std::string_view date = c.Rest();
+    if (const TimeError e = ParseDate(c, out, yearOut); e != TimeError::None) return e;
+    if (dateText) *dateText = date.substr(0, date.size() - c.Rest().size());
+    c.Spaces();
+    const int zone = ParseZone(c);
+    c.Spaces();
+    if (zone == -1 || !c.Done()) return TimeError::Unreadable;
+    out.zone = static_cast<std::int16_t>(zone);
+    out.timeOfDay = tod;
+    return TimeError::None;
+}
+
+// One time column: a date and a time, a time and a date, or Unix seconds.
+// `dateText` gets a time-first stamp's date as written.
+TimeError ParseDateTime(std::string_view s, RawTime& out, int& yearOut, std::string_view* dateText = nullptr) {
     s = Trim(s);
     if (AllDigits(s) && s.size() >= 9 && s.size() <= 11) return UnixSeconds(s, out, yearOut);
+    if (TimeFirst(s)) return ParseTimeThenDate(s, out, yearOut, dateText);
     Cursor c(s);
     if (const TimeError e = ParseDate(c, out, yearOut); e != TimeError::None) return e;
     if (!c.Eat('T') && !c.Eat('t')) {
         if (c.Peek() != ' ') return TimeError::Unreadable;
         c.Spaces();
     }
-    const int tod = ParseTimeOfDay(c);
+    int zone = kNoZone;
+    const int tod = ParseTimeOfDay(c, zone);
     if (tod < 0) return TimeError::Unreadable;
     out.timeOfDay = tod;
+    out.zone = static_cast<std::int16_t>(zone);
     return TimeError::None;
 }
 
@@ -347,9 +467,11 @@ TimeError ParseDateAndTime(std::string_view date, std::string_view time, RawTime
     if (const TimeError e = ParseDate(d, out, yearOut); e != TimeError::None) return e;
     if (!d.Done()) return TimeError::Unreadable;
     Cursor t(Trim(time));
-    const int tod = ParseTimeOfDay(t);
+    int zone = kNoZone;
+    const int tod = ParseTimeOfDay(t, zone);
     if (tod < 0) return TimeError::Unreadable;
     out.timeOfDay = tod;
+    out.zone = static_cast<std::int16_t>(zone);
     return TimeError::None;
 }
 
@@ -364,6 +486,7 @@ struct Row {
     std::uint8_t b = 0;
     std::uint8_t spo2 = kNoSpO2;
     std::uint8_t pulse = kNoPulse;
+    std::uint8_t missing = 3;  // kMissingSpO2 | kMissingPulse: no reading written
 
     void SetTime(const RawTime& date, int timeOfDay) {
         if (date.kind == RawTime::Exact) {
@@ -377,21 +500,28 @@ struct Row {
     }
 };
 
+constexpr std::uint8_t kMissingSpO2 = 1;
+constexpr std::uint8_t kMissingPulse = 2;
+
 int TwoDigits(const char* p) { return (p[0] - '0') * 10 + (p[1] - '0'); }
 
 // A value field as nearly every row writes it: empty, or up to three digits.
-void QuickValue(const char* p, const char* end, int maximum, std::uint8_t none, std::uint8_t& out) {
+void QuickValue(const char* p, const char* end, int maximum, std::uint8_t none, std::uint8_t& out,
+                std::uint8_t& missing, std::uint8_t bit) {
     // An empty field starts above any maximum, so it is no measurement without
     // a branch of its own; so is 0, which the unsigned compare puts above too.
     int v = p == end ? 1000 : 0;
     for (; p < end; ++p) v = v * 10 + (*p - '0');
-    out = static_cast<unsigned>(v - 1) < static_cast<unsigned>(maximum) ? static_cast<std::uint8_t>(v) : none;
+    const bool reading = static_cast<unsigned>(v - 1) < static_cast<unsigned>(maximum);
+    out = reading ? static_cast<std::uint8_t>(v) : none;
+    missing = static_cast<std::uint8_t>(reading ? missing & ~bit : missing | bit);
 }
 
 // What the previous row's date let the next rows skip.
 struct KnownDate {
     std::string_view text;  // the date as written; empty until a row had one
     RawTime time;           // its day, timeOfDay to be filled in
+    bool timeFirst = false;  // "22:20:56 Mar 06 2025": the date after the clock
 };
 
 struct Columns {
@@ -431,8 +561,11 @@ bool QuickRow(const char*& at, const char* const end, char separator, const Colu
             p += date.text.size();
             ++found;
         } else if (column == columns.time) {
-            const std::size_t prefix = columns.date < 0 ? date.text.size() + 1 : 0;
-            if (left < prefix + 8) return false;
+            const std::size_t prefix = columns.date < 0 && !date.timeFirst ? date.text.size() + 1 : 0;
+            const std::size_t suffix = date.timeFirst ? date.text.size() + 1 : 0;
+            if (left < prefix + 8 + suffix) return false;
+            if (suffix > 0 && (p[8] != ' ' || std::memcmp(p + 9, date.text.data(), date.text.size()) != 0))
+                return false;
             if (prefix > 0) {
                 if (std::memcmp(p, date.text.data(), date.text.size()) != 0) return false;
                 if (p[prefix - 1] != 'T' && p[prefix - 1] != ' ') return false;
@@ -444,15 +577,19 @@ bool QuickRow(const char*& at, const char* const end, char separator, const Colu
             const int hour = TwoDigits(t), minute = TwoDigits(t + 3), second = TwoDigits(t + 6);
             if (hour > 23 || minute > 59 || second > 59) return false;
             row.SetTime(date.time, hour * 3600 + minute * 60 + second);
-            p = t + 8;
+            p = t + 8 + suffix;
             ++found;
         } else if (column == columns.spo2 || column == columns.pulse) {
-            const char* const field = p;
-            while (p < end && p - field < 3 && IsDigit(*p)) ++p;
+            const char* field = p;
+            if (end - p >= 2 && p[0] == '-' && p[1] == '-') {
+                field = p += 2;  // "--", the apps' "no reading", reads as an empty field
+            } else {
+                while (p < end && p - field < 3 && IsDigit(*p)) ++p;
+            }
             if (column == columns.spo2)
-                QuickValue(field, p, kStoredMaxSpO2, kNoSpO2, row.spo2);
+                QuickValue(field, p, kStoredMaxSpO2, kNoSpO2, row.spo2, row.missing, kMissingSpO2);
             else
-                QuickValue(field, p, kStoredMaxPulse, kNoPulse, row.pulse);
+                QuickValue(field, p, kStoredMaxPulse, kNoPulse, row.pulse, row.missing, kMissingPulse);
         } else {
             while (p < end && *p != separator && *p != '\n') {
                 if (*p == '"') return false;
@@ -520,14 +657,16 @@ public:
     // where it has one. `quick`: the common rows by the quick walk.
     std::optional<ImportResult> ReadRows(CsvRows quick);
     // The day/month order (what the dates show, else `asked`), then each
-    // row's time stamp as seconds since 2000.
+    // row's time stamp as seconds since 2000, in local time.
     std::optional<ImportResult> DateRows(DateOrder asked);
     // The data set: a sample each second, a row before a gap of up to
     // kMaxFillStep seconds standing for the seconds up to the next row when
     // the file's usual step is more than one.
-    ImportResult Samples(int id) const;
+    ImportResult Samples(int id);
 
 private:
+    // UTC ("Z") time stamps as this computer's clock shows them.
+    std::optional<ImportResult> ToLocalTime();
     bool NextLine(std::string_view& line) {
         if (pos_ >= bytes_.size()) return false;
         std::size_t end = bytes_.find('\n', pos_);
@@ -567,6 +706,11 @@ private:
     // Most files repeat one date on thousands of lines: read it once.
     std::string lastDateText_;  // a copy: the line's fields go with it
     RawTime lastDate_;
+    bool lastTimeFirst_ = false;  // the date follows the clock
+    // Every time stamp's zone is the first one's; its line.
+    int zone_ = kNoZone;
+    int zoneLine_ = 0;
+    std::vector<std::string> summary_;
 };
 
 std::optional<ImportResult> CsvReader::ReadHeader() {
@@ -603,6 +747,15 @@ std::optional<ImportResult> CsvReader::ReadHeader() {
                       HeaderList(names_) + ".");
     }
     columns_ = {dateColumn, timeColumn, spo2Column, pulseColumn};
+    std::vector<std::string> read, left;
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+        const int c = static_cast<int>(i);
+        if (c == dateColumn || c == timeColumn || c == spo2Column || c == pulseColumn)
+            read.push_back(names_[i]);
+        else if (!names_[i].empty())
+            left.push_back(names_[i]);
+    }
+    summary_.push_back("Read the columns " + HeaderList(read) + "; left out " + HeaderList(left) + ".");
     return std::nullopt;
 }
 
@@ -615,9 +768,11 @@ TimeError CsvReader::RowTime(RawTime& time, int& year, int& badColumn) {
         if (!lastDateText_.empty() && dateText == lastDateText_) {
             time = lastDate_;
             Cursor t(Trim(timeText));
-            const int tod = ParseTimeOfDay(t);
+            int zone = kNoZone;
+            const int tod = ParseTimeOfDay(t, zone);
             if (tod < 0) error = TimeError::Unreadable;
             time.timeOfDay = tod;
+            time.zone = static_cast<std::int16_t>(zone);
         } else {
             error = ParseDateAndTime(dateText, timeText, time, year);
             Cursor d(Trim(dateText));
@@ -631,21 +786,40 @@ TimeError CsvReader::RowTime(RawTime& time, int& year, int& badColumn) {
             }
         }
     } else {
-        // The date part of "2026-12-06T22:30:00" is the same on thousands of lines.
+        // The date part of "2026-12-06T22:30:00" or "22:20:56 Mar 06 2025" is
+        // the same on thousands of lines.
         const std::string_view text = Trim(timeText);
-        if (!lastDateText_.empty() && text.size() > lastDateText_.size() && text.starts_with(lastDateText_) &&
-            (text[lastDateText_.size()] == 'T' || text[lastDateText_.size()] == ' ')) {
+        const std::size_t known = lastDateText_.size();
+        if (!lastDateText_.empty() && !lastTimeFirst_ && text.size() > known && text.starts_with(lastDateText_) &&
+            (text[known] == 'T' || text[known] == ' ')) {
             time = lastDate_;
-            Cursor t(text.substr(lastDateText_.size() + 1));
+            Cursor t(text.substr(known + 1));
             t.Spaces();
-            time.timeOfDay = ParseTimeOfDay(t);
+            int zone = kNoZone;
+            time.timeOfDay = ParseTimeOfDay(t, zone);
+            time.zone = static_cast<std::int16_t>(zone);
             if (time.timeOfDay < 0) error = TimeError::Unreadable;
+        } else if (lastTimeFirst_ && text.size() > known && text.ends_with(lastDateText_) &&
+                   text[text.size() - known - 1] == ' ') {
+            time = lastDate_;
+            Cursor t(Trim(text.substr(0, text.size() - known)));
+            time.timeOfDay = ParseClock(t);
+            if (time.timeOfDay < 0 || !t.Done()) error = TimeError::Unreadable;
         } else {
-            error = ParseDateTime(timeText, time, year);
+            std::string_view dateText;
+            error = ParseDateTime(timeText, time, year, &dateText);
             const std::size_t end = text.find_first_of("Tt ");
-            if (error == TimeError::None && end != std::string_view::npos && !AllDigits(text)) {
+            if (error == TimeError::None && !dateText.empty()) {
+                // Time first: the date is the rest when no zone follows it.
+                if (text.ends_with(dateText) && time.zone == kNoZone) {
+                    lastDateText_.assign(dateText);
+                    lastDate_ = time;
+                    lastTimeFirst_ = true;
+                }
+            } else if (error == TimeError::None && end != std::string_view::npos && !AllDigits(text)) {
                 lastDateText_.assign(text.substr(0, end));
                 lastDate_ = time;
+                lastTimeFirst_ = false;
             }
         }
     }
@@ -661,10 +835,13 @@ std::optional<ImportResult> CsvReader::ReadRows(CsvRows quick) {
     while (true) {
         if (quick == CsvRows::Quick) {
             const char* at = bytes_.data() + pos_;
-            const bool room =
-                QuickRows(at, bytesEnd, separator_, columns_, {lastDateText_, lastDate_}, lineNumber_, rows_);
-            pos_ = static_cast<std::size_t>(at - bytes_.data());
-            if (!room) return Refuse(import_message::kTooLong);
+            // Quick rows have no zone: read only while the file's stamps have none.
+            if (zone_ == kNoZone) {
+                const bool room = QuickRows(at, bytesEnd, separator_, columns_,
+                                            {lastDateText_, lastDate_, lastTimeFirst_}, lineNumber_, rows_);
+                pos_ = static_cast<std::size_t>(at - bytes_.data());
+                if (!room) return Refuse(import_message::kTooLong);
+            }
         }
         if (!NextLine(line)) break;
         if (Trim(line).empty()) continue;
@@ -681,6 +858,14 @@ std::optional<ImportResult> CsvReader::ReadRows(CsvRows quick) {
                                               : Quote(shown) + " is no date and time this reader knows";
             return Refuse(Line() + ", " + FieldName(badColumn) + ": " + why + ".");
         }
+        if (zoneLine_ == 0) {
+            zone_ = time.zone;
+            zoneLine_ = lineNumber_;
+        } else if (time.zone != zone_) {
+            return Refuse(Line() + ", " + FieldName(columns_.time) + ": the time stamp's zone (" + ZoneText(time.zone) +
+                          ") is not line " + std::to_string(zoneLine_) + "'s (" + ZoneText(zone_) +
+                          "); a file that mixes offsets is not read.");
+        }
         if (time.kind == RawTime::DayMonth && time.a != time.b) {
             ordersDiffer_ = true;
             if (time.a > 12 && !dayFirstSeen_) {
@@ -692,10 +877,9 @@ std::optional<ImportResult> CsvReader::ReadRows(CsvRows quick) {
                 monthFirstLine_ = lineNumber_;
             }
         }
-        const auto spo2 = StoredField(FieldText(columns_.spo2), decimalComma_, kStoredMaxSpO2, kNoSpO2);
-        const auto pulse = columns_.pulse >= 0
-                               ? StoredField(FieldText(columns_.pulse), decimalComma_, kStoredMaxPulse, kNoPulse)
-                               : std::optional<int>(kNoPulse);
+        const auto spo2 = StoredField(FieldText(columns_.spo2), decimalComma_, kStoredMaxSpO2);
+        const auto pulse = columns_.pulse >= 0 ? StoredField(FieldText(columns_.pulse), decimalComma_, kStoredMaxPulse)
+                                               : std::optional<int>(-1);
         if (!spo2 || !pulse) {
             const int column = spo2 ? columns_.pulse : columns_.spo2;
             return Refuse(Line() + ", " + FieldName(column) + ": " + Quote(FieldText(column)) + " is no number.");
@@ -703,8 +887,9 @@ std::optional<ImportResult> CsvReader::ReadRows(CsvRows quick) {
         Row row;
         row.line = lineNumber_;
         row.SetTime(time, time.timeOfDay);
-        row.spo2 = static_cast<std::uint8_t>(*spo2);
-        row.pulse = static_cast<std::uint8_t>(*pulse);
+        row.spo2 = static_cast<std::uint8_t>(*spo2 < 0 ? kNoSpO2 : *spo2);
+        row.pulse = static_cast<std::uint8_t>(*pulse < 0 ? kNoPulse : *pulse);
+        row.missing = static_cast<std::uint8_t>((*spo2 < 0 ? kMissingSpO2 : 0) | (*pulse < 0 ? kMissingPulse : 0));
         rows_.push_back(row);
         if (rows_.size() > static_cast<std::size_t>(kMaxSamples)) return Refuse(import_message::kTooLong);
     }
@@ -746,10 +931,35 @@ std::optional<ImportResult> CsvReader::DateRows(DateOrder asked) {
         }
         row.time += static_cast<std::uint32_t>(DaysFromCivil(row.year, month, day) * 86400);
     }
+    if (zone_ == kUtc) return ToLocalTime();
     return std::nullopt;
 }
 
-ImportResult CsvReader::Samples(int id) const {
+std::optional<ImportResult> CsvReader::ToLocalTime() {
+    // The zone's offset changes on whole quarter hours at most: one look-up each.
+    constexpr Seconds kQuarter = 900;
+    constexpr Seconds kUnix2000 = 946'684'800;
+    Seconds quarter = -1, offset = 0;
+    for (Row& row : rows_) {
+        const Seconds utc = row.time;
+        if (utc / kQuarter != quarter) {
+            quarter = utc / kQuarter;
+            const std::time_t t = static_cast<std::time_t>(quarter * kQuarter + kUnix2000);
+            std::tm local{};
+            if (!localtime_r(&t, &local)) return Refuse("line " + std::to_string(row.line) + ": no local time.");
+            offset = local.tm_gmtoff;
+        }
+        const Seconds at = utc + offset;
+        if (at < 0 || at >= DaysFromCivil(kLastYear + 1, 1, 1) * 86400)
+            return Refuse("line " + std::to_string(row.line) + ": " + YearRefusal(at < 0 ? kFirstYear - 1 : kLastYear + 1) +
+                          ".");
+        row.time = static_cast<std::uint32_t>(at);
+    }
+    summary_.push_back("The time stamps are in UTC (\"Z\"): converted to this computer's time zone.");
+    return std::nullopt;
+}
+
+ImportResult CsvReader::Samples(int id) {
     const auto times = [this](std::size_t i) { return static_cast<Seconds>(rows_[i].time); };
 
     // The file's usual step between rows, among steps of 1 to 10 s.
@@ -764,6 +974,7 @@ ImportResult CsvReader::Samples(int id) const {
     SampleSink sink(id);
     sink.Reserve(fill ? rows_.size() * static_cast<std::size_t>(usual) : rows_.size());
     const Seconds beyondLastYear = DaysFromCivil(kLastYear + 1, 1, 1) * 86400;
+    long long empty = 0;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         Seconds repeat = 1;
         if (fill) {
@@ -774,16 +985,18 @@ ImportResult CsvReader::Samples(int id) const {
             else if (d > kMaxFillStep)
                 repeat = usual;
         }
+        // Neither reading: the seconds the row stands for are a gap.
+        if (rows_[i].missing == (kMissingSpO2 | kMissingPulse)) {
+            empty += repeat;
+            continue;
+        }
         for (Seconds k = 0; k < repeat; ++k) {
             const Seconds at = times(i) + k;
             if (at >= beyondLastYear) break;
             if (!sink.Add(at, rows_[i].spo2, rows_[i].pulse)) return Refuse(import_message::kTooLong);
         }
     }
-    ImportResult result;
-    result.ok = true;
-    result.samples = std::move(sink.Samples());
-    return result;
+    return Finished(std::move(sink.Samples()), empty, std::move(summary_));
 }
 
 }  // namespace

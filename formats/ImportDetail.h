@@ -77,6 +77,15 @@ private:
 // NaN, negative or above `maximum`, which the data set cannot hold.
 int StoredValue(double value, int maximum, int none);
 
+// Whether a stored SpO2 value is a reading (1 to 100 %), not a marker or 0.
+inline bool IsSpO2Reading(int spo2) { return spo2 >= 1 && spo2 <= kImportMaxSpO2; }
+
+// The data set as a reader made it, checked alike for every kind of file: one
+// without a single SpO2 reading is refused, and the summary gains how many
+// seconds held no reading (`emptySeconds`: those left out as gaps because
+// neither reading was there; the samples say the rest).
+ImportResult Finished(std::vector<SampleRecord>&& samples, long long emptySeconds, std::vector<std::string> summary);
+
 // The refusal for a file that could not be opened or read whole: a folder,
 // a FIFO or device, one larger than a CSV file can be, or the system's error.
 ImportResult Unreadable(const InputFile& file, const std::filesystem::path& path);

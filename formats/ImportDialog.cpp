@@ -30,7 +30,7 @@ ImportDialog::ImportDialog(QWidget* parent) : QDialog(parent), file_(new QLineEd
     id_->setRange(1, 127);
     id_->setValue(1);
     auto* form = new QFormLayout;
-    form->addRow(UiQString("CSV or EDF file:"), fileRow);
+    form->addRow(UiQString("CSV, EDF or ring file:"), fileRow);
     form->addRow(UiQString("Import as ID:"), id_);
     auto* buttons = new QDialogButtonBox(this);
     auto* ok = buttons->addButton(UiQString("OK"), QDialogButtonBox::AcceptRole);
@@ -50,7 +50,7 @@ int ImportDialog::Id() const { return id_->value(); }
 
 void ImportDialog::accept() {
     if (FilePath().empty()) {
-        ShowMessageBox(this, UiQString("Choose a CSV or EDF file to import."));
+        ShowMessageBox(this, UiQString("Choose a CSV, EDF or ring file to import."));
         return;
     }
     QDialog::accept();
@@ -60,7 +60,11 @@ void ImportDialog::Browse() {
     QFileDialog dialog(this);
     dialog.setObjectName("importFileDialog");
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({UiQString("CSV or EDF file (*.csv *.txt *.edf *.CSV *.EDF)"), UiQString("All files (*)")});
+    // The ring's own data files have no extension: they are listed by the 14
+    // digits of their name.
+    dialog.setNameFilters({UiQString("CSV, EDF or ring file") +
+                               QStringLiteral(" (*.csv *.txt *.edf *.CSV *.EDF %1)").arg(QLatin1String(kRingFileGlob)),
+                           UiQString("All files (*)")});
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         file_->setText(dialog.selectedFiles().front());
 }

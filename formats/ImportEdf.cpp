@@ -5,8 +5,10 @@
 // SpO2 is the first signal whose label holds "SpO2", "SaO2", "Sat" or
 // "Oxygen", pulse the first other one with "Pulse", "PR", "HR" or "Heart"
 // (case ignored). Each second gets the mean of its valid samples (a faster
-// signal) or the latest sample (a slower one), rounded; a second whose
-// samples are all negative on both signals is "no data", a gap.
+// signal) or the latest sample (a slower one), rounded. A raw value outside
+// its signal's digital range is no reading (CPAP machines write -1 for "no
+// oximeter"), never the range's edge; a second with no reading on either
+// signal (every sample negative, 0 or out of range) is a gap.
 #include "formats/Import.h"
 #include "formats/ImportDetail.h"
 
@@ -16,6 +18,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -74,9 +77,9 @@ std::string NoSpO2(const std::vector<std::string>& labels) {
            (list.empty() ? std::string("none") : list) + ".";
 }
 
-// A second in which every sample is negative: "no data" (our own EDF+ export
-// writes -1 on both signals for each second without a sample), a gap rather
-// than a sample without a measurement.
+// A second without a reading on a signal: every sample negative (our own
+// EDF+ export writes -1 on both signals for each second without a sample),
+// 0, or outside the digital range. On both signals it is a gap, not a sample.
 constexpr int kNoData = -1;
 
 // The value of each second of one data record for one signal, asked second by
@@ -90,7 +93,6 @@ public:
     struct Range {
         int valid;   // the measurements, averaged, are 1 up to this
         int stored;  // the most the data set holds
-        int none;
     };
     SecondValues(std::span<const double> samples, long long recordUnits, Range range)
         : samples_(samples), recordUnits_(recordUnits), range_(range) {}
@@ -116,14 +118,14 @@ public:
         }
         if (seen) {
             if (valid > 0)
-                return StoredValue(valid == 1 ? sum : sum / valid, range_.valid, range_.none);  // 1 Hz: no division
-            return kept < 0 ? kNoData : StoredValue(kept, range_.stored, range_.none);
+                return StoredValue(valid == 1 ? sum : sum / valid, range_.valid, kNoData);  // 1 Hz: no division
+            return kept < 0 ? kNoData : StoredValue(kept, range_.stored, kNoData);
         }
         if (latest_ >= 0) {
             const double v = samples_[static_cast<std::size_t>(latest_)];
-            return v < 0 ? kNoData : StoredValue(v, range_.stored, range_.none);
+            return StoredValue(v, range_.stored, kNoData);  // NaN, negative: kNoData too
         }
-        return range_.none;
+        return kNoData;
     }
 
 private:
@@ -135,18 +137,22 @@ private:
 };
 
 // Adds one data record (starting `startUnits` after the file's start) to the
-// data set; seconds at or before the last one added are skipped.
+// data set; seconds at or before the last one added are skipped. `empty`
+// counts the seconds without a reading, left as gaps.
 bool AddRecord(SampleSink& sink, Seconds fileStart, long long startUnits, long long recordUnits,
-               std::span<const double> spo2, std::span<const double> pulse, Seconds& lastAdded) {
+               std::span<const double> spo2, std::span<const double> pulse, Seconds& lastAdded, long long& empty) {
     const Seconds first = startUnits / kUnitsPerSecond;
     const Seconds end = (startUnits + recordUnits + kUnitsPerSecond - 1) / kUnitsPerSecond;
-    SecondValues spo2Values(spo2, recordUnits, {kImportMaxSpO2, kStoredMaxSpO2, kNoSpO2});
-    SecondValues pulseValues(pulse, recordUnits, {kImportMaxPulse, kStoredMaxPulse, kNoPulse});
+    SecondValues spo2Values(spo2, recordUnits, {kImportMaxSpO2, kStoredMaxSpO2});
+    SecondValues pulseValues(pulse, recordUnits, {kImportMaxPulse, kStoredMaxPulse});
     const Seconds last = DaysFromCivil(kLastYear + 1, 1, 1) * 86400;
     for (Seconds s = 0; s < end - first; ++s) {
         int spo2Value = spo2Values.Next(s);
         int pulseValue = pulse.empty() ? kNoData : pulseValues.Next(s);
-        if (spo2Value == kNoData && pulseValue == kNoData) continue;  // a gap
+        if (spo2Value == kNoData && pulseValue == kNoData) {
+            empty += fileStart + first + s > lastAdded;
+            continue;  // a gap
+        }
         if (spo2Value == kNoData) spo2Value = kNoSpO2;
         if (pulseValue == kNoData) pulseValue = kNoPulse;
         const Seconds at = fileStart + first + s;
@@ -337,15 +343,59 @@ std::optional<Seconds> EdfStart(std::span<const std::uint8_t> bytes, std::string
     return FileStart(year, mm, dd, hh, mi, ss, why);
 }
 
+// A raw value in physical units; NaN (no reading) outside the digital range.
+double Physical(const Signal& s, long long digital) {
+    if (digital < s.digMin || digital > s.digMax) return std::numeric_limits<double>::quiet_NaN();
+    return s.physMin + static_cast<double>(digital - s.digMin) * (s.physMax - s.physMin) /
+                           static_cast<double>(s.digMax - s.digMin);
+}
+
 // A signal's samples in one data record, in physical units.
 void PhysicalValues(const Signal& s, const std::uint8_t* record, std::vector<double>& out) {
-    const double gain = (s.physMax - s.physMin) / static_cast<double>(s.digMax - s.digMin);
     out.resize(static_cast<std::size_t>(s.perRecord));
     for (std::size_t k = 0; k < out.size(); ++k) {
         const std::uint8_t* p = record + 2 * (s.offset + k);
-        const auto digital = static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-        out[k] = s.physMin + (digital - s.digMin) * gain;
+        out[k] = Physical(s, static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8))));
     }
+}
+
+// Where the signals EDFlib numbers lie in a data record; EDFlib leaves an
+// EDF+ file's annotation signals out of its numbering.
+struct RecordLayout {
+    std::uint64_t headerBytes = 0;
+    std::size_t recordBytes = 0;
+    std::vector<std::size_t> offsets;  // in samples, by EDFlib's signal number
+};
+
+std::optional<RecordLayout> ReadLayout(InputFile& file, bool edfPlus) {
+    std::uint8_t fixed[kFixedHeader];
+    std::size_t got = 0;
+    if (!file.ReadAt(0, fixed, sizeof fixed, got) || got != sizeof fixed) return std::nullopt;
+    const auto signals = Integer(Field(fixed, 252, 4));
+    if (!signals || *signals < 1 || *signals > kMaxSignals) return std::nullopt;
+    const auto ns = static_cast<std::size_t>(*signals);
+    std::vector<std::uint8_t> labels(16 * ns), counts(8 * ns);
+    if (!file.ReadAt(kFixedHeader, labels.data(), labels.size(), got) || got != labels.size() ||
+        !file.ReadAt(kFixedHeader + 216 * ns, counts.data(), counts.size(), got) || got != counts.size())
+        return std::nullopt;
+    RecordLayout layout;
+    layout.headerBytes = kFixedHeader * (ns + 1);
+    std::size_t samples = 0;
+    for (std::size_t i = 0; i < ns; ++i) {
+        const auto n = Integer(Field(counts, 8 * i, 8));
+        if (!n || *n < 1 || *n > kMaxSamplesPerRecord) return std::nullopt;
+        if (!edfPlus || TrimRight(Field(labels, 16 * i, 16)) != "EDF Annotations") layout.offsets.push_back(samples);
+        samples += static_cast<std::size_t>(*n);
+    }
+    layout.recordBytes = 2 * samples;
+    return layout;
+}
+
+// What the import read: the signals taken for SpO2 and pulse.
+std::vector<std::string> SignalsRead(const std::string& spo2, const std::string* pulse) {
+    std::string line = "Read the signal \"" + std::string(TrimRight(spo2)) + "\" as SpO2";
+    line += pulse ? " and \"" + std::string(TrimRight(*pulse)) + "\" as pulse." : "; the file has no pulse signal.";
+    return {line};
 }
 
 // The data records, each at the onset its first time-keeping annotation
@@ -359,6 +409,7 @@ ImportResult ReadRecords(std::span<const std::uint8_t> bytes, std::size_t ns, co
     std::vector<double> spo2, pulse;
     const Signal& tal = edf.signals[static_cast<std::size_t>(edf.annotations)];
     long long previousOnset = -1;
+    long long empty = 0;
     for (long long r = 0; r < recordCount; ++r) {
         const std::uint8_t* record = bytes.data() + kFixedHeader * (ns + 1) + static_cast<std::size_t>(r) * recordBytes;
         // The record's first TAL: "+onset" 0x14 0x14 0x00.
@@ -377,15 +428,12 @@ ImportResult ReadRecords(std::span<const std::uint8_t> bytes, std::size_t ns, co
         PhysicalValues(spo2Signal, record, spo2);
         if (pulseSignal) PhysicalValues(*pulseSignal, record, pulse);
         if (!AddRecord(sink, start, *onset, duration, spo2,
-                       pulseSignal ? std::span<const double>(pulse) : std::span<const double>(), lastAdded)) {
+                       pulseSignal ? std::span<const double>(pulse) : std::span<const double>(), lastAdded, empty)) {
             return Refuse(import_message::kTooLong);
         }
     }
-    if (sink.Samples().empty()) return Refuse(import_message::kEmpty);
-    ImportResult result;
-    result.ok = true;
-    result.samples = std::move(sink.Samples());
-    return result;
+    return Finished(std::move(sink.Samples()), empty,
+                    SignalsRead(spo2Signal.label, pulseSignal ? &pulseSignal->label : nullptr));
 }
 
 }  // namespace
@@ -422,12 +470,12 @@ ImportResult ImportEdfDiscontinuous(std::span<const std::uint8_t> bytes, const I
 
     const std::size_t recordBytes = edf.recordSamples * 2;
     const std::size_t dataBytes = bytes.size() - kFixedHeader * (ns + 1);
-    long long recordCount = records.value_or(-1);
-    if (recordCount == -1) recordCount = static_cast<long long>(dataBytes / recordBytes);
+    const long long recordCount = records.value_or(-1);
+    // -1 is what a recorder writes until it closes the file: none were finished.
+    if (recordCount == -1 || recordCount == 0) return Refuse(import_message::kNoRecords);
     if (recordCount < 0 || static_cast<unsigned long long>(recordCount) > dataBytes / recordBytes)
         return Refuse("The EDF file is shorter than its header says: " + std::to_string(recordCount) +
                       " data records of " + std::to_string(recordBytes) + " bytes do not fit.");
-    if (recordCount == 0) return Refuse(import_message::kEmpty);
     // Records never overlap, so this many would hold more seconds than a data set.
     if (recordCount * (*duration / kUnitsPerSecond) > kMaxSamples) return Refuse(import_message::kTooLong);
 
@@ -451,6 +499,10 @@ ImportResult import_detail::ReadEdf(InputFile& file, const std::filesystem::path
     // which say what is wrong with it.
     if (const auto largest = LargestEdf(file, fixed); largest && !file.Limit(*largest))
         return Refuse(import_message::kTooLong);
+    if (fixed.size() == kFixedHeader) {
+        if (const auto records = Integer(Field(fixed, 236, 8)); records && (*records == -1 || *records == 0))
+            return Refuse(import_message::kNoRecords);
+    }
     if (fixed.size() == kFixedHeader && Field(fixed, 192, 5) == "EDF+D") {
         std::vector<std::uint8_t> bytes;
         if (!file.ReadAll(bytes)) {
@@ -492,28 +544,41 @@ ImportResult import_detail::ReadEdf(InputFile& file, const std::filesystem::path
                                  header->starttime_hour, header->starttime_minute, header->starttime_second, why);
     if (!start) return Refuse(why);
 
-    const int h = header->handle;
     const int spo2N = header->signalparam[chosen.spo2].smp_in_datarecord;
     const int pulseN = chosen.pulse >= 0 ? header->signalparam[chosen.pulse].smp_in_datarecord : 0;
     if (spo2N < 1 || (chosen.pulse >= 0 && pulseN < 1)) return Refuse("The EDF file's signals hold no samples.");
     SampleSink sink(options.id);
     sink.Reserve(static_cast<std::size_t>(header->datarecords_in_file * recordUnits / kUnitsPerSecond + 1));
     Seconds lastAdded = -1;
-    std::vector<double> spo2(static_cast<std::size_t>(spo2N)), pulse(static_cast<std::size_t>(pulseN));
+    long long empty = 0;
+    // The records are read here, raw: EDFlib reads a value outside the
+    // digital range as the range's edge, where it is no reading.
+    const auto layout = ReadLayout(file, header->filetype == EDFLIB_FILETYPE_EDFPLUS);
+    if (!layout || layout->offsets.size() != static_cast<std::size_t>(header->edfsignals))
+        return Refuse("The EDF header's signals could not be read.");
+    const auto signal = [&](int i) {
+        const edf_param_struct& p = header->signalparam[i];
+        return Signal{p.label, p.phys_min, p.phys_max, p.dig_min, p.dig_max, p.smp_in_datarecord,
+                      layout->offsets[static_cast<std::size_t>(i)]};
+    };
+    const Signal spo2Signal = signal(chosen.spo2);
+    const Signal pulseSignal = chosen.pulse >= 0 ? signal(chosen.pulse) : Signal{};
+    std::vector<std::uint8_t> record(layout->recordBytes);
+    std::vector<double> spo2, pulse;
     for (long long r = 0; r < header->datarecords_in_file; ++r) {
-        if (edfread_physical_samples(h, chosen.spo2, spo2N, spo2.data()) != spo2N ||
-            (chosen.pulse >= 0 && edfread_physical_samples(h, chosen.pulse, pulseN, pulse.data()) != pulseN)) {
+        std::size_t read = 0;
+        if (!file.ReadAt(layout->headerBytes + static_cast<std::uint64_t>(r) * record.size(), record.data(),
+                         record.size(), read) ||
+            read != record.size()) {
             return Refuse("Data record " + std::to_string(r + 1) + " of the EDF file could not be read.");
         }
-        if (!AddRecord(sink, *start, r * recordUnits, recordUnits, spo2, pulse, lastAdded))
+        PhysicalValues(spo2Signal, record.data(), spo2);
+        if (chosen.pulse >= 0) PhysicalValues(pulseSignal, record.data(), pulse);
+        if (!AddRecord(sink, *start, r * recordUnits, recordUnits, spo2, pulse, lastAdded, empty))
             return Refuse(import_message::kTooLong);
     }
-    // Every second a gap (all samples negative): nothing to show.
-    if (sink.Samples().empty()) return Refuse(import_message::kEmpty);
-    ImportResult result;
-    result.ok = true;
-    result.samples = std::move(sink.Samples());
-    return result;
+    return Finished(std::move(sink.Samples()), empty,
+                    SignalsRead(spo2Signal.label, chosen.pulse >= 0 ? &pulseSignal.label : nullptr));
 }
 
 ImportResult ImportEdf(const std::filesystem::path& path, const ImportOptions& options) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 
@@ -74,6 +75,7 @@ std::string JournalLine(const JournalEntry& e) {
         if (k.kind == e.kind) kind = k.name;
     std::string line = std::to_string(e.time) + '\t' + kind + '\t' + std::to_string(e.night) + '\t' +
                        std::to_string(e.id) + '\t' + std::to_string(e.start);
+    if (e.samples > 0) line += '\t' + PairText(e.samples, e.digest);
     if (HasText(e.kind)) line += '\t' + Escape(e.text);
     return line + '\n';
 }
@@ -100,9 +102,16 @@ bool ParseJournalLine(std::string_view line, JournalEntry& entry) {
         !Number(fields[4], e.start)) {
         return false;
     }
-    const std::size_t wanted = HasText(e.kind) ? 6 : 5;
-    if (fields.size() != wanted) return false;
-    if (wanted == 6 && !Unescape(fields[5], e.text)) return false;
+    // One field more when the line names the night's samples.
+    const std::size_t text = HasText(e.kind) ? 1 : 0;
+    if (fields.size() == 6 + text) {
+        std::int64_t samples = 0;
+        if (!ParsePair(fields[5], samples, e.digest) || samples <= 0 || samples > INT32_MAX) return false;
+        e.samples = static_cast<std::int32_t>(samples);
+    } else if (fields.size() != 5 + text) {
+        return false;
+    }
+    if (text && !Unescape(fields.back(), e.text)) return false;
     entry = std::move(e);
     return true;
 }

@@ -14,22 +14,27 @@ namespace quenda {
 // TAB, a TAB, LF, CR or backslash inside a field written as \t, \n, \r, \\:
 //
 //   quenda-nights-journal 1                      first line
-//   <unix time> add <night> <id> <start> <source file>
-//   <unix time> note <night> <id> <start> <text>
-//   <unix time> remove <night> <id> <start>
-//   <unix time> exclude <night> <id> <start> <first>-<last>,...   (empty: none)
-//   <unix time> shift <night> <id> <start> <seconds>      the night's whole clock shift
-//   <unix time> unshift <night> <id> <start>
-//   <unix time> merge <night> <id> <start> <second night> <second start>
-//   <unix time> unmerge <night> <id> <start>
-//   <unix time> split <night> <id> <start> <index> <second night>
-//   <unix time> unsplit <night> <id> <start>
+//   <unix time> add <night> <id> <start> <samples> <source file>
+//   <unix time> note <night> <id> <start> <samples> <text>
+//   <unix time> remove <night> <id> <start> <samples>
+//   <unix time> exclude <night> <id> <start> <samples> <first>-<last>,...   (empty: none)
+//   <unix time> shift <night> <id> <start> <samples> <seconds>      the night's whole clock shift
+//   <unix time> unshift <night> <id> <start> <samples>
+//   <unix time> merge <night> <id> <start> <samples> <second night> <second start>
+//   <unix time> unmerge <night> <id> <start> <samples>
+//   <unix time> split <night> <id> <start> <samples> <index> <second night>
+//   <unix time> unsplit <night> <id> <start> <samples>
 //
 // <start> is SampleSeconds of the night's first sample as recorded (never
-// shifted): with the ID it names the night even when its number is lost.
-// The last field of merge and split holds two numbers split by a space.
-// Lines that do not read are skipped on replay (a line cut short by a crash
-// among them, or a kind a later Quenda added).
+// shifted), and <samples> is "<count> <digest>": how many samples the night
+// held then and their NightDigest, as recorded. Together with the ID they name
+// the night even when its number is lost, and tell apart two recordings of
+// one ID that started at the same second. Lines written before <samples> was
+// journalled lack it (one field fewer): they name a night by ID and start
+// alone, and are read as they always were. The last field of merge and split
+// holds two numbers split by a space. Lines that do not read are skipped on
+// replay (a line cut short by a crash among them, or a kind a later Quenda
+// added).
 enum class JournalKind { Add, Note, Remove, Exclusions, Shift, Unshift, Merge, Unmerge, Split, Unsplit };
 
 struct JournalEntry {
@@ -39,6 +44,10 @@ struct JournalEntry {
     int id = 0;
     std::int64_t start = 0;
     std::string text;  // source file, note, spans, seconds or the two numbers
+    // The night's samples when the line was written; 0 and 0 in a line
+    // written before they were journalled.
+    std::int32_t samples = 0;
+    std::int64_t digest = 0;
 
     bool operator==(const JournalEntry&) const = default;
 };

@@ -144,10 +144,9 @@ std::vector<FoundNight> FindNights(std::span<const SampleRecord> samples, const 
     return found;
 }
 
-bool Holds(const std::vector<SampleRecord>& records, std::int64_t first, std::int64_t count, std::int64_t digest) {
+bool Holds(std::span<const SampleRecord> records, std::int64_t first, std::int64_t count, std::int64_t digest) {
     return first >= 0 && count >= 0 && first + count <= static_cast<std::int64_t>(records.size()) &&
-           NightDigest(std::span<const SampleRecord>(records).subspan(static_cast<std::size_t>(first),
-                                                                      static_cast<std::size_t>(count))) == digest;
+           NightDigest(records.subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(count))) == digest;
 }
 
 std::optional<std::int64_t> RecordedDigest(std::span<const SampleRecord> samples, std::int64_t clockShift) {

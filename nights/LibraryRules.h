@@ -39,7 +39,10 @@ std::string Deflate(const std::string& text);
 // Into `out`, reusing its room; "{}" for a blob that does not inflate.
 void Inflate(const void* blob, std::size_t size, std::string& out);
 
-// A night by its ID and recorded start, as the journal names it.
+// A night by its ID and recorded start. Two recordings of one ID may start
+// at the same second: the journal names a night by its samples as well
+// (JournalEntry::samples and digest), and only the removals the library
+// keeps out of later downloads go by this alone.
 using NightKey = std::pair<int, std::int64_t>;
 
 // A night found in a data file, its figures computed, ready to store.
@@ -64,7 +67,7 @@ bool TakeNightSamples(std::span<const SampleRecord> records, std::int64_t first,
                       std::int64_t digest, std::int64_t clockShift, std::vector<SampleRecord>& out);
 
 // Whether `records` hold `count` samples of `digest` from `first`.
-bool Holds(const std::vector<SampleRecord>& records, std::int64_t first, std::int64_t count, std::int64_t digest);
+bool Holds(std::span<const SampleRecord> records, std::int64_t first, std::int64_t count, std::int64_t digest);
 
 // The digest of `samples` as their file holds them: a night opened from the
 // library carries its clock shift, its digest is of the samples as recorded.

@@ -43,6 +43,9 @@ struct NightFigures {
     std::int32_t pulseMax = 0;
     // Share of the night's recorded samples the clinical figures rest on, %.
     double coverage = 100;
+    // Whether any sample was counted: a night whose every second is excluded
+    // or invalid has no figures (shown empty, never as 0).
+    bool AnyCounted() const { return coverage > 0; }
 
     // The report's statistics (analysis/Analysis.h).
     std::int32_t spo2Maximum = 0;

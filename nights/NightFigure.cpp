@@ -29,6 +29,7 @@ std::optional<NightFigure> NightFigureNamed(std::string_view name) {
 
 double NightFigureValue(const NightRow& row, NightFigure figure) {
     const NightFigures& f = row.figures;
+    if (!f.AnyCounted()) return kNoFigure;
     switch (figure) {
         case NightFigure::Odi3: return f.odi3;
         case NightFigure::Odi4: return f.odi4;

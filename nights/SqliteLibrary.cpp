@@ -215,25 +215,59 @@ FileResult SqliteLibrary::Listed(NightNumber night) {
     return LibraryFailure(library_message::kNoNight, std::to_string(night));
 }
 
-// The listed night's ID and recorded start, for a journal line.
-FileResult SqliteLibrary::Key(NightNumber night, int& id, std::int64_t& start) {
+FileResult SqliteLibrary::Key(NightNumber night, JournalEntry& line) {
     if (FileResult listed = Listed(night); !listed) return listed;
-    Statement s(db_, "SELECT id,start FROM nights WHERE night=?");
+    Statement s(db_, "SELECT id,start,samples,digest FROM nights WHERE night=?");
     s.Bind(1, night);
     if (s.Step() != SQLITE_ROW) return DbFailure(library_message::kCantOpen);
-    id = static_cast<int>(s.Int(0));
-    start = s.Int(1);
+    line.night = night;
+    line.id = static_cast<int>(s.Int(0));
+    line.start = s.Int(1);
+    line.samples = static_cast<std::int32_t>(s.Int(2));
+    line.digest = s.Int(3);
     return {};
 }
 
-// The listed night of that ID and recorded start, if any.
-std::optional<NightNumber> SqliteLibrary::KeyNight(int id, std::int64_t start) {
+std::optional<NightNumber> SqliteLibrary::KeyNight(const JournalEntry& line) {
+    struct Candidate {
+        NightNumber night;
+        std::int32_t samples;
+        std::int64_t digest;
+        std::string source;
+        std::int64_t first;
+    };
+    std::vector<Candidate> candidates;
     Statement s(db_,
-                "SELECT night FROM nights WHERE id=? AND start=? AND merged_into IS NULL "
-                "ORDER BY samples DESC LIMIT 1");
-    s.Bind(1, static_cast<std::int64_t>(id)).Bind(2, start);
-    if (s.Step() != SQLITE_ROW) return std::nullopt;
-    return s.Int(0);
+                "SELECT night,samples,digest,source,first FROM nights WHERE id=? AND start=? AND merged_into IS NULL "
+                "ORDER BY samples DESC,night");
+    s.Bind(1, static_cast<std::int64_t>(line.id)).Bind(2, line.start);
+    while (s.Step() == SQLITE_ROW)
+        candidates.push_back({s.Int(0), static_cast<std::int32_t>(s.Int(1)), s.Int(2), s.Text(3), s.Int(4)});
+    if (candidates.empty()) return std::nullopt;
+    // A line of an older Quenda names no samples: the longest, as it always did.
+    if (line.samples <= 0) return candidates.front().night;
+    for (const Candidate& c : candidates)
+        if (c.samples == line.samples && c.digest == line.digest) return c.night;
+    // Grown since by a later download: its file still begins with them.
+    for (const Candidate& c : candidates) {
+        DataFileContents contents;
+        if (c.samples > line.samples && ReadDataFile(c.source, contents) &&
+            Holds(contents.records, c.first, line.samples, line.digest))
+            return c.night;
+    }
+    return std::nullopt;
+}
+
+std::optional<NightNumber> SqliteLibrary::NightAfter(NightNumber first, int id, std::int64_t start) {
+    Statement s(db_,
+                "SELECT n.night FROM nights n, nights f WHERE f.night=?1 AND n.id=?2 AND n.start=?3 AND "
+                "n.merged_into IS NULL AND n.source=f.source AND n.first=f.last+1");
+    s.Bind(1, first).Bind(2, static_cast<std::int64_t>(id)).Bind(3, start);
+    if (s.Step() == SQLITE_ROW) return s.Int(0);
+    JournalEntry line;
+    line.id = id;
+    line.start = start;
+    return KeyNight(line);
 }
 
 FileResult SqliteLibrary::ForEach(const NightFilter& filter, const std::function<void(const NightRow&)>& visit) {
@@ -302,17 +336,15 @@ FileResult SqliteLibrary::SetNote(NightNumber night, std::string_view note) {
     if (!IsValidUtf8(note)) return FileResult{false, UiText(library_message::kNoteNotText), {}};
     Transaction transaction(db_);
     if (!transaction.Open()) return DbFailure(library_message::kCantWrite);
-    int id = 0;
-    std::int64_t start = 0;
-    if (FileResult key = Key(night, id, start); !key) return key;
+    JournalEntry line;
+    line.time = NowSeconds();
+    line.kind = JournalKind::Note;
+    if (FileResult key = Key(night, line); !key) return key;
+    line.text = note;
     Statement s(db_, "UPDATE nights SET note=? WHERE night=?");
     s.Bind(1, note).Bind(2, night);
     if (s.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
-    if (FileResult j =
-            Journal({{NowSeconds(), JournalKind::Note, night, id, start, std::string(note)}});
-        !j) {
-        return j;
-    }
+    if (FileResult j = Journal({line}); !j) return j;
     if (!transaction.Commit()) return DbFailure(library_message::kCantWrite);
     return {};
 }
@@ -330,21 +362,19 @@ FileResult SqliteLibrary::Remove(NightNumber night) {
 }
 
 FileResult SqliteLibrary::DoRemove(NightNumber night, std::vector<JournalEntry>& journal) {
-    int id = 0;
-    std::int64_t start = 0;
-    if (FileResult key = Key(night, id, start); !key) return key;
+    if (FileResult listed = Listed(night); !listed) return listed;
     // A merged night goes with the nights hidden in it: each stays out of
     // later downloads.
     Statement parts(db_,
                     "WITH RECURSIVE part(n) AS (SELECT ?1 UNION SELECT night FROM nights, part "
-                    "WHERE merged_into=part.n) SELECT night,id,start FROM nights WHERE night IN part "
+                    "WHERE merged_into=part.n) SELECT night,id,start,samples,digest FROM nights WHERE night IN part "
                     "ORDER BY night=?1 DESC, night");
     parts.Bind(1, night);
     std::vector<JournalEntry> gone;
     int step;
     while ((step = parts.Step()) == SQLITE_ROW)
-        gone.push_back(
-            {NowSeconds(), JournalKind::Remove, parts.Int(0), static_cast<int>(parts.Int(1)), parts.Int(2), {}});
+        gone.push_back({NowSeconds(), JournalKind::Remove, parts.Int(0), static_cast<int>(parts.Int(1)), parts.Int(2),
+                        {}, static_cast<std::int32_t>(parts.Int(3)), parts.Int(4)});
     if (step != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
     for (const JournalEntry& e : gone) {
         Statement s(db_, "DELETE FROM nights WHERE night=?");
@@ -371,9 +401,7 @@ FileResult SqliteLibrary::LoadNight(NightNumber night, std::vector<SampleRecord>
 }
 
 FileResult SqliteLibrary::Exclusions(NightNumber night, std::vector<SampleSpan>& spans) {
-    int id = 0;
-    std::int64_t start = 0;
-    if (FileResult key = Key(night, id, start); !key) return key;
+    if (FileResult listed = Listed(night); !listed) return listed;
     Statement s(db_, "SELECT first,last FROM exclusions WHERE night=? ORDER BY first,last");
     s.Bind(1, night);
     std::vector<SampleSpan> out;
@@ -421,10 +449,13 @@ FileResult SqliteLibrary::SetExclusions(NightNumber night, std::span<const Sampl
         if (add.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
     }
     if (FileResult stored = StoreFigures(night, figures); !stored) return stored;
-    if (FileResult j = Journal({{NowSeconds(), JournalKind::Exclusions, night, row.id, row.start, SpansText(sorted)}});
-        !j) {
-        return j;
-    }
+    // Named by its start as recorded: the row's is shifted.
+    JournalEntry line;
+    line.time = NowSeconds();
+    line.kind = JournalKind::Exclusions;
+    if (FileResult key = Key(night, line); !key) return key;
+    line.text = SpansText(sorted);
+    if (FileResult j = Journal({line}); !j) return j;
     if (!transaction.Commit()) return DbFailure(library_message::kCantWrite);
     return {};
 }

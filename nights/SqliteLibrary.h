@@ -55,8 +55,15 @@ public:
 
     // What a rebuild does with the store (SqliteRebuild.cpp).
     //
-    // Night numbers to give to nights met again, by (ID, start).
-    using Numbers = std::map<NightKey, NightNumber>;
+    // Night numbers to give to nights met again, by ID and start, each with
+    // the samples it was given to (none from a journal line of an older
+    // Quenda, which names a night by ID and start alone).
+    struct Numbered {
+        std::int32_t samples = 0;
+        std::int64_t digest = 0;
+        NightNumber number = 0;
+    };
+    using Numbers = std::map<NightKey, std::vector<Numbered>>;
     // AddSamples, giving a night met again its old number in `numbers` when
     // no other night holds it.
     AddResult AddNumbered(const std::filesystem::path& source, int id, std::span<const SampleRecord> samples,
@@ -64,7 +71,7 @@ public:
     // The journal's changes made again, in the order they were made: see
     // SqliteRebuild.cpp.
     FileResult ReplayChanges(const std::vector<JournalEntry>& changes, const std::set<NightNumber>& kept,
-                             std::set<NightKey>& noted, std::set<NightKey>& excluded);
+                             std::set<NightNumber>& noted, std::set<NightNumber>& excluded);
     // Computes again the figures of the nights that `filter` (or `only`)
     // picks whose figures follow other settings than the library's. What
     // could not be stored (a read-only library) comes back in `unstored`.
@@ -84,8 +91,9 @@ private:
     FileResult ExtendHeld(NightStatements& st, NightNumber match, const FoundNight& night,
                           std::span<const SampleRecord> samples, const std::string& sourceText,
                           const AddOptions& options);
-    bool InsertNight(NightStatements& st, int id, const FoundNight& night, const std::string& name,
-                     const std::string& sourceText, std::int64_t now, const Numbers* numbers, NightNumber& number);
+    bool InsertNight(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> records,
+                     const std::string& name, const std::string& sourceText, std::int64_t now, const Numbers* numbers,
+                     NightNumber& number);
 
     // Reading and the changes that are no putting right (SqliteLibrary.cpp).
     // Replaces a night's stored figures and the settings they follow.
@@ -100,10 +108,15 @@ private:
     // Whether the night is listed: kNoNight when there is no such night,
     // kMergedInto when it is hidden in a merged night.
     FileResult Listed(NightNumber night);
-    // The listed night's ID and recorded start, for a journal line.
-    FileResult Key(NightNumber night, int& id, std::int64_t& start);
-    // The listed night of that ID and recorded start, if any.
-    std::optional<NightNumber> KeyNight(int id, std::int64_t start);
+    // The listed night's ID, recorded start and samples, for a journal line.
+    FileResult Key(NightNumber night, JournalEntry& line);
+    // The listed night a journal line names, if any: the one of its ID and
+    // start whose file holds the samples it names (they may have grown since,
+    // by a later download); of a line that names none, the longest.
+    std::optional<NightNumber> KeyNight(const JournalEntry& line);
+    // The listed night of that ID and start that lies next after `first` in
+    // its file (the later night of a merge), else as KeyNight.
+    std::optional<NightNumber> NightAfter(NightNumber first, int id, std::int64_t start);
     FileResult DoRemove(NightNumber night, std::vector<JournalEntry>& journal);
 
     // Putting nights right (SqliteLibraryChanges.cpp): each checks, changes

@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace quenda {
 
 namespace fs = std::filesystem;
@@ -19,6 +21,24 @@ std::string InsertNightSql() {
         FigureColumnList() + ") VALUES(?,?,?,?,?,?,?,?,?,?,?,?,'',?,?,?";
     for (int i = 0; i < kFigureColumns; ++i) sql += ",?";
     return sql + ")";
+}
+
+// The number a rebuild gives the night found at `span` of `records`: the one
+// given before to these samples (the same, a shorter copy of them grown
+// since, or a merged night that begins with them), else one a journal line
+// of an older Quenda gave to its ID and start alone, unless that number is
+// known to be another recording's.
+std::optional<NightNumber> NumberGiven(const SqliteLibrary::Numbers& numbers, int id, const NightSpan& span,
+                                       std::span<const SampleRecord> records) {
+    const auto it = numbers.find({id, span.start});
+    if (it == numbers.end()) return std::nullopt;
+    for (const SqliteLibrary::Numbered& n : it->second)
+        if (n.samples > 0 && Holds(records, span.first, n.samples, n.digest)) return n.number;
+    for (const SqliteLibrary::Numbered& n : it->second) {
+        const auto named = [&](const SqliteLibrary::Numbered& m) { return m.samples > 0 && m.number == n.number; };
+        if (n.samples == 0 && std::none_of(it->second.begin(), it->second.end(), named)) return n.number;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -92,17 +112,16 @@ FileResult SqliteLibrary::ExtendHeld(NightStatements& st, NightNumber match, con
 }
 
 bool SqliteLibrary::InsertNight(NightStatements& st, int id, const FoundNight& night,
-                                const std::string& name, const std::string& sourceText, std::int64_t now,
-                                const Numbers* numbers, NightNumber& number) {
+                                std::span<const SampleRecord> records, const std::string& name,
+                                const std::string& sourceText, std::int64_t now, const Numbers* numbers,
+                                NightNumber& number) {
     const NightSpan& span = night.span;
     st.insert.Reset();
     st.insert.BindNull(1);
-    if (numbers) {
-        if (const auto it = numbers->find({id, span.start}); it != numbers->end()) {
-            Statement taken(db_, "SELECT 1 FROM nights WHERE night=?");
-            taken.Bind(1, it->second);
-            if (taken.Step() == SQLITE_DONE) st.insert.Bind(1, it->second);
-        }
+    if (const auto given = numbers ? NumberGiven(*numbers, id, span, records) : std::nullopt) {
+        Statement taken(db_, "SELECT 1 FROM nights WHERE night=?");
+        taken.Bind(1, *given);
+        if (taken.Step() == SQLITE_DONE) st.insert.Bind(1, *given);
     }
     st.insert.Bind(2, static_cast<std::int64_t>(id))
         .Bind(3, name)
@@ -175,7 +194,7 @@ AddResult SqliteLibrary::AddNumbered(const fs::path& source, int id,
                 ++out.replaced;
                 break;
             case NightMatch::New:
-                if (!InsertNight(st, id, night, name, sourceText, now, numbers, number))
+                if (!InsertNight(st, id, night, samples, name, sourceText, now, numbers, number))
                     return fail(DbFailure(library_message::kCantWrite));
                 ++out.added;
                 break;
@@ -183,7 +202,7 @@ AddResult SqliteLibrary::AddNumbered(const fs::path& source, int id,
         // A night met again inside a merged one is that one.
         out.nights.push_back(outcome == NightMatch::Already ? Outermost(number) : number);
         if (outcome != NightMatch::Already)
-            journal.push_back({now, JournalKind::Add, number, id, span.start, sourceText});
+            journal.push_back({now, JournalKind::Add, number, id, span.start, sourceText, span.Samples(), night.digest});
     }
     if (!journal.empty()) {
         if (FileResult written = Journal(journal); !written) return fail(std::move(written));

@@ -90,9 +90,10 @@ FileResult SqliteLibrary::ShiftTo(NightNumber night, std::int64_t clockShift,
     s.Bind(1, clockShift).Bind(2, NightDate(p.start + clockShift)).Bind(3, night);
     if (s.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
     if (clockShift == 0) {
-        journal.push_back({NowSeconds(), JournalKind::Unshift, night, p.id, p.start, {}});
+        journal.push_back({NowSeconds(), JournalKind::Unshift, night, p.id, p.start, {}, p.samples, p.digest});
     } else {
-        journal.push_back({NowSeconds(), JournalKind::Shift, night, p.id, p.start, std::to_string(clockShift)});
+        journal.push_back({NowSeconds(), JournalKind::Shift, night, p.id, p.start, std::to_string(clockShift),
+                           p.samples, p.digest});
     }
     return {};
 }
@@ -167,8 +168,8 @@ FileResult SqliteLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<Jour
         return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(second.night, {}); !set) return set;
     if (FileResult set = SetSpans(first.night, spans); !set) return set;
-    journal.push_back(
-        {NowSeconds(), JournalKind::Merge, first.night, first.id, first.start, PairText(second.night, second.start)});
+    journal.push_back({NowSeconds(), JournalKind::Merge, first.night, first.id, first.start,
+                       PairText(second.night, second.start), first.samples, first.digest});
     merged = first.night;
     return {};
 }
@@ -220,7 +221,7 @@ FileResult SqliteLibrary::DoUnmerge(NightNumber night, std::vector<JournalEntry>
         return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(night, firstSpans); !set) return set;
     if (FileResult set = SetSpans(second, secondSpans); !set) return set;
-    journal.push_back({NowSeconds(), JournalKind::Unmerge, night, p.id, p.start, {}});
+    journal.push_back({NowSeconds(), JournalKind::Unmerge, night, p.id, p.start, {}, p.samples, p.digest});
     return {};
 }
 
@@ -287,7 +288,8 @@ FileResult SqliteLibrary::DoSplit(NightNumber night, std::int32_t index,
     if (keep.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(night, firstSpans); !set) return set;
     if (FileResult set = SetSpans(second, secondSpans); !set) return set;
-    journal.push_back({NowSeconds(), JournalKind::Split, night, p.id, p.start, PairText(index, second)});
+    journal.push_back(
+        {NowSeconds(), JournalKind::Split, night, p.id, p.start, PairText(index, second), p.samples, p.digest});
     return {};
 }
 
@@ -334,7 +336,7 @@ FileResult SqliteLibrary::DoUnsplit(NightNumber night, std::vector<JournalEntry>
     drop.Bind(1, second);
     if (grow.Step() != SQLITE_DONE || drop.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(first, spans); !set) return set;
-    journal.push_back({NowSeconds(), JournalKind::Unsplit, first, a.id, a.start, {}});
+    journal.push_back({NowSeconds(), JournalKind::Unsplit, first, a.id, a.start, {}, a.samples, a.digest});
     return {};
 }
 

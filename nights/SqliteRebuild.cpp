@@ -49,11 +49,13 @@ struct Known {
     // The old library's notes and exclusions, by night, with its samples
     // then: they stand for journal lines that are lost.
     struct Kept {
+        NightKey key;
         std::int32_t samples = 0;
+        std::int64_t digest = 0;
         std::string note;
         std::vector<SampleSpan> spans;
     };
-    std::map<NightKey, Kept> kept;
+    std::vector<Kept> kept;
     std::set<NightKey> removed;
     // The journal's changes to replay, in order.
     std::vector<JournalEntry> changes;
@@ -72,18 +74,17 @@ bool ReadKnown(SqliteLibrary& lib, Known& known) {
         Statement s(lib.Handle(), "SELECT seq FROM sqlite_sequence WHERE name='nights'");
         if (s.Step() == SQLITE_ROW) known.highest = std::max(known.highest, s.Int(0));
     }
-    Statement s(lib.Handle(), "SELECT night,id,start,note,samples,merged_into IS NULL FROM nights");
+    Statement s(lib.Handle(), "SELECT night,id,start,note,samples,merged_into IS NULL,digest FROM nights");
     int step;
     while ((step = s.Step()) == SQLITE_ROW) {
         const NightKey key{static_cast<int>(s.Int(1)), s.Int(2)};
-        known.numbers[key] = s.Int(0);
+        const auto samples = static_cast<std::int32_t>(s.Int(4));
+        known.numbers[key].push_back({samples, s.Int(6), s.Int(0)});
         known.highest = std::max(known.highest, s.Int(0));
         if (s.Int(5) == 0) continue;
-        Known::Kept kept;
-        kept.samples = static_cast<std::int32_t>(s.Int(4));
-        kept.note = s.Text(3);
+        Known::Kept kept{key, samples, s.Int(6), s.Text(3), {}};
         if (!lib.Exclusions(s.Int(0), kept.spans)) kept.spans.clear();
-        if (!kept.note.empty() || !kept.spans.empty()) known.kept[key] = std::move(kept);
+        if (!kept.note.empty() || !kept.spans.empty()) known.kept.push_back(std::move(kept));
     }
     return step == SQLITE_DONE;
 }
@@ -120,7 +121,7 @@ void ReadJournalInto(const std::vector<JournalEntry>& journal, Known& known) {
         switch (e.kind) {
             case JournalKind::Add:
                 known.sources.push_back(e.text);
-                known.numbers[key] = e.night;
+                known.numbers[key].push_back({e.samples, e.digest, e.night});
                 known.removed.erase(key);
                 break;
             case JournalKind::Remove:
@@ -187,15 +188,16 @@ FileResult AddSources(SqliteLibrary& lib, Known& known, const AddOptions& option
 // longer applies (its file gone, say) is passed over. Nights kept from the
 // old library because their file is gone (`kept`) are as they were: passed over.
 FileResult SqliteLibrary::ReplayChanges(const std::vector<JournalEntry>& changes,
-                                        const std::set<NightNumber>& kept, std::set<NightKey>& noted,
-                                        std::set<NightKey>& excluded) {
+                                        const std::set<NightNumber>& kept, std::set<NightNumber>& noted,
+                                        std::set<NightNumber>& excluded) {
     if (!Exec(db_, "BEGIN IMMEDIATE")) return DbFailure(library_message::kCantWrite);
     std::vector<JournalEntry> dropped;
     for (const JournalEntry& e : changes) {
-        const NightKey key{e.id, e.start};
-        if (e.kind == JournalKind::Note) noted.insert(key);
-        if (e.kind == JournalKind::Exclusions) excluded.insert(key);
-        const auto night = KeyNight(e.id, e.start);
+        // The night the line names by its samples (two recordings of one ID
+        // may start at the same second), or by ID and start in an older line.
+        const auto night = KeyNight(e);
+        if (night && e.kind == JournalKind::Note) noted.insert(*night);
+        if (night && e.kind == JournalKind::Exclusions) excluded.insert(*night);
         if (!night || kept.contains(*night)) {
             if (e.kind == JournalKind::Remove) {
                 Statement s(db_, "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
@@ -241,7 +243,7 @@ FileResult SqliteLibrary::ReplayChanges(const std::vector<JournalEntry>& changes
             }
             case JournalKind::Unshift: done = ShiftTo(*night, 0, dropped); break;
             case JournalKind::Merge:
-                if (const auto second = ParsePair(e.text, a, b) ? KeyNight(e.id, b) : std::nullopt;
+                if (const auto second = ParsePair(e.text, a, b) ? NightAfter(*night, e.id, b) : std::nullopt;
                     second && !kept.contains(*second)) {
                     done = DoMerge(*night, *second, dropped, ignored);
                 }
@@ -282,28 +284,30 @@ private:
 
 // The old library's notes and exclusions, where the journal says nothing of
 // them (its lines lost) and the night is still the same length.
-FileResult UseKept(SqliteLibrary& lib, const Known& known, const std::set<NightKey>& noted,
-                   const std::set<NightKey>& excluded) {
+FileResult UseKept(SqliteLibrary& lib, const Known& known, const std::set<NightNumber>& noted,
+                   const std::set<NightNumber>& excluded) {
     const Writes writes(lib);
     constexpr const char* kStep = "keeping the old library's notes and exclusions";
     Transaction transaction(lib.Handle());
     if (!transaction.Open()) return writes.Failed(kStep);
-    for (const auto& [key, kept] : known.kept) {
+    for (const Known::Kept& kept : known.kept) {
         Statement s(lib.Handle(),
-                    "SELECT night FROM nights WHERE id=? AND start=? AND samples=? AND merged_into IS NULL");
-        s.Bind(1, static_cast<std::int64_t>(key.first))
-            .Bind(2, key.second)
-            .Bind(3, static_cast<std::int64_t>(kept.samples));
+                    "SELECT night FROM nights WHERE id=? AND start=? AND samples=? AND digest=? AND "
+                    "merged_into IS NULL");
+        s.Bind(1, static_cast<std::int64_t>(kept.key.first))
+            .Bind(2, kept.key.second)
+            .Bind(3, static_cast<std::int64_t>(kept.samples))
+            .Bind(4, kept.digest);
         const int step = s.Step();
         if (step == SQLITE_DONE) continue;
         if (step != SQLITE_ROW) return writes.Failed(kStep);
         const NightNumber night = s.Int(0);
-        if (!kept.note.empty() && !noted.contains(key)) {
+        if (!kept.note.empty() && !noted.contains(night)) {
             Statement note(lib.Handle(), "UPDATE nights SET note=? WHERE night=?");
             note.Bind(1, kept.note).Bind(2, night);
             if (FileResult done = writes.Step(kStep, note); !done) return done;
         }
-        if (!kept.spans.empty() && !excluded.contains(key)) {
+        if (!kept.spans.empty() && !excluded.contains(night)) {
             // In place of any a replayed merge gave it: the same, or newer.
             Statement clear(lib.Handle(), "DELETE FROM exclusions WHERE night=?");
             clear.Bind(1, night);
@@ -338,7 +342,7 @@ FileResult CopyNightsWithoutFile(SqliteLibrary& lib, const fs::path& file, std::
         if (FileResult done = writes.Exec(kStep,
                                           "INSERT INTO main.nights SELECT * FROM old.nights o WHERE o.source NOT IN "
                                           "(SELECT path FROM main.sources) AND NOT EXISTS (SELECT 1 FROM main.nights m "
-                                          "WHERE m.id=o.id AND m.start=o.start)");
+                                          "WHERE m.id=o.id AND m.start=o.start AND m.digest=o.digest)");
             !done)
             return done;
         Statement copiedNights(lib.Handle(),
@@ -394,7 +398,7 @@ FileResult Reindex(const fs::path& fresh, const fs::path& file, bool healthy, Kn
     if (healthy) {
         if (FileResult copied = CopyNightsWithoutFile(*lib, file, kept); !copied) return copied;
     }
-    std::set<NightKey> noted, excluded;
+    std::set<NightNumber> noted, excluded;
     if (FileResult replayed = lib->ReplayChanges(known.changes, kept, noted, excluded); !replayed) return replayed;
     if (healthy) {
         if (FileResult used = UseKept(*lib, known, noted, excluded); !used) return used;
@@ -417,15 +421,23 @@ FileResult Reindex(const fs::path& fresh, const fs::path& file, bool healthy, Kn
 // The adds of the rebuild were journalled to "<fresh>.journal"; the nights
 // that got a number only now join the real journal, so the next rebuild keeps
 // it. Then the new library takes the old one's place.
-FileResult TakeThePlace(const fs::path& fresh, const fs::path& file,
-                        const std::set<std::pair<int, std::int64_t>>& knownBefore) {
+FileResult TakeThePlace(const fs::path& fresh, const fs::path& file, const SqliteLibrary::Numbers& knownBefore) {
     std::string error;
     std::vector<JournalEntry> added;
     std::vector<JournalEntry> numbered;
     if (!ReadJournal(JournalFileOf(fresh), added, error))
         return LibraryFailure(library_message::kNotRebuilt, file.string(), error);
+    // Known: numbered before to these very samples. A night an older
+    // journal named by ID and start alone is journalled again, by its samples.
+    const auto known = [&](const JournalEntry& e) {
+        const auto it = knownBefore.find({e.id, e.start});
+        return it != knownBefore.end() &&
+               std::any_of(it->second.begin(), it->second.end(), [&](const SqliteLibrary::Numbered& n) {
+                   return n.samples == e.samples && n.digest == e.digest;
+               });
+    };
     for (const JournalEntry& e : added)
-        if (!knownBefore.contains({e.id, e.start})) numbered.push_back(e);
+        if (!known(e)) numbered.push_back(e);
     if (!numbered.empty() && !AppendJournal(JournalFileOf(file), numbered, error))
         return LibraryFailure(library_message::kCantWrite, JournalFileOf(file).string(), error);
     std::error_code ec;
@@ -464,8 +476,7 @@ RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, st
         }
     }
 
-    std::set<std::pair<int, std::int64_t>> knownBefore;
-    for (const auto& entry : known.numbers) knownBefore.insert(entry.first);
+    const SqliteLibrary::Numbers knownBefore = known.numbers;
     // The new library beside the old, replacing it only when complete.
     const fs::path fresh = WithSuffix(file, ".rebuild");
     for (const char* side : {"", "-wal", "-shm"}) fs::remove(WithSuffix(fresh, side), ec);

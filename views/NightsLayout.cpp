@@ -57,14 +57,14 @@ SortKey KeyOf(const NightRow& row, NightColumn column) {
         case NightColumn::Start: return {static_cast<double>(((row.start % 86400) + 86400 + 43200) % 86400), {}};
         case NightColumn::Duration: return {static_cast<double>(row.DurationSeconds()), {}};
         case NightColumn::Recorded: return {static_cast<double>(row.samples), {}};
-        case NightColumn::Odi3: return {row.figures.odi3, {}};
-        case NightColumn::Odi4: return {row.figures.odi4, {}};
-        case NightColumn::T90: return {row.figures.t90, {}};
-        case NightColumn::T88: return {row.figures.t88Minutes, {}};
-        case NightColumn::Nadir: return {static_cast<double>(row.figures.nadirSpo2), {}};
-        case NightColumn::MeanSpo2: return {row.figures.spo2Mean, {}};
-        case NightColumn::MeanPulse: return {row.figures.pulseMean, {}};
         // A night with none of the figure sorts below every night with one.
+        case NightColumn::Odi3: return {FigureOrBelow(row, NightFigure::Odi3), {}};
+        case NightColumn::Odi4: return {FigureOrBelow(row, NightFigure::Odi4), {}};
+        case NightColumn::T90: return {FigureOrBelow(row, NightFigure::T90), {}};
+        case NightColumn::T88: return {FigureOrBelow(row, NightFigure::T88), {}};
+        case NightColumn::Nadir: return {FigureOrBelow(row, NightFigure::Nadir), {}};
+        case NightColumn::MeanSpo2: return {FigureOrBelow(row, NightFigure::MeanSpo2), {}};
+        case NightColumn::MeanPulse: return {FigureOrBelow(row, NightFigure::MeanPulse), {}};
         case NightColumn::PulseRiseIndex: return {FigureOrBelow(row, NightFigure::PulseRiseIndex), {}};
         case NightColumn::CoupledShare: return {FigureOrBelow(row, NightFigure::CoupledShare), {}};
         case NightColumn::Note: return {0, Lower(row.note)};
@@ -120,13 +120,13 @@ std::string NightCellText(const NightRow& row, NightColumn column) {
         }
         case NightColumn::Duration: return Clock(row.DurationSeconds());
         case NightColumn::Recorded: return Clock(row.samples);
-        case NightColumn::Odi3: return Fixed1(f.odi3);
-        case NightColumn::Odi4: return Fixed1(f.odi4);
-        case NightColumn::T90: return Fixed1(f.t90);
-        case NightColumn::T88: return Fixed1(f.t88Minutes);
-        case NightColumn::Nadir: return std::to_string(f.nadirSpo2);
-        case NightColumn::MeanSpo2: return Fixed1(f.spo2Mean);
-        case NightColumn::MeanPulse: return Fixed1(f.pulseMean);
+        case NightColumn::Odi3: return FigureText(row, NightFigure::Odi3);
+        case NightColumn::Odi4: return FigureText(row, NightFigure::Odi4);
+        case NightColumn::T90: return FigureText(row, NightFigure::T90);
+        case NightColumn::T88: return FigureText(row, NightFigure::T88);
+        case NightColumn::Nadir: return f.AnyCounted() ? std::to_string(f.nadirSpo2) : "-";
+        case NightColumn::MeanSpo2: return FigureText(row, NightFigure::MeanSpo2);
+        case NightColumn::MeanPulse: return FigureText(row, NightFigure::MeanPulse);
         case NightColumn::PulseRiseIndex: return FigureText(row, NightFigure::PulseRiseIndex);
         case NightColumn::CoupledShare: return FigureText(row, NightFigure::CoupledShare);
         case NightColumn::Note: return row.note;
@@ -384,9 +384,9 @@ std::string ChartPointText(const NightRow& row, NightFigure figure) {
     text += ": ";
     text += NightFigureTitle(figure);
     const double value = NightFigureValue(row, figure);
-    text += " " + (figure == NightFigure::Nadir ? std::to_string(row.figures.nadirSpo2)
-                   : HasFigure(value)           ? Fixed1(value)
-                                                : std::string("-"));
+    text += " " + (!HasFigure(value)               ? std::string("-")
+                   : figure == NightFigure::Nadir ? std::to_string(row.figures.nadirSpo2)
+                                                  : Fixed1(value));
     return text;
 }
 

@@ -2,6 +2,8 @@
 
 #include "base/CommandIds.h"
 #include "document/AppContext.h"
+#include "formats/Import.h"
+#include "formats/ImportDialog.h"
 #include "views/NightsChartWidget.h"
 #include "views/NightsSummaryWidget.h"
 #include "views/NightsTableModel.h"
@@ -607,17 +609,59 @@ bool NightsWindow::Confirm(const QString& text) {
 }
 
 void NightsWindow::AddFilesDialog(bool folder) {
-    std::vector<std::filesystem::path> paths;
+    std::vector<std::filesystem::path> chosenPaths;
     if (folder) {
         const QString chosen = QFileDialog::getExistingDirectory(this, UiQString("Add a kept-download folder"));
         if (chosen.isEmpty()) return;
-        paths.emplace_back(chosen.toStdString());
+        chosenPaths.emplace_back(chosen.toStdString());
     } else {
+        // The ring's own data files have no extension: they are listed by the
+        // 14 digits of their name.
+        const QString filter = UiQString("Data files and other oximeters' files") +
+                               QStringLiteral(" (*.dat *.csv *.edf *.CSV *.EDF %1)").arg(QLatin1String(kRingFileGlob));
         const QStringList chosen = QFileDialog::getOpenFileNames(this, UiQString("Add data files"), QString(),
-                                                                 QStringLiteral("Data file(*.dat)"));
-        for (const QString& file : chosen) paths.emplace_back(file.toStdString());
+                                                                 filter + QStringLiteral(";;") +
+                                                                     UiQString("All files (*)"));
+        for (const QString& file : chosen) chosenPaths.emplace_back(file.toStdString());
     }
+    const auto paths = KeepForeignFiles(chosenPaths);
     if (!paths.empty()) AddPaths(paths);
+}
+
+std::vector<std::filesystem::path> NightsWindow::KeepForeignFiles(const std::vector<std::filesystem::path>& chosen) {
+    std::vector<std::filesystem::path> paths;
+    QStringList refused;
+    const auto keep = [&](const std::filesystem::path& file) {
+        DateOrder order = DateOrder::Unknown;
+        while (true) {
+            std::string error;
+            bool ambiguous = false;
+            // As ID 1, as quenda-cli's nights add does without --id.
+            if (const auto kept = KeepForeignFile(file, 1, order, error, ambiguous)) {
+                paths.push_back(*kept);
+                return;
+            }
+            if (ambiguous && order == DateOrder::Unknown) {
+                order = AskDateOrder(this, QString::fromStdString(file.string()));
+                if (order != DateOrder::Unknown) continue;
+                return;
+            }
+            refused << QString::fromStdString(error);
+            return;
+        }
+    };
+    for (const auto& path : chosen) {
+        // A folder copied from a phone app: its ring, CSV and EDF files.
+        if (const auto inside = ForeignFilesIn(path); !inside.empty()) {
+            for (const auto& file : inside) keep(file);
+        } else if (IsForeignFile(path)) {
+            keep(path);
+        } else {
+            paths.push_back(path);
+        }
+    }
+    if (!refused.isEmpty()) Tell(refused.join(QStringLiteral("\n")));
+    return paths;
 }
 
 void NightsWindow::PdfDialog() {

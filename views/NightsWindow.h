@@ -170,6 +170,9 @@ private:
     void Refill(bool keepScroll = false);
     void ShowState();
     void Tell(const QString& text);
+    // The chosen paths with other oximeters' files (and a phone app's folder
+    // of them) kept as data files first; those refused are told in one message.
+    std::vector<std::filesystem::path> KeepForeignFiles(const std::vector<std::filesystem::path>& chosen);
     bool Confirm(const QString& text);
     void AddFilesDialog(bool folder);
     void AskShiftClock();

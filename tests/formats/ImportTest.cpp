@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -49,9 +51,9 @@ const CsvShape kCsvShapes[] = {
     {"TAB, M/D/Y, 12-hour", DateOrder::Unknown,
      "Timestamp\tSaO2\tHR\n12/25/2026 11:59:59 PM\t97\t60\n12/26/2026 12:00:00 AM\t96\t61\n",
      "2026-12-25T23:59:59,97,60\n2026-12-26T00:00:00,96,61\n"},
-    {"Y/M/D with dots, fraction and zone ignored", DateOrder::Unknown,
+    {"Y/M/D with dots, fraction and an offset kept as written", DateOrder::Unknown,
      "Date Time,Oxygen Level [%],Heart Rate (bpm)\n2026.12.06 22:30:00.750+01:00,97,60\n"
-     "2026.12.06 22:30:01Z,96,61\n",
+     "2026.12.06 22:30:01 +0100,96,61\n",
      "2026-12-06T22:30:00,97,60\n2026-12-06T22:30:01,96,61\n"},
     {"date + time, CR LF, ignored columns, a quote after the values, D/M/Y shown later", DateOrder::Unknown,
      "Date,Time,SpO2,Pulse,Motion\r\n06/12/2026,22:30:00,97,61,0\r\n06/12/2026,22:30:01,,62,\"a,b\"\r\n"
@@ -63,12 +65,13 @@ const CsvShape kCsvShapes[] = {
      "2026-12-06T22:30:00,97,60\n"},
     {"the same dates read mdy", DateOrder::Mdy, "time,spo2,pr\n06-12-26 22:30:00,97,60\n",
      "2026-06-12T22:30:00,97,60\n"},
-    {"no measurement: 0, empty, -, --, N/A, short row, more than a data set holds; the rest kept as it is",
+    {"no measurement: 0, empty, -, --, N/A, short row, more than a data set holds; the rest kept as it is; "
+     "neither reading is a gap",
      DateOrder::Unknown,
      "time,spo2,pulse,notes\n2026-12-06T22:30:00,0,\n2026-12-06T22:30:01,N/A,251,a\n"
-     "2026-12-06T22:30:02,128,--\n2026-12-06T22:30:03,101,256\n2026-12-06T22:30:04,n/a,-\n2026-12-06T22:30:05\n",
-     "2026-12-06T22:30:00,127,255\n2026-12-06T22:30:01,127,251\n2026-12-06T22:30:02,127,255\n"
-     "2026-12-06T22:30:03,101,255\n2026-12-06T22:30:04,127,255\n2026-12-06T22:30:05,127,255\n"},
+     "2026-12-06T22:30:02,128,--\n2026-12-06T22:30:03,101,256\n2026-12-06T22:30:04,n/a,-\n2026-12-06T22:30:05\n"
+     "2026-12-06T22:30:06,97,0\n",
+     "2026-12-06T22:30:01,127,251\n2026-12-06T22:30:03,101,255\n2026-12-06T22:30:06,97,255\n"},
     {"no pulse column", DateOrder::Unknown, "time,spo2\n2026-12-06 22:30:00,97\n", "2026-12-06T22:30:00,97,255\n"},
     {"rows 4 s apart fill each second; a larger step is a gap", DateOrder::Unknown,
      "time,spo2,pulse\n2026-12-06T22:30:00,97,61\n2026-12-06T22:30:04,96,62\n2026-12-06T22:31:00,95,63\n",
@@ -248,12 +251,12 @@ TEST(ImportEdf, ReadsEdflibFilesAtOneFourAndAQuarterHertz) {
     EXPECT_NE(refused.message.find("no SpO2 signal"), std::string::npos) << refused.message;
     EXPECT_NE(refused.message.find("\"EEG C3-A2\", \"Resp\""), std::string::npos) << refused.message;
 
-    // Nothing but "no data" seconds is an empty file, not an empty data set.
+    // Nothing but "no data" seconds is no night, not an empty data set.
     WriteEdfPlus(dir / "gaps.edf", 1, 2, {{"SpO2", 100, 100, 1, [](int, int) { return -1; }}});
     const ImportResult gaps = ImportFile(dir / "gaps.edf", {});
     EXPECT_FALSE(gaps.ok);
     EXPECT_TRUE(gaps.samples.empty());
-    EXPECT_EQ(gaps.message, import_message::kEmpty);
+    EXPECT_EQ(gaps.message, import_message::kNoSpO2Reading);
 }
 
 // An EDF+D file as the tests want it: SpO2 and pulse at 1 Hz in records of
@@ -391,13 +394,170 @@ TEST(ImportRoundTrip, OurCsvAndEdfPlusExportsReadBackTheSameSamples) {
     }
     EXPECT_EQ(Lines(fromEdf), Lines(samples));
 
+    // 0 and 0: no reading at all, a gap; 0 alone: that reading's marker.
     samples.back().spo2 = 0;
     samples.back().pulseRate = 0;
+    samples[samples.size() - 2].spo2 = 0;
     ASSERT_TRUE(WriteCsv(dir / "zero.csv", samples));
     const ImportResult zero = ImportFile(dir / "zero.csv", {6, DateOrder::Unknown});
     ASSERT_TRUE(zero.ok) << zero.message;
+    ASSERT_EQ(zero.samples.size(), samples.size() - 1);
     EXPECT_EQ(std::make_pair(zero.samples.back().spo2, zero.samples.back().pulseRate),
-              std::make_pair(std::uint8_t{kNoSpO2}, std::uint8_t{kNoPulse}));
+              std::make_pair(std::uint8_t{kNoSpO2}, samples[samples.size() - 2].pulseRate));
+}
+
+// ---- files as devices write them --------------------------------------------------
+
+// A plain EDF file of SpO2 and pulse at 1 Hz in 1-s records, from
+// 2025-03-06 22:20:56: each signal's digital range 0 to `digitalMax`, equal
+// to its physical one; `count` is the header's record count as written.
+std::string PlainEdf(const std::vector<std::pair<int, int>>& seconds, int digitalMax = 255,
+                     const std::string& count = "") {
+    const auto field = [](std::string v, std::size_t n) {
+        v.resize(n, ' ');
+        return v;
+    };
+    std::string h = field("0", 8) + field("X", 80) + field("X", 80) + "06.03.2522.20.56" + field("768", 8) +
+                    field("", 44) + field(count.empty() ? std::to_string(seconds.size()) : count, 8) + field("1", 8) +
+                    field("2", 4) + field("SpO2", 16) + field("Pulse", 16) + field("", 160) + field("%", 8) +
+                    field("bpm", 8);
+    for (int i = 0; i < 2; ++i) h += field("0", 8);
+    for (int i = 0; i < 2; ++i) h += field(std::to_string(digitalMax), 8);
+    for (int i = 0; i < 2; ++i) h += field("0", 8);
+    for (int i = 0; i < 2; ++i) h += field(std::to_string(digitalMax), 8);
+    h += field("", 160) + field("1", 8) + field("1", 8) + field("", 64);
+    for (const auto& [spo2, pulse] : seconds)
+        for (const int v : {spo2, pulse}) {
+            h += static_cast<char>(v & 0xFF);
+            h += static_cast<char>((v >> 8) & 0xFF);
+        }
+    return h;
+}
+
+// The ring's own data file: the 40-byte header, then the 5-byte records
+// (SpO2, pulse, flag, motion, vibration), `cut` bytes short of its size.
+std::string RingFile(int version, int duration, const std::vector<std::array<int, 3>>& records, std::size_t cut = 0) {
+    std::string b(40, '\0');
+    const std::size_t size = 40 + 5 * records.size();
+    const auto put = [&](std::size_t at, unsigned v, int bytes) {
+        for (int i = 0; i < bytes; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+    };
+    put(0, static_cast<unsigned>(version), 2);
+    put(2, 2025, 2);
+    for (const auto& [at, v] : {std::pair{4, 3}, {5, 6}, {6, 22}, {7, 20}, {8, 56}}) put(at, v, 1);
+    put(9, static_cast<unsigned>(size), 3);
+    put(13, static_cast<unsigned>(duration), 2);
+    for (const auto& [spo2, pulse, flag] : records)
+        b += std::string{static_cast<char>(spo2), static_cast<char>(pulse), static_cast<char>(flag), '\3', '\0'};
+    return b.substr(0, size - cut);
+}
+
+// Runs of the same values on consecutive seconds: "2025-03-06T22:20:56 97 61 x4".
+std::string Runs(const std::vector<SampleRecord>& samples) {
+    std::string out;
+    const std::string lines = Lines(samples);
+    std::size_t begin = 0, count = 0;
+    std::string run;
+    const auto flush = [&] {
+        if (count > 0) out += run + " x" + std::to_string(count) + "\n";
+    };
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const std::size_t end = lines.find('\n', begin);
+        std::string line = lines.substr(begin, end - begin);
+        begin = end + 1;
+        std::replace(line.begin(), line.end(), ',', ' ');
+        const bool next = i > 0 && samples[i].spo2 == samples[i - 1].spo2 &&
+                          samples[i].pulseRate == samples[i - 1].pulseRate &&
+                          samples[i].second == (samples[i - 1].second + 1) % 60;
+        if (!next) {
+            flush();
+            run = line;
+            count = 0;
+        }
+        ++count;
+    }
+    flush();
+    return out;
+}
+
+// Each shape phone apps, rings, wrist oximeters and CPAP machines write, read
+// through ImportFile, which tells the kinds apart by their bytes.
+TEST(ImportFile, ReadsTheShapesDevicesWrite) {
+    test::TempDir dir("quenda-import-devices");
+    const std::string app = "Time,Oxygen Level,Pulse Rate,Motion,O2 Reminder,PR Reminder\n";
+    const std::vector<std::array<int, 3>> fourRecords = {{97, 61, 0}, {96, 62, 0}, {255, 255, 255}, {95, 60, 0}};
+    const struct {
+        const char* name;  // the file's name
+        std::string bytes;
+        DateOrder order;
+        std::string samples;  // Runs(); empty: refused
+        std::string said;     // in the summary, or in the refusal
+    } cases[] = {
+        {"ring.csv",
+         "Time,Oxygen Level,Pulse Rate,Motion,O2 Reminder,PR Reminder,\n22:20:56 Mar 06 2025,97,61,0,0,0,\n"
+         "22:21:00 Mar 06 2025,--,--,3,0,0,\n22:21:04 Mar 06 2025,96,--,0,0,0,\n",
+         DateOrder::Unknown, "2025-03-06T22:20:56 97 61 x4\n2025-03-06T22:21:04 96 255 x4\n",
+         "Read the columns \"Time\", \"Oxygen Level\", \"Pulse Rate\"; left out \"Motion\", \"O2 Reminder\", \"PR "
+         "Reminder\"."},
+        {"wrist.csv", app + "\"10:20:56PM Mar 6, 2025\",97,61,0,0,0\n\"10:20:58PM Mar 6, 2025\",98,61,0,0,0\n",
+         DateOrder::Unknown, "2025-03-06T22:20:56 97 61 x2\n2025-03-06T22:20:58 98 61 x2\n", "Read the columns"},
+        {"full month.csv", app + "01:02:03 MARCH 6 2025,97,61,0,0,0\n01:02:04 march 6 2025,97,61,0,0,0\n",
+         DateOrder::Unknown, "2025-03-06T01:02:03 97 61 x2\n", ""},
+        {"numeric.csv", app + "22:20:56 06/03/2025,97,61,0,0,0\n", DateOrder::Unknown, "", "--date-order"},
+        {"numeric dmy.csv", app + "22:20:56 06/03/2025,97,61,0,0,0\n", DateOrder::Dmy,
+         "2025-03-06T22:20:56 97 61 x1\n", ""},
+        {"offset.csv", "time,spo2\n2025-03-06T22:20:56+01:00,97\n2025-03-06T22:20:57+01:00,97\n", DateOrder::Unknown,
+         "2025-03-06T22:20:56 97 255 x2\n", ""},
+        {"utc.csv", "time,spo2\n2025-03-06T22:20:56Z,97\n", DateOrder::Unknown, "2025-03-06T23:20:56 97 255 x1\n",
+         "converted to this computer's time zone"},
+        {"mixed.csv", "time,spo2\n2025-03-06T22:20:56+01:00,97\n2025-03-06T22:20:57-05:00,97\n", DateOrder::Unknown,
+         "", "line 3, field 1 (\"time\"): the time stamp's zone (\"-05:00\") is not line 2's (\"+01:00\")"},
+        {"no reading.csv", app + "22:20:56 Mar 06 2025,--,--,0,0,0\n22:20:58 Mar 06 2025,0,0,0,0,0\n",
+         DateOrder::Unknown, "", import_message::kNoSpO2Reading},
+        {"no time.csv", app + ",97,61,0,0,0\n", DateOrder::Unknown, "", "the time stamp is missing"},
+        {"cpap.edf", PlainEdf({{-1, -1}, {-1, -1}}), DateOrder::Unknown, "", import_message::kNoSpO2Reading},
+        {"past max.edf", PlainEdf({{97, 61}, {101, 62}, {-1, 63}}, 100), DateOrder::Unknown,
+         "2025-03-06T22:20:56 97 61 x1\n2025-03-06T22:20:57 127 62 x1\n2025-03-06T22:20:58 127 63 x1\n",
+         "Read the signal \"SpO2\" as SpO2 and \"Pulse\" as pulse."},
+        {"recording.edf", PlainEdf({{97, 61}}, 255, "-1"), DateOrder::Unknown, "", import_message::kNoRecords},
+        {"empty.edf", PlainEdf({}, 255, "0"), DateOrder::Unknown, "", import_message::kNoRecords},
+        {"20250306222056", RingFile(3, 16, fourRecords), DateOrder::Unknown,
+         "2025-03-06T22:20:56 97 61 x4\n2025-03-06T22:21:00 96 62 x4\n2025-03-06T22:21:08 95 60 x4\n",
+         "one record every 4 s (version 3)"},
+        {"O2Ring_20250306222056.dat.bin",
+         RingFile(3, 16, {{97, 61, 0}, {97, 61, 0}, {96, 62, 0}, {96, 62, 0}, {95, 60, 0}, {95, 60, 0},
+                          {94, 60, 0}, {94, 60, 0}}),
+         DateOrder::Unknown,
+         "2025-03-06T22:20:56 97 61 x4\n2025-03-06T22:21:00 96 62 x4\n2025-03-06T22:21:04 95 60 x4\n"
+         "2025-03-06T22:21:08 94 60 x4\n",
+         "every 4 s (version 3)"},
+        {"20250306222056.v5", RingFile(5, 8, fourRecords), DateOrder::Unknown,
+         "2025-03-06T22:20:56 97 61 x2\n2025-03-06T22:20:58 96 62 x2\n2025-03-06T22:21:02 95 60 x2\n",
+         "every 2 s (version 5)"},
+        {"20250306222100", RingFile(5, 4, {{97, 61, 0}}), DateOrder::Unknown, "2025-03-06T22:21:00 97 61 x4\n",
+         "The start is the file name's, 2025-03-06 22:21:00, not the header's 2025-03-06 22:20:56."},
+        {"cut", RingFile(5, 16, fourRecords, 3), DateOrder::Unknown, "",
+         "The ring's data file is cut short: it holds 57 bytes of the 60 its header gives."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(dir / c.name, std::ios::binary) << c.bytes;
+        // UTC is converted to this computer's zone: one an hour east of it here.
+        ::setenv("TZ", "CET-1", 1);
+        ::tzset();
+        const ImportResult result = ImportFile(dir / c.name, {1, c.order});
+        // The quick walk along common rows reads what the general reader reads.
+        if (fs::path(c.name).extension() == ".csv")
+            EXPECT_EQ(import_detail::ReadCsv(c.bytes, {1, c.order}, import_detail::CsvRows::GeneralOnly).samples,
+                      result.samples);
+        ::setenv("TZ", "UTC", 1);
+        ::tzset();
+        EXPECT_EQ(Runs(result.samples), c.samples);
+        EXPECT_EQ(result.ok, !c.samples.empty()) << result.message;
+        std::string said = result.message;
+        for (const std::string& line : result.summary) said += "\n" + line;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    }
 }
 
 // ---- what is read at all -------------------------------------------------------
@@ -499,6 +659,21 @@ TEST(ImportCli, WritesTheDataFileAndAsksForTheDateOrder) {
     EXPECT_NE(run.out.find("\"id\":4"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("\"date\":\"2026-06-05\""), std::string::npos) << run.out;
     EXPECT_NE(run.out.find((dir / "Quenda" / "imports" / "ring-ID4.dat").string()), std::string::npos) << run.out;
+
+    // A folder copied off the phone: the ring's file is added, the file
+    // without a SpO2 reading told and left out.
+    fs::create_directory(dir / "app");
+    std::ofstream(dir / "app" / "20250306222056", std::ios::binary) << RingFile(3, 8, {{97, 61, 0}, {96, 60, 0}});
+    std::ofstream(dir / "app" / "empty.csv") << "time,spo2\n2025-03-07T22:00:00,--\n";
+    run = test::RunInDirectory(dir.Path(), "/usr/bin/env",
+                               {home, QUENDA_CLI_PATH, "nights", "add", "app", "--library", "lib.sqlite"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("empty.csv: The file holds no SpO2 reading."), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("1 night"), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::exists(dir / "Quenda" / "imports" / "20250306222056-ID1.dat"));
+    run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"import", "app/empty.csv", "empty.dat"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(fs::exists(dir / "empty.dat"));
 
     std::ofstream(dir / "bad.csv") << "time,spo2\nnever,97\n";
     run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"import", "bad.csv", "bad.dat"});

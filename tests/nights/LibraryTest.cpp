@@ -14,6 +14,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <fstream>
 
 namespace quenda {
@@ -519,6 +520,9 @@ TEST(NightJournal, LinesReadBackAndACutLineIsSkipped) {
         {8, JournalKind::Unmerge, 4, 3, 849909600, ""},
         {9, JournalKind::Split, 4, 3, 849909600, "1200 6"},
         {10, JournalKind::Unsplit, 4, 3, 849909600, ""},
+        // Naming the night's samples too: with and without a text.
+        {11, JournalKind::Note, 4, 3, 849909600, "3600 -5", 3600, -5},
+        {12, JournalKind::Remove, 4, 3, 849909600, "", 1, INT64_MIN},
     };
     for (const JournalEntry& e : entries) {
         JournalEntry back;
@@ -529,6 +533,25 @@ TEST(NightJournal, LinesReadBackAndACutLineIsSkipped) {
         JournalEntry cut;
         EXPECT_FALSE(ParseJournalLine(line.substr(0, 6), cut));
     }
+    // A line written before the samples were journalled reads as it did; a
+    // note's text that looks like them stays its text.
+    const struct {
+        const char* line;
+        JournalEntry entry;
+    } lines[] = {
+        {"1\tnote\t4\t3\t849909600\t3600 -5", {1, JournalKind::Note, 4, 3, 849909600, "3600 -5"}},
+        {"1\tnote\t4\t3\t849909600\t3600 -5\tx", {1, JournalKind::Note, 4, 3, 849909600, "x", 3600, -5}},
+        {"1\tunsplit\t4\t3\t849909600", {1, JournalKind::Unsplit, 4, 3, 849909600, ""}},
+        {"1\tunsplit\t4\t3\t849909600\t7 9", {1, JournalKind::Unsplit, 4, 3, 849909600, "", 7, 9}},
+    };
+    for (const auto& l : lines) {
+        JournalEntry back;
+        ASSERT_TRUE(ParseJournalLine(l.line, back)) << l.line;
+        EXPECT_EQ(back, l.entry) << l.line;
+    }
+    JournalEntry none;
+    EXPECT_FALSE(ParseJournalLine("1\tunsplit\t4\t3\t849909600\t0 9", none));  // a night has samples
+    EXPECT_FALSE(ParseJournalLine("1\tunsplit\t4\t3\t849909600\t7 9\tx", none));
     std::vector<SampleSpan> spans;
     EXPECT_TRUE(ParseSpans("0-9,20-30", spans));
     EXPECT_EQ(spans, (std::vector<SampleSpan>{{0, 9}, {20, 30}}));

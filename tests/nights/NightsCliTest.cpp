@@ -13,6 +13,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <stdlib.h>
+
 namespace quenda {
 namespace {
 
@@ -137,6 +139,17 @@ TEST(NightsCli, ExcludeAndIncludeSpansAndTheFiguresFollow) {
     EXPECT_EQ(Cli(dir, {"exclude", "9", "0", "1"}).exitCode, 1);
     EXPECT_NE(Cli(dir, {"show", "1"}).out.find("0-49, 60-99, 500-599"), std::string::npos);
 
+    // Every second excluded: no figures, shown empty, never 0 or "normal".
+    ASSERT_EQ(Cli(dir, {"exclude", "1", "0", "599"}).exitCode, 0);
+    run = Cli(dir, {"list", "--json"});
+    for (const char* none : {"\"odi3\":null", "\"t90\":null", "\"nadir\":{\"spo2\":null", "\"odi_class\":null"})
+        EXPECT_NE(run.out.find(none), std::string::npos) << none << "\n" << run.out;
+    EXPECT_EQ(run.out.find("\"normal\""), std::string::npos) << run.out;
+    run = Cli(dir, {"list"});
+    EXPECT_NE(run.out.find("0.0% of 0:10:00       0:00:00       -       -      -"), std::string::npos) << run.out;
+    EXPECT_NE(Cli(dir, {"show", "1"}).out.find("ODI 3 %:         -\n"), std::string::npos);
+    ASSERT_EQ(Cli(dir, {"include", "1", "0", "599"}).exitCode, 0);
+
     // Figures kept by an older program, its file gone so they stay as they
     // are: the CSV row still has every column, the missing ones empty.
     fs::remove(dir / "kept" / "ID4.dat");
@@ -240,6 +253,62 @@ TEST(NightsCli, ShiftMergeSplitAndTheirUndoing) {
         }
     }
     EXPECT_EQ(said({"list", "--json"}), list);
+}
+
+// Two recordings of one ID that started at the same second are two nights to
+// the journal and the rebuild too: each keeps its own note, exclusions and
+// figures, whether the library is rebuilt over itself or from the journal
+// alone.
+TEST(NightsCli, ARebuildKeepsTwoRecordingsThatStartedAtTheSameSecondApart) {
+    test::TempDir dir("quenda-nights-cli");
+    // A rebuild also reads the kept downloads: this test's own, none else.
+    ::setenv("XDG_DATA_HOME", dir.Path().c_str(), 1);
+    const std::int64_t start = test::Secs(2026, 12, 6, 22, 30, 0);
+    std::vector<SampleRecord> full, other;
+    test::AppendRun(full, 1, start, 3 * 3600);
+    for (int i = 0; i < 2 * 3600; ++i) other.push_back(test::SampleAt(1, start + i, i % 120 < 20 ? 86 : 96));
+    ASSERT_TRUE(WriteDataFile(dir / "full.dat", 1, full, ""));
+    ASSERT_TRUE(WriteDataFile(dir / "other.dat", 1, other, ""));
+    ASSERT_EQ(Cli(dir, {"add", "full.dat", "other.dat"}).out, "2 nights added, 0 already in the library, 0 extended.\n");
+    for (const std::vector<std::string>& change :
+         {std::vector<std::string>{"exclude", "1", "0", "599"}, {"note", "1", "full night"},
+          {"exclude", "2", "100", "199"}, {"note", "2", "other recording"}}) {
+        ASSERT_EQ(Cli(dir, change).exitCode, 0) << change[0];
+    }
+    const auto shown = [&] { return Cli(dir, {"show", "1", "--json"}).out + Cli(dir, {"show", "2", "--json"}).out; };
+    const std::string before = shown();
+    EXPECT_NE(before.find("\"samples\":10800,"), std::string::npos) << before;
+    EXPECT_NE(before.find("\"note\":\"full night\""), before.rfind("\"note\":\"other recording\""));
+    const std::string list = Cli(dir, {"list", "--json"}).out;
+    ASSERT_EQ(Cli(dir, {"rebuild"}).exitCode, 0);
+    EXPECT_EQ(shown(), before);
+    EXPECT_EQ(Cli(dir, {"list", "--json"}).out, list);
+    // From the journal alone.
+    fs::remove(dir / "library.sqlite");
+    ASSERT_EQ(Cli(dir, {"rebuild"}).exitCode, 0);
+    EXPECT_EQ(shown(), before);
+    EXPECT_EQ(Cli(dir, {"list", "--json"}).out, list);
+
+    // A journal written before it named a night's samples still replays: by
+    // ID and start alone, as it always did, so one recording's changes stay.
+    std::ifstream in(dir / "library.sqlite.journal");
+    std::string old;
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> fields;
+        std::istringstream split(line);
+        for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+        if (fields.size() == 7) fields.erase(fields.begin() + 5);  // its adds, notes and exclusions
+        std::string joined;
+        for (const std::string& f : fields) joined += (joined.empty() ? "" : "\t") + f;
+        old += joined + "\n";
+    }
+    in.close();
+    std::ofstream(dir / "library.sqlite.journal") << old;
+    fs::remove(dir / "library.sqlite");
+    ASSERT_EQ(Cli(dir, {"rebuild"}).exitCode, 0);
+    const std::string replayed = Cli(dir, {"list", "--json"}).out;
+    EXPECT_EQ(std::count(replayed.begin(), replayed.end(), '\n'), 2) << replayed;
+    EXPECT_NE(replayed.find("\"note\":\"other recording\""), std::string::npos) << replayed;
 }
 
 TEST(NightsCli, RefusalsAndTheirExitCodes) {

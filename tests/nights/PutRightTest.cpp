@@ -360,6 +360,11 @@ TEST(NightsPutRight, EachChangeSurvivesARebuild) {
         std::function<void(NightLibrary&)> change;
     } cases[] = {
         {"shift", [](NightLibrary& l) { ASSERT_TRUE(l.Shift(3, -3600)); }},
+        {"shifted, then excluded",
+         [](NightLibrary& l) {
+             ASSERT_TRUE(l.Shift(3, -3600));
+             ASSERT_TRUE(l.SetExclusions(3, std::vector<SampleSpan>{{0, 99}}));
+         }},
         {"merge between notes and exclusions",
          [](NightLibrary& l) {
              ASSERT_TRUE(l.SetNote(1, "a"));
