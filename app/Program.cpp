@@ -61,6 +61,26 @@ void ReloadNights(MainWindow& frame) {
     if (auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView())) nights->Reload();
 }
 
+void SayLibraryProblem(QWidget* parent, const FileResult& result) {
+    const std::string detail = result.detail.empty() ? "" : "\n" + result.detail;
+    ShowMessageBox(parent, QString::fromStdString(result.message + detail), QMessageBox::Warning);
+}
+
+// After a setup that the nights' figures follow is confirmed: the library's
+// figures are computed again under it and stored, here where the change is
+// made, so no reading of the library has to. A library that is not there
+// holds no figures; one that cannot be changed is said.
+void UpdateLibraryFigures(QWidget* parent, AppContext& context) {
+    const std::filesystem::path file = LibraryOf(context);
+    if (!std::filesystem::exists(file)) return;
+    FileResult result;
+    if (const auto library = NightLibrary::Open(file, result)) {
+        library->SetFigureSettings(ReadFigureSettings(context.settings));
+        result = library->UpdateFigures();
+    }
+    if (!result) SayLibraryProblem(parent, result);
+}
+
 // After Edit > User Info is saved: the current data set's nights in the library
 // take the name the patient file now holds for their ID, so the Nights
 // window's name filter finds them. A library that does not exist yet holds
@@ -77,10 +97,7 @@ void NameNightsOfCurrentData(QWidget* parent, AppContext& context) {
             if (placed.night && !(result = library->SetName(*placed.night, name))) break;
         }
     }
-    if (!result) {
-        const std::string detail = result.detail.empty() ? "" : "\n" + result.detail;
-        ShowMessageBox(parent, QString::fromStdString(result.message + detail), QMessageBox::Warning);
-    }
+    if (!result) SayLibraryProblem(parent, result);
 }
 
 // After other data became current (a file, a download, another ID): the
@@ -213,12 +230,18 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
     // The listed figures follow both setups.
     handlers.analysisSetup = [&context](MainWindow& frame) {
         const bool confirmed = RunAnalysisSetup(&frame, context.settings);
-        if (confirmed) ReloadNights(frame);
+        if (confirmed) {
+            UpdateLibraryFigures(&frame, context);
+            ReloadNights(frame);
+        }
         return confirmed;
     };
     handlers.clinicalSetup = [&context](MainWindow& frame) {
         const bool confirmed = RunClinicalSetup(&frame, context.settings);
-        if (confirmed) ReloadNights(frame);
+        if (confirmed) {
+            UpdateLibraryFigures(&frame, context);
+            ReloadNights(frame);
+        }
         return confirmed;
     };
     handlers.computeStatistics = [&context](MainWindow&) {

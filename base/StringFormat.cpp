@@ -19,3 +19,23 @@ std::string Format(const char* format, ...) {
 }
 
 }  // namespace quenda
+
+namespace quenda {
+
+std::string FillPlaceholders(std::string_view text, std::span<const std::string_view> values) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        const auto n = static_cast<std::size_t>(next - '1');
+        if (text[i] == '%' && next >= '1' && next <= '9' && n < values.size()) {
+            out += values[n];
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace quenda

@@ -218,8 +218,7 @@ bool ReadLibraryNight(const std::filesystem::path& library, NightNumber night, D
     // No library at all holds no night either; reading makes none.
     if (!lib && result) {
         result.ok = false;
-        result.message = UiText(library_message::kNoNight);
-        result.message.replace(result.message.find("%1"), 2, std::to_string(night));
+        result.message = FillPlaceholders(UiText(library_message::kNoNight), {std::to_string(night)});
     }
     NightRow row;
     std::vector<SampleSpan> spans;

@@ -1,5 +1,6 @@
 #include "device/Notice.h"
 
+#include "base/StringFormat.h"
 #include "device/Messages.h"
 
 namespace quenda {
@@ -37,9 +38,7 @@ std::string NoticeText(const Notice& notice, const TextLookup& lookUp) {
         // "Connect succeed! Total" + " %d " + "Frames!"
         shown += " " + std::to_string(notice.totalFrames) + " " + text(msg::kConnectSucceedSuffix);
     } else if (notice.kind == NoticeKind::NoPort && !notice.refusedPort.empty()) {
-        std::string hint = text(msg::kDialoutHint);
-        if (const auto at = hint.find("%1"); at != std::string::npos) hint.replace(at, 2, notice.refusedPort);
-        shown += "\n" + hint;
+        shown += "\n" + FillPlaceholders(text(msg::kDialoutHint), {notice.refusedPort});
     }
     return shown;
 }

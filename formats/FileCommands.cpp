@@ -2,6 +2,7 @@
 
 #include "analysis/Analysis.h"
 #include "base/CommandIds.h"
+#include "base/StringFormat.h"
 #include "base/UiText.h"
 #include "document/AppContext.h"
 #include "formats/Edf.h"
@@ -161,14 +162,12 @@ bool SaveExport(QWidget* parent, AppContext& context, ExportKind kind, const std
 }
 
 QString DataFileMessage(const FileResult& result, const std::string& path) {
-    std::string pastEnd = data_file_message::kPastEnd;
-    pastEnd.replace(pastEnd.find("%1"), 2, path);
+    const std::string pastEnd = FillPlaceholders(data_file_message::kPastEnd, {path});
     std::string text = result.message;
     if (text == data_file_message::kCantOpen) {
         text = UiText(str::kCantOpenFile, text);
     } else if (text == pastEnd) {
-        text = UiText(str::kReadPastEnd, data_file_message::kPastEnd);
-        if (const auto at = text.find("%1"); at != std::string::npos) text.replace(at, 2, path);
+        text = FillPlaceholders(UiText(str::kReadPastEnd, data_file_message::kPastEnd), {path});
     }
     if (!result.detail.empty()) text += "\n" + result.detail;
     return Q(text);

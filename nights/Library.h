@@ -193,10 +193,11 @@ public:
     const std::filesystem::path& File() const { return file_; }
 
     // The settings the listed figures follow: every read (List, ForEach,
-    // Show) first computes again, from its samples and exclusions, each night
-    // whose stored figures were computed under other settings, and stores
-    // them. A night whose file is gone keeps the figures it has. Set it from
-    // the settings file before reading; FigureSettings{} until then.
+    // Show) gives, for each night whose stored figures were computed under
+    // other settings, the figures of its samples and exclusions under these,
+    // computed for that reading alone: a read writes nothing. A night whose
+    // file is gone keeps the figures it has. Set it from the settings file
+    // before reading; FigureSettings{} until then.
     void SetFigureSettings(const FigureSettings& settings) { settings_ = settings; }
     const FigureSettings& CurrentFigureSettings() const { return settings_; }
 
@@ -301,6 +302,12 @@ public:
     // Changes whenever another connection (another window, another process)
     // commits a change to the library; -1 when it cannot be read.
     virtual std::int64_t DataVersion() const = 0;
+
+    // Computes again and stores the figures of every night computed under
+    // other settings than CurrentFigureSettings(): where the settings change
+    // (the setup dialogs), so that later readings need not. Every change to
+    // a night stores its new figures itself.
+    virtual FileResult UpdateFigures() = 0;
 
 protected:
     explicit NightLibrary(std::filesystem::path file) : file_(std::move(file)) {}

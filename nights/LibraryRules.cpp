@@ -1,5 +1,6 @@
 #include "nights/LibraryRules.h"
 
+#include "base/StringFormat.h"
 #include "base/UiText.h"
 #include "store/DataFile.h"
 
@@ -15,11 +16,6 @@ namespace quenda {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Replace1(std::string text, std::string_view value) {
-    if (const auto at = text.find("%1"); at != std::string::npos) text.replace(at, 2, value);
-    return text;
-}
 
 // 64-bit FNV-1a over the samples' bytes, extended sample by sample, so a
 // prefix's digest falls out on the way to the whole.
@@ -45,19 +41,14 @@ std::uint64_t Extend(std::uint64_t h, const SampleRecord& r) {
 }  // namespace
 
 FileResult LibraryRefusal(const char* message, std::initializer_list<std::int64_t> values) {
-    std::string text = UiText(message);
-    int n = 0;
-    for (const std::int64_t value : values) {
-        const std::string mark = "%" + std::to_string(++n);
-        const std::string replacement = std::to_string(value);
-        for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at + replacement.size()))
-            text.replace(at, mark.size(), replacement);
-    }
-    return FileResult{false, text, {}};
+    std::vector<std::string> texts;
+    for (const std::int64_t value : values) texts.push_back(std::to_string(value));
+    std::vector<std::string_view> views(texts.begin(), texts.end());
+    return FileResult{false, FillPlaceholders(UiText(message), views), {}};
 }
 
 FileResult LibraryFailure(const char* message, std::string_view value, std::string detail) {
-    return FileResult{false, Replace1(UiText(message), value), std::move(detail)};
+    return FileResult{false, FillPlaceholders(UiText(message), {value}), std::move(detail)};
 }
 
 std::int64_t NowSeconds() {

@@ -271,9 +271,11 @@ std::optional<NightNumber> SqliteLibrary::NightAfter(NightNumber first, int id, 
 }
 
 FileResult SqliteLibrary::ForEach(const NightFilter& filter, const std::function<void(const NightRow&)>& visit) {
-    std::unordered_map<NightNumber, ComputedFigures> unstored;
-    if (FileResult refreshed = Refresh(&filter, std::nullopt, unstored); !refreshed)
-        return refreshed;
+    // A reading writes nothing: figures that follow other settings are
+    // computed for it alone; UpdateFigures stores them.
+    std::vector<std::pair<NightNumber, ComputedFigures>> computed;
+    if (FileResult read = ComputeFigures(settings_, &filter, std::nullopt, false, computed); !read) return read;
+    const std::unordered_map<NightNumber, ComputedFigures> unstored(computed.begin(), computed.end());
     const std::string sql = "SELECT " + RowColumns() +
                             " FROM nights WHERE merged_into IS NULL AND (?1 IS NULL OR id=?1) AND "
                             "(?2 IS NULL OR date>=?2) AND (?3 IS NULL OR date<=?3) ORDER BY start+clock_shift,night";
@@ -289,8 +291,8 @@ FileResult SqliteLibrary::ForEach(const NightFilter& filter, const std::function
         ReadRow(s, row);
         UseUnstored(row, unstored);
         if (filter.checkMissing) {
-            auto [it, fresh] = present.try_emplace(row.source.string(), false);
-            if (fresh) {
+            auto [it, firstTime] = present.try_emplace(row.source.string(), false);
+            if (firstTime) {
                 struct stat st {};
                 it->second = ::stat(row.source.c_str(), &st) == 0;
             }
@@ -318,8 +320,9 @@ FileResult SqliteLibrary::ReadOne(NightNumber night, NightRow& row) {
 }
 
 FileResult SqliteLibrary::Show(NightNumber night, NightRow& row) {
-    std::unordered_map<NightNumber, ComputedFigures> unstored;
-    if (FileResult refreshed = Refresh(nullptr, night, unstored); !refreshed) return refreshed;
+    std::vector<std::pair<NightNumber, ComputedFigures>> fresh;
+    if (FileResult computed = ComputeFigures(settings_, nullptr, night, false, fresh); !computed) return computed;
+    const std::unordered_map<NightNumber, ComputedFigures> unstored(fresh.begin(), fresh.end());
     if (FileResult read = ReadOne(night, row); !read) return read;
     UseUnstored(row, unstored);
     return {};
@@ -476,30 +479,23 @@ FileResult SqliteLibrary::StoreFigures(NightNumber night, const ComputedFigures&
     return {};
 }
 
-FileResult SqliteLibrary::Refresh(const NightFilter* filter, std::optional<NightNumber> only,
-                                  std::unordered_map<NightNumber, ComputedFigures>& unstored) {
-    const std::string key = settings_.Key();
-    struct Stale {
-        NightNumber night;
-        std::string source;
-        std::int32_t first;
-        std::int32_t samples;
-        std::int64_t digest;
-        std::int64_t clockShift;
-    };
-    std::vector<Stale> stale;
+FileResult SqliteLibrary::ComputeFigures(const FigureSettings& settings, const NightFilter* filter,
+                                         std::optional<NightNumber> only, bool markedOnly,
+                                         std::vector<std::pair<NightNumber, ComputedFigures>>& fresh) {
+    std::vector<StaleNight> stale;
     {
         Statement s(db_,
                     "SELECT night,source,first,samples,digest,clock_shift FROM nights WHERE "
                     "computed_under<>?1 AND merged_into IS NULL AND "
                     "(?2 IS NULL OR id=?2) AND (?3 IS NULL OR date>=?3) AND (?4 IS NULL OR date<=?4) AND "
-                    "(?5 IS NULL OR night=?5) ORDER BY source,first");
+                    "(?5 IS NULL OR night=?5) AND (?6 IS NULL OR computed_under='') ORDER BY source,first");
         if (!s.Ok()) return DbFailure(library_message::kCantOpen);
-        s.Bind(1, key);
+        s.Bind(1, settings.Key());
         if (filter && filter->id) s.Bind(2, static_cast<std::int64_t>(*filter->id));
         if (filter && filter->from) s.Bind(3, *filter->from);
         if (filter && filter->to) s.Bind(4, *filter->to);
         if (only) s.Bind(5, *only);
+        if (markedOnly) s.Bind(6, std::int64_t{1});
         int step;
         while ((step = s.Step()) == SQLITE_ROW) {
             stale.push_back({s.Int(0), s.Text(1), static_cast<std::int32_t>(s.Int(2)),
@@ -507,34 +503,26 @@ FileResult SqliteLibrary::Refresh(const NightFilter* filter, std::optional<Night
         }
         if (step != SQLITE_DONE) return DbFailure(library_message::kCantOpen);
     }
-    if (stale.empty()) return {};
-    // Each source file is read once however many of its nights are stale.
+    return ComputeStale(
+        stale, settings,
+        [this](NightNumber night, std::vector<SampleSpan>& spans) { return Exclusions(night, spans); }, fresh);
+}
+
+FileResult SqliteLibrary::StoreComputed(const FigureSettings& settings, bool markedOnly) {
     std::vector<std::pair<NightNumber, ComputedFigures>> fresh;
-    DataFileContents contents;
-    std::string loaded;
-    bool readable = false;
-    for (const Stale& night : stale) {
-        if (night.source != loaded) {
-            loaded = night.source;
-            contents = {};
-            readable = static_cast<bool>(ReadDataFile(night.source, contents));
-        }
-        // A file gone or changed: the night keeps what it has.
-        std::vector<SampleRecord> part;
-        if (!readable ||
-            !TakeNightSamples(contents.records, night.first, night.samples, night.digest, night.clockShift, part))
-            continue;
-        std::vector<SampleSpan> spans;
-        if (FileResult read = Exclusions(night.night, spans); !read) return read;
-        fresh.emplace_back(night.night, ComputeNightFigures(part, settings_, quenda::Exclusions(spans)));
-    }
-    Transaction transaction(db_);
-    bool stored = transaction.Open();
+    if (FileResult computed = ComputeFigures(settings, nullptr, std::nullopt, markedOnly, fresh); !computed)
+        return computed;
     for (const auto& [night, figures] : fresh) {
-        if (stored && !StoreFigures(night, figures)) stored = false;
+        if (FileResult stored = StoreFigures(night, figures); !stored) return stored;
     }
-    if (stored && transaction.Commit()) return {};
-    for (auto& [night, figures] : fresh) unstored[night] = std::move(figures);
+    return {};
+}
+
+FileResult SqliteLibrary::UpdateFigures() {
+    Transaction transaction(db_);
+    if (!transaction.Open()) return DbFailure(library_message::kCantWrite);
+    if (FileResult stored = StoreComputed(settings_, false); !stored) return stored;
+    if (!transaction.Commit()) return DbFailure(library_message::kCantWrite);
     return {};
 }
 

@@ -49,6 +49,7 @@ public:
     FileResult SetExclusions(NightNumber night, std::span<const SampleSpan> spans,
                              std::span<const SampleRecord> samples = {}) override;
     std::int64_t DataVersion() const override;
+    FileResult UpdateFigures() override;
 
     // The underlying connection, for the rebuild, the tests and the benchmarks.
     sqlite3* Handle() const { return db_; }
@@ -72,11 +73,15 @@ public:
     // SqliteRebuild.cpp.
     FileResult ReplayChanges(const std::vector<JournalEntry>& changes, const std::set<NightNumber>& kept,
                              std::set<NightNumber>& noted, std::set<NightNumber>& excluded);
-    // Computes again the figures of the nights that `filter` (or `only`)
-    // picks whose figures follow other settings than the library's. What
-    // could not be stored (a read-only library) comes back in `unstored`.
-    FileResult Refresh(const NightFilter* filter, std::optional<NightNumber> only,
-                       std::unordered_map<NightNumber, ComputedFigures>& unstored);
+    // The figures of the nights that `filter` (all when null) or `only`
+    // picks whose stored figures follow other settings than the library's
+    // (`markedOnly`: only those a change marked to compute again), computed
+    // without storing them.
+    FileResult ComputeFigures(const FigureSettings& settings, const NightFilter* filter,
+                              std::optional<NightNumber> only, bool markedOnly,
+                              std::vector<std::pair<NightNumber, ComputedFigures>>& fresh);
+    // Those figures stored, inside the caller's transaction.
+    FileResult StoreComputed(const FigureSettings& settings, bool markedOnly);
     // The failure of the last SQLite call: kNotLibrary when the file is
     // damaged, else `message`, naming the file.
     FileResult DbFailure(const char* message) const;

@@ -104,7 +104,7 @@ FileResult SqliteLibrary::ExtendHeld(NightStatements& st, NightNumber match, con
     ComputedFigures figures =
         spans.empty() ? night.figures : ComputeNightFigures(samples, options.figures, quenda::Exclusions(spans));
     // The figures' times are the samples' as recorded: a shifted night's are
-    // computed again, shifted, when next read.
+    // computed again, shifted, before the add commits.
     Statement shift(db_, "SELECT clock_shift FROM nights WHERE night=?");
     shift.Bind(1, match);
     if (shift.Step() == SQLITE_ROW && shift.Int(0) != 0) figures.settingsKey.clear();
@@ -207,6 +207,9 @@ AddResult SqliteLibrary::AddNumbered(const fs::path& source, int id,
     if (!journal.empty()) {
         if (FileResult written = Journal(journal); !written) return fail(std::move(written));
     }
+    // A shifted night that a longer download extended: its figures follow
+    // its shifted samples.
+    if (FileResult computed = StoreComputed(options.figures, true); !computed) return fail(std::move(computed));
     if (!transaction.Commit()) return fail(DbFailure(library_message::kCantWrite));
     return out;
 }

@@ -65,6 +65,9 @@ FileResult SqliteLibrary::Change(const std::function<FileResult(std::vector<Jour
     if (!transaction.Open()) return DbFailure(library_message::kCantWrite);
     std::vector<JournalEntry> journal;
     if (FileResult changed = change(journal); !changed) return changed;
+    // The nights the change made anew get their figures in the same
+    // transaction: no reading has to write them later.
+    if (FileResult computed = StoreComputed(settings_, true); !computed) return computed;
     if (!journal.empty()) {
         if (FileResult written = Journal(journal); !written) return written;
     }

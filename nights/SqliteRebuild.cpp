@@ -403,10 +403,7 @@ FileResult Reindex(const fs::path& fresh, const fs::path& file, bool healthy, Kn
     if (healthy) {
         if (FileResult used = UseKept(*lib, known, noted, excluded); !used) return used;
     }
-    std::unordered_map<NightNumber, ComputedFigures> unstored;
-    const NightFilter everything;
-    if (FileResult refreshed = lib->Refresh(&everything, std::nullopt, unstored); !refreshed) return refreshed;
-    if (!unstored.empty()) return writes.Failed("storing the nights' figures");
+    if (FileResult updated = lib->UpdateFigures(); !updated) return updated;
     {
         Statement count(lib->Handle(),
                         "SELECT count(*),count(NULLIF(note,'')) FROM nights WHERE merged_into IS NULL");

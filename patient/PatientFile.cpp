@@ -1,6 +1,7 @@
 #include "patient/PatientFile.h"
 
 #include "base/InputFile.h"
+#include "base/StringFormat.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,13 +21,7 @@ constexpr mode_t kFolderMode = 0700;
 constexpr mode_t kFileMode = 0600;
 
 std::string Fill(const char* pattern, const fs::path& file, const std::string& reason) {
-    std::string text = pattern;
-    const auto replace = [&text](std::string_view marker, const std::string& value) {
-        if (const auto at = text.find(marker); at != std::string::npos) text.replace(at, marker.size(), value);
-    };
-    replace("%1", file.string());
-    replace("%2", reason);
-    return text;
+    return FillPlaceholders(pattern, {file.string(), reason});
 }
 
 FileResult Failure(const char* pattern, const fs::path& file, const std::string& reason) {

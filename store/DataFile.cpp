@@ -2,6 +2,7 @@
 
 #include "base/AtomicFile.h"
 #include "base/InputFile.h"
+#include "base/StringFormat.h"
 #include "base/TextCodec.h"
 #include "store/RecordingStore.h"
 
@@ -16,17 +17,11 @@ constexpr std::uint8_t kLongLength = 0xFF;
 constexpr std::uint16_t kWideMarker = 0xFFFE;
 constexpr std::uint16_t kHugeLength = 0xFFFF;
 
-std::string Substitute(std::string text, std::string_view placeholder, std::string_view value) {
-    const auto at = text.find(placeholder);
-    if (at != std::string::npos) text.replace(at, placeholder.size(), value);
-    return text;
-}
-
 FileResult Failure(std::string message, std::string detail = {}) {
     return FileResult{false, std::move(message), std::move(detail)};
 }
 
-FileResult PastEnd(std::string_view path) { return Failure(Substitute(data_file_message::kPastEnd, "%1", path)); }
+FileResult PastEnd(std::string_view path) { return Failure(FillPlaceholders(data_file_message::kPastEnd, {path})); }
 
 // Bounds-checked little-endian reads over the file's bytes.
 class ByteReader {
@@ -145,9 +140,8 @@ FileResult ReadWholeFile(const std::filesystem::path& path, std::vector<std::uin
     InputFile file(path, kMaxDataFileSize);
     if (file.ReadAll(bytes)) return {};
     if (file.Problem() != InputProblem::TooLarge) return Failure(data_file_message::kCantOpen, file.Why());
-    std::string message = Substitute(data_file_message::kTooLarge, "%1", path.string());
-    message = Substitute(std::move(message), "%2", std::to_string(kMaxDataFileSize));
-    return Failure(Substitute(std::move(message), "%3", std::to_string(kMaxSamples)));
+    return Failure(FillPlaceholders(data_file_message::kTooLarge,
+                                    {path.string(), std::to_string(kMaxDataFileSize), std::to_string(kMaxSamples)}));
 }
 
 }  // namespace
@@ -188,9 +182,8 @@ FileResult ParseDataFile(std::span<const std::uint8_t> bytes, DataFileContents& 
     if (!in.U8(id) || !in.U32(rawCount)) return PastEnd(pathForMessages);
     const auto count = static_cast<std::int32_t>(rawCount);
     if (count < 0 || count > kMaxSamples) {
-        std::string message = Substitute(data_file_message::kBadCount, "%1", pathForMessages);
-        message = Substitute(std::move(message), "%2", std::to_string(count));
-        return Failure(Substitute(std::move(message), "%3", std::to_string(kMaxSamples)));
+        return Failure(FillPlaceholders(data_file_message::kBadCount,
+                                        {pathForMessages, std::to_string(count), std::to_string(kMaxSamples)}));
     }
     const auto* raw = in.Take(kDataFileRecordSize * static_cast<std::size_t>(count));
     if (raw == nullptr) return PastEnd(pathForMessages);

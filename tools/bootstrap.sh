@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-connectivity-dev
   libxlsxwriter-dev libedf-dev libudev-dev libbluetooth-dev libx11-dev unzip
   libsqlite3-dev zlib1g-dev  # the library of nights
+  libpq-dev postgresql       # the clinic's shared library, and the server its tests start
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation socat
   poppler-utils  # the print tests read their PDFs back with pdfinfo, pdftoppm, pdftotext

@@ -406,6 +406,25 @@ TEST(NightLibrary, FiguresAnOlderProgramStoredAreComputedAgain) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].clinicalJson, ComputeNightFigures(samples, FigureSettings{}).clinicalJson);
     EXPECT_NE(rows[0].clinicalJson.find("\"biomarkers\":{"), std::string::npos);
+
+    // The reading wrote nothing (a window may list from its own thread);
+    // UpdateFigures, where the settings change, stores them.
+    const auto storedKey = [&] {
+        sqlite3_stmt* s = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(SqliteHandle(*library), "SELECT computed_under FROM nights", -1, &s, nullptr),
+                  SQLITE_OK);
+        EXPECT_EQ(sqlite3_step(s), SQLITE_ROW);
+        std::string key = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+        sqlite3_finalize(s);
+        return key;
+    };
+    NightRow shown;
+    ASSERT_TRUE(library->Show(rows[0].night, shown));
+    EXPECT_EQ(shown.clinicalJson, rows[0].clinicalJson);
+    EXPECT_EQ(storedKey(), "default;94,88,150,60,4,6");
+    ASSERT_TRUE(library->UpdateFigures());
+    EXPECT_EQ(storedKey(), FigureSettings{}.Key());
+    EXPECT_EQ(ListAll(*library)[0].clinicalJson, rows[0].clinicalJson);
 }
 
 TEST(NightLibrary, MigratesAVersion1FileAfterABackup) {
