@@ -41,6 +41,23 @@ Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> sam
     return all;
 }
 
+ScoredStudy LibraryExclusionStore::LoadScoring(int id, std::span<const SampleRecord> samples) {
+    ScoredStudy all;
+    FileResult opened;
+    const std::filesystem::path file = LibraryFile();
+    if (!std::filesystem::exists(file)) return all;
+    const auto library = NightLibrary::Open(file, opened);
+    if (!library) return all;
+    for (const NightLibrary::PlacedNight& placed : library->NightsIn(id, samples)) {
+        ScoredStudy own;
+        if (!placed.night || !library->Scoring(*placed.night, own)) continue;
+        if (all.source.empty()) all.source = own.source;
+        all.annotations.insert(all.annotations.end(), own.annotations.begin(), own.annotations.end());
+    }
+    SortAnnotations(all.annotations);
+    return all;
+}
+
 bool LibraryExclusionStore::Save(int id, std::span<const SampleRecord> samples, const Exclusions& exclusions,
                                  std::string& error) {
     FileResult opened;

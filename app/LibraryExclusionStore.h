@@ -28,6 +28,8 @@ public:
 
     Exclusions Load(int id, std::span<const SampleRecord> samples) override;
     bool Save(int id, std::span<const SampleRecord> samples, const Exclusions& exclusions, std::string& error) override;
+    // The scoring of the library's nights the data set holds, times as its samples give them.
+    ScoredStudy LoadScoring(int id, std::span<const SampleRecord> samples) override;
 
 private:
     std::filesystem::path LibraryFile() const;

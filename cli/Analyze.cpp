@@ -212,7 +212,7 @@ namespace {
 // A library night as a data file would hold it: its ID and samples, and its
 // exclusions beside them.
 bool ReadLibraryNight(const std::filesystem::path& library, NightNumber night, DataFileContents& contents,
-                      Exclusions& exclusions) {
+                      Exclusions& exclusions, ScoredStudy& scoring) {
     FileResult result;
     const auto lib = NightLibrary::Open(library, result, LibraryOpening::ExistingOnly);
     // No library at all holds no night either; reading makes none.
@@ -223,7 +223,7 @@ bool ReadLibraryNight(const std::filesystem::path& library, NightNumber night, D
     NightRow row;
     std::vector<SampleSpan> spans;
     if (lib && (result = lib->Show(night, row)) && (result = lib->LoadNight(night, contents.records)) &&
-        (result = lib->Exclusions(night, spans))) {
+        (result = lib->Exclusions(night, spans)) && (result = lib->Scoring(night, scoring))) {
         contents.id = static_cast<std::uint8_t>(row.id);
         exclusions = Exclusions(spans);
         return true;
@@ -271,8 +271,9 @@ int AnalyzeCommand(int argc, char** argv) {
 
     DataFileContents contents;
     Exclusions exclusions;
+    ScoredStudy scoring;
     if (night) {
-        if (!ReadLibraryNight(LibraryFileFor(library), *night, contents, exclusions)) return kExitFailed;
+        if (!ReadLibraryNight(LibraryFileFor(library), *night, contents, exclusions, scoring)) return kExitFailed;
     } else if (const FileResult read = ReadDataFile(files[0], contents); !read) {
         return Fail(read, files[0]);
     }
@@ -280,7 +281,7 @@ int AnalyzeCommand(int argc, char** argv) {
     const Settings settings;
     FigureSettings figures = ReadFigureSettings(settings);
     if (profile) figures.profile = *profile;
-    const NightAnalysis analysis = AnalyzeNight(contents.records, exclusions, figures);
+    const NightAnalysis analysis = AnalyzeNight(contents.records, exclusions, figures, scoring);
     const std::string out =
         json ? AnalysisJson(analysis.report, figures.thresholds, static_cast<int>(contents.records.size()),
                             ClinicalJson(analysis, contents.records)) +

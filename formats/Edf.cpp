@@ -286,9 +286,13 @@ FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRec
                                                           static_cast<std::size_t>(night.Samples())),
                                           night.first)
                           : std::vector<EdfAnnotation>{};
-        // Each night's file takes the scoring from its start to the next night's.
+        // Each night's file takes the scoring nearer to it than to the nights
+        // beside it (the gap between two nights cut in its middle), as the
+        // library gives each night its own.
         const auto startsAfter = [&](std::size_t k) {
-            return [at = split.nights[k].start * 1000](const ScoredAnnotation& a) { return a.onsetMs >= at; };
+            return [at = (split.nights[k - 1].end + 1 + split.nights[k].start) * 500](const ScoredAnnotation& a) {
+                return a.onsetMs >= at;
+            };
         };
         const auto from = n == 0 ? scored.begin() : std::find_if(scored.begin(), scored.end(), startsAfter(n));
         const auto to = n + 1 < count ? std::find_if(from, scored.end(), startsAfter(n + 1)) : scored.end();

@@ -110,6 +110,18 @@ CREATE TABLE splits(
   whole_digest INTEGER NOT NULL);
 PRAGMA user_version = 5;
 )sql",
+    R"sql(
+CREATE TABLE scored(
+  id INTEGER NOT NULL,
+  onset_ms INTEGER NOT NULL,
+  duration_ms INTEGER NOT NULL,
+  kind INTEGER NOT NULL,
+  stage INTEGER NOT NULL,
+  text TEXT NOT NULL,
+  source TEXT NOT NULL);
+CREATE INDEX scored_by_time ON scored(id, onset_ms);
+PRAGMA user_version = 6;
+)sql",
 };
 static_assert(std::size(kSteps) == kLibrarySchemaVersion - 1);
 
