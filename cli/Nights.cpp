@@ -228,14 +228,9 @@ int Add(const NightsOptions& o) {
         }
     };
     for (const std::string& p : o.positional) {
-        // A folder copied from a phone app: its ring, CSV and EDF files.
-        if (const auto inside = ForeignFilesIn(p); !inside.empty()) {
-            for (const auto& file : inside) keep(file);
-        } else if (IsForeignFile(p)) {
-            keep(p);
-        } else {
-            paths.emplace_back(p);
-        }
+        const auto foreign = ForeignFilesAt(p);
+        for (const auto& file : foreign) keep(file);
+        if (foreign.empty()) paths.emplace_back(p);
     }
     if (paths.empty()) return code;
     const AddResult added = library->AddPaths(paths, AddOptionsFor(PatientFileFor(o)));

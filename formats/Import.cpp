@@ -232,10 +232,11 @@ bool IsForeignFile(const fs::path& path) {
     return file.ReadAt(0, head, sizeof head, got) && (LooksLikeEdf({head, got}) || LooksLikeRing({head, got}));
 }
 
-std::vector<fs::path> ForeignFilesIn(const fs::path& folder) {
+std::vector<fs::path> ForeignFilesAt(const fs::path& path) {
+    if (IsForeignFile(path)) return {path};
     std::vector<fs::path> found;
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    for (const auto& entry : fs::directory_iterator(path, ec)) {
         const std::string name = entry.path().filename().string();
         // A kept download's own files: the folder is no phone app's.
         if (name.starts_with("ID") && name.ends_with(".dat")) return {};

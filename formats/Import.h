@@ -131,9 +131,10 @@ FileResult KeepImport(const std::filesystem::path& source, int id, std::span<con
 // folder (any folder, whatever its name).
 bool IsForeignFile(const std::filesystem::path& path);
 
-// The foreign files a folder holds (a folder copied from a phone app), in name
-// order; none for a folder holding ID<n>.dat files, which is a kept download.
-std::vector<std::filesystem::path> ForeignFilesIn(const std::filesystem::path& folder);
+// The foreign files `path` stands for: itself when it is one, those a folder
+// copied from a phone app holds (in name order); none for a data file or a
+// kept download (a folder holding ID<n>.dat files), which are added as they are.
+std::vector<std::filesystem::path> ForeignFilesAt(const std::filesystem::path& path);
 
 // Reads a foreign file as ID `id` and keeps it under DefaultImportsRoot() as a
 // data file, whose path it returns; nothing, with `error` set ("PATH: why"),

@@ -335,6 +335,16 @@ int MonthNamed(std::string_view word) {
     return 0;
 }
 
+// A day of a year the data set holds.
+TimeError ExactDay(int year, int month, int day, RawTime& out, int& yearOut) {
+    yearOut = year;
+    if (year < kFirstYear || year > kLastYear) return TimeError::Year;
+    if (!ValidDateTime(year, month, day, 0, 0, 0)) return TimeError::Impossible;
+    out.kind = RawTime::Exact;
+    out.exact = static_cast<std::uint32_t>(DaysFromCivil(year, month, day) * 86400);
+    return TimeError::None;
+}
+
 // "Mar 06 2025", "Mar 6, 2025", "March 6 2025": an exact day.
 TimeError ParseNamedDate(Cursor& c, RawTime& out, int& yearOut) {
     const std::string_view rest = c.Rest();
@@ -353,12 +363,7 @@ TimeError ParseNamedDate(Cursor& c, RawTime& out, int& yearOut) {
     c.Spaces();
     const int year = c.Number(4, n);
     if (n != 4) return TimeError::Unreadable;
-    yearOut = year;
-    if (year < kFirstYear || year > kLastYear) return TimeError::Year;
-    if (!ValidDateTime(year, month, day, 0, 0, 0)) return TimeError::Impossible;
-    out.kind = RawTime::Exact;
-    out.exact = static_cast<std::uint32_t>(DaysFromCivil(year, month, day) * 86400);
-    return TimeError::None;
+    return ExactDay(year, month, day, out, yearOut);
 }
 
 // A date: Y/M/D or a month's name gives an exact day; D/M/Y and M/D/Y leave
@@ -376,12 +381,7 @@ TimeError ParseDate(Cursor& c, RawTime& out, int& yearOut) {
     if (third < 0) return TimeError::Unreadable;
     if (n1 == 4) {
         if (n3 > 2) return TimeError::Unreadable;
-        yearOut = first;
-        if (first < kFirstYear || first > kLastYear) return TimeError::Year;
-        if (!ValidDateTime(first, second, third, 0, 0, 0)) return TimeError::Impossible;
-        out.kind = RawTime::Exact;
-        out.exact = static_cast<std::uint32_t>(DaysFromCivil(first, second, third) * 86400);
-        return TimeError::None;
+        return ExactDay(first, second, third, out, yearOut);
     }
     if (n1 > 2 || (n3 != 4 && n3 != 2)) return TimeError::Unreadable;
     const int year = n3 == 2 ? 2000 + third : third;
@@ -686,6 +686,17 @@ private:
         return "field " + std::to_string(column + 1) + " (" + Quote(names_[static_cast<std::size_t>(column)]) + ")";
     }
     std::string Line() const { return "line " + std::to_string(lineNumber_); }
+    // "10:20:56PM Mar 6, 2025" unquoted in a comma file: its year lands in a
+    // field of its own, one more than the header names. Joined again.
+    void JoinSplitYear() {
+        const auto t = static_cast<std::size_t>(columns_.time);
+        if (separator_ != ',' || columns_.date >= 0 || fields_.size() <= names_.size() || t + 1 >= fields_.size())
+            return;
+        const std::string_view time = fields_[t], year = fields_[t + 1];
+        if (time.data() + time.size() + 1 != year.data() || Trim(year).size() != 4 || !AllDigits(Trim(year))) return;
+        fields_[t] = std::string_view(time.data(), time.size() + 1 + year.size());
+        fields_.erase(fields_.begin() + static_cast<std::ptrdiff_t>(t) + 1);
+    }
     // The time stamp of the row in fields_, by the date the rows before
     // had where it is the same; `badColumn` names the field at fault.
     TimeError RowTime(RawTime& time, int& year, int& badColumn);
@@ -847,6 +858,7 @@ std::optional<ImportResult> CsvReader::ReadRows(CsvRows quick) {
         if (Trim(line).empty()) continue;
         scratch_.clear();
         SplitFields(line, separator_, fields_, scratch_);
+        JoinSplitYear();
         RawTime time;
         int year = 0;
         int badColumn = columns_.time;

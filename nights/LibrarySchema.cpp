@@ -110,6 +110,23 @@ CREATE TABLE splits(
   whole_digest INTEGER NOT NULL);
 PRAGMA user_version = 5;
 )sql",
+    // A removal names the night's samples, as the journal does, so a
+    // recording of the same ID that started at the same second is not kept
+    // out with it. Removals made before name none: by ID and start, as ever.
+    R"sql(
+CREATE TABLE removed_by_samples(
+  id INTEGER NOT NULL,
+  start INTEGER NOT NULL,
+  samples INTEGER NOT NULL DEFAULT 0,
+  digest INTEGER NOT NULL DEFAULT 0,
+  source TEXT NOT NULL DEFAULT '',
+  first INTEGER NOT NULL DEFAULT 0,
+  PRIMARY KEY(id, start, samples, digest));
+INSERT INTO removed_by_samples(id,start) SELECT id,start FROM removed;
+DROP TABLE removed;
+ALTER TABLE removed_by_samples RENAME TO removed;
+PRAGMA user_version = 6;
+)sql",
     R"sql(
 CREATE TABLE scored(
   id INTEGER NOT NULL,
@@ -120,7 +137,7 @@ CREATE TABLE scored(
   text TEXT NOT NULL,
   source TEXT NOT NULL);
 CREATE INDEX scored_by_time ON scored(id, onset_ms);
-PRAGMA user_version = 6;
+PRAGMA user_version = 7;
 )sql",
 };
 static_assert(std::size(kSteps) == kLibrarySchemaVersion - 1);

@@ -370,21 +370,33 @@ FileResult SqliteLibrary::DoRemove(NightNumber night, std::vector<JournalEntry>&
     // later downloads.
     Statement parts(db_,
                     "WITH RECURSIVE part(n) AS (SELECT ?1 UNION SELECT night FROM nights, part "
-                    "WHERE merged_into=part.n) SELECT night,id,start,samples,digest FROM nights WHERE night IN part "
+                    "WHERE merged_into=part.n) SELECT night,id,start,samples,digest,source,first FROM nights WHERE night IN part "
                     "ORDER BY night=?1 DESC, night");
     parts.Bind(1, night);
     std::vector<JournalEntry> gone;
+    std::vector<std::pair<std::string, std::int64_t>> where;  // each one's file and first sample there
     int step;
-    while ((step = parts.Step()) == SQLITE_ROW)
+    while ((step = parts.Step()) == SQLITE_ROW) {
         gone.push_back({NowSeconds(), JournalKind::Remove, parts.Int(0), static_cast<int>(parts.Int(1)), parts.Int(2),
                         {}, static_cast<std::int32_t>(parts.Int(3)), parts.Int(4)});
+        where.emplace_back(parts.Text(5), parts.Int(6));
+    }
     if (step != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
-    for (const JournalEntry& e : gone) {
+    for (std::size_t i = 0; i < gone.size(); ++i) {
+        const JournalEntry& e = gone[i];
         Statement s(db_, "DELETE FROM nights WHERE night=?");
         s.Bind(1, e.night);
         if (s.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
-        Statement keepOut(db_, "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
-        keepOut.Bind(1, static_cast<std::int64_t>(e.id)).Bind(2, e.start);
+        // Kept out by its samples: another recording that started at the
+        // same second is not.
+        Statement keepOut(db_,
+                          "INSERT OR IGNORE INTO removed(id,start,samples,digest,source,first) VALUES(?,?,?,?,?,?)");
+        keepOut.Bind(1, static_cast<std::int64_t>(e.id))
+            .Bind(2, e.start)
+            .Bind(3, static_cast<std::int64_t>(e.samples))
+            .Bind(4, e.digest)
+            .Bind(5, where[i].first)
+            .Bind(6, where[i].second);
         if (keepOut.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
     }
     journal.insert(journal.end(), gone.begin(), gone.end());
@@ -444,15 +456,7 @@ FileResult SqliteLibrary::SetExclusions(NightNumber night, std::span<const Sampl
 
     Transaction transaction(db_);
     if (!transaction.Open()) return DbFailure(library_message::kCantWrite);
-    Statement clear(db_, "DELETE FROM exclusions WHERE night=?");
-    clear.Bind(1, night);
-    if (clear.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
-    Statement add(db_, "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
-    for (const SampleSpan& span : sorted) {
-        add.Reset();
-        add.Bind(1, night).Bind(2, static_cast<std::int64_t>(span.first)).Bind(3, static_cast<std::int64_t>(span.last));
-        if (add.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
-    }
+    if (FileResult set = SetSpans(night, sorted); !set) return set;
     if (FileResult stored = StoreFigures(night, figures); !stored) return stored;
     // Named by its start as recorded: the row's is shifted.
     JournalEntry line;

@@ -95,6 +95,10 @@ private:
     struct NightStatements;
     bool Match(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> samples,
                NightMatch& outcome, NightNumber& match);
+    // Whether the user removed `night` (its `samples`): a removal names its
+    // samples (the same night, or a shorter or longer copy, as ClassifyNight
+    // tells), or, made before removals named them, its ID and start alone.
+    bool Removed(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> samples);
     FileResult ExtendHeld(NightStatements& st, NightNumber match, const FoundNight& night,
                           std::span<const SampleRecord> samples, const std::string& sourceText,
                           const AddOptions& options);

@@ -23,22 +23,23 @@ std::string InsertNightSql() {
     return sql + ")";
 }
 
-// The number a rebuild gives the night found at `span` of `records`: the one
-// given before to these samples (the same, a shorter copy of them grown
-// since, or a merged night that begins with them), else one a journal line
-// of an older Quenda gave to its ID and start alone, unless that number is
-// known to be another recording's.
-std::optional<NightNumber> NumberGiven(const SqliteLibrary::Numbers& numbers, int id, const NightSpan& span,
-                                       std::span<const SampleRecord> records) {
+// The numbers a rebuild may give the night found at `span` of `records`, the
+// first not taken: those given before to these samples (the same, a shorter
+// copy of them grown since, or a merged night that begins with them), then
+// those journal lines of an older Quenda gave to its ID and start alone,
+// unless known to be another recording's.
+std::vector<NightNumber> NumbersGiven(const SqliteLibrary::Numbers& numbers, int id, const NightSpan& span,
+                                      std::span<const SampleRecord> records) {
+    std::vector<NightNumber> given;
     const auto it = numbers.find({id, span.start});
-    if (it == numbers.end()) return std::nullopt;
+    if (it == numbers.end()) return given;
     for (const SqliteLibrary::Numbered& n : it->second)
-        if (n.samples > 0 && Holds(records, span.first, n.samples, n.digest)) return n.number;
+        if (n.samples > 0 && Holds(records, span.first, n.samples, n.digest)) given.push_back(n.number);
     for (const SqliteLibrary::Numbered& n : it->second) {
         const auto named = [&](const SqliteLibrary::Numbered& m) { return m.samples > 0 && m.number == n.number; };
-        if (n.samples == 0 && std::none_of(it->second.begin(), it->second.end(), named)) return n.number;
+        if (n.samples == 0 && std::none_of(it->second.begin(), it->second.end(), named)) given.push_back(n.number);
     }
-    return std::nullopt;
+    return given;
 }
 
 }  // namespace
@@ -50,7 +51,7 @@ struct SqliteLibrary::NightStatements {
     Statement held;     // the nights with a night's ID and start
     Statement insert;   // a new night
     Statement update;   // a held night that a longer one extends
-    Statement removed;  // whether the user removed an ID and start
+    Statement removed;  // the nights the user removed with an ID and start
 };
 
 SqliteLibrary::NightStatements::NightStatements(sqlite3* db)
@@ -61,7 +62,21 @@ SqliteLibrary::NightStatements::NightStatements(sqlite3* db)
            "FROM nights WHERE id=? AND start=?"),
       insert(db, InsertNightSql().c_str()),
       update(db, "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,digest=? WHERE night=?"),
-      removed(db, "SELECT 1 FROM removed WHERE id=? AND start=?") {}
+      removed(db, "SELECT samples,digest,source,first FROM removed WHERE id=? AND start=?") {}
+
+bool SqliteLibrary::Removed(NightStatements& st, int id, const FoundNight& night,
+                            std::span<const SampleRecord> samples) {
+    st.removed.Reset();
+    st.removed.Bind(1, static_cast<std::int64_t>(id)).Bind(2, night.span.start);
+    bool removed = false;
+    while (!removed && st.removed.Step() == SQLITE_ROW) {
+        const HeldNight held{static_cast<std::int32_t>(st.removed.Int(0)), st.removed.Int(1), st.removed.Text(2),
+                             st.removed.Int(3)};
+        removed = held.samples == 0 || ClassifyNight(held, samples, night.digest) != NightMatch::New;
+    }
+    st.removed.Reset();
+    return removed;
+}
 
 bool SqliteLibrary::Match(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> samples,
                           NightMatch& outcome, NightNumber& match) {
@@ -118,10 +133,13 @@ bool SqliteLibrary::InsertNight(NightStatements& st, int id, const FoundNight& n
     const NightSpan& span = night.span;
     st.insert.Reset();
     st.insert.BindNull(1);
-    if (const auto given = numbers ? NumberGiven(*numbers, id, span, records) : std::nullopt) {
+    for (const NightNumber given : numbers ? NumbersGiven(*numbers, id, span, records) : std::vector<NightNumber>{}) {
         Statement taken(db_, "SELECT 1 FROM nights WHERE night=?");
-        taken.Bind(1, *given);
-        if (taken.Step() == SQLITE_DONE) st.insert.Bind(1, *given);
+        taken.Bind(1, given);
+        if (taken.Step() == SQLITE_DONE) {
+            st.insert.Bind(1, given);
+            break;
+        }
     }
     st.insert.Bind(2, static_cast<std::int64_t>(id))
         .Bind(3, name)
@@ -173,14 +191,12 @@ AddResult SqliteLibrary::AddNumbered(const fs::path& source, int id,
     const std::int64_t now = NowSeconds();
     for (const FoundNight& night : found) {
         const NightSpan& span = night.span;
-        st.removed.Reset();
-        st.removed.Bind(1, static_cast<std::int64_t>(id)).Bind(2, span.start);
-        if (st.removed.Step() == SQLITE_ROW) {
+        const auto nightSamples =
+            samples.subspan(static_cast<std::size_t>(span.first), static_cast<std::size_t>(span.Samples()));
+        if (Removed(st, id, night, nightSamples)) {
             ++out.removed;
             continue;
         }
-        const auto nightSamples =
-            samples.subspan(static_cast<std::size_t>(span.first), static_cast<std::size_t>(span.Samples()));
         NightMatch outcome = NightMatch::New;
         NightNumber number = 0;
         if (!Match(st, id, night, nightSamples, outcome, number))

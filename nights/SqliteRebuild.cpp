@@ -56,7 +56,11 @@ struct Known {
         std::vector<SampleSpan> spans;
     };
     std::vector<Kept> kept;
-    std::set<NightKey> removed;
+    // The journal's last word on each removal: its line, naming the samples
+    // (none in a line of an older Quenda).
+    std::vector<JournalEntry> removed;
+    // Each night's data file, as the library or the journal's adds name it.
+    std::map<NightNumber, std::string> sourceOf;
     // The journal's changes to replay, in order.
     std::vector<JournalEntry> changes;
     // Every night number given so far: none is given again.
@@ -74,12 +78,13 @@ bool ReadKnown(SqliteLibrary& lib, Known& known) {
         Statement s(lib.Handle(), "SELECT seq FROM sqlite_sequence WHERE name='nights'");
         if (s.Step() == SQLITE_ROW) known.highest = std::max(known.highest, s.Int(0));
     }
-    Statement s(lib.Handle(), "SELECT night,id,start,note,samples,merged_into IS NULL,digest FROM nights");
+    Statement s(lib.Handle(), "SELECT night,id,start,note,samples,merged_into IS NULL,digest,source FROM nights");
     int step;
     while ((step = s.Step()) == SQLITE_ROW) {
         const NightKey key{static_cast<int>(s.Int(1)), s.Int(2)};
         const auto samples = static_cast<std::int32_t>(s.Int(4));
         known.numbers[key].push_back({samples, s.Int(6), s.Int(0)});
+        known.sourceOf[s.Int(0)] = s.Text(7);
         known.highest = std::max(known.highest, s.Int(0));
         if (s.Int(5) == 0) continue;
         Known::Kept kept{key, samples, s.Int(6), s.Text(3), {}};
@@ -122,10 +127,14 @@ void ReadJournalInto(const std::vector<JournalEntry>& journal, Known& known) {
             case JournalKind::Add:
                 known.sources.push_back(e.text);
                 known.numbers[key].push_back({e.samples, e.digest, e.night});
-                known.removed.erase(key);
+                known.sourceOf[e.night] = e.text;
+                std::erase_if(known.removed, [&](const JournalEntry& r) {
+                    return r.id == e.id && r.start == e.start &&
+                           (r.samples == 0 || e.samples == 0 || (r.samples == e.samples && r.digest == e.digest));
+                });
                 break;
             case JournalKind::Remove:
-                known.removed.insert(key);
+                known.removed.push_back(e);
                 known.changes.push_back(e);
                 break;
             case JournalKind::Merge:
@@ -208,8 +217,11 @@ FileResult SqliteLibrary::ReplayChanges(const std::vector<JournalEntry>& changes
         if (night && e.kind == JournalKind::Exclusions) excluded.insert(*night);
         if (!night || kept.contains(*night)) {
             if (e.kind == JournalKind::Remove) {
-                Statement s(db_, "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
-                s.Bind(1, static_cast<std::int64_t>(e.id)).Bind(2, e.start);
+                Statement s(db_, "INSERT OR IGNORE INTO removed(id,start,samples,digest) VALUES(?,?,?,?)");
+                s.Bind(1, static_cast<std::int64_t>(e.id))
+                    .Bind(2, e.start)
+                    .Bind(3, static_cast<std::int64_t>(e.samples))
+                    .Bind(4, e.digest);
                 if (s.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
             }
             continue;
@@ -378,6 +390,23 @@ FileResult CopyNightsWithoutFile(SqliteLibrary& lib, const fs::path& file, std::
     return copied ? detached : copied;
 }
 
+// Where a removed night's samples lie, so that a shorter copy of it is known
+// for it and another recording of its ID and start is not: in its data file,
+// at the night of its start there that begins with them. Empty when its file
+// is gone or no longer holds them.
+void FindRemoved(const JournalEntry& removed, const Known& known, std::string& source, std::int64_t& first) {
+    const auto it = known.sourceOf.find(removed.night);
+    DataFileContents contents;
+    if (removed.samples <= 0 || it == known.sourceOf.end() || !ReadDataFile(it->second, contents)) return;
+    for (const NightSpan& span : SplitNights(contents.records).nights) {
+        if (span.start == removed.start && Holds(contents.records, span.first, removed.samples, removed.digest)) {
+            source = it->second;
+            first = span.first;
+            return;
+        }
+    }
+}
+
 // The library indexed again into `fresh`: every number given before held
 // back, the removals, every source file, the nights of a healthy old library
 // whose file is gone, the user's changes, and every night's figures under
@@ -395,10 +424,19 @@ FileResult Reindex(const fs::path& fresh, const fs::path& file, bool healthy, Kn
         if (FileResult done = writes.Step("keeping the night numbers given before", reserve); !done) return done;
     }
     const std::set<NightKey> changed = ChangedNights(known);
-    for (const auto& key : known.removed) {
-        if (changed.contains(key)) continue;
-        Statement s(lib->Handle(), "INSERT OR IGNORE INTO removed(id,start) VALUES(?,?)");
-        s.Bind(1, static_cast<std::int64_t>(key.first)).Bind(2, key.second);
+    for (const JournalEntry& r : known.removed) {
+        if (changed.contains({r.id, r.start})) continue;
+        std::string source;
+        std::int64_t first = 0;
+        FindRemoved(r, known, source, first);
+        Statement s(lib->Handle(),
+                    "INSERT OR IGNORE INTO removed(id,start,samples,digest,source,first) VALUES(?,?,?,?,?,?)");
+        s.Bind(1, static_cast<std::int64_t>(r.id))
+            .Bind(2, r.start)
+            .Bind(3, static_cast<std::int64_t>(r.samples))
+            .Bind(4, r.digest)
+            .Bind(5, source)
+            .Bind(6, first);
         if (FileResult done = writes.Step("keeping the removed nights out", s); !done) return done;
     }
     if (FileResult added = AddSources(*lib, known, options, out); !added) return added;

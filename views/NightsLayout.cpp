@@ -180,7 +180,7 @@ void SortNights(std::vector<NightRow>& rows, NightColumn column, bool ascending)
     rows = std::move(sorted);
 }
 
-bool NightMatches(const NightRow& row, const NightsFilter& filter) {
+bool NightMatches(const NightRow& row, const NightSearch& filter) {
     if (!filter.from.empty() && row.date < filter.from) return false;
     if (!filter.to.empty() && row.date > filter.to) return false;
     std::string_view want = filter.idOrName;
@@ -192,7 +192,7 @@ bool NightMatches(const NightRow& row, const NightsFilter& filter) {
     return Lower(row.name).find(Lower(want)) != std::string::npos;
 }
 
-std::vector<NightRow> FilterNights(std::span<const NightRow> rows, const NightsFilter& filter) {
+std::vector<NightRow> FilterNights(std::span<const NightRow> rows, const NightSearch& filter) {
     std::vector<NightRow> kept;
     for (const NightRow& row : rows) {
         if (NightMatches(row, filter)) kept.push_back(row);
@@ -200,7 +200,7 @@ std::vector<NightRow> FilterNights(std::span<const NightRow> rows, const NightsF
     return kept;
 }
 
-std::string FilterText(const NightsFilter& filter) {
+std::string FilterText(const NightSearch& filter) {
     std::string text;
     if (!filter.idOrName.empty()) text = "ID or name \"" + filter.idOrName + "\"";
     if (!filter.from.empty()) text += (text.empty() ? "From " : ", from ") + filter.from;

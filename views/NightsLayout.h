@@ -55,19 +55,21 @@ void SortNights(std::vector<NightRow>& rows, NightColumn column, bool ascending)
 // Newest first: the list's own order.
 inline void SortNewestFirst(std::vector<NightRow>& rows) { SortNights(rows, NightColumn::Date, false); }
 
-// The window's filter, as remembered in the settings file. `idOrName`: an ID
+// What the user typed to find nights in the Nights window (and `nights
+// report` takes), as remembered in the settings file; the library's own
+// query is a NightFilter. `idOrName`: an ID
 // number, or part of a patient name (any case); empty: every night. Dates
 // "YYYY-MM-DD", both ends included; empty: open.
-struct NightsFilter {
+struct NightSearch {
     std::string idOrName;
     std::string from;
     std::string to;
-    bool operator==(const NightsFilter&) const = default;
+    bool operator==(const NightSearch&) const = default;
 };
-bool NightMatches(const NightRow& row, const NightsFilter& filter);
-std::vector<NightRow> FilterNights(std::span<const NightRow> rows, const NightsFilter& filter);
+bool NightMatches(const NightRow& row, const NightSearch& filter);
+std::vector<NightRow> FilterNights(std::span<const NightRow> rows, const NightSearch& filter);
 // "ID or name 3, from 2026-12-01 to 2026-12-31", or "All nights".
-std::string FilterText(const NightsFilter& filter);
+std::string FilterText(const NightSearch& filter);
 
 // Days since 1970-01-01 of a "YYYY-MM-DD"; nothing when it is no date.
 std::optional<int> DayNumber(std::string_view date);

@@ -21,7 +21,7 @@ namespace quenda {
 struct NightsReport {
     std::vector<NightRow> rows;
     NightFigure figure = NightFigure::Odi3;
-    NightsFilter filter;
+    NightSearch filter;
     std::string split;
     std::string library;  // the library file, named in the header
 };

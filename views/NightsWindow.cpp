@@ -290,8 +290,8 @@ void NightsWindow::Reload() {
     Refill(true);
 }
 
-NightsFilter NightsWindow::Filter() const {
-    NightsFilter filter;
+NightSearch NightsWindow::Filter() const {
+    NightSearch filter;
     filter.idOrName = idOrName_->text().trimmed().toStdString();
     const std::string from = from_->text().trimmed().toStdString();
     const std::string to = to_->text().trimmed().toStdString();
@@ -301,7 +301,7 @@ NightsFilter NightsWindow::Filter() const {
     return filter;
 }
 
-void NightsWindow::SetFilter(const NightsFilter& filter) {
+void NightsWindow::SetFilter(const NightSearch& filter) {
     const QSignalBlocker a(idOrName_), b(from_), c(to_);
     idOrName_->setText(Q(filter.idOrName));
     from_->setText(Q(filter.from));
@@ -311,7 +311,7 @@ void NightsWindow::SetFilter(const NightsFilter& filter) {
 }
 
 void NightsWindow::SaveFilter() {
-    const NightsFilter filter = Filter();
+    const NightSearch filter = Filter();
     Settings& settings = context_.settings;
     bool saved = settings.WriteString(settings_key::kNightsIdOrName, filter.idOrName);
     saved = settings.WriteString(settings_key::kNightsFrom, filter.from) && saved;
@@ -651,14 +651,9 @@ std::vector<std::filesystem::path> NightsWindow::KeepForeignFiles(const std::vec
         }
     };
     for (const auto& path : chosen) {
-        // A folder copied from a phone app: its ring, CSV and EDF files.
-        if (const auto inside = ForeignFilesIn(path); !inside.empty()) {
-            for (const auto& file : inside) keep(file);
-        } else if (IsForeignFile(path)) {
-            keep(path);
-        } else {
-            paths.push_back(path);
-        }
+        const auto foreign = ForeignFilesAt(path);
+        for (const auto& file : foreign) keep(file);
+        if (foreign.empty()) paths.push_back(path);
     }
     if (!refused.isEmpty()) Tell(refused.join(QStringLiteral("\n")));
     return paths;

@@ -90,8 +90,8 @@ public:
     // The listed row selected, if any.
     std::optional<std::size_t> SelectedRow() const;
     void SelectRow(std::size_t row);
-    NightsFilter Filter() const;
-    void SetFilter(const NightsFilter& filter);
+    NightSearch Filter() const;
+    void SetFilter(const NightSearch& filter);
     NightFigure Figure() const { return figure_; }
     void SetFigure(NightFigure figure);
     // The date the summary splits the listed nights at and the chart marks:

@@ -501,6 +501,8 @@ TEST(ImportFile, ReadsTheShapesDevicesWrite) {
          "Reminder\"."},
         {"wrist.csv", app + "\"10:20:56PM Mar 6, 2025\",97,61,0,0,0\n\"10:20:58PM Mar 6, 2025\",98,61,0,0,0\n",
          DateOrder::Unknown, "2025-03-06T22:20:56 97 61 x2\n2025-03-06T22:20:58 98 61 x2\n", "Read the columns"},
+        {"wrist unquoted.csv", app + "10:20:56PM Mar 6, 2025,97,61,0,0,0\n", DateOrder::Unknown,
+         "2025-03-06T22:20:56 97 61 x1\n", ""},
         {"full month.csv", app + "01:02:03 MARCH 6 2025,97,61,0,0,0\n01:02:04 march 6 2025,97,61,0,0,0\n",
          DateOrder::Unknown, "2025-03-06T01:02:03 97 61 x2\n", ""},
         {"numeric.csv", app + "22:20:56 06/03/2025,97,61,0,0,0\n", DateOrder::Unknown, "", "--date-order"},
@@ -547,9 +549,10 @@ TEST(ImportFile, ReadsTheShapesDevicesWrite) {
         ::tzset();
         const ImportResult result = ImportFile(dir / c.name, {1, c.order});
         // The quick walk along common rows reads what the general reader reads.
-        if (fs::path(c.name).extension() == ".csv")
+        if (fs::path(c.name).extension() == ".csv") {
             EXPECT_EQ(import_detail::ReadCsv(c.bytes, {1, c.order}, import_detail::CsvRows::GeneralOnly).samples,
                       result.samples);
+        }
         ::setenv("TZ", "UTC", 1);
         ::tzset();
         EXPECT_EQ(Runs(result.samples), c.samples);
@@ -634,6 +637,7 @@ TEST(ImportCli, WritesTheDataFileAndAsksForTheDateOrder) {
     run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH,
                                {"import", "ring.csv", "ring.dat", "--id", "9", "--date-order", "mdy"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "2 samples\nRead the columns \"time\", \"spo2\", \"pulse\"; left out none.\n");
     DataFileContents contents;
     ASSERT_TRUE(ReadDataFile(dir / "ring.dat", contents));
     EXPECT_EQ(contents.id, 9);

@@ -309,6 +309,24 @@ TEST(NightsCli, ARebuildKeepsTwoRecordingsThatStartedAtTheSameSecondApart) {
     const std::string replayed = Cli(dir, {"list", "--json"}).out;
     EXPECT_EQ(std::count(replayed.begin(), replayed.end(), '\n'), 2) << replayed;
     EXPECT_NE(replayed.find("\"note\":\"other recording\""), std::string::npos) << replayed;
+    EXPECT_NE(replayed.find("{\"night\":2,"), std::string::npos) << replayed;  // both numbers kept
+
+    // Removing one keeps out that one alone, also through a rebuild.
+    const std::string fullNight = replayed.find("\"night\":1,\"id\":1,\"name\":\"\",\"date\":\"2026-12-06\","
+                                                "\"start\":\"2026-12-06T22:30:00\",\"end\":\"2026-12-07T01:29:59\"") !=
+                                          std::string::npos
+                                      ? "1"
+                                      : "2";
+    ASSERT_EQ(Cli(dir, {"remove", fullNight}).exitCode, 0);
+    for (const bool deleted : {false, true}) {
+        if (deleted) fs::remove(dir / "library.sqlite");
+        ASSERT_EQ(Cli(dir, {"rebuild"}).exitCode, 0);
+        const std::string left = Cli(dir, {"list", "--json"}).out;
+        EXPECT_EQ(std::count(left.begin(), left.end(), '\n'), 1) << left;
+        EXPECT_NE(left.find("\"samples\":7200,"), std::string::npos) << left;
+    }
+    EXPECT_EQ(Cli(dir, {"add", "full.dat", "other.dat"}).out,
+              "0 nights added, 1 already in the library, 0 extended. 1 removed from the library before, left out.\n");
 }
 
 TEST(NightsCli, RefusalsAndTheirExitCodes) {

@@ -168,7 +168,7 @@ private slots:
         QCOMPARE(w.window->Rows().front().id, 3);
 
         const struct {
-            NightsFilter filter;
+            NightSearch filter;
             std::size_t rows;
         } filters[] = {{{"3", "", ""}, 3},
                        {{"ann", "", ""}, 3},
@@ -184,7 +184,7 @@ private slots:
         // The filter is remembered in the settings file.
         w.window->SetFilter({"ann", "2026-12-07", ""});
         Window again(lib.file);
-        QCOMPARE(again.window->Filter(), (NightsFilter{"ann", "2026-12-07", ""}));
+        QCOMPARE(again.window->Filter(), (NightSearch{"ann", "2026-12-07", ""}));
         QCOMPARE(again.window->Rows().size(), std::size_t{2});
         again.window->SetFilter({});
     }
