@@ -21,13 +21,17 @@ std::filesystem::path LibraryExclusionStore::LibraryFile() const {
     return file.empty() ? DefaultLibraryFile() : file;
 }
 
-Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> samples) {
-    Exclusions all;
+std::unique_ptr<NightLibrary> LibraryExclusionStore::OpenKept() const {
     FileResult opened;
     const std::filesystem::path file = LibraryFile();
     // No library yet, or one that cannot be read: nothing was kept.
-    if (!std::filesystem::exists(file)) return all;
-    const auto library = NightLibrary::Open(file, opened);
+    if (!std::filesystem::exists(file)) return nullptr;
+    return NightLibrary::Open(file, opened);
+}
+
+Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> samples) {
+    Exclusions all;
+    const auto library = OpenKept();
     if (!library) return all;
     // A night opened from the library carries its clock shift, and a merged
     // or split night is not one night of the rule: the library places them.
@@ -43,10 +47,7 @@ Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> sam
 
 ScoredStudy LibraryExclusionStore::LoadScoring(int id, std::span<const SampleRecord> samples) {
     ScoredStudy all;
-    FileResult opened;
-    const std::filesystem::path file = LibraryFile();
-    if (!std::filesystem::exists(file)) return all;
-    const auto library = NightLibrary::Open(file, opened);
+    const auto library = OpenKept();
     if (!library) return all;
     for (const NightLibrary::PlacedNight& placed : library->NightsIn(id, samples)) {
         ScoredStudy own;

@@ -4,8 +4,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 namespace quenda {
+
+class NightLibrary;
 
 // Keeps the current data set's exclusions in the library of nights. The data
 // set is split by the night rule; each night is found in the library by its
@@ -33,6 +36,8 @@ public:
 
 private:
     std::filesystem::path LibraryFile() const;
+    // The library, when there is one that can be read.
+    std::unique_ptr<NightLibrary> OpenKept() const;
 
     std::function<std::filesystem::path()> library_;
     const Settings& settings_;
