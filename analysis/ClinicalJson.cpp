@@ -136,6 +136,33 @@ std::string BiomarkersJson(const Biomarkers& b) {
         .Close();
 }
 
+std::string HoursBasis(bool sleep) { return sleep ? "\"sleep\"" : "\"recording\""; }
+
+// The scored study's counts, null for a night without scoring.
+std::string ScoredEventsJson(const ScoredFigures& f) {
+    if (!f.scored) return "null";
+    return JsonObject()
+        .Add("apneas", f.apneas)
+        .Add("hypopneas", f.hypopneas)
+        .Add("hours", f.hours)
+        .Raw("hours_basis", HoursBasis(f.sleepBasis))
+        .Add("ahi", f.ahi)
+        .Close();
+}
+
+// The hypoxic burden, null for a night without a respiratory event.
+std::string HypoxicBurdenJson(const ScoredFigures& f) {
+    if (!f.hasBurden) return "null";
+    const HypoxicBurden& b = f.burden;
+    return JsonObject()
+        .Add("value", b.value)
+        .Add("events_used", b.eventsUsed)
+        .Add("hours", b.hours)
+        .Raw("hours_basis", HoursBasis(b.sleepBasis))
+        .Raw("window", JsonArray({std::to_string(b.window.start), std::to_string(b.window.end)}))
+        .Close();
+}
+
 }  // namespace
 
 // Floats of the clinical summary: two decimals are more than any figure means.
@@ -220,6 +247,8 @@ std::string ClinicalJson(const NightAnalysis& night, std::span<const SampleRecor
                           .Close())
         .Raw("pulse_rises", PulseRisesJson(night.pulseRises, samples))
         .Raw("biomarkers", BiomarkersJson(night.biomarkers))
+        .Raw("scored_events", ScoredEventsJson(night.scored))
+        .Raw("hypoxic_burden", HypoxicBurdenJson(night.scored))
         .Close();
 }
 

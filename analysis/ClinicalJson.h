@@ -36,7 +36,9 @@ std::string JsonArray(const std::vector<std::string>& items);
 // newline): times as "YYYY-MM-DD HH:MM:SS" from the samples, other floats
 // rounded to 2 decimals. Inside it, the figures that rest on the same counted
 // samples: "shape" (of the 3 % and 4 % desaturations), "pulse_rises" and
-// "biomarkers" (flat, at six significant digits). Every night gives the same
+// "biomarkers" (flat, at six significant digits). Last, a scored study's
+// "scored_events" (null without scoring) and "hypoxic_burden" (null without
+// a respiratory event). Every night gives the same
 // keys in the same order, so that a listing can flatten them into columns.
 std::string ClinicalJson(const NightAnalysis& night, std::span<const SampleRecord> samples);
 

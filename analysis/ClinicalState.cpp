@@ -19,14 +19,26 @@ void ClinicalState::Follow() {
     if (generation_ == store_.DataSetGeneration) return;
     generation_ = store_.DataSetGeneration;
     const auto samples = store_.CurrentSamples();
-    exclusions_ = exclusionStore_ != nullptr && !samples.empty() ? exclusionStore_->Load(store_.CurrentId, samples)
-                                                                 : Exclusions{};
+    const bool kept = exclusionStore_ != nullptr && !samples.empty();
+    exclusions_ = kept ? exclusionStore_->Load(store_.CurrentId, samples) : Exclusions{};
+    scoring_ = kept ? exclusionStore_->LoadScoring(store_.CurrentId, samples) : ScoredStudy{};
+    scoredMarks_ = ScoredMarksOf(samples, scoring_);
     ++exclusionsVersion_;
 }
 
 const Exclusions& ClinicalState::CurrentExclusions() {
     Follow();
     return exclusions_;
+}
+
+const ScoredStudy& ClinicalState::Scoring() {
+    Follow();
+    return scoring_;
+}
+
+const std::vector<ScoredMark>& ClinicalState::ScoredMarks() {
+    Follow();
+    return scoredMarks_;
 }
 
 ClinicalSetup ClinicalState::Setup() const { return ReadClinicalSetup(settings_); }
@@ -37,7 +49,7 @@ const NightAnalysis& ClinicalState::Analysis() {
     const FigureSettings settings = ReadFigureSettings(settings_);
     Follow();
     if (analysisGeneration_ != generation_ || analysisVersion_ != exclusionsVersion_ || analysisSettings_ != settings) {
-        analysis_ = AnalyzeNight(store_.CurrentSamples(), exclusions_, settings);
+        analysis_ = AnalyzeNight(store_.CurrentSamples(), exclusions_, settings, scoring_);
         analysisGeneration_ = generation_;
         analysisVersion_ = exclusionsVersion_;
         analysisSettings_ = settings;

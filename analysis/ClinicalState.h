@@ -4,6 +4,7 @@
 #include "analysis/ClinicalSetup.h"
 #include "analysis/Marking.h"
 #include "analysis/NightAnalysis.h"
+#include "analysis/ScoredStudy.h"
 
 #include <cstdint>
 #include <span>
@@ -28,6 +29,9 @@ public:
     // a message for the user when they could not be kept.
     virtual bool Save(int id, std::span<const SampleRecord> samples, const Exclusions& exclusions,
                       std::string& error) = 0;
+    // The sleep study's scoring kept with the data set's nights, times as the
+    // samples give them; none unless the store keeps scoring.
+    virtual ScoredStudy LoadScoring(int /*id*/, std::span<const SampleRecord> /*samples*/) { return {}; }
 };
 
 // The current data set's clinical state, owned by the program: its exclusions,
@@ -43,6 +47,13 @@ public:
     void SetExclusionStore(ExclusionStore* store);
 
     const Exclusions& CurrentExclusions();
+    // The scoring kept for the data set (ExclusionStore::LoadScoring).
+    const ScoredStudy& Scoring();
+    // Where its respiratory events and stages lie in the samples (ScoredMarksOf).
+    const std::vector<ScoredMark>& ScoredMarks();
+    // Loads the exclusions and the scoring again (the store took the data
+    // set's nights just now: an import with its scoring).
+    void Reload() { generation_ = ~std::uint64_t{0}; }
     ClinicalSetup Setup() const;
     ClinicalOptions Options();
     // The current data set's analysis under the settings of this moment.
@@ -69,6 +80,8 @@ private:
     ExclusionStore* exclusionStore_ = nullptr;
     std::uint64_t generation_ = ~std::uint64_t{0};
     Exclusions exclusions_;
+    ScoredStudy scoring_;
+    std::vector<ScoredMark> scoredMarks_;
     std::uint64_t exclusionsVersion_ = 0;
 
     // The analysis and what it was made for.

@@ -11,8 +11,9 @@ namespace quenda {
 
 // Raised whenever the figures a night's analysis gives change or grow, so that
 // what an older program stored is computed again like figures stored under
-// other settings. 2: the desaturations' shape, pulse rises and biomarkers.
-constexpr int kFiguresRevision = 2;
+// other settings. 2: the desaturations' shape, pulse rises and biomarkers;
+// 3: the scored events and the hypoxic burden.
+constexpr int kFiguresRevision = 3;
 
 std::string FigureSettings::Key() const {
     const Thresholds& t = thresholds;
@@ -25,7 +26,7 @@ FigureSettings ReadFigureSettings(const Settings& settings) {
 }
 
 NightAnalysis AnalyzeNight(std::span<const SampleRecord> samples, const Exclusions& exclusions,
-                           const FigureSettings& settings) {
+                           const FigureSettings& settings, const ScoredStudy& scoring) {
     NightAnalysis out;
     ComputeStatistics(samples, settings.thresholds, out.report);
     NightPass pass(samples.size());
@@ -34,6 +35,7 @@ NightAnalysis AnalyzeNight(std::span<const SampleRecord> samples, const Exclusio
         pass.rises.Finish(static_cast<std::int64_t>(samples.size()), out.clinical.events3, out.clinical.countedSamples);
     out.shape = ShapesOf(out.clinical, samples);
     out.biomarkers = ComputeBiomarkers(pass.TakeCountedSpo2());
+    out.scored = ComputeScoredFigures(samples, exclusions, scoring);
     return out;
 }
 

@@ -6,6 +6,8 @@
 #include "analysis/DesaturationShape.h"
 #include "analysis/Marking.h"
 #include "analysis/PulseRises.h"
+#include "analysis/ScoredFigures.h"
+#include "analysis/ScoredStudy.h"
 #include "analysis/Thresholds.h"
 #include "store/SampleRecord.h"
 
@@ -45,11 +47,13 @@ struct NightAnalysis {
     DesaturationShapes shape;  // of the clinical summary's desaturations
     PulseRiseFigures pulseRises;
     Biomarkers biomarkers;  // of the counted SpO2 samples as one series
+    ScoredFigures scored;   // of the night's scoring, when it has one
 };
 
-// `samples`: oldest first; `exclusions`: sample indexes within them.
+// `samples`: oldest first; `exclusions`: sample indexes within them;
+// `scoring`: the sleep study's scoring the night holds (none for most).
 NightAnalysis AnalyzeNight(std::span<const SampleRecord> samples, const Exclusions& exclusions,
-                           const FigureSettings& settings);
+                           const FigureSettings& settings, const ScoredStudy& scoring = {});
 
 // The part of `exclusions` (indexes within a data set) that falls inside
 // samples first..last, as indexes within that part (0 = sample `first`).

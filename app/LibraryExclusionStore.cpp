@@ -21,13 +21,22 @@ std::filesystem::path LibraryExclusionStore::LibraryFile() const {
     return file.empty() ? DefaultLibraryFile() : file;
 }
 
+namespace {
+
+// The library kept at `file`; none when there is none yet, or it cannot be read.
+std::unique_ptr<NightLibrary> OpenExisting(const std::filesystem::path& file) {
+    FileResult opened;
+    // No library yet, or one that cannot be read: nothing was kept.
+    if (!std::filesystem::exists(file)) return nullptr;
+    return NightLibrary::Open(file, opened);
+}
+
+}  // namespace
+
 LibraryExclusions LoadLibraryExclusions(const std::filesystem::path& file, int id,
                                         std::span<const SampleRecord> samples) {
     LibraryExclusions all;
-    FileResult opened;
-    // No library yet, or one that cannot be read: nothing was kept.
-    if (!std::filesystem::exists(file)) return all;
-    const auto library = NightLibrary::Open(file, opened);
+    const auto library = OpenExisting(file);
     if (!library) return all;
     // A night opened from the library carries its clock shift, and a merged
     // or split night is not one night of the rule: the library places them.
@@ -44,8 +53,24 @@ LibraryExclusions LoadLibraryExclusions(const std::filesystem::path& file, int i
     return all;
 }
 
+std::unique_ptr<NightLibrary> LibraryExclusionStore::OpenKept() const { return OpenExisting(LibraryFile()); }
+
 Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> samples) {
     return LoadLibraryExclusions(LibraryFile(), id, samples).exclusions;
+}
+
+ScoredStudy LibraryExclusionStore::LoadScoring(int id, std::span<const SampleRecord> samples) {
+    ScoredStudy all;
+    const auto library = OpenKept();
+    if (!library) return all;
+    for (const NightLibrary::PlacedNight& placed : library->NightsIn(id, samples)) {
+        ScoredStudy own;
+        if (!placed.night || !library->Scoring(*placed.night, own)) continue;
+        if (all.source.empty()) all.source = own.source;
+        all.annotations.insert(all.annotations.end(), own.annotations.begin(), own.annotations.end());
+    }
+    SortAnnotations(all.annotations);
+    return all;
 }
 
 bool LibraryExclusionStore::Save(int id, std::span<const SampleRecord> samples, const Exclusions& exclusions,

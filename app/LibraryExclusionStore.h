@@ -5,8 +5,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 namespace quenda {
+
+class NightLibrary;
 
 // Keeps the current data set's exclusions in the library of nights. The data
 // set is split by the night rule; each night is found in the library by its
@@ -41,9 +44,13 @@ public:
 
     Exclusions Load(int id, std::span<const SampleRecord> samples) override;
     bool Save(int id, std::span<const SampleRecord> samples, const Exclusions& exclusions, std::string& error) override;
+    // The scoring of the library's nights the data set holds, times as its samples give them.
+    ScoredStudy LoadScoring(int id, std::span<const SampleRecord> samples) override;
 
 private:
     std::filesystem::path LibraryFile() const;
+    // The library, when there is one that can be read.
+    std::unique_ptr<NightLibrary> OpenKept() const;
 
     std::function<std::filesystem::path()> library_;
     const Settings& settings_;

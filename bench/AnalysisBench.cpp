@@ -9,6 +9,8 @@
 #include "analysis/Clinical.h"
 #include "analysis/NightAnalysis.h"
 #include "analysis/NightPass.h"
+#include "analysis/ScoredFigures.h"
+#include "store/NightSplit.h"
 #include "tools/sim/Recording.h"
 
 #include <benchmark/benchmark.h>
@@ -94,6 +96,33 @@ void BM_ClinicalSummaryAndNightFiguresFullDataSet(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kMaxSamples);
 }
 BENCHMARK(BM_ClinicalSummaryAndNightFiguresFullDataSet)->Unit(benchmark::kMillisecond);
+
+// A scored 9-hour night: 85 respiratory events and 30-s stages, its scored
+// figures and hypoxic burden (goal: under 5 ms), the part AnalyzeNight adds
+// for a sleep study.
+void BM_ScoredNightBurden(benchmark::State& state) {
+    const auto samples = sim::GenerateRecording(1, 9 * 3600, sim::DateTime{2026, 3, 1, 22, 0, 0}, 144);
+    ScoredStudy study{"bench", {}};
+    const std::int64_t t0 = *SampleSeconds(samples.front()) * 1000;
+    for (std::int64_t s = 0; s < 9 * 3600; s += 30)
+        study.annotations.push_back({t0 + s * 1000, 30000, AnnotationKind::Stage,
+                                     s % 5400 < 600 ? SleepStage::Wake : SleepStage::N2, "Sleep stage N2"});
+    for (int e = 0; e < 85; ++e) {
+        const bool apnea = e % 4 == 0;
+        study.annotations.push_back({t0 + (300 + e * 375) * 1000LL, (12 + e % 20) * 1000LL,
+                                     apnea ? AnnotationKind::Apnea : AnnotationKind::Hypopnea, SleepStage::None,
+                                     apnea ? "Obstructive apnea" : "Hypopnea"});
+    }
+    SortAnnotations(study.annotations);
+    ScoredFigures figures;
+    for (auto _ : state) {
+        figures = ComputeScoredFigures(samples, {}, study);
+        benchmark::DoNotOptimize(figures.burden.value);
+    }
+    state.counters["events_used"] = figures.burden.eventsUsed;
+    state.counters["burden"] = figures.burden.value;
+}
+BENCHMARK(BM_ScoredNightBurden)->Unit(benchmark::kMillisecond);
 
 // The summary with the pass's share alone, to see where the time goes.
 void BM_ClinicalSummaryAndNightPassFullDataSet(benchmark::State& state) {

@@ -41,7 +41,7 @@ ReportContent FullReport() {
 void BM_TablePage(benchmark::State& state) {
     const TableFonts fonts = MakeTableFonts();
     QImage target(1920, 1080, QImage::Format_RGB32);
-    const TablePageContent content{FullDataSet(), {}, static_cast<int>(state.range(0))};
+    const TablePageContent content{FullDataSet(), {}, static_cast<int>(state.range(0)), {}};
     for (auto _ : state) {
         QPainter painter(&target);
         DrawTablePage(painter, {0, 0, 1920, 1080}, content, fonts);

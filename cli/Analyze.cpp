@@ -224,10 +224,17 @@ bool LibraryOption(int argc, char** argv, int& i, LibraryChoice& choice, std::st
     return true;
 }
 
-Exclusions DataFileExclusions(const LibraryChoice& choice, const DataFileContents& contents, std::string& note) {
+Exclusions DataFileExclusions(const LibraryChoice& choice, const DataFileContents& contents, std::string& note,
+                              ScoredStudy* scoring) {
     note.clear();
     if (choice.none) return {};
-    LibraryExclusions found = LoadLibraryExclusions(LibraryFileFor(choice.file), contents.id, contents.records);
+    const std::filesystem::path file = LibraryFileFor(choice.file);
+    if (scoring) {
+        // A scored study's scoring is kept with its nights, as the program finds it.
+        const Settings settings;
+        *scoring = LibraryExclusionStore([&file] { return file; }, settings).LoadScoring(contents.id, contents.records);
+    }
+    LibraryExclusions found = LoadLibraryExclusions(file, contents.id, contents.records);
     if (found.nights.empty()) return {};
     std::string numbers;
     for (const NightNumber n : found.nights) numbers += (numbers.empty() ? "" : ", ") + std::to_string(n);
@@ -241,7 +248,7 @@ namespace {
 // A library night as a data file would hold it: its ID and samples, and its
 // exclusions beside them.
 bool ReadLibraryNight(const std::filesystem::path& library, NightNumber night, DataFileContents& contents,
-                      Exclusions& exclusions) {
+                      Exclusions& exclusions, ScoredStudy& scoring) {
     FileResult result;
     const auto lib = NightLibrary::Open(library, result, LibraryOpening::ExistingOnly);
     // No library at all holds no night either; reading makes none.
@@ -252,7 +259,7 @@ bool ReadLibraryNight(const std::filesystem::path& library, NightNumber night, D
     NightRow row;
     std::vector<SampleSpan> spans;
     if (lib && (result = lib->Show(night, row)) && (result = lib->LoadNight(night, contents.records)) &&
-        (result = lib->Exclusions(night, spans))) {
+        (result = lib->Exclusions(night, spans)) && (result = lib->Scoring(night, scoring))) {
         contents.id = static_cast<std::uint8_t>(row.id);
         exclusions = Exclusions(spans);
         return true;
@@ -297,18 +304,19 @@ int AnalyzeCommand(int argc, char** argv) {
     DataFileContents contents;
     Exclusions exclusions;
     std::string libraryNote;
+    ScoredStudy scoring;
     if (night) {
-        if (!ReadLibraryNight(LibraryFileFor(library.file), *night, contents, exclusions)) return kExitFailed;
+        if (!ReadLibraryNight(LibraryFileFor(library.file), *night, contents, exclusions, scoring)) return kExitFailed;
     } else if (const FileResult read = ReadDataFile(files[0], contents); !read) {
         return Fail(read, files[0]);
     } else {
-        exclusions = DataFileExclusions(library, contents, libraryNote);
+        exclusions = DataFileExclusions(library, contents, libraryNote, &scoring);
     }
 
     const Settings settings;
     FigureSettings figures = ReadFigureSettings(settings);
     if (profile) figures.profile = *profile;
-    const NightAnalysis analysis = AnalyzeNight(contents.records, exclusions, figures);
+    const NightAnalysis analysis = AnalyzeNight(contents.records, exclusions, figures, scoring);
     const std::string out =
         json ? AnalysisJson(analysis.report, figures.thresholds, static_cast<int>(contents.records.size()),
                             ClinicalJson(analysis, contents.records)) +

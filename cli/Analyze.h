@@ -49,6 +49,8 @@ bool LibraryOption(int argc, char** argv, int& i, LibraryChoice& choice, std::st
 // The exclusions the chosen library keeps for the data file's samples, with
 // "exclusions of library night N applied" in `note` when there are any
 // (empty otherwise).
-Exclusions DataFileExclusions(const LibraryChoice& choice, const DataFileContents& contents, std::string& note);
+// `scoring`, when given, receives the scoring the library keeps for them.
+Exclusions DataFileExclusions(const LibraryChoice& choice, const DataFileContents& contents, std::string& note,
+                              ScoredStudy* scoring = nullptr);
 
 }  // namespace quenda

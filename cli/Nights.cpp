@@ -11,6 +11,7 @@
 #include "cli/NightsText.h"
 #include "cli/Terminal.h"
 #include "formats/Export.h"
+#include "formats/Scoring.h"
 #include "nights/Library.h"
 #include "nights/PeriodSummary.h"
 #include "patient/PatientFile.h"
@@ -34,7 +35,7 @@ namespace quenda {
 namespace {
 
 const char* const kNightsUsage =
-    "usage: quenda-cli nights add PATH... [--library FILE] [--patients DIR]\n"
+    "usage: quenda-cli nights add PATH... [--events SCORING.xml] [--id N] [--library FILE] [--patients DIR]\n"
     "       quenda-cli nights list [--id N] [--from DATE] [--to DATE] [--json|--csv] [--library FILE]\n"
     "       quenda-cli nights show NIGHT [--json] [--library FILE]\n"
     "       quenda-cli nights note NIGHT TEXT [--library FILE]\n"
@@ -73,6 +74,7 @@ struct NightsOptions {
     bool json = false;
     bool csv = false;
     DateOrder dateOrder = DateOrder::Unknown;  // nights add of a CSV file
+    std::optional<std::string> events;         // nights add of an EDF file: its scoring XML
     std::vector<std::string> positional;
 };
 
@@ -115,6 +117,8 @@ std::string ParseNightsOptions(int argc, char** argv, const std::vector<std::str
             if (!NightFigureNamed(value))
                 return "--figure takes odi3, odi4, t90, t88, nadir, spo2, pulse, burden, pulse_rises or coupled";
             o.figure = value;
+        } else if (arg == "--events") {
+            o.events = value;
         } else if (arg == "--date-order") {
             o.dateOrder = ParseDateOrder(value);
             if (o.dateOrder == DateOrder::Unknown) return "--date-order takes dmy or mdy";
@@ -186,8 +190,25 @@ std::string AddSummary(const AddResult& r) {
 
 // ---- the commands
 
+// The scoring of an EDF file being added (its EDF+ annotations, or the XML of
+// --events), kept in the library under the file's ID. False, said, when it
+// cannot be read or kept; a file that is no EDF has none.
+bool KeepScoring(NightLibrary& library, const std::string& path, const NightsOptions& o, int& code) {
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension != ".edf" && !o.events) return true;
+    const StudyScoring scoring = ReadStudyScoring(path, o.events.value_or(""));
+    FileResult kept;
+    if (scoring.ok && !scoring.study.Empty()) kept = library.SetScoring(o.id.value_or(1), scoring.study);
+    if (scoring.ok && kept) return true;
+    Say("quenda-cli: " + (scoring.ok ? kept.message : scoring.message));
+    code = kExitFailed;
+    return false;
+}
+
 int Add(const NightsOptions& o) {
     if (o.positional.empty()) return Usage("nights add takes data files or kept-download folders");
+    if (o.events && o.positional.size() != 1) return Usage("--events goes with one EDF file");
     int code = kExitOk;
     auto library = OpenLibrary(o, code);
     if (!library) return code;
@@ -197,6 +218,8 @@ int Add(const NightsOptions& o) {
     const auto keep = [&](const std::filesystem::path& p) {
         std::string error;
         bool ambiguous = false;
+        // A sleep study's scoring is kept first, so its nights' figures count it.
+        if (!KeepScoring(*library, p.string(), o, code)) return;
         if (const auto kept = KeepForeignFile(p, o.id.value_or(1), o.dateOrder, error, ambiguous)) {
             paths.push_back(*kept);
         } else {
@@ -592,6 +615,7 @@ int Export(const NightsOptions& o) {
         ExportRequest request =
             MakeExportRequest(samples, ReadPatient(PatientFileFor(o), row.id), row.id, Settings(), Exclusions(spans));
         request.oneNight = true;
+        if (const FileResult read = library->Scoring(*night, request.scoring); !read) return Fail(read);
         result = ExportDataSet(kind, output, request, {}, &written);
     }
     if (!result) {
@@ -684,7 +708,7 @@ int NightsCommand(int argc, char** argv) {
         Handler handler;
     };
     const Entry entries[] = {
-        {"add", {"--patients", "--id", "--date-order"}, Add},
+        {"add", {"--patients", "--id", "--date-order", "--events"}, Add},
         {"list", {"--id", "--from", "--to", "--json", "--csv"}, List},
         {"show", {"--json"}, Show},
         {"note", {}, Note},

@@ -171,7 +171,9 @@ std::string NightsCsv(const std::vector<NightRow>& rows) {
     // by an older program (its file gone, so never computed again) leaves the
     // ones it lacks empty rather than shifting the rest.
     std::vector<std::string> keys;
-    for (const auto& [key, value] : Flattener(ComputeNightFigures({}, FigureSettings{}).clinicalJson).Run())
+    // Of a scored night, so that the scored study's columns are there for the nights that have one.
+    const ScoredStudy oneEvent{"", {{0, 10'000, AnnotationKind::Apnea, SleepStage::None, "Apnea"}}};
+    for (const auto& [key, value] : Flattener(ComputeNightFigures({}, FigureSettings{}, {}, oneEvent).clinicalJson).Run())
         keys.push_back(key);
     std::string out = "night,id,name,date,start,end,samples,gap_seconds,source,first,last";
     for (const std::string& key : keys) out += "," + key;

@@ -148,6 +148,14 @@ std::string EdfPatientName(const PatientRecord& patient) {
     return name.empty() ? "X" : name;
 }
 
+bool edf::IsComputedAnnotation(std::string_view text) {
+    for (const char* own : {kDesaturation, kPulseEvent, kClinicalDesaturation, kNoData, kArtefactAnnotation,
+                            kExcludedAnnotation, kPulseRiseAnnotation}) {
+        if (text == own) return true;
+    }
+    return false;
+}
+
 std::filesystem::path EdfNightFile(const std::filesystem::path& path, int night) {
     if (night <= 1) return path;
     std::filesystem::path file = path.parent_path() / path.stem();
@@ -160,8 +168,11 @@ namespace {
 
 // One night's file, written to the temporary of `file`.
 // `all`: the night's annotations, in samples of the night.
+// `scored`: the scoring's annotations that belong to this night, kept to the
+// millisecond.
 FileResult WriteEdfNight(AtomicFile& file, std::span<const SampleRecord> samples, const NightSpan& night,
-                         const PatientRecord& patient, int id, std::span<const EdfAnnotation> all) {
+                         const PatientRecord& patient, int id, std::span<const EdfAnnotation> all,
+                         std::span<const ScoredAnnotation> scored) {
     EdfHandle edf(edfopen_file_writeonly(file.TemporaryPath().c_str(), EDFLIB_FILETYPE_EDFPLUS, 2));
     if (edf.Get() < 0) return Failure(export_message::kCantCreate, "EDFlib error " + std::to_string(edf.Get()));
     const int h = edf.Get();
@@ -205,7 +216,7 @@ FileResult WriteEdfNight(AtomicFile& file, std::span<const SampleRecord> samples
     if (const std::int64_t padding = records * edf::kRecordSeconds - seconds; padding > 0)
         annotations.push_back({static_cast<int>(seconds), static_cast<int>(padding), edf::kNoData});
     // Each data record carries one annotation per annotation signal.
-    const auto perRecord = (static_cast<std::int64_t>(annotations.size()) + records - 1) / records;
+    const auto perRecord = (static_cast<std::int64_t>(annotations.size() + scored.size()) + records - 1) / records;
     const int annotationSignals = static_cast<int>(std::clamp<std::int64_t>(perRecord, 1, kMaxAnnotationSignals));
     if (edf_set_datarecord_duration(h, edf::kRecordSeconds * kEdfDurationUnitsPerSecond) != 0 ||
         !SetSignal(h, 0, edf::kSpO2Label, "%", edf::kSpO2Max) ||
@@ -236,6 +247,14 @@ FileResult WriteEdfNight(AtomicFile& file, std::span<const SampleRecord> samples
             return Failure(export_message::kEdfFailed, "EDFlib refused an annotation");
         }
     }
+    // The scorer's own, as read: EDFlib counts in 0.1 ms. One scored before
+    // the night's first sample (lights off ahead of the SpO2) is put at its start.
+    constexpr long long kUnitsPerMs = kAnnotationUnitsPerSecond / 1000;
+    for (const ScoredAnnotation& a : scored) {
+        const long long onset = std::max<long long>(a.onsetMs - night.start * 1000, 0) * kUnitsPerMs;
+        if (edfwrite_annotation_utf8(h, onset, a.durationMs * kUnitsPerMs, a.text.c_str()) != 0)
+            return Failure(export_message::kEdfFailed, "EDFlib refused an annotation");
+    }
     if (!edf.Close()) return Failure(export_message::kEdfFailed, "can't finish " + file.TemporaryPath().string());
     if (const std::string shortfall = EdfShortfall(file.TemporaryPath()); !shortfall.empty())
         return Failure(export_message::kEdfFailed, "can't write " + file.Target().string() + ": " + shortfall);
@@ -246,7 +265,8 @@ FileResult WriteEdfNight(AtomicFile& file, std::span<const SampleRecord> samples
 
 FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRecord> samples,
                     const PatientRecord& patient, int id, const EdfNightAnnotations& annotationsOf,
-                    std::vector<std::filesystem::path>* written, bool oneNight) {
+                    std::vector<std::filesystem::path>* written, bool oneNight,
+                    std::span<const ScoredAnnotation> scored) {
     if (samples.empty()) return Failure(export_message::kEdfEmpty);
     NightSplit split = SplitNights(samples);
     if (oneNight && split.nights.size() > 1) {
@@ -273,7 +293,19 @@ FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRec
                                                           static_cast<std::size_t>(night.Samples())),
                                           night.first)
                           : std::vector<EdfAnnotation>{};
-        if (FileResult made = WriteEdfNight(*file, samples, night, patient, id, annotations); !made) return made;
+        // Each night's file takes the scoring nearer to it than to the nights
+        // beside it (the gap between two nights cut in its middle), as the
+        // library gives each night its own.
+        const auto startsAfter = [&](std::size_t k) {
+            return [at = (split.nights[k - 1].end + 1 + split.nights[k].start) * 500](const ScoredAnnotation& a) {
+                return a.onsetMs >= at;
+            };
+        };
+        const auto from = n == 0 ? scored.begin() : std::find_if(scored.begin(), scored.end(), startsAfter(n));
+        const auto to = n + 1 < count ? std::find_if(from, scored.end(), startsAfter(n + 1)) : scored.end();
+        if (FileResult made = WriteEdfNight(*file, samples, night, patient, id, annotations, std::span(from, to));
+            !made)
+            return made;
         files.push_back(std::move(file));
     }
     std::vector<std::filesystem::path> names;

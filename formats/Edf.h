@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/ScoredStudy.h"
 #include "patient/PatientRecord.h"
 #include "store/DataFile.h"  // FileResult
 #include "store/SampleRecord.h"
@@ -9,6 +10,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quenda {
@@ -49,6 +51,14 @@ inline constexpr int kPulseMax = 255;
 inline constexpr int kRecordSeconds = 30;
 inline constexpr short kNoDataValue = -1;
 inline constexpr const char* kNoData = "No data";
+inline constexpr const char* kArtefactAnnotation = "Artefact";
+inline constexpr const char* kExcludedAnnotation = "Excluded";
+inline constexpr const char* kPulseRiseAnnotation = "Pulse rise";
+
+// Whether `text` is one of the annotations this program computes and writes
+// into its own EDF+ files (the events above, artefacts, exclusions, gaps):
+// read back, they are figures to compute again, not a scorer's annotations.
+bool IsComputedAnnotation(std::string_view text);
 }  // namespace edf
 
 namespace export_message {
@@ -83,9 +93,13 @@ using EdfNightAnnotations =
 // `written` gets their names in night order. `oneNight`: the samples are one
 // night of the library whatever their steps (a merged night, its gap longer
 // than the night rule's step): one file, the gap a gap.
+// `scored`: a sleep study's scoring (by onset), written back as it was read,
+// each annotation into the file of the night it falls in (one before the
+// first night into the first).
 FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRecord> samples,
                     const PatientRecord& patient, int id, const EdfNightAnnotations& annotationsOf,
-                    std::vector<std::filesystem::path>* written = nullptr, bool oneNight = false);
+                    std::vector<std::filesystem::path>* written = nullptr, bool oneNight = false,
+                    std::span<const ScoredAnnotation> scored = {});
 
 // The CSV export for analysis toolboxes: "time,spo2,pulse", then one line per
 // sample with an ISO 8601 local time stamp ("2026-12-06T22:30:00"); UTF-8,

@@ -10,9 +10,9 @@ namespace quenda {
 
 namespace {
 
-constexpr const char* kArtefactAnnotation = "Artefact";
-constexpr const char* kExcludedAnnotation = "Excluded";
-constexpr const char* kPulseRiseAnnotation = "Pulse rise";
+using edf::kArtefactAnnotation;
+using edf::kExcludedAnnotation;
+using edf::kPulseRiseAnnotation;
 
 // Each night's file carries the events of that night's own analysis.
 FileResult ExportEdf(const std::filesystem::path& path, const ExportRequest& request,
@@ -23,7 +23,7 @@ FileResult ExportEdf(const std::filesystem::path& path, const ExportRequest& req
             AnalyzeNight(night, ExclusionsWithin(request.exclusions, first, last), request.figures));
     };
     return WriteEdf(path, request.samples, request.patient, request.currentId, annotationsOf, written,
-                    request.oneNight);
+                    request.oneNight, request.scoring.annotations);
 }
 
 }  // namespace

@@ -26,6 +26,8 @@ struct ExportRequest {
     // A night of the library: its EDF+ is one file whatever its steps (a
     // merged night's gap is a gap), its annotations from its own analysis.
     bool oneNight = false;
+    // The sleep study's scoring of the data set, written back into the EDF+.
+    ScoredStudy scoring;
 };
 
 // The request for `samples` under the settings file of this moment (units,

@@ -128,6 +128,7 @@ ExportRequest CurrentExportRequest(AppContext& context) {
         MakeExportRequest(context.store.CurrentSamples(), context.patient.Current(), context.store.CurrentId,
                           context.settings, context.clinical.CurrentExclusions());
     request.oneNight = context.oneLibraryNight;
+    request.scoring = context.clinical.Scoring();
     return request;
 }
 

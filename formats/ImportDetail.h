@@ -7,6 +7,9 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <span>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -94,5 +97,12 @@ ImportResult ReadEdf(InputFile& file, const std::filesystem::path& path, const I
 // must read every file alike (the fuzz target holds them to it).
 enum class CsvRows { Quick, GeneralOnly };
 ImportResult ReadCsv(std::string_view bytes, const ImportOptions& options, CsvRows rows);
+
+// What an EDF header's fields read as (ImportEdf.cpp): the start (bytes
+// 168-183, the full year from an EDF+ recording field), an integer field and
+// a decimal number of seconds in units of 100 ns. Nothing when unusable.
+std::optional<Seconds> EdfHeaderStart(std::span<const std::uint8_t> fixedHeader, std::string& why);
+std::optional<long long> EdfInteger(std::string_view field);
+std::optional<long long> EdfUnits(std::string_view field);
 
 }  // namespace quenda::import_detail

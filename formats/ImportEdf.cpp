@@ -586,4 +586,11 @@ ImportResult ImportEdf(const std::filesystem::path& path, const ImportOptions& o
     return file ? import_detail::ReadEdf(file, path, options) : Unreadable(file, path);
 }
 
+// The header helpers the annotation reader (Scoring.cpp) reads the same header with.
+std::optional<Seconds> import_detail::EdfHeaderStart(std::span<const std::uint8_t> fixedHeader, std::string& why) {
+    return EdfStart(fixedHeader, why);
+}
+std::optional<long long> import_detail::EdfInteger(std::string_view field) { return Integer(field); }
+std::optional<long long> import_detail::EdfUnits(std::string_view field) { return Units(field); }
+
 }  // namespace quenda

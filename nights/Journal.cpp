@@ -25,7 +25,8 @@ constexpr KindName kKinds[] = {{JournalKind::Add, "add"},       {JournalKind::No
                                {JournalKind::Remove, "remove"}, {JournalKind::Exclusions, "exclude"},
                                {JournalKind::Shift, "shift"},   {JournalKind::Unshift, "unshift"},
                                {JournalKind::Merge, "merge"},   {JournalKind::Unmerge, "unmerge"},
-                               {JournalKind::Split, "split"},   {JournalKind::Unsplit, "unsplit"}};
+                               {JournalKind::Split, "split"},   {JournalKind::Unsplit, "unsplit"},
+                               {JournalKind::Scoring, "scoring"}};
 
 std::string Escape(std::string_view text) {
     std::string out;

@@ -24,6 +24,7 @@ namespace quenda {
 //   <unix time> unmerge <night> <id> <start> <samples>
 //   <unix time> split <night> <id> <start> <samples> <index> <second night>
 //   <unix time> unsplit <night> <id> <start> <samples>
+//   <unix time> scoring 0 <id> <first onset's second> <scoring>    a sleep study's (ScoringText)
 //
 // <start> is SampleSeconds of the night's first sample as recorded (never
 // shifted), and <samples> is "<count> <digest>": how many samples the night
@@ -35,7 +36,7 @@ namespace quenda {
 // holds two numbers split by a space. Lines that do not read are skipped on
 // replay (a line cut short by a crash among them, or a kind a later Quenda
 // added).
-enum class JournalKind { Add, Note, Remove, Exclusions, Shift, Unshift, Merge, Unmerge, Split, Unsplit };
+enum class JournalKind { Add, Note, Remove, Exclusions, Shift, Unshift, Merge, Unmerge, Split, Unsplit, Scoring };
 
 struct JournalEntry {
     std::int64_t time = 0;

@@ -59,7 +59,7 @@ namespace quenda {
 
 // The schema this build writes (PRAGMA user_version). Older files are
 // migrated step by step on open, after a copy "<file>.v<old>.bak" is made.
-inline constexpr int kLibrarySchemaVersion = 6;
+inline constexpr int kLibrarySchemaVersion = 7;
 inline constexpr int kLibraryBusyTimeoutMs = 10'000;
 
 namespace library_message {
@@ -300,6 +300,16 @@ public:
     // missing or changed is then left as it was, and the result says why.
     virtual FileResult SetExclusions(NightNumber night, std::span<const SampleSpan> spans,
                                      std::span<const SampleRecord> samples = {}) = 0;
+
+    // A sleep study's scoring (analysis/ScoredStudy.h), kept by ID and the
+    // recorder's clock as recorded, so that it stays with the nights through
+    // a rebuild, a shift, a split and a merge. SetScoring replaces what the
+    // ID held over the study's span (times as recorded); journalled. Scoring
+    // gives a night's: from its recorded start to the next listed night's of
+    // its ID (the first night's also what lies before, the last's what lies
+    // after), moved by its clock shift.
+    virtual FileResult SetScoring(int id, const ScoredStudy& study) = 0;
+    virtual FileResult Scoring(NightNumber night, ScoredStudy& study) = 0;
 
     // Changes whenever another connection (another window, another process)
     // commits a change to the library; -1 when it cannot be read.

@@ -178,6 +178,7 @@ void DivideSpans(std::span<const SampleSpan> spans, std::int32_t at, std::vector
 
 FileResult ComputeStale(std::span<const StaleNight> stale, const FigureSettings& settings,
                         const std::function<FileResult(NightNumber, std::vector<SampleSpan>&)>& exclusionsOf,
+                        const std::function<FileResult(NightNumber, ScoredStudy&)>& scoringOf,
                         std::vector<std::pair<NightNumber, ComputedFigures>>& fresh) {
     DataFileContents contents;
     std::string loaded;
@@ -195,7 +196,9 @@ FileResult ComputeStale(std::span<const StaleNight> stale, const FigureSettings&
             continue;
         std::vector<SampleSpan> spans;
         if (FileResult read = exclusionsOf(night.night, spans); !read) return read;
-        fresh.emplace_back(night.night, ComputeNightFigures(part, settings, Exclusions(spans)));
+        ScoredStudy scoring;
+        if (FileResult read = scoringOf(night.night, scoring); !read) return read;
+        fresh.emplace_back(night.night, ComputeNightFigures(part, settings, Exclusions(spans), scoring));
     }
     return {};
 }

@@ -86,9 +86,11 @@ struct StaleNight {
 // The figures of `stale` (ordered by source) computed again under
 // `settings` with each night's exclusions (`exclusionsOf`); each source file
 // is read once however many of its nights are stale. A night whose file is
-// gone or changed is left out: it keeps what it has.
+// gone or changed is left out: it keeps what it has. `scoringOf`: each
+// night's scored study (NightLibrary::Scoring).
 FileResult ComputeStale(std::span<const StaleNight> stale, const FigureSettings& settings,
                         const std::function<FileResult(NightNumber, std::vector<SampleSpan>&)>& exclusionsOf,
+                        const std::function<FileResult(NightNumber, ScoredStudy&)>& scoringOf,
                         std::vector<std::pair<NightNumber, ComputedFigures>>& fresh);
 
 // ---------------------------------------------------------------------------

@@ -127,6 +127,18 @@ DROP TABLE removed;
 ALTER TABLE removed_by_samples RENAME TO removed;
 PRAGMA user_version = 6;
 )sql",
+    R"sql(
+CREATE TABLE scored(
+  id INTEGER NOT NULL,
+  onset_ms INTEGER NOT NULL,
+  duration_ms INTEGER NOT NULL,
+  kind INTEGER NOT NULL,
+  stage INTEGER NOT NULL,
+  text TEXT NOT NULL,
+  source TEXT NOT NULL);
+CREATE INDEX scored_by_time ON scored(id, onset_ms);
+PRAGMA user_version = 7;
+)sql",
 };
 static_assert(std::size(kSteps) == kLibrarySchemaVersion - 1);
 

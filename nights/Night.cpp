@@ -42,8 +42,8 @@ NightFigures FiguresOf(const NightAnalysis& night) {
 }
 
 ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const FigureSettings& settings,
-                                    const Exclusions& exclusions) {
-    const NightAnalysis night = AnalyzeNight(samples, exclusions, settings);
+                                    const Exclusions& exclusions, const ScoredStudy& scoring) {
+    const NightAnalysis night = AnalyzeNight(samples, exclusions, settings, scoring);
     return {FiguresOf(night), ClinicalJson(night, samples), settings.Key()};
 }
 

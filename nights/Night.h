@@ -78,8 +78,9 @@ struct ComputedFigures {
     std::string settingsKey;  // FigureSettings::Key()
 };
 // `exclusions`: the night's own, sample indexes within it.
+// `scoring`: the night's scored study (NightLibrary::Scoring), if any.
 ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const FigureSettings& settings,
-                                    const Exclusions& exclusions = {});
+                                    const Exclusions& exclusions = {}, const ScoredStudy& scoring = {});
 
 // The user's exclusions of a night are SampleSpans (analysis/Marking.h):
 // sample indexes within the night (0 = its first sample), both ends included.

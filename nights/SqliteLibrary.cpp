@@ -451,7 +451,9 @@ FileResult SqliteLibrary::SetExclusions(NightNumber night, std::span<const Sampl
         if (FileResult read = LoadNight(night, loaded); !read) return read;
         samples = loaded;
     }
-    const ComputedFigures figures = ComputeNightFigures(samples, settings_, quenda::Exclusions(sorted));
+    ScoredStudy scoring;
+    if (FileResult read = Scoring(night, scoring); !read) return read;
+    const ComputedFigures figures = ComputeNightFigures(samples, settings_, quenda::Exclusions(sorted), scoring);
 
     Transaction transaction(db_);
     if (!transaction.Open()) return DbFailure(library_message::kCantWrite);
@@ -510,7 +512,8 @@ FileResult SqliteLibrary::ComputeFigures(const FigureSettings& settings, const N
     }
     return ComputeStale(
         stale, settings,
-        [this](NightNumber night, std::vector<SampleSpan>& spans) { return Exclusions(night, spans); }, fresh);
+        [this](NightNumber night, std::vector<SampleSpan>& spans) { return Exclusions(night, spans); },
+        [this](NightNumber night, ScoredStudy& scoring) { return Scoring(night, scoring); }, fresh);
 }
 
 FileResult SqliteLibrary::StoreComputed(const FigureSettings& settings, bool markedOnly) {

@@ -49,6 +49,8 @@ public:
     FileResult Exclusions(NightNumber night, std::vector<SampleSpan>& spans) override;
     FileResult SetExclusions(NightNumber night, std::span<const SampleSpan> spans,
                              std::span<const SampleRecord> samples = {}) override;
+    FileResult SetScoring(int id, const ScoredStudy& study) override;
+    FileResult Scoring(NightNumber night, ScoredStudy& study) override;
     std::int64_t DataVersion() const override;
     FileResult UpdateFigures() override;
 
@@ -141,6 +143,11 @@ private:
                        std::vector<JournalEntry>& journal, NightNumber& second);
     FileResult DoUnsplit(NightNumber night, std::vector<JournalEntry>& journal, NightNumber& first);
     FileResult SetSpans(NightNumber night, std::span<const SampleSpan> spans);
+
+    // The scoring (SqliteScoring.cpp): stored and journalled, and a night's,
+    // by its ID, recorded start and clock shift.
+    FileResult DoSetScoring(int id, const ScoredStudy& study, std::vector<JournalEntry>& journal);
+    ScoredStudy NightScoring(int id, std::int64_t start, std::int64_t end, std::int64_t clockShift);
     // Whether a row answers the night-numbered `sql`.
     bool Exists(const char* sql, NightNumber night);
     bool IsSplitHalf(NightNumber night);
@@ -154,6 +161,11 @@ private:
 
     sqlite3* db_ = nullptr;
 };
+
+// A scoring as the journal's text: the source, then a line per annotation
+// ("onset,duration,kind,stage,text"); and back.
+std::string ScoringText(const ScoredStudy& study);
+bool ParseScoringText(std::string_view text, ScoredStudy& study);
 
 // The SQLite connection behind `library`; nullptr for another store. For the
 // tests and the benchmarks.

@@ -220,6 +220,12 @@ AddResult SqliteLibrary::AddNumbered(const fs::path& source, int id,
         if (outcome != NightMatch::Already)
             journal.push_back({now, JournalKind::Add, number, id, span.start, sourceText, span.Samples(), night.digest});
     }
+    // Figures were computed without the ID's scoring, if it has one: they
+    // are computed again with it below.
+    Statement scored(db_,
+                     "UPDATE nights SET computed_under='' WHERE id=?1 AND EXISTS(SELECT 1 FROM scored WHERE id=?1)");
+    scored.Bind(1, static_cast<std::int64_t>(id));
+    if (scored.Step() != SQLITE_DONE) return fail(DbFailure(library_message::kCantWrite));
     if (!journal.empty()) {
         if (FileResult written = Journal(journal); !written) return fail(std::move(written));
     }

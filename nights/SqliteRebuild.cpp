@@ -155,7 +155,9 @@ void ReadJournalInto(const std::vector<JournalEntry>& journal, Known& known) {
 std::set<NightKey> ChangedNights(const Known& known) {
     std::set<NightKey> keys;
     for (const JournalEntry& e : known.changes) {
-        if (e.kind == JournalKind::Note || e.kind == JournalKind::Exclusions || e.kind == JournalKind::Remove) continue;
+        if (e.kind == JournalKind::Note || e.kind == JournalKind::Exclusions || e.kind == JournalKind::Remove ||
+            e.kind == JournalKind::Scoring)
+            continue;
         keys.insert({e.id, e.start});
         std::int64_t second = 0, secondStart = 0;
         if (e.kind == JournalKind::Merge && ParsePair(e.text, second, secondStart)) keys.insert({e.id, secondStart});
@@ -202,6 +204,12 @@ FileResult SqliteLibrary::ReplayChanges(const std::vector<JournalEntry>& changes
     if (!Exec(db_, "BEGIN IMMEDIATE")) return DbFailure(library_message::kCantWrite);
     std::vector<JournalEntry> dropped;
     for (const JournalEntry& e : changes) {
+        // A scoring names no night: it goes back as it was kept.
+        if (ScoredStudy study; e.kind == JournalKind::Scoring) {
+            if (ParseScoringText(e.text, study) && !DoSetScoring(e.id, study, dropped))
+                return DbFailure(library_message::kCantWrite);
+            continue;
+        }
         // The night the line names by its samples (two recordings of one ID
         // may start at the same second), or by ID and start in an older line.
         const auto night = KeyNight(e);
@@ -266,6 +274,7 @@ FileResult SqliteLibrary::ReplayChanges(const std::vector<JournalEntry>& changes
                     done = DoSplit(*night, static_cast<std::int32_t>(a), b, dropped, ignored);
                 break;
             case JournalKind::Unsplit: done = DoUnsplit(*night, dropped, ignored); break;
+            case JournalKind::Scoring: break;
         }
         if ((!done && !Exec(db_, "ROLLBACK TO change")) || !Exec(db_, "RELEASE change"))
             return DbFailure(library_message::kCantWrite);

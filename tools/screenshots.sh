@@ -17,7 +17,7 @@ cd "$root"
 if [ -z "${BUILD_DIR:-}" ]; then
   tools/bootstrap.sh
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build -j "$(nproc)" --target quenda-screenshots quenda-cli quenda-recorder-sim
+  cmake --build build -j "$(nproc)" --target quenda-screenshots quenda-cli quenda-recorder-sim scored_views_tests
   BUILD_DIR=build
 fi
 build=$(realpath "$BUILD_DIR")
@@ -53,3 +53,11 @@ echo "$out/report.png"
 "$cli" nights report nights.pdf --library nights-library.sqlite --id 1 --split "$split" 2>/dev/null
 pdftoppm -png -r 96 -f 1 -l 1 -singlefile nights.pdf "$out/nights-report"
 echo "$out/nights-report.png"
+
+# A scored sleep study's trend view (events and hypnogram under the SpO2),
+# from the synthetic scored night the views' test draws.
+scored=$(mktemp -d)
+QT_QPA_PLATFORM=offscreen QUENDA_SCREENSHOT_DIR=$scored "$build/tests/views/scored_views_tests" >/dev/null 2>&1
+cp "$scored/scored-trend.png" "$out/scored-trend.png"
+rm -rf "$scored"
+echo "$out/scored-trend.png"

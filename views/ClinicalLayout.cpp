@@ -17,7 +17,7 @@ constexpr int kAxisLabelWidth = 40;
 
 }  // namespace
 
-ClinicalLayout MakeClinicalLayout() {
+ClinicalLayout MakeClinicalLayout(bool scored) {
     ClinicalLayout l{};
     const int inner = kClinicalPageWidth - 2 * kMargin;
     l.page = QRect(0, 0, kClinicalPageWidth, kClinicalPageHeight);
@@ -42,13 +42,17 @@ ClinicalLayout MakeClinicalLayout() {
     // bottom; each heading takes one row.
     const int bandsLeft = l.figures.right() + 1 + kColumnGap;
     const int columnWidth = kClinicalPageWidth - kMargin - bandsLeft;
-    l.bandRowHeight = 28;
+    l.bandRowHeight = scored ? 18 : 28;
     l.bands = QRect(bandsLeft, l.figures.top(), columnWidth, (kClinicalBandRows + 1) * l.bandRowHeight);
     l.bandLabelWidth = 50;
     l.bandBarWidth = l.bands.width() - l.bandLabelWidth - 110;  // room for "444.2 min  92.5 %"
-    l.shapeRowHeight = 20;
+    l.shapeRowHeight = scored ? 16 : 20;
     const int shapeHeight = (kClinicalShapeRows + 1) * l.shapeRowHeight;
     l.shape = QRect(bandsLeft, l.figures.bottom() + 1 - shapeHeight, columnWidth, shapeHeight);
+    l.scoredRowHeight = 16;
+    if (scored) {
+        l.scored = QRect(bandsLeft, l.bands.bottom() + 1, columnWidth, (kClinicalScoredRows + 1) * l.scoredRowHeight);
+    }
     l.shapeLabelWidth = 110;
 
     l.axisLabelWidth = kAxisLabelWidth;

@@ -47,6 +47,8 @@ struct ClinicalLayout {
     int bandRowHeight;    // first bar row starts one row below bands.top()
     int bandLabelWidth;   // "90–94" column
     int bandBarWidth;     // a 100 % bar
+    QRect scored;         // a scored study's figures between bars and shape; empty without
+    int scoredRowHeight;
     QRect shape;          // the shape of the 3 % desaturations, under the bars, with its heading
     int shapeRowHeight;   // first row starts one row below shape.top()
     int shapeLabelWidth;
@@ -59,7 +61,11 @@ struct ClinicalLayout {
     int axisLabelWidth;   // labels left of the plots
 };
 
-ClinicalLayout MakeClinicalLayout();
+// `scored`: the night has a scored study, whose block (a heading and
+// kClinicalScoredRows rows) takes room the bars and the shape give up by
+// closer rows, so the page stays one sheet.
+inline constexpr int kClinicalScoredRows = 5;
+ClinicalLayout MakeClinicalLayout(bool scored = false);
 
 // The figure rows before the ODI note: valid time, ODI 3 %, ODI 4 %.
 inline constexpr int kClinicalOdiRows = 3;

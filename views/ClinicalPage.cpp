@@ -1,6 +1,7 @@
 #include "views/ClinicalPage.h"
 
 #include "analysis/ClinicalText.h"
+#include "base/StringFormat.h"
 #include "base/UiText.h"
 #include "views/ClinicalLayout.h"
 
@@ -85,11 +86,55 @@ void PaintManyNights(QPainter& p, const ClinicalLayout& l, std::span<const Sampl
     p.drawText(l.coverage, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, Q(notice));
 }
 
-void PaintCriteria(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& s, int averagingSeconds) {
+void PaintCriteria(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& s,
+                   const ClinicalPageCounting& counting) {
+    std::string line = CriteriaLine(s.profile, counting.averagingSeconds);
+    if (!counting.scoringSource.empty()) {
+        line += " " + UiText("Scored events and stages:") + " " + counting.scoringSource + "; " +
+                UiText("hypoxic burden as published by Azarbarzin et al. (2019).");
+    }
     p.setPen(kMutedText);
     p.setFont(PageFont(kClinicalTextPx));
-    p.drawText(l.criteria, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-               Q(CriteriaLine(s.profile, averagingSeconds)));
+    p.drawText(l.criteria, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, Q(line));
+}
+
+// The scored study's figures: label and value rows under a heading.
+std::vector<std::pair<std::string, std::string>> ScoredRows(const ScoredFigures& f) {
+    const auto figure = [](double v, std::string text) { return HasFigure(v) ? text : std::string("-"); };
+    const std::string basis = UiText(f.sleepBasis ? "asleep" : "with a reading");
+    std::vector<std::pair<std::string, std::string>> rows = {
+        {UiText("Apneas / hypopneas"), Format("%d / %d", f.apneas, f.hypopneas)},
+        {UiText("AHI"), figure(f.ahi, Format("%.1f /h", f.ahi))},
+        {UiText("Hours"), Format("%.2f h ", f.hours) + basis},
+    };
+    if (f.hasBurden) {
+        const HypoxicBurden& b = f.burden;
+        rows.push_back({UiText("Hypoxic burden"), figure(b.value, Format("%.2f %%\u00b7min/h", b.value))});
+        rows.push_back({UiText("Window"), Format("%d to %d s", b.window.start, b.window.end) + " (" +
+                                              std::to_string(b.eventsUsed) + " " + UiText("events") + ")"});
+    } else {
+        rows.push_back({UiText("Hypoxic burden"), UiText("no respiratory event")});
+    }
+    return rows;
+}
+
+void PaintScored(QPainter& p, const ClinicalLayout& l, const ScoredFigures& f) {
+    if (l.scored.isEmpty()) return;
+    const QRect& b = l.scored;
+    const int h = l.scoredRowHeight;
+    const int labelWidth = l.shapeLabelWidth + 16;  // "Apneas / hypopneas"
+    p.setPen(kText);
+    p.setFont(PageFont(kClinicalHeadingPx, true));
+    p.drawText(QRect(b.left(), b.top(), b.width(), h), Qt::AlignLeft | Qt::AlignVCenter, Q(UiText("Scored study")));
+    const auto rows = ScoredRows(f);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int top = b.top() + static_cast<int>(i + 1) * h;
+        p.setFont(PageFont(kClinicalTextPx, true));
+        p.drawText(QRect(b.left(), top, labelWidth, h), Qt::AlignLeft | Qt::AlignVCenter, Q(rows[i].first));
+        p.setFont(PageFont(kClinicalTextPx));
+        p.drawText(QRect(b.left() + labelWidth, top, b.width() - labelWidth, h), Qt::AlignLeft | Qt::AlignVCenter,
+                   Q(rows[i].second));
+    }
 }
 
 void PaintFigures(QPainter& p, const ClinicalLayout& l, const NightAnalysis& night,
@@ -285,7 +330,9 @@ void PaintOverview(QPainter& p, const ClinicalLayout& l, const ClinicalSummary& 
         const Qt::Alignment align = tick.align == ClinicalTick::kLeft    ? Qt::AlignLeft
                                     : tick.align == ClinicalTick::kRight ? Qt::AlignRight
                                                                          : Qt::AlignHCenter;
-        const int boxLeft = tick.align == ClinicalTick::kLeft ? x : tick.align == ClinicalTick::kRight ? x - 100 : x - 50;
+        const int boxLeft = tick.align == ClinicalTick::kLeft    ? x
+                            : tick.align == ClinicalTick::kRight ? x - 100
+                                                                 : x - 50;
         p.drawText(QRect(boxLeft, l.timeAxis.top() + 5, 100, 16), align | Qt::AlignTop, Q(tick.label));
     }
 }
@@ -296,7 +343,7 @@ void PaintClinicalPage(QPainter& painter, const QRect& target, const NightAnalys
                        std::span<const SampleRecord> samples, const ClinicalPageHeader& header,
                        const ClinicalPageCounting& counting) {
     const ClinicalSummary& summary = night.clinical;
-    const ClinicalLayout layout = MakeClinicalLayout();
+    const ClinicalLayout layout = MakeClinicalLayout(night.scored.scored);
     const PageFit fit = FitPage(target);
     painter.save();
     painter.translate(fit.dx, fit.dy);
@@ -307,8 +354,9 @@ void PaintClinicalPage(QPainter& painter, const QRect& target, const NightAnalys
     PaintFigures(painter, layout, night, samples);
     PaintBands(painter, layout, summary);
     PaintShape(painter, layout, night, samples);
+    PaintScored(painter, layout, night.scored);
     PaintOverview(painter, layout, summary, samples, counting.leftOut);
-    PaintCriteria(painter, layout, summary, counting.averagingSeconds);
+    PaintCriteria(painter, layout, summary, counting);
     painter.restore();
 }
 

@@ -34,6 +34,7 @@ using ClinicalPageHeader = TrendHeader;
 struct ClinicalPageCounting {
     std::vector<SampleSpan> leftOut;
     int averagingSeconds = 0;
+    std::string scoringSource;  // where a scored study's scoring came from; empty without
     bool oneNight = false;
 };
 

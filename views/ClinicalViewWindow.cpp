@@ -21,10 +21,9 @@ constexpr int kSheetMargin = 10;
 }  // namespace
 
 ClinicalViewWindow::ClinicalViewWindow(AppContext& context, QWidget* parent)
-    : QWidget(parent),
-      context_(context),
-      night_(context.clinical.Analysis()),
-      counting_{context.clinical.ShadedSpans(), context.clinical.Setup().averagingSeconds, context.oneLibraryNight} {
+    : QWidget(parent), context_(context), night_(context.clinical.Analysis()),
+      counting_{context.clinical.ShadedSpans(), context.clinical.Setup().averagingSeconds,
+                context.clinical.Scoring().source, context.oneLibraryNight} {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }

@@ -25,7 +25,8 @@ int TrendPages(const ReportContent& data, const LayoutRect& page) {
 
 void PaintTrend(QPainter& painter, const LayoutRect& page, const ReportContent& data, int pageIndex) {
     const SampleMarks marks = MarkSamples(data.samples, data.clinical.profile, data.clinical.exclusions);
-    DrawTrendPage(painter, page, {data.samples, data.header, pageIndex, {}, {LeftOutSpans(marks.marks), {}}},
+    const std::vector<ScoredMark> scored = ScoredMarksOf(data.samples, data.scoring);
+    DrawTrendPage(painter, page, {data.samples, data.header, pageIndex, {}, {LeftOutSpans(marks.marks), {}, scored}},
                   MakeTrendFonts());
 }
 
@@ -35,14 +36,16 @@ int TablePages(const ReportContent& data, const LayoutRect& page) {
 }
 
 void PaintTable(QPainter& painter, const LayoutRect& page, const ReportContent& data, int pageIndex) {
-    DrawTablePage(painter, page, {data.samples, data.header, pageIndex}, MakeTableFonts());
+    const std::vector<ScoredMark> scored = ScoredMarksOf(data.samples, data.scoring);
+    DrawTablePage(painter, page, {data.samples, data.header, pageIndex, scored}, MakeTableFonts());
 }
 
 void PaintClinical(QPainter& painter, const LayoutRect& page, const ReportContent& data, int) {
     // The thresholds change nothing on this page: only the clinical part is read.
-    const NightAnalysis night = AnalyzeNight(data.samples, data.clinical.exclusions, {{}, data.clinical.profile});
+    const NightAnalysis night =
+        AnalyzeNight(data.samples, data.clinical.exclusions, {{}, data.clinical.profile}, data.scoring);
     PaintClinicalPage(painter, ToQRect(page), night, data.samples, data.header,
-                      {LeftOutSpans(night.marks.marks), data.averagingSeconds});
+                      {LeftOutSpans(night.marks.marks), data.averagingSeconds, data.scoring.source});
 }
 
 constexpr std::array<PrintViewKind, 4> kKinds{{

@@ -2,6 +2,7 @@
 
 #include "analysis/AnalysisResults.h"
 #include "analysis/Clinical.h"
+#include "analysis/ScoredStudy.h"
 #include "store/SampleRecord.h"
 #include "views/PageLayout.h"
 #include "views/TableLayout.h"
@@ -38,6 +39,9 @@ struct ReportContent {
     // set's exclusions) and the averaging time it prints.
     ClinicalOptions clinical;
     int averagingSeconds = 0;
+    // A sleep study's scoring of the samples: the trend's marks, the table's
+    // Event column and the clinical page's scored figures.
+    ScoredStudy scoring;
 };
 
 // Samples per plot unit of the graphic summary. Rounded up, so the whole

@@ -30,7 +30,8 @@ void SampleTableView::PaintPrintPage(QPainter& painter, const LayoutRect& page) 
     if (source_.Mode() == kModeAnalysis) {
         DrawReportPage(painter, page, source_.Report(), fonts_);
     } else {
-        DrawTablePage(painter, page, {source_.Samples(), source_.Header(), currentPageIndex_}, fonts_);
+        DrawTablePage(painter, page, {source_.Samples(), source_.Header(), currentPageIndex_, source_.ScoredMarks()},
+                      fonts_);
     }
 }
 
@@ -61,7 +62,8 @@ void SampleTableView::paintEvent(QPaintEvent*) {
             update = {0, 1};
         } else {
             TablePageLayout layout =
-                LayoutTablePage(area, currentPageIndex_, samples, source_.Header(), TableValueCharWidth(fonts_));
+                LayoutTablePage(area, currentPageIndex_, samples, source_.Header(), TableValueCharWidth(fonts_),
+                                source_.ScoredMarks());
             if (layout.pageCount) {
                 pageCount_ = *layout.pageCount;
                 // A taller window has fewer pages: show the last one rather
@@ -69,7 +71,7 @@ void SampleTableView::paintEvent(QPaintEvent*) {
                 if (const int clamped = ClampPageIndex(currentPageIndex_, pageCount_); clamped != currentPageIndex_) {
                     currentPageIndex_ = clamped;
                     layout = LayoutTablePage(area, currentPageIndex_, samples, source_.Header(),
-                                             TableValueCharWidth(fonts_));
+                                             TableValueCharWidth(fonts_), source_.ScoredMarks());
                 }
                 update = {currentPageIndex_, pageCount_};
             }

@@ -1,5 +1,7 @@
 #include "views/TableLayout.h"
 
+#include <algorithm>
+
 #include "base/UiText.h"
 #include "views/TrendLayout.h"
 
@@ -51,7 +53,8 @@ void AddPatientLabels(std::vector<TableText>& out, const LayoutRect& U, int firs
 }
 
 TablePageLayout LayoutTablePage(const LayoutRect& d, int pageIndex, std::span<const SampleRecord> samples,
-                                const TrendHeader& header, int valueAverageCharWidth) {
+                                const TrendHeader& header, int valueAverageCharWidth,
+                                std::span<const ScoredMark> scored) {
     TablePageLayout p;
     p.drawing = d;
     const int W = d.Width();
@@ -98,11 +101,15 @@ TablePageLayout LayoutTablePage(const LayoutRect& d, int pageIndex, std::span<co
         value(Q.left + c73 + 88, Q.right, recordTop, SampleTimeText(samples.back()));
     }
 
-    // Grid: in each half, rows 1 … rows − 1 of five cells; row 0 stays empty.
+    // Grid: in each half, rows 1 … rows − 1 of five cells (six with the
+    // scored events); row 0 stays empty.
     const LayoutRect T{d.left + 10, Q.bottom, d.right - 10, d.bottom};
     p.table = T;
+    const bool events =
+        std::any_of(scored.begin(), scored.end(), [](const ScoredMark& m) { return m.kind != AnnotationKind::Stage; });
+    const int cells = events ? 6 : 5;
     const int half = T.Width() / 2;
-    const int column = half / 5;
+    const int column = half / cells;
     p.rows = TableRows(T.Height());
     p.pageCount = TablePageCount(p.rows, static_cast<int>(samples.size()));
     if (p.rows < 2) return p;
@@ -114,16 +121,16 @@ TablePageLayout LayoutTablePage(const LayoutRect& d, int pageIndex, std::span<co
         // edges and the right edge of the fifth cell.
         for (int r = 1; r <= p.rows; ++r) {
             const int y = T.top + kTableRowHeight * r;
-            p.grid.push_back(Line(x0, y, x0 + 5 * column + 1, y));
+            p.grid.push_back(Line(x0, y, x0 + cells * column + 1, y));
         }
-        for (int c = 0; c <= 5; ++c) p.grid.push_back(Line(x0 + c * column, gridTop, x0 + c * column, gridBottom));
+        for (int c = 0; c <= cells; ++c) p.grid.push_back(Line(x0 + c * column, gridTop, x0 + c * column, gridBottom));
         auto cell = [&](int c, int r) {
             return LayoutRect{x0 + c * column, T.top + kTableRowHeight * r, x0 + (c + 1) * column,
                               T.top + kTableRowHeight * (r + 1)};
         };
         int c = 0;
-        for (const char* heading : {"Item", "Date", "Time", "SpO2", "PR"}) {
-            text(cell(c++, 1), TableFont::Label, TextAlign::Center, UiText(heading));
+        for (const char* heading : {"Item", "Date", "Time", "SpO2", "PR", "Event"}) {
+            if (c < cells) text(cell(c++, 1), TableFont::Label, TextAlign::Center, UiText(heading));
         }
         const int h = offset == 0 ? 0 : 1;
         for (int j = 2; j < p.rows; ++j) {
@@ -135,6 +142,11 @@ TablePageLayout LayoutTablePage(const LayoutRect& d, int pageIndex, std::span<co
             text(cell(2, j), TableFont::Cell, TextAlign::Center, SampleTimeText(s));
             text(cell(3, j), TableFont::Cell, TextAlign::Center, std::to_string(s.spo2));
             text(cell(4, j), TableFont::Cell, TextAlign::Center, std::to_string(s.pulseRate));
+            if (!events) continue;
+            if (const ScoredMark* m = RespiratoryMarkAt(scored, static_cast<std::int32_t>(t - 1))) {
+                text(cell(5, j), TableFont::Cell, TextAlign::Center,
+                     UiText(m->kind == AnnotationKind::Apnea ? "Apnea" : "Hypopnea"));
+            }
         }
     }
     return p;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/ScoredFigures.h"
 #include "store/SampleRecord.h"
 #include "views/PageLayout.h"
 #include "views/TrendViewSource.h"
@@ -78,8 +79,11 @@ struct TablePageLayout {
 };
 
 // The whole Table-mode page for `drawing`, showing page `pageIndex`.
-// `valueAverageCharWidth` sizes the name box, as for the trend header.
+// `valueAverageCharWidth` sizes the name box, as for the trend header. With
+// a scored study's marks (ScoredMarksOf), each half gets a sixth cell,
+// "Event", naming the respiratory event a sample lies in.
 TablePageLayout LayoutTablePage(const LayoutRect& drawing, int pageIndex, std::span<const SampleRecord> samples,
-                                const TrendHeader& header, int valueAverageCharWidth);
+                                const TrendHeader& header, int valueAverageCharWidth,
+                                std::span<const ScoredMark> scored = {});
 
 }  // namespace quenda

@@ -76,7 +76,8 @@ void PaintReportPage(QPainter& painter, const ReportPageLayout& layout, const Ta
 TablePageLayout DrawTablePage(QPainter& painter, const LayoutRect& drawing, const TablePageContent& content,
                               const TableFonts& fonts) {
     TablePageLayout layout =
-        LayoutTablePage(drawing, content.pageIndex, content.samples, content.header, TableValueCharWidth(fonts));
+        LayoutTablePage(drawing, content.pageIndex, content.samples, content.header, TableValueCharWidth(fonts),
+                        content.scored);
     PaintTablePage(painter, layout, fonts);
     return layout;
 }

@@ -40,6 +40,7 @@ struct TablePageContent {
     std::span<const SampleRecord> samples;
     TrendHeader header;
     int pageIndex = 0;
+    std::span<const ScoredMark> scored;  // a scored study's: the Event column
 };
 // Lays out and draws the Table-mode page on `drawing`; returns the layout.
 TablePageLayout DrawTablePage(QPainter& painter, const LayoutRect& drawing, const TablePageContent& content,

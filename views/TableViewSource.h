@@ -20,7 +20,7 @@ public:
 
     ReportContent Report() const {
         const auto [desaturation, pulse] = EventThresholds();
-        ReportContent report{Samples(), Header(), Analysis(), desaturation, pulse, {}, 0};
+        ReportContent report{Samples(), Header(), Analysis(), desaturation, pulse, {}, 0, {}};
         return report;
     }
 };

@@ -16,6 +16,8 @@ TrendHeader AppTableSource::Header() const { return AppTrendSource(context_).Hea
 
 const AnalysisResults& AppTableSource::Analysis() const { return context_.analysis; }
 
+std::span<const ScoredMark> AppTableSource::ScoredMarks() const { return context_.clinical.ScoredMarks(); }
+
 std::pair<int, int> AppTableSource::EventThresholds() const {
     const Thresholds t = ReadThresholds(context_.settings);
     return {t.desaturationsEvent, t.pulseEvent};

@@ -21,6 +21,7 @@ public:
     int Mode() const override { return mode_ ? mode_() : 0; }
     const AnalysisResults& Analysis() const override;
     std::pair<int, int> EventThresholds() const override;
+    std::span<const ScoredMark> ScoredMarks() const override;
 
 private:
     AppContext& context_;

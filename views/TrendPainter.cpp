@@ -48,6 +48,40 @@ void Shade(QPainter& painter, const TrendPageLayout& layout, const LayoutRect& g
     painter.fillRect(QRect(c.left, graph.top, c.right - c.left + 1, graph.Height()), ToQColor(colour));
 }
 
+// The hypnogram row of a stage, from the top; none for ? (unscored).
+int HypnogramRow(SleepStage stage) {
+    switch (stage) {
+        case SleepStage::Wake: return 0;
+        case SleepStage::Rem: return 1;
+        case SleepStage::N1: return 2;
+        case SleepStage::N2: return 3;
+        case SleepStage::N3:
+        case SleepStage::N4: return 4;
+        default: return -1;
+    }
+}
+
+void DrawScored(QPainter& painter, const TrendPageLayout& layout, const LayoutRect& graph,
+                std::span<const ScoredMark> marks) {
+    const int stripTop = graph.bottom - 1 - kHypnogramRows * kHypnogramRow;
+    const int marksTop = stripTop - 2 - kEventMarkHeight;
+    if (marksTop <= graph.top) return;
+    for (const ScoredMark& m : marks) {
+        const ColumnRange c = SpanColumns(m.span, layout.firstSample, layout.geometry.samplesPerPage, graph);
+        if (c.left > c.right) continue;
+        const int width = c.right - c.left + 1;
+        if (m.kind == AnnotationKind::Stage) {
+            const int row = HypnogramRow(m.stage);
+            if (row < 0) continue;
+            painter.fillRect(QRect(c.left, stripTop + row * kHypnogramRow + 1, width, kHypnogramRow - 2),
+                             ToQColor(trend_colour::kStage));
+        } else {
+            const Rgb colour = m.kind == AnnotationKind::Apnea ? trend_colour::kApnea : trend_colour::kHypopnea;
+            painter.fillRect(QRect(c.left, marksTop, width, kEventMarkHeight), ToQColor(colour));
+        }
+    }
+}
+
 void DrawPanel(QPainter& painter, const TrendPageLayout& layout, const PanelLayout& panel, TrendChannel channel,
                std::span<const SampleRecord> samples, const ReadoutTexts& readout, const TrendFonts& fonts,
                const TrendShading& shading) {
@@ -56,6 +90,7 @@ void DrawPanel(QPainter& painter, const TrendPageLayout& layout, const PanelLayo
     // Behind everything else in the graph: grid, axes and curves stay on top.
     for (const SampleSpan& span : shading.spans) Shade(painter, layout, panel.graph, span, trend_colour::kLeftOut);
     if (shading.selection) Shade(painter, layout, panel.graph, *shading.selection, trend_colour::kSelection);
+    if (spo2 && !shading.scored.empty()) DrawScored(painter, layout, panel.graph, shading.scored);
 
     painter.setPen(ToQColor(trend_colour::kText));
     DrawTexts(painter, fonts, panel.labels);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/Marking.h"
+#include "analysis/ScoredFigures.h"
 #include "store/SampleRecord.h"
 #include "views/TrendLayout.h"
 #include "views/TrendReadout.h"
@@ -32,15 +33,27 @@ TrendFonts MakeTrendFonts();
 // figures leave out (excluded spans, invalid readings, artefacts) in light
 // grey, and the span being selected. Nothing shaded draws nothing: the page is
 // as without it.
+// A scored study's respiratory events and stages (ScoredMarksOf) are drawn
+// along the foot of the SpO2 graph: the events as marks in two colours, under
+// them the stages as a hypnogram strip (W at the top, then R, N1, N2, N3).
 struct TrendShading {
     std::vector<SampleSpan> spans;
     std::optional<SampleSpan> selection;
+    std::span<const ScoredMark> scored;
 };
 
 namespace trend_colour {
 inline constexpr Rgb kLeftOut{214, 214, 214};
 inline constexpr Rgb kSelection{176, 196, 240};
+inline constexpr Rgb kApnea{178, 34, 34};
+inline constexpr Rgb kHypopnea{230, 145, 30};
+inline constexpr Rgb kStage{40, 60, 150};
 }  // namespace trend_colour
+
+// The strip's rows, each this high, and the event marks' height above it.
+inline constexpr int kHypnogramRow = 5;
+inline constexpr int kHypnogramRows = 5;
+inline constexpr int kEventMarkHeight = 8;
 
 // The columns sample span `span` covers in `graph` on a page that starts at
 // `firstSample` (as CurvePoints places samples: sample first + k at column

@@ -93,7 +93,7 @@ ReadoutGraphs TrendView::Graphs() const {
     return {layout_.spo2.graph, layout_.pulse.graph, FirstSampleOfPage(currentPageIndex_, samplesPerPage_)};
 }
 
-TrendShading TrendView::Shading() const { return {source_.ShadedSpans(), selection_}; }
+TrendShading TrendView::Shading() const { return {source_.ShadedSpans(), selection_, source_.ScoredMarks()}; }
 
 std::int64_t TrendView::SampleAtColumn(int x) const {
     const auto count = static_cast<std::int64_t>(source_.Samples().size());

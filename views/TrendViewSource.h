@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/Marking.h"
+#include "analysis/ScoredFigures.h"
 #include "store/SampleRecord.h"
 
 #include <functional>
@@ -39,6 +40,8 @@ public:
     // The samples the clinical figures leave out (excluded spans, artefacts),
     // shaded behind the curves; none by default.
     virtual std::vector<SampleSpan> ShadedSpans() const { return {}; }
+    // A scored study's events and stages over the samples; none by default.
+    virtual std::span<const ScoredMark> ScoredMarks() const { return {}; }
 };
 
 // A source over data held elsewhere; tests, benchmarks and the printer's

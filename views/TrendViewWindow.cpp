@@ -23,6 +23,8 @@ TrendHeader AppTrendSource::Header() const {
 
 std::vector<SampleSpan> AppTrendSource::ShadedSpans() const { return context_.clinical.ShadedSpans(); }
 
+std::span<const ScoredMark> AppTrendSource::ScoredMarks() const { return context_.clinical.ScoredMarks(); }
+
 // The base keeps only a reference to source_, which is constructed right after
 // it and lives as long as the view.
 TrendViewWindow::TrendViewWindow(AppContext& context, QWidget* parent)

@@ -19,6 +19,7 @@ public:
     std::span<const SampleRecord> Samples() const override;
     TrendHeader Header() const override;
     std::vector<SampleSpan> ShadedSpans() const override;
+    std::span<const ScoredMark> ScoredMarks() const override;
 
 private:
     AppContext& context_;

@@ -196,9 +196,12 @@ TEST_F(AnalyzeCli, ClinicalSummaryOfOneDip) {
     const QJsonObject c = Json("night.dat --profile raw")["clinical"].toObject();
     EXPECT_EQ(Keys(c), QStringList({"artefact_seconds", "bands", "biomarkers", "counted_samples", "coverage",
                                     "desat_burden", "events3", "events4", "excluded", "excluded_seconds",
-                                    "longest_le88", "margin_seconds", "nadir", "odi3", "odi4", "profile", "pulse",
-                                    "pulse_rises", "shape", "spo2", "t88_minutes", "t90", "valid_hours",
+                                    "hypoxic_burden", "longest_le88", "margin_seconds", "nadir", "odi3", "odi4",
+                                    "profile", "pulse", "pulse_rises", "scored_events", "shape", "spo2",
+                                    "t88_minutes", "t90", "valid_hours",
                                     "valid_samples"}));
+    EXPECT_TRUE(c["scored_events"].isNull());  // no scoring in a data file
+    EXPECT_TRUE(c["hypoxic_burden"].isNull());
     EXPECT_EQ(c["profile"].toString(), "raw");
     EXPECT_EQ(c["counted_samples"].toInt(), 299);
     EXPECT_EQ(c["valid_samples"].toInt(), 299);

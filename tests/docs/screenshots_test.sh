@@ -23,6 +23,7 @@ declare -A expected=(
   [nights]=1280x800
   [nights-split]=1280x800
   [nights-report]=1123x794
+  [scored-trend]=1600x900
 )
 
 # "WxH" of a PNG, from its IHDR chunk (bytes 16..23, big-endian); empty when

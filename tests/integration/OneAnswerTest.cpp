@@ -151,6 +151,30 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
         return std::span<const SampleRecord>(download).subspan(static_cast<std::size_t>(split.nights[n].first),
                                                                static_cast<std::size_t>(split.nights[n].Samples()));
     };
+    // Night 2 is a scored study: apneas and hypopneas through it, 30-s stages
+    // from a minute before its first sample, and a lab's own annotations.
+    std::vector<ScoredStudy> scoring(split.nights.size());
+    {
+        const std::int64_t start = split.nights[1].start * 1000;
+        ScoredStudy& study = scoring[1];
+        study.source = "night2.xml";
+        for (std::int64_t s = -60; s < split.nights[1].end - split.nights[1].start; s += 30) {
+            const SleepStage stage = s % 3600 < 600 ? SleepStage::Wake : s % 3600 < 2400 ? SleepStage::N2 : SleepStage::Rem;
+            study.annotations.push_back({start + s * 1000, 30'000, AnnotationKind::Stage, stage, StageText(stage)});
+        }
+        for (std::int64_t s = 400; s + 60 < split.nights[1].end - split.nights[1].start; s += 237) {
+            const bool apnea = s % 3 == 0;
+            study.annotations.push_back({start + s * 1000 + 250, 15'500, apnea ? AnnotationKind::Apnea : AnnotationKind::Hypopnea,
+                                         SleepStage::None, apnea ? "Obstructive apnea" : "Hypopnea"});
+        }
+        study.annotations.push_back({start - 30'000, 0, AnnotationKind::Other, SleepStage::None, "Lights off"});
+        study.annotations.push_back({start + 900'000, 3'000, AnnotationKind::Other, SleepStage::None, "Arousal"});
+        SortAnnotations(study.annotations);
+        FileResult opened;
+        auto lib = NightLibrary::Open(library, opened);
+        ASSERT_TRUE(lib) << opened.message;
+        ASSERT_TRUE(lib->SetScoring(5, study));
+    }
     std::vector<Exclusions> lastMade(split.nights.size());  // each night's, as last edited
     for (const ClinicalProfile profile : {ClinicalProfile::Default, ClinicalProfile::Raw, ClinicalProfile::Default}) {
         std::vector<std::vector<Annotation>> nightFiles;
@@ -160,7 +184,8 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
         // nights were last edited under.
         std::vector<std::string> listed;
         for (std::size_t n = 0; n < split.nights.size(); ++n)
-            listed.push_back(ClinicalJson(AnalyzeNight(nightSamples(n), lastMade[n], settings), nightSamples(n)));
+            listed.push_back(
+                ClinicalJson(AnalyzeNight(nightSamples(n), lastMade[n], settings, scoring[n]), nightSamples(n)));
         EXPECT_EQ(JsonValues(cli({"nights", "list", "--json", "--library", library}), "clinical"), listed)
             << ProfileName(profile);
 
@@ -178,9 +203,11 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
             for (const SampleSpan& s : exclusions.Spans()) ASSERT_TRUE(context.clinical.Exclude(s, error)) << error;
             lastMade[n] = exclusions;
 
-            const NightAnalysis expected = AnalyzeNight(samples, exclusions, settings);
+            const NightAnalysis expected = AnalyzeNight(samples, exclusions, settings, scoring[n]);
+            EXPECT_EQ(expected.scored.scored, n == 1);
+            EXPECT_EQ(context.clinical.Scoring(), scoring[n]);
             const std::string clinical = ClinicalJson(expected, samples);
-            const NightFigures figures = ComputeNightFigures(samples, settings, exclusions).figures;
+            const NightFigures figures = ComputeNightFigures(samples, settings, exclusions, scoring[n]).figures;
 
             // The clinical page.
             EXPECT_EQ(ClinicalJson(context.clinical.Analysis(), samples), clinical);
@@ -231,6 +258,9 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
             EXPECT_EQ(JsonValue(ofFile.out, "clinical"), clinical);
             EXPECT_EQ(ofFile.err,
                       exclusions.Spans().empty() ? "" : "exclusions of library night " + number + " applied\n");
+            // The scoring written back as it was read.
+            EXPECT_EQ(Count(annotations, "Hypopnea"), expected.scored.hypopneas);
+            EXPECT_EQ(Count(annotations, "Lights off"), n == 1 ? 1 : 0);
             nightFiles.push_back(annotations);
         }
         // Save Data of the whole download: each night's file is that night's own.

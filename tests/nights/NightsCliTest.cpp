@@ -81,7 +81,10 @@ TEST(NightsCli, AddListShowNoteRemoveExport) {
                   "biomarkers_lz_normalised,biomarkers_ctm,biomarkers_dfa_f20,biomarkers_dfa_alpha,"
                   "biomarkers_prsa_capacity,biomarkers_prsa_amplitude,biomarkers_prsa_slope,"
                   "biomarkers_prsa_slope_before,biomarkers_prsa_slope_after,biomarkers_prsa_ac2,biomarkers_psd_total,"
-                  "biomarkers_psd_band,biomarkers_psd_ratio,biomarkers_psd_peak,note,missing");
+                  "biomarkers_psd_band,biomarkers_psd_ratio,biomarkers_psd_peak,scored_events_apneas,scored_events_"
+                  "hypopneas,scored_events_hours,"
+                  "scored_events_hours_basis,scored_events_ahi,hypoxic_burden_value,hypoxic_burden_events_used,"
+                  "hypoxic_burden_hours,hypoxic_burden_hours_basis,note,missing");
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2);
     // A night's row has a field for every column, whatever figures it lacks.
     const std::string row = run.out.substr(header.size() + 1);
@@ -430,8 +433,8 @@ TEST(NightsCli, ReadingALibraryThatIsNotThereMakesNothing) {
         EXPECT_FALSE(fs::exists(dir / "nights.pdf")) << c.args[0];
     }
     // A rebuild makes it.
-    EXPECT_EQ(
-        test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "rebuild", "--library", library}).exitCode, 0);
+    EXPECT_EQ(test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "rebuild", "--library", library}).exitCode,
+              0);
     EXPECT_TRUE(fs::exists(library));
 }
 

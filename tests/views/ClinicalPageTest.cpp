@@ -265,7 +265,7 @@ void ClinicalPageTest::printsOneLandscapeA4Page() {
             QPainter painter(&printer);
             painter.setWindow(0, 0, kClinicalPageWidth, kClinicalPageHeight);
             PaintClinicalPage(painter, QRect(0, 0, kClinicalPageWidth, kClinicalPageHeight), Analysis(nights), nights,
-                              Header(), {{}, 0, oneNight});
+                              Header(), {{}, 0, {}, oneNight});
         }
         const std::string said = test::RunInDirectory(dir.Path(), "pdftotext", {"nights.pdf", "-"}).out;
         QCOMPARE(said.find("3 nights, 3 h: open one night from the Nights window for its figures") != std::string::npos,

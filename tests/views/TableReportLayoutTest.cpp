@@ -102,7 +102,7 @@ TEST(ReportLayout, ValuesOutsideTheGraphsSitOnTheClampLines) {
 TEST(ReportLayout, WholeRecordingReachesTheRightEdgeAndEventsSpanTheirLength) {
     // A 950-unit paper gives a 900-unit plot.
     auto samples = test::SecondsFrom2200(1799);
-    ReportContent content{samples, {}, {}, 4, 6, {}, 0};
+    ReportContent content{samples, {}, {}, 4, 6, {}, 0, {}};
     content.results.desaturation.events = {{100, 40, 90, 80, 5}, {1790, 9, 90, 80, 5}};
     const ReportPageLayout page = LayoutReportPage({0, 0, 950, 1122}, content, 6);
     ASSERT_EQ(page.plotWidth, 900);
@@ -127,7 +127,7 @@ TEST(ReportLayout, WholeRecordingReachesTheRightEdgeAndEventsSpanTheirLength) {
 
 TEST(ReportLayout, TableShowsTheFiguresAndTheCurrentThresholds) {
     const auto samples = test::SecondsFrom2200(3600);
-    ReportContent content{samples, {}, {}, 3, 7, {}, 0};
+    ReportContent content{samples, {}, {}, 3, 7, {}, 0, {}};
     content.results.desaturation.eventCount = 12;
     content.results.desaturation.indexPerHour = 12.0f;
     content.results.statistics.spo2HighCount = 2345;
