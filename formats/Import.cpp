@@ -223,13 +223,17 @@ bool IsForeignFile(const fs::path& path) {
     if (fs::is_directory(path, ec)) return false;
     std::string ext = path.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    if (ext == ".dat") return false;
     if (ext == ".csv" || ext == ".edf") return true;
     // Read as the importer reads: a FIFO or a device is no EDF or ring file.
     InputFile file(path, UINT64_MAX);
     std::uint8_t head[kRingHeader] = {};
     std::size_t got = 0;
-    return file.ReadAt(0, head, sizeof head, got) && (LooksLikeEdf({head, got}) || LooksLikeRing({head, got}));
+    if (!file.ReadAt(0, head, sizeof head, got)) return false;
+    // The ring's files are often copied out as "O2Ring_<14 digits>.dat". None
+    // of our data files passes the ring's header check: their fifth byte, the
+    // record count's highest, would be the month, and it is always 0.
+    if (ext == ".dat") return LooksLikeRing({head, got});
+    return LooksLikeEdf({head, got}) || LooksLikeRing({head, got});
 }
 
 std::vector<fs::path> ForeignFilesAt(const fs::path& path) {

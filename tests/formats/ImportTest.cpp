@@ -664,17 +664,20 @@ TEST(ImportCli, WritesTheDataFileAndAsksForTheDateOrder) {
     EXPECT_NE(run.out.find("\"date\":\"2026-06-05\""), std::string::npos) << run.out;
     EXPECT_NE(run.out.find((dir / "Quenda" / "imports" / "ring-ID4.dat").string()), std::string::npos) << run.out;
 
-    // A folder copied off the phone: the ring's file is added, the file
-    // without a SpO2 reading told and left out.
+    // A folder copied off the phone: the ring's files are added (one named
+    // as the app names its copies, with ".dat" though it is none of ours), the
+    // file without a SpO2 reading told and left out.
     fs::create_directory(dir / "app");
     std::ofstream(dir / "app" / "20250306222056", std::ios::binary) << RingFile(3, 8, {{97, 61, 0}, {96, 60, 0}});
+    std::ofstream(dir / "app" / "O2Ring_20250308230000.dat", std::ios::binary) << RingFile(5, 4, {{95, 70, 0}});
     std::ofstream(dir / "app" / "empty.csv") << "time,spo2\n2025-03-07T22:00:00,--\n";
     run = test::RunInDirectory(dir.Path(), "/usr/bin/env",
                                {home, QUENDA_CLI_PATH, "nights", "add", "app", "--library", "lib.sqlite"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("empty.csv: The file holds no SpO2 reading."), std::string::npos) << run.err;
-    EXPECT_NE(run.out.find("1 night"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("2 nights added"), std::string::npos) << run.out;
     EXPECT_TRUE(fs::exists(dir / "Quenda" / "imports" / "20250306222056-ID1.dat"));
+    EXPECT_TRUE(fs::exists(dir / "Quenda" / "imports" / "O2Ring_20250308230000-ID1.dat"));
     run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"import", "app/empty.csv", "empty.dat"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_FALSE(fs::exists(dir / "empty.dat"));
