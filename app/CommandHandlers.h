@@ -39,6 +39,8 @@ struct CommandHandlers {
     std::function<bool(MainWindow&)> analysisSetup;
     // ClinicalSetupDialog; true when it ended with OK.
     std::function<bool(MainWindow&)> clinicalSetup;
+    // Options > Library...: LibraryDialog, then the chosen library in use.
+    std::function<void(MainWindow&)> librarySetup;
     // ComputeStatistics, run before the analysis page opens; the results
     // belong to the main window.
     std::function<void(MainWindow&)> computeStatistics;

@@ -38,6 +38,7 @@ bool CommandRouter::Run(int commandId) {
         case cmd::kClose: CloseDocuments(); break;
         case cmd::kExit: frame_.CloseMainWindow(); break;
         case cmd::kUserInfo: RunHook(hooks_.userInfo, commandId); break;
+        case cmd::kLibrarySetup: RunHook(hooks_.librarySetup, commandId); break;
         case cmd::kReportTitle:
             if (!hooks_.reportTitle) {
                 frame_.ReportNotAvailable(commandId);

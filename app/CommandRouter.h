@@ -49,6 +49,7 @@ struct RouterHooks {
     std::function<void()> listEvents;         // event listing to a text file
     std::function<void()> nights;             // the Nights window
     std::function<void()> userInfo;           // PatientInfoDialog
+    std::function<void()> librarySetup;       // LibraryDialog: where the library of nights is
     std::function<void()> reportTitle;        // ReportTitleDialog: copies the title in, and back on OK
     std::function<int()> unitSetupDialog;     // UnitSetupDialog; its dialog result
     std::function<bool()> analysisSetup;      // AnalysisSetupDialog; true when it ended with OK

@@ -12,31 +12,34 @@ namespace quenda {
 
 std::filesystem::path KeptDataSetsRoot() { return QuendaDataFolder() / "datasets"; }
 
-LibraryExclusionStore::LibraryExclusionStore(std::function<std::filesystem::path()> library, const Settings& settings,
-                                             std::function<std::filesystem::path()> patientFile)
-    : library_(std::move(library)), settings_(settings), patientFile_(std::move(patientFile)) {}
+LibraryExclusionStore::LibraryExclusionStore(std::function<std::string()> library, const Settings& settings,
+                                             std::function<std::filesystem::path()> patientFile, PasswordPrompt prompt)
+    : library_(std::move(library)),
+      settings_(settings),
+      patientFile_(std::move(patientFile)),
+      prompt_(std::move(prompt)) {}
 
-std::filesystem::path LibraryExclusionStore::LibraryFile() const {
-    std::filesystem::path file = library_();
-    return file.empty() ? DefaultLibraryFile() : file;
+std::string LibraryExclusionStore::LibraryLocation() const {
+    std::string location = library_();
+    return location.empty() ? DefaultLibraryLocation() : location;
 }
 
 namespace {
 
-// The library kept at `file`; none when there is none yet, or it cannot be read.
-std::unique_ptr<NightLibrary> OpenExisting(const std::filesystem::path& file) {
+// The library at `location`; none when there is none yet, or it cannot be read.
+std::unique_ptr<NightLibrary> OpenExisting(const std::string& location, const PasswordPrompt& prompt) {
     FileResult opened;
     // No library yet, or one that cannot be read: nothing was kept.
-    if (!std::filesystem::exists(file)) return nullptr;
-    return NightLibrary::Open(file, opened);
+    if (!LibraryMayExist(location)) return nullptr;
+    return NightLibrary::Open(location, opened, LibraryOpening::Create, prompt);
 }
 
 }  // namespace
 
-LibraryExclusions LoadLibraryExclusions(const std::filesystem::path& file, int id,
-                                        std::span<const SampleRecord> samples) {
+LibraryExclusions LoadLibraryExclusions(const std::string& location, int id, std::span<const SampleRecord> samples,
+                                        const PasswordPrompt& prompt) {
     LibraryExclusions all;
-    const auto library = OpenExisting(file);
+    const auto library = OpenExisting(location, prompt);
     if (!library) return all;
     // A night opened from the library carries its clock shift, and a merged
     // or split night is not one night of the rule: the library places them.
@@ -53,10 +56,12 @@ LibraryExclusions LoadLibraryExclusions(const std::filesystem::path& file, int i
     return all;
 }
 
-std::unique_ptr<NightLibrary> LibraryExclusionStore::OpenKept() const { return OpenExisting(LibraryFile()); }
+std::unique_ptr<NightLibrary> LibraryExclusionStore::OpenKept() const {
+    return OpenExisting(LibraryLocation(), prompt_);
+}
 
 Exclusions LibraryExclusionStore::Load(int id, std::span<const SampleRecord> samples) {
-    return LoadLibraryExclusions(LibraryFile(), id, samples).exclusions;
+    return LoadLibraryExclusions(LibraryLocation(), id, samples, prompt_).exclusions;
 }
 
 ScoredStudy LibraryExclusionStore::LoadScoring(int id, std::span<const SampleRecord> samples) {
@@ -76,7 +81,7 @@ ScoredStudy LibraryExclusionStore::LoadScoring(int id, std::span<const SampleRec
 bool LibraryExclusionStore::Save(int id, std::span<const SampleRecord> samples, const Exclusions& exclusions,
                                  std::string& error) {
     FileResult opened;
-    const auto library = NightLibrary::Open(LibraryFile(), opened);
+    const auto library = NightLibrary::Open(LibraryLocation(), opened, LibraryOpening::Create, prompt_);
     if (!library) {
         error = opened.message;
         return false;

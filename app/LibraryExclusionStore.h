@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/ClinicalState.h"
+#include "nights/LibraryLocation.h"
 #include "nights/Night.h"
 
 #include <filesystem>
@@ -31,16 +32,18 @@ struct LibraryExclusions {
     Exclusions exclusions;
     std::vector<NightNumber> nights;
 };
-LibraryExclusions LoadLibraryExclusions(const std::filesystem::path& library, int id,
-                                        std::span<const SampleRecord> samples);
+LibraryExclusions LoadLibraryExclusions(const std::string& library, int id, std::span<const SampleRecord> samples,
+                                        const PasswordPrompt& prompt = {});
 
 class LibraryExclusionStore final : public ExclusionStore {
 public:
-    // `library`: the file, read at each call (an empty path: the default one);
+    // `library`: its location, a file or a server (LibraryLocation.h), read at
+    // each call (empty: DefaultLibraryLocation());
     // `settings`: the settings file the stored figures follow; `patientFile`:
     // where a night added here finds its ID's name (none when unset).
-    LibraryExclusionStore(std::function<std::filesystem::path()> library, const Settings& settings,
-                          std::function<std::filesystem::path()> patientFile = {});
+    // `prompt`: asks for a server's password when it wants one.
+    LibraryExclusionStore(std::function<std::string()> library, const Settings& settings,
+                          std::function<std::filesystem::path()> patientFile = {}, PasswordPrompt prompt = {});
 
     Exclusions Load(int id, std::span<const SampleRecord> samples) override;
     bool Save(int id, std::span<const SampleRecord> samples, const Exclusions& exclusions, std::string& error) override;
@@ -48,13 +51,14 @@ public:
     ScoredStudy LoadScoring(int id, std::span<const SampleRecord> samples) override;
 
 private:
-    std::filesystem::path LibraryFile() const;
+    std::string LibraryLocation() const;
     // The library, when there is one that can be read.
     std::unique_ptr<NightLibrary> OpenKept() const;
 
-    std::function<std::filesystem::path()> library_;
+    std::function<std::string()> library_;
     const Settings& settings_;
     std::function<std::filesystem::path()> patientFile_;
+    PasswordPrompt prompt_;
 };
 
 }  // namespace quenda

@@ -77,6 +77,7 @@ void MainWindow::InstallHooks(const CommandHandlers& handlers) {
     hooks.listEvents = bind(handlers.listEvents);
     hooks.nights = bind(handlers.nights);
     hooks.userInfo = bind(handlers.userInfo);
+    hooks.librarySetup = bind(handlers.librarySetup);
     hooks.reportTitle = bind(handlers.reportTitle);
     hooks.computeStatistics = bind(handlers.computeStatistics);
     if (handlers.unitSetupDialog) {

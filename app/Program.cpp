@@ -6,6 +6,7 @@
 #include "analysis/Thresholds.h"
 #include "app/FrameCaptureHost.h"
 #include "app/MainWindow.h"
+#include "base/StringFormat.h"
 #include "base/UiText.h"
 #include "device/BluetoothRadioDialog.h"
 #include "device/CaptureDialog.h"
@@ -17,6 +18,7 @@
 #include "patient/PatientCommands.h"
 #include "patient/PatientFile.h"
 #include "views/ClinicalViewWindow.h"
+#include "views/LibraryDialog.h"
 #include "views/NightsWindow.h"
 #include "views/OpenNightFollower.h"
 #include "views/TableViewWindow.h"
@@ -32,9 +34,7 @@ namespace quenda {
 
 namespace {
 
-std::filesystem::path LibraryOf(const AppContext& context) {
-    return context.nightsLibrary.empty() ? DefaultLibraryFile() : context.nightsLibrary;
-}
+std::string LibraryOf(const AppContext& context) { return ProgramLibraryLocation(context); }
 
 // What adding nights needs: the settings and the patient names of the moment.
 AddOptions NightsAddOptions(AppContext& context) {
@@ -44,17 +44,22 @@ AddOptions NightsAddOptions(AppContext& context) {
 // Every kept download's and import's nights go to the library. A failure is
 // said and nothing else: the download or import is on disk whatever the
 // library does.
-void AddNights(QWidget* parent, AppContext& context, const std::filesystem::path& path, const char* failed) {
+// A download is kept in its folder whatever the library does (a server out
+// of reach, say): its message says where, and how to add it later.
+void AddNights(QWidget* parent, AppContext& context, const std::filesystem::path& path, const char* failed,
+               bool download = false) {
     const std::filesystem::path paths[] = {path};
-    const AddResult added = AddToLibrary(LibraryOf(context), paths, NightsAddOptions(context));
+    const AddResult added =
+        AddToLibrary(LibraryOf(context), paths, NightsAddOptions(context), DialogPasswordPrompt(parent));
     if (added.result) return;
     std::string text = UiText(failed);
     for (const std::string& failure : added.failures) text += "\n" + failure;
+    if (download) text += "\n\n" + FillPlaceholders(UiText(library_message::kDownloadKept), {path.string()});
     ShowMessageBox(parent, QString::fromStdString(text), QMessageBox::Warning);
 }
 
 void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesystem::path& folder) {
-    AddNights(parent, context, folder, "The nights of this download could not be added to the library:");
+    AddNights(parent, context, folder, "The nights of this download could not be added to the library:", true);
 }
 
 // An open Nights window reads the library again: after a change of the
@@ -73,10 +78,10 @@ void SayLibraryProblem(QWidget* parent, const FileResult& result) {
 // made, so no reading of the library has to. A library that is not there
 // holds no figures; one that cannot be changed is said.
 void UpdateLibraryFigures(QWidget* parent, AppContext& context) {
-    const std::filesystem::path file = LibraryOf(context);
-    if (!std::filesystem::exists(file)) return;
+    const std::string file = LibraryOf(context);
+    if (!LibraryMayExist(file)) return;
     FileResult result;
-    if (const auto library = NightLibrary::Open(file, result)) {
+    if (const auto library = NightLibrary::Open(file, result, LibraryOpening::Create, DialogPasswordPrompt(parent))) {
         library->SetFigureSettings(ReadFigureSettings(context.settings));
         result = library->UpdateFigures();
     }
@@ -89,10 +94,10 @@ void UpdateLibraryFigures(QWidget* parent, AppContext& context) {
 // none of them; one that cannot be changed is said.
 void NameNightsOfCurrentData(QWidget* parent, AppContext& context) {
     const auto samples = context.store.CurrentSamples();
-    const std::filesystem::path file = LibraryOf(context);
-    if (samples.empty() || !std::filesystem::exists(file)) return;
+    const std::string file = LibraryOf(context);
+    if (samples.empty() || !LibraryMayExist(file)) return;
     FileResult result;
-    if (const auto library = NightLibrary::Open(file, result)) {
+    if (const auto library = NightLibrary::Open(file, result, LibraryOpening::Create, DialogPasswordPrompt(parent))) {
         const int id = context.store.CurrentId;
         const std::string name = PatientNameOf(context.patient.PatientFile(), id);
         for (const NightLibrary::PlacedNight& placed : library->NightsIn(id, samples)) {
@@ -142,7 +147,9 @@ OpenNightFollower& FollowerOf(MainWindow& frame, AppContext& context) {
         frame.UpdateCommandStates();
         frame.statusBar()->showMessage(why);
     };
-    auto* follower = new OpenNightFollower(context, [&context] { return LibraryOf(context); }, std::move(hooks), &frame);
+    hooks.passwordPrompt = DialogPasswordPrompt(&frame);
+    auto* follower = new OpenNightFollower(
+        context, [&context] { return LibraryOf(context); }, std::move(hooks), &frame);
     follower->setObjectName(kName);
     return *follower;
 }
@@ -151,6 +158,7 @@ void ShowNightsWindow(MainWindow& frame, AppContext& context) {
     frame.ShowToolView([&frame, &context]() -> QWidget* {
         NightsWindowHooks hooks;
         hooks.addOptions = [&context] { return NightsAddOptions(context); };
+        hooks.passwordPrompt = DialogPasswordPrompt(&frame);
         hooks.opened = [&frame, &context](const NightRow& night) {
             ShowOpenedNight(frame, night);
             FollowerOf(frame, context).Opened(night);
@@ -165,10 +173,10 @@ void ShowNightsWindow(MainWindow& frame, AppContext& context) {
 // set stays the open document, as downloaded.
 void ShowNightsOfDownload(MainWindow& frame, AppContext& context) {
     const auto samples = context.store.CurrentSamples();
-    const std::filesystem::path file = LibraryOf(context);
-    if (samples.empty() || !std::filesystem::exists(file)) return;
+    const std::string file = LibraryOf(context);
+    if (samples.empty() || !LibraryMayExist(file)) return;
     FileResult opened;
-    const auto library = NightLibrary::Open(file, opened);
+    const auto library = NightLibrary::Open(file, opened, LibraryOpening::Create, DialogPasswordPrompt(&frame));
     if (!library) return;
     std::vector<std::string> dates;
     for (const NightLibrary::PlacedNight& placed : library->NightsIn(context.store.CurrentId, samples)) {
@@ -195,7 +203,22 @@ void RunDownload(MainWindow& frame, AppContext& context, Run run) {
     ShowNightsOfDownload(frame, context);
 }
 
+// Options > Library...: the choice is kept in the settings file and used
+// from now on; an open Nights window lists the chosen library at once.
+void ChooseLibrary(MainWindow& frame, AppContext& context) {
+    std::string chosen = LibraryOf(context);
+    if (!RunLibraryDialog(&frame, context.settings, chosen)) return;
+    context.nightsLibrary = chosen;
+    if (auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView())) nights->SetLibrary(chosen);
+}
+
 }  // namespace
+
+std::string ProgramLibraryLocation(const AppContext& context) {
+    if (!context.nightsLibrary.empty()) return context.nightsLibrary;
+    const std::string chosen = ChosenLibraryLocation(context.settings);
+    return chosen.empty() ? DefaultLibraryLocation() : chosen;
+}
 
 ViewFactories ProgramViews(AppContext& context) {
     ViewFactories views;
@@ -250,6 +273,7 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         AfterNewData(frame, context);
     };
     handlers.nights = [&context](MainWindow& frame) { ShowNightsWindow(frame, context); };
+    handlers.librarySetup = [&context](MainWindow& frame) { ChooseLibrary(frame, context); };
     handlers.listEvents = [&context](MainWindow& frame) { RunEventListing(&frame, context); };
     handlers.userInfo = [&context](MainWindow& frame) {
         if (!RunPatientInfo(&frame, context.patient, context.settings, [&context] { context.RepaintCurrentView(); }))

@@ -3,6 +3,8 @@
 #include "app/CommandHandlers.h"
 #include "app/Startup.h"
 
+#include <string>
+
 namespace quenda {
 
 struct AppContext;
@@ -15,5 +17,9 @@ ViewFactories ProgramViews(AppContext& context);
 // `bluetooth` lives for the whole run: a radio found once stays connected
 // across capture dialogs.
 CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth);
+
+// Where the program's library of nights is: the context's when start-up set
+// one, else the one Options > Library... chose, else DefaultLibraryLocation().
+std::string ProgramLibraryLocation(const AppContext& context);
 
 }  // namespace quenda

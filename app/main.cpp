@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "document/AppContext.h"
 #include "link/BluetoothLink.h"
+#include "views/LibraryDialog.h"
 
 #include <QApplication>
 
@@ -14,8 +15,9 @@ int main(int argc, char** argv) {
 
     quenda::AppContext context;
     // The exclusions of a data set live in the library of nights.
-    quenda::LibraryExclusionStore exclusions([&context] { return context.nightsLibrary; }, context.settings,
-                                             [&context] { return context.patient.PatientFile(); });
+    quenda::LibraryExclusionStore exclusions([&context] { return quenda::ProgramLibraryLocation(context); },
+                                             context.settings, [&context] { return context.patient.PatientFile(); },
+                                             quenda::DialogPasswordPrompt());
     context.clinical.SetExclusionStore(&exclusions);
     quenda::BluetoothLink bluetooth;
     quenda::Startup startup(context, quenda::StartupOptions{}, quenda::ProgramViews(context),

@@ -47,6 +47,7 @@ inline constexpr int kIncludeSpan = 32827;
 inline constexpr int kExcludeBeforeCursor = 32828;
 inline constexpr int kExcludeAfterCursor = 32829;
 inline constexpr int kImport = 32830;        // another oximeter's CSV or EDF file
+inline constexpr int kLibrarySetup = 32831;  // Options > Library...: where the library of nights is
 }  // namespace cmd
 
 // String ids that are not command prompts.

@@ -42,6 +42,7 @@ bool CommandEnabled(const DisplayState& state, int commandId, bool viewHandles) 
         case cmd::kExit:
         case cmd::kAnalysisSetup:
         case cmd::kClinicalSetup:
+        case cmd::kLibrarySetup:
         case cmd::kUnitSetup:
         case cmd::kAbout: return true;
         case cmd::kOpenOtherIdData: return state.otherIdUnavailable != 1;

@@ -24,6 +24,9 @@ inline constexpr const char* kDefaultCom = "DefaultCOM";                  // por
 inline constexpr const char* kPort = "port";                              // manual port box of the capture dialog
 inline constexpr const char* kArtefactsAside = "ArtefactsAside";          // 0 raw clinical profile, else default
 inline constexpr const char* kOximeterAveraging = "OximeterAveraging";    // seconds, 0 not stated
+// The library of nights Options > Library... chose: a file, or a server's
+// postgresql:// URI (never with a password); empty or missing: the default.
+inline constexpr const char* kNightsLibrary = "NightsLibrary";
 }  // namespace settings_key
 
 namespace settings_default {

@@ -26,9 +26,9 @@ namespace {
 
 int Usage(const std::string& problem) {
     return UsageError(problem,
-                      "usage: quenda-cli analyze FILE.dat [--json] [--profile raw|default] [--library FILE | "
+                      "usage: quenda-cli analyze FILE.dat [--json] [--profile raw|default] [--library FILE|URI | "
                       "--no-library]\n"
-                      "       quenda-cli analyze --night N [--library FILE] [--json] [--profile raw|default]\n");
+                      "       quenda-cli analyze --night N [--library FILE|URI] [--json] [--profile raw|default]\n");
 }
 
 // The shortest text that reads back as the same float, so a consumer sees the
@@ -228,7 +228,7 @@ Exclusions DataFileExclusions(const LibraryChoice& choice, const DataFileContent
                               ScoredStudy* scoring) {
     note.clear();
     if (choice.none) return {};
-    const std::filesystem::path file = LibraryFileFor(choice.file);
+    const std::string file = LibraryLocationFor(choice.file);
     if (scoring) {
         // A scored study's scoring is kept with its nights, as the program finds it.
         const Settings settings;
@@ -247,8 +247,8 @@ namespace {
 
 // A library night as a data file would hold it: its ID and samples, and its
 // exclusions beside them.
-bool ReadLibraryNight(const std::filesystem::path& library, NightNumber night, DataFileContents& contents,
-                      Exclusions& exclusions, ScoredStudy& scoring) {
+bool ReadLibraryNight(const std::string& library, NightNumber night, DataFileContents& contents, Exclusions& exclusions,
+                      ScoredStudy& scoring) {
     FileResult result;
     const auto lib = NightLibrary::Open(library, result, LibraryOpening::ExistingOnly);
     // No library at all holds no night either; reading makes none.
@@ -306,7 +306,8 @@ int AnalyzeCommand(int argc, char** argv) {
     std::string libraryNote;
     ScoredStudy scoring;
     if (night) {
-        if (!ReadLibraryNight(LibraryFileFor(library.file), *night, contents, exclusions, scoring)) return kExitFailed;
+        if (!ReadLibraryNight(LibraryLocationFor(library.file), *night, contents, exclusions, scoring))
+            return kExitFailed;
     } else if (const FileResult read = ReadDataFile(files[0], contents); !read) {
         return Fail(read, files[0]);
     } else {

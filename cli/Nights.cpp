@@ -14,24 +14,25 @@ namespace nights_cli {
 namespace {
 
 const char* const kNightsUsage =
-    "usage: quenda-cli nights add PATH... [--events SCORING.xml] [--id N] [--library FILE] [--patients DIR]\n"
-    "       quenda-cli nights list [--id N] [--from DATE] [--to DATE] [--json|--csv] [--library FILE]\n"
-    "       quenda-cli nights show NIGHT [--json] [--library FILE]\n"
-    "       quenda-cli nights note NIGHT TEXT [--library FILE]\n"
-    "       quenda-cli nights exclude NIGHT FIRST LAST [--library FILE]\n"
-    "       quenda-cli nights include NIGHT FIRST LAST [--library FILE]\n"
-    "       quenda-cli nights remove NIGHT [--library FILE]\n"
-    "       quenda-cli nights shift NIGHT SECONDS [--library FILE]\n"
-    "       quenda-cli nights unshift NIGHT [--library FILE]\n"
-    "       quenda-cli nights merge NIGHT NIGHT [--library FILE]\n"
-    "       quenda-cli nights unmerge NIGHT [--library FILE]\n"
-    "       quenda-cli nights split NIGHT INDEX [--library FILE]\n"
-    "       quenda-cli nights unsplit NIGHT [--library FILE]\n"
-    "       quenda-cli nights export NIGHT OUT.dat|.txt|.xlsx|.edf|.csv [--patients DIR] [--library FILE]\n"
+    "usage: quenda-cli nights add PATH... [--events SCORING.xml] [--id N] [--library FILE|URI] [--patients DIR]\n"
+    "       quenda-cli nights list [--id N] [--from DATE] [--to DATE] [--json|--csv] [--library FILE|URI]\n"
+    "       quenda-cli nights show NIGHT [--json] [--library FILE|URI]\n"
+    "       quenda-cli nights note NIGHT TEXT [--library FILE|URI]\n"
+    "       quenda-cli nights exclude NIGHT FIRST LAST [--library FILE|URI]\n"
+    "       quenda-cli nights include NIGHT FIRST LAST [--library FILE|URI]\n"
+    "       quenda-cli nights remove NIGHT [--library FILE|URI]\n"
+    "       quenda-cli nights shift NIGHT SECONDS [--library FILE|URI]\n"
+    "       quenda-cli nights unshift NIGHT [--library FILE|URI]\n"
+    "       quenda-cli nights merge NIGHT NIGHT [--library FILE|URI]\n"
+    "       quenda-cli nights unmerge NIGHT [--library FILE|URI]\n"
+    "       quenda-cli nights split NIGHT INDEX [--library FILE|URI]\n"
+    "       quenda-cli nights unsplit NIGHT [--library FILE|URI]\n"
+    "       quenda-cli nights export NIGHT OUT.dat|.txt|.xlsx|.edf|.csv [--patients DIR] [--library FILE|URI]\n"
     "       quenda-cli nights rebuild [--library FILE] [--patients DIR]\n"
     "       quenda-cli nights report OUT.pdf [--id N] [--from DATE] [--to DATE] [--figure NAME] [--split DATE]\n"
-    "                                [--library FILE]\n"
-    "       quenda-cli nights summary [--id N] [--from DATE] [--to DATE] [--split DATE] [--json] [--library FILE]\n";
+    "                                [--library FILE|URI]\n"
+    "       quenda-cli nights summary [--id N] [--from DATE] [--to DATE] [--split DATE] [--json]\n"
+    "                                 [--library FILE|URI]\n";
 
 }  // namespace
 
@@ -84,8 +85,8 @@ std::string ParseNightsOptions(int argc, char** argv, const std::vector<std::str
 
 }  // namespace nights_cli
 
-std::filesystem::path LibraryFileFor(const std::optional<std::string>& option) {
-    return option ? std::filesystem::path(*option) : DefaultLibraryFile();
+std::string LibraryLocationFor(const std::optional<std::string>& option) {
+    return option ? *option : DefaultLibraryLocation();
 }
 
 int NightsCommand(int argc, char** argv) {

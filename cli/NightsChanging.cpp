@@ -1,5 +1,7 @@
 #include "cli/NightsCommands.h"
 
+#include "base/StringFormat.h"
+#include "base/TextCodec.h"
 #include "base/UiText.h"
 #include "cli/Export.h"
 #include "cli/Import.h"
@@ -125,12 +127,13 @@ int Remove(const NightsOptions& o) {
 
 }  // namespace nights_cli
 
-void AddKeptDownloadNights(const std::filesystem::path& folder, const std::filesystem::path& library) {
+void AddKeptDownloadNights(const std::filesystem::path& folder, const std::string& library) {
     const std::filesystem::path paths[] = {folder};
     const AddResult added = AddToLibrary(library, paths, nights_cli::AddOptionsFor(DefaultPatientFile()));
     if (!added.result) {
         std::fprintf(stderr, "%s\n", UiText("The nights of this download could not be added to the library:").c_str());
         for (const std::string& failure : added.failures) Say("  " + failure);
+        Say(FillPlaceholders(UiText(library_message::kDownloadKept), {TerminalText(folder.string())}));
         return;
     }
     std::fprintf(stderr, "%s %s\n", UiText("Library:").c_str(), nights_cli::AddSummary(added).c_str());

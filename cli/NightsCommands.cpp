@@ -36,7 +36,7 @@ AddOptions AddOptionsFor(const std::filesystem::path& patientFile) { return Make
 
 std::unique_ptr<NightLibrary> OpenLibrary(const NightsOptions& o, int& code, LibraryOpening opening) {
     FileResult opened;
-    auto library = NightLibrary::Open(LibraryFileFor(o.library), opened, opening);
+    auto library = NightLibrary::Open(LibraryLocationFor(o.library), opened, opening);
     if (!library && !opened) code = Fail(opened);
     if (library) library->SetFigureSettings(ReadFigureSettings(Settings()));
     return library;

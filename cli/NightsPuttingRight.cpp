@@ -138,7 +138,11 @@ int Unsplit(const NightsOptions& o) {
 
 int Rebuild(const NightsOptions& o) {
     if (!o.positional.empty()) return Usage("nights rebuild takes no arguments");
-    const auto file = LibraryFileFor(o.library);
+    const std::string file = LibraryLocationFor(o.library);
+    // A server's library has no files beside it to read again, and no
+    // journal: the server is the record, restored from its own backups.
+    if (IsServerLocation(file))
+        return Fail({false, FillPlaceholders(UiText(library_message::kServerIsTheRecord), {ShownLocation(file)}), {}});
     const std::filesystem::path downloads[] = {DefaultDownloadsRoot()};
     const RebuildResult rebuilt = RebuildLibrary(file, AddOptionsFor(PatientFileFor(o)), downloads);
     if (!rebuilt.movedAside.empty())
@@ -146,7 +150,7 @@ int Rebuild(const NightsOptions& o) {
     for (const std::string& failure : rebuilt.added.failures) Say("quenda-cli: " + failure);
     if (!rebuilt.result) return Fail(rebuilt.result);
     const std::string text =
-        Format("%s %s: %d %s, %d %s, %d %s, %d %s.\n", UiText("Rebuilt").c_str(), TerminalText(file.string()).c_str(),
+        Format("%s %s: %d %s, %d %s, %d %s, %d %s.\n", UiText("Rebuilt").c_str(), TerminalText(file).c_str(),
                rebuilt.nights, UiText("nights").c_str(), rebuilt.sources, UiText("files read").c_str(),
                rebuilt.missingSources, UiText("files missing").c_str(), rebuilt.notes, UiText("notes kept").c_str());
     return Printed(text);

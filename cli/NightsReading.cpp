@@ -219,7 +219,7 @@ int Report(const NightsOptions& o, int argc, char** argv) {
     report.filter = WindowFilterOf(o);
     report.figure = o.figure ? *NightFigureNamed(*o.figure) : NightFigure::Odi3;
     report.split = o.split.value_or("");
-    report.library = LibraryFileFor(o.library).string();
+    report.library = ShownLocation(LibraryLocationFor(o.library));
     // Fonts need a GUI application, and one needs a display unless told to
     // draw offscreen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&

@@ -33,9 +33,10 @@ std::string ViewNames() {
 }
 
 int Usage(const std::string& problem) {
-    return UsageError(problem, "usage: quenda-cli print FILE.dat OUT.pdf [--view " + ViewNames() +
-                                   "] [--page N] [--patients DIR]\n"
-                                   "                        [--profile raw|default] [--library FILE | --no-library]\n");
+    return UsageError(problem,
+                      "usage: quenda-cli print FILE.dat OUT.pdf [--view " + ViewNames() +
+                          "] [--page N] [--patients DIR]\n"
+                          "                        [--profile raw|default] [--library FILE|URI | --no-library]\n");
 }
 
 struct PrintOptions {

@@ -40,13 +40,13 @@ constexpr const char* kReportTitle = "Report Title";
 const char* const kUsage =
     "usage: quenda-cli --help | --version\n"
     "       quenda-cli ports\n"
-    "       quenda-cli download [--port NAME] [--out DIR] [--no-keep] [--log FILE] [--dump FILE] [--library FILE]\n"
+    "       quenda-cli download [--port NAME] [--out DIR] [--no-keep] [--log FILE] [--dump FILE] [--library FILE|URI]\n"
     "       quenda-cli set-clock [--port NAME] [--log FILE] [--dump FILE] \"YYYY-MM-DD HH:MM:SS\"\n"
     "       quenda-cli delete [--port NAME] [--id N] [--type 0|1] [--log FILE] [--dump FILE]\n"
-    "       quenda-cli analyze FILE.dat [--json] [--profile raw|default] [--library FILE | --no-library]\n"
-    "       quenda-cli analyze --night N [--library FILE] [--json] [--profile raw|default]\n"
+    "       quenda-cli analyze FILE.dat [--json] [--profile raw|default] [--library FILE|URI | --no-library]\n"
+    "       quenda-cli analyze --night N [--library FILE|URI] [--json] [--profile raw|default]\n"
     "       quenda-cli print FILE.dat OUT.pdf [--view report|trend|table|clinical] [--page N] [--patients DIR]\n"
-    "                  [--profile raw|default] [--library FILE | --no-library]\n"
+    "                  [--profile raw|default] [--library FILE|URI | --no-library]\n"
     "       quenda-cli export FILE.dat OUT.txt|OUT.xls|OUT.xlsx|OUT.edf|OUT.csv [--patients DIR]\n"
     "                  [--profile raw|default]\n"
     "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n"
@@ -79,7 +79,8 @@ const char* const kUsage =
     "--log writes every byte exchanged with the recorder as text (time,\n"
     "> sent or < received, hex), --dump the bytes received as they came.\n"
     "Each kept download's nights go to the library of nights (see nights).\n"
-    "The nights commands take --library FILE; without it $QUENDA_LIBRARY, then\n"
+    "The nights commands take --library FILE or a clinic server's\n"
+    "postgresql://host/db URI; without it $QUENDA_LIBRARY (either), then\n"
     "$XDG_DATA_HOME/Quenda/library.sqlite. NIGHT is a night's number from\n"
     "nights list; DATE is YYYY-MM-DD, a night's date being that of its evening.\n"
     "EDF+ exports write one file per night: NAME.edf, NAME-2.edf, ...; nights\n"
@@ -301,7 +302,7 @@ int Download(const Options& o) {
         } else if (kept.files > 0) {
             std::fprintf(stderr, "Kept a copy in %s\n", TerminalText(kept.folder.string()).c_str());
             // Never fails the download: what goes wrong is said.
-            AddKeptDownloadNights(kept.folder, LibraryFileFor(o.library));
+            AddKeptDownloadNights(kept.folder, LibraryLocationFor(o.library));
         }
     }
 

@@ -44,9 +44,10 @@ struct AppContext {
     // The current data set's exclusions and the marking of its samples under
     // Options > Clinical Setup; start-up connects it to where exclusions are kept.
     ClinicalState clinical{store, settings};
-    // The library of nights (nights/Library.h); start-up may point it
-    // elsewhere. DefaultLibraryFile() unless set.
-    std::filesystem::path nightsLibrary;
+    // Where the library of nights is (nights/LibraryLocation.h): a file, or
+    // a clinic server's postgresql:// URI. Start-up and Options > Library...
+    // set it; empty: the one Options > Library... chose, else the default.
+    std::string nightsLibrary;
 
     // Invalidates and erases the current view window, if one is open.
     void RepaintCurrentView();

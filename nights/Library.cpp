@@ -25,7 +25,7 @@ void AddResult::Merge(const AddResult& other) {
 }
 
 fs::path DefaultLibraryFile() {
-    if (const char* env = std::getenv("QUENDA_LIBRARY"); env && *env) return env;
+    if (const char* env = std::getenv("QUENDA_LIBRARY"); env && *env && !IsServerLocation(env)) return env;
     return QuendaDataFolder() / "library.sqlite";
 }
 
@@ -62,8 +62,10 @@ std::vector<fs::path> DataFilesIn(const fs::path& path) {
     return files;
 }
 
-std::unique_ptr<NightLibrary> NightLibrary::Open(const fs::path& file, FileResult& result, LibraryOpening opening) {
-    return SqliteLibrary::Open(file, result, opening);
+std::unique_ptr<NightLibrary> NightLibrary::Open(const std::string& location, FileResult& result,
+                                                 LibraryOpening opening, const PasswordPrompt& prompt) {
+    if (IsServerLocation(location)) return OpenServerLibrary(location, result, opening, prompt);
+    return SqliteLibrary::Open(location, result, opening);
 }
 
 AddResult NightLibrary::AddFile(const fs::path& dataFile, const AddOptions& options) {
@@ -106,9 +108,10 @@ FileResult NightLibrary::List(const NightFilter& filter, std::vector<NightRow>& 
     return {};
 }
 
-AddResult AddToLibrary(const fs::path& library, std::span<const fs::path> paths, const AddOptions& options) {
+AddResult AddToLibrary(const std::string& library, std::span<const fs::path> paths, const AddOptions& options,
+                       const PasswordPrompt& prompt) {
     FileResult opened;
-    auto lib = NightLibrary::Open(library, opened);
+    auto lib = NightLibrary::Open(library, opened, LibraryOpening::Create, prompt);
     if (!lib) {
         AddResult out;
         out.result = opened;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/NightAnalysis.h"
+#include "nights/LibraryLocation.h"
 #include "nights/Night.h"
 #include "store/DataFile.h"  // FileResult
 #include "store/SampleRecord.h"
@@ -103,8 +104,8 @@ inline constexpr const char* kSplitAt = "Night %1 has %2 samples: it is split at
 // merge bridges: a night broken by the recorder switched off for a while.
 inline constexpr std::int64_t kMergeWithinSeconds = 12 * 3600;
 
-// $QUENDA_LIBRARY when set, else $XDG_DATA_HOME/Quenda/library.sqlite
-// (~/.local/share/...).
+// $QUENDA_LIBRARY when set to a file, else $XDG_DATA_HOME/Quenda/library.sqlite
+// (~/.local/share/...). DefaultLibraryLocation() may be a server.
 std::filesystem::path DefaultLibraryFile();
 // "<library>.journal".
 std::filesystem::path JournalFileOf(const std::filesystem::path& library);
@@ -179,13 +180,16 @@ enum class LibraryOpening {
 // follows are in LibraryRules.h.
 class NightLibrary {
 public:
-    // Opens `file`, creating it (and its folder, 0700; the file 0600) when it
-    // does not exist, migrating an older schema. Nothing on failure, with
-    // `result` naming the file; a damaged file is never written to.
-    // ExistingOnly: a file that is not there gives nothing with `result` ok
-    // (no library, so no nights), and nothing is made.
-    static std::unique_ptr<NightLibrary> Open(const std::filesystem::path& file, FileResult& result,
-                                              LibraryOpening opening = LibraryOpening::Create);
+    // Opens the library at `location` (LibraryLocation.h): a file, created
+    // (and its folder, 0700; the file 0600) when it does not exist, an older
+    // schema migrated; or a server, whose password, when libpq's own means
+    // give none, `prompt` asks for. Nothing on failure, with `result` naming
+    // the file or server; a damaged file is never written to. ExistingOnly:
+    // a file that is not there gives nothing with `result` ok (no library, so
+    // no nights), and nothing is made.
+    static std::unique_ptr<NightLibrary> Open(const std::string& location, FileResult& result,
+                                              LibraryOpening opening = LibraryOpening::Create,
+                                              const PasswordPrompt& prompt = {});
     virtual ~NightLibrary() = default;
     NightLibrary(const NightLibrary&) = delete;
     NightLibrary& operator=(const NightLibrary&) = delete;
@@ -331,8 +335,8 @@ protected:
 // Opens `library` (made if missing) and adds `paths` to it: what the program
 // and quenda-cli call after every kept download. A library that cannot be
 // opened comes back as the result's failure; nothing is thrown.
-AddResult AddToLibrary(const std::filesystem::path& library, std::span<const std::filesystem::path> paths,
-                       const AddOptions& options);
+AddResult AddToLibrary(const std::string& library, std::span<const std::filesystem::path> paths,
+                       const AddOptions& options, const PasswordPrompt& prompt = {});
 
 struct RebuildResult {
     FileResult result;

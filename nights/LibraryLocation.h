@@ -3,9 +3,14 @@
 // Where a library of nights is: an SQLite file on this computer (a path), or
 // a clinic's PostgreSQL server named by a libpq connection URI
 // ("postgresql://host/db", "postgres://..."). Wherever a library is named
-// (--library, the settings, Options > Library...) either may stand.
+// (--library, the settings, Options > Library...) either may stand. A
+// location is text: a URI is never made a path (relative, absolute or
+// normalised), and a path carried as a location is its native text.
+
+#include "store/DataFile.h"  // FileResult
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,5 +26,48 @@ inline bool IsServerLocation(std::string_view location) {
 // did not give; nothing when the user cancels. The program prompts; the
 // command line has none and fails with libpq's message.
 using PasswordPrompt = std::function<std::optional<std::string>(const std::string& where)>;
+
+// The location as every message, title and page shows it: a path as it is;
+// a URI without its password (the one after "user:" and any "password="
+// parameter), so that no screen, log or printout ever carries one.
+std::string ShownLocation(std::string_view location);
+
+// The server a URI names, for "can't be reached": its host (and port) as
+// written, else its "host=" parameter (a socket folder), else "localhost"
+// (libpq's default, this computer's socket).
+std::string ServerHostOf(std::string_view location);
+
+// $QUENDA_LIBRARY (a file or a URI) when set, else DefaultLibraryFile().
+std::string DefaultLibraryLocation();
+
+// Whether there may be a library to read at `location` without making one:
+// a file that exists; a server always (opening it tells).
+bool LibraryMayExist(const std::string& location);
+
+namespace library_message {
+// %1: the server's location as ShownLocation gives it.
+inline constexpr const char* kServerCantOpen = "The clinic server library %1 can't be opened";
+inline constexpr const char* kServerNoStore = "this Quenda has no PostgreSQL store built in";
+// %1: ServerHostOf.
+inline constexpr const char* kServerUnreachable = "The clinic server %1 can't be reached";
+// After a download whose nights could not be added (a server out of reach):
+// %1, the folder where it is kept all the same.
+inline constexpr const char* kDownloadKept =
+    "The download is kept in %1; `quenda-cli nights add %1` or Nights > Add Files... adds its nights to the library "
+    "later.";
+// What refers to files beside a library, which a server library has none of.
+inline constexpr const char* kServerIsTheRecord =
+    "The clinic server library %1 is not rebuilt from files: the server is the record, restored by its "
+    "administrator from the server's own backups";
+}  // namespace library_message
+
+class NightLibrary;
+enum class LibraryOpening;
+
+// Opens the library on the server `location` names: what NightLibrary::Open
+// does for a server location. Nothing on failure, with `result` naming the
+// server (password stripped).
+std::unique_ptr<NightLibrary> OpenServerLibrary(const std::string& location, FileResult& result, LibraryOpening opening,
+                                                const PasswordPrompt& prompt);
 
 }  // namespace quenda

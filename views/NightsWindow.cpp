@@ -45,8 +45,8 @@ QString ResultText(const FileResult& result) { return Q(result.message); }
 
 }  // namespace
 
-NightsWindow::NightsWindow(AppContext& context, std::filesystem::path library, NightsWindowHooks hooks, QWidget* parent)
-    : QWidget(parent), context_(context), libraryFile_(std::move(library)), hooks_(std::move(hooks)) {
+NightsWindow::NightsWindow(AppContext& context, std::string library, NightsWindowHooks hooks, QWidget* parent)
+    : QWidget(parent), context_(context), location_(std::move(library)), hooks_(std::move(hooks)) {
     setWindowTitle(UiQString("Nights"));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(MakeFilterRow());
@@ -242,7 +242,7 @@ void NightsWindow::Follow() {
     // A reload would close the editor and lose what is typed: the next look
     // comes after the edit.
     if (Editing()) return;
-    const FileStamp now = StampOf(libraryFile_);
+    const FileStamp now = StampOf(location_);
     // A path with nothing at it (a rebuild between moving a damaged file aside
     // and putting the new one there) is waited out, not made anew.
     if (now.exists) {
@@ -260,9 +260,9 @@ void NightsWindow::Follow() {
 void NightsWindow::OpenLibrary() {
     // Stamped before opening: a file put there in between is opened again at
     // the next look, never missed.
-    stamp_ = StampOf(libraryFile_);
+    stamp_ = StampOf(location_);
     FileResult result;
-    library_ = NightLibrary::Open(libraryFile_, result);
+    library_ = NightLibrary::Open(location_, result, LibraryOpening::Create, hooks_.passwordPrompt);
     problem_ = library_ ? QString() : ResultText(result);
 }
 
@@ -288,6 +288,13 @@ void NightsWindow::Reload() {
         }
     }
     Refill(true);
+}
+
+void NightsWindow::SetLibrary(std::string location) {
+    location_ = std::move(location);
+    library_.reset();
+    stamp_ = {};
+    Reload();
 }
 
 NightSearch NightsWindow::Filter() const {
@@ -545,7 +552,7 @@ NightsReport NightsWindow::Report() const {
     report.figure = figure_;
     report.filter = Filter();
     report.split = splitDate_;
-    report.library = libraryFile_.string();
+    report.library = ShownLocation(location_);
     return report;
 }
 
@@ -624,9 +631,8 @@ void NightsWindow::AddFilesDialog(bool folder) {
         // 14 digits of their name.
         const QString filter = UiQString("Data files and other oximeters' files") +
                                QStringLiteral(" (*.dat *.csv *.edf *.CSV *.EDF %1)").arg(QLatin1String(kRingFileGlob));
-        const QStringList chosen = QFileDialog::getOpenFileNames(this, UiQString("Add data files"), QString(),
-                                                                 filter + QStringLiteral(";;") +
-                                                                     UiQString("All files (*)"));
+        const QStringList chosen = QFileDialog::getOpenFileNames(
+            this, UiQString("Add data files"), QString(), filter + QStringLiteral(";;") + UiQString("All files (*)"));
         for (const QString& file : chosen) chosenPaths.emplace_back(file.toStdString());
     }
     const auto paths = KeepForeignFiles(chosenPaths);

@@ -58,6 +58,8 @@ struct NightsWindowHooks {
     // Questions and messages; empty: the program's message boxes.
     std::function<bool(const QString&)> confirm;
     std::function<void(const QString&)> tell;
+    // Asks for a clinic server's password when libpq's own means give none.
+    PasswordPrompt passwordPrompt;
 };
 
 // The "Nights" window: the library's nights, newest first, with a filter
@@ -67,8 +69,8 @@ struct NightsWindowHooks {
 // Preview of the main window print its pages while it is the active window.
 class NightsWindow : public QWidget, public CommandTarget {
 public:
-    NightsWindow(AppContext& context, std::filesystem::path library, NightsWindowHooks hooks,
-                 QWidget* parent = nullptr);
+    // `library`: its location, a file or a server (nights/LibraryLocation.h).
+    NightsWindow(AppContext& context, std::string library, NightsWindowHooks hooks, QWidget* parent = nullptr);
     ~NightsWindow() override;
 
     // Reads the library again (after a download, for instance), keeping the
@@ -81,6 +83,9 @@ public:
     // whether the file at the path is still the one it has open (a rebuild
     // puts a new file there), or opens now when it could not before.
     void Reload();
+    // Lists the library at `location` from now on (Options > Library...).
+    void SetLibrary(std::string location);
+    const std::string& Library() const { return location_; }
     // Selects the listed night holding the newest of these samples' nights
     // (an opened file or a finished download); false when none is listed.
     bool SelectNightOf(int id, std::span<const SampleRecord> samples);
@@ -190,7 +195,7 @@ private:
     void ConnectControls();
 
     AppContext& context_;
-    std::filesystem::path libraryFile_;
+    std::string location_;
     NightsWindowHooks hooks_;
     std::unique_ptr<NightLibrary> library_;
     FileStamp stamp_;                // of the file when it was last opened

@@ -39,7 +39,7 @@ FileResult MakeNightCurrent(AppContext& context, NightLibrary& library, NightNum
     return {};
 }
 
-OpenNightFollower::OpenNightFollower(AppContext& context, std::function<std::filesystem::path()> library, Hooks hooks,
+OpenNightFollower::OpenNightFollower(AppContext& context, std::function<std::string()> library, Hooks hooks,
                                      QObject* parent)
     : QObject(parent), context_(context), libraryFile_(std::move(library)), hooks_(std::move(hooks)) {
     timer_ = new QTimer(this);
@@ -70,13 +70,14 @@ void OpenNightFollower::Check() {
         timer_->stop();
         return;
     }
-    // A rebuild puts a new file at the path; while there is none, wait.
-    const std::filesystem::path file = libraryFile_();
-    const std::int64_t inode = InodeOf(file);
+    // A rebuild puts a new file at the path; while there is none, wait. A
+    // server's library is always the one connection's.
+    const std::string file = libraryFile_();
+    const std::int64_t inode = IsServerLocation(file) ? 1 : InodeOf(file);
     if (inode == 0) return;
     if (!library_ || file != opened_ || inode != inode_) {
         FileResult result;
-        library_ = NightLibrary::Open(file, result, LibraryOpening::ExistingOnly);
+        library_ = NightLibrary::Open(file, result, LibraryOpening::ExistingOnly, hooks_.passwordPrompt);
         opened_ = file;
         inode_ = inode;
         dataVersion_ = -1;

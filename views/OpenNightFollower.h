@@ -39,11 +39,12 @@ public:
         // The open samples are no longer a night of the library: say `why`
         // and name them by no night.
         std::function<void(const QString& why)> gone;
+        // Asks for a clinic server's password when libpq's own means give none.
+        PasswordPrompt passwordPrompt;
     };
 
-    // `library`: the library file, read at each look.
-    OpenNightFollower(AppContext& context, std::function<std::filesystem::path()> library, Hooks hooks,
-                      QObject* parent);
+    // `library`: the library's location (a file or a server), read at each look.
+    OpenNightFollower(AppContext& context, std::function<std::string()> library, Hooks hooks, QObject* parent);
     ~OpenNightFollower() override;
 
     // `night` (as listed) has just been made the current data set.
@@ -57,13 +58,13 @@ private:
     void Gone(const QString& why);
 
     AppContext& context_;
-    std::function<std::filesystem::path()> libraryFile_;
+    std::function<std::string()> libraryFile_;
     Hooks hooks_;
     std::optional<NightRow> night_;  // as it was when opened
     std::uint64_t generation_ = 0;   // the data set it was opened as
     std::unique_ptr<NightLibrary> library_;
-    std::filesystem::path opened_;  // the file library_ has open
-    std::int64_t inode_ = 0;        // of that file
+    std::string opened_;      // the location library_ has open
+    std::int64_t inode_ = 0;  // of that file
     std::int64_t dataVersion_ = -1;
     QTimer* timer_ = nullptr;
 };

@@ -41,6 +41,7 @@ bool ExpectedEnabled(int id, int otherIdUnavailable, int noData, int mode, bool 
         case cmd::kExit:
         case cmd::kAnalysisSetup:
         case cmd::kClinicalSetup:
+        case cmd::kLibrarySetup:
         case cmd::kUnitSetup:
         case cmd::kAbout: return true;
         case cmd::kOpenOtherIdData: return otherIdUnavailable == 0;

@@ -1,0 +1,121 @@
+#include "nights/LibraryLocation.h"
+
+#include "base/StringFormat.h"
+#include "base/UiText.h"
+#include "nights/Library.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+namespace quenda {
+
+namespace {
+
+// A URI's parts as far as showing it goes: "scheme://" user[:password]@
+// hosts /db ?params. libpq takes the last "@" before the path as the end of
+// the user part (a password with "@" in it is percent-encoded, or not).
+struct UriParts {
+    std::string_view scheme;  // with "://"
+    std::string_view user;    // without the password
+    bool hasUserPart = false;
+    std::string_view hosts;
+    std::string_view path;  // "/db", or empty
+    std::vector<std::string_view> parameters;
+};
+
+UriParts Split(std::string_view uri) {
+    UriParts p;
+    const std::size_t afterScheme = uri.find("://") + 3;
+    p.scheme = uri.substr(0, afterScheme);
+    std::string_view rest = uri.substr(afterScheme);
+    const std::size_t query = rest.find('?');
+    std::string_view parameters = query == std::string_view::npos ? std::string_view() : rest.substr(query + 1);
+    rest = rest.substr(0, query);
+    const std::size_t slash = rest.find('/');
+    std::string_view authority = rest.substr(0, slash);
+    p.path = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
+    if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
+        p.hasUserPart = true;
+        p.user = authority.substr(0, std::min(authority.find(':'), at));
+        authority = authority.substr(at + 1);
+    }
+    p.hosts = authority;
+    while (!parameters.empty()) {
+        const std::size_t amp = parameters.find('&');
+        p.parameters.push_back(parameters.substr(0, amp));
+        parameters = amp == std::string_view::npos ? std::string_view() : parameters.substr(amp + 1);
+    }
+    return p;
+}
+
+std::string_view KeyOf(std::string_view parameter) { return parameter.substr(0, parameter.find('=')); }
+
+// "%2Ftmp%2Fx" as "/tmp/x": libpq's own examples percent-encode a socket
+// folder written as the host.
+std::string PercentDecoded(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto hex = [](char c) {
+            return c >= '0' && c <= '9'   ? c - '0'
+                   : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                   : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                          : -1;
+        };
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+            out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string ShownLocation(std::string_view location) {
+    if (!IsServerLocation(location)) return std::string(location);
+    const UriParts p = Split(location);
+    std::string shown(p.scheme);
+    if (!p.user.empty()) shown.append(p.user).append("@");
+    shown.append(p.hosts).append(p.path);
+    char separator = '?';
+    for (std::string_view parameter : p.parameters) {
+        if (KeyOf(parameter) == "password") continue;
+        shown.append(1, separator).append(parameter);
+        separator = '&';
+    }
+    return shown;
+}
+
+std::string ServerHostOf(std::string_view location) {
+    const UriParts p = Split(location);
+    if (!p.hosts.empty()) return PercentDecoded(p.hosts);
+    for (std::string_view parameter : p.parameters) {
+        if (KeyOf(parameter) == "host" && parameter.size() > 5) return PercentDecoded(parameter.substr(5));
+    }
+    return "localhost";
+}
+
+std::string DefaultLibraryLocation() {
+    if (const char* env = std::getenv("QUENDA_LIBRARY"); env && *env) return env;
+    return DefaultLibraryFile().native();
+}
+
+bool LibraryMayExist(const std::string& location) {
+    std::error_code ec;
+    return IsServerLocation(location) || std::filesystem::exists(location, ec);
+}
+
+std::unique_ptr<NightLibrary> OpenServerLibrary(const std::string& location, FileResult& result,
+                                                LibraryOpening /*opening*/, const PasswordPrompt& /*prompt*/) {
+    // The store over PostgreSQL takes this place; until it is built in, the
+    // user learns which server was asked for and why nothing opened.
+    result = {false, FillPlaceholders(UiText(library_message::kServerCantOpen), {ShownLocation(location)}),
+              UiText(library_message::kServerNoStore)};
+    return nullptr;
+}
+
+}  // namespace quenda
