@@ -8,6 +8,7 @@
 #include "base/UiText.h"
 #include "cli/Export.h"
 #include "cli/Import.h"
+#include "cli/NightsInit.h"
 #include "cli/NightsText.h"
 #include "cli/Terminal.h"
 #include "formats/Export.h"
@@ -52,7 +53,8 @@ const char* const kNightsUsage =
     "       quenda-cli nights rebuild [--library FILE] [--patients DIR]\n"
     "       quenda-cli nights report OUT.pdf [--id N] [--from DATE] [--to DATE] [--figure NAME] [--split DATE]\n"
     "                                [--library FILE]\n"
-    "       quenda-cli nights summary [--id N] [--from DATE] [--to DATE] [--split DATE] [--json] [--library FILE]\n";
+    "       quenda-cli nights summary [--id N] [--from DATE] [--to DATE] [--split DATE] [--json] [--library FILE]\n"
+    "       quenda-cli nights init postgresql://HOST/DATABASE\n";
 
 int Usage(const std::string& problem) { return UsageError(problem, kNightsUsage); }
 
@@ -725,6 +727,7 @@ int NightsCommand(int argc, char** argv) {
         {"rebuild", {"--patients"}, Rebuild},
         {"summary", {"--id", "--from", "--to", "--split", "--json"}, Summary},
     };
+    if (command == "init") return NightsInitCommand(argc, argv, kNightsUsage);
     if (command == "report") {
         NightsOptions o;
         if (const std::string problem =

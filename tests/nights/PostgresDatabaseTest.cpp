@@ -5,6 +5,7 @@
 #include "nights/PostgresDatabase.h"
 #include "nights/PostgresSchema.h"
 #include "support/PostgresServer.h"
+#include "support/RunCommand.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -203,11 +204,18 @@ TEST_F(PostgresDatabaseTest, WritersTakeTurnsAndOthersSeeTheirCommits) {
 
 TEST_F(PostgresDatabaseTest, InitMakesTheLibraryAndRolesOnceAndAReadingLoginIsRefused) {
     std::string where;
-    for (int run = 0; run < 2; ++run) {
-        const FileResult init = InitServerLibrary(server_->Uri(database_), {}, where);
-        ASSERT_TRUE(init.ok) << init.message << ": " << init.detail;
-    }
+    const FileResult init = InitServerLibrary(server_->Uri(database_), {}, where);
+    ASSERT_TRUE(init.ok) << init.message << ": " << init.detail;
     EXPECT_NE(where.find(database_), std::string::npos);
+    // Again, from the command line: nothing to do, and said so.
+    test::TempDir dir("quenda-init");
+    const test::CommandRun again =
+        test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "init", server_->Uri(database_)});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_NE(again.err.find("quenda_read"), std::string::npos) << again.err;
+    const test::CommandRun notServer =
+        test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, {"nights", "init", "library.sqlite"});
+    EXPECT_EQ(notServer.exitCode, 2) << notServer.err;
     const auto admin = Connect();
     EXPECT_EQ(ServerSchemaVersion(*admin), kServerSchemaVersion);
     ASSERT_TRUE(
