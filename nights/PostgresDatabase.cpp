@@ -471,6 +471,8 @@ bool PostgresDatabase::Begin(const std::string& sql, bool write) {
     return true;
 }
 
+// Read committed, not a snapshot: each statement after the lock sees what
+// the writer before committed, so the store's checks see every night added.
 bool PostgresDatabase::BeginWrite() {
     return Begin("BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kWriterLock) + ")", true);
 }

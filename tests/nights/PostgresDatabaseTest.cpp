@@ -12,8 +12,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace quenda {
 namespace {
@@ -262,6 +264,46 @@ TEST_F(PostgresDatabaseTest, InitMakesTheLibraryAndRolesOnceAndAReadingLoginIsRe
                   "first_first,first_digest,first_note,joined_note) VALUES(10,1,0,0,'',0,0,'','')"))
         << bob->LastError();
     EXPECT_EQ(Count(*admin, "SELECT count(*) FROM nights"), 3);
+}
+
+TEST_F(PostgresDatabaseTest, APasswordTheServerAsksForIsAskedForAndNotKept) {
+    const auto admin = Connect();
+    Statement hba(*admin, "SELECT setting FROM pg_settings WHERE name='hba_file'");
+    ASSERT_EQ(hba.Step(), SqlStep::Row);
+    const std::string hbaFile = hba.Text(0);
+    {
+        // carol alone signs in with a password; the first matching line counts.
+        const std::string rest = test::Slurp(hbaFile);
+        std::ofstream out(hbaFile, std::ios::trunc);
+        out << "local all carol scram-sha-256\n" << rest;
+    }
+    ASSERT_TRUE(
+        admin->Exec("DROP ROLE IF EXISTS carol; CREATE ROLE carol LOGIN PASSWORD 'it''s secret'; "
+                    "SELECT pg_reload_conf()"));
+
+    std::string uri = server_->Uri(database_);
+    uri.replace(uri.find("user=postgres"), std::string::npos, "user=carol");
+    std::vector<std::string> asked;
+    const auto answer = [&](std::optional<std::string> password) {
+        return PasswordPrompt([&asked, password](const std::string& where) {
+            asked.push_back(where);
+            return password;
+        });
+    };
+    // The reload is a signal: until it is read, carol is let in as before.
+    FileResult result;
+    for (int i = 0; i < 100 && PostgresDatabase::Connect(uri, {}, result); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(PostgresDatabase::Connect(uri, {}, result), nullptr);
+    EXPECT_NE(result.detail, "");
+    EXPECT_EQ(PostgresDatabase::Connect(uri, answer(std::nullopt), result), nullptr);
+    EXPECT_EQ(PostgresDatabase::Connect(uri, answer("wrong"), result), nullptr);
+    EXPECT_NE(result.detail.find("carol"), std::string::npos) << result.detail;
+    const auto carol = PostgresDatabase::Connect(uri, answer("it's secret"), result);
+    ASSERT_NE(carol, nullptr) << result.message << ": " << result.detail;
+    ASSERT_EQ(asked.size(), 3U);
+    EXPECT_EQ(asked[0], carol->Where());
+    EXPECT_EQ(Count(*carol, "SELECT 1"), 1);
 }
 
 TEST_F(PostgresDatabaseTest, ARestartedServerIsConnectedAgainAndAChangeInFlightFails) {
