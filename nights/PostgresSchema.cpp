@@ -149,7 +149,12 @@ BEGIN
   IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'quenda_change') THEN
     CREATE ROLE quenda_change NOLOGIN;
   END IF;
-  EXECUTE format('GRANT USAGE ON SCHEMA %I TO quenda_read, quenda_change', current_schema());
+  -- Usually every role may use the schema already; granting it again would
+  -- need its owner.
+  IF NOT (has_schema_privilege('quenda_read', current_schema(), 'USAGE') AND
+          has_schema_privilege('quenda_change', current_schema(), 'USAGE')) THEN
+    EXECUTE format('GRANT USAGE ON SCHEMA %I TO quenda_read, quenda_change', current_schema());
+  END IF;
   FOREACH t IN ARRAY ARRAY['quenda_schema', 'sources', 'nights', 'exclusions', 'removed', 'merges', 'splits',
                            'scored', 'journal'] LOOP
     EXECUTE format('GRANT SELECT ON %I TO quenda_read, quenda_change', t);
