@@ -19,7 +19,6 @@ namespace {
 struct UriParts {
     std::string_view scheme;  // with "://"
     std::string_view user;    // without the password
-    bool hasUserPart = false;
     std::string_view hosts;
     std::string_view path;  // "/db", or empty
     std::vector<std::string_view> parameters;
@@ -37,7 +36,6 @@ UriParts Split(std::string_view uri) {
     std::string_view authority = rest.substr(0, slash);
     p.path = slash == std::string_view::npos ? std::string_view() : rest.substr(slash);
     if (const std::size_t at = authority.rfind('@'); at != std::string_view::npos) {
-        p.hasUserPart = true;
         p.user = authority.substr(0, std::min(authority.find(':'), at));
         authority = authority.substr(at + 1);
     }
@@ -51,27 +49,6 @@ UriParts Split(std::string_view uri) {
 }
 
 std::string_view KeyOf(std::string_view parameter) { return parameter.substr(0, parameter.find('=')); }
-
-// "%2Ftmp%2Fx" as "/tmp/x": libpq's own examples percent-encode a socket
-// folder written as the host.
-std::string PercentDecoded(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto hex = [](char c) {
-            return c >= '0' && c <= '9'   ? c - '0'
-                   : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                   : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                          : -1;
-        };
-        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
-            out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -88,15 +65,6 @@ std::string ShownLocation(std::string_view location) {
         separator = '&';
     }
     return shown;
-}
-
-std::string ServerHostOf(std::string_view location) {
-    const UriParts p = Split(location);
-    if (!p.hosts.empty()) return PercentDecoded(p.hosts);
-    for (std::string_view parameter : p.parameters) {
-        if (KeyOf(parameter) == "host" && parameter.size() > 5) return PercentDecoded(parameter.substr(5));
-    }
-    return "localhost";
 }
 
 std::string DefaultLibraryLocation() {

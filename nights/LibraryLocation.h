@@ -32,11 +32,6 @@ using PasswordPrompt = std::function<std::optional<std::string>(const std::strin
 // parameter), so that no screen, log or printout ever carries one.
 std::string ShownLocation(std::string_view location);
 
-// The server a URI names, for "can't be reached": its host (and port) as
-// written, else its "host=" parameter (a socket folder), else "localhost"
-// (libpq's default, this computer's socket).
-std::string ServerHostOf(std::string_view location);
-
 // $QUENDA_LIBRARY (a file or a URI) when set, else DefaultLibraryFile().
 std::string DefaultLibraryLocation();
 
@@ -48,8 +43,6 @@ namespace library_message {
 // %1: the server's location as ShownLocation gives it.
 inline constexpr const char* kServerCantOpen = "The clinic server library %1 can't be opened";
 inline constexpr const char* kServerNoStore = "this Quenda has no PostgreSQL store built in";
-// %1: ServerHostOf.
-inline constexpr const char* kServerUnreachable = "The clinic server %1 can't be reached";
 // After a download whose nights could not be added (a server out of reach):
 // %1, the folder where it is kept all the same.
 inline constexpr const char* kDownloadKept =

@@ -45,7 +45,7 @@ LibraryDialog::LibraryDialog(Settings& settings, const std::string& current, Mes
     ui_->thisComputer->setText(UiQString("This computer"));
     ui_->clinicServer->setText(UiQString("Clinic server"));
     ui_->serverHint->setText(
-        UiQString("A clinic's PostgreSQL server, as postgresql://host/db (TLS by ?sslmode=require). The password "
+        UiQString("A clinic's PostgreSQL server: postgresql://host/db, with ?sslmode=require for TLS. The password "
                   "comes from ~/.pgpass or PGPASSWORD, or is asked for; Quenda never stores it."));
     ui_->buttonBox->button(QDialogButtonBox::Ok)->setText(UiQString("OK"));
     ui_->buttonBox->button(QDialogButtonBox::Cancel)->setText(UiQString("Cancel"));

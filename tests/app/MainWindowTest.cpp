@@ -101,7 +101,8 @@ private slots:
         QCOMPARE(Texts(popups[1]), QStringList({"User Info", "Report Title", "-", "Exclude Span", "Include Span",
                                                 "Exclude Before Cursor", "Exclude After Cursor"}));
         QCOMPARE(Texts(popups[2]), QStringList({"Trend", "Table", "Analysis", "Clinical"}));
-        QCOMPARE(Texts(popups[3]), QStringList({"Roll Step", "Analysis Setup", "Unit Setup", "Clinical Setup\u2026"}));
+        QCOMPARE(Texts(popups[3]),
+                 QStringList({"Roll Step", "Analysis Setup", "Unit Setup", "Clinical Setup\u2026", "Library\u2026"}));
         QCOMPARE(Texts(popups[4]), QStringList({"About \t(&A)..."}));
         // Each item carries its command id, and its prompt for the status bar.
         QCOMPARE(popups[0]->actions()[0]->data().toInt(), cmd::kNewDataCapture);
