@@ -423,8 +423,8 @@ NightsPrintLayout LayOutNightsPrint(const LayoutRect& page) {
     layout.tableBottom = inner.bottom - 16;  // the page number below
     // Widths per column, for the values and for the titles on two lines; the
     // note takes what is left.
-    static const int widths[kNightPrintColumnCount - 1] = {76, 28, 80, 44, 56, 112, 50, 48, 48,
-                                                           44, 46, 44, 46, 46, 50,  54, 40, 48};
+    static const int widths[kNightPrintColumnCount - 1] = {72, 28, 72, 40, 62, 108, 52, 48, 48,
+                                                           44, 46, 40, 46, 46, 50,  60, 40, 56};
     int x = inner.left;
     for (const int w : widths) {
         layout.columnLeft.push_back(x);
