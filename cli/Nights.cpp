@@ -1,6 +1,7 @@
 #include "cli/Nights.h"
 
 #include "cli/NightsCommands.h"
+#include "cli/NightsInit.h"
 #include "cli/Terminal.h"
 #include "formats/Import.h"
 #include "nights/NightFigure.h"
@@ -31,7 +32,8 @@ const char* const kNightsUsage =
     "       quenda-cli nights rebuild [--library FILE] [--patients DIR]\n"
     "       quenda-cli nights report OUT.pdf [--id N] [--from DATE] [--to DATE] [--figure NAME] [--split DATE]\n"
     "                                [--library FILE]\n"
-    "       quenda-cli nights summary [--id N] [--from DATE] [--to DATE] [--split DATE] [--json] [--library FILE]\n";
+    "       quenda-cli nights summary [--id N] [--from DATE] [--to DATE] [--split DATE] [--json] [--library FILE]\n"
+    "       quenda-cli nights init postgresql://HOST/DATABASE\n";
 
 }  // namespace
 
@@ -116,6 +118,7 @@ int NightsCommand(int argc, char** argv) {
         {"rebuild", {"--patients"}, Rebuild},
         {"summary", {"--id", "--from", "--to", "--split", "--json"}, Summary},
     };
+    if (command == "init") return NightsInitCommand(argc, argv, kNightsUsage);
     if (command == "report") {
         NightsOptions o;
         if (const std::string problem =

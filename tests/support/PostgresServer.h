@@ -65,25 +65,19 @@ public:
             problem_ = "initdb failed";
             return;
         }
-        const std::string start = as + ShellQuote((bin / "pg_ctl").string()) + " -D " + ShellQuote(data) +
+        start_ = as + ShellQuote((bin / "pg_ctl").string()) + " -D " + ShellQuote(data) +
                                   " -w -o " + ShellQuote("-k " + dir_.Path().string() + " -c listen_addresses=''") +
-                                  " -l " + ShellQuote(log) + " start >/dev/null 2>&1";
-        if (std::system(start.c_str()) != 0) {
-            problem_ = "the server did not start: " + Slurp(log);
-            return;
-        }
-        // The postmaster's PID is the first line of its pid file.
-        std::ifstream pidFile(dir_ / "data" / "postmaster.pid");
-        pidFile >> pid_;
-        if (pid_ <= 0) problem_ = "the server left no PID";
+                 " -l " + ShellQuote(log) + " start >/dev/null 2>&1";
+        Start();
     }
 
-    ~PostgresServer() {
-        if (pid_ <= 0) return;
-        // SIGINT is the server's fast shutdown: sessions ended, data kept.
-        ::kill(pid_, SIGINT);
-        for (int waited = 0; waited < 100 && ::kill(pid_, 0) == 0; ++waited)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ~PostgresServer() { Stop(); }
+
+    // Stops the server and starts it again on the same folder, as an
+    // administrator's restart does: every session is ended.
+    bool Restart() {
+        Stop();
+        return Start();
     }
     PostgresServer(const PostgresServer&) = delete;
     PostgresServer& operator=(const PostgresServer&) = delete;
@@ -97,7 +91,30 @@ public:
     pid_t Pid() const { return pid_; }
 
 private:
+    bool Start() {
+        pid_ = 0;
+        if (std::system(start_.c_str()) != 0) {
+            problem_ = "the server did not start: " + Slurp(dir_ / "server.log");
+            return false;
+        }
+        // The postmaster's PID is the first line of its pid file.
+        std::ifstream pidFile(dir_ / "data" / "postmaster.pid");
+        pidFile >> pid_;
+        if (pid_ <= 0) problem_ = "the server left no PID";
+        return pid_ > 0;
+    }
+
+    void Stop() {
+        if (pid_ <= 0) return;
+        // SIGINT is the server's fast shutdown: sessions ended, data kept.
+        ::kill(pid_, SIGINT);
+        for (int waited = 0; waited < 100 && ::kill(pid_, 0) == 0; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        pid_ = 0;
+    }
+
     TempDir dir_;
+    std::string start_;
     std::string problem_;
     pid_t pid_ = 0;
 };
