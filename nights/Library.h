@@ -154,15 +154,17 @@ enum class NightMatch {
 struct HeldNight {
     std::int32_t samples = 0;
     std::int64_t digest = 0;
-    std::filesystem::path source;  // its data file
+    std::string source;            // its source, as the store names it
     std::int64_t first = 0;        // the index of its first sample in that file
 };
 
 // Tells `found`, a night's samples (oldest first) with `foundDigest`, against
 // `held`. A held night longer than the one found is the same night when it
-// begins with it: its file tells, and when that file is gone or short of it,
-// the same ID and start second say so.
-NightMatch ClassifyNight(const HeldNight& held, std::span<const SampleRecord> found, std::int64_t foundDigest);
+// begins with it: its source (read by `readSource`, LibraryRules.h's
+// SourceReader) tells, and when that is gone or short of it, the same ID and
+// start second say so.
+NightMatch ClassifyNight(const HeldNight& held, std::span<const SampleRecord> found, std::int64_t foundDigest,
+                         const std::function<FileResult(const std::string&, DataFileContents&)>& readSource);
 
 // The data files a path stands for: the file itself, or every "ID<n>.dat" in
 // a folder (a kept download), by ID.
@@ -174,9 +176,10 @@ enum class LibraryOpening {
     ExistingOnly,  // what a reading does: nothing is made
 };
 
-// The library's operations, whatever keeps its nights. The SQLite store
-// (SqliteLibrary.h) is the one a single computer uses; the rules every store
-// follows are in LibraryRules.h.
+// The library's operations, whatever keeps its nights. SqlLibrary.h carries
+// them out over an SQL connection; the SQLite store (SqliteLibrary.h) is the
+// one a single computer uses; the rules every store follows are in
+// LibraryRules.h.
 class NightLibrary {
 public:
     // Opens `file`, creating it (and its folder, 0700; the file 0600) when it

@@ -4,6 +4,7 @@
 // list for every store, so a night's row reads alike wherever it is kept.
 
 #include "nights/Night.h"
+#include "nights/SqlDatabase.h"
 
 #include <cstdint>
 #include <iterator>
@@ -62,5 +63,16 @@ inline std::string FigureColumnList() {
     return list + "," + kCoupledShareColumn;
 }
 inline constexpr int kFigureColumns = std::size(kRealColumns) + std::size(kIntColumns) + 1;
+
+// Binds the figures from parameter `at` on, in that order.
+inline void BindFigures(Statement& s, int at, const NightFigures& f) {
+    for (const auto& c : kRealColumns) s.Bind(at++, f.*(c.field));
+    for (const auto& c : kIntColumns) s.Bind(at++, static_cast<std::int64_t>(f.*(c.field)));
+    if (f.coupledShare) {
+        s.Bind(at, *f.coupledShare);
+    } else {
+        s.BindNull(at);
+    }
+}
 
 }  // namespace quenda

@@ -51,6 +51,11 @@ FileResult LibraryFailure(const char* message, std::string_view value, std::stri
     return FileResult{false, FillPlaceholders(UiText(message), {value}), std::move(detail)};
 }
 
+FileResult ReadSourceFile(const std::string& path, DataFileContents& contents) {
+    if (std::error_code ec; !fs::exists(path, ec)) return LibraryFailure(library_message::kSourceMissing, path);
+    return ReadDataFile(path, contents);
+}
+
 std::int64_t NowSeconds() {
     return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
@@ -92,7 +97,8 @@ std::int64_t NightDigest(std::span<const SampleRecord> samples) {
     return static_cast<std::int64_t>(h);
 }
 
-NightMatch ClassifyNight(const HeldNight& held, std::span<const SampleRecord> found, std::int64_t foundDigest) {
+NightMatch ClassifyNight(const HeldNight& held, std::span<const SampleRecord> found, std::int64_t foundDigest,
+                         const SourceReader& readSource) {
     const auto count = static_cast<std::int32_t>(found.size());
     if (held.samples == count && held.digest == foundDigest) return NightMatch::Already;
     if (held.samples < count && NightDigest(found.first(static_cast<std::size_t>(held.samples))) == held.digest)
@@ -100,7 +106,7 @@ NightMatch ClassifyNight(const HeldNight& held, std::span<const SampleRecord> fo
     if (held.samples > count) {
         DataFileContents old;
         const auto first = static_cast<std::size_t>(held.first);
-        if (!ReadDataFile(held.source, old) || old.records.size() < first + static_cast<std::size_t>(held.samples) ||
+        if (!readSource(held.source, old) || old.records.size() < first + static_cast<std::size_t>(held.samples) ||
             NightDigest(std::span<const SampleRecord>(old.records).subspan(first, found.size())) == foundDigest)
             return NightMatch::Already;
     }
@@ -176,7 +182,8 @@ void DivideSpans(std::span<const SampleSpan> spans, std::int32_t at, std::vector
     }
 }
 
-FileResult ComputeStale(std::span<const StaleNight> stale, const FigureSettings& settings,
+FileResult ComputeStale(std::span<const StaleNight> stale, const SourceReader& readSource,
+                        const FigureSettings& settings,
                         const std::function<FileResult(NightNumber, std::vector<SampleSpan>&)>& exclusionsOf,
                         const std::function<FileResult(NightNumber, ScoredStudy&)>& scoringOf,
                         std::vector<std::pair<NightNumber, ComputedFigures>>& fresh) {
@@ -187,7 +194,7 @@ FileResult ComputeStale(std::span<const StaleNight> stale, const FigureSettings&
         if (night.source != loaded) {
             loaded = night.source;
             contents = {};
-            readable = static_cast<bool>(ReadDataFile(night.source, contents));
+            readable = static_cast<bool>(readSource(night.source, contents));
         }
         // A file gone or changed: the night keeps what it has.
         std::vector<SampleRecord> part;
@@ -236,11 +243,19 @@ FileResult CheckMergeTimes(const NightPlace& first, const NightPlace& second) {
     return {};
 }
 
-FileResult FindMergedRange(const NightPlace& first, const NightPlace& second, MergedRange& range) {
+FileResult FindMergedRange(const NightPlace& first, const NightPlace& second, const SourceReader& read,
+                           MergedRange& range) {
     DataFileContents contents;
+    // A source that is gone is said so; one that is there but does not
+    // hold the two nights side by side is refused below.
+    FileResult gone;
     const auto sideBySide = [&](const std::string& source, std::int64_t at) {
         DataFileContents c;
-        if (!ReadDataFile(source, c) || !Holds(c.records, at, first.samples, first.digest) ||
+        if (FileResult r = read(source, c); !r) {
+            if (gone && r.message == LibraryFailure(library_message::kSourceMissing, source).message) gone = r;
+            return false;
+        }
+        if (!Holds(c.records, at, first.samples, first.digest) ||
             !Holds(c.records, at + first.samples, second.samples, second.digest))
             return false;
         contents = std::move(c);
@@ -250,10 +265,7 @@ FileResult FindMergedRange(const NightPlace& first, const NightPlace& second, Me
     };
     if (!sideBySide(first.source, first.first) &&
         !sideBySide(second.source, std::int64_t{second.first} - first.samples)) {
-        std::error_code ec;
-        for (const NightPlace* p : {&first, &second}) {
-            if (!fs::exists(p->source, ec)) return LibraryFailure(library_message::kSourceMissing, p->source);
-        }
+        if (!gone) return gone;
         return LibraryRefusal(library_message::kMergeNotSideBySide, {first.night, second.night});
     }
     range.samples = std::int64_t{first.samples} + second.samples;
@@ -263,12 +275,11 @@ FileResult FindMergedRange(const NightPlace& first, const NightPlace& second, Me
     return {};
 }
 
-FileResult CutNight(const NightPlace& p, std::int32_t index, NightCut& cut) {
+FileResult CutNight(const NightPlace& p, std::int32_t index, const SourceReader& read, NightCut& cut) {
     if (index < 1 || index >= p.samples)
         return LibraryRefusal(library_message::kSplitAt, {p.night, p.samples, p.samples - 1});
-    if (std::error_code ec; !fs::exists(p.source, ec)) return LibraryFailure(library_message::kSourceMissing, p.source);
     DataFileContents contents;
-    if (FileResult read = ReadDataFile(p.source, contents); !read) return read;
+    if (FileResult r = read(p.source, contents); !r) return r;
     if (!Holds(contents.records, p.first, p.samples, p.digest))
         return LibraryFailure(library_message::kSourceChanged, p.source);
     const auto part = std::span<const SampleRecord>(contents.records)
@@ -281,14 +292,14 @@ FileResult CutNight(const NightPlace& p, std::int32_t index, NightCut& cut) {
 }
 
 std::vector<NightLibrary::PlacedNight> PlaceNights(
-    std::span<const SampleRecord> samples,
+    std::span<const SampleRecord> samples, const SourceReader& read,
     const std::function<std::vector<PlacementCandidate>(std::int64_t start)>& candidatesAt) {
     std::vector<NightLibrary::PlacedNight> placed;
     const std::vector<NightSpan> spans = SplitNights(samples).nights;
     // Whether `part` is the first part of the night, as its file holds it.
-    const auto beginsNight = [](const PlacementCandidate& c, std::span<const SampleRecord> part) {
+    const auto beginsNight = [&read](const PlacementCandidate& c, std::span<const SampleRecord> part) {
         DataFileContents file;
-        if (!ReadDataFile(c.source, file)) return false;
+        if (!read(c.source, file)) return false;
         const auto records = std::span<const SampleRecord>(file.records);
         const auto first = static_cast<std::size_t>(c.first);
         if (records.size() < first + static_cast<std::size_t>(c.samples) ||

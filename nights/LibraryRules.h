@@ -9,6 +9,7 @@
 #include "analysis/Marking.h"
 #include "nights/Library.h"
 #include "nights/Night.h"
+#include "store/DataFile.h"
 #include "store/NightSplit.h"
 #include "store/SampleRecord.h"
 
@@ -28,6 +29,15 @@ namespace quenda {
 FileResult LibraryFailure(const char* message, std::string_view value, std::string detail = {});
 // A refusal whose message takes %1, %2, ... in turn.
 FileResult LibraryRefusal(const char* message, std::initializer_list<std::int64_t> values);
+
+// How a store reads the records of a night's source (the path or key its
+// row names): SQLite's the data file at that path, a server store the copy
+// it keeps. On failure `contents` is left as it was; a source that is not
+// there at all gives kSourceMissing naming it. Every rule that looks at a
+// night's samples reads them through one.
+using SourceReader = std::function<FileResult(const std::string& source, DataFileContents& contents)>;
+// The data file at the path, for a store whose sources are files here.
+FileResult ReadSourceFile(const std::string& path, DataFileContents& contents);
 
 // Unix seconds now, as a journal line and a night's "added" time take it.
 std::int64_t NowSeconds();
@@ -88,7 +98,8 @@ struct StaleNight {
 // is read once however many of its nights are stale. A night whose file is
 // gone or changed is left out: it keeps what it has. `scoringOf`: each
 // night's scored study (NightLibrary::Scoring).
-FileResult ComputeStale(std::span<const StaleNight> stale, const FigureSettings& settings,
+FileResult ComputeStale(std::span<const StaleNight> stale, const SourceReader& read,
+                        const FigureSettings& settings,
                         const std::function<FileResult(NightNumber, std::vector<SampleSpan>&)>& exclusionsOf,
                         const std::function<FileResult(NightNumber, ScoredStudy&)>& scoringOf,
                         std::vector<std::pair<NightNumber, ComputedFigures>>& fresh);
@@ -150,7 +161,8 @@ struct MergedRange {
 // The first night's file holding the second right after it, or the second's
 // holding the first right before it; refused (kSourceMissing,
 // kMergeNotSideBySide) when neither does.
-FileResult FindMergedRange(const NightPlace& first, const NightPlace& second, MergedRange& range);
+FileResult FindMergedRange(const NightPlace& first, const NightPlace& second, const SourceReader& read,
+                           MergedRange& range);
 
 // A night cut before sample `index`, as its file holds it.
 struct NightCut {
@@ -161,7 +173,7 @@ struct NightCut {
 };
 // Refused (kSplitAt) for an index that leaves a half empty, and when the
 // night's file is missing or no longer holds it.
-FileResult CutNight(const NightPlace& night, std::int32_t index, NightCut& cut);
+FileResult CutNight(const NightPlace& night, std::int32_t index, const SourceReader& read, NightCut& cut);
 
 // ---------------------------------------------------------------------------
 // Where listed nights lie in a data set
@@ -180,7 +192,7 @@ struct PlacementCandidate {
 // NightLibrary::NightsIn over the nights `candidatesAt(start)` gives for each
 // start second, best first (those shifted to that second, then the longest).
 std::vector<NightLibrary::PlacedNight> PlaceNights(
-    std::span<const SampleRecord> samples,
+    std::span<const SampleRecord> samples, const SourceReader& read,
     const std::function<std::vector<PlacementCandidate>(std::int64_t start)>& candidatesAt);
 
 }  // namespace quenda

@@ -1,171 +1,42 @@
 #pragma once
 
 // The library kept in one SQLite file on this computer: the store a single
-// user's program and quenda-cli open by default.
+// user's program and quenda-cli open by default. Its nights' sources are the
+// data files at the paths their rows name; its journal is the file beside it
+// (JournalFileOf). Everything else is SqlLibrary's.
 
-#include "nights/Journal.h"
-#include "nights/Library.h"
-#include "nights/LibraryRules.h"
+#include "nights/SqlLibrary.h"
 
 #include <filesystem>
-#include <functional>
-#include <map>
 #include <memory>
-#include <optional>
-#include <set>
-#include <unordered_map>
-#include <vector>
 
 struct sqlite3;
 
 namespace quenda {
 
-class Statement;
+class SqliteDatabase;
 
-class SqliteLibrary final : public NightLibrary {
+class SqliteLibrary final : public SqlLibrary {
 public:
     // NightLibrary::Open for a file.
     static std::unique_ptr<SqliteLibrary> Open(const std::filesystem::path& file, FileResult& result,
                                                LibraryOpening opening);
-    ~SqliteLibrary() override;
-
-    AddResult AddSamples(const std::filesystem::path& source, int id, std::span<const SampleRecord> samples,
-                         const AddOptions& options) override;
-    FileResult ForEach(const NightFilter& filter, const std::function<void(const NightRow&)>& visit) override;
-    FileResult Show(NightNumber night, NightRow& row) override;
-    std::vector<PlacedNight> NightsIn(int id, std::span<const SampleRecord> samples) override;
-    FileResult SetNote(NightNumber night, std::string_view note) override;
-    FileResult SetName(NightNumber night, std::string_view name) override;
-    FileResult Remove(NightNumber night) override;
-    FileResult LoadNight(NightNumber night, std::vector<SampleRecord>& samples,
-                         std::string* title = nullptr) override;
-    FileResult Shift(NightNumber night, std::int64_t seconds) override;
-    FileResult Unshift(NightNumber night) override;
-    FileResult Merge(NightNumber a, NightNumber b, NightNumber* merged = nullptr) override;
-    FileResult Unmerge(NightNumber night, NightNumber* second = nullptr) override;
-    FileResult Split(NightNumber night, std::int32_t index, NightNumber* second = nullptr) override;
-    FileResult Unsplit(NightNumber night, NightNumber* first = nullptr) override;
-    FileResult Changes(NightNumber night, NightChanges& changes) override;
-    FileResult Exclusions(NightNumber night, std::vector<SampleSpan>& spans) override;
-    FileResult SetExclusions(NightNumber night, std::span<const SampleSpan> spans,
-                             std::span<const SampleRecord> samples = {}) override;
-    FileResult SetScoring(int id, const ScoredStudy& study) override;
-    FileResult Scoring(NightNumber night, ScoredStudy& study) override;
-    std::int64_t DataVersion() const override;
-    FileResult UpdateFigures() override;
 
     // The underlying connection, for the rebuild, the tests and the benchmarks.
-    sqlite3* Handle() const { return db_; }
+    sqlite3* Handle() const;
 
-    // What a rebuild does with the store (SqliteRebuild.cpp).
-    //
-    // Night numbers to give to nights met again, by ID and start, each with
-    // the samples it was given to (none from a journal line of an older
-    // Quenda, which names a night by ID and start alone).
-    struct Numbered {
-        std::int32_t samples = 0;
-        std::int64_t digest = 0;
-        NightNumber number = 0;
-    };
-    using Numbers = std::map<NightKey, std::vector<Numbered>>;
-    // AddSamples, giving a night met again its old number in `numbers` when
-    // no other night holds it.
-    AddResult AddNumbered(const std::filesystem::path& source, int id, std::span<const SampleRecord> samples,
-                          const AddOptions& options, const Numbers* numbers);
-    // The journal's changes made again, in the order they were made: see
-    // SqliteRebuild.cpp.
-    FileResult ReplayChanges(const std::vector<JournalEntry>& changes, const std::set<NightNumber>& kept,
-                             std::set<NightNumber>& noted, std::set<NightNumber>& excluded);
-    // The figures of the nights that `filter` (all when null) or `only`
-    // picks whose stored figures follow other settings than the library's
-    // (`markedOnly`: only those a change marked to compute again), computed
-    // without storing them.
-    FileResult ComputeFigures(const FigureSettings& settings, const NightFilter* filter,
-                              std::optional<NightNumber> only, bool markedOnly,
-                              std::vector<std::pair<NightNumber, ComputedFigures>>& fresh);
-    // Those figures stored, inside the caller's transaction.
-    FileResult StoreComputed(const FigureSettings& settings, bool markedOnly);
-    // The failure of the last SQLite call: kNotLibrary when the file is
-    // damaged, else `message`, naming the file.
-    FileResult DbFailure(const char* message) const;
+protected:
+    FileResult ReadSource(const std::string& source, DataFileContents& contents) override;
+    bool HasSource(const std::string& source) override;
+    FileResult RecordSource(const std::filesystem::path& origin, std::span<const SampleRecord> records,
+                            std::string& recorded) override;
+    FileResult Journal(const std::vector<JournalEntry>& entries) override;
 
 private:
-    SqliteLibrary(std::filesystem::path file, sqlite3* db);
+    SqliteLibrary(std::filesystem::path file, std::unique_ptr<SqliteDatabase> db);
 
-    // Adding (SqliteLibraryAdd.cpp).
-    struct NightStatements;
-    bool Match(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> samples,
-               NightMatch& outcome, NightNumber& match);
-    // Whether the user removed `night` (its `samples`): a removal names its
-    // samples (the same night, or a shorter or longer copy, as ClassifyNight
-    // tells), or, made before removals named them, its ID and start alone.
-    bool Removed(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> samples);
-    FileResult ExtendHeld(NightStatements& st, NightNumber match, const FoundNight& night,
-                          std::span<const SampleRecord> samples, const std::string& sourceText,
-                          const AddOptions& options);
-    bool InsertNight(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> records,
-                     const std::string& name, const std::string& sourceText, std::int64_t now, const Numbers* numbers,
-                     NightNumber& number);
-
-    // Reading and the changes that are no putting right (SqliteLibrary.cpp).
-    // Replaces a night's stored figures and the settings they follow.
-    FileResult StoreFigures(NightNumber night, const ComputedFigures& figures);
-    // The digest of a night's samples as stored; 0 when there is no such night.
-    std::int64_t DigestOf(NightNumber night);
-    // One night's row as stored, without bringing its figures up to date.
-    FileResult ReadOne(NightNumber night, NightRow& row);
-    FileResult Journal(const std::vector<JournalEntry>& entries);
-    // The listed night that holds `night`: itself unless merged into another.
-    NightNumber Outermost(NightNumber night);
-    // Whether the night is listed: kNoNight when there is no such night,
-    // kMergedInto when it is hidden in a merged night.
-    FileResult Listed(NightNumber night);
-    // The listed night's ID, recorded start and samples, for a journal line.
-    FileResult Key(NightNumber night, JournalEntry& line);
-    // The listed night a journal line names, if any: the one of its ID and
-    // start whose file holds the samples it names (they may have grown since,
-    // by a later download); of a line that names none, the longest.
-    std::optional<NightNumber> KeyNight(const JournalEntry& line);
-    // The listed night of that ID and start that lies next after `first` in
-    // its file (the later night of a merge), else as KeyNight.
-    std::optional<NightNumber> NightAfter(NightNumber first, int id, std::int64_t start);
-    FileResult DoRemove(NightNumber night, std::vector<JournalEntry>& journal);
-
-    // Putting nights right (SqliteLibraryChanges.cpp): each checks, changes
-    // the database and adds its journal line to `journal`, inside the
-    // caller's transaction. A rebuild replays the journal through the same
-    // functions (and drops the lines).
-    FileResult ReadPlace(NightNumber night, NightPlace& place, bool hiddenToo = false);
-    FileResult ShiftTo(NightNumber night, std::int64_t clockShift, std::vector<JournalEntry>& journal);
-    FileResult DoMerge(NightNumber a, NightNumber b, std::vector<JournalEntry>& journal, NightNumber& merged);
-    FileResult DoUnmerge(NightNumber night, std::vector<JournalEntry>& journal, NightNumber& second);
-    FileResult DoSplit(NightNumber night, std::int32_t index, std::optional<NightNumber> number,
-                       std::vector<JournalEntry>& journal, NightNumber& second);
-    FileResult DoUnsplit(NightNumber night, std::vector<JournalEntry>& journal, NightNumber& first);
-    FileResult SetSpans(NightNumber night, std::span<const SampleSpan> spans);
-
-    // The scoring (SqliteScoring.cpp): stored and journalled, and a night's,
-    // by its ID, recorded start and clock shift.
-    FileResult DoSetScoring(int id, const ScoredStudy& study, std::vector<JournalEntry>& journal);
-    ScoredStudy NightScoring(int id, std::int64_t start, std::int64_t end, std::int64_t clockShift);
-    // Whether a row answers the night-numbered `sql`.
-    bool Exists(const char* sql, NightNumber night);
-    bool IsSplitHalf(NightNumber night);
-    bool IsMergedNight(NightNumber night);
-    // Runs `change` in one transaction with its journal lines.
-    FileResult Change(const std::function<FileResult(std::vector<JournalEntry>&)>& change);
-    // The same for a change that names a night (the one merged into, made,
-    // listed again or kept): it goes to `named`, when asked for, once made.
-    FileResult ChangeNaming(NightNumber* named,
-                            const std::function<FileResult(std::vector<JournalEntry>&, NightNumber&)>& change);
-
-    sqlite3* db_ = nullptr;
+    SqliteDatabase& sqlite_;
 };
-
-// A scoring as the journal's text: the source, then a line per annotation
-// ("onset,duration,kind,stage,text"); and back.
-std::string ScoringText(const ScoredStudy& study);
-bool ParseScoringText(std::string_view text, ScoredStudy& study);
 
 // The SQLite connection behind `library`; nullptr for another store. For the
 // tests and the benchmarks.

@@ -3,15 +3,10 @@
 #include "nights/Journal.h"
 #include "nights/LibraryRules.h"
 #include "nights/SqliteLibrary.h"
-#include "nights/SqliteStatement.h"
 #include "store/DataFile.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
-#include <charconv>
 #include <ctime>
-#include <limits>
 #include <map>
 #include <set>
 #include <system_error>
@@ -45,7 +40,7 @@ fs::path WithSuffix(const fs::path& file, std::string_view suffix) {
 // says over it.
 struct Known {
     std::vector<std::string> sources;
-    SqliteLibrary::Numbers numbers;
+    SqlLibrary::Numbers numbers;
     // The old library's notes and exclusions, by night, with its samples
     // then: they stand for journal lines that are lost.
     struct Kept {
@@ -69,18 +64,18 @@ struct Known {
 
 bool ReadKnown(SqliteLibrary& lib, Known& known) {
     {
-        Statement s(lib.Handle(), "SELECT path FROM sources ORDER BY added_at,rowid");
-        int step;
-        while ((step = s.Step()) == SQLITE_ROW) known.sources.push_back(s.Text(0));
-        if (step != SQLITE_DONE) return false;
+        Statement s(lib.Database(), "SELECT path FROM sources ORDER BY added_at,rowid");
+        SqlStep step;
+        while ((step = s.Step()) == SqlStep::Row) known.sources.push_back(s.Text(0));
+        if (step != SqlStep::Done) return false;
     }
     {
-        Statement s(lib.Handle(), "SELECT seq FROM sqlite_sequence WHERE name='nights'");
-        if (s.Step() == SQLITE_ROW) known.highest = std::max(known.highest, s.Int(0));
+        Statement s(lib.Database(), "SELECT seq FROM sqlite_sequence WHERE name='nights'");
+        if (s.Step() == SqlStep::Row) known.highest = std::max(known.highest, s.Int(0));
     }
-    Statement s(lib.Handle(), "SELECT night,id,start,note,samples,merged_into IS NULL,digest,source FROM nights");
-    int step;
-    while ((step = s.Step()) == SQLITE_ROW) {
+    Statement s(lib.Database(), "SELECT night,id,start,note,samples,merged_into IS NULL,digest,source FROM nights");
+    SqlStep step;
+    while ((step = s.Step()) == SqlStep::Row) {
         const NightKey key{static_cast<int>(s.Int(1)), s.Int(2)};
         const auto samples = static_cast<std::int32_t>(s.Int(4));
         known.numbers[key].push_back({samples, s.Int(6), s.Int(0)});
@@ -91,7 +86,7 @@ bool ReadKnown(SqliteLibrary& lib, Known& known) {
         if (!lib.Exclusions(s.Int(0), kept.spans)) kept.spans.clear();
         if (!kept.note.empty() || !kept.spans.empty()) known.kept.push_back(std::move(kept));
     }
-    return step == SQLITE_DONE;
+    return step == SqlStep::Done;
 }
 
 // What the library at `file` knows, when it can be read (`healthy`). One that
@@ -193,96 +188,6 @@ FileResult AddSources(SqliteLibrary& lib, Known& known, const AddOptions& option
 
 }  // namespace
 
-// The journal's changes made again, in the order they were made, to the
-// nights as their files give them: each by the same function that made it,
-// its journal line dropped (the journal holds it already). A change that no
-// longer applies (its file gone, say) is passed over. Nights kept from the
-// old library because their file is gone (`kept`) are as they were: passed over.
-FileResult SqliteLibrary::ReplayChanges(const std::vector<JournalEntry>& changes,
-                                        const std::set<NightNumber>& kept, std::set<NightNumber>& noted,
-                                        std::set<NightNumber>& excluded) {
-    if (!Exec(db_, "BEGIN IMMEDIATE")) return DbFailure(library_message::kCantWrite);
-    std::vector<JournalEntry> dropped;
-    for (const JournalEntry& e : changes) {
-        // A scoring names no night: it goes back as it was kept.
-        if (ScoredStudy study; e.kind == JournalKind::Scoring) {
-            if (ParseScoringText(e.text, study) && !DoSetScoring(e.id, study, dropped))
-                return DbFailure(library_message::kCantWrite);
-            continue;
-        }
-        // The night the line names by its samples (two recordings of one ID
-        // may start at the same second), or by ID and start in an older line.
-        const auto night = KeyNight(e);
-        if (night && e.kind == JournalKind::Note) noted.insert(*night);
-        if (night && e.kind == JournalKind::Exclusions) excluded.insert(*night);
-        if (!night || kept.contains(*night)) {
-            if (e.kind == JournalKind::Remove) {
-                Statement s(db_, "INSERT OR IGNORE INTO removed(id,start,samples,digest) VALUES(?,?,?,?)");
-                s.Bind(1, static_cast<std::int64_t>(e.id))
-                    .Bind(2, e.start)
-                    .Bind(3, static_cast<std::int64_t>(e.samples))
-                    .Bind(4, e.digest);
-                if (s.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
-            }
-            continue;
-        }
-        if (!Exec(db_, "SAVEPOINT change")) return DbFailure(library_message::kCantWrite);
-        FileResult done;
-        NightNumber ignored = 0;
-        std::int64_t a = 0, b = 0;
-        switch (e.kind) {
-            case JournalKind::Add: break;
-            case JournalKind::Note: {
-                Statement s(db_, "UPDATE nights SET note=? WHERE night=?");
-                s.Bind(1, e.text).Bind(2, *night);
-                if (s.Step() != SQLITE_DONE) done = DbFailure(library_message::kCantWrite);
-                break;
-            }
-            case JournalKind::Exclusions: {
-                std::vector<SampleSpan> spans;
-                NightPlace p;
-                done = ReadPlace(*night, p);
-                const auto inside = [&](const SampleSpan& s) {
-                    return s.first >= 0 && s.first <= s.last && s.last < p.samples;
-                };
-                if (done && ParseSpans(e.text, spans) && std::all_of(spans.begin(), spans.end(), inside)) {
-                    done = SetSpans(*night, spans);
-                    Statement stale(db_, "UPDATE nights SET computed_under='' WHERE night=?");
-                    stale.Bind(1, *night);
-                    if (done && stale.Step() != SQLITE_DONE) done = DbFailure(library_message::kCantWrite);
-                }
-                break;
-            }
-            case JournalKind::Remove: done = DoRemove(*night, dropped); break;
-            case JournalKind::Shift: {
-                const auto [end, error] = std::from_chars(e.text.data(), e.text.data() + e.text.size(), a);
-                done = error == std::errc() && end == e.text.data() + e.text.size() && !e.text.empty()
-                           ? ShiftTo(*night, a, dropped)
-                           : FileResult{false, {}, {}};
-                break;
-            }
-            case JournalKind::Unshift: done = ShiftTo(*night, 0, dropped); break;
-            case JournalKind::Merge:
-                if (const auto second = ParsePair(e.text, a, b) ? NightAfter(*night, e.id, b) : std::nullopt;
-                    second && !kept.contains(*second)) {
-                    done = DoMerge(*night, *second, dropped, ignored);
-                }
-                break;
-            case JournalKind::Unmerge: done = DoUnmerge(*night, dropped, ignored); break;
-            case JournalKind::Split:
-                if (ParsePair(e.text, a, b) && a > 0 && a <= std::numeric_limits<std::int32_t>::max())
-                    done = DoSplit(*night, static_cast<std::int32_t>(a), b, dropped, ignored);
-                break;
-            case JournalKind::Unsplit: done = DoUnsplit(*night, dropped, ignored); break;
-            case JournalKind::Scoring: break;
-        }
-        if ((!done && !Exec(db_, "ROLLBACK TO change")) || !Exec(db_, "RELEASE change"))
-            return DbFailure(library_message::kCantWrite);
-    }
-    if (!Exec(db_, "COMMIT")) return DbFailure(library_message::kCantWrite);
-    return {};
-}
-
 namespace {
 
 // The writes of a rebuild, each checked: the first that fails names the step
@@ -290,59 +195,47 @@ namespace {
 // the old one's place.
 class Writes {
 public:
-    explicit Writes(SqliteLibrary& lib) : lib_(lib) {}
+    explicit Writes(SqlLibrary& lib) : lib_(lib) {}
     FileResult Failed(const char* step) const {
-        return FileResult{false, {}, std::string(step) + ": " + sqlite3_errmsg(lib_.Handle())};
+        return FileResult{false, {}, std::string(step) + ": " + lib_.Database().LastError()};
     }
     FileResult Exec(const char* step, const char* sql) const {
-        return quenda::Exec(lib_.Handle(), sql) ? FileResult{} : Failed(step);
+        return lib_.Database().Exec(sql) ? FileResult{} : Failed(step);
     }
-    FileResult Step(const char* step, Statement& s) const { return s.Step() == SQLITE_DONE ? FileResult{} : Failed(step); }
+    FileResult Step(const char* step, Statement& s) const { return s.Step() == SqlStep::Done ? FileResult{} : Failed(step); }
 
 private:
-    SqliteLibrary& lib_;
+    SqlLibrary& lib_;
 };
 
 // The old library's notes and exclusions, where the journal says nothing of
 // them (its lines lost) and the night is still the same length.
-FileResult UseKept(SqliteLibrary& lib, const Known& known, const std::set<NightNumber>& noted,
+FileResult UseKept(SqlLibrary& lib, const Known& known, const std::set<NightNumber>& noted,
                    const std::set<NightNumber>& excluded) {
     const Writes writes(lib);
     constexpr const char* kStep = "keeping the old library's notes and exclusions";
-    Transaction transaction(lib.Handle());
+    Transaction transaction(lib.Database());
     if (!transaction.Open()) return writes.Failed(kStep);
     for (const Known::Kept& kept : known.kept) {
-        Statement s(lib.Handle(),
+        Statement s(lib.Database(),
                     "SELECT night FROM nights WHERE id=? AND start=? AND samples=? AND digest=? AND "
                     "merged_into IS NULL");
         s.Bind(1, static_cast<std::int64_t>(kept.key.first))
             .Bind(2, kept.key.second)
             .Bind(3, static_cast<std::int64_t>(kept.samples))
             .Bind(4, kept.digest);
-        const int step = s.Step();
-        if (step == SQLITE_DONE) continue;
-        if (step != SQLITE_ROW) return writes.Failed(kStep);
+        const SqlStep step = s.Step();
+        if (step == SqlStep::Done) continue;
+        if (step != SqlStep::Row) return writes.Failed(kStep);
         const NightNumber night = s.Int(0);
         if (!kept.note.empty() && !noted.contains(night)) {
-            Statement note(lib.Handle(), "UPDATE nights SET note=? WHERE night=?");
+            Statement note(lib.Database(), "UPDATE nights SET note=? WHERE night=?");
             note.Bind(1, kept.note).Bind(2, night);
             if (FileResult done = writes.Step(kStep, note); !done) return done;
         }
         if (!kept.spans.empty() && !excluded.contains(night)) {
             // In place of any a replayed merge gave it: the same, or newer.
-            Statement clear(lib.Handle(), "DELETE FROM exclusions WHERE night=?");
-            clear.Bind(1, night);
-            if (FileResult done = writes.Step(kStep, clear); !done) return done;
-            for (const SampleSpan& span : kept.spans) {
-                Statement add(lib.Handle(), "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
-                add.Bind(1, night)
-                    .Bind(2, static_cast<std::int64_t>(span.first))
-                    .Bind(3, static_cast<std::int64_t>(span.last));
-                if (FileResult done = writes.Step(kStep, add); !done) return done;
-            }
-            Statement stale(lib.Handle(), "UPDATE nights SET computed_under='' WHERE night=?");
-            stale.Bind(1, night);
-            if (FileResult done = writes.Step(kStep, stale); !done) return done;
+            if (!lib.SetSpans(night, kept.spans)) return writes.Failed(kStep);
         }
     }
     return transaction.Commit() ? FileResult{} : writes.Failed(kStep);
@@ -354,11 +247,11 @@ FileResult UseKept(SqliteLibrary& lib, const Known& known, const std::set<NightN
 FileResult CopyNightsWithoutFile(SqliteLibrary& lib, const fs::path& file, std::set<NightNumber>& kept) {
     const Writes writes(lib);
     constexpr const char* kStep = "copying the nights whose file is gone";
-    Statement attach(lib.Handle(), "ATTACH ? AS old");
+    Statement attach(lib.Database(), "ATTACH ? AS old");
     attach.Bind(1, file.string());
     if (FileResult done = writes.Step("opening the old library beside the new", attach); !done) return done;
     FileResult copied = [&]() -> FileResult {
-        Transaction transaction(lib.Handle());
+        Transaction transaction(lib.Database());
         if (!transaction.Open()) return writes.Failed(kStep);
         if (FileResult done = writes.Exec(kStep,
                                           "INSERT INTO main.nights SELECT * FROM old.nights o WHERE o.source NOT IN "
@@ -366,11 +259,11 @@ FileResult CopyNightsWithoutFile(SqliteLibrary& lib, const fs::path& file, std::
                                           "WHERE m.id=o.id AND m.start=o.start AND m.digest=o.digest)");
             !done)
             return done;
-        Statement copiedNights(lib.Handle(),
+        Statement copiedNights(lib.Database(),
                                "SELECT night FROM main.nights WHERE source NOT IN (SELECT path FROM main.sources)");
-        int step;
-        while ((step = copiedNights.Step()) == SQLITE_ROW) kept.insert(copiedNights.Int(0));
-        if (step != SQLITE_DONE) return writes.Failed(kStep);
+        SqlStep step;
+        while ((step = copiedNights.Step()) == SqlStep::Row) kept.insert(copiedNights.Int(0));
+        if (step != SqlStep::Done) return writes.Failed(kStep);
         if (FileResult done = writes.Exec(
                 kStep,
                 "INSERT INTO main.exclusions SELECT * FROM old.exclusions WHERE night IN "
@@ -419,7 +312,7 @@ FileResult Reindex(const fs::path& fresh, const fs::path& file, bool healthy, Kn
     lib->SetFigureSettings(options.figures);
     const Writes writes(*lib);
     {
-        Statement reserve(lib->Handle(), "INSERT INTO sqlite_sequence(name,seq) VALUES('nights',?)");
+        Statement reserve(lib->Database(), "INSERT INTO sqlite_sequence(name,seq) VALUES('nights',?)");
         reserve.Bind(1, known.highest);
         if (FileResult done = writes.Step("keeping the night numbers given before", reserve); !done) return done;
     }
@@ -429,15 +322,7 @@ FileResult Reindex(const fs::path& fresh, const fs::path& file, bool healthy, Kn
         std::string source;
         std::int64_t first = 0;
         FindRemoved(r, known, source, first);
-        Statement s(lib->Handle(),
-                    "INSERT OR IGNORE INTO removed(id,start,samples,digest,source,first) VALUES(?,?,?,?,?,?)");
-        s.Bind(1, static_cast<std::int64_t>(r.id))
-            .Bind(2, r.start)
-            .Bind(3, static_cast<std::int64_t>(r.samples))
-            .Bind(4, r.digest)
-            .Bind(5, source)
-            .Bind(6, first);
-        if (FileResult done = writes.Step("keeping the removed nights out", s); !done) return done;
+        if (!lib->KeepOut(r, source, first)) return writes.Failed("keeping the removed nights out");
     }
     if (FileResult added = AddSources(*lib, known, options, out); !added) return added;
     std::set<NightNumber> kept;
@@ -452,9 +337,9 @@ FileResult Reindex(const fs::path& fresh, const fs::path& file, bool healthy, Kn
     }
     if (FileResult updated = lib->UpdateFigures(); !updated) return updated;
     {
-        Statement count(lib->Handle(),
+        Statement count(lib->Database(),
                         "SELECT count(*),count(NULLIF(note,'')) FROM nights WHERE merged_into IS NULL");
-        if (count.Step() != SQLITE_ROW) return writes.Failed("counting the nights");
+        if (count.Step() != SqlStep::Row) return writes.Failed("counting the nights");
         out.nights = static_cast<int>(count.Int(0));
         out.notes = static_cast<int>(count.Int(1));
     }
@@ -465,7 +350,7 @@ FileResult Reindex(const fs::path& fresh, const fs::path& file, bool healthy, Kn
 // The adds of the rebuild were journalled to "<fresh>.journal"; the nights
 // that got a number only now join the real journal, so the next rebuild keeps
 // it. Then the new library takes the old one's place.
-FileResult TakeThePlace(const fs::path& fresh, const fs::path& file, const SqliteLibrary::Numbers& knownBefore) {
+FileResult TakeThePlace(const fs::path& fresh, const fs::path& file, const SqlLibrary::Numbers& knownBefore) {
     std::string error;
     std::vector<JournalEntry> added;
     std::vector<JournalEntry> numbered;
@@ -476,7 +361,7 @@ FileResult TakeThePlace(const fs::path& fresh, const fs::path& file, const Sqlit
     const auto known = [&](const JournalEntry& e) {
         const auto it = knownBefore.find({e.id, e.start});
         return it != knownBefore.end() &&
-               std::any_of(it->second.begin(), it->second.end(), [&](const SqliteLibrary::Numbered& n) {
+               std::any_of(it->second.begin(), it->second.end(), [&](const SqlLibrary::Numbered& n) {
                    return n.samples == e.samples && n.digest == e.digest;
                });
     };
@@ -520,7 +405,7 @@ RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, st
         }
     }
 
-    const SqliteLibrary::Numbers knownBefore = known.numbers;
+    const SqlLibrary::Numbers knownBefore = known.numbers;
     // The new library beside the old, replacing it only when complete.
     const fs::path fresh = WithSuffix(file, ".rebuild");
     for (const char* side : {"", "-wal", "-shm"}) fs::remove(WithSuffix(fresh, side), ec);

@@ -9,6 +9,7 @@
 #include "support/NightData.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
+#include "support/TestLibrary.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -26,13 +27,6 @@ using test::Secs;
 
 const std::int64_t kEvening = Secs(2026, 12, 6, 22, 0, 0);
 constexpr std::int64_t kDay = 86400;
-
-std::unique_ptr<NightLibrary> OpenOrFail(const fs::path& file) {
-    FileResult result;
-    auto library = NightLibrary::Open(file, result);
-    EXPECT_TRUE(library) << result.message << ": " << result.detail;
-    return library;
-}
 
 std::vector<NightRow> ListAll(NightLibrary& library, NightFilter filter = {}) {
     std::vector<NightRow> rows;
@@ -63,12 +57,21 @@ AddOptions Names() {
     return options;
 }
 
-TEST(NightLibrary, ListsEachNightWithItsFiguresAndAddsItOnce) {
-    test::TempDir dir("quenda-library");
+// What the library does wherever it keeps its nights, run over every store.
+class LibraryStores : public testing::TestWithParam<std::string> {
+protected:
+    test::TempDir dir{"quenda-library"};
+    std::string Location(std::string_view name = "library.sqlite") const {
+        return test::NewLibraryLocation(GetParam(), dir, name);
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Store, LibraryStores, testing::ValuesIn(test::LibraryKinds()), test::LibraryKindName);
+
+TEST_P(LibraryStores, ListsEachNightWithItsFiguresAndAddsItOnce) {
     auto samples = Download(2);
     samples[5000].month = 13;  // left out, and it splits the second night
     const fs::path file = WriteDownload(dir, "d1", samples);
-    auto library = OpenOrFail(dir / "lib" / "library.sqlite");
+    auto library = test::OpenLibrary(Location("lib/library.sqlite"));
     ASSERT_TRUE(library);
 
     const AddResult first = library->AddFile(file, Names());
@@ -110,6 +113,7 @@ TEST(NightLibrary, ListsEachNightWithItsFiguresAndAddsItOnce) {
     EXPECT_TRUE(ListAll(*library, filter).empty());
 
     // Medical data: the folder 0700, the library and its journal 0600.
+    if (GetParam() != "sqlite") return;
     struct stat st {};
     ASSERT_EQ(::stat((dir / "lib").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
@@ -119,9 +123,8 @@ TEST(NightLibrary, ListsEachNightWithItsFiguresAndAddsItOnce) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
-TEST(NightLibrary, SetNameRenamesOneNightOnly) {
-    test::TempDir dir("quenda-library");
-    auto library = OpenOrFail(dir / "library.sqlite");
+TEST_P(LibraryStores, SetNameRenamesOneNightOnly) {
+    auto library = test::OpenLibrary(Location());
     ASSERT_TRUE(library);
     ASSERT_TRUE(library->AddFile(WriteDownload(dir, "d1", Download(2)), Names()).result);
     ASSERT_TRUE(library->SetName(2, "Dee Eff"));
@@ -133,9 +136,8 @@ TEST(NightLibrary, SetNameRenamesOneNightOnly) {
     EXPECT_EQ(none.message, "There is no night 3 in the library.");
 }
 
-TEST(NightLibrary, ADownloadThatExtendsTheLastNightReplacesItAndKeepsItsNote) {
-    test::TempDir dir("quenda-library");
-    auto library = OpenOrFail(dir / "library.sqlite");
+TEST_P(LibraryStores, ADownloadThatExtendsTheLastNightReplacesItAndKeepsItsNote) {
+    auto library = test::OpenLibrary(Location());
     ASSERT_TRUE(library);
     // Monday's download caught the second night half-way; Tuesday's holds it whole.
     const fs::path monday = WriteDownload(dir, "mon", Download(2, 1800));
@@ -180,7 +182,7 @@ TEST(NightLibrary, ADownloadThatExtendsTheLastNightReplacesItAndKeepsItsNote) {
 // exactly the new ones, or exactly their beginning: one sample that differs,
 // at either end of the compared part, makes a night of its own that takes
 // nothing (number, note) of the stored one.
-TEST(NightLibrary, OneDifferentSampleMakesANightOfItsOwn) {
+TEST_P(LibraryStores, OneDifferentSampleMakesANightOfItsOwn) {
     struct Case {
         const char* what;
         int newLength;  // the stored night holds 1800 samples
@@ -190,14 +192,14 @@ TEST(NightLibrary, OneDifferentSampleMakesANightOfItsOwn) {
          {Case{"same length, last sample", 1800, 1799}, Case{"same length, first sample", 1800, 0},
           Case{"longer, last sample of the stored part", 2400, 1799}, Case{"longer, first sample", 2400, 0}}) {
         SCOPED_TRACE(c.what);
-        test::TempDir dir("quenda-library");
-        auto library = OpenOrFail(dir / "library.sqlite");
+        test::TempDir caseDir("quenda-library");
+        auto library = test::OpenLibrary(test::NewLibraryLocation(GetParam(), caseDir));
         ASSERT_TRUE(library);
-        ASSERT_TRUE(library->AddFile(WriteDownload(dir, "a", Download(1, 1800)), {}).result);
+        ASSERT_TRUE(library->AddFile(WriteDownload(caseDir, "a", Download(1, 1800)), {}).result);
         ASSERT_TRUE(library->SetNote(1, "stored"));
         auto copy = Download(1, c.newLength);
         copy[static_cast<std::size_t>(c.changed)].spo2 ^= 1;
-        const AddResult added = library->AddFile(WriteDownload(dir, "b", copy), {});
+        const AddResult added = library->AddFile(WriteDownload(caseDir, "b", copy), {});
         EXPECT_EQ(std::tie(added.added, added.already, added.replaced), std::make_tuple(1, 0, 0));
         const auto rows = ListAll(*library);
         ASSERT_EQ(rows.size(), 2u);
@@ -211,7 +213,7 @@ TEST(NightLibrary, NotesRemovalsAndNumbersSurviveALostLibrary) {
     const fs::path file = dir / "library.sqlite";
     const fs::path source = WriteDownload(dir, "d", Download(3));
     {
-        auto library = OpenOrFail(file);
+        auto library = test::OpenLibrary(file);
         ASSERT_TRUE(library);
         ASSERT_TRUE(library->AddFile(source, {}).result);
         ASSERT_TRUE(library->SetNote(1, "first\tnight\nwith \\ a new line"));
@@ -226,7 +228,7 @@ TEST(NightLibrary, NotesRemovalsAndNumbersSurviveALostLibrary) {
     ASSERT_TRUE(rebuilt.result) << rebuilt.result.message << rebuilt.result.detail;
     EXPECT_EQ(rebuilt.nights, 2);
     EXPECT_EQ(rebuilt.notes, 2);
-    auto library = OpenOrFail(file);
+    auto library = test::OpenLibrary(file);
     ASSERT_TRUE(library);
     const auto rows = ListAll(*library);
     ASSERT_EQ(rows.size(), 2u);
@@ -243,21 +245,20 @@ TEST(NightLibrary, NotesRemovalsAndNumbersSurviveALostLibrary) {
     EXPECT_GT(added.nights.back(), 3);
 }
 
-TEST(NightLibrary, ANoteThatIsNotUtf8IsRefusedAndLeavesEverythingAsItWas) {
-    test::TempDir dir("quenda-library");
-    const fs::path file = dir / "library.sqlite";
-    auto library = OpenOrFail(file);
+TEST_P(LibraryStores, ANoteThatIsNotUtf8IsRefusedAndLeavesEverythingAsItWas) {
+    auto library = test::OpenLibrary(Location());
     ASSERT_TRUE(library);
     ASSERT_TRUE(library->AddFile(WriteDownload(dir, "d", Download(1)), {}).result);
     ASSERT_TRUE(library->SetNote(1, "Åsa, \xF4\x8F\xBF\xBF"));  // the last code point is still text
-    const std::string journal = test::Slurp(JournalFileOf(file));
+    const auto journal = [&] { return GetParam() == "sqlite" ? test::Slurp(JournalFileOf(Location())) : ""; };
+    const std::string before = journal();
     for (const char* bad : {"caf\xE9", "\xF4\x90\x80\x80", "cut \xE2\x82"}) {
         const FileResult noted = library->SetNote(1, bad);
         EXPECT_FALSE(noted);
         EXPECT_EQ(noted.message, "The note is not UTF-8 text; it was not stored.");
     }
     EXPECT_EQ(ListAll(*library)[0].note, "Åsa, \xF4\x8F\xBF\xBF");
-    EXPECT_EQ(test::Slurp(JournalFileOf(file)), journal);
+    EXPECT_EQ(journal(), before);
 }
 
 TEST(NightLibrary, OpeningToReadMakesNoLibrary) {
@@ -268,7 +269,7 @@ TEST(NightLibrary, OpeningToReadMakesNoLibrary) {
     EXPECT_TRUE(result) << result.message;
     EXPECT_FALSE(fs::exists(dir / "missing"));
     // Once made, it opens to read like any other.
-    ASSERT_TRUE(OpenOrFail(file));
+    ASSERT_TRUE(test::OpenLibrary(file));
     EXPECT_TRUE(NightLibrary::Open(file, result, LibraryOpening::ExistingOnly)) << result.message;
 }
 
@@ -290,7 +291,7 @@ TEST(NightLibrary, ADamagedLibraryIsNamedLeftAloneAndRebuiltAside) {
 
     // A real library whose pages were overwritten.
     {
-        auto library = OpenOrFail(file);
+        auto library = test::OpenLibrary(file);
         ASSERT_TRUE(library);
         ASSERT_TRUE(library->AddFile(source, {}).result);
         ASSERT_TRUE(library->SetNote(2, "kept through it all"));
@@ -315,7 +316,7 @@ TEST(NightLibrary, ADamagedLibraryIsNamedLeftAloneAndRebuiltAside) {
     ASSERT_FALSE(rebuilt.movedAside.empty());
     EXPECT_NE(rebuilt.movedAside.filename().string().find("library.sqlite.broken-"), std::string::npos);
     EXPECT_EQ(test::Slurp(rebuilt.movedAside), damaged);
-    auto library = OpenOrFail(file);
+    auto library = test::OpenLibrary(file);
     ASSERT_TRUE(library);
     const auto rows = ListAll(*library);
     ASSERT_EQ(rows.size(), 2u);
@@ -327,7 +328,7 @@ TEST(NightLibrary, ANightWhoseFileHasGoneStaysListedAndSaysSo) {
     test::TempDir dir("quenda-library");
     const fs::path source = WriteDownload(dir, "d", Download(2));
     const fs::path file = dir / "library.sqlite";
-    auto library = OpenOrFail(file);
+    auto library = test::OpenLibrary(file);
     ASSERT_TRUE(library);
     ASSERT_TRUE(library->AddFile(source, {}).result);
     ASSERT_TRUE(library->SetNote(1, "gone"));
@@ -353,7 +354,7 @@ TEST(NightLibrary, ANightWhoseFileHasGoneStaysListedAndSaysSo) {
     const RebuildResult rebuilt = RebuildLibrary(file, {});
     ASSERT_TRUE(rebuilt.result) << rebuilt.result.message;
     EXPECT_EQ(rebuilt.missingSources, 1);
-    library = OpenOrFail(file);
+    library = test::OpenLibrary(file);
     const auto after = ListAll(*library);
     ASSERT_EQ(after.size(), 2u);
     EXPECT_TRUE(after[0].missing);
@@ -369,7 +370,7 @@ TEST(NightLibrary, ARebuildThatCannotCopyANightLeavesTheOldLibraryInPlace) {
     const fs::path source = WriteDownload(dir, "d", Download(2));
     const fs::path file = dir / "library.sqlite";
     {
-        auto library = OpenOrFail(file);
+        auto library = test::OpenLibrary(file);
         ASSERT_TRUE(library);
         ASSERT_TRUE(library->AddFile(source, {}).result);
         ASSERT_TRUE(library->SetNote(1, "kept"));
@@ -386,7 +387,7 @@ TEST(NightLibrary, ARebuildThatCannotCopyANightLeavesTheOldLibraryInPlace) {
     EXPECT_NE(rebuilt.result.detail.find("copying the nights whose file is gone: "), std::string::npos)
         << rebuilt.result.detail;
     EXPECT_FALSE(fs::exists(file.string() + ".rebuild"));
-    auto library = OpenOrFail(file);
+    auto library = test::OpenLibrary(file);
     ASSERT_TRUE(library);
     const auto rows = ListAll(*library);
     ASSERT_EQ(rows.size(), 2u);
@@ -398,7 +399,7 @@ TEST(NightLibrary, FiguresAnOlderProgramStoredAreComputedAgain) {
     // its key names the settings alone.
     test::TempDir dir("quenda-library");
     const auto samples = Download(1);
-    auto library = OpenOrFail(dir / "library.sqlite");
+    auto library = test::OpenLibrary(dir / "library.sqlite");
     ASSERT_TRUE(library->AddFile(WriteDownload(dir, "d1", samples), Names()).result);
     const char* older = "UPDATE nights SET clinical=x'',computed_under='default;94,88,150,60,4,6'";
     ASSERT_EQ(sqlite3_exec(SqliteHandle(*library), older, nullptr, nullptr, nullptr), SQLITE_OK);
@@ -443,7 +444,7 @@ TEST(NightLibrary, MigratesAVersion1FileAfterABackup) {
                   SQLITE_OK);
         sqlite3_close(db);
     }
-    auto library = OpenOrFail(file);
+    auto library = test::OpenLibrary(file);
     ASSERT_TRUE(library);
     sqlite3_stmt* s = nullptr;
     ASSERT_EQ(sqlite3_prepare_v2(SqliteHandle(*library), "PRAGMA user_version", -1, &s, nullptr), SQLITE_OK);
@@ -517,7 +518,7 @@ TEST(NightLibrary, AFoundNightIsNewAlreadyHeldOrExtendsTheHeldOne) {
          {101, NightDigest(longerOther), longerOtherFile, 3},
          NightMatch::Already},
     };
-    for (const Case& c : cases) EXPECT_EQ(ClassifyNight(c.held, all, digest), c.expected) << c.what;
+    for (const Case& c : cases) EXPECT_EQ(ClassifyNight(c.held, all, digest, ReadSourceFile), c.expected) << c.what;
 }
 
 TEST(NightLibrary, AFilterDateIsACalendarDateTheDataFileCanHold) {

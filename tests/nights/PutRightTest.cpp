@@ -7,6 +7,7 @@
 #include "support/NightData.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
+#include "support/TestLibrary.h"
 
 #include <gtest/gtest.h>
 
@@ -36,16 +37,17 @@ std::vector<SampleRecord> Download(int extra = 0) {
 }
 
 struct Fixture {
+    explicit Fixture(std::string storeKind = "sqlite") : kind(std::move(storeKind)) {
+        Open();
+        EXPECT_EQ(library->AddFile(source, {}).added, 3);
+    }
+    std::string kind;
     test::TempDir dir{"quenda-put-right"};
-    fs::path file = dir / "library.sqlite";
+    std::string file = test::NewLibraryLocation(kind, dir);
     std::vector<SampleRecord> samples = Download();
     fs::path source = Write("d1", samples);
     std::unique_ptr<NightLibrary> library;
 
-    Fixture() {
-        Open();
-        EXPECT_EQ(library->AddFile(source, {}).added, 3);
-    }
     fs::path Write(const std::string& folder, const std::vector<SampleRecord>& records, int id = 3) const {
         fs::create_directories(dir / folder);
         const fs::path path = dir / folder / ("ID" + std::to_string(id) + ".dat");
@@ -53,9 +55,8 @@ struct Fixture {
         return path;
     }
     void Open() {
-        FileResult result;
-        library = NightLibrary::Open(file, result);
-        ASSERT_TRUE(library) << result.message;
+        library = test::OpenLibrary(file);
+        ASSERT_TRUE(library);
     }
     NightRow Row(NightNumber night) const {
         NightRow row;
@@ -107,12 +108,16 @@ void ExpectSame(const std::vector<Fixture::Night>& a, const std::vector<Fixture:
     }
 }
 
+// What putting nights right does wherever the library keeps them, run over every store.
+class PutRightStores : public testing::TestWithParam<std::string> {};
+INSTANTIATE_TEST_SUITE_P(Store, PutRightStores, testing::ValuesIn(test::LibraryKinds()), test::LibraryKindName);
+
 std::vector<SampleRecord> Part(const std::vector<SampleRecord>& all, std::size_t first, std::size_t count) {
     return {all.begin() + static_cast<std::ptrdiff_t>(first), all.begin() + static_cast<std::ptrdiff_t>(first + count)};
 }
 
-TEST(NightsPutRight, AClockShiftMovesTimesDateAndSamples) {
-    Fixture f;
+TEST_P(PutRightStores, AClockShiftMovesTimesDateAndSamples) {
+    Fixture f(GetParam());
     // Night 1 starts 22:00:00 on the 6th; a night starting before noon is the day before's.
     struct Case {
         std::int64_t shift;
@@ -154,8 +159,8 @@ TEST(NightsPutRight, AClockShiftMovesTimesDateAndSamples) {
     EXPECT_EQ(f.Samples(1), Part(f.samples, 0, 3600));
 }
 
-TEST(NightsPutRight, ALaterDownloadKeepsTheShiftAndItsFiguresFollow) {
-    Fixture f;
+TEST_P(PutRightStores, ALaterDownloadKeepsTheShiftAndItsFiguresFollow) {
+    Fixture f(GetParam());
     ASSERT_TRUE(f.library->Shift(3, -3600));
     // The same download again, and one that holds more of night 3.
     EXPECT_EQ(f.library->AddFile(f.source, {}).already, 3);
@@ -168,8 +173,8 @@ TEST(NightsPutRight, ALaterDownloadKeepsTheShiftAndItsFiguresFollow) {
     EXPECT_EQ(IsoLocalTime(*SampleSeconds(f.Samples(3).back())), "2026-12-07T22:09:59");
 }
 
-TEST(NightsPutRight, AMergeJoinsABrokenNightAndUnmergeGivesBothBack) {
-    Fixture f;
+TEST_P(PutRightStores, AMergeJoinsABrokenNightAndUnmergeGivesBothBack) {
+    Fixture f(GetParam());
     ASSERT_TRUE(f.library->SetNote(1, "went to bed"));
     ASSERT_TRUE(f.library->SetNote(2, "after the break"));
     ASSERT_TRUE(f.library->SetExclusions(1, std::vector<SampleSpan>{{0, 9}}));
@@ -208,7 +213,7 @@ TEST(NightsPutRight, AMergeJoinsABrokenNightAndUnmergeGivesBothBack) {
     ExpectSame(f.Everything(), before);
 }
 
-TEST(NightsPutRight, AMergeBridgesTwelveHoursAndNoMore) {
+TEST_P(PutRightStores, AMergeBridgesTwelveHoursAndNoMore) {
     for (const std::int64_t gap : {std::int64_t{43200}, std::int64_t{43201}, std::int64_t{46800}}) {
         SCOPED_TRACE(gap);
         test::TempDir dir("quenda-put-right");
@@ -217,8 +222,8 @@ TEST(NightsPutRight, AMergeBridgesTwelveHoursAndNoMore) {
         AppendRun(samples, 3, kEvening + 599 + gap, 600);
         fs::create_directories(dir / "d");
         ASSERT_TRUE(WriteDataFile(dir / "d" / "ID3.dat", 3, samples, ""));
-        FileResult opened;
-        auto library = NightLibrary::Open(dir / "library.sqlite", opened);
+        auto library = test::OpenLibrary(test::NewLibraryLocation(GetParam(), dir));
+        ASSERT_TRUE(library);
         ASSERT_TRUE(library->AddFile(dir / "d" / "ID3.dat", {}).result);
         const FileResult merged = library->Merge(1, 2);
         EXPECT_EQ(merged.ok, gap <= kMergeWithinSeconds) << merged.message;
@@ -230,8 +235,8 @@ TEST(NightsPutRight, AMergeBridgesTwelveHoursAndNoMore) {
     }
 }
 
-TEST(NightsPutRight, ASplitMakesTwoNightsEachWithItsOwnFigures) {
-    Fixture f;
+TEST_P(PutRightStores, ASplitMakesTwoNightsEachWithItsOwnFigures) {
+    Fixture f(GetParam());
     ASSERT_TRUE(f.library->SetNote(3, "restless"));
     ASSERT_TRUE(f.library->SetExclusions(3, std::vector<SampleSpan>{{100, 199}, {1990, 2009}}));
     const auto before = f.Everything();
@@ -272,8 +277,8 @@ TEST(NightsPutRight, ASplitMakesTwoNightsEachWithItsOwnFigures) {
     ExpectSame(f.Everything(), before);
 }
 
-TEST(NightsPutRight, TheNightsOfADataSetArePlacedByTheLibrary) {
-    Fixture f;
+TEST_P(PutRightStores, TheNightsOfADataSetArePlacedByTheLibrary) {
+    Fixture f(GetParam());
     ASSERT_TRUE(f.library->Shift(3, 3600));
     using Placed = NightLibrary::PlacedNight;
     // A night opened from the library carries its shift.
@@ -288,8 +293,8 @@ TEST(NightsPutRight, TheNightsOfADataSetArePlacedByTheLibrary) {
     EXPECT_EQ(f.library->NightsIn(4, f.samples).front(), (Placed{std::nullopt, 0, 3599}));
 }
 
-TEST(NightsPutRight, RefusalsSayWhyAndChangeNothing) {
-    Fixture f;
+TEST_P(PutRightStores, RefusalsSayWhyAndChangeNothing) {
+    Fixture f(GetParam());
     // Night 4: ID 4's.
     std::vector<SampleRecord> other;
     AppendRun(other, 4, kEvening + 3599 + kBreak, 600);
@@ -304,12 +309,12 @@ TEST(NightsPutRight, RefusalsSayWhyAndChangeNothing) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.what);
             const auto before = f.Everything();
-            const std::string journal = test::Slurp(JournalFileOf(f.file));
+            const std::string journal = test::JournalText(f.kind, f.file);
             const FileResult result = c.change();
             EXPECT_FALSE(result);
             EXPECT_EQ(result.message, c.message);
             ExpectSame(f.Everything(), before);
-            EXPECT_EQ(test::Slurp(JournalFileOf(f.file)), journal);
+            EXPECT_EQ(test::JournalText(f.kind, f.file), journal);
         }
     };
     check({

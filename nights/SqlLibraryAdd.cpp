@@ -1,10 +1,6 @@
-#include "nights/SqliteLibrary.h"
+#include "nights/SqlLibrary.h"
 
 #include "nights/LibraryColumns.h"
-#include "nights/SqliteStatement.h"
-#include "store/DataFile.h"
-
-#include <sqlite3.h>
 
 #include <algorithm>
 
@@ -14,13 +10,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string InsertNightSql() {
-    std::string sql =
-        "INSERT INTO nights(night,id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
-        "clinical,note,added_at,digest,computed_under" +
-        FigureColumnList() + ") VALUES(?,?,?,?,?,?,?,?,?,?,?,?,'',?,?,?";
-    for (int i = 0; i < kFigureColumns; ++i) sql += ",?";
-    return sql + ")";
+// The parameters of a new night: kNightNumber is given only to a night that
+// takes a number given before; the database numbers the others, which an
+// engine does only when the column is left out.
+constexpr int kFirstFigure = 15;
+constexpr int kNightNumber = kFirstFigure + kFigureColumns;
+
+std::string InsertNightSql(bool numbered) {
+    std::string sql = "INSERT INTO nights(id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
+                      "clinical,note,added_at,digest,computed_under" +
+                      FigureColumnList() + (numbered ? ",night" : "") +
+                      ") VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,'',?12,?13,?14";
+    for (int i = kFirstFigure; i < kNightNumber + (numbered ? 1 : 0); ++i) sql += ",?" + std::to_string(i);
+    return sql + ") RETURNING night";
 }
 
 // The numbers a rebuild may give the night found at `span` of `records`, the
@@ -28,15 +30,15 @@ std::string InsertNightSql() {
 // copy of them grown since, or a merged night that begins with them), then
 // those journal lines of an older Quenda gave to its ID and start alone,
 // unless known to be another recording's.
-std::vector<NightNumber> NumbersGiven(const SqliteLibrary::Numbers& numbers, int id, const NightSpan& span,
+std::vector<NightNumber> NumbersGiven(const SqlLibrary::Numbers& numbers, int id, const NightSpan& span,
                                       std::span<const SampleRecord> records) {
     std::vector<NightNumber> given;
     const auto it = numbers.find({id, span.start});
     if (it == numbers.end()) return given;
-    for (const SqliteLibrary::Numbered& n : it->second)
+    for (const SqlLibrary::Numbered& n : it->second)
         if (n.samples > 0 && Holds(records, span.first, n.samples, n.digest)) given.push_back(n.number);
-    for (const SqliteLibrary::Numbered& n : it->second) {
-        const auto named = [&](const SqliteLibrary::Numbered& m) { return m.samples > 0 && m.number == n.number; };
+    for (const SqlLibrary::Numbered& n : it->second) {
+        const auto named = [&](const SqlLibrary::Numbered& m) { return m.samples > 0 && m.number == n.number; };
         if (n.samples == 0 && std::none_of(it->second.begin(), it->second.end(), named)) given.push_back(n.number);
     }
     return given;
@@ -45,49 +47,51 @@ std::vector<NightNumber> NumbersGiven(const SqliteLibrary::Numbers& numbers, int
 }  // namespace
 
 // The statements adding runs for every night, prepared once.
-struct SqliteLibrary::NightStatements {
-    explicit NightStatements(sqlite3* db);
-    bool Ok() const { return held.Ok() && insert.Ok() && update.Ok(); }
-    Statement held;     // the nights with a night's ID and start
-    Statement insert;   // a new night
+struct SqlLibrary::NightStatements {
+    explicit NightStatements(SqlDatabase& db);
+    bool Ok() const { return held.Ok() && insert.Ok() && insertNumbered.Ok() && update.Ok() && removed.Ok(); }
+    Statement held;            // the nights with a night's ID and start
+    Statement insert;          // a new night
+    Statement insertNumbered;  // a new night with a number given before
     Statement update;   // a held night that a longer one extends
     Statement removed;  // the nights the user removed with an ID and start
 };
 
-SqliteLibrary::NightStatements::NightStatements(sqlite3* db)
+SqlLibrary::NightStatements::NightStatements(SqlDatabase& db)
     : held(db,
-           "SELECT night,samples,digest,source,first,merged_into IS NOT NULL OR "
+           "SELECT night,samples,digest,source,first,CASE WHEN merged_into IS NOT NULL OR "
            "EXISTS(SELECT 1 FROM merges m WHERE m.night=nights.night) OR "
-           "EXISTS(SELECT 1 FROM splits p WHERE p.night=nights.night OR p.second=nights.night) "
+           "EXISTS(SELECT 1 FROM splits p WHERE p.night=nights.night OR p.second=nights.night) THEN 1 ELSE 0 END "
            "FROM nights WHERE id=? AND start=?"),
-      insert(db, InsertNightSql().c_str()),
+      insert(db, InsertNightSql(false)),
+      insertNumbered(db, InsertNightSql(true)),
       update(db, "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,digest=? WHERE night=?"),
       removed(db, "SELECT samples,digest,source,first FROM removed WHERE id=? AND start=?") {}
 
-bool SqliteLibrary::Removed(NightStatements& st, int id, const FoundNight& night,
+bool SqlLibrary::Removed(NightStatements& st, int id, const FoundNight& night,
                             std::span<const SampleRecord> samples) {
     st.removed.Reset();
     st.removed.Bind(1, static_cast<std::int64_t>(id)).Bind(2, night.span.start);
     bool removed = false;
-    while (!removed && st.removed.Step() == SQLITE_ROW) {
+    while (!removed && st.removed.Step() == SqlStep::Row) {
         const HeldNight held{static_cast<std::int32_t>(st.removed.Int(0)), st.removed.Int(1), st.removed.Text(2),
                              st.removed.Int(3)};
-        removed = held.samples == 0 || ClassifyNight(held, samples, night.digest) != NightMatch::New;
+        removed = held.samples == 0 || ClassifyNight(held, samples, night.digest, Reader()) != NightMatch::New;
     }
     st.removed.Reset();
     return removed;
 }
 
-bool SqliteLibrary::Match(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> samples,
+bool SqlLibrary::Match(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> samples,
                           NightMatch& outcome, NightNumber& match) {
     outcome = NightMatch::New;
     st.held.Reset();
     st.held.Bind(1, static_cast<std::int64_t>(id)).Bind(2, night.span.start);
-    int step;
-    while ((step = st.held.Step()) == SQLITE_ROW) {
+    SqlStep step;
+    while ((step = st.held.Step()) == SqlStep::Row) {
         const HeldNight held{static_cast<std::int32_t>(st.held.Int(1)), st.held.Int(2), st.held.Text(3),
                              st.held.Int(4)};
-        outcome = ClassifyNight(held, samples, night.digest);
+        outcome = ClassifyNight(held, samples, night.digest, Reader());
         // A night merged or split keeps the shape the user gave it.
         if (outcome == NightMatch::Extends && st.held.Int(5) != 0) outcome = NightMatch::Already;
         if (outcome != NightMatch::New) {
@@ -96,10 +100,10 @@ bool SqliteLibrary::Match(NightStatements& st, int id, const FoundNight& night, 
         }
     }
     st.held.Reset();
-    return step == SQLITE_ROW || step == SQLITE_DONE;
+    return step == SqlStep::Row || step == SqlStep::Done;
 }
 
-FileResult SqliteLibrary::ExtendHeld(NightStatements& st, NightNumber match, const FoundNight& night,
+FileResult SqlLibrary::ExtendHeld(NightStatements& st, NightNumber match, const FoundNight& night,
                                      std::span<const SampleRecord> samples, const std::string& sourceText,
                                      const AddOptions& options) {
     const NightSpan& span = night.span;
@@ -112,7 +116,7 @@ FileResult SqliteLibrary::ExtendHeld(NightStatements& st, NightNumber match, con
         .Bind(6, static_cast<std::int64_t>(span.last))
         .Bind(7, night.digest)
         .Bind(8, match);
-    if (st.update.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+    if (st.update.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     // The night keeps its exclusions, so its figures follow them.
     std::vector<SampleSpan> spans;
     if (FileResult read = Exclusions(match, spans); !read) return read;
@@ -120,48 +124,49 @@ FileResult SqliteLibrary::ExtendHeld(NightStatements& st, NightNumber match, con
         spans.empty() ? night.figures : ComputeNightFigures(samples, options.figures, quenda::Exclusions(spans));
     // The figures' times are the samples' as recorded: a shifted night's are
     // computed again, shifted, before the add commits.
-    Statement shift(db_, "SELECT clock_shift FROM nights WHERE night=?");
+    Statement shift(*db_, "SELECT clock_shift FROM nights WHERE night=?");
     shift.Bind(1, match);
-    if (shift.Step() == SQLITE_ROW && shift.Int(0) != 0) figures.settingsKey.clear();
+    if (shift.Step() == SqlStep::Row && shift.Int(0) != 0) figures.settingsKey.clear();
     return StoreFigures(match, figures);
 }
 
-bool SqliteLibrary::InsertNight(NightStatements& st, int id, const FoundNight& night,
+bool SqlLibrary::InsertNight(NightStatements& st, int id, const FoundNight& night,
                                 std::span<const SampleRecord> records, const std::string& name,
                                 const std::string& sourceText, std::int64_t now, const Numbers* numbers,
                                 NightNumber& number) {
     const NightSpan& span = night.span;
-    st.insert.Reset();
-    st.insert.BindNull(1);
+    std::optional<NightNumber> free;
     for (const NightNumber given : numbers ? NumbersGiven(*numbers, id, span, records) : std::vector<NightNumber>{}) {
-        Statement taken(db_, "SELECT 1 FROM nights WHERE night=?");
-        taken.Bind(1, given);
-        if (taken.Step() == SQLITE_DONE) {
-            st.insert.Bind(1, given);
+        if (!Exists("SELECT 1 FROM nights WHERE night=?1", given)) {
+            free = given;
             break;
         }
     }
-    st.insert.Bind(2, static_cast<std::int64_t>(id))
-        .Bind(3, name)
-        .Bind(4, DateText(span.DateSeconds()))
-        .Bind(5, span.start)
-        .Bind(6, span.end)
-        .Bind(7, static_cast<std::int64_t>(span.Samples()))
-        .Bind(8, span.GapSeconds())
-        .Bind(9, sourceText)
-        .Bind(10, static_cast<std::int64_t>(span.first))
-        .Bind(11, static_cast<std::int64_t>(span.last))
-        .BindBlob(12, Deflate(night.figures.clinicalJson))
-        .Bind(13, now)
-        .Bind(14, night.digest)
-        .Bind(15, night.figures.settingsKey);
-    BindFigures(st.insert, 16, night.figures.figures);
-    if (st.insert.Step() != SQLITE_DONE) return false;
-    number = sqlite3_last_insert_rowid(db_);
-    return true;
+    Statement& insert = free ? st.insertNumbered : st.insert;
+    insert.Reset();
+    if (free) insert.Bind(kNightNumber, *free);
+    insert.Bind(1, static_cast<std::int64_t>(id))
+        .Bind(2, name)
+        .Bind(3, DateText(span.DateSeconds()))
+        .Bind(4, span.start)
+        .Bind(5, span.end)
+        .Bind(6, static_cast<std::int64_t>(span.Samples()))
+        .Bind(7, span.GapSeconds())
+        .Bind(8, sourceText)
+        .Bind(9, static_cast<std::int64_t>(span.first))
+        .Bind(10, static_cast<std::int64_t>(span.last))
+        .BindBlob(11, Deflate(night.figures.clinicalJson))
+        .Bind(12, now)
+        .Bind(13, night.digest)
+        .Bind(14, night.figures.settingsKey);
+    BindFigures(insert, kFirstFigure, night.figures.figures);
+    if (insert.Step() != SqlStep::Row) return false;
+    number = insert.Int(0);
+    // Run to its end, so the insert is complete on every engine.
+    return insert.Step() == SqlStep::Done;
 }
 
-AddResult SqliteLibrary::AddNumbered(const fs::path& source, int id,
+AddResult SqlLibrary::AddNumbered(const fs::path& source, int id,
                                     std::span<const SampleRecord> samples, const AddOptions& options,
                                     const Numbers* numbers) {
     AddResult out;
@@ -170,7 +175,6 @@ AddResult SqliteLibrary::AddNumbered(const fs::path& source, int id,
     out.leftOut = split.leftOut;
     const std::vector<FoundNight> found = FindNights(samples, split, options.figures);
     const std::string name = options.nameOf ? options.nameOf(id) : std::string();
-    const std::string sourceText = fs::absolute(source).lexically_normal().string();
     const auto fail = [&](FileResult why) {
         out.added = out.replaced = out.already = out.removed = 0;
         out.nights.clear();
@@ -179,12 +183,11 @@ AddResult SqliteLibrary::AddNumbered(const fs::path& source, int id,
         return out;
     };
 
-    Transaction transaction(db_);
+    Transaction transaction(*db_);
     if (!transaction.Open()) return fail(DbFailure(library_message::kCantWrite));
-    Statement addSource(db_, "INSERT OR IGNORE INTO sources(path,added_at) VALUES(?,?)");
-    addSource.Bind(1, sourceText).Bind(2, NowSeconds());
-    if (addSource.Step() != SQLITE_DONE) return fail(DbFailure(library_message::kCantWrite));
-    NightStatements st(db_);
+    std::string sourceText;
+    if (FileResult recorded = RecordSource(source, samples, sourceText); !recorded) return fail(std::move(recorded));
+    NightStatements st(*db_);
     if (!st.Ok()) return fail(DbFailure(library_message::kCantWrite));
 
     std::vector<JournalEntry> journal;
@@ -222,10 +225,10 @@ AddResult SqliteLibrary::AddNumbered(const fs::path& source, int id,
     }
     // Figures were computed without the ID's scoring, if it has one: they
     // are computed again with it below.
-    Statement scored(db_,
+    Statement scored(*db_,
                      "UPDATE nights SET computed_under='' WHERE id=?1 AND EXISTS(SELECT 1 FROM scored WHERE id=?1)");
     scored.Bind(1, static_cast<std::int64_t>(id));
-    if (scored.Step() != SQLITE_DONE) return fail(DbFailure(library_message::kCantWrite));
+    if (scored.Step() != SqlStep::Done) return fail(DbFailure(library_message::kCantWrite));
     if (!journal.empty()) {
         if (FileResult written = Journal(journal); !written) return fail(std::move(written));
     }
@@ -236,7 +239,7 @@ AddResult SqliteLibrary::AddNumbered(const fs::path& source, int id,
     return out;
 }
 
-AddResult SqliteLibrary::AddSamples(const fs::path& source, int id, std::span<const SampleRecord> samples,
+AddResult SqlLibrary::AddSamples(const fs::path& source, int id, std::span<const SampleRecord> samples,
                                    const AddOptions& options) {
     return AddNumbered(source, id, samples, options, nullptr);
 }

@@ -1,37 +1,32 @@
-#include "nights/SqliteLibrary.h"
-
-#include "nights/SqliteStatement.h"
-#include "store/DataFile.h"
-
-#include <sqlite3.h>
+#include "nights/SqlLibrary.h"
 
 namespace quenda {
 
 namespace fs = std::filesystem;
 
-bool SqliteLibrary::Exists(const char* sql, NightNumber night) {
-    Statement s(db_, sql);
+bool SqlLibrary::Exists(const char* sql, NightNumber night) {
+    Statement s(*db_, sql);
     s.Bind(1, night);
-    return s.Step() == SQLITE_ROW;
+    return s.Step() == SqlStep::Row;
 }
 
-bool SqliteLibrary::IsSplitHalf(NightNumber night) {
+bool SqlLibrary::IsSplitHalf(NightNumber night) {
     return Exists("SELECT 1 FROM splits WHERE night=?1 OR second=?1", night);
 }
 
-bool SqliteLibrary::IsMergedNight(NightNumber night) { return Exists("SELECT 1 FROM merges WHERE night=?1", night); }
+bool SqlLibrary::IsMergedNight(NightNumber night) { return Exists("SELECT 1 FROM merges WHERE night=?1", night); }
 
-FileResult SqliteLibrary::ReadPlace(NightNumber night, NightPlace& p, bool hiddenToo) {
+FileResult SqlLibrary::ReadPlace(NightNumber night, NightPlace& p, bool hiddenToo) {
     if (!hiddenToo) {
         if (FileResult listed = Listed(night); !listed) return listed;
     }
-    Statement s(db_,
+    Statement s(*db_,
                 "SELECT night,id,start,\"end\",samples,first,source,digest,clock_shift,note,name,added_at "
                 "FROM nights WHERE night=?");
     s.Bind(1, night);
-    const int step = s.Step();
-    if (step == SQLITE_DONE) return LibraryFailure(library_message::kNoNight, std::to_string(night));
-    if (step != SQLITE_ROW) return DbFailure(library_message::kCantOpen);
+    const SqlStep step = s.Step();
+    if (step == SqlStep::Done) return LibraryFailure(library_message::kNoNight, std::to_string(night));
+    if (step != SqlStep::Row) return DbFailure(library_message::kCantOpen);
     p.night = s.Int(0);
     p.id = static_cast<int>(s.Int(1));
     p.start = s.Int(2);
@@ -47,21 +42,23 @@ FileResult SqliteLibrary::ReadPlace(NightNumber night, NightPlace& p, bool hidde
     return {};
 }
 
-FileResult SqliteLibrary::SetSpans(NightNumber night, std::span<const SampleSpan> spans) {
-    Statement clear(db_, "DELETE FROM exclusions WHERE night=?");
+FileResult SqlLibrary::SetSpans(NightNumber night, std::span<const SampleSpan> spans) {
+    Statement clear(*db_, "DELETE FROM exclusions WHERE night=?");
     clear.Bind(1, night);
-    if (clear.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
-    Statement add(db_, "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
+    if (clear.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
+    Statement add(*db_, "INSERT INTO exclusions(night,first,last) VALUES(?,?,?)");
     for (const SampleSpan& span : spans) {
         add.Reset();
         add.Bind(1, night).Bind(2, static_cast<std::int64_t>(span.first)).Bind(3, static_cast<std::int64_t>(span.last));
-        if (add.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+        if (add.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     }
-    return {};
+    Statement stale(*db_, "UPDATE nights SET computed_under='' WHERE night=?");
+    stale.Bind(1, night);
+    return stale.Step() == SqlStep::Done ? FileResult{} : DbFailure(library_message::kCantWrite);
 }
 
-FileResult SqliteLibrary::Change(const std::function<FileResult(std::vector<JournalEntry>&)>& change) {
-    Transaction transaction(db_);
+FileResult SqlLibrary::Change(const std::function<FileResult(std::vector<JournalEntry>&)>& change) {
+    Transaction transaction(*db_);
     if (!transaction.Open()) return DbFailure(library_message::kCantWrite);
     std::vector<JournalEntry> journal;
     if (FileResult changed = change(journal); !changed) return changed;
@@ -75,7 +72,7 @@ FileResult SqliteLibrary::Change(const std::function<FileResult(std::vector<Jour
     return {};
 }
 
-FileResult SqliteLibrary::ChangeNaming(
+FileResult SqlLibrary::ChangeNaming(
     NightNumber* named, const std::function<FileResult(std::vector<JournalEntry>&, NightNumber&)>& change) {
     NightNumber night = 0;
     FileResult result = Change([&](std::vector<JournalEntry>& journal) { return change(journal, night); });
@@ -83,15 +80,15 @@ FileResult SqliteLibrary::ChangeNaming(
     return result;
 }
 
-FileResult SqliteLibrary::ShiftTo(NightNumber night, std::int64_t clockShift,
+FileResult SqlLibrary::ShiftTo(NightNumber night, std::int64_t clockShift,
                                   std::vector<JournalEntry>& journal) {
     NightPlace p;
     if (FileResult read = ReadPlace(night, p); !read) return read;
     if (FileResult fits = CheckShift(p, clockShift); !fits) return fits;
     if (clockShift == p.clockShift) return {};
-    Statement s(db_, "UPDATE nights SET clock_shift=?,date=?,computed_under='' WHERE night=?");
+    Statement s(*db_, "UPDATE nights SET clock_shift=?,date=?,computed_under='' WHERE night=?");
     s.Bind(1, clockShift).Bind(2, NightDate(p.start + clockShift)).Bind(3, night);
-    if (s.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+    if (s.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     if (clockShift == 0) {
         journal.push_back({NowSeconds(), JournalKind::Unshift, night, p.id, p.start, {}, p.samples, p.digest});
     } else {
@@ -101,7 +98,7 @@ FileResult SqliteLibrary::ShiftTo(NightNumber night, std::int64_t clockShift,
     return {};
 }
 
-FileResult SqliteLibrary::Shift(NightNumber night, std::int64_t seconds) {
+FileResult SqlLibrary::Shift(NightNumber night, std::int64_t seconds) {
     return Change([&](std::vector<JournalEntry>& journal) {
         NightPlace p;
         if (FileResult read = ReadPlace(night, p); !read) return read;
@@ -109,7 +106,7 @@ FileResult SqliteLibrary::Shift(NightNumber night, std::int64_t seconds) {
     });
 }
 
-FileResult SqliteLibrary::Unshift(NightNumber night) {
+FileResult SqlLibrary::Unshift(NightNumber night) {
     return Change([&](std::vector<JournalEntry>& journal) {
         NightPlace p;
         if (FileResult read = ReadPlace(night, p); !read) return read;
@@ -118,7 +115,7 @@ FileResult SqliteLibrary::Unshift(NightNumber night) {
     });
 }
 
-FileResult SqliteLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<JournalEntry>& journal,
+FileResult SqlLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<JournalEntry>& journal,
                                   NightNumber& merged) {
     if (a == b) return LibraryRefusal(library_message::kMergeItself, {a});
     NightPlace pa, pb;
@@ -133,7 +130,7 @@ FileResult SqliteLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<Jour
     }
     if (FileResult fits = CheckMergeTimes(first, second); !fits) return fits;
     MergedRange range;
-    if (FileResult found = FindMergedRange(first, second, range); !found) return found;
+    if (FileResult found = FindMergedRange(first, second, Reader(), range); !found) return found;
     const std::int64_t count = range.samples;
     std::vector<SampleSpan> firstSpans, secondSpans;
     if (FileResult read = Exclusions(first.night, firstSpans); !read) return read;
@@ -141,7 +138,7 @@ FileResult SqliteLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<Jour
     const std::vector<SampleSpan> spans = JoinSpans(firstSpans, secondSpans, first.samples);
     const std::string joined = JoinNotes(first.note, second.note);
 
-    Statement grow(db_,
+    Statement grow(*db_,
                    "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,digest=?,"
                    "note=?,computed_under='' WHERE night=?");
     grow.Bind(1, second.end)
@@ -153,9 +150,9 @@ FileResult SqliteLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<Jour
         .Bind(7, range.digest)
         .Bind(8, joined)
         .Bind(9, first.night);
-    Statement hide(db_, "UPDATE nights SET merged_into=? WHERE night=?");
+    Statement hide(*db_, "UPDATE nights SET merged_into=? WHERE night=?");
     hide.Bind(1, first.night).Bind(2, second.night);
-    Statement keep(db_,
+    Statement keep(*db_,
                    "INSERT INTO merges(second,night,first_samples,first_end,first_source,first_first,"
                    "first_digest,first_note,joined_note) VALUES(?,?,?,?,?,?,?,?,?)");
     keep.Bind(1, second.night)
@@ -167,7 +164,7 @@ FileResult SqliteLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<Jour
         .Bind(7, first.digest)
         .Bind(8, first.note)
         .Bind(9, joined);
-    if (grow.Step() != SQLITE_DONE || hide.Step() != SQLITE_DONE || keep.Step() != SQLITE_DONE)
+    if (grow.Step() != SqlStep::Done || hide.Step() != SqlStep::Done || keep.Step() != SqlStep::Done)
         return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(second.night, {}); !set) return set;
     if (FileResult set = SetSpans(first.night, spans); !set) return set;
@@ -177,50 +174,50 @@ FileResult SqliteLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<Jour
     return {};
 }
 
-FileResult SqliteLibrary::Merge(NightNumber a, NightNumber b, NightNumber* merged) {
+FileResult SqlLibrary::Merge(NightNumber a, NightNumber b, NightNumber* merged) {
     return ChangeNaming(merged, [&](std::vector<JournalEntry>& journal, NightNumber& into) {
         return DoMerge(a, b, journal, into);
     });
 }
 
-FileResult SqliteLibrary::DoUnmerge(NightNumber night, std::vector<JournalEntry>& journal,
+FileResult SqlLibrary::DoUnmerge(NightNumber night, std::vector<JournalEntry>& journal,
                                     NightNumber& second) {
     NightPlace p;
     if (FileResult read = ReadPlace(night, p); !read) return read;
-    Statement last(db_,
-                   "SELECT rowid,second,first_samples,first_end,first_source,first_first,first_digest,"
-                   "first_note,joined_note FROM merges WHERE night=? ORDER BY rowid DESC LIMIT 1");
+    // A night's merges stack: the last one's first part ends latest.
+    Statement last(*db_,
+                   "SELECT second,first_samples,first_end,first_source,first_first,first_digest,"
+                   "first_note,joined_note FROM merges WHERE night=? ORDER BY first_end DESC LIMIT 1");
     last.Bind(1, night);
-    if (last.Step() != SQLITE_ROW) return LibraryRefusal(library_message::kNotMerged, {night});
-    const std::int64_t row = last.Int(0);
-    second = last.Int(1);
-    const auto samples = static_cast<std::int32_t>(last.Int(2));
-    const std::int64_t end = last.Int(3);
-    const std::int64_t from = last.Int(5);
+    if (last.Step() != SqlStep::Row) return LibraryRefusal(library_message::kNotMerged, {night});
+    second = last.Int(0);
+    const auto samples = static_cast<std::int32_t>(last.Int(1));
+    const std::int64_t end = last.Int(2);
+    const std::int64_t from = last.Int(4);
     NightPlace hidden;
     if (FileResult read = ReadPlace(second, hidden, true); !read) return read;
     std::vector<SampleSpan> spans, firstSpans, secondSpans;
     if (FileResult read = Exclusions(night, spans); !read) return read;
     DivideSpans(spans, samples, firstSpans, secondSpans);
 
-    Statement shrink(db_,
+    Statement shrink(*db_,
                      "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,digest=?,"
                      "note=?,computed_under='' WHERE night=?");
     shrink.Bind(1, end)
         .Bind(2, static_cast<std::int64_t>(samples))
         .Bind(3, end - p.start + 1 - samples)
-        .Bind(4, last.Text(4))
+        .Bind(4, last.Text(3))
         .Bind(5, from)
         .Bind(6, from + samples - 1)
-        .Bind(7, last.Int(6))
+        .Bind(7, last.Int(5))
         // A note written on the merged night stays with the first.
-        .Bind(8, p.note == last.Text(8) ? last.Text(7) : p.note)
+        .Bind(8, p.note == last.Text(7) ? last.Text(6) : p.note)
         .Bind(9, night);
-    Statement show(db_, "UPDATE nights SET merged_into=NULL,clock_shift=?,date=?,computed_under='' WHERE night=?");
+    Statement show(*db_, "UPDATE nights SET merged_into=NULL,clock_shift=?,date=?,computed_under='' WHERE night=?");
     show.Bind(1, p.clockShift).Bind(2, NightDate(hidden.start + p.clockShift)).Bind(3, second);
-    Statement forget(db_, "DELETE FROM merges WHERE rowid=?");
-    forget.Bind(1, row);
-    if (shrink.Step() != SQLITE_DONE || show.Step() != SQLITE_DONE || forget.Step() != SQLITE_DONE)
+    Statement forget(*db_, "DELETE FROM merges WHERE second=?");
+    forget.Bind(1, second);
+    if (shrink.Step() != SqlStep::Done || show.Step() != SqlStep::Done || forget.Step() != SqlStep::Done)
         return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(night, firstSpans); !set) return set;
     if (FileResult set = SetSpans(second, secondSpans); !set) return set;
@@ -228,13 +225,13 @@ FileResult SqliteLibrary::DoUnmerge(NightNumber night, std::vector<JournalEntry>
     return {};
 }
 
-FileResult SqliteLibrary::Unmerge(NightNumber night, NightNumber* second) {
+FileResult SqlLibrary::Unmerge(NightNumber night, NightNumber* second) {
     return ChangeNaming(second, [&](std::vector<JournalEntry>& journal, NightNumber& back) {
         return DoUnmerge(night, journal, back);
     });
 }
 
-FileResult SqliteLibrary::DoSplit(NightNumber night, std::int32_t index,
+FileResult SqlLibrary::DoSplit(NightNumber night, std::int32_t index,
                                   std::optional<NightNumber> number, std::vector<JournalEntry>& journal,
                                   NightNumber& second) {
     NightPlace p;
@@ -243,7 +240,7 @@ FileResult SqliteLibrary::DoSplit(NightNumber night, std::int32_t index,
     if (Exists("SELECT 1 FROM splits WHERE night=?1", night))
         return LibraryRefusal(library_message::kSplitHalf, {night});
     NightCut cut;
-    if (FileResult cutAt = CutNight(p, index, cut); !cutAt) return cutAt;
+    if (FileResult cutAt = CutNight(p, index, Reader(), cut); !cutAt) return cutAt;
     const std::int64_t firstEnd = cut.firstEnd;
     const std::int64_t secondStart = cut.secondStart;
     const std::int32_t rest = p.samples - index;
@@ -251,7 +248,7 @@ FileResult SqliteLibrary::DoSplit(NightNumber night, std::int32_t index,
     if (FileResult read = Exclusions(night, spans); !read) return read;
     DivideSpans(spans, index, firstSpans, secondSpans);
 
-    Statement shrink(db_,
+    Statement shrink(*db_,
                      "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,last=?,digest=?,computed_under='' "
                      "WHERE night=?");
     shrink.Bind(1, firstEnd)
@@ -260,35 +257,36 @@ FileResult SqliteLibrary::DoSplit(NightNumber night, std::int32_t index,
         .Bind(4, static_cast<std::int64_t>(p.first) + index - 1)
         .Bind(5, cut.firstDigest)
         .Bind(6, night);
-    if (shrink.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
-    // Its figures come when next read, like every night put right.
-    Statement add(db_,
-                  "INSERT INTO nights(night,id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
-                  "clinical,note,added_at,digest,computed_under,clock_shift) "
-                  "VALUES(?,?,?,?,?,?,?,?,?,?,?,x'','',?,?,'',?)");
-    if (number && !Exists("SELECT 1 FROM nights WHERE night=?1", *number)) {
-        add.Bind(1, *number);
-    } else {
-        add.BindNull(1);
-    }
-    add.Bind(2, static_cast<std::int64_t>(p.id))
-        .Bind(3, p.name)
-        .Bind(4, NightDate(secondStart + p.clockShift))
-        .Bind(5, secondStart)
-        .Bind(6, p.end)
-        .Bind(7, static_cast<std::int64_t>(rest))
-        .Bind(8, p.end - secondStart + 1 - rest)
-        .Bind(9, p.source)
-        .Bind(10, static_cast<std::int64_t>(p.first) + index)
-        .Bind(11, static_cast<std::int64_t>(p.first) + p.samples - 1)
+    if (shrink.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
+    // Its figures come when next read, like every night put right. The
+    // number a replayed cut gave before, when free; else the database's.
+    const bool numbered = number && !Exists("SELECT 1 FROM nights WHERE night=?1", *number);
+    Statement add(*db_, std::string("INSERT INTO nights(id,name,date,start,\"end\",samples,gap_seconds,source,first,"
+                                    "last,clinical,note,added_at,digest,computed_under,clock_shift") +
+                            (numbered ? ",night" : "") +
+                            ") VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,'',?12,?13,'',?14" +
+                            (numbered ? ",?15" : "") + ") RETURNING night");
+    if (numbered) add.Bind(15, *number);
+    add.Bind(1, static_cast<std::int64_t>(p.id))
+        .Bind(2, p.name)
+        .Bind(3, NightDate(secondStart + p.clockShift))
+        .Bind(4, secondStart)
+        .Bind(5, p.end)
+        .Bind(6, static_cast<std::int64_t>(rest))
+        .Bind(7, p.end - secondStart + 1 - rest)
+        .Bind(8, p.source)
+        .Bind(9, static_cast<std::int64_t>(p.first) + index)
+        .Bind(10, static_cast<std::int64_t>(p.first) + p.samples - 1)
+        .BindBlob(11, {})
         .Bind(12, p.addedAt)
         .Bind(13, cut.secondDigest)
         .Bind(14, p.clockShift);
-    if (add.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
-    second = sqlite3_last_insert_rowid(db_);
-    Statement keep(db_, "INSERT INTO splits(second,night,whole_samples,whole_end,whole_digest) VALUES(?,?,?,?,?)");
+    if (add.Step() != SqlStep::Row) return DbFailure(library_message::kCantWrite);
+    second = add.Int(0);
+    if (add.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
+    Statement keep(*db_, "INSERT INTO splits(second,night,whole_samples,whole_end,whole_digest) VALUES(?,?,?,?,?)");
     keep.Bind(1, second).Bind(2, night).Bind(3, static_cast<std::int64_t>(p.samples)).Bind(4, p.end).Bind(5, p.digest);
-    if (keep.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+    if (keep.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(night, firstSpans); !set) return set;
     if (FileResult set = SetSpans(second, secondSpans); !set) return set;
     journal.push_back(
@@ -296,20 +294,20 @@ FileResult SqliteLibrary::DoSplit(NightNumber night, std::int32_t index,
     return {};
 }
 
-FileResult SqliteLibrary::Split(NightNumber night, std::int32_t index, NightNumber* second) {
+FileResult SqlLibrary::Split(NightNumber night, std::int32_t index, NightNumber* second) {
     return ChangeNaming(second, [&](std::vector<JournalEntry>& journal, NightNumber& made) {
         return DoSplit(night, index, std::nullopt, journal, made);
     });
 }
 
-FileResult SqliteLibrary::DoUnsplit(NightNumber night, std::vector<JournalEntry>& journal,
+FileResult SqlLibrary::DoUnsplit(NightNumber night, std::vector<JournalEntry>& journal,
                                     NightNumber& first) {
     if (FileResult listed = Listed(night); !listed) return listed;
-    Statement split(db_,
+    Statement split(*db_,
                     "SELECT night,second,whole_samples,whole_end,whole_digest FROM splits "
                     "WHERE night=?1 OR second=?1 ORDER BY night=?1 DESC LIMIT 1");
     split.Bind(1, night);
-    if (split.Step() != SQLITE_ROW) return LibraryRefusal(library_message::kNotSplit, {night});
+    if (split.Step() != SqlStep::Row) return LibraryRefusal(library_message::kNotSplit, {night});
     first = split.Int(0);
     const NightNumber second = split.Int(1);
     const std::int64_t whole = split.Int(2);
@@ -325,7 +323,7 @@ FileResult SqliteLibrary::DoUnsplit(NightNumber night, std::vector<JournalEntry>
     for (const SampleSpan& s : secondSpans) spans.push_back({s.first + a.samples, s.last + a.samples});
     spans = quenda::Exclusions(spans).Spans();
 
-    Statement grow(db_,
+    Statement grow(*db_,
                    "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,last=?,digest=?,note=?,"
                    "computed_under='' WHERE night=?");
     grow.Bind(1, end)
@@ -335,15 +333,15 @@ FileResult SqliteLibrary::DoUnsplit(NightNumber night, std::vector<JournalEntry>
         .Bind(5, split.Int(4))
         .Bind(6, JoinNotes(a.note, b.note))
         .Bind(7, first);
-    Statement drop(db_, "DELETE FROM nights WHERE night=?");
+    Statement drop(*db_, "DELETE FROM nights WHERE night=?");
     drop.Bind(1, second);
-    if (grow.Step() != SQLITE_DONE || drop.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+    if (grow.Step() != SqlStep::Done || drop.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(first, spans); !set) return set;
     journal.push_back({NowSeconds(), JournalKind::Unsplit, first, a.id, a.start, {}, a.samples, a.digest});
     return {};
 }
 
-FileResult SqliteLibrary::Unsplit(NightNumber night, NightNumber* first) {
+FileResult SqlLibrary::Unsplit(NightNumber night, NightNumber* first) {
     return ChangeNaming(first, [&](std::vector<JournalEntry>& journal, NightNumber& kept) {
         return DoUnsplit(night, journal, kept);
     });

@@ -4,10 +4,7 @@
 // nearer to it than to the listed nights of the same ID before and after it
 // (the gap between two nights is cut in its middle; the first night takes
 // all before it, the last all after), given out moved by its clock shift.
-#include "nights/SqliteLibrary.h"
-#include "nights/SqliteStatement.h"
-
-#include <sqlite3.h>
+#include "nights/SqlLibrary.h"
 
 #include <charconv>
 #include <limits>
@@ -70,15 +67,15 @@ bool ParseScoringText(std::string_view text, ScoredStudy& study) {
     return true;
 }
 
-FileResult SqliteLibrary::DoSetScoring(int id, const ScoredStudy& study, std::vector<JournalEntry>& journal) {
+FileResult SqlLibrary::DoSetScoring(int id, const ScoredStudy& study, std::vector<JournalEntry>& journal) {
     if (study.annotations.empty()) return {};
     const std::int64_t first = study.annotations.front().onsetMs;
     const std::int64_t last = study.annotations.back().onsetMs;
-    Statement clear(db_, "DELETE FROM scored WHERE id=? AND onset_ms BETWEEN ? AND ?");
+    Statement clear(*db_, "DELETE FROM scored WHERE id=? AND onset_ms BETWEEN ? AND ?");
     clear.Bind(1, static_cast<std::int64_t>(id)).Bind(2, first).Bind(3, last);
-    if (clear.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+    if (clear.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     for (const ScoredAnnotation& a : study.annotations) {
-        Statement add(db_, "INSERT INTO scored(id,onset_ms,duration_ms,kind,stage,text,source) VALUES(?,?,?,?,?,?,?)");
+        Statement add(*db_, "INSERT INTO scored(id,onset_ms,duration_ms,kind,stage,text,source) VALUES(?,?,?,?,?,?,?)");
         add.Bind(1, static_cast<std::int64_t>(id))
             .Bind(2, a.onsetMs)
             .Bind(3, a.durationMs)
@@ -86,39 +83,39 @@ FileResult SqliteLibrary::DoSetScoring(int id, const ScoredStudy& study, std::ve
             .Bind(5, static_cast<std::int64_t>(a.stage))
             .Bind(6, a.text)
             .Bind(7, study.source);
-        if (add.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+        if (add.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     }
     // Every night of the ID is counted again when next read.
-    Statement stale(db_, "UPDATE nights SET computed_under='' WHERE id=?");
+    Statement stale(*db_, "UPDATE nights SET computed_under='' WHERE id=?");
     stale.Bind(1, static_cast<std::int64_t>(id));
-    if (stale.Step() != SQLITE_DONE) return DbFailure(library_message::kCantWrite);
+    if (stale.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     journal.push_back({NowSeconds(), JournalKind::Scoring, 0, id, first / 1000, ScoringText(study), 0, 0});
     return {};
 }
 
-FileResult SqliteLibrary::SetScoring(int id, const ScoredStudy& study) {
+FileResult SqlLibrary::SetScoring(int id, const ScoredStudy& study) {
     return Change([&](std::vector<JournalEntry>& journal) { return DoSetScoring(id, study, journal); });
 }
 
-ScoredStudy SqliteLibrary::NightScoring(int id, std::int64_t start, std::int64_t end, std::int64_t clockShift) {
+ScoredStudy SqlLibrary::NightScoring(int id, std::int64_t start, std::int64_t end, std::int64_t clockShift) {
     ScoredStudy study;
-    Statement before(db_, "SELECT MAX(\"end\") FROM nights WHERE id=?1 AND merged_into IS NULL AND start<?2");
+    Statement before(*db_, "SELECT MAX(\"end\") FROM nights WHERE id=?1 AND merged_into IS NULL AND start<?2");
     before.Bind(1, static_cast<std::int64_t>(id)).Bind(2, start);
-    Statement after(db_, "SELECT MIN(start) FROM nights WHERE id=?1 AND merged_into IS NULL AND start>?2");
+    Statement after(*db_, "SELECT MIN(start) FROM nights WHERE id=?1 AND merged_into IS NULL AND start>?2");
     after.Bind(1, static_cast<std::int64_t>(id)).Bind(2, start);
-    if (before.Step() != SQLITE_ROW || after.Step() != SQLITE_ROW) return study;
+    if (before.Step() != SqlStep::Row || after.Step() != SqlStep::Row) return study;
     // Milliseconds from the second after one night's last to the next one's first, halved.
     const auto middle = [](std::int64_t lastSecond, std::int64_t nextStart) {
         return (lastSecond + 1 + nextStart) * 500;
     };
     const std::int64_t from =
-        sqlite3_column_type(before.Get(), 0) == SQLITE_NULL ? kBefore : middle(before.Int(0), start);
-    const std::int64_t to = sqlite3_column_type(after.Get(), 0) == SQLITE_NULL ? kAfter : middle(end, after.Int(0));
-    Statement s(db_,
+        before.IsNull(0) ? kBefore : middle(before.Int(0), start);
+    const std::int64_t to = after.IsNull(0) ? kAfter : middle(end, after.Int(0));
+    Statement s(*db_,
                 "SELECT onset_ms,duration_ms,kind,stage,text,source FROM scored WHERE id=? AND onset_ms>=? AND "
-                "onset_ms<? ORDER BY onset_ms,rowid");
+                "onset_ms<? ORDER BY onset_ms,kind,duration_ms,stage");
     s.Bind(1, static_cast<std::int64_t>(id)).Bind(2, from).Bind(3, to);
-    while (s.Step() == SQLITE_ROW) {
+    while (s.Step() == SqlStep::Row) {
         ScoredAnnotation a;
         a.onsetMs = s.Int(0) + clockShift * 1000;
         a.durationMs = s.Int(1);
@@ -132,7 +129,7 @@ ScoredStudy SqliteLibrary::NightScoring(int id, std::int64_t start, std::int64_t
     return study;
 }
 
-FileResult SqliteLibrary::Scoring(NightNumber night, ScoredStudy& study) {
+FileResult SqlLibrary::Scoring(NightNumber night, ScoredStudy& study) {
     NightPlace p;
     if (FileResult read = ReadPlace(night, p); !read) return read;
     study = NightScoring(p.id, p.start, p.end, p.clockShift);
