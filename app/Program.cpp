@@ -14,6 +14,7 @@
 #include "formats/ImportCommand.h"
 #include "link/BluetoothLink.h"
 #include "nights/Library.h"
+#include "nights/StudyNights.h"
 #include "patient/PatientCommands.h"
 #include "patient/PatientFile.h"
 #include "views/ClinicalViewWindow.h"
@@ -44,9 +45,13 @@ AddOptions NightsAddOptions(AppContext& context) {
 // Every kept download's and import's nights go to the library. A failure is
 // said and nothing else: the download or import is on disk whatever the
 // library does.
-void AddNights(QWidget* parent, AppContext& context, const std::filesystem::path& path, const char* failed) {
+// An import's sleep study keeps its scoring under the current ID first, as
+// `nights add` does.
+void AddNights(QWidget* parent, AppContext& context, const std::filesystem::path& path, const char* failed,
+               const ScoredStudy& scoring = {}) {
     const std::filesystem::path paths[] = {path};
-    const AddResult added = AddToLibrary(LibraryOf(context), paths, NightsAddOptions(context));
+    const AddResult added =
+        AddStudyNights(LibraryOf(context), context.store.CurrentId, scoring, paths, NightsAddOptions(context));
     if (added.result) return;
     std::string text = UiText(failed);
     for (const std::string& failure : added.failures) text += "\n" + failure;
@@ -231,8 +236,9 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         AfterNewData(frame, context);
     };
     handlers.importFile = [&context](MainWindow& frame) {
-        const auto addNights = [&context](QWidget* parent, const std::filesystem::path& kept) {
-            AddNights(parent, context, kept, "The nights of this import could not be added to the library:");
+        const auto addNights = [&context](QWidget* parent, const std::filesystem::path& kept,
+                                          const ScoredStudy& scoring) {
+            AddNights(parent, context, kept, "The nights of this import could not be added to the library:", scoring);
         };
         if (!RunImport(&frame, context, addNights)) return;
         frame.Router().OnDataImported();

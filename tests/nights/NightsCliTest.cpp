@@ -84,7 +84,8 @@ TEST(NightsCli, AddListShowNoteRemoveExport) {
                   "biomarkers_psd_band,biomarkers_psd_ratio,biomarkers_psd_peak,scored_events_apneas,scored_events_"
                   "hypopneas,scored_events_hours,"
                   "scored_events_hours_basis,scored_events_ahi,hypoxic_burden_value,hypoxic_burden_events_used,"
-                  "hypoxic_burden_hours,hypoxic_burden_hours_basis,note,missing");
+                  "hypoxic_burden_hours,hypoxic_burden_hours_basis,hypoxic_burden_window_start,hypoxic_burden_window_end,"
+              "note,missing");
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2);
     // A night's row has a field for every column, whatever figures it lacks.
     const std::string row = run.out.substr(header.size() + 1);
