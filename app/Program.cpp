@@ -15,6 +15,7 @@
 #include "formats/ImportCommand.h"
 #include "link/BluetoothLink.h"
 #include "nights/Library.h"
+#include "nights/StudyNights.h"
 #include "patient/PatientCommands.h"
 #include "patient/PatientFile.h"
 #include "views/ClinicalViewWindow.h"
@@ -44,13 +45,15 @@ AddOptions NightsAddOptions(AppContext& context) {
 // Every kept download's and import's nights go to the library. A failure is
 // said and nothing else: the download or import is on disk whatever the
 // library does.
-// A download is kept in its folder whatever the library does (a server out
-// of reach, say): its message says where, and how to add it later.
+// An import's sleep study keeps its scoring under the current ID first, as
+// `nights add` does. A download is kept in its folder whatever the library
+// does (a server out of reach, say): its message says where, and how to add
+// it later.
 void AddNights(QWidget* parent, AppContext& context, const std::filesystem::path& path, const char* failed,
-               bool download = false) {
+               const ScoredStudy& scoring = {}, bool download = false) {
     const std::filesystem::path paths[] = {path};
-    const AddResult added =
-        AddToLibrary(LibraryOf(context), paths, NightsAddOptions(context), DialogPasswordPrompt(parent));
+    const AddResult added = AddStudyNights(LibraryOf(context), context.store.CurrentId, scoring, paths,
+                                           NightsAddOptions(context), DialogPasswordPrompt(parent));
     if (added.result) return;
     std::string text = UiText(failed);
     for (const std::string& failure : added.failures) text += "\n" + failure;
@@ -59,7 +62,7 @@ void AddNights(QWidget* parent, AppContext& context, const std::filesystem::path
 }
 
 void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesystem::path& folder) {
-    AddNights(parent, context, folder, "The nights of this download could not be added to the library:", true);
+    AddNights(parent, context, folder, "The nights of this download could not be added to the library:", {}, true);
 }
 
 // An open Nights window reads the library again: after a change of the
@@ -254,8 +257,9 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         AfterNewData(frame, context);
     };
     handlers.importFile = [&context](MainWindow& frame) {
-        const auto addNights = [&context](QWidget* parent, const std::filesystem::path& kept) {
-            AddNights(parent, context, kept, "The nights of this import could not be added to the library:");
+        const auto addNights = [&context](QWidget* parent, const std::filesystem::path& kept,
+                                          const ScoredStudy& scoring) {
+            AddNights(parent, context, kept, "The nights of this import could not be added to the library:", scoring);
         };
         if (!RunImport(&frame, context, addNights)) return;
         frame.Router().OnDataImported();

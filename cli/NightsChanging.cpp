@@ -8,8 +8,8 @@
 #include "cli/Nights.h"
 #include "cli/Terminal.h"
 #include "formats/Scoring.h"
+#include "nights/StudyNights.h"
 
-#include <cctype>
 #include <cstdio>
 #include <limits>
 
@@ -20,12 +20,10 @@ namespace nights_cli {
 // --events), kept in the library under the file's ID. False, said, when it
 // cannot be read or kept; a file that is no EDF has none.
 bool KeepScoring(NightLibrary& library, const std::string& path, const NightsOptions& o, int& code) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension != ".edf" && !o.events) return true;
+    if (!IsEdfName(path) && !o.events) return true;
     const StudyScoring scoring = ReadStudyScoring(path, o.events.value_or(""));
     FileResult kept;
-    if (scoring.ok && !scoring.study.Empty()) kept = library.SetScoring(o.id.value_or(1), scoring.study);
+    if (scoring.ok) kept = KeepStudyScoring(library, o.id.value_or(1), scoring.study);
     if (scoring.ok && kept) return true;
     Say("quenda-cli: " + (scoring.ok ? kept.message : scoring.message));
     code = kExitFailed;

@@ -81,7 +81,20 @@ private:
             if (c == '{') {
                 Object(key + "_");
             } else if (c == '[') {
-                SkipValue();
+                // A [start, end] pair of numbers (the burden's window) is two
+                // columns; any other list is left to the JSON.
+                const std::size_t close = text_.find(']', at_);
+                const std::string_view items =
+                    close == std::string_view::npos ? std::string_view{} : text_.substr(at_ + 1, close - at_ - 1);
+                const std::size_t comma = items.find(',');
+                if (!items.empty() && items.find_first_of("[{\"") == std::string_view::npos &&
+                    comma != std::string_view::npos && items.find(',', comma + 1) == std::string_view::npos) {
+                    out_.emplace_back(key + "_start", std::string(items.substr(0, comma)));
+                    out_.emplace_back(key + "_end", std::string(items.substr(comma + 1)));
+                    at_ = close + 1;
+                } else {
+                    SkipValue();
+                }
             } else if (c == '"') {
                 out_.emplace_back(key, String());
             } else {

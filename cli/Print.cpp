@@ -130,7 +130,8 @@ int PrintCommand(int argc, char** argv) {
     const ClinicalSetup setup = ReadClinicalSetup(settings);
     content.clinical.profile = o.profile.value_or(setup.Profile());
     std::string libraryNote;
-    content.clinical.exclusions = DataFileExclusions(o.library, contents, libraryNote);
+    // A library night's file prints with the night's exclusions and scoring, as analyze reads it.
+    content.clinical.exclusions = DataFileExclusions(o.library, contents, libraryNote, &content.scoring);
     if (!libraryNote.empty()) std::fprintf(stderr, "quenda-cli: %s\n", libraryNote.c_str());
     content.averagingSeconds = setup.averagingSeconds;
 

@@ -51,7 +51,7 @@ const char* const kUsage =
     "                  [--profile raw|default]\n"
     "       quenda-cli events FILE.dat OUT.txt [--patients DIR]\n"
     "       quenda-cli import IN.csv|IN.edf|RING-FILE OUT.dat [--id N] [--date-order dmy|mdy]\n"
-    "       quenda-cli nights add PATH... [--id N] [--date-order dmy|mdy]\n"
+    "       quenda-cli nights add PATH... [--id N] [--date-order dmy|mdy] [--events SCORING.xml]\n"
     "                                                data files, kept-download folders, CSV, EDF or ring files\n"
     "       quenda-cli nights list [--id N] [--from DATE] [--to DATE] [--json|--csv]\n"
     "       quenda-cli nights show NIGHT [--json]\n"
@@ -94,7 +94,9 @@ const char* const kUsage =
     "data file under ID N (default 1); dates that fit both D/M/Y and M/D/Y need\n"
     "--date-order. nights add keeps a CSV, EDF or ring file (as ID --id,\n"
     "default 1) under $XDG_DATA_HOME/Quenda/imports as a data file, then adds its\n"
-    "nights; a folder copied from a phone app gives all such files in it.\n";
+    "nights; a folder copied from a phone app gives all such files in it. Of a\n"
+    "sleep study's EDF file it keeps the scoring too: its EDF+ annotations, or\n"
+    "with --events the NSRR-style XML of the same recording.\n";
 
 // The terminal's word for how a download ended: its exit status.
 int DownloadExitCode(ReceiveResult ended) {

@@ -3,6 +3,8 @@
 #include "formats/FileCommands.h"
 #include "formats/Import.h"
 #include "formats/ImportDialog.h"
+#include "formats/Scoring.h"
+#include "document/AppContext.h"
 #include "widgets/MessageBox.h"
 #include "widgets/UiTexts.h"
 
@@ -35,6 +37,26 @@ bool ImportIntoProgram(QWidget* parent, AppContext& context, const std::string& 
                        QMessageBox::Warning);
         return false;
     }
+    // A sleep study's scoring, read before anything is kept: a scoring file
+    // that cannot be read refuses the import, as `nights add` refuses it.
+    StudyScoring scoring{true, {}, {}};
+    if (IsEdfName(path)) {
+        std::filesystem::path xml;
+        if (const std::filesystem::path beside = ScoringXmlBeside(path); !beside.empty()) {
+            const auto chosen = AskScoringXml(parent, path, beside);
+            if (!chosen) return false;
+            xml = *chosen;
+        }
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        scoring = ReadStudyScoring(path, xml);
+        QGuiApplication::restoreOverrideCursor();
+        if (!scoring.ok) {
+            ShowMessageBox(parent,
+                           UiQString("%1 could not be imported: %2").arg(shown, QString::fromStdString(scoring.message)),
+                           QMessageBox::Warning);
+            return false;
+        }
+    }
     std::filesystem::path keptAs;
     if (const FileResult written = KeepImport(path, id, imported.samples, DefaultImportsRoot(), keptAs); !written) {
         ShowMessageBox(parent,
@@ -44,7 +66,11 @@ bool ImportIntoProgram(QWidget* parent, AppContext& context, const std::string& 
         return false;
     }
     if (!OpenSavedDataFile(parent, context, keptAs.string())) return false;
-    if (kept) kept(parent, keptAs);
+    if (kept) {
+        kept(parent, keptAs, scoring.study);
+        // The scoring is the library's now: the data set takes it from there.
+        context.clinical.Reload();
+    }
     // What was read and what left out, so that no column is lost unseen.
     QString summary = UiQString("%1 imported: %2 samples.").arg(shown).arg(imported.samples.size());
     for (const std::string& line : imported.summary) summary += "\n" + QString::fromStdString(line);

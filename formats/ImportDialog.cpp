@@ -86,4 +86,35 @@ DateOrder AskDateOrder(QWidget* parent, const QString& fileName) {
     return DateOrder::Unknown;
 }
 
+std::optional<std::filesystem::path> AskScoringXml(QWidget* parent, const std::filesystem::path& edf,
+                                                   const std::filesystem::path& beside) {
+    const QString xmlName = QString::fromStdString(beside.filename().string());
+    QMessageBox box(parent);
+    box.setObjectName("scoringQuestion");
+    box.setWindowTitle(UiQString("Import"));
+    box.setText(UiQString("%1 lies beside %2. Is it the study's scoring (respiratory events and sleep stages)? "
+                          "It is kept with the night and counted in its figures.")
+                    .arg(xmlName, QString::fromStdString(edf.filename().string())));
+    auto* use = box.addButton(UiQString("Use %1").arg(xmlName), QMessageBox::AcceptRole);
+    use->setObjectName("useScoringButton");
+    auto* other = box.addButton(UiQString("Choose Another..."), QMessageBox::ActionRole);
+    other->setObjectName("chooseScoringButton");
+    auto* without = box.addButton(UiQString("Without"), QMessageBox::RejectRole);
+    without->setObjectName("noScoringButton");
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(use);
+    box.exec();
+    if (box.clickedButton() == use) return beside;
+    if (box.clickedButton() == without) return std::filesystem::path{};
+    if (box.clickedButton() != other) return std::nullopt;
+    QFileDialog dialog(parent);
+    dialog.setObjectName("scoringFileDialog");
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters({UiQString("Scoring XML file") + QStringLiteral(" (*.xml *.XML)"), UiQString("All files (*)")});
+    dialog.setDirectory(QString::fromStdString(beside.parent_path().string()));
+    dialog.selectFile(xmlName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return std::filesystem::path(dialog.selectedFiles().front().toStdString());
+}
+
 }  // namespace quenda

@@ -4,6 +4,9 @@
 
 #include <QDialog>
 
+#include <filesystem>
+#include <optional>
+
 class QLineEdit;
 class QSpinBox;
 
@@ -31,5 +34,13 @@ private:
 // The two-choice question for a file whose dates fit both day/month orders;
 // Unknown when the user cancels.
 DateOrder AskDateOrder(QWidget* parent, const QString& fileName);
+
+// An EDF file with an XML file of its name beside it (`beside`, from
+// ScoringXmlBeside): whether that XML is the study's scoring. Its path (or
+// another XML file the user picks, the file dialog opened on it), an empty
+// path for the EDF+ file's own annotations alone, nothing when the user
+// cancels the import.
+std::optional<std::filesystem::path> AskScoringXml(QWidget* parent, const std::filesystem::path& edf,
+                                                   const std::filesystem::path& beside);
 
 }  // namespace quenda

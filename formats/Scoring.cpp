@@ -12,6 +12,7 @@
 #include "formats/ImportDetail.h"
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 
 namespace quenda {
@@ -213,14 +214,31 @@ StudyScoring ReadStudyScoring(const std::filesystem::path& edf, const std::files
     return out;
 }
 
-std::filesystem::path ScoringXmlBeside(const std::filesystem::path& edf) {
-    const std::filesystem::path folder = edf.parent_path();
-    const std::string stem = edf.stem().string();
-    for (const std::string& name : {stem + ".xml", stem + ".XML", stem + "-nsrr.xml", stem + "-nsrr.XML"}) {
-        std::error_code ignored;
-        if (std::filesystem::is_regular_file(folder / name, ignored)) return folder / name;
-    }
-    return {};
+namespace {
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
+
+}  // namespace
+
+std::filesystem::path ScoringXmlBeside(const std::filesystem::path& edf) {
+    const std::string stem = edf.stem().string();
+    std::filesystem::path plain;
+    std::filesystem::path nsrr;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(edf.parent_path().empty() ? "." : edf.parent_path(), error), end;
+         !error && it != end; it.increment(error)) {
+        std::error_code unread;
+        if (Lower(it->path().extension().string()) != ".xml" || !it->is_regular_file(unread)) continue;
+        const std::string base = it->path().stem().string();
+        if (base == stem) plain = it->path();
+        if (base == stem + "-nsrr") nsrr = it->path();
+    }
+    return plain.empty() ? nsrr : plain;
+}
+
+bool IsEdfName(const std::filesystem::path& path) { return Lower(path.extension().string()) == ".edf"; }
 
 }  // namespace quenda

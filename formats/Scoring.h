@@ -78,7 +78,12 @@ struct StudyScoring {
 StudyScoring ReadStudyScoring(const std::filesystem::path& edf, const std::filesystem::path& xml = {});
 
 // The XML file that lies beside an EDF file with its base name ("night.edf"
-// -> "night.xml", also "night-nsrr.xml", either case of ".xml"); empty when none.
+// -> "night.xml", else "night-nsrr.xml", the extension in any case); empty
+// when none.
 std::filesystem::path ScoringXmlBeside(const std::filesystem::path& edf);
+
+// Whether a file is an EDF or EDF+ file by its name (".edf" in any case): the
+// imports whose scoring is kept with their samples.
+bool IsEdfName(const std::filesystem::path& path);
 
 }  // namespace quenda

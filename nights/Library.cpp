@@ -1,6 +1,7 @@
 #include "nights/Library.h"
 
 #include "base/UiText.h"
+#include "nights/PostgresLibrary.h"
 #include "nights/SqliteLibrary.h"
 #include "patient/PatientFile.h"
 #include "store/KeptDownload.h"
@@ -63,8 +64,8 @@ std::vector<fs::path> DataFilesIn(const fs::path& path) {
 }
 
 std::unique_ptr<NightLibrary> NightLibrary::Open(const std::string& location, FileResult& result,
-                                                 LibraryOpening opening, const PasswordPrompt& prompt) {
-    if (IsServerLocation(location)) return OpenServerLibrary(location, result, opening, prompt);
+                                                 LibraryOpening opening, const PasswordPrompt& ask) {
+    if (IsServerLocation(location)) return PostgresLibrary::Open(location, result, opening, ask);
     return SqliteLibrary::Open(location, result, opening);
 }
 

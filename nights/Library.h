@@ -185,14 +185,15 @@ class NightLibrary {
 public:
     // Opens the library at `location` (LibraryLocation.h): a file, created
     // (and its folder, 0700; the file 0600) when it does not exist, an older
-    // schema migrated; or a server, whose password, when libpq's own means
-    // give none, `prompt` asks for. Nothing on failure, with `result` naming
-    // the file or server; a damaged file is never written to. ExistingOnly:
-    // a file that is not there gives nothing with `result` ok (no library, so
-    // no nights), and nothing is made.
+    // schema migrated; or a server's URI, the library on that server
+    // (PostgresLibrary.h), asking `ask` for a password the server wants that
+    // libpq's own means did not give. Nothing on failure, with `result`
+    // naming the file or server; a damaged file is never written to.
+    // ExistingOnly: a library that is not there gives nothing with `result`
+    // ok (no library, so no nights), and nothing is made.
     static std::unique_ptr<NightLibrary> Open(const std::string& location, FileResult& result,
                                               LibraryOpening opening = LibraryOpening::Create,
-                                              const PasswordPrompt& prompt = {});
+                                              const PasswordPrompt& ask = {});
     virtual ~NightLibrary() = default;
     NightLibrary(const NightLibrary&) = delete;
     NightLibrary& operator=(const NightLibrary&) = delete;

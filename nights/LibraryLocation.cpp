@@ -1,7 +1,5 @@
 #include "nights/LibraryLocation.h"
 
-#include "base/StringFormat.h"
-#include "base/UiText.h"
 #include "nights/Library.h"
 
 #include <algorithm>
@@ -75,15 +73,6 @@ std::string DefaultLibraryLocation() {
 bool LibraryMayExist(const std::string& location) {
     std::error_code ec;
     return IsServerLocation(location) || std::filesystem::exists(location, ec);
-}
-
-std::unique_ptr<NightLibrary> OpenServerLibrary(const std::string& location, FileResult& result,
-                                                LibraryOpening /*opening*/, const PasswordPrompt& /*prompt*/) {
-    // The store over PostgreSQL takes this place; until it is built in, the
-    // user learns which server was asked for and why nothing opened.
-    result = {false, FillPlaceholders(UiText(library_message::kServerCantOpen), {ShownLocation(location)}),
-              UiText(library_message::kServerNoStore)};
-    return nullptr;
 }
 
 }  // namespace quenda

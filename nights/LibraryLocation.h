@@ -7,10 +7,7 @@
 // location is text: a URI is never made a path (relative, absolute or
 // normalised), and a path carried as a location is its native text.
 
-#include "store/DataFile.h"  // FileResult
-
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,9 +37,6 @@ std::string DefaultLibraryLocation();
 bool LibraryMayExist(const std::string& location);
 
 namespace library_message {
-// %1: the server's location as ShownLocation gives it.
-inline constexpr const char* kServerCantOpen = "The clinic server library %1 can't be opened";
-inline constexpr const char* kServerNoStore = "this Quenda has no PostgreSQL store built in";
 // After a download whose nights could not be added (a server out of reach):
 // %1, the folder where it is kept all the same.
 inline constexpr const char* kDownloadKept =
@@ -53,14 +47,5 @@ inline constexpr const char* kServerIsTheRecord =
     "The clinic server library %1 is not rebuilt from files: the server is the record, restored by its "
     "administrator from the server's own backups";
 }  // namespace library_message
-
-class NightLibrary;
-enum class LibraryOpening;
-
-// Opens the library on the server `location` names: what NightLibrary::Open
-// does for a server location. Nothing on failure, with `result` naming the
-// server (password stripped).
-std::unique_ptr<NightLibrary> OpenServerLibrary(const std::string& location, FileResult& result, LibraryOpening opening,
-                                                const PasswordPrompt& prompt);
 
 }  // namespace quenda

@@ -42,6 +42,9 @@ std::string Table(const std::vector<std::vector<std::string>>& rows) {
     return out;
 }
 
+// One decimal, or "" for none.
+std::string PooledText(double value) { return HasFigure(value) ? Fixed1(value) : std::string(); }
+
 // The overview rows of one or two periods, side by side.
 std::vector<std::vector<std::string>> Overview(const std::vector<const PeriodSummary*>& periods) {
     std::vector<std::vector<std::string>> rows(6);
@@ -51,7 +54,19 @@ std::vector<std::vector<std::string>> Overview(const std::vector<const PeriodSum
     rows[3] = {UiText("Last night")};
     rows[4] = {UiText("Recorded hours")};
     rows[5] = {UiText("Counted hours")};
+    // The scored study's pooled figures where any period has a scored night.
+    const bool scored = std::any_of(periods.begin(), periods.end(), [](const PeriodSummary* p) { return p->scoredNights > 0; });
+    if (scored) {
+        rows.push_back({UiText("Scored nights")});
+        rows.push_back({UiText("AHI, scored hours pooled")});
+        rows.push_back({UiText("Hypoxic burden, pooled")});
+    }
     for (const PeriodSummary* p : periods) {
+        if (scored) {
+            rows[6].push_back(std::to_string(p->scoredNights));
+            rows[7].push_back(OrNothing(PooledText(p->Ahi())));
+            rows[8].push_back(OrNothing(PooledText(p->HypoxicBurden())));
+        }
         rows[0].push_back(std::to_string(p->nights));
         rows[1].push_back(std::to_string(p->countedNights));
         rows[2].push_back(OrNothing(p->first));
@@ -99,6 +114,20 @@ std::string FigureJson(const FigureSummary& f) {
         .Close();
 }
 
+// The pooled scored figures, null for a period without a scored night.
+std::string ScoredJson(const PeriodSummary& p) {
+    if (p.scoredNights == 0) return "null";
+    return JsonObject()
+        .Add("nights", p.scoredNights)
+        .Add("apneas", p.apneas)
+        .Add("hypopneas", p.hypopneas)
+        .Add("hours", p.scoredHours)
+        .Add("ahi", p.Ahi())
+        .Add("hypoxic_burden", p.HypoxicBurden())
+        .Add("burden_hours", p.burdenHours)
+        .Close();
+}
+
 }  // namespace
 
 std::string SummaryMedianText(const FigureSummary& f) { return f.nights ? Fixed1(f.median) : kNothing; }
@@ -120,6 +149,22 @@ std::string SummaryChangeText(std::optional<double> change) {
     // What prints as 0.0 is no change, whichever side of zero it lies.
     if (std::fabs(*change) < 0.05) return "0.0";
     return Format("%+.1f", *change);
+}
+
+double PeriodSummary::Ahi() const {
+    return scoredHours > 0 ? ahiEvents / scoredHours : kNoFigure;
+}
+
+double PeriodSummary::HypoxicBurden() const { return burdenHours > 0 ? burdenMinutes / burdenHours : kNoFigure; }
+
+std::string SummaryScoredText(const PeriodSummary& p) {
+    if (p.scoredNights == 0) return {};
+    std::string text = std::to_string(p.scoredNights) + " " + UiText(p.scoredNights == 1 ? "scored night" : "scored nights") +
+                       ": " + UiText("AHI") + " " + OrNothing(PooledText(p.Ahi())) + "/h " + UiText("over") + " " +
+                       Fixed1(p.scoredHours) + " h";
+    if (HasFigure(p.HypoxicBurden()))
+        text += ", " + UiText("hypoxic burden") + " " + Fixed1(p.HypoxicBurden()) + " %\u00b7min/h";
+    return text;
 }
 
 std::string SummarySpanText(const PeriodSummary& p) {
@@ -159,6 +204,19 @@ void PeriodSummaryBuilder::Add(const NightRow& row) {
     if (counted <= 0) return;
     ++t.countedNights;
     t.countedSeconds += counted;
+    if (const NightScoredFigures scored = ScoredFiguresOf(row); scored.scored) {
+        ++t.scoredNights;
+        t.apneas += scored.apneas;
+        t.hypopneas += scored.hypopneas;
+        if (HasFigure(scored.ahi)) {
+            t.ahiEvents += scored.ahi * scored.hours;
+            t.scoredHours += scored.hours;
+        }
+        if (scored.hasBurden && HasFigure(scored.burden)) {
+            t.burdenMinutes += scored.burden * scored.burdenHours;
+            t.burdenHours += scored.burdenHours;
+        }
+    }
     for (int f = 0; f < kNightFigureCount; ++f) {
         // A figure the night has none of (no desaturation to answer) is left out.
         const double value = NightFigureValue(row, static_cast<NightFigure>(f));
@@ -261,6 +319,7 @@ std::string PeriodSummaryJson(const PeriodSummary& p) {
                .Raw("last", JsonText(p.last))
                .Add("recorded_hours", p.RecordedHours())
                .Add("counted_hours", p.CountedHours())
+               .Raw("scored", ScoredJson(p))
                .Raw("figures", figures.Close())
                .Close() +
            "\n";

@@ -71,6 +71,21 @@ struct PeriodSummary {
     std::string first;                 // the first night's date, "YYYY-MM-DD"; empty without nights
     std::string last;
     std::vector<FigureSummary> figures;  // every NightFigure, in its order
+    // The scored nights (with counted samples) pooled as one long night: the
+    // period's AHI is all their respiratory events over all the hours they
+    // are counted against, and its hypoxic burden all their %·min over all
+    // the burden's hours, so that a long night weighs as its hours do. Each
+    // is summed as a night's figure times its hours (an AHI times its hours
+    // is its events), so that a period of one night says that night's figure.
+    int scoredNights = 0;
+    int apneas = 0;
+    int hypopneas = 0;
+    double scoredHours = 0;
+    double ahiEvents = 0;      // each night's AHI times its hours
+    double burdenMinutes = 0;  // each night's burden times its hours: %·min
+    double burdenHours = 0;
+    double Ahi() const;            // kNoFigure without scored hours
+    double HypoxicBurden() const;  // kNoFigure without the burden's hours
     double RecordedHours() const { return static_cast<double>(recordedSeconds) / 3600.0; }
     double CountedHours() const { return static_cast<double>(countedSeconds) / 3600.0; }
 };
@@ -128,6 +143,9 @@ std::string SummaryHoursText(std::int64_t seconds);        // "103.2"
 // "+1.2", "-3.0", and "0.0" for a change that rounds to nothing either way:
 // "-0.0" would read as a fall.
 std::string SummaryChangeText(std::optional<double> change);
+// "3 scored nights: AHI 12.3/h over 21.5 h, hypoxic burden 45.6 %·min/h", or
+// "" for a period without a scored night.
+std::string SummaryScoredText(const PeriodSummary& p);
 // "8 nights, 2026-12-06 to 2026-12-13", or "no nights".
 std::string SummarySpanText(const PeriodSummary& p);
 

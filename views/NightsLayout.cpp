@@ -68,6 +68,8 @@ SortKey KeyOf(const NightRow& row, NightColumn column) {
         case NightColumn::MeanPulse: return {FigureOrBelow(row, NightFigure::MeanPulse), {}};
         case NightColumn::PulseRiseIndex: return {FigureOrBelow(row, NightFigure::PulseRiseIndex), {}};
         case NightColumn::CoupledShare: return {FigureOrBelow(row, NightFigure::CoupledShare), {}};
+        case NightColumn::Ahi: return {FigureOrBelow(row, NightFigure::Ahi), {}};
+        case NightColumn::HypoxicBurden: return {FigureOrBelow(row, NightFigure::HypoxicBurden), {}};
         case NightColumn::Note: return {0, Lower(row.note)};
     }
     return {};
@@ -105,7 +107,7 @@ std::string CivilDate(int day) {
 const char* NightColumnTitle(NightColumn column) {
     static const char* const titles[kNightColumnCount] = {
         "Date",  "ID",      "Name",  "Start",     "Duration",   "Recorded",      "ODI 3 %",   "ODI 4 %",
-        "T90 %", "T88 min", "Nadir", "Mean SpO2", "Mean pulse", "Pulse rises/h", "Coupled %", "Note"};
+        "T90 %", "T88 min", "Nadir", "Mean SpO2", "Mean pulse", "Pulse rises/h", "Coupled %", "AHI",       "Hypoxic burden", "Note"};
     return titles[static_cast<int>(column)];
 }
 
@@ -130,6 +132,8 @@ std::string NightCellText(const NightRow& row, NightColumn column) {
         case NightColumn::MeanPulse: return FigureText(row, NightFigure::MeanPulse);
         case NightColumn::PulseRiseIndex: return FigureText(row, NightFigure::PulseRiseIndex);
         case NightColumn::CoupledShare: return FigureText(row, NightFigure::CoupledShare);
+        case NightColumn::Ahi: return FigureText(row, NightFigure::Ahi);
+        case NightColumn::HypoxicBurden: return FigureText(row, NightFigure::HypoxicBurden);
         case NightColumn::Note: return row.note;
     }
     return {};
@@ -419,8 +423,8 @@ NightsPrintLayout LayOutNightsPrint(const LayoutRect& page) {
     layout.tableBottom = inner.bottom - 16;  // the page number below
     // Widths per column, for the values and for the titles on two lines; the
     // note takes what is left.
-    static const int widths[kNightPrintColumnCount - 1] = {76, 28, 92, 44, 62, 112, 54, 56,
-                                                           56, 50, 50, 44, 50, 50,  56, 60};
+    static const int widths[kNightPrintColumnCount - 1] = {72, 28, 72, 40, 62, 108, 52, 48, 48,
+                                                           44, 46, 40, 46, 46, 50,  60, 40, 56};
     int x = inner.left;
     for (const int w : widths) {
         layout.columnLeft.push_back(x);

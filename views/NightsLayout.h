@@ -33,9 +33,11 @@ enum class NightColumn {
     MeanPulse,
     PulseRiseIndex,
     CoupledShare,
+    Ahi,            // a scored night's (ScoredFiguresOf), "-" for one without scoring
+    HypoxicBurden,  // likewise, "-" without a respiratory event
     Note
 };
-inline constexpr int kNightColumnCount = 16;
+inline constexpr int kNightColumnCount = 18;
 
 const char* NightColumnTitle(NightColumn column);
 // The cell as the list and the printed table show it (UTF-8); "-" for a

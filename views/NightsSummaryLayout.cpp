@@ -89,6 +89,7 @@ SummaryTable SummaryTableOf(const NightsSummary& summary) {
         table.overview = std::to_string(p.countedNights) + " " + UiText("with counted samples") + " · " +
                          SummaryHoursText(p.recordedSeconds) + " h " + UiText("recorded") + ", " +
                          SummaryHoursText(p.countedSeconds) + " h " + UiText("counted");
+        if (const std::string scored = SummaryScoredText(p); !scored.empty()) table.overview += " · " + scored;
         table.header = {UiText("Figure"), UiText("Nights"),  UiText("Median"),
                         "Q1–Q3",          UiText("Min–Max"), UiText("At or past cut-offs")};
         for (const FigureSummary& f : p.figures)
@@ -99,7 +100,8 @@ SummaryTable SummaryTableOf(const NightsSummary& summary) {
     const SplitSummary& s = *summary.split;
     const auto side = [](const std::string& name, const PeriodSummary& part) {
         return name + ": " + SummarySpanText(part) +
-               (part.nights ? ", " + SummaryHoursText(part.countedSeconds) + " h " + UiText("counted") : "");
+               (part.nights ? ", " + SummaryHoursText(part.countedSeconds) + " h " + UiText("counted") : "") +
+               (part.scoredNights ? "; " + SummaryScoredText(part) : "");
     };
     table.title = UiText("Before and after") + " " + s.date + IdOf(summary);
     table.overview =

@@ -120,6 +120,8 @@ NightsTableView::NightsTableView(NightsTableModel* model, QWidget* parent) : QTa
                                                           "000.0",
                                                           "000.0",
                                                           "100.0",
+                                                          "000.0",
+                                                          "000.0",
                                                           ""};
     for (int c = 0; c + 1 < kNightColumnCount; ++c) {
         const QString title = UiQString(NightColumnTitle(static_cast<NightColumn>(c)));

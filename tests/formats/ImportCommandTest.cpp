@@ -1,5 +1,6 @@
 // File > Import... inside the main window as the program wires it: the
 // import dialog and the day/month question played by a timer.
+#include "app/LibraryExclusionStore.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
 #include "app/Resources.h"
@@ -8,13 +9,18 @@
 #include "document/AppContext.h"
 #include "formats/Import.h"
 #include "link/BluetoothLink.h"
+#include "formats/Scoring.h"
 #include "nights/Library.h"
+#include "nights/NightFigure.h"
 #include "support/TempDir.h"
+
+#include <edflib.h>
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -28,16 +34,18 @@ namespace fs = std::filesystem;
 namespace {
 
 // Answers the modal windows as they come: the import dialog gets `file` and
-// `id`, the day/month question `orderButton`, any other message box OK (its
-// text kept).
+// `id`, the day/month question `orderButton`, the scoring question
+// `scoringButton`, any other message box OK (its text kept).
 class User {
 public:
-    User(QString file, int id, const char* orderButton) : file_(std::move(file)), id_(id), order_(orderButton) {
+    User(QString file, int id, const char* orderButton, const char* scoringButton = "")
+        : file_(std::move(file)), id_(id), order_(orderButton), scoring_(scoringButton) {
         QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
         timer_.start(15);
     }
     QStringList messages;
     bool asked = false;
+    QString scoringQuestion;
 
 private:
     void Tick() {
@@ -52,6 +60,10 @@ private:
             asked = true;
             test::SaveScreenshot(modal, "ImportDateOrder");
             QMetaObject::invokeMethod(modal->findChild<QPushButton*>(order_), "click", Qt::QueuedConnection);
+        } else if (modal->objectName() == "scoringQuestion") {
+            scoringQuestion = qobject_cast<QMessageBox*>(modal)->text();
+            test::SaveScreenshot(modal, "ImportScoringQuestion");
+            QMetaObject::invokeMethod(modal->findChild<QPushButton*>(scoring_), "click", Qt::QueuedConnection);
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             messages << box->text();
             QMetaObject::invokeMethod(box->button(QMessageBox::Ok), "click", Qt::QueuedConnection);
@@ -61,7 +73,41 @@ private:
     QString file_;
     int id_;
     const char* order_;
+    const char* scoring_;
 };
+
+// Half an hour of a sleep study at 1 Hz from 2026-12-06 22:30:00: SpO2 95 %
+// with a dip to 88 % after each of its own annotations' apneas, an
+// "Obstructive apnea" at 600 s and "Lights off" at 0 among them; the XML
+// beside it scores a hypopnea at 900 s and one stage.
+void WriteStudy(const fs::path& edf, const fs::path& xml) {
+    const int h = edfopen_file_writeonly(edf.c_str(), EDFLIB_FILETYPE_EDFPLUS, 1);
+    QVERIFY(h >= 0);
+    QCOMPARE(edf_set_datarecord_duration(h, 3000000), 0);
+    QCOMPARE(edf_set_startdatetime(h, 2026, 12, 6, 22, 30, 0), 0);
+    QCOMPARE(edf_set_samplefrequency(h, 0, 30), 0);
+    edf_set_label(h, 0, "SpO2");
+    edf_set_digital_minimum(h, 0, 0);
+    edf_set_digital_maximum(h, 0, 100);
+    edf_set_physical_minimum(h, 0, 0);
+    edf_set_physical_maximum(h, 0, 100);
+    for (int r = 0; r < 60; ++r) {
+        std::vector<int> values(30, 95);
+        if (r == 20 || r == 30) std::fill(values.begin() + 5, values.begin() + 25, 88);
+        QCOMPARE(edfwrite_digital_samples(h, values.data()), 0);
+    }
+    QCOMPARE(edfwrite_annotation_utf8(h, 0, -1, "Lights off"), 0);
+    QCOMPARE(edfwrite_annotation_utf8(h, 6000000, 150000, "Obstructive apnea"), 0);
+    QCOMPARE(edfclose_file(h), 0);
+    std::ofstream(xml) << R"(<?xml version="1.0"?>
+<PSGAnnotation><ScoredEvents>
+<ScoredEvent><EventType>Stages|Stages</EventType><EventConcept>Stage 2 sleep|2</EventConcept>
+<Start>0</Start><Duration>1800</Duration></ScoredEvent>
+<ScoredEvent><EventType>Respiratory|Respiratory</EventType><EventConcept>Hypopnea|Hypopnea</EventConcept>
+<Start>900</Start><Duration>12</Duration></ScoredEvent>
+</ScoredEvents></PSGAnnotation>
+)";
+}
 
 }  // namespace
 
@@ -70,6 +116,7 @@ class ImportCommandTest : public QObject {
 private:
     std::unique_ptr<test::TempDir> dir_;
     std::unique_ptr<AppContext> context_;
+    std::unique_ptr<LibraryExclusionStore> exclusions_;
     std::unique_ptr<BluetoothLink> bluetooth_;
     std::unique_ptr<Resources> resources_;
     std::unique_ptr<MainWindow> frame_;
@@ -81,6 +128,10 @@ private:
         context_->settings = Settings(*dir_ / "Quenda.ini");
         context_->patient.SetPatientFile(*dir_ / "bldb" / "pationtrec.dat");
         context_->nightsLibrary = *dir_ / "library.sqlite";
+        // As the program's main() binds them: a data set's exclusions and scoring are the library's.
+        exclusions_ = std::make_unique<LibraryExclusionStore>([this] { return context_->nightsLibrary; },
+                                                              context_->settings);
+        context_->clinical.SetExclusionStore(exclusions_.get());
         bluetooth_ = std::make_unique<BluetoothLink>();
         resources_ = std::make_unique<Resources>();
         const auto views = ProgramViews(*context_);
@@ -93,10 +144,19 @@ private:
         frame_->show();
     }
 
+    // The library and the nights it lists now; nothing when it cannot be read.
+    std::unique_ptr<NightLibrary> OpenLibrary(std::vector<NightRow>& rows) {
+        FileResult opened;
+        auto library = NightLibrary::Open(context_->nightsLibrary, opened);
+        if (library && !library->List(NightFilter{}, rows)) library.reset();
+        return library;
+    }
+
 private slots:
     void cleanup() {
         frame_.reset();
         context_.reset();
+        exclusions_.reset();
         dir_.reset();
     }
 
@@ -133,16 +193,62 @@ private slots:
         test::SaveScreenshot(frame_.get(), "Import-trend");
 
         // Its night is in the library, held by the kept file, not the original.
-        FileResult opened;
-        const auto library = NightLibrary::Open(context_->nightsLibrary, opened);
-        QVERIFY2(library, opened.message.c_str());
         std::vector<NightRow> rows;
-        QVERIFY(library->List(NightFilter{}, rows));
+        QVERIFY(OpenLibrary(rows));
         QCOMPARE(rows.size(), std::size_t{1});
         QCOMPARE(rows[0].id, 7);
         QCOMPARE(rows[0].samples, 1800);
         QCOMPARE(rows[0].date, std::string("2026-05-06"));
         QCOMPARE(rows[0].source, kept);
+    }
+
+    // An EDF file with an XML of its name beside it: the question asked, and
+    // the scoring chosen kept with the night in the library and shown with
+    // the imported data set, as `nights add STUDY.edf --events STUDY.xml`
+    // keeps it; without the XML, the EDF+ file's own annotations.
+    void importingAStudyKeepsItsScoring_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<int>("apneas");
+        QTest::addColumn<int>("hypopneas");
+        QTest::newRow("the XML beside") << "useScoringButton"
+                                        << "Study.XML" << 0 << 1;
+        QTest::newRow("its own annotations") << "noScoringButton" << kEdfAnnotationsSource << 1 << 0;
+    }
+
+    void importingAStudyKeepsItsScoring() {
+        QFETCH(QString, button);
+        QFETCH(QString, source);
+        QFETCH(int, apneas);
+        QFETCH(int, hypopneas);
+        Start();
+        WriteStudy(*dir_ / "Study.edf", *dir_ / "Study.XML");
+        const QByteArray answer = button.toLatin1();
+        User user(QString::fromStdString((*dir_ / "Study.edf").string()), 4, "dmyButton", answer.constData());
+        QVERIFY(frame_->OnCommand(cmd::kImport));
+        QVERIFY2(user.scoringQuestion.startsWith("Study.XML lies beside Study.edf."), qPrintable(user.scoringQuestion));
+        QCOMPARE(user.messages.size(), 1);  // the summary alone
+        QCOMPARE(context_->store.CurrentSamples().size(), std::size_t{1800});
+
+        // The opened data set shows it: the trend's marks, the figures.
+        QCOMPARE(QString::fromStdString(context_->clinical.Scoring().source), source);
+        const ScoredFigures& scored = context_->clinical.Analysis().scored;
+        QVERIFY(scored.scored);
+        QCOMPARE(scored.apneas, apneas);
+        QCOMPARE(scored.hypopneas, hypopneas);
+        QCOMPARE(context_->clinical.ScoredMarks().empty(), false);
+        test::SaveScreenshot(frame_.get(), "Import-study-" + QString(source).replace(QRegularExpression("[^A-Za-z]"), "-"));
+
+        // The library's night holds it, and lists its figures.
+        std::vector<NightRow> rows;
+        const auto library = OpenLibrary(rows);
+        QVERIFY(library);
+        QCOMPARE(rows.size(), std::size_t{1});
+        ScoredStudy kept;
+        QVERIFY(library->Scoring(rows[0].night, kept));
+        QCOMPARE(kept, context_->clinical.Scoring());
+        QCOMPARE(ScoredFiguresOf(rows[0]).apneas, apneas);
+        QCOMPARE(ScoredFiguresOf(rows[0]).hypopneas, hypopneas);
     }
 
     void aRefusedFileChangesNothing_data() {

@@ -121,6 +121,30 @@ TEST(Scoring, EdfPlusAnnotationsAreScoringAndTheRestIsKept) {
     EXPECT_EQ(stages, 1);
 }
 
+// The XML beside an EDF file: its base name exactly, the extension in any
+// case, the plain name before "-nsrr"; an import of "night.EDF" is an EDF's.
+TEST(Scoring, XmlBesideAnEdfByItsBaseName) {
+    const struct {
+        std::vector<std::string> files;
+        const char* found;  // "" for none
+    } cases[] = {
+        {{}, ""},
+        {{"study.Xml"}, "study.Xml"},
+        {{"study-nsrr.XML"}, "study-nsrr.XML"},
+        {{"study-nsrr.xml", "study.xml"}, "study.xml"},
+        {{"Study.xml", "study2.xml", "study.xml.bak", "study-profusion.xml"}, ""},
+    };
+    for (const auto& c : cases) {
+        test::TempDir dir("quenda-scoring-beside");
+        std::ofstream(dir / "study.edf") << "x";
+        for (const std::string& f : c.files) std::ofstream(dir / f) << "<PSGAnnotation/>";
+        const fs::path expected = *c.found ? dir / c.found : fs::path{};
+        EXPECT_EQ(ScoringXmlBeside(dir / "study.edf"), expected) << c.found;
+    }
+    EXPECT_TRUE(IsEdfName("night.EDF"));
+    EXPECT_FALSE(IsEdfName("night.edf.csv"));
+}
+
 // The fuzz target's seed, written by hand: two annotations in one TAL, the
 // time-keeping TALs' empty texts left out.
 TEST(Scoring, ReadsTalsFromBytes) {

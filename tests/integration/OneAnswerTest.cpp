@@ -4,6 +4,7 @@
 #include "analysis/ClinicalJson.h"
 #include "analysis/NightAnalysis.h"
 #include "app/LibraryExclusionStore.h"
+#include "base/StringFormat.h"
 #include "document/AppContext.h"
 #include "formats/Export.h"
 #include "formats/FileCommands.h"
@@ -12,6 +13,7 @@
 #include "support/NightData.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
+#include "views/NightsTableModel.h"
 
 #include <edflib.h>
 #include <gtest/gtest.h>
@@ -77,9 +79,10 @@ std::string JsonValue(const std::string& json, const std::string& key) {
     const std::size_t from = at + key.size() + 3;
     int depth = 0;
     for (std::size_t i = from; i < json.size(); ++i) {
+        // A plain value ends at the comma or bracket after it (the last key's too).
+        if (depth == 0 && (json[i] == ',' || json[i] == '}' || json[i] == ']')) return json.substr(from, i - from);
         if (json[i] == '{' || json[i] == '[') ++depth;
         if ((json[i] == '}' || json[i] == ']') && --depth == 0) return json.substr(from, i + 1 - from);
-        if (depth == 0 && (json[i] == ',' || json[i] == '}')) return json.substr(from, i - from);
     }
     return {};
 }
@@ -108,6 +111,44 @@ std::vector<Annotation> EdfAnnotations(const fs::path& file) {
     }
     edfclose_file(hdr.handle);
     std::sort(out.begin(), out.end());
+    return out;
+}
+
+// A figure of the JSON (two decimals, or null) as the Nights window shows it:
+// one decimal, "-" for none.
+std::string OneDecimal(const std::string& json) {
+    return json.empty() || json == "null" ? "-" : Format("%.1f", std::stod(json));
+}
+
+// The rest of the line after `label`, past `after` in `text`; empty when not there.
+std::string LineAfter(const std::string& text, const std::string& after, const std::string& label) {
+    const auto from = text.find(after);
+    const auto at = from == std::string::npos ? from : text.find(label, from);
+    if (at == std::string::npos) return {};
+    return text.substr(at + label.size(), text.find('\n', at) - at - label.size());
+}
+
+// The cells of `column` in a CSV of our own making (no quoted commas), row by row.
+std::vector<std::string> CsvColumn(const std::string& csv, const std::string& column) {
+    std::vector<std::vector<std::string>> rows;
+    std::size_t at = 0;
+    while (at < csv.size()) {
+        const std::size_t end = csv.find('\n', at);
+        std::vector<std::string> cells;
+        std::string line = csv.substr(at, end - at);
+        for (std::size_t from = 0;;) {
+            const std::size_t comma = line.find(',', from);
+            cells.push_back(line.substr(from, comma - from));
+            if (comma == std::string::npos) break;
+            from = comma + 1;
+        }
+        rows.push_back(cells);
+        at = end == std::string::npos ? csv.size() : end + 1;
+    }
+    std::vector<std::string> out;
+    const auto index = std::find(rows.front().begin(), rows.front().end(), column) - rows.front().begin();
+    for (std::size_t r = 1; r < rows.size(); ++r)
+        out.push_back(static_cast<std::size_t>(index) < rows[r].size() ? rows[r][static_cast<std::size_t>(index)] : "?");
     return out;
 }
 
@@ -188,6 +229,28 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
                 ClinicalJson(AnalyzeNight(nightSamples(n), lastMade[n], settings, scoring[n]), nightSamples(n)));
         EXPECT_EQ(JsonValues(cli({"nights", "list", "--json", "--library", library}), "clinical"), listed)
             << ProfileName(profile);
+        // The CSV's scored columns are the JSON's numbers ("" for null).
+        {
+            const std::string csv = cli({"nights", "list", "--csv", "--library", library});
+            const struct {
+                const char* column;
+                const char* object;
+                const char* key;
+            } scoredColumns[] = {{"scored_events_apneas", "scored_events", "apneas"},
+                                 {"scored_events_hypopneas", "scored_events", "hypopneas"},
+                                 {"scored_events_ahi", "scored_events", "ahi"},
+                                 {"hypoxic_burden_value", "hypoxic_burden", "value"}};
+            for (const auto& c : scoredColumns) {
+                std::vector<std::string> fromJson;
+                for (const std::string& clinical : listed) fromJson.push_back(JsonValue(JsonValue(clinical, c.object), c.key));
+                EXPECT_EQ(CsvColumn(csv, c.column), fromJson) << c.column;
+            }
+            const std::string window = JsonValue(JsonValue(listed[1], "hypoxic_burden"), "window");
+            EXPECT_EQ("[" + CsvColumn(csv, "hypoxic_burden_window_start")[1] + "," +
+                          CsvColumn(csv, "hypoxic_burden_window_end")[1] + "]",
+                      window);
+            EXPECT_EQ(CsvColumn(csv, "scored_events_ahi")[0], "");  // an unscored night
+        }
 
         for (std::size_t n = 0; n < split.nights.size(); ++n) {
             SCOPED_TRACE(testing::Message() << ProfileName(profile) << " night " << n + 1);
@@ -220,6 +283,19 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
             ASSERT_TRUE(lib->Show(static_cast<NightNumber>(n + 1), row));
             EXPECT_EQ(row.figures, figures);
             EXPECT_EQ(row.clinicalJson, clinical);
+            // The Nights window's AHI and hypoxic burden cells: the listed JSON's.
+            {
+                std::vector<NightRow> shown{row};
+                NightsTableModel model(shown, nullptr);
+                const auto cell = [&](NightColumn c) {
+                    return model.data(model.index(0, static_cast<int>(c)), Qt::DisplayRole).toString().toStdString();
+                };
+                const std::string ahi = OneDecimal(JsonValue(JsonValue(clinical, "scored_events"), "ahi"));
+                EXPECT_EQ(cell(NightColumn::Ahi), ahi);
+                EXPECT_EQ(cell(NightColumn::HypoxicBurden),
+                          OneDecimal(JsonValue(JsonValue(clinical, "hypoxic_burden"), "value")));
+                EXPECT_EQ(ahi != "-", n == 1);
+            }
             // quenda-cli under the same settings file.
             EXPECT_EQ(JsonValue(cli({"nights", "show", number, "--json", "--library", library}), "clinical"), clinical);
             const std::string analyzed = cli({"analyze", "--night", number, "--library", library, "--json"});
@@ -258,10 +334,42 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
             EXPECT_EQ(JsonValue(ofFile.out, "clinical"), clinical);
             EXPECT_EQ(ofFile.err,
                       exclusions.Spans().empty() ? "" : "exclusions of library night " + number + " applied\n");
+            // Its printed clinical page carries the night's scored figures.
+            const fs::path pdf = dir / "night.pdf";
+            cli({"print", datFile.string(), pdf.string(), "--view", "clinical", "--library", library});
+            const std::string page =
+                test::RunInDirectory(dir.Path(), "pdftotext", {"-layout", pdf.string(), "-"}).out;
+            if (expected.scored.scored) {
+                EXPECT_NE(LineAfter(page, "Scored study", "AHI").find(Format("%.1f /h", expected.scored.ahi)),
+                          std::string::npos)
+                    << page;
+                EXPECT_NE(LineAfter(page, "Scored study", "Hypoxic burden")
+                              .find(Format("%.2f", expected.scored.burden.value)),
+                          std::string::npos)
+                    << page;
+            } else {
+                EXPECT_EQ(page.find("Scored study"), std::string::npos);
+            }
             // The scoring written back as it was read.
             EXPECT_EQ(Count(annotations, "Hypopnea"), expected.scored.hypopneas);
             EXPECT_EQ(Count(annotations, "Lights off"), n == 1 ? 1 : 0);
             nightFiles.push_back(annotations);
+        }
+        // The summary of the one scored night says that night's figures, as
+        // the JSON does and the text table (one decimal).
+        {
+            const std::string clinical =
+                ClinicalJson(AnalyzeNight(nightSamples(1), lastMade[1], settings, scoring[1]), nightSamples(1));
+            const std::string events = JsonValue(clinical, "scored_events");
+            const std::string burden = JsonValue(clinical, "hypoxic_burden");
+            const std::string pooled = JsonValue(cli({"nights", "summary", "--json", "--id", "5", "--library", library}), "scored");
+            EXPECT_EQ(JsonValue(pooled, "nights"), "1");
+            for (const char* key : {"apneas", "hypopneas", "hours", "ahi"}) EXPECT_EQ(JsonValue(pooled, key), JsonValue(events, key)) << key;
+            EXPECT_EQ(JsonValue(pooled, "hypoxic_burden"), JsonValue(burden, "value"));
+            EXPECT_EQ(JsonValue(pooled, "burden_hours"), JsonValue(burden, "hours"));
+            const std::string text = cli({"nights", "summary", "--id", "5", "--library", library});
+            EXPECT_TRUE(LineAfter(text, "", "AHI, scored hours pooled").ends_with(" " + OneDecimal(JsonValue(events, "ahi")))) << text;
+            EXPECT_TRUE(LineAfter(text, "", "Hypoxic burden, pooled").ends_with(" " + OneDecimal(JsonValue(burden, "value")))) << text;
         }
         // Save Data of the whole download: each night's file is that night's own.
         UseAsCurrentData(context, 5, download, PatientSource::PatientFile);

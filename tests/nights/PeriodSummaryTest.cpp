@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <iterator>
 #include <sstream>
 
@@ -20,7 +21,33 @@ NightRow Night(const std::string& date, double value, double coverage = 100) {
     f.nadirSpo2 = static_cast<std::int32_t>(value);
     f.coupledShare = value;
     f.coverage = coverage;
+    // The scored figures as the clinical JSON carries them: the AHI and the burden at `value` too.
+    char json[320];
+    std::snprintf(json, sizeof json,
+                  "{\"odi3\":1.00,\"scored_events\":{\"apneas\":1,\"hypopneas\":0,\"hours\":1.00,"
+                  "\"hours_basis\":\"sleep\",\"ahi\":%.17g},\"hypoxic_burden\":{\"value\":%.17g,"
+                  "\"events_used\":1,\"hours\":1.00,\"hours_basis\":\"sleep\",\"window\":[-5,45]}}",
+                  value, value);
+    row.clinicalJson = json;
     return row;
+}
+
+// A scored night's clinical JSON: its events over `hours`, and its burden
+// over `burdenHours` (none: no respiratory event); nullptr apneas: unscored.
+std::string ScoredJson(const int* apneas, int hypopneas = 0, double hours = 0, std::optional<double> burden = {},
+                       double burdenHours = 0) {
+    if (!apneas) return "{\"odi3\":1.00,\"scored_events\":null,\"hypoxic_burden\":null}";
+    char events[200];
+    std::snprintf(events, sizeof events,
+                  "{\"apneas\":%d,\"hypopneas\":%d,\"hours\":%.2f,\"hours_basis\":\"recording\",\"ahi\":%.2f}",
+                  *apneas, hypopneas, hours, (*apneas + hypopneas) / hours);
+    char hb[200] = "null";
+    if (burden)
+        std::snprintf(hb, sizeof hb,
+                      "{\"value\":%.2f,\"events_used\":3,\"hours\":%.2f,\"hours_basis\":\"recording\",\"window\":[-12,"
+                      "38]}",
+                      *burden, burdenHours);
+    return std::string("{\"odi3\":1.00,\"scored_events\":") + events + ",\"hypoxic_burden\":" + hb + "}";
 }
 
 std::vector<NightRow> Nights(const std::vector<double>& values) {
@@ -173,6 +200,49 @@ TEST(PeriodSummary, SplitAtADateBeforeAndOnOrAfter) {
                   std::string::npos)
             << json;
     }
+}
+
+// A period's AHI and hypoxic burden pool its scored nights as one long
+// night: all their events over all their hours, all their %·min over all the
+// burden's hours; an unscored night counts for neither.
+TEST(PeriodSummary, AScoredPeriodPoolsItsEventsOverItsHours) {
+    const int three = 3, ten = 10, none = 0;
+    std::vector<NightRow> rows = Nights({1, 1, 1, 1});
+    rows[0].clinicalJson = ScoredJson(&three, 5, 2.0, 10.0, 2.0);  // AHI 4
+    rows[1].clinicalJson = ScoredJson(&ten, 14, 4.0, 40.0, 3.0);   // AHI 6
+    rows[2].clinicalJson = ScoredJson(nullptr);
+    rows[3].clinicalJson = ScoredJson(&none, 0, 1.0);  // scored, no event: no burden
+    const NightScoredFigures first = ScoredFiguresOf(rows[0]);
+    EXPECT_TRUE(first.scored && first.hasBurden);
+    EXPECT_EQ(std::tie(first.apneas, first.hypopneas, first.eventsUsed, first.windowStart, first.windowEnd),
+              std::make_tuple(3, 5, 3, -12, 38));
+    EXPECT_DOUBLE_EQ(first.ahi, 4.0);
+    EXPECT_FALSE(ScoredFiguresOf(rows[2]).scored);
+    EXPECT_FALSE(HasFigure(NightFigureValue(rows[3], NightFigure::HypoxicBurden)));
+
+    const PeriodSummary s = SummarizeNights(rows);
+    EXPECT_EQ(s.scoredNights, 3);
+    EXPECT_DOUBLE_EQ(s.Ahi(), 32.0 / 7.0);
+    EXPECT_DOUBLE_EQ(s.HypoxicBurden(), (10.0 * 2 + 40.0 * 3) / 5.0);
+    const FigureSummary& ahi = s.figures.at(static_cast<int>(NightFigure::Ahi));
+    EXPECT_EQ(ahi.nights, 3);
+    EXPECT_DOUBLE_EQ(ahi.median, 4.0);
+    EXPECT_EQ(ahi.shares.front().nights, 1);  // >= 5
+    EXPECT_EQ(s.figures.at(static_cast<int>(NightFigure::HypoxicBurden)).nights, 2);
+    EXPECT_EQ(SummaryScoredText(s), "3 scored nights: AHI 4.6/h over 7.0 h, hypoxic burden 28.0 %\u00b7min/h");
+    EXPECT_NE(PeriodSummaryJson(s).find("\"scored\":{\"nights\":3,\"apneas\":13,\"hypopneas\":19,\"hours\":7.00,"
+                                        "\"ahi\":4.57,\"hypoxic_burden\":28.00,\"burden_hours\":5.00}"),
+              std::string::npos)
+        << PeriodSummaryJson(s);
+    const std::string text = PeriodSummaryText(s);
+    const auto pooled = text.find("Hypoxic burden, pooled");
+    ASSERT_NE(pooled, std::string::npos) << text;
+    EXPECT_TRUE(text.substr(pooled, text.find('\n', pooled) - pooled).ends_with(" 28.0")) << text;
+    // Without a scored night: null, and no pooled rows.
+    const PeriodSummary unscored = SummarizeNights(std::vector<NightRow>{rows[2]});
+    EXPECT_NE(PeriodSummaryJson(unscored).find("\"scored\":null"), std::string::npos);
+    EXPECT_EQ(PeriodSummaryText(unscored).find("Scored nights"), std::string::npos);
+    EXPECT_EQ(SummaryScoredText(unscored), "");
 }
 
 }  // namespace
