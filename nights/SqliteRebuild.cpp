@@ -382,6 +382,12 @@ FileResult TakeThePlace(const fs::path& fresh, const fs::path& file, const SqlLi
 
 RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, std::span<const fs::path> alsoLookIn) {
     RebuildResult out;
+    // Its address is no file: rebuilt here, it would become folders named
+    // after it.
+    if (IsServerLocation(file.string())) {
+        out.result = LibraryFailure(library_message::kServerNotRebuilt, file.string());
+        return out;
+    }
     Known known;
     bool healthy = false;
     if (FileResult read = ReadOrMoveAside(file, known, healthy, out.movedAside); !read) {
