@@ -202,7 +202,9 @@ public:
     FileResult Exec(const char* step, const char* sql) const {
         return lib_.Database().Exec(sql) ? FileResult{} : Failed(step);
     }
-    FileResult Step(const char* step, Statement& s) const { return s.Step() == SqlStep::Done ? FileResult{} : Failed(step); }
+    FileResult Step(const char* step, Statement& s) const {
+        return s.Step() == SqlStep::Done ? FileResult{} : Failed(step);
+    }
 
 private:
     SqlLibrary& lib_;
