@@ -139,10 +139,6 @@ int Unsplit(const NightsOptions& o) {
 int Rebuild(const NightsOptions& o) {
     if (!o.positional.empty()) return Usage("nights rebuild takes no arguments");
     const std::string file = LibraryLocationFor(o.library);
-    // A server's library has no files beside it to read again, and no
-    // journal: the server is the record, restored from its own backups.
-    if (IsServerLocation(file))
-        return Fail({false, FillPlaceholders(UiText(library_message::kServerIsTheRecord), {ShownLocation(file)}), {}});
     const std::filesystem::path downloads[] = {DefaultDownloadsRoot()};
     const RebuildResult rebuilt = RebuildLibrary(file, AddOptionsFor(PatientFileFor(o)), downloads);
     if (!rebuilt.movedAside.empty())

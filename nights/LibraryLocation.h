@@ -42,10 +42,6 @@ namespace library_message {
 inline constexpr const char* kDownloadKept =
     "The download is kept in %1; `quenda-cli nights add %1` or Nights > Add Files... adds its nights to the library "
     "later.";
-// What refers to files beside a library, which a server library has none of.
-inline constexpr const char* kServerIsTheRecord =
-    "The clinic server library %1 is not rebuilt from files: the server is the record, restored by its "
-    "administrator from the server's own backups";
 }  // namespace library_message
 
 }  // namespace quenda

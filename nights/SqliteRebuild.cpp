@@ -387,7 +387,7 @@ RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, st
     // Its address is no file: rebuilt here, it would become folders named
     // after it.
     if (IsServerLocation(file.string())) {
-        out.result = LibraryFailure(library_message::kServerNotRebuilt, file.string());
+        out.result = LibraryFailure(library_message::kServerNotRebuilt, ShownLocation(file.native()));
         return out;
     }
     Known known;
