@@ -62,8 +62,15 @@ SqlLibrary::SqlLibrary(fs::path location, std::unique_ptr<SqlDatabase> db)
 SqlLibrary::~SqlLibrary() = default;
 
 FileResult SqlLibrary::DbFailure(const char* message) const {
-    return LibraryFailure(db_->LastTrouble() == SqlTrouble::Damaged ? library_message::kNotLibrary : message,
-                          db_->Where(), db_->LastError());
+    switch (db_->LastTrouble()) {
+        case SqlTrouble::Damaged: message = library_message::kNotLibrary; break;
+        // A change tried by a login of the reading role, say.
+        case SqlTrouble::Denied:
+            if (message == library_message::kCantWrite) message = library_message::kReadOnly;
+            break;
+        default: break;
+    }
+    return LibraryFailure(message, db_->Where(), db_->LastError());
 }
 
 const std::string& SqlLibrary::RowColumns() {
