@@ -71,9 +71,9 @@ inline constexpr const char* kNotLibrary =
     "one";
 inline constexpr const char* kNewer = "The nights library %1 was made by a newer Quenda";
 inline constexpr const char* kCantWrite = "The nights library %1 can't be changed";
-// A login (or a file's permissions) that lets the library be read only.
-inline constexpr const char* kReadOnly =
-    "The nights library %1 may be read but not changed from here; nothing was changed";
+// A server's login granted only the reading role.
+inline constexpr const char* kMayOnlyRead =
+    "This login may only read the nights library %1; changes need the role quenda_change";
 inline constexpr const char* kNotRebuilt = "The nights library %1 could not be rebuilt; it is left as it was";
 inline constexpr const char* kServerNotRebuilt =
     "The nights library %1 is on a server, which keeps every night's samples itself; it is not rebuilt from data "

@@ -62,12 +62,10 @@ SqlLibrary::SqlLibrary(fs::path location, std::unique_ptr<SqlDatabase> db)
 SqlLibrary::~SqlLibrary() = default;
 
 FileResult SqlLibrary::DbFailure(const char* message) const {
+    // What the login may not do is said as such, whichever statement met it.
     switch (db_->LastTrouble()) {
         case SqlTrouble::Damaged: message = library_message::kNotLibrary; break;
-        // A change tried by a login of the reading role, say.
-        case SqlTrouble::Denied:
-            if (message == library_message::kCantWrite) message = library_message::kReadOnly;
-            break;
+        case SqlTrouble::Denied: message = library_message::kMayOnlyRead; break;
         default: break;
     }
     return LibraryFailure(message, db_->Where(), db_->LastError());
@@ -263,11 +261,10 @@ FileResult SqlLibrary::DoRemove(NightNumber night, std::vector<JournalEntry>& jo
     if (FileResult listed = Listed(night); !listed) return listed;
     // A merged night goes with the nights hidden in it: each stays out of
     // later downloads.
-    Statement parts(
-        *db_,
-        "WITH RECURSIVE part(n) AS (SELECT CAST(?1 AS BIGINT) UNION SELECT night FROM nights, part "
-        "WHERE merged_into=part.n) SELECT night,id,start,samples,digest,source,first FROM nights WHERE night IN part "
-        "ORDER BY night=?1 DESC, night");
+    Statement parts(*db_,
+                    "WITH RECURSIVE part(n) AS (SELECT CAST(?1 AS BIGINT) UNION SELECT night FROM nights, part "
+                    "WHERE merged_into=part.n) SELECT night,id,start,samples,digest,source,first FROM nights "
+                    "WHERE night IN (SELECT n FROM part) ORDER BY night=?1 DESC, night");
     parts.Bind(1, night);
     std::vector<JournalEntry> gone;
     std::vector<std::pair<std::string, std::int64_t>> where;  // each one's file and first sample there

@@ -237,22 +237,6 @@ TEST(ServerLibrary, AnyWorkstationOpensAnyNightAndTheSameDownloadIsOneNight) {
     EXPECT_EQ(loaded, std::vector<SampleRecord>(samples.begin() + 3600, samples.end()));
     EXPECT_EQ(title, "Report Title");
 
-    // A login of the reading role reads it all and changes nothing.
-    {
-        FileResult connected;
-        const auto admin = PostgresDatabase::Connect(location, {}, connected);
-        ASSERT_TRUE(admin && admin->Exec("CREATE ROLE nurse LOGIN IN ROLE quenda_read")) << connected.detail;
-    }
-    const std::string reader = location.substr(0, location.find("&user=")) + "&user=nurse";
-    auto reading = test::OpenLibrary(reader);
-    ASSERT_TRUE(reading);
-    EXPECT_EQ(ListAll(*reading).size(), 2u);
-    const std::string journal = test::JournalText("postgres", location);
-    const FileResult refused = reading->SetNote(1, "not mine to write");
-    EXPECT_NE(refused.message.find("may be read but not changed"), std::string::npos) << refused.message;
-    EXPECT_EQ(ListAll(*office)[0].note, "");
-    EXPECT_EQ(test::JournalText("postgres", location), journal);
-
     // Its address is no file to rebuild.
     const RebuildResult rebuilt = RebuildLibrary(location, {});
     EXPECT_NE(rebuilt.result.message.find("is on a server"), std::string::npos) << rebuilt.result.message;
