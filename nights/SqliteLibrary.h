@@ -32,6 +32,13 @@ protected:
                             std::string& recorded) override;
     FileResult Journal(const std::vector<JournalEntry>& entries) override;
 
+public:
+    FileResult JournalLines(std::vector<JournalEntry>& entries) override;
+    // A copied source that is not a file here is written beside the library,
+    // in CopiedSourcesOf's folder.
+    FileResult PlaceCopiedSource(const std::string& source, const std::string& origin,
+                                 const DataFileContents& contents, std::filesystem::path& path) override;
+
 private:
     SqliteLibrary(std::filesystem::path file, std::unique_ptr<SqliteDatabase> db);
 
@@ -41,5 +48,9 @@ private:
 // The SQLite connection behind `library`; nullptr for another store. For the
 // tests and the benchmarks.
 sqlite3* SqliteHandle(const NightLibrary& library);
+
+// "<library>.sources": where a copy into the library at `library` writes the
+// sources it copies from a store that keeps them elsewhere (a server).
+std::filesystem::path CopiedSourcesOf(const std::filesystem::path& library);
 
 }  // namespace quenda
