@@ -1,6 +1,7 @@
 #include "nights/Library.h"
 
 #include "base/UiText.h"
+#include "nights/PostgresLibrary.h"
 #include "nights/SqliteLibrary.h"
 #include "patient/PatientFile.h"
 #include "store/KeptDownload.h"
@@ -62,7 +63,9 @@ std::vector<fs::path> DataFilesIn(const fs::path& path) {
     return files;
 }
 
-std::unique_ptr<NightLibrary> NightLibrary::Open(const fs::path& file, FileResult& result, LibraryOpening opening) {
+std::unique_ptr<NightLibrary> NightLibrary::Open(const fs::path& file, FileResult& result, LibraryOpening opening,
+                                                 const PasswordPrompt& ask) {
+    if (IsServerLocation(file.string())) return PostgresLibrary::Open(file.string(), result, opening, ask);
     return SqliteLibrary::Open(file, result, opening);
 }
 

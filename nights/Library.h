@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/NightAnalysis.h"
+#include "nights/LibraryLocation.h"
 #include "nights/Night.h"
 #include "store/DataFile.h"  // FileResult
 #include "store/SampleRecord.h"
@@ -187,8 +188,11 @@ public:
     // `result` naming the file; a damaged file is never written to.
     // ExistingOnly: a file that is not there gives nothing with `result` ok
     // (no library, so no nights), and nothing is made.
+    // A server's URI (IsServerLocation) opens the library on that server
+    // (PostgresLibrary.h), asking `ask` for a password the server wants.
     static std::unique_ptr<NightLibrary> Open(const std::filesystem::path& file, FileResult& result,
-                                              LibraryOpening opening = LibraryOpening::Create);
+                                              LibraryOpening opening = LibraryOpening::Create,
+                                              const PasswordPrompt& ask = {});
     virtual ~NightLibrary() = default;
     NightLibrary(const NightLibrary&) = delete;
     NightLibrary& operator=(const NightLibrary&) = delete;

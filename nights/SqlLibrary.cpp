@@ -21,13 +21,6 @@ NightFigures ReadFigures(const Statement& s, int at) {
     return f;
 }
 
-const std::string& RowColumns() {
-    static const std::string columns =
-        "night,id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
-        "clinical,note,added_at,clock_shift" +
-        FigureColumnList();
-    return columns;
-}
 constexpr int kRowFixedColumns = 15;
 
 void ReadRow(const Statement& s, NightRow& r) {
@@ -72,6 +65,16 @@ FileResult SqlLibrary::DbFailure(const char* message) const {
     return LibraryFailure(db_->LastTrouble() == SqlTrouble::Damaged ? library_message::kNotLibrary : message,
                           db_->Where(), db_->LastError());
 }
+
+const std::string& SqlLibrary::RowColumns() {
+    if (rowColumns_.empty()) {
+        rowColumns_ = "night,id,name,date,start,\"end\",samples,gap_seconds," + ShownSource() +
+                      ",first,last,clinical,note,added_at,clock_shift" + FigureColumnList();
+    }
+    return rowColumns_;
+}
+
+std::string SqlLibrary::ShownSource() const { return "source"; }
 
 SourceReader SqlLibrary::Reader() {
     return [this](const std::string& source, DataFileContents& contents) { return ReadSource(source, contents); };
@@ -169,8 +172,8 @@ FileResult SqlLibrary::ForEach(const NightFilter& filter, const std::function<vo
     if (FileResult read = ComputeFigures(settings_, &filter, std::nullopt, false, computed); !read) return read;
     const std::unordered_map<NightNumber, ComputedFigures> unstored(computed.begin(), computed.end());
     const std::string sql = "SELECT " + RowColumns() +
-                            " FROM nights WHERE merged_into IS NULL AND (?1 IS NULL OR id=?1) AND "
-                            "(?2 IS NULL OR date>=?2) AND (?3 IS NULL OR date<=?3) ORDER BY start+clock_shift,night";
+                            " FROM nights WHERE merged_into IS NULL AND (CAST(?1 AS BIGINT) IS NULL OR id=?1) AND "
+                            "(CAST(?2 AS TEXT) IS NULL OR date>=?2) AND (CAST(?3 AS TEXT) IS NULL OR date<=?3) ORDER BY start+clock_shift,night";
     Statement s(*db_, sql);
     if (!s.Ok()) return DbFailure(library_message::kCantOpen);
     if (filter.id) s.Bind(1, static_cast<std::int64_t>(*filter.id));
@@ -294,13 +297,12 @@ bool SqlLibrary::KeepOut(const JournalEntry& removal, const std::string& source,
 }
 
 FileResult SqlLibrary::LoadNight(NightNumber night, std::vector<SampleRecord>& samples, std::string* title) {
-    NightRow row;
-    if (FileResult shown = ReadOne(night, row); !shown) return shown;
+    NightPlace p;
+    if (FileResult read = ReadPlace(night, p); !read) return read;
     DataFileContents contents;
-    if (FileResult read = ReadSource(row.source.string(), contents); !read) return read;
-    if (!TakeNightSamples(contents.records, row.first, row.samples, DigestOf(night),
-                          row.clockShift, samples))
-        return LibraryFailure(library_message::kSourceChanged, row.source.string());
+    if (FileResult read = ReadSource(p.source, contents); !read) return read;
+    if (!TakeNightSamples(contents.records, p.first, p.samples, p.digest, p.clockShift, samples))
+        return LibraryFailure(library_message::kSourceChanged, p.source);
     if (title) *title = std::move(contents.title);
     return {};
 }
@@ -383,8 +385,9 @@ FileResult SqlLibrary::ComputeFigures(const FigureSettings& settings, const Nigh
         Statement s(*db_,
                     "SELECT night,source,first,samples,digest,clock_shift FROM nights WHERE "
                     "computed_under<>?1 AND merged_into IS NULL AND "
-                    "(?2 IS NULL OR id=?2) AND (?3 IS NULL OR date>=?3) AND (?4 IS NULL OR date<=?4) AND "
-                    "(?5 IS NULL OR night=?5) AND (CAST(?6 AS BIGINT) IS NULL OR computed_under='') "
+                    "(CAST(?2 AS BIGINT) IS NULL OR id=?2) AND (CAST(?3 AS TEXT) IS NULL OR date>=?3) AND "
+                    "(CAST(?4 AS TEXT) IS NULL OR date<=?4) AND "
+                    "(CAST(?5 AS BIGINT) IS NULL OR night=?5) AND (CAST(?6 AS BIGINT) IS NULL OR computed_under='') "
                     "ORDER BY source,first");
         if (!s.Ok()) return DbFailure(library_message::kCantOpen);
         s.Bind(1, settings.Key());

@@ -134,8 +134,12 @@ protected:
     // Records the source an add reads (`origin`, whose records `records`
     // are) inside the add's transaction, and gives what the nights' rows name
     // it by (`recorded`).
-    virtual FileResult RecordSource(const std::filesystem::path& origin, std::span<const SampleRecord> records,
+    virtual FileResult RecordSource(const std::filesystem::path& origin, int id, std::span<const SampleRecord> records,
                                     std::string& recorded) = 0;
+    // The SQL a listed row's source is shown by (NightRow::source): the
+    // column as recorded, unless a store records a source by another name
+    // than the one a user knows it by.
+    virtual std::string ShownSource() const;
     // Appends a change's journal lines, inside the change's transaction.
     virtual FileResult Journal(const std::vector<JournalEntry>& entries) = 0;
 
@@ -164,6 +168,9 @@ private:
     std::int64_t DigestOf(NightNumber night);
     // One night's row as stored, without bringing its figures up to date.
     FileResult ReadOne(NightNumber night, NightRow& row);
+    // The columns such a row is read from (ShownSource's among them).
+    const std::string& RowColumns();
+    std::string rowColumns_;
     // The listed night that holds `night`: itself unless merged into another.
     NightNumber Outermost(NightNumber night);
     // Whether the night is listed: kNoNight when there is no such night,

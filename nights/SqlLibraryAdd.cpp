@@ -198,7 +198,7 @@ AddResult SqlLibrary::AddNumbered(const fs::path& source, int id,
     Transaction transaction(*db_);
     if (!transaction.Open()) return fail(DbFailure(library_message::kCantWrite));
     std::string sourceText;
-    if (FileResult recorded = RecordSource(source, samples, sourceText); !recorded) return fail(std::move(recorded));
+    if (FileResult recorded = RecordSource(source, id, samples, sourceText); !recorded) return fail(std::move(recorded));
     NightStatements st(*db_);
     if (!st.Ok()) return fail(DbFailure(library_message::kCantWrite));
 

@@ -116,7 +116,8 @@ bool SqliteLibrary::HasSource(const std::string& source) {
     return ::stat(source.c_str(), &st) == 0;
 }
 
-FileResult SqliteLibrary::RecordSource(const fs::path& origin, std::span<const SampleRecord>, std::string& recorded) {
+FileResult SqliteLibrary::RecordSource(const fs::path& origin, int, std::span<const SampleRecord>,
+                                       std::string& recorded) {
     recorded = fs::absolute(origin).lexically_normal().string();
     Statement s(*db_, "INSERT INTO sources(path,added_at) VALUES(?,?) ON CONFLICT DO NOTHING");
     s.Bind(1, recorded).Bind(2, NowSeconds());

@@ -208,6 +208,36 @@ TEST_P(LibraryStores, OneDifferentSampleMakesANightOfItsOwn) {
     }
 }
 
+// A clinic's server holds each download's records: a night opens on any
+// workstation, its file there or not, and the same download added at two
+// desks is one set of nights, listed by the path it came from first.
+TEST(ServerLibrary, AnyWorkstationOpensAnyNightAndTheSameDownloadIsOneNight) {
+    if (test::PostgresServer::Programs().empty()) GTEST_SKIP() << "no PostgreSQL server installed";
+    test::TempDir dir("quenda-library");
+    const std::string location = test::NewLibraryLocation("postgres", dir);
+    auto desk = test::OpenLibrary(location);
+    auto office = test::OpenLibrary(location);
+    ASSERT_TRUE(desk && office);
+    const auto samples = Download(2);
+    const fs::path first = WriteDownload(dir, "desk", samples);
+    const fs::path second = WriteDownload(dir, "office", samples);
+    EXPECT_EQ(desk->AddFile(first, {}).added, 2);
+    const AddResult again = office->AddFile(second, {});
+    EXPECT_EQ(std::tie(again.added, again.already), std::make_tuple(0, 2));
+    fs::remove(first);
+    fs::remove(second);
+
+    const auto rows = ListAll(*office);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(fs::path(rows[1].source), fs::absolute(first));
+    EXPECT_FALSE(rows[1].missing);
+    std::vector<SampleRecord> loaded;
+    std::string title;
+    ASSERT_TRUE(office->LoadNight(2, loaded, &title));
+    EXPECT_EQ(loaded, std::vector<SampleRecord>(samples.begin() + 3600, samples.end()));
+    EXPECT_EQ(title, "Report Title");
+}
+
 TEST(NightLibrary, NotesRemovalsAndNumbersSurviveALostLibrary) {
     test::TempDir dir("quenda-library");
     const fs::path file = dir / "library.sqlite";
@@ -246,11 +276,12 @@ TEST(NightLibrary, NotesRemovalsAndNumbersSurviveALostLibrary) {
 }
 
 TEST_P(LibraryStores, ANoteThatIsNotUtf8IsRefusedAndLeavesEverythingAsItWas) {
-    auto library = test::OpenLibrary(Location());
+    const std::string location = Location();
+    auto library = test::OpenLibrary(location);
     ASSERT_TRUE(library);
     ASSERT_TRUE(library->AddFile(WriteDownload(dir, "d", Download(1)), {}).result);
     ASSERT_TRUE(library->SetNote(1, "Åsa, \xF4\x8F\xBF\xBF"));  // the last code point is still text
-    const auto journal = [&] { return GetParam() == "sqlite" ? test::Slurp(JournalFileOf(Location())) : ""; };
+    const auto journal = [&] { return test::JournalText(GetParam(), location); };
     const std::string before = journal();
     for (const char* bad : {"caf\xE9", "\xF4\x90\x80\x80", "cut \xE2\x82"}) {
         const FileResult noted = library->SetNote(1, bad);
