@@ -35,7 +35,7 @@ const char* const kNightsUsage =
     "                                [--library FILE]\n"
     "       quenda-cli nights summary [--id N] [--from DATE] [--to DATE] [--split DATE] [--json] [--library FILE]\n"
     "       quenda-cli nights init postgresql://HOST/DATABASE\n"
-    "       quenda-cli nights copy --from FILE|URI --to FILE|URI\n";
+    "       quenda-cli nights copy [--from FILE|URI] --to FILE|URI\n";
 
 }  // namespace
 

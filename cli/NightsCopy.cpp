@@ -42,10 +42,12 @@ int NightsCopyCommand(int argc, char** argv, const char* usage) {
     for (int i = 3; i < argc; ++i) {
         const std::string arg = argv[i];
         if ((arg != "--from" && arg != "--to") || i + 1 >= argc)
-            return UsageError("nights copy takes --from FILE|URI and --to FILE|URI", usage);
+            return UsageError("nights copy takes [--from FILE|URI] --to FILE|URI", usage);
         (arg == "--from" ? from : to) = argv[++i];
     }
-    if (from.empty() || to.empty()) return UsageError("nights copy takes --from FILE|URI and --to FILE|URI", usage);
+    if (to.empty()) return UsageError("nights copy takes --to FILE|URI", usage);
+    // From the user's own library unless said otherwise, as every nights command.
+    if (from.empty()) from = DefaultLibraryFile().string();
     if (SamePlace(from, to)) return UsageError("nights copy copies a library into another one", usage);
     int code = kExitOk;
     auto source = OpenStore(from, LibraryOpening::ExistingOnly, code);

@@ -22,6 +22,9 @@ std::string ChangeText(const JournalEntry& e) {
     return e.text;
 }
 
+// Two journal lines are one change when they say the same moment, kind,
+// night (by ID, start and samples) and change. The night's number is left
+// out: a copy gives numbers of its own.
 using ChangeKey = std::tuple<std::int64_t, int, int, std::int64_t, std::int32_t, std::int64_t, std::string>;
 
 ChangeKey KeyOf(const JournalEntry& e) {
@@ -68,8 +71,6 @@ std::vector<std::string> SourcesOf(SqlLibrary& from, FileResult& result) {
 }
 
 }  // namespace
-
-bool SameChange(const JournalEntry& a, const JournalEntry& b) { return KeyOf(a) == KeyOf(b); }
 
 std::string SqlLibrary::OriginOf(const std::string& source) { return source; }
 

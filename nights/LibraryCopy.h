@@ -28,10 +28,4 @@ struct CopyResult {
 // their patient names `options.nameOf`.
 CopyResult CopyLibrary(SqlLibrary& from, SqlLibrary& to, const AddOptions& options);
 
-// Whether two journal lines are one change: the same moment, kind, night
-// (by ID, start and samples) and text. The night's number is left out (a copy
-// gives numbers of its own), and so is the number a split gave its second
-// half.
-bool SameChange(const JournalEntry& a, const JournalEntry& b);
-
 }  // namespace quenda
