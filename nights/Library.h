@@ -71,7 +71,13 @@ inline constexpr const char* kNotLibrary =
     "one";
 inline constexpr const char* kNewer = "The nights library %1 was made by a newer Quenda";
 inline constexpr const char* kCantWrite = "The nights library %1 can't be changed";
+// A server's login granted only the reading role.
+inline constexpr const char* kMayOnlyRead =
+    "This login may only read the nights library %1; changes need the role quenda_change";
 inline constexpr const char* kNotRebuilt = "The nights library %1 could not be rebuilt; it is left as it was";
+inline constexpr const char* kServerNotRebuilt =
+    "The nights library %1 is on a server, which keeps every night's samples itself; it is not rebuilt from data "
+    "files";
 // %1: the night's number.
 inline constexpr const char* kNoNight = "There is no night %1 in the library.";
 // %1: the source file.
@@ -361,6 +367,7 @@ struct RebuildResult {
 // new file that replaces it at the end. Nights of a healthy library whose
 // file is gone stay listed. `alsoLookIn`: folders of kept downloads (each
 // subfolder's ID<n>.dat) to index as well, e.g. DefaultDownloadsRoot().
+// A library on a server is refused (kServerNotRebuilt): nothing is made.
 RebuildResult RebuildLibrary(const std::filesystem::path& file, const AddOptions& options,
                              std::span<const std::filesystem::path> alsoLookIn = {});
 

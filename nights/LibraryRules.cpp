@@ -269,9 +269,9 @@ FileResult FindMergedRange(const NightPlace& first, const NightPlace& second, co
         return LibraryRefusal(library_message::kMergeNotSideBySide, {first.night, second.night});
     }
     range.samples = std::int64_t{first.samples} + second.samples;
-    range.digest = NightDigest(std::span<const SampleRecord>(contents.records)
-                                   .subspan(static_cast<std::size_t>(range.first),
-                                            static_cast<std::size_t>(range.samples)));
+    range.digest =
+        NightDigest(std::span<const SampleRecord>(contents.records)
+                        .subspan(static_cast<std::size_t>(range.first), static_cast<std::size_t>(range.samples)));
     return {};
 }
 

@@ -98,8 +98,7 @@ struct StaleNight {
 // is read once however many of its nights are stale. A night whose file is
 // gone or changed is left out: it keeps what it has. `scoringOf`: each
 // night's scored study (NightLibrary::Scoring).
-FileResult ComputeStale(std::span<const StaleNight> stale, const SourceReader& read,
-                        const FigureSettings& settings,
+FileResult ComputeStale(std::span<const StaleNight> stale, const SourceReader& read, const FigureSettings& settings,
                         const std::function<FileResult(NightNumber, std::vector<SampleSpan>&)>& exclusionsOf,
                         const std::function<FileResult(NightNumber, ScoredStudy&)>& scoringOf,
                         std::vector<std::pair<NightNumber, ComputedFigures>>& fresh);
@@ -145,8 +144,7 @@ FileResult CheckShift(const NightPlace& night, std::int64_t clockShift);
 
 // The two nights of a merge, the earlier first; refused (kMergeIds) when
 // their IDs differ.
-FileResult OrderForMerge(const NightPlace& a, const NightPlace& b, const NightPlace*& first,
-                         const NightPlace*& second);
+FileResult OrderForMerge(const NightPlace& a, const NightPlace& b, const NightPlace*& first, const NightPlace*& second);
 // Refused when the two nights (in order) have different clock shifts,
 // overlap, or lie more than kMergeWithinSeconds apart.
 FileResult CheckMergeTimes(const NightPlace& first, const NightPlace& second);

@@ -21,8 +21,7 @@ std::unique_ptr<PostgresLibrary> PostgresLibrary::Open(const std::string& uri, F
     if (version < 0) return result = LibraryFailure(library_message::kCantOpen, where, db->LastError()), nullptr;
     if (version == 0 && opening == LibraryOpening::ExistingOnly) return result = {}, nullptr;
     if (version == 0) return result = LibraryFailure(server_library_message::kNoLibrary, where), nullptr;
-    if (version > kServerSchemaVersion)
-        return result = LibraryFailure(server_library_message::kNewer, where), nullptr;
+    if (version > kServerSchemaVersion) return result = LibraryFailure(server_library_message::kNewer, where), nullptr;
     result = {};
     return std::unique_ptr<PostgresLibrary>(new PostgresLibrary(uri, std::move(db)));
 }
@@ -57,8 +56,8 @@ FileResult PostgresLibrary::RecordSource(const fs::path& origin, int id, std::sp
     // The title the file at `origin` holds, while it still holds these records.
     DataFileContents file;
     std::string title;
-    if (ReadDataFile(origin, file) && std::equal(file.records.begin(), file.records.end(), records.begin(),
-                                                 records.end()))
+    if (ReadDataFile(origin, file) &&
+        std::equal(file.records.begin(), file.records.end(), records.begin(), records.end()))
         title = file.title;
     const std::vector<std::uint8_t> bytes = EncodeDataFile(static_cast<std::uint8_t>(id), records, title);
     recorded = SourceKey(id, records);

@@ -62,8 +62,13 @@ SqlLibrary::SqlLibrary(fs::path location, std::unique_ptr<SqlDatabase> db)
 SqlLibrary::~SqlLibrary() = default;
 
 FileResult SqlLibrary::DbFailure(const char* message) const {
-    return LibraryFailure(db_->LastTrouble() == SqlTrouble::Damaged ? library_message::kNotLibrary : message,
-                          db_->Where(), db_->LastError());
+    // What the login may not do is said as such, whichever statement met it.
+    switch (db_->LastTrouble()) {
+        case SqlTrouble::Damaged: message = library_message::kNotLibrary; break;
+        case SqlTrouble::Denied: message = library_message::kMayOnlyRead; break;
+        default: break;
+    }
+    return LibraryFailure(message, db_->Where(), db_->LastError());
 }
 
 const std::string& SqlLibrary::RowColumns() {
@@ -103,8 +108,7 @@ FileResult SqlLibrary::Listed(NightNumber night) {
         const SqlStep step = s.Step();
         if (step == SqlStep::Done) return LibraryFailure(library_message::kNoNight, std::to_string(night));
         if (step != SqlStep::Row) return DbFailure(library_message::kCantOpen);
-        if (s.IsNull(0))
-            return at == night ? FileResult{} : LibraryRefusal(library_message::kMergedInto, {night, at});
+        if (s.IsNull(0)) return at == night ? FileResult{} : LibraryRefusal(library_message::kMergedInto, {night, at});
         at = s.Int(0);
     }
     return LibraryFailure(library_message::kNoNight, std::to_string(night));
@@ -173,7 +177,8 @@ FileResult SqlLibrary::ForEach(const NightFilter& filter, const std::function<vo
     const std::unordered_map<NightNumber, ComputedFigures> unstored(computed.begin(), computed.end());
     const std::string sql = "SELECT " + RowColumns() +
                             " FROM nights WHERE merged_into IS NULL AND (CAST(?1 AS BIGINT) IS NULL OR id=?1) AND "
-                            "(CAST(?2 AS TEXT) IS NULL OR date>=?2) AND (CAST(?3 AS TEXT) IS NULL OR date<=?3) ORDER BY start+clock_shift,night";
+                            "(CAST(?2 AS TEXT) IS NULL OR date>=?2) AND (CAST(?3 AS TEXT) IS NULL OR date<=?3) ORDER "
+                            "BY start+clock_shift,night";
     Statement s(*db_, sql);
     if (!s.Ok()) return DbFailure(library_message::kCantOpen);
     if (filter.id) s.Bind(1, static_cast<std::int64_t>(*filter.id));
@@ -258,15 +263,21 @@ FileResult SqlLibrary::DoRemove(NightNumber night, std::vector<JournalEntry>& jo
     // later downloads.
     Statement parts(*db_,
                     "WITH RECURSIVE part(n) AS (SELECT CAST(?1 AS BIGINT) UNION SELECT night FROM nights, part "
-                    "WHERE merged_into=part.n) SELECT night,id,start,samples,digest,source,first FROM nights WHERE night IN part "
-                    "ORDER BY night=?1 DESC, night");
+                    "WHERE merged_into=part.n) SELECT night,id,start,samples,digest,source,first FROM nights "
+                    "WHERE night IN (SELECT n FROM part) ORDER BY night=?1 DESC, night");
     parts.Bind(1, night);
     std::vector<JournalEntry> gone;
     std::vector<std::pair<std::string, std::int64_t>> where;  // each one's file and first sample there
     SqlStep step;
     while ((step = parts.Step()) == SqlStep::Row) {
-        gone.push_back({NowSeconds(), JournalKind::Remove, parts.Int(0), static_cast<int>(parts.Int(1)), parts.Int(2),
-                        {}, static_cast<std::int32_t>(parts.Int(3)), parts.Int(4)});
+        gone.push_back({NowSeconds(),
+                        JournalKind::Remove,
+                        parts.Int(0),
+                        static_cast<int>(parts.Int(1)),
+                        parts.Int(2),
+                        {},
+                        static_cast<std::int32_t>(parts.Int(3)),
+                        parts.Int(4)});
         where.emplace_back(parts.Text(5), parts.Int(6));
     }
     if (step != SqlStep::Done) return DbFailure(library_message::kCantWrite);
@@ -321,7 +332,7 @@ FileResult SqlLibrary::Exclusions(NightNumber night, std::vector<SampleSpan>& sp
 }
 
 FileResult SqlLibrary::SetExclusions(NightNumber night, std::span<const SampleSpan> spans,
-                                       std::span<const SampleRecord> known) {
+                                     std::span<const SampleRecord> known) {
     NightRow row;
     if (FileResult read = ReadOne(night, row); !read) return read;
     std::vector<SampleSpan> sorted(spans.begin(), spans.end());
@@ -378,8 +389,8 @@ FileResult SqlLibrary::StoreFigures(NightNumber night, const ComputedFigures& fi
 }
 
 FileResult SqlLibrary::ComputeFigures(const FigureSettings& settings, const NightFilter* filter,
-                                         std::optional<NightNumber> only, bool markedOnly,
-                                         std::vector<std::pair<NightNumber, ComputedFigures>>& fresh) {
+                                      std::optional<NightNumber> only, bool markedOnly,
+                                      std::vector<std::pair<NightNumber, ComputedFigures>>& fresh) {
     std::vector<StaleNight> stale;
     {
         Statement s(*db_,
@@ -439,7 +450,8 @@ FileResult SqlLibrary::Changes(NightNumber night, NightChanges& changes) {
         if (out.mergedFrom.empty()) out.mergedFrom.push_back(night);
         out.mergedFrom.push_back(merged.Int(0));
     }
-    Statement split(*db_, "SELECT night,second FROM splits WHERE second=?1 OR night=?1 ORDER BY second=?1 DESC LIMIT 1");
+    Statement split(*db_,
+                    "SELECT night,second FROM splits WHERE second=?1 OR night=?1 ORDER BY second=?1 DESC LIMIT 1");
     split.Bind(1, night);
     if (split.Step() == SqlStep::Row) out.split = std::make_pair(split.Int(0), split.Int(1));
     changes = std::move(out);

@@ -35,8 +35,7 @@ public:
     FileResult SetNote(NightNumber night, std::string_view note) override;
     FileResult SetName(NightNumber night, std::string_view name) override;
     FileResult Remove(NightNumber night) override;
-    FileResult LoadNight(NightNumber night, std::vector<SampleRecord>& samples,
-                         std::string* title = nullptr) override;
+    FileResult LoadNight(NightNumber night, std::vector<SampleRecord>& samples, std::string* title = nullptr) override;
     FileResult Shift(NightNumber night, std::int64_t seconds) override;
     FileResult Unshift(NightNumber night) override;
     FileResult Merge(NightNumber a, NightNumber b, NightNumber* merged = nullptr) override;
@@ -154,9 +153,8 @@ private:
     // samples (the same night, or a shorter or longer copy, as ClassifyNight
     // tells), or, made before removals named them, its ID and start alone.
     bool Removed(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> samples);
-    FileResult ExtendHeld(NightStatements& st, NightNumber match, const FoundNight& night,
-                          std::span<const SampleRecord> samples, const std::string& sourceText,
-                          const AddOptions& options);
+    FileResult ExtendHeld(NightNumber match, const FoundNight& night, std::span<const SampleRecord> samples,
+                          const std::string& sourceText, const AddOptions& options);
     bool InsertNight(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> records,
                      const std::string& name, const std::string& sourceText, std::int64_t now, const Numbers* numbers,
                      NightNumber& number);
@@ -198,6 +196,20 @@ private:
     FileResult DoSplit(NightNumber night, std::int32_t index, std::optional<NightNumber> number,
                        std::vector<JournalEntry>& journal, NightNumber& second);
     FileResult DoUnsplit(NightNumber night, std::vector<JournalEntry>& journal, NightNumber& first);
+    // Where a change leaves a night's samples: `samples` of `source` from
+    // `first`, their digest, the last as recorded at `end`.
+    struct NightExtent {
+        std::int64_t end = 0;
+        std::int64_t samples = 0;
+        std::string source;
+        std::int64_t first = 0;
+        std::int64_t digest = 0;
+    };
+    // Moves the row of `night` (recorded from `start`) to `extent`, its note
+    // replaced when one is given; its figures are computed again when next
+    // read.
+    FileResult SetExtent(NightNumber night, std::int64_t start, const NightExtent& extent,
+                         const std::optional<std::string>& note);
     // A journal line replayed (SqlLibraryReplay.cpp).
     FileResult ReplayOne(const JournalEntry& e, NightNumber night, const std::set<NightNumber>& kept,
                          std::vector<JournalEntry>& dropped);

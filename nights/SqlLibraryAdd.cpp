@@ -17,10 +17,10 @@ constexpr int kFirstFigure = 15;
 constexpr int kNightNumber = kFirstFigure + kFigureColumns;
 
 std::string InsertNightSql(bool numbered) {
-    std::string sql = "INSERT INTO nights(id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
-                      "clinical,note,added_at,digest,computed_under" +
-                      FigureColumnList() + (numbered ? ",night" : "") +
-                      ") VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,'',?12,?13,?14";
+    std::string sql =
+        "INSERT INTO nights(id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
+        "clinical,note,added_at,digest,computed_under" +
+        FigureColumnList() + (numbered ? ",night" : "") + ") VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,'',?12,?13,?14";
     for (int i = kFirstFigure; i < kNightNumber + (numbered ? 1 : 0); ++i) sql += ",?" + std::to_string(i);
     return sql + ") RETURNING night";
 }
@@ -49,15 +49,12 @@ std::vector<NightNumber> NumbersGiven(const SqlLibrary::Numbers& numbers, int id
 // The statements adding runs for every night, prepared once.
 struct SqlLibrary::NightStatements {
     explicit NightStatements(SqlDatabase& db);
-    bool Ok() const {
-        return held.Ok() && insert.Ok() && insertNumbered.Ok() && update.Ok() && removed.Ok() && removedPart.Ok();
-    }
+    bool Ok() const { return held.Ok() && insert.Ok() && insertNumbered.Ok() && removed.Ok() && removedPart.Ok(); }
     Statement held;            // the nights with a night's ID and start
     Statement insert;          // a new night
     Statement insertNumbered;  // a new night with a number given before
-    Statement update;   // a held night that a longer one extends
-    Statement removed;  // the nights the user removed with an ID and start
-    Statement removedPart;  // whether the user removed a night of an ID that starts within a span
+    Statement removed;         // the nights the user removed with an ID and start
+    Statement removedPart;     // whether the user removed a night of an ID that starts within a span
 };
 
 SqlLibrary::NightStatements::NightStatements(SqlDatabase& db)
@@ -68,12 +65,10 @@ SqlLibrary::NightStatements::NightStatements(SqlDatabase& db)
            "FROM nights WHERE id=? AND start=?"),
       insert(db, InsertNightSql(false)),
       insertNumbered(db, InsertNightSql(true)),
-      update(db, "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,digest=? WHERE night=?"),
       removed(db, "SELECT samples,digest,source,first FROM removed WHERE id=? AND start=?"),
       removedPart(db, "SELECT 1 FROM removed WHERE id=? AND start>? AND start<=?") {}
 
-bool SqlLibrary::Removed(NightStatements& st, int id, const FoundNight& night,
-                            std::span<const SampleRecord> samples) {
+bool SqlLibrary::Removed(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> samples) {
     st.removed.Reset();
     st.removed.Bind(1, static_cast<std::int64_t>(id)).Bind(2, night.span.start);
     bool removed = false;
@@ -87,7 +82,7 @@ bool SqlLibrary::Removed(NightStatements& st, int id, const FoundNight& night,
 }
 
 bool SqlLibrary::Match(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> samples,
-                          NightMatch& outcome, NightNumber& match) {
+                       NightMatch& outcome, NightNumber& match) {
     outcome = NightMatch::New;
     st.held.Reset();
     st.held.Bind(1, static_cast<std::int64_t>(id)).Bind(2, night.span.start);
@@ -115,20 +110,13 @@ bool SqlLibrary::Match(NightStatements& st, int id, const FoundNight& night, std
     return step == SqlStep::Row || step == SqlStep::Done;
 }
 
-FileResult SqlLibrary::ExtendHeld(NightStatements& st, NightNumber match, const FoundNight& night,
-                                     std::span<const SampleRecord> samples, const std::string& sourceText,
-                                     const AddOptions& options) {
+FileResult SqlLibrary::ExtendHeld(NightNumber match, const FoundNight& night, std::span<const SampleRecord> samples,
+                                  const std::string& sourceText, const AddOptions& options) {
     const NightSpan& span = night.span;
-    st.update.Reset();
-    st.update.Bind(1, span.end)
-        .Bind(2, static_cast<std::int64_t>(span.Samples()))
-        .Bind(3, span.GapSeconds())
-        .Bind(4, sourceText)
-        .Bind(5, static_cast<std::int64_t>(span.first))
-        .Bind(6, static_cast<std::int64_t>(span.last))
-        .Bind(7, night.digest)
-        .Bind(8, match);
-    if (st.update.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
+    if (FileResult moved = SetExtent(match, span.start,
+                                     {span.end, span.Samples(), sourceText, span.first, night.digest}, std::nullopt);
+        !moved)
+        return moved;
     // The night keeps its exclusions, so its figures follow them.
     std::vector<SampleSpan> spans;
     if (FileResult read = Exclusions(match, spans); !read) return read;
@@ -143,9 +131,9 @@ FileResult SqlLibrary::ExtendHeld(NightStatements& st, NightNumber match, const 
 }
 
 bool SqlLibrary::InsertNight(NightStatements& st, int id, const FoundNight& night,
-                                std::span<const SampleRecord> records, const std::string& name,
-                                const std::string& sourceText, std::int64_t now, const Numbers* numbers,
-                                NightNumber& number) {
+                             std::span<const SampleRecord> records, const std::string& name,
+                             const std::string& sourceText, std::int64_t now, const Numbers* numbers,
+                             NightNumber& number) {
     const NightSpan& span = night.span;
     std::optional<NightNumber> free;
     for (const NightNumber given : numbers ? NumbersGiven(*numbers, id, span, records) : std::vector<NightNumber>{}) {
@@ -178,9 +166,8 @@ bool SqlLibrary::InsertNight(NightStatements& st, int id, const FoundNight& nigh
     return insert.Step() == SqlStep::Done;
 }
 
-AddResult SqlLibrary::AddNumbered(const fs::path& source, int id,
-                                    std::span<const SampleRecord> samples, const AddOptions& options,
-                                    const Numbers* numbers) {
+AddResult SqlLibrary::AddNumbered(const fs::path& source, int id, std::span<const SampleRecord> samples,
+                                  const AddOptions& options, const Numbers* numbers) {
     AddResult out;
     out.files = 1;
     const NightSplit split = SplitNights(samples);
@@ -198,7 +185,8 @@ AddResult SqlLibrary::AddNumbered(const fs::path& source, int id,
     Transaction transaction(*db_);
     if (!transaction.Open()) return fail(DbFailure(library_message::kCantWrite));
     std::string sourceText;
-    if (FileResult recorded = RecordSource(source, id, samples, sourceText); !recorded) return fail(std::move(recorded));
+    if (FileResult recorded = RecordSource(source, id, samples, sourceText); !recorded)
+        return fail(std::move(recorded));
     NightStatements st(*db_);
     if (!st.Ok()) return fail(DbFailure(library_message::kCantWrite));
 
@@ -214,13 +202,11 @@ AddResult SqlLibrary::AddNumbered(const fs::path& source, int id,
         }
         NightMatch outcome = NightMatch::New;
         NightNumber number = 0;
-        if (!Match(st, id, night, nightSamples, outcome, number))
-            return fail(DbFailure(library_message::kCantWrite));
+        if (!Match(st, id, night, nightSamples, outcome, number)) return fail(DbFailure(library_message::kCantWrite));
         switch (outcome) {
             case NightMatch::Already: ++out.already; break;
             case NightMatch::Extends:
-                if (FileResult extended = ExtendHeld(st, number, night, nightSamples, sourceText, options);
-                    !extended)
+                if (FileResult extended = ExtendHeld(number, night, nightSamples, sourceText, options); !extended)
                     return fail(std::move(extended));
                 ++out.replaced;
                 break;
@@ -233,7 +219,8 @@ AddResult SqlLibrary::AddNumbered(const fs::path& source, int id,
         // A night met again inside a merged one is that one.
         out.nights.push_back(outcome == NightMatch::Already ? Outermost(number) : number);
         if (outcome != NightMatch::Already)
-            journal.push_back({now, JournalKind::Add, number, id, span.start, sourceText, span.Samples(), night.digest});
+            journal.push_back(
+                {now, JournalKind::Add, number, id, span.start, sourceText, span.Samples(), night.digest});
     }
     // Figures were computed without the ID's scoring, if it has one: they
     // are computed again with it below.
@@ -252,7 +239,7 @@ AddResult SqlLibrary::AddNumbered(const fs::path& source, int id,
 }
 
 AddResult SqlLibrary::AddSamples(const fs::path& source, int id, std::span<const SampleRecord> samples,
-                                   const AddOptions& options) {
+                                 const AddOptions& options) {
     return AddNumbered(source, id, samples, options, nullptr);
 }
 

@@ -57,6 +57,23 @@ FileResult SqlLibrary::SetSpans(NightNumber night, std::span<const SampleSpan> s
     return stale.Step() == SqlStep::Done ? FileResult{} : DbFailure(library_message::kCantWrite);
 }
 
+FileResult SqlLibrary::SetExtent(NightNumber night, std::int64_t start, const NightExtent& extent,
+                                 const std::optional<std::string>& note) {
+    Statement s(*db_,
+                "UPDATE nights SET \"end\"=?1,samples=?2,gap_seconds=?3,source=?4,first=?5,last=?6,digest=?7,"
+                "note=COALESCE(?8,note),computed_under='' WHERE night=?9");
+    s.Bind(1, extent.end)
+        .Bind(2, extent.samples)
+        .Bind(3, extent.end - start + 1 - extent.samples)
+        .Bind(4, extent.source)
+        .Bind(5, extent.first)
+        .Bind(6, extent.first + extent.samples - 1)
+        .Bind(7, extent.digest)
+        .Bind(9, night);
+    if (note) s.Bind(8, *note);
+    return s.Step() == SqlStep::Done ? FileResult{} : DbFailure(library_message::kCantWrite);
+}
+
 FileResult SqlLibrary::Change(const std::function<FileResult(std::vector<JournalEntry>&)>& change) {
     Transaction transaction(*db_);
     if (!transaction.Open()) return DbFailure(library_message::kCantWrite);
@@ -72,16 +89,15 @@ FileResult SqlLibrary::Change(const std::function<FileResult(std::vector<Journal
     return {};
 }
 
-FileResult SqlLibrary::ChangeNaming(
-    NightNumber* named, const std::function<FileResult(std::vector<JournalEntry>&, NightNumber&)>& change) {
+FileResult SqlLibrary::ChangeNaming(NightNumber* named,
+                                    const std::function<FileResult(std::vector<JournalEntry>&, NightNumber&)>& change) {
     NightNumber night = 0;
     FileResult result = Change([&](std::vector<JournalEntry>& journal) { return change(journal, night); });
     if (result && named) *named = night;
     return result;
 }
 
-FileResult SqlLibrary::ShiftTo(NightNumber night, std::int64_t clockShift,
-                                  std::vector<JournalEntry>& journal) {
+FileResult SqlLibrary::ShiftTo(NightNumber night, std::int64_t clockShift, std::vector<JournalEntry>& journal) {
     NightPlace p;
     if (FileResult read = ReadPlace(night, p); !read) return read;
     if (FileResult fits = CheckShift(p, clockShift); !fits) return fits;
@@ -92,8 +108,8 @@ FileResult SqlLibrary::ShiftTo(NightNumber night, std::int64_t clockShift,
     if (clockShift == 0) {
         journal.push_back({NowSeconds(), JournalKind::Unshift, night, p.id, p.start, {}, p.samples, p.digest});
     } else {
-        journal.push_back({NowSeconds(), JournalKind::Shift, night, p.id, p.start, std::to_string(clockShift),
-                           p.samples, p.digest});
+        journal.push_back(
+            {NowSeconds(), JournalKind::Shift, night, p.id, p.start, std::to_string(clockShift), p.samples, p.digest});
     }
     return {};
 }
@@ -115,8 +131,7 @@ FileResult SqlLibrary::Unshift(NightNumber night) {
     });
 }
 
-FileResult SqlLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<JournalEntry>& journal,
-                                  NightNumber& merged) {
+FileResult SqlLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<JournalEntry>& journal, NightNumber& merged) {
     if (a == b) return LibraryRefusal(library_message::kMergeItself, {a});
     NightPlace pa, pb;
     if (FileResult read = ReadPlace(a, pa); !read) return read;
@@ -138,18 +153,10 @@ FileResult SqlLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<Journal
     const std::vector<SampleSpan> spans = JoinSpans(firstSpans, secondSpans, first.samples);
     const std::string joined = JoinNotes(first.note, second.note);
 
-    Statement grow(*db_,
-                   "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,digest=?,"
-                   "note=?,computed_under='' WHERE night=?");
-    grow.Bind(1, second.end)
-        .Bind(2, count)
-        .Bind(3, second.end - first.start + 1 - count)
-        .Bind(4, range.source)
-        .Bind(5, range.first)
-        .Bind(6, range.first + count - 1)
-        .Bind(7, range.digest)
-        .Bind(8, joined)
-        .Bind(9, first.night);
+    if (FileResult grown =
+            SetExtent(first.night, first.start, {second.end, count, range.source, range.first, range.digest}, joined);
+        !grown)
+        return grown;
     Statement hide(*db_, "UPDATE nights SET merged_into=? WHERE night=?");
     hide.Bind(1, first.night).Bind(2, second.night);
     Statement keep(*db_,
@@ -164,8 +171,7 @@ FileResult SqlLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<Journal
         .Bind(7, first.digest)
         .Bind(8, first.note)
         .Bind(9, joined);
-    if (grow.Step() != SqlStep::Done || hide.Step() != SqlStep::Done || keep.Step() != SqlStep::Done)
-        return DbFailure(library_message::kCantWrite);
+    if (hide.Step() != SqlStep::Done || keep.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(second.night, {}); !set) return set;
     if (FileResult set = SetSpans(first.night, spans); !set) return set;
     journal.push_back({NowSeconds(), JournalKind::Merge, first.night, first.id, first.start,
@@ -175,13 +181,11 @@ FileResult SqlLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<Journal
 }
 
 FileResult SqlLibrary::Merge(NightNumber a, NightNumber b, NightNumber* merged) {
-    return ChangeNaming(merged, [&](std::vector<JournalEntry>& journal, NightNumber& into) {
-        return DoMerge(a, b, journal, into);
-    });
+    return ChangeNaming(
+        merged, [&](std::vector<JournalEntry>& journal, NightNumber& into) { return DoMerge(a, b, journal, into); });
 }
 
-FileResult SqlLibrary::DoUnmerge(NightNumber night, std::vector<JournalEntry>& journal,
-                                    NightNumber& second) {
+FileResult SqlLibrary::DoUnmerge(NightNumber night, std::vector<JournalEntry>& journal, NightNumber& second) {
     NightPlace p;
     if (FileResult read = ReadPlace(night, p); !read) return read;
     // A night's merges stack: the last one's first part ends latest.
@@ -200,25 +204,15 @@ FileResult SqlLibrary::DoUnmerge(NightNumber night, std::vector<JournalEntry>& j
     if (FileResult read = Exclusions(night, spans); !read) return read;
     DivideSpans(spans, samples, firstSpans, secondSpans);
 
-    Statement shrink(*db_,
-                     "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,source=?,first=?,last=?,digest=?,"
-                     "note=?,computed_under='' WHERE night=?");
-    shrink.Bind(1, end)
-        .Bind(2, static_cast<std::int64_t>(samples))
-        .Bind(3, end - p.start + 1 - samples)
-        .Bind(4, last.Text(3))
-        .Bind(5, from)
-        .Bind(6, from + samples - 1)
-        .Bind(7, last.Int(5))
-        // A note written on the merged night stays with the first.
-        .Bind(8, p.note == last.Text(7) ? last.Text(6) : p.note)
-        .Bind(9, night);
+    // A note written on the merged night stays with the first.
+    const std::string note = p.note == last.Text(7) ? last.Text(6) : p.note;
+    if (FileResult shrunk = SetExtent(night, p.start, {end, samples, last.Text(3), from, last.Int(5)}, note); !shrunk)
+        return shrunk;
     Statement show(*db_, "UPDATE nights SET merged_into=NULL,clock_shift=?,date=?,computed_under='' WHERE night=?");
     show.Bind(1, p.clockShift).Bind(2, NightDate(hidden.start + p.clockShift)).Bind(3, second);
     Statement forget(*db_, "DELETE FROM merges WHERE second=?");
     forget.Bind(1, second);
-    if (shrink.Step() != SqlStep::Done || show.Step() != SqlStep::Done || forget.Step() != SqlStep::Done)
-        return DbFailure(library_message::kCantWrite);
+    if (show.Step() != SqlStep::Done || forget.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(night, firstSpans); !set) return set;
     if (FileResult set = SetSpans(second, secondSpans); !set) return set;
     journal.push_back({NowSeconds(), JournalKind::Unmerge, night, p.id, p.start, {}, p.samples, p.digest});
@@ -226,14 +220,12 @@ FileResult SqlLibrary::DoUnmerge(NightNumber night, std::vector<JournalEntry>& j
 }
 
 FileResult SqlLibrary::Unmerge(NightNumber night, NightNumber* second) {
-    return ChangeNaming(second, [&](std::vector<JournalEntry>& journal, NightNumber& back) {
-        return DoUnmerge(night, journal, back);
-    });
+    return ChangeNaming(
+        second, [&](std::vector<JournalEntry>& journal, NightNumber& back) { return DoUnmerge(night, journal, back); });
 }
 
-FileResult SqlLibrary::DoSplit(NightNumber night, std::int32_t index,
-                                  std::optional<NightNumber> number, std::vector<JournalEntry>& journal,
-                                  NightNumber& second) {
+FileResult SqlLibrary::DoSplit(NightNumber night, std::int32_t index, std::optional<NightNumber> number,
+                               std::vector<JournalEntry>& journal, NightNumber& second) {
     NightPlace p;
     if (FileResult read = ReadPlace(night, p); !read) return read;
     if (IsMergedNight(night)) return LibraryRefusal(library_message::kIsMerged, {night});
@@ -248,24 +240,18 @@ FileResult SqlLibrary::DoSplit(NightNumber night, std::int32_t index,
     if (FileResult read = Exclusions(night, spans); !read) return read;
     DivideSpans(spans, index, firstSpans, secondSpans);
 
-    Statement shrink(*db_,
-                     "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,last=?,digest=?,computed_under='' "
-                     "WHERE night=?");
-    shrink.Bind(1, firstEnd)
-        .Bind(2, static_cast<std::int64_t>(index))
-        .Bind(3, firstEnd - p.start + 1 - index)
-        .Bind(4, static_cast<std::int64_t>(p.first) + index - 1)
-        .Bind(5, cut.firstDigest)
-        .Bind(6, night);
-    if (shrink.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
+    if (FileResult shrunk =
+            SetExtent(night, p.start, {firstEnd, index, p.source, p.first, cut.firstDigest}, std::nullopt);
+        !shrunk)
+        return shrunk;
     // Its figures come when next read, like every night put right. The
     // number a replayed cut gave before, when free; else the database's.
     const bool numbered = number && !Exists("SELECT 1 FROM nights WHERE night=?1", *number);
     Statement add(*db_, std::string("INSERT INTO nights(id,name,date,start,\"end\",samples,gap_seconds,source,first,"
                                     "last,clinical,note,added_at,digest,computed_under,clock_shift") +
                             (numbered ? ",night" : "") +
-                            ") VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,'',?12,?13,'',?14" +
-                            (numbered ? ",?15" : "") + ") RETURNING night");
+                            ") VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,'',?12,?13,'',?14" + (numbered ? ",?15" : "") +
+                            ") RETURNING night");
     if (numbered) add.Bind(15, *number);
     add.Bind(1, static_cast<std::int64_t>(p.id))
         .Bind(2, p.name)
@@ -300,8 +286,7 @@ FileResult SqlLibrary::Split(NightNumber night, std::int32_t index, NightNumber*
     });
 }
 
-FileResult SqlLibrary::DoUnsplit(NightNumber night, std::vector<JournalEntry>& journal,
-                                    NightNumber& first) {
+FileResult SqlLibrary::DoUnsplit(NightNumber night, std::vector<JournalEntry>& journal, NightNumber& first) {
     if (FileResult listed = Listed(night); !listed) return listed;
     Statement split(*db_,
                     "SELECT night,second,whole_samples,whole_end,whole_digest FROM splits "
@@ -323,28 +308,21 @@ FileResult SqlLibrary::DoUnsplit(NightNumber night, std::vector<JournalEntry>& j
     for (const SampleSpan& s : secondSpans) spans.push_back({s.first + a.samples, s.last + a.samples});
     spans = quenda::Exclusions(spans).Spans();
 
-    Statement grow(*db_,
-                   "UPDATE nights SET \"end\"=?,samples=?,gap_seconds=?,last=?,digest=?,note=?,"
-                   "computed_under='' WHERE night=?");
-    grow.Bind(1, end)
-        .Bind(2, whole)
-        .Bind(3, end - a.start + 1 - whole)
-        .Bind(4, a.first + whole - 1)
-        .Bind(5, split.Int(4))
-        .Bind(6, JoinNotes(a.note, b.note))
-        .Bind(7, first);
+    if (FileResult grown =
+            SetExtent(first, a.start, {end, whole, a.source, a.first, split.Int(4)}, JoinNotes(a.note, b.note));
+        !grown)
+        return grown;
     Statement drop(*db_, "DELETE FROM nights WHERE night=?");
     drop.Bind(1, second);
-    if (grow.Step() != SqlStep::Done || drop.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
+    if (drop.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(first, spans); !set) return set;
     journal.push_back({NowSeconds(), JournalKind::Unsplit, first, a.id, a.start, {}, a.samples, a.digest});
     return {};
 }
 
 FileResult SqlLibrary::Unsplit(NightNumber night, NightNumber* first) {
-    return ChangeNaming(first, [&](std::vector<JournalEntry>& journal, NightNumber& kept) {
-        return DoUnsplit(night, journal, kept);
-    });
+    return ChangeNaming(
+        first, [&](std::vector<JournalEntry>& journal, NightNumber& kept) { return DoUnsplit(night, journal, kept); });
 }
 
 }  // namespace quenda

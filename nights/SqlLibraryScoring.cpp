@@ -108,8 +108,7 @@ ScoredStudy SqlLibrary::NightScoring(int id, std::int64_t start, std::int64_t en
     const auto middle = [](std::int64_t lastSecond, std::int64_t nextStart) {
         return (lastSecond + 1 + nextStart) * 500;
     };
-    const std::int64_t from =
-        before.IsNull(0) ? kBefore : middle(before.Int(0), start);
+    const std::int64_t from = before.IsNull(0) ? kBefore : middle(before.Int(0), start);
     const std::int64_t to = after.IsNull(0) ? kAfter : middle(end, after.Int(0));
     Statement s(*db_,
                 "SELECT onset_ms,duration_ms,kind,stage,text,source FROM scored WHERE id=? AND onset_ms>=? AND "

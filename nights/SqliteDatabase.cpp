@@ -11,8 +11,7 @@ namespace quenda {
 namespace {
 
 int Size(std::string_view text) {
-    return text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ? -1
-                                                                                     : static_cast<int>(text.size());
+    return text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()) ? -1 : static_cast<int>(text.size());
 }
 
 class SqliteStatement final : public SqlStatement {

@@ -100,8 +100,8 @@ std::unique_ptr<SqliteLibrary> SqliteLibrary::Open(const fs::path& file, FileRes
     }
     if (version < kLibrarySchemaVersion && !MigrateLibrary(db.Handle(), file, error)) {
         const bool damaged = db.LastTrouble() == SqlTrouble::Damaged;
-        return result = LibraryFailure(damaged ? library_message::kNotLibrary : library_message::kCantWrite, name,
-                                       error),
+        return result =
+                   LibraryFailure(damaged ? library_message::kNotLibrary : library_message::kCantWrite, name, error),
                nullptr;
     }
     return lib;

@@ -202,7 +202,9 @@ public:
     FileResult Exec(const char* step, const char* sql) const {
         return lib_.Database().Exec(sql) ? FileResult{} : Failed(step);
     }
-    FileResult Step(const char* step, Statement& s) const { return s.Step() == SqlStep::Done ? FileResult{} : Failed(step); }
+    FileResult Step(const char* step, Statement& s) const {
+        return s.Step() == SqlStep::Done ? FileResult{} : Failed(step);
+    }
 
 private:
     SqlLibrary& lib_;
@@ -382,6 +384,12 @@ FileResult TakeThePlace(const fs::path& fresh, const fs::path& file, const SqlLi
 
 RebuildResult RebuildLibrary(const fs::path& file, const AddOptions& options, std::span<const fs::path> alsoLookIn) {
     RebuildResult out;
+    // Its address is no file: rebuilt here, it would become folders named
+    // after it.
+    if (IsServerLocation(file.string())) {
+        out.result = LibraryFailure(library_message::kServerNotRebuilt, file.string());
+        return out;
+    }
     Known known;
     bool healthy = false;
     if (FileResult read = ReadOrMoveAside(file, known, healthy, out.movedAside); !read) {

@@ -236,6 +236,11 @@ TEST(ServerLibrary, AnyWorkstationOpensAnyNightAndTheSameDownloadIsOneNight) {
     ASSERT_TRUE(office->LoadNight(2, loaded, &title));
     EXPECT_EQ(loaded, std::vector<SampleRecord>(samples.begin() + 3600, samples.end()));
     EXPECT_EQ(title, "Report Title");
+
+    // Its address is no file to rebuild.
+    const RebuildResult rebuilt = RebuildLibrary(location, {});
+    EXPECT_NE(rebuilt.result.message.find("is on a server"), std::string::npos) << rebuilt.result.message;
+    EXPECT_FALSE(fs::exists("postgresql:"));
 }
 
 TEST(NightLibrary, NotesRemovalsAndNumbersSurviveALostLibrary) {
