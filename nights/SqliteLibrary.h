@@ -25,19 +25,19 @@ public:
     // The underlying connection, for the rebuild, the tests and the benchmarks.
     sqlite3* Handle() const;
 
+    // A copy's (LibraryCopy.h): the journal file's lines; a copied source
+    // that is not a file here is written beside the library, in
+    // CopiedSourcesOf's folder.
+    FileResult JournalLines(std::vector<JournalEntry>& entries) override;
+    FileResult PlaceCopiedSource(const std::string& source, const std::string& origin,
+                                 const DataFileContents& contents, std::filesystem::path& path) override;
+
 protected:
     FileResult ReadSource(const std::string& source, DataFileContents& contents) override;
     bool HasSource(const std::string& source) override;
     FileResult RecordSource(const std::filesystem::path& origin, int id, std::span<const SampleRecord> records,
                             std::string& recorded) override;
     FileResult Journal(const std::vector<JournalEntry>& entries) override;
-
-public:
-    FileResult JournalLines(std::vector<JournalEntry>& entries) override;
-    // A copied source that is not a file here is written beside the library,
-    // in CopiedSourcesOf's folder.
-    FileResult PlaceCopiedSource(const std::string& source, const std::string& origin,
-                                 const DataFileContents& contents, std::filesystem::path& path) override;
 
 private:
     SqliteLibrary(std::filesystem::path file, std::unique_ptr<SqliteDatabase> db);
