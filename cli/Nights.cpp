@@ -1,6 +1,7 @@
 #include "cli/Nights.h"
 
 #include "cli/NightsCommands.h"
+#include "cli/NightsCopy.h"
 #include "cli/NightsInit.h"
 #include "cli/Terminal.h"
 #include "formats/Import.h"
@@ -34,7 +35,8 @@ const char* const kNightsUsage =
     "                                [--library FILE|URI]\n"
     "       quenda-cli nights summary [--id N] [--from DATE] [--to DATE] [--split DATE] [--json]\n"
     "                                 [--library FILE|URI]\n"
-    "       quenda-cli nights init postgresql://HOST/DATABASE\n";
+    "       quenda-cli nights init postgresql://HOST/DATABASE\n"
+    "       quenda-cli nights copy [--from FILE|URI] --to FILE|URI\n";
 
 }  // namespace
 
@@ -120,6 +122,7 @@ int NightsCommand(int argc, char** argv) {
         {"summary", {"--id", "--from", "--to", "--split", "--json"}, Summary},
     };
     if (command == "init") return NightsInitCommand(argc, argv, kNightsUsage);
+    if (command == "copy") return NightsCopyCommand(argc, argv, kNightsUsage);
     if (command == "report") {
         NightsOptions o;
         if (const std::string problem =
