@@ -1,6 +1,7 @@
 #include "cli/Nights.h"
 
 #include "cli/NightsCommands.h"
+#include "cli/NightsCopy.h"
 #include "cli/NightsInit.h"
 #include "cli/Terminal.h"
 #include "formats/Import.h"
@@ -33,7 +34,8 @@ const char* const kNightsUsage =
     "       quenda-cli nights report OUT.pdf [--id N] [--from DATE] [--to DATE] [--figure NAME] [--split DATE]\n"
     "                                [--library FILE]\n"
     "       quenda-cli nights summary [--id N] [--from DATE] [--to DATE] [--split DATE] [--json] [--library FILE]\n"
-    "       quenda-cli nights init postgresql://HOST/DATABASE\n";
+    "       quenda-cli nights init postgresql://HOST/DATABASE\n"
+    "       quenda-cli nights copy [--from FILE|URI] --to FILE|URI\n";
 
 }  // namespace
 
@@ -119,6 +121,7 @@ int NightsCommand(int argc, char** argv) {
         {"summary", {"--id", "--from", "--to", "--split", "--json"}, Summary},
     };
     if (command == "init") return NightsInitCommand(argc, argv, kNightsUsage);
+    if (command == "copy") return NightsCopyCommand(argc, argv, kNightsUsage);
     if (command == "report") {
         NightsOptions o;
         if (const std::string problem =

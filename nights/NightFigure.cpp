@@ -9,10 +9,12 @@ namespace quenda {
 namespace {
 
 // The object after "key": in a clinical JSON of our own making (flat:
-// neither scored object holds another); empty for null or none.
+// neither scored object holds another); empty for null or none. Both keys
+// close the JSON, after its event lists: searched from the end, a listing of
+// thousands of nights does not read every night's events to find them.
 std::string_view ObjectAfter(std::string_view json, std::string_view key) {
     const std::string quoted = "\"" + std::string(key) + "\":";
-    const auto at = json.find(quoted);
+    const auto at = json.rfind(quoted);
     if (at == std::string_view::npos || json.substr(at + quoted.size(), 1) != "{") return {};
     const auto end = json.find('}', at);
     return end == std::string_view::npos ? std::string_view{} : json.substr(at + quoted.size(), end + 1 - at - quoted.size());

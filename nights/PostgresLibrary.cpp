@@ -89,4 +89,22 @@ std::string PostgresLibrary::ShownSource() const {
     return "COALESCE((SELECT NULLIF(s.origin,'') FROM sources s WHERE s.path=nights.source),source)";
 }
 
+// Lines that do not read are passed over, as a replay of the journal file
+// passes them over.
+FileResult PostgresLibrary::JournalLines(std::vector<JournalEntry>& entries) {
+    Statement s(*db_, "SELECT line FROM journal ORDER BY rowid");
+    SqlStep step;
+    while ((step = s.Step()) == SqlStep::Row) {
+        if (JournalEntry e; ParseJournalLine(s.Text(0), e)) entries.push_back(std::move(e));
+    }
+    return step == SqlStep::Done ? FileResult{} : DbFailure(library_message::kCantOpen);
+}
+
+std::string PostgresLibrary::OriginOf(const std::string& source) {
+    Statement s(*db_, "SELECT origin FROM sources WHERE path=?");
+    s.Bind(1, source);
+    std::string origin = s.Step() == SqlStep::Row ? s.Text(0) : std::string();
+    return origin.empty() ? source : origin;
+}
+
 }  // namespace quenda

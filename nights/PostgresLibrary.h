@@ -34,6 +34,11 @@ public:
     // The key a source of `id` holding `records` is kept under.
     static std::string SourceKey(int id, std::span<const SampleRecord> records);
 
+    // A copy's (LibraryCopy.h): the journal table's lines, and the path a
+    // source was first added from.
+    FileResult JournalLines(std::vector<JournalEntry>& entries) override;
+    std::string OriginOf(const std::string& source) override;
+
 protected:
     FileResult ReadSource(const std::string& source, DataFileContents& contents) override;
     bool HasSource(const std::string& source) override;

@@ -71,8 +71,12 @@ public:
                           const AddOptions& options, const Numbers* numbers);
     // The journal's changes made again, in the order they were made: see
     // SqlLibraryReplay.cpp.
+    // `journalled`, when given (a copy, whose target's journal does not hold
+    // the lines yet): each line made again, naming the night it was made to,
+    // goes to the journal in the replay's transaction and is handed back.
     FileResult ReplayChanges(const std::vector<JournalEntry>& changes, const std::set<NightNumber>& kept,
-                             std::set<NightNumber>& noted, std::set<NightNumber>& excluded);
+                             std::set<NightNumber>& noted, std::set<NightNumber>& excluded,
+                             std::vector<JournalEntry>* journalled = nullptr);
     // The figures of the nights that `filter` (all when null) or `only`
     // picks whose stored figures follow other settings than the library's
     // (`markedOnly`: only those a change marked to compute again), computed
@@ -96,6 +100,22 @@ public:
 
     // How the rules read a source's records: through ReadSource.
     SourceReader Reader();
+
+    // What a copy (LibraryCopy.h) asks of the stores at either end.
+    //
+    // The journal's lines, oldest first.
+    virtual FileResult JournalLines(std::vector<JournalEntry>& entries) = 0;
+    // Whether the source a night's row names is there to read.
+    bool SourceThere(const std::string& source) { return HasSource(source); }
+    // The path a source was added from, as a user knows it: the source itself
+    // where the store keeps its sources as files.
+    virtual std::string OriginOf(const std::string& source);
+    // Where the records of a copied library's `source` (`contents`, added
+    // there from `origin`) are added from into this store: `origin` itself,
+    // unless the store keeps only paths and `origin` is not a file here
+    // holding them (it is when it is `source` itself: a store of files).
+    virtual FileResult PlaceCopiedSource(const std::string& source, const std::string& origin,
+                                         const DataFileContents& contents, std::filesystem::path& path);
 
 protected:
     SqlLibrary(std::filesystem::path location, std::unique_ptr<SqlDatabase> db);

@@ -49,11 +49,12 @@ std::vector<NightNumber> NumbersGiven(const SqlLibrary::Numbers& numbers, int id
 // The statements adding runs for every night, prepared once.
 struct SqlLibrary::NightStatements {
     explicit NightStatements(SqlDatabase& db);
-    bool Ok() const { return held.Ok() && insert.Ok() && insertNumbered.Ok() && removed.Ok(); }
+    bool Ok() const { return held.Ok() && insert.Ok() && insertNumbered.Ok() && removed.Ok() && removedPart.Ok(); }
     Statement held;            // the nights with a night's ID and start
     Statement insert;          // a new night
     Statement insertNumbered;  // a new night with a number given before
     Statement removed;         // the nights the user removed with an ID and start
+    Statement removedPart;     // whether the user removed a night of an ID that starts within a span
 };
 
 SqlLibrary::NightStatements::NightStatements(SqlDatabase& db)
@@ -64,7 +65,8 @@ SqlLibrary::NightStatements::NightStatements(SqlDatabase& db)
            "FROM nights WHERE id=? AND start=?"),
       insert(db, InsertNightSql(false)),
       insertNumbered(db, InsertNightSql(true)),
-      removed(db, "SELECT samples,digest,source,first FROM removed WHERE id=? AND start=?") {}
+      removed(db, "SELECT samples,digest,source,first FROM removed WHERE id=? AND start=?"),
+      removedPart(db, "SELECT 1 FROM removed WHERE id=? AND start>? AND start<=?") {}
 
 bool SqlLibrary::Removed(NightStatements& st, int id, const FoundNight& night, std::span<const SampleRecord> samples) {
     st.removed.Reset();
@@ -91,6 +93,14 @@ bool SqlLibrary::Match(NightStatements& st, int id, const FoundNight& night, std
         outcome = ClassifyNight(held, samples, night.digest, Reader());
         // A night merged or split keeps the shape the user gave it.
         if (outcome == NightMatch::Extends && st.held.Int(5) != 0) outcome = NightMatch::Already;
+        // Nor does a longer download bring back a part the user removed (the
+        // second half of a split, say).
+        if (outcome == NightMatch::Extends) {
+            st.removedPart.Reset();
+            st.removedPart.Bind(1, static_cast<std::int64_t>(id)).Bind(2, night.span.start).Bind(3, night.span.end);
+            if (st.removedPart.Step() == SqlStep::Row) outcome = NightMatch::Already;
+            st.removedPart.Reset();
+        }
         if (outcome != NightMatch::New) {
             match = st.held.Int(0);
             break;

@@ -14,15 +14,17 @@ namespace quenda {
 // so are the nights kept from an old library because their source is gone
 // (`kept`): they are as they were.
 FileResult SqlLibrary::ReplayChanges(const std::vector<JournalEntry>& changes, const std::set<NightNumber>& kept,
-                                     std::set<NightNumber>& noted, std::set<NightNumber>& excluded) {
+                                     std::set<NightNumber>& noted, std::set<NightNumber>& excluded,
+                                     std::vector<JournalEntry>* journalled) {
     Transaction transaction(*db_);
     if (!transaction.Open()) return DbFailure(library_message::kCantWrite);
     std::vector<JournalEntry> dropped;
     for (const JournalEntry& e : changes) {
         // A scoring names no night: it goes back as it was kept.
         if (ScoredStudy study; e.kind == JournalKind::Scoring) {
-            if (ParseScoringText(e.text, study) && !DoSetScoring(e.id, study, dropped))
-                return DbFailure(library_message::kCantWrite);
+            if (!ParseScoringText(e.text, study)) continue;
+            if (!DoSetScoring(e.id, study, dropped)) return DbFailure(library_message::kCantWrite);
+            if (journalled) journalled->push_back(e);
             continue;
         }
         // The night the line names by its samples (two recordings of one ID
@@ -31,7 +33,9 @@ FileResult SqlLibrary::ReplayChanges(const std::vector<JournalEntry>& changes, c
         if (night && e.kind == JournalKind::Note) noted.insert(*night);
         if (night && e.kind == JournalKind::Exclusions) excluded.insert(*night);
         if (!night || kept.contains(*night)) {
-            if (e.kind == JournalKind::Remove && !KeepOut(e)) return DbFailure(library_message::kCantWrite);
+            if (e.kind != JournalKind::Remove) continue;
+            if (!KeepOut(e)) return DbFailure(library_message::kCantWrite);
+            if (journalled) journalled->push_back(e);
             continue;
         }
         // Each change whole or not at all.
@@ -39,6 +43,13 @@ FileResult SqlLibrary::ReplayChanges(const std::vector<JournalEntry>& changes, c
         const FileResult done = ReplayOne(e, *night, kept, dropped);
         if ((!done && !db_->Exec("ROLLBACK TO SAVEPOINT replayed")) || !db_->Exec("RELEASE SAVEPOINT replayed"))
             return DbFailure(library_message::kCantWrite);
+        if (done && journalled) {
+            journalled->push_back(e);
+            journalled->back().night = *night;
+        }
+    }
+    if (journalled && !journalled->empty()) {
+        if (FileResult written = Journal(*journalled); !written) return written;
     }
     if (!transaction.Commit()) return DbFailure(library_message::kCantWrite);
     return {};

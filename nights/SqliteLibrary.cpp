@@ -1,5 +1,6 @@
 #include "nights/SqliteLibrary.h"
 
+#include "nights/Journal.h"
 #include "nights/LibrarySchema.h"
 #include "nights/SqliteDatabase.h"
 #include "store/DataFile.h"
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <system_error>
 
@@ -126,6 +128,59 @@ FileResult SqliteLibrary::Journal(const std::vector<JournalEntry>& entries) {
     std::string error;
     if (AppendJournal(JournalFileOf(file_), entries, error)) return {};
     return LibraryFailure(library_message::kCantWrite, file_.string(), error);
+}
+
+FileResult SqliteLibrary::JournalLines(std::vector<JournalEntry>& entries) {
+    std::string error;
+    if (ReadJournal(JournalFileOf(file_), entries, error)) return {};
+    return LibraryFailure(library_message::kCantOpen, JournalFileOf(file_).string(), error);
+}
+
+fs::path CopiedSourcesOf(const fs::path& library) {
+    fs::path folder = library;
+    folder += ".sources";
+    return folder;
+}
+
+namespace {
+
+// Whether the data file at `path` holds exactly `contents`' records.
+bool FileHolds(const fs::path& path, const DataFileContents& contents) {
+    DataFileContents there;
+    return ReadDataFile(path, there) && there.records == contents.records;
+}
+
+// A file name for a source's key: its letters, digits, '.', '-' and '_',
+// anything else as '_'.
+std::string FileNameOf(const std::string& key) {
+    std::string name = key.empty() ? std::string("source") : key;
+    for (char& c : name) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                           c == '-' || c == '_';
+        if (!plain) c = '_';
+    }
+    if (name.front() == '.') name.front() = '_';
+    return name.ends_with(".dat") ? name : name + ".dat";
+}
+
+}  // namespace
+
+// A file here is added where it is; records kept elsewhere (a server's) are
+// written beside the library, named by the source's key, once.
+FileResult SqliteLibrary::PlaceCopiedSource(const std::string& source, const std::string& origin,
+                                            const DataFileContents& contents, fs::path& path) {
+    if (origin == source || (fs::path(origin).is_absolute() && FileHolds(origin, contents))) {
+        path = origin;
+        return {};
+    }
+    const fs::path folder = CopiedSourcesOf(fs::absolute(file_));
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+        return LibraryFailure(library_message::kCantWrite, folder.string(), std::strerror(errno));
+    path = folder / FileNameOf(source);
+    if (FileHolds(path, contents)) return {};
+    const auto id = static_cast<std::uint8_t>(
+        contents.id != 0 || contents.records.empty() ? contents.id : contents.records.front().id);
+    return WriteDataFile(path, id, contents.records, contents.title);
 }
 
 }  // namespace quenda

@@ -25,6 +25,13 @@ public:
     // The underlying connection, for the rebuild, the tests and the benchmarks.
     sqlite3* Handle() const;
 
+    // A copy's (LibraryCopy.h): the journal file's lines; a copied source
+    // that is not a file here is written beside the library, in
+    // CopiedSourcesOf's folder.
+    FileResult JournalLines(std::vector<JournalEntry>& entries) override;
+    FileResult PlaceCopiedSource(const std::string& source, const std::string& origin,
+                                 const DataFileContents& contents, std::filesystem::path& path) override;
+
 protected:
     FileResult ReadSource(const std::string& source, DataFileContents& contents) override;
     bool HasSource(const std::string& source) override;
@@ -41,5 +48,9 @@ private:
 // The SQLite connection behind `library`; nullptr for another store. For the
 // tests and the benchmarks.
 sqlite3* SqliteHandle(const NightLibrary& library);
+
+// "<library>.sources": where a copy into the library at `library` writes the
+// sources it copies from a store that keeps them elsewhere (a server).
+std::filesystem::path CopiedSourcesOf(const std::filesystem::path& library);
 
 }  // namespace quenda

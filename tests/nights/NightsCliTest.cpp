@@ -630,3 +630,103 @@ TEST(NightsCli, SummaryOfTheListedNightsAndBeforeAndAfterADate) {
 
 }  // namespace
 }  // namespace quenda
+
+namespace quenda {
+namespace {
+
+test::CommandRun CliAt(const test::TempDir& dir, const fs::path& library, std::vector<std::string> args) {
+    args.insert(args.begin(), "nights");
+    args.insert(args.end(), {"--library", library.string()});
+    return test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
+}
+
+test::CommandRun Copy(const test::TempDir& dir, const fs::path& from, const fs::path& to) {
+    return test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH,
+                                {"nights", "copy", "--from", from.string(), "--to", to.string()});
+}
+
+// A copy carries every night with its number (the target empty) and every
+// change the user made; copied again, either way, it adds nothing and writes
+// nothing. Into a library of its own nights, it adds the others and makes
+// the changes there.
+TEST(NightsCli, CopyALibraryWithItsChangesAndAgain) {
+    test::TempDir dir("quenda-nights-cli");
+    // A rebuild also reads the kept downloads: this test's own, none else.
+    ::setenv("XDG_DATA_HOME", dir.Path().c_str(), 1);
+    const std::int64_t evening = test::Secs(2026, 12, 6, 22, 0, 0);
+    std::vector<SampleRecord> four, five;
+    test::AppendRun(four, 4, evening, 600);
+    test::AppendRun(four, 4, evening + 4600, 600);  // a night broken by the recorder off for 4,000 s
+    test::AppendRun(four, 4, evening + 86400, 300);
+    test::AppendRun(five, 5, evening + 2 * 86400, 400);
+    test::AppendRun(five, 5, evening + 3 * 86400, 400);
+    fs::create_directories(dir / "kept");
+    ASSERT_TRUE(WriteDataFile(dir / "kept" / "ID4.dat", 4, four, ""));
+    ASSERT_TRUE(WriteDataFile(dir / "kept" / "ID5.dat", 5, five, ""));
+    const fs::path a = dir / "a.sqlite", b = dir / "b.sqlite", c = dir / "c.sqlite";
+    const auto said = [&](const fs::path& library, std::vector<std::string> args) {
+        const auto run = CliAt(dir, library, std::move(args));
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return run.out;
+    };
+    said(a, {"add", "kept"});
+    for (const std::vector<std::string>& change : std::vector<std::vector<std::string>>{
+             {"merge", "1", "2"}, {"split", "3", "100"}, {"note", "1", "cold room"}, {"exclude", "6", "10", "20"},
+             {"shift", "4", "+3600"}, {"note", "5", "gone"}, {"remove", "5"}})
+        said(a, change);
+    {
+        FileResult opened;
+        auto lib = NightLibrary::Open(a, opened);
+        ASSERT_TRUE(lib) << opened.message;
+        const ScoredStudy study{"lab.xml", {{(evening + 120) * 1000, 20'000, AnnotationKind::Apnea, {}, "Apnea"}}};
+        ASSERT_TRUE(lib->SetScoring(4, study));
+    }
+    const std::string listed = said(a, {"list", "--json"});
+    ASSERT_NE(listed.find("\"scored_events\":{\"apneas\":1,"), std::string::npos);
+    const auto copied = [&](const fs::path& from, const fs::path& to) {
+        const auto run = Copy(dir, from, to);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return run.out;
+    };
+
+    // 7 changes and the scoring, the removal's note with them.
+    EXPECT_EQ(copied(a, b), "4 nights copied, 0 already there, 8 journal lines replayed.\n");
+    EXPECT_EQ(said(b, {"list", "--json"}), listed);
+    EXPECT_NE(said(b, {"show", "1"}).find("Changes:         Merged from nights 1 and 2\n"), std::string::npos);
+    const std::string journal = test::Slurp(JournalFileOf(b));
+    EXPECT_EQ(copied(a, b), "0 nights copied, 4 already there, 0 journal lines replayed.\n");
+    EXPECT_EQ(copied(b, a), "0 nights copied, 4 already there, 0 journal lines replayed.\n");
+    EXPECT_EQ(said(b, {"list", "--json"}), listed);
+    EXPECT_EQ(said(a, {"list", "--json"}), listed);
+    EXPECT_EQ(test::Slurp(JournalFileOf(b)), journal);
+    // A rebuild of the copy reads its journal to the same nights.
+    EXPECT_EQ(said(b, {"rebuild"}).find("Rebuilt"), 0u);
+    EXPECT_EQ(said(b, {"list", "--json"}), listed);
+
+    // A library that holds ID 5's nights, one with a note of its own.
+    said(c, {"add", "kept/ID5.dat"});
+    said(c, {"note", "1", "kept here"});
+    EXPECT_EQ(copied(a, c), "3 nights copied, 1 already there, 8 journal lines replayed.\n");
+    const std::string there = said(c, {"list"});
+    EXPECT_EQ(std::count(there.begin(), there.end(), '\n'), 5) << there;  // a header and four nights
+    EXPECT_NE(there.find("kept here"), std::string::npos) << there;
+    EXPECT_EQ(there.find("gone"), std::string::npos) << there;
+    EXPECT_NE(said(c, {"show", "3"}).find("Changes:         Merged from nights 3 and 4\n"), std::string::npos);
+    EXPECT_NE(said(c, {"show", "5"}).find("Changes:         Split into nights 5 and 6\n"), std::string::npos);
+    EXPECT_NE(said(c, {"show", "1"}).find("Changes:         Clock shifted +3600 s\n"), std::string::npos);
+    EXPECT_NE(said(c, {"show", "6", "--json"}).find("\"exclusions\":[{\"first\":10,\"last\":20}]"), std::string::npos);
+    const std::string listedThere = said(c, {"list", "--json"});
+    EXPECT_EQ(copied(a, c), "0 nights copied, 4 already there, 0 journal lines replayed.\n");
+    EXPECT_EQ(said(c, {"list", "--json"}), listedThere);
+
+    // A night whose file is gone cannot be copied: said, and the exit status 1.
+    fs::remove(dir / "kept" / "ID5.dat");
+    const auto run = Copy(dir, a, dir / "d.sqlite");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "3 nights copied, 0 already there, 6 journal lines replayed, 1 nights not copied: their file "
+                       "is missing.\n");
+    EXPECT_EQ(Copy(dir, a, a).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace quenda

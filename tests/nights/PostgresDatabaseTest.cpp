@@ -2,8 +2,10 @@
 // test's own: parameters and values as the shared SQL uses them, writers
 // taking turns, other connections' commits seen, a reading login refused, a
 // restarted server and one that is not there.
+#include "nights/Library.h"
 #include "nights/PostgresDatabase.h"
 #include "nights/PostgresSchema.h"
+#include "support/NightData.h"
 #include "support/PostgresServer.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <fstream>
 #include <optional>
+#include <regex>
 #include <thread>
 #include <vector>
 
@@ -328,6 +331,84 @@ TEST_F(PostgresDatabaseTest, ARestartedServerIsConnectedAgainAndAChangeInFlightF
     for (int i = 0; i < 200 && db->DataVersion() == seen; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_GT(db->DataVersion(), seen);
+}
+
+// A personal library copied onto the clinic's server and from there into a
+// new file library on a computer that has none of its files, and each copy
+// again, either way: the same nights under the same numbers with the same
+// changes at every step, and nothing made twice.
+TEST_F(PostgresDatabaseTest, NightsCopyToTheServerAndBackAndAgain) {
+    std::string where;
+    const std::string uri = server_->Uri(database_);
+    ASSERT_TRUE(InitServerLibrary(uri, {}, where).ok);
+    test::TempDir dir("quenda-copy");
+    const std::int64_t evening = test::Secs(2026, 12, 6, 22, 0, 0);
+    std::vector<SampleRecord> four, five, six;
+    test::AppendRun(four, 4, evening, 600);
+    test::AppendRun(four, 4, evening + 4600, 600);
+    test::AppendRun(four, 4, evening + 86400, 300);
+    test::AppendRun(five, 5, evening, 400);
+    test::AppendRun(six, 6, evening, 400);
+    std::filesystem::create_directories(dir / "kept");
+    ASSERT_TRUE(WriteDataFile(dir / "kept" / "ID4.dat", 4, four, "Title"));
+    ASSERT_TRUE(WriteDataFile(dir / "kept" / "ID5.dat", 5, five, ""));
+    ASSERT_TRUE(WriteDataFile(dir / "kept" / "ID6.dat", 6, six, ""));
+    const auto cli = [&](std::vector<std::string> args, int exitCode = 0) {
+        args.insert(args.begin(), "nights");
+        const test::CommandRun run = test::RunInDirectory(dir.Path(), QUENDA_CLI_PATH, args);
+        EXPECT_EQ(run.exitCode, exitCode) << run.err;
+        return run.out;
+    };
+    const std::string a = (dir / "a.sqlite").string(), e = (dir / "e.sqlite").string();
+    cli({"add", "kept", "--library", a});
+    for (std::vector<std::string> change : std::vector<std::vector<std::string>>{
+             {"merge", "1", "2"}, {"split", "3", "100"}, {"note", "1", "cold room"}, {"exclude", "6", "10", "20"},
+             {"shift", "4", "+3600"}, {"remove", "5"}}) {
+        change.insert(change.end(), {"--library", a});
+        cli(change);
+    }
+    {
+        FileResult opened;
+        auto lib = NightLibrary::Open(a, opened);
+        ASSERT_TRUE(lib);
+        ASSERT_TRUE(lib->SetScoring(4, {"lab.xml", {{(evening + 120) * 1000, 20'000, AnnotationKind::Apnea, {}, "A"}}}));
+    }
+    const std::string listed = cli({"list", "--json", "--library", a});
+    ASSERT_NE(listed.find("\"scored_events\":{\"apneas\":1,"), std::string::npos);
+    const auto journalLines = [&] { return Count(*Connect(), "SELECT count(*) FROM journal"); };
+
+    EXPECT_EQ(cli({"copy", "--from", a, "--to", uri}),
+              "4 nights copied, 0 already there, 7 journal lines replayed.\n");
+    EXPECT_EQ(cli({"list", "--json", "--library", uri}), listed);
+    const std::int64_t lines = journalLines();
+    EXPECT_EQ(cli({"copy", "--from", a, "--to", uri}), "0 nights copied, 4 already there, 0 journal lines replayed.\n");
+    EXPECT_EQ(journalLines(), lines);
+
+    // The files are not on this computer: the server's records are written
+    // beside the new library.
+    std::filesystem::rename(dir / "kept", dir / "elsewhere");
+    EXPECT_EQ(cli({"copy", "--from", uri, "--to", e}), "4 nights copied, 0 already there, 7 journal lines replayed.\n");
+    const std::regex source("\"source\":\"[^\"]*\"");
+    const auto sourceless = [&](const std::string& json) { return std::regex_replace(json, source, "\"source\":\"\""); };
+    const std::string copied = cli({"list", "--json", "--library", e});
+    EXPECT_EQ(sourceless(copied), sourceless(listed));
+    EXPECT_EQ(copied.find("\"missing\":true"), std::string::npos);
+    std::vector<std::filesystem::path> files;
+    for (const auto& f : std::filesystem::directory_iterator(dir / "e.sqlite.sources")) files.push_back(f.path());
+    ASSERT_EQ(files.size(), 2u);  // ID 4's and ID 5's: ID 6's only night was removed
+    const auto written = std::filesystem::last_write_time(files[0]);
+    const std::string journal = test::Slurp(dir / "e.sqlite.journal");
+    EXPECT_EQ(cli({"copy", "--from", uri, "--to", e}), "0 nights copied, 4 already there, 0 journal lines replayed.\n");
+    EXPECT_EQ(cli({"copy", "--from", e, "--to", uri}), "0 nights copied, 4 already there, 0 journal lines replayed.\n");
+    EXPECT_EQ(std::filesystem::last_write_time(files[0]), written);
+    EXPECT_EQ(test::Slurp(dir / "e.sqlite.journal"), journal);
+    EXPECT_EQ(journalLines(), lines);
+    EXPECT_EQ(cli({"list", "--json", "--library", e}), copied);
+    EXPECT_EQ(cli({"list", "--json", "--library", uri}), listed);
+    // A file's title comes along with its records.
+    DataFileContents idFour;
+    ASSERT_TRUE(ReadDataFile(files[0].filename().string().starts_with("ID4") ? files[0] : files[1], idFour));
+    EXPECT_EQ(idFour.title, "Title");
 }
 
 }  // namespace

@@ -275,6 +275,12 @@ TEST_P(PutRightStores, ASplitMakesTwoNightsEachWithItsOwnFigures) {
     ASSERT_TRUE(f.library->Unsplit(4, &kept));  // either half names the split
     EXPECT_EQ(kept, 3);
     ExpectSame(f.Everything(), before);
+
+    // Nor when its second half was removed: what the user removed stays out.
+    ASSERT_TRUE(f.library->Split(3, 2000, &second));
+    ASSERT_TRUE(f.library->Remove(second));
+    EXPECT_EQ(f.library->AddFile(f.Write("d3", Download(0)), {}).replaced, 0);
+    EXPECT_EQ(f.Row(3).samples, 2000);
 }
 
 TEST_P(PutRightStores, TheNightsOfADataSetArePlacedByTheLibrary) {
