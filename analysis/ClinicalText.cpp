@@ -2,7 +2,7 @@
 
 #include "base/StringFormat.h"
 #include "base/UiText.h"
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 
 #include <cmath>
 
@@ -47,7 +47,7 @@ std::string Duration(long long seconds) {
 }
 
 std::string ManyNightsNotice(std::span<const SampleRecord> samples) {
-    const std::size_t nights = SplitNights(samples).nights.size();
+    const std::size_t nights = ApplyNightRule(samples).nights.size();
     if (nights < 2) return {};
     const auto hours = std::llround(static_cast<double>(samples.size()) / 3600.0);
     return std::to_string(nights) + " " + UiText("nights") + ", " + std::to_string(hours) +

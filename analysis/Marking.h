@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 #include "store/SampleRecord.h"
 
 #include <cstdint>
@@ -57,7 +57,7 @@ private:
 };
 
 // The clock the clinical rules go by. The samples of one night are 1 to
-// kMaxNightStep seconds apart (the night rule, store/NightSplit.h); a second
+// kMaxNightStep seconds apart (the night rule, store/NightRule.h); a second
 // between two neighbours that holds no sample is missing, and every rule takes
 // it for an invalid reading. Any other step (0 s, backwards, longer, or an
 // impossible time stamp on either side) is a break between nights, which the

@@ -1,6 +1,6 @@
 #include "analysis/ScoredFigures.h"
 
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 
 #include <algorithm>
 #include <cmath>

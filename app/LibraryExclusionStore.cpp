@@ -4,7 +4,7 @@
 #include "formats/Import.h"
 #include "nights/Library.h"
 #include "store/KeptDownload.h"
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 
 #include <algorithm>
 
@@ -91,7 +91,7 @@ bool LibraryExclusionStore::Save(int id, std::span<const SampleRecord> samples, 
     // Every night must be there before any is changed. A data set the library
     // does not hold yet (a file opened from elsewhere) is kept as a data file
     // of its own and added first, so its exclusions have a night to live in.
-    const std::vector<NightSpan> nights = SplitNights(samples).nights;
+    const std::vector<NightSpan> nights = ApplyNightRule(samples).nights;
     std::vector<NightLibrary::PlacedNight> placed = library->NightsIn(id, samples);
     const auto allListed = [&] {
         return std::all_of(placed.begin(), placed.end(),

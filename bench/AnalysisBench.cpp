@@ -10,7 +10,7 @@
 #include "analysis/NightAnalysis.h"
 #include "analysis/NightPass.h"
 #include "analysis/ScoredFigures.h"
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 #include "tools/sim/Recording.h"
 
 #include <benchmark/benchmark.h>

@@ -232,7 +232,7 @@ void BM_SummaryOf1000Nights(benchmark::State& state) {
         f.coverage = i % 50 == 0 ? 0 : 90 + next(10);
     }
     for (auto _ : state) {
-        const SplitSummary s = SummarizeSplit(rows, "2026-07-01");
+        const BeforeAfterSummary s = SummarizeBeforeAfter(rows, "2026-07-01");
         benchmark::DoNotOptimize(s.before.figures.data());
     }
 }

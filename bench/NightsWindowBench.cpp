@@ -128,12 +128,12 @@ void BM_Summary1000NightsInWindow(benchmark::State& state) {
     bool split = false;
     for (auto _ : state) {
         split = !split;
-        window.SetSplitDate(split ? "2027-01-01" : "");
+        window.SetDividingDate(split ? "2027-01-01" : "");
         QImage image(summary->size(), QImage::Format_RGB32);
         QPainter painter(&image);
         summary->render(&painter);
     }
-    window.SetSplitDate("");
+    window.SetDividingDate("");
     state.counters["nights"] = static_cast<double>(window.Summary().period.nights);
 }
 BENCHMARK(BM_Summary1000NightsInWindow)->Unit(benchmark::kMillisecond);

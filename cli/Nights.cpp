@@ -80,7 +80,7 @@ std::string ParseNightsOptions(int argc, char** argv, const std::vector<std::str
             if (o.dateOrder == DateOrder::Unknown) return "--date-order takes dmy or mdy";
         } else if (arg == "--from" || arg == "--to" || arg == "--split") {
             if (!IsDateText(value)) return arg + " takes a date YYYY-MM-DD";
-            (arg == "--from" ? o.from : arg == "--to" ? o.to : o.split) = value;
+            (arg == "--from" ? o.from : arg == "--to" ? o.to : o.dividingDate) = value;
         }
     }
     if (o.json && o.csv) return "--json and --csv exclude each other";

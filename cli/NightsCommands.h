@@ -27,7 +27,7 @@ struct NightsOptions {
     std::optional<std::string> from;
     std::optional<std::string> to;
     std::optional<std::string> figure;
-    std::optional<std::string> split;  // nights summary and report: before it, and on or after it
+    std::optional<std::string> dividingDate;  // nights summary and report: before it, and on or after it
     bool json = false;
     bool csv = false;
     DateOrder dateOrder = DateOrder::Unknown;  // nights add of a CSV file

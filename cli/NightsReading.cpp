@@ -65,7 +65,7 @@ int List(const NightsOptions& o) {
 // pooled. The text gives each under a line naming the ID (and its latest
 // night's name); --json, an array of objects, each with its "id".
 int SummaryPerId(const NightsOptions& o, NightLibrary* library, const NightFilter& filter) {
-    IdSummaryBuilder builder(o.split.value_or(""));
+    IdSummaryBuilder builder(o.dividingDate.value_or(""));
     std::map<int, std::string> names;
     const auto visit = [&](const NightRow& row) {
         builder.Add(row);
@@ -88,7 +88,7 @@ int SummaryPerId(const NightsOptions& o, NightLibrary* library, const NightFilte
             const std::string& name = names[s.id];
             out += (out.empty() ? "" : "\n") + UiText("ID") + " " + std::to_string(s.id) +
                    (name.empty() ? "" : ": " + TerminalText(name)) + "\n\n" +
-                   (s.split ? SplitSummaryText(*s.split) : PeriodSummaryText(s.period));
+                   (s.beforeAfter ? BeforeAfterSummaryText(*s.beforeAfter) : PeriodSummaryText(s.period));
         }
     }
     if (!Print(out)) {
@@ -109,10 +109,10 @@ int Summary(const NightsOptions& o) {
     filter.checkMissing = false;  // the stored figures are all it reads
     if (!o.id) return SummaryPerId(o, library.get(), filter);
     PeriodSummaryBuilder period;
-    SplitSummaryBuilder split(o.split.value_or(""));
+    BeforeAfterSummaryBuilder sides(o.dividingDate.value_or(""));
     const auto visit = [&](const NightRow& row) {
-        if (o.split) {
-            split.Add(row);
+        if (o.dividingDate) {
+            sides.Add(row);
         } else {
             period.Add(row);
         }
@@ -120,10 +120,10 @@ int Summary(const NightsOptions& o) {
     if (const FileResult listed = library ? library->ForEach(filter, visit) : FileResult{}; !listed)
         return Fail(listed);
     std::string out;
-    if (o.split) {
-        const SplitSummary s = split.Finish();
+    if (o.dividingDate) {
+        const BeforeAfterSummary s = sides.Finish();
         if (s.before.nights + s.after.nights == 0) return NoNights(o);
-        out = o.json ? SplitSummaryJson(s) : SplitSummaryText(s);
+        out = o.json ? BeforeAfterSummaryJson(s) : BeforeAfterSummaryText(s);
     } else {
         const PeriodSummary s = period.Finish();
         if (s.nights == 0) return NoNights(o);
@@ -218,7 +218,7 @@ int Report(const NightsOptions& o, int argc, char** argv) {
     SortNewestFirst(report.rows);
     report.filter = WindowFilterOf(o);
     report.figure = o.figure ? *NightFigureNamed(*o.figure) : NightFigure::Odi3;
-    report.split = o.split.value_or("");
+    report.dividingDate = o.dividingDate.value_or("");
     report.library = ShownLocation(LibraryLocationFor(o.library));
     // Fonts need a GUI application, and one needs a display unless told to
     // draw offscreen.

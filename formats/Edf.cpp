@@ -6,7 +6,7 @@
 #include "base/UiText.h"
 #include "formats/ExportText.h"
 #include "formats/LineFormat.h"
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 
 #include <edflib.h>
 #include <sys/statvfs.h>
@@ -268,26 +268,26 @@ FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRec
                     std::vector<std::filesystem::path>* written, bool oneNight,
                     std::span<const ScoredAnnotation> scored) {
     if (samples.empty()) return Failure(export_message::kEdfEmpty);
-    NightSplit split = SplitNights(samples);
-    if (oneNight && split.nights.size() > 1) {
+    RecordingNights found = ApplyNightRule(samples);
+    if (oneNight && found.nights.size() > 1) {
         // Its times still only go forward: every sample is one second of the file.
-        NightSpan whole{split.nights.front().first, split.nights.back().last, split.nights.front().start,
-                        split.nights.back().end};
-        const bool forward = split.leftOut == 0 && std::adjacent_find(split.nights.begin(), split.nights.end(),
+        NightSpan whole{found.nights.front().first, found.nights.back().last, found.nights.front().start,
+                        found.nights.back().end};
+        const bool forward = found.leftOut == 0 && std::adjacent_find(found.nights.begin(), found.nights.end(),
                                                                       [](const NightSpan& a, const NightSpan& b) {
                                                                           return b.start <= a.end;
-                                                                      }) == split.nights.end();
-        if (forward) split.nights = {whole};
+                                                                      }) == found.nights.end();
+        if (forward) found.nights = {whole};
     }
     // Every night's file is made before any is put in place: all of them
     // or none.
     std::vector<std::unique_ptr<AtomicFile>> files;
-    const std::size_t count = std::max<std::size_t>(split.nights.size(), 1);
+    const std::size_t count = std::max<std::size_t>(found.nights.size(), 1);
     for (std::size_t n = 0; n < count; ++n) {
         auto file = std::make_unique<AtomicFile>(EdfNightFile(path, static_cast<int>(n) + 1));
         if (!file->Open()) return Failure(export_message::kCantCreate, file->Error());
-        if (split.nights.empty()) return Failure(export_message::kEdfStart);
-        const NightSpan& night = split.nights[n];
+        if (found.nights.empty()) return Failure(export_message::kEdfStart);
+        const NightSpan& night = found.nights[n];
         const std::vector<EdfAnnotation> annotations =
             annotationsOf ? annotationsOf(samples.subspan(static_cast<std::size_t>(night.first),
                                                           static_cast<std::size_t>(night.Samples())),
@@ -297,7 +297,7 @@ FileResult WriteEdf(const std::filesystem::path& path, std::span<const SampleRec
         // beside it (the gap between two nights cut in its middle), as the
         // library gives each night its own.
         const auto startsAfter = [&](std::size_t k) {
-            return [at = (split.nights[k - 1].end + 1 + split.nights[k].start) * 500](const ScoredAnnotation& a) {
+            return [at = (found.nights[k - 1].end + 1 + found.nights[k].start) * 500](const ScoredAnnotation& a) {
                 return a.onsetMs >= at;
             };
         };

@@ -27,7 +27,7 @@ struct EdfAnnotation {
     bool perRun = false;
 };
 
-// EDF+C, written through EDFlib, one file per night (store/NightSplit.h),
+// EDF+C, written through EDFlib, one file per night (store/NightRule.h),
 // each starting at its night's first sample: two signals at 1 Hz, "SpO2" in
 // "%" and "Pulse" in "bpm", whose digital and physical ranges are equal (-1
 // to 127 and -1 to 255: every value a sample can hold, exactly, and -1 for

@@ -13,7 +13,7 @@ namespace quenda {
 
 namespace fs = std::filesystem;
 
-void AddResult::Merge(const AddResult& other) {
+void AddResult::Include(const AddResult& other) {
     added += other.added;
     already += other.already;
     replaced += other.replaced;
@@ -94,9 +94,9 @@ AddResult NightLibrary::AddPaths(std::span<const fs::path> paths, const AddOptio
             AddResult none;
             none.result = {false, path.string() + ": " + UiText("no ID<n>.dat data files in this folder"), {}};
             none.failures.push_back(none.result.message);
-            out.Merge(none);
+            out.Include(none);
         }
-        for (const fs::path& file : files) out.Merge(AddFile(file, options));
+        for (const fs::path& file : files) out.Include(AddFile(file, options));
     }
     return out;
 }

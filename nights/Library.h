@@ -142,7 +142,7 @@ struct AddResult {
     std::vector<std::string> failures;
     FileResult result;  // ok when every file was added
 
-    void Merge(const AddResult& other);
+    void Include(const AddResult& other);
 };
 
 // The digest the library keeps of a night's samples, by which it knows the

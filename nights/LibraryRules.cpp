@@ -129,11 +129,11 @@ bool TakeNightSamples(std::span<const SampleRecord> records, std::int64_t first,
     return true;
 }
 
-std::vector<FoundNight> FindNights(std::span<const SampleRecord> samples, const NightSplit& split,
+std::vector<FoundNight> FindNights(std::span<const SampleRecord> samples, const RecordingNights& recording,
                                    const FigureSettings& settings) {
     std::vector<FoundNight> found;
-    found.reserve(split.nights.size());
-    for (const NightSpan& span : split.nights) {
+    found.reserve(recording.nights.size());
+    for (const NightSpan& span : recording.nights) {
         const auto nightSamples =
             samples.subspan(static_cast<std::size_t>(span.first), static_cast<std::size_t>(span.Samples()));
         found.push_back({span, NightDigest(nightSamples), ComputeNightFigures(nightSamples, settings)});
@@ -219,7 +219,7 @@ std::vector<SampleSpan> JoinSpans(std::span<const SampleSpan> first, std::span<c
 
 FileResult CheckShift(const NightPlace& night, std::int64_t clockShift) {
     SampleRecord probe;
-    if (!SetSampleSeconds(probe, night.start + clockShift) || !SetSampleSeconds(probe, night.end + clockShift))
+    if (!SetSampleSeconds(probe, night.recordedStart + clockShift) || !SetSampleSeconds(probe, night.recordedEnd + clockShift))
         return LibraryRefusal(library_message::kShiftOutOfRange, {night.night});
     return {};
 }
@@ -228,7 +228,7 @@ FileResult OrderForMerge(const NightPlace& a, const NightPlace& b, const NightPl
                          const NightPlace*& second) {
     if (a.id != b.id) return LibraryRefusal(library_message::kMergeIds, {a.night, b.night, a.id, b.id});
     // Either order: the earlier night is the first.
-    const bool aFirst = a.start < b.start || (a.start == b.start && a.night < b.night);
+    const bool aFirst = a.recordedStart < b.recordedStart || (a.recordedStart == b.recordedStart && a.night < b.night);
     first = aFirst ? &a : &b;
     second = aFirst ? &b : &a;
     return {};
@@ -237,7 +237,7 @@ FileResult OrderForMerge(const NightPlace& a, const NightPlace& b, const NightPl
 FileResult CheckMergeTimes(const NightPlace& first, const NightPlace& second) {
     if (first.clockShift != second.clockShift)
         return LibraryRefusal(library_message::kMergeShifts, {first.night, second.night});
-    const std::int64_t gap = second.start - first.end;
+    const std::int64_t gap = second.recordedStart - first.recordedEnd;
     if (gap <= 0) return LibraryRefusal(library_message::kMergeOverlap, {first.night, second.night});
     if (gap > kMergeWithinSeconds) return LibraryRefusal(library_message::kMergeApart, {first.night, second.night});
     return {};
@@ -295,7 +295,7 @@ std::vector<NightLibrary::PlacedNight> PlaceNights(
     std::span<const SampleRecord> samples, const SourceReader& read,
     const std::function<std::vector<PlacementCandidate>(std::int64_t start)>& candidatesAt) {
     std::vector<NightLibrary::PlacedNight> placed;
-    const std::vector<NightSpan> spans = SplitNights(samples).nights;
+    const std::vector<NightSpan> spans = ApplyNightRule(samples).nights;
     // Whether `part` is the first part of the night, as its file holds it.
     const auto beginsNight = [&read](const PlacementCandidate& c, std::span<const SampleRecord> part) {
         DataFileContents file;

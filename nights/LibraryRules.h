@@ -10,7 +10,7 @@
 #include "nights/Library.h"
 #include "nights/Night.h"
 #include "store/DataFile.h"
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 #include "store/SampleRecord.h"
 
 #include <cstdint>
@@ -65,7 +65,7 @@ struct FoundNight {
 // The nights of a recording with their digests and figures: the arithmetic
 // done before a store takes its lock, so another writer waits only for the
 // writes.
-std::vector<FoundNight> FindNights(std::span<const SampleRecord> samples, const NightSplit& split,
+std::vector<FoundNight> FindNights(std::span<const SampleRecord> samples, const RecordingNights& recording,
                                    const FigureSettings& settings);
 
 // Every road out of the library gives a night's samples through here
@@ -110,8 +110,8 @@ FileResult ComputeStale(std::span<const StaleNight> stale, const SourceReader& r
 struct NightPlace {
     NightNumber night = 0;
     int id = 0;
-    std::int64_t start = 0;
-    std::int64_t end = 0;
+    std::int64_t recordedStart = 0;  // its first and last samples' times as recorded, never shifted
+    std::int64_t recordedEnd = 0;
     std::int32_t samples = 0;
     std::int32_t first = 0;
     std::string source;

@@ -2,7 +2,7 @@
 
 #include "analysis/Clinical.h"
 #include "analysis/NightAnalysis.h"
-#include "store/NightSplit.h"  // the night rule: SplitNights, NightSpan, SampleSeconds
+#include "store/NightRule.h"  // the night rule: ApplyNightRule, NightSpan, SampleSeconds
 #include "store/SampleRecord.h"
 
 #include <cstdint>

@@ -257,15 +257,15 @@ PeriodSummary SummarizeNights(std::span<const NightRow> rows) {
     return builder.Finish();
 }
 
-std::optional<double> SplitSummary::MedianChange(NightFigure figure) const {
+std::optional<double> BeforeAfterSummary::MedianChange(NightFigure figure) const {
     const auto f = static_cast<std::size_t>(figure);
     if (f >= before.figures.size() || f >= after.figures.size()) return std::nullopt;
     if (before.figures[f].nights == 0 || after.figures[f].nights == 0) return std::nullopt;
     return after.figures[f].median - before.figures[f].median;
 }
 
-SplitSummary SummarizeSplit(std::span<const NightRow> rows, const std::string& date) {
-    SplitSummaryBuilder builder(date);
+BeforeAfterSummary SummarizeBeforeAfter(std::span<const NightRow> rows, const std::string& date) {
+    BeforeAfterSummaryBuilder builder(date);
     for (const NightRow& row : rows) builder.Add(row);
     return builder.Finish();
 }
@@ -283,7 +283,7 @@ std::string PeriodSummaryText(const PeriodSummary& p) {
     return out + "\n" + Table(figures) + "\n" + Table(cutOffs);
 }
 
-std::string SplitSummaryText(const SplitSummary& s) {
+std::string BeforeAfterSummaryText(const BeforeAfterSummary& s) {
     const std::string before = UiText("Before") + " " + s.date;
     const std::string after = UiText("From") + " " + s.date;
     auto overview = Overview({&s.before, &s.after});
@@ -325,7 +325,7 @@ std::string PeriodSummaryJson(const PeriodSummary& p) {
            "\n";
 }
 
-std::string SplitSummaryJson(const SplitSummary& s) {
+std::string BeforeAfterSummaryJson(const BeforeAfterSummary& s) {
     const auto unended = [](std::string json) {
         json.pop_back();  // the newline
         return json;
@@ -349,29 +349,29 @@ std::string SplitSummaryJson(const SplitSummary& s) {
 namespace quenda {
 
 void IdSummaryBuilder::Add(const NightRow& row) {
-    Sides& sides = ids_.try_emplace(row.id, Sides{{}, SplitSummaryBuilder(date_)}).first->second;
+    Sides& sides = ids_.try_emplace(row.id, Sides{{}, BeforeAfterSummaryBuilder(date_)}).first->second;
     sides.period.Add(row);
-    if (!date_.empty()) sides.split.Add(row);
+    if (!date_.empty()) sides.beforeAfter.Add(row);
 }
 
 std::vector<IdSummary> IdSummaryBuilder::Finish() const {
     std::vector<IdSummary> out;
     for (const auto& [id, sides] : ids_) {
         IdSummary s{id, sides.period.Finish(), std::nullopt};
-        if (!date_.empty()) s.split = sides.split.Finish();
+        if (!date_.empty()) s.beforeAfter = sides.beforeAfter.Finish();
         out.push_back(std::move(s));
     }
     return out;
 }
 
-std::vector<IdSummary> SummarizeById(std::span<const NightRow> rows, const std::string& splitDate) {
-    IdSummaryBuilder builder(splitDate);
+std::vector<IdSummary> SummarizeById(std::span<const NightRow> rows, const std::string& dividingDate) {
+    IdSummaryBuilder builder(dividingDate);
     for (const NightRow& row : rows) builder.Add(row);
     return builder.Finish();
 }
 
 std::string IdSummaryJson(const IdSummary& s) {
-    const std::string json = s.split ? SplitSummaryJson(*s.split) : PeriodSummaryJson(s.period);
+    const std::string json = s.beforeAfter ? BeforeAfterSummaryJson(*s.beforeAfter) : PeriodSummaryJson(s.period);
     return "{\"id\":" + std::to_string(s.id) + "," + json.substr(1);
 }
 

@@ -109,7 +109,7 @@ PeriodSummary SummarizeNights(std::span<const NightRow> rows);
 
 // Before and after a date (a therapy's start): "before" holds the nights
 // dated before it, "after" those dated on it or later.
-struct SplitSummary {
+struct BeforeAfterSummary {
     std::string date;
     PeriodSummary before;
     PeriodSummary after;
@@ -118,11 +118,11 @@ struct SplitSummary {
     std::optional<double> MedianChange(NightFigure figure) const;
 };
 
-class SplitSummaryBuilder {
+class BeforeAfterSummaryBuilder {
 public:
-    explicit SplitSummaryBuilder(std::string date) : date_(std::move(date)) {}
+    explicit BeforeAfterSummaryBuilder(std::string date) : date_(std::move(date)) {}
     void Add(const NightRow& row) { (row.date < date_ ? before_ : after_).Add(row); }
-    SplitSummary Finish() const { return {date_, before_.Finish(), after_.Finish()}; }
+    BeforeAfterSummary Finish() const { return {date_, before_.Finish(), after_.Finish()}; }
 
 private:
     std::string date_;
@@ -130,7 +130,7 @@ private:
     PeriodSummaryBuilder after_;
 };
 
-SplitSummary SummarizeSplit(std::span<const NightRow> rows, const std::string& date);
+BeforeAfterSummary SummarizeBeforeAfter(std::span<const NightRow> rows, const std::string& date);
 
 // The cells of a summary, one rule for the terminal, the window and the
 // printed page alike: one decimal, "–" where there is nothing to say.
@@ -153,9 +153,9 @@ std::string SummarySpanText(const PeriodSummary& p);
 // decimal; "–" where there is nothing to say), and one JSON object (two
 // decimals; null where there is nothing to say), each ending in a newline.
 std::string PeriodSummaryText(const PeriodSummary& summary);
-std::string SplitSummaryText(const SplitSummary& summary);
+std::string BeforeAfterSummaryText(const BeforeAfterSummary& summary);
 std::string PeriodSummaryJson(const PeriodSummary& summary);
-std::string SplitSummaryJson(const SplitSummary& summary);
+std::string BeforeAfterSummaryJson(const BeforeAfterSummary& summary);
 
 }  // namespace quenda
 
@@ -167,13 +167,13 @@ namespace quenda {
 struct IdSummary {
     int id = 0;
     PeriodSummary period;
-    std::optional<SplitSummary> split;  // with a date: before it, and from it on
+    std::optional<BeforeAfterSummary> beforeAfter;  // with a date: before it, and from it on
 };
 
 class IdSummaryBuilder {
 public:
-    // `splitDate`: "YYYY-MM-DD", or empty for no split.
-    explicit IdSummaryBuilder(std::string splitDate = {}) : date_(std::move(splitDate)) {}
+    // `dividingDate`: "YYYY-MM-DD", or empty for none.
+    explicit IdSummaryBuilder(std::string dividingDate = {}) : date_(std::move(dividingDate)) {}
     void Add(const NightRow& row);
     // One per ID met, the IDs in ascending order.
     std::vector<IdSummary> Finish() const;
@@ -181,15 +181,15 @@ public:
 private:
     struct Sides {
         PeriodSummaryBuilder period;
-        SplitSummaryBuilder split;
+        BeforeAfterSummaryBuilder beforeAfter;
     };
     std::string date_;
     std::map<int, Sides> ids_;
 };
 
-std::vector<IdSummary> SummarizeById(std::span<const NightRow> rows, const std::string& splitDate = {});
+std::vector<IdSummary> SummarizeById(std::span<const NightRow> rows, const std::string& dividingDate = {});
 
-// The summary's JSON object (PeriodSummaryJson, SplitSummaryJson) with the
+// The summary's JSON object (PeriodSummaryJson, BeforeAfterSummaryJson) with the
 // ID first: {"id":3,...}.
 std::string IdSummaryJson(const IdSummary& summary);
 

@@ -170,9 +170,9 @@ AddResult SqlLibrary::AddNumbered(const fs::path& source, int id, std::span<cons
                                   const AddOptions& options, const Numbers* numbers) {
     AddResult out;
     out.files = 1;
-    const NightSplit split = SplitNights(samples);
-    out.leftOut = split.leftOut;
-    const std::vector<FoundNight> found = FindNights(samples, split, options.figures);
+    const RecordingNights recording = ApplyNightRule(samples);
+    out.leftOut = recording.leftOut;
+    const std::vector<FoundNight> found = FindNights(samples, recording, options.figures);
     const std::string name = options.nameOf ? options.nameOf(id) : std::string();
     const auto fail = [&](FileResult why) {
         out.added = out.replaced = out.already = out.removed = 0;

@@ -29,8 +29,8 @@ FileResult SqlLibrary::ReadPlace(NightNumber night, NightPlace& p, bool hiddenTo
     if (step != SqlStep::Row) return DbFailure(library_message::kCantOpen);
     p.night = s.Int(0);
     p.id = static_cast<int>(s.Int(1));
-    p.start = s.Int(2);
-    p.end = s.Int(3);
+    p.recordedStart = s.Int(2);
+    p.recordedEnd = s.Int(3);
     p.samples = static_cast<std::int32_t>(s.Int(4));
     p.first = static_cast<std::int32_t>(s.Int(5));
     p.source = s.Text(6);
@@ -103,13 +103,13 @@ FileResult SqlLibrary::ShiftTo(NightNumber night, std::int64_t clockShift, std::
     if (FileResult fits = CheckShift(p, clockShift); !fits) return fits;
     if (clockShift == p.clockShift) return {};
     Statement s(*db_, "UPDATE nights SET clock_shift=?,date=?,computed_under='' WHERE night=?");
-    s.Bind(1, clockShift).Bind(2, NightDate(p.start + clockShift)).Bind(3, night);
+    s.Bind(1, clockShift).Bind(2, NightDate(p.recordedStart + clockShift)).Bind(3, night);
     if (s.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     if (clockShift == 0) {
-        journal.push_back({NowSeconds(), JournalKind::Unshift, night, p.id, p.start, {}, p.samples, p.digest});
+        journal.push_back({NowSeconds(), JournalKind::Unshift, night, p.id, p.recordedStart, {}, p.samples, p.digest});
     } else {
         journal.push_back(
-            {NowSeconds(), JournalKind::Shift, night, p.id, p.start, std::to_string(clockShift), p.samples, p.digest});
+            {NowSeconds(), JournalKind::Shift, night, p.id, p.recordedStart, std::to_string(clockShift), p.samples, p.digest});
     }
     return {};
 }
@@ -154,7 +154,7 @@ FileResult SqlLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<Journal
     const std::string joined = JoinNotes(first.note, second.note);
 
     if (FileResult grown =
-            SetExtent(first.night, first.start, {second.end, count, range.source, range.first, range.digest}, joined);
+            SetExtent(first.night, first.recordedStart, {second.recordedEnd, count, range.source, range.first, range.digest}, joined);
         !grown)
         return grown;
     Statement hide(*db_, "UPDATE nights SET merged_into=? WHERE night=?");
@@ -165,7 +165,7 @@ FileResult SqlLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<Journal
     keep.Bind(1, second.night)
         .Bind(2, first.night)
         .Bind(3, static_cast<std::int64_t>(first.samples))
-        .Bind(4, first.end)
+        .Bind(4, first.recordedEnd)
         .Bind(5, first.source)
         .Bind(6, static_cast<std::int64_t>(first.first))
         .Bind(7, first.digest)
@@ -174,8 +174,8 @@ FileResult SqlLibrary::DoMerge(NightNumber a, NightNumber b, std::vector<Journal
     if (hide.Step() != SqlStep::Done || keep.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(second.night, {}); !set) return set;
     if (FileResult set = SetSpans(first.night, spans); !set) return set;
-    journal.push_back({NowSeconds(), JournalKind::Merge, first.night, first.id, first.start,
-                       PairText(second.night, second.start), first.samples, first.digest});
+    journal.push_back({NowSeconds(), JournalKind::Merge, first.night, first.id, first.recordedStart,
+                       PairText(second.night, second.recordedStart), first.samples, first.digest});
     merged = first.night;
     return {};
 }
@@ -206,16 +206,16 @@ FileResult SqlLibrary::DoUnmerge(NightNumber night, std::vector<JournalEntry>& j
 
     // A note written on the merged night stays with the first.
     const std::string note = p.note == last.Text(7) ? last.Text(6) : p.note;
-    if (FileResult shrunk = SetExtent(night, p.start, {end, samples, last.Text(3), from, last.Int(5)}, note); !shrunk)
+    if (FileResult shrunk = SetExtent(night, p.recordedStart, {end, samples, last.Text(3), from, last.Int(5)}, note); !shrunk)
         return shrunk;
     Statement show(*db_, "UPDATE nights SET merged_into=NULL,clock_shift=?,date=?,computed_under='' WHERE night=?");
-    show.Bind(1, p.clockShift).Bind(2, NightDate(hidden.start + p.clockShift)).Bind(3, second);
+    show.Bind(1, p.clockShift).Bind(2, NightDate(hidden.recordedStart + p.clockShift)).Bind(3, second);
     Statement forget(*db_, "DELETE FROM merges WHERE second=?");
     forget.Bind(1, second);
     if (show.Step() != SqlStep::Done || forget.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(night, firstSpans); !set) return set;
     if (FileResult set = SetSpans(second, secondSpans); !set) return set;
-    journal.push_back({NowSeconds(), JournalKind::Unmerge, night, p.id, p.start, {}, p.samples, p.digest});
+    journal.push_back({NowSeconds(), JournalKind::Unmerge, night, p.id, p.recordedStart, {}, p.samples, p.digest});
     return {};
 }
 
@@ -241,7 +241,7 @@ FileResult SqlLibrary::DoSplit(NightNumber night, std::int32_t index, std::optio
     DivideSpans(spans, index, firstSpans, secondSpans);
 
     if (FileResult shrunk =
-            SetExtent(night, p.start, {firstEnd, index, p.source, p.first, cut.firstDigest}, std::nullopt);
+            SetExtent(night, p.recordedStart, {firstEnd, index, p.source, p.first, cut.firstDigest}, std::nullopt);
         !shrunk)
         return shrunk;
     // Its figures come when next read, like every night put right. The
@@ -257,9 +257,9 @@ FileResult SqlLibrary::DoSplit(NightNumber night, std::int32_t index, std::optio
         .Bind(2, p.name)
         .Bind(3, NightDate(secondStart + p.clockShift))
         .Bind(4, secondStart)
-        .Bind(5, p.end)
+        .Bind(5, p.recordedEnd)
         .Bind(6, static_cast<std::int64_t>(rest))
-        .Bind(7, p.end - secondStart + 1 - rest)
+        .Bind(7, p.recordedEnd - secondStart + 1 - rest)
         .Bind(8, p.source)
         .Bind(9, static_cast<std::int64_t>(p.first) + index)
         .Bind(10, static_cast<std::int64_t>(p.first) + p.samples - 1)
@@ -271,12 +271,12 @@ FileResult SqlLibrary::DoSplit(NightNumber night, std::int32_t index, std::optio
     second = add.Int(0);
     if (add.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     Statement keep(*db_, "INSERT INTO splits(second,night,whole_samples,whole_end,whole_digest) VALUES(?,?,?,?,?)");
-    keep.Bind(1, second).Bind(2, night).Bind(3, static_cast<std::int64_t>(p.samples)).Bind(4, p.end).Bind(5, p.digest);
+    keep.Bind(1, second).Bind(2, night).Bind(3, static_cast<std::int64_t>(p.samples)).Bind(4, p.recordedEnd).Bind(5, p.digest);
     if (keep.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(night, firstSpans); !set) return set;
     if (FileResult set = SetSpans(second, secondSpans); !set) return set;
     journal.push_back(
-        {NowSeconds(), JournalKind::Split, night, p.id, p.start, PairText(index, second), p.samples, p.digest});
+        {NowSeconds(), JournalKind::Split, night, p.id, p.recordedStart, PairText(index, second), p.samples, p.digest});
     return {};
 }
 
@@ -309,14 +309,14 @@ FileResult SqlLibrary::DoUnsplit(NightNumber night, std::vector<JournalEntry>& j
     spans = quenda::Exclusions(spans).Spans();
 
     if (FileResult grown =
-            SetExtent(first, a.start, {end, whole, a.source, a.first, split.Int(4)}, JoinNotes(a.note, b.note));
+            SetExtent(first, a.recordedStart, {end, whole, a.source, a.first, split.Int(4)}, JoinNotes(a.note, b.note));
         !grown)
         return grown;
     Statement drop(*db_, "DELETE FROM nights WHERE night=?");
     drop.Bind(1, second);
     if (drop.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     if (FileResult set = SetSpans(first, spans); !set) return set;
-    journal.push_back({NowSeconds(), JournalKind::Unsplit, first, a.id, a.start, {}, a.samples, a.digest});
+    journal.push_back({NowSeconds(), JournalKind::Unsplit, first, a.id, a.recordedStart, {}, a.samples, a.digest});
     return {};
 }
 

@@ -131,7 +131,7 @@ ScoredStudy SqlLibrary::NightScoring(int id, std::int64_t start, std::int64_t en
 FileResult SqlLibrary::Scoring(NightNumber night, ScoredStudy& study) {
     NightPlace p;
     if (FileResult read = ReadPlace(night, p); !read) return read;
-    study = NightScoring(p.id, p.start, p.end, p.clockShift);
+    study = NightScoring(p.id, p.recordedStart, p.recordedEnd, p.clockShift);
     return {};
 }
 

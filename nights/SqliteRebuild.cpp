@@ -181,7 +181,7 @@ FileResult AddSources(SqliteLibrary& lib, Known& known, const AddOptions& option
         const int id = contents.id != 0 || contents.records.empty() ? contents.id : contents.records.front().id;
         AddResult added = lib.AddNumbered(source, id, contents.records, options, &known.numbers);
         if (!added.result) return added.result;
-        out.added.Merge(added);
+        out.added.Include(added);
     }
     return {};
 }
@@ -293,7 +293,7 @@ void FindRemoved(const JournalEntry& removed, const Known& known, std::string& s
     const auto it = known.sourceOf.find(removed.night);
     DataFileContents contents;
     if (removed.samples <= 0 || it == known.sourceOf.end() || !ReadDataFile(it->second, contents)) return;
-    for (const NightSpan& span : SplitNights(contents.records).nights) {
+    for (const NightSpan& span : ApplyNightRule(contents.records).nights) {
         if (span.start == removed.start && Holds(contents.records, span.first, removed.samples, removed.digest)) {
             source = it->second;
             first = span.first;

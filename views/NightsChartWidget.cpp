@@ -9,8 +9,8 @@
 namespace quenda {
 
 NightsChartWidget::NightsChartWidget(const std::vector<NightRow>& rows, const NightFigure& figure,
-                                     const std::string& split, QWidget* parent)
-    : QWidget(parent), rows_(rows), figure_(figure), split_(split) {
+                                     const std::string& dividingDate, QWidget* parent)
+    : QWidget(parent), rows_(rows), figure_(figure), dividingDate_(dividingDate) {
     setMouseTracking(true);
     setMinimumHeight(180);
     setAttribute(Qt::WA_OpaquePaintEvent);

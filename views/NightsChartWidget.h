@@ -14,11 +14,11 @@ namespace quenda {
 
 // The chart under the Nights window's list: one paint routine with the
 // printed page; the pointer over a point names its night, a click selects its
-// row. It draws the window's rows, figure and split date as they are at each
+// row. It draws the window's rows, figure and dividing date as they are at each
 // paint.
 class NightsChartWidget : public QWidget {
 public:
-    NightsChartWidget(const std::vector<NightRow>& rows, const NightFigure& figure, const std::string& split,
+    NightsChartWidget(const std::vector<NightRow>& rows, const NightFigure& figure, const std::string& dividingDate,
                       QWidget* parent);
 
     // A click on a point: the row of its night.
@@ -26,7 +26,7 @@ public:
     // The row whose point is drawn as the selected one.
     std::optional<std::size_t> selectedRow;
 
-    ChartLayout Layout() const { return LayOutNightsChart(rows_, figure_, {0, 0, width(), height()}, split_); }
+    ChartLayout Layout() const { return LayOutNightsChart(rows_, figure_, {0, 0, width(), height()}, dividingDate_); }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -36,7 +36,7 @@ protected:
 private:
     const std::vector<NightRow>& rows_;
     const NightFigure& figure_;
-    const std::string& split_;
+    const std::string& dividingDate_;
 };
 
 }  // namespace quenda

@@ -302,7 +302,7 @@ void JoinPoints(ChartLayout& chart, std::span<const NightRow> rows) {
 }  // namespace
 
 ChartLayout LayOutNightsChart(std::span<const NightRow> rows, NightFigure figure, const LayoutRect& area,
-                              const std::string& splitDate) {
+                              const std::string& dividingDate) {
     ChartLayout chart;
     chart.area = area;
     chart.figure = figure;
@@ -378,8 +378,8 @@ ChartLayout LayOutNightsChart(std::span<const NightRow> rows, NightFigure figure
 
     if (any) PlaceDateTicks(chart);
     JoinPoints(chart, rows);
-    if (const auto day = DayNumber(splitDate); any && day && *day > chart.firstDay && *day <= chart.lastDay)
-        chart.split = ChartTick{ChartDayStart(chart, *day), "From " + splitDate};
+    if (const auto day = DayNumber(dividingDate); any && day && *day > chart.firstDay && *day <= chart.lastDay)
+        chart.dividingTick = ChartTick{ChartDayStart(chart, *day), "From " + dividingDate};
     return chart;
 }
 

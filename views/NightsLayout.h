@@ -108,17 +108,17 @@ struct ChartLayout {
     std::vector<ChartTick> dateTicks;
     std::vector<ChartTick> valueTicks;
     std::vector<ChartTick> cutOffs;  // y and the value's text
-    // A split date (a therapy's start) within the dates shown: x of the
+    // A dividing date (a therapy's start) within the dates shown: x of the
     // line between the nights before it and those from it on, and its text.
-    std::optional<ChartTick> split;
+    std::optional<ChartTick> dividingTick;
     std::vector<int> ids;  // one series each, in colour order
     std::string title;
     bool empty = true;
 };
-// `splitDate`: "YYYY-MM-DD" to mark, or empty. It is marked when nights of the
+// `dividingDate`: "YYYY-MM-DD" to mark, or empty. It is marked when nights of the
 // chart lie on both sides of it: after the first date shown, up to the last.
 ChartLayout LayOutNightsChart(std::span<const NightRow> rows, NightFigure figure, const LayoutRect& area,
-                              const std::string& splitDate = {});
+                              const std::string& dividingDate = {});
 // The value's y in the plot.
 int ChartY(const ChartLayout& chart, double value);
 // The middle of a day on the date axis, where its nights' points stand.

@@ -36,21 +36,21 @@ constexpr int kPrintDpi = 600;
 // after the table those of the others, one below the other.
 constexpr int kSummaryGap = 16;
 
-std::size_t SummariesPerPage(const NightsPrintLayout& layout, bool split) {
-    const int each = SummaryHeight(split, layout.summary.Width()) + kSummaryGap;
+std::size_t SummariesPerPage(const NightsPrintLayout& layout, bool beforeAfter) {
+    const int each = SummaryHeight(beforeAfter, layout.summary.Width()) + kSummaryGap;
     return static_cast<std::size_t>(std::max(1, (layout.tableBottom - layout.tableTop) / each));
 }
 
-int SummaryPages(const NightsPrintLayout& layout, std::size_t summaries, bool split) {
+int SummaryPages(const NightsPrintLayout& layout, std::size_t summaries, bool beforeAfter) {
     if (summaries <= 1) return 0;
-    const std::size_t per = SummariesPerPage(layout, split);
+    const std::size_t per = SummariesPerPage(layout, beforeAfter);
     return static_cast<int>((summaries - 1 + per - 1) / per);
 }
 
 std::vector<NightsSummary> Summaries(const NightsReport& report) {
-    std::vector<NightsSummary> all = SummarizeById(report.rows, report.split);
+    std::vector<NightsSummary> all = SummarizeById(report.rows, report.dividingDate);
     // No nights: page one says so in a summary of none.
-    if (all.empty()) all.push_back(SummarizeListed({}, 0, report.split));
+    if (all.empty()) all.push_back(SummarizeListed({}, 0, report.dividingDate));
     return all;
 }
 
@@ -129,13 +129,13 @@ void PaintNightsChart(QPainter& painter, const ChartLayout& chart, std::optional
         painter.drawEllipse(QPoint(p.at.x, p.at.y), r, r);
     }
     painter.setClipping(false);
-    if (chart.split) {
+    if (chart.dividingTick) {
         // The split date: a line between the nights before it and those from
         // it on, named at the top of the plot on its right.
-        const int x = chart.split->position;
+        const int x = chart.dividingTick->position;
         painter.setPen(QPen(QColor(90, 40, 140), 1.5));
         painter.drawLine(x, plot.top(), x, plot.bottom());
-        const QString label = Q(chart.split->label);
+        const QString label = Q(chart.dividingTick->label);
         const int width = painter.fontMetrics().horizontalAdvance(label) + 6;
         const bool room = x + 2 + width <= plot.right();
         const QRect box(room ? x + 2 : x - 2 - width, plot.top() + 2, width, 14);
@@ -195,14 +195,14 @@ void PaintNightsSummary(QPainter& painter, const SummaryLayout& summary) {
 int NightsReportPageCount(const NightsReport& report, const LayoutRect& page) {
     const NightsPrintLayout layout = LayOutNightsPrint(page);
     return NightsPageCount(layout, report.rows.size()) +
-           SummaryPages(layout, Summaries(report).size(), !report.split.empty());
+           SummaryPages(layout, Summaries(report).size(), !report.dividingDate.empty());
 }
 
 void PaintNightsPage(QPainter& painter, const LayoutRect& page, const NightsReport& report, int pageIndex) {
     const NightsPrintLayout layout = LayOutNightsPrint(page);
     const std::vector<NightsSummary> summaries = Summaries(report);
     const int tablePages = NightsPageCount(layout, report.rows.size());
-    const int pages = tablePages + SummaryPages(layout, summaries.size(), !report.split.empty());
+    const int pages = tablePages + SummaryPages(layout, summaries.size(), !report.dividingDate.empty());
     painter.save();
     painter.fillRect(ToRect(page), Qt::white);
     QFont font = painter.font();
@@ -227,13 +227,13 @@ void PaintNightsPage(QPainter& painter, const LayoutRect& page, const NightsRepo
                          QStringLiteral("Page %1 of %2").arg(pageIndex + 1).arg(pages));
     };
     if (pageIndex >= tablePages) {
-        const std::size_t per = SummariesPerPage(layout, !report.split.empty());
+        const std::size_t per = SummariesPerPage(layout, !report.dividingDate.empty());
         const std::size_t first = 1 + static_cast<std::size_t>(pageIndex - tablePages) * per;
         LayoutRect area = layout.summary;
         area.top = layout.tableTop;
         for (std::size_t i = first; i < std::min(first + per, summaries.size()); ++i) {
             const SummaryTextWidth measure = SummaryTextMeasure(painter.font());
-            area.bottom = area.top + SummaryHeight(summaries[i].split.has_value(), area.Width(), measure);
+            area.bottom = area.top + SummaryHeight(summaries[i].beforeAfter.has_value(), area.Width(), measure);
             PaintNightsSummary(painter, LayOutSummary(summaries[i], area, measure));
             area.top = area.bottom + kSummaryGap;
         }
@@ -243,7 +243,7 @@ void PaintNightsPage(QPainter& painter, const LayoutRect& page, const NightsRepo
     }
     int top = layout.tableTop;
     if (pageIndex == 0) {
-        PaintNightsChart(painter, LayOutNightsChart(report.rows, report.figure, layout.chart, report.split));
+        PaintNightsChart(painter, LayOutNightsChart(report.rows, report.figure, layout.chart, report.dividingDate));
         PaintNightsSummary(painter,
                            LayOutSummary(summaries.front(), layout.summary, SummaryTextMeasure(painter.font())));
         top = layout.firstTableTop;

@@ -18,12 +18,12 @@ namespace quenda {
 
 // What the printed Nights pages show: the listed rows in the list's order,
 // the figure of the chart, the filter that chose the rows and the date the
-// summary splits them at (empty: none).
+// summary divides them at (empty: none).
 struct NightsReport {
     std::vector<NightRow> rows;
     NightFigure figure = NightFigure::Odi3;
     NightSearch filter;
-    std::string split;
+    std::string dividingDate;
     std::string library;  // the library file, named in the header
 };
 

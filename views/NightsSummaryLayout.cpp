@@ -15,7 +15,7 @@ constexpr const char* kNothing = kNoSummaryFigure;
 // Columns in layout units, for the page's 11-unit font: room for the widest
 // text each holds ("Desaturation burden", "100.0–100.0", three cut-offs).
 constexpr std::array kPeriodWidths{126, 48, 52, 78, 78, 204};
-constexpr std::array kSplitWidths{126, 96, 92, 90, 88, 128, 204, 204};
+constexpr std::array kBeforeAfterWidths{126, 96, 92, 90, 88, 128, 204, 204};
 constexpr int kBlockGap = 24;
 constexpr int kShareIndent = 8;
 constexpr int kRowHeight = 15;
@@ -47,18 +47,18 @@ int WidestShares(const SummaryTextWidth& measure) {
     return widest;
 }
 
-std::vector<int> ColumnWidths(bool split, const SummaryTextWidth& measure) {
-    std::vector<int> widths = split ? std::vector<int>(kSplitWidths.begin(), kSplitWidths.end())
+std::vector<int> ColumnWidths(bool beforeAfter, const SummaryTextWidth& measure) {
+    std::vector<int> widths = beforeAfter ? std::vector<int>(kBeforeAfterWidths.begin(), kBeforeAfterWidths.end())
                                     : std::vector<int>(kPeriodWidths.begin(), kPeriodWidths.end());
     if (!measure) return widths;
     const int shares = WidestShares(measure) + kShareIndent + 2 * kSummaryCellPadding;
-    for (std::size_t c = widths.size() - (split ? 2 : 1); c < widths.size(); ++c)
+    for (std::size_t c = widths.size() - (beforeAfter ? 2 : 1); c < widths.size(); ++c)
         widths[c] = std::max(widths[c], shares);
     return widths;
 }
 
-int Blocks(bool split, int width, const SummaryTextWidth& measure) {
-    const std::vector<int> widths = ColumnWidths(split, measure);
+int Blocks(bool beforeAfter, int width, const SummaryTextWidth& measure) {
+    const std::vector<int> widths = ColumnWidths(beforeAfter, measure);
     const int block = std::accumulate(widths.begin(), widths.end(), 0);
     return width >= 2 * block + kBlockGap ? 2 : 1;
 }
@@ -70,21 +70,21 @@ std::string IdOf(const NightsSummary& summary) {
 
 }  // namespace
 
-NightsSummary SummarizeListed(std::span<const NightRow> rows, int id, const std::string& splitDate) {
-    IdSummaryBuilder builder(splitDate);
+NightsSummary SummarizeListed(std::span<const NightRow> rows, int id, const std::string& dividingDate) {
+    IdSummaryBuilder builder(dividingDate);
     for (const NightRow& row : rows)
         if (row.id == id) builder.Add(row);
     std::vector<IdSummary> one = builder.Finish();
     if (!one.empty()) return std::move(one.front());
     NightsSummary none{id, SummarizeNights({}), std::nullopt};
-    if (!splitDate.empty()) none.split = SummarizeSplit({}, splitDate);
+    if (!dividingDate.empty()) none.beforeAfter = SummarizeBeforeAfter({}, dividingDate);
     return none;
 }
 
 SummaryTable SummaryTableOf(const NightsSummary& summary) {
     SummaryTable table;
     const PeriodSummary& p = summary.period;
-    if (!summary.split) {
+    if (!summary.beforeAfter) {
         table.title = UiText("Period summary") + IdOf(summary) + ": " + SummarySpanText(p);
         table.overview = std::to_string(p.countedNights) + " " + UiText("with counted samples") + " · " +
                          SummaryHoursText(p.recordedSeconds) + " h " + UiText("recorded") + ", " +
@@ -97,7 +97,7 @@ SummaryTable SummaryTableOf(const NightsSummary& summary) {
                                   SummaryQuartilesText(f), SummaryRangeText(f), Shares(f)});
         return table;
     }
-    const SplitSummary& s = *summary.split;
+    const BeforeAfterSummary& s = *summary.beforeAfter;
     const auto side = [](const std::string& name, const PeriodSummary& part) {
         return name + ": " + SummarySpanText(part) +
                (part.nights ? ", " + SummaryHoursText(part.countedSeconds) + " h " + UiText("counted") : "") +
@@ -120,8 +120,8 @@ SummaryTable SummaryTableOf(const NightsSummary& summary) {
     return table;
 }
 
-int SummaryHeight(bool split, int width, const SummaryTextWidth& measure) {
-    const int blocks = Blocks(split, width, measure);
+int SummaryHeight(bool beforeAfter, int width, const SummaryTextWidth& measure) {
+    const int blocks = Blocks(beforeAfter, width, measure);
     const int figureRows = (kNightFigureCount + blocks - 1) / blocks;
     return (kTextLines + 1 + figureRows) * kRowHeight + 4;
 }
@@ -130,15 +130,15 @@ SummaryLayout LayOutSummary(const NightsSummary& summary, const LayoutRect& area
     SummaryLayout layout;
     layout.area = area;
     layout.rowHeight = kRowHeight;
-    const bool split = summary.split.has_value();
-    layout.blocks = Blocks(split, area.Width(), measure);
-    layout.height = SummaryHeight(split, area.Width(), measure);
+    const bool beforeAfter = summary.beforeAfter.has_value();
+    layout.blocks = Blocks(beforeAfter, area.Width(), measure);
+    layout.height = SummaryHeight(beforeAfter, area.Width(), measure);
     const SummaryTable table = SummaryTableOf(summary);
-    const std::vector<int> widths = ColumnWidths(split, measure);
+    const std::vector<int> widths = ColumnWidths(beforeAfter, measure);
     const int blockWidth = std::accumulate(widths.begin(), widths.end(), 0);
     // The numbers right-aligned; the figure's name and the cut-off shares (the
     // last one or two columns) left-aligned.
-    const std::size_t shareColumns = split ? 2 : 1;
+    const std::size_t shareColumns = beforeAfter ? 2 : 1;
     const auto isNumber = [&](std::size_t c) { return c > 0 && c < widths.size() - shareColumns; };
     // The shares' text keeps a little apart from the numbers before it.
     const auto indentOf = [&](std::size_t c) { return c > 0 && !isNumber(c) ? kShareIndent : 0; };

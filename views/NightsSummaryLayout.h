@@ -21,8 +21,8 @@ namespace quenda {
 // of the listed nights, the printed pages one per ID.
 using NightsSummary = IdSummary;
 // The summary of the listed nights of `id`, the others left out (none listed:
-// a summary of no nights). `splitDate`: "YYYY-MM-DD", or empty for no split.
-NightsSummary SummarizeListed(std::span<const NightRow> rows, int id, const std::string& splitDate);
+// a summary of no nights). `dividingDate`: "YYYY-MM-DD", or empty for none.
+NightsSummary SummarizeListed(std::span<const NightRow> rows, int id, const std::string& dividingDate);
 
 // The summary's texts: two lines above the table, the table's header and one
 // row of cells per figure, in NightFigure's order ("–" where there is nothing
@@ -59,7 +59,7 @@ using SummaryTextWidth = std::function<int(const std::string& text, bool bold)>;
 // nothing is cut off where the area has the room; without it, fixed widths.
 SummaryLayout LayOutSummary(const NightsSummary& summary, const LayoutRect& area, const SummaryTextWidth& measure = {});
 // The height LayOutSummary takes at `width`, with or without a split.
-int SummaryHeight(bool split, int width, const SummaryTextWidth& measure = {});
+int SummaryHeight(bool beforeAfter, int width, const SummaryTextWidth& measure = {});
 // The room a cell's text has inside its rectangle.
 inline constexpr int kSummaryCellPadding = 3;  // each side
 

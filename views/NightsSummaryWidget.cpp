@@ -17,7 +17,7 @@ NightsSummaryWidget::NightsSummaryWidget(const NightsSummary& summary, QWidget* 
 void NightsSummaryWidget::Refresh() {
     // Its height follows from its width alone, so setting it never asks for
     // another width.
-    const int needed = SummaryHeight(summary_.split.has_value(), width(), SummaryTextMeasure(font()));
+    const int needed = SummaryHeight(summary_.beforeAfter.has_value(), width(), SummaryTextMeasure(font()));
     if (height() != needed || minimumHeight() != needed) setFixedHeight(needed);
     update();
 }

@@ -125,7 +125,7 @@ QWidget* NightsWindow::MakeChartPanel() {
     chartRow->addWidget(figureBox_);
     chartRow->addStretch(1);
     chartLayout->addLayout(chartRow);
-    chart_ = new NightsChartWidget(shown_, figure_, splitDate_, this);
+    chart_ = new NightsChartWidget(shown_, figure_, dividingDate_, this);
     chart_->clicked = [this](std::size_t row) { SelectRow(row); };
     chartLayout->addWidget(chart_, 1);
     summaryView_ = new NightsSummaryWidget(summary_, this);
@@ -342,7 +342,7 @@ void NightsWindow::ApplyFilter() {
     Refill();
 }
 
-void NightsWindow::SetSplitDate(const std::string& date) {
+void NightsWindow::SetDividingDate(const std::string& date) {
     {
         const QSignalBlocker block(split_);
         split_->setText(Q(date));
@@ -353,13 +353,13 @@ void NightsWindow::SetSplitDate(const std::string& date) {
 
 void NightsWindow::ApplySplit() {
     const std::string text = DateField(split_);
-    splitDate_ = IsDateText(text) ? text : std::string();
+    dividingDate_ = IsDateText(text) ? text : std::string();
     Summarize();
     chart_->update();
 }
 
 void NightsWindow::SaveSplit() {
-    if (!context_.settings.WriteString(settings_key::kNightsSplit, splitDate_))
+    if (!context_.settings.WriteString(settings_key::kNightsSplit, dividingDate_))
         message_->setText(UiQString("The date could not be remembered in the settings file."));
 }
 
@@ -369,7 +369,7 @@ int NightsWindow::SummaryId() const {
 }
 
 void NightsWindow::Summarize() {
-    summary_ = SummarizeListed(shown_, SummaryId(), splitDate_);
+    summary_ = SummarizeListed(shown_, SummaryId(), dividingDate_);
     summaryView_->Refresh();
 }
 
@@ -551,7 +551,7 @@ NightsReport NightsWindow::Report() const {
     report.rows = shown_;
     report.figure = figure_;
     report.filter = Filter();
-    report.split = splitDate_;
+    report.dividingDate = dividingDate_;
     report.library = ShownLocation(location_);
     return report;
 }

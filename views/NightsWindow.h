@@ -102,8 +102,8 @@ public:
     // The date the summary splits the listed nights at and the chart marks:
     // "YYYY-MM-DD", or empty for none (a date being typed splits nothing
     // until it is a date).
-    const std::string& SplitDate() const { return splitDate_; }
-    void SetSplitDate(const std::string& date);
+    const std::string& DividingDate() const { return dividingDate_; }
+    void SetDividingDate(const std::string& date);
     // The period summary shown under the chart: that of the listed nights of
     // one ID (a summary is a patient's), the selected night's, or with none
     // selected the first listed night's.
@@ -208,7 +208,7 @@ private:
     NightColumn sortColumn_ = NightColumn::Date;
     bool ascending_ = false;
     NightFigure figure_ = NightFigure::Odi3;
-    std::string splitDate_;
+    std::string dividingDate_;
     NightsSummary summary_;
 
     QLineEdit* idOrName_ = nullptr;

@@ -4,7 +4,7 @@
 #include "analysis/HypoxicBurden.h"
 #include "analysis/NightAnalysis.h"
 #include "analysis/ScoredFigures.h"
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // A sleep study's scoring read from EDF+ annotations and from NSRR-style XML.
 #include "formats/Scoring.h"
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 #include "support/TempDir.h"
 
 #include <edflib.h>

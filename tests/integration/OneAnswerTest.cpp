@@ -186,24 +186,24 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
     const fs::path keptFolder[] = {dir / "kept"};
     ASSERT_TRUE(AddToLibrary(library, keptFolder, MakeAddOptions(context.settings, {})).result);
 
-    const NightSplit split = SplitNights(download);
-    ASSERT_EQ(split.nights.size(), 4u);
+    const RecordingNights found = ApplyNightRule(download);
+    ASSERT_EQ(found.nights.size(), 4u);
     const auto nightSamples = [&](std::size_t n) {
-        return std::span<const SampleRecord>(download).subspan(static_cast<std::size_t>(split.nights[n].first),
-                                                               static_cast<std::size_t>(split.nights[n].Samples()));
+        return std::span<const SampleRecord>(download).subspan(static_cast<std::size_t>(found.nights[n].first),
+                                                               static_cast<std::size_t>(found.nights[n].Samples()));
     };
     // Night 2 is a scored study: apneas and hypopneas through it, 30-s stages
     // from a minute before its first sample, and a lab's own annotations.
-    std::vector<ScoredStudy> scoring(split.nights.size());
+    std::vector<ScoredStudy> scoring(found.nights.size());
     {
-        const std::int64_t start = split.nights[1].start * 1000;
+        const std::int64_t start = found.nights[1].start * 1000;
         ScoredStudy& study = scoring[1];
         study.source = "night2.xml";
-        for (std::int64_t s = -60; s < split.nights[1].end - split.nights[1].start; s += 30) {
+        for (std::int64_t s = -60; s < found.nights[1].end - found.nights[1].start; s += 30) {
             const SleepStage stage = s % 3600 < 600 ? SleepStage::Wake : s % 3600 < 2400 ? SleepStage::N2 : SleepStage::Rem;
             study.annotations.push_back({start + s * 1000, 30'000, AnnotationKind::Stage, stage, StageText(stage)});
         }
-        for (std::int64_t s = 400; s + 60 < split.nights[1].end - split.nights[1].start; s += 237) {
+        for (std::int64_t s = 400; s + 60 < found.nights[1].end - found.nights[1].start; s += 237) {
             const bool apnea = s % 3 == 0;
             study.annotations.push_back({start + s * 1000 + 250, 15'500, apnea ? AnnotationKind::Apnea : AnnotationKind::Hypopnea,
                                          SleepStage::None, apnea ? "Obstructive apnea" : "Hypopnea"});
@@ -216,7 +216,7 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
         ASSERT_TRUE(lib) << opened.message;
         ASSERT_TRUE(lib->SetScoring(5, study));
     }
-    std::vector<Exclusions> lastMade(split.nights.size());  // each night's, as last edited
+    std::vector<Exclusions> lastMade(found.nights.size());  // each night's, as last edited
     for (const ClinicalProfile profile : {ClinicalProfile::Default, ClinicalProfile::Raw, ClinicalProfile::Default}) {
         std::vector<std::vector<Annotation>> nightFiles;
         ASSERT_TRUE(context.settings.WriteInt("ArtefactsAside", profile == ClinicalProfile::Default ? 1 : 0));
@@ -224,7 +224,7 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
         // Listed figures follow the settings file as it is now, not those the
         // nights were last edited under.
         std::vector<std::string> listed;
-        for (std::size_t n = 0; n < split.nights.size(); ++n)
+        for (std::size_t n = 0; n < found.nights.size(); ++n)
             listed.push_back(
                 ClinicalJson(AnalyzeNight(nightSamples(n), lastMade[n], settings, scoring[n]), nightSamples(n)));
         EXPECT_EQ(JsonValues(cli({"nights", "list", "--json", "--library", library}), "clinical"), listed)
@@ -252,9 +252,9 @@ TEST(OneAnswer, EveryRoadGivesTheNightsFiguresUnderBothProfiles) {
             EXPECT_EQ(CsvColumn(csv, "scored_events_ahi")[0], "");  // an unscored night
         }
 
-        for (std::size_t n = 0; n < split.nights.size(); ++n) {
+        for (std::size_t n = 0; n < found.nights.size(); ++n) {
             SCOPED_TRACE(testing::Message() << ProfileName(profile) << " night " << n + 1);
-            const NightSpan& span = split.nights[n];
+            const NightSpan& span = found.nights[n];
             const auto samples = nightSamples(n);
             const std::string number = std::to_string(n + 1);
 

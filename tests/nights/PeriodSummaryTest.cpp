@@ -166,14 +166,14 @@ TEST(PeriodSummary, OneRuleForTheNumbersWhereverTheyAreShown) {
     const PeriodSummary s = SummarizeNights(Nights({6, 1, 1, 1, 1, 1, 1, 1}));
     EXPECT_NE(PeriodSummaryText(s).find("12.5% (1 of 8)"), std::string::npos) << PeriodSummaryText(s);
     // Medians a hair apart: no change, not "-0.0".
-    const SplitSummary split = SummarizeSplit(Nights({2.02, 2.0}), "2026-12-11");
-    EXPECT_NE(SplitSummaryText(split).find(" 0.0\n"), std::string::npos) << SplitSummaryText(split);
-    EXPECT_EQ(SplitSummaryText(split).find("-0.0"), std::string::npos);
+    const BeforeAfterSummary split = SummarizeBeforeAfter(Nights({2.02, 2.0}), "2026-12-11");
+    EXPECT_NE(BeforeAfterSummaryText(split).find(" 0.0\n"), std::string::npos) << BeforeAfterSummaryText(split);
+    EXPECT_EQ(BeforeAfterSummaryText(split).find("-0.0"), std::string::npos);
 }
 
 TEST(PeriodSummary, SplitAtADateBeforeAndOnOrAfter) {
     const std::vector<NightRow> rows = Nights({30, 20, 10, 6, 2});  // 10th to 14th
-    const SplitSummary both = SummarizeSplit(rows, "2026-12-12");
+    const BeforeAfterSummary both = SummarizeBeforeAfter(rows, "2026-12-12");
     EXPECT_EQ(both.before.nights, 2);
     EXPECT_EQ(both.before.last, "2026-12-11");
     EXPECT_EQ(both.after.nights, 3);  // the split's own date is after
@@ -183,17 +183,17 @@ TEST(PeriodSummary, SplitAtADateBeforeAndOnOrAfter) {
     EXPECT_EQ(both.MedianChange(NightFigure::Odi3), -19.0);
     EXPECT_EQ(Odi3(both.before).shares[1].nights, 2);  // >= 15
     EXPECT_EQ(Odi3(both.after).shares[1].nights, 0);
-    EXPECT_NE(SplitSummaryJson(both).find("\"median_change\":{\"odi3\":-19.00,"), std::string::npos);
-    EXPECT_NE(SplitSummaryText(both).find("-19.0"), std::string::npos);
+    EXPECT_NE(BeforeAfterSummaryJson(both).find("\"median_change\":{\"odi3\":-19.00,"), std::string::npos);
+    EXPECT_NE(BeforeAfterSummaryText(both).find("-19.0"), std::string::npos);
 
     // Every night on one side: the other is empty and nothing changes.
     for (const char* date : {"2026-12-10", "2026-12-15"}) {
-        const SplitSummary one = SummarizeSplit(rows, date);
+        const BeforeAfterSummary one = SummarizeBeforeAfter(rows, date);
         const bool allAfter = std::string(date) == "2026-12-10";
         EXPECT_EQ(one.before.nights, allAfter ? 0 : 5) << date;
         EXPECT_EQ(one.after.nights, allAfter ? 5 : 0) << date;
         EXPECT_FALSE(one.MedianChange(NightFigure::Odi3)) << date;
-        const std::string json = SplitSummaryJson(one);
+        const std::string json = BeforeAfterSummaryJson(one);
         EXPECT_NE(json.find("\"median_change\":{\"odi3\":null,"), std::string::npos) << json;
         EXPECT_NE(json.find(allAfter ? "\"before\":{\"nights\":0,\"counted_nights\":0,\"first\":null"
                                      : "\"after\":{\"nights\":0,\"counted_nights\":0,\"first\":null"),

@@ -2,7 +2,7 @@
 
 // Hand-made recordings for the night rule and the library: runs of samples
 // at chosen seconds of the recorder's clock.
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 #include "store/SampleRecord.h"
 
 #include <cstdint>

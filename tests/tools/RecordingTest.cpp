@@ -1,5 +1,5 @@
 #include "device/Commands.h"
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 #include "tools/sim/DateTime.h"
 #include "tools/sim/RecorderModel.h"
 #include "tools/sim/Recording.h"
@@ -91,26 +91,26 @@ TEST(RecordingGenerator, TheDefaultRecorderHoldsAFortnightOfNightsNeverErased) {
     ASSERT_EQ(CheckConfig(config), "");
     const auto all = GenerateRecordings(config.ids, config.start, config.seed);
     const std::vector<SampleRecord>& id1 = all.at(1);
-    const NightSplit split = SplitNights(id1);
-    ASSERT_EQ(split.nights.size(), 15u) << "14 nights, one broken in two";
-    EXPECT_EQ(split.leftOut, 0);
+    const RecordingNights found = ApplyNightRule(id1);
+    ASSERT_EQ(found.nights.size(), 15u) << "14 nights, one broken in two";
+    EXPECT_EQ(found.leftOut, 0);
 
     std::set<std::string> dates;
     std::vector<int> dips;
     int broken = 0;
     std::int32_t nightSamples = 0;
-    for (std::size_t i = 0; i < split.nights.size(); ++i) {
-        const NightSpan& n = split.nights[i];
+    for (std::size_t i = 0; i < found.nights.size(); ++i) {
+        const NightSpan& n = found.nights[i];
         dates.insert(DateText(n.DateSeconds()));
         EXPECT_EQ(n.GapSeconds(), 0) << i;
         nightSamples += n.Samples();
-        const std::int64_t off = i + 1 < split.nights.size() ? split.nights[i + 1].start - n.end : 86'400;
+        const std::int64_t off = i + 1 < found.nights.size() ? found.nights[i + 1].start - n.end : 86'400;
         if (off < 2 * 3600) {
             // Switched off for longer than the night rule's longest step, the
             // rest of the night the same night's date.
             ++broken;
             EXPECT_GT(off, kMaxNightStep) << i;
-            EXPECT_EQ(split.nights[i + 1].DateSeconds(), n.DateSeconds()) << i;
+            EXPECT_EQ(found.nights[i + 1].DateSeconds(), n.DateSeconds()) << i;
             continue;
         }
         EXPECT_GT(off, 12 * 3600) << "a day without recording after night " << i;

@@ -271,7 +271,7 @@ private slots:
             const PeriodSummary& shown = w.window->Summary().period;
             QCOMPARE(shown.nights, nights);
             QCOMPARE(w.window->Summary().id, id);
-            QVERIFY(!w.window->Summary().split);
+            QVERIFY(!w.window->Summary().beforeAfter);
             std::vector<NightRow> ofId;
             for (const NightRow& row : w.window->Rows())
                 if (row.id == id) ofId.push_back(row);
@@ -321,7 +321,7 @@ private slots:
             return cells;
         };
         for (const std::string split : {"", "2026-12-07"}) {
-            w.window->SetSplitDate(split);
+            w.window->SetDividingDate(split);
             w.window->resize(1900, 1000);  // maximised
             QCoreApplication::processEvents();
             QVERIFY(!shareCells(summary).empty());
@@ -337,7 +337,7 @@ private slots:
             QCOMPARE(narrow.ToolTipAt({cells[0].rect.left + 4, cells[0].rect.top + 4}),
                      QString::fromStdString(cells[0].text));
         }
-        w.window->SetSplitDate("");
+        w.window->SetDividingDate("");
     }
 
     // A date splits the summary into the nights before it and those from it
@@ -360,26 +360,26 @@ private slots:
             {"2026-12-09", true, 2, 1, true},  {"2026-12-10", true, 3, 0, false},
         };  // the summary of ID 3, the first listed night's; the chart of both IDs
         for (const auto& c : cases) {
-            w.window->SetSplitDate(c.date);
+            w.window->SetDividingDate(c.date);
             const NightsSummary& summary = w.window->Summary();
-            QCOMPARE(summary.split.has_value(), c.split);
+            QCOMPARE(summary.beforeAfter.has_value(), c.split);
             QCOMPARE(summary.period.nights, 3);
             const ChartLayout chart = w.window->Chart();
-            QCOMPARE(chart.split.has_value(), c.line);
+            QCOMPARE(chart.dividingTick.has_value(), c.line);
             if (!c.split) continue;
-            QCOMPARE(summary.split->before.nights, c.before);
-            QCOMPARE(summary.split->after.nights, c.after);
-            QCOMPARE(w.window->Report().split, std::string(c.date));
+            QCOMPARE(summary.beforeAfter->before.nights, c.before);
+            QCOMPARE(summary.beforeAfter->after.nights, c.after);
+            QCOMPARE(w.window->Report().dividingDate, std::string(c.date));
             if (!c.line) continue;
             // Halfway between the day before's points and the date's own.
             const int day = *DayNumber(c.date);
-            QVERIFY(std::abs(2 * chart.split->position - ChartX(chart, day - 1) - ChartX(chart, day)) <= 2);
+            QVERIFY(std::abs(2 * chart.dividingTick->position - ChartX(chart, day - 1) - ChartX(chart, day)) <= 2);
             for (const ChartPoint& p : chart.points)
-                QVERIFY(p.day < day ? p.at.x < chart.split->position : p.at.x > chart.split->position);
+                QVERIFY(p.day < day ? p.at.x < chart.dividingTick->position : p.at.x > chart.dividingTick->position);
         }
         // Both sides side by side, with the change of each median.
-        w.window->SetSplitDate("2026-12-07");
-        const SplitSummary& split = *w.window->Summary().split;
+        w.window->SetDividingDate("2026-12-07");
+        const BeforeAfterSummary& split = *w.window->Summary().beforeAfter;
         const auto texts = SummaryTexts(*w.window);
         QVERIFY(Shows(texts, "Median before") && Shows(texts, "Median after") && Shows(texts, "Change of median"));
         const double change = *split.MedianChange(NightFigure::Odi3);
@@ -389,10 +389,10 @@ private slots:
 
         // Remembered in the settings file, as the filter is.
         Window again(lib.file);
-        QCOMPARE(again.window->SplitDate(), std::string("2026-12-07"));
-        QVERIFY(again.window->Summary().split);
-        again.window->SetSplitDate("");
-        QVERIFY(!Window(lib.file).window->Summary().split);
+        QCOMPARE(again.window->DividingDate(), std::string("2026-12-07"));
+        QVERIFY(again.window->Summary().beforeAfter);
+        again.window->SetDividingDate("");
+        QVERIFY(!Window(lib.file).window->Summary().beforeAfter);
     }
 
     void opensANightAsTheCurrentDataSet() {
@@ -764,7 +764,7 @@ private slots:
         for (std::size_t c = 1; c < layout.columnLeft.size(); ++c)
             QVERIFY(layout.columnLeft[c] - layout.columnLeft[c - 1] >= (c + 1 == layout.columnLeft.size() ? 80 : 28));
         for (const std::string split : {"", "2026-12-20"}) {
-            report.split = split;
+            report.dividingDate = split;
             for (int i = 0; i < pages; ++i) {
                 if (split.empty()) printed += NightsPageRows(layout, report.rows.size(), i).second;
                 QImage image(page.Width(), page.Height(), QImage::Format_RGB32);

@@ -2,7 +2,7 @@
 // the trend's SpO2, the table's Event column and the clinical page's block.
 #include "analysis/ClinicalState.h"
 #include "document/AppContext.h"
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 #include "support/TempDir.h"
 #include "tools/sim/Recording.h"
 #include "views/ClinicalLayout.h"

@@ -142,7 +142,7 @@ bool ShootNights(MainWindow& frame, const AppContext& context, const Options& op
     auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView());
     if (!nights) return false;
     nights->SetFilter({std::to_string(kShotId), "", ""});
-    nights->SetSplitDate("");
+    nights->SetDividingDate("");
     if (nights->Rows().size() < 10) {
         std::fprintf(stderr, "quenda-screenshots: the download gave %zu nights of ID %d, not a fortnight\n",
                      nights->Rows().size(), kShotId);
@@ -157,7 +157,7 @@ bool ShootNights(MainWindow& frame, const AppContext& context, const Options& op
     nights->SelectRow(2);
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
     bool ok = Save(frame.grab().toImage(), options.out, "nights");
-    nights->SetSplitDate(options.split);
+    nights->SetDividingDate(options.split);
     if (marked) nights->SelectRow(*marked);
     for (int i = 0; i < 10; ++i) QApplication::processEvents();
     ok = Save(frame.grab().toImage(), options.out, "nights-split") && ok;

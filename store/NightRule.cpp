@@ -1,4 +1,4 @@
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 
 #include <cstdio>
 
@@ -97,19 +97,19 @@ std::int64_t NightSpan::DateSeconds() const {
     return FloorDiv(start - kNightDayStarts, kSecondsPerDay) * kSecondsPerDay;
 }
 
-NightSplit SplitNights(std::span<const SampleRecord> samples) {
-    NightSplit split;
+RecordingNights ApplyNightRule(std::span<const SampleRecord> samples) {
+    RecordingNights found;
     bool open = false;
     NightSpan night;
     const auto close = [&] {
-        if (open) split.nights.push_back(night);
+        if (open) found.nights.push_back(night);
         open = false;
     };
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const auto index = static_cast<std::int32_t>(i);
         const auto seconds = SampleSeconds(samples[i]);
         if (!seconds) {
-            ++split.leftOut;
+            ++found.leftOut;
             close();
             continue;
         }
@@ -124,7 +124,7 @@ NightSplit SplitNights(std::span<const SampleRecord> samples) {
         open = true;
     }
     close();
-    return split;
+    return found;
 }
 
 }  // namespace quenda

@@ -1,6 +1,6 @@
 // The night rule over hand-made recordings: where nights begin and end, what
 // belongs to none, and which date a night has.
-#include "store/NightSplit.h"
+#include "store/NightRule.h"
 #include "support/NightData.h"
 
 #include <gtest/gtest.h>
@@ -126,12 +126,12 @@ std::vector<Case> Cases() {
 TEST(NightRule, HandMadeRecordings) {
     for (const Case& c : Cases()) {
         SCOPED_TRACE(c.name);
-        const NightSplit split = SplitNights(c.samples);
-        EXPECT_EQ(split.nights, c.nights);
-        EXPECT_EQ(split.leftOut, c.leftOut);
+        const RecordingNights found = ApplyNightRule(c.samples);
+        EXPECT_EQ(found.nights, c.nights);
+        EXPECT_EQ(found.leftOut, c.leftOut);
         std::vector<std::string> dates;
         std::vector<std::int64_t> gaps;
-        for (const NightSpan& n : split.nights) {
+        for (const NightSpan& n : found.nights) {
             dates.push_back(DateText(n.DateSeconds()));
             gaps.push_back(n.GapSeconds());
         }

@@ -56,12 +56,12 @@ struct NightSpan {
     bool operator==(const NightSpan&) const = default;
 };
 
-struct NightSplit {
+struct RecordingNights {
     std::vector<NightSpan> nights;  // in stored order
     std::int32_t leftOut = 0;       // samples with an impossible date or time
 };
 
 // Linear in the number of samples.
-NightSplit SplitNights(std::span<const SampleRecord> samples);
+RecordingNights ApplyNightRule(std::span<const SampleRecord> samples);
 
 }  // namespace quenda
