@@ -53,6 +53,17 @@ bool PostgresLibrary::HasSource(const std::string&) { return true; }
 
 FileResult PostgresLibrary::RecordSource(const fs::path& origin, int id, std::span<const SampleRecord> records,
                                          std::string& recorded) {
+    recorded = SourceKey(id, records);
+    // Records already there (a download added again, here or at another
+    // workstation) are neither read again from the file nor sent again:
+    // every add comes here, under the writers' lock.
+    {
+        Statement held(*db_, "SELECT 1 FROM sources WHERE path=?");
+        held.Bind(1, recorded);
+        const SqlStep step = held.Step();
+        if (step == SqlStep::Row) return {};
+        if (step != SqlStep::Done) return DbFailure(library_message::kCantWrite);
+    }
     // The title the file at `origin` holds, while it still holds these records.
     DataFileContents file;
     std::string title;
@@ -60,9 +71,8 @@ FileResult PostgresLibrary::RecordSource(const fs::path& origin, int id, std::sp
         std::equal(file.records.begin(), file.records.end(), records.begin(), records.end()))
         title = file.title;
     const std::vector<std::uint8_t> bytes = EncodeDataFile(static_cast<std::uint8_t>(id), records, title);
-    recorded = SourceKey(id, records);
-    // The same records added again, from here or another workstation, are
-    // kept once, under the path they first came from.
+    // Two workstations adding the same records at once keep them once, under
+    // the path they first came from.
     Statement s(*db_,
                 "INSERT INTO sources(path,added_at,origin,title,records) VALUES(?,?,?,?,?) ON CONFLICT DO NOTHING");
     s.Bind(1, recorded)
