@@ -37,6 +37,10 @@ AddOptions MakeAddOptions(const Settings& settings, const fs::path& patientFile)
     return options;
 }
 
+int RecordingId(const DataFileContents& contents) {
+    return contents.id != 0 || contents.records.empty() ? contents.id : contents.records.front().id;
+}
+
 fs::path JournalFileOf(const fs::path& library) {
     fs::path journal = library;
     journal += ".journal";
@@ -80,10 +84,7 @@ AddResult NightLibrary::AddFile(const fs::path& dataFile, const AddOptions& opti
         out.result = std::move(read);
         return out;
     }
-    // A data file holds one ID; its records carry it too, and the header's
-    // may be 0 in files from elsewhere.
-    const int id = contents.id != 0 || contents.records.empty() ? contents.id : contents.records.front().id;
-    return AddSamples(dataFile, id, contents.records, options);
+    return AddSamples(dataFile, RecordingId(contents), contents.records, options);
 }
 
 AddResult NightLibrary::AddPaths(std::span<const fs::path> paths, const AddOptions& options) {

@@ -173,6 +173,10 @@ struct HeldNight {
 NightMatch ClassifyNight(const HeldNight& held, std::span<const SampleRecord> found, std::int64_t foundDigest,
                          const std::function<FileResult(const std::string&, DataFileContents&)>& readSource);
 
+// The ID of a data file's recording: a data file holds one ID; its records
+// carry it too, and the header's may be 0 in files from elsewhere.
+int RecordingId(const DataFileContents& contents);
+
 // The data files a path stands for: the file itself, or every "ID<n>.dat" in
 // a folder (a kept download), by ID.
 std::vector<std::filesystem::path> DataFilesIn(const std::filesystem::path& path);

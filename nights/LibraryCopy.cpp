@@ -115,8 +115,7 @@ CopyResult CopyLibrary(SqlLibrary& from, SqlLibrary& to, const AddOptions& optio
             out.result = std::move(done);
             continue;
         }
-        const int id = contents.id != 0 || contents.records.empty() ? contents.id : contents.records.front().id;
-        AddResult added = to.AddNumbered(path, id, contents.records, options, &numbers);
+        AddResult added = to.AddNumbered(path, RecordingId(contents), contents.records, options, &numbers);
         if (!added.result) {
             out.failures.insert(out.failures.end(), added.failures.begin(), added.failures.end());
             out.result = std::move(added.result);

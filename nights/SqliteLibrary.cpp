@@ -178,9 +178,7 @@ FileResult SqliteLibrary::PlaceCopiedSource(const std::string& source, const std
         return LibraryFailure(library_message::kCantWrite, folder.string(), std::strerror(errno));
     path = folder / FileNameOf(source);
     if (FileHolds(path, contents)) return {};
-    const auto id = static_cast<std::uint8_t>(
-        contents.id != 0 || contents.records.empty() ? contents.id : contents.records.front().id);
-    return WriteDataFile(path, id, contents.records, contents.title);
+    return WriteDataFile(path, static_cast<std::uint8_t>(RecordingId(contents)), contents.records, contents.title);
 }
 
 }  // namespace quenda
