@@ -115,7 +115,10 @@ CopyResult CopyLibrary(SqlLibrary& from, SqlLibrary& to, const AddOptions& optio
             out.result = std::move(done);
             continue;
         }
-        AddResult added = to.AddNumbered(path, RecordingId(contents), contents.records, options, &numbers);
+        // The title travels with the records: the target may not find it at
+        // `path` (a server's origin on another computer).
+        AddResult added =
+            to.AddNumbered(path, RecordingId(contents), contents.records, options, &numbers, &contents.title);
         if (!added.result) {
             out.failures.insert(out.failures.end(), added.failures.begin(), added.failures.end());
             out.result = std::move(added.result);

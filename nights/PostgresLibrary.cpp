@@ -52,7 +52,7 @@ FileResult PostgresLibrary::ReadSource(const std::string& source, DataFileConten
 bool PostgresLibrary::HasSource(const std::string&) { return true; }
 
 FileResult PostgresLibrary::RecordSource(const fs::path& origin, int id, std::span<const SampleRecord> records,
-                                         std::string& recorded) {
+                                         const std::string* title, std::string& recorded) {
     recorded = SourceKey(id, records);
     // Records already there (a download added again, here or at another
     // workstation) are neither read again from the file nor sent again:
@@ -64,13 +64,15 @@ FileResult PostgresLibrary::RecordSource(const fs::path& origin, int id, std::sp
         if (step == SqlStep::Row) return {};
         if (step != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     }
-    // The title the file at `origin` holds, while it still holds these records.
+    // The title the caller gives (a copy's, whose origin may be on another
+    // computer), else the one the file at `origin` holds, while it still
+    // holds these records.
     DataFileContents file;
-    std::string title;
-    if (ReadDataFile(origin, file) &&
+    if (!title && ReadDataFile(origin, file) &&
         std::equal(file.records.begin(), file.records.end(), records.begin(), records.end()))
-        title = file.title;
-    const std::vector<std::uint8_t> bytes = EncodeDataFile(static_cast<std::uint8_t>(id), records, title);
+        title = &file.title;
+    const std::string kept = title ? *title : std::string();
+    const std::vector<std::uint8_t> bytes = EncodeDataFile(static_cast<std::uint8_t>(id), records, kept);
     // Two workstations adding the same records at once keep them once, under
     // the path they first came from.
     Statement s(*db_,
@@ -78,7 +80,7 @@ FileResult PostgresLibrary::RecordSource(const fs::path& origin, int id, std::sp
     s.Bind(1, recorded)
         .Bind(2, NowSeconds())
         .Bind(3, fs::absolute(origin).lexically_normal().string())
-        .Bind(4, title)
+        .Bind(4, kept)
         .BindBlob(5, Deflate(std::string(bytes.begin(), bytes.end())));
     return s.Step() == SqlStep::Done ? FileResult{} : DbFailure(library_message::kCantWrite);
 }

@@ -43,7 +43,7 @@ protected:
     FileResult ReadSource(const std::string& source, DataFileContents& contents) override;
     bool HasSource(const std::string& source) override;
     FileResult RecordSource(const std::filesystem::path& origin, int id, std::span<const SampleRecord> records,
-                            std::string& recorded) override;
+                            const std::string* title, std::string& recorded) override;
     FileResult Journal(const std::vector<JournalEntry>& entries) override;
     std::string ShownSource() const override;
 

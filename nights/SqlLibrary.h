@@ -66,9 +66,11 @@ public:
     };
     using Numbers = std::map<NightKey, std::vector<Numbered>>;
     // AddSamples, giving a night met again its old number in `numbers` when
-    // no other night holds it.
+    // no other night holds it. `title`, when given, is the report title the
+    // samples carry where they were read (a copied library's source), which
+    // the file at `source` may not hold (or not be there to hold).
     AddResult AddNumbered(const std::filesystem::path& source, int id, std::span<const SampleRecord> samples,
-                          const AddOptions& options, const Numbers* numbers);
+                          const AddOptions& options, const Numbers* numbers, const std::string* title = nullptr);
     // The journal's changes made again, in the order they were made: see
     // SqlLibraryReplay.cpp.
     // `journalled`, when given (a copy, whose target's journal does not hold
@@ -131,10 +133,11 @@ protected:
     // Whether `source` is there to read (a listing's "missing").
     virtual bool HasSource(const std::string& source) = 0;
     // Records the source an add reads (`origin`, whose records `records`
-    // are) inside the add's transaction, and gives what the nights' rows name
-    // it by (`recorded`).
+    // are, titled `title` when the caller knows, else as the file at `origin`
+    // says) inside the add's transaction, and gives what the nights' rows
+    // name it by (`recorded`).
     virtual FileResult RecordSource(const std::filesystem::path& origin, int id, std::span<const SampleRecord> records,
-                                    std::string& recorded) = 0;
+                                    const std::string* title, std::string& recorded) = 0;
     // The SQL a listed row's source is shown by (NightRow::source): the
     // column as recorded, unless a store records a source by another name
     // than the one a user knows it by.

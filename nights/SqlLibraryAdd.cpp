@@ -167,7 +167,7 @@ bool SqlLibrary::InsertNight(NightStatements& st, int id, const FoundNight& nigh
 }
 
 AddResult SqlLibrary::AddNumbered(const fs::path& source, int id, std::span<const SampleRecord> samples,
-                                  const AddOptions& options, const Numbers* numbers) {
+                                  const AddOptions& options, const Numbers* numbers, const std::string* title) {
     AddResult out;
     out.files = 1;
     const RecordingNights recording = ApplyNightRule(samples);
@@ -185,7 +185,7 @@ AddResult SqlLibrary::AddNumbered(const fs::path& source, int id, std::span<cons
     Transaction transaction(*db_);
     if (!transaction.Open()) return fail(DbFailure(library_message::kCantWrite));
     std::string sourceText;
-    if (FileResult recorded = RecordSource(source, id, samples, sourceText); !recorded)
+    if (FileResult recorded = RecordSource(source, id, samples, title, sourceText); !recorded)
         return fail(std::move(recorded));
     NightStatements st(*db_);
     if (!st.Ok()) return fail(DbFailure(library_message::kCantWrite));

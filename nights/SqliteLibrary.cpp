@@ -116,7 +116,8 @@ bool SqliteLibrary::HasSource(const std::string& source) {
     return ::stat(source.c_str(), &st) == 0;
 }
 
-FileResult SqliteLibrary::RecordSource(const fs::path& origin, int, std::span<const SampleRecord>,
+// The title is the file's own: a copy writes it there (PlaceCopiedSource).
+FileResult SqliteLibrary::RecordSource(const fs::path& origin, int, std::span<const SampleRecord>, const std::string*,
                                        std::string& recorded) {
     recorded = fs::absolute(origin).lexically_normal().string();
     Statement s(*db_, "INSERT INTO sources(path,added_at) VALUES(?,?) ON CONFLICT DO NOTHING");

@@ -409,6 +409,24 @@ TEST_F(PostgresDatabaseTest, NightsCopyToTheServerAndBackAndAgain) {
     DataFileContents idFour;
     ASSERT_TRUE(ReadDataFile(files[0].filename().string().starts_with("ID4") ? files[0] : files[1], idFour));
     EXPECT_EQ(idFour.title, "Title");
+
+    // From one server to another, the files still elsewhere: the same
+    // listing, and the title the first server holds.
+    const std::string other = database_ + "_other";
+    const auto admin = Connect("postgres");
+    ASSERT_TRUE(admin->Exec("DROP DATABASE IF EXISTS " + other) && admin->Exec("CREATE DATABASE " + other));
+    const std::string otherUri = server_->Uri(other);
+    ASSERT_TRUE(InitServerLibrary(otherUri, {}, where).ok);
+    EXPECT_EQ(cli({"copy", "--from", uri, "--to", otherUri}),
+              "4 nights copied, 0 already there, 7 journal lines replayed.\n");
+    EXPECT_EQ(cli({"list", "--json", "--library", otherUri}), listed);
+    FileResult opened;
+    const auto otherLibrary = NightLibrary::Open(otherUri, opened);
+    ASSERT_TRUE(otherLibrary) << opened.message;
+    std::vector<SampleRecord> samples;
+    std::string title;
+    ASSERT_TRUE(otherLibrary->LoadNight(1, samples, &title));
+    EXPECT_EQ(title, "Title");
 }
 
 }  // namespace
