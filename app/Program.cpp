@@ -15,6 +15,7 @@
 #include "formats/ImportCommand.h"
 #include "link/BluetoothLink.h"
 #include "nights/Library.h"
+#include "nights/ServerPasswords.h"
 #include "nights/StudyNights.h"
 #include "patient/PatientCommands.h"
 #include "patient/PatientFile.h"
@@ -37,6 +38,12 @@ namespace {
 
 std::string LibraryOf(const AppContext& context) { return ProgramLibraryLocation(context); }
 
+// The prompt for a server's password, over `parent`: the user is asked once
+// a run for each server.
+PasswordPrompt AskPassword(ServerPasswords& passwords, QWidget* parent) {
+    return passwords.Remembering(DialogPasswordPrompt(parent));
+}
+
 // What adding nights needs: the settings and the patient names of the moment.
 AddOptions NightsAddOptions(AppContext& context) {
     return MakeAddOptions(context.settings, context.patient.PatientFile());
@@ -49,11 +56,11 @@ AddOptions NightsAddOptions(AppContext& context) {
 // `nights add` does. A download is kept in its folder whatever the library
 // does (a server out of reach, say): its message says where, and how to add
 // it later.
-void AddNights(QWidget* parent, AppContext& context, const std::filesystem::path& path, const char* failed,
-               const ScoredStudy& scoring = {}, bool download = false) {
+void AddNights(QWidget* parent, AppContext& context, ServerPasswords& passwords, const std::filesystem::path& path,
+               const char* failed, const ScoredStudy& scoring = {}, bool download = false) {
     const std::filesystem::path paths[] = {path};
     const AddResult added = AddStudyNights(LibraryOf(context), context.store.CurrentId, scoring, paths,
-                                           NightsAddOptions(context), DialogPasswordPrompt(parent));
+                                           NightsAddOptions(context), AskPassword(passwords, parent));
     if (added.result) return;
     std::string text = UiText(failed);
     for (const std::string& failure : added.failures) text += "\n" + failure;
@@ -61,8 +68,10 @@ void AddNights(QWidget* parent, AppContext& context, const std::filesystem::path
     ShowMessageBox(parent, QString::fromStdString(text), QMessageBox::Warning);
 }
 
-void AddDownloadNights(QWidget* parent, AppContext& context, const std::filesystem::path& folder) {
-    AddNights(parent, context, folder, "The nights of this download could not be added to the library:", {}, true);
+void AddDownloadNights(QWidget* parent, AppContext& context, ServerPasswords& passwords,
+                       const std::filesystem::path& folder) {
+    AddNights(parent, context, passwords, folder, "The nights of this download could not be added to the library:", {},
+              true);
 }
 
 // An open Nights window reads the library again: after a change of the
@@ -80,11 +89,11 @@ void SayLibraryProblem(QWidget* parent, const FileResult& result) {
 // figures are computed again under it and stored, here where the change is
 // made, so no reading of the library has to. A library that is not there
 // holds no figures; one that cannot be changed is said.
-void UpdateLibraryFigures(QWidget* parent, AppContext& context) {
+void UpdateLibraryFigures(QWidget* parent, AppContext& context, ServerPasswords& passwords) {
     const std::string file = LibraryOf(context);
     if (!LibraryMayExist(file)) return;
     FileResult result;
-    if (const auto library = NightLibrary::Open(file, result, LibraryOpening::Create, DialogPasswordPrompt(parent))) {
+    if (const auto library = NightLibrary::Open(file, result, LibraryOpening::Create, AskPassword(passwords, parent))) {
         library->SetFigureSettings(ReadFigureSettings(context.settings));
         result = library->UpdateFigures();
     }
@@ -95,12 +104,12 @@ void UpdateLibraryFigures(QWidget* parent, AppContext& context) {
 // take the name the patient file now holds for their ID, so the Nights
 // window's name filter finds them. A library that does not exist yet holds
 // none of them; one that cannot be changed is said.
-void NameNightsOfCurrentData(QWidget* parent, AppContext& context) {
+void NameNightsOfCurrentData(QWidget* parent, AppContext& context, ServerPasswords& passwords) {
     const auto samples = context.store.CurrentSamples();
     const std::string file = LibraryOf(context);
     if (samples.empty() || !LibraryMayExist(file)) return;
     FileResult result;
-    if (const auto library = NightLibrary::Open(file, result, LibraryOpening::Create, DialogPasswordPrompt(parent))) {
+    if (const auto library = NightLibrary::Open(file, result, LibraryOpening::Create, AskPassword(passwords, parent))) {
         const int id = context.store.CurrentId;
         const std::string name = PatientNameOf(context.patient.PatientFile(), id);
         for (const NightLibrary::PlacedNight& placed : library->NightsIn(id, samples)) {
@@ -130,7 +139,7 @@ void ShowOpenedNight(MainWindow& frame, const NightRow& night) {
 
 // The frame's one follower of the night opened from the library, made at
 // the first night opened.
-OpenNightFollower& FollowerOf(MainWindow& frame, AppContext& context) {
+OpenNightFollower& FollowerOf(MainWindow& frame, AppContext& context, ServerPasswords& passwords) {
     static const char* const kName = "openNightFollower";
     if (auto* follower = dynamic_cast<OpenNightFollower*>(frame.findChild<QObject*>(kName))) return *follower;
     OpenNightFollower::Hooks hooks;
@@ -150,21 +159,21 @@ OpenNightFollower& FollowerOf(MainWindow& frame, AppContext& context) {
         frame.UpdateCommandStates();
         frame.statusBar()->showMessage(why);
     };
-    hooks.passwordPrompt = DialogPasswordPrompt(&frame);
+    hooks.passwordPrompt = AskPassword(passwords, &frame);
     auto* follower = new OpenNightFollower(
         context, [&context] { return LibraryOf(context); }, std::move(hooks), &frame);
     follower->setObjectName(kName);
     return *follower;
 }
 
-void ShowNightsWindow(MainWindow& frame, AppContext& context) {
-    frame.ShowToolView([&frame, &context]() -> QWidget* {
+void ShowNightsWindow(MainWindow& frame, AppContext& context, ServerPasswords& passwords) {
+    frame.ShowToolView([&frame, &context, &passwords]() -> QWidget* {
         NightsWindowHooks hooks;
         hooks.addOptions = [&context] { return NightsAddOptions(context); };
-        hooks.passwordPrompt = DialogPasswordPrompt(&frame);
-        hooks.opened = [&frame, &context](const NightRow& night) {
+        hooks.passwordPrompt = AskPassword(passwords, &frame);
+        hooks.opened = [&frame, &context, &passwords](const NightRow& night) {
             ShowOpenedNight(frame, night);
-            FollowerOf(frame, context).Opened(night);
+            FollowerOf(frame, context, passwords).Opened(night);
         };
         return new NightsWindow(context, LibraryOf(context), std::move(hooks));
     });
@@ -174,12 +183,12 @@ void ShowNightsWindow(MainWindow& frame, AppContext& context) {
 // Nights window opens on them (their ID and dates), since a trend of days and
 // one page of figures over all of them say little of any one night. The data
 // set stays the open document, as downloaded.
-void ShowNightsOfDownload(MainWindow& frame, AppContext& context) {
+void ShowNightsOfDownload(MainWindow& frame, AppContext& context, ServerPasswords& passwords) {
     const auto samples = context.store.CurrentSamples();
     const std::string file = LibraryOf(context);
     if (samples.empty() || !LibraryMayExist(file)) return;
     FileResult opened;
-    const auto library = NightLibrary::Open(file, opened, LibraryOpening::Create, DialogPasswordPrompt(&frame));
+    const auto library = NightLibrary::Open(file, opened, LibraryOpening::Create, AskPassword(passwords, &frame));
     if (!library) return;
     std::vector<std::string> dates;
     for (const NightLibrary::PlacedNight& placed : library->NightsIn(context.store.CurrentId, samples)) {
@@ -187,7 +196,7 @@ void ShowNightsOfDownload(MainWindow& frame, AppContext& context) {
         if (placed.night && library->Show(*placed.night, row)) dates.push_back(row.date);
     }
     if (dates.size() < 2) return;
-    ShowNightsWindow(frame, context);
+    ShowNightsWindow(frame, context, passwords);
     if (auto* nights = dynamic_cast<NightsWindow*>(frame.ToolView()))
         nights->SetFilter({std::to_string(context.store.CurrentId), *std::min_element(dates.begin(), dates.end()),
                            *std::max_element(dates.begin(), dates.end())});
@@ -195,15 +204,16 @@ void ShowNightsOfDownload(MainWindow& frame, AppContext& context) {
 
 // A download, through the capture dialog or the Bluetooth radio's.
 template <class Run>
-void RunDownload(MainWindow& frame, AppContext& context, Run run) {
-    FrameCaptureHost host(frame, context.reportTitle, [&context, &frame](const std::filesystem::path& folder) {
-        AddDownloadNights(&frame, context, folder);
-    });
+void RunDownload(MainWindow& frame, AppContext& context, ServerPasswords& passwords, Run run) {
+    FrameCaptureHost host(frame, context.reportTitle,
+                          [&context, &frame, &passwords](const std::filesystem::path& folder) {
+                              AddDownloadNights(&frame, context, passwords, folder);
+                          });
     const std::uint64_t before = context.store.DataSetGeneration;
     run(host);
     if (context.store.DataSetGeneration == before) return;
     AfterNewData(frame, context);
-    ShowNightsOfDownload(frame, context);
+    ShowNightsOfDownload(frame, context, passwords);
 }
 
 // Options > Library...: the choice is kept in the settings file and used
@@ -238,15 +248,15 @@ ViewFactories ProgramViews(AppContext& context) {
     return views;
 }
 
-CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
+CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth, ServerPasswords& passwords) {
     CommandHandlers handlers;
-    handlers.runCaptureDialog = [&context, &bluetooth](MainWindow& frame) {
-        RunDownload(frame, context, [&](FrameCaptureHost& host) {
+    handlers.runCaptureDialog = [&context, &bluetooth, &passwords](MainWindow& frame) {
+        RunDownload(frame, context, passwords, [&](FrameCaptureHost& host) {
             RunCaptureDialog(&frame, host, context.store, context.settings, &bluetooth);
         });
     };
-    handlers.findBluetoothRadio = [&context, &bluetooth](MainWindow& frame) {
-        RunDownload(frame, context, [&](FrameCaptureHost& host) {
+    handlers.findBluetoothRadio = [&context, &bluetooth, &passwords](MainWindow& frame) {
+        RunDownload(frame, context, passwords, [&](FrameCaptureHost& host) {
             RunFindBluetoothRadio(&frame, host, context.store, context.settings, bluetooth);
         });
     };
@@ -256,10 +266,11 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         frame.Router().OnDataFileOpened();
         AfterNewData(frame, context);
     };
-    handlers.importFile = [&context](MainWindow& frame) {
-        const auto addNights = [&context](QWidget* parent, const std::filesystem::path& kept,
-                                          const ScoredStudy& scoring) {
-            AddNights(parent, context, kept, "The nights of this import could not be added to the library:", scoring);
+    handlers.importFile = [&context, &passwords](MainWindow& frame) {
+        const auto addNights = [&context, &passwords](QWidget* parent, const std::filesystem::path& kept,
+                                                      const ScoredStudy& scoring) {
+            AddNights(parent, context, passwords, kept,
+                      "The nights of this import could not be added to the library:", scoring);
         };
         if (!RunImport(&frame, context, addNights)) return;
         frame.Router().OnDataImported();
@@ -276,30 +287,30 @@ CommandHandlers ProgramHandlers(AppContext& context, BluetoothLink& bluetooth) {
         frame.Router().ShowNewData();
         AfterNewData(frame, context);
     };
-    handlers.nights = [&context](MainWindow& frame) { ShowNightsWindow(frame, context); };
+    handlers.nights = [&context, &passwords](MainWindow& frame) { ShowNightsWindow(frame, context, passwords); };
     handlers.librarySetup = [&context](MainWindow& frame) { ChooseLibrary(frame, context); };
     handlers.listEvents = [&context](MainWindow& frame) { RunEventListing(&frame, context); };
-    handlers.userInfo = [&context](MainWindow& frame) {
+    handlers.userInfo = [&context, &passwords](MainWindow& frame) {
         if (!RunPatientInfo(&frame, context.patient, context.settings, [&context] { context.RepaintCurrentView(); }))
             return;
-        NameNightsOfCurrentData(&frame, context);
+        NameNightsOfCurrentData(&frame, context, passwords);
         ReloadNights(frame);
     };
     handlers.reportTitle = [&context](MainWindow& frame) { RunReportTitle(&frame, context.reportTitle); };
     handlers.unitSetupDialog = [&context](MainWindow& frame) { return RunUnitSetupDialog(&frame, context.settings); };
     // The listed figures follow both setups.
-    handlers.analysisSetup = [&context](MainWindow& frame) {
+    handlers.analysisSetup = [&context, &passwords](MainWindow& frame) {
         const bool confirmed = RunAnalysisSetup(&frame, context.settings);
         if (confirmed) {
-            UpdateLibraryFigures(&frame, context);
+            UpdateLibraryFigures(&frame, context, passwords);
             ReloadNights(frame);
         }
         return confirmed;
     };
-    handlers.clinicalSetup = [&context](MainWindow& frame) {
+    handlers.clinicalSetup = [&context, &passwords](MainWindow& frame) {
         const bool confirmed = RunClinicalSetup(&frame, context.settings);
         if (confirmed) {
-            UpdateLibraryFigures(&frame, context);
+            UpdateLibraryFigures(&frame, context, passwords);
             ReloadNights(frame);
         }
         return confirmed;

@@ -18,11 +18,26 @@ inline bool IsServerLocation(std::string_view location) {
     return location.starts_with("postgresql://") || location.starts_with("postgres://");
 }
 
-// Asks the user for the password of `where` (the server as messages name it)
-// when the server wants one that libpq's own means (~/.pgpass, PGPASSWORD)
-// did not give; nothing when the user cancels. The program prompts; the
-// command line has none and fails with libpq's message.
-using PasswordPrompt = std::function<std::optional<std::string>(const std::string& where)>;
+// The server a password is asked for: `where`, as messages name it, and
+// `account`, the host, port, database and user libpq settled on (from the
+// URI, the environment and its defaults): a password is one account's.
+struct PasswordRequest {
+    std::string where;
+    std::string account;
+};
+
+// Asks the user for a server's password when the server wants one that
+// libpq's own means (~/.pgpass, PGPASSWORD, the URI) did not give; nothing
+// when the user cancels. `refused`, when set, is told when the server turned
+// down the answer `ask` gave, so that whoever keeps it forgets it. The
+// program prompts, once a run for each account (ServerPasswords.h); the
+// command line has no prompt and fails with libpq's message.
+struct PasswordPrompt {
+    std::function<std::optional<std::string>(const PasswordRequest&)> ask;
+    std::function<void(const PasswordRequest&)> refused = {};
+
+    explicit operator bool() const { return static_cast<bool>(ask); }
+};
 
 // The location as every message, title and page shows it: a path as it is;
 // a URI without its password (the one after "user:" and any "password="

@@ -75,6 +75,17 @@ std::string WhereOf(const PQconninfoOption* options) {
     return where;
 }
 
+// The account a connection asked a password for: host, port, database and
+// user as libpq settled them, apart by a character none of them holds.
+std::string AccountOf(const PGconn* conn) {
+    std::string account;
+    for (const char* part : {PQhost(conn), PQport(conn), PQdb(conn), PQuser(conn)}) {
+        account += part ? part : "";
+        account += '\0';
+    }
+    return account;
+}
+
 bool GivesTimeout(const PQconninfoOption* options) {
     for (const PQconninfoOption* o = options; o && o->keyword; ++o)
         if (std::strcmp(o->keyword, "connect_timeout") == 0 && o->val && *o->val) return true;
@@ -325,11 +336,16 @@ std::unique_ptr<PostgresDatabase> PostgresDatabase::Connect(const std::string& u
 
     PGconn* conn = Open(uri, timeout, nullptr);
     if (PQstatus(conn) != CONNECTION_OK && PQconnectionNeedsPassword(conn) && ask) {
-        // The answer is used for this connection and forgotten.
-        if (std::optional<std::string> password = ask(where)) {
+        const PasswordRequest request{where, AccountOf(conn)};
+        // This copy of the answer is used for this connection and wiped.
+        if (std::optional<std::string> password = ask.ask(request)) {
             PQfinish(conn);
             conn = Open(uri, timeout, password->c_str());
             std::fill(password->begin(), password->end(), '\0');
+            // libpq tells no refusal from a failure after the password was
+            // taken (a database that is not there): either way the answer is
+            // not kept.
+            if (PQstatus(conn) != CONNECTION_OK && PQconnectionUsedPassword(conn) && ask.refused) ask.refused(request);
         }
     }
     if (PQstatus(conn) != CONNECTION_OK) {

@@ -48,9 +48,10 @@ bool NumberParameters(std::string_view sql, std::string& out, int& count, std::s
 class PostgresDatabase final : public SqlDatabase {
 public:
     // Connects to the server `uri` names. The password comes from libpq's
-    // own means (~/.pgpass, PGPASSWORD) or, when the server asks for one they
-    // did not give and `ask` is set, from `ask`, used for this connection
-    // only. Nullptr, with `result` saying why, when no connection is made.
+    // own means (~/.pgpass, PGPASSWORD, the URI) or, when the server asks for
+    // one they did not give and `ask` is set, from `ask`, which is told when
+    // the server refuses it. Nullptr, with `result` saying why, when no
+    // connection is made.
     static std::unique_ptr<PostgresDatabase> Connect(const std::string& uri, const PasswordPrompt& ask,
                                                      FileResult& result);
     ~PostgresDatabase() override;

@@ -113,12 +113,13 @@ bool RunLibraryDialog(QWidget* parent, Settings& settings, std::string& chosen) 
 }
 
 PasswordPrompt DialogPasswordPrompt(QWidget* parent) {
-    return [owner = QPointer<QWidget>(parent)](const std::string& where) -> std::optional<std::string> {
+    PasswordPrompt prompt;
+    prompt.ask = [owner = QPointer<QWidget>(parent)](const PasswordRequest& request) -> std::optional<std::string> {
         std::optional<std::string> password;
         const auto ask = [&] {
             QInputDialog dialog(owner ? owner.data() : QApplication::activeWindow());
             dialog.setWindowTitle(UiQString("Clinic server"));
-            dialog.setLabelText(Q(FillPlaceholders(UiText("The password for the clinic server %1:"), {where})));
+            dialog.setLabelText(Q(FillPlaceholders(UiText("The password for the clinic server %1:"), {request.where})));
             dialog.setTextEchoMode(QLineEdit::Password);
             dialog.setOkButtonText(UiQString("OK"));
             dialog.setCancelButtonText(UiQString("Cancel"));
@@ -131,6 +132,7 @@ PasswordPrompt DialogPasswordPrompt(QWidget* parent) {
         }
         return password;
     };
+    return prompt;
 }
 
 }  // namespace quenda

@@ -63,7 +63,8 @@ bool RunLibraryDialog(QWidget* parent, Settings& settings, std::string& chosen);
 
 // The program's password prompt: a small dialog over `parent` (or the active
 // window), the typed text hidden. libpq may ask from a worker thread: the
-// dialog then runs on the window's thread while the worker waits.
+// dialog then runs on the window's thread while the worker waits. The
+// program asks through ServerPasswords, which keeps the answer for the run.
 PasswordPrompt DialogPasswordPrompt(QWidget* parent = nullptr);
 
 }  // namespace quenda

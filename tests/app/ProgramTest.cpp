@@ -12,6 +12,7 @@
 #include "integration/SimProcess.h"
 #include "link/BluetoothLink.h"
 #include "nights/Library.h"
+#include "nights/ServerPasswords.h"
 #include "patient/PatientFile.h"
 #include "store/DataFile.h"
 #include "support/NightData.h"
@@ -55,6 +56,7 @@ struct NightsProgram {
     LibraryExclusionStore exclusions{[this] { return context.nightsLibrary; }, context.settings,
                                      [this] { return context.patient.PatientFile(); }};
     BluetoothLink bluetooth;
+    ServerPasswords passwords;
     Resources resources;
     std::unique_ptr<MainWindow> frame;
     NightsWindow* window = nullptr;
@@ -72,7 +74,7 @@ struct NightsProgram {
         QVERIFY(AddToLibrary(context.nightsLibrary, kept, {}).result);
         const auto views = ProgramViews(context);
         frame = std::make_unique<MainWindow>(context, resources, DocumentTemplates(views),
-                                             ProgramHandlers(context, bluetooth));
+                                             ProgramHandlers(context, bluetooth, passwords));
         frame->Create(0);
         frame->resize(1280, 800);
         frame->show();
@@ -123,6 +125,7 @@ struct SimProgram {
     test::TempDir dir{"quenda-program"};
     AppContext context;
     BluetoothLink bluetooth;
+    ServerPasswords passwords;
     Resources resources;
     std::unique_ptr<MainWindow> frame;
 
@@ -132,7 +135,7 @@ struct SimProgram {
         QVERIFY(context.settings.WriteString("DefaultCOM", sim.path().substr(std::string("/dev/").size())));
         const auto views = ProgramViews(context);
         frame = std::make_unique<MainWindow>(context, resources, DocumentTemplates(views),
-                                             ProgramHandlers(context, bluetooth));
+                                             ProgramHandlers(context, bluetooth, passwords));
         frame->Create(0);
         frame->resize(1280, 800);
         frame->show();
@@ -291,7 +294,7 @@ private slots:
         std::optional<std::string> answer;
         std::atomic<bool> answered = false;
         std::thread worker([&] {
-            answer = prompt("db.clinic.example");
+            answer = prompt.ask({"db.clinic.example", ""});
             answered = true;
         });
         QTRY_VERIFY_WITH_TIMEOUT(answered, 10'000);
@@ -300,7 +303,7 @@ private slots:
         QCOMPARE(echo, QLineEdit::Password);
         QVERIFY(label.contains("db.clinic.example"));
         cancel = true;
-        QVERIFY(!prompt("db.clinic.example"));
+        QVERIFY(!prompt.ask({"db.clinic.example", ""}));
     }
 
     // Saving User Info names the open night in the library, so the Nights
@@ -334,7 +337,8 @@ private slots:
             QVERIFY(WriteDataFile(p.dir / ("day" + std::to_string(day) + ".dat"), 3, night, "t"));
         }
         p.window->AddPaths({p.dir / "day9.dat"});
-        QVERIFY(ProgramHandlers(p.context, p.bluetooth).openSavedDataFile(*p.frame, (p.dir / "day10.dat").string()));
+        QVERIFY(ProgramHandlers(p.context, p.bluetooth, p.passwords)
+                    .openSavedDataFile(*p.frame, (p.dir / "day10.dat").string()));
         QVERIFY(p.ExcludeOnScreen(0, 9));
         p.window->Reload();
         p.window->SetFilter({"dee", "", ""});
@@ -400,9 +404,10 @@ private slots:
         const std::filesystem::path kept[] = {dir / "ID3.dat", dir / "ID5.dat"};
         QVERIFY(AddToLibrary(context.nightsLibrary, kept, {}).result);
         BluetoothLink bluetooth;
+        ServerPasswords passwords;
         Resources resources;
         const auto views = ProgramViews(context);
-        const CommandHandlers handlers = ProgramHandlers(context, bluetooth);
+        const CommandHandlers handlers = ProgramHandlers(context, bluetooth, passwords);
         MainWindow frame(context, resources, DocumentTemplates(views), handlers);
         frame.Create(0);
         frame.show();

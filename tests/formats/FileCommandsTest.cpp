@@ -10,6 +10,7 @@
 #include "formats/ExportProgressDialog.h"
 #include "formats/OtherIdDialog.h"
 #include "link/BluetoothLink.h"
+#include "nights/ServerPasswords.h"
 #include "patient/PatientFile.h"
 #include "store/DataFile.h"
 #include "support/RunCommand.h"
@@ -125,6 +126,7 @@ private:
     std::unique_ptr<test::TempDir> dir_;
     std::unique_ptr<AppContext> context_;
     std::unique_ptr<BluetoothLink> bluetooth_;
+    ServerPasswords passwords_;
     std::unique_ptr<Resources> resources_;
     std::unique_ptr<MainWindow> frame_;
 
@@ -143,7 +145,7 @@ private:
         frame_ = std::make_unique<MainWindow>(
             *context_, *resources_,
             std::vector<DocumentTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
-            ProgramHandlers(*context_, *bluetooth_));
+            ProgramHandlers(*context_, *bluetooth_, passwords_));
         frame_->Create(0);
         frame_->resize(1024, 700);
         frame_->show();

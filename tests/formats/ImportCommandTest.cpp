@@ -8,10 +8,11 @@
 #include "base/CommandIds.h"
 #include "document/AppContext.h"
 #include "formats/Import.h"
-#include "link/BluetoothLink.h"
 #include "formats/Scoring.h"
+#include "link/BluetoothLink.h"
 #include "nights/Library.h"
 #include "nights/NightFigure.h"
+#include "nights/ServerPasswords.h"
 #include "support/TempDir.h"
 
 #include <edflib.h>
@@ -118,6 +119,7 @@ private:
     std::unique_ptr<AppContext> context_;
     std::unique_ptr<LibraryExclusionStore> exclusions_;
     std::unique_ptr<BluetoothLink> bluetooth_;
+    ServerPasswords passwords_;
     std::unique_ptr<Resources> resources_;
     std::unique_ptr<MainWindow> frame_;
 
@@ -138,7 +140,7 @@ private:
         frame_ = std::make_unique<MainWindow>(
             *context_, *resources_,
             std::vector<DocumentTemplate>{{DocKind::Trend, views.trend}, {DocKind::Table, views.table}},
-            ProgramHandlers(*context_, *bluetooth_));
+            ProgramHandlers(*context_, *bluetooth_, passwords_));
         frame_->Create(0);
         frame_->resize(1024, 700);
         frame_->show();

@@ -1,9 +1,13 @@
 #include "nights/Library.h"
 #include "nights/LibraryLocation.h"
+#include "nights/ServerPasswords.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace quenda {
 namespace {
@@ -64,6 +68,33 @@ TEST(LibraryLocation, EnvironmentMayNameAServer) {
     } else {
         ::unsetenv("QUENDA_LIBRARY");
     }
+}
+
+// What the user typed is kept per account for every prompt the one owner
+// makes (each window makes its own); a cancel is not kept, and a refusal
+// forgets that account's alone.
+TEST(ServerPasswords, AskOncePerAccountUntilTheServerRefuses) {
+    ServerPasswords passwords;
+    std::vector<std::string> asked;
+    std::optional<std::string> typed;
+    const auto user = [&] {
+        return PasswordPrompt{[&](const PasswordRequest& request) {
+            asked.push_back(request.account);
+            return typed;
+        }};
+    };
+    const PasswordPrompt window = passwords.Remembering(user()), other = passwords.Remembering(user());
+    const PasswordRequest alice{"db", "alice"}, bob{"db", "bob"};
+    EXPECT_EQ(window.ask(alice), std::nullopt);
+    typed = "a";
+    EXPECT_EQ(window.ask(alice), "a");
+    EXPECT_EQ(other.ask(alice), "a");
+    typed = "b";
+    EXPECT_EQ(other.ask(bob), "b");
+    window.refused(alice);
+    EXPECT_EQ(other.ask(alice), "b");
+    EXPECT_EQ(window.ask(bob), "b");
+    EXPECT_EQ(asked, (std::vector<std::string>{"alice", "alice", "bob", "alice"}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "nights/Library.h"
 #include "nights/PostgresDatabase.h"
 #include "nights/PostgresSchema.h"
+#include "nights/ServerPasswords.h"
 #include "support/NightData.h"
 #include "support/PostgresServer.h"
 #include "support/RunCommand.h"
@@ -288,10 +289,10 @@ TEST_F(PostgresDatabaseTest, APasswordTheServerAsksForIsAskedForAndNotKept) {
     uri.replace(uri.find("user=postgres"), std::string::npos, "user=carol");
     std::vector<std::string> asked;
     const auto answer = [&](std::optional<std::string> password) {
-        return PasswordPrompt([&asked, password](const std::string& where) {
-            asked.push_back(where);
+        return PasswordPrompt{[&asked, password](const PasswordRequest& request) {
+            asked.push_back(request.where);
             return password;
-        });
+        }};
     };
     // The reload is a signal: until it is read, carol is let in as before.
     FileResult result;
@@ -307,6 +308,25 @@ TEST_F(PostgresDatabaseTest, APasswordTheServerAsksForIsAskedForAndNotKept) {
     ASSERT_EQ(asked.size(), 3U);
     EXPECT_EQ(asked[0], carol->Where());
     EXPECT_EQ(Count(*carol, "SELECT 1"), 1);
+
+    // The program's prompt asks once a run, and again after the server
+    // refused what it remembered.
+    ServerPasswords passwords;
+    std::string typed = "it's secret";
+    const PasswordPrompt program = passwords.Remembering({[&](const PasswordRequest& request) {
+        asked.push_back(request.where);
+        return std::optional(typed);
+    }});
+    asked.clear();
+    EXPECT_NE(PostgresDatabase::Connect(uri, program, result), nullptr) << result.detail;
+    EXPECT_NE(PostgresDatabase::Connect(uri, program, result), nullptr) << result.detail;
+    EXPECT_EQ(asked.size(), 1U);
+    ASSERT_TRUE(admin->Exec("ALTER ROLE carol PASSWORD 'changed'"));
+    EXPECT_EQ(PostgresDatabase::Connect(uri, program, result), nullptr);
+    EXPECT_EQ(asked.size(), 1U);
+    typed = "changed";
+    EXPECT_NE(PostgresDatabase::Connect(uri, program, result), nullptr) << result.detail;
+    EXPECT_EQ(asked.size(), 2U);
 }
 
 TEST_F(PostgresDatabaseTest, ARestartedServerIsConnectedAgainAndAChangeInFlightFails) {

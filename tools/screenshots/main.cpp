@@ -19,6 +19,7 @@
 #include "document/AppContext.h"
 #include "link/BluetoothLink.h"
 #include "nights/Library.h"
+#include "nights/ServerPasswords.h"
 #include "patient/PatientFolder.h"
 #include "patient/PatientRecord.h"
 #include "patient/Units.h"
@@ -193,9 +194,10 @@ int Run(const Options& options) {
         return 1;
     }
     BluetoothLink bluetooth;
+    ServerPasswords passwords;
     Resources resources;
     const auto views = ProgramViews(context);
-    MainWindow frame(context, resources, DocumentTemplates(views), ProgramHandlers(context, bluetooth));
+    MainWindow frame(context, resources, DocumentTemplates(views), ProgramHandlers(context, bluetooth, passwords));
     frame.Create(0);
     frame.resize(kWindowSize);
     frame.show();
