@@ -35,13 +35,13 @@ std::string ClinicalEventsJson(const std::vector<ClinicalEvent>& events, std::sp
 }
 
 // Mean and SD of one shape figure.
-std::string SpreadJson(const ShapeSpread& spread) {
-    return JsonObject().Add("mean", spread.mean).Add("sd", spread.sd).Close();
+std::string SpreadJson(JsonObject o, const ShapeSpread& spread) {
+    return o.Add("mean", spread.mean).Add("sd", spread.sd).Close();
 }
 
 // One depth's shape: each event's figures, then the night's. `noneCounted`:
 // the night has no ODI, so no class either (null, never "normal").
-std::string DepthShapeJson(const DepthShape& d, const std::vector<ClinicalEvent>& events,
+std::string DepthShapeJson(JsonObject o, const DepthShape& d, const std::vector<ClinicalEvent>& events,
                            std::span<const SampleRecord> samples, bool noneCounted) {
     std::vector<std::string> items;
     items.reserve(events.size());
@@ -58,28 +58,27 @@ std::string DepthShapeJson(const DepthShape& d, const std::vector<ClinicalEvent>
     const auto at = [&](std::int32_t i) { return i >= 0 ? &events[static_cast<std::size_t>(i)] : nullptr; };
     const ClinicalEvent* deepest = at(d.deepest);
     const ClinicalEvent* longest = at(d.longest);
-    return JsonObject()
-        .Raw("events", JsonArray(items))
-        .Raw("depth", SpreadJson(d.depth))
-        .Raw("length", SpreadJson(d.length))
-        .Raw("area", SpreadJson(d.area))
-        .Raw("fall", SpreadJson(d.fall))
-        .Raw("recovery", SpreadJson(d.recovery))
-        .Raw("slope", SpreadJson(d.slope))
-        .Raw("deepest", JsonObject()
+    return o.Raw("events", JsonArray(items))
+        .Raw("depth", SpreadJson(o.Nested("depth"), d.depth))
+        .Raw("length", SpreadJson(o.Nested("length"), d.length))
+        .Raw("area", SpreadJson(o.Nested("area"), d.area))
+        .Raw("fall", SpreadJson(o.Nested("fall"), d.fall))
+        .Raw("recovery", SpreadJson(o.Nested("recovery"), d.recovery))
+        .Raw("slope", SpreadJson(o.Nested("slope"), d.slope))
+        .Raw("deepest", o.Nested("deepest")
                             .Add("depth", deepest ? d.events[static_cast<std::size_t>(d.deepest)].depth : kNoFigure)
-                            .Raw("start", TimeJson(samples, deepest ? deepest->start : -1))
+                            .Figure("start", TimeJson(samples, deepest ? deepest->start : -1))
                             .Close())
-        .Raw("longest", JsonObject()
+        .Raw("longest", o.Nested("longest")
                             .Add("seconds", longest ? longest->length : 0)
-                            .Raw("start", TimeJson(samples, longest ? longest->start : -1))
+                            .Figure("start", TimeJson(samples, longest ? longest->start : -1))
                             .Close())
         .Add("time_in_desaturation", d.timeInDesaturation)
-        .Raw("odi_class", noneCounted ? "null" : Quoted(std::string(OdiClassName(d.odiClass))))
+        .Figure("odi_class", noneCounted ? "null" : Quoted(std::string(OdiClassName(d.odiClass))))
         .Close();
 }
 
-std::string PulseRisesJson(const PulseRiseFigures& p, std::span<const SampleRecord> samples) {
+std::string PulseRisesJson(JsonObject o, const PulseRiseFigures& p, std::span<const SampleRecord> samples) {
     std::vector<std::string> rises;
     rises.reserve(p.rises.size());
     for (const PulseRise& r : p.rises) {
@@ -90,8 +89,7 @@ std::string PulseRisesJson(const PulseRiseFigures& p, std::span<const SampleReco
                             .Add("peak", r.peak)
                             .Close());
     }
-    return JsonObject()
-        .Add("count", static_cast<long long>(p.rises.size()))
+    return o.Add("count", static_cast<long long>(p.rises.size()))
         .Add("index", p.index)
         .Add("coupled_share", p.coupledShare)
         .Add("answered", p.answered)
@@ -102,9 +100,8 @@ std::string PulseRisesJson(const PulseRiseFigures& p, std::span<const SampleReco
 }
 
 // Flat, with the names the research toolboxes give these measures.
-std::string BiomarkersJson(const Biomarkers& b) {
-    return JsonObject()
-        .Significant("mean", b.mean)
+std::string BiomarkersJson(JsonObject o, const Biomarkers& b) {
+    return o.Significant("mean", b.mean)
         .Significant("median", b.median)
         .Add("min", b.min)
         .Significant("sd", b.sd)
@@ -139,40 +136,80 @@ std::string BiomarkersJson(const Biomarkers& b) {
 std::string HoursBasis(bool sleep) { return sleep ? "\"sleep\"" : "\"recording\""; }
 
 // The scored study's counts, null for a night without scoring.
-std::string ScoredEventsJson(const ScoredFigures& f) {
+std::string ScoredEventsJson(JsonObject o, const ScoredFigures& f) {
     if (!f.scored) return "null";
-    return JsonObject()
-        .Add("apneas", f.apneas)
+    return o.Add("apneas", f.apneas)
         .Add("hypopneas", f.hypopneas)
         .Add("hours", f.hours)
-        .Raw("hours_basis", HoursBasis(f.sleepBasis))
+        .Figure("hours_basis", HoursBasis(f.sleepBasis))
         .Add("ahi", f.ahi)
         .Close();
 }
 
 // The hypoxic burden, null for a night without a respiratory event.
-std::string HypoxicBurdenJson(const ScoredFigures& f) {
+std::string HypoxicBurdenJson(JsonObject o, const ScoredFigures& f) {
     if (!f.hasBurden) return "null";
     const HypoxicBurden& b = f.burden;
-    return JsonObject()
-        .Add("value", b.value)
+    return o.Add("value", b.value)
         .Add("events_used", b.eventsUsed)
         .Add("hours", b.hours)
-        .Raw("hours_basis", HoursBasis(b.sleepBasis))
-        .Raw("window", JsonArray({std::to_string(b.window.start), std::to_string(b.window.end)}))
+        .Figure("hours_basis", HoursBasis(b.sleepBasis))
+        .Pair("window", b.window.start, b.window.end)
         .Close();
 }
 
 }  // namespace
 
+void ClinicalColumns::Add(std::string_view name, std::string_view value) {
+    text_ += name;
+    text_ += '\t';
+    // No figure of ours holds either; a line is one figure whatever comes.
+    for (const char c : value) text_ += c == '\t' || c == '\n' ? ' ' : c;
+    text_ += '\n';
+}
+
+std::optional<std::string_view> ClinicalColumns::Find(std::string_view name) const {
+    const std::string_view text = text_;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) break;
+        if (text.substr(at, name.size()) == name && text.substr(at + name.size(), 1) == "\t")
+            return text.substr(at + name.size() + 1, end - at - name.size() - 1);
+        at = end + 1;
+    }
+    return std::nullopt;
+}
+
+JsonObject JsonObject::Nested(std::string_view key) const {
+    return JsonObject(columns_, prefix_ + std::string(key) + "_");
+}
+
+void JsonObject::Column(std::string_view key, std::string_view json) {
+    if (!columns_) return;
+    if (json == "null") json = {};
+    if (json.size() >= 2 && json.front() == '"' && json.back() == '"') json = json.substr(1, json.size() - 2);
+    columns_->Add(prefix_ + std::string(key), json);
+}
+
+JsonObject& JsonObject::Figure(std::string_view key, const std::string& json) {
+    Column(key, json);
+    return Raw(key, json);
+}
+
+JsonObject& JsonObject::Pair(std::string_view key, long long first, long long second) {
+    Column(std::string(key) + "_start", std::to_string(first));
+    Column(std::string(key) + "_end", std::to_string(second));
+    return Raw(key, JsonArray({std::to_string(first), std::to_string(second)}));
+}
+
 // Floats of the clinical summary: two decimals are more than any figure means.
 JsonObject& JsonObject::Add(std::string_view key, double value) {
-    return Raw(key, HasFigure(value) ? Format("%.2f", value) : "null");
+    return Figure(key, HasFigure(value) ? Format("%.2f", value) : "null");
 }
 
 // Entropies, shares and spectral densities run small: six significant digits.
 JsonObject& JsonObject::Significant(std::string_view key, double value) {
-    return Raw(key, HasFigure(value) ? Format("%.6g", value) : "null");
+    return Figure(key, HasFigure(value) ? Format("%.6g", value) : "null");
 }
 
 JsonObject& JsonObject::Raw(std::string_view key, const std::string& json) {
@@ -193,7 +230,8 @@ std::string JsonArray(const std::vector<std::string>& items) {
     return list + "]";
 }
 
-std::string ClinicalJson(const NightAnalysis& night, std::span<const SampleRecord> samples) {
+std::string ClinicalJson(const NightAnalysis& night, std::span<const SampleRecord> samples,
+                         ClinicalColumns* columns) {
     const ClinicalSummary& s = night.clinical;
     std::vector<std::string> excluded;
     for (const SampleSpan& span : s.excluded)
@@ -211,44 +249,50 @@ std::string ClinicalJson(const NightAnalysis& night, std::span<const SampleRecor
     const bool none = s.countedSamples == 0;
     const auto figure = [none](double value) { return none ? kNoFigure : value; };
     const auto count = [none](std::int32_t value) { return none ? std::string("null") : std::to_string(value); };
-    return JsonObject()
-        .Add("valid_samples", s.validSamples)
+    JsonObject o(columns);
+    const JsonObject shape = o.Nested("shape");
+    return o.Add("valid_samples", s.validSamples)
         .Add("valid_hours", s.validHours)
         .Add("odi3", figure(s.odi3))
         .Add("odi4", figure(s.odi4))
         .Add("desat_burden", figure(s.desaturationBurden))
         .Add("t90", figure(s.t90))
         .Add("t88_minutes", figure(s.t88Minutes))
-        .Raw("longest_le88", JsonObject()
-                                 .Raw("seconds", count(s.longestLe88Seconds))
-                                 .Raw("start", TimeJson(samples, s.longestLe88Start))
+        .Raw("longest_le88", o.Nested("longest_le88")
+                                 .Figure("seconds", count(s.longestLe88Seconds))
+                                 .Figure("start", TimeJson(samples, s.longestLe88Start))
                                  .Close())
-        .Raw("nadir", JsonObject().Raw("spo2", count(s.nadirSpo2)).Raw("time", TimeJson(samples, s.nadirIndex)).Close())
-        .Raw("spo2", JsonObject().Add("mean", figure(s.spo2Mean)).Add("median", figure(s.spo2Median)).Close())
-        .Raw("pulse", JsonObject()
+        .Raw("nadir", o.Nested("nadir")
+                          .Figure("spo2", count(s.nadirSpo2))
+                          .Figure("time", TimeJson(samples, s.nadirIndex))
+                          .Close())
+        .Raw("spo2", o.Nested("spo2").Add("mean", figure(s.spo2Mean)).Add("median", figure(s.spo2Median)).Close())
+        .Raw("pulse", o.Nested("pulse")
                           .Add("mean", figure(s.pulseMean))
                           .Add("median", figure(s.pulseMedian))
-                          .Raw("min", count(s.pulseMin))
-                          .Raw("max", count(s.pulseMax))
+                          .Figure("min", count(s.pulseMin))
+                          .Figure("max", count(s.pulseMax))
                           .Close())
         .Raw("bands", JsonArray(bands))
         .Raw("events3", ClinicalEventsJson(s.events3, samples))
         .Raw("events4", ClinicalEventsJson(s.events4, samples))
-        .Raw("profile", Quoted(std::string(ProfileName(s.profile))))
+        .Figure("profile", Quoted(std::string(ProfileName(s.profile))))
         .Add("counted_samples", s.countedSamples)
         .Add("coverage", s.coverage)
         .Add("margin_seconds", s.marginSamples)
         .Add("artefact_seconds", s.artefactSamples)
         .Add("excluded_seconds", s.excludedSamples)
         .Raw("excluded", JsonArray(excluded))
-        .Raw("shape", JsonObject()
-                          .Raw("depth3", DepthShapeJson(night.shape.depth3, s.events3, samples, none))
-                          .Raw("depth4", DepthShapeJson(night.shape.depth4, s.events4, samples, none))
+        .Raw("shape", JsonObject(shape)
+                          .Raw("depth3", DepthShapeJson(shape.Nested("depth3"), night.shape.depth3, s.events3,
+                                                        samples, none))
+                          .Raw("depth4", DepthShapeJson(shape.Nested("depth4"), night.shape.depth4, s.events4,
+                                                        samples, none))
                           .Close())
-        .Raw("pulse_rises", PulseRisesJson(night.pulseRises, samples))
-        .Raw("biomarkers", BiomarkersJson(night.biomarkers))
-        .Raw("scored_events", ScoredEventsJson(night.scored))
-        .Raw("hypoxic_burden", HypoxicBurdenJson(night.scored))
+        .Raw("pulse_rises", PulseRisesJson(o.Nested("pulse_rises"), night.pulseRises, samples))
+        .Raw("biomarkers", BiomarkersJson(o.Nested("biomarkers"), night.biomarkers))
+        .Raw("scored_events", ScoredEventsJson(o.Nested("scored_events"), night.scored))
+        .Raw("hypoxic_burden", HypoxicBurdenJson(o.Nested("hypoxic_burden"), night.scored))
         .Close();
 }
 

@@ -7,108 +7,12 @@
 #include "cli/Terminal.h"
 #include "views/NightsLayout.h"
 
-#include <map>
 #include <string_view>
 #include <utility>
 
 namespace quenda {
 
 namespace {
-
-// The scalars of a JSON object of our own making, nested keys joined by "_"
-// ("nadir_spo2"); arrays are left out. Strings come back without quotes.
-class Flattener {
-public:
-    explicit Flattener(std::string_view text) : text_(text) {}
-    std::vector<std::pair<std::string, std::string>> Run() {
-        Object("");
-        return out_;
-    }
-
-private:
-    void Skip() {
-        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n')) ++at_;
-    }
-    std::string String() {
-        std::string s;
-        ++at_;  // "
-        while (at_ < text_.size() && text_[at_] != '"') {
-            if (text_[at_] == '\\' && at_ + 1 < text_.size()) ++at_;
-            s += text_[at_++];
-        }
-        ++at_;
-        return s;
-    }
-    void SkipValue() {
-        int depth = 0;
-        bool inString = false;
-        for (; at_ < text_.size(); ++at_) {
-            const char c = text_[at_];
-            if (inString) {
-                if (c == '\\')
-                    ++at_;
-                else if (c == '"')
-                    inString = false;
-            } else if (c == '"') {
-                inString = true;
-            } else if (c == '[' || c == '{') {
-                ++depth;
-            } else if (c == ']' || c == '}') {
-                if (--depth == 0) {
-                    ++at_;
-                    return;
-                }
-            }
-        }
-    }
-    void Object(const std::string& prefix) {
-        ++at_;  // {
-        while (at_ < text_.size()) {
-            Skip();
-            if (text_[at_] == '}') {
-                ++at_;
-                return;
-            }
-            if (text_[at_] == ',') {
-                ++at_;
-                continue;
-            }
-            const std::string key = prefix + String();
-            Skip();
-            ++at_;  // :
-            Skip();
-            const char c = at_ < text_.size() ? text_[at_] : '}';
-            if (c == '{') {
-                Object(key + "_");
-            } else if (c == '[') {
-                // A [start, end] pair of numbers (the burden's window) is two
-                // columns; any other list is left to the JSON.
-                const std::size_t close = text_.find(']', at_);
-                const std::string_view items =
-                    close == std::string_view::npos ? std::string_view{} : text_.substr(at_ + 1, close - at_ - 1);
-                const std::size_t comma = items.find(',');
-                if (!items.empty() && items.find_first_of("[{\"") == std::string_view::npos &&
-                    comma != std::string_view::npos && items.find(',', comma + 1) == std::string_view::npos) {
-                    out_.emplace_back(key + "_start", std::string(items.substr(0, comma)));
-                    out_.emplace_back(key + "_end", std::string(items.substr(comma + 1)));
-                    at_ = close + 1;
-                } else {
-                    SkipValue();
-                }
-            } else if (c == '"') {
-                out_.emplace_back(key, String());
-            } else {
-                const std::size_t from = at_;
-                while (at_ < text_.size() && text_[at_] != ',' && text_[at_] != '}') ++at_;
-                out_.emplace_back(key, std::string(text_.substr(from, at_ - from)));
-            }
-        }
-    }
-
-    std::string_view text_;
-    std::size_t at_ = 0;
-    std::vector<std::pair<std::string, std::string>> out_;
-};
 
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
@@ -180,28 +84,21 @@ void AppendNightJson(std::string& out, const NightRow& r, const std::vector<Samp
 }
 
 std::string NightsCsv(const std::vector<NightRow>& rows) {
-    // The columns of today's clinical object: a night whose figures were kept
-    // by an older program (its file gone, so never computed again) leaves the
-    // ones it lacks empty rather than shifting the rest.
-    std::vector<std::string> keys;
-    // Of a scored night, so that the scored study's columns are there for the nights that have one.
-    const ScoredStudy oneEvent{"", {{0, 10'000, AnnotationKind::Apnea, SleepStage::None, "Apnea"}}};
-    for (const auto& [key, value] : Flattener(ComputeNightFigures({}, FigureSettings{}, {}, oneEvent).clinicalJson).Run())
-        keys.push_back(key);
+    // Today's clinical columns: a night whose figures were kept by an older
+    // program (its file gone, so never computed again) leaves the ones it
+    // lacks empty rather than shifting the rest.
+    const std::vector<std::string>& names = ClinicalColumnNames();
     std::string out = "night,id,name,date,start,end,samples,gap_seconds,source,first,last";
-    for (const std::string& key : keys) out += "," + key;
+    for (const std::string& name : names) out += "," + name;
     out += ",note,missing\n";
-    std::map<std::string, std::string> values;
     for (const NightRow& r : rows) {
         out += std::to_string(r.night) + "," + std::to_string(r.id) + "," + CsvText(r.name) + "," + r.date + "," +
                r.StartText() + "," + r.EndText() + "," + std::to_string(r.samples) + "," +
                std::to_string(r.gapSeconds) + "," + CsvText(r.source.string()) + "," + std::to_string(r.first) + "," +
                std::to_string(r.last);
-        values.clear();
-        for (auto& [key, value] : Flattener(r.clinicalJson).Run()) values[key] = std::move(value);
-        for (const std::string& key : keys) {
-            const auto it = values.find(key);
-            out += "," + (it == values.end() || it->second == "null" ? std::string() : CsvField(it->second));
+        for (const std::string& name : names) {
+            out += ',';
+            out += CsvField(std::string(r.clinicalColumns.Find(name).value_or("")));
         }
         out += "," + CsvText(r.note) + "," + (r.missing ? "1" : "0") + "\n";
     }

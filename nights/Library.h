@@ -60,7 +60,7 @@ namespace quenda {
 
 // The schema this build writes (PRAGMA user_version). Older files are
 // migrated step by step on open, after a copy "<file>.v<old>.bak" is made.
-inline constexpr int kLibrarySchemaVersion = 7;
+inline constexpr int kLibrarySchemaVersion = 8;
 inline constexpr int kLibraryBusyTimeoutMs = 10'000;
 
 namespace library_message {

@@ -75,11 +75,11 @@ std::string Deflate(const std::string& text) {
 }
 
 // Into `out`, reusing its room; "{}" for a blob that does not inflate.
-void Inflate(const void* blob, std::size_t size, std::string& out) {
+void Inflate(const void* blob, std::size_t size, std::string& out, std::string_view otherwise) {
     std::uint32_t n = 0;
     if (blob && size >= 4) std::memcpy(&n, blob, 4);
     if (!blob || size < 4 || n > (64u << 20)) {
-        out = "{}";
+        out = otherwise;
         return;
     }
     out.resize(n);
@@ -87,7 +87,7 @@ void Inflate(const void* blob, std::size_t size, std::string& out) {
     if (uncompress(reinterpret_cast<Bytef*>(out.data()), &inflated, static_cast<const Bytef*>(blob) + 4,
                    static_cast<uLong>(size - 4)) != Z_OK ||
         inflated != n) {
-        out = "{}";
+        out = otherwise;
     }
 }
 

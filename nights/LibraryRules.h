@@ -46,8 +46,9 @@ std::int64_t NowSeconds();
 // small (a night with many events holds a long event list). Empty when it
 // cannot be deflated.
 std::string Deflate(const std::string& text);
-// Into `out`, reusing its room; "{}" for a blob that does not inflate.
-void Inflate(const void* blob, std::size_t size, std::string& out);
+// Into `out`, reusing its room; `otherwise` for a blob that does not inflate
+// (NULL, or written by none of ours).
+void Inflate(const void* blob, std::size_t size, std::string& out, std::string_view otherwise = "{}");
 
 // A night by its ID and recorded start. Two recordings of one ID may start
 // at the same second: the journal names a night by its samples as well

@@ -1,6 +1,8 @@
 #include "nights/LibrarySchema.h"
 
 #include "nights/Library.h"
+#include "nights/OlderFigures.h"
+#include "nights/SqliteDatabase.h"
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -139,6 +141,10 @@ CREATE TABLE scored(
 CREATE INDEX scored_by_time ON scored(id, onset_ms);
 PRAGMA user_version = 7;
 )sql",
+    R"sql(
+ALTER TABLE nights ADD COLUMN clinical_columns BLOB;
+PRAGMA user_version = 8;
+)sql",
 };
 static_assert(std::size(kSteps) == kLibrarySchemaVersion - 1);
 
@@ -194,7 +200,8 @@ std::filesystem::path LibraryBackupFile(const std::filesystem::path& file, int v
     return backup;
 }
 
-bool MigrateLibrary(sqlite3* db, const std::filesystem::path& file, std::string& error) {
+bool MigrateLibrary(SqliteDatabase& database, const std::filesystem::path& file, std::string& error) {
+    sqlite3* db = database.Handle();
     const int before = Version(db);
     if (before < 0) {
         error = sqlite3_errmsg(db);
@@ -212,6 +219,7 @@ bool MigrateLibrary(sqlite3* db, const std::filesystem::path& file, std::string&
     while (ok && version < kLibrarySchemaVersion) {
         ok = Exec(db, kSteps[version - 1], error);
         ++version;
+        if (ok && version == 8) ok = FillClinicalColumns(database, error);
     }
     if (ok && Exec(db, "COMMIT", error)) return true;
     std::string ignored;

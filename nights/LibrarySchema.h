@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <string>
 
-struct sqlite3;
-
 namespace quenda {
+
+class SqliteDatabase;
 
 // The library's schema, version by version. Each step is kept as it was
 // shipped, so a file of any older version walks the same road to today's.
@@ -19,6 +19,11 @@ namespace quenda {
 //   5  nights gain "clock_shift" (seconds their times are moved by) and
 //      "merged_into" (a night merged into another, hidden from listings);
 //      the merges and splits tables: what undoing each one restores
+//   6  a removed night is known by what identifies its samples
+//   7  the scored studies' events
+//   8  nights gain "clinical_columns": the scalars of their clinical JSON,
+//      flat, so a table of nights reads them as they are; an older night's
+//      are read out of its JSON once, here
 //
 // An empty file (user_version 0, no tables) is created at version 1 and
 // walked up like any other.
@@ -31,7 +36,7 @@ extern const char* const kLibrarySchemaV1;
 // first copied to "<file>.v<old>.bak" (consistent, synced, 0600). The steps
 // run in one transaction, re-reading the version under the lock, so two
 // programs opening an old file at once migrate it once.
-bool MigrateLibrary(sqlite3* db, const std::filesystem::path& file, std::string& error);
+bool MigrateLibrary(SqliteDatabase& db, const std::filesystem::path& file, std::string& error);
 
 // The backup's name for a file of `version`.
 std::filesystem::path LibraryBackupFile(const std::filesystem::path& file, int version);

@@ -3,6 +3,7 @@
 #include "analysis/ClinicalJson.h"
 
 #include <cstdio>
+#include <string_view>
 
 namespace quenda {
 
@@ -44,7 +45,21 @@ NightFigures FiguresOf(const NightAnalysis& night) {
 ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const FigureSettings& settings,
                                     const Exclusions& exclusions, const ScoredStudy& scoring) {
     const NightAnalysis night = AnalyzeNight(samples, exclusions, settings, scoring);
-    return {FiguresOf(night), ClinicalJson(night, samples), settings.Key()};
+    ComputedFigures out{FiguresOf(night), {}, {}, settings.Key()};
+    out.clinicalJson = ClinicalJson(night, samples, &out.clinicalColumns);
+    return out;
+}
+
+const std::vector<std::string>& ClinicalColumnNames() {
+    static const std::vector<std::string> names = [] {
+        // Of a scored night: the scored study's columns are there for the nights that have one.
+        const ScoredStudy oneEvent{"", {{0, 10'000, AnnotationKind::Apnea, SleepStage::None, "Apnea"}}};
+        std::vector<std::string> out;
+        ComputeNightFigures({}, FigureSettings{}, {}, oneEvent)
+            .clinicalColumns.ForEach([&](std::string_view name, std::string_view) { out.emplace_back(name); });
+        return out;
+    }();
+    return names;
 }
 
 bool IsDateText(const std::string& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/Clinical.h"
+#include "analysis/ClinicalJson.h"
 #include "analysis/NightAnalysis.h"
 #include "store/NightRule.h"  // the night rule: ApplyNightRule, NightSpan, SampleSeconds
 #include "store/SampleRecord.h"
@@ -75,12 +76,17 @@ NightFigures FiguresOf(const NightAnalysis& night);
 struct ComputedFigures {
     NightFigures figures;
     std::string clinicalJson;
-    std::string settingsKey;  // FigureSettings::Key()
+    ClinicalColumns clinicalColumns;  // the scalars of clinicalJson, flat
+    std::string settingsKey;          // FigureSettings::Key()
 };
 // `exclusions`: the night's own, sample indexes within it.
 // `scoring`: the night's scored study (NightLibrary::Scoring), if any.
 ComputedFigures ComputeNightFigures(std::span<const SampleRecord> samples, const FigureSettings& settings,
                                     const Exclusions& exclusions = {}, const ScoredStudy& scoring = {});
+
+// The names of the clinical columns today's program gives a night, scored
+// figures included, in their order: a table of nights has one column each.
+const std::vector<std::string>& ClinicalColumnNames();
 
 // The user's exclusions of a night are SampleSpans (analysis/Marking.h):
 // sample indexes within the night (0 = its first sample), both ends included.
@@ -101,6 +107,7 @@ struct NightRow {
     std::int32_t last = 0;         // index of its last sample, included
     NightFigures figures;
     std::string clinicalJson;  // the "clinical" object, as `analyze --json` gives it
+    ClinicalColumns clinicalColumns;  // its scalars, flat
     std::string note;          // the user's own, UTF-8
     std::int64_t addedAt = 0;  // Unix seconds when it entered the library
     // The source file was not found when the row was read (only when the

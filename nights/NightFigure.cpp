@@ -8,31 +8,19 @@ namespace quenda {
 
 namespace {
 
-// The object after "key": in a clinical JSON of our own making (flat:
-// neither scored object holds another); empty for null or none. Both keys
-// close the JSON, after its event lists: searched from the end, a listing of
-// thousands of nights does not read every night's events to find them.
-std::string_view ObjectAfter(std::string_view json, std::string_view key) {
-    const std::string quoted = "\"" + std::string(key) + "\":";
-    const auto at = json.rfind(quoted);
-    if (at == std::string_view::npos || json.substr(at + quoted.size(), 1) != "{") return {};
-    const auto end = json.find('}', at);
-    return end == std::string_view::npos ? std::string_view{} : json.substr(at + quoted.size(), end + 1 - at - quoted.size());
-}
-
-// The number after "key": in `object`; NaN when it is null or missing.
-double NumberAfter(std::string_view object, std::string_view key) {
-    const std::string quoted = "\"" + std::string(key) + "\":";
-    const auto at = object.find(quoted);
-    if (at == std::string_view::npos) return kNoFigure;
-    const std::string rest(object.substr(at + quoted.size(), 32));
+// The figure `name` of the row's clinical columns as a number; NaN when it
+// is null or the night has none.
+double Number(const NightRow& row, std::string_view name) {
+    const std::optional<std::string_view> text = row.clinicalColumns.Find(name);
+    if (!text || text->empty()) return kNoFigure;
+    const std::string value(*text);
     char* end = nullptr;
-    const double value = std::strtod(rest.c_str(), &end);
-    return end == rest.c_str() ? kNoFigure : value;
+    const double number = std::strtod(value.c_str(), &end);
+    return end == value.c_str() ? kNoFigure : number;
 }
 
-int IntAfter(std::string_view object, std::string_view key) {
-    const double value = NumberAfter(object, key);
+int Integer(const NightRow& row, std::string_view name) {
+    const double value = Number(row, name);
     return HasFigure(value) ? static_cast<int>(value) : 0;
 }
 
@@ -40,25 +28,19 @@ int IntAfter(std::string_view object, std::string_view key) {
 
 NightScoredFigures ScoredFiguresOf(const NightRow& row) {
     NightScoredFigures out;
-    const std::string_view events = ObjectAfter(row.clinicalJson, "scored_events");
-    if (events.empty()) return out;
+    if (!row.clinicalColumns.Find("scored_events_apneas")) return out;
     out.scored = true;
-    out.apneas = IntAfter(events, "apneas");
-    out.hypopneas = IntAfter(events, "hypopneas");
-    out.hours = NumberAfter(events, "hours");
-    out.ahi = NumberAfter(events, "ahi");
-    const std::string_view burden = ObjectAfter(row.clinicalJson, "hypoxic_burden");
-    if (burden.empty()) return out;
+    out.apneas = Integer(row, "scored_events_apneas");
+    out.hypopneas = Integer(row, "scored_events_hypopneas");
+    out.hours = Number(row, "scored_events_hours");
+    out.ahi = Number(row, "scored_events_ahi");
+    if (!row.clinicalColumns.Find("hypoxic_burden_value")) return out;
     out.hasBurden = true;
-    out.burden = NumberAfter(burden, "value");
-    out.burdenHours = NumberAfter(burden, "hours");
-    out.eventsUsed = IntAfter(burden, "events_used");
-    if (const auto w = burden.find("\"window\":["); w != std::string_view::npos) {
-        const std::string rest(burden.substr(w + 10, 40));
-        char* end = nullptr;
-        out.windowStart = static_cast<int>(std::strtol(rest.c_str(), &end, 10));
-        if (*end == ',') out.windowEnd = static_cast<int>(std::strtol(end + 1, nullptr, 10));
-    }
+    out.burden = Number(row, "hypoxic_burden_value");
+    out.burdenHours = Number(row, "hypoxic_burden_hours");
+    out.eventsUsed = Integer(row, "hypoxic_burden_events_used");
+    out.windowStart = Integer(row, "hypoxic_burden_window_start");
+    out.windowEnd = Integer(row, "hypoxic_burden_window_end");
     return out;
 }
 

@@ -35,8 +35,8 @@ std::optional<NightFigure> NightFigureNamed(std::string_view name);
 // kNoFigure (NaN) where the night has none (the coupled share of a night
 // without a 3 % desaturation).
 double NightFigureValue(const NightRow& row, NightFigure figure);
-// A scored night's figures as its "clinical" object carries them
-// (clinical.scored_events and clinical.hypoxic_burden, two decimals): the
+// A scored night's figures as its clinical columns carry them (those of
+// clinical.scored_events and clinical.hypoxic_burden, two decimals): the
 // list, show, the Nights window, the summary and the CSV read them there, so
 // each says what `nights list --json` says.
 struct NightScoredFigures {

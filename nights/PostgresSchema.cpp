@@ -1,5 +1,6 @@
 #include "nights/PostgresSchema.h"
 
+#include "nights/OlderFigures.h"
 #include "nights/PostgresDatabase.h"
 #include "nights/SqlDatabase.h"
 
@@ -132,6 +133,9 @@ CREATE TABLE journal(
   line text NOT NULL,
   rowid bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY);
 )sql",
+    R"sql(
+ALTER TABLE nights ADD COLUMN clinical_columns bytea;
+)sql",
 };
 static_assert(std::size(kSteps) == kServerSchemaVersion);
 
@@ -204,6 +208,7 @@ bool UpgradeServerLibrary(SqlDatabase& db, std::string& error) {
         Statement set(db, "UPDATE quenda_schema SET version=?");
         set.Bind(1, version + 1);
         if (!db.Exec(kSteps[version]) || set.Step() != SqlStep::Done) return Fail(db, error);
+        if (version + 1 == 2 && !FillClinicalColumns(db, error)) return false;
     }
     if (!db.Exec(kGrants) || !transaction.Commit()) return Fail(db, error);
     return true;

@@ -12,6 +12,7 @@
 //      and are unique by what identifies their samples (id, start, samples,
 //      digest); "sources" also holds each source's records (deflated), so
 //      any workstation opens any night; "journal" holds the journal's lines
+//   2  nights gain "clinical_columns", as the SQLite library's version 8
 //
 // Only `quenda-cli nights init` creates or upgrades it (the tables' owner);
 // the workstations' logins, members of quenda_read or quenda_change, use it.
@@ -25,7 +26,7 @@ namespace quenda {
 
 class SqlDatabase;
 
-inline constexpr int kServerSchemaVersion = 1;
+inline constexpr int kServerSchemaVersion = 2;
 
 // The group roles the clinic's administrator grants to each login.
 inline constexpr const char* kReadingRole = "quenda_read";

@@ -21,7 +21,7 @@ NightFigures ReadFigures(const Statement& s, int at) {
     return f;
 }
 
-constexpr int kRowFixedColumns = 15;
+constexpr int kRowFixedColumns = 16;
 
 void ReadRow(const Statement& s, NightRow& r) {
     r.night = s.Int(0);
@@ -40,6 +40,10 @@ void ReadRow(const Statement& s, NightRow& r) {
     r.note = s.Text(12);
     r.addedAt = s.Int(13);
     r.clockShift = s.Int(14);
+    const std::string_view columns = s.Blob(15);
+    std::string text;
+    Inflate(columns.data(), columns.size(), text, "");
+    r.clinicalColumns = ClinicalColumns(std::move(text));
     r.start += r.clockShift;
     r.end += r.clockShift;
     r.figures = ReadFigures(s, kRowFixedColumns);
@@ -51,6 +55,7 @@ void UseUnstored(NightRow& row, const std::unordered_map<NightNumber, ComputedFi
     if (const auto it = unstored.find(row.night); it != unstored.end()) {
         row.figures = it->second.figures;
         row.clinicalJson = it->second.clinicalJson;
+        row.clinicalColumns = it->second.clinicalColumns;
     }
 }
 
@@ -74,7 +79,7 @@ FileResult SqlLibrary::DbFailure(const char* message) const {
 const std::string& SqlLibrary::RowColumns() {
     if (rowColumns_.empty()) {
         rowColumns_ = "night,id,name,date,start,\"end\",samples,gap_seconds," + ShownSource() +
-                      ",first,last,clinical,note,added_at,clock_shift" + FigureColumnList();
+                      ",first,last,clinical,note,added_at,clock_shift,clinical_columns" + FigureColumnList();
     }
     return rowColumns_;
 }
@@ -373,16 +378,18 @@ FileResult SqlLibrary::SetExclusions(NightNumber night, std::span<const SampleSp
 }
 
 FileResult SqlLibrary::StoreFigures(NightNumber night, const ComputedFigures& figures) {
-    std::string sql = "UPDATE nights SET clinical=?,computed_under=?";
+    std::string sql = "UPDATE nights SET clinical=?,clinical_columns=?,computed_under=?";
     for (const auto& c : kRealColumns) sql += std::string(",") + c.name + "=?";
     for (const auto& c : kIntColumns) sql += std::string(",") + c.name + "=?";
     sql += std::string(",") + kCoupledShareColumn + "=?";
     sql += " WHERE night=?";
     Statement s(*db_, sql);
     if (!s.Ok()) return DbFailure(library_message::kCantWrite);
-    s.BindBlob(1, Deflate(figures.clinicalJson)).Bind(2, figures.settingsKey);
-    BindFigures(s, 3, figures.figures);
-    s.Bind(3 + kFigureColumns, night);
+    s.BindBlob(1, Deflate(figures.clinicalJson))
+        .BindBlob(2, Deflate(figures.clinicalColumns.Text()))
+        .Bind(3, figures.settingsKey);
+    BindFigures(s, 4, figures.figures);
+    s.Bind(4 + kFigureColumns, night);
     if (s.Step() != SqlStep::Done) return DbFailure(library_message::kCantWrite);
     if (db_->Changes() == 0) return LibraryFailure(library_message::kNoNight, std::to_string(night));
     return {};

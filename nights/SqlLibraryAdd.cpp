@@ -13,14 +13,15 @@ namespace {
 // The parameters of a new night: kNightNumber is given only to a night that
 // takes a number given before; the database numbers the others, which an
 // engine does only when the column is left out.
-constexpr int kFirstFigure = 15;
+constexpr int kFirstFigure = 16;
 constexpr int kNightNumber = kFirstFigure + kFigureColumns;
 
 std::string InsertNightSql(bool numbered) {
     std::string sql =
         "INSERT INTO nights(id,name,date,start,\"end\",samples,gap_seconds,source,first,last,"
-        "clinical,note,added_at,digest,computed_under" +
-        FigureColumnList() + (numbered ? ",night" : "") + ") VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,'',?12,?13,?14";
+        "clinical,note,added_at,digest,computed_under,clinical_columns" +
+        FigureColumnList() + (numbered ? ",night" : "") +
+        ") VALUES(?1,?2,?3,?4,?5,?6,?7,?8,?9,?10,?11,'',?12,?13,?14,?15";
     for (int i = kFirstFigure; i < kNightNumber + (numbered ? 1 : 0); ++i) sql += ",?" + std::to_string(i);
     return sql + ") RETURNING night";
 }
@@ -158,7 +159,8 @@ bool SqlLibrary::InsertNight(NightStatements& st, int id, const FoundNight& nigh
         .BindBlob(11, Deflate(night.figures.clinicalJson))
         .Bind(12, now)
         .Bind(13, night.digest)
-        .Bind(14, night.figures.settingsKey);
+        .Bind(14, night.figures.settingsKey)
+        .BindBlob(15, Deflate(night.figures.clinicalColumns.Text()));
     BindFigures(insert, kFirstFigure, night.figures.figures);
     if (insert.Step() != SqlStep::Row) return false;
     number = insert.Int(0);

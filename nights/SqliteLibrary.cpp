@@ -98,7 +98,7 @@ std::unique_ptr<SqliteLibrary> SqliteLibrary::Open(const fs::path& file, FileRes
     if (!db.UseWal() || !db.Exec("PRAGMA synchronous=NORMAL") || !db.Exec("PRAGMA foreign_keys=ON")) {
         return result = lib->DbFailure(library_message::kCantOpen), nullptr;
     }
-    if (version < kLibrarySchemaVersion && !MigrateLibrary(db.Handle(), file, error)) {
+    if (version < kLibrarySchemaVersion && !MigrateLibrary(db, file, error)) {
         const bool damaged = db.LastTrouble() == SqlTrouble::Damaged;
         return result =
                    LibraryFailure(damaged ? library_message::kNotLibrary : library_message::kCantWrite, name, error),

@@ -1,12 +1,15 @@
 // The clinical summary against series worked out by hand.
 #include "SampleSeries.h"
 #include "analysis/Clinical.h"
+#include "analysis/ClinicalJson.h"
+#include "analysis/NightAnalysis.h"
 #include "tools/sim/Recording.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
+#include <set>
 
 namespace quenda {
 namespace {
@@ -197,6 +200,36 @@ TEST(Clinical, NoValidSamplesGiveZeroEverywhere) {
     const AnalysisResults r = testing::Analyse(FromSpo2({kNoSignal, kNoFinger, kNoSignal}));
     EXPECT_EQ(r.statistics.spo2Maximum, kNoFinger);
     EXPECT_EQ(r.statistics.spo2Minimum, kNoSignal);
+}
+
+// A table of nights reads the clinical object's scalars as columns: each by
+// its whole name, as the JSON writes it, null as empty; lists are no column.
+TEST(Clinical, ColumnsAreTheJsonsScalarsByTheirWholeName) {
+    for (const bool counted : {true, false}) {
+        const auto samples = counted ? FromSpo2(Series({{97, 120}, {91, 20}, {97, 120}}))
+                                     : FromSpo2({kNoSignal, kNoFinger, kNoSignal});
+        ClinicalColumns columns;
+        const std::string json = ClinicalJson(AnalyzeNight(samples, {}, FigureSettings{}, {}), samples, &columns);
+        EXPECT_EQ(json, ClinicalJson(AnalyzeNight(samples, {}, FigureSettings{}, {}), samples));
+        const struct {
+            const char* name;
+            std::optional<std::string_view> value;
+        } cases[] = {
+            {"odi3", counted ? "13.95" : ""},
+            {"nadir_spo2", counted ? "91" : ""},
+            {"valid_samples", counted ? "260" : "0"},
+            {"profile", "default"},
+            {"shape_depth3_odi_class", counted ? "mild" : ""},
+            {"spo2", std::nullopt},  // only a part of "spo2_mean" and "nadir_spo2"
+            {"odi", std::nullopt},
+            {"events3", std::nullopt},
+            {"scored_events_ahi", std::nullopt},
+        };
+        for (const auto& c : cases) EXPECT_EQ(columns.Find(c.name), c.value) << c.name << " counted " << counted;
+        std::set<std::string, std::less<>> names;  // one column each
+        columns.ForEach([&](std::string_view name, std::string_view) { EXPECT_TRUE(names.emplace(name).second) << name; });
+        EXPECT_GT(names.size(), 90u);
+    }
 }
 
 }  // namespace

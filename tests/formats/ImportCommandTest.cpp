@@ -13,9 +13,8 @@
 #include "nights/Library.h"
 #include "nights/NightFigure.h"
 #include "nights/ServerPasswords.h"
+#include "support/EdfStudy.h"
 #include "support/TempDir.h"
-
-#include <edflib.h>
 
 #include <QApplication>
 #include <QLineEdit>
@@ -82,24 +81,9 @@ private:
 // "Obstructive apnea" at 600 s and "Lights off" at 0 among them; the XML
 // beside it scores a hypopnea at 900 s and one stage.
 void WriteStudy(const fs::path& edf, const fs::path& xml) {
-    const int h = edfopen_file_writeonly(edf.c_str(), EDFLIB_FILETYPE_EDFPLUS, 1);
-    QVERIFY(h >= 0);
-    QCOMPARE(edf_set_datarecord_duration(h, 3000000), 0);
-    QCOMPARE(edf_set_startdatetime(h, 2026, 12, 6, 22, 30, 0), 0);
-    QCOMPARE(edf_set_samplefrequency(h, 0, 30), 0);
-    edf_set_label(h, 0, "SpO2");
-    edf_set_digital_minimum(h, 0, 0);
-    edf_set_digital_maximum(h, 0, 100);
-    edf_set_physical_minimum(h, 0, 0);
-    edf_set_physical_maximum(h, 0, 100);
-    for (int r = 0; r < 60; ++r) {
-        std::vector<int> values(30, 95);
-        if (r == 20 || r == 30) std::fill(values.begin() + 5, values.begin() + 25, 88);
-        QCOMPARE(edfwrite_digital_samples(h, values.data()), 0);
-    }
-    QCOMPARE(edfwrite_annotation_utf8(h, 0, -1, "Lights off"), 0);
-    QCOMPARE(edfwrite_annotation_utf8(h, 6000000, 150000, "Obstructive apnea"), 0);
-    QCOMPARE(edfclose_file(h), 0);
+    std::vector<std::vector<int>> records(60, std::vector<int>(30, 95));
+    for (const int r : {20, 30}) std::fill(records[r].begin() + 5, records[r].begin() + 25, 88);
+    QVERIFY(test::WriteSpo2Study(edf, records, {{0, -1, "Lights off"}, {6000000, 150000, "Obstructive apnea"}}));
     std::ofstream(xml) << R"(<?xml version="1.0"?>
 <PSGAnnotation><ScoredEvents>
 <ScoredEvent><EventType>Stages|Stages</EventType><EventConcept>Stage 2 sleep|2</EventConcept>

@@ -1,9 +1,9 @@
 // A sleep study's scoring read from EDF+ annotations and from NSRR-style XML.
 #include "formats/Scoring.h"
 #include "store/NightRule.h"
+#include "support/EdfStudy.h"
 #include "support/TempDir.h"
 
-#include <edflib.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -16,31 +16,10 @@ namespace fs = std::filesystem;
 // 2026-12-06 22:30:00 as SampleSeconds counts it.
 const std::int64_t kStart = *SampleSeconds(SampleRecord{1, 26, 12, 6, 22, 30, 0, 0, 0, 0});
 
-struct Note {
-    long long onsetTenthMs;  // EDFlib's units: 0.0001 s
-    long long durationTenthMs;
-    const char* text;
-};
-
 // A minute of 1 Hz SpO2 in 30-s records, from 2026-12-06 22:30:00, with
 // `notes`; `equipment` in the recording field.
-void WriteStudy(const fs::path& path, const std::vector<Note>& notes, const char* equipment = "PSG") {
-    const int h = edfopen_file_writeonly(path.c_str(), EDFLIB_FILETYPE_EDFPLUS, 1);
-    ASSERT_GE(h, 0);
-    ASSERT_EQ(edf_set_datarecord_duration(h, 3000000), 0);
-    ASSERT_EQ(edf_set_startdatetime(h, 2026, 12, 6, 22, 30, 0), 0);
-    ASSERT_EQ(edf_set_samplefrequency(h, 0, 30), 0);
-    edf_set_label(h, 0, "SpO2");
-    edf_set_digital_minimum(h, 0, 0);
-    edf_set_digital_maximum(h, 0, 100);
-    edf_set_physical_minimum(h, 0, 0);
-    edf_set_physical_maximum(h, 0, 100);
-    edf_set_equipment(h, equipment);
-    ASSERT_EQ(edf_set_number_of_annotation_signals(h, 4), 0);  // one annotation per signal and record
-    std::vector<int> values(30, 95);
-    for (int r = 0; r < 2; ++r) ASSERT_EQ(edfwrite_digital_samples(h, values.data()), 0);
-    for (const Note& n : notes) ASSERT_EQ(edfwrite_annotation_utf8(h, n.onsetTenthMs, n.durationTenthMs, n.text), 0);
-    ASSERT_EQ(edfclose_file(h), 0);
+void WriteStudy(const fs::path& path, const std::vector<test::EdfNote>& notes, const char* equipment = "PSG") {
+    ASSERT_TRUE(test::WriteSpo2Study(path, {std::vector<int>(30, 95), std::vector<int>(30, 95)}, notes, equipment, 4));
 }
 
 std::vector<std::tuple<std::int64_t, std::int64_t, AnnotationKind, SleepStage, std::string>> Rows(

@@ -5,7 +5,9 @@
 #include "nights/Journal.h"
 #include "nights/Library.h"
 #include "nights/SqliteLibrary.h"
+#include "nights/LibraryRules.h"
 #include "nights/LibrarySchema.h"
+#include "nights/NightFigure.h"
 #include "support/NightData.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
@@ -467,17 +469,28 @@ TEST(NightLibrary, FiguresAnOlderProgramStoredAreComputedAgain) {
 TEST(NightLibrary, MigratesAVersion1FileAfterABackup) {
     test::TempDir dir("quenda-library");
     const fs::path file = dir / "library.sqlite";
+    // Its clinical JSON, of a scored night, is all an older program kept of
+    // the figures that are columns now.
+    const auto samples = Download(1);
+    const std::int64_t tenMinutesIn = (*SampleSeconds(samples.front()) + 600) * 1000;
+    const ScoredStudy oneApnea{"", {{tenMinutesIn, 20'000, AnnotationKind::Apnea, SleepStage::None, "Apnea"}}};
+    const ComputedFigures older = ComputeNightFigures(samples, FigureSettings{}, {}, oneApnea);
+    ASSERT_TRUE(older.clinicalColumns.Find("hypoxic_burden_window_end"));
     {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(db, kLibrarySchemaV1, nullptr, nullptr, nullptr), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db,
-                               "INSERT INTO nights(id,date,start,\"end\",samples,gap_seconds,source,first,last,"
-                               "clinical,note,added_at,digest,odi3) VALUES(3,'2026-12-06',849909600,849913199,3600,0,"
-                               "'/nowhere/ID3.dat',0,3599,x'',"
-                               "'from version 1',0,0,4.5)",
-                               nullptr, nullptr, nullptr),
+        sqlite3_stmt* insert = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(db,
+                                     "INSERT INTO nights(id,date,start,\"end\",samples,gap_seconds,source,first,last,"
+                                     "clinical,note,added_at,digest,odi3) VALUES(3,'2026-12-06',849909600,849913199,"
+                                     "3600,0,'/nowhere/ID3.dat',0,3599,?,'from version 1',0,0,4.5)",
+                                     -1, &insert, nullptr),
                   SQLITE_OK);
+        const std::string json = Deflate(older.clinicalJson);
+        sqlite3_bind_blob(insert, 1, json.data(), static_cast<int>(json.size()), SQLITE_TRANSIENT);
+        EXPECT_EQ(sqlite3_step(insert), SQLITE_DONE);
+        sqlite3_finalize(insert);
         sqlite3_close(db);
     }
     auto library = test::OpenLibrary(file);
@@ -493,6 +506,8 @@ TEST(NightLibrary, MigratesAVersion1FileAfterABackup) {
     EXPECT_EQ(rows[0].figures.odi3, 4.5);
     EXPECT_EQ(rows[0].figures.coverage, 100);
     EXPECT_TRUE(rows[0].missing);
+    EXPECT_EQ(rows[0].clinicalColumns, older.clinicalColumns);
+    EXPECT_EQ(ScoredFiguresOf(rows[0]).apneas, 1);
     EXPECT_EQ(library->SetExclusions(rows[0].night, std::vector<SampleSpan>{{10, 3600}}).message,
               "The span is not inside the night.");
     // Its file is gone: no figures could follow new exclusions, so none are kept.

@@ -10,6 +10,31 @@
 namespace quenda {
 namespace {
 
+std::string Exact(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+// A scored night's clinical columns: its events over `hours`, and its
+// burden over `burdenHours` (none: no respiratory event).
+ClinicalColumns Scored(int apneas, int hypopneas, double hours, std::optional<double> ahi = {},
+                       double burdenHours = 0, std::optional<double> burden = {}) {
+    ClinicalColumns c;
+    c.Add("odi3", "1.00");
+    c.Add("scored_events_apneas", std::to_string(apneas));
+    c.Add("scored_events_hypopneas", std::to_string(hypopneas));
+    c.Add("scored_events_hours", Exact(hours));
+    c.Add("scored_events_ahi", Exact(ahi.value_or((apneas + hypopneas) / hours)));
+    if (!burden) return c;
+    c.Add("hypoxic_burden_value", Exact(*burden));
+    c.Add("hypoxic_burden_events_used", "3");
+    c.Add("hypoxic_burden_hours", Exact(burdenHours));
+    c.Add("hypoxic_burden_window_start", "-12");
+    c.Add("hypoxic_burden_window_end", "38");
+    return c;
+}
+
 // A night of `date` with every figure at `value`, an hour recorded and all of
 // it counted unless `coverage` says less.
 NightRow Night(const std::string& date, double value, double coverage = 100) {
@@ -21,33 +46,9 @@ NightRow Night(const std::string& date, double value, double coverage = 100) {
     f.nadirSpo2 = static_cast<std::int32_t>(value);
     f.coupledShare = value;
     f.coverage = coverage;
-    // The scored figures as the clinical JSON carries them: the AHI and the burden at `value` too.
-    char json[320];
-    std::snprintf(json, sizeof json,
-                  "{\"odi3\":1.00,\"scored_events\":{\"apneas\":1,\"hypopneas\":0,\"hours\":1.00,"
-                  "\"hours_basis\":\"sleep\",\"ahi\":%.17g},\"hypoxic_burden\":{\"value\":%.17g,"
-                  "\"events_used\":1,\"hours\":1.00,\"hours_basis\":\"sleep\",\"window\":[-5,45]}}",
-                  value, value);
-    row.clinicalJson = json;
+    // The scored figures as the clinical columns carry them: the AHI and the burden at `value` too.
+    row.clinicalColumns = Scored(1, 0, 1.0, value, 1.0, value);
     return row;
-}
-
-// A scored night's clinical JSON: its events over `hours`, and its burden
-// over `burdenHours` (none: no respiratory event); nullptr apneas: unscored.
-std::string ScoredJson(const int* apneas, int hypopneas = 0, double hours = 0, std::optional<double> burden = {},
-                       double burdenHours = 0) {
-    if (!apneas) return "{\"odi3\":1.00,\"scored_events\":null,\"hypoxic_burden\":null}";
-    char events[200];
-    std::snprintf(events, sizeof events,
-                  "{\"apneas\":%d,\"hypopneas\":%d,\"hours\":%.2f,\"hours_basis\":\"recording\",\"ahi\":%.2f}",
-                  *apneas, hypopneas, hours, (*apneas + hypopneas) / hours);
-    char hb[200] = "null";
-    if (burden)
-        std::snprintf(hb, sizeof hb,
-                      "{\"value\":%.2f,\"events_used\":3,\"hours\":%.2f,\"hours_basis\":\"recording\",\"window\":[-12,"
-                      "38]}",
-                      *burden, burdenHours);
-    return std::string("{\"odi3\":1.00,\"scored_events\":") + events + ",\"hypoxic_burden\":" + hb + "}";
 }
 
 std::vector<NightRow> Nights(const std::vector<double>& values) {
@@ -206,12 +207,11 @@ TEST(PeriodSummary, SplitAtADateBeforeAndOnOrAfter) {
 // night: all their events over all their hours, all their %·min over all the
 // burden's hours; an unscored night counts for neither.
 TEST(PeriodSummary, AScoredPeriodPoolsItsEventsOverItsHours) {
-    const int three = 3, ten = 10, none = 0;
     std::vector<NightRow> rows = Nights({1, 1, 1, 1});
-    rows[0].clinicalJson = ScoredJson(&three, 5, 2.0, 10.0, 2.0);  // AHI 4
-    rows[1].clinicalJson = ScoredJson(&ten, 14, 4.0, 40.0, 3.0);   // AHI 6
-    rows[2].clinicalJson = ScoredJson(nullptr);
-    rows[3].clinicalJson = ScoredJson(&none, 0, 1.0);  // scored, no event: no burden
+    rows[0].clinicalColumns = Scored(3, 5, 2.0, {}, 2.0, 10.0);  // AHI 4
+    rows[1].clinicalColumns = Scored(10, 14, 4.0, {}, 3.0, 40.0);  // AHI 6
+    rows[2].clinicalColumns = ClinicalColumns();                    // unscored
+    rows[3].clinicalColumns = Scored(0, 0, 1.0);                    // scored, no event: no burden
     const NightScoredFigures first = ScoredFiguresOf(rows[0]);
     EXPECT_TRUE(first.scored && first.hasBurden);
     EXPECT_EQ(std::tie(first.apneas, first.hypopneas, first.eventsUsed, first.windowStart, first.windowEnd),

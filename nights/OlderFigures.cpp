@@ -1,0 +1,140 @@
+#include "nights/OlderFigures.h"
+
+#include "nights/LibraryRules.h"
+#include "nights/SqlDatabase.h"
+
+#include <utility>
+#include <vector>
+
+namespace quenda {
+
+namespace {
+
+// The scalars of a clinical object an older program wrote, nested keys
+// joined by "_" ("nadir_spo2"), a [start, end] pair as two; other lists are
+// left out. Strings come back without quotes.
+class Flattener {
+public:
+    explicit Flattener(std::string_view text) : text_(text) {}
+    std::vector<std::pair<std::string, std::string>> Run() {
+        Object("");
+        return out_;
+    }
+
+private:
+    void Skip() {
+        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n')) ++at_;
+    }
+    std::string String() {
+        std::string s;
+        ++at_;  // "
+        while (at_ < text_.size() && text_[at_] != '"') {
+            if (text_[at_] == '\\' && at_ + 1 < text_.size()) ++at_;
+            s += text_[at_++];
+        }
+        ++at_;
+        return s;
+    }
+    void SkipValue() {
+        int depth = 0;
+        bool inString = false;
+        for (; at_ < text_.size(); ++at_) {
+            const char c = text_[at_];
+            if (inString) {
+                if (c == '\\')
+                    ++at_;
+                else if (c == '"')
+                    inString = false;
+            } else if (c == '"') {
+                inString = true;
+            } else if (c == '[' || c == '{') {
+                ++depth;
+            } else if (c == ']' || c == '}') {
+                if (--depth == 0) {
+                    ++at_;
+                    return;
+                }
+            }
+        }
+    }
+    void Object(const std::string& prefix) {
+        ++at_;  // {
+        while (at_ < text_.size()) {
+            Skip();
+            if (text_[at_] == '}') {
+                ++at_;
+                return;
+            }
+            if (text_[at_] == ',') {
+                ++at_;
+                continue;
+            }
+            const std::string key = prefix + String();
+            Skip();
+            ++at_;  // :
+            Skip();
+            const char c = at_ < text_.size() ? text_[at_] : '}';
+            if (c == '{') {
+                Object(key + "_");
+            } else if (c == '[') {
+                // A [start, end] pair of numbers (the burden's window) is two
+                // columns; any other list is left to the JSON.
+                const std::size_t close = text_.find(']', at_);
+                const std::string_view items =
+                    close == std::string_view::npos ? std::string_view{} : text_.substr(at_ + 1, close - at_ - 1);
+                const std::size_t comma = items.find(',');
+                if (!items.empty() && items.find_first_of("[{\"") == std::string_view::npos &&
+                    comma != std::string_view::npos && items.find(',', comma + 1) == std::string_view::npos) {
+                    out_.emplace_back(key + "_start", std::string(items.substr(0, comma)));
+                    out_.emplace_back(key + "_end", std::string(items.substr(comma + 1)));
+                    at_ = close + 1;
+                } else {
+                    SkipValue();
+                }
+            } else if (c == '"') {
+                out_.emplace_back(key, String());
+            } else {
+                const std::size_t from = at_;
+                while (at_ < text_.size() && text_[at_] != ',' && text_[at_] != '}') ++at_;
+                out_.emplace_back(key, std::string(text_.substr(from, at_ - from)));
+            }
+        }
+    }
+
+    std::string_view text_;
+    std::size_t at_ = 0;
+    std::vector<std::pair<std::string, std::string>> out_;
+};
+
+}  // namespace
+
+ClinicalColumns ClinicalColumnsOfJson(std::string_view clinicalJson) {
+    ClinicalColumns columns;
+    if (!clinicalJson.starts_with('{')) return columns;
+    for (const auto& [key, value] : Flattener(clinicalJson).Run()) columns.Add(key, value == "null" ? "" : value);
+    return columns;
+}
+
+bool FillClinicalColumns(SqlDatabase& db, std::string& error) {
+    std::vector<std::pair<std::int64_t, std::string>> filled;
+    {
+        Statement s(db, "SELECT night,clinical FROM nights WHERE clinical_columns IS NULL");
+        SqlStep step;
+        std::string json;
+        while ((step = s.Step()) == SqlStep::Row) {
+            const std::string_view blob = s.Blob(1);
+            Inflate(blob.data(), blob.size(), json);
+            filled.emplace_back(s.Int(0), Deflate(ClinicalColumnsOfJson(json).Text()));
+        }
+        if (step != SqlStep::Done) return error = db.LastError(), false;
+    }
+    Statement update(db, "UPDATE nights SET clinical_columns=? WHERE night=?");
+    for (const auto& [night, columns] : filled) {
+        update.Reset();
+        update.BindBlob(1, columns).Bind(2, night);
+        if (update.Step() != SqlStep::Done) return error = db.LastError(), false;
+    }
+    return true;
+}
+
+}  // namespace quenda
