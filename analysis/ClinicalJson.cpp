@@ -161,10 +161,14 @@ std::string HypoxicBurdenJson(JsonObject o, const ScoredFigures& f) {
 }  // namespace
 
 void ClinicalColumns::Add(std::string_view name, std::string_view value) {
-    text_ += name;
+    // No figure of ours holds a tab or a line break; a line is one figure
+    // whatever comes.
+    const auto append = [this](std::string_view text) {
+        for (const char c : text) text_ += c == '\t' || c == '\n' ? ' ' : c;
+    };
+    append(name);
     text_ += '\t';
-    // No figure of ours holds either; a line is one figure whatever comes.
-    for (const char c : value) text_ += c == '\t' || c == '\n' ? ' ' : c;
+    append(value);
     text_ += '\n';
 }
 

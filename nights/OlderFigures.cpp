@@ -12,27 +12,33 @@ namespace {
 
 // The scalars of a clinical object an older program wrote, nested keys
 // joined by "_" ("nadir_spo2"), a [start, end] pair as two; other lists are
-// left out. Strings come back without quotes.
+// left out. Strings come back without quotes. A damaged text gives what
+// it can, never a read past its end.
 class Flattener {
 public:
     explicit Flattener(std::string_view text) : text_(text) {}
     std::vector<std::pair<std::string, std::string>> Run() {
-        Object("");
+        Object("", 0);
         return out_;
     }
 
 private:
+    char Peek() const { return at_ < text_.size() ? text_[at_] : '\0'; }
+    // Past one character, never past the end.
+    void Step() {
+        if (at_ < text_.size()) ++at_;
+    }
     void Skip() {
         while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n')) ++at_;
     }
     std::string String() {
         std::string s;
-        ++at_;  // "
+        Step();  // "
         while (at_ < text_.size() && text_[at_] != '"') {
             if (text_[at_] == '\\' && at_ + 1 < text_.size()) ++at_;
             s += text_[at_++];
         }
-        ++at_;
+        Step();  // "
         return s;
     }
     void SkipValue() {
@@ -42,7 +48,7 @@ private:
             const char c = text_[at_];
             if (inString) {
                 if (c == '\\')
-                    ++at_;
+                    Step();
                 else if (c == '"')
                     inString = false;
             } else if (c == '"') {
@@ -56,26 +62,29 @@ private:
                 }
             }
         }
+        at_ = text_.size();  // a backslash last steps one past it
     }
-    void Object(const std::string& prefix) {
+    void Object(const std::string& prefix, int depth) {
         ++at_;  // {
         while (at_ < text_.size()) {
             Skip();
-            if (text_[at_] == '}') {
+            if (Peek() == '}') {
                 ++at_;
                 return;
             }
-            if (text_[at_] == ',') {
+            if (Peek() == ',') {
                 ++at_;
                 continue;
             }
             const std::string key = prefix + String();
             Skip();
-            ++at_;  // :
+            Step();  // :
             Skip();
             const char c = at_ < text_.size() ? text_[at_] : '}';
-            if (c == '{') {
-                Object(key + "_");
+            if (c == '{' && depth < kDeepest) {
+                Object(key + "_", depth + 1);
+            } else if (c == '{') {
+                SkipValue();
             } else if (c == '[') {
                 // A [start, end] pair of numbers (the burden's window) is two
                 // columns; any other list is left to the JSON.
@@ -101,6 +110,8 @@ private:
         }
     }
 
+    // Ours nest three deep.
+    static constexpr int kDeepest = 8;
     std::string_view text_;
     std::size_t at_ = 0;
     std::vector<std::pair<std::string, std::string>> out_;
