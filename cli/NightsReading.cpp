@@ -26,7 +26,8 @@ int List(const NightsOptions& o) {
     // A library not made yet lists as an empty one.
     auto library = OpenLibrary(o, code, LibraryOpening::ExistingOnly);
     if (!library && code != kExitOk) return code;
-    const NightFilter filter = FilterOf(o);
+    NightFilter filter = FilterOf(o);
+    filter.clinicalColumns = o.csv;
     std::string out;
     if (o.json) {
         // Streamed night by night: a large library lists in constant memory.

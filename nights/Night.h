@@ -140,6 +140,9 @@ struct NightFilter {
     // Look for each source file (one stat per distinct file) and mark the
     // rows whose file is gone.
     bool checkMissing = true;
+    // Read each night's clinical columns (the CSV, the AHI and the burden
+    // need them); a listing without them inflates half as much.
+    bool clinicalColumns = true;
 };
 
 // "YYYY-MM-DD" that is a real date; used for --from and --to.

@@ -40,9 +40,11 @@ void ReadRow(const Statement& s, NightRow& r) {
     r.note = s.Text(12);
     r.addedAt = s.Int(13);
     r.clockShift = s.Int(14);
-    const std::string_view columns = s.Blob(15);
     std::string text;
-    Inflate(columns.data(), columns.size(), text, "");
+    if (!s.IsNull(15)) {
+        const std::string_view columns = s.Blob(15);
+        Inflate(columns.data(), columns.size(), text, "");
+    }
     r.clinicalColumns = ClinicalColumns(std::move(text));
     r.start += r.clockShift;
     r.end += r.clockShift;
@@ -76,12 +78,14 @@ FileResult SqlLibrary::DbFailure(const char* message) const {
     return LibraryFailure(message, db_->Where(), db_->LastError());
 }
 
-const std::string& SqlLibrary::RowColumns() {
-    if (rowColumns_.empty()) {
-        rowColumns_ = "night,id,name,date,start,\"end\",samples,gap_seconds," + ShownSource() +
-                      ",first,last,clinical,note,added_at,clock_shift,clinical_columns" + FigureColumnList();
+const std::string& SqlLibrary::RowColumns(bool clinicalColumns) {
+    std::string& columns = rowColumns_[clinicalColumns ? 1 : 0];
+    if (columns.empty()) {
+        columns = "night,id,name,date,start,\"end\",samples,gap_seconds," + ShownSource() +
+                  ",first,last,clinical,note,added_at,clock_shift," + (clinicalColumns ? "clinical_columns" : "NULL") +
+                  FigureColumnList();
     }
-    return rowColumns_;
+    return columns;
 }
 
 std::string SqlLibrary::ShownSource() const { return "source"; }
@@ -180,7 +184,7 @@ FileResult SqlLibrary::ForEach(const NightFilter& filter, const std::function<vo
     std::vector<std::pair<NightNumber, ComputedFigures>> computed;
     if (FileResult read = ComputeFigures(settings_, &filter, std::nullopt, false, computed); !read) return read;
     const std::unordered_map<NightNumber, ComputedFigures> unstored(computed.begin(), computed.end());
-    const std::string sql = "SELECT " + RowColumns() +
+    const std::string sql = "SELECT " + RowColumns(filter.clinicalColumns) +
                             " FROM nights WHERE merged_into IS NULL AND (CAST(?1 AS BIGINT) IS NULL OR id=?1) AND "
                             "(CAST(?2 AS TEXT) IS NULL OR date>=?2) AND (CAST(?3 AS TEXT) IS NULL OR date<=?3) ORDER "
                             "BY start+clock_shift,night";

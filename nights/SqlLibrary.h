@@ -169,9 +169,10 @@ private:
     std::int64_t DigestOf(NightNumber night);
     // One night's row as stored, without bringing its figures up to date.
     FileResult ReadOne(NightNumber night, NightRow& row);
-    // The columns such a row is read from (ShownSource's among them).
-    const std::string& RowColumns();
-    std::string rowColumns_;
+    // The columns such a row is read from (ShownSource's among them); without
+    // `clinicalColumns`, NULL in their place: a server need not send them.
+    const std::string& RowColumns(bool clinicalColumns = true);
+    std::string rowColumns_[2];
     // The listed night that holds `night`: itself unless merged into another.
     NightNumber Outermost(NightNumber night);
     // Whether the night is listed: kNoNight when there is no such night,

@@ -75,7 +75,7 @@ private slots:
             header.title = "Night of 5 March";
             header.patientName = "Anna Lund";
             header.id = 3;
-            PaintClinicalPage(painter, page.rect(), night, samples, header, {LeftOutSpans(night.marks.marks), 4});
+            PaintClinicalPage(painter, page.rect(), night, samples, header, {LeftOutSpans(night.marks.marks), 4, {}, false});
         }
         const ClinicalLayout l = MakeClinicalLayout();
         // Inside the trimmed start, near the pulse plot's bottom (under any curve).
