@@ -6,8 +6,11 @@
 #include "base/StringFormat.h"
 #include "document/AppContext.h"
 #include "nights/Library.h"
+#include "nights/PostgresDatabase.h"
+#include "nights/PostgresSchema.h"
 #include "store/DataFile.h"
 #include "support/NightData.h"
+#include "support/PostgresServer.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "views/NightsPage.h"
@@ -187,6 +190,52 @@ private slots:
         QCOMPARE(again.window->Filter(), (NightSearch{"ann", "2026-12-07", ""}));
         QCOMPARE(again.window->Rows().size(), std::size_t{2});
         again.window->SetFilter({});
+    }
+
+    // A clinic server's library of the same nights fills the window as the
+    // file does: every cell of every row, the summary, with a note and an
+    // exclusion made through each.
+    void aServerLibraryShowsWhatTheFileShows() {
+        if (test::PostgresServer::Programs().empty()) QSKIP("no PostgreSQL server installed");
+        test::PostgresServer server;
+        QVERIFY2(server.Problem().empty(), server.Problem().c_str());
+        FileResult connected;
+        {
+            const auto db = PostgresDatabase::Connect(server.Uri(), {}, connected);
+            QVERIFY(db && db->Exec("CREATE DATABASE nights"));
+        }
+        const std::string uri = server.Uri("nights");
+        std::string where;
+        QVERIFY(InitServerLibrary(uri, {}, where));
+        Library lib;
+        AddOptions options;
+        options.nameOf = [](int id) { return id == 3 ? std::string("Ann Bo") : std::string("Cy Dee"); };
+        const fs::path paths[] = {lib.id3.parent_path()};
+        QVERIFY(AddToLibrary(uri, paths, options).result);
+
+        std::vector<std::vector<std::string>> shown[2];
+        std::vector<std::string> summaries[2];
+        const std::string libraries[2] = {lib.file.string(), uri};
+        for (int i = 0; i < 2; ++i) {
+            Window w(libraries[i]);
+            QCOMPARE(w.window->Rows().size(), std::size_t{5});
+            {
+                FileResult opened;
+                const auto library = NightLibrary::Open(libraries[i], opened);
+                QVERIFY(library);
+                QVERIFY(library->SetNote(w.window->Rows()[1].night, "restless"));
+                QVERIFY(library->SetExclusions(w.window->Rows()[2].night, std::vector<SampleSpan>{{10, 70}}));
+            }
+            w.window->Reload();
+            for (const NightRow& row : w.window->Rows()) {
+                shown[i].emplace_back();
+                for (int c = 0; c < kNightColumnCount; ++c)
+                    shown[i].back().push_back(NightCellText(row, static_cast<NightColumn>(c)));
+            }
+            summaries[i] = SummaryTexts(*w.window);
+        }
+        QCOMPARE(shown[1], shown[0]);
+        QCOMPARE(summaries[1], summaries[0]);
     }
 
     void chartPointsAreTheListedValues() {
