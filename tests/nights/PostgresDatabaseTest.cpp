@@ -3,6 +3,7 @@
 // taking turns, other connections' commits seen, a reading login refused, a
 // restarted server and one that is not there.
 #include "nights/Library.h"
+#include "nights/LibraryRules.h"
 #include "nights/PostgresDatabase.h"
 #include "nights/PostgresSchema.h"
 #include "nights/ServerPasswords.h"
@@ -268,6 +269,20 @@ TEST_F(PostgresDatabaseTest, InitMakesTheLibraryAndRolesOnceAndAReadingLoginIsRe
                   "first_first,first_digest,first_note,joined_note) VALUES(10,1,0,0,'',0,0,'','')"))
         << bob->LastError();
     EXPECT_EQ(Count(*admin, "SELECT count(*) FROM nights"), 3);
+
+    // A library of version 1 kept only the clinical JSON: stepping it up
+    // gives its nights their clinical columns from it.
+    Statement older(*admin, "UPDATE nights SET clinical=? WHERE night=1");
+    older.BindBlob(1, Deflate("{\"odi3\":2.50,\"nadir\":{\"spo2\":84},\"events3\":[{\"start\":1}]}"));
+    ASSERT_EQ(older.Step(), SqlStep::Done) << admin->LastError();
+    ASSERT_TRUE(admin->Exec("ALTER TABLE nights DROP COLUMN clinical_columns; UPDATE quenda_schema SET version=1"));
+    ASSERT_TRUE(InitServerLibrary(server_->Uri(database_), {}, where).ok);
+    EXPECT_EQ(ServerSchemaVersion(*admin), kServerSchemaVersion);
+    Statement columns(*admin, "SELECT clinical_columns FROM nights WHERE night=1");
+    ASSERT_EQ(columns.Step(), SqlStep::Row) << admin->LastError();
+    std::string text;
+    Inflate(columns.Blob(0).data(), columns.Blob(0).size(), text);
+    EXPECT_EQ(text, "odi3\t2.50\nnadir_spo2\t84\n");
 }
 
 TEST_F(PostgresDatabaseTest, APasswordTheServerAsksForIsAskedForAndNotKept) {
