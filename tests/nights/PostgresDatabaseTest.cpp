@@ -18,7 +18,6 @@
 #include <chrono>
 #include <fstream>
 #include <optional>
-#include <regex>
 #include <thread>
 #include <vector>
 
@@ -423,8 +422,13 @@ TEST_F(PostgresDatabaseTest, NightsCopyToTheServerAndBackAndAgain) {
     // beside the new library.
     std::filesystem::rename(dir / "kept", dir / "elsewhere");
     EXPECT_EQ(cli({"copy", "--from", uri, "--to", e}), "4 nights copied, 0 already there, 7 journal lines replayed.\n");
-    const std::regex source("\"source\":\"[^\"]*\"");
-    const auto sourceless = [&](const std::string& json) { return std::regex_replace(json, source, "\"source\":\"\""); };
+    // Every "source":"..." emptied (paths hold no quote).
+    const auto sourceless = [](std::string json) {
+        const std::string key = "\"source\":\"";
+        for (auto at = json.find(key); at != std::string::npos; at = json.find(key, at + key.size()))
+            json.erase(at + key.size(), json.find('"', at + key.size()) - at - key.size());
+        return json;
+    };
     const std::string copied = cli({"list", "--json", "--library", e});
     EXPECT_EQ(sourceless(copied), sourceless(listed));
     EXPECT_EQ(copied.find("\"missing\":true"), std::string::npos);
