@@ -234,8 +234,7 @@ std::string JsonArray(const std::vector<std::string>& items) {
     return list + "]";
 }
 
-std::string ClinicalJson(const NightAnalysis& night, std::span<const SampleRecord> samples,
-                         ClinicalColumns* columns) {
+std::string ClinicalJson(const NightAnalysis& night, std::span<const SampleRecord> samples, ClinicalColumns* columns) {
     const ClinicalSummary& s = night.clinical;
     std::vector<std::string> excluded;
     for (const SampleSpan& span : s.excluded)
@@ -254,7 +253,7 @@ std::string ClinicalJson(const NightAnalysis& night, std::span<const SampleRecor
     const auto figure = [none](double value) { return none ? kNoFigure : value; };
     const auto count = [none](std::int32_t value) { return none ? std::string("null") : std::to_string(value); };
     JsonObject o(columns);
-    const JsonObject shape = o.Nested("shape");
+    JsonObject shape = o.Nested("shape");
     return o.Add("valid_samples", s.validSamples)
         .Add("valid_hours", s.validHours)
         .Add("odi3", figure(s.odi3))
@@ -287,12 +286,10 @@ std::string ClinicalJson(const NightAnalysis& night, std::span<const SampleRecor
         .Add("artefact_seconds", s.artefactSamples)
         .Add("excluded_seconds", s.excludedSamples)
         .Raw("excluded", JsonArray(excluded))
-        .Raw("shape", JsonObject(shape)
-                          .Raw("depth3", DepthShapeJson(shape.Nested("depth3"), night.shape.depth3, s.events3,
-                                                        samples, none))
-                          .Raw("depth4", DepthShapeJson(shape.Nested("depth4"), night.shape.depth4, s.events4,
-                                                        samples, none))
-                          .Close())
+        .Raw("shape",
+             shape.Raw("depth3", DepthShapeJson(shape.Nested("depth3"), night.shape.depth3, s.events3, samples, none))
+                 .Raw("depth4", DepthShapeJson(shape.Nested("depth4"), night.shape.depth4, s.events4, samples, none))
+                 .Close())
         .Raw("pulse_rises", PulseRisesJson(o.Nested("pulse_rises"), night.pulseRises, samples))
         .Raw("biomarkers", BiomarkersJson(o.Nested("biomarkers"), night.biomarkers))
         .Raw("scored_events", ScoredEventsJson(o.Nested("scored_events"), night.scored))

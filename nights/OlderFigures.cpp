@@ -17,12 +17,14 @@ namespace {
 class Flattener {
 public:
     explicit Flattener(std::string_view text) : text_(text) {}
-    std::vector<std::pair<std::string, std::string>> Run() {
+    ClinicalColumns Run() {
         Object("", 0);
-        return out_;
+        return std::move(out_);
     }
 
 private:
+    // As today's builder writes a figure: null as "".
+    void Emit(const std::string& name, std::string_view value) { out_.Add(name, value == "null" ? "" : value); }
     char Peek() const { return at_ < text_.size() ? text_[at_] : '\0'; }
     // Past one character, never past the end.
     void Step() {
@@ -94,18 +96,18 @@ private:
                 const std::size_t comma = items.find(',');
                 if (!items.empty() && items.find_first_of("[{\"") == std::string_view::npos &&
                     comma != std::string_view::npos && items.find(',', comma + 1) == std::string_view::npos) {
-                    out_.emplace_back(key + "_start", std::string(items.substr(0, comma)));
-                    out_.emplace_back(key + "_end", std::string(items.substr(comma + 1)));
+                    Emit(key + "_start", items.substr(0, comma));
+                    Emit(key + "_end", items.substr(comma + 1));
                     at_ = close + 1;
                 } else {
                     SkipValue();
                 }
             } else if (c == '"') {
-                out_.emplace_back(key, String());
+                Emit(key, String());
             } else {
                 const std::size_t from = at_;
                 while (at_ < text_.size() && text_[at_] != ',' && text_[at_] != '}') ++at_;
-                out_.emplace_back(key, std::string(text_.substr(from, at_ - from)));
+                Emit(key, text_.substr(from, at_ - from));
             }
         }
     }
@@ -114,16 +116,14 @@ private:
     static constexpr int kDeepest = 8;
     std::string_view text_;
     std::size_t at_ = 0;
-    std::vector<std::pair<std::string, std::string>> out_;
+    ClinicalColumns out_;
 };
 
 }  // namespace
 
 ClinicalColumns ClinicalColumnsOfJson(std::string_view clinicalJson) {
-    ClinicalColumns columns;
-    if (!clinicalJson.starts_with('{')) return columns;
-    for (const auto& [key, value] : Flattener(clinicalJson).Run()) columns.Add(key, value == "null" ? "" : value);
-    return columns;
+    if (!clinicalJson.starts_with('{')) return {};
+    return Flattener(clinicalJson).Run();
 }
 
 bool FillClinicalColumns(SqlDatabase& db, std::string& error) {

@@ -9,8 +9,7 @@
 using namespace quenda;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const ClinicalColumns columns =
-        ClinicalColumnsOfJson(std::string_view(reinterpret_cast<const char*>(data), size));
+    const ClinicalColumns columns = ClinicalColumnsOfJson(std::string_view(reinterpret_cast<const char*>(data), size));
     columns.ForEach([&](std::string_view name, std::string_view) {
         if (!columns.Find(name)) std::abort();
     });

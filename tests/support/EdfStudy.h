@@ -35,7 +35,8 @@ inline bool WriteSpo2Study(const std::filesystem::path& path, const std::vector<
         std::vector<int> record = values;
         ok = ok && edfwrite_digital_samples(h, record.data()) == 0;
     }
-    for (const EdfNote& n : notes) ok = ok && edfwrite_annotation_utf8(h, n.onsetTenthMs, n.durationTenthMs, n.text) == 0;
+    for (const EdfNote& n : notes)
+        ok = ok && edfwrite_annotation_utf8(h, n.onsetTenthMs, n.durationTenthMs, n.text) == 0;
     return edfclose_file(h) == 0 && ok;
 }
 
